@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <cstddef>
+
+namespace zkSecurity {
+
+/// The fixed 180-byte record attached to every template node. Its layout is
+/// the one the template stream stores, field for field; toBytes()/fromBytes()
+/// convert explicitly (little-endian) so the stream never depends on the host.
+struct TzkNodeRecord
+{
+    static constexpr int Size = 180;
+    static constexpr int MaxCaptionLength = 40;
+
+    qint32 SecurityId = 0;
+    quint8 CaptionLength = 0;
+    char CaptionBytes[MaxCaptionLength] = {};
+    quint8 Granted = 0;
+    quint8 Alignment[2] = {};
+    qint32 NodeIndex = 0;
+    qint32 ImageIndex = 0;
+    quint8 Reserved[124] = {};
+
+    /// The significant bytes of Caption.
+    QByteArray caption() const;
+    /// Stores \a text cut to its first 40 bytes; the unused bytes become zero.
+    void setCaption(const QByteArray &text);
+    bool granted() const { return Granted != 0; }
+    void setGranted(bool value) { Granted = value ? 1 : 0; }
+
+    /// The 180 stored bytes. A caption length above 40 in a damaged record is
+    /// written as it was read; the bytes past 40 are never touched.
+    QByteArray toBytes() const;
+    /// Reads a record from exactly 180 bytes at \a bytes.
+    static TzkNodeRecord fromBytes(const char *bytes);
+};
+
+static_assert(sizeof(TzkNodeRecord) == TzkNodeRecord::Size);
+static_assert(offsetof(TzkNodeRecord, CaptionLength) == 4);
+static_assert(offsetof(TzkNodeRecord, CaptionBytes) == 5);
+static_assert(offsetof(TzkNodeRecord, Granted) == 45);
+static_assert(offsetof(TzkNodeRecord, NodeIndex) == 48);
+static_assert(offsetof(TzkNodeRecord, ImageIndex) == 52);
+static_assert(offsetof(TzkNodeRecord, Reserved) == 56);
+
+} // namespace zkSecurity

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "security/tzknodetype.h"
+#include "toolkit/tree.h"
+
+#include <QByteArray>
+
+class QIODevice;
+
+namespace zkSecurity {
+
+/// The tree that holds the security template (every protected action by
+/// category) and the user template (every user with a scrambled password and
+/// a granted/denied copy of the rights). Names are byte strings compared
+/// exactly. Every node made by these operations carries a TzkNodeRecord.
+///
+/// A node without a record can only come from a damaged stream; every
+/// operation here treats it as if it carried an all-zero record.
+class TzkSecurityTemplate : public toolkit::Tree
+{
+    Q_OBJECT
+public:
+    explicit TzkSecurityTemplate(QObject *parent = nullptr);
+    ~TzkSecurityTemplate() override; // runs ClearTemplate
+
+    /// Caption of the record of \a userNode's first child; empty for nullptr.
+    QByteArray GetPasswordFromUserTreeNode(toolkit::TreeNode *userNode) const;
+    /// Stored (scrambled) password of \a userName; empty when there is no such user.
+    QByteArray GetUserPassword(const QByteArray &userName) const;
+    /// Appends user \a userName with a password node and a copy of \a securityTemplate's
+    /// rights below "Rights", every right marked \a granted. Does not check the name.
+    void AddUserToUserTemplate(TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
+                               const QByteArray &password, bool granted);
+    /// Copies the children of \a source below \a destParent, recursively.
+    void BuildASecurityUser(toolkit::TreeNode *destParent, toolkit::TreeNode *source, bool granted);
+    /// First top-level node whose text equals \a userName exactly, or nullptr.
+    toolkit::TreeNode *GetUserNodeByUserName(const QByteArray &userName) const;
+    toolkit::TreeNode *GetUserNodeForSelected() const;
+    /// The level-0 ancestor of \a node (or the node itself); nullptr for nullptr.
+    toolkit::TreeNode *GetUserNodeForNode(toolkit::TreeNode *node) const;
+    /// Removes \a node with its subtree and releases their records.
+    void DeleteNode(toolkit::TreeNode *node);
+    /// ntNone without a selection; otherwise GetNodeType of the selected node.
+    TzkNodeType GetSelectedNodeType(QByteArray &userName, QByteArray &caption) const;
+    /// Classifies \a node (never nullptr); fills \a userName and \a caption where the type says.
+    TzkNodeType GetNodeType(toolkit::TreeNode *node, QByteArray &userName, QByteArray &caption) const;
+    TzkNodeType GetNodeTypeSecurityTemplate(toolkit::TreeNode *node) const;
+    /// Releases every record (last absolute index first), then removes all nodes.
+    void ClearTemplate();
+    /// Replaces the whole tree by the template stream read from position 0 of
+    /// \a stream. Throws toolkit::Error with the format's messages.
+    void LoadFromStreamSecurity(QIODevice &stream);
+    /// Writes the tree as a template stream from position 0 of \a stream.
+    /// Trims every node text in place and refreshes NodeIndex and ImageIndex.
+    void SaveToStreamSecurity(QIODevice &stream);
+    /// One more than the largest SecurityId (at least 1).
+    qint32 GenerateSecurityId() const;
+    /// True when no node carries \a id.
+    bool IsValidSecurityId(qint32 id) const;
+    /// Deletes the store key \a keyPath with its subkeys; true when it was deleted.
+    bool DeleteKey(const QString &keyPath);
+};
+
+} // namespace zkSecurity

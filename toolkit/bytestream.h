@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+class QIODevice;
+
+namespace toolkit {
+
+/// Reads little-endian integers and exact blocks from a device. Every short
+/// read throws toolkit::Error("Stream read error").
+class ByteReader
+{
+public:
+    explicit ByteReader(QIODevice &device);
+
+    qint32 readInt32();
+    quint8 readUInt8();
+    /// Reads exactly \a size bytes or throws.
+    QByteArray readExact(qint64 size);
+    void readExact(char *data, qint64 size);
+    /// Everything from the current position to the end.
+    QByteArray readAll();
+    /// Bytes left between the position and the end (0 for sequential devices).
+    qint64 remaining() const;
+    void seek(qint64 position);
+    qint64 position() const;
+
+private:
+    QIODevice &m_device;
+};
+
+/// Writes little-endian integers and blocks to a device. A failed write
+/// throws toolkit::Error("Stream write error").
+class ByteWriter
+{
+public:
+    explicit ByteWriter(QIODevice &device);
+
+    void writeInt32(qint32 value);
+    void writeUInt8(quint8 value);
+    void writeBytes(const QByteArray &bytes);
+    void writeBytes(const char *data, qint64 size);
+    void seek(qint64 position);
+
+private:
+    QIODevice &m_device;
+};
+
+/// Little-endian helpers on raw memory.
+qint32 readInt32LE(const char *p);
+void writeInt32LE(char *p, qint32 value);
+
+} // namespace toolkit

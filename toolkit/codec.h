@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace toolkit {
+
+/// The one codec pair between the core's 8-bit byte strings and QString.
+/// The code page defaults to Windows-1252, what stores written on Windows in
+/// Western locales hold. Decoding never fails (bytes without a character in
+/// Windows-1252 map to the C1 control of the same value, as Windows does);
+/// encoding refuses characters the code page cannot represent, so two
+/// different names can never become the same bytes.
+class Codec
+{
+public:
+    enum CodePage { Windows1252, Latin1 };
+
+    static CodePage codePage();
+    static void setCodePage(CodePage codePage);
+
+    static QString toUnicode(const QByteArray &bytes);
+    /// nullopt when a character of \a text has no byte in the code page.
+    static std::optional<QByteArray> fromUnicode(const QString &text);
+    static bool canEncode(const QString &text);
+    /// Like fromUnicode(), but throws toolkit::Error naming the first
+    /// character that cannot be stored.
+    static QByteArray fromUnicodeChecked(const QString &text);
+    /// The message fromUnicodeChecked() throws for \a text (empty when it encodes).
+    static QString unencodableMessage(const QString &text);
+};
+
+/// Removes leading and trailing bytes with codes 0 to 32.
+QByteArray trimControl(const QByteArray &bytes);
+
+} // namespace toolkit

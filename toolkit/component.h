@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace toolkit {
+
+/// What a component of a form adds to a QObject: a start-up notification after
+/// the whole form has been built. QObject ownership (parent = owner) and
+/// objectName (= the component's name) carry the rest.
+class Component
+{
+public:
+    virtual ~Component();
+    /// Runs once, when the form that owns the component has finished loading.
+    virtual void Loaded() {}
+};
+
+/// The owned components of \a owner in order: its descendants, pre-order.
+QList<QObject *> components(const QObject *owner);
+/// The first owned component of \a owner named \a name, ignoring letter case; nullptr if none.
+QObject *findComponent(const QObject *owner, const QString &name);
+
+/// Design mode: the component (or one of its owners) is being edited in a form designer.
+bool isDesignMode(const QObject *component);
+void setDesignMode(QObject *component, bool designMode);
+
+/// The last step of a form's construction: runs Loaded() of every component
+/// of \a form (the form itself included when it is one), in creation order.
+void finishLoading(QObject *form);
+
+} // namespace toolkit

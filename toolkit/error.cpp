@@ -1,0 +1,11 @@
+#include "toolkit/error.h"
+
+namespace toolkit {
+
+Error::Error(const QString &message)
+    : std::runtime_error(message.toStdString())
+    , m_message(message)
+{
+}
+
+} // namespace toolkit

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace toolkit {
+
+/// A configuration error carrying one of the system's fixed English messages
+/// ("Version mismatch. Cannot continue", "Stream read error", ...).
+/// Thrown by the core; never let through Qt's event loop: toolkit::Application
+/// catches it and shows the message.
+class Error : public std::runtime_error
+{
+public:
+    explicit Error(const QString &message);
+
+    /// The message as the user sees it.
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+} // namespace toolkit

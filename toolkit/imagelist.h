@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+
+class QIcon;
+
+namespace toolkit {
+
+/// An ordered list of 16x16 images, as the template trees and action lists use.
+class ImageList : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int Width = 16;
+    static constexpr int Height = 16;
+
+    explicit ImageList(QObject *parent = nullptr);
+
+    int count() const { return int(m_images.size()); }
+    /// Image \a i, or a null image when out of range.
+    QImage image(int i) const;
+    QIcon icon(int i) const;
+    /// Appends \a image, scaled to 16x16 when it has another size.
+    void add(const QImage &image);
+    /// Appends \a image with the pixels of \a transparent colour made transparent.
+    void addMasked(const QImage &image, QColor transparent);
+    void insert(int position, const QImage &image);
+    void clear();
+    /// Becomes a copy of \a other (same images in the same order).
+    void assign(const ImageList &other);
+    bool masked() const { return m_masked; }
+    void setMasked(bool masked) { m_masked = masked; }
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    QList<QImage> m_images;
+    bool m_masked = true;
+};
+
+} // namespace toolkit

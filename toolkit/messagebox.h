@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace toolkit {
+
+/// Message boxes for the core, titled with the application's title. The
+/// widget part of the library shows them with QMessageBox; a hook lets tests
+/// (and applications without widgets) answer them instead.
+enum class MessageKind { Information, Question };
+
+/// Shows \a text in a message box with one OK button.
+void showMessage(const QString &text);
+/// Asks \a text with Yes and No; true for Yes.
+bool askYesNo(const QString &text);
+
+/// A hook receives every message and question; for a question it returns the
+/// answer. Returns the previous hook. An empty hook restores the default.
+using MessageHook = std::function<bool(MessageKind kind, const QString &text)>;
+MessageHook setMessageHook(MessageHook hook);
+
+} // namespace toolkit

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+namespace toolkit {
+
+/// The filer through which a component defines extra binary properties that
+/// travel with its form ("evTree", "evImage"). Each property is a named blob
+/// with a reader (given a device holding exactly the blob, at position 0) and
+/// a writer.
+class PropertyFiler
+{
+public:
+    using Reader = std::function<void(QIODevice &device)>;
+    using Writer = std::function<void(QIODevice &device)>;
+
+    struct Property
+    {
+        QString name;
+        Reader reader;
+        Writer writer;
+        bool hasData = true;
+    };
+
+    void defineBinaryProperty(const QString &name, Reader reader, Writer writer, bool hasData);
+    QList<Property> properties() const { return m_properties; }
+
+    /// Hands \a blob to the reader of property \a name; false when no such property.
+    bool readProperty(const QString &name, const QByteArray &blob) const;
+    /// The bytes the writer of property \a name produces (empty for none).
+    QByteArray writeProperty(const QString &name) const;
+
+private:
+    QList<Property> m_properties;
+};
+
+/// A component with extra binary properties.
+class PropertyFilerClient
+{
+public:
+    virtual ~PropertyFilerClient();
+    virtual void DefineProperties(PropertyFiler &filer) = 0;
+};
+
+/// Reads the stored properties of \a component from \a blobs (name -> bytes).
+void loadStoredProperties(PropertyFilerClient &component, const QList<QPair<QString, QByteArray>> &blobs);
+
+} // namespace toolkit

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+namespace zkSecurity {
+struct TzkNodeRecord;
+}
+
+namespace toolkit {
+
+class ImageList;
+class Tree;
+
+/// One node of a Tree: byte-string text, image and selected-image index
+/// (-1 = none), an optional data record, a parent and ordered children.
+/// Nodes are created and destroyed only through their Tree.
+class TreeNode
+{
+public:
+    ~TreeNode();
+    TreeNode(const TreeNode &) = delete;
+    TreeNode &operator=(const TreeNode &) = delete;
+
+    Tree *tree() const { return m_tree; }
+    TreeNode *parent() const { return m_parent; }
+    /// 0 for a top-level node.
+    int level() const;
+    /// Position among the siblings (top-level nodes count as siblings).
+    int index() const;
+    /// Position in a pre-order walk of the whole tree, first top-level node = 0.
+    int absoluteIndex() const;
+
+    int count() const { return int(m_children.size()); }
+    bool hasChildren() const { return !m_children.empty(); }
+    TreeNode *item(int i) const;
+    TreeNode *firstChild() const { return item(0); }
+    TreeNode *lastChild() const { return item(count() - 1); }
+    /// Next sibling, or nullptr.
+    TreeNode *nextSibling() const;
+
+    const QByteArray &text() const { return m_text; }
+    void setText(const QByteArray &text);
+    int imageIndex() const { return m_imageIndex; }
+    void setImageIndex(int index);
+    int selectedIndex() const { return m_selectedIndex; }
+    void setSelectedIndex(int index);
+    /// Sets image and selected-image index together, as every template operation does.
+    void setImages(int index);
+
+    /// The attached record, or nullptr (only a damaged stream leaves a node without one).
+    zkSecurity::TzkNodeRecord *data() const { return m_data.get(); }
+    void setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record);
+    /// Releases the record; the node then has none.
+    void releaseData();
+
+    bool isExpanded() const { return m_expanded; }
+
+private:
+    friend class Tree;
+    TreeNode(Tree *tree, TreeNode *parent, const QByteArray &text);
+
+    Tree *m_tree;
+    TreeNode *m_parent;
+    std::vector<std::unique_ptr<TreeNode>> m_children;
+    QByteArray m_text;
+    int m_imageIndex = -1;
+    int m_selectedIndex = -1;
+    bool m_expanded = false;
+    std::unique_ptr<zkSecurity::TzkNodeRecord> m_data;
+};
+
+/// A widget-free tree of TreeNodes with cheap access by absolute index: the
+/// pre-order numbering is cached and rebuilt only after the shape changed, so a
+/// walk by index (upward from 0 or downward from the last) stays linear.
+/// Views observe it through the signals (see TreeModel).
+class Tree : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Tree(QObject *parent = nullptr);
+    ~Tree() override;
+
+    /// Number of nodes at all levels.
+    int count() const;
+    int topLevelCount() const { return int(m_roots.size()); }
+    TreeNode *topLevel(int i) const;
+    /// Node at absolute index \a i, or nullptr when out of range.
+    TreeNode *nodeAt(int i) const;
+    TreeNode *firstNode() const { return nodeAt(0); }
+
+    /// Appends a node with \a text as last child of \a parent (nullptr: a new
+    /// last top-level node) and returns it. The node has no record and no image.
+    TreeNode *addChild(TreeNode *parent, const QByteArray &text);
+    /// Removes \a node with its subtree; their records are released with them.
+    void deleteNode(TreeNode *node);
+    /// Removes every node.
+    void clear();
+
+    TreeNode *selected() const { return m_selected; }
+    void setSelected(TreeNode *node);
+
+    /// The image list nodes' image indexes refer to; not owned (may be nullptr).
+    ImageList *images() const { return m_images.data(); }
+    void setImages(ImageList *images);
+
+    /// Marks \a node expanded (and its descendants when \a recursive); views follow.
+    void expand(TreeNode *node, bool recursive);
+
+Q_SIGNALS:
+    void nodeAboutToBeInserted(toolkit::TreeNode *parent, int row);
+    void nodeInserted(toolkit::TreeNode *node);
+    void nodeAboutToBeRemoved(toolkit::TreeNode *node);
+    void nodeRemoved(toolkit::TreeNode *parent, int row);
+    void aboutToBeCleared();
+    void cleared();
+    /// Text or image indexes of \a node changed.
+    void nodeChanged(toolkit::TreeNode *node);
+    void imagesChanged();
+    void selectionChanged(toolkit::TreeNode *node);
+    void expandRequested(toolkit::TreeNode *node, bool recursive);
+
+private:
+    friend class TreeNode;
+    void invalidateOrder();
+    void rebuildOrder() const;
+    std::vector<std::unique_ptr<TreeNode>> &siblingsOf(TreeNode *parent);
+
+    std::vector<std::unique_ptr<TreeNode>> m_roots;
+    mutable std::vector<TreeNode *> m_order;
+    mutable bool m_orderValid = true;
+    TreeNode *m_selected = nullptr;
+    QPointer<ImageList> m_images;
+};
+
+} // namespace toolkit
