@@ -1,0 +1,46 @@
+#pragma once
+
+#include "actions/tzksecurityoptions.h"
+#include "toolkit/action.h"
+
+#include <QString>
+
+namespace zkActnLst {
+
+class TzkActionList;
+
+/// A protected action: on every update pass it asks its list's security
+/// component whether the logged-on user holds SecurityId, and disables or
+/// hides itself, or (message mode) refuses to execute with a message.
+class TzkAction : public toolkit::Action
+{
+    Q_OBJECT
+public:
+    explicit TzkAction(QObject *owner = nullptr);
+
+    qint32 SecurityId() const { return m_securityId; }
+    void setSecurityId(qint32 id) { m_securityId = id; }
+    /// TAB-separated names of the controls on the list's owner this action drives.
+    QString ActionDesigner() const { return m_actionDesigner; }
+    void setActionDesigner(const QString &names) { m_actionDesigner = names; }
+    TzkSecurityOptions Options() const { return m_options; }
+    void setOptions(TzkSecurityOptions options) { m_options = options; }
+    QString DisabledMessage() const { return m_disabledMessage; }
+    void setDisabledMessage(const QString &message) { m_disabledMessage = message; }
+
+    /// The action's option, or its list's when it is soParent.
+    TzkSecurityOptions effectiveOption() const;
+
+    /// Binds the controls named in ActionDesigner.
+    void Loaded() override;
+    bool Update() override;
+    bool Execute() override;
+
+private:
+    qint32 m_securityId = 0;
+    QString m_actionDesigner;
+    TzkSecurityOptions m_options = soParent;
+    QString m_disabledMessage;
+};
+
+} // namespace zkActnLst

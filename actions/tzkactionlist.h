@@ -1,0 +1,52 @@
+#pragma once
+
+#include "actions/tzksecurityoptions.h"
+#include "toolkit/actionlist.h"
+
+#include <QPointer>
+
+namespace toolkit {
+class Action;
+}
+namespace zkSecurity {
+class TzkSecurity;
+}
+
+namespace zkActnLst {
+
+class TzkAction;
+
+/// Only the type of the list's ActionListDesigner property.
+class TzkActionListDesigner
+{
+};
+
+/// An action list bound to a security component, whose client it is.
+class TzkActionList : public toolkit::ActionList
+{
+    Q_OBJECT
+public:
+    /// In design mode, with an owner, scans the owner: binds its security
+    /// component and offers to convert its standard action lists.
+    explicit TzkActionList(QObject *owner = nullptr);
+    ~TzkActionList() override;
+
+    zkSecurity::TzkSecurity *SecurityObject() const { return m_securityObject.data(); }
+    void SetSecurityObject(zkSecurity::TzkSecurity *value);
+    TzkSecurityOptionsRoot Options() const { return m_options; }
+    void setOptions(TzkSecurityOptionsRoot options) { m_options = options; }
+    TzkActionListDesigner *ActionListDesigner() const { return m_actionListDesigner; }
+    void setActionListDesigner(TzkActionListDesigner *designer) { m_actionListDesigner = designer; }
+
+    /// A new protected action in this list, copied from \a source when given.
+    TzkAction *CreateSecurityAction(toolkit::Action *source);
+
+private:
+    void scanOwner();
+
+    QPointer<zkSecurity::TzkSecurity> m_securityObject;
+    TzkSecurityOptionsRoot m_options = sorSetDisabledOnFail;
+    TzkActionListDesigner *m_actionListDesigner = nullptr;
+};
+
+} // namespace zkActnLst

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "security/tzksecurityoptions.h"
+#include "toolkit/component.h"
+#include "toolkit/namedclaim.h"
+#include "toolkit/propertyfiler.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+namespace toolkit {
+class ActionList;
+class ImageList;
+class TreeNode;
+} // namespace toolkit
+
+namespace zkSecurity {
+
+class TzkSecurityDialogs;
+class TzkSecurityTemplate;
+
+/// The security component an application puts on its main form. It keeps the
+/// security template (every protected action by category) and the user
+/// template (every user with a scrambled password and a copy of the rights),
+/// the client action lists bound to it, and the logged-on user; protected
+/// actions ask CheckId() on every idle pass.
+///
+/// One component per owner window: constructing a second one for the same
+/// window throws toolkit::Error("No more than one instance of Security Component allowed.").
+class TzkSecurity : public QObject, public toolkit::Component, public toolkit::PropertyFilerClient
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxLastUsers = 6;
+
+    explicit TzkSecurity(QObject *owner = nullptr);
+    ~TzkSecurity() override;
+
+    // Published properties.
+    QString UserTemplateRegistryKeyName() const { return m_userTemplateRegistryKeyName; }
+    void setUserTemplateRegistryKeyName(const QString &key) { m_userTemplateRegistryKeyName = key; }
+    QString UserTemplateFileName() const { return m_userTemplateFileName; }
+    void setUserTemplateFileName(const QString &fileName) { m_userTemplateFileName = fileName; }
+    /// CurrentUserName while logged on, otherwise empty.
+    QByteArray GetCurrentUser() const;
+    bool IsSupervisor() const { return m_isSupervisor; }
+    TzkSecurityError LastError() const { return m_lastError; }
+    TzkSecurityOptionSet Options() const { return m_options; }
+    /// Sets the options; the security template shows ImageList only with soShowIcons.
+    void SetOptions(TzkSecurityOptionSet value);
+    TzkSecurityTemplate *SecurityTemplate() const { return m_securityTemplate.get(); }
+
+    // Members other parts read.
+    bool LoggedOn() const { return m_loggedOn; }
+    QByteArray CurrentUserName() const { return m_currentUserName; }
+    TzkSecurityTemplate *UserTemplate() const { return m_userTemplate.get(); }
+    toolkit::ImageList *ImageList() const { return m_imageList.get(); }
+    /// Recent user names, oldest first, at most six.
+    QList<QByteArray> &LastUsers() { return m_lastUsers; }
+    const QList<QByteArray> &LastUsers() const { return m_lastUsers; }
+    TzkSecurityDialogs *Dialogs() const { return m_dialogs.get(); }
+    /// Registered client lists in registration order (entries already destroyed are null).
+    QList<toolkit::ActionList *> Clients() const;
+
+    /// Registers "evTree" (the security template) and "evImage" (ImageList).
+    void DefineProperties(toolkit::PropertyFiler &filer) override;
+    /// The start-up sequence: read the store, rebuild from clients if asked,
+    /// create "Supervisor" if asked, log the last user on. Nothing in design mode.
+    void Loaded() override;
+
+    /// True when the logged-on user holds right \a id.
+    bool CheckId(qint32 id) const;
+    /// Logs \a userName on through the logon dialog (or silently); \a password is plain text.
+    bool Logon(const QByteArray &userName, const QByteArray &password, bool silent);
+    /// The user management dialog for the logged-on user (the logon dialog when nobody is).
+    void ShowSecurityDialog();
+    /// An identifier above every client action's and every template node's (at least 1).
+    qint32 NextSecurityId() const;
+    void RegisterClient(toolkit::ActionList *list);
+    void UnregisterClient(toolkit::ActionList *list);
+    void DetachClients();
+    void ForceClientsVisible();
+    void AddLastUser(const QByteArray &userName);
+
+    /// Rebuilds \a tmpl and \a images from the client lists. Throws
+    /// toolkit::Error("Duplicate Security ID Found. Cannot Continue. Please correct.")
+    /// before changing anything when soForceIDFromClients finds a duplicate.
+    bool BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl, toolkit::ImageList *images);
+
+    /// Writes the user template, its size, the recent users and (with
+    /// soStorePassword) \a scrambledPassword to the store.
+    bool SaveUsers(const QByteArray &scrambledPassword);
+    /// Reads the user template and the recent users; \a scrambledPassword gets the remembered password.
+    bool LoadUsers(QByteArray &scrambledPassword);
+
+    bool CheckSingleInstance();
+    toolkit::TreeNode *FindRightNode(toolkit::TreeNode *node, qint32 id) const;
+
+private:
+    // Build from clients.
+    bool CollectClientIds();
+    qint32 NextGeneratedId();
+    toolkit::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text, int level) const;
+
+    toolkit::NamedClaim m_instanceMapping;
+    QByteArray m_currentUserName;
+    bool m_isSupervisor = false;
+    QList<QPointer<toolkit::ActionList>> m_clients;
+    bool m_loggedOn = false;
+    TzkSecurityError m_lastError = seNone;
+    TzkSecurityOptionSet m_options = TzkSecurityOptionSet::defaults();
+    QString m_userTemplateRegistryKeyName;
+    QString m_userTemplateFileName;
+    std::unique_ptr<toolkit::ImageList> m_imageList;
+    std::unique_ptr<TzkSecurityTemplate> m_userTemplate;
+    std::unique_ptr<TzkSecurityTemplate> m_securityTemplate;
+    QList<QByteArray> m_lastUsers;
+    std::unique_ptr<TzkSecurityDialogs> m_dialogs;
+
+    // State of one build from clients.
+    QList<QByteArray> m_usedIds;
+    qint32 m_generatedId = 0;
+};
+
+/// The \a index-th (from 1) token of \a text between \a delimiter characters,
+/// trimmed of characters 0 to 32; empty when there are fewer tokens.
+QString ExtractToken(const QString &text, int index, QChar delimiter);
+/// \a caption with every "&" removed and every control character replaced by "_".
+QString CleanCaption(const QString &caption);
+
+} // namespace zkSecurity
