@@ -1,0 +1,23 @@
+#!/bin/sh
+# Builds Rightsmith and runs every test through CTest.
+#   scripts/test.sh              normal build in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/
+set -eu
+cd "$(dirname "$0")/.."
+
+"$PWD/scripts/ensure-packages.sh"
+
+build=build
+extra=""
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-sanitize
+    extra="-DRIGHTSMITH_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
+fi
+launcher=""
+command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+
+jobs=$(nproc 2>/dev/null || echo 2)
+# shellcheck disable=SC2086
+cmake -S . -B "$build" -DBUILD_TESTING=ON $extra $launcher
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
