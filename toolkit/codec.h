@@ -19,6 +19,8 @@ public:
     enum CodePage { Windows1252, Latin1 };
 
     static CodePage codePage();
+    /// Chooses the code page for the whole process. Meant to be called once at
+    /// start-up, before any conversion; the setting is not guarded for threads.
     static void setCodePage(CodePage codePage);
 
     static QString toUnicode(const QByteArray &bytes);

@@ -19,21 +19,25 @@ public:
     explicit ImageList(QObject *parent = nullptr);
 
     int count() const { return int(m_images.size()); }
-    /// Image \a i, or a null image when out of range.
+    /// Image \a i (16x16, ARGB32), or a null image when out of range.
     QImage image(int i) const;
+    /// Image \a i as an icon, or a null icon when out of range.
     QIcon icon(int i) const;
-    /// Appends \a image, scaled to 16x16 when it has another size.
+    /// Appends \a image as ARGB32, scaled to 16x16 when it has another size.
+    /// A null image is stored as a transparent one.
     void add(const QImage &image);
     /// Appends \a image with the pixels of \a transparent colour made transparent.
     void addMasked(const QImage &image, QColor transparent);
+    /// Inserts before \a position (clamped to 0..count()), converted like add().
     void insert(int position, const QImage &image);
     void clear();
     /// Becomes a copy of \a other (same images in the same order).
     void assign(const ImageList &other);
     bool masked() const { return m_masked; }
-    void setMasked(bool masked) { m_masked = masked; }
+    void setMasked(bool masked);
 
 Q_SIGNALS:
+    /// Emitted after every change of the images or of the masking flag.
     void changed();
 
 private:

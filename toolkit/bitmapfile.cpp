@@ -1,0 +1,172 @@
+#include "toolkit/bitmapfile.h"
+
+#include "toolkit/bytestream.h"
+#include "toolkit/error.h"
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace toolkit {
+
+namespace {
+
+constexpr int FileHeaderSize = 14;
+constexpr int InfoHeaderSize = 40;
+constexpr int PixelOffset = FileHeaderSize + InfoHeaderSize; // 54
+constexpr quint32 BiRgb = 0;
+// Far beyond any image a list holds; a declared size above it is damage.
+constexpr quint32 MaxFileSize = 256u * 1024u * 1024u;
+
+[[noreturn]] void throwInvalid()
+{
+    throw Error(u"Bitmap image is not valid"_s);
+}
+
+quint16 u16(const char *p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+
+quint32 u32(const char *p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+
+qint32 i32(const char *p)
+{
+    return qFromLittleEndian<qint32>(p);
+}
+
+// Qt's BMP reader takes the fourth byte of a 32-bit BI_RGB pixel as padding and
+// returns opaque pixels; our files keep the alpha channel there, so those files
+// are decoded here. \a file holds exactly one whole file.
+QImage decode32BitRgb(const QByteArray &file)
+{
+    const char *d = file.constData();
+    const qint64 fileSize = file.size();
+    const quint32 pixelOffset = u32(d + 10);
+    const quint32 infoSize = u32(d + 14);
+    const qint32 width = i32(d + 18);
+    const qint32 height = i32(d + 22);
+    const quint16 planes = u16(d + 26);
+    if (planes != 1 || width <= 0 || height == 0 || height == std::numeric_limits<qint32>::min())
+        throwInvalid();
+    const qint64 rows = height < 0 ? -qint64(height) : qint64(height);
+    if (pixelOffset < FileHeaderSize + infoSize || pixelOffset > fileSize)
+        throwInvalid();
+    // Compare against the bytes present by division, so nothing can overflow.
+    const qint64 rowBytes = qint64(width) * 4;
+    const qint64 available = fileSize - pixelOffset;
+    if (rowBytes > available || rows > available / rowBytes)
+        throwInvalid();
+
+    QImage image(width, int(rows), QImage::Format_ARGB32);
+    if (image.isNull())
+        throwInvalid();
+    bool allAlphaZero = true;
+    bool anyColour = false;
+    for (qint64 row = 0; row < rows; ++row) {
+        const auto *in = reinterpret_cast<const uchar *>(d + pixelOffset + row * rowBytes);
+        // Rows are stored bottom-up unless the height is negative.
+        const int y = height > 0 ? int(rows - 1 - row) : int(row);
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (qint32 x = 0; x < width; ++x, in += 4) {
+            out[x] = qRgba(in[2], in[1], in[0], in[3]);
+            allAlphaZero = allAlphaZero && in[3] == 0;
+            anyColour = anyColour || in[0] || in[1] || in[2];
+        }
+    }
+    // A bitmap rendered on a device without alpha leaves that byte 0 everywhere;
+    // showing its colours is right, showing nothing would lose the picture. Our
+    // writer stores transparent pixels as all zero, so its files never look so.
+    if (allAlphaZero && anyColour) {
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] |= 0xFF000000u;
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+QByteArray writeBitmapFile(const QImage &source)
+{
+    // The lists hold 16x16 images; a null image is stored as an empty one of that size.
+    QImage image = source.isNull() ? QImage(16, 16, QImage::Format_ARGB32)
+                                   : source.convertToFormat(QImage::Format_ARGB32);
+    if (source.isNull())
+        image.fill(Qt::transparent);
+
+    const qint32 width = image.width();
+    const qint32 height = image.height();
+    // A file its own reader would refuse is not written either.
+    if (PixelOffset + qint64(width) * height * 4 > qint64(MaxFileSize))
+        throw Error(u"Stream write error"_s);
+    const quint32 pixelBytes = quint32(width) * quint32(height) * 4u;
+    QByteArray file(PixelOffset + qsizetype(pixelBytes), '\0');
+    char *d = file.data();
+
+    // BITMAPFILEHEADER
+    d[0] = 'B';
+    d[1] = 'M';
+    qToLittleEndian<quint32>(quint32(file.size()), d + 2);
+    qToLittleEndian<quint32>(0, d + 6); // two reserved words
+    qToLittleEndian<quint32>(PixelOffset, d + 10);
+    // BITMAPINFOHEADER: positive height = bottom-up rows, no colour table
+    qToLittleEndian<quint32>(InfoHeaderSize, d + 14);
+    qToLittleEndian<qint32>(width, d + 18);
+    qToLittleEndian<qint32>(height, d + 22);
+    qToLittleEndian<quint16>(1, d + 26); // planes
+    qToLittleEndian<quint16>(32, d + 28); // bits per pixel
+    qToLittleEndian<quint32>(BiRgb, d + 30);
+    qToLittleEndian<quint32>(pixelBytes, d + 34);
+    // Resolution, colours used and important colours stay 0.
+
+    auto *out = reinterpret_cast<uchar *>(d + PixelOffset);
+    for (int row = 0; row < height; ++row) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(height - 1 - row));
+        for (int x = 0; x < width; ++x, out += 4) {
+            const QRgb p = line[x];
+            if (qAlpha(p) == 0)
+                continue; // a transparent pixel has no colour: all four bytes 0
+            out[0] = uchar(qBlue(p));
+            out[1] = uchar(qGreen(p));
+            out[2] = uchar(qRed(p));
+            out[3] = uchar(qAlpha(p));
+        }
+    }
+    return file;
+}
+
+QImage readBitmapFile(QIODevice &device)
+{
+    ByteReader reader(device);
+    char header[FileHeaderSize];
+    reader.readExact(header, FileHeaderSize);
+    if (header[0] != 'B' || header[1] != 'M')
+        throwInvalid();
+    const quint32 fileSize = u32(header + 2);
+    if (fileSize < quint32(PixelOffset) || fileSize > MaxFileSize)
+        throwInvalid();
+    // readExact() refuses a size beyond the bytes present before allocating it.
+    const QByteArray file =
+        QByteArray(header, FileHeaderSize) + reader.readExact(fileSize - FileHeaderSize);
+
+    const char *d = file.constData();
+    const quint32 infoSize = u32(d + 14);
+    if (infoSize >= InfoHeaderSize && u16(d + 28) == 32 && u32(d + 30) == BiRgb)
+        return decode32BitRgb(file);
+
+    const QImage image = QImage::fromData(file, "BMP");
+    if (image.isNull())
+        throwInvalid();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace toolkit
