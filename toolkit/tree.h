@@ -31,7 +31,7 @@ public:
     /// 0 for a top-level node.
     int level() const;
     /// Position among the siblings (top-level nodes count as siblings).
-    int index() const;
+    int index() const { return m_row; }
     /// Position in a pre-order walk of the whole tree, first top-level node = 0.
     int absoluteIndex() const;
 
@@ -71,6 +71,10 @@ private:
     int m_imageIndex = -1;
     int m_selectedIndex = -1;
     bool m_expanded = false;
+    // Position among the siblings, kept up to date by every insertion and removal.
+    int m_row = 0;
+    // Pre-order position, valid while the tree's cached order is valid.
+    int m_absoluteIndex = -1;
     std::unique_ptr<zkSecurity::TzkNodeRecord> m_data;
 };
 
@@ -105,7 +109,7 @@ public:
     void setSelected(TreeNode *node);
 
     /// The image list nodes' image indexes refer to; not owned (may be nullptr).
-    ImageList *images() const { return m_images.data(); }
+    ImageList *images() const;
     void setImages(ImageList *images);
 
     /// Marks \a node expanded (and its descendants when \a recursive); views follow.
@@ -128,7 +132,10 @@ private:
     friend class TreeNode;
     void invalidateOrder();
     void rebuildOrder() const;
+    void ensureOrder() const;
     std::vector<std::unique_ptr<TreeNode>> &siblingsOf(TreeNode *parent);
+    const std::vector<std::unique_ptr<TreeNode>> &siblingsOf(const TreeNode *parent) const;
+    void emitChanged(TreeNode *node);
 
     std::vector<std::unique_ptr<TreeNode>> m_roots;
     mutable std::vector<TreeNode *> m_order;

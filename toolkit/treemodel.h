@@ -29,6 +29,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    // Every node's decoration may have changed with the image list.
+    void refreshDecorations();
+
     QPointer<Tree> m_tree;
 };
 

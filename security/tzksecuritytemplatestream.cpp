@@ -1,0 +1,176 @@
+// Reading and writing the template stream: a 16-byte version stamp, the node
+// count N, N node records of 180 bytes in absolute-index order, then one text
+// line per node in pre-order, indented by one TAB per level and ended by CR LF.
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/bytestream.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+
+#include <QBuffer>
+#include <QFileDevice>
+#include <QIODevice>
+
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace zkSecurity {
+
+namespace {
+
+constexpr int StampSize = 16;
+constexpr int HeaderSize = 20; // the stamp and the node count
+constexpr char Stamp[StampSize] = {1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// The reader checks the three stamp words and the byte after them; the three
+// padding bytes that follow are not significant.
+bool stampMatches(const char *stamp)
+{
+    return toolkit::readInt32LE(stamp) == 1 && toolkit::readInt32LE(stamp + 4) == 4
+        && toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
+}
+
+[[noreturn]] void throwReadError()
+{
+    throw toolkit::Error(u"Stream read error"_s);
+}
+
+// After a save the stream must end with the last line: bytes left behind by
+// an earlier, longer content would otherwise be read back as more nodes.
+void truncateAt(QIODevice &stream, qint64 end)
+{
+    if (stream.isSequential() || stream.size() <= end)
+        return;
+    if (auto *buffer = qobject_cast<QBuffer *>(&stream))
+        buffer->buffer().truncate(end);
+    else if (auto *file = qobject_cast<QFileDevice *>(&stream))
+        file->resize(end);
+}
+
+} // namespace
+
+void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
+{
+    toolkit::ByteWriter out(stream);
+    out.seek(0);
+    out.writeBytes(Stamp, StampSize);
+    const int n = count();
+    out.writeInt32(n);
+
+    for (int i = 0; i < n; ++i) {
+        toolkit::TreeNode *node = nodeAt(i);
+        // Leading TAB and space bytes would read back as indentation.
+        node->setText(toolkit::trimControl(node->text()));
+        TzkNodeRecord *record = node->data();
+        // A node without a record (left by a damaged stream) is written with
+        // an all-zero record, so the stream stays whole.
+        TzkNodeRecord zero;
+        if (!record)
+            record = &zero;
+        record->NodeIndex = i;
+        record->ImageIndex = node->imageIndex();
+        out.writeBytes(record->toBytes());
+    }
+
+    // Levels from the pre-order itself: a parent always comes before its children.
+    std::vector<int> levels(size_t(n), 0);
+    QByteArray text;
+    for (int i = 0; i < n; ++i) {
+        const toolkit::TreeNode *node = nodeAt(i);
+        const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
+        levels[size_t(i)] = level;
+        text.append(level, '\t');
+        text.append(node->text());
+        text.append("\r\n", 2);
+    }
+    out.writeBytes(text);
+    truncateAt(stream, stream.pos());
+}
+
+void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
+{
+    toolkit::ByteReader in(stream);
+    in.seek(0);
+    char stamp[StampSize];
+    in.readExact(stamp, StampSize);
+    if (!stampMatches(stamp))
+        throw toolkit::Error(u"Version mismatch. Cannot continue"_s);
+
+    const qint32 n = in.readInt32();
+    // The records must really be there before the tree is touched; a
+    // negative or oversized count is a damaged stream.
+    const qint64 recordsSize = qint64(TzkNodeRecord::Size) * qint64(n);
+    if (n < 0 || recordsSize > in.remaining())
+        throwReadError();
+
+    in.seek(HeaderSize + recordsSize);
+    QByteArray text = in.readAll();
+    // A zero byte ends the whole text section.
+    const qsizetype zero = text.indexOf('\0');
+    if (zero >= 0)
+        text.truncate(zero);
+
+    ClearTemplate();
+
+    // One node per line. CR LF, a lone CR or a lone LF ends a line; a final
+    // line without a line break still counts.
+    toolkit::TreeNode *previous = nullptr;
+    qsizetype previousLevel = 0;
+    const qsizetype end = text.size();
+    qsizetype pos = 0;
+    while (pos < end) {
+        qsizetype eol = pos;
+        while (eol < end && text.at(eol) != '\r' && text.at(eol) != '\n')
+            ++eol;
+        qsizetype next = eol + 1;
+        if (eol + 1 < end && text.at(eol) == '\r' && text.at(eol + 1) == '\n')
+            next = eol + 2;
+
+        qsizetype level = 0;
+        while (pos + level < eol && (text.at(pos + level) == '\t' || text.at(pos + level) == ' '))
+            ++level;
+        const QByteArray nodeText = text.mid(pos + level, eol - pos - level);
+        pos = next;
+
+        toolkit::TreeNode *node = nullptr;
+        qsizetype nodeLevel = level;
+        if (!previous) {
+            // The first line is top-level whatever its indentation.
+            node = addChild(nullptr, nodeText);
+            nodeLevel = 0;
+        } else if (level == previousLevel) {
+            node = addChild(previous->parent(), nodeText);
+        } else if (level == previousLevel + 1) {
+            node = addChild(previous, nodeText);
+        } else if (level < previousLevel) {
+            toolkit::TreeNode *ancestor = previous->parent();
+            qsizetype ancestorLevel = previousLevel - 1;
+            while (ancestorLevel > level) {
+                ancestor = ancestor->parent();
+                --ancestorLevel;
+            }
+            node = addChild(ancestor->parent(), nodeText);
+        } else {
+            throw toolkit::Error(u"Invalid level (%1) for item \"%2\""_s.arg(level).arg(
+                toolkit::Codec::toUnicode(nodeText)));
+        }
+        previous = node;
+        previousLevel = nodeLevel;
+    }
+
+    in.seek(HeaderSize);
+    char bytes[TzkNodeRecord::Size];
+    for (qint32 i = 0; i < n; ++i) {
+        in.readExact(bytes, TzkNodeRecord::Size);
+        auto record = std::make_unique<TzkNodeRecord>(TzkNodeRecord::fromBytes(bytes));
+        toolkit::TreeNode *node = nodeAt(record->NodeIndex);
+        if (!node)
+            throw toolkit::Error(u"Invalid index"_s);
+        node->setImages(record->ImageIndex);
+        node->setData(std::move(record));
+    }
+}
+
+} // namespace zkSecurity

@@ -1,0 +1,284 @@
+#include "toolkit/tree.h"
+
+#include "security/tzknoderecord.h"
+#include "toolkit/imagelist.h"
+
+#include <QPointer>
+
+#include <utility>
+
+namespace toolkit {
+
+// --- TreeNode ----------------------------------------------------------------
+
+TreeNode::TreeNode(Tree *tree, TreeNode *parent, const QByteArray &text)
+    : m_tree(tree)
+    , m_parent(parent)
+    , m_text(text)
+{
+}
+
+TreeNode::~TreeNode()
+{
+    // Tear the subtree down without recursion: a tree read from a damaged
+    // stream may be deep enough to exhaust the stack otherwise.
+    std::vector<std::unique_ptr<TreeNode>> pending = std::move(m_children);
+    while (!pending.empty()) {
+        std::unique_ptr<TreeNode> node = std::move(pending.back());
+        pending.pop_back();
+        for (auto &child : node->m_children)
+            pending.push_back(std::move(child));
+        node->m_children.clear();
+    }
+}
+
+int TreeNode::level() const
+{
+    int level = 0;
+    for (const TreeNode *p = m_parent; p; p = p->m_parent)
+        ++level;
+    return level;
+}
+
+int TreeNode::absoluteIndex() const
+{
+    m_tree->ensureOrder();
+    return m_absoluteIndex;
+}
+
+TreeNode *TreeNode::item(int i) const
+{
+    if (i < 0 || i >= count())
+        return nullptr;
+    return m_children[size_t(i)].get();
+}
+
+TreeNode *TreeNode::nextSibling() const
+{
+    const auto &siblings = m_tree->siblingsOf(static_cast<const TreeNode *>(m_parent));
+    const size_t next = size_t(m_row) + 1;
+    return next < siblings.size() ? siblings[next].get() : nullptr;
+}
+
+void TreeNode::setText(const QByteArray &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setImageIndex(int index)
+{
+    if (index == m_imageIndex)
+        return;
+    m_imageIndex = index;
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setSelectedIndex(int index)
+{
+    if (index == m_selectedIndex)
+        return;
+    m_selectedIndex = index;
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setImages(int index)
+{
+    if (index == m_imageIndex && index == m_selectedIndex)
+        return;
+    m_imageIndex = index;
+    m_selectedIndex = index;
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
+{
+    m_data = std::move(record);
+}
+
+void TreeNode::releaseData()
+{
+    m_data.reset();
+}
+
+// --- Tree --------------------------------------------------------------------
+
+Tree::Tree(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Tree::~Tree()
+{
+    // Let models and views detach while the nodes still exist.
+    clear();
+}
+
+int Tree::count() const
+{
+    ensureOrder();
+    return int(m_order.size());
+}
+
+TreeNode *Tree::topLevel(int i) const
+{
+    if (i < 0 || i >= topLevelCount())
+        return nullptr;
+    return m_roots[size_t(i)].get();
+}
+
+TreeNode *Tree::nodeAt(int i) const
+{
+    ensureOrder();
+    if (i < 0 || size_t(i) >= m_order.size())
+        return nullptr;
+    return m_order[size_t(i)];
+}
+
+TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
+{
+    Q_ASSERT(!parent || parent->m_tree == this);
+    if (parent && parent->m_tree != this)
+        return nullptr;
+    auto &siblings = siblingsOf(parent);
+    const int row = int(siblings.size());
+    Q_EMIT nodeAboutToBeInserted(parent, row);
+    siblings.push_back(std::unique_ptr<TreeNode>(new TreeNode(this, parent, text)));
+    TreeNode *node = siblings.back().get();
+    node->m_row = row;
+    invalidateOrder();
+    Q_EMIT nodeInserted(node);
+    return node;
+}
+
+void Tree::deleteNode(TreeNode *node)
+{
+    if (!node || node->m_tree != this)
+        return;
+    for (TreeNode *p = m_selected; p; p = p->m_parent) {
+        if (p == node) {
+            setSelected(nullptr);
+            break;
+        }
+    }
+    Q_EMIT nodeAboutToBeRemoved(node);
+    TreeNode *parent = node->m_parent;
+    const int row = node->m_row;
+    auto &siblings = siblingsOf(parent);
+    std::unique_ptr<TreeNode> owned = std::move(siblings[size_t(row)]);
+    siblings.erase(siblings.begin() + row);
+    for (size_t i = size_t(row); i < siblings.size(); ++i)
+        siblings[i]->m_row = int(i);
+    invalidateOrder();
+    owned.reset(); // the subtree and its records go with it
+    Q_EMIT nodeRemoved(parent, row);
+}
+
+void Tree::clear()
+{
+    if (m_roots.empty())
+        return;
+    setSelected(nullptr);
+    Q_EMIT aboutToBeCleared();
+    std::vector<std::unique_ptr<TreeNode>> roots = std::move(m_roots);
+    m_roots.clear();
+    invalidateOrder();
+    roots.clear();
+    Q_EMIT cleared();
+}
+
+void Tree::setSelected(TreeNode *node)
+{
+    if (node && node->m_tree != this)
+        return;
+    if (node == m_selected)
+        return;
+    m_selected = node;
+    Q_EMIT selectionChanged(node);
+}
+
+ImageList *Tree::images() const
+{
+    return m_images.data();
+}
+
+void Tree::setImages(ImageList *images)
+{
+    if (images == m_images.data())
+        return;
+    if (m_images)
+        disconnect(m_images.data(), nullptr, this, nullptr);
+    m_images = images;
+    if (images) {
+        connect(images, &ImageList::changed, this, &Tree::imagesChanged);
+        connect(images, &QObject::destroyed, this, &Tree::imagesChanged);
+    }
+    Q_EMIT imagesChanged();
+}
+
+void Tree::expand(TreeNode *node, bool recursive)
+{
+    if (!node || node->m_tree != this)
+        return;
+    node->m_expanded = true;
+    if (recursive) {
+        std::vector<TreeNode *> pending {node};
+        while (!pending.empty()) {
+            TreeNode *n = pending.back();
+            pending.pop_back();
+            n->m_expanded = true;
+            for (auto &child : n->m_children)
+                pending.push_back(child.get());
+        }
+    }
+    Q_EMIT expandRequested(node, recursive);
+}
+
+void Tree::invalidateOrder()
+{
+    m_orderValid = false;
+}
+
+void Tree::ensureOrder() const
+{
+    if (!m_orderValid)
+        rebuildOrder();
+}
+
+void Tree::rebuildOrder() const
+{
+    m_order.clear();
+    // Pre-order without recursion; children are pushed in reverse so that
+    // the first child comes off the stack first.
+    std::vector<TreeNode *> pending;
+    for (auto it = m_roots.rbegin(); it != m_roots.rend(); ++it)
+        pending.push_back(it->get());
+    while (!pending.empty()) {
+        TreeNode *node = pending.back();
+        pending.pop_back();
+        node->m_absoluteIndex = int(m_order.size());
+        m_order.push_back(node);
+        for (auto it = node->m_children.rbegin(); it != node->m_children.rend(); ++it)
+            pending.push_back(it->get());
+    }
+    m_orderValid = true;
+}
+
+std::vector<std::unique_ptr<TreeNode>> &Tree::siblingsOf(TreeNode *parent)
+{
+    return parent ? parent->m_children : m_roots;
+}
+
+const std::vector<std::unique_ptr<TreeNode>> &Tree::siblingsOf(const TreeNode *parent) const
+{
+    return parent ? parent->m_children : m_roots;
+}
+
+void Tree::emitChanged(TreeNode *node)
+{
+    Q_EMIT nodeChanged(node);
+}
+
+} // namespace toolkit

@@ -1,0 +1,131 @@
+#include "toolkit/widgets/treeview.h"
+
+#include "toolkit/tree.h"
+#include "toolkit/treemodel.h"
+
+#include <QItemSelectionModel>
+#include <QScopedValueRollback>
+
+namespace toolkit {
+
+TreeView::TreeView(QWidget *parent)
+    : QTreeView(parent)
+{
+    setHeaderHidden(true);
+    setEditTriggers(NoEditTriggers);
+    setSelectionMode(SingleSelection);
+    setSelectionBehavior(SelectRows);
+    setUniformRowHeights(true);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        TreeNode *node = nodeForIndex(index);
+        if (!node || !m_tree)
+            return;
+        m_tree->setSelected(node);
+        Q_EMIT nodeDoubleClicked(node);
+    });
+}
+
+TreeView::~TreeView() = default;
+
+void TreeView::setTree(Tree *tree)
+{
+    if (tree == m_tree.data() && (tree || !m_model))
+        return;
+    if (m_tree)
+        disconnect(m_tree.data(), nullptr, this, nullptr);
+
+    QItemSelectionModel *oldSelection = selectionModel();
+    TreeModel *oldModel = m_model;
+    m_tree = tree;
+    m_model = tree ? new TreeModel(tree, this) : nullptr;
+    setModel(m_model);
+    // setModel() leaves the old selection model to us.
+    delete oldSelection;
+    delete oldModel;
+    m_removing = false;
+
+    if (!tree)
+        return;
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { syncToTree(current); });
+    // While rows go, the selection model may move its current index to a
+    // neighbour; the tree's selection is the truth, so restore it afterwards.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this] { m_removing = true; });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        m_removing = false;
+        if (m_tree)
+            syncFromTree(m_tree->selected());
+    });
+    connect(tree, &Tree::selectionChanged, this, &TreeView::syncFromTree);
+    connect(tree, &Tree::expandRequested, this, &TreeView::followExpandRequest);
+    connect(tree, &Tree::imagesChanged, this, &TreeView::followImages);
+    applyExpandedFlags();
+    syncFromTree(tree->selected());
+}
+
+QModelIndex TreeView::indexForNode(TreeNode *node) const
+{
+    return m_model ? m_model->indexForNode(node) : QModelIndex();
+}
+
+TreeNode *TreeView::nodeForIndex(const QModelIndex &index) const
+{
+    return m_model ? m_model->nodeForIndex(index) : nullptr;
+}
+
+void TreeView::syncFromTree(TreeNode *node)
+{
+    if (m_syncing || !selectionModel())
+        return;
+    const QScopedValueRollback guard(m_syncing, true);
+    const QModelIndex index = indexForNode(node);
+    if (index.isValid()) {
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
+    } else {
+        selectionModel()->clear();
+    }
+}
+
+void TreeView::syncToTree(const QModelIndex &current)
+{
+    if (m_syncing || m_removing || !m_tree)
+        return;
+    const QScopedValueRollback guard(m_syncing, true);
+    m_tree->setSelected(nodeForIndex(current));
+}
+
+void TreeView::followExpandRequest(TreeNode *node, bool recursive)
+{
+    const QModelIndex index = indexForNode(node);
+    if (!index.isValid())
+        return;
+    if (recursive)
+        expandRecursively(index);
+    else
+        expand(index);
+}
+
+void TreeView::followImages()
+{
+    // Icons appear or vanish; row heights may change with them.
+    scheduleDelayedItemsLayout();
+    viewport()->update();
+}
+
+void TreeView::applyExpandedFlags()
+{
+    if (!m_tree)
+        return;
+    const int n = m_tree->count();
+    for (int i = 0; i < n; ++i) {
+        TreeNode *node = m_tree->nodeAt(i);
+        if (node->isExpanded())
+            expand(indexForNode(node));
+    }
+}
+
+} // namespace toolkit

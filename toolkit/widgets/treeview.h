@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QPointer>
+#include <QTreeView>
+
+namespace toolkit {
+
+class Tree;
+class TreeModel;
+class TreeNode;
+
+/// A read-only tree view bound to a toolkit::Tree. The view's current item and
+/// the tree's selected node are kept the same in both directions; the view
+/// follows the tree's expand requests, and shows node images only while the
+/// tree has an image list.
+class TreeView : public QTreeView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(TreeView)
+public:
+    explicit TreeView(QWidget *parent = nullptr);
+    ~TreeView() override;
+
+    Tree *tree() const { return m_tree.data(); }
+    /// Shows \a tree (not owned; nullptr shows nothing).
+    void setTree(Tree *tree);
+    TreeModel *treeModel() const { return m_model; }
+
+    /// The model index of \a node, or an invalid index.
+    QModelIndex indexForNode(TreeNode *node) const;
+    TreeNode *nodeForIndex(const QModelIndex &index) const;
+
+Q_SIGNALS:
+    /// A node was double-clicked; it is the tree's selection when this is emitted.
+    void nodeDoubleClicked(toolkit::TreeNode *node);
+
+private:
+    void syncFromTree(TreeNode *node);
+    void syncToTree(const QModelIndex &current);
+    void followExpandRequest(TreeNode *node, bool recursive);
+    void followImages();
+    void applyExpandedFlags();
+
+    QPointer<Tree> m_tree;
+    TreeModel *m_model = nullptr;
+    bool m_syncing = false;
+    bool m_removing = false;
+};
+
+} // namespace toolkit
