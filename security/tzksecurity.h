@@ -102,6 +102,12 @@ public:
     toolkit::TreeNode *FindRightNode(toolkit::TreeNode *node, qint32 id) const;
 
 private:
+    // Platform side of the start-up (security/widgets): whether the owner is a
+    // form, and the request to end the application, honoured even before the
+    // main loop runs.
+    bool OwnerIsForm() const;
+    void TerminateApplication();
+
     // Build from clients.
     bool CollectClientIds();
     qint32 NextGeneratedId();
@@ -125,6 +131,12 @@ private:
     // State of one build from clients.
     QList<QByteArray> m_usedIds;
     qint32 m_generatedId = 0;
+
+    // Where the stored user template lies (absolute file path, or the key of the
+    // "UserTemplate" value) while LoadUsers has not read it; the next SaveUsers
+    // keeps what it finds there aside instead of overwriting it.
+    QString m_unreadableUserFile;
+    QString m_unreadableUserKey;
 };
 
 /// The \a index-th (from 1) token of \a text between \a delimiter characters,

@@ -1,0 +1,269 @@
+#include "security/tzksecurity.h"
+
+#include "actions/tzkaction.h"
+#include "actions/tzkactionlist.h"
+#include "security/imagestream.h"
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritydialogs.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/tree.h"
+
+#include <QIODevice>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace zkSecurity {
+
+namespace {
+
+const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
+const QByteArray GrantedSuffix = QByteArrayLiteral(" (Yes)");
+
+} // namespace
+
+TzkSecurity::TzkSecurity(QObject *owner)
+    : QObject(owner)
+{
+    m_lastError = seNone;
+    m_loggedOn = false;
+    m_clients.clear();
+    m_options = TzkSecurityOptionSet::defaults();
+    m_userTemplateRegistryKeyName =
+        u"\\Software\\Tenvarro\\Kelvrin\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
+    m_userTemplateFileName = u"UserTemplate"_s;
+    m_imageList = std::make_unique<toolkit::ImageList>();
+    m_imageList->setMasked(false);
+    // The trees need no host window here: they are plain trees that views observe.
+    m_securityTemplate = std::make_unique<TzkSecurityTemplate>();
+    m_userTemplate = std::make_unique<TzkSecurityTemplate>();
+    m_dialogs = std::make_unique<TzkSecurityDialogs>();
+    m_lastUsers.clear();
+
+    if (!CheckSingleInstance()) {
+        m_instanceMapping.release();
+        // The members built so far are released by their own destructors.
+        throw toolkit::Error(u"No more than one instance of Security Component allowed."_s);
+    }
+}
+
+TzkSecurity::~TzkSecurity()
+{
+    DetachClients();
+    m_clients.clear();
+    m_userTemplate->ClearTemplate();
+    m_userTemplate.reset();
+    m_securityTemplate->ClearTemplate();
+    m_securityTemplate.reset();
+    m_dialogs.reset();
+    m_imageList.reset();
+    m_lastUsers.clear();
+    m_instanceMapping.release();
+}
+
+QByteArray TzkSecurity::GetCurrentUser() const
+{
+    return m_loggedOn ? m_currentUserName : QByteArray();
+}
+
+void TzkSecurity::SetOptions(TzkSecurityOptionSet value)
+{
+    m_options = value;
+    m_securityTemplate->setImages(value.contains(soShowIcons) ? m_imageList.get() : nullptr);
+}
+
+QList<toolkit::ActionList *> TzkSecurity::Clients() const
+{
+    QList<toolkit::ActionList *> result;
+    result.reserve(m_clients.size());
+    for (const auto &client : m_clients)
+        result.append(client.data());
+    return result;
+}
+
+void TzkSecurity::DefineProperties(toolkit::PropertyFiler &filer)
+{
+    filer.defineBinaryProperty(
+        u"evTree"_s,
+        [this](QIODevice &device) { m_securityTemplate->LoadFromStreamSecurity(device); },
+        [this](QIODevice &device) { m_securityTemplate->SaveToStreamSecurity(device); }, true);
+    filer.defineBinaryProperty(
+        u"evImage"_s, [this](QIODevice &device) { ReadImageStream(device, *m_imageList); },
+        [this](QIODevice &device) { WriteImageStream(device, *m_imageList); }, true);
+}
+
+void TzkSecurity::Loaded()
+{
+    toolkit::Component::Loaded();
+    if (toolkit::isDesignMode(this))
+        return;
+
+    // A store that cannot be read leaves the user template empty; that is not an error here.
+    QByteArray storedPassword;
+    LoadUsers(storedPassword);
+
+    m_securityTemplate->setImages(m_options.contains(soShowIcons) ? m_imageList.get() : nullptr);
+
+    if (m_options.contains(soForceBuildSecurityFromClients)) {
+        if (!BuildSecurityTemplateFromClients(m_securityTemplate.get(), m_imageList.get()))
+            throw toolkit::Error(u"Cannot build Security template from clients"_s);
+    }
+
+    m_dialogs->SetSecurity(this);
+
+    if (m_options.contains(soAutoLogon)) {
+        const QByteArray userName = m_lastUsers.isEmpty() ? QByteArray() : m_lastUsers.last();
+        const QByteArray password = zkCript::TCripter::Unscramble(storedPassword);
+        const bool accepted = Logon(userName, password, m_options.contains(soSilentLogonTry));
+        if (!accepted && m_options.contains(soReleaseOwnerOnLogonFail) && OwnerIsForm())
+            TerminateApplication();
+    }
+}
+
+bool TzkSecurity::CheckId(qint32 id) const
+{
+    if (!m_loggedOn)
+        return false;
+    toolkit::TreeNode *userNode = m_userTemplate->GetUserNodeByUserName(m_currentUserName);
+    if (!userNode)
+        return false;
+    const toolkit::TreeNode *right = FindRightNode(userNode, id);
+    if (!right)
+        return false;
+    // Granted only when the first " (Yes)" is what ends the text.
+    const QByteArray &text = right->text();
+    const qsizetype at = text.indexOf(GrantedSuffix);
+    return at >= 0 && at + GrantedSuffix.size() == text.size();
+}
+
+toolkit::TreeNode *TzkSecurity::FindRightNode(toolkit::TreeNode *node, qint32 id) const
+{
+    if (!node)
+        return nullptr;
+    // Depth-first in child order; the first matching leaf wins. Walked with an
+    // explicit stack, as a tree read from a damaged stream may be very deep.
+    QList<toolkit::TreeNode *> pending {node};
+    while (!pending.isEmpty()) {
+        toolkit::TreeNode *current = pending.takeLast();
+        if (current->hasChildren()) {
+            for (int i = current->count() - 1; i >= 0; --i)
+                pending.append(current->item(i));
+            continue;
+        }
+        const TzkNodeRecord *record = current->data();
+        if (record && record->SecurityId == id)
+            return current;
+    }
+    return nullptr;
+}
+
+bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, bool silent)
+{
+    QByteArray name = userName;
+    QByteArray plainPassword = password;
+    const bool accepted = m_dialogs->ShowLogonDialog(name, plainPassword, silent,
+                                                     m_options.contains(soShowCheckedOKOnly));
+    m_loggedOn = accepted;
+    if (accepted) {
+        m_currentUserName = name;
+        m_isSupervisor = m_currentUserName == SupervisorName;
+        SaveUsers(zkCript::TCripter::Scramble(plainPassword));
+    } else {
+        m_currentUserName.clear();
+        m_isSupervisor = false;
+    }
+    ForceClientsVisible();
+    return accepted;
+}
+
+qint32 TzkSecurity::NextSecurityId() const
+{
+    // Counted in 64 bits: an action carrying the largest identifier must not wrap around.
+    qint64 running = 0;
+    for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
+        auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
+        if (!list)
+            continue;
+        for (toolkit::Action *action : list->actions()) {
+            auto *protectedAction = qobject_cast<zkActnLst::TzkAction *>(action);
+            if (protectedAction && protectedAction->SecurityId() >= running)
+                running = qint64(protectedAction->SecurityId()) + 1;
+        }
+    }
+    const qint64 result = std::max<qint64>(running, m_securityTemplate->GenerateSecurityId());
+    return qint32(std::min<qint64>(result, std::numeric_limits<qint32>::max()));
+}
+
+void TzkSecurity::RegisterClient(toolkit::ActionList *list)
+{
+    if (qobject_cast<zkActnLst::TzkActionList *>(list))
+        m_clients.append(list);
+}
+
+void TzkSecurity::UnregisterClient(toolkit::ActionList *list)
+{
+    if (!list)
+        return;
+    for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
+        if (m_clients.at(i).data() == list) {
+            m_clients.removeAt(i);
+            return;
+        }
+    }
+}
+
+void TzkSecurity::DetachClients()
+{
+    // Each list unregisters itself while its security object is cleared, so the
+    // index is checked against the shrinking list on every step.
+    for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
+        if (i >= m_clients.size())
+            continue;
+        if (auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data()))
+            list->SetSecurityObject(nullptr);
+    }
+    m_clients.clear();
+}
+
+void TzkSecurity::ForceClientsVisible()
+{
+    if (!m_options.contains(soForceClientsVisibleAfterLogon))
+        return;
+    // Making an action visible may run code that destroys lists or actions: walk guarded copies.
+    const QList<QPointer<toolkit::ActionList>> clients = m_clients;
+    for (qsizetype i = clients.size() - 1; i >= 0; --i) {
+        auto *list = qobject_cast<zkActnLst::TzkActionList *>(clients.at(i).data());
+        if (!list || list->Options() != zkActnLst::sorSetInvisibleOnFail)
+            continue;
+        const QList<toolkit::Action *> actions = list->actions();
+        QList<QPointer<toolkit::Action>> guarded(actions.cbegin(), actions.cend());
+        for (qsizetype j = guarded.size() - 1; j >= 0; --j) {
+            if (auto *action = qobject_cast<zkActnLst::TzkAction *>(guarded.at(j).data()))
+                action->setVisible(true);
+        }
+    }
+}
+
+void TzkSecurity::AddLastUser(const QByteArray &userName)
+{
+    // Names are compared without regard to letter case as the user reads them:
+    // decoded through the code page, so that accented letters compare too.
+    const QString name = toolkit::Codec::toUnicode(userName);
+    for (qsizetype i = 0; i < m_lastUsers.size(); ++i) {
+        if (toolkit::Codec::toUnicode(m_lastUsers.at(i)).compare(name, Qt::CaseInsensitive) == 0) {
+            m_lastUsers.removeAt(i);
+            break;
+        }
+    }
+    // A list read from the store may hold more than it should; keep the newest six.
+    while (m_lastUsers.size() > MaxLastUsers - 1)
+        m_lastUsers.removeFirst();
+    m_lastUsers.append(userName);
+}
+
+} // namespace zkSecurity

@@ -1,0 +1,242 @@
+// Rebuilding the security template from the client action lists.
+#include "actions/tzkaction.h"
+#include "actions/tzkactionlist.h"
+#include "security/nodeimages.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/tree.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace zkSecurity {
+
+namespace {
+
+constexpr int BaseImageCount = 5;
+constexpr int CategoryImage = 2;
+constexpr int MaxNodeCaption = 34;
+
+bool isTrimmed(QChar c)
+{
+    return c.unicode() <= 32;
+}
+
+// What one action contributes to the tree, converted to bytes before the
+// template is touched: a caption the code page cannot hold stops the build
+// while the old template is still in place.
+struct ActionEntry
+{
+    zkActnLst::TzkAction *action = nullptr;
+    QList<QByteArray> segments;
+    QByteArray text;
+};
+
+struct ListEntry
+{
+    zkActnLst::TzkActionList *list = nullptr;
+    QList<ActionEntry> actions;
+};
+
+std::unique_ptr<TzkNodeRecord> makeRecord(qint32 securityId, const QByteArray &caption,
+                                          int nodeIndex, int imageIndex)
+{
+    auto record = std::make_unique<TzkNodeRecord>();
+    record->SecurityId = securityId;
+    record->setCaption(caption);
+    record->setGranted(false);
+    record->NodeIndex = nodeIndex;
+    record->ImageIndex = imageIndex;
+    return record;
+}
+
+} // namespace
+
+QString ExtractToken(const QString &text, int index, QChar delimiter)
+{
+    QString result;
+    qsizetype start = 0;
+    for (int i = 1; i <= index; ++i) {
+        const qsizetype p = text.indexOf(delimiter, start);
+        if (p < 0) {
+            result = i == index ? text.mid(start) : QString();
+            break;
+        }
+        result = text.mid(start, p - start);
+        start = p + 1;
+    }
+    qsizetype first = 0;
+    qsizetype last = result.size();
+    while (first < last && isTrimmed(result.at(first)))
+        ++first;
+    while (last > first && isTrimmed(result.at(last - 1)))
+        --last;
+    return result.mid(first, last - first);
+}
+
+QString CleanCaption(const QString &caption)
+{
+    QString result = caption;
+    result.remove(u'&');
+    for (QChar &c : result) {
+        if (c.unicode() < 32)
+            c = u'_';
+    }
+    return result;
+}
+
+bool TzkSecurity::CollectClientIds()
+{
+    m_usedIds.clear();
+    for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
+        auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
+        if (!list)
+            continue;
+        const QList<toolkit::Action *> actions = list->actions();
+        for (qsizetype j = actions.size() - 1; j >= 0; --j) {
+            auto *action = qobject_cast<zkActnLst::TzkAction *>(actions.at(j));
+            if (!action)
+                continue;
+            const QByteArray id = QByteArray::number(action->SecurityId());
+            if (m_usedIds.contains(id))
+                return false;
+            if (action->SecurityId() != 0)
+                m_usedIds.append(id);
+        }
+    }
+    return true;
+}
+
+qint32 TzkSecurity::NextGeneratedId()
+{
+    do {
+        ++m_generatedId;
+    } while (m_usedIds.contains(QByteArray::number(m_generatedId)));
+    return m_generatedId;
+}
+
+toolkit::TreeNode *TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text,
+                                                 int level) const
+{
+    // The whole tree, last node first: any node at that level matches, an action node included.
+    for (int i = tmpl->count() - 1; i >= 0; --i) {
+        toolkit::TreeNode *node = tmpl->nodeAt(i);
+        if (node && node->level() == level && node->text() == text)
+            return node;
+    }
+    return nullptr;
+}
+
+bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
+                                                   toolkit::ImageList *images)
+{
+    if (!tmpl || !images)
+        return false;
+
+    if (m_options.contains(soForceIDFromClients)) {
+        if (!CollectClientIds())
+            throw toolkit::Error(
+                u"Duplicate Security ID Found. Cannot Continue. Please correct."_s);
+    } else {
+        m_usedIds.clear();
+    }
+
+    // Clients in processing order (last registered first), their texts already in bytes.
+    QList<ListEntry> lists;
+    for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
+        auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
+        if (!list)
+            continue;
+        ListEntry listEntry {list, {}};
+        for (toolkit::Action *a : list->actions()) {
+            auto *action = qobject_cast<zkActnLst::TzkAction *>(a);
+            if (!action)
+                continue;
+            ActionEntry entry;
+            entry.action = action;
+            const QString category = action->category();
+            for (int level = 1;; ++level) {
+                const QString segment = ExtractToken(category, level, u'/');
+                if (segment.isEmpty())
+                    break;
+                entry.segments.append(toolkit::Codec::fromUnicodeChecked(segment));
+            }
+            entry.text = toolkit::Codec::fromUnicodeChecked(
+                CleanCaption(action->text()).left(MaxNodeCaption));
+            listEntry.actions.append(entry);
+        }
+        lists.append(listEntry);
+    }
+
+    m_generatedId = 0;
+    tmpl->ClearTemplate();
+    images->clear();
+
+    toolkit::TreeNode *root = tmpl->addChild(nullptr, QByteArrayLiteral("User"));
+    root->setData(makeRecord(0, QByteArray(), root->absoluteIndex(), 0));
+
+    int imageOffset = 0;
+    bool baseImagesLoaded = false;
+    const QColor transparent = QGuiApplication::palette().color(QPalette::Window);
+
+    for (const ListEntry &listEntry : std::as_const(lists)) {
+        toolkit::ImageList *listImages = listEntry.list->images();
+        if (!baseImagesLoaded) {
+            if (listImages) {
+                images->assign(*listImages);
+                images->setMasked(false);
+            }
+            for (int i = 0; i < BaseImageCount; ++i)
+                images->insert(i, NodeImage(NodeImageNames[i]));
+            root->setImages(0);
+            imageOffset = BaseImageCount;
+            baseImagesLoaded = true;
+        } else if (listImages) {
+            imageOffset = images->count();
+            for (int i = 0; i < listImages->count(); ++i)
+                images->addMasked(listImages->image(i), transparent);
+        }
+
+        for (const ActionEntry &entry : listEntry.actions) {
+            toolkit::TreeNode *parent = root;
+            int level = 1;
+            for (const QByteArray &segment : entry.segments) {
+                toolkit::TreeNode *node = FindCategoryNode(tmpl, segment, level);
+                if (!node) {
+                    node = tmpl->addChild(parent, segment);
+                    node->setImages(CategoryImage);
+                    node->setData(makeRecord(0, segment, node->absoluteIndex(), CategoryImage));
+                }
+                parent = node;
+                ++level;
+            }
+
+            toolkit::TreeNode *node = tmpl->addChild(parent, entry.text);
+            zkActnLst::TzkAction *action = entry.action;
+            qint32 securityId = action->SecurityId();
+            if (!m_options.contains(soForceIDFromClients) || securityId == 0) {
+                securityId = NextGeneratedId();
+                action->setSecurityId(securityId);
+            }
+            int image = -1;
+            if (listImages && action->imageIndex() >= 0)
+                image = int(std::min<qint64>(qint64(action->imageIndex()) + imageOffset,
+                                             std::numeric_limits<int>::max()));
+            node->setImages(image);
+            node->setData(makeRecord(securityId, node->text(), node->absoluteIndex(), image));
+        }
+    }
+    return true;
+}
+
+} // namespace zkSecurity
