@@ -17,29 +17,52 @@ namespace toolkit {
 /// keys and value names compare without regard to letter case. Values are
 /// binary, 32-bit integer or zero-terminated 8-bit string. Errors throw
 /// toolkit::Error with a message naming what failed.
+///
+/// Letter case is folded for ASCII letters only (SQLite's NOCASE): "Ä" and
+/// "ä" are two different names. Every name the system uses is ASCII.
+///
+/// A relative path is resolved against the open key; with no key open, the
+/// root key is the open key and values live there. Each write of a value is
+/// one statement, so it is atomic; several Registry objects or processes may
+/// use the same file at once (WAL journal, busy timeout), the last write of a
+/// value winning.
 class Registry
 {
 public:
-    enum ValueType { None, Binary, Integer, String };
+    /// Unknown is a value whose stored type and payload do not agree (a
+    /// damaged or foreign database); reading it throws like a wrong type.
+    enum ValueType { None, Binary, Integer, String, Unknown };
 
     /// Opens the database of the current user (created when missing).
+    /// The location is read from the environment at each construction.
     Registry();
-    /// Opens the database at \a path (for tests and tools).
+    /// Opens the database at \a path (for tests and tools). Missing parent
+    /// directories are created with mode 0700; the file gets mode 0600.
+    /// Throws toolkit::Error naming the path when it cannot be opened or is
+    /// not a registry database.
     explicit Registry(const QString &path);
     ~Registry();
     Registry(const Registry &) = delete;
     Registry &operator=(const Registry &) = delete;
 
+    /// $XDG_CONFIG_HOME/rightsmith/registry.sqlite3, or
+    /// $HOME/.config/rightsmith/registry.sqlite3 when XDG_CONFIG_HOME is
+    /// unset, empty or not absolute.
     static QString defaultPath();
     QString path() const { return m_path; }
 
-    /// Opens key \a path, creating it (and its parents) when \a create. False when missing and not created.
+    /// Opens key \a path, creating it (and its parents) when \a create. False when missing and not
+    /// created.
     bool openKey(const QString &path, bool create);
     void closeKey();
+    /// Path of the open key from the root, without a leading "\", in the
+    /// letter case its keys were created with; empty for the root.
     QString currentKey() const { return m_currentKey; }
     bool keyExists(const QString &path) const;
     /// Deletes \a path with all subkeys, deepest first; true when the key itself was deleted.
+    /// The root cannot be deleted (false).
     bool deleteKey(const QString &path);
+    /// Names of the direct subkeys of \a path, sorted; empty when it is missing.
     QStringList subKeys(const QString &path) const;
 
     // Values of the open key.
@@ -47,21 +70,47 @@ public:
     ValueType valueType(const QString &name) const;
     /// Size in bytes (a string counts its terminating zero); -1 when missing.
     qint64 valueSize(const QString &name) const;
+    /// Names of the open key's values in the order they were first written.
     QStringList valueNames() const;
     bool deleteValue(const QString &name);
 
+    /// Writing replaces a value of any type. Throws when the open key was
+    /// deleted meanwhile (by this or another Registry object).
     void writeBinary(const QString &name, const QByteArray &data);
     void writeInteger(const QString &name, qint32 value);
+    /// A string value cannot hold a zero byte: \a value is stored up to its
+    /// first zero byte, like a zero-terminated string.
     void writeString(const QString &name, const QByteArray &value);
 
     /// Throw "Invalid data type for '%s'" when the value has another type.
     std::optional<QByteArray> readBinary(const QString &name) const;
+    /// As readBinary(), and also throws "Invalid data type for '%s'" when the
+    /// value is longer than \a maxSize bytes (a reader with a fixed buffer).
+    std::optional<QByteArray> readBinary(const QString &name, qint64 maxSize) const;
     std::optional<qint32> readInteger(const QString &name) const;
+    /// The bytes without the terminating zero.
     std::optional<QByteArray> readString(const QString &name) const;
 
 private:
+    struct KeyRef
+    {
+        qint64 id = -1;
+        QString path;
+    };
+    struct ValueInfo
+    {
+        ValueType type = None;
+        qint64 size = -1;
+    };
+
     void open(const QString &path);
-    qint64 keyId(const QString &path, bool create) const;
+    void createSchema();
+    void restrictFileModes() const;
+    KeyRef resolveKey(const QString &path, bool create) const;
+    bool keyIdExists(qint64 id) const;
+    ValueInfo valueInfo(const QString &name) const;
+    void writeValue(const QString &name, ValueType type, const QByteArray *bytes, qint32 integer);
+    [[noreturn]] void fail(const QString &what) const;
 
     sqlite3 *m_db = nullptr;
     QString m_path;

@@ -1,0 +1,444 @@
+#include "support/testsupport.h"
+#include "toolkit/error.h"
+#include "toolkit/registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using toolkit::Registry;
+
+namespace {
+
+const QString DemoKey =
+    u"\\Software\\Tenvarro\\RightsmithDemo\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
+
+/// Runs \a statements on the database file directly, the way a damaged or
+/// foreign file would have been written.
+void runSql(const QString &path, const char *statements)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, statements, nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+/// The message of the toolkit::Error that \a call throws, or a note that it threw none.
+QString errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const toolkit::Error &error) {
+        return error.message();
+    }
+    return u"<no toolkit::Error>"_s;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return mode_t(-1);
+    return st.st_mode & 07777;
+}
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    testsupport::TemporaryHome home;
+    QString configPath(const QString &name) const
+    {
+        return home.filePath(u"config/rightsmith/"_s + name);
+    }
+};
+
+// --- location -------------------------------------------------------------
+
+TEST_F(RegistryTest, DefaultPathFollowsTheEnvironmentAtEachConstruction)
+{
+    {
+        Registry registry;
+        EXPECT_EQ(registry.path(), configPath(u"registry.sqlite3"_s));
+        EXPECT_TRUE(QFileInfo::exists(registry.path()));
+    }
+
+    const QString other = home.filePath(u"other"_s);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(other));
+    {
+        Registry registry;
+        EXPECT_EQ(registry.path(), other + u"/rightsmith/registry.sqlite3"_s);
+        EXPECT_TRUE(QFileInfo::exists(registry.path()));
+    }
+
+    // Unset, empty and relative all fall back to $HOME/.config.
+    const QString fallback = home.filePath(u".config/rightsmith/registry.sqlite3"_s);
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(Registry::defaultPath(), fallback);
+    qputenv("XDG_CONFIG_HOME", QByteArray());
+    EXPECT_EQ(Registry::defaultPath(), fallback);
+    qputenv("XDG_CONFIG_HOME", QByteArrayLiteral("relative/config"));
+    EXPECT_EQ(Registry().path(), fallback);
+}
+
+// --- keys -----------------------------------------------------------------
+
+TEST_F(RegistryTest, KeysAreFoundByPathIgnoringCase)
+{
+    Registry registry;
+    EXPECT_FALSE(registry.openKey(DemoKey, false));
+    EXPECT_FALSE(registry.keyExists(DemoKey)) << "a failed open must not create the key";
+    EXPECT_EQ(registry.currentKey(), QString());
+
+    ASSERT_TRUE(registry.openKey(DemoKey, true));
+    EXPECT_EQ(registry.currentKey(), DemoKey.mid(1));
+    EXPECT_TRUE(registry.keyExists(DemoKey.toUpper()));
+    EXPECT_TRUE(registry.keyExists(u"\\software\\TENVARRO"_s));
+
+    // Another case opens the same key and reports the case it was created with.
+    ASSERT_TRUE(registry.openKey(u"\\SOFTWARE\\tenvarro\\rightsmithdemo"_s, true));
+    EXPECT_EQ(registry.currentKey(), u"Software\\Tenvarro\\RightsmithDemo"_s);
+    EXPECT_EQ(registry.subKeys(u"\\Software"_s), QStringList {u"Tenvarro"_s});
+
+    // A failed open leaves the open key as it was.
+    EXPECT_FALSE(registry.openKey(u"\\Software\\Missing"_s, false));
+    EXPECT_EQ(registry.currentKey(), u"Software\\Tenvarro\\RightsmithDemo"_s);
+}
+
+TEST_F(RegistryTest, RelativePathsStartAtTheOpenKey)
+{
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(u"\\A"_s, true));
+    ASSERT_TRUE(registry.openKey(u"B\\C"_s, true));
+    EXPECT_EQ(registry.currentKey(), u"A\\B\\C"_s);
+    EXPECT_TRUE(registry.keyExists(u"\\A\\B\\C"_s));
+    EXPECT_FALSE(registry.keyExists(u"\\B"_s));
+
+    // Empty segments are ignored; "\" alone is the root.
+    ASSERT_TRUE(registry.openKey(u"\\\\a\\\\b\\"_s, false));
+    EXPECT_EQ(registry.currentKey(), u"A\\B"_s);
+    ASSERT_TRUE(registry.openKey(u"\\"_s, false));
+    EXPECT_EQ(registry.currentKey(), QString());
+
+    // With no key open, a relative path starts at the root.
+    ASSERT_TRUE(registry.openKey(u"A"_s, false));
+    registry.closeKey();
+    EXPECT_TRUE(registry.keyExists(u"A\\B"_s));
+    EXPECT_FALSE(registry.keyExists(u"B"_s));
+}
+
+TEST_F(RegistryTest, SubKeysListsDirectChildrenSorted)
+{
+    Registry registry;
+    for (const QString &path : {u"\\P\\beta\\x"_s, u"\\P\\Alpha"_s, u"\\P\\gamma"_s})
+        ASSERT_TRUE(registry.openKey(path, true));
+    EXPECT_EQ(registry.subKeys(u"\\p"_s), (QStringList {u"Alpha"_s, u"beta"_s, u"gamma"_s}));
+    EXPECT_TRUE(registry.subKeys(u"\\P\\Alpha"_s).isEmpty());
+    EXPECT_TRUE(registry.subKeys(u"\\Nowhere"_s).isEmpty());
+}
+
+// --- values ---------------------------------------------------------------
+
+TEST_F(RegistryTest, EachValueTypeRoundTrips)
+{
+    const QByteArray binary("\0\x01\xff\0zero\0", 9);
+    {
+        Registry registry;
+        ASSERT_TRUE(registry.openKey(DemoKey, true));
+        registry.writeBinary(u"Binary"_s, binary);
+        registry.writeBinary(u"Empty"_s, QByteArray());
+        registry.writeInteger(u"Negative"_s, -123456);
+        registry.writeInteger(u"Min"_s, std::numeric_limits<qint32>::min());
+        registry.writeInteger(u"Max"_s, std::numeric_limits<qint32>::max());
+        registry.writeString(u"String"_s, QByteArrayLiteral("Supervisor \xe9"));
+        registry.writeString(u"EmptyString"_s, QByteArray());
+    }
+
+    // Read back through a new object: nothing is cached in memory.
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(DemoKey, false));
+    EXPECT_EQ(registry.readBinary(u"Binary"_s), binary);
+    ASSERT_TRUE(registry.readBinary(u"Empty"_s).has_value());
+    EXPECT_TRUE(registry.readBinary(u"Empty"_s)->isEmpty());
+    EXPECT_EQ(registry.readInteger(u"Negative"_s), -123456);
+    EXPECT_EQ(registry.readInteger(u"Min"_s), std::numeric_limits<qint32>::min());
+    EXPECT_EQ(registry.readInteger(u"Max"_s), std::numeric_limits<qint32>::max());
+    EXPECT_EQ(registry.readString(u"String"_s), QByteArrayLiteral("Supervisor \xe9"));
+    ASSERT_TRUE(registry.readString(u"EmptyString"_s).has_value());
+    EXPECT_TRUE(registry.readString(u"EmptyString"_s)->isEmpty());
+
+    EXPECT_EQ(registry.valueType(u"Binary"_s), Registry::Binary);
+    EXPECT_EQ(registry.valueType(u"Empty"_s), Registry::Binary);
+    EXPECT_EQ(registry.valueType(u"Min"_s), Registry::Integer);
+    EXPECT_EQ(registry.valueType(u"String"_s), Registry::String);
+    EXPECT_EQ(registry.valueSize(u"Binary"_s), 9);
+    EXPECT_EQ(registry.valueSize(u"Empty"_s), 0);
+    EXPECT_EQ(registry.valueSize(u"Negative"_s), 4);
+    EXPECT_EQ(registry.valueSize(u"String"_s), 13) << "12 bytes and the terminating zero";
+    EXPECT_EQ(registry.valueSize(u"EmptyString"_s), 1);
+    EXPECT_EQ(registry.valueNames(),
+              (QStringList {u"Binary"_s, u"Empty"_s, u"Negative"_s, u"Min"_s, u"Max"_s, u"String"_s,
+                            u"EmptyString"_s}));
+}
+
+TEST_F(RegistryTest, StringsEndAtTheirFirstZeroByte)
+{
+    Registry registry;
+    registry.writeString(u"Password"_s, QByteArray("ab\0cd", 5));
+    EXPECT_EQ(registry.readString(u"Password"_s), QByteArrayLiteral("ab"));
+    EXPECT_EQ(registry.valueSize(u"Password"_s), 3);
+}
+
+TEST_F(RegistryTest, ValueNamesIgnoreCaseAndTheDefaultValueIsItsOwn)
+{
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(DemoKey, true));
+    registry.writeInteger(u"UserTemplateSize"_s, 1);
+    registry.writeInteger(u"USERTEMPLATESIZE"_s, 2);
+    registry.writeBinary(QString(), QByteArrayLiteral("default"));
+    EXPECT_EQ(registry.readInteger(u"usertemplatesize"_s), 2);
+    EXPECT_EQ(registry.valueNames(), (QStringList {u"UserTemplateSize"_s, QString()}));
+    EXPECT_EQ(registry.readBinary(QString()), QByteArrayLiteral("default"));
+
+    // A value belongs to its key: the same name elsewhere is another value.
+    ASSERT_TRUE(registry.openKey(u"\\Software"_s, false));
+    EXPECT_FALSE(registry.valueExists(u"UserTemplateSize"_s));
+    registry.writeInteger(u"UserTemplateSize"_s, 3);
+    ASSERT_TRUE(registry.openKey(DemoKey, false));
+    EXPECT_EQ(registry.readInteger(u"UserTemplateSize"_s), 2);
+}
+
+TEST_F(RegistryTest, MissingValuesReadAsNothing)
+{
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(DemoKey, true));
+    EXPECT_FALSE(registry.valueExists(u"Password"_s));
+    EXPECT_EQ(registry.valueType(u"Password"_s), Registry::None);
+    EXPECT_EQ(registry.valueSize(u"Password"_s), -1);
+    EXPECT_EQ(registry.readBinary(u"Password"_s), std::nullopt);
+    EXPECT_EQ(registry.readInteger(u"Password"_s), std::nullopt);
+    EXPECT_EQ(registry.readString(u"Password"_s), std::nullopt);
+    EXPECT_FALSE(registry.deleteValue(u"Password"_s));
+
+    registry.writeString(u"Password"_s, QByteArrayLiteral("x"));
+    EXPECT_TRUE(registry.deleteValue(u"PASSWORD"_s));
+    EXPECT_EQ(registry.readString(u"Password"_s), std::nullopt);
+    EXPECT_TRUE(registry.valueNames().isEmpty());
+}
+
+TEST_F(RegistryTest, ReadingAnotherTypeThrowsTheFixedMessage)
+{
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(DemoKey, true));
+    registry.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("bytes"));
+    registry.writeInteger(u"UserTemplateSize"_s, 5);
+    registry.writeString(u"Password"_s, QByteArrayLiteral("secret"));
+
+    const QString binary = u"Invalid data type for 'UserTemplate'"_s;
+    EXPECT_EQ(errorOf([&] { registry.readInteger(u"UserTemplate"_s); }), binary);
+    EXPECT_EQ(errorOf([&] { registry.readString(u"UserTemplate"_s); }), binary);
+    const QString integer = u"Invalid data type for 'UserTemplateSize'"_s;
+    EXPECT_EQ(errorOf([&] { registry.readBinary(u"UserTemplateSize"_s); }), integer);
+    EXPECT_EQ(errorOf([&] { registry.readString(u"UserTemplateSize"_s); }), integer);
+    const QString string = u"Invalid data type for 'Password'"_s;
+    EXPECT_EQ(errorOf([&] { registry.readBinary(u"Password"_s); }), string);
+    EXPECT_EQ(errorOf([&] { registry.readInteger(u"Password"_s); }), string);
+
+    // A fixed-size reader refuses a longer value with the same message.
+    EXPECT_EQ(registry.readBinary(u"UserTemplate"_s, 5), QByteArrayLiteral("bytes"));
+    EXPECT_EQ(errorOf([&] { registry.readBinary(u"UserTemplate"_s, 4); }), binary);
+
+    // Writing another type replaces the value and its type.
+    registry.writeInteger(u"UserTemplate"_s, 7);
+    EXPECT_EQ(registry.valueType(u"UserTemplate"_s), Registry::Integer);
+    EXPECT_EQ(registry.readInteger(u"UserTemplate"_s), 7);
+    EXPECT_EQ(errorOf([&] { registry.readBinary(u"UserTemplate"_s); }), binary);
+}
+
+// --- deleting keys --------------------------------------------------------
+
+TEST_F(RegistryTest, DeleteKeyRemovesTheWholeSubtree)
+{
+    Registry registry;
+    for (const QString &path : {u"\\T\\A\\B\\C"_s, u"\\T\\A\\B2"_s, u"\\T\\AB"_s, u"\\T2"_s}) {
+        ASSERT_TRUE(registry.openKey(path, true));
+        registry.writeInteger(u"Depth"_s, int(path.count(u'\\')));
+    }
+
+    EXPECT_TRUE(registry.deleteKey(u"\\t\\a"_s));
+    for (const QString &gone : {u"\\T\\A"_s, u"\\T\\A\\B"_s, u"\\T\\A\\B\\C"_s, u"\\T\\A\\B2"_s})
+        EXPECT_FALSE(registry.keyExists(gone)) << qPrintable(gone);
+    EXPECT_EQ(registry.subKeys(u"\\T"_s), QStringList {u"AB"_s});
+    ASSERT_TRUE(registry.openKey(u"\\T2"_s, false));
+    EXPECT_EQ(registry.readInteger(u"Depth"_s), 1);
+
+    // Created again, the key starts without the values it had.
+    ASSERT_TRUE(registry.openKey(u"\\T\\A\\B\\C"_s, true));
+    EXPECT_TRUE(registry.valueNames().isEmpty());
+
+    EXPECT_FALSE(registry.deleteKey(u"\\T\\Missing"_s));
+    registry.closeKey();
+    registry.writeInteger(u"AtRoot"_s, 1);
+    EXPECT_FALSE(registry.deleteKey(u"\\"_s));
+    EXPECT_FALSE(registry.deleteKey(QString()));
+    EXPECT_TRUE(registry.keyExists(u"\\T\\AB"_s));
+    EXPECT_EQ(registry.readInteger(u"AtRoot"_s), 1);
+}
+
+TEST_F(RegistryTest, DeleteKeyTakesRelativePathsFromTheOpenKey)
+{
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(u"\\X\\Y"_s, true));
+    ASSERT_TRUE(registry.openKey(u"\\Y"_s, true));
+    ASSERT_TRUE(registry.openKey(u"\\X"_s, false));
+    EXPECT_TRUE(registry.deleteKey(u"Y"_s));
+    EXPECT_FALSE(registry.keyExists(u"\\X\\Y"_s));
+    EXPECT_TRUE(registry.keyExists(u"\\Y"_s));
+}
+
+// --- files and sharing ----------------------------------------------------
+
+TEST_F(RegistryTest, FilesAreOwnerOnlyWhateverTheUmask)
+{
+    const mode_t old = ::umask(0);
+    {
+        Registry registry;
+        registry.writeInteger(u"Written"_s, 1); // brings the -wal file into being
+        EXPECT_EQ(modeOf(home.filePath(u"config/rightsmith"_s)), mode_t(0700));
+        EXPECT_EQ(modeOf(registry.path()), mode_t(0600));
+        EXPECT_EQ(modeOf(registry.path() + u"-wal"_s), mode_t(0600));
+        EXPECT_EQ(modeOf(registry.path() + u"-shm"_s), mode_t(0600));
+    }
+    ::umask(old);
+
+    // A file widened by hand is narrowed again when opened.
+    ASSERT_EQ(::chmod(QFile::encodeName(Registry::defaultPath()).constData(), 0644), 0);
+    Registry registry;
+    EXPECT_EQ(modeOf(registry.path()), mode_t(0600));
+}
+
+TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites)
+{
+    Registry first;
+    Registry second;
+    ASSERT_TRUE(first.openKey(DemoKey, true));
+    ASSERT_TRUE(second.openKey(DemoKey, false));
+
+    first.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("first"));
+    EXPECT_EQ(second.readBinary(u"UserTemplate"_s), QByteArrayLiteral("first"));
+    second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("second"));
+    EXPECT_EQ(first.readBinary(u"UserTemplate"_s), QByteArrayLiteral("second"));
+
+    // The other object deletes the open key: reads find nothing, writes fail clearly.
+    EXPECT_TRUE(second.deleteKey(u"\\Software"_s));
+    EXPECT_EQ(first.readBinary(u"UserTemplate"_s), std::nullopt);
+    const QString message = errorOf([&] { first.writeInteger(u"UserTemplateSize"_s, 1); });
+    EXPECT_TRUE(message.startsWith(u"Cannot write value 'UserTemplateSize'"_s))
+        << qPrintable(message);
+    EXPECT_TRUE(message.contains(u"no longer exists"_s)) << qPrintable(message);
+    EXPECT_FALSE(second.keyExists(DemoKey));
+    EXPECT_FALSE(first.openKey(u"Child"_s, false));
+    EXPECT_TRUE(errorOf([&] { first.openKey(u"Child"_s, true); }).contains(u"no longer exists"_s));
+}
+
+TEST_F(RegistryTest, AFileThatIsNotADatabaseGivesAnError)
+{
+    const QString path = configPath(u"registry.sqlite3"_s);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+
+    const QString message = errorOf([] { Registry registry; });
+    EXPECT_TRUE(message.contains(path)) << qPrintable(message);
+    EXPECT_TRUE(message.contains(u"file is not a database"_s)) << qPrintable(message);
+    EXPECT_EQ(file.size(), 4096) << "the file must be left as it was";
+}
+
+TEST_F(RegistryTest, AnUnusableLocationGivesAnError)
+{
+    // A regular file where the directory should be: fails even for root.
+    QFile blocker(home.filePath(u"blocker"_s));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker.fileName()));
+    const QString message = errorOf([] { Registry registry; });
+    EXPECT_TRUE(message.contains(blocker.fileName())) << qPrintable(message);
+
+    // A directory where the file should be.
+    const QString directory = home.filePath(u"dir.sqlite3"_s);
+    ASSERT_TRUE(QDir().mkpath(directory));
+    EXPECT_TRUE(errorOf([&] { Registry registry(directory); }).contains(directory));
+}
+
+TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
+{
+    const QString foreign = home.filePath(u"foreign.sqlite3"_s);
+    runSql(foreign, "PRAGMA application_id=1234; CREATE TABLE keys(x);");
+    QString message = errorOf([&] { Registry registry(foreign); });
+    EXPECT_TRUE(message.contains(foreign)) << qPrintable(message);
+
+    const QString newer = home.filePath(u"newer.sqlite3"_s);
+    {
+        Registry registry(newer);
+    }
+    runSql(newer, "PRAGMA user_version=99;");
+    message = errorOf([&] { Registry registry(newer); });
+    EXPECT_TRUE(message.contains(u"newer version"_s)) << qPrintable(message);
+}
+
+TEST_F(RegistryTest, DamagedRowsNeverCrashAndReadAsWrongType)
+{
+    const QString path = home.filePath(u"damaged.sqlite3"_s);
+    {
+        Registry registry(path);
+        ASSERT_TRUE(registry.openKey(u"\\K"_s, true));
+    }
+    // Rows a damaged or hand-edited file may hold: the CHECK constraints of
+    // this schema are dropped by rebuilding the table without them.
+    runSql(path, R"sql(
+        PRAGMA foreign_keys=OFF;
+        CREATE TABLE v2(key INTEGER, name TEXT COLLATE NOCASE, type INTEGER, data BLOB,
+                        UNIQUE(key, name));
+        DROP TABLE "values";
+        ALTER TABLE v2 RENAME TO "values";
+        INSERT INTO "values" VALUES(2, 'Huge', 2, 4294967296);
+        INSERT INTO "values" VALUES(2, 'TextInt', 2, 'twelve');
+        INSERT INTO "values" VALUES(2, 'NullBin', 1, NULL);
+        INSERT INTO "values" VALUES(2, 'OddType', 9, x'00');
+        INSERT INTO "values" VALUES(2, 'Zeroed', 3, x'6869006869');
+        UPDATE keys SET parent = (SELECT id FROM keys WHERE name = 'K') WHERE id = 1;
+    )sql");
+
+    Registry registry(path);
+    ASSERT_TRUE(registry.openKey(u"\\K"_s, false));
+    for (const QString &name : {u"Huge"_s, u"TextInt"_s, u"NullBin"_s, u"OddType"_s}) {
+        EXPECT_EQ(registry.valueType(name), Registry::Unknown) << qPrintable(name);
+        const QString expected = u"Invalid data type for '%1'"_s.arg(name);
+        EXPECT_EQ(errorOf([&] { registry.readInteger(name); }), expected);
+        EXPECT_EQ(errorOf([&] { registry.readBinary(name); }), expected);
+        EXPECT_EQ(errorOf([&] { registry.readString(name); }), expected);
+    }
+    EXPECT_EQ(registry.readString(u"Zeroed"_s), QByteArrayLiteral("hi"));
+    EXPECT_EQ(registry.valueSize(u"Zeroed"_s), 3);
+
+    // The root now hangs below "K": deleting K stops at the cycle, is refused
+    // as a whole and leaves root and K in place.
+    const QString message = errorOf([&] { registry.deleteKey(u"\\K"_s); });
+    EXPECT_TRUE(message.startsWith(u"Cannot delete registry key '\\K'"_s)) << qPrintable(message);
+    EXPECT_TRUE(registry.keyExists(u"\\K"_s));
+    EXPECT_TRUE(registry.openKey(u"\\New"_s, true));
+}
+
+} // namespace

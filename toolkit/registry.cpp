@@ -1,0 +1,682 @@
+#include "toolkit/registry.h"
+
+#include "toolkit/error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QSet>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace toolkit {
+
+namespace {
+
+constexpr qint64 RootKeyId = 1;
+constexpr int SchemaVersion = 1;
+// "RSMR": marks a database file as ours, so that a foreign SQLite file is refused.
+constexpr int ApplicationId = 0x52534d52;
+constexpr int BusyTimeoutMs = 5000;
+constexpr mode_t DirectoryMode = 0700;
+constexpr mode_t FileMode = 0600;
+
+// The tables. A value keeps its type in `type` and its payload in `data`, which
+// has no type affinity: binary and string payloads are BLOBs (the string's bytes
+// are 8-bit code page text, not UTF-8), integers are INTEGERs. NOCASE folds
+// ASCII letters only. Subkeys are deleted explicitly, deepest first; the
+// foreign key on `parent` refuses to orphan a key instead of cascading.
+constexpr const char *SchemaSql = R"sql(
+CREATE TABLE IF NOT EXISTS keys(
+    id INTEGER PRIMARY KEY,
+    parent INTEGER REFERENCES keys(id),
+    name TEXT NOT NULL COLLATE NOCASE,
+    UNIQUE(parent, name));
+INSERT OR IGNORE INTO keys(id, parent, name) VALUES(1, NULL, '');
+CREATE TABLE IF NOT EXISTS "values"(
+    key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,
+    name TEXT NOT NULL COLLATE NOCASE,
+    type INTEGER NOT NULL CHECK(type IN (1, 2, 3)),
+    data BLOB,
+    UNIQUE(key, name),
+    CHECK(typeof(data) = CASE type WHEN 2 THEN 'integer' ELSE 'blob' END));
+)sql";
+
+QString sqliteMessage(sqlite3 *db)
+{
+    if (!db)
+        return u"out of memory"_s;
+    return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
+}
+
+QString systemMessage(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString invalidDataType(const QString &name)
+{
+    return u"Invalid data type for '%1'"_s.arg(name);
+}
+
+/// Creates \a dir and its missing parents with mode 0700, whatever the umask.
+void ensureDirectory(const QString &dir)
+{
+    const QByteArray native = QFile::encodeName(dir);
+    struct stat st;
+    if (::stat(native.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return;
+        throw Error(u"Cannot create directory '%1': %2"_s.arg(dir, systemMessage(ENOTDIR)));
+    }
+    const QString parent = QFileInfo(dir).path();
+    if (parent != dir)
+        ensureDirectory(parent);
+    if (::mkdir(native.constData(), DirectoryMode) != 0) {
+        if (errno == EEXIST)
+            return; // made by another process meanwhile
+        throw Error(u"Cannot create directory '%1': %2"_s.arg(dir, systemMessage(errno)));
+    }
+    ::chmod(native.constData(), DirectoryMode);
+}
+
+/// Creates the database file with mode 0600 before SQLite opens it, so that it
+/// is never readable by others, not even for a moment; an existing file is
+/// narrowed to 0600 too.
+void ensureFile(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, FileMode);
+    if (fd < 0) {
+        // A read-only file is left for SQLite to report.
+        if (errno == EACCES && ::access(native.constData(), F_OK) == 0)
+            return;
+        throw Error(u"Cannot open registry database '%1': %2"_s.arg(path, systemMessage(errno)));
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777) != FileMode)
+        ::fchmod(fd, FileMode);
+    ::close(fd);
+}
+
+/// One prepared statement; errors throw through the registry's fail().
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const char *sql)
+    {
+        m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    bool prepared() const { return m_rc == SQLITE_OK; }
+
+    void bind(int index, qint64 value) { record(sqlite3_bind_int64(m_stmt, index, value)); }
+    void bind(int index, const QString &text)
+    {
+        record(sqlite3_bind_text16(m_stmt, index, text.utf16(), int(text.size() * 2),
+                                   SQLITE_TRANSIENT));
+    }
+    void bindBlob(int index, const QByteArray &bytes)
+    {
+        // A null pointer would bind NULL; an empty value is a zero-length BLOB.
+        if (bytes.isEmpty())
+            record(sqlite3_bind_zeroblob(m_stmt, index, 0));
+        else
+            record(sqlite3_bind_blob64(m_stmt, index, bytes.constData(), quint64(bytes.size()),
+                                       SQLITE_TRANSIENT));
+    }
+
+    /// SQLITE_ROW, SQLITE_DONE or an error code.
+    int step()
+    {
+        if (m_rc != SQLITE_OK)
+            return m_rc;
+        const int rc = sqlite3_step(m_stmt);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            m_rc = rc;
+        return rc;
+    }
+
+    int columnType(int column) const { return sqlite3_column_type(m_stmt, column); }
+    qint64 columnInt(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    QString columnText(int column) const
+    {
+        const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(m_stmt, column));
+        const int bytes = sqlite3_column_bytes16(m_stmt, column);
+        return text ? QString::fromUtf16(text, bytes / 2) : QString();
+    }
+    QByteArray columnBlob(int column) const
+    {
+        const void *data = sqlite3_column_blob(m_stmt, column);
+        const int size = sqlite3_column_bytes(m_stmt, column);
+        return data && size > 0 ? QByteArray(static_cast<const char *>(data), size) : QByteArray();
+    }
+    int columnBytes(int column) const { return sqlite3_column_bytes(m_stmt, column); }
+
+private:
+    void record(int rc)
+    {
+        if (m_rc == SQLITE_OK && rc != SQLITE_OK)
+            m_rc = rc;
+    }
+
+    sqlite3_stmt *m_stmt = nullptr;
+    int m_rc = SQLITE_OK;
+};
+
+/// A transaction that rolls back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(sqlite3 *db)
+        : m_db(db)
+    {
+    }
+    ~Transaction()
+    {
+        if (m_open)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    bool begin()
+    {
+        m_open = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        return m_open;
+    }
+    bool commit()
+    {
+        if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+        m_open = false;
+        return true;
+    }
+
+private:
+    sqlite3 *m_db;
+    bool m_open = false;
+};
+
+/// Type of a stored value: the type column and the payload must agree, or the
+/// value is of no type that can be read.
+Registry::ValueType classify(qint64 type, int columnType, qint64 integer)
+{
+    switch (type) {
+    case Registry::Binary:
+    case Registry::String:
+        return columnType == SQLITE_BLOB ? Registry::ValueType(type) : Registry::Unknown;
+    case Registry::Integer:
+        return columnType == SQLITE_INTEGER && integer >= std::numeric_limits<qint32>::min()
+                && integer <= std::numeric_limits<qint32>::max()
+            ? Registry::Integer
+            : Registry::Unknown;
+    default:
+        return Registry::Unknown;
+    }
+}
+
+QByteArray cutAtZero(const QByteArray &bytes)
+{
+    const qsizetype zero = bytes.indexOf('\0');
+    return zero < 0 ? bytes : bytes.left(zero);
+}
+
+} // namespace
+
+Registry::Registry()
+{
+    open(defaultPath());
+}
+
+Registry::Registry(const QString &path)
+{
+    open(path);
+}
+
+Registry::~Registry()
+{
+    sqlite3_close_v2(m_db);
+}
+
+QString Registry::defaultPath()
+{
+    // Read at every call: a test or a tool may point XDG_CONFIG_HOME elsewhere
+    // between two stores. A relative XDG_CONFIG_HOME is invalid and ignored.
+    QString config = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    if (config.isEmpty() || !QDir::isAbsolutePath(config)) {
+        QString home = QFile::decodeName(qgetenv("HOME"));
+        if (home.isEmpty())
+            home = QDir::homePath();
+        config = home + u"/.config"_s;
+    }
+    return QDir::cleanPath(config + u"/rightsmith/registry.sqlite3"_s);
+}
+
+void Registry::open(const QString &path)
+{
+    m_path = QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
+    ensureDirectory(QFileInfo(m_path).path());
+    ensureFile(m_path);
+
+    const QByteArray native = QFile::encodeName(m_path);
+    const int rc = sqlite3_open_v2(native.constData(), &m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = sqliteMessage(m_db);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw Error(u"Cannot open registry database '%1': %2"_s.arg(m_path, message));
+    }
+    try {
+        sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+        // The first statement reads the header: a file that is not a database fails here.
+        if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK
+            || sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK
+            || sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(u"Cannot open registry database '%1'"_s.arg(m_path));
+        createSchema();
+        restrictFileModes();
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw;
+    }
+    m_currentKeyId = RootKeyId;
+    m_currentKey.clear();
+}
+
+void Registry::createSchema()
+{
+    const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
+    auto pragma = [&](const char *sql) {
+        Statement statement(m_db, sql);
+        if (statement.step() != SQLITE_ROW)
+            fail(what);
+        return statement.columnInt(0);
+    };
+    auto checkOwnership = [&](qint64 version, qint64 applicationId) {
+        if (applicationId != 0 && applicationId != ApplicationId)
+            throw Error(
+                u"Cannot open registry database '%1': it belongs to another program"_s.arg(m_path));
+        if (version > SchemaVersion)
+            throw Error(
+                u"Cannot open registry database '%1': made by a newer version (%2)"_s.arg(m_path)
+                    .arg(version));
+    };
+
+    qint64 version = pragma("PRAGMA user_version");
+    checkOwnership(version, pragma("PRAGMA application_id"));
+    if (version == SchemaVersion) {
+        Statement root(m_db, "SELECT 1 FROM keys WHERE id = 1");
+        const int rc = root.step();
+        if (rc == SQLITE_ROW)
+            return;
+        if (rc != SQLITE_DONE)
+            fail(what);
+    }
+
+    // A new file, or a damaged one without its root key: set up in one write
+    // transaction, so that two programs starting at once do it one after the other.
+    Transaction transaction(m_db);
+    if (!transaction.begin())
+        fail(what);
+    version = pragma("PRAGMA user_version");
+    checkOwnership(version, pragma("PRAGMA application_id"));
+    if (sqlite3_exec(m_db, SchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(what);
+    const QByteArray stamp = "PRAGMA user_version=" + QByteArray::number(SchemaVersion)
+        + ";PRAGMA application_id=" + QByteArray::number(ApplicationId);
+    if (sqlite3_exec(m_db, stamp.constData(), nullptr, nullptr, nullptr) != SQLITE_OK
+        || !transaction.commit())
+        fail(what);
+}
+
+void Registry::restrictFileModes() const
+{
+    // SQLite gives its -wal and -shm files the database's mode; a file left
+    // behind by an older run with a wider mode is narrowed here.
+    for (const auto suffix : {""_L1, "-wal"_L1, "-shm"_L1}) {
+        const QByteArray native = QFile::encodeName(m_path + suffix);
+        struct stat st;
+        if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode)
+            && (st.st_mode & 07777) != FileMode)
+            ::chmod(native.constData(), FileMode);
+    }
+}
+
+void Registry::fail(const QString &what) const
+{
+    throw Error(u"%1: %2"_s.arg(what, sqliteMessage(m_db)));
+}
+
+bool Registry::keyIdExists(qint64 id) const
+{
+    Statement statement(m_db, "SELECT 1 FROM keys WHERE id = ?");
+    statement.bind(1, id);
+    const int rc = statement.step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail(u"Cannot read registry key '%1'"_s.arg(m_currentKey));
+    return rc == SQLITE_ROW;
+}
+
+Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
+{
+    const QStringList names = path.split(u'\\', Qt::SkipEmptyParts);
+    KeyRef base;
+    if (path.startsWith(u'\\') || m_currentKeyId == RootKeyId) {
+        base.id = RootKeyId;
+    } else {
+        base = {m_currentKeyId, m_currentKey};
+        if (!keyIdExists(base.id)) {
+            if (create)
+                throw Error(u"Cannot create registry key '%1': the key '%2' no longer exists"_s.arg(
+                    path, m_currentKey));
+            return {};
+        }
+    }
+
+    auto walk = [&](bool insert) -> KeyRef {
+        KeyRef key = base;
+        for (const QString &name : names) {
+            Statement find(m_db, "SELECT id, name FROM keys WHERE parent = ? AND name = ?");
+            find.bind(1, key.id);
+            find.bind(2, name);
+            const int rc = find.step();
+            QString stored = name;
+            if (rc == SQLITE_ROW) {
+                key.id = find.columnInt(0);
+                stored = find.columnText(1);
+            } else if (rc == SQLITE_DONE && insert) {
+                Statement add(m_db, "INSERT INTO keys(parent, name) VALUES(?, ?)");
+                add.bind(1, key.id);
+                add.bind(2, name);
+                if (add.step() != SQLITE_DONE)
+                    fail(u"Cannot create registry key '%1'"_s.arg(path));
+                key.id = sqlite3_last_insert_rowid(m_db);
+            } else if (rc == SQLITE_DONE) {
+                return {};
+            } else {
+                fail(u"Cannot read registry key '%1'"_s.arg(path));
+            }
+            key.path = key.path.isEmpty() ? stored : key.path + u'\\' + stored;
+        }
+        return key;
+    };
+
+    // Opening an existing key writes nothing; only a missing one takes the write lock.
+    KeyRef found = walk(false);
+    if (found.id >= 0 || !create)
+        return found;
+    Transaction transaction(m_db);
+    if (!transaction.begin())
+        fail(u"Cannot create registry key '%1'"_s.arg(path));
+    found = walk(true);
+    if (!transaction.commit())
+        fail(u"Cannot create registry key '%1'"_s.arg(path));
+    return found;
+}
+
+bool Registry::openKey(const QString &path, bool create)
+{
+    const KeyRef key = resolveKey(path, create);
+    if (key.id < 0)
+        return false;
+    m_currentKeyId = key.id;
+    m_currentKey = key.path;
+    return true;
+}
+
+void Registry::closeKey()
+{
+    m_currentKeyId = RootKeyId;
+    m_currentKey.clear();
+}
+
+bool Registry::keyExists(const QString &path) const
+{
+    return resolveKey(path, false).id >= 0;
+}
+
+bool Registry::deleteKey(const QString &path)
+{
+    const QString what = u"Cannot delete registry key '%1'"_s.arg(path);
+    Transaction transaction(m_db);
+    if (!transaction.begin())
+        fail(what);
+    const KeyRef key = resolveKey(path, false);
+    if (key.id < 0 || key.id == RootKeyId)
+        return false;
+
+    // Collect the subtree level by level; the visited set keeps a damaged file
+    // whose parent links form a cycle from looping, and the root is never taken.
+    QList<qint64> order {key.id};
+    QSet<qint64> seen {RootKeyId, key.id};
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        Statement children(m_db, "SELECT id FROM keys WHERE parent = ?");
+        children.bind(1, order.at(i));
+        int rc;
+        while ((rc = children.step()) == SQLITE_ROW) {
+            const qint64 child = children.columnInt(0);
+            if (!seen.contains(child)) {
+                seen.insert(child);
+                order.append(child);
+            }
+        }
+        if (rc != SQLITE_DONE)
+            fail(what);
+    }
+
+    // Deepest first: children come after their parents in the list.
+    for (qsizetype i = order.size() - 1; i >= 0; --i) {
+        Statement values(m_db, "DELETE FROM \"values\" WHERE key = ?");
+        values.bind(1, order.at(i));
+        Statement keys(m_db, "DELETE FROM keys WHERE id = ?");
+        keys.bind(1, order.at(i));
+        if (values.step() != SQLITE_DONE || keys.step() != SQLITE_DONE)
+            fail(what);
+    }
+    if (!transaction.commit())
+        fail(what);
+    return true;
+}
+
+QStringList Registry::subKeys(const QString &path) const
+{
+    const KeyRef key = resolveKey(path, false);
+    QStringList names;
+    if (key.id < 0)
+        return names;
+    Statement statement(m_db, "SELECT name FROM keys WHERE parent = ?1 AND id <> ?1 ORDER BY name");
+    statement.bind(1, key.id);
+    int rc;
+    while ((rc = statement.step()) == SQLITE_ROW)
+        names.append(statement.columnText(0));
+    if (rc != SQLITE_DONE)
+        fail(u"Cannot list registry key '%1'"_s.arg(path));
+    return names;
+}
+
+Registry::ValueInfo Registry::valueInfo(const QString &name) const
+{
+    // length() and instr() measure the payload without copying it out.
+    Statement statement(m_db,
+                        "SELECT type, typeof(data), CASE typeof(data) WHEN 'integer' THEN data "
+                        "END, length(data), instr(data, x'00') FROM \"values\" "
+                        "WHERE key = ? AND name = ?");
+    statement.bind(1, m_currentKeyId);
+    statement.bind(2, name);
+    const int rc = statement.step();
+    if (rc == SQLITE_DONE)
+        return {};
+    if (rc != SQLITE_ROW)
+        fail(u"Cannot read value '%1'"_s.arg(name));
+
+    const QString storage = statement.columnText(1);
+    const int columnType = storage == "integer"_L1 ? SQLITE_INTEGER
+        : storage == "blob"_L1                     ? SQLITE_BLOB
+                                                   : SQLITE_NULL;
+    ValueInfo info;
+    info.type = classify(statement.columnInt(0), columnType, statement.columnInt(2));
+    switch (info.type) {
+    case Integer:
+        info.size = sizeof(qint32);
+        break;
+    case String: {
+        // Up to and including the first zero byte, the terminator when there is none.
+        const qint64 zero = statement.columnInt(4);
+        info.size = zero > 0 ? zero : statement.columnInt(3) + 1;
+        break;
+    }
+    default:
+        info.size = statement.columnInt(3);
+        break;
+    }
+    return info;
+}
+
+bool Registry::valueExists(const QString &name) const
+{
+    return valueInfo(name).type != None;
+}
+
+Registry::ValueType Registry::valueType(const QString &name) const
+{
+    return valueInfo(name).type;
+}
+
+qint64 Registry::valueSize(const QString &name) const
+{
+    return valueInfo(name).size;
+}
+
+QStringList Registry::valueNames() const
+{
+    Statement statement(m_db, "SELECT name FROM \"values\" WHERE key = ? ORDER BY rowid");
+    statement.bind(1, m_currentKeyId);
+    QStringList names;
+    int rc;
+    while ((rc = statement.step()) == SQLITE_ROW)
+        names.append(statement.columnText(0));
+    if (rc != SQLITE_DONE)
+        fail(u"Cannot list the values of registry key '%1'"_s.arg(m_currentKey));
+    return names;
+}
+
+bool Registry::deleteValue(const QString &name)
+{
+    Statement statement(m_db, "DELETE FROM \"values\" WHERE key = ? AND name = ?");
+    statement.bind(1, m_currentKeyId);
+    statement.bind(2, name);
+    if (statement.step() != SQLITE_DONE)
+        fail(u"Cannot delete value '%1'"_s.arg(name));
+    return sqlite3_changes(m_db) > 0;
+}
+
+void Registry::writeValue(const QString &name, ValueType type, const QByteArray *bytes,
+                          qint32 integer)
+{
+    // One statement: the value is replaced whole or not at all. The EXISTS
+    // guard turns a key deleted meanwhile into a clear error.
+    Statement statement(m_db,
+                        "INSERT INTO \"values\"(key, name, type, data) SELECT ?1, ?2, ?3, ?4 "
+                        "WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1) "
+                        "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
+                        "data = excluded.data");
+    statement.bind(1, m_currentKeyId);
+    statement.bind(2, name);
+    statement.bind(3, qint64(type));
+    if (bytes)
+        statement.bindBlob(4, *bytes);
+    else
+        statement.bind(4, qint64(integer));
+    const QString what = u"Cannot write value '%1'"_s.arg(name);
+    if (statement.step() != SQLITE_DONE)
+        fail(what);
+    if (sqlite3_changes(m_db) == 0)
+        throw Error(u"%1: the registry key '%2' no longer exists"_s.arg(what, m_currentKey));
+}
+
+void Registry::writeBinary(const QString &name, const QByteArray &data)
+{
+    writeValue(name, Binary, &data, 0);
+}
+
+void Registry::writeInteger(const QString &name, qint32 value)
+{
+    writeValue(name, Integer, nullptr, value);
+}
+
+void Registry::writeString(const QString &name, const QByteArray &value)
+{
+    const QByteArray bytes = cutAtZero(value);
+    writeValue(name, String, &bytes, 0);
+}
+
+std::optional<QByteArray> Registry::readBinary(const QString &name) const
+{
+    return readBinary(name, std::numeric_limits<qint64>::max());
+}
+
+std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSize) const
+{
+    Statement statement(m_db, "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?");
+    statement.bind(1, m_currentKeyId);
+    statement.bind(2, name);
+    const int rc = statement.step();
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        fail(u"Cannot read value '%1'"_s.arg(name));
+    if (classify(statement.columnInt(0), statement.columnType(1), 0) != Binary
+        || statement.columnBytes(1) > maxSize)
+        throw Error(invalidDataType(name));
+    return statement.columnBlob(1);
+}
+
+std::optional<qint32> Registry::readInteger(const QString &name) const
+{
+    Statement statement(m_db, "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?");
+    statement.bind(1, m_currentKeyId);
+    statement.bind(2, name);
+    const int rc = statement.step();
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        fail(u"Cannot read value '%1'"_s.arg(name));
+    const int columnType = statement.columnType(1);
+    const qint64 value = columnType == SQLITE_INTEGER ? statement.columnInt(1) : 0;
+    if (classify(statement.columnInt(0), columnType, value) != Integer)
+        throw Error(invalidDataType(name));
+    return qint32(value);
+}
+
+std::optional<QByteArray> Registry::readString(const QString &name) const
+{
+    Statement statement(m_db, "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?");
+    statement.bind(1, m_currentKeyId);
+    statement.bind(2, name);
+    const int rc = statement.step();
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        fail(u"Cannot read value '%1'"_s.arg(name));
+    if (classify(statement.columnInt(0), statement.columnType(1), 0) != String)
+        throw Error(invalidDataType(name));
+    // A damaged file may hold a zero byte inside a string: it ends the string there.
+    return cutAtZero(statement.columnBlob(1));
+}
+
+} // namespace toolkit
