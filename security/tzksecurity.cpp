@@ -10,6 +10,7 @@
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
+#include "toolkit/termination.h"
 #include "toolkit/tree.h"
 
 #include <QIODevice>
@@ -121,7 +122,7 @@ void TzkSecurity::Loaded()
         const QByteArray password = zkCript::TCripter::Unscramble(storedPassword);
         const bool accepted = Logon(userName, password, m_options.contains(soSilentLogonTry));
         if (!accepted && m_options.contains(soReleaseOwnerOnLogonFail) && OwnerIsForm())
-            TerminateApplication();
+            toolkit::terminateApplication(); // sticky: honoured even before the main loop runs
     }
 }
 

@@ -102,11 +102,8 @@ public:
     toolkit::TreeNode *FindRightNode(toolkit::TreeNode *node, qint32 id) const;
 
 private:
-    // Platform side of the start-up (security/widgets): whether the owner is a
-    // form, and the request to end the application, honoured even before the
-    // main loop runs.
+    // Whether the owner is a form (a top-level widget); asks the widget part (security/widgets).
     bool OwnerIsForm() const;
-    void TerminateApplication();
 
     // Build from clients.
     bool CollectClientIds();

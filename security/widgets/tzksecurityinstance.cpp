@@ -1,44 +1,30 @@
-// The parts of the security component that need the window system: the claim
-// on the owner window, and ending the application after a refused start-up logon.
+// The parts of the security component that ask the window system: the claim
+// on the owner window, and whether the owner is a form.
 #include "security/tzksecurity.h"
 #include "toolkit/namedclaim.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-#include <QMetaObject>
 #include <QWidget>
-
-using namespace Qt::StringLiterals;
 
 namespace zkSecurity {
 
 bool TzkSecurity::CheckSingleInstance()
 {
-    auto *owner = qobject_cast<QWidget *>(parent());
-    if (!owner)
+    // No owner, or an owner that is not a widget: nothing to claim. Otherwise
+    // the name is the owner's top-level window identifier (its native window
+    // is created if needed), qualified by display or process as the platform needs.
+    if (!qobject_cast<QWidget *>(parent()))
         return true;
-    // winId() creates the native window when there is none yet.
-    const WId id = owner->window()->winId();
-    // Window identifiers are unique per display only under X11; elsewhere
-    // (offscreen, Wayland) every process counts from 1, so the process qualifies the name.
-    const bool perProcess = QGuiApplication::platformName() != u"xcb"_s;
-    const QByteArray name = toolkit::NamedClaim::nameForWindow(quint64(id), perProcess);
+    const std::optional<QByteArray> name = toolkit::NamedClaim::nameForOwner(parent());
+    if (!name)
+        return true;
     // A claim that cannot be made at all does not stop the component.
-    return m_instanceMapping.acquire(name) != toolkit::NamedClaim::AlreadyHeld;
+    return m_instanceMapping.acquire(*name) != toolkit::NamedClaim::AlreadyHeld;
 }
 
 bool TzkSecurity::OwnerIsForm() const
 {
     auto *owner = qobject_cast<QWidget *>(parent());
     return owner && owner->isWindow();
-}
-
-void TzkSecurity::TerminateApplication()
-{
-    // Queued, so that it is honoured even when the main loop has not started
-    // yet: the loop handles it first thing and ends at once.
-    if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 } // namespace zkSecurity
