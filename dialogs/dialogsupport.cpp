@@ -1,0 +1,79 @@
+#include "dialogs/dialogsupport.h"
+
+#include "toolkit/action.h"
+#include "toolkit/actionlist.h"
+#include "toolkit/codec.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/widgets/widgetbinding.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace dialogsupport {
+
+std::optional<QByteArray> encoded(const QString &text)
+{
+    return toolkit::Codec::fromUnicode(text);
+}
+
+QString decoded(const QByteArray &bytes)
+{
+    return toolkit::Codec::toUnicode(bytes);
+}
+
+void bindButton(QAbstractButton *button, toolkit::Action *action)
+{
+    toolkit::bindWidget(button, action);
+}
+
+void fixDialogSize(QDialog *dialog, int width, int height)
+{
+    // The layout may need more room than the nominal size with large fonts.
+    const QSize size = dialog->sizeHint().expandedTo(QSize(width, height));
+    dialog->setFixedSize(size);
+    dialog->setSizeGripEnabled(false);
+    dialog->setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+}
+
+void centreOnScreen(QWidget *widget)
+{
+    QScreen *screen = widget->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = widget->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    widget->move(frame.topLeft());
+}
+
+namespace {
+
+class CentreOnShow : public QObject
+{
+public:
+    explicit CentreOnShow(QWidget *widget)
+        : QObject(widget)
+    {
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && !event->spontaneous() && watched == parent())
+            centreOnScreen(static_cast<QWidget *>(watched));
+        return false;
+    }
+};
+
+} // namespace
+
+void centreWhenShown(QWidget *widget)
+{
+    widget->installEventFilter(new CentreOnShow(widget));
+}
+
+} // namespace dialogsupport

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+class QAbstractButton;
+class QDialog;
+class QWidget;
+
+namespace toolkit {
+class Action;
+}
+
+/// Small pieces the security dialogs share.
+namespace dialogsupport {
+
+/// Bytes of \a text in the code page, or nullopt when a character has none.
+/// The edits refuse such characters at input, so nullopt means a text set
+/// around them, and no comparison may treat it as equal to stored bytes.
+std::optional<QByteArray> encoded(const QString &text);
+/// \a bytes as text for an edit.
+QString decoded(const QByteArray &bytes);
+
+/// Makes \a button follow \a action (caption, enabled, visible, hint) and
+/// trigger it when clicked; the idle update pass then runs the action's
+/// update handler while the button is visible.
+void bindButton(QAbstractButton *button, toolkit::Action *action);
+
+/// Gives \a dialog a fixed size of at least \a size (more when the layout
+/// needs it) and a dialog border that cannot be resized.
+void fixDialogSize(QDialog *dialog, int width, int height);
+/// Moves \a widget to the centre of its screen.
+void centreOnScreen(QWidget *widget);
+/// Centres \a widget on its screen each time it is shown.
+void centreWhenShown(QWidget *widget);
+
+} // namespace dialogsupport

@@ -1,0 +1,89 @@
+#include "dialogs/tdlgnewuser.h"
+
+#include "dialogs/dialogsupport.h"
+#include "dialogs/tfrmsecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/action.h"
+#include "toolkit/actionlist.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/widgets/codecvalidator.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace zkNewUserDlg {
+
+TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
+    : QDialog(owner)
+    , m_owner(owner)
+{
+    setObjectName(u"dlgNewUser"_s);
+    setWindowTitle(u"New User"_s);
+
+    edtNewUserName = new QLineEdit(this);
+    edtNewUserName->setObjectName(u"edtNewUserName"_s);
+    toolkit::refuseUnencodableInput(edtNewUserName);
+
+    lblNewUserName = new QLabel(u"User Name"_s, this);
+    lblNewUserName->setObjectName(u"lblNewUserName"_s);
+    lblNewUserName->setBuddy(edtNewUserName);
+
+    actOK = new toolkit::Action(this);
+    actOK->setObjectName(u"actOK"_s);
+    actOK->setText(u"OK"_s);
+    actOK->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
+    // OK has no check of its own: once enabled, its modal result closes the dialog.
+    actOK->setOnExecute([this](toolkit::Action *) { accept(); });
+
+    OKBtn = new QPushButton(this);
+    OKBtn->setObjectName(u"OKBtn"_s);
+    OKBtn->setDefault(true);
+    dialogsupport::bindButton(OKBtn, actOK);
+
+    CancelBtn = new QPushButton(u"Cancel"_s, this);
+    CancelBtn->setObjectName(u"CancelBtn"_s);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(lblNewUserName);
+    row->addWidget(edtNewUserName, 1);
+    auto *left = new QVBoxLayout;
+    left->addLayout(row);
+    left->addStretch();
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    buttons->addStretch();
+
+    auto *main = new QHBoxLayout(this);
+    main->setContentsMargins(8, 8, 8, 8);
+    main->addLayout(left, 1);
+    main->addLayout(buttons);
+
+    setTabOrder(edtNewUserName, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+    edtNewUserName->setFocus();
+
+    dialogsupport::fixDialogSize(this, 351, 80);
+    dialogsupport::centreWhenShown(this);
+}
+
+TdlgNewUser::~TdlgNewUser() = default;
+
+void TdlgNewUser::actOKUpdate(toolkit::Action *sender)
+{
+    const auto name = dialogsupport::encoded(edtNewUserName->text());
+    bool enabled = name && !name->isEmpty();
+    if (enabled && m_owner) {
+        if (auto *tree = m_owner->ftvUserTemplate())
+            enabled = tree->GetUserNodeByUserName(*name) == nullptr;
+    }
+    sender->setEnabled(enabled);
+}
+
+} // namespace zkNewUserDlg

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace toolkit {
+class Action;
+}
+
+namespace zkDlgSecurity {
+class TfrmSecurity;
+}
+
+namespace zkNewUserDlg {
+
+/// Asks for the name of a new user. OK is enabled only for a non-empty name
+/// (taken as typed, never trimmed) that no top-level node of the owning
+/// management dialog's tree carries yet. After OK the caller reads
+/// edtNewUserName and adds the user.
+class TdlgNewUser : public QDialog
+{
+    Q_OBJECT
+public:
+    /// \a owner is the management dialog whose tree holds the existing users.
+    explicit TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner);
+    ~TdlgNewUser() override;
+
+    QLabel *lblNewUserName = nullptr;
+    QLineEdit *edtNewUserName = nullptr;
+    QPushButton *OKBtn = nullptr;
+    QPushButton *CancelBtn = nullptr;
+    toolkit::Action *actOK = nullptr;
+
+    /// Enables \a sender exactly when the name is not empty and no user of
+    /// the owner's tree has exactly that name (letter case counts).
+    void actOKUpdate(toolkit::Action *sender);
+
+private:
+    zkDlgSecurity::TfrmSecurity *m_owner;
+};
+
+} // namespace zkNewUserDlg

@@ -1,0 +1,118 @@
+#include "dialogs/tdlguserpassword.h"
+
+#include "dialogs/dialogsupport.h"
+#include "security/tcripter.h"
+#include "toolkit/action.h"
+#include "toolkit/actionlist.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/widgets/codecvalidator.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace zkUserPasswordDlg {
+
+namespace {
+
+QLineEdit *passwordBox(QWidget *parent, const QString &name)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setMaxLength(TdlgUserPassword::MaxPasswordLength);
+    toolkit::refuseUnencodableInput(edit);
+    return edit;
+}
+
+QLabel *label(QWidget *parent, const QString &name, const QString &caption, QWidget *buddy)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setObjectName(name);
+    l->setBuddy(buddy);
+    return l;
+}
+
+} // namespace
+
+TdlgUserPassword::TdlgUserPassword(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(u"dlgUserPassword"_s);
+    setWindowTitle(u"Change Password"_s);
+
+    edtCurrentPassword = passwordBox(this, u"edtCurrentPassword"_s);
+    edtNewPassword = passwordBox(this, u"edtNewPassword"_s);
+    edtNewPasswordRetype = passwordBox(this, u"edtNewPasswordRetype"_s);
+    Label1 = label(this, u"Label1"_s, u"Current password"_s, edtCurrentPassword);
+    Label2 = label(this, u"Label2"_s, u"New password"_s, edtNewPassword);
+    Label3 = label(this, u"Label3"_s, u"Retype new password"_s, edtNewPasswordRetype);
+
+    actOK = new toolkit::Action(this);
+    actOK->setObjectName(u"actOK"_s);
+    actOK->setText(u"OK"_s);
+    actOK->setOnExecute([this](toolkit::Action *sender) { actOKExecute(sender); });
+
+    OKBtn = new QPushButton(this);
+    OKBtn->setObjectName(u"OKBtn"_s);
+    OKBtn->setDefault(true);
+    dialogsupport::bindButton(OKBtn, actOK);
+
+    CancelBtn = new QPushButton(u"Cancel"_s, this);
+    CancelBtn->setObjectName(u"CancelBtn"_s);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *boxes = new QVBoxLayout;
+    boxes->setSpacing(2);
+    boxes->addWidget(Label1);
+    boxes->addWidget(edtCurrentPassword);
+    boxes->addSpacing(4);
+    boxes->addWidget(Label2);
+    boxes->addWidget(edtNewPassword);
+    boxes->addSpacing(4);
+    boxes->addWidget(Label3);
+    boxes->addWidget(edtNewPasswordRetype);
+    boxes->addStretch();
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    buttons->addStretch();
+
+    auto *main = new QHBoxLayout(this);
+    main->setContentsMargins(8, 8, 8, 8);
+    main->addLayout(boxes, 1);
+    main->addLayout(buttons);
+
+    setTabOrder(edtCurrentPassword, edtNewPassword);
+    setTabOrder(edtNewPassword, edtNewPasswordRetype);
+    setTabOrder(edtNewPasswordRetype, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+    edtCurrentPassword->setFocus();
+
+    dialogsupport::fixDialogSize(this, 239, 138);
+    dialogsupport::centreWhenShown(this);
+}
+
+TdlgUserPassword::~TdlgUserPassword() = default;
+
+void TdlgUserPassword::actOKExecute(toolkit::Action *sender)
+{
+    Q_UNUSED(sender);
+    // The stored password is never unscrambled: the typed one is scrambled and
+    // compared. A text the code page cannot hold matches nothing.
+    const auto current = dialogsupport::encoded(edtCurrentPassword->text());
+    const bool currentOk = current && zkCript::TCripter::Scramble(*current) == CurrentPassword;
+    if (currentOk && edtNewPassword->text() == edtNewPasswordRetype->text()) {
+        accept();
+        return;
+    }
+    toolkit::showMessage(u"Invalid current or new password. Please retype."_s);
+    edtCurrentPassword->setFocus();
+}
+
+} // namespace zkUserPasswordDlg

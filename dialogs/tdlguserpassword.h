@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace toolkit {
+class Action;
+}
+
+namespace zkUserPasswordDlg {
+
+/// Changes a password: asks for the current one, the new one and the new one
+/// again, and closes with OK only when the current password is right and the
+/// two new ones agree. It changes no tree itself; after OK the caller reads
+/// edtNewPassword and stores its scrambled form.
+class TdlgUserPassword : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxPasswordLength = 40;
+
+    explicit TdlgUserPassword(QWidget *parent = nullptr);
+    ~TdlgUserPassword() override;
+
+    /// The user's stored (scrambled) password, at most 40 characters; set before showing.
+    QByteArray CurrentPassword;
+
+    QLabel *Label1 = nullptr;
+    QLineEdit *edtCurrentPassword = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *edtNewPassword = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *edtNewPasswordRetype = nullptr;
+    QPushButton *OKBtn = nullptr;
+    QPushButton *CancelBtn = nullptr;
+    toolkit::Action *actOK = nullptr;
+
+    /// OK: closes the dialog when Scramble(current) equals CurrentPassword and
+    /// both new boxes agree; otherwise shows "Invalid current or new password.
+    /// Please retype.", puts the focus in edtCurrentPassword and stays open.
+    void actOKExecute(toolkit::Action *sender);
+};
+
+} // namespace zkUserPasswordDlg

@@ -1,0 +1,207 @@
+#include "dialogs/tfrmsecurity.h"
+
+#include "dialogs/dialogsupport.h"
+#include "dialogs/tdlgnewuser.h"
+#include "dialogs/tdlguserpassword.h"
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/action.h"
+#include "toolkit/actionlist.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/tree.h"
+#include "toolkit/widgets/treeview.h"
+
+#include <QBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace zkDlgSecurity {
+
+namespace {
+
+const QByteArray supervisorName = QByteArrayLiteral("Supervisor");
+
+QPushButton *columnButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    // Enter must not close this dialog or press a button that merely has the focus.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+TfrmSecurity::TfrmSecurity(QWidget *parent)
+    : QDialog(parent)
+    , m_userTemplate(std::make_unique<zkSecurity::TzkSecurityTemplate>())
+{
+    setObjectName(u"frmSecurity"_s);
+    setWindowTitle(u"Security"_s);
+    setSizeGripEnabled(true);
+
+    m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
+    m_view = new toolkit::TreeView(this);
+    m_view->setObjectName(u"ftvUserTemplate"_s);
+    m_view->setTree(m_userTemplate.get());
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setHeaderHidden(true);
+    connect(m_view, &toolkit::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
+
+    actAddUser = new toolkit::Action(this);
+    actAddUser->setObjectName(u"actAddUser"_s);
+    actAddUser->setText(u"New User"_s);
+    actAddUser->setOnUpdate([this](toolkit::Action *sender) { actAddUserUpdate(sender); });
+    actAddUser->setOnExecute([this](toolkit::Action *sender) { actAddUserExecute(sender); });
+
+    actRemoveUser = new toolkit::Action(this);
+    actRemoveUser->setObjectName(u"actRemoveUser"_s);
+    actRemoveUser->setText(u"Remove User"_s);
+    actRemoveUser->setOnUpdate([this](toolkit::Action *sender) { actRemoveUserUpdate(sender); });
+    actRemoveUser->setOnExecute([this](toolkit::Action *sender) { actRemoveUserExecute(sender); });
+
+    btnOK = columnButton(this, u"btnOK"_s, u"OK"_s);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    btnCancel = columnButton(this, u"btnCancel"_s, u"Cancel"_s);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    btnNewUser = columnButton(this, u"btnNewUser"_s, QString());
+    dialogsupport::bindButton(btnNewUser, actAddUser);
+    btnDeleteUser = columnButton(this, u"btnDeleteUser"_s, QString());
+    dialogsupport::bindButton(btnDeleteUser, actRemoveUser);
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    buttons->addSpacing(8);
+    buttons->addWidget(btnNewUser);
+    buttons->addWidget(btnDeleteUser);
+    buttons->addStretch();
+
+    auto *main = new QHBoxLayout(this);
+    main->setContentsMargins(8, 8, 8, 8);
+    main->addWidget(m_view, 1);
+    main->addLayout(buttons);
+
+    setTabOrder(m_view, btnOK);
+    setTabOrder(btnOK, btnCancel);
+    setTabOrder(btnCancel, btnNewUser);
+    setTabOrder(btnNewUser, btnDeleteUser);
+    m_view->setFocus();
+
+    resize(472, 537);
+    setMinimumSize(200, 172);
+    dialogsupport::centreWhenShown(this);
+}
+
+TfrmSecurity::~TfrmSecurity()
+{
+    FormDestroy();
+    // The view observes the tree: let it go before the tree does.
+    delete m_view;
+    m_view = nullptr;
+}
+
+void TfrmSecurity::FormDestroy()
+{
+    m_userTemplate->ClearTemplate();
+}
+
+void TfrmSecurity::actAddUserUpdate(toolkit::Action *sender)
+{
+    sender->setEnabled(SupervisorMode);
+}
+
+void TfrmSecurity::actRemoveUserUpdate(toolkit::Action *sender)
+{
+    toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    sender->setEnabled(SupervisorMode && user && user->text() != supervisorName);
+}
+
+void TfrmSecurity::actAddUserExecute(toolkit::Action *sender)
+{
+    Q_UNUSED(sender);
+    const auto dialog = std::make_unique<zkNewUserDlg::TdlgNewUser>(this);
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    // The new-user dialog accepts only a name that encodes and is still free.
+    const auto name = dialogsupport::encoded(dialog->edtNewUserName->text());
+    if (!name || name->isEmpty() || m_userTemplate->GetUserNodeByUserName(*name))
+        return;
+    if (SecurityTemplate) {
+        m_userTemplate->AddUserToUserTemplate(SecurityTemplate, *name, QByteArray(), true);
+    } else {
+        zkSecurity::TzkSecurityTemplate noRights;
+        m_userTemplate->AddUserToUserTemplate(&noRights, *name, QByteArray(), true);
+    }
+}
+
+void TfrmSecurity::actRemoveUserExecute(toolkit::Action *sender)
+{
+    Q_UNUSED(sender);
+    toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    // The enabling rule already keeps these out; a direct call must not get past them either.
+    if (!SupervisorMode || !user || user->text() == supervisorName)
+        return;
+    m_userTemplate->DeleteNode(user);
+}
+
+void TfrmSecurity::tvDblClick()
+{
+    QByteArray userName;
+    QByteArray caption;
+    const zkSecurity::TzkNodeType type = m_userTemplate->GetSelectedNodeType(userName, caption);
+    toolkit::TreeNode *node = m_userTemplate->selected();
+    if (!node)
+        return;
+    switch (type) {
+    case zkSecurity::ntPassword:
+        // A "Rights" node without rights also stands at level 1 without
+        // children; only the first child of a user holds the password.
+        if (node->index() == 0)
+            changePassword(node, caption);
+        break;
+    case zkSecurity::ntRight:
+        if (SupervisorMode)
+            toggleRight(node);
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmSecurity::changePassword(toolkit::TreeNode *passwordNode, const QByteArray &storedPassword)
+{
+    const auto dialog = std::make_unique<zkUserPasswordDlg::TdlgUserPassword>(nullptr);
+    dialog->CurrentPassword = storedPassword.left(zkSecurity::TzkNodeRecord::MaxCaptionLength);
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    const auto newPassword = dialogsupport::encoded(dialog->edtNewPassword->text());
+    if (!newPassword)
+        return;
+    if (!passwordNode->data())
+        passwordNode->setData(std::make_unique<zkSecurity::TzkNodeRecord>());
+    // setCaption keeps the first 40 bytes.
+    passwordNode->data()->setCaption(zkCript::TCripter::Scramble(*newPassword));
+}
+
+void TfrmSecurity::toggleRight(toolkit::TreeNode *rightNode)
+{
+    zkSecurity::TzkNodeRecord *record = rightNode->data();
+    if (!record)
+        return;
+    // Flag and text change together: the rights check reads the text's ending.
+    if (record->granted()) {
+        record->setGranted(false);
+        rightNode->setText(record->caption() + QByteArrayLiteral(" ") + QByteArrayLiteral(" (No)"));
+    } else {
+        record->setGranted(true);
+        rightNode->setText(record->caption() + QByteArrayLiteral(" ")
+                           + QByteArrayLiteral(" (Yes)"));
+    }
+}
+
+} // namespace zkDlgSecurity

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class QPushButton;
+
+namespace toolkit {
+class Action;
+class TreeNode;
+class TreeView;
+} // namespace toolkit
+
+namespace zkSecurity {
+class TzkSecurityTemplate;
+}
+
+namespace zkDlgSecurity {
+
+/// The user management dialog. It edits its own tree, ftvUserTemplate(),
+/// which the caller fills with the part of the user template the user may see
+/// (see TdlgPassword::CopyUserTemplate) and copies back after OK. Every user
+/// can change a password here given the current one; only in SupervisorMode
+/// can users be added and removed and rights be toggled.
+class TfrmSecurity : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmSecurity(QWidget *parent = nullptr);
+    /// Runs FormDestroy.
+    ~TfrmSecurity() override;
+
+    /// The users being edited; owned by the dialog with their records.
+    zkSecurity::TzkSecurityTemplate *ftvUserTemplate() const { return m_userTemplate.get(); }
+    /// The view that shows ftvUserTemplate().
+    toolkit::TreeView *treeView() const { return m_view; }
+
+    /// The dialog was opened for "Supervisor".
+    bool SupervisorMode = false;
+    /// The component's security template (not owned); new users get their rights from it.
+    zkSecurity::TzkSecurityTemplate *SecurityTemplate = nullptr;
+
+    QPushButton *btnOK = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QPushButton *btnNewUser = nullptr;
+    QPushButton *btnDeleteUser = nullptr;
+    toolkit::Action *actAddUser = nullptr;
+    toolkit::Action *actRemoveUser = nullptr;
+
+    /// New User is enabled exactly in SupervisorMode.
+    void actAddUserUpdate(toolkit::Action *sender);
+    /// Remove User is enabled in SupervisorMode while a node of a user other
+    /// than "Supervisor" is selected.
+    void actRemoveUserUpdate(toolkit::Action *sender);
+    /// Asks for a name (TdlgNewUser) and appends that user with an empty
+    /// password and every right granted.
+    void actAddUserExecute(toolkit::Action *sender);
+    /// Removes the whole user of the selected node, without asking.
+    void actRemoveUserExecute(toolkit::Action *sender);
+    /// On a user's password node: the change-password dialog. On a right, in
+    /// SupervisorMode only: toggles it. Anything else: nothing.
+    void tvDblClick();
+    /// Clears the tree and frees its records.
+    void FormDestroy();
+
+private:
+    void changePassword(toolkit::TreeNode *passwordNode, const QByteArray &storedPassword);
+    static void toggleRight(toolkit::TreeNode *rightNode);
+
+    std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_userTemplate;
+    toolkit::TreeView *m_view = nullptr;
+};
+
+} // namespace zkDlgSecurity

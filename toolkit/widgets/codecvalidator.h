@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QValidator>
+
+class QComboBox;
+class QLineEdit;
+
+namespace toolkit {
+
+/// Refuses any input that holds a character the code page of toolkit::Codec
+/// cannot represent. Names and passwords are stored as 8-bit bytes; replacing
+/// such a character would let two different texts become the same bytes, so
+/// the edit keeps its previous text instead and refused() tells why.
+class CodecValidator : public QValidator
+{
+    Q_OBJECT
+public:
+    explicit CodecValidator(QObject *parent = nullptr);
+
+    State validate(QString &input, int &pos) const override;
+
+Q_SIGNALS:
+    /// Emitted when validate() refuses \a input; \a message names the character.
+    void refused(const QString &message);
+};
+
+/// Installs a CodecValidator on \a edit and shows its message as a tool tip
+/// below the edit whenever it refuses a character. Returns the validator
+/// (owned by \a edit).
+CodecValidator *refuseUnencodableInput(QLineEdit *edit);
+/// The same for an editable combo box (its line edit).
+CodecValidator *refuseUnencodableInput(QComboBox *combo);
+
+} // namespace toolkit
