@@ -2,10 +2,22 @@
 
 #include <QString>
 
+// The resources are registered when the library loads; registering them once
+// more here also covers a static link, where that registration can be dropped.
+static void initNodeImageResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(security);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
 namespace zkSecurity {
 
 QImage NodeImage(const char *resourceName)
 {
+    initNodeImageResources();
     // Resource names are ASCII identifiers, so Latin-1 is exact here.
     const QImage image(QStringLiteral(":/rightsmith/") + QLatin1StringView(resourceName));
     if (image.isNull())
