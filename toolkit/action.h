@@ -15,6 +15,11 @@ class ActionList;
 /// category, a hint split at "|" into tool tip and status tip, an image index
 /// into its list's images, handlers, and virtual Update()/Execute() steps.
 /// triggered() runs Execute(); the idle update pass runs Update().
+///
+/// Execute() is the one path by which the action is carried out: a menu
+/// item, a tool button, a shortcut or trigger() emit triggered(), which runs
+/// Execute(). Note that QAction toggles a checkable action before it emits
+/// triggered().
 class Action : public QAction, public Component
 {
     Q_OBJECT
@@ -27,7 +32,7 @@ public:
     explicit Action(QObject *owner = nullptr);
     ~Action() override;
 
-    ActionList *actionList() const { return m_list.data(); }
+    ActionList *actionList() const;
     /// Moves the action into \a list (nullptr: into none), appended last.
     void setActionList(ActionList *list);
 
@@ -37,8 +42,13 @@ public:
     /// status tip; a hint without "|" is both.
     QString hint() const { return m_hint; }
     void setHint(const QString &hint);
+    /// The part of \a hint before the first "|" (all of it without "|").
+    static QString shortHint(const QString &hint);
+    /// The part of \a hint after the first "|" (all of it without "|").
+    static QString longHint(const QString &hint);
     int imageIndex() const { return m_imageIndex; }
-    /// Sets the index and the icon from the list's images (-1: no icon).
+    /// Sets the index and the icon from the list's images (-1: no icon). The
+    /// icon follows later changes of the list's images.
     void setImageIndex(int index);
     bool disableIfNoHandler() const { return m_disableIfNoHandler; }
     void setDisableIfNoHandler(bool disable) { m_disableIfNoHandler = disable; }
@@ -49,6 +59,7 @@ public:
     void setOnExecute(Handler handler) { m_onExecute = std::move(handler); }
     Handler onUpdate() const { return m_onUpdate; }
     void setOnUpdate(Handler handler) { m_onUpdate = std::move(handler); }
+    /// Runs when the user hovers a menu item or button of the action.
     Handler onHint() const { return m_onHint; }
     void setOnHint(Handler handler) { m_onHint = std::move(handler); }
 
@@ -63,11 +74,25 @@ public:
     virtual bool Update();
     /// The standard execute step: refuses while the list is suspended, runs
     /// Update(), and carries the action out (list handler, application, own
-    /// handler) only while enabled. Returns true when carried out.
+    /// handler) only while enabled. Returns true when carried out; an enabled
+    /// action that no handler takes does nothing and returns false.
     virtual bool Execute();
 
+    /// Application-wide handlers, consulted after the list's and before the
+    /// action's own (toolkit::Application sets them). Return true when handled.
+    static void setApplicationUpdateHandler(ListHandler handler);
+    static ListHandler applicationUpdateHandler();
+    static void setApplicationExecuteHandler(ListHandler handler);
+    static ListHandler applicationExecuteHandler();
+
+    /// Every Action alive in the process, in creation order.
+    static QList<Action *> liveActions();
+
 private:
+    friend class ActionList; // detaches its actions when it is destroyed
     void applyHint();
+    void applyImage();
+    void watchListImages();
 
     QPointer<ActionList> m_list;
     QString m_category;
@@ -78,6 +103,40 @@ private:
     Handler m_onExecute;
     Handler m_onUpdate;
     Handler m_onHint;
+    QMetaObject::Connection m_imagesConnection;
+    bool m_iconFromImages = false;
 };
+
+/// Controls and menu items bound to actions.
+///
+/// A control is any QWidget; its action is the one bound to it with
+/// toolkit::bindWidget (toolkit/widgets/widgetbinding.h), which copies the
+/// action's caption, enabled, visible and hint into it.
+///
+/// A menu item is a QAction placed in at least one widget (a menu, menu bar,
+/// tool bar or any widget's actions()): in Qt the action is the item itself,
+/// so the action of a menu item is that item when it is a toolkit::Action.
+/// Setting another action on a menu item puts the new action in its place, at
+/// the same position, in every widget that holds the item.
+///
+/// Without the widget part of the library loaded there are no controls to
+/// bind: controlAction() answers nullptr and setControlAction() does nothing.
+bool isControl(const QObject *object);
+bool isMenuItem(const QObject *object);
+/// The action of \a control (a control or a menu item); nullptr when none.
+Action *controlAction(const QObject *control);
+/// Makes \a action the action of \a control. For a control, nullptr unbinds
+/// it (it keeps its current state); for a menu item, nullptr changes nothing.
+void setControlAction(QObject *control, Action *action);
+
+/// How the widget part provides controlAction() and setControlAction().
+struct ControlActionBackend
+{
+    /// The action bound to a control (a QWidget).
+    Action *(*action)(const QObject *control) = nullptr;
+    /// Sets the action of a control or a menu item.
+    void (*setAction)(QObject *control, Action *action) = nullptr;
+};
+void setControlActionBackend(const ControlActionBackend &backend);
 
 } // namespace toolkit

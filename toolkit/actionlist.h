@@ -29,7 +29,7 @@ public:
     QList<Action *> actions() const;
     int indexOf(const Action *action) const;
 
-    ImageList *images() const { return m_images.data(); }
+    ImageList *images() const;
     void setImages(ImageList *images);
 
     ListHandler onExecute() const { return m_onExecute; }

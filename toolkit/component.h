@@ -14,7 +14,7 @@ class Component
 public:
     virtual ~Component();
     /// Runs once, when the form that owns the component has finished loading.
-    virtual void Loaded() {}
+    virtual void Loaded() { }
 };
 
 /// The owned components of \a owner in order: its descendants, pre-order.

@@ -21,4 +21,12 @@ bool askYesNo(const QString &text);
 using MessageHook = std::function<bool(MessageKind kind, const QString &text)>;
 MessageHook setMessageHook(MessageHook hook);
 
+/// How messages are shown when no hook is set. The widget part of the library
+/// registers a QMessageBox presenter when it is loaded; without one, messages
+/// go to the standard error and every question is answered No.
+using MessagePresenter = bool (*)(MessageKind kind, const QString &text);
+void setMessagePresenter(MessagePresenter presenter);
+/// The fallback: writes \a text to the standard error; answers No.
+bool presentOnConsole(MessageKind kind, const QString &text);
+
 } // namespace toolkit

@@ -2,6 +2,10 @@
 
 #include <QByteArray>
 
+#include <optional>
+
+class QObject;
+
 namespace toolkit {
 
 /// A claim on a name that every process of the desktop can see, held from
@@ -17,17 +21,37 @@ public:
     NamedClaim &operator=(const NamedClaim &) = delete;
 
     enum Result { Acquired, AlreadyHeld, Failed };
-    /// Tries to take \a name. AlreadyHeld when another holder (in any process) has it.
+    /// Tries to take \a name (1 to 107 bytes). AlreadyHeld when another holder
+    /// (in any process, or another NamedClaim of this one) has it; Failed when
+    /// the name is empty or too long, or the system refuses. A claim already
+    /// held by this object is released first.
     Result acquire(const QByteArray &name);
     void release();
     bool isHeld() const { return m_fd >= 0; }
+    QByteArray name() const { return m_name; }
 
-    /// The claim name for a window identifier: its decimal text, qualified
-    /// with the process id on platforms whose identifiers are per-process.
-    static QByteArray nameForWindow(quint64 windowId, bool perProcess);
+    /// The claim name for a window identifier: "rightsmith-window-" and its
+    /// decimal text. X11 window identifiers are unique only per display, so
+    /// \a display (e.g. the DISPLAY value), when given, is appended after "@".
+    /// With \a perProcess, for platforms whose identifiers are per process
+    /// (offscreen, Wayland: 1, 2, 3 in every process), "-pid" and the process
+    /// id follow.
+    static QByteArray nameForWindow(quint64 windowId, bool perProcess,
+                                    const QByteArray &display = {});
+
+    /// The claim name for the window of \a owner, a component's owner: the
+    /// identifier of its top-level window (created if it has none yet),
+    /// qualified as the platform needs. nullopt when \a owner is not a widget
+    /// (nothing to claim) or the widget part of the library is not loaded.
+    static std::optional<QByteArray> nameForOwner(const QObject *owner);
+
+    /// How the widget part tells the top-level window identifier of a widget.
+    using WindowIdFunction = std::optional<quint64> (*)(const QObject *owner);
+    static void setWindowIdFunction(WindowIdFunction function);
 
 private:
     int m_fd = -1;
+    QByteArray m_name;
 };
 
 } // namespace toolkit

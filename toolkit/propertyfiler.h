@@ -28,10 +28,14 @@ public:
         bool hasData = true;
     };
 
+    /// Defines property \a name (names compare ignoring case, as in a form
+    /// file). \a hasData false: the property is not written this time.
+    /// Defining a name again replaces the earlier definition.
     void defineBinaryProperty(const QString &name, Reader reader, Writer writer, bool hasData);
     QList<Property> properties() const { return m_properties; }
 
-    /// Hands \a blob to the reader of property \a name; false when no such property.
+    /// Hands \a blob to the reader of property \a name; false when no such
+    /// property (or it has no reader). What the reader throws passes through.
     bool readProperty(const QString &name, const QByteArray &blob) const;
     /// The bytes the writer of property \a name produces (empty for none).
     QByteArray writeProperty(const QString &name) const;
@@ -48,7 +52,13 @@ public:
     virtual void DefineProperties(PropertyFiler &filer) = 0;
 };
 
-/// Reads the stored properties of \a component from \a blobs (name -> bytes).
-void loadStoredProperties(PropertyFilerClient &component, const QList<QPair<QString, QByteArray>> &blobs);
+/// Reads the stored properties of \a component from \a blobs (name -> bytes),
+/// in the order given. Names the component does not define are skipped; what
+/// a reader throws (a damaged blob) passes through to the caller.
+void loadStoredProperties(PropertyFilerClient &component,
+                          const QList<QPair<QString, QByteArray>> &blobs);
+/// The stored properties of \a component as the form would hold them: every
+/// defined property with data and a writer, in definition order.
+QList<QPair<QString, QByteArray>> storedProperties(PropertyFilerClient &component);
 
 } // namespace toolkit

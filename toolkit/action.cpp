@@ -1,0 +1,262 @@
+#include "toolkit/action.h"
+
+#include "toolkit/actionlist.h"
+#include "toolkit/imagelist.h"
+
+#include <QIcon>
+
+#include <algorithm>
+
+namespace toolkit {
+
+namespace {
+
+QList<Action *> &liveActionList()
+{
+    static QList<Action *> actions;
+    return actions;
+}
+
+Action::ListHandler &applicationUpdate()
+{
+    static Action::ListHandler handler;
+    return handler;
+}
+
+Action::ListHandler &applicationExecute()
+{
+    static Action::ListHandler handler;
+    return handler;
+}
+
+// Constant-initialized: the widget part registers itself from a static
+// initializer, which may run before or after this translation unit's.
+ControlActionBackend s_controlBackend;
+
+} // namespace
+
+Action::Action(QObject *owner)
+    : QAction(owner)
+{
+    liveActionList().append(this);
+    connect(this, &QAction::triggered, this, [this] { Execute(); });
+    connect(this, &QAction::hovered, this, [this] {
+        if (const Handler handler = m_onHint)
+            handler(this);
+    });
+}
+
+Action::~Action()
+{
+    liveActionList().removeOne(this);
+    if (ActionList *list = m_list.data())
+        list->removeAction(this);
+}
+
+ActionList *Action::actionList() const
+{
+    return m_list.data();
+}
+
+void Action::setActionList(ActionList *list)
+{
+    if (list == m_list)
+        return;
+    if (ActionList *old = m_list.data())
+        old->removeAction(this);
+    m_list = list;
+    if (list)
+        list->insertAction(this);
+    watchListImages();
+    applyImage();
+}
+
+void Action::watchListImages()
+{
+    disconnect(m_imagesConnection);
+    m_imagesConnection = {};
+    if (ActionList *list = m_list.data())
+        m_imagesConnection = connect(list, &ActionList::imagesChanged, this, &Action::applyImage);
+}
+
+void Action::setCategory(const QString &category)
+{
+    m_category = category;
+}
+
+QString Action::shortHint(const QString &hint)
+{
+    const qsizetype bar = hint.indexOf(u'|');
+    return bar < 0 ? hint : hint.left(bar);
+}
+
+QString Action::longHint(const QString &hint)
+{
+    const qsizetype bar = hint.indexOf(u'|');
+    return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+void Action::setHint(const QString &hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    applyHint();
+}
+
+void Action::applyHint()
+{
+    // QAction compares with the value it holds and emits only on a change.
+    setToolTip(shortHint(m_hint));
+    setStatusTip(longHint(m_hint));
+}
+
+void Action::setImageIndex(int index)
+{
+    if (index < -1)
+        index = -1;
+    if (index == m_imageIndex)
+        return;
+    m_imageIndex = index;
+    applyImage();
+}
+
+void Action::applyImage()
+{
+    const ImageList *images = m_list ? m_list->images() : nullptr;
+    if (images && m_imageIndex >= 0 && m_imageIndex < images->count()) {
+        setIcon(images->icon(m_imageIndex));
+        m_iconFromImages = true;
+    } else if (m_iconFromImages) {
+        // Only an icon that came from the images is taken away; one set
+        // directly with setIcon() stays.
+        setIcon(QIcon());
+        m_iconFromImages = false;
+    }
+}
+
+void Action::assign(const Action &source)
+{
+    setText(source.text());
+    setCheckable(source.isCheckable());
+    setChecked(source.isChecked());
+    setEnabled(source.isEnabled());
+    setHint(source.hint());
+    setImageIndex(source.imageIndex());
+    setShortcuts(source.shortcuts());
+    setVisible(source.isVisible());
+    m_onExecute = source.m_onExecute;
+    m_onUpdate = source.m_onUpdate;
+    m_onHint = source.m_onHint;
+}
+
+bool Action::Update()
+{
+    QPointer<Action> guard(this);
+    if (ActionList *list = m_list.data()) {
+        if (const ListHandler handler = list->onUpdate(); handler && handler(this))
+            return true;
+        if (!guard)
+            return true;
+    }
+    if (const ListHandler handler = applicationUpdate(); handler && handler(this))
+        return true;
+    if (!guard)
+        return true;
+    if (const Handler handler = m_onUpdate) {
+        handler(this);
+        return true;
+    }
+    if (m_disableIfNoHandler)
+        setEnabled(bool(m_onExecute)); // QAction emits only on a change
+    return false;
+}
+
+bool Action::Execute()
+{
+    QPointer<Action> guard(this);
+    if (m_list && m_list->isSuspended())
+        return false;
+    Update();
+    if (!guard || !isEnabled())
+        return false;
+    if (ActionList *list = m_list.data()) {
+        if (const ListHandler handler = list->onExecute(); handler && handler(this))
+            return true;
+        if (!guard)
+            return true;
+    }
+    if (const ListHandler handler = applicationExecute(); handler && handler(this))
+        return true;
+    if (!guard)
+        return true;
+    if (const Handler handler = m_onExecute) {
+        handler(this);
+        return true;
+    }
+    return false;
+}
+
+void Action::setApplicationUpdateHandler(ListHandler handler)
+{
+    applicationUpdate() = std::move(handler);
+}
+
+Action::ListHandler Action::applicationUpdateHandler()
+{
+    return applicationUpdate();
+}
+
+void Action::setApplicationExecuteHandler(ListHandler handler)
+{
+    applicationExecute() = std::move(handler);
+}
+
+Action::ListHandler Action::applicationExecuteHandler()
+{
+    return applicationExecute();
+}
+
+QList<Action *> Action::liveActions()
+{
+    return liveActionList();
+}
+
+bool isControl(const QObject *object)
+{
+    return object && object->isWidgetType();
+}
+
+bool isMenuItem(const QObject *object)
+{
+    const auto *item = qobject_cast<const QAction *>(object);
+    if (!item)
+        return false;
+    const QList<QObject *> holders = item->associatedObjects();
+    return std::any_of(holders.cbegin(), holders.cend(),
+                       [](const QObject *holder) { return holder->isWidgetType(); });
+}
+
+Action *controlAction(const QObject *control)
+{
+    if (isControl(control))
+        return s_controlBackend.action ? s_controlBackend.action(control) : nullptr;
+    if (isMenuItem(control))
+        return qobject_cast<Action *>(const_cast<QObject *>(control));
+    return nullptr;
+}
+
+void setControlAction(QObject *control, Action *action)
+{
+    if (!s_controlBackend.setAction)
+        return;
+    if (isControl(control) || isMenuItem(control))
+        s_controlBackend.setAction(control, action);
+}
+
+void setControlActionBackend(const ControlActionBackend &backend)
+{
+    s_controlBackend = backend;
+}
+
+} // namespace toolkit

@@ -1,0 +1,109 @@
+#include "toolkit/widgets/application.h"
+
+#include "toolkit/error.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/termination.h"
+#include "toolkit/widgets/idleupdater.h"
+
+#include <QWidget>
+
+#include <cstdio>
+
+namespace toolkit {
+
+Application::Application(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    clearTermination();
+    IdleUpdater::install();
+}
+
+Application::~Application()
+{
+    // Latest first: document windows go before the frame that made them.
+    for (auto it = m_forms.crbegin(); it != m_forms.crend(); ++it)
+        delete it->data();
+    m_forms.clear();
+    Action::setApplicationUpdateHandler({});
+    Action::setApplicationExecuteHandler({});
+}
+
+Application *Application::instance()
+{
+    return qobject_cast<Application *>(QCoreApplication::instance());
+}
+
+void Application::setTitle(const QString &title)
+{
+    m_title = title;
+    setApplicationDisplayName(title);
+}
+
+void Application::addForm(QWidget *form)
+{
+    if (form && !m_forms.contains(form))
+        m_forms.append(form);
+}
+
+QWidget *Application::mainForm() const
+{
+    return m_forms.isEmpty() ? nullptr : m_forms.constFirst().data();
+}
+
+int Application::run()
+{
+    if (terminationRequested())
+        return 0;
+    if (QWidget *form = mainForm(); form && m_showMainForm && !form->isVisible())
+        form->show();
+    if (terminationRequested()) // asked for while the form was shown
+        return 0;
+    return exec();
+}
+
+void Application::terminate()
+{
+    terminateApplication();
+}
+
+bool Application::isTerminated() const
+{
+    return terminationRequested();
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &error) {
+        handleException(error);
+    } catch (...) {
+        handleException(std::runtime_error("Unknown exception"));
+    }
+    return false;
+}
+
+void Application::handleException(const std::exception &error)
+{
+    try {
+        if (const auto *known = dynamic_cast<const Error *>(&error))
+            showMessage(known->message());
+        else
+            showMessage(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        // Showing the message failed in turn: it must still not escape.
+        std::fprintf(stderr, "%s\n", error.what());
+    }
+}
+
+void Application::setOnActionUpdate(Action::ListHandler handler)
+{
+    Action::setApplicationUpdateHandler(std::move(handler));
+}
+
+void Application::setOnActionExecute(Action::ListHandler handler)
+{
+    Action::setApplicationExecuteHandler(std::move(handler));
+}
+
+} // namespace toolkit

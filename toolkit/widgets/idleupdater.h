@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QWidget;
+
+namespace toolkit {
+
+/// The idle-time update pass: whenever the GUI thread's event loop is about
+/// to wait for events, Update() runs for every live toolkit::Action that a
+/// user can reach: one in a visible menu, in a menu whose entry sits in a
+/// visible menu bar or reachable menu, in any other visible widget (tool bar,
+/// tool button, a window holding it for its shortcut), or bound to a widget
+/// through bindWidget() that is visible (or hidden only by its action while
+/// its parent is visible). Actions run in creation order.
+///
+/// A pass changes only what differs (QAction emits only on a change), so a
+/// pass that changes nothing posts nothing and the loop goes to sleep. A pass
+/// never starts inside another (an update that opens a modal loop). An
+/// exception from an Update() is shown through Application::handleException.
+class IdleUpdater : public QObject
+{
+    Q_OBJECT
+public:
+    /// Hooks the pass into the event loop of the application's thread. Needs a
+    /// QCoreApplication; installing twice changes nothing. Lasts as long as the
+    /// application object.
+    static void install();
+    static void uninstall();
+    static bool isInstalled();
+
+    /// Runs one pass now (as the event loop does when it goes idle).
+    static void runPass();
+    /// Passes run so far, by the event loop or by runPass().
+    static quint64 passCount();
+
+    /// Whether the pass updates \a action: true when it is reachable in a
+    /// visible menu or widget.
+    static bool isReachable(const QAction *action);
+    /// Whether the pass updates the action bound to \a widget.
+    static bool isBindingReachable(const QWidget *widget);
+
+private:
+    explicit IdleUpdater(QObject *parent);
+};
+
+} // namespace toolkit
