@@ -1,0 +1,556 @@
+// The user store: SaveUsers and LoadUsers of the security component against a
+// real registry database and real files in a temporary home.
+#include "demotemplate.h"
+#include "security/tcripter.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "support/testsupport.h"
+#include "toolkit/error.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/registry.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <sqlite3.h>
+
+#if !defined(__SANITIZE_ADDRESS__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+using testsupport::bytes;
+
+namespace {
+
+const QString DemoKey =
+    u"\\Software\\Tenvarro\\RightsmithDemo\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
+
+const TzkSecurityOptionSet FileOptions =
+    TzkSecurityOptionSet::defaults().with(soSaveUsersInFile).with(soStorePassword);
+const TzkSecurityOptionSet RegistryOptions =
+    TzkSecurityOptionSet::defaults().without(soSaveUsersInFile).with(soStorePassword);
+
+QByteArray templateBytes(TzkSecurityTemplate &tmpl)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    tmpl.SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+QByteArrayList userNames(const TzkSecurityTemplate &tmpl)
+{
+    QByteArrayList names;
+    for (int i = 0; i < tmpl.topLevelCount(); ++i)
+        names << tmpl.topLevel(i)->text();
+    return names;
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &data)
+{
+    QSaveFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    ASSERT_TRUE(file.commit());
+}
+
+int fileMode(const QString &name)
+{
+    struct stat status
+    {
+    };
+    return ::stat(QFile::encodeName(name).constData(), &status) == 0 ? int(status.st_mode & 07777)
+                                                                     : -1;
+}
+
+// Files of the working directory named "<name>.unreadable-...".
+QStringList asideFiles(const QString &name)
+{
+    return QDir::current().entryList({name + u".unreadable-*"_s}, QDir::Files, QDir::Name);
+}
+
+// Runs \a sql on the registry database directly: triggers make chosen writes fail.
+void execOnRegistry(const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(toolkit::Registry::defaultPath()).constData(), &db),
+              SQLITE_OK);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+void refuseWritesOf(const char *valueName)
+{
+    const QByteArray sql = QByteArrayLiteral("CREATE TRIGGER refuse_") + valueName
+        + QByteArrayLiteral(" BEFORE INSERT ON \"values\" WHEN NEW.name = '") + valueName
+        + QByteArrayLiteral("' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    execOnRegistry(sql.constData());
+}
+
+class UserStore : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previousHook = toolkit::setMessageHook([this](toolkit::MessageKind, const QString &text) {
+            m_messages << text;
+            return false;
+        });
+        demotemplate::build(m_securityTemplate);
+    }
+    void TearDown() override { toolkit::setMessageHook(m_previousHook); }
+
+    std::unique_ptr<TzkSecurity> component(TzkSecurityOptionSet options) const
+    {
+        auto security = std::make_unique<TzkSecurity>();
+        security->SetOptions(options);
+        security->setUserTemplateRegistryKeyName(DemoKey);
+        return security;
+    }
+
+    // A component holding \a users (each with password "pw-<name>", all rights
+    // granted) and the recent names \a lastUsers.
+    std::unique_ptr<TzkSecurity> withUsers(TzkSecurityOptionSet options,
+                                           const QByteArrayList &users,
+                                           const QByteArrayList &lastUsers = {})
+    {
+        auto security = component(options);
+        for (const QByteArray &user : users) {
+            security->UserTemplate()->AddUserToUserTemplate(
+                &m_securityTemplate, user, zkCript::TCripter::Scramble("pw-" + user), true);
+        }
+        security->LastUsers() = lastUsers;
+        return security;
+    }
+
+    std::unique_ptr<toolkit::Registry> key() const
+    {
+        auto registry = std::make_unique<toolkit::Registry>();
+        EXPECT_TRUE(registry->openKey(DemoKey, false));
+        return registry;
+    }
+
+    testsupport::TemporaryHome m_home;
+    TzkSecurityTemplate m_securityTemplate;
+    QStringList m_messages;
+    toolkit::MessageHook m_previousHook;
+};
+
+TEST_F(UserStore, FirstStartCreatesAnEmptyKeyAndReadsNothing)
+{
+    auto security = component(FileOptions);
+    QByteArray password = "stale";
+    EXPECT_FALSE(security->LoadUsers(password));
+    EXPECT_TRUE(password.isEmpty());
+    EXPECT_EQ(security->UserTemplate()->count(), 0);
+    EXPECT_EQ(security->LastError(), seNone);
+
+    auto registry = key();
+    EXPECT_TRUE(registry->valueNames().isEmpty());
+}
+
+TEST_F(UserStore, FileModeWritesTheFileAndTheDescribingValues)
+{
+    auto security = withUsers(FileOptions, {"Supervisor", "Alice"}, {"Alice", "Supervisor"});
+    const QByteArray scrambled = zkCript::TCripter::Scramble("pw-Alice");
+    ASSERT_TRUE(security->SaveUsers(scrambled));
+
+    const QByteArray file = readFile(u"UserTemplate"_s);
+    ASSERT_FALSE(file.isEmpty());
+    EXPECT_EQ(file, templateBytes(*security->UserTemplate()));
+    EXPECT_EQ(fileMode(u"UserTemplate"_s), 0600);
+
+    auto registry = key();
+    QStringList names = registry->valueNames();
+    names.sort();
+    EXPECT_EQ(names,
+              (QStringList {u"LastUsers"_s, u"LastUsersSize"_s, u"Password"_s,
+                            u"UserTemplateFileName"_s, u"UserTemplateSize"_s}));
+    EXPECT_EQ(registry->readString(u"UserTemplateFileName"_s), bytes("UserTemplate"));
+    EXPECT_EQ(registry->readInteger(u"UserTemplateSize"_s), qint32(file.size()));
+    EXPECT_EQ(registry->valueType(u"LastUsers"_s), toolkit::Registry::Binary);
+    EXPECT_EQ(registry->readBinary(u"LastUsers"_s), bytes("Alice\r\nSupervisor\r\n"));
+    EXPECT_EQ(registry->readInteger(u"LastUsersSize"_s), 19);
+    EXPECT_EQ(registry->readString(u"Password"_s), scrambled);
+
+    auto next = component(FileOptions);
+    QByteArray password;
+    ASSERT_TRUE(next->LoadUsers(password));
+    EXPECT_EQ(password, scrambled);
+    EXPECT_EQ(templateBytes(*next->UserTemplate()), file);
+    EXPECT_EQ(next->LastUsers(), (QList<QByteArray> {"Alice", "Supervisor"}));
+}
+
+TEST_F(UserStore, AnExistingFileBecomesPrivate)
+{
+    writeFile(u"UserTemplate"_s, "old");
+    QFile::setPermissions(u"UserTemplate"_s,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                              | QFileDevice::ReadOther);
+    ASSERT_EQ(fileMode(u"UserTemplate"_s), 0644);
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor"})->SaveUsers({}));
+    EXPECT_EQ(fileMode(u"UserTemplate"_s), 0600);
+}
+
+TEST_F(UserStore, OneUserOverTheDemoTemplateIsAStreamOf32Nodes)
+{
+    auto security = component(FileOptions);
+    security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {}, true);
+    ASSERT_TRUE(security->SaveUsers({}));
+
+    const QByteArray file = readFile(u"UserTemplate"_s);
+    ASSERT_GE(file.size(), 20);
+    EXPECT_EQ(file.left(16), QByteArray::fromHex("01000000040000000000000000000000"));
+    EXPECT_EQ(file.mid(16, 4), QByteArray::fromHex("20000000"));
+    const QByteArray text = file.mid(20 + 32 * 180);
+    EXPECT_TRUE(
+        text.startsWith("Supervisor\r\n\tPassword(********)\r\n\tRights\r\n\t\tChild memo text"));
+    EXPECT_EQ(text.count("\r\n"), 32);
+}
+
+TEST_F(UserStore, EmptyListAndEmptyPasswordRoundTrip)
+{
+    auto security = withUsers(FileOptions, {"Supervisor"});
+    ASSERT_TRUE(security->SaveUsers({}));
+
+    auto registry = key();
+    EXPECT_EQ(registry->valueType(u"LastUsers"_s), toolkit::Registry::Binary);
+    EXPECT_EQ(registry->valueSize(u"LastUsers"_s), 0);
+    EXPECT_EQ(registry->readInteger(u"LastUsersSize"_s), 0);
+    EXPECT_EQ(registry->valueType(u"Password"_s), toolkit::Registry::String);
+    EXPECT_EQ(registry->readString(u"Password"_s), QByteArray());
+
+    auto next = component(FileOptions);
+    next->LastUsers() = {"Someone"};
+    QByteArray password = "stale";
+    ASSERT_TRUE(next->LoadUsers(password));
+    EXPECT_TRUE(password.isEmpty());
+    EXPECT_TRUE(next->LastUsers().isEmpty());
+}
+
+TEST_F(UserStore, RecentNamesAreSplitAsTemplateLines)
+{
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor"})->SaveUsers({}));
+    auto registry = key();
+
+    const QByteArray text("A\r\nB\rC\nD\r\n\0E", 12);
+    registry->writeBinary(u"LastUsers"_s, text);
+    registry->writeInteger(u"LastUsersSize"_s, qint32(text.size()));
+    auto security = component(FileOptions);
+    QByteArray password;
+    ASSERT_TRUE(security->LoadUsers(password));
+    EXPECT_EQ(security->LastUsers(), (QList<QByteArray> {"A", "B", "C", "D"}));
+
+    // Fewer bytes than announced: the list stays as it was.
+    registry->writeInteger(u"LastUsersSize"_s, qint32(text.size() + 1));
+    auto shorter = component(FileOptions);
+    shorter->LastUsers() = {"Kept"};
+    EXPECT_TRUE(shorter->LoadUsers(password));
+    EXPECT_EQ(shorter->LastUsers(), (QList<QByteArray> {"Kept"}));
+
+    // No size: false, but the user template is read.
+    registry->deleteValue(u"LastUsersSize"_s);
+    auto noSize = component(FileOptions);
+    EXPECT_FALSE(noSize->LoadUsers(password));
+    EXPECT_EQ(userNames(*noSize->UserTemplate()), (QByteArrayList {"Supervisor"}));
+}
+
+TEST_F(UserStore, FileOfAnotherLengthOrNoneIsNotRead)
+{
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor", "Alice"})->SaveUsers({}));
+    const QByteArray file = readFile(u"UserTemplate"_s);
+
+    writeFile(u"UserTemplate"_s, file + "x");
+    auto security = withUsers(FileOptions, {"Before"}, {"Before"});
+    QByteArray password;
+    EXPECT_FALSE(security->LoadUsers(password));
+    EXPECT_EQ(userNames(*security->UserTemplate()), (QByteArrayList {"Before"}));
+    EXPECT_EQ(security->LastUsers(), (QList<QByteArray> {"Before"}));
+
+    QFile::remove(u"UserTemplate"_s);
+    EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
+
+    // A size of zero lets the empty buffer through to the stream reader.
+    key()->writeInteger(u"UserTemplateSize"_s, 0);
+    try {
+        component(FileOptions)->LoadUsers(password);
+        FAIL() << "no error";
+    } catch (const toolkit::Error &error) {
+        EXPECT_EQ(error.message(), u"Stream read error"_s);
+    }
+}
+
+TEST_F(UserStore, HugeOrNegativeSizesAllocateNothing)
+{
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor"})->SaveUsers({}));
+    auto registry = key();
+    const QByteArray stream = readFile(u"UserTemplate"_s);
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // Room for the test, not for a buffer of two gigabytes.
+    rlimit previous {};
+    getrlimit(RLIMIT_AS, &previous);
+    QFile statm(u"/proc/self/statm"_s);
+    ASSERT_TRUE(statm.open(QIODevice::ReadOnly));
+    const rlim_t used =
+        statm.readAll().split(' ').value(0).toULongLong() * rlim_t(sysconf(_SC_PAGESIZE));
+    rlimit limited = previous;
+    limited.rlim_cur = used + (512u << 20);
+    setrlimit(RLIMIT_AS, &limited);
+    EXPECT_THROW(QByteArray(0x7FFFFFFF, 0), std::bad_alloc) << "the limit is not in force";
+#endif
+
+    QByteArray password;
+    registry->writeInteger(u"UserTemplateSize"_s, 0x7FFFFFFF);
+    EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
+    registry->writeInteger(u"UserTemplateSize"_s, -1);
+    EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
+
+    // In the registry a shorter value is read as if padded with zeros up to the
+    // size: the stream still reads, its text ending at the first zero byte.
+    registry->writeBinary(u"UserTemplate"_s, stream);
+    registry->writeInteger(u"UserTemplateSize"_s, 0x7FFFFFFF);
+    auto padded = component(RegistryOptions);
+    const bool loaded = padded->LoadUsers(password);
+
+#if !defined(__SANITIZE_ADDRESS__)
+    setrlimit(RLIMIT_AS, &previous);
+#endif
+    EXPECT_TRUE(loaded);
+    EXPECT_EQ(userNames(*padded->UserTemplate()), (QByteArrayList {"Supervisor"}));
+}
+
+TEST_F(UserStore, RegistryValueErrorsReachTheCaller)
+{
+    ASSERT_TRUE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
+    auto registry = key();
+    const QByteArray stream = *registry->readBinary(u"UserTemplate"_s);
+    EXPECT_FALSE(registry->valueExists(u"UserTemplateFileName"_s));
+    EXPECT_EQ(registry->readInteger(u"UserTemplateSize"_s), qint32(stream.size()));
+
+    auto expectError = [this](const QString &message) {
+        QByteArray password;
+        try {
+            component(RegistryOptions)->LoadUsers(password);
+            ADD_FAILURE() << "no error, expected " << message.toStdString();
+        } catch (const toolkit::Error &error) {
+            EXPECT_EQ(error.message(), message);
+        }
+    };
+
+    registry->writeString(u"UserTemplate"_s, "text");
+    expectError(u"Invalid data type for 'UserTemplate'"_s);
+    registry->writeInteger(u"UserTemplate"_s, 7);
+    expectError(u"Invalid data type for 'UserTemplate'"_s);
+    registry->writeBinary(u"UserTemplate"_s, stream + "x");
+    expectError(u"Invalid data type for 'UserTemplate'"_s);
+    registry->deleteValue(u"UserTemplate"_s);
+    expectError(u"Version mismatch. Cannot continue"_s);
+
+    registry->writeBinary(u"UserTemplate"_s, stream);
+    registry->writeString(u"LastUsers"_s, "A");
+    expectError(u"Invalid data type for 'LastUsers'"_s);
+    registry->writeBinary(u"LastUsers"_s, "Alice\r\n");
+    expectError(u"Invalid data type for 'LastUsers'"_s); // longer than LastUsersSize 0
+
+    // A shorter value reads with a zero tail.
+    registry->writeBinary(u"LastUsers"_s, {});
+    registry->writeInteger(u"UserTemplateSize"_s, qint32(stream.size() + 100));
+    QByteArray password;
+    EXPECT_TRUE(component(RegistryOptions)->LoadUsers(password));
+
+    // A password of another type is ignored; a size of another type reads nothing.
+    registry->writeInteger(u"Password"_s, 5);
+    password = "stale";
+    EXPECT_TRUE(component(RegistryOptions)->LoadUsers(password));
+    EXPECT_TRUE(password.isEmpty());
+    registry->writeString(u"Password"_s, "pw");
+    registry->writeString(u"UserTemplateSize"_s, "1");
+    auto security = component(RegistryOptions);
+    EXPECT_FALSE(security->LoadUsers(password));
+    EXPECT_TRUE(password.isEmpty());
+    EXPECT_EQ(security->UserTemplate()->count(), 0);
+}
+
+TEST_F(UserStore, SwitchingOptionsLeavesEarlierValues)
+{
+    ASSERT_TRUE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("old"));
+    auto registry = key();
+    const QByteArray inRegistry = *registry->readBinary(u"UserTemplate"_s);
+
+    auto security = withUsers(FileOptions.without(soStorePassword), {"Supervisor", "Alice"});
+    ASSERT_TRUE(security->SaveUsers("new"));
+    EXPECT_EQ(registry->readBinary(u"UserTemplate"_s), inRegistry);
+    EXPECT_EQ(registry->readString(u"Password"_s), bytes("old"));
+    EXPECT_TRUE(QFile::exists(u"UserTemplate"_s));
+
+    // Neither is read while the options do not ask for it.
+    auto next = component(FileOptions.without(soStorePassword));
+    QByteArray password;
+    ASSERT_TRUE(next->LoadUsers(password));
+    EXPECT_TRUE(password.isEmpty());
+    EXPECT_EQ(userNames(*next->UserTemplate()), (QByteArrayList {"Supervisor", "Alice"}));
+}
+
+TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
+{
+    // A file that cannot be created: the error reaches the caller, no size is written.
+    auto security = withUsers(FileOptions, {"Supervisor"});
+    security->setUserTemplateFileName(u"missing-dir/UserTemplate"_s);
+    try {
+        security->SaveUsers({});
+        FAIL() << "no error";
+    } catch (const toolkit::Error &error) {
+        EXPECT_EQ(error.message(), u"Cannot create file missing-dir/UserTemplate"_s);
+    }
+    EXPECT_FALSE(key()->valueExists(u"UserTemplateSize"_s));
+
+    refuseWritesOf("LastUsers");
+    refuseWritesOf("Password");
+    EXPECT_TRUE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
+    EXPECT_EQ(m_messages, QStringList());
+
+    refuseWritesOf("UserTemplateSize");
+    EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
+    EXPECT_EQ(m_messages, QStringList());
+
+    refuseWritesOf("UserTemplate");
+    EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
+    EXPECT_EQ(
+        m_messages,
+        QStringList {u"Error saving Users into Windows Registry. \t\rProbably you work with an "
+                     u"older version of Windows that limits the size of binary block to be "
+                     u"written to the registry. \t\r\t\rTo resolve this problem you may chose "
+                     u"to save Users into a file, pointed by a registry entry. (set "
+                     u"\"soSaveUsersInFile\" option to your TzkSecurity component and rebuild)"_s});
+}
+
+// LoadUsers that could not read a stored user template must not let the next
+// SaveUsers overwrite it with a template that lacks its users.
+TEST_F(UserStore, UnreadableFileIsKeptAsideBeforeTheNextSave)
+{
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor", "Alice", "Bob"})->SaveUsers({}));
+    const QByteArray stored = readFile(u"UserTemplate"_s);
+    auto registry = key();
+
+    // A size that does not match, then a damaged stream of the right size.
+    const QList<std::function<void()>> damages {
+        [&] { registry->writeInteger(u"UserTemplateSize"_s, qint32(stored.size() - 1)); },
+        [&] {
+            QByteArray damaged = readFile(u"UserTemplate"_s);
+            damaged[0] = 2;
+            writeFile(u"UserTemplate"_s, damaged);
+        },
+    };
+    int kept = 0;
+    for (const auto &damage : damages) {
+        damage();
+        const QByteArray before = readFile(u"UserTemplate"_s);
+        auto security = component(FileOptions);
+        QByteArray password;
+        try {
+            EXPECT_FALSE(security->LoadUsers(password));
+        } catch (const toolkit::Error &error) {
+            EXPECT_EQ(error.message(), u"Version mismatch. Cannot continue"_s);
+        }
+        security->UserTemplate()->ClearTemplate();
+        security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {},
+                                                        true);
+        ASSERT_TRUE(security->SaveUsers({}));
+
+        // Within one second the second name takes a counter.
+        const QStringList aside = asideFiles(u"UserTemplate"_s);
+        ASSERT_EQ(aside.size(), ++kept);
+        EXPECT_TRUE(aside.last().contains(
+            QRegularExpression(u"^UserTemplate\\.unreadable-\\d{8}T\\d{6}(-\\d+)?$"_s)))
+            << aside.last().toStdString();
+        bool found = false;
+        for (const QString &name : aside)
+            found = found || readFile(name) == before;
+        EXPECT_TRUE(found);
+
+        auto next = component(FileOptions);
+        ASSERT_TRUE(next->LoadUsers(password));
+        EXPECT_EQ(userNames(*next->UserTemplate()), (QByteArrayList {"Supervisor"}));
+    }
+
+    // After a successful read nothing more is kept aside.
+    auto security = component(FileOptions);
+    QByteArray password;
+    ASSERT_TRUE(security->LoadUsers(password));
+    ASSERT_TRUE(security->SaveUsers({}));
+    EXPECT_EQ(asideFiles(u"UserTemplate"_s).size(), kept);
+}
+
+TEST_F(UserStore, UnreadableValueIsKeptAsideBeforeTheNextSave)
+{
+    ASSERT_TRUE(withUsers(RegistryOptions, {"Supervisor", "Alice"})->SaveUsers({}));
+    auto registry = key();
+    const QByteArray longer = *registry->readBinary(u"UserTemplate"_s) + "tail";
+    registry->writeBinary(u"UserTemplate"_s, longer);
+
+    auto security = component(RegistryOptions);
+    QByteArray password;
+    EXPECT_THROW(security->LoadUsers(password), toolkit::Error);
+    security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {}, true);
+    ASSERT_TRUE(security->SaveUsers({}));
+
+    QStringList aside;
+    for (const QString &name : registry->valueNames()) {
+        if (name.startsWith(u"UserTemplate.unreadable-"_s))
+            aside << name;
+    }
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(registry->readBinary(aside.first()), longer);
+    EXPECT_EQ(registry->readBinary(u"UserTemplate"_s), templateBytes(*security->UserTemplate()));
+}
+
+// The file is replaced before the values that describe it. A program stopped
+// between the two leaves a new file with the old size; the next start reads
+// nothing, and its first save keeps that file, with every user, aside.
+TEST_F(UserStore, StopBetweenFileAndSizeLosesNoUser)
+{
+    auto security = withUsers(FileOptions, {"Supervisor", "Alice"});
+    ASSERT_TRUE(security->SaveUsers({}));
+    security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Carol", "pw", false);
+    const QByteArray newer = templateBytes(*security->UserTemplate());
+    writeFile(u"UserTemplate"_s, newer); // the file write of the interrupted save
+
+    auto restarted = component(FileOptions);
+    QByteArray password;
+    EXPECT_FALSE(restarted->LoadUsers(password));
+    EXPECT_EQ(restarted->UserTemplate()->count(), 0);
+    restarted->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {}, true);
+    ASSERT_TRUE(restarted->SaveUsers({}));
+
+    const QStringList aside = asideFiles(u"UserTemplate"_s);
+    ASSERT_EQ(aside.size(), 1);
+    QByteArray recovered = readFile(aside.first());
+    EXPECT_EQ(recovered, newer);
+    TzkSecurityTemplate tmpl;
+    QBuffer buffer(&recovered);
+    buffer.open(QIODevice::ReadOnly);
+    tmpl.LoadFromStreamSecurity(buffer);
+    EXPECT_EQ(userNames(tmpl), (QByteArrayList {"Supervisor", "Alice", "Carol"}));
+}
+
+} // namespace

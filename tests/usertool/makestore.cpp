@@ -1,0 +1,94 @@
+// Writes the user stores that the rightsmith-users tests read, with the real
+// security component: KEY holds a registry-mode store (Supervisor and Alice,
+// Alice granted only "Open", recent users Alice then Supervisor); KEY\File
+// describes a file-mode store in FILE (Supervisor, Bob and Zoë).
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <memory>
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+toolkit::TreeNode *addNode(TzkSecurityTemplate &tree, toolkit::TreeNode *parent, const char *text,
+                           qint32 id)
+{
+    toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
+    auto record = std::make_unique<TzkNodeRecord>();
+    record->SecurityId = id;
+    node->setData(std::move(record));
+    return node;
+}
+
+void grant(TzkSecurityTemplate &users, const QByteArray &user, const QByteArray &right)
+{
+    toolkit::TreeNode *node = users.GetUserNodeByUserName(user);
+    for (int i = node->absoluteIndex() + 1; (node = users.nodeAt(i)) && node->level() > 0; ++i) {
+        if (node->text() == right + " (No)") {
+            node->setText(right + " (Yes)");
+            node->data()->setGranted(true);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 3) {
+        std::fputs("usage: usertool_makestore KEY FILE\n", stderr);
+        return 2;
+    }
+    const QString key = args.at(1);
+    const QString file = args.at(2);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+
+    TzkSecurityTemplate rights;
+    toolkit::TreeNode *root = addNode(rights, nullptr, "User", 0);
+    toolkit::TreeNode *fileMenu = addNode(rights, root, "File", 0);
+    addNode(rights, fileMenu, "New", 1);
+    addNode(rights, fileMenu, "Open", 2);
+    addNode(rights, root, "Manage users", 3);
+
+    try {
+        TzkSecurity inRegistry;
+        inRegistry.SetOptions(TzkSecurityOptionSet::defaults().without(soSaveUsersInFile));
+        inRegistry.setUserTemplateRegistryKeyName(key);
+        TzkSecurityTemplate &users = *inRegistry.UserTemplate();
+        users.AddUserToUserTemplate(&rights, "Supervisor", zkCript::TCripter::Scramble({}), true);
+        users.AddUserToUserTemplate(&rights, "Alice", zkCript::TCripter::Scramble("alice pw"),
+                                    false);
+        grant(users, "Alice", "Open");
+        inRegistry.LastUsers() = {"Alice", "Supervisor"};
+        if (!inRegistry.SaveUsers({}))
+            return 1;
+
+        TzkSecurity inFile;
+        inFile.SetOptions(TzkSecurityOptionSet::defaults().with(soSaveUsersInFile));
+        inFile.setUserTemplateRegistryKeyName(key + u"\\File"_s);
+        inFile.setUserTemplateFileName(file);
+        for (const QString &name : {u"Supervisor"_s, u"Bob"_s, u"Zo\u00EB"_s}) {
+            inFile.UserTemplate()->AddUserToUserTemplate(
+                &rights, toolkit::Codec::fromUnicodeChecked(name), {}, true);
+        }
+        if (!inFile.SaveUsers({}))
+            return 1;
+    } catch (const toolkit::Error &error) {
+        std::fprintf(stderr, "usertool_makestore: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

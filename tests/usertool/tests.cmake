@@ -1,0 +1,63 @@
+# rightsmith-users against stores written by the real security component
+# (usertool_makestore), in a configuration directory of their own.
+
+# The store tests make chosen registry writes fail with SQLite triggers.
+if(TARGET security_test_userstore)
+    target_link_libraries(security_test_userstore PRIVATE SQLite::SQLite3)
+endif()
+
+if(NOT TARGET rightsmith-users)
+    return()
+endif()
+
+add_executable(usertool_makestore ${CMAKE_CURRENT_LIST_DIR}/makestore.cpp)
+target_link_libraries(usertool_makestore PRIVATE Rightsmith Qt6::Widgets)
+
+set(_home ${CMAKE_CURRENT_BINARY_DIR}/usertool-home)
+set(_key "\\Software\\RightsmithTest\\Users")
+set(_file ${_home}/data/UserTemplate)
+set(_tool $<TARGET_FILE:rightsmith-users>)
+
+# Runs the shell command line COMMAND and passes when it exits with EXIT and
+# prints what matches EXPECT (output and exit status are checked apart: a
+# PASS_REGULAR_EXPRESSION alone would ignore the exit status).
+function(_usertool_test name exit command expect)
+    add_test(NAME usertool/${name}
+             COMMAND sh -c "out=$(${command}); code=$?; printf '%s\\n' \"$out\"; if [ $code -ne ${exit} ]; then echo \"unexpected exit status $code\"; exit 1; fi")
+    rightsmith_add_test(usertool/${name})
+    set_property(TEST usertool/${name} APPEND PROPERTY ENVIRONMENT
+                 XDG_CONFIG_HOME=${_home}/config HOME=${_home})
+    set_tests_properties(usertool/${name} PROPERTIES FIXTURES_REQUIRED usertool_store
+                         FAIL_REGULAR_EXPRESSION "unexpected exit status")
+    if(NOT expect STREQUAL "")
+        set_tests_properties(usertool/${name} PROPERTIES PASS_REGULAR_EXPRESSION "${expect}")
+    endif()
+endfunction()
+
+add_test(NAME usertool/clean COMMAND ${CMAKE_COMMAND} -E rm -rf ${_home})
+add_test(NAME usertool/makestore COMMAND usertool_makestore "${_key}" ${_file})
+rightsmith_add_test(usertool/makestore)
+set_property(TEST usertool/makestore APPEND PROPERTY ENVIRONMENT
+             XDG_CONFIG_HOME=${_home}/config HOME=${_home})
+set_tests_properties(usertool/clean PROPERTIES FIXTURES_SETUP usertool_store)
+set_tests_properties(usertool/makestore PROPERTIES FIXTURES_SETUP usertool_store DEPENDS usertool/clean)
+
+_usertool_test(list 0 "${_tool} --key '${_key}' list" "^Supervisor\nAlice\n$")
+_usertool_test(list-json 0 "${_tool} --key '${_key}' list --json"
+               "^\\[\n +\"Supervisor\",\n +\"Alice\"\n\\]\n$")
+_usertool_test(list-file 0 "${_tool} --key '${_key}\\File' --file '${_file}' list"
+               "^Supervisor\nBob\nZoë\n$")
+_usertool_test(list-file-hint 1 "${_tool} --key '${_key}\\File' list 2>&1"
+               "kept in the file \"${_file}\" \\(use --file\\)")
+_usertool_test(rights 0 "${_tool} --key '${_key}' rights Alice"
+               "^File\n  New \\(No\\)  \\[1\\]\n  Open \\(Yes\\)  \\[2\\]\nManage users \\(No\\)  \\[3\\]\n$")
+_usertool_test(rights-json 0 "${_tool} --key '${_key}' rights Alice --json"
+               "\"granted\": true,\n +\"securityId\": 2,\n +\"text\": \"Open \\(Yes\\)\"")
+_usertool_test(rights-unknown 2 "${_tool} --key '${_key}' rights alice 2>&1" "unknown user: alice")
+_usertool_test(check-right 0 "printf 'alice pw\\n' | ${_tool} --key '${_key}' check Alice" "")
+_usertool_test(check-empty 0 "printf '\\n' | ${_tool} --key '${_key}' check Supervisor" "")
+_usertool_test(check-wrong 1 "printf 'alice pw \\n' | ${_tool} --key '${_key}' check Alice" "")
+_usertool_test(check-unknown 2 "printf '' | ${_tool} --key '${_key}' check Nobody" "")
+_usertool_test(recent 0 "${_tool} --key '${_key}' recent" "^Alice\nSupervisor\n$")
+_usertool_test(missing-key 1 "${_tool} --key '\\Nowhere' list 2>&1" "no user store under the key")
+_usertool_test(usage 2 "${_tool} --key '${_key}' rights 2>&1" "usage: rightsmith-users")

@@ -1,0 +1,336 @@
+// rightsmith-users: looks into the user store that the security component
+// keeps under a key of the per-user registry (and, in file mode, in a file):
+// the users, one user's rights, a password check and the recent user names.
+// It never writes: it opens the registry only when it already exists and
+// never creates a key.
+//
+// Exit status: 0 success; 1 an error (message on stderr) or, for "check", a
+// password that does not match; 2 a usage error or an unknown user.
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+#include "toolkit/registry.h"
+#include "toolkit/tree.h"
+
+#include <QBuffer>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The security component's default key.
+const QString DefaultKey =
+    u"\\Software\\Tenvarro\\Kelvrin\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
+
+enum ExitCode { ExitOk = 0, ExitError = 1, ExitUsage = 2 };
+
+// A failure that ends the tool with \a code after printing \a message.
+struct Failure
+{
+    int code;
+    QString message;
+};
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QString text(const QByteArray &bytes)
+{
+    return toolkit::Codec::toUnicode(bytes);
+}
+
+// Lines as the component splits the recent user names: CR LF, a lone CR or a
+// lone LF ends a line, a zero byte ends the text.
+QList<QByteArray> splitLines(QByteArray bytes)
+{
+    const qsizetype zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    QList<QByteArray> lines;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        qsizetype eol = pos;
+        while (eol < bytes.size() && bytes.at(eol) != '\r' && bytes.at(eol) != '\n')
+            ++eol;
+        lines.append(bytes.mid(pos, eol - pos));
+        pos = eol + 1;
+        if (eol + 1 < bytes.size() && bytes.at(eol) == '\r' && bytes.at(eol + 1) == '\n')
+            pos = eol + 2;
+    }
+    return lines;
+}
+
+// Granted the way the rights check decides: the first " (Yes)" ends the text.
+bool isGranted(const QByteArray &nodeText)
+{
+    const qsizetype at = nodeText.indexOf(" (Yes)");
+    return at >= 0 && at + 6 == nodeText.size();
+}
+
+qint32 securityIdOf(const toolkit::TreeNode *node)
+{
+    return node->data() ? node->data()->SecurityId : 0;
+}
+
+class Store
+{
+public:
+    Store(const QString &key, const QString &file)
+        : m_key(key)
+        , m_file(file)
+    {
+    }
+
+    // The open key of the existing registry; throws a Failure when there is none.
+    toolkit::Registry &registry()
+    {
+        if (!m_registry) {
+            const QString path = toolkit::Registry::defaultPath();
+            if (!QFileInfo::exists(path))
+                throw Failure {ExitError, u"no user store: %1 does not exist"_s.arg(path)};
+            auto registry = std::make_unique<toolkit::Registry>(path);
+            if (!registry->openKey(m_key, false))
+                throw Failure {ExitError, u"no user store under the key %1"_s.arg(m_key)};
+            m_registry = std::move(registry);
+        }
+        return *m_registry;
+    }
+
+    // The stored user template; empty when the key holds none.
+    void loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
+    {
+        QByteArray data;
+        if (!m_file.isEmpty()) {
+            QFile file(m_file);
+            if (!QFileInfo(m_file).isFile() || !file.open(QIODevice::ReadOnly))
+                throw Failure {ExitError, u"cannot read %1"_s.arg(m_file)};
+            data = file.readAll();
+        } else {
+            toolkit::Registry &reg = registry();
+            const std::optional<QByteArray> value = reg.readBinary(u"UserTemplate"_s);
+            if (!value) {
+                const std::optional<QByteArray> fileName =
+                    reg.valueType(u"UserTemplateFileName"_s) == toolkit::Registry::String
+                    ? reg.readString(u"UserTemplateFileName"_s)
+                    : std::nullopt;
+                if (fileName) {
+                    throw Failure {ExitError,
+                                   u"the key holds no \"UserTemplate\" value; the user template is "
+                                   u"kept in the file \"%1\" (use --file)"_s.arg(text(*fileName))};
+                }
+                return;
+            }
+            data = *value;
+            const std::optional<qint32> size =
+                reg.valueType(u"UserTemplateSize"_s) == toolkit::Registry::Integer
+                ? reg.readInteger(u"UserTemplateSize"_s)
+                : std::nullopt;
+            if (size && *size != data.size()) {
+                err() << "rightsmith-users: warning: \"UserTemplateSize\" is " << *size
+                      << ", the value holds " << data.size() << " bytes\n";
+            }
+        }
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        tmpl.LoadFromStreamSecurity(buffer);
+    }
+
+    QList<QByteArray> lastUsers()
+    {
+        toolkit::Registry &reg = registry();
+        const std::optional<QByteArray> value = reg.readBinary(u"LastUsers"_s);
+        return value ? splitLines(*value) : QList<QByteArray>();
+    }
+
+private:
+    QString m_key;
+    QString m_file;
+    std::unique_ptr<toolkit::Registry> m_registry;
+};
+
+toolkit::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, const QString &name)
+{
+    const std::optional<QByteArray> bytes = toolkit::Codec::fromUnicode(name);
+    toolkit::TreeNode *node = bytes ? tmpl.GetUserNodeByUserName(*bytes) : nullptr;
+    if (!node)
+        throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
+    return node;
+}
+
+QJsonArray rightsJson(const toolkit::TreeNode *parent)
+{
+    QJsonArray nodes;
+    for (int i = 0; i < parent->count(); ++i) {
+        const toolkit::TreeNode *node = parent->item(i);
+        QJsonObject object {{u"text"_s, text(node->text())}};
+        const qint32 id = securityIdOf(node);
+        object.insert(u"securityId"_s, id);
+        if (id != 0)
+            object.insert(u"granted"_s, isGranted(node->text()));
+        if (node->hasChildren())
+            object.insert(u"children"_s, rightsJson(node));
+        nodes.append(object);
+    }
+    return nodes;
+}
+
+void printRights(const toolkit::TreeNode *parent, int depth)
+{
+    for (int i = 0; i < parent->count(); ++i) {
+        const toolkit::TreeNode *node = parent->item(i);
+        out() << QString(depth * 2, u' ') << text(node->text());
+        if (const qint32 id = securityIdOf(node))
+            out() << "  [" << id << ']';
+        out() << '\n';
+        printRights(node, depth + 1);
+    }
+}
+
+void printJson(const QJsonArray &array)
+{
+    out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+}
+
+int run(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Shows the users of a Rightsmith user store. Commands:\n"
+        u"  list          the users\n"
+        u"  rights USER   the rights of USER, marked (Yes) or (No), with their identifiers\n"
+        u"  check USER    reads a password on stdin; exit 0 when it is USER's, 1 when not\n"
+        u"  recent        the recent user names, oldest first"_s);
+    parser.addHelpOption();
+    const QCommandLineOption keyOption(u"key"_s,
+                                       u"The store's registry key (default %1)."_s.arg(DefaultKey),
+                                       u"KEY"_s, DefaultKey);
+    const QCommandLineOption fileOption(
+        u"file"_s, u"Read the user template from FILE instead of the \"UserTemplate\" value."_s,
+        u"FILE"_s);
+    const QCommandLineOption jsonOption(u"json"_s, u"Print JSON (list, rights, recent)."_s);
+    parser.addOptions({keyOption, fileOption, jsonOption});
+    parser.addPositionalArgument(u"command"_s, u"list, rights, check or recent"_s,
+                                 u"list|rights USER|check USER|recent"_s);
+
+    if (!parser.parse(app.arguments()))
+        throw Failure {ExitUsage, parser.errorText()};
+    if (parser.isSet(u"help"_s)) {
+        out() << parser.helpText();
+        return ExitOk;
+    }
+
+    const QStringList args = parser.positionalArguments();
+    const QString command = args.value(0);
+    const bool needsUser = command == u"rights"_s || command == u"check"_s;
+    const bool known = needsUser || command == u"list"_s || command == u"recent"_s;
+    if (!known || args.size() != (needsUser ? 2 : 1)
+        || (parser.isSet(jsonOption) && command == u"check"_s)) {
+        throw Failure {ExitUsage,
+                       u"usage: rightsmith-users [--key KEY] [--file FILE] "
+                       u"list|rights USER|check USER|recent [--json]"_s};
+    }
+    const bool json = parser.isSet(jsonOption);
+
+    Store store(parser.value(keyOption), parser.value(fileOption));
+
+    if (command == u"recent"_s) {
+        const QList<QByteArray> names = store.lastUsers();
+        if (json) {
+            QJsonArray array;
+            for (const QByteArray &name : names)
+                array.append(text(name));
+            printJson(array);
+        } else {
+            for (const QByteArray &name : names)
+                out() << text(name) << '\n';
+        }
+        return ExitOk;
+    }
+
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    store.loadUserTemplate(userTemplate);
+
+    if (command == u"list"_s) {
+        QJsonArray array;
+        for (int i = 0; i < userTemplate.topLevelCount(); ++i) {
+            const QString name = text(userTemplate.topLevel(i)->text());
+            if (json)
+                array.append(name);
+            else
+                out() << name << '\n';
+        }
+        if (json)
+            printJson(array);
+        return ExitOk;
+    }
+
+    toolkit::TreeNode *user = findUser(userTemplate, args.at(1));
+    if (command == u"rights"_s) {
+        // The second child of a user node holds the rights.
+        const toolkit::TreeNode *rights = user->item(1);
+        if (json)
+            printJson(rights ? rightsJson(rights) : QJsonArray());
+        else if (rights)
+            printRights(rights, 0);
+        return ExitOk;
+    }
+
+    // check: the password as typed, without the line break that ends it.
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        throw Failure {ExitError, u"cannot read the password from stdin"_s};
+    QByteArray typed = input.readAll();
+    if (typed.endsWith('\n'))
+        typed.chop(typed.endsWith("\r\n") ? 2 : 1);
+    // Terminal text in the locale's encoding, stored in the system's code page.
+    const std::optional<QByteArray> password =
+        toolkit::Codec::fromUnicode(QString::fromLocal8Bit(typed));
+    const bool matches = password
+        && zkCript::TCripter::Scramble(*password) == userTemplate.GetPasswordFromUserTreeNode(user);
+    return matches ? ExitOk : ExitError;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"rightsmith-users"_s);
+    try {
+        const int code = run(app);
+        out().flush();
+        return code;
+    } catch (const Failure &failure) {
+        out().flush();
+        err() << "rightsmith-users: " << failure.message << '\n';
+        return failure.code;
+    } catch (const toolkit::Error &error) {
+        out().flush();
+        err() << "rightsmith-users: " << error.message() << '\n';
+        return ExitError;
+    }
+}
