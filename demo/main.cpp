@@ -1,0 +1,6 @@
+#include "demo/demoapp.h"
+
+int main(int argc, char **argv)
+{
+    return demo::runDemo(argc, argv);
+}
