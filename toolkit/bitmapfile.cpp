@@ -93,6 +93,43 @@ QImage decode32BitRgb(const QByteArray &file)
     return image;
 }
 
+// The general decoder allocates the whole image before it reads a pixel, so a
+// header must not promise more pixels than its file can hold.
+void checkGeometry(const QByteArray &file)
+{
+    const char *d = file.constData();
+    const qint64 fileSize = file.size();
+    const quint32 infoSize = u32(d + 14);
+    if (infoSize != 12 && infoSize < InfoHeaderSize)
+        throwInvalid();
+    const bool core = infoSize == 12; // the old OS/2 header with 16-bit sizes
+    const qint64 width = core ? u16(d + 18) : i32(d + 18);
+    const qint64 height = core ? u16(d + 20) : i32(d + 22);
+    const quint16 bits = core ? u16(d + 24) : u16(d + 28);
+    const quint32 compression = core ? BiRgb : u32(d + 30);
+    const qint64 rows = height < 0 ? -height : height;
+    if (width <= 0 || rows == 0 || width > 65535 || rows > 65535)
+        throwInvalid();
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        throwInvalid();
+    const qint64 headers = FileHeaderSize + qint64(infoSize);
+    if (headers > fileSize)
+        throwInvalid();
+    const qint64 available = fileSize - headers;
+    constexpr quint32 BiRle8 = 1, BiRle4 = 2, BiBitfields = 3;
+    if (compression == BiRgb || compression == BiBitfields) {
+        const qint64 rowBytes = ((width * bits + 31) / 32) * 4;
+        if (rows * rowBytes > available)
+            throwInvalid();
+    } else if (compression == BiRle8 || compression == BiRle4) {
+        // One two-byte run codes at most 255 pixels.
+        if (width * rows > available * 128)
+            throwInvalid();
+    } else {
+        throwInvalid();
+    }
+}
+
 } // namespace
 
 QByteArray writeBitmapFile(const QImage &source)
@@ -162,6 +199,8 @@ QImage readBitmapFile(QIODevice &device)
     const quint32 infoSize = u32(d + 14);
     if (infoSize >= InfoHeaderSize && u16(d + 28) == 32 && u32(d + 30) == BiRgb)
         return decode32BitRgb(file);
+
+    checkGeometry(file);
 
     const QImage image = QImage::fromData(file, "BMP");
     if (image.isNull())

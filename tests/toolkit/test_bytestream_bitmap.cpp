@@ -352,6 +352,19 @@ TEST(BitmapFile, HostileHeadersAreRefusedWithTheirMessages)
     putU16(eightBit, 28, 8);
     putU32(eightBit, 46, 0x7FFFFFFF); // colours used
     EXPECT_EQ(messageOf(eightBit), Invalid);
+    // Other depths must not promise more pixels than the file holds.
+    QByteArray hugeEightBit = eightBit;
+    putU32(hugeEightBit, 46, 0);
+    putU32(hugeEightBit, 18, 30000);
+    putU32(hugeEightBit, 22, 30000);
+    EXPECT_EQ(messageOf(hugeEightBit), Invalid);
+    QByteArray rle = hugeEightBit;
+    putU32(rle, 30, 1); // BI_RLE8
+    EXPECT_EQ(messageOf(rle), Invalid);
+    QByteArray unknownCompression = good;
+    putU16(unknownCompression, 28, 24);
+    putU32(unknownCompression, 30, 4); // BI_JPEG
+    EXPECT_EQ(messageOf(unknownCompression), Invalid);
 
     SequentialDevice pipe(good.left(14) + QByteArray(100, 'x'));
     EXPECT_EQ(errorOf([&] { toolkit::readBitmapFile(pipe); }), ReadError);
