@@ -27,6 +27,8 @@ toolkit::TreeNode *addNode(TzkSecurityTemplate &tree, toolkit::TreeNode *parent,
     toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
+    if (parent)
+        record->setCaption(QByteArray(text));
     node->setData(std::move(record));
     return node;
 }
