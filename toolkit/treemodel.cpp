@@ -36,6 +36,11 @@ TreeModel::TreeModel(Tree *tree, QObject *parent)
     });
 }
 
+Tree *TreeModel::tree() const
+{
+    return m_tree.data();
+}
+
 void TreeModel::refreshDecorations()
 {
     if (!m_tree)

@@ -17,7 +17,7 @@ class TreeModel : public QAbstractItemModel
 public:
     explicit TreeModel(Tree *tree, QObject *parent = nullptr);
 
-    Tree *tree() const { return m_tree.data(); }
+    Tree *tree() const;
     QModelIndex indexForNode(TreeNode *node) const;
     TreeNode *nodeForIndex(const QModelIndex &index) const;
 

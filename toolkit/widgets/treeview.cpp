@@ -28,6 +28,11 @@ TreeView::TreeView(QWidget *parent)
 
 TreeView::~TreeView() = default;
 
+Tree *TreeView::tree() const
+{
+    return m_tree.data();
+}
+
 void TreeView::setTree(Tree *tree)
 {
     if (tree == m_tree.data() && (tree || !m_model))

@@ -21,7 +21,7 @@ public:
     explicit TreeView(QWidget *parent = nullptr);
     ~TreeView() override;
 
-    Tree *tree() const { return m_tree.data(); }
+    Tree *tree() const;
     /// Shows \a tree (not owned; nullptr shows nothing).
     void setTree(Tree *tree);
     TreeModel *treeModel() const { return m_model; }
