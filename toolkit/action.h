@@ -75,7 +75,9 @@ public:
     /// The standard execute step: refuses while the list is suspended, runs
     /// Update(), and carries the action out (list handler, application, own
     /// handler) only while enabled. Returns true when carried out; an enabled
-    /// action that no handler takes does nothing and returns false.
+    /// action that no handler takes does nothing and returns false. As with
+    /// any QAction, a hidden action reports isEnabled() false, so a hidden
+    /// action is not carried out (not even through its shortcut).
     virtual bool Execute();
 
     /// Application-wide handlers, consulted after the list's and before the
