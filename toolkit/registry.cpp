@@ -346,9 +346,9 @@ void Registry::createSchema()
 
 void Registry::restrictFileModes() const
 {
-    // SQLite gives its -wal and -shm files the database's mode; a file left
-    // behind by an older run with a wider mode is narrowed here.
-    for (const auto suffix : {""_L1, "-wal"_L1, "-shm"_L1}) {
+    // SQLite gives the -wal and -shm files it creates the database's mode; ones
+    // made earlier with a wider mode (by another program, or by hand) are narrowed.
+    for (const auto suffix : {"-wal"_L1, "-shm"_L1}) {
         const QByteArray native = QFile::encodeName(m_path + suffix);
         struct stat st;
         if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode)

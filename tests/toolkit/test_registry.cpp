@@ -2,12 +2,17 @@
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -34,6 +39,23 @@ void runSql(const QString &path, const char *statements)
     ASSERT_EQ(rc, SQLITE_OK) << message;
 }
 
+/// The first column of the first row of \a query, as text.
+QString queryText(const QString &path, const char *query)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    QString result = u"<no row>"_s;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK
+        && sqlite3_prepare_v2(db, query, -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW) {
+        result =
+            QString::fromUtf16(static_cast<const char16_t *>(sqlite3_column_text16(statement, 0)));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return result;
+}
+
 /// The message of the toolkit::Error that \a call throws, or a note that it threw none.
 QString errorOf(const std::function<void()> &call)
 {
@@ -44,6 +66,39 @@ QString errorOf(const std::function<void()> &call)
     }
     return u"<no toolkit::Error>"_s;
 }
+
+constexpr int WritesPerWriter = 40;
+
+/// Writes WritesPerWriter values to the registry named by \a spec
+/// ("<writer id>:<path>"), each through a fresh object, while others do the same.
+void writeConcurrently(const QString &spec)
+{
+    const QString id = spec.section(u':', 0, 0);
+    const QString path = spec.section(u':', 1);
+    for (int i = 0; i < WritesPerWriter; ++i) {
+        Registry registry(path);
+        if (!registry.openKey(u"\\Writers\\"_s + id, true))
+            throw toolkit::Error(u"cannot open the writer's key"_s);
+        registry.writeInteger(u"Value%1"_s.arg(i), i);
+        registry.openKey(u"\\Shared"_s, true);
+        registry.writeBinary(u"Last"_s, QByteArray(1000, char('a' + i % 26)));
+    }
+}
+
+// A test that needs several processes runs this same program as a writer: the
+// writer does its work before main() and exits with its outcome.
+const bool writerProcess = [] {
+    const QByteArray spec = qgetenv("RIGHTSMITH_REGISTRY_WRITER");
+    if (spec.isEmpty())
+        return false;
+    try {
+        writeConcurrently(QFile::decodeName(spec));
+    } catch (const toolkit::Error &error) {
+        fprintf(stderr, "%s\n", error.what());
+        std::_Exit(1);
+    }
+    std::_Exit(0);
+}();
 
 mode_t modeOf(const QString &path)
 {
@@ -197,6 +252,22 @@ TEST_F(RegistryTest, StringsEndAtTheirFirstZeroByte)
     registry.writeString(u"Password"_s, QByteArray("ab\0cd", 5));
     EXPECT_EQ(registry.readString(u"Password"_s), QByteArrayLiteral("ab"));
     EXPECT_EQ(registry.valueSize(u"Password"_s), 3);
+    EXPECT_EQ(queryText(registry.path(), "SELECT length(data) FROM \"values\""), u"2"_s)
+        << "the tail after the zero byte must not be stored";
+}
+
+TEST_F(RegistryTest, StoredPayloadsKeepTheirSqlType)
+{
+    // Other tools read the file: the type column and the payload's SQL type agree.
+    Registry registry;
+    registry.writeBinary(u"B"_s, QByteArrayLiteral("1"));
+    registry.writeBinary(u"E"_s, QByteArray());
+    registry.writeInteger(u"I"_s, 1);
+    registry.writeString(u"S"_s, QByteArrayLiteral("1"));
+    EXPECT_EQ(queryText(registry.path(),
+                        "SELECT group_concat(type || typeof(data), ',') FROM "
+                        "(SELECT * FROM \"values\" ORDER BY name)"),
+              u"1blob,1blob,2integer,3blob"_s);
 }
 
 TEST_F(RegistryTest, ValueNamesIgnoreCaseAndTheDefaultValueIsItsOwn)
@@ -310,21 +381,32 @@ TEST_F(RegistryTest, DeleteKeyTakesRelativePathsFromTheOpenKey)
 
 TEST_F(RegistryTest, FilesAreOwnerOnlyWhateverTheUmask)
 {
-    const mode_t old = ::umask(0);
-    {
-        Registry registry;
-        registry.writeInteger(u"Written"_s, 1); // brings the -wal file into being
-        EXPECT_EQ(modeOf(home.filePath(u"config/rightsmith"_s)), mode_t(0700));
-        EXPECT_EQ(modeOf(registry.path()), mode_t(0600));
-        EXPECT_EQ(modeOf(registry.path() + u"-wal"_s), mode_t(0600));
-        EXPECT_EQ(modeOf(registry.path() + u"-shm"_s), mode_t(0600));
+    // 0 would leave a default-created file readable by all, 0277 would take the
+    // owner's own write right away.
+    for (const mode_t mask : {mode_t(0), mode_t(0277)}) {
+        const QString config = home.filePath(u"umask%1/config"_s.arg(mask, 0, 8));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        const mode_t old = ::umask(mask);
+        {
+            Registry registry;
+            registry.writeInteger(u"Written"_s, 1); // brings the -wal file into being
+            EXPECT_EQ(modeOf(config), mode_t(0700)) << mask;
+            EXPECT_EQ(modeOf(config + u"/rightsmith"_s), mode_t(0700)) << mask;
+            EXPECT_EQ(modeOf(registry.path()), mode_t(0600)) << mask;
+            EXPECT_EQ(modeOf(registry.path() + u"-wal"_s), mode_t(0600)) << mask;
+            EXPECT_EQ(modeOf(registry.path() + u"-shm"_s), mode_t(0600)) << mask;
+        }
+        ::umask(old);
     }
-    ::umask(old);
 
-    // A file widened by hand is narrowed again when opened.
-    ASSERT_EQ(::chmod(QFile::encodeName(Registry::defaultPath()).constData(), 0644), 0);
-    Registry registry;
-    EXPECT_EQ(modeOf(registry.path()), mode_t(0600));
+    // Files widened by hand are narrowed again when the next object opens them.
+    Registry first;
+    first.writeInteger(u"Written"_s, 2);
+    for (const QString &suffix : {QString(), u"-wal"_s, u"-shm"_s})
+        ASSERT_EQ(::chmod(QFile::encodeName(first.path() + suffix).constData(), 0644), 0);
+    Registry second;
+    for (const QString &suffix : {QString(), u"-wal"_s, u"-shm"_s})
+        EXPECT_EQ(modeOf(second.path() + suffix), mode_t(0600)) << qPrintable(suffix);
 }
 
 TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites)
@@ -349,6 +431,41 @@ TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites)
     EXPECT_FALSE(second.keyExists(DemoKey));
     EXPECT_FALSE(first.openKey(u"Child"_s, false));
     EXPECT_TRUE(errorOf([&] { first.openKey(u"Child"_s, true); }).contains(u"no longer exists"_s));
+}
+
+TEST_F(RegistryTest, WritersInSeveralProcessesShareTheFileSafely)
+{
+    const QString path = configPath(u"registry.sqlite3"_s);
+    {
+        Registry registry(path);
+    }
+    QList<QProcess *> writers;
+    for (const QString &id : {u"1"_s, u"2"_s}) {
+        auto *process = new QProcess;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"RIGHTSMITH_REGISTRY_WRITER"_s, id + u':' + path);
+        process->setProcessEnvironment(environment);
+        process->start(QCoreApplication::applicationFilePath(), {});
+        writers.append(process);
+    }
+    EXPECT_NO_THROW(writeConcurrently(u"0:"_s + path));
+    for (QProcess *process : writers) {
+        EXPECT_TRUE(process->waitForFinished(60000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
+        delete process;
+    }
+
+    Registry registry(path);
+    EXPECT_EQ(registry.subKeys(u"\\Writers"_s), (QStringList {u"0"_s, u"1"_s, u"2"_s}));
+    for (const QString &id : {u"0"_s, u"1"_s, u"2"_s}) {
+        ASSERT_TRUE(registry.openKey(u"\\Writers\\"_s + id, false));
+        EXPECT_EQ(registry.valueNames().size(), WritesPerWriter) << qPrintable(id);
+        EXPECT_EQ(registry.readInteger(u"Value%1"_s.arg(WritesPerWriter - 1)), WritesPerWriter - 1);
+    }
+    ASSERT_TRUE(registry.openKey(u"\\Shared"_s, false));
+    EXPECT_EQ(registry.valueSize(u"Last"_s), 1000);
+    EXPECT_EQ(queryText(path, "PRAGMA integrity_check"), u"ok"_s);
 }
 
 TEST_F(RegistryTest, AFileThatIsNotADatabaseGivesAnError)
@@ -385,9 +502,10 @@ TEST_F(RegistryTest, AnUnusableLocationGivesAnError)
 TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
 {
     const QString foreign = home.filePath(u"foreign.sqlite3"_s);
-    runSql(foreign, "PRAGMA application_id=1234; CREATE TABLE keys(x);");
+    runSql(foreign, "PRAGMA application_id=1234; CREATE TABLE notes(text);");
     QString message = errorOf([&] { Registry registry(foreign); });
     EXPECT_TRUE(message.contains(foreign)) << qPrintable(message);
+    EXPECT_TRUE(message.contains(u"another program"_s)) << qPrintable(message);
 
     const QString newer = home.filePath(u"newer.sqlite3"_s);
     {
