@@ -1,0 +1,274 @@
+// The idle-time update pass: which actions it updates, that it needs no call
+// of its own, and that a pass that changes nothing lets the loop sleep.
+#include "toolkit/action.h"
+#include "toolkit/widgets/idleupdater.h"
+#include "toolkit/widgets/widgetbinding.h"
+
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using toolkit::Action;
+using toolkit::IdleUpdater;
+
+namespace {
+
+/// An action whose update step answers a fixed right, the way a protected
+/// action does, and counts its updates.
+class RightAction : public Action
+{
+public:
+    explicit RightAction(QObject *owner, const QString &text = QString())
+        : Action(owner)
+    {
+        setText(text);
+        setDisableIfNoHandler(false);
+    }
+    bool Update() override
+    {
+        ++updates;
+        if (onUpdateStep)
+            onUpdateStep();
+        setEnabled(granted);
+        return Action::Update();
+    }
+    bool granted = true;
+    int updates = 0;
+    std::function<void()> onUpdateStep;
+};
+
+/// Lets the event loop run (and go idle) for \a ms: a real loop that blocks,
+/// unlike QTest::qWait, which only polls.
+void idleFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+class tst_IdleUpdater : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void deniedMenuActionIsDisabledWhenTheLoopIdles();
+    void reachabilityOfMenus();
+    void hiddenWidgetsActionIsNotUpdated();
+    void boundControlHiddenByItsActionComesBack();
+    void passThatChangesNothingLetsTheLoopSleep();
+    void passDoesNotRecurseAndSurvivesDeletion();
+};
+
+void tst_IdleUpdater::initTestCase()
+{
+    IdleUpdater::install();
+    IdleUpdater::install(); // a second install changes nothing
+    QVERIFY(IdleUpdater::isInstalled());
+}
+
+void tst_IdleUpdater::cleanup()
+{
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void tst_IdleUpdater::deniedMenuActionIsDisabledWhenTheLoopIdles()
+{
+    QMainWindow window;
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    auto *action = new RightAction(&window, u"&New"_s);
+    file->addAction(action);
+    QMenu *recent = file->addMenu(u"&Recent"_s);
+    auto *nested = new RightAction(&window, u"First"_s);
+    recent->addAction(nested);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    idleFor(20);
+    QVERIFY(action->isEnabled());
+    QVERIFY(nested->isEnabled());
+
+    // No call of ours: only the loop going idle applies the new answer.
+    action->granted = false;
+    nested->granted = false;
+    idleFor(50);
+    QVERIFY(!action->isEnabled());
+    QVERIFY(!nested->isEnabled());
+
+    action->granted = true;
+    idleFor(50);
+    QVERIFY(action->isEnabled());
+}
+
+void tst_IdleUpdater::reachabilityOfMenus()
+{
+    QMainWindow window;
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    auto *item = new RightAction(&window, u"Item"_s);
+    file->addAction(item);
+    QMenu *sub = file->addMenu(u"Sub"_s);
+    auto *subItem = new RightAction(&window, u"Sub item"_s);
+    sub->addAction(subItem);
+    auto *loose = new QMenu(&window); // a context menu, not open
+    auto *looseItem = new RightAction(&window, u"Loose"_s);
+    loose->addAction(looseItem);
+    auto *toolBar = window.addToolBar(u"Tools"_s);
+    auto *tool = new RightAction(&window, u"Tool"_s);
+    toolBar->addAction(tool);
+    auto *shortcutOnly = new RightAction(&window, u"Shortcut"_s);
+    window.addAction(shortcutOnly);
+
+    // Nothing is reachable while the window is hidden.
+    for (QAction *action : {static_cast<QAction *>(item), static_cast<QAction *>(subItem),
+                            static_cast<QAction *>(tool), static_cast<QAction *>(shortcutOnly)})
+        QVERIFY(!IdleUpdater::isReachable(action));
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(IdleUpdater::isReachable(item));
+    QVERIFY(IdleUpdater::isReachable(subItem));
+    QVERIFY(IdleUpdater::isReachable(tool));
+    QVERIFY(IdleUpdater::isReachable(shortcutOnly));
+    QVERIFY(!IdleUpdater::isReachable(looseItem));
+
+    // A hidden submenu entry makes its items unreachable; a hidden item in a
+    // reachable menu is still updated (it may have to come back).
+    sub->menuAction()->setVisible(false);
+    QVERIFY(!IdleUpdater::isReachable(subItem));
+    item->setVisible(false);
+    QVERIFY(IdleUpdater::isReachable(item));
+
+    // An open context menu is visible, and so are its items.
+    loose->popup(QPoint(0, 0));
+    QVERIFY(QTest::qWaitForWindowExposed(loose));
+    QVERIFY(IdleUpdater::isReachable(looseItem));
+    loose->hide();
+
+    const int before = looseItem->updates;
+    const int subBefore = subItem->updates;
+    idleFor(30);
+    QCOMPARE(looseItem->updates, before);
+    QCOMPARE(subItem->updates, subBefore);
+    QVERIFY(item->updates > 0);
+    QVERIFY(tool->updates > 0);
+}
+
+void tst_IdleUpdater::hiddenWidgetsActionIsNotUpdated()
+{
+    QWidget window;
+    auto *shown = new QLineEdit(&window);
+    auto *panel = new QWidget(&window);
+    auto *hidden = new QLineEdit(panel);
+    auto *shownAction = new RightAction(&window, u"shown"_s);
+    auto *hiddenAction = new RightAction(&window, u"hidden"_s);
+    auto *unbound = new RightAction(&window, u"unbound"_s);
+    toolkit::bindWidget(shown, shownAction);
+    toolkit::bindWidget(hidden, hiddenAction);
+    panel->hide();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    shownAction->granted = false;
+    hiddenAction->granted = false;
+    idleFor(50);
+    QVERIFY(!shown->isEnabled());
+    QVERIFY(shownAction->updates > 0);
+    QCOMPARE(hiddenAction->updates, 0);
+    QVERIFY(hidden->isEnabled());
+    QCOMPARE(unbound->updates, 0);
+
+    panel->show();
+    idleFor(50);
+    QVERIFY(hiddenAction->updates > 0);
+    QVERIFY(!hidden->isEnabled());
+}
+
+void tst_IdleUpdater::boundControlHiddenByItsActionComesBack()
+{
+    QWidget window;
+    auto *edit = new QLineEdit(&window);
+    auto *action = new RightAction(&window, u"memo"_s);
+    bool visible = true;
+    action->onUpdateStep = [&] {
+        action->setVisible(visible);
+    };
+    toolkit::bindWidget(edit, action);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    visible = false;
+    idleFor(50);
+    QVERIFY(edit->isHidden());
+    QVERIFY(IdleUpdater::isBindingReachable(edit));
+
+    visible = true;
+    idleFor(50);
+    QVERIFY(!edit->isHidden());
+}
+
+void tst_IdleUpdater::passThatChangesNothingLetsTheLoopSleep()
+{
+    QMainWindow window;
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    auto *denied = new RightAction(&window, u"Denied"_s);
+    denied->granted = false;
+    file->addAction(denied);
+    auto *granted = new RightAction(&window, u"Granted"_s);
+    file->addAction(granted);
+    auto *edit = new QLineEdit(&window);
+    window.setCentralWidget(edit);
+    toolkit::bindWidget(edit, denied);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    idleFor(100); // let the first changes settle
+
+    const quint64 before = IdleUpdater::passCount();
+    idleFor(300);
+    const quint64 passes = IdleUpdater::passCount() - before;
+    // A loop that spins would run a pass thousands of times here.
+    QVERIFY2(passes >= 1 && passes < 20, QByteArray::number(passes).constData());
+    QVERIFY(!denied->isEnabled());
+    QVERIFY(!edit->isEnabled());
+}
+
+void tst_IdleUpdater::passDoesNotRecurseAndSurvivesDeletion()
+{
+    QMainWindow window;
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    auto *nesting = new RightAction(&window, u"Nesting"_s);
+    QPointer<RightAction> victim = new RightAction(&window, u"Victim"_s);
+    file->addAction(nesting);
+    file->addAction(victim);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    int depth = 0;
+    int deepest = 0;
+    nesting->onUpdateStep = [&] {
+        ++depth;
+        deepest = qMax(deepest, depth);
+        // A modal loop inside an update goes idle too.
+        idleFor(10);
+        delete victim.data();
+        --depth;
+    };
+    const quint64 before = IdleUpdater::passCount();
+    IdleUpdater::runPass();
+    QCOMPARE(IdleUpdater::passCount(), before + 1);
+    QCOMPARE(deepest, 1);
+    QVERIFY(victim.isNull());
+    nesting->onUpdateStep = {};
+}
+
+QTEST_MAIN(tst_IdleUpdater)
+#include "tst_idleupdater.moc"
