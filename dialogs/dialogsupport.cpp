@@ -4,6 +4,7 @@
 #include "toolkit/actionlist.h"
 #include "toolkit/codec.h"
 #include "toolkit/imagelist.h"
+#include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetbinding.h"
 
 #include <QAbstractButton>
@@ -27,6 +28,9 @@ QString decoded(const QByteArray &bytes)
 
 void bindButton(QAbstractButton *button, toolkit::Action *action)
 {
+    // The enabling rules are update handlers, which only the idle pass runs;
+    // make sure it runs also under a plain QApplication.
+    toolkit::IdleUpdater::install();
     toolkit::bindWidget(button, action);
 }
 

@@ -124,9 +124,12 @@ void removeEmptyGroups(TzkSecurityTemplate *dest)
             toolkit::TreeNode *node = *it;
             if (node->hasChildren())
                 continue;
-            QByteArray userName;
-            QByteArray caption;
-            if (dest->GetNodeType(node, userName, caption) == zkSecurity::ntGroup) {
+            // What GetNodeType says of a leaf, without its walk up to the
+            // root: level 0 is a user, level 1 a password node, and deeper
+            // down an identifier below 1 makes a group.
+            const bool deep = node->parent() && node->parent()->parent();
+            const TzkNodeRecord *record = node->data();
+            if (deep && (!record || record->SecurityId < 1)) {
                 dest->DeleteNode(node);
                 deleted = true;
             }

@@ -1,0 +1,138 @@
+#pragma once
+
+// Trees shared by the dialog tests: a small security template, a user
+// template built from it, and a dump of a tree for exact comparisons.
+
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/imagelist.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/tree.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace fixture {
+
+using zkSecurity::TzkNodeRecord;
+using zkSecurity::TzkSecurityTemplate;
+
+inline toolkit::TreeNode *addNode(TzkSecurityTemplate *tree, toolkit::TreeNode *parent,
+                                  const QByteArray &caption, qint32 id, int image)
+{
+    toolkit::TreeNode *node = tree->addChild(parent, caption);
+    auto record = std::make_unique<TzkNodeRecord>();
+    record->SecurityId = id;
+    record->setCaption(caption);
+    node->setData(std::move(record));
+    node->setImages(image);
+    return node;
+}
+
+/// User
+///   File (category): New (1), Open (2)
+///   Edit (category)
+///     Clipboard (category): Copy (3)
+///   Help (4)
+inline void fillSecurityTemplate(TzkSecurityTemplate *tree)
+{
+    toolkit::TreeNode *root = addNode(tree, nullptr, QByteArray(), 0, 0);
+    root->setText(QByteArrayLiteral("User"));
+    toolkit::TreeNode *file = addNode(tree, root, QByteArrayLiteral("File"), 0, 2);
+    addNode(tree, file, QByteArrayLiteral("New"), 1, 5);
+    addNode(tree, file, QByteArrayLiteral("Open"), 2, 6);
+    toolkit::TreeNode *edit = addNode(tree, root, QByteArrayLiteral("Edit"), 0, 2);
+    toolkit::TreeNode *clipboard = addNode(tree, edit, QByteArrayLiteral("Clipboard"), 0, 2);
+    addNode(tree, clipboard, QByteArrayLiteral("Copy"), 3, 7);
+    addNode(tree, root, QByteArrayLiteral("Help"), 4, -1);
+}
+
+/// The first node below \a from (a top-level node when nullptr) whose text is
+/// \a path's first element, then its child with the second, and so on.
+inline toolkit::TreeNode *findPath(const toolkit::Tree *tree, const QList<QByteArray> &path)
+{
+    toolkit::TreeNode *node = nullptr;
+    for (const QByteArray &text : path) {
+        toolkit::TreeNode *found = nullptr;
+        const int n = node ? node->count() : tree->topLevelCount();
+        for (int i = 0; i < n && !found; ++i) {
+            toolkit::TreeNode *candidate = node ? node->item(i) : tree->topLevel(i);
+            if (candidate->text() == text)
+                found = candidate;
+        }
+        if (!found)
+            return nullptr;
+        node = found;
+    }
+    return node;
+}
+
+/// Marks the right at \a path denied, text and flag, as a fresh user has it.
+inline void deny(toolkit::Tree *tree, const QList<QByteArray> &path)
+{
+    toolkit::TreeNode *node = findPath(tree, path);
+    Q_ASSERT(node && node->data());
+    node->data()->setGranted(false);
+    node->setText(node->data()->caption() + QByteArrayLiteral(" (No)"));
+}
+
+/// Every node in pre-order: level, text, image indexes and the record's bytes.
+inline QStringList dump(const toolkit::Tree *tree)
+{
+    QStringList lines;
+    for (int i = 0; i < tree->count(); ++i) {
+        const toolkit::TreeNode *node = tree->nodeAt(i);
+        const QByteArray record = node->data() ? node->data()->toBytes().toHex() : QByteArray("-");
+        lines << QString::number(node->level()) + u'|' + QString::fromLatin1(node->text()) + u'|'
+                + QString::number(node->imageIndex()) + u'|'
+                + QString::number(node->selectedIndex()) + u'|' + QString::fromLatin1(record);
+    }
+    return lines;
+}
+
+/// The texts of the nodes in pre-order, indented by level.
+inline QStringList texts(const toolkit::Tree *tree)
+{
+    QStringList lines;
+    for (int i = 0; i < tree->count(); ++i) {
+        const toolkit::TreeNode *node = tree->nodeAt(i);
+        lines << QString(node->level() * 2, u' ') + QString::fromLatin1(node->text());
+    }
+    return lines;
+}
+
+/// Captures messages and answers questions for the lifetime of the object.
+class MessageCapture
+{
+public:
+    explicit MessageCapture(bool answer = true)
+        : m_answer(answer)
+    {
+        m_previous =
+            toolkit::setMessageHook([this](toolkit::MessageKind kind, const QString &text) {
+                (kind == toolkit::MessageKind::Question ? questions : messages) << text;
+                return m_answer;
+            });
+    }
+    ~MessageCapture() { toolkit::setMessageHook(m_previous); }
+    void setAnswer(bool answer) { m_answer = answer; }
+
+    QStringList messages;
+    QStringList questions;
+
+private:
+    bool m_answer;
+    toolkit::MessageHook m_previous;
+};
+
+inline QByteArray scrambled(const char *plain)
+{
+    return zkCript::TCripter::Scramble(QByteArray(plain));
+}
+
+} // namespace fixture
