@@ -1,0 +1,85 @@
+// Writes the streams the rightsmith-template tests read: the demo's security
+// template, a few damaged or unusual templates and a small image stream.
+#include "demotemplate.h"
+#include "security/imagestream.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/imagelist.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+#include <cstdio>
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray save(zkSecurity::TzkSecurityTemplate &tree)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    tree.SaveToStreamSecurity(buffer);
+    return bytes;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fputs("usage: maketemplates DIR\n", stderr);
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(QStringLiteral(".")))
+        return 1;
+
+    zkSecurity::TzkSecurityTemplate demo;
+    demotemplate::build(demo);
+    const QByteArray demoBytes = save(demo);
+
+    QByteArray version2 = demoBytes;
+    version2[0] = 2;
+
+    // Header, no records, and a line two levels below the one before it.
+    QByteArray badLevel = demoBytes.left(16) + QByteArray(4, '\0');
+    badLevel += "User\r\n\t\tDeep\r\n";
+
+    zkSecurity::TzkSecurityTemplate escapes;
+    toolkit::TreeNode *node = escapes.addChild(nullptr,
+                                               QByteArray("q\"b\\c\x01"
+                                                          "d\x81"
+                                                          "e\xe9",
+                                                          10));
+    node->setData(std::make_unique<zkSecurity::TzkNodeRecord>());
+    node->data()->setCaption(QByteArray("tab\there"));
+
+    toolkit::ImageList images;
+    for (int i = 0; i < 3; ++i) {
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(QColor::fromHsv(i * 100, 200, 200));
+        images.add(image);
+    }
+    QByteArray imageBytes;
+    QBuffer imageBuffer(&imageBytes);
+    imageBuffer.open(QIODevice::WriteOnly);
+    zkSecurity::WriteImageStream(imageBuffer, images);
+
+    const bool ok = writeFile(dir.filePath(QStringLiteral("demo.tpl")), demoBytes)
+        && writeFile(dir.filePath(QStringLiteral("version2.tpl")), version2)
+        && writeFile(dir.filePath(QStringLiteral("badlevel.tpl")), badLevel)
+        && writeFile(dir.filePath(QStringLiteral("truncated.tpl")), demoBytes.left(100))
+        && writeFile(dir.filePath(QStringLiteral("escapes.tpl")), save(escapes))
+        && writeFile(dir.filePath(QStringLiteral("images.stream")), imageBytes);
+    return ok ? 0 : 1;
+}
