@@ -1,0 +1,156 @@
+// The idle-time update pass alone keeps protected commands in line with the
+// rights of whoever is logged on: nothing here calls Update().
+#include "actions/tzkaction.h"
+#include "actions/tzkactionlist.h"
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "support/testsupport.h"
+#include "toolkit/component.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/widgets/idleupdater.h"
+#include "toolkit/widgets/widgetbinding.h"
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace zkActnLst;
+using zkSecurity::TzkSecurity;
+
+namespace {
+
+toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree, toolkit::TreeNode *parent,
+                           const QByteArray &text, qint32 id)
+{
+    toolkit::TreeNode *node = tree.addChild(parent, text);
+    auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
+    record->SecurityId = id;
+    node->setData(std::move(record));
+    return node;
+}
+
+// Lets the event loop run until it has gone idle at least once.
+bool goIdle()
+{
+    const quint64 before = toolkit::IdleUpdater::passCount();
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+    return toolkit::IdleUpdater::passCount() > before;
+}
+
+} // namespace
+
+class tst_IdlePass : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { toolkit::IdleUpdater::install(); }
+    void rightsFollowLogonRevocationAndRefusal();
+};
+
+void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
+{
+    testsupport::TemporaryHome home;
+    QMainWindow window;
+    auto *security = new TzkSecurity(&window);
+    // No automatic logon: the test logs on itself.
+    security->SetOptions(zkSecurity::TzkSecurityOptionSet {zkSecurity::soShowIcons});
+    auto *list = new TzkActionList(&window);
+    list->SetSecurityObject(security);
+
+    QMenu *menu = window.menuBar()->addMenu(u"&File"_s);
+    QToolBar *toolBar = window.addToolBar(u"Tools"_s);
+    auto *edit = new QLineEdit(&window);
+    edit->setObjectName(u"edtMainWnd"_s);
+    window.setCentralWidget(edit);
+    const auto protectedAction = [&](const QString &caption, qint32 id) {
+        auto *action = new TzkAction(&window);
+        action->setText(caption);
+        action->setSecurityId(id);
+        action->setActionList(list);
+        return action;
+    };
+    TzkAction *open = protectedAction(u"&Open"_s, 1);
+    menu->addAction(open);
+    TzkAction *close = protectedAction(u"&Close"_s, 2);
+    menu->addAction(close);
+    TzkAction *save = protectedAction(u"&Save"_s, 3);
+    toolBar->addAction(save);
+    TzkAction *control = protectedAction(u"Non Action Control"_s, 4);
+    control->setActionDesigner(u"edtMainWnd"_s);
+    toolkit::finishLoading(&window);
+    QCOMPARE(toolkit::boundAction(edit), control);
+
+    auto &users = *security->UserTemplate();
+    toolkit::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
+    addNode(users, anna, QByteArrayLiteral("Password(********)"), 0)
+        ->data()
+        ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
+    toolkit::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
+    toolkit::TreeNode *file = addNode(users, rights, QByteArrayLiteral("File"), 0);
+    toolkit::TreeNode *openRight = addNode(users, file, QByteArrayLiteral("Open (Yes)"), 1);
+    addNode(users, file, QByteArrayLiteral("Close (Yes)"), 2);
+    addNode(users, file, QByteArrayLiteral("Save (Yes)"), 3);
+    addNode(users, rights, QByteArrayLiteral("Non Action Control (Yes)"), 4);
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QList<TzkAction *> all {open, close, save, control};
+
+    // Nobody logged on: everything denied.
+    QVERIFY(goIdle());
+    for (TzkAction *action : all)
+        QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+    QVERIFY(!edit->isEnabled());
+
+    // Logged on silently, without any window.
+    QVERIFY(security->Logon(QByteArrayLiteral("Anna"), QByteArrayLiteral("pw"), true));
+    QVERIFY(goIdle());
+    for (TzkAction *action : all)
+        QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+    QVERIFY(edit->isEnabled());
+
+    // The right revoked in the user template: the next pass disables that command only.
+    openRight->setText(QByteArrayLiteral("Open (No)"));
+    QVERIFY(goIdle());
+    QVERIFY(!open->isEnabled());
+    QVERIFY(close->isEnabled());
+    QVERIFY(save->isEnabled());
+    QVERIFY(edit->isEnabled());
+
+    // A refused logon (wrong password, the dialog cancelled, the current logon
+    // not kept) leaves every protected command disabled.
+    const toolkit::MessageHook previous =
+        toolkit::setMessageHook([](toolkit::MessageKind, const QString &) { return false; });
+    bool dialogShown = false;
+    testsupport::answerNextModal([&dialogShown](QWidget *modal) {
+        dialogShown = true;
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    });
+    const bool accepted =
+        security->Logon(QByteArrayLiteral("Anna"), QByteArrayLiteral("wrong"), true);
+    toolkit::setMessageHook(previous);
+    QVERIFY(!accepted);
+    QVERIFY(dialogShown);
+    QVERIFY(goIdle());
+    for (TzkAction *action : all)
+        QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+    QVERIFY(!edit->isEnabled());
+}
+
+QTEST_MAIN(tst_IdlePass)
+#include "tst_idlepass.moc"
