@@ -9,6 +9,7 @@
 #include "toolkit/widgets/idleupdater.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QRegularExpression>
 
@@ -21,6 +22,13 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+// The stored properties are compiled into this static library; Q_INIT_RESOURCE
+// (outside any namespace) keeps the linker from dropping them.
+static void initDemoBlobs()
+{
+    Q_INIT_RESOURCE(demoblobs);
+}
 
 namespace demo {
 
@@ -184,6 +192,17 @@ void DemoSession::shutdown()
     m_documents.clear();
     delete m_aboutBox.data();
     delete m_mainForm.data();
+}
+
+QByteArray storedSecurityProperty(const QString &name)
+{
+    initDemoBlobs();
+    if (name != u"evTree"_s && name != u"evImage"_s)
+        return {};
+    QFile file(u":/demo/zkSecurity1/"_s + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
 About::TAboutBox *aboutBox()

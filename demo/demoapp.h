@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -57,6 +58,10 @@ private:
     QPointer<About::TAboutBox> m_aboutBox;
     QList<QPointer<Childwin::TMDIChild>> m_documents;
 };
+
+/// The stored property \a name ("evTree" or "evImage") of the frame's
+/// zkSecurity1, as compiled into the program; empty for another name.
+QByteArray storedSecurityProperty(const QString &name);
 
 /// The About box of the running demo (nullptr before start-up and after shutdown).
 About::TAboutBox *aboutBox();

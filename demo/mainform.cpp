@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -28,17 +29,11 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
-
-// The stored properties are compiled into this static library; Q_INIT_RESOURCE
-// (outside any namespace) keeps the linker from dropping them.
-static void initDemoBlobs()
-{
-    Q_INIT_RESOURCE(demoblobs);
-}
 
 namespace Main {
 
@@ -48,15 +43,6 @@ namespace {
 constexpr int EditLeft = 208;
 constexpr int EditTop = 40;
 constexpr int EditWidth = 121;
-
-QByteArray storedProperty(const QString &name)
-{
-    initDemoBlobs();
-    QFile file(u":/demo/zkSecurity1/"_s + name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 // A text file's lines as the memo shows them; the bytes are in the 8-bit code page.
 QString readTextLines(const QString &fileName, bool *ok)
@@ -128,7 +114,9 @@ void TMainForm::createComponents()
     ToolBar2->setFloatable(false);
     ToolBar2->setFixedHeight(33);
     ToolBar2->setIconSize(QSize(16, 16));
+    // Border 1, indent 5, no gaps between the items: everything fits in the frame's width.
     ToolBar2->setContentsMargins(5, 1, 1, 1);
+    ToolBar2->layout()->setSpacing(0);
     addToolBar(Qt::TopToolBarArea, ToolBar2);
 
     edtMainWnd = new QLineEdit(this);
@@ -238,7 +226,7 @@ void TMainForm::createToolBar()
         ToolBar2->addAction(action);
         if (QWidget *button = ToolBar2->widgetForAction(action)) {
             button->setObjectName(name);
-            button->setFixedHeight(25);
+            button->setFixedSize(23, 25);
         }
     };
     addButton(u"ToolButton9"_s, FileNew1);
@@ -269,6 +257,14 @@ void TMainForm::createToolBar()
     Button1 = new QPushButton(u"Manually check ID= 30 (zkSecurity1.CheckId(30)"_s, ToolBar2);
     Button1->setObjectName(u"Button1"_s);
     Button1->setFixedSize(240, 25);
+    // The caption was made for a narrow 8-point face; with a wider one it
+    // takes a smaller size rather than being cut off.
+    QFont buttonFont = Button1->font();
+    const int available = 240 - 2 * Button1->style()->pixelMetric(QStyle::PM_ButtonMargin) - 4;
+    while (buttonFont.pixelSize() > 8
+           && QFontMetrics(buttonFont).horizontalAdvance(Button1->text()) > available)
+        buttonFont.setPixelSize(buttonFont.pixelSize() - 1);
+    Button1->setFont(buttonFont);
     ToolBar2->addWidget(Button1);
     connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
 }
@@ -280,8 +276,8 @@ void TMainForm::readStoredProperties()
     // form fails with the message.
     toolkit::loadStoredProperties(*zkSecurity1,
                                   {
-                                      {u"evTree"_s, storedProperty(u"evTree"_s)},
-                                      {u"evImage"_s, storedProperty(u"evImage"_s)},
+                                      {u"evTree"_s, demo::storedSecurityProperty(u"evTree"_s)},
+                                      {u"evImage"_s, demo::storedSecurityProperty(u"evImage"_s)},
                                   });
 }
 

@@ -1,0 +1,607 @@
+// Rightsmith Demo driven as a user would, through the program's own start-up
+// code: logon, documents, the user management dialog, a change of user, a
+// restart on the same home and working directory.
+#include "actions/tzkaction.h"
+#include "actions/tzkactionlist.h"
+#include "demo/about.h"
+#include "demo/childwin.h"
+#include "demo/demoactions.h"
+#include "demo/demoapp.h"
+#include "demo/mainform.h"
+#include "dialogs/tdlgnewuser.h"
+#include "dialogs/tdlgpassword.h"
+#include "dialogs/tdlguserpassword.h"
+#include "dialogs/tfrmsecurity.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "support/testsupport.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/registry.h"
+#include "toolkit/termination.h"
+#include "toolkit/tree.h"
+#include "toolkit/widgets/idleupdater.h"
+#include "toolkit/widgets/treeview.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using testsupport::bytes;
+
+namespace {
+
+using Main::TMainForm;
+using zkEntryPasswordDlg::TdlgPassword;
+
+// What the logon dialog showed when it was answered.
+struct LogonSeen
+{
+    bool shown = false;
+    QString userName;
+    QString password;
+    QStringList recentUsers;
+};
+
+// Answers the next logon dialog: OK with \a name and \a password (nullopt:
+// keep what the dialog offers), or Cancel when \a accept is false.
+std::shared_ptr<LogonSeen> answerLogon(bool accept, std::optional<QString> name = {},
+                                       std::optional<QString> password = {})
+{
+    auto seen = std::make_shared<LogonSeen>();
+    testsupport::answerNextModal([=](QWidget *modal) {
+        auto *dialog = qobject_cast<TdlgPassword *>(modal);
+        if (!dialog) {
+            qWarning("expected the logon dialog, got %s", modal->metaObject()->className());
+            if (auto *other = qobject_cast<QDialog *>(modal))
+                other->reject();
+            return;
+        }
+        seen->shown = true;
+        seen->userName = dialog->edtUserName->currentText();
+        seen->password = dialog->edtPassword->text();
+        for (int i = 0; i < dialog->edtUserName->count(); ++i)
+            seen->recentUsers << dialog->edtUserName->itemText(i);
+        if (!accept) {
+            dialog->btnCancel->click();
+            return;
+        }
+        if (name)
+            dialog->edtUserName->setEditText(*name);
+        if (password)
+            dialog->edtPassword->setText(*password);
+        toolkit::IdleUpdater::runPass();
+        dialog->btnOK->click();
+    });
+    return seen;
+}
+
+// Every protected action of the frame, in list order.
+QList<zkActnLst::TzkAction *> protectedActions(const TMainForm *form)
+{
+    QList<zkActnLst::TzkAction *> result;
+    for (toolkit::Action *action : form->ActionList1->actions())
+        result << qobject_cast<zkActnLst::TzkAction *>(action);
+    return result;
+}
+
+QStringList captions(const QList<Childwin::TMDIChild *> &windows)
+{
+    QStringList result;
+    for (const Childwin::TMDIChild *window : windows)
+        result << window->windowTitle();
+    return result;
+}
+
+// The first node below \a parent (depth-first) whose text is \a text.
+toolkit::TreeNode *findText(toolkit::TreeNode *parent, const QByteArray &text)
+{
+    for (int i = 0; i < parent->count(); ++i) {
+        toolkit::TreeNode *child = parent->item(i);
+        if (child->text() == text)
+            return child;
+        if (toolkit::TreeNode *found = findText(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+// Double-clicks \a node in the management dialog's tree view, as a user would.
+void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, toolkit::TreeNode *node)
+{
+    toolkit::TreeView *view = dialog->treeView();
+    const QModelIndex index = view->indexForNode(node);
+    view->scrollTo(index);
+    const QPoint centre = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
+}
+
+// Flushes windows closed with delete-on-close.
+void processDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class tst_DemoScenario : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void supervisorManagesAUserAcrossRestarts();
+    void refusedLogonAtStartEndsTheProgram();
+    void documentNamesFollowTheOpenWindows();
+    void fileNamedLikeANewDocumentIsLoaded();
+    void controlsFollowTheirIdentifiers();
+    void windowMenuListsTheDocuments();
+    void aboutBoxShowsAndCloses();
+
+private:
+    TMainForm *startAsSupervisor();
+    void idlePass();
+    QString pressButton1();
+
+    std::unique_ptr<testsupport::TemporaryHome> m_home;
+    std::unique_ptr<demo::DemoSession> m_session;
+    QStringList m_messages;
+    QList<bool> m_answers; // answers to the next questions, in order
+    toolkit::MessageHook m_oldHook;
+};
+
+void tst_DemoScenario::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void tst_DemoScenario::init()
+{
+    m_home = std::make_unique<testsupport::TemporaryHome>();
+    m_messages.clear();
+    m_answers.clear();
+    m_oldHook = toolkit::setMessageHook([this](toolkit::MessageKind kind, const QString &text) {
+        m_messages << text;
+        if (kind == toolkit::MessageKind::Question && !m_answers.isEmpty())
+            return m_answers.takeFirst();
+        return false;
+    });
+}
+
+void tst_DemoScenario::cleanup()
+{
+    m_session.reset();
+    processDeletes();
+    toolkit::setMessageHook(m_oldHook);
+    toolkit::clearTermination();
+    m_home.reset();
+    // Every window of the demo went with the session.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible())
+            QFAIL(qPrintable(u"window left open: "_s + widget->objectName()));
+    }
+}
+
+TMainForm *tst_DemoScenario::startAsSupervisor()
+{
+    m_session = std::make_unique<demo::DemoSession>();
+    auto seen = answerLogon(true);
+    if (!m_session->start() || !seen->shown)
+        return nullptr;
+    TMainForm *form = m_session->mainForm();
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form))
+        return nullptr;
+    idlePass();
+    return form;
+}
+
+void tst_DemoScenario::idlePass()
+{
+    toolkit::IdleUpdater::runPass();
+}
+
+QString tst_DemoScenario::pressButton1()
+{
+    m_messages.clear();
+    m_session->mainForm()->Button1->click();
+    return m_messages.value(0);
+}
+
+void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
+{
+    // First start on a clean home: "Supervisor" is created and offered, and
+    // an empty password logs on.
+    m_session = std::make_unique<demo::DemoSession>();
+    auto firstLogon = answerLogon(true);
+    QVERIFY(m_session->start());
+    QVERIFY(firstLogon->shown);
+    QCOMPARE(firstLogon->userName, u"Supervisor"_s);
+    QCOMPARE(firstLogon->password, QString());
+    TMainForm *form = m_session->mainForm();
+    QCOMPARE(form->zkSecurity1->CurrentUserName(), bytes("Supervisor"));
+    QCOMPARE(form->windowTitle(), u"Rightsmith Demo"_s);
+    QCOMPARE(form->zkSecurity1->SecurityTemplate()->count(), 30);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+
+    idlePass();
+    for (zkActnLst::TzkAction *action : protectedActions(form))
+        QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+    QVERIFY(form->edtMainWnd->isEnabled());
+    QVERIFY(form->BitBtn1->isEnabled());
+    QVERIFY(form->BitBtn2->isEnabled());
+    QCOMPARE(pressButton1(), u"ID 30 Enabled"_s);
+
+    form->FileNew1->trigger();
+    form->FileNew1->trigger();
+    QCOMPARE(captions(form->mdiChildren()), (QStringList {u"NONAME1"_s, u"NONAME2"_s}));
+    QCOMPARE(form->zkSecurity1->Clients().size(), 3);
+
+    // Check Rights: add "Alice", give her the password "secret" and revoke File > New.
+    QString managementFailure = u"the user management dialog did not open"_s;
+    testsupport::answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<zkDlgSecurity::TfrmSecurity *>(modal);
+        if (!dialog) {
+            managementFailure = u"expected the user management dialog"_s;
+            return;
+        }
+        // Whatever fails below, the dialog closes, so the test does not hang.
+        auto fail = [&](const QString &why) {
+            managementFailure = why;
+            dialog->reject();
+        };
+        idlePass();
+        if (!dialog->btnNewUser->isEnabled())
+            return fail(u"New User is disabled for Supervisor"_s);
+        testsupport::answerNextModal([](QWidget *modal) {
+            auto *newUser = qobject_cast<zkNewUserDlg::TdlgNewUser *>(modal);
+            if (!newUser)
+                return;
+            newUser->edtNewUserName->setText(u"Alice"_s);
+            toolkit::IdleUpdater::runPass();
+            newUser->OKBtn->click();
+        });
+        dialog->btnNewUser->click();
+
+        toolkit::TreeNode *alice = dialog->ftvUserTemplate()->GetUserNodeByUserName(bytes("Alice"));
+        if (!alice)
+            return fail(u"New User added no \"Alice\""_s);
+        testsupport::answerNextModal([](QWidget *modal) {
+            auto *change = qobject_cast<zkUserPasswordDlg::TdlgUserPassword *>(modal);
+            if (!change)
+                return;
+            change->edtCurrentPassword->clear();
+            change->edtNewPassword->setText(u"secret"_s);
+            change->edtNewPasswordRetype->setText(u"secret"_s);
+            toolkit::IdleUpdater::runPass();
+            change->OKBtn->click();
+        });
+        const QByteArray passwordBefore = alice->firstChild()->data()->caption();
+        doubleClickNode(dialog, alice->firstChild());
+        if (alice->firstChild()->data()->caption() == passwordBefore)
+            return fail(u"the password of \"Alice\" did not change"_s);
+
+        toolkit::TreeNode *newRight = findText(alice, bytes("New (Yes)"));
+        if (!newRight)
+            return fail(u"\"Alice\" has no \"New (Yes)\""_s);
+        doubleClickNode(dialog, newRight);
+        // A toggled right reads caption, two blanks, then the mark.
+        if (newRight->text() != bytes("New  (No)"))
+            return fail(u"double-clicking \"New (Yes)\" gave \"%1\""_s.arg(
+                QString::fromLatin1(newRight->text())));
+        managementFailure.clear();
+        dialog->btnOK->click();
+    });
+    form->zkactCheckRights->trigger();
+    QVERIFY2(managementFailure.isEmpty(), qPrintable(managementFailure));
+    QVERIFY(form->zkSecurity1->UserTemplate()->GetUserNodeByUserName(bytes("Alice")));
+
+    // Change User to Alice: File > New is gone for her, the rest stays.
+    auto aliceLogon = answerLogon(true, u"Alice"_s, u"secret"_s);
+    form->zkactChangeLogon->trigger();
+    QVERIFY(aliceLogon->shown);
+    QCOMPARE(form->zkSecurity1->CurrentUserName(), bytes("Alice"));
+    QVERIFY(!form->zkSecurity1->IsSupervisor());
+    idlePass();
+    QVERIFY(!form->FileNew1->isEnabled());
+    QVERIFY(!form->ToolBar2->widgetForAction(form->FileNew1)->isEnabled());
+    for (zkActnLst::TzkAction *action : protectedActions(form)) {
+        if (action != form->FileNew1)
+            QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+    }
+    QCOMPARE(pressButton1(), u"ID 30 Enabled"_s);
+
+    // Change User, Cancel, and No to keeping the logon: nobody is logged on,
+    // every protected command is off, Change User included; Button1 still works.
+    m_answers = {false};
+    auto refused = answerLogon(false);
+    form->zkactChangeLogon->trigger();
+    QVERIFY(refused->shown);
+    QVERIFY(m_messages.contains(
+        u"Do you want to keep the current logon? If no, all protected functionality will be disabled."_s));
+    QVERIFY(!form->zkSecurity1->LoggedOn());
+    idlePass();
+    for (zkActnLst::TzkAction *action : protectedActions(form))
+        QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+    QVERIFY(!form->BitBtn2->isEnabled());
+    QVERIFY(!form->edtMainWnd->isEnabled());
+    for (Childwin::TMDIChild *child : form->mdiChildren()) {
+        QVERIFY(!child->Memo1->isEnabled());
+        QVERIFY(!child->SpeedButton1->isEnabled());
+    }
+    QVERIFY(form->Button1->isEnabled());
+    QCOMPARE(pressButton1(), u"ID 30 Disabled"_s);
+
+    // The store: the file's size is the one the registry key holds.
+    const QFileInfo userFile(m_home->filePath(u"UserTemplate"_s));
+    QVERIFY(userFile.isFile());
+    {
+        toolkit::Registry registry;
+        QVERIFY(registry.openKey(demo::securityRegistryKey(), false));
+        QCOMPARE(registry.readInteger(u"UserTemplateSize"_s),
+                 std::optional<qint32>(qint32(userFile.size())));
+    }
+
+    // Shutdown destroys the documents first; nothing is written at exit.
+    const QDateTime written = userFile.lastModified();
+    const qint64 writtenSize = userFile.size();
+    m_session.reset();
+    processDeletes();
+    QCOMPARE(QFileInfo(userFile.filePath()).size(), writtenSize);
+    QCOMPARE(QFileInfo(userFile.filePath()).lastModified(), written);
+
+    // Second start on the same home and directory: the last user is offered
+    // with the remembered password, the recent names are kept, and so are
+    // Alice's rights.
+    m_session = std::make_unique<demo::DemoSession>();
+    auto again = answerLogon(true);
+    QVERIFY(m_session->start());
+    QVERIFY(again->shown);
+    QCOMPARE(again->userName, u"Alice"_s);
+    QCOMPARE(again->password, u"secret"_s);
+    QCOMPARE(again->recentUsers, (QStringList {u"Supervisor"_s, u"Alice"_s}));
+    form = m_session->mainForm();
+    QCOMPARE(form->zkSecurity1->CurrentUserName(), bytes("Alice"));
+    QVERIFY(form->zkSecurity1->UserTemplate()->GetUserNodeByUserName(bytes("Supervisor")));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    idlePass();
+    QVERIFY(!form->FileNew1->isEnabled());
+    QVERIFY(form->FileOpen1->isEnabled());
+    QVERIFY(form->mdiChildren().isEmpty());
+}
+
+void tst_DemoScenario::refusedLogonAtStartEndsTheProgram()
+{
+    m_session = std::make_unique<demo::DemoSession>();
+    auto seen = answerLogon(false);
+    QVERIFY(!m_session->start());
+    QVERIFY(seen->shown);
+    QVERIFY(toolkit::terminationRequested());
+    // Start-up still ran to its end, with nobody logged on.
+    QVERIFY(m_session->mainForm());
+    QVERIFY(m_session->aboutBox());
+    QVERIFY(!m_session->mainForm()->zkSecurity1->LoggedOn());
+    QVERIFY(!m_session->mainForm()->isVisible());
+    // Cancel with nobody logged on asks nothing.
+    QVERIFY(m_messages.isEmpty());
+}
+
+void tst_DemoScenario::documentNamesFollowTheOpenWindows()
+{
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+
+    // File > Close without a document does nothing.
+    form->FileClose1->trigger();
+    QVERIFY(form->mdiChildren().isEmpty());
+
+    form->FileNew1->trigger();
+    QCOMPARE(captions(form->mdiChildren()), QStringList {u"NONAME1"_s});
+    form->FileNew1->trigger();
+    form->FileNew1->trigger();
+    QCOMPARE(captions(form->mdiChildren()),
+             (QStringList {u"NONAME1"_s, u"NONAME2"_s, u"NONAME3"_s}));
+    QCOMPARE(form->activeMDIChild()->windowTitle(), u"NONAME3"_s);
+
+    // The number follows the count of open windows: after closing NONAME1 the
+    // next one is a second NONAME3.
+    form->mdiArea->setActiveSubWindow(form->mdiChildren().first());
+    QCOMPARE(form->activeMDIChild()->windowTitle(), u"NONAME1"_s);
+    form->FileClose1->trigger();
+    processDeletes();
+    QCOMPARE(captions(form->mdiChildren()), (QStringList {u"NONAME2"_s, u"NONAME3"_s}));
+    form->FileNew1->trigger();
+    QCOMPARE(captions(form->mdiChildren()),
+             (QStringList {u"NONAME2"_s, u"NONAME3"_s, u"NONAME3"_s}));
+    QCOMPARE(captions(m_session->documentWindows()), captions(form->mdiChildren()));
+
+    // A closed document window is destroyed and its list leaves the component.
+    QCOMPARE(form->zkSecurity1->Clients().size(), 4);
+    QPointer<Childwin::TMDIChild> closing = form->mdiChildren().first();
+    closing->SpeedButton1->click();
+    processDeletes();
+    QVERIFY(!closing);
+    QCOMPARE(form->zkSecurity1->Clients().size(), 3);
+    QCOMPARE(captions(form->mdiChildren()), (QStringList {u"NONAME3"_s, u"NONAME3"_s}));
+
+    // File > Close closes the active one until none is left, then does nothing.
+    while (!form->mdiChildren().isEmpty()) {
+        const qsizetype before = form->mdiChildren().size();
+        form->FileClose1->trigger();
+        processDeletes();
+        QCOMPARE(form->mdiChildren().size(), before - 1);
+    }
+    form->FileClose1->trigger();
+    QCOMPARE(form->zkSecurity1->Clients().size(), 1);
+}
+
+void tst_DemoScenario::fileNamedLikeANewDocumentIsLoaded()
+{
+    {
+        QFile file(m_home->filePath(u"NONAME2"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("first line\r\nsecond line\r\ncaf\xe9\r\n");
+    }
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+    form->FileNew1->trigger();
+    form->FileNew1->trigger();
+    const QList<Childwin::TMDIChild *> children = form->mdiChildren();
+    QCOMPARE(children.size(), 2);
+    // No file NONAME1: the initial text stays, and no message.
+    QCOMPARE(children.at(0)->Memo1->toPlainText(), u"Child memo text"_s);
+    QCOMPARE(children.at(1)->Memo1->toPlainText(), u"first line\nsecond line\ncaf\u00e9"_s);
+    QVERIFY(m_messages.isEmpty());
+
+    // A directory of that name is no document to load.
+    QVERIFY(QDir(m_home->path()).mkdir(u"NONAME3"_s));
+    form->FileNew1->trigger();
+    QCOMPARE(form->mdiChildren().at(2)->Memo1->toPlainText(), u"Child memo text"_s);
+}
+
+void tst_DemoScenario::controlsFollowTheirIdentifiers()
+{
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+    form->FileNew1->trigger();
+    form->FileNew1->trigger();
+    idlePass();
+
+    zkSecurity::TzkSecurityTemplate *users = form->zkSecurity1->UserTemplate();
+    toolkit::TreeNode *supervisor = users->GetUserNodeByUserName(bytes("Supervisor"));
+    QVERIFY(supervisor);
+    auto setRight = [&](qint32 id, bool granted) {
+        toolkit::TreeNode *node = form->zkSecurity1->FindRightNode(supervisor, id);
+        QVERIFY(node);
+        QByteArray text = node->text();
+        text.truncate(text.lastIndexOf(" ("));
+        node->setText(text + (granted ? " (Yes)" : " (No)"));
+        idlePass();
+    };
+    auto childrenState = [&](auto widgetOf) {
+        QList<bool> states;
+        for (Childwin::TMDIChild *child : form->mdiChildren())
+            states << (child->*widgetOf)->isEnabled();
+        return states;
+    };
+    const QList<bool> bothOn {true, true};
+    const QList<bool> bothOff {false, false};
+
+    QVERIFY(form->edtMainWnd->isEnabled());
+    QCOMPARE(childrenState(&Childwin::TMDIChild::Memo1), bothOn);
+    QCOMPARE(childrenState(&Childwin::TMDIChild::SpeedButton1), bothOn);
+
+    setRight(36, false);
+    QVERIFY(!form->edtMainWnd->isEnabled());
+    QCOMPARE(childrenState(&Childwin::TMDIChild::Memo1), bothOn);
+    setRight(36, true);
+    QVERIFY(form->edtMainWnd->isEnabled());
+
+    setRight(33, false);
+    QCOMPARE(childrenState(&Childwin::TMDIChild::Memo1), bothOff);
+    QCOMPARE(childrenState(&Childwin::TMDIChild::SpeedButton1), bothOn);
+    QVERIFY(form->edtMainWnd->isEnabled());
+    setRight(33, true);
+    QCOMPARE(childrenState(&Childwin::TMDIChild::Memo1), bothOn);
+
+    setRight(34, false);
+    QCOMPARE(childrenState(&Childwin::TMDIChild::SpeedButton1), bothOff);
+    // A disabled "Close child" button closes nothing.
+    form->mdiChildren().first()->SpeedButton1->click();
+    processDeletes();
+    QCOMPARE(form->mdiChildren().size(), 2);
+    setRight(34, true);
+    QCOMPARE(childrenState(&Childwin::TMDIChild::SpeedButton1), bothOn);
+
+    // Identifier 30 belongs to no action: only Button1 asks for it.
+    setRight(30, false);
+    QCOMPARE(pressButton1(), u"ID 30 Disabled"_s);
+    for (zkActnLst::TzkAction *action : protectedActions(form))
+        QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+    setRight(30, true);
+    QCOMPARE(pressButton1(), u"ID 30 Enabled"_s);
+
+    // The edit and the memo show their actions' captions.
+    QCOMPARE(form->edtMainWnd->text(), u"Non Action Control"_s);
+    QCOMPARE(form->mdiChildren().first()->SpeedButton1->text(), u"Close child"_s);
+}
+
+void tst_DemoScenario::windowMenuListsTheDocuments()
+{
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+    auto entries = [form] {
+        Q_EMIT form->Window1->aboutToShow();
+        QStringList texts;
+        bool afterCommands = false;
+        for (QAction *action : form->Window1->actions()) {
+            if (action->isSeparator()) {
+                afterCommands = true;
+                continue;
+            }
+            if (afterCommands)
+                texts << action->text() + (action->isChecked() ? u" *"_s : QString());
+        }
+        return texts;
+    };
+    QCOMPARE(entries(), QStringList());
+    form->FileNew1->trigger();
+    form->FileNew1->trigger();
+    QCOMPARE(entries(), (QStringList {u"&1 NONAME1"_s, u"&2 NONAME2 *"_s}));
+
+    // Choosing an entry activates that window.
+    Q_EMIT form->Window1->aboutToShow();
+    const QList<QAction *> actions = form->Window1->actions();
+    actions.at(actions.size() - 2)->trigger();
+    QCOMPARE(form->activeMDIChild()->windowTitle(), u"NONAME1"_s);
+    QCOMPARE(entries(), (QStringList {u"&1 NONAME1 *"_s, u"&2 NONAME2"_s}));
+}
+
+void tst_DemoScenario::aboutBoxShowsAndCloses()
+{
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+    QString title;
+    QStringList labels;
+    testsupport::answerNextModal([&](QWidget *modal) {
+        auto *box = qobject_cast<About::TAboutBox *>(modal);
+        if (!box)
+            return;
+        title = box->windowTitle();
+        labels << box->ProductName->text() << box->Version->text() << box->Comments->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    form->HelpAbout1->trigger();
+    QCOMPARE(title, u"About"_s);
+    QCOMPARE(
+        labels,
+        (QStringList {u"Rightsmith Demonstration Program"_s, u"Version 2.0"_s, u"Comments"_s}));
+    QVERIFY(!m_session->aboutBox()->isVisible());
+    QCOMPARE(m_session->aboutBox()->result(), int(QDialog::Accepted));
+}
+
+QTEST_MAIN(tst_DemoScenario)
+#include "tst_demo_scenario.moc"
