@@ -12,9 +12,11 @@
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
+#include "toolkit/propertyfiler.h"
 #include "toolkit/termination.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -345,6 +347,76 @@ TEST_F(SecurityTest, NextSecurityIdIsAboveEveryClientActionAndTemplateNode)
     // The largest identifier does not wrap around to a negative one.
     action->setSecurityId(std::numeric_limits<qint32>::max());
     EXPECT_EQ(security.NextSecurityId(), std::numeric_limits<qint32>::max());
+}
+
+TEST_F(SecurityTest, EveryLogonMakesHiddenActionsOfHidingListsVisibleWhenAsked)
+{
+    TzkSecurity security;
+    addUser(*security.UserTemplate(), b("Anna"), QByteArray());
+    security.Dialogs()->SetSecurity(&security);
+    QObject owner;
+    zkActnLst::TzkActionList hiding(&owner);
+    hiding.setOptions(zkActnLst::sorSetInvisibleOnFail);
+    hiding.SetSecurityObject(&security);
+    zkActnLst::TzkActionList disabling(&owner);
+    disabling.SetSecurityObject(&security);
+    const auto hiddenAction = [&owner](zkActnLst::TzkActionList *list) {
+        auto *action = new zkActnLst::TzkAction(&owner);
+        action->setActionList(list);
+        action->setOptions(zkActnLst::soSetDisabledOnFail); // the action's own option is not read
+        action->setVisible(false);
+        return action;
+    };
+    zkActnLst::TzkAction *inHiding = hiddenAction(&hiding);
+    zkActnLst::TzkAction *inDisabling = hiddenAction(&disabling);
+
+    ASSERT_TRUE(security.Logon(b("Anna"), QByteArray(), true));
+    EXPECT_FALSE(inHiding->isVisible()); // the option is off
+
+    security.SetOptions(security.Options().with(soForceClientsVisibleAfterLogon));
+    ASSERT_TRUE(security.Logon(b("Anna"), QByteArray(), true));
+    EXPECT_TRUE(inHiding->isVisible());
+    EXPECT_FALSE(inDisabling->isVisible());
+
+    // A refused logon does it too.
+    inHiding->setVisible(false);
+    QuestionsAnsweredNo answers;
+    cancelNextLogonDialog();
+    EXPECT_FALSE(security.Logon(b("Nobody"), QByteArray(), true));
+    EXPECT_TRUE(inHiding->isVisible());
+}
+
+TEST_F(SecurityTest, TheTemplateAndItsImagesTravelAsEvTreeAndEvImage)
+{
+    TzkSecurity source;
+    TzkSecurityTemplate &tmpl = *source.SecurityTemplate();
+    TreeNode *root = addNode(tmpl, nullptr, b("User"), 0);
+    addNode(tmpl, root, b("Open"), 1)->data()->setCaption(b("Open"));
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    source.ImageList()->add(image);
+    source.ImageList()->add(image);
+    source.ImageList()->add(image);
+
+    toolkit::PropertyFiler writer;
+    source.DefineProperties(writer);
+    QStringList names;
+    for (const auto &property : writer.properties()) {
+        names.append(property.name);
+        EXPECT_TRUE(property.hasData);
+    }
+    EXPECT_EQ(names, (QStringList {u"evTree"_s, u"evImage"_s}));
+
+    TzkSecurity target;
+    toolkit::PropertyFiler reader;
+    target.DefineProperties(reader);
+    ASSERT_TRUE(reader.readProperty(u"evTree"_s, writer.writeProperty(u"evTree"_s)));
+    ASSERT_TRUE(reader.readProperty(u"evImage"_s, writer.writeProperty(u"evImage"_s)));
+    ASSERT_EQ(target.SecurityTemplate()->count(), 2);
+    EXPECT_EQ(target.SecurityTemplate()->nodeAt(1)->text(), b("Open"));
+    EXPECT_EQ(target.SecurityTemplate()->nodeAt(1)->data()->SecurityId, 1);
+    EXPECT_EQ(target.ImageList()->count(), 3);
+    EXPECT_EQ(target.UserTemplate()->count(), 0);
 }
 
 // --- recent users -------------------------------------------------------------------
