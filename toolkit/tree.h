@@ -101,8 +101,9 @@ public:
     /// last top-level node) and returns it. The node has no record and no image.
     TreeNode *addChild(TreeNode *parent, const QByteArray &text);
     /// Removes \a node with its subtree; their records are released with them.
+    /// When the selection is \a node or below it, the selection is cleared first.
     void deleteNode(TreeNode *node);
-    /// Removes every node.
+    /// Removes every node (and the selection); does nothing on an empty tree.
     void clear();
 
     TreeNode *selected() const { return m_selected; }
