@@ -1,0 +1,14 @@
+# The real rightsmith-demo binary on a virtual X server, driven with xdotool.
+# Skipped when xvfb-run or xdotool is missing.
+if(TARGET rightsmith-demo)
+    set(_users_tool "")
+    if(TARGET rightsmith-users)
+        set(_users_tool $<TARGET_FILE:rightsmith-users>)
+    endif()
+    add_test(NAME demo/smoke
+             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/smoke.sh $<TARGET_FILE:rightsmith-demo> ${_users_tool})
+    set_tests_properties(demo/smoke PROPERTIES
+        TIMEOUT 180
+        SKIP_RETURN_CODE 77
+        ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endif()
