@@ -128,6 +128,7 @@ private slots:
     void options();
     void noHandlerStaysEnabledAndDoesNothing();
     void deniedInDisableModeDoesNotRun();
+    void protectedActionInAStandardListProtectsNothing();
     void messageMode_data();
     void messageMode();
     void updateHandlerOverridesUntilTheNextPass();
@@ -260,6 +261,26 @@ void tst_TzkAction::deniedInDisableModeDoesNotRun()
     QVERIFY(!denied->isEnabled());
     granted->trigger();
     QCOMPARE(runs, 10);
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+void tst_TzkAction::protectedActionInAStandardListProtectsNothing()
+{
+    // A protected action put into a standard list by mistake: no list option,
+    // no security object, no failure on every pass.
+    toolkit::ActionList standardList;
+    TzkAction action;
+    action.setActionList(&standardList);
+    action.setSecurityId(DeniedId);
+    int runs = 0;
+    action.setOnExecute([&runs](toolkit::Action *) { ++runs; });
+    action.Update();
+    QVERIFY(action.isEnabled());
+    QVERIFY(action.isVisible());
+    action.setOptions(soShowMessageOnFail);
+    MessageRecorder recorder;
+    QVERIFY(action.Execute());
+    QCOMPARE(runs, 1);
     QVERIFY(recorder.messages.isEmpty());
 }
 
