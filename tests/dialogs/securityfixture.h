@@ -10,11 +10,16 @@
 #include "toolkit/messagebox.h"
 #include "toolkit/tree.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QDialog>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace fixture {
@@ -128,6 +133,41 @@ public:
 private:
     bool m_answer;
     toolkit::MessageHook m_previous;
+};
+
+/// Answers the first modal widget that becomes active while the object lives,
+/// from inside its modal loop. Unlike a free-running timer it cannot outlive
+/// the test and answer a later dialog. A modal dialog still open \a timeoutMs
+/// after the object was made (an answer that failed half-way) is rejected, so
+/// a failed check never hangs the test.
+class ModalAnswer
+{
+public:
+    explicit ModalAnswer(std::function<void(QWidget *)> answer, int timeoutMs = 10000)
+        : m_answer(std::move(answer))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, timeoutMs] {
+            m_elapsed += m_timer.interval();
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal && !m_answered) {
+                m_answered = true;
+                m_answer(modal);
+            } else if (m_elapsed >= timeoutMs) {
+                m_timer.stop();
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+            }
+        });
+        m_timer.start();
+    }
+    bool answered() const { return m_answered; }
+
+private:
+    std::function<void(QWidget *)> m_answer;
+    QTimer m_timer;
+    int m_elapsed = 0;
+    bool m_answered = false;
 };
 
 inline QByteArray scrambled(const char *plain)

@@ -353,14 +353,12 @@ private Q_SLOTS:
         MessageCapture capture;
         auto dialog = shownDialog("Anna"_ba, "wrong"_ba);
         bool opened = false;
-        testsupport::answerNextModal(
-            [&](QWidget *modal) {
-                opened = true;
-                static_cast<QDialog *>(modal)->reject();
-            },
-            300);
+        ModalAnswer answer([&](QWidget *modal) {
+            opened = true;
+            static_cast<QDialog *>(modal)->reject();
+        });
         dialog->btnSecurity->click();
-        QTest::qWait(400);
+        QTest::qWait(50);
         QVERIFY(!opened);
         QCOMPARE(capture.messages, QStringList {u"Wrong user name or password."_s});
         QCOMPARE(dialog->password(), "wrong"_ba);
@@ -374,7 +372,7 @@ private Q_SLOTS:
         QStringList shown;
         bool supervisorMode = true;
         bool fullyExpanded = false;
-        testsupport::answerNextModal([&](QWidget *modal) {
+        ModalAnswer answer([&](QWidget *modal) {
             auto *frm = qobject_cast<zkDlgSecurity::TfrmSecurity *>(modal);
             QVERIFY(frm);
             supervisorMode = frm->SupervisorMode;
@@ -397,7 +395,7 @@ private Q_SLOTS:
     {
         auto dialog = shownDialog("Anna"_ba, "secret"_ba);
         const QStringList before = dump(&m_users);
-        testsupport::answerNextModal([&](QWidget *modal) {
+        ModalAnswer answer([&](QWidget *modal) {
             auto *frm = qobject_cast<zkDlgSecurity::TfrmSecurity *>(modal);
             zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
             // Changes outside the password node are not taken over.
@@ -425,7 +423,7 @@ private Q_SLOTS:
         bool supervisorMode = false;
         bool oneLevel = false;
         int users = 0;
-        testsupport::answerNextModal([&](QWidget *modal) {
+        ModalAnswer answer([&](QWidget *modal) {
             auto *frm = qobject_cast<zkDlgSecurity::TfrmSecurity *>(modal);
             supervisorMode = frm->SupervisorMode;
             zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
