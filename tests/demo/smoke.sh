@@ -44,7 +44,7 @@ window() {
 keys() {
     w=$1
     shift
-    xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+    timeout 10 xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
     for k in "$@"; do
         xdotool key --clearmodifiers "$k"
         sleep 0.3

@@ -1,0 +1,47 @@
+# Installs the built library into a fresh prefix, then configures and builds
+# examples/minimal against it. Run with cmake -P; every step must succeed.
+foreach(var RIGHTSMITH_BUILD_DIR EXAMPLE_SOURCE_DIR WORK_DIR)
+    if(NOT ${var})
+        message(FATAL_ERROR "${var} is not set")
+    endif()
+endforeach()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+set(build ${WORK_DIR}/build)
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        string(REPLACE ";" " " command "${ARGN}")
+        message(FATAL_ERROR "failed (${result}): ${command}")
+    endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${RIGHTSMITH_BUILD_DIR} --prefix ${prefix})
+file(GLOB_RECURSE config ${prefix}/*/RightsmithConfig.cmake)
+if(NOT config OR NOT EXISTS ${prefix}/include/Rightsmith/security/tzksecurity.h)
+    message(FATAL_ERROR "the installed package lacks its config file or headers")
+endif()
+
+set(configure ${CMAKE_COMMAND} -S ${EXAMPLE_SOURCE_DIR} -B ${build} -DCMAKE_PREFIX_PATH=${prefix}
+              -DCMAKE_BUILD_TYPE=Release)
+if(GENERATOR)
+    list(APPEND configure -G ${GENERATOR})
+endif()
+if(CXX_COMPILER)
+    list(APPEND configure -DCMAKE_CXX_COMPILER=${CXX_COMPILER})
+endif()
+if(CXX_LAUNCHER)
+    list(APPEND configure -DCMAKE_CXX_COMPILER_LAUNCHER=${CXX_LAUNCHER})
+endif()
+if(EXTRA_FLAGS)
+    list(APPEND configure -DCMAKE_CXX_FLAGS=${EXTRA_FLAGS} -DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS})
+endif()
+run(${configure})
+run(${CMAKE_COMMAND} --build ${build})
+
+if(NOT EXISTS ${build}/minimal)
+    message(FATAL_ERROR "the example was not built")
+endif()
+message(STATUS "examples/minimal built against ${prefix}")
