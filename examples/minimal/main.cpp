@@ -11,7 +11,7 @@
 #include <actions/tzkaction.h>
 #include <actions/tzkactionlist.h>
 #include <exception>
-#include <security/tzksecurity.h> // before the action list, which refers to it
+#include <security/tzksecurity.h>
 #include <toolkit/component.h>
 #include <toolkit/messagebox.h>
 #include <toolkit/widgets/application.h>
