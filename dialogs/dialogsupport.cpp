@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QWidget>
 
@@ -32,6 +33,13 @@ void bindButton(QAbstractButton *button, toolkit::Action *action)
     // make sure it runs also under a plain QApplication.
     toolkit::IdleUpdater::install();
     toolkit::bindWidget(button, action);
+}
+
+void setPasswordEcho(QLineEdit *edit)
+{
+    edit->setEchoMode(QLineEdit::Password);
+    // The style's own mask character varies; these boxes show "*".
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 }
 
 void fixDialogSize(QDialog *dialog, int width, int height)

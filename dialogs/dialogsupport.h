@@ -7,6 +7,7 @@
 
 class QAbstractButton;
 class QDialog;
+class QLineEdit;
 class QWidget;
 
 namespace toolkit {
@@ -27,6 +28,9 @@ QString decoded(const QByteArray &bytes);
 /// trigger it when clicked; the idle update pass then runs the action's
 /// update handler while the button is visible.
 void bindButton(QAbstractButton *button, toolkit::Action *action);
+
+/// Makes \a edit a password box that shows every character as "*".
+void setPasswordEcho(QLineEdit *edit);
 
 /// Gives \a dialog a fixed size of at least \a size (more when the layout
 /// needs it) and a dialog border that cannot be resized.

@@ -159,7 +159,7 @@ TdlgPassword::TdlgPassword(QWidget *parent)
 
     edtPassword = new QLineEdit(this);
     edtPassword->setObjectName(u"edtPassword"_s);
-    edtPassword->setEchoMode(QLineEdit::Password);
+    dialogsupport::setPasswordEcho(edtPassword);
     toolkit::refuseUnencodableInput(edtPassword);
 
     Label1 = new QLabel(u"Enter password:"_s, this);

@@ -23,7 +23,7 @@ QLineEdit *passwordBox(QWidget *parent, const QString &name)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setEchoMode(QLineEdit::Password);
+    dialogsupport::setPasswordEcho(edit);
     edit->setMaxLength(TdlgUserPassword::MaxPasswordLength);
     toolkit::refuseUnencodableInput(edit);
     return edit;
@@ -106,7 +106,8 @@ void TdlgUserPassword::actOKExecute(toolkit::Action *sender)
     // The stored password is never unscrambled: the typed one is scrambled and
     // compared. A text the code page cannot hold matches nothing.
     const auto current = dialogsupport::encoded(edtCurrentPassword->text());
-    const bool currentOk = current && zkCript::TCripter::Scramble(*current) == CurrentPassword;
+    const bool currentOk =
+        current && zkCript::TCripter::Scramble(*current) == CurrentPassword.left(MaxPasswordLength);
     if (currentOk && edtNewPassword->text() == edtNewPasswordRetype->text()) {
         accept();
         return;

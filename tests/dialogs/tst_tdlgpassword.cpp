@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -84,6 +85,9 @@ private Q_SLOTS:
         TdlgPassword dialog;
         QCOMPARE(dialog.windowTitle(), u"Password Dialog"_s);
         QCOMPARE(dialog.edtPassword->echoMode(), QLineEdit::Password);
+        QCOMPARE(dialog.edtPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter,
+                                                        nullptr, dialog.edtPassword),
+                 int(u'*'));
         QVERIFY(dialog.edtUserName->isEditable());
         QVERIFY(dialog.btnOK->isDefault());
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());

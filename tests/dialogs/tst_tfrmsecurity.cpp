@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -434,6 +435,8 @@ private Q_SLOTS:
         for (QLineEdit *edit :
              {dialog.edtCurrentPassword, dialog.edtNewPassword, dialog.edtNewPasswordRetype}) {
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
+            QCOMPARE(edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, edit),
+                     int(u'*'));
             edit->setFocus();
             typeText(edit, QString(41, u'k'));
             QCOMPARE(edit->text(), QString(40, u'k'));
