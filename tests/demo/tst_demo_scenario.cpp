@@ -34,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -170,6 +171,7 @@ private Q_SLOTS:
     void controlsFollowTheirIdentifiers();
     void windowMenuListsTheDocuments();
     void aboutBoxShowsAndCloses();
+    void statusBarShowsTheLongHint();
 
 private:
     TMainForm *startAsSupervisor();
@@ -326,13 +328,13 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
         managementFailure.clear();
         dialog->btnOK->click();
     });
-    form->zkactCheckRights->trigger();
+    form->BitBtn1->click(); // "Check Rights"
     QVERIFY2(managementFailure.isEmpty(), qPrintable(managementFailure));
     QVERIFY(form->zkSecurity1->UserTemplate()->GetUserNodeByUserName(bytes("Alice")));
 
     // Change User to Alice: File > New is gone for her, the rest stays.
     auto aliceLogon = answerLogon(true, u"Alice"_s, u"secret"_s);
-    form->zkactChangeLogon->trigger();
+    form->BitBtn2->click(); // "Change User"
     QVERIFY(aliceLogon->shown);
     QCOMPARE(form->zkSecurity1->CurrentUserName(), bytes("Alice"));
     QVERIFY(!form->zkSecurity1->IsSupervisor());
@@ -613,6 +615,17 @@ void tst_DemoScenario::aboutBoxShowsAndCloses()
         (QStringList {u"Rightsmith Demonstration Program"_s, u"Version 2.0"_s, u"Comments"_s}));
     QVERIFY(!m_session->aboutBox()->isVisible());
     QCOMPARE(m_session->aboutBox()->result(), int(QDialog::Accepted));
+}
+
+void tst_DemoScenario::statusBarShowsTheLongHint()
+{
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+    QWidget *newButton = form->ToolBar2->widgetForAction(form->FileNew1);
+    QVERIFY(newButton);
+    QCOMPARE(newButton->toolTip(), u"New"_s);
+    QTest::mouseMove(newButton);
+    QTRY_COMPARE(form->StatusBar->currentMessage(), u"Create a new file"_s);
 }
 
 QTEST_MAIN(tst_DemoScenario)
