@@ -1,9 +1,7 @@
 #include "dialogs/dialogsupport.h"
 
 #include "toolkit/action.h"
-#include "toolkit/actionlist.h"
 #include "toolkit/codec.h"
-#include "toolkit/imagelist.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetbinding.h"
 

@@ -4,8 +4,6 @@
 #include "dialogs/tfrmsecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/action.h"
-#include "toolkit/actionlist.h"
-#include "toolkit/imagelist.h"
 #include "toolkit/widgets/codecvalidator.h"
 
 #include <QBoxLayout>

@@ -6,8 +6,6 @@
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/action.h"
-#include "toolkit/actionlist.h"
-#include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/tree.h"
 #include "toolkit/widgets/codecvalidator.h"

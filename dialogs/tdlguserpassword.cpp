@@ -3,8 +3,6 @@
 #include "dialogs/dialogsupport.h"
 #include "security/tcripter.h"
 #include "toolkit/action.h"
-#include "toolkit/actionlist.h"
-#include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/widgets/codecvalidator.h"
 

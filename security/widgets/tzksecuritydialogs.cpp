@@ -5,7 +5,6 @@
 #include "dialogs/tdlgpassword.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
-#include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 
 #include <QDialog>

@@ -3,7 +3,6 @@
 #include "dialogs/tfrmsecurity.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
-#include "toolkit/imagelist.h"
 #include "toolkit/tree.h"
 
 #include <memory>
