@@ -14,7 +14,6 @@
 #include "toolkit/propertyfiler.h"
 #include "toolkit/widgets/widgetbinding.h"
 
-#include <QActionGroup>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>

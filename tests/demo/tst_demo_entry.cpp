@@ -1,5 +1,6 @@
 // The program entry's check for a window system, made before any
 // application object exists (the toolkit would abort without one).
+#include "demo/demoactions.h"
 #include "demo/demoapp.h"
 
 #include <QTest>
@@ -90,6 +91,8 @@ private Q_SLOTS:
     void displayAvailable();
     void localServerThatListens();
     void runDemoWithoutDisplayExplainsAndFails();
+    void storedShortcuts_data();
+    void storedShortcuts();
 };
 
 void tst_DemoEntry::displayAvailable_data()
@@ -170,6 +173,27 @@ void tst_DemoEntry::runDemoWithoutDisplayExplainsAndFails()
     char *argv[] = {name, nullptr};
     // Returns before any application object is made; the message goes to the standard error.
     QCOMPARE(demo::runDemo(argc, argv), 2);
+}
+
+void tst_DemoEntry::storedShortcuts_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QKeySequence>("expected");
+    QTest::newRow("none") << 0 << QKeySequence();
+    QTest::newRow("Ctrl+N") << 16462 << QKeySequence(Qt::CTRL | Qt::Key_N);
+    QTest::newRow("Ctrl+V") << 16470 << QKeySequence(Qt::CTRL | Qt::Key_V);
+    QTest::newRow("Shift+Ctrl+S") << 8192 + 16384 + 83
+                                  << QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_S);
+    QTest::newRow("Alt+X") << 32768 + 88 << QKeySequence(Qt::ALT | Qt::Key_X);
+    QTest::newRow("digit") << 16384 + 49 << QKeySequence(Qt::CTRL | Qt::Key_1);
+    QTest::newRow("negative") << -5 << QKeySequence();
+}
+
+void tst_DemoEntry::storedShortcuts()
+{
+    QFETCH(int, stored);
+    QFETCH(QKeySequence, expected);
+    QCOMPARE(demo::shortCutFromStored(stored), expected);
 }
 
 QTEST_MAIN(tst_DemoEntry)
