@@ -41,11 +41,11 @@ TAboutBox::TAboutBox(QWidget *parent)
 
     ProductName = new QLabel(u"Rightsmith Demonstration Program"_s, Panel1);
     ProductName->setObjectName(u"ProductName"_s);
-    ProductName->setGeometry(88, 16, 185, 16);
+    ProductName->setGeometry(78, 16, 199, 16);
 
     Version = new QLabel(u"Version 2.0"_s, Panel1);
     Version->setObjectName(u"Version"_s);
-    Version->setGeometry(88, 40, 185, 16);
+    Version->setGeometry(78, 40, 199, 16);
 
     Copyright = new QLabel(u"Copyright \u00A9 The Rightsmith authors"_s, Panel1);
     Copyright->setObjectName(u"Copyright"_s);
