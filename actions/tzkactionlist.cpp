@@ -27,6 +27,11 @@ TzkActionList::~TzkActionList()
     SetSecurityObject(nullptr);
 }
 
+zkSecurity::TzkSecurity *TzkActionList::SecurityObject() const
+{
+    return m_securityObject.data();
+}
+
 void TzkActionList::SetSecurityObject(zkSecurity::TzkSecurity *value)
 {
     zkSecurity::TzkSecurity *current = m_securityObject.data();

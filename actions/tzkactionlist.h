@@ -31,7 +31,7 @@ public:
     explicit TzkActionList(QObject *owner = nullptr);
     ~TzkActionList() override;
 
-    zkSecurity::TzkSecurity *SecurityObject() const { return m_securityObject.data(); }
+    zkSecurity::TzkSecurity *SecurityObject() const;
     void SetSecurityObject(zkSecurity::TzkSecurity *value);
     TzkSecurityOptionsRoot Options() const { return m_options; }
     void setOptions(TzkSecurityOptionsRoot options) { m_options = options; }

@@ -1,20 +1,30 @@
 #include "toolkit/termination.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 namespace toolkit {
 
 namespace {
 bool s_terminationRequested = false;
-}
+// Carries the posted exit; destroying it withdraws the request.
+QPointer<QObject> s_pendingExit;
+} // namespace
 
 void terminateApplication()
 {
     s_terminationRequested = true;
-    // exit(), not quit(): quit() lets windows refuse to close; a termination
-    // must not be refused. Without a running loop this only leaves the flag.
-    if (QCoreApplication::instance())
-        QCoreApplication::exit(0);
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || s_pendingExit)
+        return;
+    // Posted rather than called: QCoreApplication::exit() without a running
+    // loop would leave a quit standing that ends every later modal exec() at
+    // once. Posted, it ends the loop that is running or the next one to run
+    // (Application::run() returns at once on the flag anyway). exit(), not
+    // quit(): quit() lets windows refuse to close.
+    s_pendingExit = new QObject(app);
+    QMetaObject::invokeMethod(
+        s_pendingExit.data(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 bool terminationRequested()
@@ -25,6 +35,7 @@ bool terminationRequested()
 void clearTermination()
 {
     s_terminationRequested = false;
+    delete s_pendingExit.data();
 }
 
 } // namespace toolkit
