@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QList>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -18,16 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace Childwin {
-
-namespace {
-
-QList<QPointer<TMDIChild>> &openDocuments()
-{
-    static QList<QPointer<TMDIChild>> documents;
-    return documents;
-}
-
-} // namespace
 
 TMDIChild::TMDIChild(Main::TMainForm *mainForm)
 {
@@ -83,26 +74,12 @@ TMDIChild::TMDIChild(Main::TMainForm *mainForm)
     // read; setting it registers the list as a client.
     zkActionList1->SetSecurityObject(mainForm->zkSecurity1);
     toolkit::finishLoading(this);
-
-    openDocuments().append(this);
 }
 
 TMDIChild::~TMDIChild()
 {
-    openDocuments().removeAll(this);
-    openDocuments().removeAll(nullptr);
     // The list unregisters before the window's widgets go.
     delete zkActionList1;
-}
-
-QList<TMDIChild *> TMDIChild::documentWindows()
-{
-    QList<TMDIChild *> result;
-    for (const QPointer<TMDIChild> &window : std::as_const(openDocuments())) {
-        if (window)
-            result.append(window.data());
-    }
-    return result;
 }
 
 void TMDIChild::actChildCloseExecute()

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QMdiSubWindow>
-#include <QPointer>
 
 class QPlainTextEdit;
 class QToolBar;
@@ -24,9 +22,9 @@ namespace Childwin {
 /// security component from construction to destruction; closing the window
 /// destroys it.
 ///
-/// Document windows belong to the application, not to the frame: every one
-/// is listed in documentWindows() (creation order) until it is destroyed, and
-/// the program entry destroys those still open, newest first, before the frame.
+/// Document windows belong to the application, not to the frame: the program
+/// entry (demo::DemoSession) lists them and destroys those still open, newest
+/// first, before the frame.
 class TMDIChild : public QMdiSubWindow
 {
     Q_OBJECT
@@ -35,9 +33,6 @@ public:
     /// zkSecurity1 (which registers it), then the start-up notifications.
     explicit TMDIChild(Main::TMainForm *mainForm);
     ~TMDIChild() override;
-
-    /// Open document windows in creation order.
-    static QList<TMDIChild *> documentWindows();
 
     QToolBar *ToolBar1;
     QToolButton *SpeedButton1;

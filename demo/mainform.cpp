@@ -26,11 +26,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -38,10 +38,12 @@ namespace Main {
 
 namespace {
 
-// Where the form's edit sits in its client area (below the menu bar).
+// Where the form's edit sits in its client area, which starts below the menu
+// bar; the tool bar takes the first 33 pixels of it.
 constexpr int EditLeft = 208;
 constexpr int EditTop = 40;
 constexpr int EditWidth = 121;
+constexpr int ToolBarHeight = 33;
 
 // A text file's lines as the memo shows them; the bytes are in the 8-bit code page.
 QString readTextLines(const QString &fileName, bool *ok)
@@ -72,9 +74,20 @@ TMainForm::TMainForm(QWidget *parent)
     setFont(formFont);
     resize(669, 322);
 
-    mdiArea = new QMdiArea(this);
+    // Below the tool bar, a band holding the edit, then the document area: the
+    // edit never covers a document window's title bar.
+    auto *client = new QWidget(this);
+    client->setObjectName(u"clientArea"_s);
+    auto *clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    m_editBand = new QWidget(client);
+    m_editBand->setObjectName(u"editBand"_s);
+    mdiArea = new QMdiArea(client);
     mdiArea->setObjectName(u"mdiArea"_s);
-    setCentralWidget(mdiArea);
+    clientLayout->addWidget(m_editBand);
+    clientLayout->addWidget(mdiArea, 1);
+    setCentralWidget(client);
 
     createComponents();
     readStoredProperties();
@@ -111,14 +124,14 @@ void TMainForm::createComponents()
     ToolBar2->setObjectName(u"ToolBar2"_s);
     ToolBar2->setMovable(false);
     ToolBar2->setFloatable(false);
-    ToolBar2->setFixedHeight(33);
+    ToolBar2->setFixedHeight(ToolBarHeight);
     ToolBar2->setIconSize(QSize(16, 16));
     // Border 1, indent 5, no gaps between the items: everything fits in the frame's width.
     ToolBar2->setContentsMargins(5, 1, 1, 1);
     ToolBar2->layout()->setSpacing(0);
     addToolBar(Qt::TopToolBarArea, ToolBar2);
 
-    edtMainWnd = new QLineEdit(this);
+    edtMainWnd = new QLineEdit(m_editBand);
     edtMainWnd->setObjectName(u"edtMainWnd"_s);
     edtMainWnd->setText(u"Non Action Control"_s);
 
@@ -282,17 +295,12 @@ void TMainForm::readStoredProperties()
 
 void TMainForm::placeEdit()
 {
-    // The edit sits over the document area, at its place in the frame's client
-    // area, which in a Qt main window starts below the menu bar.
-    const int top = MainMenu1->sizeHint().height();
-    edtMainWnd->setGeometry(EditLeft, top + EditTop, EditWidth, edtMainWnd->sizeHint().height());
-    edtMainWnd->raise();
-}
-
-void TMainForm::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    placeEdit();
+    // At its place in the frame's client area: the band starts where the tool
+    // bar ends, and is as much deeper than the edit below it as above.
+    const int top = EditTop - ToolBarHeight;
+    const int height = edtMainWnd->sizeHint().height();
+    edtMainWnd->setGeometry(EditLeft, top, EditWidth, height);
+    m_editBand->setFixedHeight(top + height + top);
 }
 
 void TMainForm::updateWindowMenu()

@@ -99,9 +99,6 @@ public:
     void zkactChangeLogonExecute();
     void Button1Click();
 
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
 private:
     void createComponents();
     void createActionList();
@@ -111,6 +108,7 @@ private:
     void updateWindowMenu();
     void placeEdit();
 
+    QWidget *m_editBand = nullptr;
     QList<QAction *> m_windowMenuEntries;
 };
 
