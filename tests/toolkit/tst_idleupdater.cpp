@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <functional>
 
@@ -68,6 +69,7 @@ private slots:
     void hiddenWidgetsActionIsNotUpdated();
     void boundControlHiddenByItsActionComesBack();
     void passThatChangesNothingLetsTheLoopSleep();
+    void overriddenDenialLetsTheLoopSleepAndReachesTheWidgets();
     void passDoesNotRecurseAndSurvivesDeletion();
 };
 
@@ -238,6 +240,50 @@ void tst_IdleUpdater::passThatChangesNothingLetsTheLoopSleep()
     // A loop that spins would run a pass thousands of times here.
     QVERIFY2(passes >= 1 && passes < 20, QByteArray::number(passes).constData());
     QVERIFY(!denied->isEnabled());
+    QVERIFY(!edit->isEnabled());
+}
+
+void tst_IdleUpdater::overriddenDenialLetsTheLoopSleepAndReachesTheWidgets()
+{
+    // A denied action whose update handler enables it again in the same step,
+    // on a tool bar and bound to a control: a pass that ends where it started
+    // must not repaint them, or every pass would wake the loop for the next.
+    QMainWindow window;
+    QToolBar *bar = window.addToolBar(u"bar"_s);
+    auto *action = new RightAction(&window, u"Override"_s);
+    action->granted = false;
+    bool overrideDenial = true;
+    action->setOnUpdate([&overrideDenial](Action *sender) {
+        if (overrideDenial)
+            sender->setEnabled(true);
+    });
+    bar->addAction(action);
+    auto *edit = new QLineEdit(&window);
+    window.setCentralWidget(edit);
+    toolkit::bindWidget(edit, action);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    idleFor(100);
+
+    auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action));
+    QVERIFY(button);
+    QVERIFY(action->isEnabled());
+    QVERIFY(button->isEnabled());
+    QVERIFY(edit->isEnabled());
+
+    const quint64 before = IdleUpdater::passCount();
+    const int updatesBefore = action->updates;
+    idleFor(300);
+    const quint64 passes = IdleUpdater::passCount() - before;
+    QVERIFY2(passes >= 1 && passes < 20, QByteArray::number(passes).constData());
+    QVERIFY(action->updates > updatesBefore);
+    QVERIFY(button->isEnabled());
+
+    // Once nothing overrides it, the denial reaches the tool button and the control.
+    overrideDenial = false;
+    idleFor(50);
+    QVERIFY(!action->isEnabled());
+    QVERIFY(!button->isEnabled());
     QVERIFY(!edit->isEnabled());
 }
 

@@ -16,9 +16,13 @@ namespace toolkit {
 /// its parent is visible). Actions run in creation order.
 ///
 /// A pass changes only what differs (QAction emits only on a change), so a
-/// pass that changes nothing posts nothing and the loop goes to sleep. A pass
-/// never starts inside another (an update that opens a modal loop). An
-/// exception from an Update() is shown through Application::handleException.
+/// pass that changes nothing posts nothing and the loop goes to sleep. The
+/// widgets of an action hear of its changes once, after its Update(), and only
+/// when its state then differs from before: a right that an update handler
+/// overrides in the same step (disabled, then enabled again) repaints nothing,
+/// or every pass would wake the loop for the next. A pass never starts inside
+/// another (an update that opens a modal loop). An exception from an Update()
+/// is shown through Application::handleException.
 class IdleUpdater : public QObject
 {
     Q_OBJECT
@@ -40,6 +44,12 @@ public:
     static bool isReachable(const QAction *action);
     /// Whether the pass updates the action bound to \a widget.
     static bool isBindingReachable(const QWidget *widget);
+    /// True while the pass holds back the change notices of \a action (during
+    /// its Update()); what changed is announced once afterwards.
+    static bool isHoldingChanges(const QAction *action);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     explicit IdleUpdater(QObject *parent);

@@ -1,6 +1,7 @@
 #include "toolkit/widgets/widgetbinding.h"
 
 #include "toolkit/action.h"
+#include "toolkit/widgets/idleupdater.h"
 
 #include <QAbstractButton>
 #include <QHash>
@@ -172,8 +173,11 @@ void bindWidget(QWidget *widget, Action *action)
 
     auto *binding = new Binding(widget, action);
     bindings().insert(widget, binding);
-    QObject::connect(action, &QAction::changed, binding,
-                     [binding] { binding->copyFromAction(false); });
+    QObject::connect(action, &QAction::changed, binding, [binding] {
+        // During its idle update the action announces its final state once, afterwards.
+        if (!IdleUpdater::isHoldingChanges(binding->action()))
+            binding->copyFromAction(false);
+    });
     QObject::connect(action, &QObject::destroyed, binding, [widget] { unbindWidget(widget); });
     QObject::connect(widget, &QObject::destroyed, binding, [widget] { unbindWidget(widget); });
     if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
