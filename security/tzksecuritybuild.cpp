@@ -203,7 +203,9 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
             baseImagesLoaded = true;
         } else if (listImages) {
             imageOffset = images->count();
-            for (int i = 0; i < listImages->count(); ++i)
+            // Counted once: a list may hold the very image list being filled.
+            const int listImageCount = listImages->count();
+            for (int i = 0; i < listImageCount; ++i)
                 images->addMasked(listImages->image(i), transparent);
         }
 

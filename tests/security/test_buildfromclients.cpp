@@ -320,6 +320,32 @@ TEST_F(Build, NodeImagesComeFirstAndClientImagesFollowWithTheirOffsets)
     EXPECT_EQ(node(0)->imageIndex(), 0);
 }
 
+TEST_F(Build, TheFirstListsImagesAreCopiedAsTheyAreAndALaterListMayShareTheTarget)
+{
+    // Processed second: a list whose image list is the very list being filled;
+    // its images (all of them as they stood) are appended once more.
+    TzkActionList *later = addList();
+    later->setImages(&images());
+    TzkAction *laterAction = addAction(later, u"later"_s, QString(), 0, 0);
+    // Processed first: its two images, in the window colour, are copied without
+    // any transparency and follow the five node images.
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    TzkActionList *first = addList(2, window);
+    TzkAction *firstAction = addAction(first, u"first"_s, QString(), 0, 1);
+    ASSERT_TRUE(build());
+
+    ASSERT_EQ(images().count(), 5 + 2 + 7);
+    EXPECT_EQ(images().image(5).pixelColor(3, 3).alpha(), 255);
+    EXPECT_EQ(images().image(6).pixelColor(3, 3).alpha(), 255);
+    // The appended copies are masked with the window colour.
+    EXPECT_EQ(images().image(12).pixelColor(3, 3).alpha(), 0);
+    EXPECT_EQ(images().image(7), images().image(0).convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(node(1)->data()->SecurityId, firstAction->SecurityId());
+    EXPECT_EQ(node(1)->imageIndex(), 6);
+    EXPECT_EQ(node(2)->data()->SecurityId, laterAction->SecurityId());
+    EXPECT_EQ(node(2)->imageIndex(), 7);
+}
+
 TEST_F(Build, WithoutClientsOnlyTheRootRemains)
 {
     TreeNode *stale = tmpl().addChild(nullptr, b("Stale"));
