@@ -56,7 +56,7 @@ QImage decode32BitRgb(const QByteArray &file)
     if (planes != 1 || width <= 0 || height == 0 || height == std::numeric_limits<qint32>::min())
         throwInvalid();
     const qint64 rows = height < 0 ? -qint64(height) : qint64(height);
-    if (pixelOffset < FileHeaderSize + infoSize || pixelOffset > fileSize)
+    if (pixelOffset < FileHeaderSize + qint64(infoSize) || pixelOffset > fileSize)
         throwInvalid();
     // Compare against the bytes present by division, so nothing can overflow.
     const qint64 rowBytes = qint64(width) * 4;
@@ -184,20 +184,22 @@ QByteArray writeBitmapFile(const QImage &source)
 QImage readBitmapFile(QIODevice &device)
 {
     ByteReader reader(device);
-    char header[FileHeaderSize];
+    // The file header and the fixed part of the information header: every file
+    // accepted here is at least that long.
+    char header[PixelOffset];
     reader.readExact(header, FileHeaderSize);
     if (header[0] != 'B' || header[1] != 'M')
         throwInvalid();
     const quint32 fileSize = u32(header + 2);
     if (fileSize < quint32(PixelOffset) || fileSize > MaxFileSize)
         throwInvalid();
+    reader.readExact(header + FileHeaderSize, PixelOffset - FileHeaderSize);
     // readExact() refuses a size beyond the bytes present before allocating it.
     const QByteArray file =
-        QByteArray(header, FileHeaderSize) + reader.readExact(fileSize - FileHeaderSize);
+        QByteArray(header, PixelOffset) + reader.readExact(fileSize - quint32(PixelOffset));
 
-    const char *d = file.constData();
-    const quint32 infoSize = u32(d + 14);
-    if (infoSize >= InfoHeaderSize && u16(d + 28) == 32 && u32(d + 30) == BiRgb)
+    const quint32 infoSize = u32(header + 14);
+    if (infoSize >= InfoHeaderSize && u16(header + 28) == 32 && u32(header + 30) == BiRgb)
         return decode32BitRgb(file);
 
     checkGeometry(file);

@@ -261,6 +261,15 @@ TEST(NodeType, UserTemplateTable)
     EXPECT_EQ(userName, b("Anna"));
     EXPECT_EQ(caption, b("pwd"));
 
+    // The place decides before the identifier: a childless level-1 node is a
+    // password node even when it carries an identifier, also below Supervisor.
+    supervisor->item(0)->data()->SecurityId = 5;
+    EXPECT_EQ(d.users.GetNodeType(supervisor->item(0), userName, caption), ntPassword);
+    EXPECT_EQ(userName, b("Supervisor"));
+    EXPECT_EQ(caption, b("sup"));
+    supervisor->data()->SecurityId = 7;
+    EXPECT_EQ(d.users.GetNodeType(supervisor, userName, caption), ntSupervisor);
+
     const struct
     {
         TreeNode *node;

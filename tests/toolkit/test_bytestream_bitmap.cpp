@@ -347,6 +347,8 @@ TEST(BitmapFile, HostileHeadersAreRefusedWithTheirMessages)
     EXPECT_EQ(messageOf(withU32(22, 0x80000000u)), Invalid);
     EXPECT_EQ(messageOf(withU32(10, 2000)), Invalid); // pixels beyond the end
     EXPECT_EQ(messageOf(withU32(10, 20)), Invalid); // pixels inside the header
+    // An information header larger than the file (its size must not wrap around).
+    EXPECT_EQ(messageOf(withU32(14, 0xFFFFFFF8u)), Invalid);
     // Another depth with nonsense contents goes to the general decoder.
     QByteArray eightBit = good;
     putU16(eightBit, 28, 8);

@@ -48,6 +48,17 @@ int main(int argc, char **argv)
     demotemplate::build(demo);
     const QByteArray demoBytes = save(demo);
 
+    // The demo template as an older writer might have left it: records in
+    // reverse order and texts with blanks and control bytes around them.
+    // Resaving it must give demo.tpl byte for byte.
+    QByteArray untidy = demoBytes.left(20);
+    for (int i = 29; i >= 0; --i)
+        untidy += demoBytes.mid(20 + 180 * i, 180);
+    QByteArray untidyText = demoBytes.mid(20 + 180 * 30);
+    untidyText.insert(4, QByteArray(" \x01")); // the root, "User"
+    untidyText.replace(QByteArray("\t\tSave\r\n"), QByteArray("\t\t\x1fSave  \r\n"));
+    untidy += untidyText;
+
     QByteArray version2 = demoBytes;
     version2[0] = 2;
 
@@ -76,6 +87,7 @@ int main(int argc, char **argv)
     zkSecurity::WriteImageStream(imageBuffer, images);
 
     const bool ok = writeFile(dir.filePath(QStringLiteral("demo.tpl")), demoBytes)
+        && writeFile(dir.filePath(QStringLiteral("untidy.tpl")), untidy)
         && writeFile(dir.filePath(QStringLiteral("version2.tpl")), version2)
         && writeFile(dir.filePath(QStringLiteral("badlevel.tpl")), badLevel)
         && writeFile(dir.filePath(QStringLiteral("truncated.tpl")), demoBytes.left(100))

@@ -45,6 +45,9 @@ _templatetool_test(dump-json-escapes 0 "${_tool} dump --json ${_dir}/escapes.tpl
 _templatetool_test(resave 0
     "${_tool} resave ${_dir}/demo.tpl ${_dir}/resaved.tpl && cmp ${_dir}/demo.tpl ${_dir}/resaved.tpl && echo same"
     "^same\n$")
+_templatetool_test(resave-tidies 0
+    "! cmp -s ${_dir}/demo.tpl ${_dir}/untidy.tpl && ${_tool} resave ${_dir}/untidy.tpl ${_dir}/tidied.tpl && cmp ${_dir}/demo.tpl ${_dir}/tidied.tpl && echo same"
+    "^same\n$")
 _templatetool_test(version-mismatch 1 "${_tool} dump ${_dir}/version2.tpl 2>&1"
     "^rightsmith-template: Version mismatch. Cannot continue\n$")
 _templatetool_test(invalid-level 1 "${_tool} dump --json ${_dir}/badlevel.tpl 2>&1"
