@@ -9,6 +9,7 @@
 #include "securityfixture.h"
 #include "support/testsupport.h"
 #include "toolkit/action.h"
+#include "toolkit/registry.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/treeview.h"
 
@@ -534,6 +535,8 @@ private Q_SLOTS:
     void ordinaryUserChangesOnlyOwnPassword()
     {
         TzkSecurity security;
+        security.SetOptions(
+            zkSecurity::TzkSecurityOptionSet::defaults().with(zkSecurity::soStorePassword));
         fillSecurityTemplate(security.SecurityTemplate());
         TdlgPassword::CopyUserTemplate(&m_users, security.UserTemplate(), "Supervisor"_ba, false);
         security.Dialogs()->SetSecurity(&security);
@@ -575,6 +578,11 @@ private Q_SLOTS:
         }
         QCOMPARE(changed.size(), 1);
         QCOMPARE(security.UserTemplate()->GetUserPassword("Anna"_ba), scrambled("fresh"));
+        // The store remembers the password as the password node holds it,
+        // already scrambled: not scrambled a second time.
+        toolkit::Registry registry;
+        QVERIFY(registry.openKey(security.UserTemplateRegistryKeyName(), false));
+        QCOMPARE(registry.readString(u"Password"_s), std::optional<QByteArray>(scrambled("fresh")));
         QVERIFY(security.Logon("Anna"_ba, "fresh"_ba, true));
     }
 };

@@ -106,6 +106,12 @@ void refuseWritesOf(const char *valueName)
     execOnRegistry(sql.constData());
 }
 
+void allowWritesOf(const char *valueName)
+{
+    const QByteArray sql = QByteArrayLiteral("DROP TRIGGER refuse_") + valueName;
+    execOnRegistry(sql.constData());
+}
+
 class UserStore : public ::testing::Test
 {
 protected:
@@ -429,12 +435,24 @@ TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
     EXPECT_TRUE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
     EXPECT_EQ(m_messages, QStringList());
 
+    // From here on the list and the password could be written; a save that
+    // ends early must not reach them.
+    allowWritesOf("LastUsers");
+    allowWritesOf("Password");
     refuseWritesOf("UserTemplateSize");
-    EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
+    EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"}, {"Supervisor"})->SaveUsers("pw"));
     EXPECT_EQ(m_messages, QStringList());
+    EXPECT_FALSE(key()->valueExists(u"LastUsers"_s));
+    EXPECT_FALSE(key()->valueExists(u"LastUsersSize"_s));
+    EXPECT_FALSE(key()->valueExists(u"Password"_s));
 
     refuseWritesOf("UserTemplate");
-    EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers("pw"));
+    allowWritesOf("UserTemplateSize");
+    key()->deleteValue(u"UserTemplateSize"_s);
+    EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"}, {"Supervisor"})->SaveUsers("pw"));
+    EXPECT_FALSE(key()->valueExists(u"UserTemplateSize"_s));
+    EXPECT_FALSE(key()->valueExists(u"LastUsers"_s));
+    EXPECT_FALSE(key()->valueExists(u"Password"_s));
     EXPECT_EQ(
         m_messages,
         QStringList {u"Error saving Users into Windows Registry. \t\rProbably you work with an "
