@@ -31,6 +31,7 @@ private Q_SLOTS:
     void selectionFromTreeToView();
     void selectionFromViewToTree();
     void keyboardMovesTheSelection();
+    void currentWithoutSelectionIsSelected();
     void deletingTheSelectionClearsTheView();
     void deletingASiblingKeepsTheSelection();
     void iconsOnlyWithImages_data();
@@ -135,6 +136,15 @@ void tst_TreeView::selectionFromViewToTree()
     m_view->setCurrentIndex(indexOf(c));
     QCOMPARE(m_tree->selected(), c);
     QCOMPARE(selected.count(), 2);
+}
+
+void tst_TreeView::currentWithoutSelectionIsSelected()
+{
+    // A current index set without selecting (as focusing the view does) must
+    // never leave the tree with a selection the view does not show.
+    m_view->selectionModel()->setCurrentIndex(indexOf(c), QItemSelectionModel::NoUpdate);
+    QCOMPARE(m_tree->selected(), c);
+    QVERIFY(m_view->selectionModel()->isSelected(indexOf(c)));
 }
 
 void tst_TreeView::keyboardMovesTheSelection()

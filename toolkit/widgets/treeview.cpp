@@ -100,6 +100,11 @@ void TreeView::syncToTree(const QModelIndex &current)
     if (m_syncing || m_removing || !m_tree)
         return;
     const QScopedValueRollback guard(m_syncing, true);
+    // The view makes a node current without selecting it, e.g. the first node
+    // when it gains the focus; the tree's selection must never be invisible.
+    if (current.isValid() && !selectionModel()->isSelected(current))
+        selectionModel()->select(current,
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_tree->setSelected(nodeForIndex(current));
 }
 
