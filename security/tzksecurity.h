@@ -95,7 +95,8 @@ public:
     /// Writes the user template, its size, the recent users and (with
     /// soStorePassword) \a scrambledPassword to the store.
     bool SaveUsers(const QByteArray &scrambledPassword);
-    /// Reads the user template and the recent users; \a scrambledPassword gets the remembered password.
+    /// Reads the user template and the recent users; \a scrambledPassword gets the remembered
+    /// password.
     bool LoadUsers(QByteArray &scrambledPassword);
 
     bool CheckSingleInstance();
@@ -108,7 +109,8 @@ private:
     // Build from clients.
     bool CollectClientIds();
     qint32 NextGeneratedId();
-    toolkit::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text, int level) const;
+    toolkit::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text,
+                                        int level) const;
 
     toolkit::NamedClaim m_instanceMapping;
     QByteArray m_currentUserName;

@@ -43,7 +43,8 @@ public:
     /// ntNone without a selection; otherwise GetNodeType of the selected node.
     TzkNodeType GetSelectedNodeType(QByteArray &userName, QByteArray &caption) const;
     /// Classifies \a node (never nullptr); fills \a userName and \a caption where the type says.
-    TzkNodeType GetNodeType(toolkit::TreeNode *node, QByteArray &userName, QByteArray &caption) const;
+    TzkNodeType GetNodeType(toolkit::TreeNode *node, QByteArray &userName,
+                            QByteArray &caption) const;
     TzkNodeType GetNodeTypeSecurityTemplate(toolkit::TreeNode *node) const;
     /// Releases every record (last absolute index first), then removes all nodes.
     void ClearTemplate();

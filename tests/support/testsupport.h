@@ -36,6 +36,9 @@ private:
 void answerNextModal(std::function<void(QWidget *modal)> answer, int timeoutMs = 10000);
 
 /// Bytes from a C string literal, no codec involved.
-inline QByteArray bytes(const char *text) { return QByteArray(text); }
+inline QByteArray bytes(const char *text)
+{
+    return QByteArray(text);
+}
 
 } // namespace testsupport
