@@ -6,6 +6,7 @@
 #include "toolkit/bytestream.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
+#include "toolkit/textlines.h"
 
 #include <QBuffer>
 #include <QFileDevice>
@@ -106,33 +107,18 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
         throwReadError();
 
     in.seek(HeaderSize + recordsSize);
-    QByteArray text = in.readAll();
-    // A zero byte ends the whole text section.
-    const qsizetype zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
+    // One node per line; a zero byte ends the whole text section.
+    const QList<QByteArray> lines = toolkit::splitTextLines(in.readAll());
 
     ClearTemplate();
 
-    // One node per line. CR LF, a lone CR or a lone LF ends a line; a final
-    // line without a line break still counts.
     toolkit::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
-    const qsizetype end = text.size();
-    qsizetype pos = 0;
-    while (pos < end) {
-        qsizetype eol = pos;
-        while (eol < end && text.at(eol) != '\r' && text.at(eol) != '\n')
-            ++eol;
-        qsizetype next = eol + 1;
-        if (eol + 1 < end && text.at(eol) == '\r' && text.at(eol + 1) == '\n')
-            next = eol + 2;
-
+    for (const QByteArray &line : lines) {
         qsizetype level = 0;
-        while (pos + level < eol && (text.at(pos + level) == '\t' || text.at(pos + level) == ' '))
+        while (level < line.size() && (line.at(level) == '\t' || line.at(level) == ' '))
             ++level;
-        const QByteArray nodeText = text.mid(pos + level, eol - pos - level);
-        pos = next;
+        const QByteArray nodeText = line.mid(level);
 
         toolkit::TreeNode *node = nullptr;
         qsizetype nodeLevel = level;

@@ -7,6 +7,7 @@
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
+#include "toolkit/textlines.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -67,29 +68,6 @@ std::unique_ptr<toolkit::Registry> openStoreKey(const QString &key)
     } catch (const toolkit::Error &) {
         return nullptr;
     }
-}
-
-// Lines of a text as the template stream splits them: CR LF, a lone CR or a
-// lone LF ends a line, a final line without a break still counts, and a zero
-// byte ends the whole text.
-QList<QByteArray> splitLines(QByteArray text)
-{
-    const qsizetype zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
-    QList<QByteArray> lines;
-    qsizetype pos = 0;
-    const qsizetype end = text.size();
-    while (pos < end) {
-        qsizetype eol = pos;
-        while (eol < end && text.at(eol) != '\r' && text.at(eol) != '\n')
-            ++eol;
-        lines.append(text.mid(pos, eol - pos));
-        pos = eol + 1;
-        if (eol + 1 < end && text.at(eol) == '\r' && text.at(eol + 1) == '\n')
-            pos = eol + 2;
-    }
-    return lines;
 }
 
 // A read-only view of \a data followed by zero bytes up to \a size, the buffer
@@ -377,7 +355,7 @@ bool TzkSecurity::LoadUsers(QByteArray &scrambledPassword)
         const QByteArray text =
             registry->readBinary(LastUsersValue, lastUsersSize).value_or(QByteArray());
         if (text.size() == lastUsersSize)
-            m_lastUsers = splitLines(text);
+            m_lastUsers = toolkit::splitTextLines(text);
     } else if (lastUsersSize == 0) {
         // A missing value reads no bytes, which is all of a size of zero.
         m_lastUsers.clear();

@@ -12,6 +12,7 @@
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
+#include "toolkit/textlines.h"
 #include "toolkit/tree.h"
 
 #include <QBuffer>
@@ -61,27 +62,6 @@ QTextStream &err()
 QString text(const QByteArray &bytes)
 {
     return toolkit::Codec::toUnicode(bytes);
-}
-
-// Lines as the component splits the recent user names: CR LF, a lone CR or a
-// lone LF ends a line, a zero byte ends the text.
-QList<QByteArray> splitLines(QByteArray bytes)
-{
-    const qsizetype zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);
-    QList<QByteArray> lines;
-    qsizetype pos = 0;
-    while (pos < bytes.size()) {
-        qsizetype eol = pos;
-        while (eol < bytes.size() && bytes.at(eol) != '\r' && bytes.at(eol) != '\n')
-            ++eol;
-        lines.append(bytes.mid(pos, eol - pos));
-        pos = eol + 1;
-        if (eol + 1 < bytes.size() && bytes.at(eol) == '\r' && bytes.at(eol + 1) == '\n')
-            pos = eol + 2;
-    }
-    return lines;
 }
 
 // Granted the way the rights check decides: the first " (Yes)" ends the text.
@@ -163,7 +143,7 @@ public:
     {
         toolkit::Registry &reg = registry();
         const std::optional<QByteArray> value = reg.readBinary(u"LastUsers"_s);
-        return value ? splitLines(*value) : QList<QByteArray>();
+        return value ? toolkit::splitTextLines(*value) : QList<QByteArray>();
     }
 
 private:
