@@ -54,8 +54,12 @@ int Application::run()
 {
     if (terminationRequested())
         return 0;
-    if (QWidget *form = mainForm(); form && m_showMainForm && !form->isVisible())
+    if (QWidget *form = mainForm(); form && m_showMainForm && !form->isVisible()) {
         form->show();
+        // The main form takes the keyboard at start, also where no window
+        // manager hands out the focus (e.g. after a logon dialog under Xvfb).
+        form->activateWindow();
+    }
     if (terminationRequested()) // asked for while the form was shown
         return 0;
     return exec();
