@@ -108,6 +108,8 @@ void ensureFile(const QString &path)
     ::close(fd);
 }
 
+} // namespace
+namespace detail {
 /// One prepared statement; errors throw through the registry's fail().
 class Statement
 {
@@ -175,6 +177,10 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
     int m_rc = SQLITE_OK;
 };
+} // namespace detail
+
+namespace {
+using detail::Statement;
 
 /// A transaction that rolls back unless committed.
 class Transaction
@@ -630,16 +636,29 @@ std::optional<QByteArray> Registry::readBinary(const QString &name) const
     return readBinary(name, std::numeric_limits<qint64>::max());
 }
 
-std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSize) const
+namespace {
+const char SelectValueSql[] = "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?";
+} // namespace
+
+// Steps \a statement (SelectValueSql) to the row of value \a name of the open
+// key; false when there is no such value.
+bool Registry::stepValue(detail::Statement &statement, const QString &name) const
 {
-    Statement statement(m_db, "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?");
     statement.bind(1, m_currentKeyId);
     statement.bind(2, name);
     const int rc = statement.step();
     if (rc == SQLITE_DONE)
-        return std::nullopt;
+        return false;
     if (rc != SQLITE_ROW)
         fail(u"Cannot read value '%1'"_s.arg(name));
+    return true;
+}
+
+std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSize) const
+{
+    Statement statement(m_db, SelectValueSql);
+    if (!stepValue(statement, name))
+        return std::nullopt;
     if (classify(statement.columnInt(0), statement.columnType(1), 0) != Binary
         || statement.columnBytes(1) > maxSize)
         throw Error(invalidDataType(name));
@@ -648,14 +667,9 @@ std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSi
 
 std::optional<qint32> Registry::readInteger(const QString &name) const
 {
-    Statement statement(m_db, "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?");
-    statement.bind(1, m_currentKeyId);
-    statement.bind(2, name);
-    const int rc = statement.step();
-    if (rc == SQLITE_DONE)
+    Statement statement(m_db, SelectValueSql);
+    if (!stepValue(statement, name))
         return std::nullopt;
-    if (rc != SQLITE_ROW)
-        fail(u"Cannot read value '%1'"_s.arg(name));
     const int columnType = statement.columnType(1);
     const qint64 value = columnType == SQLITE_INTEGER ? statement.columnInt(1) : 0;
     if (classify(statement.columnInt(0), columnType, value) != Integer)
@@ -665,14 +679,9 @@ std::optional<qint32> Registry::readInteger(const QString &name) const
 
 std::optional<QByteArray> Registry::readString(const QString &name) const
 {
-    Statement statement(m_db, "SELECT type, data FROM \"values\" WHERE key = ? AND name = ?");
-    statement.bind(1, m_currentKeyId);
-    statement.bind(2, name);
-    const int rc = statement.step();
-    if (rc == SQLITE_DONE)
+    Statement statement(m_db, SelectValueSql);
+    if (!stepValue(statement, name))
         return std::nullopt;
-    if (rc != SQLITE_ROW)
-        fail(u"Cannot read value '%1'"_s.arg(name));
     if (classify(statement.columnInt(0), statement.columnType(1), 0) != String)
         throw Error(invalidDataType(name));
     // A damaged file may hold a zero byte inside a string: it ends the string there.

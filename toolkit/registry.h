@@ -11,6 +11,10 @@ struct sqlite3;
 
 namespace toolkit {
 
+namespace detail {
+class Statement;
+}
+
 /// The per-user store of keys and typed values that takes the registry's
 /// place: an SQLite database at $XDG_CONFIG_HOME/rightsmith/registry.sqlite3
 /// (mode 0600). Key paths use "\" (a leading "\" is absolute from the root);
@@ -111,6 +115,7 @@ private:
     ValueInfo valueInfo(const QString &name) const;
     void writeValue(const QString &name, ValueType type, const QByteArray *bytes, qint32 integer);
     [[noreturn]] void fail(const QString &what) const;
+    bool stepValue(detail::Statement &statement, const QString &name) const;
 
     sqlite3 *m_db = nullptr;
     QString m_path;
