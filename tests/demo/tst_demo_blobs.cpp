@@ -6,6 +6,7 @@
 #include "security/nodeimages.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
+#include "tests/security/demotemplate.h"
 #include "toolkit/bitmapfile.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/tree.h"
@@ -18,47 +19,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct ExpectedNode
-{
-    int level;
-    const char *text;
-    qint32 id;
-    int image;
-};
-
-// The demo's security template in tree order.
-constexpr ExpectedNode Expected[] = {
-    {0, "User", 0, 0},
-    {1, "Child memo text", 33, -1},
-    {1, "Close child", 34, -1},
-    {1, "File", 0, 2},
-    {2, "New", 1, 11},
-    {2, "Open", 2, 12},
-    {2, "Close", 3, 10},
-    {2, "Save", 4, 13},
-    {2, "Save As...", 5, -1},
-    {2, "Exit", 6, -1},
-    {1, "Edit", 0, 2},
-    {2, "Cut", 7, 5},
-    {2, "Copy", 8, 6},
-    {2, "Paste", 9, 7},
-    {1, "Window", 0, 2},
-    {2, "Cascade", 10, 22},
-    {2, "Tile Horizontally", 11, 20},
-    {2, "Tile Vertically", 12, 21},
-    {2, "Minimize All", 13, -1},
-    {2, "Arrange All", 14, -1},
-    {1, "Help", 0, 2},
-    {2, "About...", 15, -1},
-    {1, "Security", 0, 2},
-    {2, "Services", 0, 2},
-    {3, "Checks", 0, 2},
-    {4, "Check Rights", 16, 23},
-    {4, "Change User", 31, -1},
-    {1, "Non Action Control", 36, -1},
-    {1, "Manually controled (see code)", 0, 2},
-    {2, "Button (id=30)", 30, 4},
-};
+// The demo's security template in tree order, as the demo documents it.
+const auto &Expected = demotemplate::Rows;
+using ExpectedNode = demotemplate::Row;
 constexpr int NodeCount = int(std::size(Expected));
 
 qint32 int32At(const QByteArray &bytes, qsizetype offset)
@@ -110,7 +73,7 @@ void tst_DemoBlobs::templateBytes()
         const QByteArray text(node.text);
         // The root's record carries no caption; every other one its node's text.
         const QByteArray caption = i == 0 ? QByteArray() : text;
-        QCOMPARE(int32At(record, 0), node.id);
+        QCOMPARE(int32At(record, 0), node.securityId);
         QCOMPARE(int(quint8(record.at(4))), int(caption.size()));
         QCOMPARE(record.mid(5, caption.size()), caption);
         QCOMPARE(int(record.at(45)), 0); // nothing is granted in the security template
@@ -136,7 +99,7 @@ void tst_DemoBlobs::templateReadsBackAsTheTable()
         QVERIFY(node->data());
         QCOMPARE(node->level(), Expected[i].level);
         QCOMPARE(node->text(), QByteArray(Expected[i].text));
-        QCOMPARE(node->data()->SecurityId, Expected[i].id);
+        QCOMPARE(node->data()->SecurityId, Expected[i].securityId);
         QCOMPARE(node->imageIndex(), Expected[i].image);
     }
     // Every identifier of an action of the demo, and 30, appears exactly once.
@@ -149,7 +112,7 @@ void tst_DemoBlobs::templateReadsBackAsTheTable()
     for (qint32 id : std::as_const(ids)) {
         int found = 0;
         for (const ExpectedNode &node : Expected)
-            found += node.id == id ? 1 : 0;
+            found += node.securityId == id ? 1 : 0;
         QVERIFY2(found == 1, qPrintable(QString::number(id)));
     }
     QCOMPARE(tmpl.GenerateSecurityId(), 37);
