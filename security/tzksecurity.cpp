@@ -7,9 +7,11 @@
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
+#include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
 #include "toolkit/tree.h"
 
@@ -45,6 +47,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_userTemplate = std::make_unique<TzkSecurityTemplate>();
     m_dialogs = std::make_unique<TzkSecurityDialogs>();
     m_lastUsers.clear();
+    m_store = std::make_unique<UserStore>();
 
     if (!CheckSingleInstance()) {
         m_instanceMapping.release();
@@ -104,9 +107,24 @@ void TzkSecurity::Loaded()
     if (toolkit::isDesignMode(this))
         return;
 
-    // A store that cannot be read leaves the user template empty; that is not an error here.
+    // A store never written leaves the user template empty, and "Supervisor"
+    // is made below. A store that exists but cannot be read must not become a
+    // fresh "Supervisor": what is there is kept aside, the user is told, and
+    // the start-up ends as a refused logon does.
     QByteArray storedPassword;
-    LoadUsers(storedPassword);
+    try {
+        LoadUsers(storedPassword);
+    } catch (const toolkit::Error &error) {
+        if (!UsersUnreadable())
+            throw;
+        throw toolkit::Error(error.message() + u"\n\n"_s
+                             + m_store->keepUnreadableAside(StoreSettings()));
+    }
+    if (UsersUnreadable()) {
+        const UserStoreSettings settings = StoreSettings();
+        toolkit::showMessage(
+            m_store->unreadableMessage(settings, m_store->keepUnreadableAside(settings)));
+    }
 
     m_securityTemplate->setImages(m_options.contains(soShowIcons) ? m_imageList.get() : nullptr);
 
@@ -117,7 +135,15 @@ void TzkSecurity::Loaded()
 
     m_dialogs->SetSecurity(this);
 
-    if (m_options.contains(soAutoLogon)) {
+    if (UsersUnreadable()) {
+        m_loggedOn = false;
+        m_currentUserName.clear();
+        m_isSupervisor = false;
+        ForceClientsVisible();
+        if (m_options.contains(soAutoLogon) && m_options.contains(soReleaseOwnerOnLogonFail)
+            && OwnerIsForm())
+            toolkit::terminateApplication();
+    } else if (m_options.contains(soAutoLogon)) {
         const QByteArray userName = m_lastUsers.isEmpty() ? QByteArray() : m_lastUsers.last();
         const QByteArray password = zkCript::TCripter::Unscramble(storedPassword);
         const bool accepted = Logon(userName, password, m_options.contains(soSilentLogonTry));

@@ -23,6 +23,8 @@ namespace zkSecurity {
 
 class TzkSecurityDialogs;
 class TzkSecurityTemplate;
+class UserStore;
+struct UserStoreSettings;
 
 /// The security component an application puts on its main form. It keeps the
 /// security template (every protected action by category) and the user
@@ -98,6 +100,12 @@ public:
     /// Reads the user template and the recent users; \a scrambledPassword gets the remembered
     /// password.
     bool LoadUsers(QByteArray &scrambledPassword);
+    /// True when the last LoadUsers found a stored user template that it
+    /// could not read (as opposed to none at all): no "Supervisor" is made
+    /// up and nobody is logged on in its place.
+    bool UsersUnreadable() const;
+    /// Where the users are kept, from the component's properties and options.
+    UserStoreSettings StoreSettings() const;
 
     bool CheckSingleInstance();
     toolkit::TreeNode *FindRightNode(toolkit::TreeNode *node, qint32 id) const;
@@ -131,11 +139,7 @@ private:
     QList<QByteArray> m_usedIds;
     qint32 m_generatedId = 0;
 
-    // Where the stored user template lies (absolute file path, or the key of the
-    // "UserTemplate" value) while LoadUsers has not read it; the next SaveUsers
-    // keeps what it finds there aside instead of overwriting it.
-    QString m_unreadableUserFile;
-    QString m_unreadableUserKey;
+    std::unique_ptr<UserStore> m_store;
 };
 
 /// The \a index-th (from 1) token of \a text between \a delimiter characters,

@@ -89,23 +89,21 @@ void ensureDirectory(const QString &dir)
     ::chmod(native.constData(), DirectoryMode);
 }
 
-/// Creates the database file with mode 0600 before SQLite opens it, so that it
-/// is never readable by others, not even for a moment; an existing file is
-/// narrowed to 0600 too.
-void ensureFile(const QString &path)
+/// Creates a missing database file with mode 0600 before SQLite opens it, so
+/// that it is never readable by others, not even for a moment. An existing
+/// file is left as it is: it is narrowed only once it is known to be ours.
+void createFileIfMissing(const QString &path)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, FileMode);
-    if (fd < 0) {
-        // A read-only file is left for SQLite to report.
-        if (errno == EACCES && ::access(native.constData(), F_OK) == 0)
-            return;
-        throw Error(u"Cannot open registry database '%1': %2"_s.arg(path, systemMessage(errno)));
-    }
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777) != FileMode)
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, FileMode);
+    if (fd >= 0) {
         ::fchmod(fd, FileMode);
-    ::close(fd);
+        ::close(fd);
+        return;
+    }
+    // An existing file (or one SQLite cannot open) is left for SQLite to report.
+    if (errno != EEXIST)
+        throw Error(u"Cannot open registry database '%1': %2"_s.arg(path, systemMessage(errno)));
 }
 
 } // namespace
@@ -182,29 +180,35 @@ private:
 namespace {
 using detail::Statement;
 
-/// A transaction that rolls back unless committed.
-class Transaction
+/// A write transaction around one operation of the registry that rolls back
+/// unless committed. Inside a transaction the caller already holds, it does
+/// nothing: the caller's transaction makes the operation part of its unit.
+class ImplicitTransaction
 {
 public:
-    explicit Transaction(sqlite3 *db)
+    explicit ImplicitTransaction(sqlite3 *db)
         : m_db(db)
     {
     }
-    ~Transaction()
+    ~ImplicitTransaction()
     {
         if (m_open)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
+    ImplicitTransaction(const ImplicitTransaction &) = delete;
+    ImplicitTransaction &operator=(const ImplicitTransaction &) = delete;
 
     bool begin()
     {
+        if (!sqlite3_get_autocommit(m_db))
+            return true;
         m_open = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
         return m_open;
     }
     bool commit()
     {
+        if (!m_open)
+            return true;
         if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
             return false;
         m_open = false;
@@ -242,14 +246,14 @@ QByteArray cutAtZero(const QByteArray &bytes)
 
 } // namespace
 
-Registry::Registry()
+Registry::Registry(Access access)
 {
-    open(defaultPath());
+    open(defaultPath(), access);
 }
 
-Registry::Registry(const QString &path)
+Registry::Registry(const QString &path, Access access)
 {
-    open(path);
+    open(path, access);
 }
 
 Registry::~Registry()
@@ -271,30 +275,48 @@ QString Registry::defaultPath()
     return QDir::cleanPath(config + u"/rightsmith/registry.sqlite3"_s);
 }
 
-void Registry::open(const QString &path)
+void Registry::open(const QString &path, Access access)
 {
     m_path = QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
-    ensureDirectory(QFileInfo(m_path).path());
-    ensureFile(m_path);
+    m_access = access;
+    int flags = SQLITE_OPEN_READONLY;
+    if (access == ReadWrite) {
+        ensureDirectory(QFileInfo(m_path).path());
+        createFileIfMissing(m_path);
+        flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    } else if (!QFileInfo(m_path).isFile()) {
+        throw Error(u"Cannot open registry database '%1': %2"_s.arg(m_path, systemMessage(ENOENT)));
+    }
 
     const QByteArray native = QFile::encodeName(m_path);
-    const int rc = sqlite3_open_v2(native.constData(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const QString message = sqliteMessage(m_db);
+        const QString message = reason();
         sqlite3_close_v2(m_db);
         m_db = nullptr;
         throw Error(u"Cannot open registry database '%1': %2"_s.arg(m_path, message));
     }
     try {
         sqlite3_busy_timeout(m_db, BusyTimeoutMs);
-        // The first statement reads the header: a file that is not a database fails here.
-        if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK
-            || sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK
-            || sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+        // Nothing is written, and no setting or mode changed, before the file
+        // is known to be ours or brand new.
+        const bool isNew = checkOwnership();
+        if (access == ReadOnly) {
+            if (isNew)
+                throw Error(
+                    u"Cannot open registry database '%1': it holds no registry"_s.arg(m_path));
+        } else {
+            const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
+            if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)
+                    != SQLITE_OK
+                || sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr)
+                    != SQLITE_OK)
+                fail(what);
+            createSchema();
+            restrictFileModes();
+        }
+        if (sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(u"Cannot open registry database '%1'"_s.arg(m_path));
-        createSchema();
-        restrictFileModes();
     } catch (...) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -304,7 +326,7 @@ void Registry::open(const QString &path)
     m_currentKey.clear();
 }
 
-void Registry::createSchema()
+bool Registry::checkOwnership() const
 {
     const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
     auto pragma = [&](const char *sql) {
@@ -313,34 +335,38 @@ void Registry::createSchema()
             fail(what);
         return statement.columnInt(0);
     };
-    auto checkOwnership = [&](qint64 version, qint64 applicationId) {
-        if (applicationId != 0 && applicationId != ApplicationId)
-            throw Error(
-                u"Cannot open registry database '%1': it belongs to another program"_s.arg(m_path));
-        if (version > SchemaVersion)
-            throw Error(
-                u"Cannot open registry database '%1': made by a newer version (%2)"_s.arg(m_path)
-                    .arg(version));
-    };
+    // The first statement reads the header: a file that is not a database fails here.
+    const qint64 applicationId = pragma("PRAGMA application_id");
+    const qint64 version = pragma("PRAGMA user_version");
+    const qint64 objects = pragma("SELECT count(*) FROM sqlite_master");
+    if (applicationId == 0 && version == 0 && objects == 0)
+        return true;
+    if (applicationId != ApplicationId)
+        throw Error(
+            u"Cannot open registry database '%1': it belongs to another program"_s.arg(m_path));
+    if (version > SchemaVersion)
+        throw Error(
+            u"Cannot open registry database '%1': made by a newer version (%2)"_s.arg(m_path).arg(
+                version));
+    return false;
+}
 
-    qint64 version = pragma("PRAGMA user_version");
-    checkOwnership(version, pragma("PRAGMA application_id"));
-    if (version == SchemaVersion) {
+void Registry::createSchema()
+{
+    const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
+    {
         Statement root(m_db, "SELECT 1 FROM keys WHERE id = 1");
-        const int rc = root.step();
-        if (rc == SQLITE_ROW)
+        if (root.prepared() && root.step() == SQLITE_ROW)
             return;
-        if (rc != SQLITE_DONE)
-            fail(what);
     }
 
-    // A new file, or a damaged one without its root key: set up in one write
-    // transaction, so that two programs starting at once do it one after the other.
-    Transaction transaction(m_db);
+    // A new file, or one of ours without its root key: set up in one write
+    // transaction, so that two programs starting at once do it one after the
+    // other; the second finds the file ours and the tables there.
+    ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
         fail(what);
-    version = pragma("PRAGMA user_version");
-    checkOwnership(version, pragma("PRAGMA application_id"));
+    checkOwnership();
     if (sqlite3_exec(m_db, SchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
         fail(what);
     const QByteArray stamp = "PRAGMA user_version=" + QByteArray::number(SchemaVersion)
@@ -352,9 +378,9 @@ void Registry::createSchema()
 
 void Registry::restrictFileModes() const
 {
-    // SQLite gives the -wal and -shm files it creates the database's mode; ones
-    // made earlier with a wider mode (by another program, or by hand) are narrowed.
-    for (const auto suffix : {"-wal"_L1, "-shm"_L1}) {
+    // The file is ours now: one made earlier with a wider mode (by hand, or by
+    // an older version) is narrowed, and so are the -wal and -shm files.
+    for (const auto suffix : {""_L1, "-wal"_L1, "-shm"_L1}) {
         const QByteArray native = QFile::encodeName(m_path + suffix);
         struct stat st;
         if (::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode)
@@ -363,9 +389,73 @@ void Registry::restrictFileModes() const
     }
 }
 
+QString Registry::reason() const
+{
+    QString message = sqliteMessage(m_db);
+    if (!m_db)
+        return message;
+    // The operating system's own words where a file operation failed.
+    switch (sqlite3_errcode(m_db)) {
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_FULL:
+    case SQLITE_PERM:
+        if (const int error = sqlite3_system_errno(m_db))
+            message += u" ("_s + systemMessage(error) + u')';
+        break;
+    default:
+        break;
+    }
+    return message;
+}
+
 void Registry::fail(const QString &what) const
 {
-    throw Error(u"%1: %2"_s.arg(what, sqliteMessage(m_db)));
+    throw Error(u"%1: %2"_s.arg(what, reason()));
+}
+
+void Registry::beginTransaction(TransactionKind kind)
+{
+    if (inTransaction())
+        throw Error(
+            u"Cannot begin a transaction in registry database '%1': one is open"_s.arg(m_path));
+    // A write transaction takes the write lock at once, waiting up to the busy
+    // timeout; a read transaction fixes its snapshot with its first read.
+    const char *sql = kind == WriteTransaction ? "BEGIN IMMEDIATE" : "BEGIN";
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(kind == WriteTransaction ? u"Cannot write registry database '%1'"_s.arg(m_path)
+                                      : u"Cannot read registry database '%1'"_s.arg(m_path));
+    if (kind == ReadTransaction) {
+        Statement snapshot(m_db, "SELECT 1 FROM keys WHERE id = 1");
+        if (snapshot.step() != SQLITE_ROW) {
+            const QString message = reason();
+            rollback();
+            throw Error(u"Cannot read registry database '%1': %2"_s.arg(m_path, message));
+        }
+    }
+}
+
+void Registry::commit()
+{
+    if (!inTransaction())
+        return;
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const QString message = reason();
+        rollback();
+        throw Error(u"Cannot write registry database '%1': %2"_s.arg(m_path, message));
+    }
+}
+
+void Registry::rollback() noexcept
+{
+    if (inTransaction())
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool Registry::inTransaction() const
+{
+    return !sqlite3_get_autocommit(m_db);
 }
 
 bool Registry::keyIdExists(qint64 id) const
@@ -426,7 +516,7 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
     KeyRef found = walk(false);
     if (found.id >= 0 || !create)
         return found;
-    Transaction transaction(m_db);
+    ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
         fail(u"Cannot create registry key '%1'"_s.arg(path));
     found = walk(true);
@@ -459,7 +549,7 @@ bool Registry::keyExists(const QString &path) const
 bool Registry::deleteKey(const QString &path)
 {
     const QString what = u"Cannot delete registry key '%1'"_s.arg(path);
-    Transaction transaction(m_db);
+    ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
         fail(what);
     const KeyRef key = resolveKey(path, false);

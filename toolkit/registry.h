@@ -29,22 +29,31 @@ class Statement;
 /// root key is the open key and values live there. Each write of a value is
 /// one statement, so it is atomic; several Registry objects or processes may
 /// use the same file at once (WAL journal, busy timeout), the last write of a
-/// value winning.
+/// value winning. Several operations become one atomic unit inside a
+/// transaction (RegistryTransaction).
+///
+/// A database file is opened only when it is ours (our application id) or
+/// brand new and empty; anything else is refused before a byte, a setting or
+/// its mode is changed.
 class Registry
 {
 public:
     /// Unknown is a value whose stored type and payload do not agree (a
     /// damaged or foreign database); reading it throws like a wrong type.
     enum ValueType { None, Binary, Integer, String, Unknown };
+    /// ReadOnly opens an existing database without creating or changing
+    /// anything; every write then throws.
+    enum Access { ReadWrite, ReadOnly };
+    enum TransactionKind { ReadTransaction, WriteTransaction };
 
-    /// Opens the database of the current user (created when missing).
-    /// The location is read from the environment at each construction.
-    Registry();
-    /// Opens the database at \a path (for tests and tools). Missing parent
-    /// directories are created with mode 0700; the file gets mode 0600.
-    /// Throws toolkit::Error naming the path when it cannot be opened or is
-    /// not a registry database.
-    explicit Registry(const QString &path);
+    /// Opens the database of the current user (created when missing with
+    /// ReadWrite). The location is read from the environment at each construction.
+    explicit Registry(Access access = ReadWrite);
+    /// Opens the database at \a path (for tests and tools). With ReadWrite,
+    /// missing parent directories are created with mode 0700 and the file
+    /// gets mode 0600. Throws toolkit::Error naming the path and the reason
+    /// when it cannot be opened or is not a registry database.
+    explicit Registry(const QString &path, Access access = ReadWrite);
     ~Registry();
     Registry(const Registry &) = delete;
     Registry &operator=(const Registry &) = delete;
@@ -54,6 +63,19 @@ public:
     /// unset, empty or not absolute.
     static QString defaultPath();
     QString path() const { return m_path; }
+    Access access() const { return m_access; }
+
+    /// Begins a transaction: every call up to commit() is one atomic unit. A
+    /// write transaction takes the database's write lock at once (waiting up
+    /// to the busy timeout), so nobody else writes until it ends; a read
+    /// transaction reads one consistent snapshot. Throws naming the database
+    /// and the reason when it cannot begin. Transactions do not nest.
+    void beginTransaction(TransactionKind kind);
+    /// Throws naming the database and the reason when the commit fails (the
+    /// transaction is then rolled back).
+    void commit();
+    void rollback() noexcept;
+    bool inTransaction() const;
 
     /// Opens key \a path, creating it (and its parents) when \a create. False when missing and not
     /// created.
@@ -107,20 +129,43 @@ private:
         qint64 size = -1;
     };
 
-    void open(const QString &path);
+    void open(const QString &path, Access access);
+    bool checkOwnership() const;
     void createSchema();
     void restrictFileModes() const;
     KeyRef resolveKey(const QString &path, bool create) const;
     bool keyIdExists(qint64 id) const;
     ValueInfo valueInfo(const QString &name) const;
     void writeValue(const QString &name, ValueType type, const QByteArray *bytes, qint32 integer);
+    /// SQLite's message for the last failure, with the operating system's reason when it has one.
+    QString reason() const;
     [[noreturn]] void fail(const QString &what) const;
     bool stepValue(detail::Statement &statement, const QString &name) const;
 
     sqlite3 *m_db = nullptr;
     QString m_path;
+    Access m_access = ReadWrite;
     QString m_currentKey;
     qint64 m_currentKeyId = -1;
+};
+
+/// A transaction of \a registry that is rolled back unless committed.
+class RegistryTransaction
+{
+public:
+    RegistryTransaction(Registry &registry, Registry::TransactionKind kind)
+        : m_registry(registry)
+    {
+        m_registry.beginTransaction(kind);
+    }
+    ~RegistryTransaction() { m_registry.rollback(); }
+    RegistryTransaction(const RegistryTransaction &) = delete;
+    RegistryTransaction &operator=(const RegistryTransaction &) = delete;
+
+    void commit() { m_registry.commit(); }
+
+private:
+    Registry &m_registry;
 };
 
 } // namespace toolkit

@@ -26,8 +26,11 @@ void TzkSecurityDialogs::SetSecurity(TzkSecurity *security)
     m_security = security;
     m_userTemplate = security ? security->UserTemplate() : nullptr;
     m_securityTemplate = security ? security->SecurityTemplate() : nullptr;
+    // Never over a stored user template that could not be read: that would
+    // hand the administrator's rights to whoever damaged it.
     if (!m_userTemplate || m_userTemplate->count() != 0
-        || !security->Options().contains(soCreateSupervisorIfMissing))
+        || !security->Options().contains(soCreateSupervisorIfMissing)
+        || security->UsersUnreadable())
         return;
     m_userTemplate->AddUserToUserTemplate(m_securityTemplate, supervisorName, QByteArray(), true);
 }

@@ -79,6 +79,13 @@ int fileMode(const QString &name)
                                                                      : -1;
 }
 
+// A store error: the fixed message first, then where the data came from.
+void expectStoreError(const QString &message, const QString &fixed, const QString &source)
+{
+    EXPECT_TRUE(message.startsWith(fixed + u"\n(read from "_s)) << qPrintable(message);
+    EXPECT_TRUE(message.contains(source)) << qPrintable(message);
+}
+
 // Files of the working directory named "<name>.unreadable-...".
 QStringList asideFiles(const QString &name)
 {
@@ -285,15 +292,19 @@ TEST_F(UserStore, FileOfAnotherLengthOrNoneIsNotRead)
     ASSERT_TRUE(withUsers(FileOptions, {"Supervisor", "Alice"})->SaveUsers({}));
     const QByteArray file = readFile(u"UserTemplate"_s);
 
+    // One more byte is an extra line, no longer a stream as a save writes it.
     writeFile(u"UserTemplate"_s, file + "x");
     auto security = withUsers(FileOptions, {"Before"}, {"Before"});
     QByteArray password;
     EXPECT_FALSE(security->LoadUsers(password));
+    EXPECT_TRUE(security->UsersUnreadable());
     EXPECT_EQ(userNames(*security->UserTemplate()), (QByteArrayList {"Before"}));
     EXPECT_EQ(security->LastUsers(), (QList<QByteArray> {"Before"}));
 
     QFile::remove(u"UserTemplate"_s);
-    EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
+    auto missing = component(FileOptions);
+    EXPECT_FALSE(missing->LoadUsers(password));
+    EXPECT_TRUE(missing->UsersUnreadable());
 
     // A size of zero lets the empty buffer through to the stream reader.
     key()->writeInteger(u"UserTemplateSize"_s, 0);
@@ -301,7 +312,8 @@ TEST_F(UserStore, FileOfAnotherLengthOrNoneIsNotRead)
         component(FileOptions)->LoadUsers(password);
         FAIL() << "no error";
     } catch (const toolkit::Error &error) {
-        EXPECT_EQ(error.message(), u"Stream read error"_s);
+        expectStoreError(error.message(), u"Stream read error"_s,
+                         QDir::current().absoluteFilePath(u"UserTemplate"_s));
     }
 }
 
@@ -325,8 +337,12 @@ TEST_F(UserStore, HugeOrNegativeSizesAllocateNothing)
     EXPECT_THROW(QByteArray(0x7FFFFFFF, 0), std::bad_alloc) << "the limit is not in force";
 #endif
 
+    // A complete file is the newest save whatever size was recorded for it;
+    // a damaged one is refused without reading a byte more than it holds.
     QByteArray password;
     registry->writeInteger(u"UserTemplateSize"_s, 0x7FFFFFFF);
+    EXPECT_TRUE(component(FileOptions)->LoadUsers(password));
+    writeFile(u"UserTemplate"_s, stream.left(stream.size() - 1));
     EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
     registry->writeInteger(u"UserTemplateSize"_s, -1);
     EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
@@ -359,7 +375,7 @@ TEST_F(UserStore, RegistryValueErrorsReachTheCaller)
             component(RegistryOptions)->LoadUsers(password);
             ADD_FAILURE() << "no error, expected " << message.toStdString();
         } catch (const toolkit::Error &error) {
-            EXPECT_EQ(error.message(), message);
+            expectStoreError(error.message(), message, DemoKey);
         }
     };
 
@@ -426,9 +442,11 @@ TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
         security->SaveUsers({});
         FAIL() << "no error";
     } catch (const toolkit::Error &error) {
-        EXPECT_EQ(error.message(), u"Cannot create file missing-dir/UserTemplate"_s);
+        EXPECT_TRUE(error.message().startsWith(u"Cannot create file missing-dir/UserTemplate\n"_s))
+            << qPrintable(error.message());
     }
-    EXPECT_FALSE(key()->valueExists(u"UserTemplateSize"_s));
+    // The whole save was undone, the key it created included.
+    EXPECT_FALSE(toolkit::Registry().keyExists(DemoKey));
 
     refuseWritesOf("LastUsers");
     refuseWritesOf("Password");
@@ -441,7 +459,12 @@ TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
     allowWritesOf("Password");
     refuseWritesOf("UserTemplateSize");
     EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"}, {"Supervisor"})->SaveUsers("pw"));
-    EXPECT_EQ(m_messages, QStringList());
+    // Not in silence: the message names the store and the reason.
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages.first().startsWith(u"The users could not be saved: "_s));
+    EXPECT_TRUE(m_messages.first().contains(u"refused"_s));
+    EXPECT_TRUE(m_messages.first().contains(toolkit::Registry::defaultPath()));
+    m_messages.clear();
     EXPECT_FALSE(key()->valueExists(u"LastUsers"_s));
     EXPECT_FALSE(key()->valueExists(u"LastUsersSize"_s));
     EXPECT_FALSE(key()->valueExists(u"Password"_s));
@@ -470,9 +493,9 @@ TEST_F(UserStore, UnreadableFileIsKeptAsideBeforeTheNextSave)
     const QByteArray stored = readFile(u"UserTemplate"_s);
     auto registry = key();
 
-    // A size that does not match, then a damaged stream of the right size.
+    // A cut file, then a damaged stream of the right size.
     const QList<std::function<void()>> damages {
-        [&] { registry->writeInteger(u"UserTemplateSize"_s, qint32(stored.size() - 1)); },
+        [&] { writeFile(u"UserTemplate"_s, stored.left(stored.size() - 1)); },
         [&] {
             QByteArray damaged = readFile(u"UserTemplate"_s);
             damaged[0] = 2;
@@ -488,9 +511,11 @@ TEST_F(UserStore, UnreadableFileIsKeptAsideBeforeTheNextSave)
         try {
             EXPECT_FALSE(security->LoadUsers(password));
         } catch (const toolkit::Error &error) {
-            EXPECT_EQ(error.message(), u"Version mismatch. Cannot continue"_s);
+            expectStoreError(error.message(), u"Version mismatch. Cannot continue"_s,
+                             QDir::current().absoluteFilePath(u"UserTemplate"_s));
         }
-        security->UserTemplate()->ClearTemplate();
+        EXPECT_TRUE(security->UsersUnreadable());
+        EXPECT_EQ(security->UserTemplate()->count(), 0);
         security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {},
                                                         true);
         ASSERT_TRUE(security->SaveUsers({}));
@@ -542,33 +567,25 @@ TEST_F(UserStore, UnreadableValueIsKeptAsideBeforeTheNextSave)
     EXPECT_EQ(registry->readBinary(u"UserTemplate"_s), templateBytes(*security->UserTemplate()));
 }
 
-// The file is replaced before the values that describe it. A program stopped
-// between the two leaves a new file with the old size; the next start reads
-// nothing, and its first save keeps that file, with every user, aside.
+// A save puts its file in place last, just before it commits the size. A
+// program stopped in between leaves a complete newer file with the old size:
+// the next start reads that file, the last save, with every user.
 TEST_F(UserStore, StopBetweenFileAndSizeLosesNoUser)
 {
     auto security = withUsers(FileOptions, {"Supervisor", "Alice"});
     ASSERT_TRUE(security->SaveUsers({}));
     security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Carol", "pw", false);
     const QByteArray newer = templateBytes(*security->UserTemplate());
-    writeFile(u"UserTemplate"_s, newer); // the file write of the interrupted save
+    writeFile(u"UserTemplate"_s, newer); // the file of the interrupted save
 
     auto restarted = component(FileOptions);
     QByteArray password;
-    EXPECT_FALSE(restarted->LoadUsers(password));
-    EXPECT_EQ(restarted->UserTemplate()->count(), 0);
-    restarted->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {}, true);
+    EXPECT_TRUE(restarted->LoadUsers(password));
+    EXPECT_EQ(userNames(*restarted->UserTemplate()),
+              (QByteArrayList {"Supervisor", "Alice", "Carol"}));
     ASSERT_TRUE(restarted->SaveUsers({}));
-
-    const QStringList aside = asideFiles(u"UserTemplate"_s);
-    ASSERT_EQ(aside.size(), 1);
-    QByteArray recovered = readFile(aside.first());
-    EXPECT_EQ(recovered, newer);
-    TzkSecurityTemplate tmpl;
-    QBuffer buffer(&recovered);
-    buffer.open(QIODevice::ReadOnly);
-    tmpl.LoadFromStreamSecurity(buffer);
-    EXPECT_EQ(userNames(tmpl), (QByteArrayList {"Supervisor", "Alice", "Carol"}));
+    EXPECT_TRUE(asideFiles(u"UserTemplate"_s).isEmpty());
+    EXPECT_EQ(key()->readInteger(u"UserTemplateSize"_s), qint32(newer.size()));
 }
 
 } // namespace

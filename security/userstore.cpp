@@ -1,0 +1,641 @@
+// The user store: the user template (as a template stream), its size, the
+// recent user names and, when asked, the remembered scrambled password, under
+// a key of the per-user registry; the user template itself optionally in a file.
+#include "security/userstore.h"
+
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritytemplate.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/textlines.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QLoggingCategory>
+#include <QSaveFile>
+
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcStore, "rightsmith.store")
+
+namespace zkSecurity {
+
+namespace {
+
+const QString UserTemplateValue = u"UserTemplate"_s;
+const QString UserTemplateFileNameValue = u"UserTemplateFileName"_s;
+const QString UserTemplateSizeValue = u"UserTemplateSize"_s;
+const QString LastUsersValue = u"LastUsers"_s;
+const QString LastUsersSizeValue = u"LastUsersSize"_s;
+const QString PasswordValue = u"Password"_s;
+const QString AsideInfix = u".unreadable-"_s;
+
+constexpr qint64 StreamHeaderSize = 20; // stamp and node count
+
+QString registryWriteMessage()
+{
+    return u"Error saving Users into Windows Registry. "_s + u"\t\r"_s
+        + u"Probably you work with an older version of Windows that limits the size of binary "
+          u"block "
+          u"to be written to the registry. "_s
+        + u"\t\r\t\r"_s
+        + u"To resolve this problem you may chose to save Users into a file, pointed by a registry "
+          u"entry. (set \"soSaveUsersInFile\" option to your TzkSecurity component and rebuild)"_s;
+}
+
+[[noreturn]] void throwInvalidDataType(const QString &name)
+{
+    throw toolkit::Error(u"Invalid data type for '%1'"_s.arg(name));
+}
+
+QString databasePath(const UserStoreSettings &settings)
+{
+    return settings.databasePath.isEmpty() ? toolkit::Registry::defaultPath()
+                                           : settings.databasePath;
+}
+
+QString absoluteFile(const QString &fileName)
+{
+    return QFileInfo(fileName).absoluteFilePath();
+}
+
+bool pathExists(const QString &path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+// A read-only view of \a data followed by zero bytes up to \a size, the buffer
+// of "UserTemplateSize" bytes into which a shorter "UserTemplate" value is
+// read, without allocating the zero tail.
+class ZeroPaddedDevice : public QIODevice
+{
+public:
+    ZeroPaddedDevice(const QByteArray &data, qint64 size)
+        : m_data(data)
+        , m_size(size)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char *out, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        const qint64 length = qMin(maxSize, m_size - at);
+        if (length <= 0)
+            return 0;
+        const qint64 fromData = qBound(qint64(0), qint64(m_data.size()) - at, length);
+        if (fromData > 0)
+            std::memcpy(out, m_data.constData() + at, size_t(fromData));
+        std::memset(out + fromData, 0, size_t(length - fromData));
+        return length;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qint64 m_size;
+};
+
+// The length at which \a data padded with zeros to \a size reads exactly as the
+// whole padded buffer does: once the records fit, the text section ends at the
+// first zero byte, and one padding zero past both the data and the records is
+// enough to end it. A damaged count leaves the full size (the reader refuses it
+// before reading anything large).
+qint64 effectivePaddedSize(const QByteArray &data, qint64 size)
+{
+    if (size <= qint64(data.size()))
+        return size;
+    uchar count[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        if (16 + i < data.size())
+            count[i] = uchar(data.at(16 + i));
+    }
+    const qint32 n = qint32(quint32(count[0]) | quint32(count[1]) << 8 | quint32(count[2]) << 16
+                            | quint32(count[3]) << 24);
+    const qint64 recordsEnd = StreamHeaderSize + TzkNodeRecord::Size * qint64(qMax(n, 0));
+    if (n < 0 || recordsEnd > size)
+        return size;
+    return qMin(size, qMax(qint64(data.size()), recordsEnd) + 1);
+}
+
+// "<base>.unreadable-<yyyyMMddThhmmss>", with a counter when that is taken.
+QString asideName(const QString &base, const std::function<bool(const QString &)> &taken)
+{
+    const QString stem =
+        base + AsideInfix + QDateTime::currentDateTime().toString(u"yyyyMMdd'T'HHmmss"_s);
+    QString name = stem;
+    for (int counter = 1; taken(name); ++counter)
+        name = stem + u'-' + QString::number(counter);
+    return name;
+}
+
+QByteArray readWholeFile(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// A copy of \a path kept aside already with the same bytes, or empty.
+QString identicalFileAside(const QString &path, const QByteArray &data)
+{
+    const QFileInfo info(path);
+    const QDir dir = info.dir();
+    const QStringList names = dir.entryList({info.fileName() + AsideInfix + u'*'},
+                                            QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names) {
+        const QString candidate = dir.filePath(name);
+        if (QFileInfo(candidate).size() == data.size() && readWholeFile(candidate) == data)
+            return candidate;
+    }
+    return {};
+}
+
+// Keeps the unreadable user template file \a path aside: renamed when \a move
+// (a save is about to replace it), copied otherwise. Returns the name it is
+// kept under, which may be an identical copy kept earlier; empty when there is
+// nothing at \a path. Throws with the reason when it cannot be kept.
+QString keepFileAside(const QString &path, bool move)
+{
+    if (!pathExists(path))
+        return {};
+    const QString kept = identicalFileAside(path, readWholeFile(path));
+    if (!kept.isEmpty())
+        return kept;
+    const QString aside = asideName(path, pathExists);
+    // Renaming leaves the bytes where they are on disk: no moment exists in
+    // which neither name holds them.
+    QFile file(path);
+    const bool done = move ? file.rename(aside) : file.copy(aside);
+    if (!done)
+        throw toolkit::Error(file.errorString());
+    if (!move)
+        QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return aside;
+}
+
+// Copies an unreadable "UserTemplate" value, in whatever type it was stored,
+// under a new value name of the open key, unless an identical copy is there.
+// Returns the name it is kept under; empty when there is no such value.
+QString keepValueAside(toolkit::Registry &registry)
+{
+    const toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
+    if (type == toolkit::Registry::None)
+        return {};
+
+    auto same = [&registry, type](const QString &name) {
+        if (registry.valueType(name) != type)
+            return false;
+        try {
+            switch (type) {
+            case toolkit::Registry::Integer:
+                return registry.readInteger(name) == registry.readInteger(UserTemplateValue);
+            case toolkit::Registry::String:
+                return registry.readString(name) == registry.readString(UserTemplateValue);
+            default:
+                return registry.readBinary(name) == registry.readBinary(UserTemplateValue);
+            }
+        } catch (const toolkit::Error &) {
+            return false;
+        }
+    };
+    for (const QString &name : registry.valueNames()) {
+        if (name.startsWith(UserTemplateValue + AsideInfix, Qt::CaseInsensitive) && same(name))
+            return name;
+    }
+
+    const QString aside = asideName(
+        UserTemplateValue, [&registry](const QString &name) { return registry.valueExists(name); });
+    switch (type) {
+    case toolkit::Registry::Integer:
+        registry.writeInteger(aside, registry.readInteger(UserTemplateValue).value_or(0));
+        break;
+    case toolkit::Registry::String:
+        registry.writeString(aside, registry.readString(UserTemplateValue).value_or(QByteArray()));
+        break;
+    default:
+        // A binary value, or one whose stored type is damaged: its payload is
+        // reached as binary or not at all, and then there is nothing to keep.
+        try {
+            registry.writeBinary(aside,
+                                 registry.readBinary(UserTemplateValue).value_or(QByteArray()));
+        } catch (const toolkit::Error &) {
+            if (type == toolkit::Registry::Binary)
+                throw;
+            return {};
+        }
+        break;
+    }
+    return aside;
+}
+
+// Opens the store's key; the registry throws naming the database and the reason.
+std::unique_ptr<toolkit::Registry> openRegistry(const UserStoreSettings &settings,
+                                                toolkit::Registry::Access access)
+{
+    return std::make_unique<toolkit::Registry>(databasePath(settings), access);
+}
+
+QString saveFailureMessage(const UserStoreSettings &settings, const QString &reason)
+{
+    return u"The users could not be saved: %1\nStore: %2.\nChanges made since the last save stay "
+           u"in effect until the program ends."_s.arg(reason, UserStore::location(settings));
+}
+
+// Writes \a data to \a fileName whole: to a temporary beside it, renamed over
+// it only once complete, so a crash leaves the old file or the new one.
+void writeUserFile(const QString &fileName, const QByteArray &data)
+{
+    auto cannotCreate = [&fileName](const QString &reason) {
+        return toolkit::Error(u"Cannot create file %1\n%2"_s.arg(fileName, reason));
+    };
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw cannotCreate(file.errorString());
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(data) != data.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw toolkit::Error(u"Stream write error\n%1: %2"_s.arg(fileName, reason));
+    }
+    if (!file.commit())
+        throw cannotCreate(file.errorString());
+}
+
+// A failed write of a value whose failure does not fail the save.
+void writeQuietly(const QString &name, const std::function<void()> &write)
+{
+    try {
+        write();
+    } catch (const toolkit::Error &error) {
+        qCWarning(lcStore, "%ls not written: %ls", qUtf16Printable(name),
+                  qUtf16Printable(error.message()));
+    }
+}
+
+} // namespace
+
+UserStore::UserStore(toolkit::Registry::Access access)
+    : m_access(access)
+{
+}
+
+QString UserStore::location(const UserStoreSettings &settings)
+{
+    if (settings.inFile) {
+        return u"the user template file \"%1\" and the registry database \"%2\" (key \"%3\")"_s.arg(
+            absoluteFile(settings.fileName), databasePath(settings), settings.key);
+    }
+    return u"the value \"%1\" in the registry database \"%2\" (key \"%3\")"_s.arg(
+        UserTemplateValue, databasePath(settings), settings.key);
+}
+
+bool UserStore::isCompleteStream(const QByteArray &data)
+{
+    try {
+        TzkSecurityTemplate tmpl;
+        QBuffer in;
+        in.setData(data);
+        in.open(QIODevice::ReadOnly);
+        tmpl.LoadFromStreamSecurity(in);
+        QBuffer out;
+        out.open(QIODevice::ReadWrite);
+        tmpl.SaveToStreamSecurity(out);
+        return out.data() == data;
+    } catch (const toolkit::Error &) {
+        return false;
+    }
+}
+
+bool UserStore::unreadable(const QString &problem)
+{
+    m_state = State::Unreadable;
+    m_problem = problem;
+    return false;
+}
+
+bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                     const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword)
+{
+    // The write lock comes first: until it is held nothing is replaced, and a
+    // store that cannot be written is found out before anything is destroyed.
+    std::unique_ptr<toolkit::Registry> registry;
+    std::unique_ptr<toolkit::RegistryTransaction> transaction;
+    try {
+        registry = openRegistry(settings, toolkit::Registry::ReadWrite);
+        transaction = std::make_unique<toolkit::RegistryTransaction>(
+            *registry, toolkit::Registry::WriteTransaction);
+        if (!registry->openKey(settings.key, true))
+            throw toolkit::Error(u"the key cannot be created"_s);
+    } catch (const toolkit::Error &error) {
+        toolkit::showMessage(saveFailureMessage(settings, error.message()));
+        return false;
+    }
+
+    QBuffer stream;
+    stream.open(QIODevice::ReadWrite);
+    userTemplate.SaveToStreamSecurity(stream);
+    const QByteArray bytes = stream.data();
+
+    auto failed = [&settings](const QString &reason) {
+        toolkit::showMessage(saveFailureMessage(settings, reason));
+        return false;
+    };
+
+    if (settings.inFile) {
+        // The name is stored for reference as an 8-bit string; refuse a name the
+        // code page cannot hold before anything is written.
+        const QByteArray storedName = toolkit::Codec::fromUnicodeChecked(settings.fileName);
+        registry->writeString(UserTemplateFileNameValue, storedName);
+    } else {
+        try {
+            if (!m_unreadableKey.isEmpty()
+                && m_unreadableKey.compare(settings.key, Qt::CaseInsensitive) == 0) {
+                keepValueAside(*registry);
+            }
+            registry->writeBinary(UserTemplateValue, bytes);
+        } catch (const toolkit::Error &error) {
+            qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            toolkit::showMessage(registryWriteMessage());
+            return false;
+        }
+    }
+
+    try {
+        registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
+    } catch (const toolkit::Error &error) {
+        return failed(error.message());
+    }
+
+    QByteArray lastUsersText;
+    for (const QByteArray &name : lastUsers)
+        lastUsersText += name + QByteArrayLiteral("\r\n");
+    writeQuietly(LastUsersValue, [&] {
+        registry->writeBinary(LastUsersValue, lastUsersText);
+        registry->writeInteger(LastUsersSizeValue, qint32(lastUsersText.size()));
+    });
+    if (settings.storePassword)
+        writeQuietly(PasswordValue,
+                     [&] { registry->writeString(PasswordValue, scrambledPassword); });
+
+    if (settings.inFile) {
+        // A user template the last load could not read must not be replaced by
+        // what the program made up instead: it is kept aside first.
+        const QString path = absoluteFile(settings.fileName);
+        if (!m_unreadableFile.isEmpty() && m_unreadableFile == path) {
+            try {
+                keepFileAside(path, true);
+            } catch (const toolkit::Error &error) {
+                throw toolkit::Error(
+                    u"Cannot create file %1\nThe unreadable user template could not be kept "
+                    u"aside: %2"_s.arg(settings.fileName, error.message()));
+            }
+        }
+        // Replaced last, while the lock is held: should the program stop
+        // before the commit below, the next load finds a complete newer file.
+        writeUserFile(settings.fileName, bytes);
+    }
+
+    try {
+        transaction->commit();
+    } catch (const toolkit::Error &error) {
+        return failed(error.message());
+    }
+    m_unreadableFile.clear();
+    m_unreadableKey.clear();
+    return true;
+}
+
+bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword)
+{
+    scrambledPassword.clear();
+    m_state = State::NotLoaded;
+    m_problem.clear();
+    m_unreadableFile.clear();
+    m_unreadableKey.clear();
+    const bool writable = m_access == toolkit::Registry::ReadWrite;
+
+    std::unique_ptr<toolkit::Registry> registry;
+    std::unique_ptr<toolkit::RegistryTransaction> transaction;
+    try {
+        registry = openRegistry(settings, m_access);
+        // The write lock keeps saves out while the size, the template and the
+        // file are read; a store that cannot be written is still read.
+        if (writable) {
+            try {
+                transaction = std::make_unique<toolkit::RegistryTransaction>(
+                    *registry, toolkit::Registry::WriteTransaction);
+            } catch (const toolkit::Error &error) {
+                qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            }
+        }
+        if (!transaction) {
+            transaction = std::make_unique<toolkit::RegistryTransaction>(
+                *registry, toolkit::Registry::ReadTransaction);
+        }
+        if (!registry->openKey(settings.key, writable)) {
+            if (writable)
+                return unreadable(u"the key cannot be opened"_s);
+            m_state = State::NeverWritten;
+            return false;
+        }
+    } catch (const toolkit::Error &error) {
+        // Nobody can tell whether users are stored there: the door stays shut.
+        return unreadable(error.message());
+    }
+
+    // Until the user template has been read, whatever stands where it is kept
+    // is kept aside by the next save rather than overwritten.
+    if (settings.inFile)
+        m_unreadableFile = absoluteFile(settings.fileName);
+    else
+        m_unreadableKey = settings.key;
+
+    // Ends the transaction on every way out but an exception, which rolls it
+    // back; what is committed is the key, when it was created.
+    const auto finish = [&](bool result) {
+        try {
+            transaction->commit();
+        } catch (const toolkit::Error &error) {
+            qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+        }
+        return result;
+    };
+
+    try {
+        if (!loadUserTemplate(settings, *registry, userTemplate, scrambledPassword))
+            return finish(false);
+    } catch (const toolkit::Error &error) {
+        userTemplate.ClearTemplate();
+        if (m_state != State::Unreadable)
+            unreadable(error.message());
+        throw toolkit::Error(u"%1\n(read from %2)"_s.arg(error.message(), location(settings)));
+    }
+    m_state = State::Loaded;
+    m_unreadableFile.clear();
+    m_unreadableKey.clear();
+
+    try {
+        if (registry->valueType(LastUsersSizeValue) != toolkit::Registry::Integer)
+            return finish(false);
+        const qint64 lastUsersSize = registry->readInteger(LastUsersSizeValue).value_or(0);
+        const toolkit::Registry::ValueType lastUsersType = registry->valueType(LastUsersValue);
+        if (lastUsersType != toolkit::Registry::None) {
+            if (lastUsersType != toolkit::Registry::Binary
+                || registry->valueSize(LastUsersValue) > lastUsersSize)
+                throwInvalidDataType(LastUsersValue);
+            const QByteArray text =
+                registry->readBinary(LastUsersValue, lastUsersSize).value_or(QByteArray());
+            if (text.size() == lastUsersSize)
+                lastUsers = toolkit::splitTextLines(text);
+        } else if (lastUsersSize == 0) {
+            // A missing value reads no bytes, which is all of a size of zero.
+            lastUsers.clear();
+        }
+    } catch (const toolkit::Error &error) {
+        throw toolkit::Error(u"%1\n(read from the registry database \"%2\", key \"%3\")"_s.arg(
+            error.message(), databasePath(settings), settings.key));
+    }
+    return finish(true);
+}
+
+// The user template and its size; false (with the state set) when they cannot
+// be read, true when the user template was loaded.
+bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Registry &registry,
+                                 TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword)
+{
+    const toolkit::Registry::ValueType sizeType = registry.valueType(UserTemplateSizeValue);
+    if (sizeType == toolkit::Registry::None) {
+        // No size: a first start, unless a user template is there all the same.
+        const bool templateThere = settings.inFile
+            ? pathExists(settings.fileName)
+            : registry.valueType(UserTemplateValue) != toolkit::Registry::None;
+        if (!templateThere) {
+            m_state = State::NeverWritten;
+            m_unreadableFile.clear();
+            m_unreadableKey.clear();
+            return false;
+        }
+        return unreadable(
+            u"\"%1\" is missing, but the user template is there"_s.arg(UserTemplateSizeValue));
+    }
+    if (sizeType != toolkit::Registry::Integer)
+        return unreadable(u"\"%1\" is not a 32-bit integer"_s.arg(UserTemplateSizeValue));
+    const qint64 size = registry.readInteger(UserTemplateSizeValue).value_or(0);
+
+    if (settings.storePassword && registry.valueType(PasswordValue) == toolkit::Registry::String)
+        scrambledPassword = registry.readString(PasswordValue).value_or(QByteArray());
+
+    if (size < 0)
+        return unreadable(u"\"%1\" is negative (%2)"_s.arg(UserTemplateSizeValue).arg(size));
+
+    // No buffer of "UserTemplateSize" bytes is ever made: the size is checked
+    // against what the file or the value really holds first.
+    std::unique_ptr<QIODevice> stream;
+    if (settings.inFile) {
+        QFile file(settings.fileName);
+        QByteArray data;
+        if (!pathExists(settings.fileName)) {
+            if (size != 0)
+                return unreadable(u"the user template file is missing"_s);
+        } else if (!QFileInfo(settings.fileName).isFile()) {
+            // A device or a pipe would never end or never report its length.
+            return unreadable(u"the user template file is not a regular file"_s);
+        } else if (!file.open(QIODevice::ReadOnly)) {
+            if (size != 0)
+                return unreadable(
+                    u"the user template file cannot be read: %1"_s.arg(file.errorString()));
+        } else if (file.size() > qint64(std::numeric_limits<qint32>::max())) {
+            return unreadable(
+                u"the user template file holds %1 bytes, \"%2\" says %3"_s.arg(file.size())
+                    .arg(UserTemplateSizeValue)
+                    .arg(size));
+        } else {
+            data = file.readAll();
+            if (data.size() != size) {
+                // A save stopped between putting its file in place and
+                // committing the size leaves a complete newer file: the last save.
+                if (!isCompleteStream(data)) {
+                    return unreadable(
+                        u"the user template file holds %1 bytes, \"%2\" says %3, and it is not "
+                        u"a complete user template"_s.arg(data.size())
+                            .arg(UserTemplateSizeValue)
+                            .arg(size));
+                }
+                qCInfo(lcStore,
+                       "%ls: a complete user template of %lld bytes where %lld were recorded; "
+                       "taken as the newest save",
+                       qUtf16Printable(absoluteFile(settings.fileName)), qint64(data.size()), size);
+            }
+        }
+        auto buffer = std::make_unique<QBuffer>();
+        buffer->setData(data);
+        buffer->open(QIODevice::ReadOnly);
+        stream = std::move(buffer);
+    } else {
+        QByteArray data;
+        const toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
+        if (type != toolkit::Registry::None) {
+            if (type != toolkit::Registry::Binary || registry.valueSize(UserTemplateValue) > size)
+                throwInvalidDataType(UserTemplateValue);
+            data = registry.readBinary(UserTemplateValue, size).value_or(QByteArray());
+        }
+        // A value shorter than the size reads as if its tail were zero bytes.
+        stream = std::make_unique<ZeroPaddedDevice>(data, effectivePaddedSize(data, size));
+    }
+
+    userTemplate.LoadFromStreamSecurity(*stream);
+    return true;
+}
+
+QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
+{
+    try {
+        QString kept;
+        if (settings.inFile) {
+            kept = keepFileAside(absoluteFile(settings.fileName), false);
+        } else {
+            const auto registry = openRegistry(settings, toolkit::Registry::ReadWrite);
+            toolkit::RegistryTransaction transaction(*registry,
+                                                     toolkit::Registry::WriteTransaction);
+            if (registry->openKey(settings.key, false))
+                kept = keepValueAside(*registry);
+            transaction.commit();
+            if (!kept.isEmpty())
+                kept = u"the value \"%1\" of the same key"_s.arg(kept);
+        }
+        if (kept.isEmpty())
+            return u"There was nothing to keep aside; the store was left as it is."_s;
+        return u"A copy of the unreadable user template is kept as %1; the store was left as it "
+               u"is."_s.arg(kept);
+    } catch (const toolkit::Error &error) {
+        return u"No copy could be kept aside (%1); the store was left as it is."_s.arg(
+            error.message());
+    }
+}
+
+QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QString &kept) const
+{
+    return u"The stored users cannot be read, so nobody has been logged on and no new "
+           u"\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
+           u"can examine the store with \"rightsmith-users verify\" and put a good copy back "
+           u"with \"rightsmith-users restore\"."_s.arg(location(settings), m_problem, kept);
+}
+
+} // namespace zkSecurity

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "toolkit/registry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace zkSecurity {
+
+class TzkSecurityTemplate;
+
+/// Where the users are kept: a key of the per-user registry and, in file
+/// mode, a file holding the user template.
+struct UserStoreSettings
+{
+    QString key;
+    QString fileName;
+    bool inFile = true;
+    bool storePassword = false;
+    /// The registry database; empty for the current user's.
+    QString databasePath;
+};
+
+/// Reads and writes the users of a security component: the user template
+/// (as a template stream) and its size, the recent user names and the
+/// remembered scrambled password.
+///
+/// One save is one atomic unit: the registry's write lock is taken before
+/// anything is written and held across the file and every value, and
+/// committed only after the file is in place. A load reads under the same
+/// lock, so it never sees half of a save. A user template that could not be
+/// read is never overwritten: it is kept aside first.
+class UserStore
+{
+public:
+    /// What the last load() found.
+    enum class State {
+        NotLoaded,
+        Loaded,
+        /// No user template was ever written: a first start.
+        NeverWritten,
+        /// A store that exists but cannot be read: damaged, of the wrong
+        /// size or type, foreign, or a database that cannot be opened.
+        Unreadable,
+    };
+
+    explicit UserStore(toolkit::Registry::Access access = toolkit::Registry::ReadWrite);
+
+    /// Reads the user template into \a userTemplate and the recent users into
+    /// \a lastUsers; \a scrambledPassword gets the remembered password (with
+    /// storePassword). True when both were read in full. Errors of a damaged
+    /// stream or of a value of the wrong type are thrown, their message
+    /// followed by where the data came from; the user template is then empty.
+    bool load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+              QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
+    /// Writes \a userTemplate, its size, \a lastUsers and (with storePassword)
+    /// \a scrambledPassword. True when the user template and its size were
+    /// stored. A store that cannot be opened or written is reported in a
+    /// message naming it and the reason; a file that cannot be created throws.
+    bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+              const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
+
+    State state() const { return m_state; }
+    /// What is wrong with an unreadable store.
+    QString problem() const { return m_problem; }
+
+    /// Keeps a copy of the user template that the last load() could not read
+    /// beside it ("<name>.unreadable-<time>"), unless an identical copy is
+    /// kept already; the original stays where it is. Returns a sentence that
+    /// says where the copy is, or why none could be made.
+    QString keepUnreadableAside(const UserStoreSettings &settings);
+    /// The message for a start-up that found the store unreadable: the store,
+    /// what is wrong with it and \a kept (from keepUnreadableAside()).
+    QString unreadableMessage(const UserStoreSettings &settings, const QString &kept) const;
+
+    /// Where the user template of \a settings is kept, in words.
+    static QString location(const UserStoreSettings &settings);
+    /// True when \a data is a template stream exactly as a save writes it.
+    static bool isCompleteStream(const QByteArray &data);
+
+private:
+    bool loadUserTemplate(const UserStoreSettings &settings, toolkit::Registry &registry,
+                          TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
+    bool unreadable(const QString &problem);
+
+    toolkit::Registry::Access m_access;
+    State m_state = State::NotLoaded;
+    QString m_problem;
+    // Where a user template lies that the last load could not read (absolute
+    // file path, or the key of the "UserTemplate" value): the next save keeps
+    // it aside instead of overwriting it.
+    QString m_unreadableFile;
+    QString m_unreadableKey;
+};
+
+} // namespace zkSecurity
