@@ -8,12 +8,14 @@
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
+#include "toolkit/termination.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -586,6 +588,118 @@ TEST_F(UserStore, StopBetweenFileAndSizeLosesNoUser)
     ASSERT_TRUE(restarted->SaveUsers({}));
     EXPECT_TRUE(asideFiles(u"UserTemplate"_s).isEmpty());
     EXPECT_EQ(key()->readInteger(u"UserTemplateSize"_s), qint32(newer.size()));
+}
+
+// Start-up over a store that exists but cannot be read: one message naming
+// the store and what is wrong, no "Supervisor" made up, nobody logged on, the
+// application asked to end, and the unreadable data kept. A store never
+// written still gets its "Supervisor".
+TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
+{
+    const TzkSecurityOptionSet startOptions = FileOptions.with(soSilentLogonTry);
+    // Each case has a home of its own; these follow it.
+    QString database;
+    QString file;
+    auto saveTwoUsers = [this](TzkSecurityOptionSet options) {
+        ASSERT_TRUE(withUsers(options, {"Supervisor", "Alice"}, {"Supervisor"})
+                        ->SaveUsers(zkCript::TCripter::Scramble("pw-Supervisor")));
+    };
+    auto replaceDatabase = [&database](const QByteArray &content) {
+        QFile::remove(database + u"-wal"_s);
+        QFile::remove(database + u"-shm"_s);
+        writeFile(database, content);
+    };
+    auto foreignDatabase = [&database]() {
+        QFile::remove(database);
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(database).constData(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text)", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    };
+    const struct
+    {
+        const char *name;
+        TzkSecurityOptionSet options;
+        std::function<void()> damage;
+        QString problem; // in the message; empty: a first start
+        bool keptFile; // a copy expected beside the user template file
+    } cases[] = {
+        {"never written", startOptions, [] {}, {}, false},
+        {"cut file", startOptions, [&] { writeFile(file, readFile(file).chopped(7)); },
+         u"not a complete user template"_s, true},
+        {"file missing", startOptions, [&] { QFile::remove(file); },
+         u"the user template file is missing"_s, false},
+        {"size of another type", startOptions,
+         [this] { key()->writeString(u"UserTemplateSize"_s, "5800"); },
+         u"is not a 32-bit integer"_s, true},
+        {"no size beside a file", startOptions,
+         [this] { key()->deleteValue(u"UserTemplateSize"_s); }, u"is missing, but"_s, true},
+        {"garbage database", startOptions, [&] { replaceDatabase(QByteArray(4096, 'x')); },
+         u"file is not a database"_s, true},
+        {"foreign database", startOptions, foreignDatabase, u"another program"_s, true},
+        {"registry value cut", startOptions.without(soSaveUsersInFile),
+         [this] {
+             auto registry = key();
+             registry->writeBinary(u"UserTemplate"_s,
+                                   registry->readBinary(u"UserTemplate"_s)->left(300));
+         },
+         u"Invalid index"_s, false},
+    };
+
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryHome home;
+        database = toolkit::Registry::defaultPath();
+        file = QDir::current().absoluteFilePath(u"UserTemplate"_s);
+        if (!c.problem.isEmpty()) {
+            saveTwoUsers(c.options);
+            c.damage();
+        }
+        const QByteArray databaseBefore = readFile(database);
+        const QByteArray fileBefore = readFile(file);
+        m_messages.clear();
+        toolkit::clearTermination();
+
+        for (int start = 0; start < 2; ++start) {
+            QWidget form;
+            auto *security = new TzkSecurity(&form);
+            security->SetOptions(c.options);
+            security->setUserTemplateRegistryKeyName(DemoKey);
+            QString thrown;
+            try {
+                security->Loaded();
+            } catch (const toolkit::Error &error) {
+                thrown = error.message();
+            }
+            if (c.problem.isEmpty()) {
+                EXPECT_TRUE(security->IsSupervisor());
+                EXPECT_TRUE(m_messages.isEmpty());
+                break;
+            }
+            // The fixed message of a damaged stream still ends the start-up;
+            // every other case is told in a message of its own.
+            const QString told = thrown.isEmpty() ? m_messages.value(start) : thrown;
+            EXPECT_TRUE(told.contains(c.problem)) << qPrintable(told);
+            EXPECT_TRUE(told.contains(database)) << qPrintable(told);
+            EXPECT_FALSE(security->LoggedOn());
+            EXPECT_EQ(security->UserTemplate()->count(), 0);
+            EXPECT_EQ(toolkit::terminationRequested(), thrown.isEmpty());
+            toolkit::clearTermination();
+        }
+        if (c.problem.isEmpty())
+            continue;
+        // Both starts left the store as it was; one copy was kept, however often it starts.
+        if (c.problem != u"another program"_s)
+            EXPECT_EQ(readFile(database).isEmpty(), databaseBefore.isEmpty());
+        else
+            EXPECT_EQ(readFile(database), databaseBefore);
+        EXPECT_EQ(readFile(file), fileBefore);
+        const QStringList kept = asideFiles(u"UserTemplate"_s);
+        EXPECT_EQ(kept.size(), c.keptFile ? 1 : 0);
+        if (!kept.isEmpty())
+            EXPECT_EQ(readFile(kept.first()), fileBefore);
+    }
 }
 
 } // namespace

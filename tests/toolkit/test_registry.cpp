@@ -507,6 +507,21 @@ TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
     EXPECT_TRUE(message.contains(foreign)) << qPrintable(message);
     EXPECT_TRUE(message.contains(u"another program"_s)) << qPrintable(message);
 
+    // No application id but tables of its own: another program's all the same,
+    // and left exactly as it was (no tables, no journal mode, no file mode).
+    const QString plain = home.filePath(u"plain.sqlite3"_s);
+    runSql(plain, "CREATE TABLE notes(text);");
+    QFile::setPermissions(plain,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                              | QFileDevice::ReadOther);
+    for (const auto access : {Registry::ReadWrite, Registry::ReadOnly}) {
+        message = errorOf([&] { Registry registry(plain, access); });
+        EXPECT_TRUE(message.contains(u"another program"_s)) << qPrintable(message);
+    }
+    EXPECT_EQ(queryText(plain, "SELECT group_concat(name) FROM sqlite_master"), u"notes"_s);
+    EXPECT_EQ(queryText(plain, "PRAGMA journal_mode"), u"delete"_s);
+    EXPECT_EQ(QFileInfo(plain).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
+
     const QString newer = home.filePath(u"newer.sqlite3"_s);
     {
         Registry registry(newer);
@@ -514,6 +529,53 @@ TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
     runSql(newer, "PRAGMA user_version=99;");
     message = errorOf([&] { Registry registry(newer); });
     EXPECT_TRUE(message.contains(u"newer version"_s)) << qPrintable(message);
+}
+
+TEST_F(RegistryTest, ReadOnlyCreatesAndChangesNothing)
+{
+    const QString path = home.filePath(u"sub/registry.sqlite3"_s);
+    EXPECT_TRUE(errorOf([&] { Registry registry(path, Registry::ReadOnly); }).contains(path));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(path).path()));
+
+    {
+        Registry registry(path);
+        ASSERT_TRUE(registry.openKey(u"\\K"_s, true));
+        registry.writeInteger(u"V"_s, 1);
+    }
+    Registry reader(path, Registry::ReadOnly);
+    EXPECT_TRUE(errorOf([&] { reader.openKey(u"\\Missing"_s, true); }).contains(u"readonly"_s));
+    EXPECT_FALSE(reader.keyExists(u"\\Missing"_s));
+    ASSERT_TRUE(reader.openKey(u"\\K"_s, false));
+    EXPECT_EQ(reader.readInteger(u"V"_s), 1);
+    EXPECT_TRUE(errorOf([&] { reader.writeInteger(u"V"_s, 2); }).contains(u"readonly"_s));
+    EXPECT_EQ(reader.readInteger(u"V"_s), 1);
+}
+
+TEST_F(RegistryTest, ATransactionIsOneUnitAndHoldsOffOtherWriters)
+{
+    const QString path = home.filePath(u"registry.sqlite3"_s);
+    Registry first(path);
+    Registry second(path);
+    ASSERT_TRUE(first.openKey(u"\\K"_s, true));
+    ASSERT_TRUE(second.openKey(u"\\K"_s, false));
+    {
+        toolkit::RegistryTransaction transaction(first, Registry::WriteTransaction);
+        first.writeInteger(u"A"_s, 1);
+        first.writeInteger(u"B"_s, 2);
+        // Not seen before the commit, and rolled back without one.
+        EXPECT_FALSE(second.valueExists(u"A"_s));
+    }
+    EXPECT_FALSE(first.valueExists(u"A"_s));
+
+    toolkit::RegistryTransaction transaction(first, Registry::WriteTransaction);
+    first.writeInteger(u"A"_s, 1);
+    // Nobody else can begin writing while it is open.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_BUSY);
+    sqlite3_close(db);
+    transaction.commit();
+    EXPECT_EQ(second.readInteger(u"A"_s), 1);
 }
 
 TEST_F(RegistryTest, DamagedRowsNeverCrashAndReadAsWrongType)
