@@ -638,4 +638,59 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
            u"with \"rightsmith-users restore\"."_s.arg(location(settings), m_problem, kept);
 }
 
+QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &stream)
+{
+    const QString database = databasePath(settings);
+    if (!QFileInfo(database).isFile())
+        throw toolkit::Error(u"no user store: %1 does not exist"_s.arg(database));
+    toolkit::Registry registry(database, toolkit::Registry::ReadWrite);
+    toolkit::RegistryTransaction transaction(registry, toolkit::Registry::WriteTransaction);
+    if (!registry.openKey(settings.key, false))
+        throw toolkit::Error(u"no user store under the key %1"_s.arg(settings.key));
+
+    QString kept;
+    if (settings.inFile) {
+        const QString path = absoluteFile(settings.fileName);
+        if (pathExists(path) && readWholeFile(path) != stream)
+            kept = keepFileAside(path, false);
+        registry.writeString(UserTemplateFileNameValue,
+                             toolkit::Codec::fromUnicodeChecked(settings.fileName));
+    } else {
+        const bool same = registry.valueType(UserTemplateValue) == toolkit::Registry::Binary
+            && registry.readBinary(UserTemplateValue) == stream;
+        if (!same)
+            kept = keepValueAside(registry);
+        registry.writeBinary(UserTemplateValue, stream);
+    }
+    registry.writeInteger(UserTemplateSizeValue, qint32(stream.size()));
+    if (settings.inFile)
+        writeUserFile(settings.fileName, stream);
+    transaction.commit();
+    return kept;
+}
+
+QStringList UserStore::keptAside(const UserStoreSettings &settings)
+{
+    QStringList names;
+    if (settings.inFile) {
+        const QFileInfo info(absoluteFile(settings.fileName));
+        for (const QString &name : info.dir().entryList({info.fileName() + AsideInfix + u'*'},
+                                                        QDir::Files | QDir::Hidden, QDir::Name))
+            names << info.dir().filePath(name);
+        return names;
+    }
+    try {
+        toolkit::Registry registry(databasePath(settings), toolkit::Registry::ReadOnly);
+        if (registry.openKey(settings.key, false)) {
+            for (const QString &name : registry.valueNames()) {
+                if (name.startsWith(UserTemplateValue + AsideInfix, Qt::CaseInsensitive))
+                    names << name;
+            }
+        }
+    } catch (const toolkit::Error &) {
+        // A store that cannot be opened keeps nothing that can be listed.
+    }
+    return names;
+}
+
 } // namespace zkSecurity

@@ -74,6 +74,15 @@ public:
     /// what is wrong with it and \a kept (from keepUnreadableAside()).
     QString unreadableMessage(const UserStoreSettings &settings, const QString &kept) const;
 
+    /// Puts the template stream \a stream back as the current user template,
+    /// with its size, in one transaction; the current user template, when
+    /// there is one and it differs, is kept aside first. Returns where it was
+    /// kept (empty when nothing was). Throws naming the store and the reason.
+    static QString restore(const UserStoreSettings &settings, const QByteArray &stream);
+    /// Kept-aside copies of the user template of \a settings: file paths, or
+    /// value names of its key.
+    static QStringList keptAside(const UserStoreSettings &settings);
+
     /// Where the user template of \a settings is kept, in words.
     static QString location(const UserStoreSettings &settings);
     /// True when \a data is a template stream exactly as a save writes it.

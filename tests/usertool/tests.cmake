@@ -61,3 +61,9 @@ _usertool_test(check-unknown 2 "printf '' | ${_tool} --key '${_key}' check Nobod
 _usertool_test(recent 0 "${_tool} --key '${_key}' recent" "^Alice\nSupervisor\n$")
 _usertool_test(missing-key 1 "${_tool} --key '\\Nowhere' list 2>&1" "no user store under the key")
 _usertool_test(usage 2 "${_tool} --key '${_key}' rights 2>&1" "usage: rightsmith-users")
+
+_usertool_test(verify 0 "${_tool} --key '${_key}' verify" "ok: 2 users\n")
+add_test(NAME usertool/restore
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/restore.sh ${_tool} $<TARGET_FILE:usertool_makestore>
+                 ${CMAKE_CURRENT_BINARY_DIR}/usertool-restore)
+rightsmith_add_test(usertool/restore)

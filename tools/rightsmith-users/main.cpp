@@ -1,14 +1,17 @@
 // rightsmith-users: looks into the user store that the security component
 // keeps under a key of the per-user registry (and, in file mode, in a file):
-// the users, one user's rights, a password check and the recent user names.
-// It never writes: it opens the registry only when it already exists and
-// never creates a key.
+// the users, one user's rights, a password check and the recent user names;
+// checks that the store loads as the component loads it, and puts a kept
+// copy of the user template back. Only "restore" writes: every other command
+// opens the registry read-only, and only when it already exists.
 //
-// Exit status: 0 success; 1 an error (message on stderr) or, for "check", a
-// password that does not match; 2 a usage error or an unknown user.
+// Exit status: 0 success; 1 an error (message on stderr), a store that does
+// not load ("verify") or, for "check", a password that does not match; 2 a
+// usage error or an unknown user.
 #include "security/tcripter.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
@@ -92,7 +95,7 @@ public:
             const QString path = toolkit::Registry::defaultPath();
             if (!QFileInfo::exists(path))
                 throw Failure {ExitError, u"no user store: %1 does not exist"_s.arg(path)};
-            auto registry = std::make_unique<toolkit::Registry>(path);
+            auto registry = std::make_unique<toolkit::Registry>(path, toolkit::Registry::ReadOnly);
             if (!registry->openKey(m_key, false))
                 throw Failure {ExitError, u"no user store under the key %1"_s.arg(m_key)};
             m_registry = std::move(registry);
@@ -137,6 +140,27 @@ public:
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         tmpl.LoadFromStreamSecurity(buffer);
+    }
+
+    // Where the component keeps the user template: in the file given, or in
+    // the file the store records when it holds no "UserTemplate" value (a
+    // relative name is taken from the current directory, as the program
+    // does), or in the "UserTemplate" value.
+    zkSecurity::UserStoreSettings settings()
+    {
+        zkSecurity::UserStoreSettings settings;
+        settings.key = m_key;
+        settings.fileName = m_file;
+        settings.inFile = !m_file.isEmpty();
+        if (!settings.inFile) {
+            toolkit::Registry &reg = registry();
+            if (reg.valueType(u"UserTemplate"_s) == toolkit::Registry::None
+                && reg.valueType(u"UserTemplateFileName"_s) == toolkit::Registry::String) {
+                settings.fileName = text(reg.readString(u"UserTemplateFileName"_s).value_or(""));
+                settings.inFile = true;
+            }
+        }
+        return settings;
     }
 
     QList<QByteArray> lastUsers()
@@ -195,6 +219,81 @@ void printJson(const QJsonArray &array)
     out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
 }
 
+// Loads the store exactly as the security component does, read-only, and
+// says what is wrong; 0 when it loads.
+int verify(Store &store)
+{
+    const zkSecurity::UserStoreSettings settings = store.settings();
+    zkSecurity::UserStore userStore(toolkit::Registry::ReadOnly);
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    out() << "store: " << zkSecurity::UserStore::location(settings) << '\n';
+    int code = ExitOk;
+    try {
+        const bool complete = userStore.load(settings, userTemplate, lastUsers, password);
+        switch (userStore.state()) {
+        case zkSecurity::UserStore::State::Loaded:
+            out() << "ok: " << userTemplate.topLevelCount() << " users\n";
+            if (!complete)
+                out() << "warning: the recent user names cannot be read\n";
+            break;
+        case zkSecurity::UserStore::State::NeverWritten:
+            out()
+                << "ok: no users stored yet; the program makes \"Supervisor\" at its next start\n";
+            break;
+        default:
+            out() << "unreadable: " << userStore.problem() << '\n';
+            code = ExitError;
+            break;
+        }
+    } catch (const toolkit::Error &error) {
+        out() << "unreadable: " << error.message() << '\n';
+        code = ExitError;
+    }
+    for (const QString &kept : zkSecurity::UserStore::keptAside(settings))
+        out() << "kept aside: " << kept << '\n';
+    return code;
+}
+
+// Puts a kept copy (a file, or a value of the store's key) back as the user
+// template, after checking that it loads.
+int restore(Store &store, const QString &source)
+{
+    const zkSecurity::UserStoreSettings settings = store.settings();
+    QByteArray stream;
+    if (QFileInfo(source).isFile()) {
+        QFile file(source);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Failure {ExitError, u"cannot read %1: %2"_s.arg(source, file.errorString())};
+        stream = file.readAll();
+    } else if (store.registry().valueType(source) == toolkit::Registry::Binary) {
+        stream = store.registry().readBinary(source).value_or(QByteArray());
+    } else {
+        throw Failure {ExitError, u"no file and no binary value of the key named %1"_s.arg(source)};
+    }
+
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    try {
+        QBuffer buffer(&stream);
+        buffer.open(QIODevice::ReadOnly);
+        userTemplate.LoadFromStreamSecurity(buffer);
+    } catch (const toolkit::Error &error) {
+        throw Failure {ExitError,
+                       u"%1 does not load, nothing was changed: %2"_s.arg(source, error.message())};
+    }
+    if (!zkSecurity::UserStore::isCompleteStream(stream))
+        err() << "rightsmith-users: warning: " << source
+              << " loads, but not exactly as a save writes it; some texts may be damaged\n";
+
+    const QString kept = zkSecurity::UserStore::restore(settings, stream);
+    if (!kept.isEmpty())
+        out() << "the user template it replaces is kept as " << kept << '\n';
+    out() << "restored " << userTemplate.topLevelCount() << " users from " << source << " to "
+          << zkSecurity::UserStore::location(settings) << '\n';
+    return ExitOk;
+}
+
 int run(const QCoreApplication &app)
 {
     QCommandLineParser parser;
@@ -203,7 +302,11 @@ int run(const QCoreApplication &app)
         u"  list          the users\n"
         u"  rights USER   the rights of USER, marked (Yes) or (No), with their identifiers\n"
         u"  check USER    reads a password on stdin; exit 0 when it is USER's, 1 when not\n"
-        u"  recent        the recent user names, oldest first"_s);
+        u"  recent        the recent user names, oldest first\n"
+        u"  verify        loads the store as the program does and says what is wrong\n"
+        u"  restore COPY  puts a kept copy of the user template (a file, or a value of\n"
+        u"                the key such as UserTemplate.unreadable-...) back, after\n"
+        u"                checking that it loads; the only command that writes"_s);
     parser.addHelpOption();
     const QCommandLineOption keyOption(u"key"_s,
                                        u"The store's registry key (default %1)."_s.arg(DefaultKey),
@@ -213,8 +316,8 @@ int run(const QCoreApplication &app)
         u"FILE"_s);
     const QCommandLineOption jsonOption(u"json"_s, u"Print JSON (list, rights, recent)."_s);
     parser.addOptions({keyOption, fileOption, jsonOption});
-    parser.addPositionalArgument(u"command"_s, u"list, rights, check or recent"_s,
-                                 u"list|rights USER|check USER|recent"_s);
+    parser.addPositionalArgument(u"command"_s, u"list, rights, check, recent, verify or restore"_s,
+                                 u"list|rights USER|check USER|recent|verify|restore COPY"_s);
 
     if (!parser.parse(app.arguments()))
         throw Failure {ExitUsage, parser.errorText()};
@@ -225,17 +328,25 @@ int run(const QCoreApplication &app)
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
-    const bool needsUser = command == u"rights"_s || command == u"check"_s;
-    const bool known = needsUser || command == u"list"_s || command == u"recent"_s;
-    if (!known || args.size() != (needsUser ? 2 : 1)
-        || (parser.isSet(jsonOption) && command == u"check"_s)) {
+    const bool needsArgument =
+        command == u"rights"_s || command == u"check"_s || command == u"restore"_s;
+    const bool plainOnly =
+        command == u"check"_s || command == u"verify"_s || command == u"restore"_s;
+    const bool known =
+        needsArgument || command == u"list"_s || command == u"recent"_s || command == u"verify"_s;
+    if (!known || args.size() != (needsArgument ? 2 : 1)
+        || (parser.isSet(jsonOption) && plainOnly)) {
         throw Failure {ExitUsage,
                        u"usage: rightsmith-users [--key KEY] [--file FILE] "
-                       u"list|rights USER|check USER|recent [--json]"_s};
+                       u"list|rights USER|check USER|recent|verify|restore COPY [--json]"_s};
     }
     const bool json = parser.isSet(jsonOption);
 
     Store store(parser.value(keyOption), parser.value(fileOption));
+    if (command == u"verify"_s)
+        return verify(store);
+    if (command == u"restore"_s)
+        return restore(store, args.at(1));
 
     if (command == u"recent"_s) {
         const QList<QByteArray> names = store.lastUsers();
