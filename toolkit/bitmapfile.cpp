@@ -115,7 +115,12 @@ void checkGeometry(const QByteArray &file)
     const qint64 headers = FileHeaderSize + qint64(infoSize);
     if (headers > fileSize)
         throwInvalid();
-    const qint64 available = fileSize - headers;
+    // The pixels start at the file header's offset, which must lie inside the
+    // file whatever the depth; an offset within the headers is read from there.
+    const qint64 pixelOffset = u32(d + 10);
+    if (pixelOffset > fileSize)
+        throwInvalid();
+    const qint64 available = fileSize - qMax(headers, pixelOffset);
     constexpr quint32 BiRle8 = 1, BiRle4 = 2, BiBitfields = 3;
     if (compression == BiRgb || compression == BiBitfields) {
         const qint64 rowBytes = ((width * bits + 31) / 32) * 4;

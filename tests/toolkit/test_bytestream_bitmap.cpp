@@ -367,6 +367,13 @@ TEST(BitmapFile, HostileHeadersAreRefusedWithTheirMessages)
     putU16(unknownCompression, 28, 24);
     putU32(unknownCompression, 30, 4); // BI_JPEG
     EXPECT_EQ(messageOf(unknownCompression), Invalid);
+    // Every depth: pixel data that would start past the end of the file.
+    for (const quint16 bits : {1, 4, 8, 16, 24}) {
+        QByteArray offsetOut = good;
+        putU16(offsetOut, 28, bits);
+        putU32(offsetOut, 10, quint32(good.size()) + 1);
+        EXPECT_EQ(messageOf(offsetOut), Invalid) << bits;
+    }
 
     SequentialDevice pipe(good.left(14) + QByteArray(100, 'x'));
     EXPECT_EQ(errorOf([&] { toolkit::readBitmapFile(pipe); }), ReadError);
