@@ -1,8 +1,12 @@
 #include "toolkit/propertyfiler.h"
 
+#include "toolkit/error.h"
+
 #include <QBuffer>
 
 #include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace toolkit {
 
@@ -40,7 +44,12 @@ bool PropertyFiler::readProperty(const QString &name, const QByteArray &blob) co
     QByteArray bytes = blob;
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
-    it->reader(device);
+    try {
+        it->reader(device);
+    } catch (const Error &error) {
+        // Said first as it is, then which stored data it is about.
+        throw Error(u"%1\n(read from the stored property \"%2\")"_s.arg(error.message(), it->name));
+    }
     return true;
 }
 
