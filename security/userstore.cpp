@@ -640,13 +640,10 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
 
 QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &stream)
 {
-    const QString database = databasePath(settings);
-    if (!QFileInfo(database).isFile())
-        throw toolkit::Error(u"no user store: %1 does not exist"_s.arg(database));
-    toolkit::Registry registry(database, toolkit::Registry::ReadWrite);
+    // A store lost with its database is made anew around the copy.
+    toolkit::Registry registry(databasePath(settings), toolkit::Registry::ReadWrite);
     toolkit::RegistryTransaction transaction(registry, toolkit::Registry::WriteTransaction);
-    if (!registry.openKey(settings.key, false))
-        throw toolkit::Error(u"no user store under the key %1"_s.arg(settings.key));
+    registry.openKey(settings.key, true);
 
     QString kept;
     if (settings.inFile) {

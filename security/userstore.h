@@ -75,8 +75,9 @@ public:
     QString unreadableMessage(const UserStoreSettings &settings, const QString &kept) const;
 
     /// Puts the template stream \a stream back as the current user template,
-    /// with its size, in one transaction; the current user template, when
-    /// there is one and it differs, is kept aside first. Returns where it was
+    /// with its size, in one transaction (creating the database and the key
+    /// when they are gone); the current user template, when there is one and
+    /// it differs, is kept aside first. Returns where it was
     /// kept (empty when nothing was). Throws naming the store and the reason.
     static QString restore(const UserStoreSettings &settings, const QByteArray &stream);
     /// Kept-aside copies of the user template of \a settings: file paths, or

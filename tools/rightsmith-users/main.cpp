@@ -142,6 +142,16 @@ public:
         tmpl.LoadFromStreamSecurity(buffer);
     }
 
+    // True when the store's key holds the binary value \a name.
+    bool hasValue(const QString &name)
+    {
+        try {
+            return registry().valueType(name) == toolkit::Registry::Binary;
+        } catch (const Failure &) {
+            return false;
+        }
+    }
+
     // Where the component keeps the user template: in the file given, or in
     // the file the store records when it holds no "UserTemplate" value (a
     // relative name is taken from the current directory, as the program
@@ -153,11 +163,17 @@ public:
         settings.fileName = m_file;
         settings.inFile = !m_file.isEmpty();
         if (!settings.inFile) {
-            toolkit::Registry &reg = registry();
-            if (reg.valueType(u"UserTemplate"_s) == toolkit::Registry::None
-                && reg.valueType(u"UserTemplateFileName"_s) == toolkit::Registry::String) {
-                settings.fileName = text(reg.readString(u"UserTemplateFileName"_s).value_or(""));
-                settings.inFile = true;
+            try {
+                toolkit::Registry &reg = registry();
+                if (reg.valueType(u"UserTemplate"_s) == toolkit::Registry::None
+                    && reg.valueType(u"UserTemplateFileName"_s) == toolkit::Registry::String) {
+                    settings.fileName =
+                        text(reg.readString(u"UserTemplateFileName"_s).value_or(""));
+                    settings.inFile = true;
+                }
+            } catch (const Failure &) {
+                // No store to say where: the "UserTemplate" value, as by default.
+            } catch (const toolkit::Error &) {
             }
         }
         return settings;
@@ -267,7 +283,7 @@ int restore(Store &store, const QString &source)
         if (!file.open(QIODevice::ReadOnly))
             throw Failure {ExitError, u"cannot read %1: %2"_s.arg(source, file.errorString())};
         stream = file.readAll();
-    } else if (store.registry().valueType(source) == toolkit::Registry::Binary) {
+    } else if (store.hasValue(source)) {
         stream = store.registry().readBinary(source).value_or(QByteArray());
     } else {
         throw Failure {ExitError, u"no file and no binary value of the key named %1"_s.arg(source)};
