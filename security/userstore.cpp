@@ -11,6 +11,7 @@
 #include "toolkit/textlines.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -19,10 +20,13 @@
 #include <QLoggingCategory>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +43,12 @@ const QString LastUsersValue = u"LastUsers"_s;
 const QString LastUsersSizeValue = u"LastUsersSize"_s;
 const QString PasswordValue = u"Password"_s;
 const QString AsideInfix = u".unreadable-"_s;
+const QString PendingSuffix = u".saving"_s;
+// Digests of the user template files whose saves were committed, one value a
+// file named by its absolute path: they tell a committed save's file from one
+// a stopped save left behind. Kept apart from the store's own key, whose
+// values stay exactly those every program of this format reads and writes.
+const QString FileDigestKey = u"\\Software\\Rightsmith\\UserTemplateFiles"_s;
 
 constexpr qint64 StreamHeaderSize = 20; // stamp and node count
 
@@ -257,14 +267,33 @@ QString saveFailureMessage(const UserStoreSettings &settings, const QString &rea
            u"in effect until the program ends."_s.arg(reason, UserStore::location(settings));
 }
 
-// Writes \a data to \a fileName whole: to a temporary beside it, renamed over
+QByteArray digestOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// The digest of the committed save of the file \a path; the open key is
+// \a storeKey again afterwards.
+std::optional<QByteArray> committedDigest(toolkit::Registry &registry, const QString &path,
+                                          const QString &storeKey)
+{
+    std::optional<QByteArray> digest;
+    if (registry.openKey(FileDigestKey, false)
+        && registry.valueType(path) == toolkit::Registry::Binary)
+        digest = registry.readBinary(path);
+    registry.openKey(storeKey, false);
+    return digest;
+}
+
+// Writes \a data to \a target whole: to a temporary beside it, renamed over
 // it only once complete, so a crash leaves the old file or the new one.
-void writeUserFile(const QString &fileName, const QByteArray &data)
+// Errors name \a fileName, the file the user knows.
+void writeUserFile(const QString &target, const QByteArray &data, const QString &fileName)
 {
     auto cannotCreate = [&fileName](const QString &reason) {
         return toolkit::Error(u"Cannot create file %1\n%2"_s.arg(fileName, reason));
     };
-    QSaveFile file(fileName);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate(file.errorString());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -406,15 +435,33 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                     u"aside: %2"_s.arg(settings.fileName, error.message()));
             }
         }
-        // Replaced last, while the lock is held: should the program stop
-        // before the commit below, the next load finds a complete newer file.
-        writeUserFile(settings.fileName, bytes);
+        // The new file is written whole beside the old one and committed
+        // with its digest; only then does it replace the old one. A save
+        // stopped before the commit leaves the old save whole; one stopped
+        // after it is completed by the next load, which finds the committed
+        // digest in the waiting file.
+        writeUserFile(path + PendingSuffix, bytes, settings.fileName);
+        try {
+            registry->openKey(FileDigestKey, true);
+            registry->writeBinary(path, digestOf(bytes));
+        } catch (const toolkit::Error &error) {
+            return failed(error.message());
+        }
     }
 
     try {
         transaction->commit();
     } catch (const toolkit::Error &error) {
         return failed(error.message());
+    }
+    if (settings.inFile) {
+        const QString path = absoluteFile(settings.fileName);
+        if (std::rename(QFile::encodeName(path + PendingSuffix).constData(),
+                        QFile::encodeName(path).constData())
+            != 0) {
+            qCWarning(lcStore, "%ls not replaced (the next start completes it): %s",
+                      qUtf16Printable(path), std::strerror(errno));
+        }
     }
     m_unreadableFile.clear();
     m_unreadableKey.clear();
@@ -549,12 +596,28 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Reg
     // against what the file or the value really holds first.
     std::unique_ptr<QIODevice> stream;
     if (settings.inFile) {
-        QFile file(settings.fileName);
+        // A save stopped between its commit and putting its file in place
+        // left that file waiting beside the old one: it is the last save.
+        QString fileName = settings.fileName;
+        const QString path = absoluteFile(fileName);
+        const std::optional<QByteArray> digest = committedDigest(registry, path, settings.key);
+        if (digest && digestOf(readWholeFile(path)) != *digest
+            && digestOf(readWholeFile(path + PendingSuffix)) == *digest) {
+            fileName = path + PendingSuffix;
+            if (m_access == toolkit::Registry::ReadWrite
+                && std::rename(QFile::encodeName(fileName).constData(),
+                               QFile::encodeName(path).constData())
+                    == 0) {
+                qCInfo(lcStore, "%ls: the last save completed", qUtf16Printable(path));
+                fileName = path;
+            }
+        }
+        QFile file(fileName);
         QByteArray data;
-        if (!pathExists(settings.fileName)) {
+        if (!pathExists(fileName)) {
             if (size != 0)
                 return unreadable(u"the user template file is missing"_s);
-        } else if (!QFileInfo(settings.fileName).isFile()) {
+        } else if (!QFileInfo(fileName).isFile()) {
             // A device or a pipe would never end or never report its length.
             return unreadable(u"the user template file is not a regular file"_s);
         } else if (!file.open(QIODevice::ReadOnly)) {
@@ -660,8 +723,13 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         registry.writeBinary(UserTemplateValue, stream);
     }
     registry.writeInteger(UserTemplateSizeValue, qint32(stream.size()));
-    if (settings.inFile)
-        writeUserFile(settings.fileName, stream);
+    const QString path = absoluteFile(settings.fileName);
+    if (settings.inFile) {
+        writeUserFile(path, stream, settings.fileName);
+        registry.openKey(FileDigestKey, true);
+        registry.writeBinary(path, digestOf(stream));
+        QFile::remove(path + PendingSuffix);
+    }
     transaction.commit();
     return kept;
 }
