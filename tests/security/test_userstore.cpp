@@ -590,6 +590,33 @@ TEST_F(UserStore, StopBetweenFileAndSizeLosesNoUser)
     EXPECT_EQ(key()->readInteger(u"UserTemplateSize"_s), qint32(newer.size()));
 }
 
+// A file-mode save writes its file beside the old one, commits, then renames
+// it into place. Stopped after the commit, it is completed by the next load;
+// stopped before, its waiting file is not taken.
+TEST_F(UserStore, ASaveStoppedAfterItsCommitIsCompletedByTheNextLoad)
+{
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor"}, {"Supervisor"})->SaveUsers({}));
+    const QByteArray older = readFile(u"UserTemplate"_s);
+    ASSERT_TRUE(withUsers(FileOptions, {"Supervisor", "Alice"}, {"Alice"})->SaveUsers("pw"));
+    const QByteArray newer = readFile(u"UserTemplate"_s);
+    ASSERT_TRUE(QFile::rename(u"UserTemplate"_s, u"UserTemplate.saving"_s));
+    writeFile(u"UserTemplate"_s, older);
+
+    auto restarted = component(FileOptions);
+    QByteArray password;
+    ASSERT_TRUE(restarted->LoadUsers(password));
+    EXPECT_EQ(userNames(*restarted->UserTemplate()), (QByteArrayList {"Supervisor", "Alice"}));
+    EXPECT_EQ(restarted->LastUsers(), QList<QByteArray> {"Alice"});
+    EXPECT_EQ(password, bytes("pw"));
+    EXPECT_EQ(readFile(u"UserTemplate"_s), newer);
+    EXPECT_FALSE(QFile::exists(u"UserTemplate.saving"_s));
+
+    // A file left waiting by a save that never committed is not taken.
+    writeFile(u"UserTemplate.saving"_s, older);
+    ASSERT_TRUE(component(FileOptions)->LoadUsers(password));
+    EXPECT_EQ(readFile(u"UserTemplate"_s), newer);
+}
+
 // Start-up over a store that exists but cannot be read: one message naming
 // the store and what is wrong, no "Supervisor" made up, nobody logged on, the
 // application asked to end, and the unreadable data kept. A store never
