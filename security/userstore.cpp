@@ -478,6 +478,14 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_unreadableKey.clear();
     const bool writable = m_access == toolkit::Registry::ReadWrite;
 
+    // Read-only, a database that is not there holds nothing: as on a first start.
+    if (!writable && !pathExists(databasePath(settings))) {
+        if (settings.inFile && pathExists(settings.fileName))
+            return unreadable(
+                u"\"%1\" is missing, but the user template is there"_s.arg(UserTemplateSizeValue));
+        m_state = State::NeverWritten;
+        return false;
+    }
     std::unique_ptr<toolkit::Registry> registry;
     std::unique_ptr<toolkit::RegistryTransaction> transaction;
     try {
