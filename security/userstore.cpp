@@ -153,10 +153,13 @@ QString asideName(const QString &base, const std::function<bool(const QString &)
     return name;
 }
 
+// The whole regular file \a path; empty when it cannot be read or is larger
+// than any user template can be.
 QByteArray readWholeFile(const QString &path)
 {
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)
+        || file.size() > qint64(std::numeric_limits<qint32>::max()))
         return {};
     return file.readAll();
 }
@@ -281,6 +284,9 @@ std::optional<QByteArray> committedDigest(toolkit::Registry &registry, const QSt
     if (registry.openKey(FileDigestKey, false)
         && registry.valueType(path) == toolkit::Registry::Binary)
         digest = registry.readBinary(path);
+    // From the root, as the store key was opened: it may be written without
+    // its leading backslash.
+    registry.closeKey();
     registry.openKey(storeKey, false);
     return digest;
 }
@@ -640,8 +646,9 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Reg
         } else {
             data = file.readAll();
             if (data.size() != size) {
-                // A save stopped between putting its file in place and
-                // committing the size leaves a complete newer file: the last save.
+                // A complete file of another length is the newest save: an
+                // older version stopped between putting its file in place and
+                // committing the size leaves one.
                 if (!isCompleteStream(data)) {
                     return unreadable(
                         u"the user template file holds %1 bytes, \"%2\" says %3, and it is not "
