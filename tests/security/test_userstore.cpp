@@ -4,6 +4,7 @@
 #include "security/tcripter.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
 #include "support/testsupport.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
@@ -615,6 +616,24 @@ TEST_F(UserStore, ASaveStoppedAfterItsCommitIsCompletedByTheNextLoad)
     writeFile(u"UserTemplate.saving"_s, older);
     ASSERT_TRUE(component(FileOptions)->LoadUsers(password));
     EXPECT_EQ(readFile(u"UserTemplate"_s), newer);
+}
+
+// An administrator puts a good copy back over a damaged value: the damaged
+// one is kept aside in turn, and the store loads every user again.
+TEST_F(UserStore, RestorePutsACopyBackAndKeepsWhatItReplaces)
+{
+    ASSERT_TRUE(withUsers(RegistryOptions, {"Supervisor", "Alice"})->SaveUsers({}));
+    const QByteArray good = *key()->readBinary(u"UserTemplate"_s);
+    key()->writeBinary(u"UserTemplate"_s, good.left(100));
+
+    auto security = component(RegistryOptions);
+    const QString kept = zkSecurity::UserStore::restore(security->StoreSettings(), good);
+    EXPECT_TRUE(kept.startsWith(u"UserTemplate.unreadable-"_s)) << qPrintable(kept);
+    EXPECT_EQ(key()->readBinary(kept), good.left(100));
+    QByteArray password;
+    ASSERT_TRUE(security->LoadUsers(password));
+    EXPECT_EQ(userNames(*security->UserTemplate()), (QByteArrayList {"Supervisor", "Alice"}));
+    EXPECT_EQ(zkSecurity::UserStore::keptAside(security->StoreSettings()), QStringList {kept});
 }
 
 // Start-up over a store that exists but cannot be read: one message naming
