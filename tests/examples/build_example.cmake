@@ -19,6 +19,15 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${RIGHTSMITH_BUILD_DIR} --prefix ${prefix})
+# An installed program starts from its prefix, with no help from the environment.
+if(EXISTS ${prefix}/bin/rightsmith-users)
+    run(${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ASAN_OPTIONS=detect_leaks=0
+        ${prefix}/bin/rightsmith-users --help)
+endif()
+if(EXISTS ${prefix}/bin/rightsmith-blobs)
+    message(FATAL_ERROR "the build-time generator rightsmith-blobs was installed")
+endif()
+
 file(GLOB_RECURSE config ${prefix}/*/RightsmithConfig.cmake)
 if(NOT config OR NOT EXISTS ${prefix}/include/Rightsmith/security/tzksecurity.h)
     message(FATAL_ERROR "the installed package lacks its config file or headers")
