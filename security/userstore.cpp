@@ -312,6 +312,31 @@ void writeUserFile(const QString &target, const QByteArray &data, const QString 
         throw cannotCreate(file.errorString());
 }
 
+// A file-mode save writes its new file whole beside the old one and records
+// its digest in the open transaction; only after the commit does the file
+// replace the old one (putInPlace()). A save stopped before the commit leaves
+// the old save whole; one stopped after it is completed by the next load,
+// which finds the committed digest in the waiting file.
+void stageUserFile(toolkit::Registry &registry, const QString &fileName, const QByteArray &bytes)
+{
+    const QString path = absoluteFile(fileName);
+    writeUserFile(path + PendingSuffix, bytes, fileName);
+    registry.openKey(FileDigestKey, true);
+    registry.writeBinary(path, digestOf(bytes));
+}
+
+// Renames the file waiting beside \a path over it; false when that fails.
+bool putInPlace(const QString &path)
+{
+    if (std::rename(QFile::encodeName(path + PendingSuffix).constData(),
+                    QFile::encodeName(path).constData())
+        == 0)
+        return true;
+    qCWarning(lcStore, "%ls not replaced (the next start completes it): %s", qUtf16Printable(path),
+              std::strerror(errno));
+    return false;
+}
+
 // A failed write of a value whose failure does not fail the save.
 void writeQuietly(const QString &name, const std::function<void()> &write)
 {
@@ -441,18 +466,9 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                     u"aside: %2"_s.arg(settings.fileName, error.message()));
             }
         }
-        // The new file is written whole beside the old one and committed
-        // with its digest; only then does it replace the old one. A save
-        // stopped before the commit leaves the old save whole; one stopped
-        // after it is completed by the next load, which finds the committed
-        // digest in the waiting file.
-        writeUserFile(path + PendingSuffix, bytes, settings.fileName);
-        try {
-            registry->openKey(FileDigestKey, true);
-            registry->writeBinary(path, digestOf(bytes));
-        } catch (const toolkit::Error &error) {
-            return failed(error.message());
-        }
+        // Replaced only after the commit below. Like the file name, a file
+        // or digest that cannot be written is an error for the caller.
+        stageUserFile(*registry, settings.fileName, bytes);
     }
 
     try {
@@ -460,15 +476,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     } catch (const toolkit::Error &error) {
         return failed(error.message());
     }
-    if (settings.inFile) {
-        const QString path = absoluteFile(settings.fileName);
-        if (std::rename(QFile::encodeName(path + PendingSuffix).constData(),
-                        QFile::encodeName(path).constData())
-            != 0) {
-            qCWarning(lcStore, "%ls not replaced (the next start completes it): %s",
-                      qUtf16Printable(path), std::strerror(errno));
-        }
-    }
+    if (settings.inFile)
+        putInPlace(absoluteFile(settings.fileName));
     m_unreadableFile.clear();
     m_unreadableKey.clear();
     return true;
@@ -618,10 +627,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Reg
         if (digest && digestOf(readWholeFile(path)) != *digest
             && digestOf(readWholeFile(path + PendingSuffix)) == *digest) {
             fileName = path + PendingSuffix;
-            if (m_access == toolkit::Registry::ReadWrite
-                && std::rename(QFile::encodeName(fileName).constData(),
-                               QFile::encodeName(path).constData())
-                    == 0) {
+            if (m_access == toolkit::Registry::ReadWrite && putInPlace(path)) {
                 qCInfo(lcStore, "%ls: the last save completed", qUtf16Printable(path));
                 fileName = path;
             }
@@ -738,14 +744,11 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         registry.writeBinary(UserTemplateValue, stream);
     }
     registry.writeInteger(UserTemplateSizeValue, qint32(stream.size()));
-    const QString path = absoluteFile(settings.fileName);
-    if (settings.inFile) {
-        writeUserFile(path, stream, settings.fileName);
-        registry.openKey(FileDigestKey, true);
-        registry.writeBinary(path, digestOf(stream));
-        QFile::remove(path + PendingSuffix);
-    }
+    if (settings.inFile)
+        stageUserFile(registry, settings.fileName, stream);
     transaction.commit();
+    if (settings.inFile)
+        putInPlace(absoluteFile(settings.fileName));
     return kept;
 }
 
