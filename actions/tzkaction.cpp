@@ -17,7 +17,7 @@ const QChar ControlNameDelimiter = u'\t';
 } // namespace
 
 TzkAction::TzkAction(QObject *owner)
-    : toolkit::Action(owner)
+    : rightsmith::toolkit::Action(owner)
 {
     // Only rights disable a protected action, never a missing execute handler.
     setDisableIfNoHandler(false);
@@ -38,8 +38,8 @@ TzkSecurityOptions TzkAction::effectiveOption() const
 
 void TzkAction::Loaded()
 {
-    toolkit::Action::Loaded();
-    toolkit::ActionList *list = actionList();
+    rightsmith::toolkit::Action::Loaded();
+    rightsmith::toolkit::ActionList *list = actionList();
     if (!list)
         return;
     const QObject *owner = list->parent();
@@ -47,9 +47,9 @@ void TzkAction::Loaded()
         const QString name = zkSecurity::ExtractToken(m_actionDesigner, n, ControlNameDelimiter);
         if (name.isEmpty())
             break;
-        QObject *component = toolkit::findComponent(owner, name);
-        if (component && toolkit::isControl(component))
-            toolkit::setControlAction(component, this);
+        QObject *component = rightsmith::toolkit::findComponent(owner, name);
+        if (component && rightsmith::toolkit::isControl(component))
+            rightsmith::toolkit::setControlAction(component, this);
     }
 }
 
@@ -70,27 +70,27 @@ bool TzkAction::Update()
         }
     }
     // Rights first, so that an update handler may still override them.
-    return toolkit::Action::Update();
+    return rightsmith::toolkit::Action::Update();
 }
 
 bool TzkAction::Execute()
 {
-    toolkit::ActionList *list = actionList();
+    rightsmith::toolkit::ActionList *list = actionList();
     if (!list)
-        return toolkit::Action::Execute();
+        return rightsmith::toolkit::Action::Execute();
     if (effectiveOption() == soShowMessageOnFail) {
         auto *protectedList = qobject_cast<TzkActionList *>(list);
         zkSecurity::TzkSecurity *security =
             protectedList ? protectedList->SecurityObject() : nullptr;
         const bool granted = !security || security->CheckId(m_securityId);
         if (!granted) {
-            toolkit::showMessage(m_disabledMessage.isEmpty()
-                                     ? u"Insuficient rights to access this functionality."_s
-                                     : m_disabledMessage);
+            rightsmith::toolkit::showMessage(
+                m_disabledMessage.isEmpty() ? u"Insuficient rights to access this functionality."_s
+                                            : m_disabledMessage);
             return false;
         }
     }
-    return toolkit::Action::Execute();
+    return rightsmith::toolkit::Action::Execute();
 }
 
 } // namespace zkActnLst

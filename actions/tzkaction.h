@@ -12,7 +12,7 @@ class TzkActionList;
 /// A protected action: on every update pass it asks its list's security
 /// component whether the logged-on user holds SecurityId, and disables or
 /// hides itself, or (message mode) refuses to execute with a message.
-class TzkAction : public toolkit::Action
+class TzkAction : public rightsmith::toolkit::Action
 {
     Q_OBJECT
 public:

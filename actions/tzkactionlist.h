@@ -5,7 +5,7 @@
 
 #include <QPointer>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class Action;
 }
 namespace zkSecurity {
@@ -22,7 +22,7 @@ class TzkActionListDesigner
 };
 
 /// An action list bound to a security component, whose client it is.
-class TzkActionList : public toolkit::ActionList
+class TzkActionList : public rightsmith::toolkit::ActionList
 {
     Q_OBJECT
 public:
@@ -39,7 +39,7 @@ public:
     void setActionListDesigner(TzkActionListDesigner *designer) { m_actionListDesigner = designer; }
 
     /// A new protected action in this list, copied from \a source when given.
-    TzkAction *CreateSecurityAction(toolkit::Action *source);
+    TzkAction *CreateSecurityAction(rightsmith::toolkit::Action *source);
 
 private:
     void scanOwner();

@@ -38,7 +38,7 @@ void saveAndLoad(benchmark::State &state)
 
     for (auto _ : state) {
         {
-            toolkit::Registry registry;
+            rightsmith::toolkit::Registry registry;
             registry.openKey(KeyPath, true);
             registry.writeBinary(u"UserTemplate"_s, userTemplate);
             registry.writeInteger(u"UserTemplateSize"_s, qint32(userTemplate.size()));
@@ -47,7 +47,7 @@ void saveAndLoad(benchmark::State &state)
             registry.writeString(u"Password"_s, password);
         }
         {
-            toolkit::Registry registry;
+            rightsmith::toolkit::Registry registry;
             registry.openKey(KeyPath, true);
             const auto size = registry.readInteger(u"UserTemplateSize"_s);
             benchmark::DoNotOptimize(registry.readString(u"Password"_s));
@@ -65,7 +65,7 @@ BENCHMARK(saveAndLoad)->Unit(benchmark::kMillisecond);
 void writeAndReadOpen(benchmark::State &state)
 {
     QTemporaryDir home;
-    toolkit::Registry registry(home.filePath(u"registry.sqlite3"_s));
+    rightsmith::toolkit::Registry registry(home.filePath(u"registry.sqlite3"_s));
     registry.openKey(KeyPath, true);
     const QByteArray userTemplate = templateBytes();
     for (auto _ : state) {

@@ -113,7 +113,7 @@ QList<zkActnLst::TzkAction *> createActions(zkActnLst::TzkActionList *list, QObj
     return actions;
 }
 
-void loadImageList1(toolkit::ImageList &images)
+void loadImageList1(rightsmith::toolkit::ImageList &images)
 {
     for (const char *name : ImageList1Names)
         images.add(QImage(imagePath(name)));
@@ -146,13 +146,13 @@ QString securityUserTemplateFileName()
 
 void addManualRights(zkSecurity::TzkSecurityTemplate &securityTemplate)
 {
-    toolkit::TreeNode *root = securityTemplate.topLevel(0);
+    rightsmith::toolkit::TreeNode *root = securityTemplate.topLevel(0);
     if (!root)
         root = securityTemplate.addChild(nullptr, QByteArrayLiteral("User"));
 
-    auto add = [&securityTemplate](toolkit::TreeNode *parent, const QByteArray &text, qint32 id,
-                                   int image) {
-        toolkit::TreeNode *node = securityTemplate.addChild(parent, text);
+    auto add = [&securityTemplate](rightsmith::toolkit::TreeNode *parent, const QByteArray &text,
+                                   qint32 id, int image) {
+        rightsmith::toolkit::TreeNode *node = securityTemplate.addChild(parent, text);
         auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
         record->SecurityId = id;
         record->setCaption(text);
@@ -163,7 +163,7 @@ void addManualRights(zkSecurity::TzkSecurityTemplate &securityTemplate)
         return node;
     };
     // Image 2 is the category picture, 4 the check mark among the node images.
-    toolkit::TreeNode *category =
+    rightsmith::toolkit::TreeNode *category =
         add(root, QByteArrayLiteral("Manually controled (see code)"), 0, 2);
     add(category, QByteArrayLiteral("Button (id=30)"), ManualCheckId, 4);
 }

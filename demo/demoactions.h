@@ -9,7 +9,7 @@
 
 class QObject;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class ImageList;
 }
 namespace zkActnLst {
@@ -57,7 +57,7 @@ QList<zkActnLst::TzkAction *> createActions(zkActnLst::TzkActionList *list, QObj
 /// Number of images in the frame's ImageList1.
 inline constexpr int ImageList1Count = 19;
 /// Fills \a images with the 19 pictures of ImageList1, in index order.
-void loadImageList1(toolkit::ImageList &images);
+void loadImageList1(rightsmith::toolkit::ImageList &images);
 /// The glyph of the "Check Rights" button, of the "Close child" button, and the program icon.
 QString checkRightsGlyphPath();
 QString closeChildGlyphPath();

@@ -138,9 +138,9 @@ DemoSession *DemoSession::current()
 bool DemoSession::start()
 {
     // A new run of the program: an earlier session's request to end is gone.
-    toolkit::clearTermination();
-    toolkit::IdleUpdater::install();
-    if (toolkit::Application *app = toolkit::Application::instance())
+    rightsmith::toolkit::clearTermination();
+    rightsmith::toolkit::IdleUpdater::install();
+    if (rightsmith::toolkit::Application *app = rightsmith::toolkit::Application::instance())
         app->setTitle(ApplicationTitle);
     else
         QGuiApplication::setApplicationDisplayName(ApplicationTitle);
@@ -149,10 +149,10 @@ bool DemoSession::start()
     // Loading the frame runs the logon; when it is refused the application
     // has been asked to end, but start-up goes on to its end regardless.
     m_mainForm = new Main::TMainForm();
-    if (toolkit::Application *app = toolkit::Application::instance())
+    if (rightsmith::toolkit::Application *app = rightsmith::toolkit::Application::instance())
         app->addForm(m_mainForm);
     m_aboutBox = new About::TAboutBox();
-    return !toolkit::terminationRequested();
+    return !rightsmith::toolkit::terminationRequested();
 }
 
 Main::TMainForm *DemoSession::mainForm() const
@@ -224,13 +224,13 @@ int runDemo(int &argc, char **argv)
         return 2;
     }
 
-    toolkit::Application app(argc, argv);
+    rightsmith::toolkit::Application app(argc, argv);
     DemoSession session;
     try {
         session.start();
     } catch (const std::exception &error) {
         // An error while the frame loads: shown, and the program ends.
-        toolkit::Application::handleException(error);
+        rightsmith::toolkit::Application::handleException(error);
         session.shutdown();
         return 1;
     }

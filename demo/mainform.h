@@ -11,7 +11,7 @@ class QPushButton;
 class QStatusBar;
 class QToolBar;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class ImageList;
 }
 namespace zkActnLst {
@@ -57,7 +57,7 @@ public:
     QMenu *Help1;
     QFileDialog *OpenDialog;
     zkActnLst::TzkActionList *ActionList1;
-    toolkit::ImageList *ImageList1;
+    rightsmith::toolkit::ImageList *ImageList1;
     zkSecurity::TzkSecurity *zkSecurity1;
     QMdiArea *mdiArea;
 

@@ -13,24 +13,24 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace dialogsupport {
+namespace rightsmith::dialogsupport {
 
 std::optional<QByteArray> encoded(const QString &text)
 {
-    return toolkit::Codec::fromUnicode(text);
+    return rightsmith::toolkit::Codec::fromUnicode(text);
 }
 
 QString decoded(const QByteArray &bytes)
 {
-    return toolkit::Codec::toUnicode(bytes);
+    return rightsmith::toolkit::Codec::toUnicode(bytes);
 }
 
-void bindButton(QAbstractButton *button, toolkit::Action *action)
+void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action)
 {
     // The enabling rules are update handlers, which only the idle pass runs;
     // make sure it runs also under a plain QApplication.
-    toolkit::IdleUpdater::install();
-    toolkit::bindWidget(button, action);
+    rightsmith::toolkit::IdleUpdater::install();
+    rightsmith::toolkit::bindWidget(button, action);
 }
 
 void setPasswordEcho(QLineEdit *edit)
@@ -86,4 +86,4 @@ void centreWhenShown(QWidget *widget)
     widget->installEventFilter(new CentreOnShow(widget));
 }
 
-} // namespace dialogsupport
+} // namespace rightsmith::dialogsupport

@@ -10,12 +10,12 @@ class QDialog;
 class QLineEdit;
 class QWidget;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class Action;
 }
 
 /// Small pieces the security dialogs share.
-namespace dialogsupport {
+namespace rightsmith::dialogsupport {
 
 /// Bytes of \a text in the code page, or nullopt when a character has none.
 /// The edits refuse such characters at input, so nullopt means a text set
@@ -27,7 +27,7 @@ QString decoded(const QByteArray &bytes);
 /// Makes \a button follow \a action (caption, enabled, visible, hint) and
 /// trigger it when clicked; the idle update pass then runs the action's
 /// update handler while the button is visible.
-void bindButton(QAbstractButton *button, toolkit::Action *action);
+void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action);
 
 /// Makes \a edit a password box that shows every character as "*".
 void setPasswordEcho(QLineEdit *edit);
@@ -40,4 +40,4 @@ void centreOnScreen(QWidget *widget);
 /// Centres \a widget on its screen each time it is shown.
 void centreWhenShown(QWidget *widget);
 
-} // namespace dialogsupport
+} // namespace rightsmith::dialogsupport

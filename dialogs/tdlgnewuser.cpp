@@ -24,23 +24,23 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
 
     edtNewUserName = new QLineEdit(this);
     edtNewUserName->setObjectName(u"edtNewUserName"_s);
-    toolkit::refuseUnencodableInput(edtNewUserName);
+    rightsmith::toolkit::refuseUnencodableInput(edtNewUserName);
 
     lblNewUserName = new QLabel(u"User Name"_s, this);
     lblNewUserName->setObjectName(u"lblNewUserName"_s);
     lblNewUserName->setBuddy(edtNewUserName);
 
-    actOK = new toolkit::Action(this);
+    actOK = new rightsmith::toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
     actOK->setText(u"OK"_s);
-    actOK->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
+    actOK->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
     // OK has no check of its own: once enabled, its modal result closes the dialog.
-    actOK->setOnExecute([this](toolkit::Action *) { accept(); });
+    actOK->setOnExecute([this](rightsmith::toolkit::Action *) { accept(); });
 
     OKBtn = new QPushButton(this);
     OKBtn->setObjectName(u"OKBtn"_s);
     OKBtn->setDefault(true);
-    dialogsupport::bindButton(OKBtn, actOK);
+    rightsmith::dialogsupport::bindButton(OKBtn, actOK);
 
     CancelBtn = new QPushButton(u"Cancel"_s, this);
     CancelBtn->setObjectName(u"CancelBtn"_s);
@@ -67,15 +67,15 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     setTabOrder(OKBtn, CancelBtn);
     edtNewUserName->setFocus();
 
-    dialogsupport::fixDialogSize(this, 351, 80);
-    dialogsupport::centreWhenShown(this);
+    rightsmith::dialogsupport::fixDialogSize(this, 351, 80);
+    rightsmith::dialogsupport::centreWhenShown(this);
 }
 
 TdlgNewUser::~TdlgNewUser() = default;
 
-void TdlgNewUser::actOKUpdate(toolkit::Action *sender)
+void TdlgNewUser::actOKUpdate(rightsmith::toolkit::Action *sender)
 {
-    const auto name = dialogsupport::encoded(edtNewUserName->text());
+    const auto name = rightsmith::dialogsupport::encoded(edtNewUserName->text());
     bool enabled = name && !name->isEmpty();
     if (enabled && m_owner) {
         if (auto *tree = m_owner->ftvUserTemplate())

@@ -6,7 +6,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class Action;
 }
 
@@ -32,11 +32,11 @@ public:
     QLineEdit *edtNewUserName = nullptr;
     QPushButton *OKBtn = nullptr;
     QPushButton *CancelBtn = nullptr;
-    toolkit::Action *actOK = nullptr;
+    rightsmith::toolkit::Action *actOK = nullptr;
 
     /// Enables \a sender exactly when the name is not empty and no user of
     /// the owner's tree has exactly that name (letter case counts).
-    void actOKUpdate(toolkit::Action *sender);
+    void actOKUpdate(rightsmith::toolkit::Action *sender);
 
 private:
     zkDlgSecurity::TfrmSecurity *m_owner;

@@ -39,10 +39,11 @@ std::unique_ptr<TzkNodeRecord> copyOf(const TzkNodeRecord &record)
 // when nullptr) and returns it. \a wholeCopy: text, images and, when the
 // source has one, a copy of the record. Otherwise the images are taken only
 // together with a record.
-toolkit::TreeNode *copyOne(TzkSecurityTemplate *dest, toolkit::TreeNode *destParent,
-                           const toolkit::TreeNode *source, bool wholeCopy)
+rightsmith::toolkit::TreeNode *copyOne(TzkSecurityTemplate *dest,
+                                       rightsmith::toolkit::TreeNode *destParent,
+                                       const rightsmith::toolkit::TreeNode *source, bool wholeCopy)
 {
-    toolkit::TreeNode *copy = dest->addChild(destParent, source->text());
+    rightsmith::toolkit::TreeNode *copy = dest->addChild(destParent, source->text());
     const TzkNodeRecord *record = source->data();
     if (record)
         copy->setData(copyOf(*record));
@@ -57,20 +58,20 @@ toolkit::TreeNode *copyOne(TzkSecurityTemplate *dest, toolkit::TreeNode *destPar
 // leaving out every child (with its subtree) that \a take refuses. The walk
 // keeps its own stack: a stored tree may be deeper than the call stack allows.
 template<typename Take>
-void copySubtree(TzkSecurityTemplate *dest, toolkit::TreeNode *destParent,
-                 const toolkit::TreeNode *source, bool wholeCopy, Take take)
+void copySubtree(TzkSecurityTemplate *dest, rightsmith::toolkit::TreeNode *destParent,
+                 const rightsmith::toolkit::TreeNode *source, bool wholeCopy, Take take)
 {
     struct Frame
     {
-        toolkit::TreeNode *dest;
-        const toolkit::TreeNode *source;
+        rightsmith::toolkit::TreeNode *dest;
+        const rightsmith::toolkit::TreeNode *source;
         int level; // of source, counted from 0 at the node the copy started from
         int next;
     };
     std::vector<Frame> stack {{copyOne(dest, destParent, source, wholeCopy), source, 0, 0}};
     while (!stack.empty()) {
         Frame &frame = stack.back();
-        const toolkit::TreeNode *child = frame.source->item(frame.next);
+        const rightsmith::toolkit::TreeNode *child = frame.source->item(frame.next);
         if (!child) {
             stack.pop_back();
             continue;
@@ -79,7 +80,7 @@ void copySubtree(TzkSecurityTemplate *dest, toolkit::TreeNode *destParent,
         const int level = frame.level + 1;
         if (!take(child, level))
             continue;
-        toolkit::TreeNode *copy = copyOne(dest, frame.dest, child, wholeCopy);
+        rightsmith::toolkit::TreeNode *copy = copyOne(dest, frame.dest, child, wholeCopy);
         stack.push_back({copy, child, level, 0}); // invalidates frame
     }
 }
@@ -89,7 +90,7 @@ void copySubtree(TzkSecurityTemplate *dest, toolkit::TreeNode *destParent,
 // always taken; deeper down a category always, a right as the filter says, a
 // negative identifier never. A node without a record counts as one with an
 // all-zero record.
-bool takenForUser(const toolkit::TreeNode *child, int level, bool showCheckedOKOnly)
+bool takenForUser(const rightsmith::toolkit::TreeNode *child, int level, bool showCheckedOKOnly)
 {
     if (level <= 1)
         return true;
@@ -114,12 +115,12 @@ void removeEmptyGroups(TzkSecurityTemplate *dest)
         // renumbers only the nodes after it, which the walk has passed, so a
         // list taken before the walk stays valid for the nodes still ahead; a
         // parent left empty comes later in the same walk.
-        std::vector<toolkit::TreeNode *> nodes;
+        std::vector<rightsmith::toolkit::TreeNode *> nodes;
         nodes.reserve(size_t(dest->count()));
         for (int i = 0; i < dest->count(); ++i)
             nodes.push_back(dest->nodeAt(i));
         for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
-            toolkit::TreeNode *node = *it;
+            rightsmith::toolkit::TreeNode *node = *it;
             if (node->hasChildren())
                 continue;
             // What GetNodeType says of a leaf, without its walk up to the
@@ -149,7 +150,7 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     // The list shows the recent users only; a typed name is not added to it.
     edtUserName->setInsertPolicy(QComboBox::NoInsert);
     edtUserName->setCompleter(nullptr);
-    toolkit::refuseUnencodableInput(edtUserName);
+    rightsmith::toolkit::refuseUnencodableInput(edtUserName);
 
     lblUserName = new QLabel(u"Enter user name:"_s, this);
     lblUserName->setObjectName(u"lblUserName"_s);
@@ -157,29 +158,30 @@ TdlgPassword::TdlgPassword(QWidget *parent)
 
     edtPassword = new QLineEdit(this);
     edtPassword->setObjectName(u"edtPassword"_s);
-    dialogsupport::setPasswordEcho(edtPassword);
-    toolkit::refuseUnencodableInput(edtPassword);
+    rightsmith::dialogsupport::setPasswordEcho(edtPassword);
+    rightsmith::toolkit::refuseUnencodableInput(edtPassword);
 
     Label1 = new QLabel(u"Enter password:"_s, this);
     Label1->setObjectName(u"Label1"_s);
     Label1->setBuddy(edtPassword);
 
-    actOK = new toolkit::Action(this);
+    actOK = new rightsmith::toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
     actOK->setText(u"OK"_s);
-    actOK->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
-    actOK->setOnExecute([this](toolkit::Action *sender) { actOKExecute(sender); });
+    actOK->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
+    actOK->setOnExecute([this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
 
-    actSecurity = new toolkit::Action(this);
+    actSecurity = new rightsmith::toolkit::Action(this);
     actSecurity->setObjectName(u"actSecurity"_s);
     actSecurity->setText(u"Security"_s);
-    actSecurity->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
-    actSecurity->setOnExecute([this](toolkit::Action *sender) { actSecurityExecute(sender); });
+    actSecurity->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
+    actSecurity->setOnExecute(
+        [this](rightsmith::toolkit::Action *sender) { actSecurityExecute(sender); });
 
     btnOK = new QPushButton(this);
     btnOK->setObjectName(u"btnOK"_s);
     btnOK->setDefault(true);
-    dialogsupport::bindButton(btnOK, actOK);
+    rightsmith::dialogsupport::bindButton(btnOK, actOK);
 
     btnCancel = new QPushButton(u"Cancel"_s, this);
     btnCancel->setObjectName(u"btnCancel"_s);
@@ -187,7 +189,7 @@ TdlgPassword::TdlgPassword(QWidget *parent)
 
     btnSecurity = new QPushButton(this);
     btnSecurity->setObjectName(u"btnSecurity"_s);
-    dialogsupport::bindButton(btnSecurity, actSecurity);
+    rightsmith::dialogsupport::bindButton(btnSecurity, actSecurity);
 
     auto *boxes = new QVBoxLayout;
     boxes->setSpacing(2);
@@ -217,30 +219,30 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     setTabOrder(btnSecurity, edtUserName);
     edtPassword->setFocus();
 
-    dialogsupport::fixDialogSize(this, 254, 127);
-    dialogsupport::centreWhenShown(this);
+    rightsmith::dialogsupport::fixDialogSize(this, 254, 127);
+    rightsmith::dialogsupport::centreWhenShown(this);
 }
 
 TdlgPassword::~TdlgPassword() = default;
 
 QByteArray TdlgPassword::userName() const
 {
-    return dialogsupport::encoded(edtUserName->currentText()).value_or(QByteArray());
+    return rightsmith::dialogsupport::encoded(edtUserName->currentText()).value_or(QByteArray());
 }
 
 void TdlgPassword::setUserName(const QByteArray &name)
 {
-    edtUserName->setEditText(dialogsupport::decoded(name));
+    edtUserName->setEditText(rightsmith::dialogsupport::decoded(name));
 }
 
 QByteArray TdlgPassword::password() const
 {
-    return dialogsupport::encoded(edtPassword->text()).value_or(QByteArray());
+    return rightsmith::dialogsupport::encoded(edtPassword->text()).value_or(QByteArray());
 }
 
 void TdlgPassword::setPassword(const QByteArray &password)
 {
-    edtPassword->setText(dialogsupport::decoded(password));
+    edtPassword->setText(rightsmith::dialogsupport::decoded(password));
 }
 
 void TdlgPassword::setRecentUsers(const QList<QByteArray> &names)
@@ -249,14 +251,14 @@ void TdlgPassword::setRecentUsers(const QList<QByteArray> &names)
     const QString text = edtUserName->currentText();
     edtUserName->clear();
     for (const QByteArray &name : names)
-        edtUserName->addItem(dialogsupport::decoded(name));
+        edtUserName->addItem(rightsmith::dialogsupport::decoded(name));
     edtUserName->setEditText(text);
 }
 
 bool TdlgPassword::CheckUserPassword()
 {
-    const auto name = dialogsupport::encoded(edtUserName->currentText());
-    const auto typed = dialogsupport::encoded(edtPassword->text());
+    const auto name = rightsmith::dialogsupport::encoded(edtUserName->currentText());
+    const auto typed = rightsmith::dialogsupport::encoded(edtPassword->text());
     if (UserTemplate && name && typed && UserTemplate->GetUserNodeByUserName(*name)) {
         // Stored passwords are scrambled and at most 40 bytes long; Scramble
         // keeps the length, so a longer typed password never matches.
@@ -264,18 +266,18 @@ bool TdlgPassword::CheckUserPassword()
             return true;
     }
     if (isVisible()) {
-        toolkit::showMessage(u"Wrong user name or password."_s);
+        rightsmith::toolkit::showMessage(u"Wrong user name or password."_s);
         edtUserName->setFocus();
     }
     return false;
 }
 
-void TdlgPassword::actOKUpdate(toolkit::Action *sender)
+void TdlgPassword::actOKUpdate(rightsmith::toolkit::Action *sender)
 {
     sender->setEnabled(!edtUserName->currentText().isEmpty());
 }
 
-void TdlgPassword::actOKExecute(toolkit::Action *sender)
+void TdlgPassword::actOKExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     // A failed check has shown its message; the dialog stays open.
@@ -283,7 +285,7 @@ void TdlgPassword::actOKExecute(toolkit::Action *sender)
         accept();
 }
 
-void TdlgPassword::actSecurityExecute(toolkit::Action *sender)
+void TdlgPassword::actSecurityExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     if (!CheckUserPassword())
@@ -318,8 +320,8 @@ void TdlgPassword::TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemp
 {
     if (!Edited || !UserTemplate)
         return;
-    toolkit::TreeNode *edited = Edited->GetUserNodeByUserName(UserName);
-    toolkit::TreeNode *stored = UserTemplate->GetUserNodeByUserName(UserName);
+    rightsmith::toolkit::TreeNode *edited = Edited->GetUserNodeByUserName(UserName);
+    rightsmith::toolkit::TreeNode *stored = UserTemplate->GetUserNodeByUserName(UserName);
     if (!edited || !stored || !edited->firstChild() || !stored->firstChild())
         return;
     if (const TzkNodeRecord *record = edited->firstChild()->data())
@@ -337,18 +339,18 @@ void TdlgPassword::CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemp
         Dest->ClearTemplate();
         for (int i = 0; i < Source->topLevelCount(); ++i)
             copySubtree(Dest, nullptr, Source->topLevel(i), true,
-                        [](const toolkit::TreeNode *, int) { return true; });
+                        [](const rightsmith::toolkit::TreeNode *, int) { return true; });
         return;
     }
 
-    if (toolkit::TreeNode *old = Dest->GetUserNodeByUserName(UserName))
+    if (rightsmith::toolkit::TreeNode *old = Dest->GetUserNodeByUserName(UserName))
         Dest->DeleteNode(old);
     for (int i = 0; i < Source->topLevelCount(); ++i) {
-        toolkit::TreeNode *user = Source->topLevel(i);
+        rightsmith::toolkit::TreeNode *user = Source->topLevel(i);
         if (user->text() != UserName)
             continue;
         copySubtree(Dest, nullptr, user, false,
-                    [ShowCheckedOKOnly](const toolkit::TreeNode *child, int level) {
+                    [ShowCheckedOKOnly](const rightsmith::toolkit::TreeNode *child, int level) {
                         return takenForUser(child, level, ShowCheckedOKOnly);
                     });
     }

@@ -9,7 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class Action;
 }
 
@@ -48,8 +48,8 @@ public:
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
     QPushButton *btnSecurity = nullptr;
-    toolkit::Action *actOK = nullptr;
-    toolkit::Action *actSecurity = nullptr;
+    rightsmith::toolkit::Action *actOK = nullptr;
+    rightsmith::toolkit::Action *actSecurity = nullptr;
 
     /// The user name and password boxes as bytes of the code page.
     QByteArray userName() const;
@@ -85,12 +85,12 @@ public:
                                  const QByteArray &UserName);
 
     /// OK and Security are enabled exactly when the user name box is not empty (untrimmed).
-    void actOKUpdate(toolkit::Action *sender);
+    void actOKUpdate(rightsmith::toolkit::Action *sender);
     /// Closes with OK only after a successful CheckUserPassword().
-    void actOKExecute(toolkit::Action *sender);
+    void actOKExecute(rightsmith::toolkit::Action *sender);
     /// With valid credentials: the user management dialog for the typed user;
     /// its changes reach UserTemplate when it ends with OK.
-    void actSecurityExecute(toolkit::Action *sender);
+    void actSecurityExecute(rightsmith::toolkit::Action *sender);
 };
 
 } // namespace zkEntryPasswordDlg

@@ -21,9 +21,9 @@ QLineEdit *passwordBox(QWidget *parent, const QString &name)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    dialogsupport::setPasswordEcho(edit);
+    rightsmith::dialogsupport::setPasswordEcho(edit);
     edit->setMaxLength(TdlgUserPassword::MaxPasswordLength);
-    toolkit::refuseUnencodableInput(edit);
+    rightsmith::toolkit::refuseUnencodableInput(edit);
     return edit;
 }
 
@@ -50,15 +50,15 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     Label2 = label(this, u"Label2"_s, u"New password"_s, edtNewPassword);
     Label3 = label(this, u"Label3"_s, u"Retype new password"_s, edtNewPasswordRetype);
 
-    actOK = new toolkit::Action(this);
+    actOK = new rightsmith::toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
     actOK->setText(u"OK"_s);
-    actOK->setOnExecute([this](toolkit::Action *sender) { actOKExecute(sender); });
+    actOK->setOnExecute([this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
 
     OKBtn = new QPushButton(this);
     OKBtn->setObjectName(u"OKBtn"_s);
     OKBtn->setDefault(true);
-    dialogsupport::bindButton(OKBtn, actOK);
+    rightsmith::dialogsupport::bindButton(OKBtn, actOK);
 
     CancelBtn = new QPushButton(u"Cancel"_s, this);
     CancelBtn->setObjectName(u"CancelBtn"_s);
@@ -92,25 +92,25 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     setTabOrder(OKBtn, CancelBtn);
     edtCurrentPassword->setFocus();
 
-    dialogsupport::fixDialogSize(this, 239, 138);
-    dialogsupport::centreWhenShown(this);
+    rightsmith::dialogsupport::fixDialogSize(this, 239, 138);
+    rightsmith::dialogsupport::centreWhenShown(this);
 }
 
 TdlgUserPassword::~TdlgUserPassword() = default;
 
-void TdlgUserPassword::actOKExecute(toolkit::Action *sender)
+void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     // The stored password is never unscrambled: the typed one is scrambled and
     // compared. A text the code page cannot hold matches nothing.
-    const auto current = dialogsupport::encoded(edtCurrentPassword->text());
+    const auto current = rightsmith::dialogsupport::encoded(edtCurrentPassword->text());
     const bool currentOk =
         current && zkCript::TCripter::Scramble(*current) == CurrentPassword.left(MaxPasswordLength);
     if (currentOk && edtNewPassword->text() == edtNewPasswordRetype->text()) {
         accept();
         return;
     }
-    toolkit::showMessage(u"Invalid current or new password. Please retype."_s);
+    rightsmith::toolkit::showMessage(u"Invalid current or new password. Please retype."_s);
     edtCurrentPassword->setFocus();
 }
 

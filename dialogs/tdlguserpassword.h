@@ -7,7 +7,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class Action;
 }
 
@@ -37,12 +37,12 @@ public:
     QLineEdit *edtNewPasswordRetype = nullptr;
     QPushButton *OKBtn = nullptr;
     QPushButton *CancelBtn = nullptr;
-    toolkit::Action *actOK = nullptr;
+    rightsmith::toolkit::Action *actOK = nullptr;
 
     /// OK: closes the dialog when Scramble(current) equals CurrentPassword and
     /// both new boxes agree; otherwise shows "Invalid current or new password.
     /// Please retype.", puts the focus in edtCurrentPassword and stays open.
-    void actOKExecute(toolkit::Action *sender);
+    void actOKExecute(rightsmith::toolkit::Action *sender);
 };
 
 } // namespace zkUserPasswordDlg

@@ -43,33 +43,38 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     setSizeGripEnabled(true);
 
     m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
-    m_view = new toolkit::TreeView(this);
+    m_view = new rightsmith::toolkit::TreeView(this);
     m_view->setObjectName(u"ftvUserTemplate"_s);
     m_view->setTree(m_userTemplate.get());
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setHeaderHidden(true);
-    connect(m_view, &toolkit::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
+    connect(m_view, &rightsmith::toolkit::TreeView::nodeDoubleClicked, this,
+            [this] { tvDblClick(); });
 
-    actAddUser = new toolkit::Action(this);
+    actAddUser = new rightsmith::toolkit::Action(this);
     actAddUser->setObjectName(u"actAddUser"_s);
     actAddUser->setText(u"New User"_s);
-    actAddUser->setOnUpdate([this](toolkit::Action *sender) { actAddUserUpdate(sender); });
-    actAddUser->setOnExecute([this](toolkit::Action *sender) { actAddUserExecute(sender); });
+    actAddUser->setOnUpdate(
+        [this](rightsmith::toolkit::Action *sender) { actAddUserUpdate(sender); });
+    actAddUser->setOnExecute(
+        [this](rightsmith::toolkit::Action *sender) { actAddUserExecute(sender); });
 
-    actRemoveUser = new toolkit::Action(this);
+    actRemoveUser = new rightsmith::toolkit::Action(this);
     actRemoveUser->setObjectName(u"actRemoveUser"_s);
     actRemoveUser->setText(u"Remove User"_s);
-    actRemoveUser->setOnUpdate([this](toolkit::Action *sender) { actRemoveUserUpdate(sender); });
-    actRemoveUser->setOnExecute([this](toolkit::Action *sender) { actRemoveUserExecute(sender); });
+    actRemoveUser->setOnUpdate(
+        [this](rightsmith::toolkit::Action *sender) { actRemoveUserUpdate(sender); });
+    actRemoveUser->setOnExecute(
+        [this](rightsmith::toolkit::Action *sender) { actRemoveUserExecute(sender); });
 
     btnOK = columnButton(this, u"btnOK"_s, u"OK"_s);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     btnCancel = columnButton(this, u"btnCancel"_s, u"Cancel"_s);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     btnNewUser = columnButton(this, u"btnNewUser"_s, QString());
-    dialogsupport::bindButton(btnNewUser, actAddUser);
+    rightsmith::dialogsupport::bindButton(btnNewUser, actAddUser);
     btnDeleteUser = columnButton(this, u"btnDeleteUser"_s, QString());
-    dialogsupport::bindButton(btnDeleteUser, actRemoveUser);
+    rightsmith::dialogsupport::bindButton(btnDeleteUser, actRemoveUser);
 
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(btnOK);
@@ -92,7 +97,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
 
     resize(472, 537);
     setMinimumSize(200, 172);
-    dialogsupport::centreWhenShown(this);
+    rightsmith::dialogsupport::centreWhenShown(this);
 }
 
 TfrmSecurity::~TfrmSecurity()
@@ -108,25 +113,25 @@ void TfrmSecurity::FormDestroy()
     m_userTemplate->ClearTemplate();
 }
 
-void TfrmSecurity::actAddUserUpdate(toolkit::Action *sender)
+void TfrmSecurity::actAddUserUpdate(rightsmith::toolkit::Action *sender)
 {
     sender->setEnabled(SupervisorMode);
 }
 
-void TfrmSecurity::actRemoveUserUpdate(toolkit::Action *sender)
+void TfrmSecurity::actRemoveUserUpdate(rightsmith::toolkit::Action *sender)
 {
-    toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    rightsmith::toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
     sender->setEnabled(SupervisorMode && user && user->text() != supervisorName);
 }
 
-void TfrmSecurity::actAddUserExecute(toolkit::Action *sender)
+void TfrmSecurity::actAddUserExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     const auto dialog = std::make_unique<zkNewUserDlg::TdlgNewUser>(this);
     if (dialog->exec() != QDialog::Accepted)
         return;
     // The new-user dialog accepts only a name that encodes and is still free.
-    const auto name = dialogsupport::encoded(dialog->edtNewUserName->text());
+    const auto name = rightsmith::dialogsupport::encoded(dialog->edtNewUserName->text());
     if (!name || name->isEmpty() || m_userTemplate->GetUserNodeByUserName(*name))
         return;
     if (SecurityTemplate) {
@@ -137,10 +142,10 @@ void TfrmSecurity::actAddUserExecute(toolkit::Action *sender)
     }
 }
 
-void TfrmSecurity::actRemoveUserExecute(toolkit::Action *sender)
+void TfrmSecurity::actRemoveUserExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
-    toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    rightsmith::toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
     // The enabling rule already keeps these out; a direct call must not get past them either.
     if (!SupervisorMode || !user || user->text() == supervisorName)
         return;
@@ -152,7 +157,7 @@ void TfrmSecurity::tvDblClick()
     QByteArray userName;
     QByteArray caption;
     const zkSecurity::TzkNodeType type = m_userTemplate->GetSelectedNodeType(userName, caption);
-    toolkit::TreeNode *node = m_userTemplate->selected();
+    rightsmith::toolkit::TreeNode *node = m_userTemplate->selected();
     if (!node)
         return;
     switch (type) {
@@ -171,13 +176,14 @@ void TfrmSecurity::tvDblClick()
     }
 }
 
-void TfrmSecurity::changePassword(toolkit::TreeNode *passwordNode, const QByteArray &storedPassword)
+void TfrmSecurity::changePassword(rightsmith::toolkit::TreeNode *passwordNode,
+                                  const QByteArray &storedPassword)
 {
     const auto dialog = std::make_unique<zkUserPasswordDlg::TdlgUserPassword>(nullptr);
     dialog->CurrentPassword = storedPassword.left(zkSecurity::TzkNodeRecord::MaxCaptionLength);
     if (dialog->exec() != QDialog::Accepted)
         return;
-    const auto newPassword = dialogsupport::encoded(dialog->edtNewPassword->text());
+    const auto newPassword = rightsmith::dialogsupport::encoded(dialog->edtNewPassword->text());
     if (!newPassword)
         return;
     if (!passwordNode->data())
@@ -186,7 +192,7 @@ void TfrmSecurity::changePassword(toolkit::TreeNode *passwordNode, const QByteAr
     passwordNode->data()->setCaption(zkCript::TCripter::Scramble(*newPassword));
 }
 
-void TfrmSecurity::toggleRight(toolkit::TreeNode *rightNode)
+void TfrmSecurity::toggleRight(rightsmith::toolkit::TreeNode *rightNode)
 {
     zkSecurity::TzkNodeRecord *record = rightNode->data();
     if (!record)

@@ -6,11 +6,11 @@
 
 class QPushButton;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class Action;
 class TreeNode;
 class TreeView;
-} // namespace toolkit
+} // namespace rightsmith::toolkit
 
 namespace zkSecurity {
 class TzkSecurityTemplate;
@@ -34,7 +34,7 @@ public:
     /// The users being edited; owned by the dialog with their records.
     zkSecurity::TzkSecurityTemplate *ftvUserTemplate() const { return m_userTemplate.get(); }
     /// The view that shows ftvUserTemplate().
-    toolkit::TreeView *treeView() const { return m_view; }
+    rightsmith::toolkit::TreeView *treeView() const { return m_view; }
 
     /// The dialog was opened for "Supervisor".
     bool SupervisorMode = false;
@@ -45,19 +45,19 @@ public:
     QPushButton *btnCancel = nullptr;
     QPushButton *btnNewUser = nullptr;
     QPushButton *btnDeleteUser = nullptr;
-    toolkit::Action *actAddUser = nullptr;
-    toolkit::Action *actRemoveUser = nullptr;
+    rightsmith::toolkit::Action *actAddUser = nullptr;
+    rightsmith::toolkit::Action *actRemoveUser = nullptr;
 
     /// New User is enabled exactly in SupervisorMode.
-    void actAddUserUpdate(toolkit::Action *sender);
+    void actAddUserUpdate(rightsmith::toolkit::Action *sender);
     /// Remove User is enabled in SupervisorMode while a node of a user other
     /// than "Supervisor" is selected.
-    void actRemoveUserUpdate(toolkit::Action *sender);
+    void actRemoveUserUpdate(rightsmith::toolkit::Action *sender);
     /// Asks for a name (TdlgNewUser) and appends that user with an empty
     /// password and every right granted.
-    void actAddUserExecute(toolkit::Action *sender);
+    void actAddUserExecute(rightsmith::toolkit::Action *sender);
     /// Removes the whole user of the selected node, without asking.
-    void actRemoveUserExecute(toolkit::Action *sender);
+    void actRemoveUserExecute(rightsmith::toolkit::Action *sender);
     /// On a user's password node: the change-password dialog. On a right, in
     /// SupervisorMode only: toggles it. Anything else: nothing.
     void tvDblClick();
@@ -65,11 +65,12 @@ public:
     void FormDestroy();
 
 private:
-    void changePassword(toolkit::TreeNode *passwordNode, const QByteArray &storedPassword);
-    static void toggleRight(toolkit::TreeNode *rightNode);
+    void changePassword(rightsmith::toolkit::TreeNode *passwordNode,
+                        const QByteArray &storedPassword);
+    static void toggleRight(rightsmith::toolkit::TreeNode *rightNode);
 
     std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_userTemplate;
-    toolkit::TreeView *m_view = nullptr;
+    rightsmith::toolkit::TreeView *m_view = nullptr;
 };
 
 } // namespace zkDlgSecurity

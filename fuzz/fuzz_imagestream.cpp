@@ -1,5 +1,5 @@
 // Fuzz target: the image stream reader. Any input either reads or fails with
-// toolkit::Error. Whatever it appends to the list is 16x16 ARGB32, and the
+// rightsmith::toolkit::Error. Whatever it appends to the list is 16x16 ARGB32, and the
 // list written out and read back writes the same bytes again.
 #include "security/imagestream.h"
 #include "toolkit/error.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-QByteArray write(const toolkit::ImageList &images)
+QByteArray write(const rightsmith::toolkit::ImageList &images)
 {
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
@@ -37,17 +37,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     buffer.open(QIODevice::ReadOnly);
 
     // Images read before an error stay appended, so the list is checked either way.
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     try {
         zkSecurity::ReadImageStream(buffer, images);
-    } catch (const toolkit::Error &) {
+    } catch (const rightsmith::toolkit::Error &) {
     }
     if (images.count() == 0)
         return 0;
     for (int i = 0; i < images.count(); ++i) {
         const QImage image = images.image(i);
-        if (image.width() != toolkit::ImageList::Width
-            || image.height() != toolkit::ImageList::Height
+        if (image.width() != rightsmith::toolkit::ImageList::Width
+            || image.height() != rightsmith::toolkit::ImageList::Height
             || image.format() != QImage::Format_ARGB32)
             fail("the image list holds an image that is not 16x16 ARGB32");
     }
@@ -56,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QBuffer again;
     again.setData(written);
     again.open(QIODevice::ReadOnly);
-    toolkit::ImageList reread;
+    rightsmith::toolkit::ImageList reread;
     try {
         zkSecurity::ReadImageStream(again, reread);
-    } catch (const toolkit::Error &e) {
+    } catch (const rightsmith::toolkit::Error &e) {
         std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
         fail("a written image stream does not read again");
     }

@@ -1,7 +1,7 @@
 // Fuzz target: LoadUsers over an arbitrary user store. The input (see
 // storeinput.h) becomes the values of a fresh registry key and the content of
 // the user template file; the security component then reads that store.
-// toolkit::Error is the expected way to refuse a store; anything else (a
+// rightsmith::toolkit::Error is the expected way to refuse a store; anything else (a
 // crash, a sanitizer report, another exception) is a finding.
 #include "fuzz/storeinput.h"
 #include "security/tzksecurity.h"
@@ -41,12 +41,13 @@ public:
         }
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
         // Nothing LoadUsers reports may wait for a click.
-        toolkit::setMessageHook([](toolkit::MessageKind, const QString &) { return false; });
-        m_registry = std::make_unique<toolkit::Registry>();
+        rightsmith::toolkit::setMessageHook(
+            [](rightsmith::toolkit::MessageKind, const QString &) { return false; });
+        m_registry = std::make_unique<rightsmith::toolkit::Registry>();
         m_fileName = m_dir.filePath(u"UserTemplate"_s);
     }
 
-    toolkit::Registry &registry() { return *m_registry; }
+    rightsmith::toolkit::Registry &registry() { return *m_registry; }
     QString fileName() const { return m_fileName; }
 
 private:
@@ -61,7 +62,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_fileName;
-    std::unique_ptr<toolkit::Registry> m_registry;
+    std::unique_ptr<rightsmith::toolkit::Registry> m_registry;
 };
 
 Environment &environment()
@@ -72,7 +73,7 @@ Environment &environment()
 
 void writeStore(Environment &env, const fuzzstore::StoreInput &store)
 {
-    toolkit::Registry &registry = env.registry();
+    rightsmith::toolkit::Registry &registry = env.registry();
     registry.deleteKey(StoreKey);
     if (!registry.openKey(StoreKey, true)) {
         std::fprintf(stderr, "cannot create the store key\n");
@@ -92,7 +93,7 @@ void writeStore(Environment &env, const fuzzstore::StoreInput &store)
                 registry.writeString(value.name, value.bytes);
                 break;
             }
-        } catch (const toolkit::Error &) {
+        } catch (const rightsmith::toolkit::Error &) {
         }
     }
     registry.closeKey();
@@ -125,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray password;
     try {
         security.LoadUsers(password);
-    } catch (const toolkit::Error &) {
+    } catch (const rightsmith::toolkit::Error &) {
     }
     return 0;
 }

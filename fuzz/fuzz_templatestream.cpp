@@ -1,5 +1,5 @@
 // Fuzz target: the template stream reader. Any input either loads or fails
-// with toolkit::Error; a tree that loads must save to a stream that loads
+// with rightsmith::toolkit::Error; a tree that loads must save to a stream that loads
 // again and saves to the very same bytes, so that a stored template never
 // changes by being read and written.
 #include "security/tzksecuritytemplate.h"
@@ -24,7 +24,7 @@ bool load(TzkSecurityTemplate &tree, const QByteArray &bytes, QString *error = n
     try {
         tree.LoadFromStreamSecurity(buffer);
         return true;
-    } catch (const toolkit::Error &e) {
+    } catch (const rightsmith::toolkit::Error &e) {
         if (error)
             *error = e.message();
         return false;
@@ -46,7 +46,7 @@ void query(const TzkSecurityTemplate &tree)
     QByteArray userName;
     QByteArray caption;
     for (int i = 0; i < tree.count(); ++i) {
-        toolkit::TreeNode *node = tree.nodeAt(i);
+        rightsmith::toolkit::TreeNode *node = tree.nodeAt(i);
         tree.GetNodeType(node, userName, caption);
         tree.GetNodeTypeSecurityTemplate(node);
         if (node->level() == 0)

@@ -59,10 +59,11 @@ QByteArray int32LE(qint32 value)
 
 // --- templates ------------------------------------------------------------
 
-toolkit::TreeNode *addNode(TzkSecurityTemplate &tree, toolkit::TreeNode *parent, const char *text,
-                           qint32 id, int image = -1)
+rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate &tree,
+                                       rightsmith::toolkit::TreeNode *parent, const char *text,
+                                       qint32 id, int image = -1)
 {
-    toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
+    rightsmith::toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
     if (parent)
@@ -75,8 +76,8 @@ toolkit::TreeNode *addNode(TzkSecurityTemplate &tree, toolkit::TreeNode *parent,
 // A security template of a few nodes: two categories and three rights.
 void buildSmall(TzkSecurityTemplate &tree)
 {
-    toolkit::TreeNode *root = addNode(tree, nullptr, "User", 0, 0);
-    toolkit::TreeNode *file = addNode(tree, root, "File", 0, 2);
+    rightsmith::toolkit::TreeNode *root = addNode(tree, nullptr, "User", 0, 0);
+    rightsmith::toolkit::TreeNode *file = addNode(tree, root, "File", 0, 2);
     addNode(tree, file, "New", 1, 11);
     addNode(tree, file, "Open", 2);
     addNode(tree, root, "Manage users", 3);
@@ -125,9 +126,9 @@ void writeTemplates()
 
     // Levels going down one at a time and back up several at once.
     TzkSecurityTemplate stairs;
-    toolkit::TreeNode *a = addNode(stairs, nullptr, "A", 0);
-    toolkit::TreeNode *b = addNode(stairs, a, "B", 0);
-    toolkit::TreeNode *c = addNode(stairs, b, "C", 0);
+    rightsmith::toolkit::TreeNode *a = addNode(stairs, nullptr, "A", 0);
+    rightsmith::toolkit::TreeNode *b = addNode(stairs, a, "B", 0);
+    rightsmith::toolkit::TreeNode *c = addNode(stairs, b, "C", 0);
     addNode(stairs, c, "D", 7);
     addNode(stairs, b, "E", 8);
     addNode(stairs, nullptr, "F", 0);
@@ -170,7 +171,7 @@ QImage distinct(int n)
     return image;
 }
 
-QByteArray imageStream(const toolkit::ImageList &images)
+QByteArray imageStream(const rightsmith::toolkit::ImageList &images)
 {
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
@@ -213,18 +214,18 @@ void writeImageStreams()
 {
     const QString target = u"imagestream"_s;
 
-    toolkit::ImageList three;
+    rightsmith::toolkit::ImageList three;
     for (int i = 0; i < 3; ++i)
         three.add(distinct(i));
     const QByteArray threeBytes = imageStream(three);
     writeSeed(target, u"three"_s, threeBytes);
 
-    toolkit::ImageList nodes;
+    rightsmith::toolkit::ImageList nodes;
     for (const char *name : NodeImageNames)
         nodes.add(NodeImage(name));
     writeSeed(target, u"node-images"_s, imageStream(nodes));
 
-    writeSeed(target, u"empty"_s, imageStream(toolkit::ImageList()));
+    writeSeed(target, u"empty"_s, imageStream(rightsmith::toolkit::ImageList()));
 
     // Stored rows top-down: a negative height in the first file's header.
     QByteArray topDown = threeBytes;
@@ -254,7 +255,7 @@ fuzzstore::StoreInput savedStore(bool inFile, bool storePassword,
                                  const std::function<void(TzkSecurity &)> &fill)
 {
     {
-        toolkit::Registry registry;
+        rightsmith::toolkit::Registry registry;
         registry.deleteKey(StoreKey);
     }
     QFile::remove(u"UserTemplate"_s);
@@ -273,22 +274,22 @@ fuzzstore::StoreInput savedStore(bool inFile, bool storePassword,
     fuzzstore::StoreInput store;
     store.inFile = inFile;
     store.storePassword = storePassword;
-    toolkit::Registry registry;
+    rightsmith::toolkit::Registry registry;
     if (!registry.openKey(StoreKey, false))
         throw std::runtime_error("SaveUsers left no key");
     for (const QString &name : registry.valueNames()) {
         fuzzstore::StoreValue value;
         value.name = name;
         switch (registry.valueType(name)) {
-        case toolkit::Registry::Binary:
+        case rightsmith::toolkit::Registry::Binary:
             value.kind = fuzzstore::ValueKind::Binary;
             value.bytes = registry.readBinary(name).value_or(QByteArray());
             break;
-        case toolkit::Registry::Integer:
+        case rightsmith::toolkit::Registry::Integer:
             value.kind = fuzzstore::ValueKind::Integer;
             value.integer = registry.readInteger(name).value_or(0);
             break;
-        case toolkit::Registry::String:
+        case rightsmith::toolkit::Registry::String:
             value.kind = fuzzstore::ValueKind::String;
             value.bytes = registry.readString(name).value_or(QByteArray());
             break;
@@ -398,7 +399,7 @@ int main(int argc, char **argv)
     const QString previous = QDir::currentPath();
     QDir::setCurrent(home.path());
     g_out = QDir(QDir(previous).absoluteFilePath(g_out.path()));
-    toolkit::setMessageHook([](toolkit::MessageKind, const QString &text) {
+    rightsmith::toolkit::setMessageHook([](rightsmith::toolkit::MessageKind, const QString &text) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return false;
     });
@@ -407,7 +408,7 @@ int main(int argc, char **argv)
         writeTemplates();
         writeImageStreams();
         writeStores();
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         std::fprintf(stderr, "fuzz_makecorpus: %s\n", qPrintable(error.message()));
         return 1;
     } catch (const std::exception &error) {

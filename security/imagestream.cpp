@@ -8,24 +8,24 @@
 
 namespace zkSecurity {
 
-void WriteImageStream(QIODevice &stream, const toolkit::ImageList &images)
+void WriteImageStream(QIODevice &stream, const rightsmith::toolkit::ImageList &images)
 {
-    toolkit::ByteWriter writer(stream);
+    rightsmith::toolkit::ByteWriter writer(stream);
     writer.seek(0);
     const int count = images.count();
     writer.writeInt32(count);
     for (int i = 0; i < count; ++i)
-        writer.writeBytes(toolkit::writeBitmapFile(images.image(i)));
+        writer.writeBytes(rightsmith::toolkit::writeBitmapFile(images.image(i)));
 }
 
-void ReadImageStream(QIODevice &stream, toolkit::ImageList &images)
+void ReadImageStream(QIODevice &stream, rightsmith::toolkit::ImageList &images)
 {
-    toolkit::ByteReader reader(stream);
+    rightsmith::toolkit::ByteReader reader(stream);
     const qint32 count = reader.readInt32();
     // One file at a time, never reserving for the count: a damaged count costs
     // at most one failed header read past the real end of the data.
     for (qint32 i = 0; i < count; ++i)
-        images.add(toolkit::readBitmapFile(stream));
+        images.add(rightsmith::toolkit::readBitmapFile(stream));
 }
 
 } // namespace zkSecurity

@@ -2,7 +2,7 @@
 
 class QIODevice;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class ImageList;
 }
 
@@ -10,8 +10,8 @@ namespace zkSecurity {
 
 /// Writes the image stream ("evImage"): from position 0, the signed 32-bit
 /// little-endian count M, then M whole bitmap files in list order.
-/// Throws toolkit::Error("Stream write error") when the device refuses bytes.
-void WriteImageStream(QIODevice &stream, const toolkit::ImageList &images);
+/// Throws rightsmith::toolkit::Error("Stream write error") when the device refuses bytes.
+void WriteImageStream(QIODevice &stream, const rightsmith::toolkit::ImageList &images);
 
 /// Reads an image stream from the current position of \a stream and appends its
 /// images to \a images. The count is trusted only as far as the data goes: a
@@ -19,6 +19,6 @@ void WriteImageStream(QIODevice &stream, const toolkit::ImageList &images);
 /// missing file (the images read before it stay appended), an entry that is not a
 /// bitmap file with "Bitmap image is not valid". A negative count, which no writer
 /// produces, reads no image, like a count of 0.
-void ReadImageStream(QIODevice &stream, toolkit::ImageList &images);
+void ReadImageStream(QIODevice &stream, rightsmith::toolkit::ImageList &images);
 
 } // namespace zkSecurity

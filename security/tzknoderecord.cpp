@@ -42,13 +42,13 @@ QByteArray TzkNodeRecord::toBytes() const
 {
     QByteArray bytes(Size, '\0');
     char *p = bytes.data();
-    toolkit::writeInt32LE(p + OffSecurityId, SecurityId);
+    rightsmith::toolkit::writeInt32LE(p + OffSecurityId, SecurityId);
     p[OffCaptionLength] = char(CaptionLength);
     std::memcpy(p + OffCaptionBytes, CaptionBytes, sizeof(CaptionBytes));
     p[OffGranted] = char(Granted);
     std::memcpy(p + OffAlignment, Alignment, sizeof(Alignment));
-    toolkit::writeInt32LE(p + OffNodeIndex, NodeIndex);
-    toolkit::writeInt32LE(p + OffImageIndex, ImageIndex);
+    rightsmith::toolkit::writeInt32LE(p + OffNodeIndex, NodeIndex);
+    rightsmith::toolkit::writeInt32LE(p + OffImageIndex, ImageIndex);
     std::memcpy(p + OffReserved, Reserved, sizeof(Reserved));
     return bytes;
 }
@@ -56,13 +56,13 @@ QByteArray TzkNodeRecord::toBytes() const
 TzkNodeRecord TzkNodeRecord::fromBytes(const char *bytes)
 {
     TzkNodeRecord record;
-    record.SecurityId = toolkit::readInt32LE(bytes + OffSecurityId);
+    record.SecurityId = rightsmith::toolkit::readInt32LE(bytes + OffSecurityId);
     record.CaptionLength = quint8(bytes[OffCaptionLength]);
     std::memcpy(record.CaptionBytes, bytes + OffCaptionBytes, sizeof(record.CaptionBytes));
     record.Granted = quint8(bytes[OffGranted]);
     std::memcpy(record.Alignment, bytes + OffAlignment, sizeof(record.Alignment));
-    record.NodeIndex = toolkit::readInt32LE(bytes + OffNodeIndex);
-    record.ImageIndex = toolkit::readInt32LE(bytes + OffImageIndex);
+    record.NodeIndex = rightsmith::toolkit::readInt32LE(bytes + OffNodeIndex);
+    record.ImageIndex = rightsmith::toolkit::readInt32LE(bytes + OffImageIndex);
     std::memcpy(record.Reserved, bytes + OffReserved, sizeof(record.Reserved));
     return record;
 }

@@ -40,7 +40,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_userTemplateRegistryKeyName =
         u"\\Software\\Tenvarro\\Kelvrin\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
     m_userTemplateFileName = u"UserTemplate"_s;
-    m_imageList = std::make_unique<toolkit::ImageList>();
+    m_imageList = std::make_unique<rightsmith::toolkit::ImageList>();
     m_imageList->setMasked(false);
     // The trees need no host window here: they are plain trees that views observe.
     m_securityTemplate = std::make_unique<TzkSecurityTemplate>();
@@ -52,7 +52,8 @@ TzkSecurity::TzkSecurity(QObject *owner)
     if (!CheckSingleInstance()) {
         m_instanceMapping.release();
         // The members built so far are released by their own destructors.
-        throw toolkit::Error(u"No more than one instance of Security Component allowed."_s);
+        throw rightsmith::toolkit::Error(
+            u"No more than one instance of Security Component allowed."_s);
     }
 }
 
@@ -81,16 +82,16 @@ void TzkSecurity::SetOptions(TzkSecurityOptionSet value)
     m_securityTemplate->setImages(value.contains(soShowIcons) ? m_imageList.get() : nullptr);
 }
 
-QList<toolkit::ActionList *> TzkSecurity::Clients() const
+QList<rightsmith::toolkit::ActionList *> TzkSecurity::Clients() const
 {
-    QList<toolkit::ActionList *> result;
+    QList<rightsmith::toolkit::ActionList *> result;
     result.reserve(m_clients.size());
     for (const auto &client : m_clients)
         result.append(client.data());
     return result;
 }
 
-void TzkSecurity::DefineProperties(toolkit::PropertyFiler &filer)
+void TzkSecurity::DefineProperties(rightsmith::toolkit::PropertyFiler &filer)
 {
     filer.defineBinaryProperty(
         u"evTree"_s,
@@ -103,8 +104,8 @@ void TzkSecurity::DefineProperties(toolkit::PropertyFiler &filer)
 
 void TzkSecurity::Loaded()
 {
-    toolkit::Component::Loaded();
-    if (toolkit::isDesignMode(this))
+    rightsmith::toolkit::Component::Loaded();
+    if (rightsmith::toolkit::isDesignMode(this))
         return;
 
     // A store never written leaves the user template empty, and "Supervisor"
@@ -114,15 +115,15 @@ void TzkSecurity::Loaded()
     QByteArray storedPassword;
     try {
         LoadUsers(storedPassword);
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         if (!UsersUnreadable())
             throw;
-        throw toolkit::Error(error.message() + u"\n\n"_s
-                             + m_store->keepUnreadableAside(StoreSettings()));
+        throw rightsmith::toolkit::Error(error.message() + u"\n\n"_s
+                                         + m_store->keepUnreadableAside(StoreSettings()));
     }
     if (UsersUnreadable()) {
         const UserStoreSettings settings = StoreSettings();
-        toolkit::showMessage(
+        rightsmith::toolkit::showMessage(
             m_store->unreadableMessage(settings, m_store->keepUnreadableAside(settings)));
     }
 
@@ -130,7 +131,7 @@ void TzkSecurity::Loaded()
 
     if (m_options.contains(soForceBuildSecurityFromClients)) {
         if (!BuildSecurityTemplateFromClients(m_securityTemplate.get(), m_imageList.get()))
-            throw toolkit::Error(u"Cannot build Security template from clients"_s);
+            throw rightsmith::toolkit::Error(u"Cannot build Security template from clients"_s);
     }
 
     m_dialogs->SetSecurity(this);
@@ -142,13 +143,14 @@ void TzkSecurity::Loaded()
         ForceClientsVisible();
         if (m_options.contains(soAutoLogon) && m_options.contains(soReleaseOwnerOnLogonFail)
             && OwnerIsForm())
-            toolkit::terminateApplication();
+            rightsmith::toolkit::terminateApplication();
     } else if (m_options.contains(soAutoLogon)) {
         const QByteArray userName = m_lastUsers.isEmpty() ? QByteArray() : m_lastUsers.last();
         const QByteArray password = zkCript::TCripter::Unscramble(storedPassword);
         const bool accepted = Logon(userName, password, m_options.contains(soSilentLogonTry));
         if (!accepted && m_options.contains(soReleaseOwnerOnLogonFail) && OwnerIsForm())
-            toolkit::terminateApplication(); // sticky: honoured even before the main loop runs
+            rightsmith::toolkit::terminateApplication(); // sticky: honoured even before the main
+                                                         // loop runs
     }
 }
 
@@ -156,10 +158,11 @@ bool TzkSecurity::CheckId(qint32 id) const
 {
     if (!m_loggedOn)
         return false;
-    toolkit::TreeNode *userNode = m_userTemplate->GetUserNodeByUserName(m_currentUserName);
+    rightsmith::toolkit::TreeNode *userNode =
+        m_userTemplate->GetUserNodeByUserName(m_currentUserName);
     if (!userNode)
         return false;
-    const toolkit::TreeNode *right = FindRightNode(userNode, id);
+    const rightsmith::toolkit::TreeNode *right = FindRightNode(userNode, id);
     if (!right)
         return false;
     // Granted only when the first " (Yes)" is what ends the text.
@@ -168,15 +171,16 @@ bool TzkSecurity::CheckId(qint32 id) const
     return at >= 0 && at + GrantedSuffix.size() == text.size();
 }
 
-toolkit::TreeNode *TzkSecurity::FindRightNode(toolkit::TreeNode *node, qint32 id) const
+rightsmith::toolkit::TreeNode *TzkSecurity::FindRightNode(rightsmith::toolkit::TreeNode *node,
+                                                          qint32 id) const
 {
     if (!node)
         return nullptr;
     // Depth-first in child order; the first matching leaf wins. Walked with an
     // explicit stack, as a tree read from a damaged stream may be very deep.
-    QList<toolkit::TreeNode *> pending {node};
+    QList<rightsmith::toolkit::TreeNode *> pending {node};
     while (!pending.isEmpty()) {
-        toolkit::TreeNode *current = pending.takeLast();
+        rightsmith::toolkit::TreeNode *current = pending.takeLast();
         if (current->hasChildren()) {
             for (int i = current->count() - 1; i >= 0; --i)
                 pending.append(current->item(i));
@@ -216,7 +220,7 @@ qint32 TzkSecurity::NextSecurityId() const
         auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
         if (!list)
             continue;
-        for (toolkit::Action *action : list->actions()) {
+        for (rightsmith::toolkit::Action *action : list->actions()) {
             auto *protectedAction = qobject_cast<zkActnLst::TzkAction *>(action);
             if (protectedAction && protectedAction->SecurityId() >= running)
                 running = qint64(protectedAction->SecurityId()) + 1;
@@ -226,13 +230,13 @@ qint32 TzkSecurity::NextSecurityId() const
     return qint32(std::min<qint64>(result, std::numeric_limits<qint32>::max()));
 }
 
-void TzkSecurity::RegisterClient(toolkit::ActionList *list)
+void TzkSecurity::RegisterClient(rightsmith::toolkit::ActionList *list)
 {
     if (qobject_cast<zkActnLst::TzkActionList *>(list))
         m_clients.append(list);
 }
 
-void TzkSecurity::UnregisterClient(toolkit::ActionList *list)
+void TzkSecurity::UnregisterClient(rightsmith::toolkit::ActionList *list)
 {
     if (!list)
         return;
@@ -262,13 +266,13 @@ void TzkSecurity::ForceClientsVisible()
     if (!m_options.contains(soForceClientsVisibleAfterLogon))
         return;
     // Making an action visible may run code that destroys lists or actions: walk guarded copies.
-    const QList<QPointer<toolkit::ActionList>> clients = m_clients;
+    const QList<QPointer<rightsmith::toolkit::ActionList>> clients = m_clients;
     for (qsizetype i = clients.size() - 1; i >= 0; --i) {
         auto *list = qobject_cast<zkActnLst::TzkActionList *>(clients.at(i).data());
         if (!list || list->Options() != zkActnLst::sorSetInvisibleOnFail)
             continue;
-        const QList<toolkit::Action *> actions = list->actions();
-        QList<QPointer<toolkit::Action>> guarded(actions.cbegin(), actions.cend());
+        const QList<rightsmith::toolkit::Action *> actions = list->actions();
+        QList<QPointer<rightsmith::toolkit::Action>> guarded(actions.cbegin(), actions.cend());
         for (qsizetype j = guarded.size() - 1; j >= 0; --j) {
             if (auto *action = qobject_cast<zkActnLst::TzkAction *>(guarded.at(j).data()))
                 action->setVisible(true);
@@ -280,9 +284,11 @@ void TzkSecurity::AddLastUser(const QByteArray &userName)
 {
     // Names are compared without regard to letter case as the user reads them:
     // decoded through the code page, so that accented letters compare too.
-    const QString name = toolkit::Codec::toUnicode(userName);
+    const QString name = rightsmith::toolkit::Codec::toUnicode(userName);
     for (qsizetype i = 0; i < m_lastUsers.size(); ++i) {
-        if (toolkit::Codec::toUnicode(m_lastUsers.at(i)).compare(name, Qt::CaseInsensitive) == 0) {
+        if (rightsmith::toolkit::Codec::toUnicode(m_lastUsers.at(i))
+                .compare(name, Qt::CaseInsensitive)
+            == 0) {
             m_lastUsers.removeAt(i);
             break;
         }

@@ -13,11 +13,11 @@
 
 #include <memory>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 class ActionList;
 class ImageList;
 class TreeNode;
-} // namespace toolkit
+} // namespace rightsmith::toolkit
 
 namespace zkSecurity {
 
@@ -33,8 +33,11 @@ struct UserStoreSettings;
 /// actions ask CheckId() on every idle pass.
 ///
 /// One component per owner window: constructing a second one for the same
-/// window throws toolkit::Error("No more than one instance of Security Component allowed.").
-class TzkSecurity : public QObject, public toolkit::Component, public toolkit::PropertyFilerClient
+/// window throws rightsmith::toolkit::Error("No more than one instance of Security Component
+/// allowed.").
+class TzkSecurity : public QObject,
+                    public rightsmith::toolkit::Component,
+                    public rightsmith::toolkit::PropertyFilerClient
 {
     Q_OBJECT
 public:
@@ -61,16 +64,16 @@ public:
     bool LoggedOn() const { return m_loggedOn; }
     QByteArray CurrentUserName() const { return m_currentUserName; }
     TzkSecurityTemplate *UserTemplate() const { return m_userTemplate.get(); }
-    toolkit::ImageList *ImageList() const { return m_imageList.get(); }
+    rightsmith::toolkit::ImageList *ImageList() const { return m_imageList.get(); }
     /// Recent user names, oldest first, at most six.
     QList<QByteArray> &LastUsers() { return m_lastUsers; }
     const QList<QByteArray> &LastUsers() const { return m_lastUsers; }
     TzkSecurityDialogs *Dialogs() const { return m_dialogs.get(); }
     /// Registered client lists in registration order (entries already destroyed are null).
-    QList<toolkit::ActionList *> Clients() const;
+    QList<rightsmith::toolkit::ActionList *> Clients() const;
 
     /// Registers "evTree" (the security template) and "evImage" (ImageList).
-    void DefineProperties(toolkit::PropertyFiler &filer) override;
+    void DefineProperties(rightsmith::toolkit::PropertyFiler &filer) override;
     /// The start-up sequence: read the store, rebuild from clients if asked,
     /// create "Supervisor" if asked, log the last user on. Nothing in design mode.
     void Loaded() override;
@@ -83,16 +86,17 @@ public:
     void ShowSecurityDialog();
     /// An identifier above every client action's and every template node's (at least 1).
     qint32 NextSecurityId() const;
-    void RegisterClient(toolkit::ActionList *list);
-    void UnregisterClient(toolkit::ActionList *list);
+    void RegisterClient(rightsmith::toolkit::ActionList *list);
+    void UnregisterClient(rightsmith::toolkit::ActionList *list);
     void DetachClients();
     void ForceClientsVisible();
     void AddLastUser(const QByteArray &userName);
 
     /// Rebuilds \a tmpl and \a images from the client lists. Throws
-    /// toolkit::Error("Duplicate Security ID Found. Cannot Continue. Please correct.")
+    /// rightsmith::toolkit::Error("Duplicate Security ID Found. Cannot Continue. Please correct.")
     /// before changing anything when soForceIDFromClients finds a duplicate.
-    bool BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl, toolkit::ImageList *images);
+    bool BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
+                                          rightsmith::toolkit::ImageList *images);
 
     /// Writes the user template, its size, the recent users and (with
     /// soStorePassword) \a scrambledPassword to the store.
@@ -108,7 +112,8 @@ public:
     UserStoreSettings StoreSettings() const;
 
     bool CheckSingleInstance();
-    toolkit::TreeNode *FindRightNode(toolkit::TreeNode *node, qint32 id) const;
+    rightsmith::toolkit::TreeNode *FindRightNode(rightsmith::toolkit::TreeNode *node,
+                                                 qint32 id) const;
 
 private:
     // Whether the owner is a form (a top-level widget); asks the widget part (security/widgets).
@@ -117,19 +122,19 @@ private:
     // Build from clients.
     bool CollectClientIds();
     qint32 NextGeneratedId();
-    toolkit::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text,
-                                        int level) const;
+    rightsmith::toolkit::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl,
+                                                    const QByteArray &text, int level) const;
 
-    toolkit::NamedClaim m_instanceMapping;
+    rightsmith::toolkit::NamedClaim m_instanceMapping;
     QByteArray m_currentUserName;
     bool m_isSupervisor = false;
-    QList<QPointer<toolkit::ActionList>> m_clients;
+    QList<QPointer<rightsmith::toolkit::ActionList>> m_clients;
     bool m_loggedOn = false;
     TzkSecurityError m_lastError = seNone;
     TzkSecurityOptionSet m_options = TzkSecurityOptionSet::defaults();
     QString m_userTemplateRegistryKeyName;
     QString m_userTemplateFileName;
-    std::unique_ptr<toolkit::ImageList> m_imageList;
+    std::unique_ptr<rightsmith::toolkit::ImageList> m_imageList;
     std::unique_ptr<TzkSecurityTemplate> m_userTemplate;
     std::unique_ptr<TzkSecurityTemplate> m_securityTemplate;
     QList<QByteArray> m_lastUsers;

@@ -102,7 +102,7 @@ bool TzkSecurity::CollectClientIds()
         auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
         if (!list)
             continue;
-        const QList<toolkit::Action *> actions = list->actions();
+        const QList<rightsmith::toolkit::Action *> actions = list->actions();
         for (qsizetype j = actions.size() - 1; j >= 0; --j) {
             auto *action = qobject_cast<zkActnLst::TzkAction *>(actions.at(j));
             if (!action)
@@ -125,12 +125,12 @@ qint32 TzkSecurity::NextGeneratedId()
     return m_generatedId;
 }
 
-toolkit::TreeNode *TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text,
-                                                 int level) const
+rightsmith::toolkit::TreeNode *
+TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text, int level) const
 {
     // The whole tree, last node first: any node at that level matches, an action node included.
     for (int i = tmpl->count() - 1; i >= 0; --i) {
-        toolkit::TreeNode *node = tmpl->nodeAt(i);
+        rightsmith::toolkit::TreeNode *node = tmpl->nodeAt(i);
         if (node && node->level() == level && node->text() == text)
             return node;
     }
@@ -138,14 +138,14 @@ toolkit::TreeNode *TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl, cons
 }
 
 bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
-                                                   toolkit::ImageList *images)
+                                                   rightsmith::toolkit::ImageList *images)
 {
     if (!tmpl || !images)
         return false;
 
     if (m_options.contains(soForceIDFromClients)) {
         if (!CollectClientIds())
-            throw toolkit::Error(
+            throw rightsmith::toolkit::Error(
                 u"Duplicate Security ID Found. Cannot Continue. Please correct."_s);
     } else {
         m_usedIds.clear();
@@ -158,7 +158,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
         if (!list)
             continue;
         ListEntry listEntry {list, {}};
-        for (toolkit::Action *a : list->actions()) {
+        for (rightsmith::toolkit::Action *a : list->actions()) {
             auto *action = qobject_cast<zkActnLst::TzkAction *>(a);
             if (!action)
                 continue;
@@ -169,9 +169,9 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                 const QString segment = ExtractToken(category, level, u'/');
                 if (segment.isEmpty())
                     break;
-                entry.segments.append(toolkit::Codec::fromUnicodeChecked(segment));
+                entry.segments.append(rightsmith::toolkit::Codec::fromUnicodeChecked(segment));
             }
-            entry.text = toolkit::Codec::fromUnicodeChecked(
+            entry.text = rightsmith::toolkit::Codec::fromUnicodeChecked(
                 CleanCaption(action->text()).left(MaxNodeCaption));
             listEntry.actions.append(entry);
         }
@@ -182,7 +182,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     tmpl->ClearTemplate();
     images->clear();
 
-    toolkit::TreeNode *root = tmpl->addChild(nullptr, QByteArrayLiteral("User"));
+    rightsmith::toolkit::TreeNode *root = tmpl->addChild(nullptr, QByteArrayLiteral("User"));
     root->setData(makeRecord(0, QByteArray(), root->absoluteIndex(), 0));
 
     int imageOffset = 0;
@@ -190,7 +190,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     const QColor transparent = QGuiApplication::palette().color(QPalette::Window);
 
     for (const ListEntry &listEntry : std::as_const(lists)) {
-        toolkit::ImageList *listImages = listEntry.list->images();
+        rightsmith::toolkit::ImageList *listImages = listEntry.list->images();
         if (!baseImagesLoaded) {
             if (listImages) {
                 images->assign(*listImages);
@@ -210,10 +210,10 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
         }
 
         for (const ActionEntry &entry : listEntry.actions) {
-            toolkit::TreeNode *parent = root;
+            rightsmith::toolkit::TreeNode *parent = root;
             int level = 1;
             for (const QByteArray &segment : entry.segments) {
-                toolkit::TreeNode *node = FindCategoryNode(tmpl, segment, level);
+                rightsmith::toolkit::TreeNode *node = FindCategoryNode(tmpl, segment, level);
                 if (!node) {
                     node = tmpl->addChild(parent, segment);
                     node->setImages(CategoryImage);
@@ -223,7 +223,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                 ++level;
             }
 
-            toolkit::TreeNode *node = tmpl->addChild(parent, entry.text);
+            rightsmith::toolkit::TreeNode *node = tmpl->addChild(parent, entry.text);
             zkActnLst::TzkAction *action = entry.action;
             qint32 securityId = action->SecurityId();
             if (!m_options.contains(soForceIDFromClients) || securityId == 0) {

@@ -20,7 +20,7 @@ const QByteArray RightsNodeText = QByteArrayLiteral("Rights");
 // Only a damaged stream leaves a node without a record (more text lines than
 // records). Every operation reads such a node as if it carried an all-zero
 // record: identifier 0, empty caption, not granted.
-const TzkNodeRecord &recordOf(const toolkit::TreeNode *node)
+const TzkNodeRecord &recordOf(const rightsmith::toolkit::TreeNode *node)
 {
     static const TzkNodeRecord zero;
     const TzkNodeRecord *record = node->data();
@@ -37,7 +37,7 @@ std::unique_ptr<TzkNodeRecord> newRecord(const QByteArray &caption)
 } // namespace
 
 TzkSecurityTemplate::TzkSecurityTemplate(QObject *parent)
-    : toolkit::Tree(parent)
+    : rightsmith::toolkit::Tree(parent)
 {
 }
 
@@ -46,12 +46,13 @@ TzkSecurityTemplate::~TzkSecurityTemplate()
     ClearTemplate();
 }
 
-QByteArray TzkSecurityTemplate::GetPasswordFromUserTreeNode(toolkit::TreeNode *userNode) const
+QByteArray
+TzkSecurityTemplate::GetPasswordFromUserTreeNode(rightsmith::toolkit::TreeNode *userNode) const
 {
     if (!userNode)
         return {};
     // A user node without children (only from a damaged stream) has no password node.
-    const toolkit::TreeNode *passwordNode = userNode->firstChild();
+    const rightsmith::toolkit::TreeNode *passwordNode = userNode->firstChild();
     if (!passwordNode)
         return {};
     return recordOf(passwordNode).caption();
@@ -61,7 +62,7 @@ QByteArray TzkSecurityTemplate::GetUserPassword(const QByteArray &userName) cons
 {
     if (count() == 0)
         return {};
-    toolkit::TreeNode *userNode = GetUserNodeByUserName(userName);
+    rightsmith::toolkit::TreeNode *userNode = GetUserNodeByUserName(userName);
     if (!userNode)
         return {};
     return GetPasswordFromUserTreeNode(userNode);
@@ -71,15 +72,15 @@ void TzkSecurityTemplate::AddUserToUserTemplate(TzkSecurityTemplate *securityTem
                                                 const QByteArray &userName,
                                                 const QByteArray &password, bool granted)
 {
-    toolkit::TreeNode *userNode = addChild(nullptr, userName);
+    rightsmith::toolkit::TreeNode *userNode = addChild(nullptr, userName);
     userNode->setData(newRecord({}));
     userNode->setImages(0);
 
-    toolkit::TreeNode *passwordNode = addChild(userNode, PasswordNodeText);
+    rightsmith::toolkit::TreeNode *passwordNode = addChild(userNode, PasswordNodeText);
     passwordNode->setData(newRecord(password));
     passwordNode->setImages(3);
 
-    toolkit::TreeNode *rightsNode = addChild(userNode, RightsNodeText);
+    rightsmith::toolkit::TreeNode *rightsNode = addChild(userNode, RightsNodeText);
     rightsNode->setData(newRecord({}));
     rightsNode->setImages(1);
 
@@ -87,44 +88,44 @@ void TzkSecurityTemplate::AddUserToUserTemplate(TzkSecurityTemplate *securityTem
         BuildASecurityUser(rightsNode, securityTemplate->firstNode(), granted);
 }
 
-void TzkSecurityTemplate::BuildASecurityUser(toolkit::TreeNode *destParent,
-                                             toolkit::TreeNode *source, bool granted)
+void TzkSecurityTemplate::BuildASecurityUser(rightsmith::toolkit::TreeNode *destParent,
+                                             rightsmith::toolkit::TreeNode *source, bool granted)
 {
     if (!source)
         return;
     // Copying a subtree into itself would never end; no caller asks for it.
-    for (const toolkit::TreeNode *p = destParent; p; p = p->parent()) {
+    for (const rightsmith::toolkit::TreeNode *p = destParent; p; p = p->parent()) {
         if (p == source)
             return;
     }
-    toolkit::Tree *destTree = destParent ? destParent->tree() : this;
+    rightsmith::toolkit::Tree *destTree = destParent ? destParent->tree() : this;
 
     // Depth-first copy in the order of a recursive walk (each child, then its
     // subtree, then the next child), kept on an explicit stack so that a deep
     // template cannot exhaust the call stack.
     struct Frame
     {
-        toolkit::TreeNode *dest;
-        toolkit::TreeNode *source;
+        rightsmith::toolkit::TreeNode *dest;
+        rightsmith::toolkit::TreeNode *source;
         int next;
     };
     std::vector<Frame> stack {{destParent, source, 0}};
     while (!stack.empty()) {
         Frame &frame = stack.back();
-        toolkit::TreeNode *child = frame.source->item(frame.next);
+        rightsmith::toolkit::TreeNode *child = frame.source->item(frame.next);
         if (!child) {
             stack.pop_back();
             continue;
         }
         ++frame.next;
-        toolkit::TreeNode *dest = frame.dest;
+        rightsmith::toolkit::TreeNode *dest = frame.dest;
 
         const TzkNodeRecord &sourceRecord = recordOf(child);
         QByteArray text = sourceRecord.caption();
         if (sourceRecord.SecurityId != 0)
             text += granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)");
 
-        toolkit::TreeNode *node = destTree->addChild(dest, text);
+        rightsmith::toolkit::TreeNode *node = destTree->addChild(dest, text);
         auto record = std::make_unique<TzkNodeRecord>(sourceRecord);
         record->setGranted(granted);
         node->setData(std::move(record));
@@ -135,30 +136,32 @@ void TzkSecurityTemplate::BuildASecurityUser(toolkit::TreeNode *destParent,
     }
 }
 
-toolkit::TreeNode *TzkSecurityTemplate::GetUserNodeByUserName(const QByteArray &userName) const
+rightsmith::toolkit::TreeNode *
+TzkSecurityTemplate::GetUserNodeByUserName(const QByteArray &userName) const
 {
     const int n = count();
     for (int i = 0; i < n; ++i) {
-        toolkit::TreeNode *node = nodeAt(i);
+        rightsmith::toolkit::TreeNode *node = nodeAt(i);
         if (!node->parent() && node->text() == userName)
             return node;
     }
     return nullptr;
 }
 
-toolkit::TreeNode *TzkSecurityTemplate::GetUserNodeForSelected() const
+rightsmith::toolkit::TreeNode *TzkSecurityTemplate::GetUserNodeForSelected() const
 {
     return GetUserNodeForNode(selected());
 }
 
-toolkit::TreeNode *TzkSecurityTemplate::GetUserNodeForNode(toolkit::TreeNode *node) const
+rightsmith::toolkit::TreeNode *
+TzkSecurityTemplate::GetUserNodeForNode(rightsmith::toolkit::TreeNode *node) const
 {
     while (node && node->parent())
         node = node->parent();
     return node;
 }
 
-void TzkSecurityTemplate::DeleteNode(toolkit::TreeNode *node)
+void TzkSecurityTemplate::DeleteNode(rightsmith::toolkit::TreeNode *node)
 {
     if (!node)
         return;
@@ -170,14 +173,14 @@ void TzkSecurityTemplate::DeleteNode(toolkit::TreeNode *node)
 TzkNodeType TzkSecurityTemplate::GetSelectedNodeType(QByteArray &userName,
                                                      QByteArray &caption) const
 {
-    toolkit::TreeNode *node = selected();
+    rightsmith::toolkit::TreeNode *node = selected();
     if (!node)
         return ntNone;
     return GetNodeType(node, userName, caption);
 }
 
-TzkNodeType TzkSecurityTemplate::GetNodeType(toolkit::TreeNode *node, QByteArray &userName,
-                                             QByteArray &caption) const
+TzkNodeType TzkSecurityTemplate::GetNodeType(rightsmith::toolkit::TreeNode *node,
+                                             QByteArray &userName, QByteArray &caption) const
 {
     Q_ASSERT(node);
     if (!node)
@@ -201,7 +204,8 @@ TzkNodeType TzkSecurityTemplate::GetNodeType(toolkit::TreeNode *node, QByteArray
     return ntRight;
 }
 
-TzkNodeType TzkSecurityTemplate::GetNodeTypeSecurityTemplate(toolkit::TreeNode *node) const
+TzkNodeType
+TzkSecurityTemplate::GetNodeTypeSecurityTemplate(rightsmith::toolkit::TreeNode *node) const
 {
     if (!node)
         return ntNone;
@@ -242,9 +246,9 @@ bool TzkSecurityTemplate::IsValidSecurityId(qint32 id) const
 bool TzkSecurityTemplate::DeleteKey(const QString &keyPath)
 {
     try {
-        toolkit::Registry registry;
+        rightsmith::toolkit::Registry registry;
         return registry.deleteKey(keyPath);
-    } catch (const toolkit::Error &) {
+    } catch (const rightsmith::toolkit::Error &) {
         return false;
     }
 }

@@ -16,7 +16,7 @@ namespace zkSecurity {
 ///
 /// A node without a record can only come from a damaged stream; every
 /// operation here treats it as if it carried an all-zero record.
-class TzkSecurityTemplate : public toolkit::Tree
+class TzkSecurityTemplate : public rightsmith::toolkit::Tree
 {
     Q_OBJECT
 public:
@@ -24,7 +24,7 @@ public:
     ~TzkSecurityTemplate() override; // runs ClearTemplate
 
     /// Caption of the record of \a userNode's first child; empty for nullptr.
-    QByteArray GetPasswordFromUserTreeNode(toolkit::TreeNode *userNode) const;
+    QByteArray GetPasswordFromUserTreeNode(rightsmith::toolkit::TreeNode *userNode) const;
     /// Stored (scrambled) password of \a userName; empty when there is no such user.
     QByteArray GetUserPassword(const QByteArray &userName) const;
     /// Appends user \a userName with a password node and a copy of \a securityTemplate's
@@ -32,24 +32,25 @@ public:
     void AddUserToUserTemplate(TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
                                const QByteArray &password, bool granted);
     /// Copies the children of \a source below \a destParent, recursively.
-    void BuildASecurityUser(toolkit::TreeNode *destParent, toolkit::TreeNode *source, bool granted);
+    void BuildASecurityUser(rightsmith::toolkit::TreeNode *destParent,
+                            rightsmith::toolkit::TreeNode *source, bool granted);
     /// First top-level node whose text equals \a userName exactly, or nullptr.
-    toolkit::TreeNode *GetUserNodeByUserName(const QByteArray &userName) const;
-    toolkit::TreeNode *GetUserNodeForSelected() const;
+    rightsmith::toolkit::TreeNode *GetUserNodeByUserName(const QByteArray &userName) const;
+    rightsmith::toolkit::TreeNode *GetUserNodeForSelected() const;
     /// The level-0 ancestor of \a node (or the node itself); nullptr for nullptr.
-    toolkit::TreeNode *GetUserNodeForNode(toolkit::TreeNode *node) const;
+    rightsmith::toolkit::TreeNode *GetUserNodeForNode(rightsmith::toolkit::TreeNode *node) const;
     /// Removes \a node with its subtree and releases their records.
-    void DeleteNode(toolkit::TreeNode *node);
+    void DeleteNode(rightsmith::toolkit::TreeNode *node);
     /// ntNone without a selection; otherwise GetNodeType of the selected node.
     TzkNodeType GetSelectedNodeType(QByteArray &userName, QByteArray &caption) const;
     /// Classifies \a node (never nullptr); fills \a userName and \a caption where the type says.
-    TzkNodeType GetNodeType(toolkit::TreeNode *node, QByteArray &userName,
+    TzkNodeType GetNodeType(rightsmith::toolkit::TreeNode *node, QByteArray &userName,
                             QByteArray &caption) const;
-    TzkNodeType GetNodeTypeSecurityTemplate(toolkit::TreeNode *node) const;
+    TzkNodeType GetNodeTypeSecurityTemplate(rightsmith::toolkit::TreeNode *node) const;
     /// Releases every record (last absolute index first), then removes all nodes.
     void ClearTemplate();
     /// Replaces the whole tree by the template stream read from position 0 of
-    /// \a stream. Throws toolkit::Error with the format's messages.
+    /// \a stream. Throws rightsmith::toolkit::Error with the format's messages.
     void LoadFromStreamSecurity(QIODevice &stream);
     /// Writes the tree as a template stream from position 0 of \a stream.
     /// Trims every node text in place and refreshes NodeIndex and ImageIndex.

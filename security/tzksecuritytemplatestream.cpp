@@ -29,13 +29,14 @@ constexpr char Stamp[StampSize] = {1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 
 // padding bytes that follow are not significant.
 bool stampMatches(const char *stamp)
 {
-    return toolkit::readInt32LE(stamp) == 1 && toolkit::readInt32LE(stamp + 4) == 4
-        && toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
+    return rightsmith::toolkit::readInt32LE(stamp) == 1
+        && rightsmith::toolkit::readInt32LE(stamp + 4) == 4
+        && rightsmith::toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
 }
 
 [[noreturn]] void throwReadError()
 {
-    throw toolkit::Error(u"Stream read error"_s);
+    throw rightsmith::toolkit::Error(u"Stream read error"_s);
 }
 
 // After a save the stream must end with the last line: bytes left behind by
@@ -54,16 +55,16 @@ void truncateAt(QIODevice &stream, qint64 end)
 
 void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 {
-    toolkit::ByteWriter out(stream);
+    rightsmith::toolkit::ByteWriter out(stream);
     out.seek(0);
     out.writeBytes(Stamp, StampSize);
     const int n = count();
     out.writeInt32(n);
 
     for (int i = 0; i < n; ++i) {
-        toolkit::TreeNode *node = nodeAt(i);
+        rightsmith::toolkit::TreeNode *node = nodeAt(i);
         // Leading TAB and space bytes would read back as indentation.
-        node->setText(toolkit::trimControl(node->text()));
+        node->setText(rightsmith::toolkit::trimControl(node->text()));
         TzkNodeRecord *record = node->data();
         // A node without a record (left by a damaged stream) is written with
         // an all-zero record, so the stream stays whole.
@@ -79,7 +80,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     std::vector<int> levels(size_t(n), 0);
     QByteArray text;
     for (int i = 0; i < n; ++i) {
-        const toolkit::TreeNode *node = nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = nodeAt(i);
         const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
         levels[size_t(i)] = level;
         text.append(level, '\t');
@@ -92,12 +93,12 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 
 void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
 {
-    toolkit::ByteReader in(stream);
+    rightsmith::toolkit::ByteReader in(stream);
     in.seek(0);
     char stamp[StampSize];
     in.readExact(stamp, StampSize);
     if (!stampMatches(stamp))
-        throw toolkit::Error(u"Version mismatch. Cannot continue"_s);
+        throw rightsmith::toolkit::Error(u"Version mismatch. Cannot continue"_s);
 
     const qint32 n = in.readInt32();
     // The records must really be there before the tree is touched; a
@@ -108,11 +109,11 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
 
     in.seek(HeaderSize + recordsSize);
     // One node per line; a zero byte ends the whole text section.
-    const QList<QByteArray> lines = toolkit::splitTextLines(in.readAll());
+    const QList<QByteArray> lines = rightsmith::toolkit::splitTextLines(in.readAll());
 
     ClearTemplate();
 
-    toolkit::TreeNode *previous = nullptr;
+    rightsmith::toolkit::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
     for (const QByteArray &line : lines) {
         qsizetype level = 0;
@@ -120,7 +121,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
             ++level;
         const QByteArray nodeText = line.mid(level);
 
-        toolkit::TreeNode *node = nullptr;
+        rightsmith::toolkit::TreeNode *node = nullptr;
         qsizetype nodeLevel = level;
         if (!previous) {
             // The first line is top-level whatever its indentation.
@@ -131,7 +132,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
         } else if (level == previousLevel + 1) {
             node = addChild(previous, nodeText);
         } else if (level < previousLevel) {
-            toolkit::TreeNode *ancestor = previous->parent();
+            rightsmith::toolkit::TreeNode *ancestor = previous->parent();
             qsizetype ancestorLevel = previousLevel - 1;
             while (ancestorLevel > level) {
                 ancestor = ancestor->parent();
@@ -139,8 +140,8 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
             }
             node = addChild(ancestor->parent(), nodeText);
         } else {
-            throw toolkit::Error(u"Invalid level (%1) for item \"%2\""_s.arg(level).arg(
-                toolkit::Codec::toUnicode(nodeText)));
+            throw rightsmith::toolkit::Error(u"Invalid level (%1) for item \"%2\""_s.arg(level).arg(
+                rightsmith::toolkit::Codec::toUnicode(nodeText)));
         }
         previous = node;
         previousLevel = nodeLevel;
@@ -151,9 +152,9 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
     for (qint32 i = 0; i < n; ++i) {
         in.readExact(bytes, TzkNodeRecord::Size);
         auto record = std::make_unique<TzkNodeRecord>(TzkNodeRecord::fromBytes(bytes));
-        toolkit::TreeNode *node = nodeAt(record->NodeIndex);
+        rightsmith::toolkit::TreeNode *node = nodeAt(record->NodeIndex);
         if (!node)
-            throw toolkit::Error(u"Invalid index"_s);
+            throw rightsmith::toolkit::Error(u"Invalid index"_s);
         node->setImages(record->ImageIndex);
         node->setData(std::move(record));
     }

@@ -65,12 +65,12 @@ QString registryWriteMessage()
 
 [[noreturn]] void throwInvalidDataType(const QString &name)
 {
-    throw toolkit::Error(u"Invalid data type for '%1'"_s.arg(name));
+    throw rightsmith::toolkit::Error(u"Invalid data type for '%1'"_s.arg(name));
 }
 
 QString databasePath(const UserStoreSettings &settings)
 {
-    return settings.databasePath.isEmpty() ? toolkit::Registry::defaultPath()
+    return settings.databasePath.isEmpty() ? rightsmith::toolkit::Registry::defaultPath()
                                            : settings.databasePath;
 }
 
@@ -196,7 +196,7 @@ QString keepFileAside(const QString &path, bool move)
     QFile file(path);
     const bool done = move ? file.rename(aside) : file.copy(aside);
     if (!done)
-        throw toolkit::Error(file.errorString());
+        throw rightsmith::toolkit::Error(file.errorString());
     if (!move)
         QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return aside;
@@ -205,10 +205,10 @@ QString keepFileAside(const QString &path, bool move)
 // Copies an unreadable "UserTemplate" value, in whatever type it was stored,
 // under a new value name of the open key, unless an identical copy is there.
 // Returns the name it is kept under; empty when there is no such value.
-QString keepValueAside(toolkit::Registry &registry)
+QString keepValueAside(rightsmith::toolkit::Registry &registry)
 {
-    const toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
-    if (type == toolkit::Registry::None)
+    const rightsmith::toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
+    if (type == rightsmith::toolkit::Registry::None)
         return {};
 
     auto same = [&registry, type](const QString &name) {
@@ -216,14 +216,14 @@ QString keepValueAside(toolkit::Registry &registry)
             return false;
         try {
             switch (type) {
-            case toolkit::Registry::Integer:
+            case rightsmith::toolkit::Registry::Integer:
                 return registry.readInteger(name) == registry.readInteger(UserTemplateValue);
-            case toolkit::Registry::String:
+            case rightsmith::toolkit::Registry::String:
                 return registry.readString(name) == registry.readString(UserTemplateValue);
             default:
                 return registry.readBinary(name) == registry.readBinary(UserTemplateValue);
             }
-        } catch (const toolkit::Error &) {
+        } catch (const rightsmith::toolkit::Error &) {
             return false;
         }
     };
@@ -235,10 +235,10 @@ QString keepValueAside(toolkit::Registry &registry)
     const QString aside = asideName(
         UserTemplateValue, [&registry](const QString &name) { return registry.valueExists(name); });
     switch (type) {
-    case toolkit::Registry::Integer:
+    case rightsmith::toolkit::Registry::Integer:
         registry.writeInteger(aside, registry.readInteger(UserTemplateValue).value_or(0));
         break;
-    case toolkit::Registry::String:
+    case rightsmith::toolkit::Registry::String:
         registry.writeString(aside, registry.readString(UserTemplateValue).value_or(QByteArray()));
         break;
     default:
@@ -247,8 +247,8 @@ QString keepValueAside(toolkit::Registry &registry)
         try {
             registry.writeBinary(aside,
                                  registry.readBinary(UserTemplateValue).value_or(QByteArray()));
-        } catch (const toolkit::Error &) {
-            if (type == toolkit::Registry::Binary)
+        } catch (const rightsmith::toolkit::Error &) {
+            if (type == rightsmith::toolkit::Registry::Binary)
                 throw;
             return {};
         }
@@ -258,10 +258,10 @@ QString keepValueAside(toolkit::Registry &registry)
 }
 
 // Opens the store's key; the registry throws naming the database and the reason.
-std::unique_ptr<toolkit::Registry> openRegistry(const UserStoreSettings &settings,
-                                                toolkit::Registry::Access access)
+std::unique_ptr<rightsmith::toolkit::Registry>
+openRegistry(const UserStoreSettings &settings, rightsmith::toolkit::Registry::Access access)
 {
-    return std::make_unique<toolkit::Registry>(databasePath(settings), access);
+    return std::make_unique<rightsmith::toolkit::Registry>(databasePath(settings), access);
 }
 
 QString saveFailureMessage(const UserStoreSettings &settings, const QString &reason)
@@ -277,12 +277,12 @@ QByteArray digestOf(const QByteArray &bytes)
 
 // The digest of the committed save of the file \a path; the open key is
 // \a storeKey again afterwards.
-std::optional<QByteArray> committedDigest(toolkit::Registry &registry, const QString &path,
-                                          const QString &storeKey)
+std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registry,
+                                          const QString &path, const QString &storeKey)
 {
     std::optional<QByteArray> digest;
     if (registry.openKey(FileDigestKey, false)
-        && registry.valueType(path) == toolkit::Registry::Binary)
+        && registry.valueType(path) == rightsmith::toolkit::Registry::Binary)
         digest = registry.readBinary(path);
     // From the root, as the store key was opened: it may be written without
     // its leading backslash.
@@ -297,7 +297,7 @@ std::optional<QByteArray> committedDigest(toolkit::Registry &registry, const QSt
 void writeUserFile(const QString &target, const QByteArray &data, const QString &fileName)
 {
     auto cannotCreate = [&fileName](const QString &reason) {
-        return toolkit::Error(u"Cannot create file %1\n%2"_s.arg(fileName, reason));
+        return rightsmith::toolkit::Error(u"Cannot create file %1\n%2"_s.arg(fileName, reason));
     };
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
@@ -306,7 +306,7 @@ void writeUserFile(const QString &target, const QByteArray &data, const QString 
     if (file.write(data) != data.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw toolkit::Error(u"Stream write error\n%1: %2"_s.arg(fileName, reason));
+        throw rightsmith::toolkit::Error(u"Stream write error\n%1: %2"_s.arg(fileName, reason));
     }
     if (!file.commit())
         throw cannotCreate(file.errorString());
@@ -317,7 +317,8 @@ void writeUserFile(const QString &target, const QByteArray &data, const QString 
 // replace the old one (putInPlace()). A save stopped before the commit leaves
 // the old save whole; one stopped after it is completed by the next load,
 // which finds the committed digest in the waiting file.
-void stageUserFile(toolkit::Registry &registry, const QString &fileName, const QByteArray &bytes)
+void stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
+                   const QByteArray &bytes)
 {
     const QString path = absoluteFile(fileName);
     writeUserFile(path + PendingSuffix, bytes, fileName);
@@ -342,7 +343,7 @@ void writeQuietly(const QString &name, const std::function<void()> &write)
 {
     try {
         write();
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         qCWarning(lcStore, "%ls not written: %ls", qUtf16Printable(name),
                   qUtf16Printable(error.message()));
     }
@@ -350,7 +351,7 @@ void writeQuietly(const QString &name, const std::function<void()> &write)
 
 } // namespace
 
-UserStore::UserStore(toolkit::Registry::Access access)
+UserStore::UserStore(rightsmith::toolkit::Registry::Access access)
     : m_access(access)
 {
 }
@@ -377,7 +378,7 @@ bool UserStore::isCompleteStream(const QByteArray &data)
         out.open(QIODevice::ReadWrite);
         tmpl.SaveToStreamSecurity(out);
         return out.data() == data;
-    } catch (const toolkit::Error &) {
+    } catch (const rightsmith::toolkit::Error &) {
         return false;
     }
 }
@@ -394,16 +395,16 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
 {
     // The write lock comes first: until it is held nothing is replaced, and a
     // store that cannot be written is found out before anything is destroyed.
-    std::unique_ptr<toolkit::Registry> registry;
-    std::unique_ptr<toolkit::RegistryTransaction> transaction;
+    std::unique_ptr<rightsmith::toolkit::Registry> registry;
+    std::unique_ptr<rightsmith::toolkit::RegistryTransaction> transaction;
     try {
-        registry = openRegistry(settings, toolkit::Registry::ReadWrite);
-        transaction = std::make_unique<toolkit::RegistryTransaction>(
-            *registry, toolkit::Registry::WriteTransaction);
+        registry = openRegistry(settings, rightsmith::toolkit::Registry::ReadWrite);
+        transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
+            *registry, rightsmith::toolkit::Registry::WriteTransaction);
         if (!registry->openKey(settings.key, true))
-            throw toolkit::Error(u"the key cannot be created"_s);
-    } catch (const toolkit::Error &error) {
-        toolkit::showMessage(saveFailureMessage(settings, error.message()));
+            throw rightsmith::toolkit::Error(u"the key cannot be created"_s);
+    } catch (const rightsmith::toolkit::Error &error) {
+        rightsmith::toolkit::showMessage(saveFailureMessage(settings, error.message()));
         return false;
     }
 
@@ -413,14 +414,15 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     const QByteArray bytes = stream.data();
 
     auto failed = [&settings](const QString &reason) {
-        toolkit::showMessage(saveFailureMessage(settings, reason));
+        rightsmith::toolkit::showMessage(saveFailureMessage(settings, reason));
         return false;
     };
 
     if (settings.inFile) {
         // The name is stored for reference as an 8-bit string; refuse a name the
         // code page cannot hold before anything is written.
-        const QByteArray storedName = toolkit::Codec::fromUnicodeChecked(settings.fileName);
+        const QByteArray storedName =
+            rightsmith::toolkit::Codec::fromUnicodeChecked(settings.fileName);
         registry->writeString(UserTemplateFileNameValue, storedName);
     } else {
         try {
@@ -429,16 +431,16 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                 keepValueAside(*registry);
             }
             registry->writeBinary(UserTemplateValue, bytes);
-        } catch (const toolkit::Error &error) {
+        } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
-            toolkit::showMessage(registryWriteMessage());
+            rightsmith::toolkit::showMessage(registryWriteMessage());
             return false;
         }
     }
 
     try {
         registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
     }
 
@@ -460,8 +462,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         if (!m_unreadableFile.isEmpty() && m_unreadableFile == path) {
             try {
                 keepFileAside(path, true);
-            } catch (const toolkit::Error &error) {
-                throw toolkit::Error(
+            } catch (const rightsmith::toolkit::Error &error) {
+                throw rightsmith::toolkit::Error(
                     u"Cannot create file %1\nThe unreadable user template could not be kept "
                     u"aside: %2"_s.arg(settings.fileName, error.message()));
             }
@@ -473,7 +475,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
 
     try {
         transaction->commit();
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
     }
     if (settings.inFile)
@@ -491,7 +493,7 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_problem.clear();
     m_unreadableFile.clear();
     m_unreadableKey.clear();
-    const bool writable = m_access == toolkit::Registry::ReadWrite;
+    const bool writable = m_access == rightsmith::toolkit::Registry::ReadWrite;
 
     // Read-only, a database that is not there holds nothing: as on a first start.
     if (!writable && !pathExists(databasePath(settings))) {
@@ -501,23 +503,23 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
         m_state = State::NeverWritten;
         return false;
     }
-    std::unique_ptr<toolkit::Registry> registry;
-    std::unique_ptr<toolkit::RegistryTransaction> transaction;
+    std::unique_ptr<rightsmith::toolkit::Registry> registry;
+    std::unique_ptr<rightsmith::toolkit::RegistryTransaction> transaction;
     try {
         registry = openRegistry(settings, m_access);
         // The write lock keeps saves out while the size, the template and the
         // file are read; a store that cannot be written is still read.
         if (writable) {
             try {
-                transaction = std::make_unique<toolkit::RegistryTransaction>(
-                    *registry, toolkit::Registry::WriteTransaction);
-            } catch (const toolkit::Error &error) {
+                transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
+                    *registry, rightsmith::toolkit::Registry::WriteTransaction);
+            } catch (const rightsmith::toolkit::Error &error) {
                 qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
             }
         }
         if (!transaction) {
-            transaction = std::make_unique<toolkit::RegistryTransaction>(
-                *registry, toolkit::Registry::ReadTransaction);
+            transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
+                *registry, rightsmith::toolkit::Registry::ReadTransaction);
         }
         if (!registry->openKey(settings.key, writable)) {
             if (writable)
@@ -525,7 +527,7 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
             m_state = State::NeverWritten;
             return false;
         }
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         // Nobody can tell whether users are stored there: the door stays shut.
         return unreadable(error.message());
     }
@@ -542,7 +544,7 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     const auto finish = [&](bool result) {
         try {
             transaction->commit();
-        } catch (const toolkit::Error &error) {
+        } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
         }
         return result;
@@ -551,51 +553,56 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     try {
         if (!loadUserTemplate(settings, *registry, userTemplate, scrambledPassword))
             return finish(false);
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         userTemplate.ClearTemplate();
         if (m_state != State::Unreadable)
             unreadable(error.message());
-        throw toolkit::Error(u"%1\n(read from %2)"_s.arg(error.message(), location(settings)));
+        throw rightsmith::toolkit::Error(
+            u"%1\n(read from %2)"_s.arg(error.message(), location(settings)));
     }
     m_state = State::Loaded;
     m_unreadableFile.clear();
     m_unreadableKey.clear();
 
     try {
-        if (registry->valueType(LastUsersSizeValue) != toolkit::Registry::Integer)
+        if (registry->valueType(LastUsersSizeValue) != rightsmith::toolkit::Registry::Integer)
             return finish(false);
         const qint64 lastUsersSize = registry->readInteger(LastUsersSizeValue).value_or(0);
-        const toolkit::Registry::ValueType lastUsersType = registry->valueType(LastUsersValue);
-        if (lastUsersType != toolkit::Registry::None) {
-            if (lastUsersType != toolkit::Registry::Binary
+        const rightsmith::toolkit::Registry::ValueType lastUsersType =
+            registry->valueType(LastUsersValue);
+        if (lastUsersType != rightsmith::toolkit::Registry::None) {
+            if (lastUsersType != rightsmith::toolkit::Registry::Binary
                 || registry->valueSize(LastUsersValue) > lastUsersSize)
                 throwInvalidDataType(LastUsersValue);
             const QByteArray text =
                 registry->readBinary(LastUsersValue, lastUsersSize).value_or(QByteArray());
             if (text.size() == lastUsersSize)
-                lastUsers = toolkit::splitTextLines(text);
+                lastUsers = rightsmith::toolkit::splitTextLines(text);
         } else if (lastUsersSize == 0) {
             // A missing value reads no bytes, which is all of a size of zero.
             lastUsers.clear();
         }
-    } catch (const toolkit::Error &error) {
-        throw toolkit::Error(u"%1\n(read from the registry database \"%2\", key \"%3\")"_s.arg(
-            error.message(), databasePath(settings), settings.key));
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw rightsmith::toolkit::Error(
+            u"%1\n(read from the registry database \"%2\", key \"%3\")"_s.arg(
+                error.message(), databasePath(settings), settings.key));
     }
     return finish(true);
 }
 
 // The user template and its size; false (with the state set) when they cannot
 // be read, true when the user template was loaded.
-bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Registry &registry,
+bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
+                                 rightsmith::toolkit::Registry &registry,
                                  TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword)
 {
-    const toolkit::Registry::ValueType sizeType = registry.valueType(UserTemplateSizeValue);
-    if (sizeType == toolkit::Registry::None) {
+    const rightsmith::toolkit::Registry::ValueType sizeType =
+        registry.valueType(UserTemplateSizeValue);
+    if (sizeType == rightsmith::toolkit::Registry::None) {
         // No size: a first start, unless a user template is there all the same.
         const bool templateThere = settings.inFile
             ? pathExists(settings.fileName)
-            : registry.valueType(UserTemplateValue) != toolkit::Registry::None;
+            : registry.valueType(UserTemplateValue) != rightsmith::toolkit::Registry::None;
         if (!templateThere) {
             m_state = State::NeverWritten;
             m_unreadableFile.clear();
@@ -605,11 +612,12 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Reg
         return unreadable(
             u"\"%1\" is missing, but the user template is there"_s.arg(UserTemplateSizeValue));
     }
-    if (sizeType != toolkit::Registry::Integer)
+    if (sizeType != rightsmith::toolkit::Registry::Integer)
         return unreadable(u"\"%1\" is not a 32-bit integer"_s.arg(UserTemplateSizeValue));
     const qint64 size = registry.readInteger(UserTemplateSizeValue).value_or(0);
 
-    if (settings.storePassword && registry.valueType(PasswordValue) == toolkit::Registry::String)
+    if (settings.storePassword
+        && registry.valueType(PasswordValue) == rightsmith::toolkit::Registry::String)
         scrambledPassword = registry.readString(PasswordValue).value_or(QByteArray());
 
     if (size < 0)
@@ -627,7 +635,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Reg
         if (digest && digestOf(readWholeFile(path)) != *digest
             && digestOf(readWholeFile(path + PendingSuffix)) == *digest) {
             fileName = path + PendingSuffix;
-            if (m_access == toolkit::Registry::ReadWrite && putInPlace(path)) {
+            if (m_access == rightsmith::toolkit::Registry::ReadWrite && putInPlace(path)) {
                 qCInfo(lcStore, "%ls: the last save completed", qUtf16Printable(path));
                 fileName = path;
             }
@@ -674,9 +682,10 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, toolkit::Reg
         stream = std::move(buffer);
     } else {
         QByteArray data;
-        const toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
-        if (type != toolkit::Registry::None) {
-            if (type != toolkit::Registry::Binary || registry.valueSize(UserTemplateValue) > size)
+        const rightsmith::toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
+        if (type != rightsmith::toolkit::Registry::None) {
+            if (type != rightsmith::toolkit::Registry::Binary
+                || registry.valueSize(UserTemplateValue) > size)
                 throwInvalidDataType(UserTemplateValue);
             data = registry.readBinary(UserTemplateValue, size).value_or(QByteArray());
         }
@@ -695,9 +704,9 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
         if (settings.inFile) {
             kept = keepFileAside(absoluteFile(settings.fileName), false);
         } else {
-            const auto registry = openRegistry(settings, toolkit::Registry::ReadWrite);
-            toolkit::RegistryTransaction transaction(*registry,
-                                                     toolkit::Registry::WriteTransaction);
+            const auto registry = openRegistry(settings, rightsmith::toolkit::Registry::ReadWrite);
+            rightsmith::toolkit::RegistryTransaction transaction(
+                *registry, rightsmith::toolkit::Registry::WriteTransaction);
             if (registry->openKey(settings.key, false))
                 kept = keepValueAside(*registry);
             transaction.commit();
@@ -708,7 +717,7 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
             return u"There was nothing to keep aside; the store was left as it is."_s;
         return u"A copy of the unreadable user template is kept as %1; the store was left as it "
                u"is."_s.arg(kept);
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         return u"No copy could be kept aside (%1); the store was left as it is."_s.arg(
             error.message());
     }
@@ -725,8 +734,10 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
 QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &stream)
 {
     // A store lost with its database is made anew around the copy.
-    toolkit::Registry registry(databasePath(settings), toolkit::Registry::ReadWrite);
-    toolkit::RegistryTransaction transaction(registry, toolkit::Registry::WriteTransaction);
+    rightsmith::toolkit::Registry registry(databasePath(settings),
+                                           rightsmith::toolkit::Registry::ReadWrite);
+    rightsmith::toolkit::RegistryTransaction transaction(
+        registry, rightsmith::toolkit::Registry::WriteTransaction);
     registry.openKey(settings.key, true);
 
     QString kept;
@@ -735,9 +746,10 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         if (pathExists(path) && readWholeFile(path) != stream)
             kept = keepFileAside(path, false);
         registry.writeString(UserTemplateFileNameValue,
-                             toolkit::Codec::fromUnicodeChecked(settings.fileName));
+                             rightsmith::toolkit::Codec::fromUnicodeChecked(settings.fileName));
     } else {
-        const bool same = registry.valueType(UserTemplateValue) == toolkit::Registry::Binary
+        const bool same =
+            registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary
             && registry.readBinary(UserTemplateValue) == stream;
         if (!same)
             kept = keepValueAside(registry);
@@ -763,14 +775,15 @@ QStringList UserStore::keptAside(const UserStoreSettings &settings)
         return names;
     }
     try {
-        toolkit::Registry registry(databasePath(settings), toolkit::Registry::ReadOnly);
+        rightsmith::toolkit::Registry registry(databasePath(settings),
+                                               rightsmith::toolkit::Registry::ReadOnly);
         if (registry.openKey(settings.key, false)) {
             for (const QString &name : registry.valueNames()) {
                 if (name.startsWith(UserTemplateValue + AsideInfix, Qt::CaseInsensitive))
                     names << name;
             }
         }
-    } catch (const toolkit::Error &) {
+    } catch (const rightsmith::toolkit::Error &) {
         // A store that cannot be opened keeps nothing that can be listed.
     }
     return names;

@@ -45,7 +45,8 @@ public:
         Unreadable,
     };
 
-    explicit UserStore(toolkit::Registry::Access access = toolkit::Registry::ReadWrite);
+    explicit UserStore(
+        rightsmith::toolkit::Registry::Access access = rightsmith::toolkit::Registry::ReadWrite);
 
     /// Reads the user template into \a userTemplate and the recent users into
     /// \a lastUsers; \a scrambledPassword gets the remembered password (with
@@ -90,11 +91,12 @@ public:
     static bool isCompleteStream(const QByteArray &data);
 
 private:
-    bool loadUserTemplate(const UserStoreSettings &settings, toolkit::Registry &registry,
+    bool loadUserTemplate(const UserStoreSettings &settings,
+                          rightsmith::toolkit::Registry &registry,
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
     bool unreadable(const QString &problem);
 
-    toolkit::Registry::Access m_access;
+    rightsmith::toolkit::Registry::Access m_access;
     State m_state = State::NotLoaded;
     QString m_problem;
     // Where a user template lies that the last load could not read (absolute

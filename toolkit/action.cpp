@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -259,4 +259,4 @@ void setControlActionBackend(const ControlActionBackend &backend)
     s_controlBackend = backend;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 class ActionList;
 
@@ -81,7 +81,7 @@ public:
     virtual bool Execute();
 
     /// Application-wide handlers, consulted after the list's and before the
-    /// action's own (toolkit::Application sets them). Return true when handled.
+    /// action's own (rightsmith::toolkit::Application sets them). Return true when handled.
     static void setApplicationUpdateHandler(ListHandler handler);
     static ListHandler applicationUpdateHandler();
     static void setApplicationExecuteHandler(ListHandler handler);
@@ -112,12 +112,12 @@ private:
 /// Controls and menu items bound to actions.
 ///
 /// A control is any QWidget; its action is the one bound to it with
-/// toolkit::bindWidget (toolkit/widgets/widgetbinding.h), which copies the
+/// rightsmith::toolkit::bindWidget (toolkit/widgets/widgetbinding.h), which copies the
 /// action's caption, enabled, visible and hint into it.
 ///
 /// A menu item is a QAction placed in at least one widget (a menu, menu bar,
 /// tool bar or any widget's actions()): in Qt the action is the item itself,
-/// so the action of a menu item is that item when it is a toolkit::Action.
+/// so the action of a menu item is that item when it is a rightsmith::toolkit::Action.
 /// Setting another action on a menu item puts the new action in its place, at
 /// the same position, in every widget that holds the item.
 ///
@@ -141,4 +141,4 @@ struct ControlActionBackend
 };
 void setControlActionBackend(const ControlActionBackend &backend);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

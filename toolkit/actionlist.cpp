@@ -3,7 +3,7 @@
 #include "toolkit/action.h"
 #include "toolkit/imagelist.h"
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 ActionList::ActionList(QObject *owner)
     : QObject(owner)
@@ -99,4 +99,4 @@ void ActionList::changed()
         handler(this);
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 class Action;
 class ImageList;
@@ -60,4 +60,4 @@ private:
     bool m_suspended = false;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

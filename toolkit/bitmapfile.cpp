@@ -10,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -215,4 +215,4 @@ QImage readBitmapFile(QIODevice &device)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

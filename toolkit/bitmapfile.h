@@ -5,7 +5,7 @@
 
 class QIODevice;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// Writes \a image as an uncompressed 32-bit Windows bitmap file
 /// (BITMAPFILEHEADER + BITMAPINFOHEADER, bottom-up rows, no colour table):
@@ -14,9 +14,9 @@ QByteArray writeBitmapFile(const QImage &image);
 
 /// Reads one whole bitmap file from the current position of \a device, its
 /// length taken from its own header, and leaves the position after it.
-/// Throws toolkit::Error("Bitmap image is not valid") on anything else, and
+/// Throws rightsmith::toolkit::Error("Bitmap image is not valid") on anything else, and
 /// "Stream read error" when the device ends early. Sizes are checked against
 /// the bytes actually present before anything is allocated.
 QImage readBitmapFile(QIODevice &device);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

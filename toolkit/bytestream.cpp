@@ -7,7 +7,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -162,4 +162,4 @@ void ByteWriter::seek(qint64 position)
         throwWriteError();
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -5,10 +5,10 @@
 
 class QIODevice;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// Reads little-endian integers and exact blocks from a device. Every short
-/// read throws toolkit::Error("Stream read error").
+/// read throws rightsmith::toolkit::Error("Stream read error").
 class ByteReader
 {
 public:
@@ -31,7 +31,7 @@ private:
 };
 
 /// Writes little-endian integers and blocks to a device. A failed write
-/// throws toolkit::Error("Stream write error").
+/// throws rightsmith::toolkit::Error("Stream write error").
 class ByteWriter
 {
 public:
@@ -51,4 +51,4 @@ private:
 qint32 readInt32LE(const char *p);
 void writeInt32LE(char *p, qint32 value);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

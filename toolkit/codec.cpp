@@ -6,7 +6,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -140,4 +140,4 @@ QByteArray trimControl(const QByteArray &bytes)
     return bytes.mid(begin, end - begin);
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// The one codec pair between the core's 8-bit byte strings and QString.
 /// The code page defaults to Windows-1252, what stores written on Windows in
@@ -27,7 +27,7 @@ public:
     /// nullopt when a character of \a text has no byte in the code page.
     static std::optional<QByteArray> fromUnicode(const QString &text);
     static bool canEncode(const QString &text);
-    /// Like fromUnicode(), but throws toolkit::Error naming the first
+    /// Like fromUnicode(), but throws rightsmith::toolkit::Error naming the first
     /// character that cannot be stored.
     static QByteArray fromUnicodeChecked(const QString &text);
     /// The message fromUnicodeChecked() throws for \a text (empty when it encodes).
@@ -37,4 +37,4 @@ public:
 /// Removes leading and trailing bytes with codes 0 to 32.
 QByteArray trimControl(const QByteArray &bytes);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QVariant>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -80,4 +80,4 @@ void finishLoading(QObject *form)
     }
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

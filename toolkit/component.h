@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// What a component of a form adds to a QObject: a start-up notification after
 /// the whole form has been built. QObject ownership (parent = owner) and
@@ -30,4 +30,4 @@ void setDesignMode(QObject *component, bool designMode);
 /// of \a form (the form itself included when it is one), in creation order.
 void finishLoading(QObject *form);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -1,6 +1,6 @@
 #include "toolkit/error.h"
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 Error::Error(const QString &message)
     : std::runtime_error(message.toStdString())
@@ -8,4 +8,4 @@ Error::Error(const QString &message)
 {
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

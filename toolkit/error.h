@@ -4,11 +4,11 @@
 
 #include <stdexcept>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// A configuration error carrying one of the system's fixed English messages
 /// ("Version mismatch. Cannot continue", "Stream read error", ...).
-/// Thrown by the core; never let through Qt's event loop: toolkit::Application
+/// Thrown by the core; never let through Qt's event loop: rightsmith::toolkit::Application
 /// catches it and shows the message.
 class Error : public std::runtime_error
 {
@@ -22,4 +22,4 @@ private:
     QString m_message;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

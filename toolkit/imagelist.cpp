@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -99,4 +99,4 @@ void ImageList::setMasked(bool masked)
     Q_EMIT changed();
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

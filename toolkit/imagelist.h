@@ -6,7 +6,7 @@
 
 class QIcon;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// An ordered list of 16x16 images, as the template trees and action lists use.
 class ImageList : public QObject
@@ -45,4 +45,4 @@ private:
     bool m_masked = true;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

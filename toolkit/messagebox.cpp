@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -58,4 +58,4 @@ bool presentOnConsole(MessageKind kind, const QString &text)
     return false;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

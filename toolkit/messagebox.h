@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// Message boxes for the core, titled with the application's title. The
 /// widget part of the library shows them with QMessageBox; a hook lets tests
@@ -29,4 +29,4 @@ void setMessagePresenter(MessagePresenter presenter);
 /// The fallback: writes \a text to the standard error; answers No.
 bool presentOnConsole(MessageKind kind, const QString &text);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -9,7 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -92,4 +92,4 @@ void NamedClaim::setWindowIdFunction(WindowIdFunction function)
     s_windowId = function;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -6,7 +6,7 @@
 
 class QObject;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// A claim on a name that every process of the desktop can see, held from
 /// acquire() until the object is destroyed or release() is called. Backed by
@@ -54,4 +54,4 @@ private:
     QByteArray m_name;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

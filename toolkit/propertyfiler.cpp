@@ -8,7 +8,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -87,4 +87,4 @@ QList<QPair<QString, QByteArray>> storedProperties(PropertyFilerClient &componen
     return result;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -8,7 +8,7 @@
 
 class QIODevice;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// The filer through which a component defines extra binary properties that
 /// travel with its form ("evTree", "evImage"). Each property is a named blob
@@ -61,4 +61,4 @@ void loadStoredProperties(PropertyFilerClient &component,
 /// defined property with data and a writer, in definition order.
 QList<QPair<QString, QByteArray>> storedProperties(PropertyFilerClient &component);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

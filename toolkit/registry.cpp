@@ -18,7 +18,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -778,4 +778,4 @@ std::optional<QByteArray> Registry::readString(const QString &name) const
     return cutAtZero(statement.columnBlob(1));
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

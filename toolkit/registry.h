@@ -9,7 +9,7 @@
 
 struct sqlite3;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace detail {
 class Statement;
@@ -20,7 +20,7 @@ class Statement;
 /// (mode 0600). Key paths use "\" (a leading "\" is absolute from the root);
 /// keys and value names compare without regard to letter case. Values are
 /// binary, 32-bit integer or zero-terminated 8-bit string. Errors throw
-/// toolkit::Error with a message naming what failed.
+/// rightsmith::toolkit::Error with a message naming what failed.
 ///
 /// Letter case is folded for ASCII letters only (SQLite's NOCASE): "Ä" and
 /// "ä" are two different names. Every name the system uses is ASCII.
@@ -51,7 +51,7 @@ public:
     explicit Registry(Access access = ReadWrite);
     /// Opens the database at \a path (for tests and tools). With ReadWrite,
     /// missing parent directories are created with mode 0700 and the file
-    /// gets mode 0600. Throws toolkit::Error naming the path and the reason
+    /// gets mode 0600. Throws rightsmith::toolkit::Error naming the path and the reason
     /// when it cannot be opened or is not a registry database.
     explicit Registry(const QString &path, Access access = ReadWrite);
     ~Registry();
@@ -168,4 +168,4 @@ private:
     Registry &m_registry;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

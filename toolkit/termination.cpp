@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 bool s_terminationRequested = false;
@@ -38,4 +38,4 @@ void clearTermination()
     delete s_pendingExit.data();
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -1,6 +1,6 @@
 #include "toolkit/textlines.h"
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 QList<QByteArray> splitTextLines(QByteArray text)
 {
@@ -22,4 +22,4 @@ QList<QByteArray> splitTextLines(QByteArray text)
     return lines;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 // --- TreeNode ----------------------------------------------------------------
 
@@ -281,4 +281,4 @@ void Tree::emitChanged(TreeNode *node)
     Q_EMIT nodeChanged(node);
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -11,7 +11,7 @@ namespace zkSecurity {
 struct TzkNodeRecord;
 }
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 class ImageList;
 class Tree;
@@ -117,17 +117,17 @@ public:
     void expand(TreeNode *node, bool recursive);
 
 Q_SIGNALS:
-    void nodeAboutToBeInserted(toolkit::TreeNode *parent, int row);
-    void nodeInserted(toolkit::TreeNode *node);
-    void nodeAboutToBeRemoved(toolkit::TreeNode *node);
-    void nodeRemoved(toolkit::TreeNode *parent, int row);
+    void nodeAboutToBeInserted(rightsmith::toolkit::TreeNode *parent, int row);
+    void nodeInserted(rightsmith::toolkit::TreeNode *node);
+    void nodeAboutToBeRemoved(rightsmith::toolkit::TreeNode *node);
+    void nodeRemoved(rightsmith::toolkit::TreeNode *parent, int row);
     void aboutToBeCleared();
     void cleared();
     /// Text or image indexes of \a node changed.
-    void nodeChanged(toolkit::TreeNode *node);
+    void nodeChanged(rightsmith::toolkit::TreeNode *node);
     void imagesChanged();
-    void selectionChanged(toolkit::TreeNode *node);
-    void expandRequested(toolkit::TreeNode *node, bool recursive);
+    void selectionChanged(rightsmith::toolkit::TreeNode *node);
+    void expandRequested(rightsmith::toolkit::TreeNode *node, bool recursive);
 
 private:
     friend class TreeNode;
@@ -145,4 +145,4 @@ private:
     QPointer<ImageList> m_images;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

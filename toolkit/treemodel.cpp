@@ -6,7 +6,7 @@
 
 #include <QIcon>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 TreeModel::TreeModel(Tree *tree, QObject *parent)
     : QAbstractItemModel(parent)
@@ -137,4 +137,4 @@ Qt::ItemFlags TreeModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

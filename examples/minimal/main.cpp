@@ -48,14 +48,16 @@ public:
         open->setCategory(u"File"_s);
         open->setSecurityId(1);
         open->setActionList(actions);
-        open->setOnExecute([](toolkit::Action *) { toolkit::showMessage(u"Opened."_s); });
+        open->setOnExecute(
+            [](rightsmith::toolkit::Action *) { rightsmith::toolkit::showMessage(u"Opened."_s); });
 
         auto *erase = new zkActnLst::TzkAction(this);
         erase->setText(u"&Delete"_s);
         erase->setCategory(u"File"_s);
         erase->setSecurityId(2);
         erase->setActionList(actions);
-        erase->setOnExecute([](toolkit::Action *) { toolkit::showMessage(u"Deleted."_s); });
+        erase->setOnExecute(
+            [](rightsmith::toolkit::Action *) { rightsmith::toolkit::showMessage(u"Deleted."_s); });
 
         // 3. Binding the list to the component registers it as a client.
         actions->SetSecurityObject(security);
@@ -70,18 +72,18 @@ public:
 
         // 4. Start-up: read the users, build the rights tree, create
         //    "Supervisor" when there is nobody, and show the logon dialog.
-        toolkit::finishLoading(this);
+        rightsmith::toolkit::finishLoading(this);
     }
 };
 
 int main(int argc, char **argv)
 {
-    toolkit::Application app(argc, argv);
+    rightsmith::toolkit::Application app(argc, argv);
     app.setTitle(u"Minimal"_s);
     try {
         app.createForm<MainWindow>();
     } catch (const std::exception &error) {
-        toolkit::Application::handleException(error);
+        rightsmith::toolkit::Application::handleException(error);
         return 1;
     }
     // Ends at once when the logon at start-up was refused.

@@ -71,8 +71,9 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
     case QDialog::Rejected:
         if (!m_security || !m_security->LoggedOn())
             return false;
-        if (!toolkit::askYesNo(u"Do you want to keep the current logon? If no, all protected "
-                               u"functionality will be disabled."_s))
+        if (!rightsmith::toolkit::askYesNo(
+                u"Do you want to keep the current logon? If no, all protected "
+                u"functionality will be disabled."_s))
             return false;
         // The same user again, with the password as it was passed in; the
         // recent users stay as they are.

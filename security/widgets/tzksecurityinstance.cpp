@@ -14,11 +14,11 @@ bool TzkSecurity::CheckSingleInstance()
     // is created if needed), qualified by display or process as the platform needs.
     if (!qobject_cast<QWidget *>(parent()))
         return true;
-    const std::optional<QByteArray> name = toolkit::NamedClaim::nameForOwner(parent());
+    const std::optional<QByteArray> name = rightsmith::toolkit::NamedClaim::nameForOwner(parent());
     if (!name)
         return true;
     // A claim that cannot be made at all does not stop the component.
-    return m_instanceMapping.acquire(*name) != toolkit::NamedClaim::AlreadyHeld;
+    return m_instanceMapping.acquire(*name) != rightsmith::toolkit::NamedClaim::AlreadyHeld;
 }
 
 bool TzkSecurity::OwnerIsForm() const

@@ -30,10 +30,11 @@ using zkSecurity::TzkSecurity;
 
 namespace {
 
-toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree, toolkit::TreeNode *parent,
-                           const QByteArray &text, qint32 id)
+rightsmith::toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree,
+                                       rightsmith::toolkit::TreeNode *parent,
+                                       const QByteArray &text, qint32 id)
 {
-    toolkit::TreeNode *node = tree.addChild(parent, text);
+    rightsmith::toolkit::TreeNode *node = tree.addChild(parent, text);
     auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
     record->SecurityId = id;
     node->setData(std::move(record));
@@ -43,11 +44,11 @@ toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree, toolkit::TreeN
 // Lets the event loop run until it has gone idle at least once.
 bool goIdle()
 {
-    const quint64 before = toolkit::IdleUpdater::passCount();
+    const quint64 before = rightsmith::toolkit::IdleUpdater::passCount();
     QEventLoop loop;
     QTimer::singleShot(50, &loop, &QEventLoop::quit);
     loop.exec();
-    return toolkit::IdleUpdater::passCount() > before;
+    return rightsmith::toolkit::IdleUpdater::passCount() > before;
 }
 
 } // namespace
@@ -57,7 +58,7 @@ class tst_IdlePass : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { toolkit::IdleUpdater::install(); }
+    void initTestCase() { rightsmith::toolkit::IdleUpdater::install(); }
     void rightsFollowLogonRevocationAndRefusal();
 };
 
@@ -91,17 +92,18 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     toolBar->addAction(save);
     TzkAction *control = protectedAction(u"Non Action Control"_s, 4);
     control->setActionDesigner(u"edtMainWnd"_s);
-    toolkit::finishLoading(&window);
-    QCOMPARE(toolkit::boundAction(edit), control);
+    rightsmith::toolkit::finishLoading(&window);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), control);
 
     auto &users = *security->UserTemplate();
-    toolkit::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
+    rightsmith::toolkit::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
     addNode(users, anna, QByteArrayLiteral("Password(********)"), 0)
         ->data()
         ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
-    toolkit::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
-    toolkit::TreeNode *file = addNode(users, rights, QByteArrayLiteral("File"), 0);
-    toolkit::TreeNode *openRight = addNode(users, file, QByteArrayLiteral("Open (Yes)"), 1);
+    rightsmith::toolkit::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
+    rightsmith::toolkit::TreeNode *file = addNode(users, rights, QByteArrayLiteral("File"), 0);
+    rightsmith::toolkit::TreeNode *openRight =
+        addNode(users, file, QByteArrayLiteral("Open (Yes)"), 1);
     addNode(users, file, QByteArrayLiteral("Close (Yes)"), 2);
     addNode(users, file, QByteArrayLiteral("Save (Yes)"), 3);
     addNode(users, rights, QByteArrayLiteral("Non Action Control (Yes)"), 4);
@@ -133,8 +135,8 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
 
     // A refused logon (wrong password, the dialog cancelled, the current logon
     // not kept) leaves every protected command disabled.
-    const toolkit::MessageHook previous =
-        toolkit::setMessageHook([](toolkit::MessageKind, const QString &) { return false; });
+    const rightsmith::toolkit::MessageHook previous = rightsmith::toolkit::setMessageHook(
+        [](rightsmith::toolkit::MessageKind, const QString &) { return false; });
     bool dialogShown = false;
     testsupport::answerNextModal([&dialogShown](QWidget *modal) {
         dialogShown = true;
@@ -143,7 +145,7 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     });
     const bool accepted =
         security->Logon(QByteArrayLiteral("Anna"), QByteArrayLiteral("wrong"), true);
-    toolkit::setMessageHook(previous);
+    rightsmith::toolkit::setMessageHook(previous);
     QVERIFY(!accepted);
     QVERIFY(dialogShown);
     QVERIFY(goIdle());

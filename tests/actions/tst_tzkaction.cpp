@@ -43,9 +43,9 @@ public:
     explicit MessageRecorder(QList<bool> answers = {})
         : m_answers(std::move(answers))
     {
-        m_previous =
-            toolkit::setMessageHook([this](toolkit::MessageKind kind, const QString &text) {
-                if (kind == toolkit::MessageKind::Information) {
+        m_previous = rightsmith::toolkit::setMessageHook(
+            [this](rightsmith::toolkit::MessageKind kind, const QString &text) {
+                if (kind == rightsmith::toolkit::MessageKind::Information) {
                     messages.append(text);
                     return true;
                 }
@@ -53,13 +53,13 @@ public:
                 return m_answers.isEmpty() ? false : m_answers.takeFirst();
             });
     }
-    ~MessageRecorder() { toolkit::setMessageHook(m_previous); }
+    ~MessageRecorder() { rightsmith::toolkit::setMessageHook(m_previous); }
     QStringList messages;
     QStringList questions;
 
 private:
     QList<bool> m_answers;
-    toolkit::MessageHook m_previous;
+    rightsmith::toolkit::MessageHook m_previous;
 };
 
 const QString ConvertQuestion =
@@ -77,9 +77,10 @@ struct Form
         menu = window.menuBar()->addMenu(u"&File"_s);
         security = new TzkSecurity(&window);
         auto &users = *security->UserTemplate();
-        toolkit::TreeNode *user = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
+        rightsmith::toolkit::TreeNode *user = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
         addNode(users, user, QByteArrayLiteral("Password(********)"), 0);
-        toolkit::TreeNode *rights = addNode(users, user, QByteArrayLiteral("Rights"), 0);
+        rightsmith::toolkit::TreeNode *rights =
+            addNode(users, user, QByteArrayLiteral("Rights"), 0);
         addNode(users, rights, QByteArrayLiteral("Open (Yes)"), GrantedId);
         addNode(users, rights, QByteArrayLiteral("Close (No)"), DeniedId);
         security->Dialogs()->SetSecurity(security);
@@ -89,10 +90,11 @@ struct Form
         list->setObjectName(u"zkActionList1"_s);
         list->SetSecurityObject(security);
     }
-    static toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree,
-                                      toolkit::TreeNode *parent, const QByteArray &text, qint32 id)
+    static rightsmith::toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree,
+                                                  rightsmith::toolkit::TreeNode *parent,
+                                                  const QByteArray &text, qint32 id)
     {
-        toolkit::TreeNode *node = tree.addChild(parent, text);
+        rightsmith::toolkit::TreeNode *node = tree.addChild(parent, text);
         auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
         record->SecurityId = id;
         node->setData(std::move(record));
@@ -241,8 +243,8 @@ void tst_TzkAction::noHandlerStaysEnabledAndDoesNothing()
     QVERIFY(action->isEnabled());
 
     // A standard action without a handler disables itself; the protected one must not.
-    toolkit::ActionList standardList;
-    toolkit::Action standard;
+    rightsmith::toolkit::ActionList standardList;
+    rightsmith::toolkit::Action standard;
     standard.setActionList(&standardList);
     standard.Update();
     QVERIFY(!standard.isEnabled());
@@ -253,9 +255,9 @@ void tst_TzkAction::deniedInDisableModeDoesNotRun()
     Form form;
     int runs = 0;
     TzkAction *denied = form.addAction(u"denied"_s, DeniedId);
-    denied->setOnExecute([&runs](toolkit::Action *) { ++runs; });
+    denied->setOnExecute([&runs](rightsmith::toolkit::Action *) { ++runs; });
     TzkAction *granted = form.addAction(u"granted"_s, GrantedId);
-    granted->setOnExecute([&runs](toolkit::Action *) { runs += 10; });
+    granted->setOnExecute([&runs](rightsmith::toolkit::Action *) { runs += 10; });
     MessageRecorder recorder;
     QVERIFY(!denied->Execute());
     QVERIFY(!denied->isEnabled());
@@ -268,12 +270,12 @@ void tst_TzkAction::protectedActionInAStandardListProtectsNothing()
 {
     // A protected action put into a standard list by mistake: no list option,
     // no security object, no failure on every pass.
-    toolkit::ActionList standardList;
+    rightsmith::toolkit::ActionList standardList;
     TzkAction action;
     action.setActionList(&standardList);
     action.setSecurityId(DeniedId);
     int runs = 0;
-    action.setOnExecute([&runs](toolkit::Action *) { ++runs; });
+    action.setOnExecute([&runs](rightsmith::toolkit::Action *) { ++runs; });
     action.Update();
     QVERIFY(action.isEnabled());
     QVERIFY(action.isVisible());
@@ -310,9 +312,9 @@ void tst_TzkAction::messageMode()
     int runs = 0;
     TzkAction *denied = form.addAction(u"denied"_s, DeniedId);
     denied->setDisabledMessage(disabledMessage);
-    denied->setOnExecute([&runs](toolkit::Action *) { ++runs; });
+    denied->setOnExecute([&runs](rightsmith::toolkit::Action *) { ++runs; });
     TzkAction *granted = form.addAction(u"granted"_s, GrantedId);
-    granted->setOnExecute([&runs](toolkit::Action *) { runs += 10; });
+    granted->setOnExecute([&runs](rightsmith::toolkit::Action *) { runs += 10; });
     if (ownOption) {
         denied->setOptions(soShowMessageOnFail);
         granted->setOptions(soShowMessageOnFail);
@@ -345,7 +347,7 @@ void tst_TzkAction::updateHandlerOverridesUntilTheNextPass()
     Form form;
     TzkAction *action = form.addAction(u"act"_s, DeniedId);
     bool force = true;
-    action->setOnUpdate([&force](toolkit::Action *sender) {
+    action->setOnUpdate([&force](rightsmith::toolkit::Action *sender) {
         if (force)
             sender->setEnabled(true);
     });
@@ -395,7 +397,7 @@ void tst_TzkAction::actionDesigner()
 
     QStringList actual;
     for (QWidget *control : std::as_const(controls)) {
-        if (toolkit::boundAction(control) == action)
+        if (rightsmith::toolkit::boundAction(control) == action)
             actual.append(control->objectName());
     }
     QCOMPARE(actual, bound);
@@ -413,7 +415,7 @@ void tst_TzkAction::boundControlsFollowTheRight()
     action->setActionDesigner(u"edtMainWnd"_s);
     action->setActionList(form.list);
     action->Loaded();
-    QCOMPARE(toolkit::boundAction(edit), action);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), action);
     QCOMPARE(edit->text(), u"Non Action Control"_s);
     action->Update();
     QVERIFY(!edit->isEnabled());
@@ -425,7 +427,7 @@ void tst_TzkAction::boundControlsFollowTheRight()
     auto *loose = new TzkAction(&form.window);
     loose->setActionDesigner(u"edtMainWnd"_s);
     loose->Loaded();
-    QCOMPARE(toolkit::boundAction(edit), action);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), action);
 }
 
 void tst_TzkAction::generatedNames()
@@ -455,8 +457,8 @@ void tst_TzkAction::generatedNames()
 void tst_TzkAction::copyOfAStandardAction()
 {
     Form form;
-    toolkit::ActionList standardList(&form.window);
-    auto *source = new toolkit::Action(&form.window);
+    rightsmith::toolkit::ActionList standardList(&form.window);
+    auto *source = new rightsmith::toolkit::Action(&form.window);
     source->setObjectName(u"FileNew1"_s);
     source->setActionList(&standardList);
     source->setText(u"&New"_s);
@@ -468,7 +470,7 @@ void tst_TzkAction::copyOfAStandardAction()
     source->setCheckable(true);
     source->setChecked(true);
     int runs = 0;
-    source->setOnExecute([&runs](toolkit::Action *) { ++runs; });
+    source->setOnExecute([&runs](rightsmith::toolkit::Action *) { ++runs; });
 
     TzkAction *copy = form.list->CreateSecurityAction(source);
     QCOMPARE(copy->objectName(), u"zkFileNew1"_s);
@@ -494,7 +496,7 @@ void tst_TzkAction::switchingSecurityObject()
     TzkSecurity first;
     TzkSecurity second;
     TzkActionList list;
-    using Clients = QList<toolkit::ActionList *>;
+    using Clients = QList<rightsmith::toolkit::ActionList *>;
 
     list.SetSecurityObject(&first);
     QCOMPARE(first.Clients(), Clients {&list});
@@ -517,33 +519,34 @@ struct StandardForm
 {
     explicit StandardForm(bool designMode)
     {
-        toolkit::setDesignMode(&window, designMode);
+        rightsmith::toolkit::setDesignMode(&window, designMode);
         security = new TzkSecurity(&window);
         menu = window.menuBar()->addMenu(u"&File"_s);
-        standardList = new toolkit::ActionList(&window);
+        standardList = new rightsmith::toolkit::ActionList(&window);
         standardList->setObjectName(u"ActionList1"_s);
-        images = new toolkit::ImageList(&window);
+        images = new rightsmith::toolkit::ImageList(&window);
         standardList->setImages(images);
-        standardList->setOnExecute([this](toolkit::Action *) { return listExecuted = true; });
-        open = new toolkit::Action(&window);
+        standardList->setOnExecute(
+            [this](rightsmith::toolkit::Action *) { return listExecuted = true; });
+        open = new rightsmith::toolkit::Action(&window);
         open->setObjectName(u"FileOpen1"_s);
         open->setText(u"&Open"_s);
         open->setActionList(standardList);
-        unused = new toolkit::Action(&window);
+        unused = new rightsmith::toolkit::Action(&window);
         unused->setObjectName(u"Unused"_s);
         unused->setActionList(standardList);
         menu->addAction(open);
         button = new QPushButton(&window);
-        toolkit::bindWidget(button, open);
+        rightsmith::toolkit::bindWidget(button, open);
     }
     testsupport::TemporaryHome home;
     QMainWindow window;
     TzkSecurity *security;
     QMenu *menu;
-    QPointer<toolkit::ActionList> standardList;
-    toolkit::ImageList *images;
-    QPointer<toolkit::Action> open;
-    QPointer<toolkit::Action> unused;
+    QPointer<rightsmith::toolkit::ActionList> standardList;
+    rightsmith::toolkit::ImageList *images;
+    QPointer<rightsmith::toolkit::Action> open;
+    QPointer<rightsmith::toolkit::Action> unused;
     QPushButton *button;
     bool listExecuted = false;
 };
@@ -560,7 +563,7 @@ void tst_TzkAction::runtimeCreationNeverScans()
     QCOMPARE(list->count(), 0);
     QVERIFY(form.standardList);
     QCOMPARE(form.menu->actions(), QList<QAction *> {form.open.data()});
-    QCOMPARE(form.security->Clients(), QList<toolkit::ActionList *> {});
+    QCOMPARE(form.security->Clients(), QList<rightsmith::toolkit::ActionList *> {});
 }
 
 void tst_TzkAction::designScanConvertsOnYes()
@@ -570,7 +573,7 @@ void tst_TzkAction::designScanConvertsOnYes()
     auto *list = new TzkActionList(&form.window);
     QCOMPARE(recorder.questions, (QStringList {ConvertQuestion, DeleteQuestion}));
     QCOMPARE(list->SecurityObject(), form.security);
-    QCOMPARE(form.security->Clients(), QList<toolkit::ActionList *> {list});
+    QCOMPARE(form.security->Clients(), QList<rightsmith::toolkit::ActionList *> {list});
 
     // One protected action for the menu item and the button; the unused action is not converted.
     QCOMPARE(list->count(), 1);
@@ -579,7 +582,7 @@ void tst_TzkAction::designScanConvertsOnYes()
     QCOMPARE(made->objectName(), u"zkFileOpen1"_s);
     QCOMPARE(made->text(), u"&Open"_s);
     QCOMPARE(form.menu->actions(), QList<QAction *> {made});
-    QCOMPARE(toolkit::boundAction(form.button), made);
+    QCOMPARE(rightsmith::toolkit::boundAction(form.button), made);
     // The list took the standard list's images and handlers, and the standard list is gone.
     QCOMPARE(list->images(), form.images);
     QVERIFY(list->onExecute());
@@ -598,7 +601,7 @@ void tst_TzkAction::designScanAnsweredNoStopsEverything()
     QCOMPARE(list->count(), 0);
     QVERIFY(form.standardList);
     QCOMPARE(form.menu->actions(), QList<QAction *> {form.open.data()});
-    QCOMPARE(toolkit::boundAction(form.button), form.open.data());
+    QCOMPARE(rightsmith::toolkit::boundAction(form.button), form.open.data());
     QCOMPARE(list->images(), nullptr);
 }
 
@@ -606,12 +609,12 @@ void tst_TzkAction::designScanAsksToDeleteAfterEveryFurtherList()
 {
     StandardForm form(true);
     // An earlier standard list of which nothing is used.
-    auto *earlier = new toolkit::ActionList(&form.window);
-    auto *idle = new toolkit::Action(&form.window);
+    auto *earlier = new rightsmith::toolkit::ActionList(&form.window);
+    auto *idle = new rightsmith::toolkit::Action(&form.window);
     idle->setActionList(earlier);
     // A later list whose action is used: met first by the scan.
-    auto *later = new toolkit::ActionList(&form.window);
-    auto *save = new toolkit::Action(&form.window);
+    auto *later = new rightsmith::toolkit::ActionList(&form.window);
+    auto *save = new rightsmith::toolkit::Action(&form.window);
     save->setObjectName(u"FileSave1"_s);
     save->setActionList(later);
     form.menu->addAction(save);

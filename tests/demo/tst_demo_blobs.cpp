@@ -95,7 +95,7 @@ void tst_DemoBlobs::templateReadsBackAsTheTable()
     QCOMPARE(tmpl.count(), NodeCount);
     QCOMPARE(tmpl.topLevelCount(), 1);
     for (int i = 0; i < NodeCount; ++i) {
-        const toolkit::TreeNode *node = tmpl.nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = tmpl.nodeAt(i);
         QVERIFY(node->data());
         QCOMPARE(node->level(), Expected[i].level);
         QCOMPARE(node->text(), QByteArray(Expected[i].text));
@@ -139,7 +139,7 @@ void tst_DemoBlobs::imagesAreTheNodeImagesThenImageList1()
     QByteArray bytes = demo::storedSecurityProperty(u"evImage"_s);
     QBuffer buffer(&bytes);
     QVERIFY(buffer.open(QIODevice::ReadOnly));
-    toolkit::ImageList stored;
+    rightsmith::toolkit::ImageList stored;
     zkSecurity::ReadImageStream(buffer, stored);
     QCOMPARE(stored.count(), 24);
 
@@ -148,7 +148,7 @@ void tst_DemoBlobs::imagesAreTheNodeImagesThenImageList1()
         QVERIFY(!nodeImage.isNull());
         QVERIFY2(sameImage(stored.image(i), nodeImage), zkSecurity::NodeImageNames[i]);
     }
-    toolkit::ImageList imageList1;
+    rightsmith::toolkit::ImageList imageList1;
     demo::loadImageList1(imageList1);
     QCOMPARE(imageList1.count(), demo::ImageList1Count);
     for (int i = 0; i < imageList1.count(); ++i) {

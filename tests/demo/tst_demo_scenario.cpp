@@ -91,7 +91,7 @@ std::shared_ptr<LogonSeen> answerLogon(bool accept, std::optional<QString> name 
             dialog->edtUserName->setEditText(*name);
         if (password)
             dialog->edtPassword->setText(*password);
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         dialog->btnOK->click();
     });
     return seen;
@@ -101,7 +101,7 @@ std::shared_ptr<LogonSeen> answerLogon(bool accept, std::optional<QString> name 
 QList<zkActnLst::TzkAction *> protectedActions(const TMainForm *form)
 {
     QList<zkActnLst::TzkAction *> result;
-    for (toolkit::Action *action : form->ActionList1->actions())
+    for (rightsmith::toolkit::Action *action : form->ActionList1->actions())
         result << qobject_cast<zkActnLst::TzkAction *>(action);
     return result;
 }
@@ -115,22 +115,23 @@ QStringList captions(const QList<Childwin::TMDIChild *> &windows)
 }
 
 // The first node below \a parent (depth-first) whose text is \a text.
-toolkit::TreeNode *findText(toolkit::TreeNode *parent, const QByteArray &text)
+rightsmith::toolkit::TreeNode *findText(rightsmith::toolkit::TreeNode *parent,
+                                        const QByteArray &text)
 {
     for (int i = 0; i < parent->count(); ++i) {
-        toolkit::TreeNode *child = parent->item(i);
+        rightsmith::toolkit::TreeNode *child = parent->item(i);
         if (child->text() == text)
             return child;
-        if (toolkit::TreeNode *found = findText(child, text))
+        if (rightsmith::toolkit::TreeNode *found = findText(child, text))
             return found;
     }
     return nullptr;
 }
 
 // Double-clicks \a node in the management dialog's tree view, as a user would.
-void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, toolkit::TreeNode *node)
+void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, rightsmith::toolkit::TreeNode *node)
 {
-    toolkit::TreeView *view = dialog->treeView();
+    rightsmith::toolkit::TreeView *view = dialog->treeView();
     const QModelIndex index = view->indexForNode(node);
     view->scrollTo(index);
     const QPoint centre = view->visualRect(index).center();
@@ -144,7 +145,7 @@ void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, toolkit::TreeNode *nod
 // clears it the way a new main loop does.
 void forgetTermination()
 {
-    toolkit::clearTermination();
+    rightsmith::toolkit::clearTermination();
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
 }
@@ -188,7 +189,7 @@ private:
     std::unique_ptr<demo::DemoSession> m_session;
     QStringList m_messages;
     QList<bool> m_answers; // answers to the next questions, in order
-    toolkit::MessageHook m_oldHook;
+    rightsmith::toolkit::MessageHook m_oldHook;
 };
 
 void tst_DemoScenario::initTestCase()
@@ -201,19 +202,20 @@ void tst_DemoScenario::init()
     m_home = std::make_unique<testsupport::TemporaryHome>();
     m_messages.clear();
     m_answers.clear();
-    m_oldHook = toolkit::setMessageHook([this](toolkit::MessageKind kind, const QString &text) {
-        m_messages << text;
-        if (kind == toolkit::MessageKind::Question && !m_answers.isEmpty())
-            return m_answers.takeFirst();
-        return false;
-    });
+    m_oldHook = rightsmith::toolkit::setMessageHook(
+        [this](rightsmith::toolkit::MessageKind kind, const QString &text) {
+            m_messages << text;
+            if (kind == rightsmith::toolkit::MessageKind::Question && !m_answers.isEmpty())
+                return m_answers.takeFirst();
+            return false;
+        });
 }
 
 void tst_DemoScenario::cleanup()
 {
     m_session.reset();
     processDeletes();
-    toolkit::setMessageHook(m_oldHook);
+    rightsmith::toolkit::setMessageHook(m_oldHook);
     forgetTermination();
     m_home.reset();
     // Every window of the demo went with the session.
@@ -239,7 +241,7 @@ TMainForm *tst_DemoScenario::startAsSupervisor()
 
 void tst_DemoScenario::idlePass()
 {
-    toolkit::IdleUpdater::runPass();
+    rightsmith::toolkit::IdleUpdater::runPass();
 }
 
 QString tst_DemoScenario::pressButton1()
@@ -300,12 +302,13 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
             if (!newUser)
                 return;
             newUser->edtNewUserName->setText(u"Alice"_s);
-            toolkit::IdleUpdater::runPass();
+            rightsmith::toolkit::IdleUpdater::runPass();
             newUser->OKBtn->click();
         });
         dialog->btnNewUser->click();
 
-        toolkit::TreeNode *alice = dialog->ftvUserTemplate()->GetUserNodeByUserName(bytes("Alice"));
+        rightsmith::toolkit::TreeNode *alice =
+            dialog->ftvUserTemplate()->GetUserNodeByUserName(bytes("Alice"));
         if (!alice)
             return fail(u"New User added no \"Alice\""_s);
         testsupport::answerNextModal([](QWidget *modal) {
@@ -315,7 +318,7 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
             change->edtCurrentPassword->clear();
             change->edtNewPassword->setText(u"secret"_s);
             change->edtNewPasswordRetype->setText(u"secret"_s);
-            toolkit::IdleUpdater::runPass();
+            rightsmith::toolkit::IdleUpdater::runPass();
             change->OKBtn->click();
         });
         const QByteArray passwordBefore = alice->firstChild()->data()->caption();
@@ -323,7 +326,7 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
         if (alice->firstChild()->data()->caption() == passwordBefore)
             return fail(u"the password of \"Alice\" did not change"_s);
 
-        toolkit::TreeNode *newRight = findText(alice, bytes("New (Yes)"));
+        rightsmith::toolkit::TreeNode *newRight = findText(alice, bytes("New (Yes)"));
         if (!newRight)
             return fail(u"\"Alice\" has no \"New (Yes)\""_s);
         doubleClickNode(dialog, newRight);
@@ -378,7 +381,7 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
     const QFileInfo userFile(m_home->filePath(u"UserTemplate"_s));
     QVERIFY(userFile.isFile());
     {
-        toolkit::Registry registry;
+        rightsmith::toolkit::Registry registry;
         QVERIFY(registry.openKey(demo::securityRegistryKey(), false));
         QCOMPARE(registry.readInteger(u"UserTemplateSize"_s),
                  std::optional<qint32>(qint32(userFile.size())));
@@ -419,7 +422,7 @@ void tst_DemoScenario::refusedLogonAtStartEndsTheProgram()
     auto seen = answerLogon(false);
     QVERIFY(!m_session->start());
     QVERIFY(seen->shown);
-    QVERIFY(toolkit::terminationRequested());
+    QVERIFY(rightsmith::toolkit::terminationRequested());
     // Start-up still ran to its end, with nobody logged on.
     QVERIFY(m_session->mainForm());
     QVERIFY(m_session->aboutBox());
@@ -511,10 +514,10 @@ void tst_DemoScenario::controlsFollowTheirIdentifiers()
     idlePass();
 
     zkSecurity::TzkSecurityTemplate *users = form->zkSecurity1->UserTemplate();
-    toolkit::TreeNode *supervisor = users->GetUserNodeByUserName(bytes("Supervisor"));
+    rightsmith::toolkit::TreeNode *supervisor = users->GetUserNodeByUserName(bytes("Supervisor"));
     QVERIFY(supervisor);
     auto setRight = [&](qint32 id, bool granted) {
-        toolkit::TreeNode *node = form->zkSecurity1->FindRightNode(supervisor, id);
+        rightsmith::toolkit::TreeNode *node = form->zkSecurity1->FindRightNode(supervisor, id);
         QVERIFY(node);
         QByteArray text = node->text();
         text.truncate(text.lastIndexOf(" ("));

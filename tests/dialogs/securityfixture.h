@@ -27,10 +27,11 @@ namespace fixture {
 using zkSecurity::TzkNodeRecord;
 using zkSecurity::TzkSecurityTemplate;
 
-inline toolkit::TreeNode *addNode(TzkSecurityTemplate *tree, toolkit::TreeNode *parent,
-                                  const QByteArray &caption, qint32 id, int image)
+inline rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate *tree,
+                                              rightsmith::toolkit::TreeNode *parent,
+                                              const QByteArray &caption, qint32 id, int image)
 {
-    toolkit::TreeNode *node = tree->addChild(parent, caption);
+    rightsmith::toolkit::TreeNode *node = tree->addChild(parent, caption);
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
     record->setCaption(caption);
@@ -46,27 +47,29 @@ inline toolkit::TreeNode *addNode(TzkSecurityTemplate *tree, toolkit::TreeNode *
 ///   Help (4)
 inline void fillSecurityTemplate(TzkSecurityTemplate *tree)
 {
-    toolkit::TreeNode *root = addNode(tree, nullptr, QByteArray(), 0, 0);
+    rightsmith::toolkit::TreeNode *root = addNode(tree, nullptr, QByteArray(), 0, 0);
     root->setText(QByteArrayLiteral("User"));
-    toolkit::TreeNode *file = addNode(tree, root, QByteArrayLiteral("File"), 0, 2);
+    rightsmith::toolkit::TreeNode *file = addNode(tree, root, QByteArrayLiteral("File"), 0, 2);
     addNode(tree, file, QByteArrayLiteral("New"), 1, 5);
     addNode(tree, file, QByteArrayLiteral("Open"), 2, 6);
-    toolkit::TreeNode *edit = addNode(tree, root, QByteArrayLiteral("Edit"), 0, 2);
-    toolkit::TreeNode *clipboard = addNode(tree, edit, QByteArrayLiteral("Clipboard"), 0, 2);
+    rightsmith::toolkit::TreeNode *edit = addNode(tree, root, QByteArrayLiteral("Edit"), 0, 2);
+    rightsmith::toolkit::TreeNode *clipboard =
+        addNode(tree, edit, QByteArrayLiteral("Clipboard"), 0, 2);
     addNode(tree, clipboard, QByteArrayLiteral("Copy"), 3, 7);
     addNode(tree, root, QByteArrayLiteral("Help"), 4, -1);
 }
 
 /// The first node below \a from (a top-level node when nullptr) whose text is
 /// \a path's first element, then its child with the second, and so on.
-inline toolkit::TreeNode *findPath(const toolkit::Tree *tree, const QList<QByteArray> &path)
+inline rightsmith::toolkit::TreeNode *findPath(const rightsmith::toolkit::Tree *tree,
+                                               const QList<QByteArray> &path)
 {
-    toolkit::TreeNode *node = nullptr;
+    rightsmith::toolkit::TreeNode *node = nullptr;
     for (const QByteArray &text : path) {
-        toolkit::TreeNode *found = nullptr;
+        rightsmith::toolkit::TreeNode *found = nullptr;
         const int n = node ? node->count() : tree->topLevelCount();
         for (int i = 0; i < n && !found; ++i) {
-            toolkit::TreeNode *candidate = node ? node->item(i) : tree->topLevel(i);
+            rightsmith::toolkit::TreeNode *candidate = node ? node->item(i) : tree->topLevel(i);
             if (candidate->text() == text)
                 found = candidate;
         }
@@ -78,20 +81,20 @@ inline toolkit::TreeNode *findPath(const toolkit::Tree *tree, const QList<QByteA
 }
 
 /// Marks the right at \a path denied, text and flag, as a fresh user has it.
-inline void deny(toolkit::Tree *tree, const QList<QByteArray> &path)
+inline void deny(rightsmith::toolkit::Tree *tree, const QList<QByteArray> &path)
 {
-    toolkit::TreeNode *node = findPath(tree, path);
+    rightsmith::toolkit::TreeNode *node = findPath(tree, path);
     Q_ASSERT(node && node->data());
     node->data()->setGranted(false);
     node->setText(node->data()->caption() + QByteArrayLiteral(" (No)"));
 }
 
 /// Every node in pre-order: level, text, image indexes and the record's bytes.
-inline QStringList dump(const toolkit::Tree *tree)
+inline QStringList dump(const rightsmith::toolkit::Tree *tree)
 {
     QStringList lines;
     for (int i = 0; i < tree->count(); ++i) {
-        const toolkit::TreeNode *node = tree->nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
         const QByteArray record = node->data() ? node->data()->toBytes().toHex() : QByteArray("-");
         lines << QString::number(node->level()) + u'|' + QString::fromLatin1(node->text()) + u'|'
                 + QString::number(node->imageIndex()) + u'|'
@@ -101,11 +104,11 @@ inline QStringList dump(const toolkit::Tree *tree)
 }
 
 /// The texts of the nodes in pre-order, indented by level.
-inline QStringList texts(const toolkit::Tree *tree)
+inline QStringList texts(const rightsmith::toolkit::Tree *tree)
 {
     QStringList lines;
     for (int i = 0; i < tree->count(); ++i) {
-        const toolkit::TreeNode *node = tree->nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
         lines << QString(node->level() * 2, u' ') + QString::fromLatin1(node->text());
     }
     return lines;
@@ -118,13 +121,13 @@ public:
     explicit MessageCapture(bool answer = true)
         : m_answer(answer)
     {
-        m_previous =
-            toolkit::setMessageHook([this](toolkit::MessageKind kind, const QString &text) {
-                (kind == toolkit::MessageKind::Question ? questions : messages) << text;
+        m_previous = rightsmith::toolkit::setMessageHook(
+            [this](rightsmith::toolkit::MessageKind kind, const QString &text) {
+                (kind == rightsmith::toolkit::MessageKind::Question ? questions : messages) << text;
                 return m_answer;
             });
     }
-    ~MessageCapture() { toolkit::setMessageHook(m_previous); }
+    ~MessageCapture() { rightsmith::toolkit::setMessageHook(m_previous); }
     void setAnswer(bool answer) { m_answer = answer; }
 
     QStringList messages;
@@ -132,7 +135,7 @@ public:
 
 private:
     bool m_answer;
-    toolkit::MessageHook m_previous;
+    rightsmith::toolkit::MessageHook m_previous;
 };
 
 /// Answers the first modal widget that becomes active while the object lives,

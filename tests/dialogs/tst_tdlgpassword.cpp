@@ -63,7 +63,7 @@ private:
         dialog->setUserName(name);
         dialog->setPassword(password);
         dialog->show();
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         return dialog;
     }
 
@@ -117,7 +117,7 @@ private Q_SLOTS:
         auto dialog = shownDialog("Anna"_ba, QByteArray());
         QVERIFY(dialog->btnOK->isEnabled());
         dialog->setUserName(name);
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         QCOMPARE(dialog->actOK->isEnabled(), enabled);
         QCOMPARE(dialog->actSecurity->isEnabled(), enabled);
         QCOMPARE(dialog->btnOK->isEnabled(), enabled);
@@ -203,9 +203,9 @@ private Q_SLOTS:
     void unencodableInputIsRefused()
     {
         auto dialog = shownDialog("Anna"_ba, QByteArray());
-        auto *validator = dialog->edtUserName->findChild<toolkit::CodecValidator *>();
+        auto *validator = dialog->edtUserName->findChild<rightsmith::toolkit::CodecValidator *>();
         QVERIFY(validator);
-        QSignalSpy refused(validator, &toolkit::CodecValidator::refused);
+        QSignalSpy refused(validator, &rightsmith::toolkit::CodecValidator::refused);
         dialog->edtUserName->setFocus();
         dialog->edtUserName->lineEdit()->end(false);
         typeText(dialog->edtUserName->lineEdit(), u"\u0416"_s);
@@ -232,7 +232,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, showCheckedOKOnly);
         // A node without a record stays without one; images are copied regardless.
-        toolkit::TreeNode *bare = m_users.addChild(m_users.topLevel(1), "bare"_ba);
+        rightsmith::toolkit::TreeNode *bare = m_users.addChild(m_users.topLevel(1), "bare"_ba);
         bare->setImages(9);
         TzkSecurityTemplate dest;
         dest.AddUserToUserTemplate(&m_securityTemplate, "Old"_ba, QByteArray(), true);
@@ -250,7 +250,7 @@ private Q_SLOTS:
         dest.AddUserToUserTemplate(&m_securityTemplate, "Zed"_ba, QByteArray(), true);
         dest.AddUserToUserTemplate(&m_securityTemplate, "Anna"_ba, "stale"_ba, false);
         // A right with a negative identifier is never copied.
-        toolkit::TreeNode *odd =
+        rightsmith::toolkit::TreeNode *odd =
             addNode(&m_users, findPath(&m_users, {"Anna"_ba, "Rights"_ba}), "Odd"_ba, -5, 1);
         odd->setText("Odd (Yes)"_ba);
         odd->data()->setGranted(true);
@@ -339,7 +339,7 @@ private Q_SLOTS:
     void deepStoredTreeIsCopied()
     {
         // Far deeper than a recursive copy could go on the call stack.
-        toolkit::TreeNode *node = findPath(&m_users, {"Bob"_ba, "Rights"_ba});
+        rightsmith::toolkit::TreeNode *node = findPath(&m_users, {"Bob"_ba, "Rights"_ba});
         for (int i = 0; i < 200000; ++i)
             node = addNode(&m_users, node, "c"_ba, 0, 2);
         TzkSecurityTemplate dest;
@@ -381,7 +381,7 @@ private Q_SLOTS:
             QVERIFY(frm);
             supervisorMode = frm->SupervisorMode;
             shown = texts(frm->ftvUserTemplate());
-            toolkit::TreeNode *newRight =
+            rightsmith::toolkit::TreeNode *newRight =
                 findPath(frm->ftvUserTemplate(), {"Anna"_ba, "Rights"_ba, "File"_ba});
             fullyExpanded = newRight && newRight->isExpanded();
             frm->reject();

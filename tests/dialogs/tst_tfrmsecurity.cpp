@@ -31,7 +31,7 @@ using zkUserPasswordDlg::TdlgUserPassword;
 namespace {
 
 // A real double click on \a node: the press that selects it, then the double click.
-void doubleClick(toolkit::TreeView *view, toolkit::TreeNode *node)
+void doubleClick(rightsmith::toolkit::TreeView *view, rightsmith::toolkit::TreeNode *node)
 {
     const QRect rect = view->visualRect(view->indexForNode(node));
     QVERIFY(rect.isValid());
@@ -84,20 +84,20 @@ private:
         for (int i = 0; i < tree->topLevelCount(); ++i)
             tree->expand(tree->topLevel(i), true);
         frm->show();
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         return frm;
     }
 
-    void select(TfrmSecurity *frm, toolkit::TreeNode *node)
+    void select(TfrmSecurity *frm, rightsmith::toolkit::TreeNode *node)
     {
         frm->ftvUserTemplate()->setSelected(node);
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
     }
 
     std::unique_ptr<testsupport::TemporaryHome> m_home;
 
 private Q_SLOTS:
-    void initTestCase() { qRegisterMetaType<toolkit::TreeNode *>(); }
+    void initTestCase() { qRegisterMetaType<rightsmith::toolkit::TreeNode *>(); }
 
     void init()
     {
@@ -158,9 +158,10 @@ private Q_SLOTS:
             QVERIFY(!frm->btnDeleteUser->isEnabled());
         }
         // A real double click on a right changes nothing.
-        toolkit::TreeNode *right =
+        rightsmith::toolkit::TreeNode *right =
             findPath(tree, {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba});
-        QSignalSpy doubleClicked(frm->treeView(), &toolkit::TreeView::nodeDoubleClicked);
+        QSignalSpy doubleClicked(frm->treeView(),
+                                 &rightsmith::toolkit::TreeView::nodeDoubleClicked);
         doubleClick(frm->treeView(), right);
         QCOMPARE(doubleClicked.size(), 1);
         QCOMPARE(tree->selected(), right);
@@ -173,7 +174,7 @@ private Q_SLOTS:
     {
         auto frm = shownDialog("Anna"_ba);
         zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
-        toolkit::TreeNode *password = tree->topLevel(0)->firstChild();
+        rightsmith::toolkit::TreeNode *password = tree->topLevel(0)->firstChild();
         QString caption;
         ModalAnswer answer([&](QWidget *modal) {
             caption = modal->windowTitle();
@@ -190,7 +191,8 @@ private Q_SLOTS:
     {
         MessageCapture capture;
         auto frm = shownDialog("Supervisor"_ba);
-        toolkit::TreeNode *password = findPath(frm->ftvUserTemplate(), {"Anna"_ba, passwordText});
+        rightsmith::toolkit::TreeNode *password =
+            findPath(frm->ftvUserTemplate(), {"Anna"_ba, passwordText});
         select(frm.get(), password);
         {
             ModalAnswer answer(
@@ -217,7 +219,8 @@ private Q_SLOTS:
         // Bob holds no right: with the filter his "Rights" node stands at
         // level 1 without children, like a password node.
         auto frm = shownDialog("Bob"_ba, true);
-        toolkit::TreeNode *rights = findPath(frm->ftvUserTemplate(), {"Bob"_ba, "Rights"_ba});
+        rightsmith::toolkit::TreeNode *rights =
+            findPath(frm->ftvUserTemplate(), {"Bob"_ba, "Rights"_ba});
         QVERIFY(rights && !rights->hasChildren());
         select(frm.get(), rights);
         ModalAnswer answer([&](QWidget *modal) { static_cast<QDialog *>(modal)->reject(); });
@@ -235,7 +238,7 @@ private Q_SLOTS:
         select(frm.get(), nullptr);
         QVERIFY(!frm->actRemoveUser->isEnabled());
         for (int i = 0; i < tree->count(); ++i) {
-            toolkit::TreeNode *node = tree->nodeAt(i);
+            rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
             select(frm.get(), node);
             const bool ofSupervisor = tree->GetUserNodeForNode(node)->text() == "Supervisor"_ba;
             QCOMPARE(frm->actRemoveUser->isEnabled(), !ofSupervisor);
@@ -260,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(tree->topLevelCount(), 2);
         QCOMPARE(tree->count(), 2 * bobNodes);
         QVERIFY(!tree->selected());
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         QVERIFY(!frm->actRemoveUser->isEnabled());
     }
 
@@ -275,10 +278,10 @@ private Q_SLOTS:
             auto *dialog = qobject_cast<TdlgNewUser *>(modal);
             QVERIFY(dialog);
             QCOMPARE(dialog->parent(), frm.get());
-            toolkit::IdleUpdater::runPass();
+            rightsmith::toolkit::IdleUpdater::runPass();
             okBefore = dialog->OKBtn->isEnabled();
             typeText(dialog->edtNewUserName, u" Carl"_s);
-            toolkit::IdleUpdater::runPass();
+            rightsmith::toolkit::IdleUpdater::runPass();
             okAfter = dialog->OKBtn->isEnabled();
             dialog->OKBtn->click();
         });
@@ -286,14 +289,14 @@ private Q_SLOTS:
         QVERIFY(!okBefore);
         QVERIFY(okAfter);
         QCOMPARE(tree->topLevelCount(), 4);
-        toolkit::TreeNode *carl = tree->topLevel(3);
+        rightsmith::toolkit::TreeNode *carl = tree->topLevel(3);
         QCOMPARE(carl->text(), " Carl"_ba); // as typed, untrimmed
         QVERIFY(tree->GetPasswordFromUserTreeNode(carl).isEmpty());
         QCOMPARE(tree->selected(), tree->topLevel(1));
         QVERIFY(!carl->isExpanded());
         int rights = 0;
         for (int i = carl->absoluteIndex(); i < tree->count(); ++i) {
-            toolkit::TreeNode *node = tree->nodeAt(i);
+            rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
             if (node->data()->SecurityId > 0) {
                 ++rights;
                 QVERIFY(node->text().endsWith(" (Yes)"));
@@ -319,7 +322,7 @@ private Q_SLOTS:
     {
         auto frm = shownDialog("Supervisor"_ba);
         zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
-        toolkit::TreeNode *right =
+        rightsmith::toolkit::TreeNode *right =
             findPath(tree, {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba});
         select(frm.get(), right);
         frm->tvDblClick();
@@ -331,7 +334,8 @@ private Q_SLOTS:
         QCOMPARE(right->data()->caption(), "New"_ba);
 
         // A denied right of a fresh user is granted the same way.
-        toolkit::TreeNode *denied = findPath(tree, {"Bob"_ba, "Rights"_ba, "Help (No)"_ba});
+        rightsmith::toolkit::TreeNode *denied =
+            findPath(tree, {"Bob"_ba, "Rights"_ba, "Help (No)"_ba});
         select(frm.get(), denied);
         frm->tvDblClick();
         QCOMPARE(denied->text(), "Help  (Yes)"_ba);
@@ -371,7 +375,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.focusWidget(), dialog.edtNewUserName);
         dialog.show();
         dialog.edtNewUserName->setText(name);
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         QCOMPARE(dialog.OKBtn->isEnabled(), enabled);
         dialog.OKBtn->click();
         QCOMPARE(dialog.result() == QDialog::Accepted, enabled);
@@ -408,7 +412,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.windowTitle(), u"Change Password"_s);
         dialog.CurrentPassword = stored;
         dialog.show();
-        toolkit::IdleUpdater::runPass();
+        rightsmith::toolkit::IdleUpdater::runPass();
         QVERIFY(dialog.OKBtn->isEnabled());
         dialog.edtCurrentPassword->setText(current);
         dialog.edtNewPassword->setText(fresh);
@@ -510,12 +514,12 @@ private Q_SLOTS:
                     auto *dialog = qobject_cast<TdlgNewUser *>(inner);
                     QVERIFY(dialog);
                     dialog->edtNewUserName->setText(u"Carl"_s);
-                    toolkit::IdleUpdater::runPass();
+                    rightsmith::toolkit::IdleUpdater::runPass();
                     dialog->OKBtn->click();
                 });
                 frm->btnNewUser->click();
                 frm->ftvUserTemplate()->setSelected(frm->ftvUserTemplate()->topLevel(2));
-                toolkit::IdleUpdater::runPass();
+                rightsmith::toolkit::IdleUpdater::runPass();
                 frm->btnDeleteUser->click();
                 frm->btnOK->click();
             });
@@ -551,7 +555,8 @@ private Q_SLOTS:
             zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
             shown = texts(tree);
             // Try everything: only the password may get through.
-            toolkit::TreeNode *right = findPath(tree, {"Anna"_ba, "Rights"_ba, "Help (Yes)"_ba});
+            rightsmith::toolkit::TreeNode *right =
+                findPath(tree, {"Anna"_ba, "Rights"_ba, "Help (Yes)"_ba});
             tree->setSelected(right);
             frm->tvDblClick();
             tree->setSelected(tree->topLevel(0)->firstChild());
@@ -580,7 +585,7 @@ private Q_SLOTS:
         QCOMPARE(security.UserTemplate()->GetUserPassword("Anna"_ba), scrambled("fresh"));
         // The store remembers the password as the password node holds it,
         // already scrambled: not scrambled a second time.
-        toolkit::Registry registry;
+        rightsmith::toolkit::Registry registry;
         QVERIFY(registry.openKey(security.UserTemplateRegistryKeyName(), false));
         QCOMPARE(registry.readString(u"Password"_s), std::optional<QByteArray>(scrambled("fresh")));
         QVERIFY(security.Logon("Anna"_ba, "fresh"_ba, true));

@@ -19,7 +19,7 @@
 
 using namespace zkSecurity;
 using namespace Qt::StringLiterals;
-using toolkit::TreeNode;
+using rightsmith::toolkit::TreeNode;
 using zkActnLst::TzkAction;
 using zkActnLst::TzkActionList;
 
@@ -31,7 +31,7 @@ QByteArray b(const char *s)
 }
 
 // Text of every node in pre-order, indented by level with TABs.
-QByteArrayList shape(const toolkit::Tree &tree)
+QByteArrayList shape(const rightsmith::toolkit::Tree &tree)
 {
     QByteArrayList lines;
     for (int i = 0; i < tree.count(); ++i) {
@@ -56,7 +56,7 @@ protected:
     {
         auto *list = new TzkActionList(&owner);
         if (imageCount > 0) {
-            auto *images = new toolkit::ImageList(&owner);
+            auto *images = new rightsmith::toolkit::ImageList(&owner);
             for (int i = 0; i < imageCount; ++i)
                 images->add(filled(colour));
             list->setImages(images);
@@ -77,7 +77,7 @@ protected:
     }
     bool build() { return security.BuildSecurityTemplateFromClients(&tmpl(), &images()); }
     TzkSecurityTemplate &tmpl() { return *security.SecurityTemplate(); }
-    toolkit::ImageList &images() { return *security.ImageList(); }
+    rightsmith::toolkit::ImageList &images() { return *security.ImageList(); }
     TreeNode *node(int absoluteIndex) { return tmpl().nodeAt(absoluteIndex); }
 
     testsupport::TemporaryHome home;
@@ -186,7 +186,7 @@ TEST_F(Build, ACaptionTheCodePageCannotHoldStopsTheBuildBeforeAnyChange)
     const QByteArrayList before = shape(tmpl());
     const int imageCount = images().count();
     addAction(list, u"\u65e5\u672c"_s);
-    EXPECT_THROW(build(), toolkit::Error);
+    EXPECT_THROW(build(), rightsmith::toolkit::Error);
     EXPECT_EQ(shape(tmpl()), before);
     EXPECT_EQ(images().count(), imageCount);
 }
@@ -254,7 +254,7 @@ TEST_F(Build, DuplicateKeptIdentifiersStopTheBuildAndLeaveTheOldTemplate)
     try {
         build();
         ADD_FAILURE() << "no exception";
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         EXPECT_EQ(error.message(),
                   u"Duplicate Security ID Found. Cannot Continue. Please correct."_s);
     }
@@ -266,7 +266,7 @@ TEST_F(Build, DuplicateKeptIdentifiersStopTheBuildAndLeaveTheOldTemplate)
     for (TzkAction *action :
          {qobject_cast<TzkAction *>(other->action(0)), qobject_cast<TzkAction *>(list->action(1))})
         action->setSecurityId(-3);
-    EXPECT_THROW(build(), toolkit::Error);
+    EXPECT_THROW(build(), rightsmith::toolkit::Error);
     for (TzkAction *action :
          {qobject_cast<TzkAction *>(other->action(0)), qobject_cast<TzkAction *>(list->action(1))})
         action->setSecurityId(0);
@@ -292,7 +292,7 @@ TEST_F(Build, NodeImagesComeFirstAndClientImagesFollowWithTheirOffsets)
 
     ASSERT_EQ(images().count(), 5 + 3 + 2);
     EXPECT_FALSE(images().masked());
-    toolkit::ImageList nodeImages;
+    rightsmith::toolkit::ImageList nodeImages;
     for (const char *name : NodeImageNames) {
         ASSERT_FALSE(NodeImage(name).isNull()) << name;
         nodeImages.add(NodeImage(name));

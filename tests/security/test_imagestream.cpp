@@ -20,7 +20,7 @@ QString errorOf(const std::function<void()> &f)
 {
     try {
         f();
-    } catch (const toolkit::Error &e) {
+    } catch (const rightsmith::toolkit::Error &e) {
         return e.message();
     }
     return QString();
@@ -43,7 +43,7 @@ QByteArray int32LE(qint32 v)
     return b;
 }
 
-QByteArray writeStream(const toolkit::ImageList &images)
+QByteArray writeStream(const rightsmith::toolkit::ImageList &images)
 {
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
@@ -51,7 +51,7 @@ QByteArray writeStream(const toolkit::ImageList &images)
     return buffer.data();
 }
 
-void readStream(const QByteArray &bytes, toolkit::ImageList &images)
+void readStream(const QByteArray &bytes, rightsmith::toolkit::ImageList &images)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -63,7 +63,7 @@ void readStream(const QByteArray &bytes, toolkit::ImageList &images)
 
 TEST(ImageStream, TwentyFourImagesMake25876Bytes)
 {
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     for (int i = 0; i < 24; ++i)
         images.add(distinct(i));
     const QByteArray bytes = writeStream(images);
@@ -78,7 +78,7 @@ TEST(ImageStream, TwentyFourImagesMake25876Bytes)
 
 TEST(ImageStream, WritesFromPositionZero)
 {
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     images.add(distinct(1));
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
@@ -90,14 +90,14 @@ TEST(ImageStream, WritesFromPositionZero)
 
 TEST(ImageStream, RoundTripAppendsTheSameImagesInOrder)
 {
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     for (int i = 0; i < 24; ++i)
         images.add(distinct(i));
     const QByteArray bytes = writeStream(images);
 
-    toolkit::ImageList target;
+    rightsmith::toolkit::ImageList target;
     target.add(distinct(99)); // the reader appends
-    QSignalSpy spy(&target, &toolkit::ImageList::changed);
+    QSignalSpy spy(&target, &rightsmith::toolkit::ImageList::changed);
     readStream(bytes, target);
     ASSERT_EQ(target.count(), 25);
     EXPECT_EQ(target.image(0), distinct(99));
@@ -105,7 +105,7 @@ TEST(ImageStream, RoundTripAppendsTheSameImagesInOrder)
         EXPECT_EQ(target.image(i + 1), images.image(i)) << i;
     EXPECT_GE(spy.count(), 1);
 
-    toolkit::ImageList empty;
+    rightsmith::toolkit::ImageList empty;
     EXPECT_EQ(writeStream(empty), int32LE(0));
     readStream(int32LE(0), empty);
     EXPECT_EQ(empty.count(), 0);
@@ -113,10 +113,10 @@ TEST(ImageStream, RoundTripAppendsTheSameImagesInOrder)
 
 TEST(ImageStream, NegativeCountsReadNothing)
 {
-    toolkit::ImageList source;
+    rightsmith::toolkit::ImageList source;
     source.add(distinct(3));
     const QByteArray oneImage = writeStream(source);
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     for (qint32 count : {-1, -24, std::numeric_limits<qint32>::min()}) {
         EXPECT_EQ(errorOf([&] { readStream(int32LE(count) + oneImage.mid(4), images); }), QString())
             << count;
@@ -126,18 +126,18 @@ TEST(ImageStream, NegativeCountsReadNothing)
 
 TEST(ImageStream, CountBeyondTheDataEndsWithTheReadError)
 {
-    toolkit::ImageList source;
+    rightsmith::toolkit::ImageList source;
     source.add(distinct(1));
     source.add(distinct(2));
     const QByteArray files = writeStream(source).mid(4);
 
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     EXPECT_EQ(errorOf([&] { readStream(int32LE(0x7FFFFFFF) + files, images); }),
               u"Stream read error"_s);
     EXPECT_EQ(images.count(), 2); // what was read stays
     EXPECT_EQ(images.image(1), source.image(1));
 
-    toolkit::ImageList none;
+    rightsmith::toolkit::ImageList none;
     EXPECT_EQ(errorOf([&] { readStream(int32LE(1'000'000), none); }), u"Stream read error"_s);
     EXPECT_EQ(errorOf([&] { readStream(QByteArrayLiteral("\x01\x00"), none); }),
               u"Stream read error"_s);
@@ -146,11 +146,11 @@ TEST(ImageStream, CountBeyondTheDataEndsWithTheReadError)
 
 TEST(ImageStream, AnEntryThatIsNotABitmapIsRefused)
 {
-    toolkit::ImageList source;
+    rightsmith::toolkit::ImageList source;
     source.add(distinct(1));
     const QByteArray good = writeStream(source).mid(4);
 
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     EXPECT_EQ(errorOf([&] { readStream(int32LE(1) + QByteArray(1078, 'X'), images); }),
               u"Bitmap image is not valid"_s);
     // A good first entry followed by a damaged second one.

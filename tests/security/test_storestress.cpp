@@ -142,7 +142,7 @@ Loaded load(TzkSecurityOptionSet options)
     auto security = makeComponent(options);
     try {
         loaded.returned = security->LoadUsers(loaded.password);
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         loaded.error = error.message();
     }
     const TzkSecurityTemplate &users = *security->UserTemplate();
@@ -288,14 +288,15 @@ class StoreStress : public ::testing::TestWithParam<Mode>
 protected:
     void SetUp() override
     {
-        m_previousHook = toolkit::setMessageHook([this](toolkit::MessageKind, const QString &text) {
-            m_messages << text;
-            return false;
-        });
+        m_previousHook = rightsmith::toolkit::setMessageHook(
+            [this](rightsmith::toolkit::MessageKind, const QString &text) {
+                m_messages << text;
+                return false;
+            });
         demotemplate::build(m_rights);
         m_seed = runSeed();
     }
-    void TearDown() override { toolkit::setMessageHook(m_previousHook); }
+    void TearDown() override { rightsmith::toolkit::setMessageHook(m_previousHook); }
 
     TzkSecurityOptionSet options() const { return GetParam().options; }
 
@@ -318,7 +319,7 @@ protected:
     testsupport::TemporaryHome m_home;
     TzkSecurityTemplate m_rights;
     QStringList m_messages;
-    toolkit::MessageHook m_previousHook;
+    rightsmith::toolkit::MessageHook m_previousHook;
     quint64 m_seed = 0;
 };
 
@@ -329,7 +330,8 @@ protected:
 {
     alarm(60); // a child the parent failed to kill does not outlive the test
     // Nobody would read a message box of this process; the load afterwards judges its saves.
-    toolkit::setMessageHook([](toolkit::MessageKind, const QString &) { return false; });
+    rightsmith::toolkit::setMessageHook(
+        [](rightsmith::toolkit::MessageKind, const QString &) { return false; });
     auto security = makeComponent(options);
     for (int number = first;; ++number) {
         const Generation generation {'G', number};
@@ -428,10 +430,11 @@ TEST_P(StoreStress, KillDuringSaveLeavesOneCompleteSave)
 {
     alarm(100); // a hung child does not outlive the test
     QStringList messages;
-    toolkit::setMessageHook([&messages](toolkit::MessageKind, const QString &text) {
-        messages << text;
-        return false;
-    });
+    rightsmith::toolkit::setMessageHook(
+        [&messages](rightsmith::toolkit::MessageKind, const QString &text) {
+            messages << text;
+            return false;
+        });
     std::mt19937_64 random(seed ^ quint64(prefix));
     std::uniform_int_distribution<int> pause(0, 1000); // microseconds between save and load
     Tally tally;
@@ -448,7 +451,7 @@ TEST_P(StoreStress, KillDuringSaveLeavesOneCompleteSave)
             saved = security->SaveUsers(own.password());
             if (!saved)
                 tally.add(u"save returned false"_s, u"save %1"_s.arg(round));
-        } catch (const toolkit::Error &error) {
+        } catch (const rightsmith::toolkit::Error &error) {
             tally.add(u"save threw"_s, u"save %1: %2"_s.arg(round).arg(error.message()));
         }
         std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));

@@ -13,7 +13,7 @@
 #include <memory>
 
 using namespace zkSecurity;
-using toolkit::TreeNode;
+using rightsmith::toolkit::TreeNode;
 
 namespace {
 
@@ -68,7 +68,7 @@ QString loadError(TzkSecurityTemplate &tree, const QByteArray &bytes)
 {
     try {
         load(tree, bytes);
-    } catch (const toolkit::Error &e) {
+    } catch (const rightsmith::toolkit::Error &e) {
         return e.message();
     }
     return QStringLiteral("no error");
@@ -82,7 +82,7 @@ QByteArray stream(const QList<QByteArray> &records, const QByteArray &text, qint
     return out + text;
 }
 
-QByteArrayList shape(const toolkit::Tree &tree)
+QByteArrayList shape(const rightsmith::toolkit::Tree &tree)
 {
     QByteArrayList lines;
     for (int i = 0; i < tree.count(); ++i) {
@@ -503,7 +503,7 @@ TEST(TemplateStreamDamage, AnyBytesLoadOrFailCleanlyAndWhatLoadedSavesWhole)
         TzkSecurityTemplate tree;
         try {
             load(tree, bytes);
-        } catch (const toolkit::Error &) {
+        } catch (const rightsmith::toolkit::Error &) {
         }
         QByteArray userName, caption;
         for (int i = 0; i < tree.count(); ++i)

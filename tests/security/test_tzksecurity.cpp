@@ -26,7 +26,7 @@
 
 using namespace zkSecurity;
 using namespace Qt::StringLiterals;
-using toolkit::TreeNode;
+using rightsmith::toolkit::TreeNode;
 
 namespace {
 
@@ -68,18 +68,19 @@ class QuestionsAnsweredNo
 public:
     QuestionsAnsweredNo()
     {
-        m_previous =
-            toolkit::setMessageHook([this](toolkit::MessageKind kind, const QString &text) {
-                (kind == toolkit::MessageKind::Question ? questions : messages).append(text);
+        m_previous = rightsmith::toolkit::setMessageHook(
+            [this](rightsmith::toolkit::MessageKind kind, const QString &text) {
+                (kind == rightsmith::toolkit::MessageKind::Question ? questions : messages)
+                    .append(text);
                 return false;
             });
     }
-    ~QuestionsAnsweredNo() { toolkit::setMessageHook(m_previous); }
+    ~QuestionsAnsweredNo() { rightsmith::toolkit::setMessageHook(m_previous); }
     QStringList questions;
     QStringList messages;
 
 private:
-    toolkit::MessageHook m_previous;
+    rightsmith::toolkit::MessageHook m_previous;
 };
 
 class SecurityTest : public ::testing::Test
@@ -286,8 +287,8 @@ TEST_F(SecurityTest, ClientsRegisterInOrderAndUnregisterFromTheLatestEntry)
     auto security = std::make_unique<TzkSecurity>();
     zkActnLst::TzkActionList first;
     zkActnLst::TzkActionList second;
-    toolkit::ActionList standard;
-    using Clients = QList<toolkit::ActionList *>;
+    rightsmith::toolkit::ActionList standard;
+    using Clients = QList<rightsmith::toolkit::ActionList *>;
 
     security->RegisterClient(&first);
     security->RegisterClient(&second);
@@ -398,7 +399,7 @@ TEST_F(SecurityTest, TheTemplateAndItsImagesTravelAsEvTreeAndEvImage)
     source.ImageList()->add(image);
     source.ImageList()->add(image);
 
-    toolkit::PropertyFiler writer;
+    rightsmith::toolkit::PropertyFiler writer;
     source.DefineProperties(writer);
     QStringList names;
     for (const auto &property : writer.properties()) {
@@ -408,7 +409,7 @@ TEST_F(SecurityTest, TheTemplateAndItsImagesTravelAsEvTreeAndEvImage)
     EXPECT_EQ(names, (QStringList {u"evTree"_s, u"evImage"_s}));
 
     TzkSecurity target;
-    toolkit::PropertyFiler reader;
+    rightsmith::toolkit::PropertyFiler reader;
     target.DefineProperties(reader);
     ASSERT_TRUE(reader.readProperty(u"evTree"_s, writer.writeProperty(u"evTree"_s)));
     ASSERT_TRUE(reader.readProperty(u"evImage"_s, writer.writeProperty(u"evImage"_s)));
@@ -463,7 +464,7 @@ TEST_F(SecurityTest, OneComponentPerWindowUntilTheFirstIsDestroyed)
     const auto refused = [](QObject *owner) {
         try {
             TzkSecurity second(owner);
-        } catch (const toolkit::Error &error) {
+        } catch (const rightsmith::toolkit::Error &error) {
             return error.message();
         }
         return QString();
@@ -498,7 +499,7 @@ struct StartupForm
 {
     explicit StartupForm(bool designMode)
     {
-        toolkit::setDesignMode(&form, designMode);
+        rightsmith::toolkit::setDesignMode(&form, designMode);
         security = new TzkSecurity(&form);
         security->SetOptions(TzkSecurityOptionSet {soForceBuildSecurityFromClients, soAutoLogon,
                                                    soSilentLogonTry, soCreateSupervisorIfMissing,
@@ -546,7 +547,7 @@ TEST_F(SecurityTest, LoadedDoesNothingInDesignMode)
 TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
 {
     const TzkSecurityOptionSet options {soAutoLogon, soReleaseOwnerOnLogonFail};
-    toolkit::clearTermination();
+    rightsmith::toolkit::clearTermination();
     {
         // Owned by something that is not a form: the application runs on.
         QObject owner;
@@ -555,7 +556,7 @@ TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
         cancelNextLogonDialog();
         security.Loaded();
         EXPECT_FALSE(security.LoggedOn());
-        EXPECT_FALSE(toolkit::terminationRequested());
+        EXPECT_FALSE(rightsmith::toolkit::terminationRequested());
     }
     {
         // Without the option the form keeps running with nobody logged on.
@@ -565,7 +566,7 @@ TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
         cancelNextLogonDialog();
         security.Loaded();
         EXPECT_FALSE(security.LoggedOn());
-        EXPECT_FALSE(toolkit::terminationRequested());
+        EXPECT_FALSE(rightsmith::toolkit::terminationRequested());
     }
     {
         QWidget form;
@@ -574,11 +575,11 @@ TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
         cancelNextLogonDialog();
         security.Loaded();
         EXPECT_FALSE(security.LoggedOn());
-        EXPECT_TRUE(toolkit::terminationRequested());
+        EXPECT_TRUE(rightsmith::toolkit::terminationRequested());
         // Start-up went on to its end: the supervisor was not asked for, so none exists.
         EXPECT_EQ(security.UserTemplate()->count(), 0);
     }
-    toolkit::clearTermination();
+    rightsmith::toolkit::clearTermination();
 }
 
 TEST_F(SecurityTest, ADuplicateIdentifierStopsStartUpBeforeTheSupervisorIsCreated)
@@ -597,7 +598,7 @@ TEST_F(SecurityTest, ADuplicateIdentifierStopsStartUpBeforeTheSupervisorIsCreate
     try {
         security.Loaded();
         ADD_FAILURE() << "no exception";
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         EXPECT_EQ(error.message(),
                   u"Duplicate Security ID Found. Cannot Continue. Please correct."_s);
     }

@@ -11,7 +11,7 @@
 #include <memory>
 
 using namespace zkSecurity;
-using toolkit::TreeNode;
+using rightsmith::toolkit::TreeNode;
 
 namespace {
 
@@ -34,7 +34,7 @@ TreeNode *addNode(TzkSecurityTemplate &tree, TreeNode *parent, const QByteArray 
 }
 
 // Text and level of every node in pre-order, "\t"-indented, for whole-tree comparisons.
-QByteArrayList shape(const toolkit::Tree &tree)
+QByteArrayList shape(const rightsmith::toolkit::Tree &tree)
 {
     QByteArrayList lines;
     for (int i = 0; i < tree.count(); ++i) {
@@ -475,7 +475,7 @@ TEST(StoreKey, DeleteKeyRemovesTheKeyWithItsSubkeys)
     testsupport::TemporaryHome home;
     const QString key = QStringLiteral("\\Software\\Test\\UserTemplate");
     {
-        toolkit::Registry registry;
+        rightsmith::toolkit::Registry registry;
         ASSERT_TRUE(registry.openKey(key + QStringLiteral("\\Sub\\Deeper"), true));
         registry.writeInteger(QStringLiteral("v"), 1);
         registry.closeKey();
@@ -483,7 +483,7 @@ TEST(StoreKey, DeleteKeyRemovesTheKeyWithItsSubkeys)
     TzkSecurityTemplate t;
     EXPECT_TRUE(t.DeleteKey(key));
     {
-        toolkit::Registry registry;
+        rightsmith::toolkit::Registry registry;
         EXPECT_FALSE(registry.keyExists(key));
         EXPECT_FALSE(registry.keyExists(key + QStringLiteral("\\Sub")));
         EXPECT_TRUE(registry.keyExists(QStringLiteral("\\Software\\Test")));

@@ -99,7 +99,8 @@ QStringList asideFiles(const QString &name)
 void execOnRegistry(const char *sql)
 {
     sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(toolkit::Registry::defaultPath()).constData(), &db),
+    ASSERT_EQ(sqlite3_open(
+                  QFile::encodeName(rightsmith::toolkit::Registry::defaultPath()).constData(), &db),
               SQLITE_OK);
     char *error = nullptr;
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
@@ -127,13 +128,14 @@ class UserStore : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_previousHook = toolkit::setMessageHook([this](toolkit::MessageKind, const QString &text) {
-            m_messages << text;
-            return false;
-        });
+        m_previousHook = rightsmith::toolkit::setMessageHook(
+            [this](rightsmith::toolkit::MessageKind, const QString &text) {
+                m_messages << text;
+                return false;
+            });
         demotemplate::build(m_securityTemplate);
     }
-    void TearDown() override { toolkit::setMessageHook(m_previousHook); }
+    void TearDown() override { rightsmith::toolkit::setMessageHook(m_previousHook); }
 
     std::unique_ptr<TzkSecurity> component(TzkSecurityOptionSet options) const
     {
@@ -158,9 +160,9 @@ protected:
         return security;
     }
 
-    std::unique_ptr<toolkit::Registry> key() const
+    std::unique_ptr<rightsmith::toolkit::Registry> key() const
     {
-        auto registry = std::make_unique<toolkit::Registry>();
+        auto registry = std::make_unique<rightsmith::toolkit::Registry>();
         EXPECT_TRUE(registry->openKey(DemoKey, false));
         return registry;
     }
@@ -168,7 +170,7 @@ protected:
     testsupport::TemporaryHome m_home;
     TzkSecurityTemplate m_securityTemplate;
     QStringList m_messages;
-    toolkit::MessageHook m_previousHook;
+    rightsmith::toolkit::MessageHook m_previousHook;
 };
 
 TEST_F(UserStore, FirstStartCreatesAnEmptyKeyAndReadsNothing)
@@ -203,7 +205,7 @@ TEST_F(UserStore, FileModeWritesTheFileAndTheDescribingValues)
                             u"UserTemplateFileName"_s, u"UserTemplateSize"_s}));
     EXPECT_EQ(registry->readString(u"UserTemplateFileName"_s), bytes("UserTemplate"));
     EXPECT_EQ(registry->readInteger(u"UserTemplateSize"_s), qint32(file.size()));
-    EXPECT_EQ(registry->valueType(u"LastUsers"_s), toolkit::Registry::Binary);
+    EXPECT_EQ(registry->valueType(u"LastUsers"_s), rightsmith::toolkit::Registry::Binary);
     EXPECT_EQ(registry->readBinary(u"LastUsers"_s), bytes("Alice\r\nSupervisor\r\n"));
     EXPECT_EQ(registry->readInteger(u"LastUsersSize"_s), 19);
     EXPECT_EQ(registry->readString(u"Password"_s), scrambled);
@@ -249,10 +251,10 @@ TEST_F(UserStore, EmptyListAndEmptyPasswordRoundTrip)
     ASSERT_TRUE(security->SaveUsers({}));
 
     auto registry = key();
-    EXPECT_EQ(registry->valueType(u"LastUsers"_s), toolkit::Registry::Binary);
+    EXPECT_EQ(registry->valueType(u"LastUsers"_s), rightsmith::toolkit::Registry::Binary);
     EXPECT_EQ(registry->valueSize(u"LastUsers"_s), 0);
     EXPECT_EQ(registry->readInteger(u"LastUsersSize"_s), 0);
-    EXPECT_EQ(registry->valueType(u"Password"_s), toolkit::Registry::String);
+    EXPECT_EQ(registry->valueType(u"Password"_s), rightsmith::toolkit::Registry::String);
     EXPECT_EQ(registry->readString(u"Password"_s), QByteArray());
 
     auto next = component(FileOptions);
@@ -314,7 +316,7 @@ TEST_F(UserStore, FileOfAnotherLengthOrNoneIsNotRead)
     try {
         component(FileOptions)->LoadUsers(password);
         FAIL() << "no error";
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         expectStoreError(error.message(), u"Stream read error"_s,
                          QDir::current().absoluteFilePath(u"UserTemplate"_s));
     }
@@ -377,7 +379,7 @@ TEST_F(UserStore, RegistryValueErrorsReachTheCaller)
         try {
             component(RegistryOptions)->LoadUsers(password);
             ADD_FAILURE() << "no error, expected " << message.toStdString();
-        } catch (const toolkit::Error &error) {
+        } catch (const rightsmith::toolkit::Error &error) {
             expectStoreError(error.message(), message, DemoKey);
         }
     };
@@ -444,12 +446,12 @@ TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
     try {
         security->SaveUsers({});
         FAIL() << "no error";
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         EXPECT_TRUE(error.message().startsWith(u"Cannot create file missing-dir/UserTemplate\n"_s))
             << qPrintable(error.message());
     }
     // The whole save was undone, the key it created included.
-    EXPECT_FALSE(toolkit::Registry().keyExists(DemoKey));
+    EXPECT_FALSE(rightsmith::toolkit::Registry().keyExists(DemoKey));
 
     refuseWritesOf("LastUsers");
     refuseWritesOf("Password");
@@ -466,7 +468,7 @@ TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_TRUE(m_messages.first().startsWith(u"The users could not be saved: "_s));
     EXPECT_TRUE(m_messages.first().contains(u"refused"_s));
-    EXPECT_TRUE(m_messages.first().contains(toolkit::Registry::defaultPath()));
+    EXPECT_TRUE(m_messages.first().contains(rightsmith::toolkit::Registry::defaultPath()));
     m_messages.clear();
     EXPECT_FALSE(key()->valueExists(u"LastUsers"_s));
     EXPECT_FALSE(key()->valueExists(u"LastUsersSize"_s));
@@ -513,7 +515,7 @@ TEST_F(UserStore, UnreadableFileIsKeptAsideBeforeTheNextSave)
         QByteArray password;
         try {
             EXPECT_FALSE(security->LoadUsers(password));
-        } catch (const toolkit::Error &error) {
+        } catch (const rightsmith::toolkit::Error &error) {
             expectStoreError(error.message(), u"Version mismatch. Cannot continue"_s,
                              QDir::current().absoluteFilePath(u"UserTemplate"_s));
         }
@@ -556,7 +558,7 @@ TEST_F(UserStore, UnreadableValueIsKeptAsideBeforeTheNextSave)
 
     auto security = component(RegistryOptions);
     QByteArray password;
-    EXPECT_THROW(security->LoadUsers(password), toolkit::Error);
+    EXPECT_THROW(security->LoadUsers(password), rightsmith::toolkit::Error);
     security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Supervisor", {}, true);
     ASSERT_TRUE(security->SaveUsers({}));
 
@@ -696,7 +698,7 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         testsupport::TemporaryHome home;
-        database = toolkit::Registry::defaultPath();
+        database = rightsmith::toolkit::Registry::defaultPath();
         file = QDir::current().absoluteFilePath(u"UserTemplate"_s);
         if (!c.problem.isEmpty()) {
             saveTwoUsers(c.options);
@@ -705,7 +707,7 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
         const QByteArray databaseBefore = readFile(database);
         const QByteArray fileBefore = readFile(file);
         m_messages.clear();
-        toolkit::clearTermination();
+        rightsmith::toolkit::clearTermination();
 
         for (int start = 0; start < 2; ++start) {
             QWidget form;
@@ -715,7 +717,7 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
             QString thrown;
             try {
                 security->Loaded();
-            } catch (const toolkit::Error &error) {
+            } catch (const rightsmith::toolkit::Error &error) {
                 thrown = error.message();
             }
             if (c.problem.isEmpty()) {
@@ -730,8 +732,8 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
             EXPECT_TRUE(told.contains(database)) << qPrintable(told);
             EXPECT_FALSE(security->LoggedOn());
             EXPECT_EQ(security->UserTemplate()->count(), 0);
-            EXPECT_EQ(toolkit::terminationRequested(), thrown.isEmpty());
-            toolkit::clearTermination();
+            EXPECT_EQ(rightsmith::toolkit::terminationRequested(), thrown.isEmpty());
+            rightsmith::toolkit::clearTermination();
         }
         if (c.problem.isEmpty())
             continue;

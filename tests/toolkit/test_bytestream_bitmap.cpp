@@ -13,12 +13,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Runs \a f and returns the message of the toolkit::Error it throws ("" if none).
+// Runs \a f and returns the message of the rightsmith::toolkit::Error it throws ("" if none).
 QString errorOf(const std::function<void()> &f)
 {
     try {
         f();
-    } catch (const toolkit::Error &e) {
+    } catch (const rightsmith::toolkit::Error &e) {
         return e.message();
     }
     return QString();
@@ -116,7 +116,7 @@ QImage readOne(const QByteArray &bytes)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return toolkit::readBitmapFile(buffer);
+    return rightsmith::toolkit::readBitmapFile(buffer);
 }
 
 } // namespace
@@ -127,13 +127,13 @@ TEST(ByteStream, IntegersAreLittleEndian)
 {
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
-    toolkit::ByteWriter writer(buffer);
+    rightsmith::toolkit::ByteWriter writer(buffer);
     writer.writeInt32(0x01020304);
     writer.writeInt32(-2);
     writer.writeUInt8(0xAB);
     EXPECT_EQ(buffer.data(), QByteArrayLiteral("\x04\x03\x02\x01\xFE\xFF\xFF\xFF\xAB"));
 
-    toolkit::ByteReader reader(buffer);
+    rightsmith::toolkit::ByteReader reader(buffer);
     reader.seek(0);
     EXPECT_EQ(reader.readInt32(), 0x01020304);
     EXPECT_EQ(reader.readInt32(), -2);
@@ -148,7 +148,7 @@ TEST(ByteStream, ShortReadsThrowWithoutAllocatingTheRequestedSize)
     QBuffer buffer;
     buffer.setData(QByteArrayLiteral("abc"));
     buffer.open(QIODevice::ReadOnly);
-    toolkit::ByteReader reader(buffer);
+    rightsmith::toolkit::ByteReader reader(buffer);
     EXPECT_EQ(errorOf([&] { reader.readInt32(); }), ReadError);
     reader.seek(0);
     // A terabyte request must fail at once, not try to allocate.
@@ -159,7 +159,7 @@ TEST(ByteStream, ShortReadsThrowWithoutAllocatingTheRequestedSize)
     EXPECT_EQ(errorOf([&] { reader.seek(-1); }), ReadError);
 
     SequentialDevice pipe(QByteArrayLiteral("12345"));
-    toolkit::ByteReader pipeReader(pipe);
+    rightsmith::toolkit::ByteReader pipeReader(pipe);
     EXPECT_EQ(pipeReader.readExact(2), QByteArrayLiteral("12"));
     EXPECT_EQ(errorOf([&] { pipeReader.readExact(qint64(1) << 40); }), ReadError);
 }
@@ -168,12 +168,12 @@ TEST(ByteStream, RefusedWritesThrow)
 {
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
-    toolkit::ByteWriter writer(readOnly);
+    rightsmith::toolkit::ByteWriter writer(readOnly);
     EXPECT_EQ(errorOf([&] { writer.writeInt32(1); }), WriteError);
     EXPECT_EQ(errorOf([&] { writer.writeBytes(QByteArrayLiteral("x")); }), WriteError);
 
     QBuffer closed;
-    toolkit::ByteWriter closedWriter(closed);
+    rightsmith::toolkit::ByteWriter closedWriter(closed);
     EXPECT_EQ(errorOf([&] { closedWriter.writeUInt8(1); }), WriteError);
 }
 
@@ -187,7 +187,7 @@ TEST(BitmapFile, WritesThe32BitLayoutByteForByte)
     image.setPixel(0, 15, qRgba(0xAA, 0xBB, 0xCC, 0xFF));
     image.setPixel(15, 0, qRgba(0x99, 0x99, 0x99, 0)); // transparent: no colour kept
 
-    const QByteArray file = toolkit::writeBitmapFile(image);
+    const QByteArray file = rightsmith::toolkit::writeBitmapFile(image);
     ASSERT_EQ(file.size(), 1078);
 
     QByteArray header(54, '\0');
@@ -219,14 +219,14 @@ TEST(BitmapFile, OtherSizesAndFormatsAreWrittenAs32Bits)
 {
     QImage small(5, 3, QImage::Format_RGB888);
     small.fill(QColor(10, 20, 30));
-    const QByteArray file = toolkit::writeBitmapFile(small);
+    const QByteArray file = rightsmith::toolkit::writeBitmapFile(small);
     EXPECT_EQ(file.size(), 54 + 5 * 3 * 4);
     EXPECT_EQ(getU32(file, 2), quint32(file.size()));
     EXPECT_EQ(getU32(file, 18), 5u);
     EXPECT_EQ(getU32(file, 22), 3u);
     EXPECT_EQ(file.mid(54, 4), QByteArrayLiteral("\x1E\x14\x0A\xFF"));
     // A null image is stored as an empty list entry, 16x16 and transparent.
-    EXPECT_EQ(toolkit::writeBitmapFile(QImage()).size(), 1078);
+    EXPECT_EQ(rightsmith::toolkit::writeBitmapFile(QImage()).size(), 1078);
 }
 
 // --- bitmap reader -----------------------------------------------------------
@@ -234,7 +234,7 @@ TEST(BitmapFile, OtherSizesAndFormatsAreWrittenAs32Bits)
 TEST(BitmapFile, RoundTripKeepsEveryPixelAndAlpha)
 {
     const QImage image = patterned();
-    const QImage back = readOne(toolkit::writeBitmapFile(image));
+    const QImage back = readOne(rightsmith::toolkit::writeBitmapFile(image));
     ASSERT_EQ(back.format(), QImage::Format_ARGB32);
     ASSERT_EQ(back.size(), QSize(16, 16));
     for (int y = 0; y < 16; ++y)
@@ -244,12 +244,12 @@ TEST(BitmapFile, RoundTripKeepsEveryPixelAndAlpha)
     QImage wide(7, 2, QImage::Format_ARGB32);
     wide.fill(qRgba(200, 100, 50, 128));
     wide.setPixel(6, 1, qRgba(1, 2, 3, 4));
-    EXPECT_EQ(readOne(toolkit::writeBitmapFile(wide)), wide);
+    EXPECT_EQ(readOne(rightsmith::toolkit::writeBitmapFile(wide)), wide);
 
     // A fully transparent image stays transparent.
     QImage clear(16, 16, QImage::Format_ARGB32);
     clear.fill(Qt::transparent);
-    EXPECT_EQ(readOne(toolkit::writeBitmapFile(clear)), clear);
+    EXPECT_EQ(readOne(rightsmith::toolkit::writeBitmapFile(clear)), clear);
 }
 
 TEST(BitmapFile, WrittenFilesAreOrdinaryBmpFilesToOtherReaders)
@@ -257,7 +257,7 @@ TEST(BitmapFile, WrittenFilesAreOrdinaryBmpFilesToOtherReaders)
     QImage opaque(16, 16, QImage::Format_ARGB32);
     opaque.fill(qRgba(12, 34, 56, 255));
     opaque.setPixel(2, 3, qRgba(200, 0, 100, 255));
-    const QImage other = QImage::fromData(toolkit::writeBitmapFile(opaque), "BMP");
+    const QImage other = QImage::fromData(rightsmith::toolkit::writeBitmapFile(opaque), "BMP");
     ASSERT_FALSE(other.isNull());
     EXPECT_EQ(other.pixel(2, 3), opaque.pixel(2, 3));
     EXPECT_EQ(other.pixel(0, 0), opaque.pixel(0, 0));
@@ -301,25 +301,26 @@ TEST(BitmapFile, TwoFilesBackToBackAreReadOneAtATime)
     QImage second(3, 4, QImage::Format_ARGB32);
     second.fill(qRgba(9, 9, 9, 99));
     QBuffer buffer;
-    buffer.setData(toolkit::writeBitmapFile(first) + toolkit::writeBitmapFile(second)
-                   + QByteArrayLiteral("tail"));
+    buffer.setData(rightsmith::toolkit::writeBitmapFile(first)
+                   + rightsmith::toolkit::writeBitmapFile(second) + QByteArrayLiteral("tail"));
     buffer.open(QIODevice::ReadOnly);
-    EXPECT_EQ(toolkit::readBitmapFile(buffer), first);
+    EXPECT_EQ(rightsmith::toolkit::readBitmapFile(buffer), first);
     EXPECT_EQ(buffer.pos(), 1078);
-    EXPECT_EQ(toolkit::readBitmapFile(buffer), second);
+    EXPECT_EQ(rightsmith::toolkit::readBitmapFile(buffer), second);
     EXPECT_EQ(buffer.pos(), 1078 + 54 + 48);
     EXPECT_EQ(buffer.readAll(), QByteArrayLiteral("tail"));
 
     // The same from a device that cannot tell its length.
-    SequentialDevice pipe(toolkit::writeBitmapFile(first) + toolkit::writeBitmapFile(second));
-    EXPECT_EQ(toolkit::readBitmapFile(pipe), first);
-    EXPECT_EQ(toolkit::readBitmapFile(pipe), second);
-    EXPECT_EQ(errorOf([&] { toolkit::readBitmapFile(pipe); }), ReadError);
+    SequentialDevice pipe(rightsmith::toolkit::writeBitmapFile(first)
+                          + rightsmith::toolkit::writeBitmapFile(second));
+    EXPECT_EQ(rightsmith::toolkit::readBitmapFile(pipe), first);
+    EXPECT_EQ(rightsmith::toolkit::readBitmapFile(pipe), second);
+    EXPECT_EQ(errorOf([&] { rightsmith::toolkit::readBitmapFile(pipe); }), ReadError);
 }
 
 TEST(BitmapFile, HostileHeadersAreRefusedWithTheirMessages)
 {
-    const QByteArray good = toolkit::writeBitmapFile(patterned());
+    const QByteArray good = rightsmith::toolkit::writeBitmapFile(patterned());
     auto withU32 = [&](int at, quint32 v) {
         QByteArray b = good;
         putU32(b, at, v);
@@ -376,12 +377,12 @@ TEST(BitmapFile, HostileHeadersAreRefusedWithTheirMessages)
     }
 
     SequentialDevice pipe(good.left(14) + QByteArray(100, 'x'));
-    EXPECT_EQ(errorOf([&] { toolkit::readBitmapFile(pipe); }), ReadError);
+    EXPECT_EQ(errorOf([&] { rightsmith::toolkit::readBitmapFile(pipe); }), ReadError);
 }
 
 TEST(BitmapFile, DamagedFilesNeverCrash)
 {
-    const QByteArray good = toolkit::writeBitmapFile(patterned());
+    const QByteArray good = rightsmith::toolkit::writeBitmapFile(patterned());
     QRandomGenerator random(1234);
     int refused = 0;
     for (int round = 0; round < 3000; ++round) {

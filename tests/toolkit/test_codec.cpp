@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-using toolkit::Codec;
+using rightsmith::toolkit::Codec;
 
 namespace {
 
@@ -129,7 +129,7 @@ TEST(Codec, CheckedEncodingNamesTheFirstCharacterItCannotStore)
     try {
         Codec::fromUnicodeChecked(bad);
         ADD_FAILURE() << "no exception";
-    } catch (const toolkit::Error &e) {
+    } catch (const rightsmith::toolkit::Error &e) {
         EXPECT_EQ(e.message(), message);
     }
 
@@ -143,7 +143,7 @@ TEST(Codec, CheckedEncodingNamesTheFirstCharacterItCannotStore)
 
 TEST(Codec, TrimControlRemovesOnlyLeadingAndTrailingBytesUpTo32)
 {
-    using toolkit::trimControl;
+    using rightsmith::toolkit::trimControl;
     EXPECT_EQ(trimControl(QByteArrayLiteral("  Save  ")), QByteArrayLiteral("Save"));
     EXPECT_EQ(trimControl(QByteArrayLiteral("\t\r\n\x01 a b\tc \x1F\x20")),
               QByteArrayLiteral("a b\tc"));

@@ -11,7 +11,7 @@
 #include <functional>
 
 using namespace Qt::StringLiterals;
-using toolkit::Component;
+using rightsmith::toolkit::Component;
 
 namespace {
 
@@ -62,14 +62,14 @@ TEST(Components, AreTheDescendantsInPreOrderOfCreation)
     QObject *b = named(&form, u"b"_s);
     named(b, u"b1"_s);
     named(a, u"a2"_s);
-    EXPECT_EQ(names(toolkit::components(&form)),
+    EXPECT_EQ(names(rightsmith::toolkit::components(&form)),
               (QStringList {u"a"_s, u"a1"_s, u"a2"_s, u"b"_s, u"b1"_s}));
 
     // A component moved to another owner counts as created there when it arrives.
     a->setParent(b);
-    EXPECT_EQ(names(toolkit::components(&form)),
+    EXPECT_EQ(names(rightsmith::toolkit::components(&form)),
               (QStringList {u"b"_s, u"b1"_s, u"a"_s, u"a1"_s, u"a2"_s}));
-    EXPECT_TRUE(toolkit::components(nullptr).isEmpty());
+    EXPECT_TRUE(rightsmith::toolkit::components(nullptr).isEmpty());
 }
 
 TEST(Components, FindByNameIgnoresLetterCaseAndTakesTheFirst)
@@ -81,12 +81,12 @@ TEST(Components, FindByNameIgnoresLetterCaseAndTakesTheFirst)
     named(&form, u"EDTUSERNAME"_s);
     named(&form, QString());
 
-    EXPECT_EQ(toolkit::findComponent(&form, u"edtusername"_s), edit);
-    EXPECT_EQ(toolkit::findComponent(&form, u"PNLTOP"_s), panel);
-    EXPECT_EQ(toolkit::findComponent(&form, u"edtUser"_s), nullptr);
+    EXPECT_EQ(rightsmith::toolkit::findComponent(&form, u"edtusername"_s), edit);
+    EXPECT_EQ(rightsmith::toolkit::findComponent(&form, u"PNLTOP"_s), panel);
+    EXPECT_EQ(rightsmith::toolkit::findComponent(&form, u"edtUser"_s), nullptr);
     // The owner is not one of its own components, and no name finds an unnamed one.
-    EXPECT_EQ(toolkit::findComponent(&form, u"MainForm"_s), nullptr);
-    EXPECT_EQ(toolkit::findComponent(&form, QString()), nullptr);
+    EXPECT_EQ(rightsmith::toolkit::findComponent(&form, u"MainForm"_s), nullptr);
+    EXPECT_EQ(rightsmith::toolkit::findComponent(&form, QString()), nullptr);
 }
 
 TEST(Components, DesignModeComesFromTheComponentOrAnOwner)
@@ -96,18 +96,18 @@ TEST(Components, DesignModeComesFromTheComponentOrAnOwner)
     QObject *button = named(panel, u"button"_s);
     QObject other;
 
-    EXPECT_FALSE(toolkit::isDesignMode(button));
-    toolkit::setDesignMode(&form, true);
-    EXPECT_TRUE(toolkit::isDesignMode(&form));
-    EXPECT_TRUE(toolkit::isDesignMode(button));
-    EXPECT_FALSE(toolkit::isDesignMode(&other));
+    EXPECT_FALSE(rightsmith::toolkit::isDesignMode(button));
+    rightsmith::toolkit::setDesignMode(&form, true);
+    EXPECT_TRUE(rightsmith::toolkit::isDesignMode(&form));
+    EXPECT_TRUE(rightsmith::toolkit::isDesignMode(button));
+    EXPECT_FALSE(rightsmith::toolkit::isDesignMode(&other));
 
-    toolkit::setDesignMode(&form, false);
-    EXPECT_FALSE(toolkit::isDesignMode(button));
-    toolkit::setDesignMode(panel, true);
-    EXPECT_TRUE(toolkit::isDesignMode(button));
-    EXPECT_FALSE(toolkit::isDesignMode(&form));
-    EXPECT_FALSE(toolkit::isDesignMode(nullptr));
+    rightsmith::toolkit::setDesignMode(&form, false);
+    EXPECT_FALSE(rightsmith::toolkit::isDesignMode(button));
+    rightsmith::toolkit::setDesignMode(panel, true);
+    EXPECT_TRUE(rightsmith::toolkit::isDesignMode(button));
+    EXPECT_FALSE(rightsmith::toolkit::isDesignMode(&form));
+    EXPECT_FALSE(rightsmith::toolkit::isDesignMode(nullptr));
 }
 
 TEST(Components, FinishLoadingNotifiesTheFormAndEveryComponentInCreationOrder)
@@ -120,7 +120,7 @@ TEST(Components, FinishLoadingNotifiesTheFormAndEveryComponentInCreationOrder)
     new Probe(list, u"action"_s, &log);
     new Probe(&form, u"security"_s, &log);
 
-    toolkit::finishLoading(&form);
+    rightsmith::toolkit::finishLoading(&form);
     EXPECT_EQ(log, (QStringList {u"form"_s, u"list"_s, u"action"_s, u"edit"_s, u"security"_s}));
 }
 
@@ -136,7 +136,7 @@ TEST(Components, FinishLoadingSkipsWhatLoadedDestroysAndDoesNotNotifyWhatItCreat
         new Probe(&form, u"late"_s, &log);
     };
 
-    toolkit::finishLoading(&form);
+    rightsmith::toolkit::finishLoading(&form);
     EXPECT_EQ(log, (QStringList {u"first"_s, u"last"_s}));
-    EXPECT_NE(toolkit::findComponent(&form, u"late"_s), nullptr);
+    EXPECT_NE(rightsmith::toolkit::findComponent(&form, u"late"_s), nullptr);
 }

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using toolkit::ImageList;
+using rightsmith::toolkit::ImageList;
 
 TEST(ImageList, AddConvertsToArgb32AndScalesTo16x16)
 {

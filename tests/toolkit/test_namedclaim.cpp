@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using toolkit::NamedClaim;
+using rightsmith::toolkit::NamedClaim;
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-using toolkit::PropertyFiler;
+using rightsmith::toolkit::PropertyFiler;
 
 namespace {
 
 /// A component with two blobs, "evTree" and "evImage", kept as plain bytes.
-class Holder : public toolkit::PropertyFilerClient
+class Holder : public rightsmith::toolkit::PropertyFilerClient
 {
 public:
     void DefineProperties(PropertyFiler &filer) override
@@ -24,7 +24,7 @@ public:
             u"evImage"_s,
             [this](QIODevice &device) {
                 if (device.size() < 4)
-                    throw toolkit::Error(u"Stream read error"_s);
+                    throw rightsmith::toolkit::Error(u"Stream read error"_s);
                 image = device.readAll();
             },
             [this](QIODevice &device) { device.write(image); }, true);
@@ -38,10 +38,10 @@ public:
 TEST(PropertyFiler, ReadsEachBlobIntoItsPropertyIgnoringCaseAndUnknownNames)
 {
     Holder holder;
-    toolkit::loadStoredProperties(holder,
-                                  {{u"EVTREE"_s, QByteArrayLiteral("tree\0bytes")},
-                                   {u"evUnknown"_s, QByteArrayLiteral("ignored")},
-                                   {u"evImage"_s, QByteArrayLiteral("image")}});
+    rightsmith::toolkit::loadStoredProperties(holder,
+                                              {{u"EVTREE"_s, QByteArrayLiteral("tree\0bytes")},
+                                               {u"evUnknown"_s, QByteArrayLiteral("ignored")},
+                                               {u"evImage"_s, QByteArrayLiteral("image")}});
     EXPECT_EQ(holder.tree, QByteArrayLiteral("tree\0bytes"));
     EXPECT_EQ(holder.image, QByteArrayLiteral("image"));
 }
@@ -50,19 +50,19 @@ TEST(PropertyFiler, WritesOnlyPropertiesWithData)
 {
     Holder holder;
     holder.image = QByteArrayLiteral("\x01\x02\x03\x04");
-    const auto stored = toolkit::storedProperties(holder);
+    const auto stored = rightsmith::toolkit::storedProperties(holder);
     ASSERT_EQ(stored.size(), 1);
     EXPECT_EQ(stored.at(0).first, u"evImage"_s);
     EXPECT_EQ(stored.at(0).second, holder.image);
 
     holder.tree = QByteArrayLiteral("t");
-    const auto both = toolkit::storedProperties(holder);
+    const auto both = rightsmith::toolkit::storedProperties(holder);
     ASSERT_EQ(both.size(), 2);
     EXPECT_EQ(both.at(0).first, u"evTree"_s);
 
     // A round trip through a second holder gives the same bytes.
     Holder copy;
-    toolkit::loadStoredProperties(copy, both);
+    rightsmith::toolkit::loadStoredProperties(copy, both);
     EXPECT_EQ(copy.tree, holder.tree);
     EXPECT_EQ(copy.image, holder.image);
 }
@@ -71,9 +71,10 @@ TEST(PropertyFiler, AFailingReaderReachesTheCaller)
 {
     Holder holder;
     try {
-        toolkit::loadStoredProperties(holder, {{u"evImage"_s, QByteArrayLiteral("ab")}});
+        rightsmith::toolkit::loadStoredProperties(holder,
+                                                  {{u"evImage"_s, QByteArrayLiteral("ab")}});
         ADD_FAILURE() << "no error";
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         // The reader's own message first, then the property it came from.
         EXPECT_EQ(error.message(),
                   u"Stream read error\n(read from the stored property \"evImage\")"_s);

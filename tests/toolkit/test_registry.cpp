@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-using toolkit::Registry;
+using rightsmith::toolkit::Registry;
 
 namespace {
 
@@ -56,15 +56,15 @@ QString queryText(const QString &path, const char *query)
     return result;
 }
 
-/// The message of the toolkit::Error that \a call throws, or a note that it threw none.
+/// The message of the rightsmith::toolkit::Error that \a call throws, or a note that it threw none.
 QString errorOf(const std::function<void()> &call)
 {
     try {
         call();
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         return error.message();
     }
-    return u"<no toolkit::Error>"_s;
+    return u"<no rightsmith::toolkit::Error>"_s;
 }
 
 constexpr int WritesPerWriter = 40;
@@ -78,7 +78,7 @@ void writeConcurrently(const QString &spec)
     for (int i = 0; i < WritesPerWriter; ++i) {
         Registry registry(path);
         if (!registry.openKey(u"\\Writers\\"_s + id, true))
-            throw toolkit::Error(u"cannot open the writer's key"_s);
+            throw rightsmith::toolkit::Error(u"cannot open the writer's key"_s);
         registry.writeInteger(u"Value%1"_s.arg(i), i);
         registry.openKey(u"\\Shared"_s, true);
         registry.writeBinary(u"Last"_s, QByteArray(1000, char('a' + i % 26)));
@@ -93,7 +93,7 @@ const bool writerProcess = [] {
         return false;
     try {
         writeConcurrently(QFile::decodeName(spec));
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         fprintf(stderr, "%s\n", error.what());
         std::_Exit(1);
     }
@@ -559,7 +559,7 @@ TEST_F(RegistryTest, ATransactionIsOneUnitAndHoldsOffOtherWriters)
     ASSERT_TRUE(first.openKey(u"\\K"_s, true));
     ASSERT_TRUE(second.openKey(u"\\K"_s, false));
     {
-        toolkit::RegistryTransaction transaction(first, Registry::WriteTransaction);
+        rightsmith::toolkit::RegistryTransaction transaction(first, Registry::WriteTransaction);
         first.writeInteger(u"A"_s, 1);
         first.writeInteger(u"B"_s, 2);
         // Not seen before the commit, and rolled back without one.
@@ -567,7 +567,7 @@ TEST_F(RegistryTest, ATransactionIsOneUnitAndHoldsOffOtherWriters)
     }
     EXPECT_FALSE(first.valueExists(u"A"_s));
 
-    toolkit::RegistryTransaction transaction(first, Registry::WriteTransaction);
+    rightsmith::toolkit::RegistryTransaction transaction(first, Registry::WriteTransaction);
     first.writeInteger(u"A"_s, 1);
     // Nobody else can begin writing while it is open.
     sqlite3 *db = nullptr;

@@ -10,8 +10,8 @@
 
 #include <memory>
 
-using toolkit::Tree;
-using toolkit::TreeNode;
+using rightsmith::toolkit::Tree;
+using rightsmith::toolkit::TreeNode;
 
 namespace {
 
@@ -266,7 +266,7 @@ TEST(TreeSignals, ImagesAndExpandRequests)
 {
     Sample s;
     Recorder r(s.tree);
-    auto images = std::make_unique<toolkit::ImageList>();
+    auto images = std::make_unique<rightsmith::toolkit::ImageList>();
     s.tree.setImages(images.get());
     s.tree.setImages(images.get());
     images->add(QImage(16, 16, QImage::Format_ARGB32));

@@ -12,8 +12,8 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using toolkit::Action;
-using toolkit::ActionList;
+using rightsmith::toolkit::Action;
+using rightsmith::toolkit::ActionList;
 
 namespace {
 
@@ -32,7 +32,8 @@ public:
 
 QImage filled(QColor colour)
 {
-    QImage image(toolkit::ImageList::Width, toolkit::ImageList::Height, QImage::Format_ARGB32);
+    QImage image(rightsmith::toolkit::ImageList::Width, rightsmith::toolkit::ImageList::Height,
+                 QImage::Format_ARGB32);
     image.fill(colour);
     return image;
 }
@@ -111,7 +112,7 @@ void tst_Action::imageIndexFollowsTheListImages()
 {
     QObject form;
     ActionList list(&form);
-    auto *red = new toolkit::ImageList(&form);
+    auto *red = new rightsmith::toolkit::ImageList(&form);
     red->add(filled(Qt::red));
     red->add(filled(Qt::green));
     Action action(&form);
@@ -125,7 +126,7 @@ void tst_Action::imageIndexFollowsTheListImages()
     action.setImageIndex(0);
     QCOMPARE(iconColour(action), QColor(Qt::red));
 
-    auto *blue = new toolkit::ImageList(&form);
+    auto *blue = new rightsmith::toolkit::ImageList(&form);
     blue->add(filled(Qt::blue));
     list.setImages(blue);
     QCOMPARE(iconColour(action), QColor(Qt::blue));
@@ -355,7 +356,7 @@ void tst_Action::executeWithoutHandlerDoesNothing()
 void tst_Action::assignCopiesPropertiesAndHandlers()
 {
     ActionList list;
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     images.add(filled(Qt::red));
     images.add(filled(Qt::green));
     list.setImages(&images);

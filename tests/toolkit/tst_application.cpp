@@ -18,7 +18,7 @@
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
-using toolkit::Application;
+using rightsmith::toolkit::Application;
 
 namespace {
 
@@ -63,22 +63,23 @@ private slots:
 
 private:
     QStringList m_messages;
-    toolkit::MessageHook m_previousHook;
+    rightsmith::toolkit::MessageHook m_previousHook;
 };
 
 void tst_Application::init()
 {
     m_messages.clear();
-    m_previousHook = toolkit::setMessageHook([this](toolkit::MessageKind, const QString &text) {
-        m_messages << text;
-        return false;
-    });
+    m_previousHook = rightsmith::toolkit::setMessageHook(
+        [this](rightsmith::toolkit::MessageKind, const QString &text) {
+            m_messages << text;
+            return false;
+        });
 }
 
 void tst_Application::cleanup()
 {
-    toolkit::setMessageHook(m_previousHook);
-    toolkit::clearTermination();
+    rightsmith::toolkit::setMessageHook(m_previousHook);
+    rightsmith::toolkit::clearTermination();
 }
 
 void tst_Application::titleIsTheDisplayName()
@@ -115,7 +116,7 @@ void tst_Application::terminateWhileRunningEndsTheLoop()
     bool ran = false;
     QTimer::singleShot(0, app, [&] {
         ran = true;
-        toolkit::terminateApplication(); // what the core asks for
+        rightsmith::toolkit::terminateApplication(); // what the core asks for
     });
     RunGuard guard;
     QCOMPARE(app->run(), 0);
@@ -159,7 +160,7 @@ void tst_Application::exceptionFromASlotIsShown()
     QObject context;
     QTimer::singleShot(0, &context, [&] {
         if (toolkitError)
-            throw toolkit::Error(message);
+            throw rightsmith::toolkit::Error(message);
         throw std::runtime_error(message.toStdString());
     });
     idleFor(20);
@@ -173,7 +174,8 @@ void tst_Application::exceptionFromAClickIsShownAndTheApplicationGoesOn()
     int clicks = 0;
     connect(button, &QAbstractButton::clicked, this, [&] {
         if (++clicks == 1)
-            throw toolkit::Error(u"No more than one instance of Security Component allowed."_s);
+            throw rightsmith::toolkit::Error(
+                u"No more than one instance of Security Component allowed."_s);
     });
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -188,20 +190,22 @@ void tst_Application::exceptionFromAClickIsShownAndTheApplicationGoesOn()
 
 void tst_Application::handleExceptionShowsWithoutALoop()
 {
-    Application::handleException(toolkit::Error(u"Version mismatch. Cannot continue"_s));
+    Application::handleException(
+        rightsmith::toolkit::Error(u"Version mismatch. Cannot continue"_s));
     Application::handleException(std::logic_error("logic"));
     QCOMPARE(m_messages, (QStringList {u"Version mismatch. Cannot continue"_s, u"logic"_s}));
 
     // A hook that throws in turn does not let the exception escape.
-    toolkit::setMessageHook([](toolkit::MessageKind, const QString &) -> bool {
-        throw std::runtime_error("hook failed");
-    });
+    rightsmith::toolkit::setMessageHook(
+        [](rightsmith::toolkit::MessageKind, const QString &) -> bool {
+            throw std::runtime_error("hook failed");
+        });
     Application::handleException(std::runtime_error("first"));
 }
 
 void tst_Application::messageBoxesCarryTheTitle()
 {
-    toolkit::setMessageHook({}); // the real message boxes
+    rightsmith::toolkit::setMessageHook({}); // the real message boxes
     Application::instance()->setTitle(u"Rightsmith Demo"_s);
 
     QString title;
@@ -215,7 +219,7 @@ void tst_Application::messageBoxesCarryTheTitle()
         buttons = int(box->buttons().size());
         box->button(QMessageBox::Ok)->click();
     });
-    toolkit::showMessage(u"Wrong user name or password."_s);
+    rightsmith::toolkit::showMessage(u"Wrong user name or password."_s);
     QCOMPARE(title, u"Rightsmith Demo"_s);
     QCOMPARE(text, u"Wrong user name or password."_s);
     QCOMPARE(buttons, 1);
@@ -227,7 +231,7 @@ void tst_Application::messageBoxesCarryTheTitle()
             buttons = int(box->buttons().size());
             box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
         });
-        QCOMPARE(toolkit::askYesNo(
+        QCOMPARE(rightsmith::toolkit::askYesNo(
                      u"Do you want to delete the conveted standard ActionList component?"_s),
                  yes);
         QCOMPARE(buttons, 2);
@@ -238,15 +242,15 @@ void tst_Application::applicationWideActionHandlers()
 {
     auto *app = Application::instance();
     QStringList calls;
-    toolkit::Action action;
+    rightsmith::toolkit::Action action;
     action.setDisableIfNoHandler(false);
-    action.setOnUpdate([&](toolkit::Action *) { calls << u"own update"_s; });
-    action.setOnExecute([&](toolkit::Action *) { calls << u"own execute"_s; });
-    app->setOnActionUpdate([&](toolkit::Action *) {
+    action.setOnUpdate([&](rightsmith::toolkit::Action *) { calls << u"own update"_s; });
+    action.setOnExecute([&](rightsmith::toolkit::Action *) { calls << u"own execute"_s; });
+    app->setOnActionUpdate([&](rightsmith::toolkit::Action *) {
         calls << u"application update"_s;
         return false;
     });
-    app->setOnActionExecute([&](toolkit::Action *sender) {
+    app->setOnActionExecute([&](rightsmith::toolkit::Action *sender) {
         calls << u"application execute"_s;
         return sender == &action;
     });
@@ -264,10 +268,10 @@ void tst_Application::applicationWideActionHandlers()
 
 void tst_Application::idleUpdaterIsInstalled()
 {
-    QVERIFY(toolkit::IdleUpdater::isInstalled());
-    const quint64 before = toolkit::IdleUpdater::passCount();
+    QVERIFY(rightsmith::toolkit::IdleUpdater::isInstalled());
+    const quint64 before = rightsmith::toolkit::IdleUpdater::passCount();
     idleFor(20);
-    QVERIFY(toolkit::IdleUpdater::passCount() > before);
+    QVERIFY(rightsmith::toolkit::IdleUpdater::passCount() > before);
 }
 
 int main(int argc, char **argv)

@@ -18,8 +18,8 @@
 #include <functional>
 
 using namespace Qt::StringLiterals;
-using toolkit::Action;
-using toolkit::IdleUpdater;
+using rightsmith::toolkit::Action;
+using rightsmith::toolkit::IdleUpdater;
 
 namespace {
 
@@ -174,8 +174,8 @@ void tst_IdleUpdater::hiddenWidgetsActionIsNotUpdated()
     auto *shownAction = new RightAction(&window, u"shown"_s);
     auto *hiddenAction = new RightAction(&window, u"hidden"_s);
     auto *unbound = new RightAction(&window, u"unbound"_s);
-    toolkit::bindWidget(shown, shownAction);
-    toolkit::bindWidget(hidden, hiddenAction);
+    rightsmith::toolkit::bindWidget(shown, shownAction);
+    rightsmith::toolkit::bindWidget(hidden, hiddenAction);
     panel->hide();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -204,7 +204,7 @@ void tst_IdleUpdater::boundControlHiddenByItsActionComesBack()
     action->onUpdateStep = [&] {
         action->setVisible(visible);
     };
-    toolkit::bindWidget(edit, action);
+    rightsmith::toolkit::bindWidget(edit, action);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -229,7 +229,7 @@ void tst_IdleUpdater::passThatChangesNothingLetsTheLoopSleep()
     file->addAction(granted);
     auto *edit = new QLineEdit(&window);
     window.setCentralWidget(edit);
-    toolkit::bindWidget(edit, denied);
+    rightsmith::toolkit::bindWidget(edit, denied);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     idleFor(100); // let the first changes settle
@@ -260,7 +260,7 @@ void tst_IdleUpdater::overriddenDenialLetsTheLoopSleepAndReachesTheWidgets()
     bar->addAction(action);
     auto *edit = new QLineEdit(&window);
     window.setCentralWidget(edit);
-    toolkit::bindWidget(edit, action);
+    rightsmith::toolkit::bindWidget(edit, action);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     idleFor(100);

@@ -14,9 +14,9 @@
 
 #include <memory>
 
-using toolkit::Tree;
-using toolkit::TreeNode;
-using toolkit::TreeView;
+using rightsmith::toolkit::Tree;
+using rightsmith::toolkit::TreeNode;
+using rightsmith::toolkit::TreeView;
 
 class tst_TreeView : public QObject
 {
@@ -202,7 +202,7 @@ void tst_TreeView::iconsOnlyWithImages()
     QFETCH(int, imageCount);
     QFETCH(int, imageIndex);
     QFETCH(bool, icon);
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     for (int i = 0; i < imageCount; ++i) {
         QImage image(16, 16, QImage::Format_ARGB32);
         image.fill(QColor::fromHsv(i * 60, 255, 255));
@@ -221,7 +221,7 @@ void tst_TreeView::iconsOnlyWithImages()
 
 void tst_TreeView::imageChangesRepaint()
 {
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     a11->setImages(0);
     QSignalSpy changed(m_view->model(), &QAbstractItemModel::dataChanged);
     m_tree->setImages(&images);

@@ -15,7 +15,7 @@
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
-using toolkit::Action;
+using rightsmith::toolkit::Action;
 
 class tst_WidgetBinding : public QObject
 {
@@ -37,7 +37,7 @@ private slots:
 void tst_WidgetBinding::cleanup()
 {
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    QVERIFY(toolkit::allBoundWidgets().isEmpty());
+    QVERIFY(rightsmith::toolkit::allBoundWidgets().isEmpty());
 }
 
 void tst_WidgetBinding::copiesStateAtOnceAndOnChange_data()
@@ -64,8 +64,8 @@ void tst_WidgetBinding::copiesStateAtOnceAndOnChange()
     action.setHint(hint);
     action.setEnabled(false);
 
-    toolkit::bindWidget(edit, &action);
-    toolkit::bindWidget(panel, &action);
+    rightsmith::toolkit::bindWidget(edit, &action);
+    rightsmith::toolkit::bindWidget(panel, &action);
     // The edit shows the caption exactly as the action holds it.
     QCOMPARE(edit->text(), u"R&&D notes"_s);
     QVERIFY(!edit->isEnabled());
@@ -73,8 +73,8 @@ void tst_WidgetBinding::copiesStateAtOnceAndOnChange()
     QCOMPARE(edit->toolTip(), toolTip);
     QCOMPARE(edit->statusTip(), statusTip);
     QCOMPARE(panel->toolTip(), toolTip);
-    QCOMPARE(toolkit::boundAction(edit), &action);
-    QCOMPARE(toolkit::boundWidgets(&action).size(), 2);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), &action);
+    QCOMPARE(rightsmith::toolkit::boundWidgets(&action).size(), 2);
 
     action.setEnabled(true);
     QVERIFY(edit->isEnabled());
@@ -103,7 +103,7 @@ void tst_WidgetBinding::neverOverwritesWhatTheUserTyped()
     auto *edit = new QLineEdit(&form);
     Action action(&form);
     action.setText(u"caption"_s);
-    toolkit::bindWidget(edit, &action);
+    rightsmith::toolkit::bindWidget(edit, &action);
     QCOMPARE(edit->text(), u"caption"_s);
 
     edit->setText(u"typed by the user"_s);
@@ -128,7 +128,7 @@ void tst_WidgetBinding::buttonTakesMnemonicAndClickRunsExecute()
     action.setText(u"&Check ID 30"_s);
     int executed = 0;
     action.setOnExecute([&](Action *) { ++executed; });
-    toolkit::bindWidget(button, &action);
+    rightsmith::toolkit::bindWidget(button, &action);
     QCOMPARE(button->text(), u"&Check ID 30"_s);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -151,7 +151,7 @@ void tst_WidgetBinding::memoTakesTheCaption()
     auto *memo = new QPlainTextEdit(u"memo text"_s, &form);
     Action action(&form);
     action.setText(u"memo text"_s);
-    toolkit::bindWidget(memo, &action);
+    rightsmith::toolkit::bindWidget(memo, &action);
     QCOMPARE(memo->toPlainText(), u"memo text"_s);
     memo->appendPlainText(u"more lines"_s);
     action.setEnabled(false);
@@ -163,13 +163,13 @@ void tst_WidgetBinding::topLevelWindowIsNotShownByBinding()
 {
     QWidget window;
     Action action;
-    toolkit::bindWidget(&window, &action);
+    rightsmith::toolkit::bindWidget(&window, &action);
     QVERIFY(!window.isVisible());
     action.setVisible(false);
     action.setVisible(true);
     QVERIFY(!window.isVisible());
-    toolkit::unbindWidget(&window);
-    QCOMPARE(toolkit::boundAction(&window), nullptr);
+    rightsmith::toolkit::unbindWidget(&window);
+    QCOMPARE(rightsmith::toolkit::boundAction(&window), nullptr);
 }
 
 void tst_WidgetBinding::endsWhenEitherDies()
@@ -178,16 +178,16 @@ void tst_WidgetBinding::endsWhenEitherDies()
     auto *edit = new QLineEdit(&form);
     auto *action = new Action(&form);
     action->setEnabled(false);
-    toolkit::bindWidget(edit, action);
+    rightsmith::toolkit::bindWidget(edit, action);
     delete action;
-    QCOMPARE(toolkit::boundAction(edit), nullptr);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), nullptr);
     QVERIFY(!edit->isEnabled()); // keeps the state it last received
 
     Action survivor;
     auto *second = new QLineEdit(&form);
-    toolkit::bindWidget(second, &survivor);
+    rightsmith::toolkit::bindWidget(second, &survivor);
     delete second;
-    QVERIFY(toolkit::boundWidgets(&survivor).isEmpty());
+    QVERIFY(rightsmith::toolkit::boundWidgets(&survivor).isEmpty());
     survivor.setText(u"still fine"_s); // no dangling widget is touched
 }
 
@@ -199,16 +199,16 @@ void tst_WidgetBinding::rebindingReplaces()
     Action second(&form);
     first.setText(u"first"_s);
     second.setText(u"second"_s);
-    toolkit::bindWidget(edit, &first);
-    toolkit::bindWidget(edit, &second);
-    QCOMPARE(toolkit::boundAction(edit), &second);
+    rightsmith::toolkit::bindWidget(edit, &first);
+    rightsmith::toolkit::bindWidget(edit, &second);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), &second);
     QCOMPARE(edit->text(), u"second"_s);
     first.setEnabled(false);
     QVERIFY(edit->isEnabled());
-    QVERIFY(toolkit::boundWidgets(&first).isEmpty());
+    QVERIFY(rightsmith::toolkit::boundWidgets(&first).isEmpty());
 
-    toolkit::bindWidget(edit, nullptr);
-    QCOMPARE(toolkit::boundAction(edit), nullptr);
+    rightsmith::toolkit::bindWidget(edit, nullptr);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), nullptr);
     second.setEnabled(false);
     QVERIFY(edit->isEnabled());
 }
@@ -218,21 +218,21 @@ void tst_WidgetBinding::controlAction()
     QWidget form;
     auto *edit = new QLineEdit(&form);
     Action action(&form);
-    QVERIFY(toolkit::isControl(edit));
-    QVERIFY(!toolkit::isControl(&action));
-    QVERIFY(!toolkit::isMenuItem(edit));
-    QCOMPARE(toolkit::controlAction(edit), nullptr);
+    QVERIFY(rightsmith::toolkit::isControl(edit));
+    QVERIFY(!rightsmith::toolkit::isControl(&action));
+    QVERIFY(!rightsmith::toolkit::isMenuItem(edit));
+    QCOMPARE(rightsmith::toolkit::controlAction(edit), nullptr);
 
-    toolkit::setControlAction(edit, &action);
-    QCOMPARE(toolkit::controlAction(edit), &action);
-    QCOMPARE(toolkit::boundAction(edit), &action);
-    toolkit::setControlAction(edit, nullptr);
-    QCOMPARE(toolkit::controlAction(edit), nullptr);
+    rightsmith::toolkit::setControlAction(edit, &action);
+    QCOMPARE(rightsmith::toolkit::controlAction(edit), &action);
+    QCOMPARE(rightsmith::toolkit::boundAction(edit), &action);
+    rightsmith::toolkit::setControlAction(edit, nullptr);
+    QCOMPARE(rightsmith::toolkit::controlAction(edit), nullptr);
 
     // Neither a control nor a menu item.
     QObject plain;
-    toolkit::setControlAction(&plain, &action);
-    QCOMPARE(toolkit::controlAction(&plain), nullptr);
+    rightsmith::toolkit::setControlAction(&plain, &action);
+    QCOMPARE(rightsmith::toolkit::controlAction(&plain), nullptr);
 }
 
 void tst_WidgetBinding::menuItemAction()
@@ -252,26 +252,27 @@ void tst_WidgetBinding::menuItemAction()
     standalone->setDefaultAction(standard);
     auto *unplaced = new Action(&window);
 
-    QVERIFY(toolkit::isMenuItem(standard));
-    QVERIFY(!toolkit::isMenuItem(unplaced));
-    QCOMPARE(toolkit::controlAction(standard), standard);
-    QCOMPARE(toolkit::controlAction(unplaced), nullptr);
-    QCOMPARE(toolkit::controlAction(before), nullptr); // a plain QAction is no toolkit action
+    QVERIFY(rightsmith::toolkit::isMenuItem(standard));
+    QVERIFY(!rightsmith::toolkit::isMenuItem(unplaced));
+    QCOMPARE(rightsmith::toolkit::controlAction(standard), standard);
+    QCOMPARE(rightsmith::toolkit::controlAction(unplaced), nullptr);
+    QCOMPARE(rightsmith::toolkit::controlAction(before),
+             nullptr); // a plain QAction is no toolkit action
 
     auto *made = new Action(&window);
     made->assign(*standard);
-    toolkit::setControlAction(standard, made);
+    rightsmith::toolkit::setControlAction(standard, made);
     QCOMPARE(file->actions(), (QList<QAction *> {before, made, after}));
     QCOMPARE(popup->actions(), QList<QAction *> {made});
     QCOMPARE(toolBar->actions(), QList<QAction *> {made});
     QVERIFY(toolBar->widgetForAction(made));
     QCOMPARE(standalone->defaultAction(), made);
     QVERIFY(!standalone->actions().contains(standard));
-    QVERIFY(!toolkit::isMenuItem(standard));
-    QCOMPARE(toolkit::controlAction(made), made);
+    QVERIFY(!rightsmith::toolkit::isMenuItem(standard));
+    QCOMPARE(rightsmith::toolkit::controlAction(made), made);
 
     // Without an action to put in its place a menu item stays.
-    toolkit::setControlAction(made, nullptr);
+    rightsmith::toolkit::setControlAction(made, nullptr);
     QCOMPARE(file->actions(), (QList<QAction *> {before, made, after}));
 }
 

@@ -67,15 +67,15 @@ int main(int argc, char **argv)
     badLevel += "User\r\n\t\tDeep\r\n";
 
     zkSecurity::TzkSecurityTemplate escapes;
-    toolkit::TreeNode *node = escapes.addChild(nullptr,
-                                               QByteArray("q\"b\\c\x01"
-                                                          "d\x81"
-                                                          "e\xe9",
-                                                          10));
+    rightsmith::toolkit::TreeNode *node = escapes.addChild(nullptr,
+                                                           QByteArray("q\"b\\c\x01"
+                                                                      "d\x81"
+                                                                      "e\xe9",
+                                                                      10));
     node->setData(std::make_unique<zkSecurity::TzkNodeRecord>());
     node->data()->setCaption(QByteArray("tab\there"));
 
-    toolkit::ImageList images;
+    rightsmith::toolkit::ImageList images;
     for (int i = 0; i < 3; ++i) {
         QImage image(16, 16, QImage::Format_ARGB32);
         image.fill(QColor::fromHsv(i * 100, 200, 200));

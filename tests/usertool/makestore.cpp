@@ -21,10 +21,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-toolkit::TreeNode *addNode(TzkSecurityTemplate &tree, toolkit::TreeNode *parent, const char *text,
-                           qint32 id)
+rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate &tree,
+                                       rightsmith::toolkit::TreeNode *parent, const char *text,
+                                       qint32 id)
 {
-    toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
+    rightsmith::toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
     if (parent)
@@ -35,7 +36,7 @@ toolkit::TreeNode *addNode(TzkSecurityTemplate &tree, toolkit::TreeNode *parent,
 
 void grant(TzkSecurityTemplate &users, const QByteArray &user, const QByteArray &right)
 {
-    toolkit::TreeNode *node = users.GetUserNodeByUserName(user);
+    rightsmith::toolkit::TreeNode *node = users.GetUserNodeByUserName(user);
     for (int i = node->absoluteIndex() + 1; (node = users.nodeAt(i)) && node->level() > 0; ++i) {
         if (node->text() == right + " (No)") {
             node->setText(right + " (Yes)");
@@ -59,8 +60,8 @@ int main(int argc, char **argv)
     QDir().mkpath(QFileInfo(file).absolutePath());
 
     TzkSecurityTemplate rights;
-    toolkit::TreeNode *root = addNode(rights, nullptr, "User", 0);
-    toolkit::TreeNode *fileMenu = addNode(rights, root, "File", 0);
+    rightsmith::toolkit::TreeNode *root = addNode(rights, nullptr, "User", 0);
+    rightsmith::toolkit::TreeNode *fileMenu = addNode(rights, root, "File", 0);
     addNode(rights, fileMenu, "New", 1);
     addNode(rights, fileMenu, "Open", 2);
     addNode(rights, root, "Manage users", 3);
@@ -84,11 +85,11 @@ int main(int argc, char **argv)
         inFile.setUserTemplateFileName(file);
         for (const QString &name : {u"Supervisor"_s, u"Bob"_s, u"Zo\u00EB"_s}) {
             inFile.UserTemplate()->AddUserToUserTemplate(
-                &rights, toolkit::Codec::fromUnicodeChecked(name), {}, true);
+                &rights, rightsmith::toolkit::Codec::fromUnicodeChecked(name), {}, true);
         }
         if (!inFile.SaveUsers({}))
             return 1;
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         std::fprintf(stderr, "usertool_makestore: %s\n", error.what());
         return 1;
     }

@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -110,4 +110,4 @@ void Application::setOnActionExecute(Action::ListHandler handler)
     Action::setApplicationExecuteHandler(std::move(handler));
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -9,7 +9,7 @@
 #include <exception>
 #include <utility>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// The application object: title, forms, the main loop and its termination,
 /// and the application-level handler for exceptions. Installs the idle-time
@@ -17,12 +17,12 @@ namespace toolkit {
 ///
 /// A program entry:
 /// \code
-///     toolkit::Application app(argc, argv);
+///     rightsmith::toolkit::Application app(argc, argv);
 ///     app.setTitle(u"Rightsmith Demo"_s);
 ///     try {
 ///         app.createForm<MainForm>();
 ///     } catch (const std::exception &error) {
-///         toolkit::Application::handleException(error);
+///         rightsmith::toolkit::Application::handleException(error);
 ///         return 1;
 ///     }
 ///     return app.run();
@@ -61,7 +61,7 @@ public:
     /// last window closes; returns the exit code. Returns 0 at once when
     /// termination was asked for before.
     int run();
-    /// Ends the main loop; sticky (see toolkit::terminateApplication()).
+    /// Ends the main loop; sticky (see rightsmith::toolkit::terminateApplication()).
     void terminate();
     bool isTerminated() const;
 
@@ -70,12 +70,12 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 
     /// The application-level handler: shows the message of \a error (for a
-    /// toolkit::Error its fixed text) in a message box with OK. Usable
+    /// rightsmith::toolkit::Error its fixed text) in a message box with OK. Usable
     /// without an application object, e.g. for an error while the main form
     /// loads, after which the program entry exits non-zero.
     static void handleException(const std::exception &error);
 
-    /// Application-wide update and execute handlers of every toolkit::Action,
+    /// Application-wide update and execute handlers of every rightsmith::toolkit::Action,
     /// consulted after the list's; return true when handled.
     void setOnActionUpdate(Action::ListHandler handler);
     void setOnActionExecute(Action::ListHandler handler);
@@ -86,4 +86,4 @@ private:
     bool m_showMainForm = true;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

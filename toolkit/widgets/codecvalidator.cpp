@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QToolTip>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 CodecValidator::CodecValidator(QObject *parent)
     : QValidator(parent)
@@ -53,4 +53,4 @@ CodecValidator *refuseUnencodableInput(QComboBox *combo)
     return validator;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -5,9 +5,9 @@
 class QComboBox;
 class QLineEdit;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
-/// Refuses any input that holds a character the code page of toolkit::Codec
+/// Refuses any input that holds a character the code page of rightsmith::toolkit::Codec
 /// cannot represent. Names and passwords are stored as 8-bit bytes; replacing
 /// such a character would let two different texts become the same bytes, so
 /// the edit keeps its previous text instead and refused() tells why.
@@ -31,4 +31,4 @@ CodecValidator *refuseUnencodableInput(QLineEdit *edit);
 /// The same for an editable combo box (its line edit).
 CodecValidator *refuseUnencodableInput(QComboBox *combo);
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

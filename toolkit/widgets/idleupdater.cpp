@@ -19,7 +19,7 @@
 #include <exception>
 #include <stdexcept>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -246,4 +246,4 @@ bool IdleUpdater::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

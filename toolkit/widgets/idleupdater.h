@@ -5,10 +5,10 @@
 class QAction;
 class QWidget;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 /// The idle-time update pass: whenever the GUI thread's event loop is about
-/// to wait for events, Update() runs for every live toolkit::Action that a
+/// to wait for events, Update() runs for every live rightsmith::toolkit::Action that a
 /// user can reach: one in a visible menu, in a menu whose entry sits in a
 /// visible menu bar or reachable menu, in any other visible widget (tool bar,
 /// tool button, a window holding it for its shortcut), or bound to a widget
@@ -55,4 +55,4 @@ private:
     explicit IdleUpdater(QObject *parent);
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -39,4 +39,4 @@ bool presentWithMessageBox(MessageKind kind, const QString &text)
 
 } // namespace
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -25,4 +25,4 @@ std::optional<quint64> topLevelWindowId(const QObject *owner)
 
 } // namespace
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -6,7 +6,7 @@
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 TreeView::TreeView(QWidget *parent)
     : QTreeView(parent)
@@ -138,4 +138,4 @@ void TreeView::applyExpandedFlags()
     }
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -3,13 +3,13 @@
 #include <QPointer>
 #include <QTreeView>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 class Tree;
 class TreeModel;
 class TreeNode;
 
-/// A read-only tree view bound to a toolkit::Tree. The view's current item and
+/// A read-only tree view bound to a rightsmith::toolkit::Tree. The view's current item and
 /// the tree's selected node are kept the same in both directions; the view
 /// follows the tree's expand requests, and shows node images only while the
 /// tree has an image list.
@@ -32,7 +32,7 @@ public:
 
 Q_SIGNALS:
     /// A node was double-clicked; it is the tree's selection when this is emitted.
-    void nodeDoubleClicked(toolkit::TreeNode *node);
+    void nodeDoubleClicked(rightsmith::toolkit::TreeNode *node);
 
 private:
     void syncFromTree(TreeNode *node);
@@ -47,4 +47,4 @@ private:
     bool m_removing = false;
 };
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

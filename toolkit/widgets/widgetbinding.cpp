@@ -14,7 +14,7 @@
 
 #include <algorithm>
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 namespace {
 
@@ -225,4 +225,4 @@ QList<QWidget *> allBoundWidgets()
     return result;
 }
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

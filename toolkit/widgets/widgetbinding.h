@@ -5,7 +5,7 @@
 class QObject;
 class QWidget;
 
-namespace toolkit {
+namespace rightsmith::toolkit {
 
 class Action;
 
@@ -33,4 +33,4 @@ QList<QWidget *> boundWidgets(const Action *action);
 /// Every bound widget.
 QList<QWidget *> allBoundWidgets();
 
-} // namespace toolkit
+} // namespace rightsmith::toolkit

@@ -60,7 +60,7 @@ Blobs buildBlobs()
     zkSecurity::TzkSecurity security(nullptr);
     security.SetOptions(zkSecurity::TzkSecurityOptionSet::fromInt(demo::SecurityOptionsValue));
 
-    toolkit::ImageList imageList1;
+    rightsmith::toolkit::ImageList imageList1;
     demo::loadImageList1(imageList1);
 
     QObject mainForm;
@@ -83,7 +83,7 @@ Blobs buildBlobs()
 
     zkSecurity::TzkSecurityTemplate *tmpl = security.SecurityTemplate();
     if (!security.BuildSecurityTemplateFromClients(tmpl, security.ImageList()))
-        throw toolkit::Error(u"Cannot build Security template from clients"_s);
+        throw rightsmith::toolkit::Error(u"Cannot build Security template from clients"_s);
     demo::addManualRights(*tmpl);
 
     Blobs blobs;
@@ -95,10 +95,10 @@ Blobs buildBlobs()
     zkSecurity::WriteImageStream(imageBuffer, *security.ImageList());
 
     for (int i = 0; i < tmpl->count(); ++i) {
-        const toolkit::TreeNode *node = tmpl->nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = tmpl->nodeAt(i);
         const qint32 id = node->data() ? node->data()->SecurityId : 0;
         blobs.listing << u"%1\t%2\t%3\t%4"_s.arg(node->level())
-                             .arg(toolkit::Codec::toUnicode(node->text()))
+                             .arg(rightsmith::toolkit::Codec::toUnicode(node->text()))
                              .arg(id)
                              .arg(node->imageIndex());
     }
@@ -136,7 +136,7 @@ int main(int argc, char **argv)
         }
         out << "evTree: " << blobs.tree.size() << " bytes, " << blobs.listing.size()
             << " nodes; evImage: " << blobs.images.size() << " bytes\n";
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         err << "rightsmith-blobs: " << error.message() << '\n';
         return 1;
     }

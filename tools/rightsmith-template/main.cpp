@@ -128,7 +128,7 @@ int images(const QStringList &args)
         usage();
     QFile file(args.at(0));
     openForReading(file);
-    toolkit::ImageList list;
+    rightsmith::toolkit::ImageList list;
     zkSecurity::ReadImageStream(file, list);
 
     QDir dir(args.at(1));
@@ -175,7 +175,7 @@ int main(int argc, char **argv)
         else
             std::fprintf(stderr, "rightsmith-template: %s\n", failure.message.toUtf8().constData());
         return failure.code;
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         std::fprintf(stderr, "rightsmith-template: %s\n", error.message().toUtf8().constData());
         return ExitError;
     }

@@ -14,19 +14,19 @@ namespace {
 
 // A node without a record (left by a damaged stream) shows as one with an
 // all-zero record, and says so.
-const zkSecurity::TzkNodeRecord &recordOf(const toolkit::TreeNode *node)
+const zkSecurity::TzkNodeRecord &recordOf(const rightsmith::toolkit::TreeNode *node)
 {
     static const zkSecurity::TzkNodeRecord zero;
     return node->data() ? *node->data() : zero;
 }
 
 // Levels from the pre-order: a parent always comes before its children.
-std::vector<int> levels(const toolkit::Tree &tree)
+std::vector<int> levels(const rightsmith::toolkit::Tree &tree)
 {
     const int n = tree.count();
     std::vector<int> result(size_t(n), 0);
     for (int i = 0; i < n; ++i) {
-        const toolkit::TreeNode *parent = tree.nodeAt(i)->parent();
+        const rightsmith::toolkit::TreeNode *parent = tree.nodeAt(i)->parent();
         result[size_t(i)] = parent ? result[size_t(parent->absoluteIndex())] + 1 : 0;
     }
     return result;
@@ -49,12 +49,12 @@ QString visible(const QString &text)
 
 } // namespace
 
-QString dumpText(const toolkit::Tree &tree)
+QString dumpText(const rightsmith::toolkit::Tree &tree)
 {
     const std::vector<int> level = levels(tree);
     QString out;
     for (int i = 0; i < tree.count(); ++i) {
-        const toolkit::TreeNode *node = tree.nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = tree.nodeAt(i);
         QStringList details;
         if (node->data()) {
             const zkSecurity::TzkNodeRecord &record = *node->data();
@@ -65,24 +65,25 @@ QString dumpText(const toolkit::Tree &tree)
         }
         details << (node->imageIndex() < 0 ? u"no image"_s : u"image %1"_s.arg(node->imageIndex()));
         out += QString(level[size_t(i)] * 2, u' ')
-            + visible(toolkit::Codec::toUnicode(node->text())) + u"  ["_s + details.join(u", "_s)
-            + u"]\n"_s;
+            + visible(rightsmith::toolkit::Codec::toUnicode(node->text())) + u"  ["_s
+            + details.join(u", "_s) + u"]\n"_s;
     }
     return out;
 }
 
-QByteArray dumpJson(const toolkit::Tree &tree)
+QByteArray dumpJson(const rightsmith::toolkit::Tree &tree)
 {
     const std::vector<int> level = levels(tree);
     QByteArray out = "{\"nodes\":[";
     for (int i = 0; i < tree.count(); ++i) {
-        const toolkit::TreeNode *node = tree.nodeAt(i);
+        const rightsmith::toolkit::TreeNode *node = tree.nodeAt(i);
         const zkSecurity::TzkNodeRecord &record = recordOf(node);
         out += i == 0 ? "\n  {" : ",\n  {";
         out += "\"level\":" + QByteArray::number(level[size_t(i)]);
-        out += ",\"text\":" + jsonString(toolkit::Codec::toUnicode(node->text()));
+        out += ",\"text\":" + jsonString(rightsmith::toolkit::Codec::toUnicode(node->text()));
         out += ",\"securityId\":" + QByteArray::number(record.SecurityId);
-        out += ",\"caption\":" + jsonString(toolkit::Codec::toUnicode(record.caption()));
+        out +=
+            ",\"caption\":" + jsonString(rightsmith::toolkit::Codec::toUnicode(record.caption()));
         out += ",\"granted\":" + QByteArray(record.granted() ? "true" : "false");
         out += ",\"nodeIndex\":" + QByteArray::number(i);
         out += ",\"imageIndex\":" + QByteArray::number(node->imageIndex());

@@ -64,7 +64,7 @@ QTextStream &err()
 
 QString text(const QByteArray &bytes)
 {
-    return toolkit::Codec::toUnicode(bytes);
+    return rightsmith::toolkit::Codec::toUnicode(bytes);
 }
 
 // Granted the way the rights check decides: the first " (Yes)" ends the text.
@@ -74,7 +74,7 @@ bool isGranted(const QByteArray &nodeText)
     return at >= 0 && at + 6 == nodeText.size();
 }
 
-qint32 securityIdOf(const toolkit::TreeNode *node)
+qint32 securityIdOf(const rightsmith::toolkit::TreeNode *node)
 {
     return node->data() ? node->data()->SecurityId : 0;
 }
@@ -89,13 +89,14 @@ public:
     }
 
     // The open key of the existing registry; throws a Failure when there is none.
-    toolkit::Registry &registry()
+    rightsmith::toolkit::Registry &registry()
     {
         if (!m_registry) {
-            const QString path = toolkit::Registry::defaultPath();
+            const QString path = rightsmith::toolkit::Registry::defaultPath();
             if (!QFileInfo::exists(path))
                 throw Failure {ExitError, u"no user store: %1 does not exist"_s.arg(path)};
-            auto registry = std::make_unique<toolkit::Registry>(path, toolkit::Registry::ReadOnly);
+            auto registry = std::make_unique<rightsmith::toolkit::Registry>(
+                path, rightsmith::toolkit::Registry::ReadOnly);
             if (!registry->openKey(m_key, false))
                 throw Failure {ExitError, u"no user store under the key %1"_s.arg(m_key)};
             m_registry = std::move(registry);
@@ -113,11 +114,11 @@ public:
                 throw Failure {ExitError, u"cannot read %1"_s.arg(m_file)};
             data = file.readAll();
         } else {
-            toolkit::Registry &reg = registry();
+            rightsmith::toolkit::Registry &reg = registry();
             const std::optional<QByteArray> value = reg.readBinary(u"UserTemplate"_s);
             if (!value) {
-                const std::optional<QByteArray> fileName =
-                    reg.valueType(u"UserTemplateFileName"_s) == toolkit::Registry::String
+                const std::optional<QByteArray> fileName = reg.valueType(u"UserTemplateFileName"_s)
+                        == rightsmith::toolkit::Registry::String
                     ? reg.readString(u"UserTemplateFileName"_s)
                     : std::nullopt;
                 if (fileName) {
@@ -129,7 +130,7 @@ public:
             }
             data = *value;
             const std::optional<qint32> size =
-                reg.valueType(u"UserTemplateSize"_s) == toolkit::Registry::Integer
+                reg.valueType(u"UserTemplateSize"_s) == rightsmith::toolkit::Registry::Integer
                 ? reg.readInteger(u"UserTemplateSize"_s)
                 : std::nullopt;
             if (size && *size != data.size()) {
@@ -146,7 +147,7 @@ public:
     bool hasValue(const QString &name)
     {
         try {
-            return registry().valueType(name) == toolkit::Registry::Binary;
+            return registry().valueType(name) == rightsmith::toolkit::Registry::Binary;
         } catch (const Failure &) {
             return false;
         }
@@ -164,16 +165,17 @@ public:
         settings.inFile = !m_file.isEmpty();
         if (!settings.inFile) {
             try {
-                toolkit::Registry &reg = registry();
-                if (reg.valueType(u"UserTemplate"_s) == toolkit::Registry::None
-                    && reg.valueType(u"UserTemplateFileName"_s) == toolkit::Registry::String) {
+                rightsmith::toolkit::Registry &reg = registry();
+                if (reg.valueType(u"UserTemplate"_s) == rightsmith::toolkit::Registry::None
+                    && reg.valueType(u"UserTemplateFileName"_s)
+                        == rightsmith::toolkit::Registry::String) {
                     settings.fileName =
                         text(reg.readString(u"UserTemplateFileName"_s).value_or(""));
                     settings.inFile = true;
                 }
             } catch (const Failure &) {
                 // No store to say where: the "UserTemplate" value, as by default.
-            } catch (const toolkit::Error &) {
+            } catch (const rightsmith::toolkit::Error &) {
             }
         }
         return settings;
@@ -181,31 +183,32 @@ public:
 
     QList<QByteArray> lastUsers()
     {
-        toolkit::Registry &reg = registry();
+        rightsmith::toolkit::Registry &reg = registry();
         const std::optional<QByteArray> value = reg.readBinary(u"LastUsers"_s);
-        return value ? toolkit::splitTextLines(*value) : QList<QByteArray>();
+        return value ? rightsmith::toolkit::splitTextLines(*value) : QList<QByteArray>();
     }
 
 private:
     QString m_key;
     QString m_file;
-    std::unique_ptr<toolkit::Registry> m_registry;
+    std::unique_ptr<rightsmith::toolkit::Registry> m_registry;
 };
 
-toolkit::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, const QString &name)
+rightsmith::toolkit::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl,
+                                        const QString &name)
 {
-    const std::optional<QByteArray> bytes = toolkit::Codec::fromUnicode(name);
-    toolkit::TreeNode *node = bytes ? tmpl.GetUserNodeByUserName(*bytes) : nullptr;
+    const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
+    rightsmith::toolkit::TreeNode *node = bytes ? tmpl.GetUserNodeByUserName(*bytes) : nullptr;
     if (!node)
         throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
     return node;
 }
 
-QJsonArray rightsJson(const toolkit::TreeNode *parent)
+QJsonArray rightsJson(const rightsmith::toolkit::TreeNode *parent)
 {
     QJsonArray nodes;
     for (int i = 0; i < parent->count(); ++i) {
-        const toolkit::TreeNode *node = parent->item(i);
+        const rightsmith::toolkit::TreeNode *node = parent->item(i);
         QJsonObject object {{u"text"_s, text(node->text())}};
         const qint32 id = securityIdOf(node);
         object.insert(u"securityId"_s, id);
@@ -218,10 +221,10 @@ QJsonArray rightsJson(const toolkit::TreeNode *parent)
     return nodes;
 }
 
-void printRights(const toolkit::TreeNode *parent, int depth)
+void printRights(const rightsmith::toolkit::TreeNode *parent, int depth)
 {
     for (int i = 0; i < parent->count(); ++i) {
-        const toolkit::TreeNode *node = parent->item(i);
+        const rightsmith::toolkit::TreeNode *node = parent->item(i);
         out() << QString(depth * 2, u' ') << text(node->text());
         if (const qint32 id = securityIdOf(node))
             out() << "  [" << id << ']';
@@ -240,7 +243,7 @@ void printJson(const QJsonArray &array)
 int verify(Store &store)
 {
     const zkSecurity::UserStoreSettings settings = store.settings();
-    zkSecurity::UserStore userStore(toolkit::Registry::ReadOnly);
+    zkSecurity::UserStore userStore(rightsmith::toolkit::Registry::ReadOnly);
     zkSecurity::TzkSecurityTemplate userTemplate;
     QList<QByteArray> lastUsers;
     QByteArray password;
@@ -263,7 +266,7 @@ int verify(Store &store)
             code = ExitError;
             break;
         }
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         out() << "unreadable: " << error.message() << '\n';
         code = ExitError;
     }
@@ -294,7 +297,7 @@ int restore(Store &store, const QString &source)
         QBuffer buffer(&stream);
         buffer.open(QIODevice::ReadOnly);
         userTemplate.LoadFromStreamSecurity(buffer);
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         throw Failure {ExitError,
                        u"%1 does not load, nothing was changed: %2"_s.arg(source, error.message())};
     }
@@ -395,10 +398,10 @@ int run(const QCoreApplication &app)
         return ExitOk;
     }
 
-    toolkit::TreeNode *user = findUser(userTemplate, args.at(1));
+    rightsmith::toolkit::TreeNode *user = findUser(userTemplate, args.at(1));
     if (command == u"rights"_s) {
         // The second child of a user node holds the rights.
-        const toolkit::TreeNode *rights = user->item(1);
+        const rightsmith::toolkit::TreeNode *rights = user->item(1);
         if (json)
             printJson(rights ? rightsJson(rights) : QJsonArray());
         else if (rights)
@@ -415,7 +418,7 @@ int run(const QCoreApplication &app)
         typed.chop(typed.endsWith("\r\n") ? 2 : 1);
     // Terminal text in the locale's encoding, stored in the system's code page.
     const std::optional<QByteArray> password =
-        toolkit::Codec::fromUnicode(QString::fromLocal8Bit(typed));
+        rightsmith::toolkit::Codec::fromUnicode(QString::fromLocal8Bit(typed));
     const bool matches = password
         && zkCript::TCripter::Scramble(*password) == userTemplate.GetPasswordFromUserTreeNode(user);
     return matches ? ExitOk : ExitError;
@@ -435,7 +438,7 @@ int main(int argc, char **argv)
         out().flush();
         err() << "rightsmith-users: " << failure.message << '\n';
         return failure.code;
-    } catch (const toolkit::Error &error) {
+    } catch (const rightsmith::toolkit::Error &error) {
         out().flush();
         err() << "rightsmith-users: " << error.message() << '\n';
         return ExitError;
