@@ -146,13 +146,13 @@ QString securityUserTemplateFileName()
 
 void addManualRights(zkSecurity::TzkSecurityTemplate &securityTemplate)
 {
-    rightsmith::toolkit::TreeNode *root = securityTemplate.topLevel(0);
+    zkSecurity::TreeNode *root = securityTemplate.topLevel(0);
     if (!root)
         root = securityTemplate.addChild(nullptr, QByteArrayLiteral("User"));
 
-    auto add = [&securityTemplate](rightsmith::toolkit::TreeNode *parent, const QByteArray &text,
-                                   qint32 id, int image) {
-        rightsmith::toolkit::TreeNode *node = securityTemplate.addChild(parent, text);
+    auto add = [&securityTemplate](zkSecurity::TreeNode *parent, const QByteArray &text, qint32 id,
+                                   int image) {
+        zkSecurity::TreeNode *node = securityTemplate.addChild(parent, text);
         auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
         record->SecurityId = id;
         record->setCaption(text);
@@ -163,7 +163,7 @@ void addManualRights(zkSecurity::TzkSecurityTemplate &securityTemplate)
         return node;
     };
     // Image 2 is the category picture, 4 the check mark among the node images.
-    rightsmith::toolkit::TreeNode *category =
+    zkSecurity::TreeNode *category =
         add(root, QByteArrayLiteral("Manually controled (see code)"), 0, 2);
     add(category, QByteArrayLiteral("Button (id=30)"), ManualCheckId, 4);
 }

@@ -46,7 +46,7 @@ void query(const TzkSecurityTemplate &tree)
     QByteArray userName;
     QByteArray caption;
     for (int i = 0; i < tree.count(); ++i) {
-        rightsmith::toolkit::TreeNode *node = tree.nodeAt(i);
+        zkSecurity::TreeNode *node = tree.nodeAt(i);
         tree.GetNodeType(node, userName, caption);
         tree.GetNodeTypeSecurityTemplate(node);
         if (node->level() == 0)

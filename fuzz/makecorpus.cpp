@@ -59,11 +59,10 @@ QByteArray int32LE(qint32 value)
 
 // --- templates ------------------------------------------------------------
 
-rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate &tree,
-                                       rightsmith::toolkit::TreeNode *parent, const char *text,
-                                       qint32 id, int image = -1)
+zkSecurity::TreeNode *addNode(TzkSecurityTemplate &tree, zkSecurity::TreeNode *parent,
+                              const char *text, qint32 id, int image = -1)
 {
-    rightsmith::toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
+    zkSecurity::TreeNode *node = tree.addChild(parent, QByteArray(text));
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
     if (parent)
@@ -76,8 +75,8 @@ rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate &tree,
 // A security template of a few nodes: two categories and three rights.
 void buildSmall(TzkSecurityTemplate &tree)
 {
-    rightsmith::toolkit::TreeNode *root = addNode(tree, nullptr, "User", 0, 0);
-    rightsmith::toolkit::TreeNode *file = addNode(tree, root, "File", 0, 2);
+    zkSecurity::TreeNode *root = addNode(tree, nullptr, "User", 0, 0);
+    zkSecurity::TreeNode *file = addNode(tree, root, "File", 0, 2);
     addNode(tree, file, "New", 1, 11);
     addNode(tree, file, "Open", 2);
     addNode(tree, root, "Manage users", 3);
@@ -126,9 +125,9 @@ void writeTemplates()
 
     // Levels going down one at a time and back up several at once.
     TzkSecurityTemplate stairs;
-    rightsmith::toolkit::TreeNode *a = addNode(stairs, nullptr, "A", 0);
-    rightsmith::toolkit::TreeNode *b = addNode(stairs, a, "B", 0);
-    rightsmith::toolkit::TreeNode *c = addNode(stairs, b, "C", 0);
+    zkSecurity::TreeNode *a = addNode(stairs, nullptr, "A", 0);
+    zkSecurity::TreeNode *b = addNode(stairs, a, "B", 0);
+    zkSecurity::TreeNode *c = addNode(stairs, b, "C", 0);
     addNode(stairs, c, "D", 7);
     addNode(stairs, b, "E", 8);
     addNode(stairs, nullptr, "F", 0);

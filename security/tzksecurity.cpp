@@ -4,6 +4,7 @@
 #include "actions/tzkactionlist.h"
 #include "security/imagestream.h"
 #include "security/tcripter.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
@@ -13,7 +14,6 @@
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
-#include "toolkit/tree.h"
 
 #include <QIODevice>
 
@@ -158,11 +158,10 @@ bool TzkSecurity::CheckId(qint32 id) const
 {
     if (!m_loggedOn)
         return false;
-    rightsmith::toolkit::TreeNode *userNode =
-        m_userTemplate->GetUserNodeByUserName(m_currentUserName);
+    zkSecurity::TreeNode *userNode = m_userTemplate->GetUserNodeByUserName(m_currentUserName);
     if (!userNode)
         return false;
-    const rightsmith::toolkit::TreeNode *right = FindRightNode(userNode, id);
+    const zkSecurity::TreeNode *right = FindRightNode(userNode, id);
     if (!right)
         return false;
     // Granted only when the first " (Yes)" is what ends the text.
@@ -171,16 +170,15 @@ bool TzkSecurity::CheckId(qint32 id) const
     return at >= 0 && at + GrantedSuffix.size() == text.size();
 }
 
-rightsmith::toolkit::TreeNode *TzkSecurity::FindRightNode(rightsmith::toolkit::TreeNode *node,
-                                                          qint32 id) const
+zkSecurity::TreeNode *TzkSecurity::FindRightNode(zkSecurity::TreeNode *node, qint32 id) const
 {
     if (!node)
         return nullptr;
     // Depth-first in child order; the first matching leaf wins. Walked with an
     // explicit stack, as a tree read from a damaged stream may be very deep.
-    QList<rightsmith::toolkit::TreeNode *> pending {node};
+    QList<zkSecurity::TreeNode *> pending {node};
     while (!pending.isEmpty()) {
-        rightsmith::toolkit::TreeNode *current = pending.takeLast();
+        zkSecurity::TreeNode *current = pending.takeLast();
         if (current->hasChildren()) {
             for (int i = current->count() - 1; i >= 0; --i)
                 pending.append(current->item(i));

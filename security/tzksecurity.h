@@ -16,10 +16,11 @@
 namespace rightsmith::toolkit {
 class ActionList;
 class ImageList;
-class TreeNode;
 } // namespace rightsmith::toolkit
 
 namespace zkSecurity {
+
+class TreeNode;
 
 class TzkSecurityDialogs;
 class TzkSecurityTemplate;
@@ -112,8 +113,7 @@ public:
     UserStoreSettings StoreSettings() const;
 
     bool CheckSingleInstance();
-    rightsmith::toolkit::TreeNode *FindRightNode(rightsmith::toolkit::TreeNode *node,
-                                                 qint32 id) const;
+    zkSecurity::TreeNode *FindRightNode(zkSecurity::TreeNode *node, qint32 id) const;
 
 private:
     // Whether the owner is a form (a top-level widget); asks the widget part (security/widgets).
@@ -122,8 +122,8 @@ private:
     // Build from clients.
     bool CollectClientIds();
     qint32 NextGeneratedId();
-    rightsmith::toolkit::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl,
-                                                    const QByteArray &text, int level) const;
+    zkSecurity::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text,
+                                           int level) const;
 
     rightsmith::toolkit::NamedClaim m_instanceMapping;
     QByteArray m_currentUserName;

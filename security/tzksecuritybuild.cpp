@@ -2,13 +2,13 @@
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
 #include "security/nodeimages.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/tree.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -125,12 +125,12 @@ qint32 TzkSecurity::NextGeneratedId()
     return m_generatedId;
 }
 
-rightsmith::toolkit::TreeNode *
-TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text, int level) const
+zkSecurity::TreeNode *TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl,
+                                                    const QByteArray &text, int level) const
 {
     // The whole tree, last node first: any node at that level matches, an action node included.
     for (int i = tmpl->count() - 1; i >= 0; --i) {
-        rightsmith::toolkit::TreeNode *node = tmpl->nodeAt(i);
+        zkSecurity::TreeNode *node = tmpl->nodeAt(i);
         if (node && node->level() == level && node->text() == text)
             return node;
     }
@@ -182,7 +182,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     tmpl->ClearTemplate();
     images->clear();
 
-    rightsmith::toolkit::TreeNode *root = tmpl->addChild(nullptr, QByteArrayLiteral("User"));
+    zkSecurity::TreeNode *root = tmpl->addChild(nullptr, QByteArrayLiteral("User"));
     root->setData(makeRecord(0, QByteArray(), root->absoluteIndex(), 0));
 
     int imageOffset = 0;
@@ -210,10 +210,10 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
         }
 
         for (const ActionEntry &entry : listEntry.actions) {
-            rightsmith::toolkit::TreeNode *parent = root;
+            zkSecurity::TreeNode *parent = root;
             int level = 1;
             for (const QByteArray &segment : entry.segments) {
-                rightsmith::toolkit::TreeNode *node = FindCategoryNode(tmpl, segment, level);
+                zkSecurity::TreeNode *node = FindCategoryNode(tmpl, segment, level);
                 if (!node) {
                     node = tmpl->addChild(parent, segment);
                     node->setImages(CategoryImage);
@@ -223,7 +223,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                 ++level;
             }
 
-            rightsmith::toolkit::TreeNode *node = tmpl->addChild(parent, entry.text);
+            zkSecurity::TreeNode *node = tmpl->addChild(parent, entry.text);
             zkActnLst::TzkAction *action = entry.action;
             qint32 securityId = action->SecurityId();
             if (!m_options.contains(soForceIDFromClients) || securityId == 0) {

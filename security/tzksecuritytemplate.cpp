@@ -20,7 +20,7 @@ const QByteArray RightsNodeText = QByteArrayLiteral("Rights");
 // Only a damaged stream leaves a node without a record (more text lines than
 // records). Every operation reads such a node as if it carried an all-zero
 // record: identifier 0, empty caption, not granted.
-const TzkNodeRecord &recordOf(const rightsmith::toolkit::TreeNode *node)
+const TzkNodeRecord &recordOf(const zkSecurity::TreeNode *node)
 {
     static const TzkNodeRecord zero;
     const TzkNodeRecord *record = node->data();
@@ -37,7 +37,7 @@ std::unique_ptr<TzkNodeRecord> newRecord(const QByteArray &caption)
 } // namespace
 
 TzkSecurityTemplate::TzkSecurityTemplate(QObject *parent)
-    : rightsmith::toolkit::Tree(parent)
+    : zkSecurity::Tree(parent)
 {
 }
 
@@ -46,13 +46,12 @@ TzkSecurityTemplate::~TzkSecurityTemplate()
     ClearTemplate();
 }
 
-QByteArray
-TzkSecurityTemplate::GetPasswordFromUserTreeNode(rightsmith::toolkit::TreeNode *userNode) const
+QByteArray TzkSecurityTemplate::GetPasswordFromUserTreeNode(zkSecurity::TreeNode *userNode) const
 {
     if (!userNode)
         return {};
     // A user node without children (only from a damaged stream) has no password node.
-    const rightsmith::toolkit::TreeNode *passwordNode = userNode->firstChild();
+    const zkSecurity::TreeNode *passwordNode = userNode->firstChild();
     if (!passwordNode)
         return {};
     return recordOf(passwordNode).caption();
@@ -62,7 +61,7 @@ QByteArray TzkSecurityTemplate::GetUserPassword(const QByteArray &userName) cons
 {
     if (count() == 0)
         return {};
-    rightsmith::toolkit::TreeNode *userNode = GetUserNodeByUserName(userName);
+    zkSecurity::TreeNode *userNode = GetUserNodeByUserName(userName);
     if (!userNode)
         return {};
     return GetPasswordFromUserTreeNode(userNode);
@@ -72,15 +71,15 @@ void TzkSecurityTemplate::AddUserToUserTemplate(TzkSecurityTemplate *securityTem
                                                 const QByteArray &userName,
                                                 const QByteArray &password, bool granted)
 {
-    rightsmith::toolkit::TreeNode *userNode = addChild(nullptr, userName);
+    zkSecurity::TreeNode *userNode = addChild(nullptr, userName);
     userNode->setData(newRecord({}));
     userNode->setImages(0);
 
-    rightsmith::toolkit::TreeNode *passwordNode = addChild(userNode, PasswordNodeText);
+    zkSecurity::TreeNode *passwordNode = addChild(userNode, PasswordNodeText);
     passwordNode->setData(newRecord(password));
     passwordNode->setImages(3);
 
-    rightsmith::toolkit::TreeNode *rightsNode = addChild(userNode, RightsNodeText);
+    zkSecurity::TreeNode *rightsNode = addChild(userNode, RightsNodeText);
     rightsNode->setData(newRecord({}));
     rightsNode->setImages(1);
 
@@ -88,44 +87,44 @@ void TzkSecurityTemplate::AddUserToUserTemplate(TzkSecurityTemplate *securityTem
         BuildASecurityUser(rightsNode, securityTemplate->firstNode(), granted);
 }
 
-void TzkSecurityTemplate::BuildASecurityUser(rightsmith::toolkit::TreeNode *destParent,
-                                             rightsmith::toolkit::TreeNode *source, bool granted)
+void TzkSecurityTemplate::BuildASecurityUser(zkSecurity::TreeNode *destParent,
+                                             zkSecurity::TreeNode *source, bool granted)
 {
     if (!source)
         return;
     // Copying a subtree into itself would never end; no caller asks for it.
-    for (const rightsmith::toolkit::TreeNode *p = destParent; p; p = p->parent()) {
+    for (const zkSecurity::TreeNode *p = destParent; p; p = p->parent()) {
         if (p == source)
             return;
     }
-    rightsmith::toolkit::Tree *destTree = destParent ? destParent->tree() : this;
+    zkSecurity::Tree *destTree = destParent ? destParent->tree() : this;
 
     // Depth-first copy in the order of a recursive walk (each child, then its
     // subtree, then the next child), kept on an explicit stack so that a deep
     // template cannot exhaust the call stack.
     struct Frame
     {
-        rightsmith::toolkit::TreeNode *dest;
-        rightsmith::toolkit::TreeNode *source;
+        zkSecurity::TreeNode *dest;
+        zkSecurity::TreeNode *source;
         int next;
     };
     std::vector<Frame> stack {{destParent, source, 0}};
     while (!stack.empty()) {
         Frame &frame = stack.back();
-        rightsmith::toolkit::TreeNode *child = frame.source->item(frame.next);
+        zkSecurity::TreeNode *child = frame.source->item(frame.next);
         if (!child) {
             stack.pop_back();
             continue;
         }
         ++frame.next;
-        rightsmith::toolkit::TreeNode *dest = frame.dest;
+        zkSecurity::TreeNode *dest = frame.dest;
 
         const TzkNodeRecord &sourceRecord = recordOf(child);
         QByteArray text = sourceRecord.caption();
         if (sourceRecord.SecurityId != 0)
             text += granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)");
 
-        rightsmith::toolkit::TreeNode *node = destTree->addChild(dest, text);
+        zkSecurity::TreeNode *node = destTree->addChild(dest, text);
         auto record = std::make_unique<TzkNodeRecord>(sourceRecord);
         record->setGranted(granted);
         node->setData(std::move(record));
@@ -136,32 +135,30 @@ void TzkSecurityTemplate::BuildASecurityUser(rightsmith::toolkit::TreeNode *dest
     }
 }
 
-rightsmith::toolkit::TreeNode *
-TzkSecurityTemplate::GetUserNodeByUserName(const QByteArray &userName) const
+zkSecurity::TreeNode *TzkSecurityTemplate::GetUserNodeByUserName(const QByteArray &userName) const
 {
     const int n = count();
     for (int i = 0; i < n; ++i) {
-        rightsmith::toolkit::TreeNode *node = nodeAt(i);
+        zkSecurity::TreeNode *node = nodeAt(i);
         if (!node->parent() && node->text() == userName)
             return node;
     }
     return nullptr;
 }
 
-rightsmith::toolkit::TreeNode *TzkSecurityTemplate::GetUserNodeForSelected() const
+zkSecurity::TreeNode *TzkSecurityTemplate::GetUserNodeForSelected() const
 {
     return GetUserNodeForNode(selected());
 }
 
-rightsmith::toolkit::TreeNode *
-TzkSecurityTemplate::GetUserNodeForNode(rightsmith::toolkit::TreeNode *node) const
+zkSecurity::TreeNode *TzkSecurityTemplate::GetUserNodeForNode(zkSecurity::TreeNode *node) const
 {
     while (node && node->parent())
         node = node->parent();
     return node;
 }
 
-void TzkSecurityTemplate::DeleteNode(rightsmith::toolkit::TreeNode *node)
+void TzkSecurityTemplate::DeleteNode(zkSecurity::TreeNode *node)
 {
     if (!node)
         return;
@@ -173,14 +170,14 @@ void TzkSecurityTemplate::DeleteNode(rightsmith::toolkit::TreeNode *node)
 TzkNodeType TzkSecurityTemplate::GetSelectedNodeType(QByteArray &userName,
                                                      QByteArray &caption) const
 {
-    rightsmith::toolkit::TreeNode *node = selected();
+    zkSecurity::TreeNode *node = selected();
     if (!node)
         return ntNone;
     return GetNodeType(node, userName, caption);
 }
 
-TzkNodeType TzkSecurityTemplate::GetNodeType(rightsmith::toolkit::TreeNode *node,
-                                             QByteArray &userName, QByteArray &caption) const
+TzkNodeType TzkSecurityTemplate::GetNodeType(zkSecurity::TreeNode *node, QByteArray &userName,
+                                             QByteArray &caption) const
 {
     Q_ASSERT(node);
     if (!node)
@@ -204,8 +201,7 @@ TzkNodeType TzkSecurityTemplate::GetNodeType(rightsmith::toolkit::TreeNode *node
     return ntRight;
 }
 
-TzkNodeType
-TzkSecurityTemplate::GetNodeTypeSecurityTemplate(rightsmith::toolkit::TreeNode *node) const
+TzkNodeType TzkSecurityTemplate::GetNodeTypeSecurityTemplate(zkSecurity::TreeNode *node) const
 {
     if (!node)
         return ntNone;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "security/tree.h"
 #include "security/tzknodetype.h"
-#include "toolkit/tree.h"
 
 #include <QByteArray>
 
@@ -16,7 +16,7 @@ namespace zkSecurity {
 ///
 /// A node without a record can only come from a damaged stream; every
 /// operation here treats it as if it carried an all-zero record.
-class TzkSecurityTemplate : public rightsmith::toolkit::Tree
+class TzkSecurityTemplate : public zkSecurity::Tree
 {
     Q_OBJECT
 public:
@@ -24,7 +24,7 @@ public:
     ~TzkSecurityTemplate() override; // runs ClearTemplate
 
     /// Caption of the record of \a userNode's first child; empty for nullptr.
-    QByteArray GetPasswordFromUserTreeNode(rightsmith::toolkit::TreeNode *userNode) const;
+    QByteArray GetPasswordFromUserTreeNode(zkSecurity::TreeNode *userNode) const;
     /// Stored (scrambled) password of \a userName; empty when there is no such user.
     QByteArray GetUserPassword(const QByteArray &userName) const;
     /// Appends user \a userName with a password node and a copy of \a securityTemplate's
@@ -32,21 +32,21 @@ public:
     void AddUserToUserTemplate(TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
                                const QByteArray &password, bool granted);
     /// Copies the children of \a source below \a destParent, recursively.
-    void BuildASecurityUser(rightsmith::toolkit::TreeNode *destParent,
-                            rightsmith::toolkit::TreeNode *source, bool granted);
+    void BuildASecurityUser(zkSecurity::TreeNode *destParent, zkSecurity::TreeNode *source,
+                            bool granted);
     /// First top-level node whose text equals \a userName exactly, or nullptr.
-    rightsmith::toolkit::TreeNode *GetUserNodeByUserName(const QByteArray &userName) const;
-    rightsmith::toolkit::TreeNode *GetUserNodeForSelected() const;
+    zkSecurity::TreeNode *GetUserNodeByUserName(const QByteArray &userName) const;
+    zkSecurity::TreeNode *GetUserNodeForSelected() const;
     /// The level-0 ancestor of \a node (or the node itself); nullptr for nullptr.
-    rightsmith::toolkit::TreeNode *GetUserNodeForNode(rightsmith::toolkit::TreeNode *node) const;
+    zkSecurity::TreeNode *GetUserNodeForNode(zkSecurity::TreeNode *node) const;
     /// Removes \a node with its subtree and releases their records.
-    void DeleteNode(rightsmith::toolkit::TreeNode *node);
+    void DeleteNode(zkSecurity::TreeNode *node);
     /// ntNone without a selection; otherwise GetNodeType of the selected node.
     TzkNodeType GetSelectedNodeType(QByteArray &userName, QByteArray &caption) const;
     /// Classifies \a node (never nullptr); fills \a userName and \a caption where the type says.
-    TzkNodeType GetNodeType(rightsmith::toolkit::TreeNode *node, QByteArray &userName,
+    TzkNodeType GetNodeType(zkSecurity::TreeNode *node, QByteArray &userName,
                             QByteArray &caption) const;
-    TzkNodeType GetNodeTypeSecurityTemplate(rightsmith::toolkit::TreeNode *node) const;
+    TzkNodeType GetNodeTypeSecurityTemplate(zkSecurity::TreeNode *node) const;
     /// Releases every record (last absolute index first), then removes all nodes.
     void ClearTemplate();
     /// Replaces the whole tree by the template stream read from position 0 of

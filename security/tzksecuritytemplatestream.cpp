@@ -62,7 +62,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     out.writeInt32(n);
 
     for (int i = 0; i < n; ++i) {
-        rightsmith::toolkit::TreeNode *node = nodeAt(i);
+        zkSecurity::TreeNode *node = nodeAt(i);
         // Leading TAB and space bytes would read back as indentation.
         node->setText(rightsmith::toolkit::trimControl(node->text()));
         TzkNodeRecord *record = node->data();
@@ -80,7 +80,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     std::vector<int> levels(size_t(n), 0);
     QByteArray text;
     for (int i = 0; i < n; ++i) {
-        const rightsmith::toolkit::TreeNode *node = nodeAt(i);
+        const zkSecurity::TreeNode *node = nodeAt(i);
         const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
         levels[size_t(i)] = level;
         text.append(level, '\t');
@@ -113,7 +113,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
 
     ClearTemplate();
 
-    rightsmith::toolkit::TreeNode *previous = nullptr;
+    zkSecurity::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
     for (const QByteArray &line : lines) {
         qsizetype level = 0;
@@ -121,7 +121,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
             ++level;
         const QByteArray nodeText = line.mid(level);
 
-        rightsmith::toolkit::TreeNode *node = nullptr;
+        zkSecurity::TreeNode *node = nullptr;
         qsizetype nodeLevel = level;
         if (!previous) {
             // The first line is top-level whatever its indentation.
@@ -132,7 +132,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
         } else if (level == previousLevel + 1) {
             node = addChild(previous, nodeText);
         } else if (level < previousLevel) {
-            rightsmith::toolkit::TreeNode *ancestor = previous->parent();
+            zkSecurity::TreeNode *ancestor = previous->parent();
             qsizetype ancestorLevel = previousLevel - 1;
             while (ancestorLevel > level) {
                 ancestor = ancestor->parent();
@@ -152,7 +152,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
     for (qint32 i = 0; i < n; ++i) {
         in.readExact(bytes, TzkNodeRecord::Size);
         auto record = std::make_unique<TzkNodeRecord>(TzkNodeRecord::fromBytes(bytes));
-        rightsmith::toolkit::TreeNode *node = nodeAt(record->NodeIndex);
+        zkSecurity::TreeNode *node = nodeAt(record->NodeIndex);
         if (!node)
             throw rightsmith::toolkit::Error(u"Invalid index"_s);
         node->setImages(record->ImageIndex);

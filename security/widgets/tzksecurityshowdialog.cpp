@@ -1,9 +1,9 @@
 // The security component's user management dialog ("Check Rights").
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"
+#include "security/tree.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
-#include "toolkit/tree.h"
 
 #include <memory>
 

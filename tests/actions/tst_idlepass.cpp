@@ -30,11 +30,10 @@ using zkSecurity::TzkSecurity;
 
 namespace {
 
-rightsmith::toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree,
-                                       rightsmith::toolkit::TreeNode *parent,
-                                       const QByteArray &text, qint32 id)
+zkSecurity::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree, zkSecurity::TreeNode *parent,
+                              const QByteArray &text, qint32 id)
 {
-    rightsmith::toolkit::TreeNode *node = tree.addChild(parent, text);
+    zkSecurity::TreeNode *node = tree.addChild(parent, text);
     auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
     record->SecurityId = id;
     node->setData(std::move(record));
@@ -96,14 +95,13 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     QCOMPARE(rightsmith::toolkit::boundAction(edit), control);
 
     auto &users = *security->UserTemplate();
-    rightsmith::toolkit::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
+    zkSecurity::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
     addNode(users, anna, QByteArrayLiteral("Password(********)"), 0)
         ->data()
         ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
-    rightsmith::toolkit::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
-    rightsmith::toolkit::TreeNode *file = addNode(users, rights, QByteArrayLiteral("File"), 0);
-    rightsmith::toolkit::TreeNode *openRight =
-        addNode(users, file, QByteArrayLiteral("Open (Yes)"), 1);
+    zkSecurity::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
+    zkSecurity::TreeNode *file = addNode(users, rights, QByteArrayLiteral("File"), 0);
+    zkSecurity::TreeNode *openRight = addNode(users, file, QByteArrayLiteral("Open (Yes)"), 1);
     addNode(users, file, QByteArrayLiteral("Close (Yes)"), 2);
     addNode(users, file, QByteArrayLiteral("Save (Yes)"), 3);
     addNode(users, rights, QByteArrayLiteral("Non Action Control (Yes)"), 4);

@@ -77,10 +77,9 @@ struct Form
         menu = window.menuBar()->addMenu(u"&File"_s);
         security = new TzkSecurity(&window);
         auto &users = *security->UserTemplate();
-        rightsmith::toolkit::TreeNode *user = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
+        zkSecurity::TreeNode *user = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
         addNode(users, user, QByteArrayLiteral("Password(********)"), 0);
-        rightsmith::toolkit::TreeNode *rights =
-            addNode(users, user, QByteArrayLiteral("Rights"), 0);
+        zkSecurity::TreeNode *rights = addNode(users, user, QByteArrayLiteral("Rights"), 0);
         addNode(users, rights, QByteArrayLiteral("Open (Yes)"), GrantedId);
         addNode(users, rights, QByteArrayLiteral("Close (No)"), DeniedId);
         security->Dialogs()->SetSecurity(security);
@@ -90,11 +89,11 @@ struct Form
         list->setObjectName(u"zkActionList1"_s);
         list->SetSecurityObject(security);
     }
-    static rightsmith::toolkit::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree,
-                                                  rightsmith::toolkit::TreeNode *parent,
-                                                  const QByteArray &text, qint32 id)
+    static zkSecurity::TreeNode *addNode(zkSecurity::TzkSecurityTemplate &tree,
+                                         zkSecurity::TreeNode *parent, const QByteArray &text,
+                                         qint32 id)
     {
-        rightsmith::toolkit::TreeNode *node = tree.addChild(parent, text);
+        zkSecurity::TreeNode *node = tree.addChild(parent, text);
         auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
         record->SecurityId = id;
         node->setData(std::move(record));

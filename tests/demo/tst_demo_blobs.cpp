@@ -4,12 +4,12 @@
 #include "demo/demoapp.h"
 #include "security/imagestream.h"
 #include "security/nodeimages.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "tests/security/demotemplate.h"
 #include "toolkit/bitmapfile.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/tree.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -95,7 +95,7 @@ void tst_DemoBlobs::templateReadsBackAsTheTable()
     QCOMPARE(tmpl.count(), NodeCount);
     QCOMPARE(tmpl.topLevelCount(), 1);
     for (int i = 0; i < NodeCount; ++i) {
-        const rightsmith::toolkit::TreeNode *node = tmpl.nodeAt(i);
+        const zkSecurity::TreeNode *node = tmpl.nodeAt(i);
         QVERIFY(node->data());
         QCOMPARE(node->level(), Expected[i].level);
         QCOMPARE(node->text(), QByteArray(Expected[i].text));

@@ -12,6 +12,7 @@
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tdlguserpassword.h"
 #include "dialogs/tfrmsecurity.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
@@ -20,7 +21,6 @@
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
 #include "toolkit/termination.h"
-#include "toolkit/tree.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/treeview.h"
 
@@ -115,21 +115,20 @@ QStringList captions(const QList<Childwin::TMDIChild *> &windows)
 }
 
 // The first node below \a parent (depth-first) whose text is \a text.
-rightsmith::toolkit::TreeNode *findText(rightsmith::toolkit::TreeNode *parent,
-                                        const QByteArray &text)
+zkSecurity::TreeNode *findText(zkSecurity::TreeNode *parent, const QByteArray &text)
 {
     for (int i = 0; i < parent->count(); ++i) {
-        rightsmith::toolkit::TreeNode *child = parent->item(i);
+        zkSecurity::TreeNode *child = parent->item(i);
         if (child->text() == text)
             return child;
-        if (rightsmith::toolkit::TreeNode *found = findText(child, text))
+        if (zkSecurity::TreeNode *found = findText(child, text))
             return found;
     }
     return nullptr;
 }
 
 // Double-clicks \a node in the management dialog's tree view, as a user would.
-void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, rightsmith::toolkit::TreeNode *node)
+void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, zkSecurity::TreeNode *node)
 {
     rightsmith::toolkit::TreeView *view = dialog->treeView();
     const QModelIndex index = view->indexForNode(node);
@@ -307,7 +306,7 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
         });
         dialog->btnNewUser->click();
 
-        rightsmith::toolkit::TreeNode *alice =
+        zkSecurity::TreeNode *alice =
             dialog->ftvUserTemplate()->GetUserNodeByUserName(bytes("Alice"));
         if (!alice)
             return fail(u"New User added no \"Alice\""_s);
@@ -326,7 +325,7 @@ void tst_DemoScenario::supervisorManagesAUserAcrossRestarts()
         if (alice->firstChild()->data()->caption() == passwordBefore)
             return fail(u"the password of \"Alice\" did not change"_s);
 
-        rightsmith::toolkit::TreeNode *newRight = findText(alice, bytes("New (Yes)"));
+        zkSecurity::TreeNode *newRight = findText(alice, bytes("New (Yes)"));
         if (!newRight)
             return fail(u"\"Alice\" has no \"New (Yes)\""_s);
         doubleClickNode(dialog, newRight);
@@ -514,10 +513,10 @@ void tst_DemoScenario::controlsFollowTheirIdentifiers()
     idlePass();
 
     zkSecurity::TzkSecurityTemplate *users = form->zkSecurity1->UserTemplate();
-    rightsmith::toolkit::TreeNode *supervisor = users->GetUserNodeByUserName(bytes("Supervisor"));
+    zkSecurity::TreeNode *supervisor = users->GetUserNodeByUserName(bytes("Supervisor"));
     QVERIFY(supervisor);
     auto setRight = [&](qint32 id, bool granted) {
-        rightsmith::toolkit::TreeNode *node = form->zkSecurity1->FindRightNode(supervisor, id);
+        zkSecurity::TreeNode *node = form->zkSecurity1->FindRightNode(supervisor, id);
         QVERIFY(node);
         QByteArray text = node->text();
         text.truncate(text.lastIndexOf(" ("));

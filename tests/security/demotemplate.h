@@ -59,12 +59,10 @@ inline constexpr std::array<Row, 30> Rows {{
 inline void build(zkSecurity::TzkSecurityTemplate &tree)
 {
     tree.ClearTemplate();
-    std::vector<rightsmith::toolkit::TreeNode *>
-        parents; // parents[level] = last node made at that level
+    std::vector<zkSecurity::TreeNode *> parents; // parents[level] = last node made at that level
     for (const Row &row : Rows) {
-        rightsmith::toolkit::TreeNode *parent =
-            row.level > 0 ? parents[size_t(row.level - 1)] : nullptr;
-        rightsmith::toolkit::TreeNode *node = tree.addChild(parent, QByteArray(row.text));
+        zkSecurity::TreeNode *parent = row.level > 0 ? parents[size_t(row.level - 1)] : nullptr;
+        zkSecurity::TreeNode *node = tree.addChild(parent, QByteArray(row.text));
         auto record = std::make_unique<zkSecurity::TzkNodeRecord>();
         record->SecurityId = row.securityId;
         if (row.level > 0)

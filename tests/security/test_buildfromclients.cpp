@@ -19,9 +19,9 @@
 
 using namespace zkSecurity;
 using namespace Qt::StringLiterals;
-using rightsmith::toolkit::TreeNode;
 using zkActnLst::TzkAction;
 using zkActnLst::TzkActionList;
+using zkSecurity::TreeNode;
 
 namespace {
 
@@ -31,7 +31,7 @@ QByteArray b(const char *s)
 }
 
 // Text of every node in pre-order, indented by level with TABs.
-QByteArrayList shape(const rightsmith::toolkit::Tree &tree)
+QByteArrayList shape(const zkSecurity::Tree &tree)
 {
     QByteArrayList lines;
     for (int i = 0; i < tree.count(); ++i) {

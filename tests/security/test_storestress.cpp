@@ -11,12 +11,12 @@
 // SIGKILL or _exit(), never running the parent's destructors or exit handlers.
 #include "demotemplate.h"
 #include "security/tcripter.h"
+#include "security/tree.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "support/testsupport.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
-#include "toolkit/tree.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -13,7 +13,7 @@
 #include <memory>
 
 using namespace zkSecurity;
-using rightsmith::toolkit::TreeNode;
+using zkSecurity::TreeNode;
 
 namespace {
 
@@ -82,7 +82,7 @@ QByteArray stream(const QList<QByteArray> &records, const QByteArray &text, qint
     return out + text;
 }
 
-QByteArrayList shape(const rightsmith::toolkit::Tree &tree)
+QByteArrayList shape(const zkSecurity::Tree &tree)
 {
     QByteArrayList lines;
     for (int i = 0; i < tree.count(); ++i) {

@@ -26,7 +26,7 @@
 
 using namespace zkSecurity;
 using namespace Qt::StringLiterals;
-using rightsmith::toolkit::TreeNode;
+using zkSecurity::TreeNode;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 using namespace zkSecurity;
-using rightsmith::toolkit::TreeNode;
+using zkSecurity::TreeNode;
 
 namespace {
 
@@ -34,7 +34,7 @@ TreeNode *addNode(TzkSecurityTemplate &tree, TreeNode *parent, const QByteArray 
 }
 
 // Text and level of every node in pre-order, "\t"-indented, for whole-tree comparisons.
-QByteArrayList shape(const rightsmith::toolkit::Tree &tree)
+QByteArrayList shape(const zkSecurity::Tree &tree)
 {
     QByteArrayList lines;
     for (int i = 0; i < tree.count(); ++i) {

@@ -67,11 +67,11 @@ int main(int argc, char **argv)
     badLevel += "User\r\n\t\tDeep\r\n";
 
     zkSecurity::TzkSecurityTemplate escapes;
-    rightsmith::toolkit::TreeNode *node = escapes.addChild(nullptr,
-                                                           QByteArray("q\"b\\c\x01"
-                                                                      "d\x81"
-                                                                      "e\xe9",
-                                                                      10));
+    zkSecurity::TreeNode *node = escapes.addChild(nullptr,
+                                                  QByteArray("q\"b\\c\x01"
+                                                             "d\x81"
+                                                             "e\xe9",
+                                                             10));
     node->setData(std::make_unique<zkSecurity::TzkNodeRecord>());
     node->data()->setCaption(QByteArray("tab\there"));
 

@@ -21,11 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate &tree,
-                                       rightsmith::toolkit::TreeNode *parent, const char *text,
-                                       qint32 id)
+zkSecurity::TreeNode *addNode(TzkSecurityTemplate &tree, zkSecurity::TreeNode *parent,
+                              const char *text, qint32 id)
 {
-    rightsmith::toolkit::TreeNode *node = tree.addChild(parent, QByteArray(text));
+    zkSecurity::TreeNode *node = tree.addChild(parent, QByteArray(text));
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
     if (parent)
@@ -36,7 +35,7 @@ rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate &tree,
 
 void grant(TzkSecurityTemplate &users, const QByteArray &user, const QByteArray &right)
 {
-    rightsmith::toolkit::TreeNode *node = users.GetUserNodeByUserName(user);
+    zkSecurity::TreeNode *node = users.GetUserNodeByUserName(user);
     for (int i = node->absoluteIndex() + 1; (node = users.nodeAt(i)) && node->level() > 0; ++i) {
         if (node->text() == right + " (No)") {
             node->setText(right + " (Yes)");
@@ -60,8 +59,8 @@ int main(int argc, char **argv)
     QDir().mkpath(QFileInfo(file).absolutePath());
 
     TzkSecurityTemplate rights;
-    rightsmith::toolkit::TreeNode *root = addNode(rights, nullptr, "User", 0);
-    rightsmith::toolkit::TreeNode *fileMenu = addNode(rights, root, "File", 0);
+    zkSecurity::TreeNode *root = addNode(rights, nullptr, "User", 0);
+    zkSecurity::TreeNode *fileMenu = addNode(rights, root, "File", 0);
     addNode(rights, fileMenu, "New", 1);
     addNode(rights, fileMenu, "Open", 2);
     addNode(rights, root, "Manage users", 3);

@@ -11,13 +11,13 @@
 #include "actions/tzkactionlist.h"
 #include "demo/demoactions.h"
 #include "security/imagestream.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/tree.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -95,7 +95,7 @@ Blobs buildBlobs()
     zkSecurity::WriteImageStream(imageBuffer, *security.ImageList());
 
     for (int i = 0; i < tmpl->count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = tmpl->nodeAt(i);
+        const zkSecurity::TreeNode *node = tmpl->nodeAt(i);
         const qint32 id = node->data() ? node->data()->SecurityId : 0;
         blobs.listing << u"%1\t%2\t%3\t%4"_s.arg(node->level())
                              .arg(rightsmith::toolkit::Codec::toUnicode(node->text()))

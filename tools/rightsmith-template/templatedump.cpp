@@ -1,8 +1,8 @@
 #include "templatedump.h"
 
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "toolkit/codec.h"
-#include "toolkit/tree.h"
 
 #include <vector>
 
@@ -14,19 +14,19 @@ namespace {
 
 // A node without a record (left by a damaged stream) shows as one with an
 // all-zero record, and says so.
-const zkSecurity::TzkNodeRecord &recordOf(const rightsmith::toolkit::TreeNode *node)
+const zkSecurity::TzkNodeRecord &recordOf(const zkSecurity::TreeNode *node)
 {
     static const zkSecurity::TzkNodeRecord zero;
     return node->data() ? *node->data() : zero;
 }
 
 // Levels from the pre-order: a parent always comes before its children.
-std::vector<int> levels(const rightsmith::toolkit::Tree &tree)
+std::vector<int> levels(const zkSecurity::Tree &tree)
 {
     const int n = tree.count();
     std::vector<int> result(size_t(n), 0);
     for (int i = 0; i < n; ++i) {
-        const rightsmith::toolkit::TreeNode *parent = tree.nodeAt(i)->parent();
+        const zkSecurity::TreeNode *parent = tree.nodeAt(i)->parent();
         result[size_t(i)] = parent ? result[size_t(parent->absoluteIndex())] + 1 : 0;
     }
     return result;
@@ -49,12 +49,12 @@ QString visible(const QString &text)
 
 } // namespace
 
-QString dumpText(const rightsmith::toolkit::Tree &tree)
+QString dumpText(const zkSecurity::Tree &tree)
 {
     const std::vector<int> level = levels(tree);
     QString out;
     for (int i = 0; i < tree.count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = tree.nodeAt(i);
+        const zkSecurity::TreeNode *node = tree.nodeAt(i);
         QStringList details;
         if (node->data()) {
             const zkSecurity::TzkNodeRecord &record = *node->data();
@@ -71,12 +71,12 @@ QString dumpText(const rightsmith::toolkit::Tree &tree)
     return out;
 }
 
-QByteArray dumpJson(const rightsmith::toolkit::Tree &tree)
+QByteArray dumpJson(const zkSecurity::Tree &tree)
 {
     const std::vector<int> level = levels(tree);
     QByteArray out = "{\"nodes\":[";
     for (int i = 0; i < tree.count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = tree.nodeAt(i);
+        const zkSecurity::TreeNode *node = tree.nodeAt(i);
         const zkSecurity::TzkNodeRecord &record = recordOf(node);
         out += i == 0 ? "\n  {" : ",\n  {";
         out += "\"level\":" + QByteArray::number(level[size_t(i)]);

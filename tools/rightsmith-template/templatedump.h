@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace rightsmith::toolkit {
+namespace zkSecurity {
 class Tree;
 }
 
@@ -12,11 +12,11 @@ namespace rightsmithtemplate {
 /// The tree in pre-order, one node a line, indented by two spaces a level:
 /// text (control characters as \\xNN), then identifier, granted flag and
 /// image in brackets.
-QString dumpText(const rightsmith::toolkit::Tree &tree);
+QString dumpText(const zkSecurity::Tree &tree);
 
 /// {"nodes":[...]} with one object per node in pre-order (level, text,
 /// securityId, caption, granted, nodeIndex, imageIndex, hasRecord), UTF-8.
-QByteArray dumpJson(const rightsmith::toolkit::Tree &tree);
+QByteArray dumpJson(const zkSecurity::Tree &tree);
 
 /// \a text as a JSON string literal, quotes included: quote, backslash and
 /// every control character (C0, DEL and C1) escaped.

@@ -9,6 +9,7 @@
 // not load ("verify") or, for "check", a password that does not match; 2 a
 // usage error or an unknown user.
 #include "security/tcripter.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
@@ -16,7 +17,6 @@
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
 #include "toolkit/textlines.h"
-#include "toolkit/tree.h"
 
 #include <QBuffer>
 #include <QCommandLineOption>
@@ -74,7 +74,7 @@ bool isGranted(const QByteArray &nodeText)
     return at >= 0 && at + 6 == nodeText.size();
 }
 
-qint32 securityIdOf(const rightsmith::toolkit::TreeNode *node)
+qint32 securityIdOf(const zkSecurity::TreeNode *node)
 {
     return node->data() ? node->data()->SecurityId : 0;
 }
@@ -194,21 +194,20 @@ private:
     std::unique_ptr<rightsmith::toolkit::Registry> m_registry;
 };
 
-rightsmith::toolkit::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl,
-                                        const QString &name)
+zkSecurity::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, const QString &name)
 {
     const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
-    rightsmith::toolkit::TreeNode *node = bytes ? tmpl.GetUserNodeByUserName(*bytes) : nullptr;
+    zkSecurity::TreeNode *node = bytes ? tmpl.GetUserNodeByUserName(*bytes) : nullptr;
     if (!node)
         throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
     return node;
 }
 
-QJsonArray rightsJson(const rightsmith::toolkit::TreeNode *parent)
+QJsonArray rightsJson(const zkSecurity::TreeNode *parent)
 {
     QJsonArray nodes;
     for (int i = 0; i < parent->count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = parent->item(i);
+        const zkSecurity::TreeNode *node = parent->item(i);
         QJsonObject object {{u"text"_s, text(node->text())}};
         const qint32 id = securityIdOf(node);
         object.insert(u"securityId"_s, id);
@@ -221,10 +220,10 @@ QJsonArray rightsJson(const rightsmith::toolkit::TreeNode *parent)
     return nodes;
 }
 
-void printRights(const rightsmith::toolkit::TreeNode *parent, int depth)
+void printRights(const zkSecurity::TreeNode *parent, int depth)
 {
     for (int i = 0; i < parent->count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = parent->item(i);
+        const zkSecurity::TreeNode *node = parent->item(i);
         out() << QString(depth * 2, u' ') << text(node->text());
         if (const qint32 id = securityIdOf(node))
             out() << "  [" << id << ']';
@@ -398,10 +397,10 @@ int run(const QCoreApplication &app)
         return ExitOk;
     }
 
-    rightsmith::toolkit::TreeNode *user = findUser(userTemplate, args.at(1));
+    zkSecurity::TreeNode *user = findUser(userTemplate, args.at(1));
     if (command == u"rights"_s) {
         // The second child of a user node holds the rights.
-        const rightsmith::toolkit::TreeNode *rights = user->item(1);
+        const zkSecurity::TreeNode *rights = user->item(1);
         if (json)
             printJson(rights ? rightsJson(rights) : QJsonArray());
         else if (rights)

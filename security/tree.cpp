@@ -1,4 +1,4 @@
-#include "toolkit/tree.h"
+#include "security/tree.h"
 
 #include "security/tzknoderecord.h"
 #include "toolkit/imagelist.h"
@@ -7,7 +7,7 @@
 
 #include <utility>
 
-namespace rightsmith::toolkit {
+namespace zkSecurity {
 
 // --- TreeNode ----------------------------------------------------------------
 
@@ -199,12 +199,12 @@ void Tree::setSelected(TreeNode *node)
     Q_EMIT selectionChanged(node);
 }
 
-ImageList *Tree::images() const
+rightsmith::toolkit::ImageList *Tree::images() const
 {
     return m_images.data();
 }
 
-void Tree::setImages(ImageList *images)
+void Tree::setImages(rightsmith::toolkit::ImageList *images)
 {
     if (images == m_images.data())
         return;
@@ -212,7 +212,7 @@ void Tree::setImages(ImageList *images)
         disconnect(m_images.data(), nullptr, this, nullptr);
     m_images = images;
     if (images) {
-        connect(images, &ImageList::changed, this, &Tree::imagesChanged);
+        connect(images, &rightsmith::toolkit::ImageList::changed, this, &Tree::imagesChanged);
         connect(images, &QObject::destroyed, this, &Tree::imagesChanged);
     }
     Q_EMIT imagesChanged();
@@ -281,4 +281,4 @@ void Tree::emitChanged(TreeNode *node)
     Q_EMIT nodeChanged(node);
 }
 
-} // namespace rightsmith::toolkit
+} // namespace zkSecurity

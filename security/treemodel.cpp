@@ -1,12 +1,12 @@
-#include "toolkit/treemodel.h"
+#include "security/treemodel.h"
 
+#include "security/tree.h"
 #include "toolkit/codec.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/tree.h"
 
 #include <QIcon>
 
-namespace rightsmith::toolkit {
+namespace zkSecurity {
 
 TreeModel::TreeModel(Tree *tree, QObject *parent)
     : QAbstractItemModel(parent)
@@ -117,9 +117,9 @@ QVariant TreeModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return Codec::toUnicode(node->text());
+        return rightsmith::toolkit::Codec::toUnicode(node->text());
     case Qt::DecorationRole: {
-        const ImageList *images = m_tree->images();
+        const rightsmith::toolkit::ImageList *images = m_tree->images();
         const int image = node->imageIndex();
         if (!images || image < 0 || image >= images->count())
             return {};
@@ -137,4 +137,4 @@ Qt::ItemFlags TreeModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-} // namespace rightsmith::toolkit
+} // namespace zkSecurity

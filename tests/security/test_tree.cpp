@@ -1,8 +1,8 @@
 // The widget-free tree: absolute indexes, walks, removal, and the signals an
 // item model relies on (their order and what the tree looks like when they arrive).
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/tree.h"
 
 #include <QStringList>
 
@@ -10,8 +10,8 @@
 
 #include <memory>
 
-using rightsmith::toolkit::Tree;
-using rightsmith::toolkit::TreeNode;
+using zkSecurity::Tree;
+using zkSecurity::TreeNode;
 
 namespace {
 

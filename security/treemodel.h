@@ -3,12 +3,12 @@
 #include <QAbstractItemModel>
 #include <QPointer>
 
-namespace rightsmith::toolkit {
+namespace zkSecurity {
 
 class Tree;
 class TreeNode;
 
-/// A read-only item model over a rightsmith::toolkit::Tree that follows every change of
+/// A read-only item model over a zkSecurity::Tree that follows every change of
 /// the tree. Column 0 shows the node text (decoded by the codec) and, when the
 /// tree has images, the node's image.
 class TreeModel : public QAbstractItemModel
@@ -35,4 +35,4 @@ private:
     QPointer<Tree> m_tree;
 };
 
-} // namespace rightsmith::toolkit
+} // namespace zkSecurity

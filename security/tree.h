@@ -7,13 +7,13 @@
 #include <memory>
 #include <vector>
 
-namespace zkSecurity {
-struct TzkNodeRecord;
+namespace rightsmith::toolkit {
+class ImageList;
 }
 
-namespace rightsmith::toolkit {
+namespace zkSecurity {
 
-class ImageList;
+struct TzkNodeRecord;
 class Tree;
 
 /// One node of a Tree: byte-string text, image and selected-image index
@@ -110,24 +110,24 @@ public:
     void setSelected(TreeNode *node);
 
     /// The image list nodes' image indexes refer to; not owned (may be nullptr).
-    ImageList *images() const;
-    void setImages(ImageList *images);
+    rightsmith::toolkit::ImageList *images() const;
+    void setImages(rightsmith::toolkit::ImageList *images);
 
     /// Marks \a node expanded (and its descendants when \a recursive); views follow.
     void expand(TreeNode *node, bool recursive);
 
 Q_SIGNALS:
-    void nodeAboutToBeInserted(rightsmith::toolkit::TreeNode *parent, int row);
-    void nodeInserted(rightsmith::toolkit::TreeNode *node);
-    void nodeAboutToBeRemoved(rightsmith::toolkit::TreeNode *node);
-    void nodeRemoved(rightsmith::toolkit::TreeNode *parent, int row);
+    void nodeAboutToBeInserted(zkSecurity::TreeNode *parent, int row);
+    void nodeInserted(zkSecurity::TreeNode *node);
+    void nodeAboutToBeRemoved(zkSecurity::TreeNode *node);
+    void nodeRemoved(zkSecurity::TreeNode *parent, int row);
     void aboutToBeCleared();
     void cleared();
     /// Text or image indexes of \a node changed.
-    void nodeChanged(rightsmith::toolkit::TreeNode *node);
+    void nodeChanged(zkSecurity::TreeNode *node);
     void imagesChanged();
-    void selectionChanged(rightsmith::toolkit::TreeNode *node);
-    void expandRequested(rightsmith::toolkit::TreeNode *node, bool recursive);
+    void selectionChanged(zkSecurity::TreeNode *node);
+    void expandRequested(zkSecurity::TreeNode *node, bool recursive);
 
 private:
     friend class TreeNode;
@@ -142,7 +142,7 @@ private:
     mutable std::vector<TreeNode *> m_order;
     mutable bool m_orderValid = true;
     TreeNode *m_selected = nullptr;
-    QPointer<ImageList> m_images;
+    QPointer<rightsmith::toolkit::ImageList> m_images;
 };
 
-} // namespace rightsmith::toolkit
+} // namespace zkSecurity
