@@ -1,6 +1,7 @@
 #pragma once
 
 #include "actions/tzksecurityoptions.h"
+#include "security/securityclient.h"
 #include "toolkit/action.h"
 
 #include <QString>
@@ -12,14 +13,15 @@ class TzkActionList;
 /// A protected action: on every update pass it asks its list's security
 /// component whether the logged-on user holds SecurityId, and disables or
 /// hides itself, or (message mode) refuses to execute with a message.
-class TzkAction : public rightsmith::toolkit::Action
+class TzkAction : public rightsmith::toolkit::Action, public zkSecurity::SecuredAction
 {
     Q_OBJECT
+    Q_INTERFACES(zkSecurity::SecuredAction)
 public:
     explicit TzkAction(QObject *owner = nullptr);
 
-    qint32 SecurityId() const { return m_securityId; }
-    void setSecurityId(qint32 id) { m_securityId = id; }
+    qint32 SecurityId() const override { return m_securityId; }
+    void setSecurityId(qint32 id) override { m_securityId = id; }
     /// TAB-separated names of the controls on the list's owner this action drives.
     QString ActionDesigner() const { return m_actionDesigner; }
     void setActionDesigner(const QString &names) { m_actionDesigner = names; }

@@ -45,6 +45,16 @@ void TzkActionList::SetSecurityObject(zkSecurity::TzkSecurity *value)
     m_securityObject = value;
 }
 
+void TzkActionList::DetachSecurity()
+{
+    SetSecurityObject(nullptr);
+}
+
+bool TzkActionList::HidesOnFail() const
+{
+    return m_options == sorSetInvisibleOnFail;
+}
+
 TzkAction *TzkActionList::CreateSecurityAction(rightsmith::toolkit::Action *source)
 {
     QObject *owner = parent();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "actions/tzksecurityoptions.h"
+#include "security/securityclient.h"
 #include "toolkit/actionlist.h"
 
 #include <QPointer>
@@ -22,9 +23,10 @@ class TzkActionListDesigner
 };
 
 /// An action list bound to a security component, whose client it is.
-class TzkActionList : public rightsmith::toolkit::ActionList
+class TzkActionList : public rightsmith::toolkit::ActionList, public zkSecurity::SecurityClient
 {
     Q_OBJECT
+    Q_INTERFACES(zkSecurity::SecurityClient)
 public:
     /// In design mode, with an owner, scans the owner: binds its security
     /// component and offers to convert its standard action lists.
@@ -37,6 +39,10 @@ public:
     void setOptions(TzkSecurityOptionsRoot options) { m_options = options; }
     TzkActionListDesigner *ActionListDesigner() const { return m_actionListDesigner; }
     void setActionListDesigner(TzkActionListDesigner *designer) { m_actionListDesigner = designer; }
+
+    /// SecurityClient: SetSecurityObject(nullptr), and whether Options() is sorSetInvisibleOnFail.
+    void DetachSecurity() override;
+    bool HidesOnFail() const override;
 
     /// A new protected action in this list, copied from \a source when given.
     TzkAction *CreateSecurityAction(rightsmith::toolkit::Action *source);

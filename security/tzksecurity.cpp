@@ -1,14 +1,15 @@
 #include "security/tzksecurity.h"
 
-#include "actions/tzkaction.h"
-#include "actions/tzkactionlist.h"
 #include "security/imagestream.h"
+#include "security/securityclient.h"
 #include "security/tcripter.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
+#include "toolkit/action.h"
+#include "toolkit/actionlist.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
@@ -215,11 +216,11 @@ qint32 TzkSecurity::NextSecurityId() const
     // Counted in 64 bits: an action carrying the largest identifier must not wrap around.
     qint64 running = 0;
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
-        if (!list)
+        rightsmith::toolkit::ActionList *list = m_clients.at(i).data();
+        if (!qobject_cast<SecurityClient *>(list))
             continue;
         for (rightsmith::toolkit::Action *action : list->actions()) {
-            auto *protectedAction = qobject_cast<zkActnLst::TzkAction *>(action);
+            auto *protectedAction = qobject_cast<SecuredAction *>(action);
             if (protectedAction && protectedAction->SecurityId() >= running)
                 running = qint64(protectedAction->SecurityId()) + 1;
         }
@@ -230,7 +231,7 @@ qint32 TzkSecurity::NextSecurityId() const
 
 void TzkSecurity::RegisterClient(rightsmith::toolkit::ActionList *list)
 {
-    if (qobject_cast<zkActnLst::TzkActionList *>(list))
+    if (qobject_cast<SecurityClient *>(list))
         m_clients.append(list);
 }
 
@@ -253,8 +254,8 @@ void TzkSecurity::DetachClients()
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
         if (i >= m_clients.size())
             continue;
-        if (auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data()))
-            list->SetSecurityObject(nullptr);
+        if (auto *client = qobject_cast<SecurityClient *>(m_clients.at(i).data()))
+            client->DetachSecurity();
     }
     m_clients.clear();
 }
@@ -266,13 +267,15 @@ void TzkSecurity::ForceClientsVisible()
     // Making an action visible may run code that destroys lists or actions: walk guarded copies.
     const QList<QPointer<rightsmith::toolkit::ActionList>> clients = m_clients;
     for (qsizetype i = clients.size() - 1; i >= 0; --i) {
-        auto *list = qobject_cast<zkActnLst::TzkActionList *>(clients.at(i).data());
-        if (!list || list->Options() != zkActnLst::sorSetInvisibleOnFail)
+        rightsmith::toolkit::ActionList *list = clients.at(i).data();
+        const auto *client = qobject_cast<SecurityClient *>(list);
+        if (!client || !client->HidesOnFail())
             continue;
         const QList<rightsmith::toolkit::Action *> actions = list->actions();
         QList<QPointer<rightsmith::toolkit::Action>> guarded(actions.cbegin(), actions.cend());
         for (qsizetype j = guarded.size() - 1; j >= 0; --j) {
-            if (auto *action = qobject_cast<zkActnLst::TzkAction *>(guarded.at(j).data()))
+            rightsmith::toolkit::Action *action = guarded.at(j).data();
+            if (qobject_cast<SecuredAction *>(action))
                 action->setVisible(true);
         }
     }

@@ -1,11 +1,12 @@
 // Rebuilding the security template from the client action lists.
-#include "actions/tzkaction.h"
-#include "actions/tzkactionlist.h"
 #include "security/nodeimages.h"
+#include "security/securityclient.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
+#include "toolkit/action.h"
+#include "toolkit/actionlist.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
@@ -37,14 +38,15 @@ bool isTrimmed(QChar c)
 // while the old template is still in place.
 struct ActionEntry
 {
-    zkActnLst::TzkAction *action = nullptr;
+    rightsmith::toolkit::Action *action = nullptr;
+    SecuredAction *secured = nullptr;
     QList<QByteArray> segments;
     QByteArray text;
 };
 
 struct ListEntry
 {
-    zkActnLst::TzkActionList *list = nullptr;
+    rightsmith::toolkit::ActionList *list = nullptr;
     QList<ActionEntry> actions;
 };
 
@@ -99,12 +101,12 @@ bool TzkSecurity::CollectClientIds()
 {
     m_usedIds.clear();
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
-        if (!list)
+        rightsmith::toolkit::ActionList *list = m_clients.at(i).data();
+        if (!qobject_cast<SecurityClient *>(list))
             continue;
         const QList<rightsmith::toolkit::Action *> actions = list->actions();
         for (qsizetype j = actions.size() - 1; j >= 0; --j) {
-            auto *action = qobject_cast<zkActnLst::TzkAction *>(actions.at(j));
+            auto *action = qobject_cast<SecuredAction *>(actions.at(j));
             if (!action)
                 continue;
             const QByteArray id = QByteArray::number(action->SecurityId());
@@ -154,16 +156,17 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     // Clients in processing order (last registered first), their texts already in bytes.
     QList<ListEntry> lists;
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        auto *list = qobject_cast<zkActnLst::TzkActionList *>(m_clients.at(i).data());
-        if (!list)
+        rightsmith::toolkit::ActionList *list = m_clients.at(i).data();
+        if (!qobject_cast<SecurityClient *>(list))
             continue;
         ListEntry listEntry {list, {}};
-        for (rightsmith::toolkit::Action *a : list->actions()) {
-            auto *action = qobject_cast<zkActnLst::TzkAction *>(a);
-            if (!action)
+        for (rightsmith::toolkit::Action *action : list->actions()) {
+            auto *secured = qobject_cast<SecuredAction *>(action);
+            if (!secured)
                 continue;
             ActionEntry entry;
             entry.action = action;
+            entry.secured = secured;
             const QString category = action->category();
             for (int level = 1;; ++level) {
                 const QString segment = ExtractToken(category, level, u'/');
@@ -224,11 +227,11 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
             }
 
             zkSecurity::TreeNode *node = tmpl->addChild(parent, entry.text);
-            zkActnLst::TzkAction *action = entry.action;
-            qint32 securityId = action->SecurityId();
+            rightsmith::toolkit::Action *action = entry.action;
+            qint32 securityId = entry.secured->SecurityId();
             if (!m_options.contains(soForceIDFromClients) || securityId == 0) {
                 securityId = NextGeneratedId();
-                action->setSecurityId(securityId);
+                entry.secured->setSecurityId(securityId);
             }
             int image = -1;
             if (listImages && action->imageIndex() >= 0)
