@@ -4,6 +4,7 @@
 #include "demo/childwin.h"
 #include "demo/demoactions.h"
 #include "demo/mainform.h"
+#include "security/widgets/installwidgets.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/application.h"
 #include "toolkit/widgets/idleupdater.h"
@@ -225,6 +226,7 @@ int runDemo(int &argc, char **argv)
     }
 
     rightsmith::toolkit::Application app(argc, argv);
+    rightsmith::installWidgets();
     DemoSession session;
     try {
         session.start();

@@ -1,23 +1,22 @@
 #include "dialogs/tdlgpassword.h"
 
 #include "dialogs/dialogsupport.h"
-#include "dialogs/tfrmsecurity.h"
+#include "security/securityui.h"
 #include "security/tcripter.h"
-#include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/usermanagement.h"
 #include "toolkit/action.h"
 #include "toolkit/messagebox.h"
-#include "toolkit/tree.h"
 #include "toolkit/widgets/codecvalidator.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <memory>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -26,123 +25,11 @@ namespace zkEntryPasswordDlg {
 using zkSecurity::TzkNodeRecord;
 using zkSecurity::TzkSecurityTemplate;
 
-namespace {
-
-const QByteArray supervisorName = QByteArrayLiteral("Supervisor");
-
-std::unique_ptr<TzkNodeRecord> copyOf(const TzkNodeRecord &record)
-{
-    return std::make_unique<TzkNodeRecord>(record);
-}
-
-// Appends a copy of \a source below \a destParent (a new last top-level node
-// when nullptr) and returns it. \a wholeCopy: text, images and, when the
-// source has one, a copy of the record. Otherwise the images are taken only
-// together with a record.
-rightsmith::toolkit::TreeNode *copyOne(TzkSecurityTemplate *dest,
-                                       rightsmith::toolkit::TreeNode *destParent,
-                                       const rightsmith::toolkit::TreeNode *source, bool wholeCopy)
-{
-    rightsmith::toolkit::TreeNode *copy = dest->addChild(destParent, source->text());
-    const TzkNodeRecord *record = source->data();
-    if (record)
-        copy->setData(copyOf(*record));
-    if (record || wholeCopy) {
-        copy->setImageIndex(source->imageIndex());
-        copy->setSelectedIndex(source->selectedIndex());
-    }
-    return copy;
-}
-
-// Copies \a source with its subtree below \a destParent, child order kept,
-// leaving out every child (with its subtree) that \a take refuses. The walk
-// keeps its own stack: a stored tree may be deeper than the call stack allows.
-template<typename Take>
-void copySubtree(TzkSecurityTemplate *dest, rightsmith::toolkit::TreeNode *destParent,
-                 const rightsmith::toolkit::TreeNode *source, bool wholeCopy, Take take)
-{
-    struct Frame
-    {
-        rightsmith::toolkit::TreeNode *dest;
-        const rightsmith::toolkit::TreeNode *source;
-        int level; // of source, counted from 0 at the node the copy started from
-        int next;
-    };
-    std::vector<Frame> stack {{copyOne(dest, destParent, source, wholeCopy), source, 0, 0}};
-    while (!stack.empty()) {
-        Frame &frame = stack.back();
-        const rightsmith::toolkit::TreeNode *child = frame.source->item(frame.next);
-        if (!child) {
-            stack.pop_back();
-            continue;
-        }
-        ++frame.next;
-        const int level = frame.level + 1;
-        if (!take(child, level))
-            continue;
-        rightsmith::toolkit::TreeNode *copy = copyOne(dest, frame.dest, child, wholeCopy);
-        stack.push_back({copy, child, level, 0}); // invalidates frame
-    }
-}
-
-// Whether a user's copy takes \a child, which stands at \a level below the
-// user node (level 0). Level 1 (password and "Rights") is
-// always taken; deeper down a category always, a right as the filter says, a
-// negative identifier never. A node without a record counts as one with an
-// all-zero record.
-bool takenForUser(const rightsmith::toolkit::TreeNode *child, int level, bool showCheckedOKOnly)
-{
-    if (level <= 1)
-        return true;
-    const TzkNodeRecord *record = child->data();
-    const qint32 id = record ? record->SecurityId : 0;
-    if (id < 0)
-        return false;
-    if (id == 0)
-        return true;
-    return !showCheckedOKOnly || (record && record->granted());
-}
-
-// Removes the categories left without content, repeatedly, so that a category
-// holding only empty sub-categories goes as well. A "Rights" node that lost
-// all its children classifies as a password node and stays.
-void removeEmptyGroups(TzkSecurityTemplate *dest)
-{
-    bool deleted = true;
-    while (deleted) {
-        deleted = false;
-        // The walk goes from the last absolute index down. Deleting a leaf
-        // renumbers only the nodes after it, which the walk has passed, so a
-        // list taken before the walk stays valid for the nodes still ahead; a
-        // parent left empty comes later in the same walk.
-        std::vector<rightsmith::toolkit::TreeNode *> nodes;
-        nodes.reserve(size_t(dest->count()));
-        for (int i = 0; i < dest->count(); ++i)
-            nodes.push_back(dest->nodeAt(i));
-        for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
-            rightsmith::toolkit::TreeNode *node = *it;
-            if (node->hasChildren())
-                continue;
-            // What GetNodeType says of a leaf, without its walk up to the
-            // root: level 0 is a user, level 1 a password node, and deeper
-            // down an identifier below 1 makes a group.
-            const bool deep = node->parent() && node->parent()->parent();
-            const TzkNodeRecord *record = node->data();
-            if (deep && (!record || record->SecurityId < 1)) {
-                dest->DeleteNode(node);
-                deleted = true;
-            }
-        }
-    }
-}
-
-} // namespace
-
 TdlgPassword::TdlgPassword(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"dlgPassword"_s);
-    setWindowTitle(u"Password Dialog"_s);
+    setWindowTitle(tr("Password Dialog"));
 
     edtUserName = new QComboBox(this);
     edtUserName->setObjectName(u"edtUserName"_s);
@@ -152,7 +39,7 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     edtUserName->setCompleter(nullptr);
     rightsmith::toolkit::refuseUnencodableInput(edtUserName);
 
-    lblUserName = new QLabel(u"Enter user name:"_s, this);
+    lblUserName = new QLabel(tr("Enter user name:"), this);
     lblUserName->setObjectName(u"lblUserName"_s);
     lblUserName->setBuddy(edtUserName);
 
@@ -161,19 +48,19 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     rightsmith::dialogsupport::setPasswordEcho(edtPassword);
     rightsmith::toolkit::refuseUnencodableInput(edtPassword);
 
-    Label1 = new QLabel(u"Enter password:"_s, this);
+    Label1 = new QLabel(tr("Enter password:"), this);
     Label1->setObjectName(u"Label1"_s);
     Label1->setBuddy(edtPassword);
 
     actOK = new rightsmith::toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
-    actOK->setText(u"OK"_s);
+    actOK->setText(tr("OK"));
     actOK->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
     actOK->setOnExecute([this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
 
     actSecurity = new rightsmith::toolkit::Action(this);
     actSecurity->setObjectName(u"actSecurity"_s);
-    actSecurity->setText(u"Security"_s);
+    actSecurity->setText(tr("Security"));
     actSecurity->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
     actSecurity->setOnExecute(
         [this](rightsmith::toolkit::Action *sender) { actSecurityExecute(sender); });
@@ -183,9 +70,12 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     btnOK->setDefault(true);
     rightsmith::dialogsupport::bindButton(btnOK, actOK);
 
-    btnCancel = new QPushButton(u"Cancel"_s, this);
+    btnCancel = new QPushButton(tr("Cancel"), this);
     btnCancel->setObjectName(u"btnCancel"_s);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // OK goes through its action, which checks the password first; Cancel rejects.
+    QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, btnOK, btnCancel);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     btnSecurity = new QPushButton(this);
     btnSecurity->setObjectName(u"btnSecurity"_s);
@@ -200,9 +90,10 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     boxes->addWidget(edtPassword);
     boxes->addStretch();
 
+    // Security opens another dialog; it stays below the box, where every
+    // platform's order would put such an action button above OK.
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    buttons->addWidget(box);
     buttons->addWidget(btnSecurity);
     buttons->addStretch();
 
@@ -266,7 +157,7 @@ bool TdlgPassword::CheckUserPassword()
             return true;
     }
     if (isVisible()) {
-        rightsmith::toolkit::showMessage(u"Wrong user name or password."_s);
+        rightsmith::toolkit::showMessage(tr("Wrong user name or password."));
         edtUserName->setFocus();
     }
     return false;
@@ -291,71 +182,28 @@ void TdlgPassword::actSecurityExecute(rightsmith::toolkit::Action *sender)
     if (!CheckUserPassword())
         return;
     const QByteArray name = userName();
-
-    // Freed on every way out, whatever the dialog ends with.
-    const auto security = std::make_unique<zkDlgSecurity::TfrmSecurity>(nullptr);
-    security->SecurityTemplate = SecurityTemplate;
-    TzkSecurityTemplate *tree = security->ftvUserTemplate();
-    tree->ClearTemplate();
-    tree->setImages(SecurityTemplate ? SecurityTemplate->images() : nullptr);
-    CopyUserTemplate(UserTemplate, tree, name, ShowCheckedOKOnly);
-    security->SupervisorMode = name == supervisorName;
     // Whatever the management dialog ends with, logging on needs the password again.
     edtPassword->clear();
-    if (tree->count() > 0)
-        tree->expand(tree->topLevel(0), !security->SupervisorMode);
-
-    if (security->exec() != QDialog::Accepted)
+    zkSecurity::SecurityUi *ui = zkSecurity::SecurityUi::Installed();
+    if (!ui)
         return;
-    if (security->SupervisorMode) {
-        CopyUserTemplate(tree, UserTemplate, supervisorName, ShowCheckedOKOnly);
-        return;
-    }
-    // Anyone else can change only the own password.
-    TakeOverPassword(tree, UserTemplate, name);
+    // Freed on every way out, whatever the dialog ends with.
+    const std::unique_ptr<zkSecurity::UserManagementDialog> security =
+        ui->CreateUserManagementDialog(SecurityTemplate);
+    zkSecurity::RunUserManagement(*security, UserTemplate, SecurityTemplate, name,
+                                  ShowCheckedOKOnly, name != zkSecurity::SupervisorName);
 }
 
 void TdlgPassword::TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemplate,
                                     const QByteArray &UserName)
 {
-    if (!Edited || !UserTemplate)
-        return;
-    rightsmith::toolkit::TreeNode *edited = Edited->GetUserNodeByUserName(UserName);
-    rightsmith::toolkit::TreeNode *stored = UserTemplate->GetUserNodeByUserName(UserName);
-    if (!edited || !stored || !edited->firstChild() || !stored->firstChild())
-        return;
-    if (const TzkNodeRecord *record = edited->firstChild()->data())
-        stored->firstChild()->setData(copyOf(*record));
+    zkSecurity::TakeOverPassword(Edited, UserTemplate, UserName);
 }
 
 void TdlgPassword::CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemplate *Dest,
                                     const QByteArray &UserName, bool ShowCheckedOKOnly)
 {
-    // Copying a tree onto itself would clear what is to be copied.
-    if (!Source || !Dest || Source == Dest)
-        return;
-
-    if (UserName == supervisorName) {
-        Dest->ClearTemplate();
-        for (int i = 0; i < Source->topLevelCount(); ++i)
-            copySubtree(Dest, nullptr, Source->topLevel(i), true,
-                        [](const rightsmith::toolkit::TreeNode *, int) { return true; });
-        return;
-    }
-
-    if (rightsmith::toolkit::TreeNode *old = Dest->GetUserNodeByUserName(UserName))
-        Dest->DeleteNode(old);
-    for (int i = 0; i < Source->topLevelCount(); ++i) {
-        rightsmith::toolkit::TreeNode *user = Source->topLevel(i);
-        if (user->text() != UserName)
-            continue;
-        copySubtree(Dest, nullptr, user, false,
-                    [ShowCheckedOKOnly](const rightsmith::toolkit::TreeNode *child, int level) {
-                        return takenForUser(child, level, ShowCheckedOKOnly);
-                    });
-    }
-    if (ShowCheckedOKOnly)
-        removeEmptyGroups(Dest);
+    zkSecurity::CopyUserTemplate(Source, Dest, UserName, ShowCheckedOKOnly);
 }
 
 } // namespace zkEntryPasswordDlg

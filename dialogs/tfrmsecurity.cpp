@@ -4,23 +4,23 @@
 #include "dialogs/tdlgnewuser.h"
 #include "dialogs/tdlguserpassword.h"
 #include "security/tcripter.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/action.h"
-#include "toolkit/tree.h"
 #include "toolkit/widgets/treeview.h"
 
 #include <QBoxLayout>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 using namespace Qt::StringLiterals;
 
 namespace zkDlgSecurity {
 
 namespace {
-
-const QByteArray supervisorName = QByteArrayLiteral("Supervisor");
 
 QPushButton *columnButton(QWidget *parent, const QString &name, const QString &caption)
 {
@@ -39,7 +39,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     , m_userTemplate(std::make_unique<zkSecurity::TzkSecurityTemplate>())
 {
     setObjectName(u"frmSecurity"_s);
-    setWindowTitle(u"Security"_s);
+    setWindowTitle(tr("Security"));
     setSizeGripEnabled(true);
 
     m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
@@ -53,7 +53,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
 
     actAddUser = new rightsmith::toolkit::Action(this);
     actAddUser->setObjectName(u"actAddUser"_s);
-    actAddUser->setText(u"New User"_s);
+    actAddUser->setText(tr("New User"));
     actAddUser->setOnUpdate(
         [this](rightsmith::toolkit::Action *sender) { actAddUserUpdate(sender); });
     actAddUser->setOnExecute(
@@ -61,24 +61,26 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
 
     actRemoveUser = new rightsmith::toolkit::Action(this);
     actRemoveUser->setObjectName(u"actRemoveUser"_s);
-    actRemoveUser->setText(u"Remove User"_s);
+    actRemoveUser->setText(tr("Remove User"));
     actRemoveUser->setOnUpdate(
         [this](rightsmith::toolkit::Action *sender) { actRemoveUserUpdate(sender); });
     actRemoveUser->setOnExecute(
         [this](rightsmith::toolkit::Action *sender) { actRemoveUserExecute(sender); });
 
-    btnOK = columnButton(this, u"btnOK"_s, u"OK"_s);
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    btnCancel = columnButton(this, u"btnCancel"_s, u"Cancel"_s);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    btnOK = columnButton(this, u"btnOK"_s, tr("OK"));
+    btnCancel = columnButton(this, u"btnCancel"_s, tr("Cancel"));
+    QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, btnOK, btnCancel);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     btnNewUser = columnButton(this, u"btnNewUser"_s, QString());
     rightsmith::dialogsupport::bindButton(btnNewUser, actAddUser);
     btnDeleteUser = columnButton(this, u"btnDeleteUser"_s, QString());
     rightsmith::dialogsupport::bindButton(btnDeleteUser, actRemoveUser);
 
+    // The user commands stay below the box, where every platform's order
+    // would put such action buttons above OK.
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    buttons->addWidget(box);
     buttons->addSpacing(8);
     buttons->addWidget(btnNewUser);
     buttons->addWidget(btnDeleteUser);
@@ -108,6 +110,14 @@ TfrmSecurity::~TfrmSecurity()
     m_view = nullptr;
 }
 
+void TfrmSecurity::showEvent(QShowEvent *event)
+{
+    // Shown, the button box makes its accept button the default when the
+    // dialog has none; here Enter must not close the dialog.
+    btnOK->setDefault(false);
+    QDialog::showEvent(event);
+}
+
 void TfrmSecurity::FormDestroy()
 {
     m_userTemplate->ClearTemplate();
@@ -120,8 +130,8 @@ void TfrmSecurity::actAddUserUpdate(rightsmith::toolkit::Action *sender)
 
 void TfrmSecurity::actRemoveUserUpdate(rightsmith::toolkit::Action *sender)
 {
-    rightsmith::toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
-    sender->setEnabled(SupervisorMode && user && user->text() != supervisorName);
+    zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    sender->setEnabled(SupervisorMode && user && user->text() != zkSecurity::SupervisorName);
 }
 
 void TfrmSecurity::actAddUserExecute(rightsmith::toolkit::Action *sender)
@@ -145,9 +155,9 @@ void TfrmSecurity::actAddUserExecute(rightsmith::toolkit::Action *sender)
 void TfrmSecurity::actRemoveUserExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
-    rightsmith::toolkit::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
     // The enabling rule already keeps these out; a direct call must not get past them either.
-    if (!SupervisorMode || !user || user->text() == supervisorName)
+    if (!SupervisorMode || !user || user->text() == zkSecurity::SupervisorName)
         return;
     m_userTemplate->DeleteNode(user);
 }
@@ -157,7 +167,7 @@ void TfrmSecurity::tvDblClick()
     QByteArray userName;
     QByteArray caption;
     const zkSecurity::TzkNodeType type = m_userTemplate->GetSelectedNodeType(userName, caption);
-    rightsmith::toolkit::TreeNode *node = m_userTemplate->selected();
+    zkSecurity::TreeNode *node = m_userTemplate->selected();
     if (!node)
         return;
     switch (type) {
@@ -176,7 +186,7 @@ void TfrmSecurity::tvDblClick()
     }
 }
 
-void TfrmSecurity::changePassword(rightsmith::toolkit::TreeNode *passwordNode,
+void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
                                   const QByteArray &storedPassword)
 {
     const auto dialog = std::make_unique<zkUserPasswordDlg::TdlgUserPassword>(nullptr);
@@ -192,7 +202,7 @@ void TfrmSecurity::changePassword(rightsmith::toolkit::TreeNode *passwordNode,
     passwordNode->data()->setCaption(zkCript::TCripter::Scramble(*newPassword));
 }
 
-void TfrmSecurity::toggleRight(rightsmith::toolkit::TreeNode *rightNode)
+void TfrmSecurity::toggleRight(zkSecurity::TreeNode *rightNode)
 {
     zkSecurity::TzkNodeRecord *record = rightNode->data();
     if (!record)

@@ -2,11 +2,13 @@
 
 #include "security/imagestream.h"
 #include "security/securityclient.h"
+#include "security/securityui.h"
 #include "security/tcripter.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/usermanagement.h"
 #include "security/userstore.h"
 #include "toolkit/action.h"
 #include "toolkit/actionlist.h"
@@ -15,6 +17,7 @@
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
+#include "toolkit/windowsystem.h"
 
 #include <QIODevice>
 
@@ -26,7 +29,6 @@ namespace zkSecurity {
 
 namespace {
 
-const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
 const QByteArray GrantedSuffix = QByteArrayLiteral(" (Yes)");
 
 } // namespace
@@ -209,6 +211,43 @@ bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, 
     }
     ForceClientsVisible();
     return accepted;
+}
+
+void TzkSecurity::ShowSecurityDialog()
+{
+    if (!m_loggedOn) {
+        Logon(m_currentUserName, QByteArray(), false);
+        return;
+    }
+    SecurityUi *ui = SecurityUi::Installed();
+    if (!ui)
+        return;
+    // Freed on every way out.
+    const std::unique_ptr<UserManagementDialog> dialog =
+        ui->CreateUserManagementDialog(m_securityTemplate.get());
+    if (!RunUserManagement(*dialog, m_userTemplate.get(), m_securityTemplate.get(),
+                           m_currentUserName, m_options.contains(soShowCheckedOKOnly), true))
+        return;
+    // The stored password is already scrambled; it goes to the store as it is.
+    SaveUsers(m_userTemplate->GetPasswordFromUserTreeNode(
+        m_userTemplate->GetUserNodeByUserName(m_currentUserName)));
+}
+
+bool TzkSecurity::CheckSingleInstance()
+{
+    // No owner, or an owner without a window (not a widget): nothing to claim.
+    // Otherwise the name is the owner's top-level window identifier (its native
+    // window is created if needed), qualified by display or process as the platform needs.
+    const std::optional<QByteArray> name = rightsmith::toolkit::NamedClaim::nameForOwner(parent());
+    if (!name)
+        return true;
+    // A claim that cannot be made at all does not stop the component.
+    return m_instanceMapping.acquire(*name) != rightsmith::toolkit::NamedClaim::AlreadyHeld;
+}
+
+bool TzkSecurity::OwnerIsForm() const
+{
+    return rightsmith::toolkit::isForm(parent());
 }
 
 qint32 TzkSecurity::NextSecurityId() const

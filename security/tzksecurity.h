@@ -116,7 +116,7 @@ public:
     zkSecurity::TreeNode *FindRightNode(zkSecurity::TreeNode *node, qint32 id) const;
 
 private:
-    // Whether the owner is a form (a top-level widget); asks the widget part (security/widgets).
+    // Whether the owner is a form (a top-level widget), as the installed window system says.
     bool OwnerIsForm() const;
 
     // Build from clients.

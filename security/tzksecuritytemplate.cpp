@@ -13,7 +13,6 @@ namespace zkSecurity {
 
 namespace {
 
-const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
 const QByteArray PasswordNodeText = QByteArrayLiteral("Password(********)");
 const QByteArray RightsNodeText = QByteArrayLiteral("Rights");
 

@@ -16,6 +16,10 @@ namespace zkSecurity {
 ///
 /// A node without a record can only come from a damaged stream; every
 /// operation here treats it as if it carried an all-zero record.
+/// The user name of the built-in administrator, who sees and changes every
+/// user and every right.
+inline const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
+
 class TzkSecurityTemplate : public zkSecurity::Tree
 {
     Q_OBJECT

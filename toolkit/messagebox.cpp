@@ -1,10 +1,12 @@
 #include "toolkit/messagebox.h"
 
-#include <cstdio>
+#include <QLoggingCategory>
 
 namespace rightsmith::toolkit {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcMessages, "rightsmith.messages")
 
 MessageHook &messageHook()
 {
@@ -12,8 +14,6 @@ MessageHook &messageHook()
     return hook;
 }
 
-// Constant-initialized, so a static initializer of the widget part may set it
-// whatever the order of initialization.
 MessagePresenter s_presenter = nullptr;
 
 bool present(MessageKind kind, const QString &text)
@@ -52,9 +52,10 @@ void setMessagePresenter(MessagePresenter presenter)
 
 bool presentOnConsole(MessageKind kind, const QString &text)
 {
-    const QByteArray local = text.toLocal8Bit();
-    std::fprintf(stderr, "%s%s\n", kind == MessageKind::Question ? "[question, answered No] " : "",
-                 local.constData());
+    if (kind == MessageKind::Question)
+        qCWarning(lcMessages, "[question, answered No] %ls", qUtf16Printable(text));
+    else
+        qCWarning(lcMessages, "%ls", qUtf16Printable(text));
     return false;
 }
 

@@ -21,12 +21,12 @@ bool askYesNo(const QString &text);
 using MessageHook = std::function<bool(MessageKind kind, const QString &text)>;
 MessageHook setMessageHook(MessageHook hook);
 
-/// How messages are shown when no hook is set. The widget part of the library
-/// registers a QMessageBox presenter when it is loaded; without one, messages
-/// go to the standard error and every question is answered No.
+/// How messages are shown when no hook is set. The widget library installs a
+/// QMessageBox presenter (installWidgetServices()); without one, messages go
+/// to the log (category "rightsmith.messages") and every question is answered No.
 using MessagePresenter = bool (*)(MessageKind kind, const QString &text);
 void setMessagePresenter(MessagePresenter presenter);
-/// The fallback: writes \a text to the standard error; answers No.
+/// The fallback: logs \a text as a warning; answers No.
 bool presentOnConsole(MessageKind kind, const QString &text);
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #include "toolkit/namedclaim.h"
 
+#include "toolkit/windowsystem.h"
+
 #include <QGuiApplication>
 
 #include <cerrno>
@@ -16,7 +18,6 @@ namespace {
 constexpr QByteArrayView NamePrefix = "rightsmith-window-";
 
 // Constant-initialized; set by a static initializer of the widget part.
-NamedClaim::WindowIdFunction s_windowId = nullptr;
 
 } // namespace
 
@@ -75,9 +76,7 @@ QByteArray NamedClaim::nameForWindow(quint64 windowId, bool perProcess, const QB
 
 std::optional<QByteArray> NamedClaim::nameForOwner(const QObject *owner)
 {
-    if (!owner || !s_windowId)
-        return std::nullopt;
-    const std::optional<quint64> id = s_windowId(owner);
+    const std::optional<quint64> id = topLevelWindowId(owner);
     if (!id)
         return std::nullopt;
     // Only X11 gives identifiers that other processes can see; elsewhere
@@ -85,11 +84,6 @@ std::optional<QByteArray> NamedClaim::nameForOwner(const QObject *owner)
     if (QGuiApplication::platformName() == u"xcb")
         return nameForWindow(*id, false, qgetenv("DISPLAY"));
     return nameForWindow(*id, true);
-}
-
-void NamedClaim::setWindowIdFunction(WindowIdFunction function)
-{
-    s_windowId = function;
 }
 
 } // namespace rightsmith::toolkit

@@ -42,12 +42,8 @@ public:
     /// The claim name for the window of \a owner, a component's owner: the
     /// identifier of its top-level window (created if it has none yet),
     /// qualified as the platform needs. nullopt when \a owner is not a widget
-    /// (nothing to claim) or the widget part of the library is not loaded.
+    /// (nothing to claim) or no window system is installed (see windowsystem.h).
     static std::optional<QByteArray> nameForOwner(const QObject *owner);
-
-    /// How the widget part tells the top-level window identifier of a widget.
-    using WindowIdFunction = std::optional<quint64> (*)(const QObject *owner);
-    static void setWindowIdFunction(WindowIdFunction function);
 
 private:
     int m_fd = -1;

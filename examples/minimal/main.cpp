@@ -14,6 +14,7 @@
 #include <security/tzksecurity.h>
 #include <toolkit/component.h>
 #include <toolkit/messagebox.h>
+#include <security/widgets/installwidgets.h>
 #include <toolkit/widgets/application.h>
 
 using namespace Qt::StringLiterals;
@@ -79,6 +80,7 @@ public:
 int main(int argc, char **argv)
 {
     rightsmith::toolkit::Application app(argc, argv);
+    rightsmith::installWidgets();
     app.setTitle(u"Minimal"_s);
     try {
         app.createForm<MainWindow>();

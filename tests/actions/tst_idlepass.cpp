@@ -152,5 +152,5 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     QVERIFY(!edit->isEnabled());
 }
 
-QTEST_MAIN(tst_IdlePass)
+RIGHTSMITH_TEST_MAIN(tst_IdlePass)
 #include "tst_idlepass.moc"

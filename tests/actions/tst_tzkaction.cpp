@@ -632,5 +632,5 @@ void tst_TzkAction::designScanAsksToDeleteAfterEveryFurtherList()
     QVERIFY(form.standardList);
 }
 
-QTEST_MAIN(tst_TzkAction)
+RIGHTSMITH_TEST_MAIN(tst_TzkAction)
 #include "tst_tzkaction.moc"

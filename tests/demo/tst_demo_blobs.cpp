@@ -1,6 +1,7 @@
 // The stored security template and image list compiled into the demo,
 // checked byte for byte against the template the demo documents.
 #include "demo/demoactions.h"
+#include "support/testsupport.h"
 #include "demo/demoapp.h"
 #include "security/imagestream.h"
 #include "security/nodeimages.h"
@@ -165,5 +166,5 @@ void tst_DemoBlobs::unknownPropertyIsEmpty()
     QVERIFY(demo::storedSecurityProperty(u"../evTree"_s).isEmpty());
 }
 
-QTEST_MAIN(tst_DemoBlobs)
+RIGHTSMITH_TEST_MAIN(tst_DemoBlobs)
 #include "tst_demo_blobs.moc"

@@ -1,6 +1,7 @@
 // The program entry's check for a window system, made before any
 // application object exists (the toolkit would abort without one).
 #include "demo/demoactions.h"
+#include "support/testsupport.h"
 #include "demo/demoapp.h"
 
 #include <QTest>
@@ -196,5 +197,5 @@ void tst_DemoEntry::storedShortcuts()
     QCOMPARE(demo::shortCutFromStored(stored), expected);
 }
 
-QTEST_MAIN(tst_DemoEntry)
+RIGHTSMITH_TEST_MAIN(tst_DemoEntry)
 #include "tst_demo_entry.moc"

@@ -773,12 +773,18 @@ void tst_DemoScenario::frameAsTheFormDescribesIt()
     QCOMPARE(toolButtonAction("ToolButton11"), form->WindowTileVertical1);
     QCOMPARE(form->BitBtn1->text(), u"Check Rights"_s);
     QVERIFY(!form->BitBtn1->icon().isNull());
-    QCOMPARE(form->BitBtn1->width(), 109);
     QCOMPARE(form->BitBtn2->text(), u"Change User"_s);
-    QCOMPARE(form->BitBtn2->width(), 75);
     QCOMPARE(form->Button1->text(), u"Manually check ID= 30 (zkSecurity1.CheckId(30)"_s);
-    QCOMPARE(form->Button1->width(), 240);
     QCOMPARE(form->ToolBar2->height(), 33);
+    // The buttons with captions are in the font of the others, and the frame
+    // opens wide enough to show each of them whole.
+    const QFont toolBarFont = form->ToolBar2->findChild<QToolButton *>(u"ToolButton9"_s)->font();
+    for (QToolButton *button : {form->BitBtn1, form->BitBtn2, form->Button1}) {
+        const QByteArray name = button->objectName().toLatin1();
+        QVERIFY2(button->isVisible(), name);
+        QVERIFY2(button->font() == toolBarFont, name);
+        QVERIFY2(button->width() >= button->sizeHint().width(), name);
+    }
 
     // The edit: its place in the client area (the tool bar is its first 33
     // pixels), and no document window goes under it.
@@ -882,5 +888,5 @@ void tst_DemoScenario::fileOpenMakesADocumentOfTheChosenFile()
     QVERIFY(!form->isVisible());
 }
 
-QTEST_MAIN(tst_DemoScenario)
+RIGHTSMITH_TEST_MAIN(tst_DemoScenario)
 #include "tst_demo_scenario.moc"

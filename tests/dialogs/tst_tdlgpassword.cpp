@@ -232,7 +232,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, showCheckedOKOnly);
         // A node without a record stays without one; images are copied regardless.
-        rightsmith::toolkit::TreeNode *bare = m_users.addChild(m_users.topLevel(1), "bare"_ba);
+        zkSecurity::TreeNode *bare = m_users.addChild(m_users.topLevel(1), "bare"_ba);
         bare->setImages(9);
         TzkSecurityTemplate dest;
         dest.AddUserToUserTemplate(&m_securityTemplate, "Old"_ba, QByteArray(), true);
@@ -250,7 +250,7 @@ private Q_SLOTS:
         dest.AddUserToUserTemplate(&m_securityTemplate, "Zed"_ba, QByteArray(), true);
         dest.AddUserToUserTemplate(&m_securityTemplate, "Anna"_ba, "stale"_ba, false);
         // A right with a negative identifier is never copied.
-        rightsmith::toolkit::TreeNode *odd =
+        zkSecurity::TreeNode *odd =
             addNode(&m_users, findPath(&m_users, {"Anna"_ba, "Rights"_ba}), "Odd"_ba, -5, 1);
         odd->setText("Odd (Yes)"_ba);
         odd->data()->setGranted(true);
@@ -339,7 +339,7 @@ private Q_SLOTS:
     void deepStoredTreeIsCopied()
     {
         // Far deeper than a recursive copy could go on the call stack.
-        rightsmith::toolkit::TreeNode *node = findPath(&m_users, {"Bob"_ba, "Rights"_ba});
+        zkSecurity::TreeNode *node = findPath(&m_users, {"Bob"_ba, "Rights"_ba});
         for (int i = 0; i < 200000; ++i)
             node = addNode(&m_users, node, "c"_ba, 0, 2);
         TzkSecurityTemplate dest;
@@ -381,7 +381,7 @@ private Q_SLOTS:
             QVERIFY(frm);
             supervisorMode = frm->SupervisorMode;
             shown = texts(frm->ftvUserTemplate());
-            rightsmith::toolkit::TreeNode *newRight =
+            zkSecurity::TreeNode *newRight =
                 findPath(frm->ftvUserTemplate(), {"Anna"_ba, "Rights"_ba, "File"_ba});
             fullyExpanded = newRight && newRight->isExpanded();
             frm->reject();
@@ -447,5 +447,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_TdlgPassword)
+RIGHTSMITH_TEST_MAIN(tst_TdlgPassword)
 #include "tst_tdlgpassword.moc"

@@ -31,7 +31,7 @@ using zkUserPasswordDlg::TdlgUserPassword;
 namespace {
 
 // A real double click on \a node: the press that selects it, then the double click.
-void doubleClick(rightsmith::toolkit::TreeView *view, rightsmith::toolkit::TreeNode *node)
+void doubleClick(rightsmith::toolkit::TreeView *view, zkSecurity::TreeNode *node)
 {
     const QRect rect = view->visualRect(view->indexForNode(node));
     QVERIFY(rect.isValid());
@@ -88,7 +88,7 @@ private:
         return frm;
     }
 
-    void select(TfrmSecurity *frm, rightsmith::toolkit::TreeNode *node)
+    void select(TfrmSecurity *frm, zkSecurity::TreeNode *node)
     {
         frm->ftvUserTemplate()->setSelected(node);
         rightsmith::toolkit::IdleUpdater::runPass();
@@ -97,7 +97,7 @@ private:
     std::unique_ptr<testsupport::TemporaryHome> m_home;
 
 private Q_SLOTS:
-    void initTestCase() { qRegisterMetaType<rightsmith::toolkit::TreeNode *>(); }
+    void initTestCase() { qRegisterMetaType<zkSecurity::TreeNode *>(); }
 
     void init()
     {
@@ -158,7 +158,7 @@ private Q_SLOTS:
             QVERIFY(!frm->btnDeleteUser->isEnabled());
         }
         // A real double click on a right changes nothing.
-        rightsmith::toolkit::TreeNode *right =
+        zkSecurity::TreeNode *right =
             findPath(tree, {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba});
         QSignalSpy doubleClicked(frm->treeView(),
                                  &rightsmith::toolkit::TreeView::nodeDoubleClicked);
@@ -174,7 +174,7 @@ private Q_SLOTS:
     {
         auto frm = shownDialog("Anna"_ba);
         zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
-        rightsmith::toolkit::TreeNode *password = tree->topLevel(0)->firstChild();
+        zkSecurity::TreeNode *password = tree->topLevel(0)->firstChild();
         QString caption;
         ModalAnswer answer([&](QWidget *modal) {
             caption = modal->windowTitle();
@@ -191,7 +191,7 @@ private Q_SLOTS:
     {
         MessageCapture capture;
         auto frm = shownDialog("Supervisor"_ba);
-        rightsmith::toolkit::TreeNode *password =
+        zkSecurity::TreeNode *password =
             findPath(frm->ftvUserTemplate(), {"Anna"_ba, passwordText});
         select(frm.get(), password);
         {
@@ -219,8 +219,7 @@ private Q_SLOTS:
         // Bob holds no right: with the filter his "Rights" node stands at
         // level 1 without children, like a password node.
         auto frm = shownDialog("Bob"_ba, true);
-        rightsmith::toolkit::TreeNode *rights =
-            findPath(frm->ftvUserTemplate(), {"Bob"_ba, "Rights"_ba});
+        zkSecurity::TreeNode *rights = findPath(frm->ftvUserTemplate(), {"Bob"_ba, "Rights"_ba});
         QVERIFY(rights && !rights->hasChildren());
         select(frm.get(), rights);
         ModalAnswer answer([&](QWidget *modal) { static_cast<QDialog *>(modal)->reject(); });
@@ -238,7 +237,7 @@ private Q_SLOTS:
         select(frm.get(), nullptr);
         QVERIFY(!frm->actRemoveUser->isEnabled());
         for (int i = 0; i < tree->count(); ++i) {
-            rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
+            zkSecurity::TreeNode *node = tree->nodeAt(i);
             select(frm.get(), node);
             const bool ofSupervisor = tree->GetUserNodeForNode(node)->text() == "Supervisor"_ba;
             QCOMPARE(frm->actRemoveUser->isEnabled(), !ofSupervisor);
@@ -289,14 +288,14 @@ private Q_SLOTS:
         QVERIFY(!okBefore);
         QVERIFY(okAfter);
         QCOMPARE(tree->topLevelCount(), 4);
-        rightsmith::toolkit::TreeNode *carl = tree->topLevel(3);
+        zkSecurity::TreeNode *carl = tree->topLevel(3);
         QCOMPARE(carl->text(), " Carl"_ba); // as typed, untrimmed
         QVERIFY(tree->GetPasswordFromUserTreeNode(carl).isEmpty());
         QCOMPARE(tree->selected(), tree->topLevel(1));
         QVERIFY(!carl->isExpanded());
         int rights = 0;
         for (int i = carl->absoluteIndex(); i < tree->count(); ++i) {
-            rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
+            zkSecurity::TreeNode *node = tree->nodeAt(i);
             if (node->data()->SecurityId > 0) {
                 ++rights;
                 QVERIFY(node->text().endsWith(" (Yes)"));
@@ -322,7 +321,7 @@ private Q_SLOTS:
     {
         auto frm = shownDialog("Supervisor"_ba);
         zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
-        rightsmith::toolkit::TreeNode *right =
+        zkSecurity::TreeNode *right =
             findPath(tree, {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba});
         select(frm.get(), right);
         frm->tvDblClick();
@@ -334,8 +333,7 @@ private Q_SLOTS:
         QCOMPARE(right->data()->caption(), "New"_ba);
 
         // A denied right of a fresh user is granted the same way.
-        rightsmith::toolkit::TreeNode *denied =
-            findPath(tree, {"Bob"_ba, "Rights"_ba, "Help (No)"_ba});
+        zkSecurity::TreeNode *denied = findPath(tree, {"Bob"_ba, "Rights"_ba, "Help (No)"_ba});
         select(frm.get(), denied);
         frm->tvDblClick();
         QCOMPARE(denied->text(), "Help  (Yes)"_ba);
@@ -555,8 +553,7 @@ private Q_SLOTS:
             zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
             shown = texts(tree);
             // Try everything: only the password may get through.
-            rightsmith::toolkit::TreeNode *right =
-                findPath(tree, {"Anna"_ba, "Rights"_ba, "Help (Yes)"_ba});
+            zkSecurity::TreeNode *right = findPath(tree, {"Anna"_ba, "Rights"_ba, "Help (Yes)"_ba});
             tree->setSelected(right);
             frm->tvDblClick();
             tree->setSelected(tree->topLevel(0)->firstChild());
@@ -592,5 +589,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_TfrmSecurity)
+RIGHTSMITH_TEST_MAIN(tst_TfrmSecurity)
 #include "tst_tfrmsecurity.moc"

@@ -279,5 +279,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_TzkSecurityDialogs)
+RIGHTSMITH_TEST_MAIN(tst_TzkSecurityDialogs)
 #include "tst_tzksecuritydialogs.moc"

@@ -6,7 +6,8 @@
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
-#include "support/testsupport.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 

@@ -14,7 +14,8 @@
 #include "security/tree.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
-#include "support/testsupport.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
 

@@ -7,7 +7,8 @@
 #include "security/tzksecurity.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
-#include "support/testsupport.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
 #include "toolkit/component.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
@@ -15,10 +16,8 @@
 #include "toolkit/propertyfiler.h"
 #include "toolkit/termination.h"
 
-#include <QDialog>
 #include <QImage>
 #include <QPointer>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -56,10 +55,8 @@ TreeNode *addUser(TzkSecurityTemplate &tree, const QByteArray &name, const QByte
 // Answers the logon dialog that a failed silent try (or a plain logon) shows with Cancel.
 void cancelNextLogonDialog()
 {
-    testsupport::answerNextModal([](QWidget *modal) {
-        if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
-    });
+    testsupport::FakeSecurityUi::current().logonAnswers.append(
+        {zkSecurity::DialogResult::Rejected, {}, {}});
 }
 
 // Answers every Yes/No question No while alive, and counts messages.
@@ -456,9 +453,9 @@ TEST_F(SecurityTest, RecentUsersKeepSixNamesNewestLastIgnoringCase)
 
 TEST_F(SecurityTest, OneComponentPerWindowUntilTheFirstIsDestroyed)
 {
-    QWidget form;
-    QWidget *panel = new QWidget(&form);
-    QWidget otherForm;
+    testsupport::FakeForm form;
+    QObject *panel = new QObject(&form);
+    testsupport::FakeForm otherForm;
 
     auto first = std::make_unique<TzkSecurity>(&form);
     const auto refused = [](QObject *owner) {
@@ -475,7 +472,7 @@ TEST_F(SecurityTest, OneComponentPerWindowUntilTheFirstIsDestroyed)
     EXPECT_EQ(refused(&form), message); // a refused one leaves the claim in place
     EXPECT_EQ(form.findChildren<TzkSecurity *>().size(), 1);
 
-    // Another window, no owner, or an owner that is no widget: never refused.
+    // Another window, no owner, or an owner without a window: never refused.
     EXPECT_TRUE(refused(&otherForm).isEmpty());
     EXPECT_TRUE(refused(nullptr).isEmpty());
     TzkSecurity ownerless1;
@@ -510,7 +507,7 @@ struct StartupForm
         open->setText(u"&Open"_s);
         open->setActionList(list);
     }
-    QWidget form;
+    testsupport::FakeForm form;
     TzkSecurity *security;
     zkActnLst::TzkActionList *list;
     zkActnLst::TzkAction *open;
@@ -560,7 +557,7 @@ TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
     }
     {
         // Without the option the form keeps running with nobody logged on.
-        QWidget form;
+        testsupport::FakeForm form;
         TzkSecurity security(&form);
         security.SetOptions(options.without(soReleaseOwnerOnLogonFail));
         cancelNextLogonDialog();
@@ -569,7 +566,7 @@ TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
         EXPECT_FALSE(rightsmith::toolkit::terminationRequested());
     }
     {
-        QWidget form;
+        testsupport::FakeForm form;
         TzkSecurity security(&form);
         security.SetOptions(options);
         cancelNextLogonDialog();
@@ -584,7 +581,7 @@ TEST_F(SecurityTest, ARefusedAutomaticLogonEndsTheApplicationOnlyForAFormOwner)
 
 TEST_F(SecurityTest, ADuplicateIdentifierStopsStartUpBeforeTheSupervisorIsCreated)
 {
-    QWidget form;
+    testsupport::FakeForm form;
     TzkSecurity security(&form);
     security.SetOptions(TzkSecurityOptionSet {soForceBuildSecurityFromClients, soForceIDFromClients,
                                               soCreateSupervisorIfMissing, soAutoLogon});

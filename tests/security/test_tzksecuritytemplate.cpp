@@ -2,7 +2,8 @@
 #include "demotemplate.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
-#include "support/testsupport.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
 #include "toolkit/registry.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,8 @@
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
-#include "support/testsupport.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -710,7 +710,7 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
         rightsmith::toolkit::clearTermination();
 
         for (int start = 0; start < 2; ++start) {
-            QWidget form;
+            testsupport::FakeForm form;
             auto *security = new TzkSecurity(&form);
             security->SetOptions(c.options);
             security->setUserTemplateRegistryKeyName(DemoKey);

@@ -1,17 +1,22 @@
-// Entry of every GoogleTest program: a QApplication on the offscreen platform,
-// in test mode, so that actions, images and the store can be used without a display.
-#include "support/testsupport.h"
+// Entry of every GoogleTest program (the widget-free core's tests): a
+// QGuiApplication, which actions need, on the minimal platform unless one is
+// chosen, so that no display is needed; test mode for QStandardPaths; and
+// fakes for the window system and the component's dialogs.
+#include "support/fakes.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("minimal"));
     QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
+    testsupport::FakeWindowSystem windows;
+    testsupport::FakeSecurityUi dialogs;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -12,24 +12,6 @@
 
 namespace testsupport {
 
-TemporaryHome::TemporaryHome()
-    : m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
-    , m_oldHome(qgetenv("HOME"))
-    , m_oldCurrent(QDir::currentPath())
-{
-    QDir(m_dir.path()).mkpath(QStringLiteral("config"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
-    qputenv("HOME", QFile::encodeName(m_dir.path()));
-    QDir::setCurrent(m_dir.path());
-}
-
-TemporaryHome::~TemporaryHome()
-{
-    QDir::setCurrent(m_oldCurrent);
-    qputenv("XDG_CONFIG_HOME", m_oldConfig);
-    qputenv("HOME", m_oldHome);
-}
-
 void answerNextModal(std::function<void(QWidget *modal)> answer, int timeoutMs)
 {
     auto *timer = new QTimer(qApp);

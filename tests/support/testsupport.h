@@ -1,32 +1,16 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QTemporaryDir>
+#include "security/widgets/installwidgets.h"
+#include "support/temporaryhome.h"
+
+#include <QApplication>
+#include <QTest>
 
 #include <functional>
 
 class QWidget;
 
 namespace testsupport {
-
-/// Points XDG_CONFIG_HOME (and HOME) at a fresh temporary directory for its
-/// lifetime and makes it the current directory, so a test never touches the
-/// real home or leaves files behind.
-class TemporaryHome
-{
-public:
-    TemporaryHome();
-    ~TemporaryHome();
-    QString path() const { return m_dir.path(); }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldConfig;
-    QByteArray m_oldHome;
-    QString m_oldCurrent;
-};
 
 /// Answers the next modal widget (dialog or message box) that becomes active:
 /// polls QApplication::activeModalWidget() from a timer and calls \a answer
@@ -35,10 +19,16 @@ private:
 /// never hangs the test.
 void answerNextModal(std::function<void(QWidget *modal)> answer, int timeoutMs = 10000);
 
-/// Bytes from a C string literal, no codec involved.
-inline QByteArray bytes(const char *text)
-{
-    return QByteArray(text);
-}
-
 } // namespace testsupport
+
+/// QTEST_MAIN with the widget library installed, as a program has it.
+#define RIGHTSMITH_TEST_MAIN(TestObject)                                                           \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        rightsmith::installWidgets();                                                              \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

@@ -1,8 +1,7 @@
 // The one-holder-per-name claim: within a process, across processes, and after
 // its holder ends or dies.
+#include "support/fakes.h"
 #include "toolkit/namedclaim.h"
-
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -122,19 +121,17 @@ TEST(NamedClaim, WindowNamesAreTheDecimalIdentifierQualifiedAsAsked)
               QByteArrayLiteral("rightsmith-window-7@:1"));
 }
 
-TEST(NamedClaim, OwnerNamesComeFromTheTopLevelWindowOfAWidget)
+TEST(NamedClaim, OwnerNamesComeFromTheTopLevelWindow)
 {
+    testsupport::FakeForm form;
+    auto *panel = new QObject(&form);
+    testsupport::FakeForm otherForm;
     QObject plain;
     EXPECT_FALSE(NamedClaim::nameForOwner(&plain).has_value());
     EXPECT_FALSE(NamedClaim::nameForOwner(nullptr).has_value());
-
-    QWidget form;
-    auto *panel = new QWidget(&form);
-    QWidget otherForm;
     const auto formName = NamedClaim::nameForOwner(&form);
     ASSERT_TRUE(formName.has_value());
     EXPECT_EQ(NamedClaim::nameForOwner(panel), formName);
-    EXPECT_FALSE(panel->testAttribute(Qt::WA_NativeWindow)); // the child stays a plain widget
     EXPECT_NE(NamedClaim::nameForOwner(&otherForm), formName);
     EXPECT_TRUE(formName->startsWith("rightsmith-window-"));
 }

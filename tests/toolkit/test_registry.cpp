@@ -1,4 +1,5 @@
-#include "support/testsupport.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
 

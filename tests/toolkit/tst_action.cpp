@@ -1,6 +1,7 @@
 // Standard actions and action lists: hints, images, the update and execute
 // steps with their handlers, and execution from real menus and shortcuts.
 #include "toolkit/action.h"
+#include "support/testsupport.h"
 #include "toolkit/actionlist.h"
 #include "toolkit/imagelist.h"
 
@@ -444,5 +445,5 @@ void tst_Action::shortcutRunsExecuteOnce()
     QCOMPARE(executed, 2);
 }
 
-QTEST_MAIN(tst_Action)
+RIGHTSMITH_TEST_MAIN(tst_Action)
 #include "tst_action.moc"

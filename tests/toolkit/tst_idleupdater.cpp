@@ -1,6 +1,7 @@
 // The idle-time update pass: which actions it updates, that it needs no call
 // of its own, and that a pass that changes nothing lets the loop sleep.
 #include "toolkit/action.h"
+#include "support/testsupport.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetbinding.h"
 
@@ -316,5 +317,5 @@ void tst_IdleUpdater::passDoesNotRecurseAndSurvivesDeletion()
     nesting->onUpdateStep = {};
 }
 
-QTEST_MAIN(tst_IdleUpdater)
+RIGHTSMITH_TEST_MAIN(tst_IdleUpdater)
 #include "tst_idleupdater.moc"

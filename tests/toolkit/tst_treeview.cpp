@@ -1,8 +1,9 @@
 // The tree view and its model: they follow every change of the tree, keep the
 // selection in step both ways, show icons only with images, and never edit.
+#include "security/tree.h"
+#include "support/testsupport.h"
+#include "security/treemodel.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/tree.h"
-#include "toolkit/treemodel.h"
 #include "toolkit/widgets/treeview.h"
 
 #include <QAbstractItemModelTester>
@@ -14,9 +15,9 @@
 
 #include <memory>
 
-using rightsmith::toolkit::Tree;
-using rightsmith::toolkit::TreeNode;
 using rightsmith::toolkit::TreeView;
+using zkSecurity::Tree;
+using zkSecurity::TreeNode;
 
 class tst_TreeView : public QObject
 {
@@ -37,6 +38,7 @@ private Q_SLOTS:
     void iconsOnlyWithImages_data();
     void iconsOnlyWithImages();
     void imageChangesRepaint();
+    void nodeWithoutImageLinesUpWithSiblings();
     void readOnly();
     void expandRequests();
     void expandedFlagsAndSelectionApplyOnSetTree();
@@ -241,6 +243,32 @@ void tst_TreeView::imageChangesRepaint()
     QVERIFY(indexOf(a11).data(Qt::DecorationRole).isValid());
 }
 
+void tst_TreeView::nodeWithoutImageLinesUpWithSiblings()
+{
+    // A transparent image draws nothing, so a sibling without an image must be
+    // drawn exactly like one with it: the same text at the same x.
+    rightsmith::toolkit::ImageList images;
+    QImage clear(16, 16, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    images.add(clear);
+    m_tree->setImages(&images);
+    a1->setText(QByteArrayLiteral("same"));
+    a1->setImages(0);
+    a2->setText(QByteArrayLiteral("same"));
+    a2->setImages(-1);
+    m_tree->expand(a, false);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+
+    const QImage shown = m_view->viewport()->grab().toImage();
+    const QImage withImage = shown.copy(m_view->visualRect(indexOf(a1)));
+    const QImage withoutImage = shown.copy(m_view->visualRect(indexOf(a2)));
+    QImage flat(withImage.size(), withImage.format());
+    flat.fill(withImage.pixel(0, 0));
+    QVERIFY(withImage != flat); // the text is drawn
+    QCOMPARE(withoutImage, withImage);
+}
+
 void tst_TreeView::readOnly()
 {
     QCOMPARE(m_view->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -317,5 +345,5 @@ void tst_TreeView::treeDestroyedBeforeTheView()
     QVERIFY(!m_view->currentIndex().isValid());
 }
 
-QTEST_MAIN(tst_TreeView)
+RIGHTSMITH_TEST_MAIN(tst_TreeView)
 #include "tst_treeview.moc"

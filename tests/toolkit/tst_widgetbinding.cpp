@@ -1,5 +1,6 @@
 // Plain widgets bound to actions, and the action of a control or menu item.
 #include "toolkit/action.h"
+#include "support/testsupport.h"
 #include "toolkit/widgets/widgetbinding.h"
 
 #include <QLineEdit>
@@ -276,5 +277,5 @@ void tst_WidgetBinding::menuItemAction()
     QCOMPARE(file->actions(), (QList<QAction *> {before, made, after}));
 }
 
-QTEST_MAIN(tst_WidgetBinding)
+RIGHTSMITH_TEST_MAIN(tst_WidgetBinding)
 #include "tst_widgetbinding.moc"

@@ -6,7 +6,7 @@ endif()
 
 add_executable(tools_maketemplates ${CMAKE_CURRENT_LIST_DIR}/maketemplates.cpp)
 target_include_directories(tools_maketemplates PRIVATE ${PROJECT_SOURCE_DIR}/tests/security)
-target_link_libraries(tools_maketemplates PRIVATE Rightsmith Qt6::Gui)
+target_link_libraries(tools_maketemplates PRIVATE Rightsmith::Core)
 
 set(_dir ${CMAKE_CURRENT_BINARY_DIR}/templatetool)
 set(_tool $<TARGET_FILE:rightsmith-template>)

@@ -9,6 +9,8 @@
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 
+#include "security/widgets/installwidgets.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -49,6 +51,7 @@ void grant(TzkSecurityTemplate &users, const QByteArray &user, const QByteArray 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    rightsmith::installWidgets();
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 3) {
         std::fputs("usage: usertool_makestore KEY FILE\n", stderr);

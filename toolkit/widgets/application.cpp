@@ -4,6 +4,7 @@
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/idleupdater.h"
+#include "toolkit/widgets/widgetservices.h"
 
 #include <QWidget>
 
@@ -15,6 +16,7 @@ Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     clearTermination();
+    installWidgetServices();
     IdleUpdater::install();
 }
 

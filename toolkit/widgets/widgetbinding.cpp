@@ -152,12 +152,12 @@ void setControlActionOf(QObject *control, Action *action)
         replaceMenuItem(qobject_cast<QAction *>(control), action);
 }
 
-[[maybe_unused]] const bool registered = [] {
-    setControlActionBackend({&controlActionOf, &setControlActionOf});
-    return true;
-}();
-
 } // namespace
+
+ControlActionBackend widgetControlActionBackend()
+{
+    return {&controlActionOf, &setControlActionOf};
+}
 
 void bindWidget(QWidget *widget, Action *action)
 {

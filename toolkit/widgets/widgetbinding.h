@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/action.h"
+
 #include <QList>
 
 class QObject;
@@ -32,5 +34,9 @@ Action *boundAction(const QWidget *widget);
 QList<QWidget *> boundWidgets(const Action *action);
 /// Every bound widget.
 QList<QWidget *> allBoundWidgets();
+
+/// controlAction() and setControlAction() over widgets and menu items, for
+/// installWidgetServices().
+ControlActionBackend widgetControlActionBackend();
 
 } // namespace rightsmith::toolkit

@@ -1,9 +1,13 @@
-// Shows the core's message boxes with QMessageBox. Registered when the library
-// is loaded, so that the widget-free core needs no QtWidgets.
+#include "toolkit/widgets/widgetservices.h"
+
+#include "toolkit/action.h"
 #include "toolkit/messagebox.h"
+#include "toolkit/widgets/widgetbinding.h"
+#include "toolkit/windowsystem.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace rightsmith::toolkit {
 
@@ -12,7 +16,7 @@ namespace {
 bool presentWithMessageBox(MessageKind kind, const QString &text)
 {
     // QMessageBox needs a QApplication; a QGuiApplication or no application
-    // at all gets the console instead of a crash.
+    // at all gets the log instead of a crash.
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return presentOnConsole(kind, text);
 
@@ -32,11 +36,29 @@ bool presentWithMessageBox(MessageKind kind, const QString &text)
     return true;
 }
 
-[[maybe_unused]] const bool registered = [] {
-    setMessagePresenter(&presentWithMessageBox);
-    return true;
-}();
+std::optional<quint64> widgetTopLevelWindowId(const QObject *owner)
+{
+    const auto *widget = qobject_cast<const QWidget *>(owner);
+    if (!widget)
+        return std::nullopt;
+    // winId() creates the platform window when there is none yet; asked of the
+    // top level only, so that no child widget is turned into a native one.
+    return quint64(widget->window()->winId());
+}
+
+bool widgetIsForm(const QObject *owner)
+{
+    const auto *widget = qobject_cast<const QWidget *>(owner);
+    return widget && widget->isWindow();
+}
 
 } // namespace
+
+void installWidgetServices()
+{
+    setMessagePresenter(&presentWithMessageBox);
+    setWindowSystem({&widgetTopLevelWindowId, &widgetIsForm});
+    setControlActionBackend(widgetControlActionBackend());
+}
 
 } // namespace rightsmith::toolkit

@@ -2,12 +2,12 @@
 // security component, and creates "Supervisor" in an empty user template.
 #include "security/tzksecuritydialogs.h"
 
-#include "dialogs/tdlgpassword.h"
+#include "security/securityui.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/messagebox.h"
 
-#include <QDialog>
+#include <QLoggingCategory>
 
 #include <memory>
 
@@ -17,9 +17,23 @@ namespace zkSecurity {
 
 namespace {
 
-const QByteArray supervisorName = QByteArrayLiteral("Supervisor");
+Q_LOGGING_CATEGORY(lcSecurity, "rightsmith.security")
+
+SecurityUi *s_ui = nullptr;
 
 } // namespace
+
+SecurityUi *SecurityUi::Installed()
+{
+    return s_ui;
+}
+
+SecurityUi *SecurityUi::Install(SecurityUi *ui)
+{
+    SecurityUi *previous = s_ui;
+    s_ui = ui;
+    return previous;
+}
 
 void TzkSecurityDialogs::SetSecurity(TzkSecurity *security)
 {
@@ -32,31 +46,37 @@ void TzkSecurityDialogs::SetSecurity(TzkSecurity *security)
         || !security->Options().contains(soCreateSupervisorIfMissing)
         || security->UsersUnreadable())
         return;
-    m_userTemplate->AddUserToUserTemplate(m_securityTemplate, supervisorName, QByteArray(), true);
+    m_userTemplate->AddUserToUserTemplate(m_securityTemplate, SupervisorName, QByteArray(), true);
 }
 
 bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &password, bool silentTry,
                                          bool showCheckedOKOnly)
 {
+    SecurityUi *ui = SecurityUi::Installed();
+    if (!ui) {
+        qCCritical(lcSecurity,
+                   "No logon dialog: install the widget library's dialogs with "
+                   "rightsmith::installWidgets(). Nobody is logged on.");
+        return false;
+    }
     // Freed on every way out, an exception included.
-    const auto dialog = std::make_unique<zkEntryPasswordDlg::TdlgPassword>(nullptr);
-    dialog->ShowCheckedOKOnly = showCheckedOKOnly;
+    const std::unique_ptr<LogonDialog> dialog = ui->CreateLogonDialog();
+    dialog->SetShowCheckedOKOnly(showCheckedOKOnly);
 
     static const QList<QByteArray> noUsers;
     const QList<QByteArray> &lastUsers = m_security ? m_security->LastUsers() : noUsers;
     QByteArray suggested = userName;
     if (suggested.isEmpty())
-        suggested = lastUsers.isEmpty() ? supervisorName : lastUsers.last();
-    dialog->setUserName(suggested);
-    dialog->setPassword(password);
-    dialog->UserTemplate = m_userTemplate;
-    dialog->SecurityTemplate = m_securityTemplate;
+        suggested = lastUsers.isEmpty() ? SupervisorName : lastUsers.last();
+    dialog->SetUserName(suggested);
+    dialog->SetPassword(password);
+    dialog->SetTemplates(m_userTemplate, m_securityTemplate);
 
     const auto accept = [&] {
-        userName = dialog->userName();
+        userName = dialog->UserName();
         if (m_security)
             m_security->AddLastUser(userName);
-        password = dialog->password();
+        password = dialog->Password();
         return true;
     };
 
@@ -64,11 +84,11 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
     if (silentTry && dialog->CheckUserPassword())
         return accept();
 
-    dialog->setRecentUsers(lastUsers);
-    switch (dialog->exec()) {
-    case QDialog::Accepted:
+    dialog->SetRecentUsers(lastUsers);
+    switch (dialog->Exec()) {
+    case DialogResult::Accepted:
         return accept();
-    case QDialog::Rejected:
+    case DialogResult::Rejected:
         if (!m_security || !m_security->LoggedOn())
             return false;
         if (!rightsmith::toolkit::askYesNo(
@@ -79,7 +99,7 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
         // recent users stay as they are.
         userName = m_security->CurrentUserName();
         return true;
-    default:
+    case DialogResult::Other:
         return false;
     }
 }

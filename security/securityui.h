@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+namespace zkSecurity {
+
+class TzkSecurityTemplate;
+
+/// How a dialog of the security component ended.
+enum class DialogResult { Accepted, Rejected, Other };
+
+/// The logon dialog as the component's dialog runner drives it: it is set
+/// up, then either checked silently or shown, and its two texts read back.
+class LogonDialog
+{
+public:
+    virtual ~LogonDialog() = default;
+    virtual void SetShowCheckedOKOnly(bool value) = 0;
+    virtual void SetTemplates(TzkSecurityTemplate *userTemplate,
+                              TzkSecurityTemplate *securityTemplate) = 0;
+    virtual QByteArray UserName() const = 0;
+    virtual void SetUserName(const QByteArray &name) = 0;
+    virtual QByteArray Password() const = 0;
+    virtual void SetPassword(const QByteArray &password) = 0;
+    virtual void SetRecentUsers(const QList<QByteArray> &names) = 0;
+    /// True when the typed user exists and the typed password is theirs.
+    virtual bool CheckUserPassword() = 0;
+    virtual DialogResult Exec() = 0;
+};
+
+/// The user management dialog: it edits its own copy of the user template.
+class UserManagementDialog
+{
+public:
+    virtual ~UserManagementDialog() = default;
+    /// The tree the dialog shows and edits.
+    virtual TzkSecurityTemplate *EditedTemplate() = 0;
+    virtual void SetSupervisorMode(bool value) = 0;
+    virtual DialogResult Exec() = 0;
+};
+
+/// Where the widget-free component gets its dialogs from. The widget library
+/// installs one (rightsmith::installWidgets()); tests install fakes. Without
+/// one, nobody can log on and no dialog opens.
+class SecurityUi
+{
+public:
+    virtual ~SecurityUi() = default;
+    virtual std::unique_ptr<LogonDialog> CreateLogonDialog() = 0;
+    /// A user management dialog whose images and rights come from \a securityTemplate.
+    virtual std::unique_ptr<UserManagementDialog>
+    CreateUserManagementDialog(TzkSecurityTemplate *securityTemplate) = 0;
+
+    /// The installed user interface, or nullptr.
+    static SecurityUi *Installed();
+    /// Installs \a ui (not owned; nullptr removes it) and returns the one it replaces.
+    static SecurityUi *Install(SecurityUi *ui);
+};
+
+} // namespace zkSecurity

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace zkSecurity {
+
+class TzkSecurityTemplate;
+class UserManagementDialog;
+
+/// Copies into \a Dest the part of \a Source that \a UserName may see.
+/// "Supervisor" (exactly) gets a full copy of Source, whatever
+/// \a ShowCheckedOKOnly says. Anyone else: Dest's first node of that name is
+/// removed and every top-level node of Source with that name is appended,
+/// its rights filtered (with \a ShowCheckedOKOnly only granted ones), and
+/// with \a ShowCheckedOKOnly the categories left empty are removed.
+void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemplate *Dest,
+                      const QByteArray &UserName, bool ShowCheckedOKOnly);
+
+/// After the management dialog ended with OK for a user other than
+/// "Supervisor": copies the whole record of \a UserName's password node
+/// (the first child) from \a Edited onto the one in \a UserTemplate.
+/// Nothing else is taken over.
+void TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemplate,
+                      const QByteArray &UserName);
+
+/// Opens the user management \a dialog for \a userName: copies in what the
+/// user may see (images from \a securityTemplate), runs it, and when it ends
+/// with OK takes the changes over into \a userTemplate: everything for
+/// "Supervisor", only the own password for anyone else. The first user node
+/// is expanded, with its subtree when \a expandRecursively. True when the
+/// dialog ended with OK.
+bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTemplate,
+                       const TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
+                       bool showCheckedOKOnly, bool expandRecursively);
+
+} // namespace zkSecurity

@@ -1,0 +1,15 @@
+#include "security/widgets/installwidgets.h"
+
+#include "security/widgets/widgetsecurityui.h"
+#include "toolkit/widgets/widgetservices.h"
+
+namespace rightsmith {
+
+void installWidgets()
+{
+    toolkit::installWidgetServices();
+    static zkSecurity::WidgetSecurityUi ui;
+    zkSecurity::SecurityUi::Install(&ui);
+}
+
+} // namespace rightsmith

@@ -1,0 +1,72 @@
+#include "security/widgets/widgetsecurityui.h"
+
+#include "dialogs/tdlgpassword.h"
+#include "dialogs/tfrmsecurity.h"
+
+namespace zkSecurity {
+
+namespace {
+
+DialogResult resultOf(int code)
+{
+    switch (code) {
+    case QDialog::Accepted:
+        return DialogResult::Accepted;
+    case QDialog::Rejected:
+        return DialogResult::Rejected;
+    default:
+        return DialogResult::Other;
+    }
+}
+
+class WidgetLogonDialog final : public LogonDialog
+{
+public:
+    void SetShowCheckedOKOnly(bool value) override { m_dialog.ShowCheckedOKOnly = value; }
+    void SetTemplates(TzkSecurityTemplate *userTemplate,
+                      TzkSecurityTemplate *securityTemplate) override
+    {
+        m_dialog.UserTemplate = userTemplate;
+        m_dialog.SecurityTemplate = securityTemplate;
+    }
+    QByteArray UserName() const override { return m_dialog.userName(); }
+    void SetUserName(const QByteArray &name) override { m_dialog.setUserName(name); }
+    QByteArray Password() const override { return m_dialog.password(); }
+    void SetPassword(const QByteArray &password) override { m_dialog.setPassword(password); }
+    void SetRecentUsers(const QList<QByteArray> &names) override { m_dialog.setRecentUsers(names); }
+    bool CheckUserPassword() override { return m_dialog.CheckUserPassword(); }
+    DialogResult Exec() override { return resultOf(m_dialog.exec()); }
+
+private:
+    zkEntryPasswordDlg::TdlgPassword m_dialog;
+};
+
+class WidgetUserManagementDialog final : public UserManagementDialog
+{
+public:
+    explicit WidgetUserManagementDialog(TzkSecurityTemplate *securityTemplate)
+    {
+        m_dialog.SecurityTemplate = securityTemplate;
+    }
+    TzkSecurityTemplate *EditedTemplate() override { return m_dialog.ftvUserTemplate(); }
+    void SetSupervisorMode(bool value) override { m_dialog.SupervisorMode = value; }
+    DialogResult Exec() override { return resultOf(m_dialog.exec()); }
+
+private:
+    zkDlgSecurity::TfrmSecurity m_dialog;
+};
+
+} // namespace
+
+std::unique_ptr<LogonDialog> WidgetSecurityUi::CreateLogonDialog()
+{
+    return std::make_unique<WidgetLogonDialog>();
+}
+
+std::unique_ptr<UserManagementDialog>
+WidgetSecurityUi::CreateUserManagementDialog(TzkSecurityTemplate *securityTemplate)
+{
+    return std::make_unique<WidgetUserManagementDialog>(securityTemplate);
+}
+
+} // namespace zkSecurity

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "security/securityui.h"
+
+namespace zkSecurity {
+
+/// The component's dialogs as widgets: the logon dialog (TdlgPassword) and
+/// the user management dialog (TfrmSecurity), both without a parent and
+/// application-modal.
+class WidgetSecurityUi : public SecurityUi
+{
+public:
+    std::unique_ptr<LogonDialog> CreateLogonDialog() override;
+    std::unique_ptr<UserManagementDialog>
+    CreateUserManagementDialog(TzkSecurityTemplate *securityTemplate) override;
+};
+
+} // namespace zkSecurity

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "security/securityui.h"
+#include "toolkit/windowsystem.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+namespace testsupport {
+
+/// Stands in for a top-level widget: the fake window system calls it a form
+/// with a window of its own; its descendants share that window.
+class FakeForm : public QObject
+{
+public:
+    using QObject::QObject;
+};
+
+/// The window system for widget-free tests, installed while alive: FakeForms
+/// are forms, and an owner's window is that of its nearest FakeForm ancestor.
+class FakeWindowSystem
+{
+public:
+    FakeWindowSystem();
+    ~FakeWindowSystem();
+
+private:
+    rightsmith::toolkit::WindowSystem m_previous;
+};
+
+/// The security component's dialogs for widget-free tests, installed while
+/// alive. A logon dialog checks passwords as the real one does; shown, it
+/// takes the next of logonAnswers (none left: Cancel). The user management
+/// dialog runs manageUsers on its tree (none: Cancel).
+class FakeSecurityUi : public zkSecurity::SecurityUi
+{
+public:
+    struct LogonAnswer
+    {
+        zkSecurity::DialogResult result = zkSecurity::DialogResult::Rejected;
+        QByteArray userName;
+        QByteArray password;
+    };
+
+    FakeSecurityUi();
+    ~FakeSecurityUi() override;
+    /// The one installed by the test program's main().
+    static FakeSecurityUi &current();
+
+    QList<LogonAnswer> logonAnswers;
+    int logonDialogsShown = 0;
+    std::function<zkSecurity::DialogResult(zkSecurity::TzkSecurityTemplate *edited,
+                                           bool supervisorMode)>
+        manageUsers;
+
+    std::unique_ptr<zkSecurity::LogonDialog> CreateLogonDialog() override;
+    std::unique_ptr<zkSecurity::UserManagementDialog>
+    CreateUserManagementDialog(zkSecurity::TzkSecurityTemplate *securityTemplate) override;
+
+private:
+    zkSecurity::SecurityUi *m_previous;
+};
+
+} // namespace testsupport

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <optional>
+
+class QObject;
+
+namespace rightsmith::toolkit {
+
+/// What the widget-free core asks the window system about a component's
+/// owner. The widget library installs the answers (installWidgetServices());
+/// until then no owner has a window and none is a form, and tests install
+/// their own.
+struct WindowSystem
+{
+    /// The identifier of the top-level window of \a owner (created if it has
+    /// none yet), or nullopt when \a owner is not a widget.
+    std::optional<quint64> (*topLevelWindowId)(const QObject *owner) = nullptr;
+    /// Whether \a owner is a form: a top-level widget.
+    bool (*isForm)(const QObject *owner) = nullptr;
+};
+
+/// Installs \a system and returns the one it replaces.
+WindowSystem setWindowSystem(const WindowSystem &system);
+
+std::optional<quint64> topLevelWindowId(const QObject *owner);
+bool isForm(const QObject *owner);
+
+} // namespace rightsmith::toolkit
