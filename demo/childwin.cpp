@@ -23,7 +23,7 @@ namespace Childwin {
 TMDIChild::TMDIChild(Main::TMainForm *mainForm)
 {
     setObjectName(u"MDIChild"_s);
-    setWindowTitle(u"MDI Child"_s);
+    setWindowTitle(tr("MDI Child"));
     setWindowIcon(QIcon(demo::programIconPath()));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(290, 207);
@@ -39,7 +39,7 @@ TMDIChild::TMDIChild(Main::TMainForm *mainForm)
     // Components in form-file order.
     Memo1 = new QPlainTextEdit(client);
     Memo1->setObjectName(u"Memo1"_s);
-    Memo1->setPlainText(u"Child memo text"_s);
+    Memo1->setPlainText(tr("Child memo text"));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
 
     ToolBar1 = new QToolBar(client);

@@ -67,7 +67,7 @@ TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(u"MainForm"_s);
-    setWindowTitle(u"Rightsmith Demo"_s);
+    setWindowTitle(tr("Rightsmith Demo"));
     setWindowIcon(QIcon(demo::programIconPath()));
     QFont formFont = font();
     formFont.setPixelSize(11);
@@ -133,7 +133,7 @@ void TMainForm::createComponents()
 
     edtMainWnd = new QLineEdit(m_editBand);
     edtMainWnd->setObjectName(u"edtMainWnd"_s);
-    edtMainWnd->setText(u"Non Action Control"_s);
+    edtMainWnd->setText(tr("Non Action Control"));
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(u"MainMenu1"_s);
@@ -145,7 +145,7 @@ void TMainForm::createComponents()
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
     // "*.*" matches every file only where every file name has a dot; a plain
     // "*" is the same choice here, where document names such as NONAME1 have none.
-    OpenDialog->setNameFilter(u"All files (*)"_s);
+    OpenDialog->setNameFilter(tr("All files (*)"));
 
     createActionList();
 
@@ -214,21 +214,21 @@ void TMainForm::createMenus()
         menu->menuAction()->setStatusTip(hint);
         return menu;
     };
-    File1 = addMenu(u"File1"_s, u"&File"_s, u"File related commands"_s);
+    File1 = addMenu(u"File1"_s, tr("&File"), tr("File related commands"));
     File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
     File1->addSeparator()->setObjectName(u"N1"_s);
     File1->addAction(FileExit1);
 
-    Edit1 = addMenu(u"Edit1"_s, u"&Edit"_s, u"Edit commands"_s);
+    Edit1 = addMenu(u"Edit1"_s, tr("&Edit"), tr("Edit commands"));
     Edit1->addActions({EditCut1, EditCopy1, EditPaste1});
 
-    Window1 = addMenu(u"Window1"_s, u"&Window"_s, u"Window related commands"_s);
+    Window1 = addMenu(u"Window1"_s, tr("&Window"), tr("Window related commands"));
     Window1->addActions({WindowCascade1, WindowTileHorizontal1, WindowTileVertical1,
                          WindowMinimizeAll1, WindowArrangeAll1});
     // The window menu: the open document windows follow the commands.
     connect(Window1, &QMenu::aboutToShow, this, &TMainForm::updateWindowMenu);
 
-    Help1 = addMenu(u"Help1"_s, u"&Help"_s, u"Help topics"_s);
+    Help1 = addMenu(u"Help1"_s, tr("&Help"), tr("Help topics"));
     Help1->addAction(HelpAbout1);
 }
 
@@ -266,7 +266,7 @@ void TMainForm::createToolBar()
     ToolBar2->addWidget(BitBtn2);
     rightsmith::toolkit::bindWidget(BitBtn2, zkactChangeLogon);
 
-    Button1 = new QPushButton(u"Manually check ID= 30 (zkSecurity1.CheckId(30)"_s, ToolBar2);
+    Button1 = new QPushButton(tr("Manually check ID= 30 (zkSecurity1.CheckId(30)"), ToolBar2);
     Button1->setObjectName(u"Button1"_s);
     Button1->setFixedSize(240, 25);
     // The caption was made for a narrow 8-point face; with a wider one it
@@ -405,9 +405,9 @@ void TMainForm::zkactChangeLogonExecute()
 void TMainForm::Button1Click()
 {
     if (zkSecurity1->CheckId(demo::ManualCheckId))
-        rightsmith::toolkit::showMessage(u"ID 30 Enabled"_s);
+        rightsmith::toolkit::showMessage(tr("ID 30 Enabled"));
     else
-        rightsmith::toolkit::showMessage(u"ID 30 Disabled"_s);
+        rightsmith::toolkit::showMessage(tr("ID 30 Disabled"));
 }
 
 } // namespace Main

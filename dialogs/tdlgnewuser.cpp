@@ -20,19 +20,19 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     , m_owner(owner)
 {
     setObjectName(u"dlgNewUser"_s);
-    setWindowTitle(u"New User"_s);
+    setWindowTitle(tr("New User"));
 
     edtNewUserName = new QLineEdit(this);
     edtNewUserName->setObjectName(u"edtNewUserName"_s);
     rightsmith::toolkit::refuseUnencodableInput(edtNewUserName);
 
-    lblNewUserName = new QLabel(u"User Name"_s, this);
+    lblNewUserName = new QLabel(tr("User Name"), this);
     lblNewUserName->setObjectName(u"lblNewUserName"_s);
     lblNewUserName->setBuddy(edtNewUserName);
 
     actOK = new rightsmith::toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
-    actOK->setText(u"OK"_s);
+    actOK->setText(tr("OK"));
     actOK->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
     // OK has no check of its own: once enabled, its modal result closes the dialog.
     actOK->setOnExecute([this](rightsmith::toolkit::Action *) { accept(); });
@@ -42,7 +42,7 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     OKBtn->setDefault(true);
     rightsmith::dialogsupport::bindButton(OKBtn, actOK);
 
-    CancelBtn = new QPushButton(u"Cancel"_s, this);
+    CancelBtn = new QPushButton(tr("Cancel"), this);
     CancelBtn->setObjectName(u"CancelBtn"_s);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -41,18 +41,18 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"dlgUserPassword"_s);
-    setWindowTitle(u"Change Password"_s);
+    setWindowTitle(tr("Change Password"));
 
     edtCurrentPassword = passwordBox(this, u"edtCurrentPassword"_s);
     edtNewPassword = passwordBox(this, u"edtNewPassword"_s);
     edtNewPasswordRetype = passwordBox(this, u"edtNewPasswordRetype"_s);
-    Label1 = label(this, u"Label1"_s, u"Current password"_s, edtCurrentPassword);
-    Label2 = label(this, u"Label2"_s, u"New password"_s, edtNewPassword);
-    Label3 = label(this, u"Label3"_s, u"Retype new password"_s, edtNewPasswordRetype);
+    Label1 = label(this, u"Label1"_s, tr("Current password"), edtCurrentPassword);
+    Label2 = label(this, u"Label2"_s, tr("New password"), edtNewPassword);
+    Label3 = label(this, u"Label3"_s, tr("Retype new password"), edtNewPasswordRetype);
 
     actOK = new rightsmith::toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
-    actOK->setText(u"OK"_s);
+    actOK->setText(tr("OK"));
     actOK->setOnExecute([this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
 
     OKBtn = new QPushButton(this);
@@ -60,7 +60,7 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     OKBtn->setDefault(true);
     rightsmith::dialogsupport::bindButton(OKBtn, actOK);
 
-    CancelBtn = new QPushButton(u"Cancel"_s, this);
+    CancelBtn = new QPushButton(tr("Cancel"), this);
     CancelBtn->setObjectName(u"CancelBtn"_s);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -110,7 +110,7 @@ void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
         accept();
         return;
     }
-    rightsmith::toolkit::showMessage(u"Invalid current or new password. Please retype."_s);
+    rightsmith::toolkit::showMessage(tr("Invalid current or new password. Please retype."));
     edtCurrentPassword->setFocus();
 }
 
