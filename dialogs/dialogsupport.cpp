@@ -7,9 +7,11 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -31,6 +33,20 @@ void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action)
     // make sure it runs also under a plain QApplication.
     rightsmith::toolkit::IdleUpdater::install();
     rightsmith::toolkit::bindWidget(button, action);
+}
+
+QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *cancel)
+{
+    auto *box = new QDialogButtonBox(Qt::Vertical, parent);
+    box->setObjectName(QStringLiteral("buttonBox"));
+    // Every platform's button order puts accept above reject in a column.
+    box->addButton(ok, QDialogButtonBox::AcceptRole);
+    box->addButton(cancel, QDialogButtonBox::RejectRole);
+    // A vertical box would take all the height it can get and spread its
+    // buttons; the column keeps them together at its top instead, as wide as
+    // the widest button below them.
+    box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    return box;
 }
 
 void setPasswordEcho(QLineEdit *edit)

@@ -7,7 +7,9 @@
 
 class QAbstractButton;
 class QDialog;
+class QDialogButtonBox;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace rightsmith::toolkit {
@@ -28,6 +30,12 @@ QString decoded(const QByteArray &bytes);
 /// trigger it when clicked; the idle update pass then runs the action's
 /// update handler while the button is visible.
 void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action);
+
+/// A vertical button box on \a parent holding \a ok (accept role) above
+/// \a cancel (reject role), for the button column at a dialog's right edge.
+/// The box keeps its height and takes the column's width; the caller wires
+/// its signals and keeps the tab order it sets.
+QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *cancel);
 
 /// Makes \a edit a password box that shows every character as "*".
 void setPasswordEcho(QLineEdit *edit);

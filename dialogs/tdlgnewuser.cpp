@@ -7,6 +7,7 @@
 #include "toolkit/widgets/codecvalidator.h"
 
 #include <QBoxLayout>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -44,7 +45,10 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
 
     CancelBtn = new QPushButton(tr("Cancel"), this);
     CancelBtn->setObjectName(u"CancelBtn"_s);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    // OK goes through its action (enabled only for a free name); Cancel rejects.
+    QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, OKBtn, CancelBtn);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *row = new QHBoxLayout;
     row->addWidget(lblNewUserName);
@@ -54,8 +58,7 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     left->addStretch();
 
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
+    buttons->addWidget(box);
     buttons->addStretch();
 
     auto *main = new QHBoxLayout(this);

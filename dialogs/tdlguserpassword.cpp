@@ -7,6 +7,7 @@
 #include "toolkit/widgets/codecvalidator.h"
 
 #include <QBoxLayout>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -62,7 +63,10 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
 
     CancelBtn = new QPushButton(tr("Cancel"), this);
     CancelBtn->setObjectName(u"CancelBtn"_s);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    // OK goes through its action, which checks the passwords first; Cancel rejects.
+    QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, OKBtn, CancelBtn);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *boxes = new QVBoxLayout;
     boxes->setSpacing(2);
@@ -77,8 +81,7 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     boxes->addStretch();
 
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
+    buttons->addWidget(box);
     buttons->addStretch();
 
     auto *main = new QHBoxLayout(this);

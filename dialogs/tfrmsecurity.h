@@ -8,9 +8,12 @@ class QPushButton;
 
 namespace rightsmith::toolkit {
 class Action;
-class TreeNode;
 class TreeView;
 } // namespace rightsmith::toolkit
+
+namespace zkSecurity {
+class TreeNode;
+}
 
 namespace zkSecurity {
 class TzkSecurityTemplate;
@@ -64,10 +67,12 @@ public:
     /// Clears the tree and frees its records.
     void FormDestroy();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
-    void changePassword(rightsmith::toolkit::TreeNode *passwordNode,
-                        const QByteArray &storedPassword);
-    static void toggleRight(rightsmith::toolkit::TreeNode *rightNode);
+    void changePassword(zkSecurity::TreeNode *passwordNode, const QByteArray &storedPassword);
+    static void toggleRight(zkSecurity::TreeNode *rightNode);
 
     std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_userTemplate;
     rightsmith::toolkit::TreeView *m_view = nullptr;
