@@ -2,7 +2,10 @@
 
 #include "demo/demoactions.h"
 
+#include <QBoxLayout>
+#include <QDialogButtonBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -19,49 +22,76 @@ TAboutBox::TAboutBox(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"AboutBox"_s);
-    setWindowTitle(u"About"_s);
+    setWindowTitle(tr("About"));
     QFont formFont = font();
     formFont.setPixelSize(11);
     setFont(formFont);
-    setFixedSize(298, 218);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowIcon(QIcon(demo::programIconPath()));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(u"Panel1"_s);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(8, 8, 281, 161);
 
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(u"ProgramIcon"_s);
-    ProgramIcon->setGeometry(8, 8, 65, 57);
     ProgramIcon->setAlignment(Qt::AlignCenter);
     ProgramIcon->setPixmap(QPixmap(demo::programIconPath())
                                .scaled(48, 48, Qt::KeepAspectRatio, Qt::FastTransformation));
 
-    ProductName = new QLabel(u"Rightsmith Demonstration Program"_s, Panel1);
+    ProductName = new QLabel(tr("Rightsmith Demonstration Program"), Panel1);
     ProductName->setObjectName(u"ProductName"_s);
-    ProductName->setGeometry(78, 16, 199, 16);
 
-    Version = new QLabel(u"Version 2.0"_s, Panel1);
+    Version = new QLabel(tr("Version 2.0"), Panel1);
     Version->setObjectName(u"Version"_s);
-    Version->setGeometry(78, 40, 199, 16);
 
-    Copyright = new QLabel(u"Copyright \u00A9 The Rightsmith authors"_s, Panel1);
+    Copyright = new QLabel(tr("Copyright \u00A9 The Rightsmith authors"), Panel1);
     Copyright->setObjectName(u"Copyright"_s);
-    Copyright->setGeometry(8, 80, 265, 16);
 
-    Comments = new QLabel(u"Comments"_s, Panel1);
+    Comments = new QLabel(tr("Comments"), Panel1);
     Comments->setObjectName(u"Comments"_s);
-    Comments->setGeometry(8, 104, 265, 49);
     Comments->setWordWrap(true);
     Comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    OKButton = new QPushButton(u"OK"_s, this);
+    OKButton = new QPushButton(tr("OK"), this);
     OKButton->setObjectName(u"OKButton"_s);
-    OKButton->setGeometry(120, 178, 65, 33);
     OKButton->setDefault(true);
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *buttonBox = new QDialogButtonBox(this);
+    buttonBox->setObjectName(u"buttonBox"_s);
+    buttonBox->addButton(OKButton, QDialogButtonBox::AcceptRole);
+    buttonBox->setCenterButtons(true);
+    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    // The icon beside name and version; copyright and comments below, the
+    // comments taking whatever room the box gains when it grows.
+    auto *title = new QVBoxLayout;
+    title->addStretch();
+    title->addWidget(ProductName);
+    title->addSpacing(8);
+    title->addWidget(Version);
+    title->addStretch();
+
+    auto *panel = new QGridLayout(Panel1);
+    panel->setContentsMargins(8, 8, 8, 8);
+    panel->setHorizontalSpacing(8);
+    panel->setVerticalSpacing(8);
+    panel->addWidget(ProgramIcon, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    panel->addLayout(title, 0, 1);
+    panel->addWidget(Copyright, 1, 0, 1, 2);
+    panel->addWidget(Comments, 2, 0, 1, 2);
+    panel->setColumnStretch(1, 1);
+    panel->setRowStretch(2, 1);
+    ProgramIcon->setMinimumSize(65, 57);
+    Comments->setMinimumHeight(Comments->fontMetrics().lineSpacing() * 3);
+
+    auto *main = new QVBoxLayout(this);
+    main->setContentsMargins(8, 8, 8, 8);
+    main->addWidget(Panel1, 1);
+    main->addWidget(buttonBox);
+
+    // Never smaller than it was drawn, more when the texts need it.
+    resize(sizeHint().expandedTo(QSize(298, 218)));
 }
 
 void TAboutBox::showEvent(QShowEvent *event)

@@ -10,7 +10,8 @@ class QPushButton;
 namespace About {
 
 /// "About": the program's name, version, copyright and comments above an OK
-/// button. Fixed size, centred on the screen, shown modally by Help > About.
+/// button. Laid out to grow with the box (the comments take the room gained),
+/// centred on the screen, shown modally by Help > About.
 class TAboutBox : public QDialog
 {
     Q_OBJECT
