@@ -1,12 +1,50 @@
 #include "toolkit/widgets/treeview.h"
 
-#include "toolkit/tree.h"
-#include "toolkit/treemodel.h"
+#include "security/tree.h"
+#include "security/treemodel.h"
+#include "toolkit/imagelist.h"
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QStyledItemDelegate>
 
 namespace rightsmith::toolkit {
+
+namespace {
+
+// While the tree has images, draws and measures a node without one as if it
+// had a transparent image, so that its text starts where its siblings' do.
+class ImageRoomDelegate : public QStyledItemDelegate
+{
+public:
+    explicit ImageRoomDelegate(TreeView *view)
+        : QStyledItemDelegate(view)
+        , m_view(view)
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->features & QStyleOptionViewItem::HasDecoration)
+            return;
+        const zkSecurity::Tree *tree = m_view->tree();
+        const ImageList *images = tree ? tree->images() : nullptr;
+        if (!images || images->count() == 0)
+            return;
+        // The room an image of the list takes: its own size, no more than the
+        // view gives a decoration. The null icon paints nothing.
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize =
+            option->decorationSize.boundedTo(QSize(ImageList::Width, ImageList::Height));
+    }
+
+private:
+    TreeView *m_view;
+};
+
+} // namespace
 
 TreeView::TreeView(QWidget *parent)
     : QTreeView(parent)
@@ -17,8 +55,9 @@ TreeView::TreeView(QWidget *parent)
     setSelectionBehavior(SelectRows);
     setUniformRowHeights(true);
     setFocusPolicy(Qt::StrongFocus);
+    setItemDelegate(new ImageRoomDelegate(this));
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
-        TreeNode *node = nodeForIndex(index);
+        zkSecurity::TreeNode *node = nodeForIndex(index);
         if (!node || !m_tree)
             return;
         m_tree->setSelected(node);
@@ -28,12 +67,12 @@ TreeView::TreeView(QWidget *parent)
 
 TreeView::~TreeView() = default;
 
-Tree *TreeView::tree() const
+zkSecurity::Tree *TreeView::tree() const
 {
     return m_tree.data();
 }
 
-void TreeView::setTree(Tree *tree)
+void TreeView::setTree(zkSecurity::Tree *tree)
 {
     if (tree == m_tree.data() && (tree || !m_model))
         return;
@@ -41,9 +80,9 @@ void TreeView::setTree(Tree *tree)
         disconnect(m_tree.data(), nullptr, this, nullptr);
 
     QItemSelectionModel *oldSelection = selectionModel();
-    TreeModel *oldModel = m_model;
+    zkSecurity::TreeModel *oldModel = m_model;
     m_tree = tree;
-    m_model = tree ? new TreeModel(tree, this) : nullptr;
+    m_model = tree ? new zkSecurity::TreeModel(tree, this) : nullptr;
     setModel(m_model);
     // setModel() leaves the old selection model to us.
     delete oldSelection;
@@ -63,24 +102,24 @@ void TreeView::setTree(Tree *tree)
         if (m_tree)
             syncFromTree(m_tree->selected());
     });
-    connect(tree, &Tree::selectionChanged, this, &TreeView::syncFromTree);
-    connect(tree, &Tree::expandRequested, this, &TreeView::followExpandRequest);
-    connect(tree, &Tree::imagesChanged, this, &TreeView::followImages);
+    connect(tree, &zkSecurity::Tree::selectionChanged, this, &TreeView::syncFromTree);
+    connect(tree, &zkSecurity::Tree::expandRequested, this, &TreeView::followExpandRequest);
+    connect(tree, &zkSecurity::Tree::imagesChanged, this, &TreeView::followImages);
     applyExpandedFlags();
     syncFromTree(tree->selected());
 }
 
-QModelIndex TreeView::indexForNode(TreeNode *node) const
+QModelIndex TreeView::indexForNode(zkSecurity::TreeNode *node) const
 {
     return m_model ? m_model->indexForNode(node) : QModelIndex();
 }
 
-TreeNode *TreeView::nodeForIndex(const QModelIndex &index) const
+zkSecurity::TreeNode *TreeView::nodeForIndex(const QModelIndex &index) const
 {
     return m_model ? m_model->nodeForIndex(index) : nullptr;
 }
 
-void TreeView::syncFromTree(TreeNode *node)
+void TreeView::syncFromTree(zkSecurity::TreeNode *node)
 {
     if (m_syncing || !selectionModel())
         return;
@@ -108,7 +147,7 @@ void TreeView::syncToTree(const QModelIndex &current)
     m_tree->setSelected(nodeForIndex(current));
 }
 
-void TreeView::followExpandRequest(TreeNode *node, bool recursive)
+void TreeView::followExpandRequest(zkSecurity::TreeNode *node, bool recursive)
 {
     const QModelIndex index = indexForNode(node);
     if (!index.isValid())
@@ -132,7 +171,7 @@ void TreeView::applyExpandedFlags()
         return;
     const int n = m_tree->count();
     for (int i = 0; i < n; ++i) {
-        TreeNode *node = m_tree->nodeAt(i);
+        zkSecurity::TreeNode *node = m_tree->nodeAt(i);
         if (node->isExpanded())
             expand(indexForNode(node));
     }

@@ -3,16 +3,19 @@
 #include <QPointer>
 #include <QTreeView>
 
-namespace rightsmith::toolkit {
-
+namespace zkSecurity {
 class Tree;
 class TreeModel;
 class TreeNode;
+} // namespace zkSecurity
 
-/// A read-only tree view bound to a rightsmith::toolkit::Tree. The view's current item and
+namespace rightsmith::toolkit {
+
+/// A read-only tree view bound to a zkSecurity::Tree. The view's current item and
 /// the tree's selected node are kept the same in both directions; the view
 /// follows the tree's expand requests, and shows node images only while the
-/// tree has an image list.
+/// tree has an image list. A node without an image then keeps an image's
+/// room, so that sibling texts line up.
 class TreeView : public QTreeView
 {
     Q_OBJECT
@@ -21,28 +24,28 @@ public:
     explicit TreeView(QWidget *parent = nullptr);
     ~TreeView() override;
 
-    Tree *tree() const;
+    zkSecurity::Tree *tree() const;
     /// Shows \a tree (not owned; nullptr shows nothing).
-    void setTree(Tree *tree);
-    TreeModel *treeModel() const { return m_model; }
+    void setTree(zkSecurity::Tree *tree);
+    zkSecurity::TreeModel *treeModel() const { return m_model; }
 
     /// The model index of \a node, or an invalid index.
-    QModelIndex indexForNode(TreeNode *node) const;
-    TreeNode *nodeForIndex(const QModelIndex &index) const;
+    QModelIndex indexForNode(zkSecurity::TreeNode *node) const;
+    zkSecurity::TreeNode *nodeForIndex(const QModelIndex &index) const;
 
 Q_SIGNALS:
     /// A node was double-clicked; it is the tree's selection when this is emitted.
-    void nodeDoubleClicked(rightsmith::toolkit::TreeNode *node);
+    void nodeDoubleClicked(zkSecurity::TreeNode *node);
 
 private:
-    void syncFromTree(TreeNode *node);
+    void syncFromTree(zkSecurity::TreeNode *node);
     void syncToTree(const QModelIndex &current);
-    void followExpandRequest(TreeNode *node, bool recursive);
+    void followExpandRequest(zkSecurity::TreeNode *node, bool recursive);
     void followImages();
     void applyExpandedFlags();
 
-    QPointer<Tree> m_tree;
-    TreeModel *m_model = nullptr;
+    QPointer<zkSecurity::Tree> m_tree;
+    zkSecurity::TreeModel *m_model = nullptr;
     bool m_syncing = false;
     bool m_removing = false;
 };
