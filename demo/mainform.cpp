@@ -25,9 +25,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -44,6 +42,8 @@ constexpr int EditLeft = 208;
 constexpr int EditTop = 40;
 constexpr int EditWidth = 121;
 constexpr int ToolBarHeight = 33;
+// Every button of the tool bar is this high.
+constexpr int ToolButtonHeight = 25;
 
 // A text file's lines as the memo shows them; the bytes are in the 8-bit code page.
 QString readTextLines(const QString &fileName, bool *ok)
@@ -96,6 +96,9 @@ TMainForm::TMainForm(QWidget *parent)
     ActionList1->setImages(ImageList1);
     createMenus();
     createToolBar();
+    // Wide enough for the whole tool bar, whose captions take the room their
+    // font needs.
+    resize(qMax(width(), ToolBar2->sizeHint().width()), height());
     ActionList1->SetSecurityObject(zkSecurity1);
 
     placeEdit();
@@ -238,7 +241,7 @@ void TMainForm::createToolBar()
         ToolBar2->addAction(action);
         if (QWidget *button = ToolBar2->widgetForAction(action)) {
             button->setObjectName(name);
-            button->setFixedSize(23, 25);
+            button->setFixedSize(23, ToolButtonHeight);
         }
     };
     addButton(u"ToolButton9"_s, FileNew1);
@@ -253,32 +256,29 @@ void TMainForm::createToolBar()
     addButton(u"ToolButton10"_s, WindowTileHorizontal1);
     addButton(u"ToolButton11"_s, WindowTileVertical1);
 
-    BitBtn1 = new QPushButton(ToolBar2);
-    BitBtn1->setObjectName(u"BitBtn1"_s);
+    // The buttons with captions are tool buttons like the others: flat, in
+    // the tool bar's font and as wide as their captions need.
+    auto addTextButton = [this](const QString &name) {
+        auto *button = new QToolButton(ToolBar2);
+        button->setObjectName(name);
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setIconSize(ToolBar2->iconSize());
+        button->setFixedHeight(ToolButtonHeight);
+        ToolBar2->addWidget(button);
+        return button;
+    };
+    BitBtn1 = addTextButton(u"BitBtn1"_s);
     BitBtn1->setIcon(QIcon(demo::checkRightsGlyphPath()));
-    BitBtn1->setFixedSize(109, 25);
-    ToolBar2->addWidget(BitBtn1);
+    BitBtn1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     rightsmith::toolkit::bindWidget(BitBtn1, zkactCheckRights);
 
-    BitBtn2 = new QPushButton(ToolBar2);
-    BitBtn2->setObjectName(u"BitBtn2"_s);
-    BitBtn2->setFixedSize(75, 25);
-    ToolBar2->addWidget(BitBtn2);
+    BitBtn2 = addTextButton(u"BitBtn2"_s);
     rightsmith::toolkit::bindWidget(BitBtn2, zkactChangeLogon);
 
-    Button1 = new QPushButton(tr("Manually check ID= 30 (zkSecurity1.CheckId(30)"), ToolBar2);
-    Button1->setObjectName(u"Button1"_s);
-    Button1->setFixedSize(240, 25);
-    // The caption was made for a narrow 8-point face; with a wider one it
-    // takes a smaller size rather than being cut off.
-    QFont buttonFont = Button1->font();
-    const int available = 240 - 2 * Button1->style()->pixelMetric(QStyle::PM_ButtonMargin) - 4;
-    while (buttonFont.pixelSize() > 8
-           && QFontMetrics(buttonFont).horizontalAdvance(Button1->text()) > available)
-        buttonFont.setPixelSize(buttonFont.pixelSize() - 1);
-    Button1->setFont(buttonFont);
-    ToolBar2->addWidget(Button1);
-    connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
+    Button1 = addTextButton(u"Button1"_s);
+    Button1->setText(tr("Manually check ID= 30 (zkSecurity1.CheckId(30)"));
+    connect(Button1, &QToolButton::clicked, this, &TMainForm::Button1Click);
 }
 
 void TMainForm::readStoredProperties()

@@ -7,9 +7,9 @@ class QLineEdit;
 class QMdiArea;
 class QMenu;
 class QMenuBar;
-class QPushButton;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
 
 namespace rightsmith::toolkit {
 class ImageList;
@@ -46,9 +46,9 @@ public:
 
     QStatusBar *StatusBar;
     QToolBar *ToolBar2;
-    QPushButton *BitBtn1;
-    QPushButton *BitBtn2;
-    QPushButton *Button1;
+    QToolButton *BitBtn1;
+    QToolButton *BitBtn2;
+    QToolButton *Button1;
     QLineEdit *edtMainWnd;
     QMenuBar *MainMenu1;
     QMenu *File1;
