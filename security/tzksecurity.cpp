@@ -333,8 +333,9 @@ void TzkSecurity::AddLastUser(const QByteArray &userName)
             break;
         }
     }
-    // A list read from the store may hold more than it should; keep the newest six.
-    while (m_lastUsers.size() > MaxLastUsers - 1)
+    // One name out for the one coming in: a longer list read from the store
+    // loses only its oldest entry.
+    if (m_lastUsers.size() > MaxLastUsers - 1)
         m_lastUsers.removeFirst();
     m_lastUsers.append(userName);
 }

@@ -442,11 +442,14 @@ TEST_F(SecurityTest, RecentUsersKeepSixNamesNewestLastIgnoringCase)
     security.AddLastUser(b("\xE9MILE"));
     EXPECT_EQ(security.LastUsers(), (QList<QByteArray> {b("x"), b("\xE9MILE")}));
 
-    // A list read from a store that held too many names is cut to the newest six.
+    // A list read from a store that held too many names loses only its oldest.
     security.LastUsers() = {b("1"), b("2"), b("3"), b("4"), b("5"), b("6"), b("7"), b("8")};
     security.AddLastUser(b("9"));
     EXPECT_EQ(security.LastUsers(),
-              (QList<QByteArray> {b("4"), b("5"), b("6"), b("7"), b("8"), b("9")}));
+              (QList<QByteArray> {b("2"), b("3"), b("4"), b("5"), b("6"), b("7"), b("8"), b("9")}));
+    security.AddLastUser(b("5"));
+    EXPECT_EQ(security.LastUsers(),
+              (QList<QByteArray> {b("3"), b("4"), b("6"), b("7"), b("8"), b("9"), b("5")}));
 }
 
 // --- one component per window ---------------------------------------------------------
