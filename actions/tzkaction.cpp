@@ -3,6 +3,7 @@
 #include "actions/tzkactionlist.h"
 #include "security/tzksecurity.h"
 #include "toolkit/component.h"
+#include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 
@@ -13,6 +14,18 @@ namespace zkActnLst {
 namespace {
 
 const QChar ControlNameDelimiter = u'\t';
+
+// The list holding a protected action, taken as a protected list: nullptr
+// when there is none. A standard list holding it is a configuration error.
+TzkActionList *protectedList(rightsmith::toolkit::ActionList *list)
+{
+    if (!list)
+        return nullptr;
+    auto *protectedList = qobject_cast<TzkActionList *>(list);
+    if (!protectedList)
+        throw rightsmith::toolkit::InvalidCast();
+    return protectedList;
+}
 
 } // namespace
 
@@ -29,9 +42,7 @@ TzkSecurityOptions TzkAction::effectiveOption() const
 {
     if (m_options != soParent)
         return m_options;
-    // An action held by a standard list has no list option to inherit; it then
-    // behaves as in a protected list without a security object.
-    if (auto *list = qobject_cast<TzkActionList *>(actionList()))
+    if (TzkActionList *list = protectedList(actionList()))
         return TzkSecurityOptions(list->Options());
     return soSetDisabledOnFail;
 }
@@ -55,9 +66,7 @@ void TzkAction::Loaded()
 
 bool TzkAction::Update()
 {
-    // A standard list holding a protected action protects nothing, like a
-    // protected list without a security object.
-    if (auto *list = qobject_cast<TzkActionList *>(actionList())) {
+    if (TzkActionList *list = protectedList(actionList())) {
         if (zkSecurity::TzkSecurity *security = list->SecurityObject()) {
             const TzkSecurityOptions option = effectiveOption();
             if (option != soShowMessageOnFail) {
@@ -79,9 +88,7 @@ bool TzkAction::Execute()
     if (!list)
         return rightsmith::toolkit::Action::Execute();
     if (effectiveOption() == soShowMessageOnFail) {
-        auto *protectedList = qobject_cast<TzkActionList *>(list);
-        zkSecurity::TzkSecurity *security =
-            protectedList ? protectedList->SecurityObject() : nullptr;
+        zkSecurity::TzkSecurity *security = protectedList(list)->SecurityObject();
         const bool granted = !security || security->CheckId(m_securityId);
         if (!granted) {
             rightsmith::toolkit::showMessage(

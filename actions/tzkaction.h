@@ -30,12 +30,20 @@ public:
     QString DisabledMessage() const { return m_disabledMessage; }
     void setDisabledMessage(const QString &message) { m_disabledMessage = message; }
 
-    /// The action's option, or its list's when it is soParent.
+    /// The action's option, or its list's when it is soParent (throws
+    /// rightsmith::toolkit::InvalidCast when that list is a standard one).
     TzkSecurityOptions effectiveOption() const;
 
     /// Binds the controls named in ActionDesigner.
     void Loaded() override;
+    /// Applies the right, then runs the standard update step. Throws
+    /// rightsmith::toolkit::InvalidCast when a standard list holds the action.
     bool Update() override;
+    /// In the message mode refuses a denied action with DisabledMessage;
+    /// otherwise the standard execute step, which runs Update(). Throws
+    /// rightsmith::toolkit::InvalidCast when a standard list holds the action,
+    /// unless the action's own option disables or hides and that list is
+    /// suspended.
     bool Execute() override;
 
 private:

@@ -22,4 +22,12 @@ private:
     QString m_message;
 };
 
+/// Raised where an object is taken as a class it does not belong to.
+/// Message: "Invalid type cast".
+class InvalidCast : public Error
+{
+public:
+    InvalidCast();
+};
+
 } // namespace rightsmith::toolkit

@@ -11,6 +11,7 @@
 #include "support/testsupport.h"
 #include "toolkit/actionlist.h"
 #include "toolkit/component.h"
+#include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/widgets/widgetbinding.h"
@@ -129,7 +130,8 @@ private slots:
     void options();
     void noHandlerStaysEnabledAndDoesNothing();
     void deniedInDisableModeDoesNotRun();
-    void protectedActionInAStandardListProtectsNothing();
+    void protectedActionInAStandardListIsAnInvalidCast_data();
+    void protectedActionInAStandardListIsAnInvalidCast();
     void messageMode_data();
     void messageMode();
     void updateHandlerOverridesUntilTheNextPass();
@@ -265,24 +267,60 @@ void tst_TzkAction::deniedInDisableModeDoesNotRun()
     QVERIFY(recorder.messages.isEmpty());
 }
 
-void tst_TzkAction::protectedActionInAStandardListProtectsNothing()
+void tst_TzkAction::protectedActionInAStandardListIsAnInvalidCast_data()
 {
-    // A protected action put into a standard list by mistake: no list option,
-    // no security object, no failure on every pass.
+    QTest::addColumn<bool>("execute");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<bool>("suspended");
+    QTest::addColumn<bool>("raises");
+
+    QTest::newRow("update, list option") << false << int(soParent) << false << true;
+    QTest::newRow("update, own disable") << false << int(soSetDisabledOnFail) << false << true;
+    QTest::newRow("update, own message") << false << int(soShowMessageOnFail) << false << true;
+    // Execute reads the list before the standard step refuses a suspended list.
+    QTest::newRow("execute, list option") << true << int(soParent) << true << true;
+    QTest::newRow("execute, own message") << true << int(soShowMessageOnFail) << true << true;
+    QTest::newRow("execute, own hide, through update")
+        << true << int(soSetInvisibleOnFail) << false << true;
+    QTest::newRow("execute, own disable, refused by the suspended list")
+        << true << int(soSetDisabledOnFail) << true << false;
+}
+
+void tst_TzkAction::protectedActionInAStandardListIsAnInvalidCast()
+{
+    QFETCH(bool, execute);
+    QFETCH(int, option);
+    QFETCH(bool, suspended);
+    QFETCH(bool, raises);
+
     rightsmith::toolkit::ActionList standardList;
+    standardList.setSuspended(suspended);
     TzkAction action;
     action.setActionList(&standardList);
+    action.setOptions(TzkSecurityOptions(option));
     action.setSecurityId(DeniedId);
     int runs = 0;
     action.setOnExecute([&runs](rightsmith::toolkit::Action *) { ++runs; });
-    action.Update();
-    QVERIFY(action.isEnabled());
-    QVERIFY(action.isVisible());
-    action.setOptions(soShowMessageOnFail);
     MessageRecorder recorder;
+
+    QString error;
+    try {
+        if (execute)
+            action.Execute();
+        else
+            action.Update();
+    } catch (const rightsmith::toolkit::Error &e) {
+        error = e.message();
+    }
+    QCOMPARE(error, raises ? u"Invalid type cast"_s : QString());
+    QCOMPARE(runs, 0);
+    QVERIFY(recorder.messages.isEmpty());
+
+    // In no list at all the action is simply unprotected.
+    action.setActionList(nullptr);
+    action.Update();
     QVERIFY(action.Execute());
     QCOMPARE(runs, 1);
-    QVERIFY(recorder.messages.isEmpty());
 }
 
 void tst_TzkAction::messageMode_data()
