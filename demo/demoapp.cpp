@@ -5,6 +5,7 @@
 #include "demo/demoactions.h"
 #include "demo/mainform.h"
 #include "security/widgets/installwidgets.h"
+#include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/application.h"
 #include "toolkit/widgets/idleupdater.h"
@@ -144,7 +145,7 @@ bool DemoSession::start()
     if (rightsmith::toolkit::Application *app = rightsmith::toolkit::Application::instance())
         app->setTitle(ApplicationTitle);
     else
-        QGuiApplication::setApplicationDisplayName(ApplicationTitle);
+        rightsmith::toolkit::setApplicationTitle(ApplicationTitle);
     QGuiApplication::setWindowIcon(QIcon(programIconPath()));
 
     // Loading the frame runs the logon; when it is refused the application

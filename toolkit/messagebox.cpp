@@ -16,6 +16,12 @@ MessageHook &messageHook()
 
 MessagePresenter s_presenter = nullptr;
 
+QString &title()
+{
+    static QString value;
+    return value;
+}
+
 bool present(MessageKind kind, const QString &text)
 {
     // A copy, so that a hook that replaces itself stays alive while it runs.
@@ -27,6 +33,16 @@ bool present(MessageKind kind, const QString &text)
 }
 
 } // namespace
+
+QString applicationTitle()
+{
+    return title();
+}
+
+void setApplicationTitle(const QString &value)
+{
+    title() = value;
+}
 
 void showMessage(const QString &text)
 {

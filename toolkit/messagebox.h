@@ -11,6 +11,11 @@ namespace rightsmith::toolkit {
 /// (and applications without widgets) answer them instead.
 enum class MessageKind { Information, Question };
 
+/// The title message boxes carry: the application's title. It is kept apart
+/// from the application display name, which Qt appends to every window caption.
+QString applicationTitle();
+void setApplicationTitle(const QString &title);
+
 /// Shows \a text in a message box with one OK button.
 void showMessage(const QString &text);
 /// Asks \a text with Yes and No; true for Yes.

@@ -49,7 +49,7 @@ class tst_Application : public QObject
 private slots:
     void init();
     void cleanup();
-    void titleIsTheDisplayName();
+    void titleIsKeptOutOfWindowCaptions();
     void terminateBeforeRunIsSticky();
     void terminateWhileRunningEndsTheLoop();
     void runShowsTheMainForm();
@@ -82,13 +82,15 @@ void tst_Application::cleanup()
     rightsmith::toolkit::clearTermination();
 }
 
-void tst_Application::titleIsTheDisplayName()
+void tst_Application::titleIsKeptOutOfWindowCaptions()
 {
     auto *app = Application::instance();
     QVERIFY(app);
     app->setTitle(u"Rightsmith Demo"_s);
     QCOMPARE(app->title(), u"Rightsmith Demo"_s);
-    QCOMPARE(QGuiApplication::applicationDisplayName(), u"Rightsmith Demo"_s);
+    QCOMPARE(rightsmith::toolkit::applicationTitle(), u"Rightsmith Demo"_s);
+    // Window captions stay exactly as set: the title is not appended to them.
+    QVERIFY(QGuiApplication::applicationDisplayName() != u"Rightsmith Demo"_s);
 }
 
 void tst_Application::terminateBeforeRunIsSticky()

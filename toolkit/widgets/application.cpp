@@ -38,7 +38,7 @@ Application *Application::instance()
 void Application::setTitle(const QString &title)
 {
     m_title = title;
-    setApplicationDisplayName(title);
+    setApplicationTitle(title);
 }
 
 void Application::addForm(QWidget *form)
@@ -84,7 +84,7 @@ bool Application::notify(QObject *receiver, QEvent *event)
     } catch (const std::exception &error) {
         handleException(error);
     } catch (...) {
-        handleException(std::runtime_error("Unknown exception"));
+        handleException(Error(tr("Unknown exception")));
     }
     return false;
 }

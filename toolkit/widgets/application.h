@@ -38,7 +38,8 @@ public:
     /// plain QApplication.
     static Application *instance();
 
-    /// The title message boxes carry; also the application display name.
+    /// The title message boxes carry. It is not made the application display
+    /// name, which would be appended to every window caption.
     QString title() const { return m_title; }
     void setTitle(const QString &title);
 

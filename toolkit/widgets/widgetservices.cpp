@@ -21,7 +21,8 @@ bool presentWithMessageBox(MessageKind kind, const QString &text)
         return presentOnConsole(kind, text);
 
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    const QString title = applicationTitle();
+    box.setWindowTitle(title.isEmpty() ? QCoreApplication::applicationName() : title);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
     if (kind == MessageKind::Question) {
