@@ -2,11 +2,13 @@
 
 #include "toolkit/error.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -54,7 +56,7 @@ CREATE TABLE IF NOT EXISTS "values"(
 QString sqliteMessage(sqlite3 *db)
 {
     if (!db)
-        return u"out of memory"_s;
+        return QCoreApplication::translate("rightsmith::toolkit::Registry", "out of memory");
     return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
 }
 
@@ -65,7 +67,9 @@ QString systemMessage(int error)
 
 QString invalidDataType(const QString &name)
 {
-    return u"Invalid data type for '%1'"_s.arg(name);
+    return QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                       "Invalid data type for '%1'")
+        .arg(name);
 }
 
 /// Creates \a dir and its missing parents with mode 0700, whatever the umask.
@@ -76,7 +80,9 @@ void ensureDirectory(const QString &dir)
     if (::stat(native.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return;
-        throw Error(u"Cannot create directory '%1': %2"_s.arg(dir, systemMessage(ENOTDIR)));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "Cannot create directory '%1': %2")
+                        .arg(dir, systemMessage(ENOTDIR)));
     }
     const QString parent = QFileInfo(dir).path();
     if (parent != dir)
@@ -84,7 +90,9 @@ void ensureDirectory(const QString &dir)
     if (::mkdir(native.constData(), DirectoryMode) != 0) {
         if (errno == EEXIST)
             return; // made by another process meanwhile
-        throw Error(u"Cannot create directory '%1': %2"_s.arg(dir, systemMessage(errno)));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "Cannot create directory '%1': %2")
+                        .arg(dir, systemMessage(errno)));
     }
     ::chmod(native.constData(), DirectoryMode);
 }
@@ -103,7 +111,9 @@ void createFileIfMissing(const QString &path)
     }
     // An existing file (or one SQLite cannot open) is left for SQLite to report.
     if (errno != EEXIST)
-        throw Error(u"Cannot open registry database '%1': %2"_s.arg(path, systemMessage(errno)));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "Cannot open registry database '%1': %2")
+                        .arg(path, systemMessage(errno)));
 }
 
 } // namespace
@@ -263,15 +273,12 @@ Registry::~Registry()
 
 QString Registry::defaultPath()
 {
-    // Read at every call: a test or a tool may point XDG_CONFIG_HOME elsewhere
-    // between two stores. A relative XDG_CONFIG_HOME is invalid and ignored.
-    QString config = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
-    if (config.isEmpty() || !QDir::isAbsolutePath(config)) {
-        QString home = QFile::decodeName(qgetenv("HOME"));
-        if (home.isEmpty())
-            home = QDir::homePath();
-        config = home + u"/.config"_s;
-    }
+    // Asked at every call: a test or a tool may point XDG_CONFIG_HOME elsewhere
+    // between two stores. QStandardPaths honours XDG_CONFIG_HOME and its test
+    // mode; a relative XDG_CONFIG_HOME is invalid and ignored.
+    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + u"/.config"_s;
     return QDir::cleanPath(config + u"/rightsmith/registry.sqlite3"_s);
 }
 
@@ -285,7 +292,9 @@ void Registry::open(const QString &path, Access access)
         createFileIfMissing(m_path);
         flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     } else if (!QFileInfo(m_path).isFile()) {
-        throw Error(u"Cannot open registry database '%1': %2"_s.arg(m_path, systemMessage(ENOENT)));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "Cannot open registry database '%1': %2")
+                        .arg(m_path, systemMessage(ENOENT)));
     }
 
     const QByteArray native = QFile::encodeName(m_path);
@@ -294,7 +303,9 @@ void Registry::open(const QString &path, Access access)
         const QString message = reason();
         sqlite3_close_v2(m_db);
         m_db = nullptr;
-        throw Error(u"Cannot open registry database '%1': %2"_s.arg(m_path, message));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "Cannot open registry database '%1': %2")
+                        .arg(m_path, message));
     }
     try {
         sqlite3_busy_timeout(m_db, BusyTimeoutMs);
@@ -303,10 +314,14 @@ void Registry::open(const QString &path, Access access)
         const bool isNew = checkOwnership();
         if (access == ReadOnly) {
             if (isNew)
-                throw Error(
-                    u"Cannot open registry database '%1': it holds no registry"_s.arg(m_path));
+                throw Error(QCoreApplication::translate(
+                                "rightsmith::toolkit::Registry",
+                                "Cannot open registry database '%1': it holds no registry")
+                                .arg(m_path));
         } else {
-            const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
+            const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                             "Cannot open registry database '%1'")
+                                     .arg(m_path);
             if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)
                     != SQLITE_OK
                 || sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr)
@@ -316,7 +331,9 @@ void Registry::open(const QString &path, Access access)
             restrictFileModes();
         }
         if (sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail(u"Cannot open registry database '%1'"_s.arg(m_path));
+            fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                             "Cannot open registry database '%1'")
+                     .arg(m_path));
     } catch (...) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -328,7 +345,9 @@ void Registry::open(const QString &path, Access access)
 
 bool Registry::checkOwnership() const
 {
-    const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
+    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                     "Cannot open registry database '%1'")
+                             .arg(m_path);
     auto pragma = [&](const char *sql) {
         Statement statement(m_db, sql);
         if (statement.step() != SQLITE_ROW)
@@ -342,18 +361,24 @@ bool Registry::checkOwnership() const
     if (applicationId == 0 && version == 0 && objects == 0)
         return true;
     if (applicationId != ApplicationId)
-        throw Error(
-            u"Cannot open registry database '%1': it belongs to another program"_s.arg(m_path));
+        throw Error(QCoreApplication::translate(
+                        "rightsmith::toolkit::Registry",
+                        "Cannot open registry database '%1': it belongs to another program")
+                        .arg(m_path));
     if (version > SchemaVersion)
-        throw Error(
-            u"Cannot open registry database '%1': made by a newer version (%2)"_s.arg(m_path).arg(
-                version));
+        throw Error(QCoreApplication::translate(
+                        "rightsmith::toolkit::Registry",
+                        "Cannot open registry database '%1': made by a newer version (%2)")
+                        .arg(m_path)
+                        .arg(version));
     return false;
 }
 
 void Registry::createSchema()
 {
-    const QString what = u"Cannot open registry database '%1'"_s.arg(m_path);
+    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                     "Cannot open registry database '%1'")
+                             .arg(m_path);
     {
         Statement root(m_db, "SELECT 1 FROM keys WHERE id = 1");
         if (root.prepared() && root.step() == SQLITE_ROW)
@@ -418,20 +443,29 @@ void Registry::fail(const QString &what) const
 void Registry::beginTransaction(TransactionKind kind)
 {
     if (inTransaction())
-        throw Error(
-            u"Cannot begin a transaction in registry database '%1': one is open"_s.arg(m_path));
+        throw Error(QCoreApplication::translate(
+                        "rightsmith::toolkit::Registry",
+                        "Cannot begin a transaction in registry database '%1': one is open")
+                        .arg(m_path));
     // A write transaction takes the write lock at once, waiting up to the busy
     // timeout; a read transaction fixes its snapshot with its first read.
     const char *sql = kind == WriteTransaction ? "BEGIN IMMEDIATE" : "BEGIN";
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(kind == WriteTransaction ? u"Cannot write registry database '%1'"_s.arg(m_path)
-                                      : u"Cannot read registry database '%1'"_s.arg(m_path));
+        fail(kind == WriteTransaction
+                 ? QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                               "Cannot write registry database '%1'")
+                       .arg(m_path)
+                 : QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                               "Cannot read registry database '%1'")
+                       .arg(m_path));
     if (kind == ReadTransaction) {
         Statement snapshot(m_db, "SELECT 1 FROM keys WHERE id = 1");
         if (snapshot.step() != SQLITE_ROW) {
             const QString message = reason();
             rollback();
-            throw Error(u"Cannot read registry database '%1': %2"_s.arg(m_path, message));
+            throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                    "Cannot read registry database '%1': %2")
+                            .arg(m_path, message));
         }
     }
 }
@@ -443,7 +477,9 @@ void Registry::commit()
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const QString message = reason();
         rollback();
-        throw Error(u"Cannot write registry database '%1': %2"_s.arg(m_path, message));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "Cannot write registry database '%1': %2")
+                        .arg(m_path, message));
     }
 }
 
@@ -464,7 +500,9 @@ bool Registry::keyIdExists(qint64 id) const
     statement.bind(1, id);
     const int rc = statement.step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fail(u"Cannot read registry key '%1'"_s.arg(m_currentKey));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                         "Cannot read registry key '%1'")
+                 .arg(m_currentKey));
     return rc == SQLITE_ROW;
 }
 
@@ -478,8 +516,10 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
         base = {m_currentKeyId, m_currentKey};
         if (!keyIdExists(base.id)) {
             if (create)
-                throw Error(u"Cannot create registry key '%1': the key '%2' no longer exists"_s.arg(
-                    path, m_currentKey));
+                throw Error(QCoreApplication::translate(
+                                "rightsmith::toolkit::Registry",
+                                "Cannot create registry key '%1': the key '%2' no longer exists")
+                                .arg(path, m_currentKey));
             return {};
         }
     }
@@ -500,12 +540,16 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
                 add.bind(1, key.id);
                 add.bind(2, name);
                 if (add.step() != SQLITE_DONE)
-                    fail(u"Cannot create registry key '%1'"_s.arg(path));
+                    fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                     "Cannot create registry key '%1'")
+                             .arg(path));
                 key.id = sqlite3_last_insert_rowid(m_db);
             } else if (rc == SQLITE_DONE) {
                 return {};
             } else {
-                fail(u"Cannot read registry key '%1'"_s.arg(path));
+                fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                 "Cannot read registry key '%1'")
+                         .arg(path));
             }
             key.path = key.path.isEmpty() ? stored : key.path + u'\\' + stored;
         }
@@ -518,10 +562,14 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
         return found;
     ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
-        fail(u"Cannot create registry key '%1'"_s.arg(path));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                         "Cannot create registry key '%1'")
+                 .arg(path));
     found = walk(true);
     if (!transaction.commit())
-        fail(u"Cannot create registry key '%1'"_s.arg(path));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                         "Cannot create registry key '%1'")
+                 .arg(path));
     return found;
 }
 
@@ -548,7 +596,9 @@ bool Registry::keyExists(const QString &path) const
 
 bool Registry::deleteKey(const QString &path)
 {
-    const QString what = u"Cannot delete registry key '%1'"_s.arg(path);
+    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                     "Cannot delete registry key '%1'")
+                             .arg(path);
     ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
         fail(what);
@@ -601,7 +651,9 @@ QStringList Registry::subKeys(const QString &path) const
     while ((rc = statement.step()) == SQLITE_ROW)
         names.append(statement.columnText(0));
     if (rc != SQLITE_DONE)
-        fail(u"Cannot list registry key '%1'"_s.arg(path));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                         "Cannot list registry key '%1'")
+                 .arg(path));
     return names;
 }
 
@@ -618,7 +670,8 @@ Registry::ValueInfo Registry::valueInfo(const QString &name) const
     if (rc == SQLITE_DONE)
         return {};
     if (rc != SQLITE_ROW)
-        fail(u"Cannot read value '%1'"_s.arg(name));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot read value '%1'")
+                 .arg(name));
 
     const QString storage = statement.columnText(1);
     const int columnType = storage == "integer"_L1 ? SQLITE_INTEGER
@@ -667,7 +720,9 @@ QStringList Registry::valueNames() const
     while ((rc = statement.step()) == SQLITE_ROW)
         names.append(statement.columnText(0));
     if (rc != SQLITE_DONE)
-        fail(u"Cannot list the values of registry key '%1'"_s.arg(m_currentKey));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                         "Cannot list the values of registry key '%1'")
+                 .arg(m_currentKey));
     return names;
 }
 
@@ -677,7 +732,9 @@ bool Registry::deleteValue(const QString &name)
     statement.bind(1, m_currentKeyId);
     statement.bind(2, name);
     if (statement.step() != SQLITE_DONE)
-        fail(u"Cannot delete value '%1'"_s.arg(name));
+        fail(
+            QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot delete value '%1'")
+                .arg(name));
     return sqlite3_changes(m_db) > 0;
 }
 
@@ -698,11 +755,15 @@ void Registry::writeValue(const QString &name, ValueType type, const QByteArray 
         statement.bindBlob(4, *bytes);
     else
         statement.bind(4, qint64(integer));
-    const QString what = u"Cannot write value '%1'"_s.arg(name);
+    const QString what =
+        QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot write value '%1'")
+            .arg(name);
     if (statement.step() != SQLITE_DONE)
         fail(what);
     if (sqlite3_changes(m_db) == 0)
-        throw Error(u"%1: the registry key '%2' no longer exists"_s.arg(what, m_currentKey));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
+                                                "%1: the registry key '%2' no longer exists")
+                        .arg(what, m_currentKey));
 }
 
 void Registry::writeBinary(const QString &name, const QByteArray &data)
@@ -740,7 +801,8 @@ bool Registry::stepValue(detail::Statement &statement, const QString &name) cons
     if (rc == SQLITE_DONE)
         return false;
     if (rc != SQLITE_ROW)
-        fail(u"Cannot read value '%1'"_s.arg(name));
+        fail(QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot read value '%1'")
+                 .arg(name));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "security/tcripter.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
+#include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
 #include "support/testsupport.h"
 #include "toolkit/component.h"
@@ -59,6 +60,8 @@ class tst_IdlePass : public QObject
 private slots:
     void initTestCase() { rightsmith::toolkit::IdleUpdater::install(); }
     void rightsFollowLogonRevocationAndRefusal();
+    void hiddenCommandsComeBackOnlyAfterALogonThatForcesThem_data();
+    void hiddenCommandsComeBackOnlyAfterALogonThatForcesThem();
 };
 
 void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
@@ -150,6 +153,80 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     for (TzkAction *action : all)
         QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
     QVERIFY(!edit->isEnabled());
+}
+
+void tst_IdlePass::hiddenCommandsComeBackOnlyAfterALogonThatForcesThem_data()
+{
+    QTest::addColumn<bool>("forceVisible");
+    QTest::newRow("without soForceClientsVisibleAfterLogon") << false;
+    QTest::newRow("with soForceClientsVisibleAfterLogon") << true;
+}
+
+void tst_IdlePass::hiddenCommandsComeBackOnlyAfterALogonThatForcesThem()
+{
+    QFETCH(bool, forceVisible);
+
+    testsupport::TemporaryHome home;
+    QMainWindow window;
+    auto *security = new TzkSecurity(&window);
+    const zkSecurity::TzkSecurityOptionSet options {zkSecurity::soShowIcons};
+    security->SetOptions(forceVisible ? options.with(zkSecurity::soForceClientsVisibleAfterLogon)
+                                      : options);
+    auto *list = new TzkActionList(&window);
+    list->setOptions(sorSetInvisibleOnFail);
+    list->SetSecurityObject(security);
+
+    QMenu *menu = window.menuBar()->addMenu(u"&File"_s);
+    auto *edit = new QLineEdit(&window);
+    window.setCentralWidget(edit);
+    const auto protectedAction = [&](const QString &caption, qint32 id) {
+        auto *action = new TzkAction(&window);
+        action->setText(caption);
+        action->setSecurityId(id);
+        action->setActionList(list);
+        return action;
+    };
+    TzkAction *open = protectedAction(u"&Open"_s, 1);
+    menu->addAction(open);
+    TzkAction *close = protectedAction(u"&Close"_s, 2);
+    menu->addAction(close);
+    TzkAction *control = protectedAction(u"Memo"_s, 3);
+    rightsmith::toolkit::bindWidget(edit, control);
+
+    auto &users = *security->UserTemplate();
+    zkSecurity::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
+    addNode(users, anna, QByteArrayLiteral("Password(********)"), 0)
+        ->data()
+        ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
+    zkSecurity::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
+    zkSecurity::TreeNode *openRight = addNode(users, rights, QByteArrayLiteral("Open (No)"), 1);
+    addNode(users, rights, QByteArrayLiteral("Close (No)"), 2);
+    zkSecurity::TreeNode *memoRight = addNode(users, rights, QByteArrayLiteral("Memo (No)"), 3);
+    security->Dialogs()->SetSecurity(security);
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(security->Logon(QByteArrayLiteral("Anna"), QByteArrayLiteral("pw"), true));
+    QVERIFY(goIdle());
+    QVERIFY(!open->isVisible());
+    QVERIFY(!close->isVisible());
+    QVERIFY(edit->isHidden());
+
+    // Granted now, yet no pass brings back what the invisible mode hid.
+    openRight->setText(QByteArrayLiteral("Open (Yes)"));
+    memoRight->setText(QByteArrayLiteral("Memo (Yes)"));
+    QVERIFY(goIdle());
+    QVERIFY(!open->isVisible());
+    QVERIFY(edit->isHidden());
+
+    // A logon shows them all again only with the option; the next pass hides
+    // what the user still may not use.
+    QVERIFY(security->Logon(QByteArrayLiteral("Anna"), QByteArrayLiteral("pw"), true));
+    QCOMPARE(close->isVisible(), forceVisible);
+    QVERIFY(goIdle());
+    QCOMPARE(open->isVisible(), forceVisible);
+    QCOMPARE(edit->isHidden(), !forceVisible);
+    QVERIFY(!close->isVisible());
 }
 
 RIGHTSMITH_TEST_MAIN(tst_IdlePass)

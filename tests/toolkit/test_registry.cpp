@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -109,23 +110,32 @@ mode_t modeOf(const QString &path)
     return st.st_mode & 07777;
 }
 
+// Follows XDG_CONFIG_HOME as a program does: out of QStandardPaths' test mode.
 class RegistryTest : public ::testing::Test
 {
 protected:
+    void SetUp() override { QStandardPaths::setTestModeEnabled(false); }
+    void TearDown() override { QStandardPaths::setTestModeEnabled(true); }
     testsupport::TemporaryHome home;
+    // A file beside the registry's default database.
     QString configPath(const QString &name) const
     {
-        return home.filePath(u"config/rightsmith/"_s + name);
+        return QFileInfo(Registry::defaultPath()).absolutePath() + u'/' + name;
     }
 };
 
 // --- location -------------------------------------------------------------
 
-TEST_F(RegistryTest, DefaultPathFollowsTheEnvironmentAtEachConstruction)
+TEST_F(RegistryTest, DefaultPathIsTheStandardConfigLocationAtEachConstruction)
 {
+    // In test mode Qt keeps it apart from the user's own.
+    QStandardPaths::setTestModeEnabled(true);
+    EXPECT_EQ(Registry::defaultPath(),
+              home.filePath(u".qttest/config/rightsmith/registry.sqlite3"_s));
+    QStandardPaths::setTestModeEnabled(false);
     {
         Registry registry;
-        EXPECT_EQ(registry.path(), configPath(u"registry.sqlite3"_s));
+        EXPECT_EQ(registry.path(), home.filePath(u"config/rightsmith/registry.sqlite3"_s));
         EXPECT_TRUE(QFileInfo::exists(registry.path()));
     }
 

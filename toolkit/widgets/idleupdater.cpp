@@ -157,7 +157,9 @@ quint64 IdleUpdater::passCount()
 
 bool IdleUpdater::isReachable(const QAction *action)
 {
-    if (!action)
+    // A hidden action shows no menu item or button; only whatever hid it may
+    // bring it back, never the pass.
+    if (!action || !action->isVisible())
         return false;
     for (QObject *holder : action->associatedObjects()) {
         if (auto *menu = qobject_cast<const QMenu *>(holder)) {
@@ -173,15 +175,9 @@ bool IdleUpdater::isReachable(const QAction *action)
 
 bool IdleUpdater::isBindingReachable(const QWidget *widget)
 {
-    const Action *action = boundAction(widget);
-    if (!action)
-        return false;
-    if (widget->isVisible())
-        return true;
-    // A control hidden by its own (invisible) action must still be updated,
-    // or it could never come back.
-    const QWidget *parent = widget->parentWidget();
-    return !action->isVisible() && !widget->isWindow() && parent && parent->isVisible();
+    // A control hidden by its own action is not updated either: it stays
+    // hidden until something else makes the action visible.
+    return boundAction(widget) && widget->isVisible();
 }
 
 void IdleUpdater::runPass()

@@ -9,11 +9,13 @@ namespace rightsmith::toolkit {
 
 /// The idle-time update pass: whenever the GUI thread's event loop is about
 /// to wait for events, Update() runs for every live rightsmith::toolkit::Action that a
-/// user can reach: one in a visible menu, in a menu whose entry sits in a
-/// visible menu bar or reachable menu, in any other visible widget (tool bar,
-/// tool button, a window holding it for its shortcut), or bound to a widget
-/// through bindWidget() that is visible (or hidden only by its action while
-/// its parent is visible). Actions run in creation order.
+/// user can reach: a visible one in a visible menu, in a menu whose entry sits
+/// in a visible menu bar or reachable menu, in any other visible widget (tool
+/// bar, tool button, a window holding it for its shortcut), or one bound to a
+/// widget through bindWidget() that is visible. A hidden action, and a control
+/// hidden by its action, are therefore not updated: the pass never brings them
+/// back; only setting the action visible again does. Actions run in creation
+/// order.
 ///
 /// A pass changes only what differs (QAction emits only on a change), so a
 /// pass that changes nothing posts nothing and the loop goes to sleep. The
@@ -39,8 +41,8 @@ public:
     /// Passes run so far, by the event loop or by runPass().
     static quint64 passCount();
 
-    /// Whether the pass updates \a action: true when it is reachable in a
-    /// visible menu or widget.
+    /// Whether the pass updates \a action: true when it is visible and
+    /// reachable in a visible menu or widget.
     static bool isReachable(const QAction *action);
     /// Whether the pass updates the action bound to \a widget.
     static bool isBindingReachable(const QWidget *widget);
