@@ -1,6 +1,7 @@
 #include "toolkit/action.h"
 
 #include "toolkit/actionlist.h"
+#include "toolkit/errorhandler.h"
 #include "toolkit/imagelist.h"
 
 #include <QIcon>
@@ -39,10 +40,11 @@ Action::Action(QObject *owner)
     : QAction(owner)
 {
     liveActionList().append(this);
-    connect(this, &QAction::triggered, this, [this] { Execute(); });
+    // Execute() and the handlers may throw; no exception may leave a slot.
+    connect(this, &QAction::triggered, this, [this] { runGuarded([this] { Execute(); }); });
     connect(this, &QAction::hovered, this, [this] {
         if (const Handler handler = m_onHint)
-            handler(this);
+            runGuarded([&] { handler(this); });
     });
 }
 

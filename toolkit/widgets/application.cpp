@@ -1,14 +1,13 @@
 #include "toolkit/widgets/application.h"
 
 #include "toolkit/error.h"
+#include "toolkit/errorhandler.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetservices.h"
 
 #include <QWidget>
-
-#include <cstdio>
 
 namespace rightsmith::toolkit {
 
@@ -79,27 +78,15 @@ bool Application::isTerminated() const
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception &error) {
-        handleException(error);
-    } catch (...) {
-        handleException(Error(tr("Unknown exception")));
-    }
-    return false;
+    // The last line of defence: slots catch their own errors.
+    bool handled = false;
+    runGuarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
 
 void Application::handleException(const std::exception &error)
 {
-    try {
-        if (const auto *known = dynamic_cast<const Error *>(&error))
-            showMessage(known->message());
-        else
-            showMessage(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        // Showing the message failed in turn: it must still not escape.
-        std::fprintf(stderr, "%s\n", error.what());
-    }
+    handleError(error);
 }
 
 void Application::setOnActionUpdate(Action::ListHandler handler)

@@ -1,6 +1,7 @@
 #include "toolkit/widgets/idleupdater.h"
 
 #include "toolkit/action.h"
+#include "toolkit/errorhandler.h"
 #include "toolkit/widgets/application.h"
 #include "toolkit/widgets/widgetbinding.h"
 
@@ -214,16 +215,10 @@ void IdleUpdater::runPass()
             continue; // destroyed by an earlier update
         const ActionState before = stateOf(action);
         s_holding = filter ? action.data() : nullptr;
-        try {
+        runGuarded([&] {
+            const auto release = qScopeGuard([] { s_holding = nullptr; });
             action->Update();
-        } catch (const std::exception &error) {
-            s_holding = nullptr;
-            Application::handleException(error);
-        } catch (...) {
-            s_holding = nullptr;
-            Application::handleException(std::runtime_error("Unknown exception"));
-        }
-        s_holding = nullptr;
+        });
         if (filter && action && !(stateOf(action) == before))
             announceChange(action);
     }

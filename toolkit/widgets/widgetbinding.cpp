@@ -1,6 +1,7 @@
 #include "toolkit/widgets/widgetbinding.h"
 
 #include "toolkit/action.h"
+#include "toolkit/errorhandler.h"
 #include "toolkit/widgets/idleupdater.h"
 
 #include <QAbstractButton>
@@ -183,7 +184,7 @@ void bindWidget(QWidget *widget, Action *action)
     if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
         QObject::connect(button, &QAbstractButton::clicked, binding, [binding] {
             if (Action *bound = binding->action())
-                bound->Execute();
+                runGuarded([bound] { bound->Execute(); });
         });
     }
     binding->copyFromAction(true);
