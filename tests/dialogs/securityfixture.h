@@ -4,11 +4,11 @@
 // template built from it, and a dump of a tree for exact comparisons.
 
 #include "security/tcripter.h"
+#include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
-#include "toolkit/tree.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -27,11 +27,10 @@ namespace fixture {
 using zkSecurity::TzkNodeRecord;
 using zkSecurity::TzkSecurityTemplate;
 
-inline rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate *tree,
-                                              rightsmith::toolkit::TreeNode *parent,
-                                              const QByteArray &caption, qint32 id, int image)
+inline zkSecurity::TreeNode *addNode(TzkSecurityTemplate *tree, zkSecurity::TreeNode *parent,
+                                     const QByteArray &caption, qint32 id, int image)
 {
-    rightsmith::toolkit::TreeNode *node = tree->addChild(parent, caption);
+    zkSecurity::TreeNode *node = tree->addChild(parent, caption);
     auto record = std::make_unique<TzkNodeRecord>();
     record->SecurityId = id;
     record->setCaption(caption);
@@ -47,29 +46,27 @@ inline rightsmith::toolkit::TreeNode *addNode(TzkSecurityTemplate *tree,
 ///   Help (4)
 inline void fillSecurityTemplate(TzkSecurityTemplate *tree)
 {
-    rightsmith::toolkit::TreeNode *root = addNode(tree, nullptr, QByteArray(), 0, 0);
+    zkSecurity::TreeNode *root = addNode(tree, nullptr, QByteArray(), 0, 0);
     root->setText(QByteArrayLiteral("User"));
-    rightsmith::toolkit::TreeNode *file = addNode(tree, root, QByteArrayLiteral("File"), 0, 2);
+    zkSecurity::TreeNode *file = addNode(tree, root, QByteArrayLiteral("File"), 0, 2);
     addNode(tree, file, QByteArrayLiteral("New"), 1, 5);
     addNode(tree, file, QByteArrayLiteral("Open"), 2, 6);
-    rightsmith::toolkit::TreeNode *edit = addNode(tree, root, QByteArrayLiteral("Edit"), 0, 2);
-    rightsmith::toolkit::TreeNode *clipboard =
-        addNode(tree, edit, QByteArrayLiteral("Clipboard"), 0, 2);
+    zkSecurity::TreeNode *edit = addNode(tree, root, QByteArrayLiteral("Edit"), 0, 2);
+    zkSecurity::TreeNode *clipboard = addNode(tree, edit, QByteArrayLiteral("Clipboard"), 0, 2);
     addNode(tree, clipboard, QByteArrayLiteral("Copy"), 3, 7);
     addNode(tree, root, QByteArrayLiteral("Help"), 4, -1);
 }
 
 /// The first node below \a from (a top-level node when nullptr) whose text is
 /// \a path's first element, then its child with the second, and so on.
-inline rightsmith::toolkit::TreeNode *findPath(const rightsmith::toolkit::Tree *tree,
-                                               const QList<QByteArray> &path)
+inline zkSecurity::TreeNode *findPath(const zkSecurity::Tree *tree, const QList<QByteArray> &path)
 {
-    rightsmith::toolkit::TreeNode *node = nullptr;
+    zkSecurity::TreeNode *node = nullptr;
     for (const QByteArray &text : path) {
-        rightsmith::toolkit::TreeNode *found = nullptr;
+        zkSecurity::TreeNode *found = nullptr;
         const int n = node ? node->count() : tree->topLevelCount();
         for (int i = 0; i < n && !found; ++i) {
-            rightsmith::toolkit::TreeNode *candidate = node ? node->item(i) : tree->topLevel(i);
+            zkSecurity::TreeNode *candidate = node ? node->item(i) : tree->topLevel(i);
             if (candidate->text() == text)
                 found = candidate;
         }
@@ -81,20 +78,20 @@ inline rightsmith::toolkit::TreeNode *findPath(const rightsmith::toolkit::Tree *
 }
 
 /// Marks the right at \a path denied, text and flag, as a fresh user has it.
-inline void deny(rightsmith::toolkit::Tree *tree, const QList<QByteArray> &path)
+inline void deny(zkSecurity::Tree *tree, const QList<QByteArray> &path)
 {
-    rightsmith::toolkit::TreeNode *node = findPath(tree, path);
+    zkSecurity::TreeNode *node = findPath(tree, path);
     Q_ASSERT(node && node->data());
     node->data()->setGranted(false);
     node->setText(node->data()->caption() + QByteArrayLiteral(" (No)"));
 }
 
 /// Every node in pre-order: level, text, image indexes and the record's bytes.
-inline QStringList dump(const rightsmith::toolkit::Tree *tree)
+inline QStringList dump(const zkSecurity::Tree *tree)
 {
     QStringList lines;
     for (int i = 0; i < tree->count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
+        const zkSecurity::TreeNode *node = tree->nodeAt(i);
         const QByteArray record = node->data() ? node->data()->toBytes().toHex() : QByteArray("-");
         lines << QString::number(node->level()) + u'|' + QString::fromLatin1(node->text()) + u'|'
                 + QString::number(node->imageIndex()) + u'|'
@@ -104,11 +101,11 @@ inline QStringList dump(const rightsmith::toolkit::Tree *tree)
 }
 
 /// The texts of the nodes in pre-order, indented by level.
-inline QStringList texts(const rightsmith::toolkit::Tree *tree)
+inline QStringList texts(const zkSecurity::Tree *tree)
 {
     QStringList lines;
     for (int i = 0; i < tree->count(); ++i) {
-        const rightsmith::toolkit::TreeNode *node = tree->nodeAt(i);
+        const zkSecurity::TreeNode *node = tree->nodeAt(i);
         lines << QString(node->level() * 2, u' ') + QString::fromLatin1(node->text());
     }
     return lines;
