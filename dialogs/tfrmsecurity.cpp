@@ -8,7 +8,7 @@
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/action.h"
-#include "toolkit/widgets/treeview.h"
+#include "security/widgets/treeview.h"
 
 #include <QBoxLayout>
 #include <QDialogButtonBox>
@@ -43,12 +43,12 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     setSizeGripEnabled(true);
 
     m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
-    m_view = new rightsmith::toolkit::TreeView(this);
+    m_view = new zkSecurity::TreeView(this);
     m_view->setObjectName(u"ftvUserTemplate"_s);
     m_view->setTree(m_userTemplate.get());
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setHeaderHidden(true);
-    connect(m_view, &rightsmith::toolkit::TreeView::nodeDoubleClicked, this,
+    connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this,
             [this] { tvDblClick(); });
 
     actAddUser = new rightsmith::toolkit::Action(this);

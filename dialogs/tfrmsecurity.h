@@ -8,16 +8,13 @@ class QPushButton;
 
 namespace rightsmith::toolkit {
 class Action;
-class TreeView;
-} // namespace rightsmith::toolkit
+}
 
 namespace zkSecurity {
 class TreeNode;
-}
-
-namespace zkSecurity {
+class TreeView;
 class TzkSecurityTemplate;
-}
+} // namespace zkSecurity
 
 namespace zkDlgSecurity {
 
@@ -37,7 +34,7 @@ public:
     /// The users being edited; owned by the dialog with their records.
     zkSecurity::TzkSecurityTemplate *ftvUserTemplate() const { return m_userTemplate.get(); }
     /// The view that shows ftvUserTemplate().
-    rightsmith::toolkit::TreeView *treeView() const { return m_view; }
+    zkSecurity::TreeView *treeView() const { return m_view; }
 
     /// The dialog was opened for "Supervisor".
     bool SupervisorMode = false;
@@ -75,7 +72,7 @@ private:
     static void toggleRight(zkSecurity::TreeNode *rightNode);
 
     std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_userTemplate;
-    rightsmith::toolkit::TreeView *m_view = nullptr;
+    zkSecurity::TreeView *m_view = nullptr;
 };
 
 } // namespace zkDlgSecurity

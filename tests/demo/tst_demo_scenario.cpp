@@ -22,7 +22,7 @@
 #include "toolkit/registry.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/idleupdater.h"
-#include "toolkit/widgets/treeview.h"
+#include "security/widgets/treeview.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -130,7 +130,7 @@ zkSecurity::TreeNode *findText(zkSecurity::TreeNode *parent, const QByteArray &t
 // Double-clicks \a node in the management dialog's tree view, as a user would.
 void doubleClickNode(zkDlgSecurity::TfrmSecurity *dialog, zkSecurity::TreeNode *node)
 {
-    rightsmith::toolkit::TreeView *view = dialog->treeView();
+    zkSecurity::TreeView *view = dialog->treeView();
     const QModelIndex index = view->indexForNode(node);
     view->scrollTo(index);
     const QPoint centre = view->visualRect(index).center();

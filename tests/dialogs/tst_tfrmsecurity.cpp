@@ -11,7 +11,7 @@
 #include "toolkit/action.h"
 #include "toolkit/registry.h"
 #include "toolkit/widgets/idleupdater.h"
-#include "toolkit/widgets/treeview.h"
+#include "security/widgets/treeview.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -31,7 +31,7 @@ using zkUserPasswordDlg::TdlgUserPassword;
 namespace {
 
 // A real double click on \a node: the press that selects it, then the double click.
-void doubleClick(rightsmith::toolkit::TreeView *view, zkSecurity::TreeNode *node)
+void doubleClick(zkSecurity::TreeView *view, zkSecurity::TreeNode *node)
 {
     const QRect rect = view->visualRect(view->indexForNode(node));
     QVERIFY(rect.isValid());
@@ -161,7 +161,7 @@ private Q_SLOTS:
         zkSecurity::TreeNode *right =
             findPath(tree, {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba});
         QSignalSpy doubleClicked(frm->treeView(),
-                                 &rightsmith::toolkit::TreeView::nodeDoubleClicked);
+                                 &zkSecurity::TreeView::nodeDoubleClicked);
         doubleClick(frm->treeView(), right);
         QCOMPARE(doubleClicked.size(), 1);
         QCOMPARE(tree->selected(), right);

@@ -4,14 +4,12 @@
 #include <QTreeView>
 
 namespace zkSecurity {
+
 class Tree;
 class TreeModel;
 class TreeNode;
-} // namespace zkSecurity
 
-namespace rightsmith::toolkit {
-
-/// A read-only tree view bound to a zkSecurity::Tree. The view's current item and
+/// A read-only tree view bound to a Tree. The view's current item and
 /// the tree's selected node are kept the same in both directions; the view
 /// follows the tree's expand requests, and shows node images only while the
 /// tree has an image list. A node without an image then keeps an image's
@@ -24,30 +22,30 @@ public:
     explicit TreeView(QWidget *parent = nullptr);
     ~TreeView() override;
 
-    zkSecurity::Tree *tree() const;
+    Tree *tree() const;
     /// Shows \a tree (not owned; nullptr shows nothing).
-    void setTree(zkSecurity::Tree *tree);
-    zkSecurity::TreeModel *treeModel() const { return m_model; }
+    void setTree(Tree *tree);
+    TreeModel *treeModel() const { return m_model; }
 
     /// The model index of \a node, or an invalid index.
-    QModelIndex indexForNode(zkSecurity::TreeNode *node) const;
-    zkSecurity::TreeNode *nodeForIndex(const QModelIndex &index) const;
+    QModelIndex indexForNode(TreeNode *node) const;
+    TreeNode *nodeForIndex(const QModelIndex &index) const;
 
 Q_SIGNALS:
     /// A node was double-clicked; it is the tree's selection when this is emitted.
     void nodeDoubleClicked(zkSecurity::TreeNode *node);
 
 private:
-    void syncFromTree(zkSecurity::TreeNode *node);
+    void syncFromTree(TreeNode *node);
     void syncToTree(const QModelIndex &current);
-    void followExpandRequest(zkSecurity::TreeNode *node, bool recursive);
+    void followExpandRequest(TreeNode *node, bool recursive);
     void followImages();
     void applyExpandedFlags();
 
-    QPointer<zkSecurity::Tree> m_tree;
-    zkSecurity::TreeModel *m_model = nullptr;
+    QPointer<Tree> m_tree;
+    TreeModel *m_model = nullptr;
     bool m_syncing = false;
     bool m_removing = false;
 };
 
-} // namespace rightsmith::toolkit
+} // namespace zkSecurity

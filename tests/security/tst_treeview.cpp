@@ -1,10 +1,10 @@
 // The tree view and its model: they follow every change of the tree, keep the
 // selection in step both ways, show icons only with images, and never edit.
 #include "security/tree.h"
-#include "support/testsupport.h"
 #include "security/treemodel.h"
+#include "security/widgets/treeview.h"
+#include "support/testsupport.h"
 #include "toolkit/imagelist.h"
-#include "toolkit/widgets/treeview.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -15,9 +15,9 @@
 
 #include <memory>
 
-using rightsmith::toolkit::TreeView;
 using zkSecurity::Tree;
 using zkSecurity::TreeNode;
+using zkSecurity::TreeView;
 
 class tst_TreeView : public QObject
 {

@@ -1,4 +1,4 @@
-#include "toolkit/widgets/treeview.h"
+#include "security/widgets/treeview.h"
 
 #include "security/tree.h"
 #include "security/treemodel.h"
@@ -8,7 +8,7 @@
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 
-namespace rightsmith::toolkit {
+namespace zkSecurity {
 
 namespace {
 
@@ -29,15 +29,15 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         if (option->features & QStyleOptionViewItem::HasDecoration)
             return;
-        const zkSecurity::Tree *tree = m_view->tree();
-        const ImageList *images = tree ? tree->images() : nullptr;
+        const Tree *tree = m_view->tree();
+        const rightsmith::toolkit::ImageList *images = tree ? tree->images() : nullptr;
         if (!images || images->count() == 0)
             return;
         // The room an image of the list takes: its own size, no more than the
         // view gives a decoration. The null icon paints nothing.
         option->features |= QStyleOptionViewItem::HasDecoration;
-        option->decorationSize =
-            option->decorationSize.boundedTo(QSize(ImageList::Width, ImageList::Height));
+        option->decorationSize = option->decorationSize.boundedTo(
+            QSize(rightsmith::toolkit::ImageList::Width, rightsmith::toolkit::ImageList::Height));
     }
 
 private:
@@ -57,7 +57,7 @@ TreeView::TreeView(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setItemDelegate(new ImageRoomDelegate(this));
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
-        zkSecurity::TreeNode *node = nodeForIndex(index);
+        TreeNode *node = nodeForIndex(index);
         if (!node || !m_tree)
             return;
         m_tree->setSelected(node);
@@ -67,12 +67,12 @@ TreeView::TreeView(QWidget *parent)
 
 TreeView::~TreeView() = default;
 
-zkSecurity::Tree *TreeView::tree() const
+Tree *TreeView::tree() const
 {
     return m_tree.data();
 }
 
-void TreeView::setTree(zkSecurity::Tree *tree)
+void TreeView::setTree(Tree *tree)
 {
     if (tree == m_tree.data() && (tree || !m_model))
         return;
@@ -80,9 +80,9 @@ void TreeView::setTree(zkSecurity::Tree *tree)
         disconnect(m_tree.data(), nullptr, this, nullptr);
 
     QItemSelectionModel *oldSelection = selectionModel();
-    zkSecurity::TreeModel *oldModel = m_model;
+    TreeModel *oldModel = m_model;
     m_tree = tree;
-    m_model = tree ? new zkSecurity::TreeModel(tree, this) : nullptr;
+    m_model = tree ? new TreeModel(tree, this) : nullptr;
     setModel(m_model);
     // setModel() leaves the old selection model to us.
     delete oldSelection;
@@ -102,24 +102,24 @@ void TreeView::setTree(zkSecurity::Tree *tree)
         if (m_tree)
             syncFromTree(m_tree->selected());
     });
-    connect(tree, &zkSecurity::Tree::selectionChanged, this, &TreeView::syncFromTree);
-    connect(tree, &zkSecurity::Tree::expandRequested, this, &TreeView::followExpandRequest);
-    connect(tree, &zkSecurity::Tree::imagesChanged, this, &TreeView::followImages);
+    connect(tree, &Tree::selectionChanged, this, &TreeView::syncFromTree);
+    connect(tree, &Tree::expandRequested, this, &TreeView::followExpandRequest);
+    connect(tree, &Tree::imagesChanged, this, &TreeView::followImages);
     applyExpandedFlags();
     syncFromTree(tree->selected());
 }
 
-QModelIndex TreeView::indexForNode(zkSecurity::TreeNode *node) const
+QModelIndex TreeView::indexForNode(TreeNode *node) const
 {
     return m_model ? m_model->indexForNode(node) : QModelIndex();
 }
 
-zkSecurity::TreeNode *TreeView::nodeForIndex(const QModelIndex &index) const
+TreeNode *TreeView::nodeForIndex(const QModelIndex &index) const
 {
     return m_model ? m_model->nodeForIndex(index) : nullptr;
 }
 
-void TreeView::syncFromTree(zkSecurity::TreeNode *node)
+void TreeView::syncFromTree(TreeNode *node)
 {
     if (m_syncing || !selectionModel())
         return;
@@ -147,7 +147,7 @@ void TreeView::syncToTree(const QModelIndex &current)
     m_tree->setSelected(nodeForIndex(current));
 }
 
-void TreeView::followExpandRequest(zkSecurity::TreeNode *node, bool recursive)
+void TreeView::followExpandRequest(TreeNode *node, bool recursive)
 {
     const QModelIndex index = indexForNode(node);
     if (!index.isValid())
@@ -171,10 +171,10 @@ void TreeView::applyExpandedFlags()
         return;
     const int n = m_tree->count();
     for (int i = 0; i < n; ++i) {
-        zkSecurity::TreeNode *node = m_tree->nodeAt(i);
+        TreeNode *node = m_tree->nodeAt(i);
         if (node->isExpanded())
             expand(indexForNode(node));
     }
 }
 
-} // namespace rightsmith::toolkit
+} // namespace zkSecurity
