@@ -92,7 +92,7 @@ bool TzkAction::Execute()
         const bool granted = !security || security->CheckId(m_securityId);
         if (!granted) {
             rightsmith::toolkit::showMessage(
-                m_disabledMessage.isEmpty() ? u"Insuficient rights to access this functionality."_s
+                m_disabledMessage.isEmpty() ? tr("Insuficient rights to access this functionality.")
                                             : m_disabledMessage);
             return false;
         }

@@ -123,7 +123,8 @@ void TzkActionList::scanOwner()
                     continue;
                 if (!converted) {
                     if (!rightsmith::toolkit::askYesNo(
-                            u"A standard ActionList component found. Do you want to convert to Rightsmith one (strongly recomended)?"_s))
+                            tr("A standard ActionList component found. Do you want to convert to "
+                               "Rightsmith one (strongly recomended)?")))
                         return;
                     converted = true;
                     if (guardedList) {
@@ -144,7 +145,7 @@ void TzkActionList::scanOwner()
         }
         if (converted
             && rightsmith::toolkit::askYesNo(
-                u"Do you want to delete the conveted standard ActionList component?"_s))
+                tr("Do you want to delete the conveted standard ActionList component?")))
             delete guardedList.data();
     }
 }

@@ -56,7 +56,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
         m_instanceMapping.release();
         // The members built so far are released by their own destructors.
         throw rightsmith::toolkit::Error(
-            u"No more than one instance of Security Component allowed."_s);
+            tr("No more than one instance of Security Component allowed."));
     }
 }
 
@@ -134,7 +134,7 @@ void TzkSecurity::Loaded()
 
     if (m_options.contains(soForceBuildSecurityFromClients)) {
         if (!BuildSecurityTemplateFromClients(m_securityTemplate.get(), m_imageList.get()))
-            throw rightsmith::toolkit::Error(u"Cannot build Security template from clients"_s);
+            throw rightsmith::toolkit::Error(tr("Cannot build Security template from clients"));
     }
 
     m_dialogs->SetSecurity(this);

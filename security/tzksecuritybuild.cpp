@@ -148,7 +148,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     if (m_options.contains(soForceIDFromClients)) {
         if (!CollectClientIds())
             throw rightsmith::toolkit::Error(
-                u"Duplicate Security ID Found. Cannot Continue. Please correct."_s);
+                tr("Duplicate Security ID Found. Cannot Continue. Please correct."));
     } else {
         m_usedIds.clear();
     }

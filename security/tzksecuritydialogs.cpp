@@ -7,6 +7,7 @@
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/messagebox.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 
 #include <memory>
@@ -91,9 +92,10 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
     case DialogResult::Rejected:
         if (!m_security || !m_security->LoggedOn())
             return false;
-        if (!rightsmith::toolkit::askYesNo(
-                u"Do you want to keep the current logon? If no, all protected "
-                u"functionality will be disabled."_s))
+        if (!rightsmith::toolkit::askYesNo(QCoreApplication::translate(
+                "zkSecurity::TzkSecurityDialogs",
+                "Do you want to keep the current logon? If no, all protected "
+                "functionality will be disabled.")))
             return false;
         // The same user again, with the password as it was passed in; the
         // recent users stay as they are.

@@ -9,6 +9,7 @@
 #include "toolkit/textlines.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileDevice>
 #include <QIODevice>
 
@@ -36,7 +37,8 @@ bool stampMatches(const char *stamp)
 
 [[noreturn]] void throwReadError()
 {
-    throw rightsmith::toolkit::Error(u"Stream read error"_s);
+    throw rightsmith::toolkit::Error(
+        QCoreApplication::translate("zkSecurity::TzkSecurityTemplate", "Stream read error"));
 }
 
 // After a save the stream must end with the last line: bytes left behind by
@@ -98,7 +100,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
     char stamp[StampSize];
     in.readExact(stamp, StampSize);
     if (!stampMatches(stamp))
-        throw rightsmith::toolkit::Error(u"Version mismatch. Cannot continue"_s);
+        throw rightsmith::toolkit::Error(tr("Version mismatch. Cannot continue"));
 
     const qint32 n = in.readInt32();
     // The records must really be there before the tree is touched; a
@@ -140,8 +142,10 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
             }
             node = addChild(ancestor->parent(), nodeText);
         } else {
-            throw rightsmith::toolkit::Error(u"Invalid level (%1) for item \"%2\""_s.arg(level).arg(
-                rightsmith::toolkit::Codec::toUnicode(nodeText)));
+            throw rightsmith::toolkit::Error(
+                tr("Invalid level (%1) for item \"%2\"")
+                    .arg(level)
+                    .arg(rightsmith::toolkit::Codec::toUnicode(nodeText)));
         }
         previous = node;
         previousLevel = nodeLevel;
@@ -154,7 +158,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
         auto record = std::make_unique<TzkNodeRecord>(TzkNodeRecord::fromBytes(bytes));
         zkSecurity::TreeNode *node = nodeAt(record->NodeIndex);
         if (!node)
-            throw rightsmith::toolkit::Error(u"Invalid index"_s);
+            throw rightsmith::toolkit::Error(tr("Invalid index"));
         node->setImages(record->ImageIndex);
         node->setData(std::move(record));
     }

@@ -11,6 +11,7 @@
 #include "toolkit/textlines.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -54,18 +55,20 @@ constexpr qint64 StreamHeaderSize = 20; // stamp and node count
 
 QString registryWriteMessage()
 {
-    return u"Error saving Users into Windows Registry. "_s + u"\t\r"_s
-        + u"Probably you work with an older version of Windows that limits the size of binary "
-          u"block "
-          u"to be written to the registry. "_s
-        + u"\t\r\t\r"_s
-        + u"To resolve this problem you may chose to save Users into a file, pointed by a registry "
-          u"entry. (set \"soSaveUsersInFile\" option to your TzkSecurity component and rebuild)"_s;
+    return QCoreApplication::translate(
+        "zkSecurity::UserStore",
+        "Error saving Users into Windows Registry. \t\r"
+        "Probably you work with an older version of Windows that limits the size of binary block "
+        "to be written to the registry. \t\r\t\r"
+        "To resolve this problem you may chose to save Users into a file, pointed by a registry "
+        "entry. (set \"soSaveUsersInFile\" option to your TzkSecurity component and rebuild)");
 }
 
 [[noreturn]] void throwInvalidDataType(const QString &name)
 {
-    throw rightsmith::toolkit::Error(u"Invalid data type for '%1'"_s.arg(name));
+    throw rightsmith::toolkit::Error(
+        QCoreApplication::translate("zkSecurity::UserStore", "Invalid data type for '%1'")
+            .arg(name));
 }
 
 QString databasePath(const UserStoreSettings &settings)
@@ -266,8 +269,11 @@ openRegistry(const UserStoreSettings &settings, rightsmith::toolkit::Registry::A
 
 QString saveFailureMessage(const UserStoreSettings &settings, const QString &reason)
 {
-    return u"The users could not be saved: %1\nStore: %2.\nChanges made since the last save stay "
-           u"in effect until the program ends."_s.arg(reason, UserStore::location(settings));
+    return QCoreApplication::translate(
+               "zkSecurity::UserStore",
+               "The users could not be saved: %1\nStore: %2.\nChanges made since the last save "
+               "stay in effect until the program ends.")
+        .arg(reason, UserStore::location(settings));
 }
 
 QByteArray digestOf(const QByteArray &bytes)
@@ -297,7 +303,9 @@ std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registr
 void writeUserFile(const QString &target, const QByteArray &data, const QString &fileName)
 {
     auto cannotCreate = [&fileName](const QString &reason) {
-        return rightsmith::toolkit::Error(u"Cannot create file %1\n%2"_s.arg(fileName, reason));
+        return rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
+                .arg(fileName, reason));
     };
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
@@ -306,7 +314,9 @@ void writeUserFile(const QString &target, const QByteArray &data, const QString 
     if (file.write(data) != data.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw rightsmith::toolkit::Error(u"Stream write error\n%1: %2"_s.arg(fileName, reason));
+        throw rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore", "Stream write error\n%1: %2")
+                .arg(fileName, reason));
     }
     if (!file.commit())
         throw cannotCreate(file.errorString());
@@ -359,11 +369,15 @@ UserStore::UserStore(rightsmith::toolkit::Registry::Access access)
 QString UserStore::location(const UserStoreSettings &settings)
 {
     if (settings.inFile) {
-        return u"the user template file \"%1\" and the registry database \"%2\" (key \"%3\")"_s.arg(
-            absoluteFile(settings.fileName), databasePath(settings), settings.key);
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "the user template file \"%1\" and the registry database \"%2\" (key \"%3\")")
+            .arg(absoluteFile(settings.fileName), databasePath(settings), settings.key);
     }
-    return u"the value \"%1\" in the registry database \"%2\" (key \"%3\")"_s.arg(
-        UserTemplateValue, databasePath(settings), settings.key);
+    return QCoreApplication::translate(
+               "zkSecurity::UserStore",
+               "the value \"%1\" in the registry database \"%2\" (key \"%3\")")
+        .arg(UserTemplateValue, databasePath(settings), settings.key);
 }
 
 bool UserStore::isCompleteStream(const QByteArray &data)
@@ -402,7 +416,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
             *registry, rightsmith::toolkit::Registry::WriteTransaction);
         if (!registry->openKey(settings.key, true))
-            throw rightsmith::toolkit::Error(u"the key cannot be created"_s);
+            throw rightsmith::toolkit::Error(
+                QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be created"));
     } catch (const rightsmith::toolkit::Error &error) {
         rightsmith::toolkit::showMessage(saveFailureMessage(settings, error.message()));
         return false;
@@ -464,8 +479,11 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                 keepFileAside(path, true);
             } catch (const rightsmith::toolkit::Error &error) {
                 throw rightsmith::toolkit::Error(
-                    u"Cannot create file %1\nThe unreadable user template could not be kept "
-                    u"aside: %2"_s.arg(settings.fileName, error.message()));
+                    QCoreApplication::translate(
+                        "zkSecurity::UserStore",
+                        "Cannot create file %1\nThe unreadable user template could not be kept "
+                        "aside: %2")
+                        .arg(settings.fileName, error.message()));
             }
         }
         // Replaced only after the commit below. Like the file name, a file
@@ -499,7 +517,9 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     if (!writable && !pathExists(databasePath(settings))) {
         if (settings.inFile && pathExists(settings.fileName))
             return unreadable(
-                u"\"%1\" is missing, but the user template is there"_s.arg(UserTemplateSizeValue));
+                QCoreApplication::translate("zkSecurity::UserStore",
+                                            "\"%1\" is missing, but the user template is there")
+                    .arg(UserTemplateSizeValue));
         m_state = State::NeverWritten;
         return false;
     }
@@ -523,7 +543,8 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
         }
         if (!registry->openKey(settings.key, writable)) {
             if (writable)
-                return unreadable(u"the key cannot be opened"_s);
+                return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
+                                                              "the key cannot be opened"));
             m_state = State::NeverWritten;
             return false;
         }
@@ -558,7 +579,8 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
         if (m_state != State::Unreadable)
             unreadable(error.message());
         throw rightsmith::toolkit::Error(
-            u"%1\n(read from %2)"_s.arg(error.message(), location(settings)));
+            QCoreApplication::translate("zkSecurity::UserStore", "%1\n(read from %2)")
+                .arg(error.message(), location(settings)));
     }
     m_state = State::Loaded;
     m_unreadableFile.clear();
@@ -584,8 +606,9 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
         }
     } catch (const rightsmith::toolkit::Error &error) {
         throw rightsmith::toolkit::Error(
-            u"%1\n(read from the registry database \"%2\", key \"%3\")"_s.arg(
-                error.message(), databasePath(settings), settings.key));
+            QCoreApplication::translate("zkSecurity::UserStore",
+                                        "%1\n(read from the registry database \"%2\", key \"%3\")")
+                .arg(error.message(), databasePath(settings), settings.key));
     }
     return finish(true);
 }
@@ -610,10 +633,14 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
             return false;
         }
         return unreadable(
-            u"\"%1\" is missing, but the user template is there"_s.arg(UserTemplateSizeValue));
+            QCoreApplication::translate("zkSecurity::UserStore",
+                                        "\"%1\" is missing, but the user template is there")
+                .arg(UserTemplateSizeValue));
     }
     if (sizeType != rightsmith::toolkit::Registry::Integer)
-        return unreadable(u"\"%1\" is not a 32-bit integer"_s.arg(UserTemplateSizeValue));
+        return unreadable(
+            QCoreApplication::translate("zkSecurity::UserStore", "\"%1\" is not a 32-bit integer")
+                .arg(UserTemplateSizeValue));
     const qint64 size = registry.readInteger(UserTemplateSizeValue).value_or(0);
 
     if (settings.storePassword
@@ -621,7 +648,10 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         scrambledPassword = registry.readString(PasswordValue).value_or(QByteArray());
 
     if (size < 0)
-        return unreadable(u"\"%1\" is negative (%2)"_s.arg(UserTemplateSizeValue).arg(size));
+        return unreadable(
+            QCoreApplication::translate("zkSecurity::UserStore", "\"%1\" is negative (%2)")
+                .arg(UserTemplateSizeValue)
+                .arg(size));
 
     // No buffer of "UserTemplateSize" bytes is ever made: the size is checked
     // against what the file or the value really holds first.
@@ -644,17 +674,23 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         QByteArray data;
         if (!pathExists(fileName)) {
             if (size != 0)
-                return unreadable(u"the user template file is missing"_s);
+                return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
+                                                              "the user template file is missing"));
         } else if (!QFileInfo(fileName).isFile()) {
             // A device or a pipe would never end or never report its length.
-            return unreadable(u"the user template file is not a regular file"_s);
+            return unreadable(QCoreApplication::translate(
+                "zkSecurity::UserStore", "the user template file is not a regular file"));
         } else if (!file.open(QIODevice::ReadOnly)) {
             if (size != 0)
                 return unreadable(
-                    u"the user template file cannot be read: %1"_s.arg(file.errorString()));
+                    QCoreApplication::translate("zkSecurity::UserStore",
+                                                "the user template file cannot be read: %1")
+                        .arg(file.errorString()));
         } else if (file.size() > qint64(std::numeric_limits<qint32>::max())) {
             return unreadable(
-                u"the user template file holds %1 bytes, \"%2\" says %3"_s.arg(file.size())
+                QCoreApplication::translate("zkSecurity::UserStore",
+                                            "the user template file holds %1 bytes, \"%2\" says %3")
+                    .arg(file.size())
                     .arg(UserTemplateSizeValue)
                     .arg(size));
         } else {
@@ -665,8 +701,11 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                 // committing the size leaves one.
                 if (!isCompleteStream(data)) {
                     return unreadable(
-                        u"the user template file holds %1 bytes, \"%2\" says %3, and it is not "
-                        u"a complete user template"_s.arg(data.size())
+                        QCoreApplication::translate(
+                            "zkSecurity::UserStore",
+                            "the user template file holds %1 bytes, \"%2\" says %3, and it is not "
+                            "a complete user template")
+                            .arg(data.size())
                             .arg(UserTemplateSizeValue)
                             .arg(size));
                 }
@@ -711,24 +750,36 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
                 kept = keepValueAside(*registry);
             transaction.commit();
             if (!kept.isEmpty())
-                kept = u"the value \"%1\" of the same key"_s.arg(kept);
+                kept = QCoreApplication::translate("zkSecurity::UserStore",
+                                                   "the value \"%1\" of the same key")
+                           .arg(kept);
         }
         if (kept.isEmpty())
-            return u"There was nothing to keep aside; the store was left as it is."_s;
-        return u"A copy of the unreadable user template is kept as %1; the store was left as it "
-               u"is."_s.arg(kept);
+            return QCoreApplication::translate(
+                "zkSecurity::UserStore",
+                "There was nothing to keep aside; the store was left as it is.");
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "A copy of the unreadable user template is kept as %1; the store was left as it "
+                   "is.")
+            .arg(kept);
     } catch (const rightsmith::toolkit::Error &error) {
-        return u"No copy could be kept aside (%1); the store was left as it is."_s.arg(
-            error.message());
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "No copy could be kept aside (%1); the store was left as it is.")
+            .arg(error.message());
     }
 }
 
 QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QString &kept) const
 {
-    return u"The stored users cannot be read, so nobody has been logged on and no new "
-           u"\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
-           u"can examine the store with \"rightsmith-users verify\" and put a good copy back "
-           u"with \"rightsmith-users restore\"."_s.arg(location(settings), m_problem, kept);
+    return QCoreApplication::translate(
+               "zkSecurity::UserStore",
+               "The stored users cannot be read, so nobody has been logged on and no new "
+               "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
+               "can examine the store with \"rightsmith-users verify\" and put a good copy back "
+               "with \"rightsmith-users restore\".")
+        .arg(location(settings), m_problem, kept);
 }
 
 QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &stream)

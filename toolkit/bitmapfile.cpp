@@ -3,6 +3,7 @@
 #include "toolkit/bytestream.h"
 #include "toolkit/error.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QtEndian>
 
@@ -23,7 +24,8 @@ constexpr quint32 MaxFileSize = 256u * 1024u * 1024u;
 
 [[noreturn]] void throwInvalid()
 {
-    throw Error(u"Bitmap image is not valid"_s);
+    throw Error(QCoreApplication::translate("rightsmith::toolkit::BitmapFile",
+                                            "Bitmap image is not valid"));
 }
 
 quint16 u16(const char *p)
@@ -149,7 +151,8 @@ QByteArray writeBitmapFile(const QImage &source)
     const qint32 height = image.height();
     // A file its own reader would refuse is not written either.
     if (PixelOffset + qint64(width) * height * 4 > qint64(MaxFileSize))
-        throw Error(u"Stream write error"_s);
+        throw Error(
+            QCoreApplication::translate("rightsmith::toolkit::BitmapFile", "Stream write error"));
     const quint32 pixelBytes = quint32(width) * quint32(height) * 4u;
     QByteArray file(PixelOffset + qsizetype(pixelBytes), '\0');
     char *d = file.data();

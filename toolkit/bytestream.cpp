@@ -2,6 +2,7 @@
 
 #include "toolkit/error.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QtEndian>
 
@@ -13,12 +14,14 @@ namespace {
 
 [[noreturn]] void throwReadError()
 {
-    throw Error(u"Stream read error"_s);
+    throw Error(
+        QCoreApplication::translate("rightsmith::toolkit::ByteStream", "Stream read error"));
 }
 
 [[noreturn]] void throwWriteError()
 {
-    throw Error(u"Stream write error"_s);
+    throw Error(
+        QCoreApplication::translate("rightsmith::toolkit::ByteStream", "Stream write error"));
 }
 
 // A sequential device cannot tell its length, so large blocks from it are

@@ -2,6 +2,8 @@
 
 #include "toolkit/error.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -123,8 +125,12 @@ QString Codec::unencodableMessage(const QString &text)
         shown.clear(); // nothing printable to show; the code point says it all
     }
     const QString code = u"U+%1"_s.arg(uint(codePoint), 4, 16, QChar(u'0')).toUpper();
-    const QString what = shown.isEmpty() ? code : u"\"%1\" (%2)"_s.arg(shown, code);
-    return u"The character %1 cannot be stored in the %2 code page."_s.arg(what, codePageName());
+    const QString what = shown.isEmpty()
+        ? code
+        : QCoreApplication::translate("rightsmith::toolkit::Codec", "\"%1\" (%2)").arg(shown, code);
+    return QCoreApplication::translate("rightsmith::toolkit::Codec",
+                                       "The character %1 cannot be stored in the %2 code page.")
+        .arg(what, codePageName());
 }
 
 QByteArray trimControl(const QByteArray &bytes)

@@ -1,5 +1,7 @@
 #include "toolkit/error.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace rightsmith::toolkit {
@@ -11,7 +13,7 @@ Error::Error(const QString &message)
 }
 
 InvalidCast::InvalidCast()
-    : Error(u"Invalid type cast"_s)
+    : Error(QCoreApplication::translate("rightsmith::toolkit::Error", "Invalid type cast"))
 {
 }
 

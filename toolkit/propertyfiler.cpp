@@ -3,6 +3,7 @@
 #include "toolkit/error.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -48,7 +49,9 @@ bool PropertyFiler::readProperty(const QString &name, const QByteArray &blob) co
         it->reader(device);
     } catch (const Error &error) {
         // Said first as it is, then which stored data it is about.
-        throw Error(u"%1\n(read from the stored property \"%2\")"_s.arg(error.message(), it->name));
+        throw Error(QCoreApplication::translate("rightsmith::toolkit::PropertyFiler",
+                                                "%1\n(read from the stored property \"%2\")")
+                        .arg(error.message(), it->name));
     }
     return true;
 }
