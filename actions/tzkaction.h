@@ -1,6 +1,7 @@
 #pragma once
 
 #include "actions/tzksecurityoptions.h"
+#include "rightsmithcore_export.h"
 #include "security/securityclient.h"
 #include "toolkit/action.h"
 
@@ -13,7 +14,8 @@ class TzkActionList;
 /// A protected action: on every update pass it asks its list's security
 /// component whether the logged-on user holds SecurityId, and disables or
 /// hides itself, or (message mode) refuses to execute with a message.
-class TzkAction : public rightsmith::toolkit::Action, public zkSecurity::SecuredAction
+class RIGHTSMITH_CORE_EXPORT TzkAction : public rightsmith::toolkit::Action,
+                                         public zkSecurity::SecuredAction
 {
     Q_OBJECT
     Q_INTERFACES(zkSecurity::SecuredAction)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "actions/tzksecurityoptions.h"
+#include "rightsmithcore_export.h"
 #include "security/securityclient.h"
 #include "toolkit/actionlist.h"
 
@@ -18,12 +19,13 @@ namespace zkActnLst {
 class TzkAction;
 
 /// Only the type of the list's ActionListDesigner property.
-class TzkActionListDesigner
+class RIGHTSMITH_CORE_EXPORT TzkActionListDesigner
 {
 };
 
 /// An action list bound to a security component, whose client it is.
-class TzkActionList : public rightsmith::toolkit::ActionList, public zkSecurity::SecurityClient
+class RIGHTSMITH_CORE_EXPORT TzkActionList : public rightsmith::toolkit::ActionList,
+                                             public zkSecurity::SecurityClient
 {
     Q_OBJECT
     Q_INTERFACES(zkSecurity::SecurityClient)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -20,7 +22,7 @@ namespace zkNewUserDlg {
 /// (taken as typed, never trimmed) that no top-level node of the owning
 /// management dialog's tree carries yet. After OK the caller reads
 /// edtNewUserName and adds the user.
-class TdlgNewUser : public QDialog
+class RIGHTSMITH_WIDGETS_EXPORT TdlgNewUser : public QDialog
 {
     Q_OBJECT
 public:

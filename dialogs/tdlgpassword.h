@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
@@ -26,7 +28,7 @@ namespace zkEntryPasswordDlg {
 /// The dialog runner creates it, sets the members and the two texts, then
 /// either calls CheckUserPassword() silently or shows it, and reads the texts
 /// back. The dialog owns none of the templates it refers to.
-class TdlgPassword : public QDialog
+class RIGHTSMITH_WIDGETS_EXPORT TdlgPassword : public QDialog
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QByteArray>
 #include <QDialog>
 
@@ -17,7 +19,7 @@ namespace zkUserPasswordDlg {
 /// again, and closes with OK only when the current password is right and the
 /// two new ones agree. It changes no tree itself; after OK the caller reads
 /// edtNewPassword and stores its scrambled form.
-class TdlgUserPassword : public QDialog
+class RIGHTSMITH_WIDGETS_EXPORT TdlgUserPassword : public QDialog
 {
     Q_OBJECT
 public:

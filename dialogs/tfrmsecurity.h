@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -23,7 +25,7 @@ namespace zkDlgSecurity {
 /// (see TdlgPassword::CopyUserTemplate) and copies back after OK. Every user
 /// can change a password here given the current one; only in SupervisorMode
 /// can users be added and removed and rights be toggled.
-class TfrmSecurity : public QDialog
+class RIGHTSMITH_WIDGETS_EXPORT TfrmSecurity : public QDialog
 {
     Q_OBJECT
 public:

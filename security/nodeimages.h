@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QImage>
 
 namespace zkSecurity {
@@ -12,6 +14,6 @@ inline constexpr const char *NodeImageNames[5] = {"TUSER", "THAND", "TCATEGORY",
 /// The node image \a resourceName (e.g. "TUSER") from the library's resources
 /// (":/rightsmith/<name>") as a 16x16 ARGB32 image; a null image when no such
 /// resource exists.
-QImage NodeImage(const char *resourceName);
+RIGHTSMITH_CORE_EXPORT QImage NodeImage(const char *resourceName);
 
 } // namespace zkSecurity

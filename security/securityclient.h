@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QObject>
 #include <QtGlobal>
 
@@ -9,7 +11,7 @@ namespace zkSecurity {
 /// the rights check asks for, and that a build from the clients may give out.
 /// The component finds it on a client's actions with qobject_cast, so that the
 /// security layer does not depend on the protected actions' classes.
-class SecuredAction
+class RIGHTSMITH_CORE_EXPORT SecuredAction
 {
 public:
     virtual ~SecuredAction() = default;
@@ -19,7 +21,7 @@ public:
 
 /// A client action list as the security component sees it. Its actions are
 /// the toolkit list's; those that are SecuredActions are protected.
-class SecurityClient
+class RIGHTSMITH_CORE_EXPORT SecurityClient
 {
 public:
     virtual ~SecurityClient() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -14,7 +16,7 @@ enum class DialogResult { Accepted, Rejected, Other };
 
 /// The logon dialog as the component's dialog runner drives it: it is set
 /// up, then either checked silently or shown, and its two texts read back.
-class LogonDialog
+class RIGHTSMITH_CORE_EXPORT LogonDialog
 {
 public:
     virtual ~LogonDialog() = default;
@@ -32,7 +34,7 @@ public:
 };
 
 /// The user management dialog: it edits its own copy of the user template.
-class UserManagementDialog
+class RIGHTSMITH_CORE_EXPORT UserManagementDialog
 {
 public:
     virtual ~UserManagementDialog() = default;
@@ -45,7 +47,7 @@ public:
 /// Where the widget-free component gets its dialogs from. The widget library
 /// installs one (rightsmith::installWidgets()); tests install fakes. Without
 /// one, nobody can log on and no dialog opens.
-class SecurityUi
+class RIGHTSMITH_CORE_EXPORT SecurityUi
 {
 public:
     virtual ~SecurityUi() = default;

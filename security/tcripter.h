@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 
 namespace zkCript {
@@ -8,7 +10,7 @@ namespace zkCript {
 /// A reversible position-wise byte shift by a fixed key, not a cipher: it only
 /// keeps passwords from standing in plain text. Every stored password depends on
 /// the exact rule, so it must never change.
-class TCripter
+class RIGHTSMITH_CORE_EXPORT TCripter
 {
 public:
     /// Shifts byte p (counted from 1) up by key byte (p mod 16); positions that are

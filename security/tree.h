@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -19,7 +21,7 @@ class Tree;
 /// One node of a Tree: byte-string text, image and selected-image index
 /// (-1 = none), an optional data record, a parent and ordered children.
 /// Nodes are created and destroyed only through their Tree.
-class TreeNode
+class RIGHTSMITH_CORE_EXPORT TreeNode
 {
 public:
     ~TreeNode();
@@ -82,7 +84,7 @@ private:
 /// pre-order numbering is cached and rebuilt only after the shape changed, so a
 /// walk by index (upward from 0 or downward from the last) stays linear.
 /// Views observe it through the signals (see TreeModel).
-class Tree : public QObject
+class RIGHTSMITH_CORE_EXPORT Tree : public QObject
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QAbstractItemModel>
 #include <QPointer>
 
@@ -11,7 +13,7 @@ class TreeNode;
 /// A read-only item model over a zkSecurity::Tree that follows every change of
 /// the tree. Column 0 shows the node text (decoded by the codec) and, when the
 /// tree has images, the node's image.
-class TreeModel : public QAbstractItemModel
+class RIGHTSMITH_CORE_EXPORT TreeModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -10,7 +12,7 @@ namespace zkSecurity {
 /// The fixed 180-byte record attached to every template node. Its layout is
 /// the one the template stream stores, field for field; toBytes()/fromBytes()
 /// convert explicitly (little-endian) so the stream never depends on the host.
-struct TzkNodeRecord
+struct RIGHTSMITH_CORE_EXPORT TzkNodeRecord
 {
     static constexpr int Size = 180;
     static constexpr int MaxCaptionLength = 40;

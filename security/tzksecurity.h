@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
 #include "security/tzksecurityoptions.h"
 #include "toolkit/component.h"
 #include "toolkit/namedclaim.h"
@@ -36,9 +37,9 @@ struct UserStoreSettings;
 /// One component per owner window: constructing a second one for the same
 /// window throws rightsmith::toolkit::Error("No more than one instance of Security Component
 /// allowed.").
-class TzkSecurity : public QObject,
-                    public rightsmith::toolkit::Component,
-                    public rightsmith::toolkit::PropertyFilerClient
+class RIGHTSMITH_CORE_EXPORT TzkSecurity : public QObject,
+                                           public rightsmith::toolkit::Component,
+                                           public rightsmith::toolkit::PropertyFilerClient
 {
     Q_OBJECT
 public:
@@ -149,8 +150,8 @@ private:
 
 /// The \a index-th (from 1) token of \a text between \a delimiter characters,
 /// trimmed of characters 0 to 32; empty when there are fewer tokens.
-QString ExtractToken(const QString &text, int index, QChar delimiter);
+RIGHTSMITH_CORE_EXPORT QString ExtractToken(const QString &text, int index, QChar delimiter);
 /// \a caption with every "&" removed and every control character replaced by "_".
-QString CleanCaption(const QString &caption);
+RIGHTSMITH_CORE_EXPORT QString CleanCaption(const QString &caption);
 
 } // namespace zkSecurity

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 
 namespace zkSecurity {
@@ -9,7 +11,7 @@ class TzkSecurityTemplate;
 
 /// Runs the logon dialog for the security component, and creates the
 /// built-in "Supervisor" in an empty user template when the component asks.
-class TzkSecurityDialogs
+class RIGHTSMITH_CORE_EXPORT TzkSecurityDialogs
 {
 public:
     TzkSecurityDialogs() = default;

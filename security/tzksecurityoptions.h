@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QtGlobal>
 
 #include <initializer_list>
@@ -23,7 +25,7 @@ enum TzkSecurityOptions : quint8 {
 };
 
 /// A set of TzkSecurityOptions held in 16 bits, as the form stores it.
-class TzkSecurityOptionSet
+class RIGHTSMITH_CORE_EXPORT TzkSecurityOptionSet
 {
 public:
     static constexpr quint16 DefaultValue = 2552;

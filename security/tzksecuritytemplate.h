@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
 #include "security/tree.h"
 #include "security/tzknodetype.h"
 
@@ -20,7 +21,7 @@ namespace zkSecurity {
 /// user and every right.
 inline const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
 
-class TzkSecurityTemplate : public zkSecurity::Tree
+class RIGHTSMITH_CORE_EXPORT TzkSecurityTemplate : public zkSecurity::Tree
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 // Reading and writing the template stream: a 16-byte version stamp, the node
 // count N, N node records of 180 bytes in absolute-index order, then one text
 // line per node in pre-order, indented by one TAB per level and ended by CR LF.
+#include "security/templatestreamlayout.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/bytestream.h"
@@ -22,9 +23,9 @@ namespace zkSecurity {
 
 namespace {
 
-constexpr int StampSize = 16;
-constexpr int HeaderSize = 20; // the stamp and the node count
-constexpr char Stamp[StampSize] = {1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+using TemplateStreamLayout::HeaderSize;
+using TemplateStreamLayout::Stamp;
+using TemplateStreamLayout::StampSize;
 
 // The reader checks the three stamp words and the byte after them; the three
 // padding bytes that follow are not significant.

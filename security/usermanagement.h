@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 
 namespace zkSecurity {
@@ -13,15 +15,16 @@ class UserManagementDialog;
 /// removed and every top-level node of Source with that name is appended,
 /// its rights filtered (with \a ShowCheckedOKOnly only granted ones), and
 /// with \a ShowCheckedOKOnly the categories left empty are removed.
-void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemplate *Dest,
-                      const QByteArray &UserName, bool ShowCheckedOKOnly);
+RIGHTSMITH_CORE_EXPORT void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemplate *Dest,
+                                             const QByteArray &UserName, bool ShowCheckedOKOnly);
 
 /// After the management dialog ended with OK for a user other than
 /// "Supervisor": copies the whole record of \a UserName's password node
 /// (the first child) from \a Edited onto the one in \a UserTemplate.
 /// Nothing else is taken over.
-void TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemplate,
-                      const QByteArray &UserName);
+RIGHTSMITH_CORE_EXPORT void TakeOverPassword(TzkSecurityTemplate *Edited,
+                                             TzkSecurityTemplate *UserTemplate,
+                                             const QByteArray &UserName);
 
 /// Opens the user management \a dialog for \a userName: copies in what the
 /// user may see (images from \a securityTemplate), runs it, and when it ends
@@ -29,8 +32,10 @@ void TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemp
 /// "Supervisor", only the own password for anyone else. The first user node
 /// is expanded, with its subtree when \a expandRecursively. True when the
 /// dialog ended with OK.
-bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTemplate,
-                       const TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
-                       bool showCheckedOKOnly, bool expandRecursively);
+RIGHTSMITH_CORE_EXPORT bool RunUserManagement(UserManagementDialog &dialog,
+                                              TzkSecurityTemplate *userTemplate,
+                                              const TzkSecurityTemplate *securityTemplate,
+                                              const QByteArray &userName, bool showCheckedOKOnly,
+                                              bool expandRecursively);
 
 } // namespace zkSecurity

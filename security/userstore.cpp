@@ -3,8 +3,10 @@
 // a key of the per-user registry; the user template itself optionally in a file.
 #include "security/userstore.h"
 
+#include "security/templatestreamlayout.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
+#include "toolkit/bytestream.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
@@ -50,8 +52,6 @@ const QString PendingSuffix = u".saving"_s;
 // a stopped save left behind. Kept apart from the store's own key, whose
 // values stay exactly those every program of this format reads and writes.
 const QString FileDigestKey = u"\\Software\\Rightsmith\\UserTemplateFiles"_s;
-
-constexpr qint64 StreamHeaderSize = 20; // stamp and node count
 
 QString registryWriteMessage()
 {
@@ -132,14 +132,14 @@ qint64 effectivePaddedSize(const QByteArray &data, qint64 size)
 {
     if (size <= qint64(data.size()))
         return size;
-    uchar count[4] = {};
+    // The node count, with the bytes past the data read as the zeros they stand for.
+    char count[4] = {};
     for (int i = 0; i < 4; ++i) {
-        if (16 + i < data.size())
-            count[i] = uchar(data.at(16 + i));
+        if (TemplateStreamLayout::CountOffset + i < data.size())
+            count[i] = data.at(TemplateStreamLayout::CountOffset + i);
     }
-    const qint32 n = qint32(quint32(count[0]) | quint32(count[1]) << 8 | quint32(count[2]) << 16
-                            | quint32(count[3]) << 24);
-    const qint64 recordsEnd = StreamHeaderSize + TzkNodeRecord::Size * qint64(qMax(n, 0));
+    const qint32 n = rightsmith::toolkit::readInt32LE(count);
+    const qint64 recordsEnd = TemplateStreamLayout::linesOffset(qMax(n, 0));
     if (n < 0 || recordsEnd > size)
         return size;
     return qMin(size, qMax(qint64(data.size()), recordsEnd) + 1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
 #include "toolkit/registry.h"
 
 #include <QByteArray>
@@ -12,7 +13,7 @@ class TzkSecurityTemplate;
 
 /// Where the users are kept: a key of the per-user registry and, in file
 /// mode, a file holding the user template.
-struct UserStoreSettings
+struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
 {
     QString key;
     QString fileName;
@@ -31,7 +32,7 @@ struct UserStoreSettings
 /// committed only after the file is in place. A load reads under the same
 /// lock, so it never sees half of a save. A user template that could not be
 /// read is never overwritten: it is kept aside first.
-class UserStore
+class RIGHTSMITH_CORE_EXPORT UserStore
 {
 public:
     /// What the last load() found.

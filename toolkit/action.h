@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
 #include "toolkit/component.h"
 
 #include <QAction>
@@ -20,7 +21,7 @@ class ActionList;
 /// item, a tool button, a shortcut or trigger() emit triggered(), which runs
 /// Execute(). Note that QAction toggles a checkable action before it emits
 /// triggered().
-class Action : public QAction, public Component
+class RIGHTSMITH_CORE_EXPORT Action : public QAction, public Component
 {
     Q_OBJECT
 public:
@@ -123,22 +124,22 @@ private:
 ///
 /// Without the widget part of the library loaded there are no controls to
 /// bind: controlAction() answers nullptr and setControlAction() does nothing.
-bool isControl(const QObject *object);
-bool isMenuItem(const QObject *object);
+RIGHTSMITH_CORE_EXPORT bool isControl(const QObject *object);
+RIGHTSMITH_CORE_EXPORT bool isMenuItem(const QObject *object);
 /// The action of \a control (a control or a menu item); nullptr when none.
-Action *controlAction(const QObject *control);
+RIGHTSMITH_CORE_EXPORT Action *controlAction(const QObject *control);
 /// Makes \a action the action of \a control. For a control, nullptr unbinds
 /// it (it keeps its current state); for a menu item, nullptr changes nothing.
-void setControlAction(QObject *control, Action *action);
+RIGHTSMITH_CORE_EXPORT void setControlAction(QObject *control, Action *action);
 
 /// How the widget part provides controlAction() and setControlAction().
-struct ControlActionBackend
+struct RIGHTSMITH_CORE_EXPORT ControlActionBackend
 {
     /// The action bound to a control (a QWidget).
     Action *(*action)(const QObject *control) = nullptr;
     /// Sets the action of a control or a menu item.
     void (*setAction)(QObject *control, Action *action) = nullptr;
 };
-void setControlActionBackend(const ControlActionBackend &backend);
+RIGHTSMITH_CORE_EXPORT void setControlActionBackend(const ControlActionBackend &backend);
 
 } // namespace rightsmith::toolkit

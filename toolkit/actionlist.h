@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
 #include "toolkit/component.h"
 
 #include <QList>
@@ -14,7 +15,7 @@ class Action;
 class ImageList;
 
 /// An ordered list of actions with an image list and list-wide handlers.
-class ActionList : public QObject, public Component
+class RIGHTSMITH_CORE_EXPORT ActionList : public QObject, public Component
 {
     Q_OBJECT
 public:

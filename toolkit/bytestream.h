@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -9,7 +11,7 @@ namespace rightsmith::toolkit {
 
 /// Reads little-endian integers and exact blocks from a device. Every short
 /// read throws rightsmith::toolkit::Error("Stream read error").
-class ByteReader
+class RIGHTSMITH_CORE_EXPORT ByteReader
 {
 public:
     explicit ByteReader(QIODevice &device);
@@ -32,7 +34,7 @@ private:
 
 /// Writes little-endian integers and blocks to a device. A failed write
 /// throws rightsmith::toolkit::Error("Stream write error").
-class ByteWriter
+class RIGHTSMITH_CORE_EXPORT ByteWriter
 {
 public:
     explicit ByteWriter(QIODevice &device);
@@ -48,7 +50,7 @@ private:
 };
 
 /// Little-endian helpers on raw memory.
-qint32 readInt32LE(const char *p);
-void writeInt32LE(char *p, qint32 value);
+RIGHTSMITH_CORE_EXPORT qint32 readInt32LE(const char *p);
+RIGHTSMITH_CORE_EXPORT void writeInt32LE(char *p, qint32 value);
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,7 +15,7 @@ namespace rightsmith::toolkit {
 /// Windows-1252 map to the C1 control of the same value, as Windows does);
 /// encoding refuses characters the code page cannot represent, so two
 /// different names can never become the same bytes.
-class Codec
+class RIGHTSMITH_CORE_EXPORT Codec
 {
 public:
     enum CodePage { Windows1252, Latin1 };
@@ -35,6 +37,6 @@ public:
 };
 
 /// Removes leading and trailing bytes with codes 0 to 32.
-QByteArray trimControl(const QByteArray &bytes);
+RIGHTSMITH_CORE_EXPORT QByteArray trimControl(const QByteArray &bytes);
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -9,7 +11,7 @@ namespace rightsmith::toolkit {
 /// What a component of a form adds to a QObject: a start-up notification after
 /// the whole form has been built. QObject ownership (parent = owner) and
 /// objectName (= the component's name) carry the rest.
-class Component
+class RIGHTSMITH_CORE_EXPORT Component
 {
 public:
     virtual ~Component();
@@ -18,16 +20,16 @@ public:
 };
 
 /// The owned components of \a owner in order: its descendants, pre-order.
-QList<QObject *> components(const QObject *owner);
+RIGHTSMITH_CORE_EXPORT QList<QObject *> components(const QObject *owner);
 /// The first owned component of \a owner named \a name, ignoring letter case; nullptr if none.
-QObject *findComponent(const QObject *owner, const QString &name);
+RIGHTSMITH_CORE_EXPORT QObject *findComponent(const QObject *owner, const QString &name);
 
 /// Design mode: the component (or one of its owners) is being edited in a form designer.
-bool isDesignMode(const QObject *component);
-void setDesignMode(QObject *component, bool designMode);
+RIGHTSMITH_CORE_EXPORT bool isDesignMode(const QObject *component);
+RIGHTSMITH_CORE_EXPORT void setDesignMode(QObject *component, bool designMode);
 
 /// The last step of a form's construction: runs Loaded() of every component
 /// of \a form (the form itself included when it is one), in creation order.
-void finishLoading(QObject *form);
+RIGHTSMITH_CORE_EXPORT void finishLoading(QObject *form);
 
 } // namespace rightsmith::toolkit

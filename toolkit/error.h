@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -10,7 +12,7 @@ namespace rightsmith::toolkit {
 /// ("Version mismatch. Cannot continue", "Stream read error", ...).
 /// Thrown by the core; never let through Qt's event loop: rightsmith::toolkit::Application
 /// catches it and shows the message.
-class Error : public std::runtime_error
+class RIGHTSMITH_CORE_EXPORT Error : public std::runtime_error
 {
 public:
     explicit Error(const QString &message);
@@ -24,7 +26,7 @@ private:
 
 /// Raised where an object is taken as a class it does not belong to.
 /// Message: "Invalid type cast".
-class InvalidCast : public Error
+class RIGHTSMITH_CORE_EXPORT InvalidCast : public Error
 {
 public:
     InvalidCast();

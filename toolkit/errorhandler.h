@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <exception>
 #include <utility>
 
@@ -8,14 +10,14 @@ namespace rightsmith::toolkit {
 /// The application-level handler of an error that reached a slot, a timer or
 /// an event handler: by default it shows the error's message (an Error's own
 /// message, otherwise what()) with showMessage(). Never throws.
-void handleError(const std::exception &error) noexcept;
+RIGHTSMITH_CORE_EXPORT void handleError(const std::exception &error) noexcept;
 
 /// Replaces the handler and returns the one before; nullptr restores the default.
 using ErrorHandler = void (*)(const std::exception &error);
-ErrorHandler setErrorHandler(ErrorHandler handler);
+RIGHTSMITH_CORE_EXPORT ErrorHandler setErrorHandler(ErrorHandler handler);
 
 /// handleError() for an exception that is not a std::exception.
-void handleUnknownError() noexcept;
+RIGHTSMITH_CORE_EXPORT void handleUnknownError() noexcept;
 
 /// Runs \a function and hands anything it throws to handleError(): every slot
 /// that can throw runs its body through this, as Qt must never see an

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -9,7 +11,7 @@ class QIcon;
 namespace rightsmith::toolkit {
 
 /// An ordered list of 16x16 images, as the template trees and action lists use.
-class ImageList : public QObject
+class RIGHTSMITH_CORE_EXPORT ImageList : public QObject
 {
     Q_OBJECT
 public:

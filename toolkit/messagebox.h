@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QString>
 
 #include <functional>
@@ -13,25 +15,25 @@ enum class MessageKind { Information, Question };
 
 /// The title message boxes carry: the application's title. It is kept apart
 /// from the application display name, which Qt appends to every window caption.
-QString applicationTitle();
-void setApplicationTitle(const QString &title);
+RIGHTSMITH_CORE_EXPORT QString applicationTitle();
+RIGHTSMITH_CORE_EXPORT void setApplicationTitle(const QString &title);
 
 /// Shows \a text in a message box with one OK button.
-void showMessage(const QString &text);
+RIGHTSMITH_CORE_EXPORT void showMessage(const QString &text);
 /// Asks \a text with Yes and No; true for Yes.
-bool askYesNo(const QString &text);
+RIGHTSMITH_CORE_EXPORT bool askYesNo(const QString &text);
 
 /// A hook receives every message and question; for a question it returns the
 /// answer. Returns the previous hook. An empty hook restores the default.
 using MessageHook = std::function<bool(MessageKind kind, const QString &text)>;
-MessageHook setMessageHook(MessageHook hook);
+RIGHTSMITH_CORE_EXPORT MessageHook setMessageHook(MessageHook hook);
 
 /// How messages are shown when no hook is set. The widget library installs a
 /// QMessageBox presenter (installWidgetServices()); without one, messages go
 /// to the log (category "rightsmith.messages") and every question is answered No.
 using MessagePresenter = bool (*)(MessageKind kind, const QString &text);
-void setMessagePresenter(MessagePresenter presenter);
+RIGHTSMITH_CORE_EXPORT void setMessagePresenter(MessagePresenter presenter);
 /// The fallback: logs \a text as a warning; answers No.
-bool presentOnConsole(MessageKind kind, const QString &text);
+RIGHTSMITH_CORE_EXPORT bool presentOnConsole(MessageKind kind, const QString &text);
 
 } // namespace rightsmith::toolkit

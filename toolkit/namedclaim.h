@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 
 #include <optional>
@@ -12,7 +14,7 @@ namespace rightsmith::toolkit {
 /// acquire() until the object is destroyed or release() is called. Backed by
 /// an abstract-namespace Unix socket, so the kernel drops it when the process
 /// dies: a crash never leaves a stale claim.
-class NamedClaim
+class RIGHTSMITH_CORE_EXPORT NamedClaim
 {
 public:
     NamedClaim() = default;

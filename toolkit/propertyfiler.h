@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -14,7 +16,7 @@ namespace rightsmith::toolkit {
 /// travel with its form ("evTree", "evImage"). Each property is a named blob
 /// with a reader (given a device holding exactly the blob, at position 0) and
 /// a writer.
-class PropertyFiler
+class RIGHTSMITH_CORE_EXPORT PropertyFiler
 {
 public:
     using Reader = std::function<void(QIODevice &device)>;
@@ -45,7 +47,7 @@ private:
 };
 
 /// A component with extra binary properties.
-class PropertyFilerClient
+class RIGHTSMITH_CORE_EXPORT PropertyFilerClient
 {
 public:
     virtual ~PropertyFilerClient();
@@ -55,10 +57,11 @@ public:
 /// Reads the stored properties of \a component from \a blobs (name -> bytes),
 /// in the order given. Names the component does not define are skipped; what
 /// a reader throws (a damaged blob) passes through to the caller.
-void loadStoredProperties(PropertyFilerClient &component,
-                          const QList<QPair<QString, QByteArray>> &blobs);
+RIGHTSMITH_CORE_EXPORT void loadStoredProperties(PropertyFilerClient &component,
+                                                 const QList<QPair<QString, QByteArray>> &blobs);
 /// The stored properties of \a component as the form would hold them: every
 /// defined property with data and a writer, in definition order.
-QList<QPair<QString, QByteArray>> storedProperties(PropertyFilerClient &component);
+RIGHTSMITH_CORE_EXPORT QList<QPair<QString, QByteArray>>
+storedProperties(PropertyFilerClient &component);
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -35,7 +37,7 @@ class Statement;
 /// A database file is opened only when it is ours (our application id) or
 /// brand new and empty; anything else is refused before a byte, a setting or
 /// its mode is changed.
-class Registry
+class RIGHTSMITH_CORE_EXPORT Registry
 {
 public:
     /// Unknown is a value whose stored type and payload do not agree (a
@@ -150,7 +152,7 @@ private:
 };
 
 /// A transaction of \a registry that is rolled back unless committed.
-class RegistryTransaction
+class RIGHTSMITH_CORE_EXPORT RegistryTransaction
 {
 public:
     RegistryTransaction(Registry &registry, Registry::TransactionKind kind)

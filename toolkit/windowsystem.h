@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithcore_export.h"
+
 #include <QtGlobal>
 
 #include <optional>
@@ -12,7 +14,7 @@ namespace rightsmith::toolkit {
 /// owner. The widget library installs the answers (installWidgetServices());
 /// until then no owner has a window and none is a form, and tests install
 /// their own.
-struct WindowSystem
+struct RIGHTSMITH_CORE_EXPORT WindowSystem
 {
     /// The identifier of the top-level window of \a owner (created if it has
     /// none yet), or nullopt when \a owner is not a widget.
@@ -22,9 +24,9 @@ struct WindowSystem
 };
 
 /// Installs \a system and returns the one it replaces.
-WindowSystem setWindowSystem(const WindowSystem &system);
+RIGHTSMITH_CORE_EXPORT WindowSystem setWindowSystem(const WindowSystem &system);
 
-std::optional<quint64> topLevelWindowId(const QObject *owner);
-bool isForm(const QObject *owner);
+RIGHTSMITH_CORE_EXPORT std::optional<quint64> topLevelWindowId(const QObject *owner);
+RIGHTSMITH_CORE_EXPORT bool isForm(const QObject *owner);
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 namespace rightsmith {
 
 /// Plugs the widget library into the widget-free core: message boxes, the
@@ -8,6 +10,6 @@ namespace rightsmith {
 /// component's logon and user management dialogs. Call it once after
 /// creating the QApplication (or rightsmith::toolkit::Application), before
 /// the first security component loads. Calling it again changes nothing.
-void installWidgets();
+RIGHTSMITH_WIDGETS_EXPORT void installWidgets();
 
 } // namespace rightsmith

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QPointer>
 #include <QTreeView>
 
@@ -14,7 +16,7 @@ class TreeNode;
 /// follows the tree's expand requests, and shows node images only while the
 /// tree has an image list. A node without an image then keeps an image's
 /// room, so that sibling texts line up.
-class TreeView : public QTreeView
+class RIGHTSMITH_WIDGETS_EXPORT TreeView : public QTreeView
 {
     Q_OBJECT
     Q_DISABLE_COPY(TreeView)

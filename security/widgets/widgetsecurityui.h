@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
 #include "security/securityui.h"
 
 namespace zkSecurity {
@@ -7,7 +8,7 @@ namespace zkSecurity {
 /// The component's dialogs as widgets: the logon dialog (TdlgPassword) and
 /// the user management dialog (TfrmSecurity), both without a parent and
 /// application-modal.
-class WidgetSecurityUi : public SecurityUi
+class RIGHTSMITH_WIDGETS_EXPORT WidgetSecurityUi : public SecurityUi
 {
 public:
     std::unique_ptr<LogonDialog> CreateLogonDialog() override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
 #include "toolkit/action.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ namespace rightsmith::toolkit {
 ///     }
 ///     return app.run();
 /// \endcode
-class Application : public QApplication
+class RIGHTSMITH_WIDGETS_EXPORT Application : public QApplication
 {
     Q_OBJECT
 public:

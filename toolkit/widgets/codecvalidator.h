@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QValidator>
 
 class QComboBox;
@@ -11,7 +13,7 @@ namespace rightsmith::toolkit {
 /// cannot represent. Names and passwords are stored as 8-bit bytes; replacing
 /// such a character would let two different texts become the same bytes, so
 /// the edit keeps its previous text instead and refused() tells why.
-class CodecValidator : public QValidator
+class RIGHTSMITH_WIDGETS_EXPORT CodecValidator : public QValidator
 {
     Q_OBJECT
 public:
@@ -27,8 +29,8 @@ Q_SIGNALS:
 /// Installs a CodecValidator on \a edit and shows its message as a tool tip
 /// below the edit whenever it refuses a character. Returns the validator
 /// (owned by \a edit).
-CodecValidator *refuseUnencodableInput(QLineEdit *edit);
+RIGHTSMITH_WIDGETS_EXPORT CodecValidator *refuseUnencodableInput(QLineEdit *edit);
 /// The same for an editable combo box (its line edit).
-CodecValidator *refuseUnencodableInput(QComboBox *combo);
+RIGHTSMITH_WIDGETS_EXPORT CodecValidator *refuseUnencodableInput(QComboBox *combo);
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 #include <QObject>
 
 class QAction;
@@ -25,7 +27,7 @@ namespace rightsmith::toolkit {
 /// or every pass would wake the loop for the next. A pass never starts inside
 /// another (an update that opens a modal loop). An exception from an Update()
 /// is shown through Application::handleException.
-class IdleUpdater : public QObject
+class RIGHTSMITH_WIDGETS_EXPORT IdleUpdater : public QObject
 {
     Q_OBJECT
 public:

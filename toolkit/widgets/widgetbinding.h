@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
 #include "toolkit/action.h"
 
 #include <QList>
@@ -26,17 +27,17 @@ class Action;
 /// caption is copied only while the widget still shows the previous one, so
 /// what a user typed into an edit is never overwritten. Visibility is not
 /// applied to a top-level window, which binding must never pop up.
-void bindWidget(QWidget *widget, Action *action);
-void unbindWidget(QWidget *widget);
+RIGHTSMITH_WIDGETS_EXPORT void bindWidget(QWidget *widget, Action *action);
+RIGHTSMITH_WIDGETS_EXPORT void unbindWidget(QWidget *widget);
 /// The action bound to \a widget, or nullptr.
-Action *boundAction(const QWidget *widget);
+RIGHTSMITH_WIDGETS_EXPORT Action *boundAction(const QWidget *widget);
 /// The widgets bound to \a action, in no particular order.
-QList<QWidget *> boundWidgets(const Action *action);
+RIGHTSMITH_WIDGETS_EXPORT QList<QWidget *> boundWidgets(const Action *action);
 /// Every bound widget.
-QList<QWidget *> allBoundWidgets();
+RIGHTSMITH_WIDGETS_EXPORT QList<QWidget *> allBoundWidgets();
 
 /// controlAction() and setControlAction() over widgets and menu items, for
 /// installWidgetServices().
-ControlActionBackend widgetControlActionBackend();
+RIGHTSMITH_WIDGETS_EXPORT ControlActionBackend widgetControlActionBackend();
 
 } // namespace rightsmith::toolkit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rightsmithwidgets_export.h"
+
 namespace rightsmith::toolkit {
 
 /// Installs what the widget-free core cannot do itself: message boxes with
@@ -8,6 +10,6 @@ namespace rightsmith::toolkit {
 /// widgets and menu items. Application's constructor calls it; a program
 /// with a plain QApplication calls it once after creating it. Calling it
 /// again changes nothing.
-void installWidgetServices();
+RIGHTSMITH_WIDGETS_EXPORT void installWidgetServices();
 
 } // namespace rightsmith::toolkit
