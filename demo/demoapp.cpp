@@ -4,7 +4,7 @@
 #include "demo/childwin.h"
 #include "demo/demoactions.h"
 #include "demo/mainform.h"
-#include "security/widgets/installwidgets.h"
+#include "dialogs/installwidgets.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/application.h"
@@ -38,7 +38,10 @@ namespace {
 
 DemoSession *s_current = nullptr;
 
-const QString ApplicationTitle = u"Rightsmith Demo"_s;
+QString applicationTitle()
+{
+    return QCoreApplication::translate("demo", "Rightsmith Demo");
+}
 
 // Whether something listens on the Unix socket of local X display \a number,
 // in the abstract namespace (where Xorg and Xvfb listen first) or as a file.
@@ -143,9 +146,9 @@ bool DemoSession::start()
     rightsmith::toolkit::clearTermination();
     rightsmith::toolkit::IdleUpdater::install();
     if (rightsmith::toolkit::Application *app = rightsmith::toolkit::Application::instance())
-        app->setTitle(ApplicationTitle);
+        app->setTitle(applicationTitle());
     else
-        rightsmith::toolkit::setApplicationTitle(ApplicationTitle);
+        rightsmith::toolkit::setApplicationTitle(applicationTitle());
     QGuiApplication::setWindowIcon(QIcon(programIconPath()));
 
     // Loading the frame runs the logon; when it is refused the application

@@ -10,11 +10,11 @@
 
 #include <actions/tzkaction.h>
 #include <actions/tzkactionlist.h>
+#include <dialogs/installwidgets.h>
 #include <exception>
 #include <security/tzksecurity.h>
 #include <toolkit/component.h>
 #include <toolkit/messagebox.h>
-#include <security/widgets/installwidgets.h>
 #include <toolkit/widgets/application.h>
 
 using namespace Qt::StringLiterals;

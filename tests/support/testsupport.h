@@ -1,6 +1,6 @@
 #pragma once
 
-#include "security/widgets/installwidgets.h"
+#include "dialogs/installwidgets.h"
 #include "support/temporaryhome.h"
 
 #include <QApplication>

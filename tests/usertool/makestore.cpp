@@ -2,14 +2,13 @@
 // security component: KEY holds a registry-mode store (Supervisor and Alice,
 // Alice granted only "Open", recent users Alice then Supervisor); KEY\File
 // describes a file-mode store in FILE (Supervisor, Bob and Zoë).
+#include "dialogs/installwidgets.h"
 #include "security/tcripter.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
-
-#include "security/widgets/installwidgets.h"
 
 #include <QApplication>
 #include <QDir>

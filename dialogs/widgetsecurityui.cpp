@@ -1,4 +1,4 @@
-#include "security/widgets/widgetsecurityui.h"
+#include "dialogs/widgetsecurityui.h"
 
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"

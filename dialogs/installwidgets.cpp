@@ -1,6 +1,6 @@
-#include "security/widgets/installwidgets.h"
+#include "dialogs/installwidgets.h"
 
-#include "security/widgets/widgetsecurityui.h"
+#include "dialogs/widgetsecurityui.h"
 #include "toolkit/widgets/widgetservices.h"
 
 namespace rightsmith {
