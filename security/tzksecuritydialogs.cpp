@@ -102,8 +102,9 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
         userName = m_security->CurrentUserName();
         return true;
     case DialogResult::Other:
-        return false;
+        break;
     }
+    return false;
 }
 
 } // namespace zkSecurity
