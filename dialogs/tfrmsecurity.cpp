@@ -7,8 +7,8 @@
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
-#include "toolkit/action.h"
 #include "security/widgets/treeview.h"
+#include "toolkit/action.h"
 
 #include <QBoxLayout>
 #include <QDialogButtonBox>
@@ -48,8 +48,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     m_view->setTree(m_userTemplate.get());
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setHeaderHidden(true);
-    connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this,
-            [this] { tvDblClick(); });
+    connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
 
     actAddUser = new rightsmith::toolkit::Action(this);
     actAddUser->setObjectName(u"actAddUser"_s);

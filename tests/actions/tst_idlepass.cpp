@@ -51,6 +51,17 @@ bool goIdle()
     return rightsmith::toolkit::IdleUpdater::passCount() > before;
 }
 
+// A protected action of \a list, owned by \a owner.
+TzkAction *addProtectedAction(QObject *owner, TzkActionList *list, const QString &caption,
+                              qint32 id)
+{
+    auto *action = new TzkAction(owner);
+    action->setText(caption);
+    action->setSecurityId(id);
+    action->setActionList(list);
+    return action;
+}
+
 } // namespace
 
 class tst_IdlePass : public QObject
@@ -80,11 +91,7 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     edit->setObjectName(u"edtMainWnd"_s);
     window.setCentralWidget(edit);
     const auto protectedAction = [&](const QString &caption, qint32 id) {
-        auto *action = new TzkAction(&window);
-        action->setText(caption);
-        action->setSecurityId(id);
-        action->setActionList(list);
-        return action;
+        return addProtectedAction(&window, list, caption, id);
     };
     TzkAction *open = protectedAction(u"&Open"_s, 1);
     menu->addAction(open);
@@ -180,11 +187,7 @@ void tst_IdlePass::hiddenCommandsComeBackOnlyAfterALogonThatForcesThem()
     auto *edit = new QLineEdit(&window);
     window.setCentralWidget(edit);
     const auto protectedAction = [&](const QString &caption, qint32 id) {
-        auto *action = new TzkAction(&window);
-        action->setText(caption);
-        action->setSecurityId(id);
-        action->setActionList(list);
-        return action;
+        return addProtectedAction(&window, list, caption, id);
     };
     TzkAction *open = protectedAction(u"&Open"_s, 1);
     menu->addAction(open);

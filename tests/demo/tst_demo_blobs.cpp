@@ -1,13 +1,13 @@
 // The stored security template and image list compiled into the demo,
 // checked byte for byte against the template the demo documents.
 #include "demo/demoactions.h"
-#include "support/testsupport.h"
 #include "demo/demoapp.h"
 #include "security/imagestream.h"
 #include "security/nodeimages.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
+#include "support/testsupport.h"
 #include "tests/security/demotemplate.h"
 #include "toolkit/bitmapfile.h"
 #include "toolkit/imagelist.h"

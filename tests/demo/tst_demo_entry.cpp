@@ -1,8 +1,8 @@
 // The program entry's check for a window system, made before any
 // application object exists (the toolkit would abort without one).
 #include "demo/demoactions.h"
-#include "support/testsupport.h"
 #include "demo/demoapp.h"
+#include "support/testsupport.h"
 
 #include <QTest>
 

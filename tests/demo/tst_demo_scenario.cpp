@@ -16,13 +16,13 @@
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/widgets/treeview.h"
 #include "support/testsupport.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
 #include "toolkit/termination.h"
 #include "toolkit/widgets/idleupdater.h"
-#include "security/widgets/treeview.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -6,12 +6,12 @@
 #include "dialogs/tfrmsecurity.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritydialogs.h"
+#include "security/widgets/treeview.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 #include "toolkit/action.h"
 #include "toolkit/registry.h"
 #include "toolkit/widgets/idleupdater.h"
-#include "security/widgets/treeview.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -160,8 +160,7 @@ private Q_SLOTS:
         // A real double click on a right changes nothing.
         zkSecurity::TreeNode *right =
             findPath(tree, {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba});
-        QSignalSpy doubleClicked(frm->treeView(),
-                                 &zkSecurity::TreeView::nodeDoubleClicked);
+        QSignalSpy doubleClicked(frm->treeView(), &zkSecurity::TreeView::nodeDoubleClicked);
         doubleClick(frm->treeView(), right);
         QCOMPARE(doubleClicked.size(), 1);
         QCOMPARE(tree->selected(), right);

@@ -1,7 +1,7 @@
 // Standard actions and action lists: hints, images, the update and execute
 // steps with their handlers, and execution from real menus and shortcuts.
-#include "toolkit/action.h"
 #include "support/testsupport.h"
+#include "toolkit/action.h"
 #include "toolkit/actionlist.h"
 #include "toolkit/imagelist.h"
 

@@ -1,6 +1,6 @@
 // Plain widgets bound to actions, and the action of a control or menu item.
-#include "toolkit/action.h"
 #include "support/testsupport.h"
+#include "toolkit/action.h"
 #include "toolkit/widgets/widgetbinding.h"
 
 #include <QLineEdit>
