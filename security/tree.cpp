@@ -65,6 +65,7 @@ void TreeNode::setText(const QByteArray &text)
     if (text == m_text)
         return;
     m_text = text;
+    m_tree->touch();
     m_tree->emitChanged(this);
 }
 
@@ -96,11 +97,13 @@ void TreeNode::setImages(int index)
 void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
 {
     m_data = std::move(record);
+    m_tree->touch();
 }
 
 void TreeNode::releaseData()
 {
     m_data.reset();
+    m_tree->touch();
 }
 
 // --- Tree --------------------------------------------------------------------
@@ -149,6 +152,7 @@ TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
     TreeNode *node = siblings.back().get();
     node->m_row = row;
     invalidateOrder();
+    touch();
     Q_EMIT nodeInserted(node);
     return node;
 }
@@ -172,6 +176,7 @@ void Tree::deleteNode(TreeNode *node)
     for (size_t i = size_t(row); i < siblings.size(); ++i)
         siblings[i]->m_row = int(i);
     invalidateOrder();
+    touch();
     owned.reset(); // the subtree and its records go with it
     Q_EMIT nodeRemoved(parent, row);
 }
@@ -185,6 +190,7 @@ void Tree::clear()
     std::vector<std::unique_ptr<TreeNode>> roots = std::move(m_roots);
     m_roots.clear();
     invalidateOrder();
+    touch();
     roots.clear();
     Q_EMIT cleared();
 }

@@ -118,6 +118,11 @@ public:
     /// Marks \a node expanded (and its descendants when \a recursive); views follow.
     void expand(TreeNode *node, bool recursive);
 
+    /// Grows with every change that a reader of the tree may depend on: a node
+    /// added or removed, a text set, a record attached, released or edited.
+    /// Image indexes, expansion and selection do not count.
+    quint64 generation() const { return m_generation; }
+
 Q_SIGNALS:
     void nodeAboutToBeInserted(zkSecurity::TreeNode *parent, int row);
     void nodeInserted(zkSecurity::TreeNode *node);
@@ -139,10 +144,12 @@ private:
     std::vector<std::unique_ptr<TreeNode>> &siblingsOf(TreeNode *parent);
     const std::vector<std::unique_ptr<TreeNode>> &siblingsOf(const TreeNode *parent) const;
     void emitChanged(TreeNode *node);
+    void touch() { ++m_generation; }
 
     std::vector<std::unique_ptr<TreeNode>> m_roots;
     mutable std::vector<TreeNode *> m_order;
     mutable bool m_orderValid = true;
+    quint64 m_generation = 0;
     TreeNode *m_selected = nullptr;
     QPointer<rightsmith::toolkit::ImageList> m_images;
 };

@@ -49,6 +49,8 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_dialogs = std::make_unique<TzkSecurityDialogs>();
     m_lastUsers.clear();
     m_store = std::make_unique<UserStore>();
+    m_rightsSource =
+        std::make_unique<rightsmith::toolkit::UpdateSource>([this] { return RightsStamp(); });
 
     if (!CheckSingleInstance()) {
         m_instanceMapping.release();
@@ -60,6 +62,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
 
 TzkSecurity::~TzkSecurity()
 {
+    m_rightsSource.reset();
     DetachClients();
     m_clients.clear();
     m_userTemplate->ClearTemplate();
@@ -101,6 +104,11 @@ void TzkSecurity::DefineProperties(rightsmith::toolkit::PropertyFiler &filer)
     filer.defineBinaryProperty(
         u"evImage"_s, [this](QIODevice &device) { ReadImageStream(device, *m_imageList); },
         [this](QIODevice &device) { WriteImageStream(device, *m_imageList); }, true);
+}
+
+quint64 TzkSecurity::RightsStamp() const
+{
+    return m_userTemplate->generation() + m_logonChanges;
 }
 
 bool TzkSecurity::CheckId(qint32 id) const
@@ -147,6 +155,7 @@ bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, 
     const bool accepted = m_dialogs->ShowLogonDialog(name, plainPassword, silent,
                                                      m_options.contains(soShowCheckedOKOnly));
     m_loggedOn = accepted;
+    ++m_logonChanges;
     if (accepted) {
         m_currentUserName = name;
         m_isSupervisor = m_currentUserName == SupervisorName;

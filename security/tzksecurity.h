@@ -5,6 +5,7 @@
 #include "toolkit/component.h"
 #include "toolkit/namedclaim.h"
 #include "toolkit/propertyfiler.h"
+#include "toolkit/updatesource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -82,6 +83,9 @@ public:
 
     /// True when the logged-on user holds right \a id.
     bool CheckId(qint32 id) const;
+    /// Grows whenever CheckId() may answer differently for some identifier:
+    /// a logon or logoff, a change of the user template.
+    quint64 RightsStamp() const;
     /// Logs \a userName on through the logon dialog (or silently); \a password is plain text.
     bool Logon(const QByteArray &userName, const QByteArray &password, bool silent);
     /// The user management dialog for the logged-on user (the logon dialog when nobody is).
@@ -146,6 +150,11 @@ private:
     qint32 m_generatedId = 0;
 
     std::unique_ptr<UserStore> m_store;
+
+    // Logons and logoffs so far, for RightsStamp().
+    quint64 m_logonChanges = 0;
+    // Tells the idle update pass when the rights changed; destroyed first.
+    std::unique_ptr<rightsmith::toolkit::UpdateSource> m_rightsSource;
 };
 
 /// The \a index-th (from 1) token of \a text between \a delimiter characters,

@@ -50,6 +50,7 @@ void TzkSecurity::Loaded()
 
     if (UsersUnreadable()) {
         m_loggedOn = false;
+        ++m_logonChanges;
         m_currentUserName.clear();
         m_isSupervisor = false;
         ForceClientsVisible();
