@@ -196,14 +196,14 @@ void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
     if (!newPassword)
         return;
     if (!passwordNode->data())
-        passwordNode->setData(std::make_unique<zkSecurity::TzkNodeRecord>());
+        passwordNode->setData(zkSecurity::TzkNodeRecord());
     // setCaption keeps the first 40 bytes.
-    passwordNode->data()->setCaption(zkCript::TCripter::Scramble(*newPassword));
+    passwordNode->editData()->setCaption(zkCript::TCripter::Scramble(*newPassword));
 }
 
 void TfrmSecurity::toggleRight(zkSecurity::TreeNode *rightNode)
 {
-    zkSecurity::TzkNodeRecord *record = rightNode->data();
+    zkSecurity::TzkNodeRecord *record = rightNode->editData();
     if (!record)
         return;
     // Flag and text change together: the rights check reads the text's ending.

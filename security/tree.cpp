@@ -65,6 +65,8 @@ void TreeNode::setText(const QByteArray &text)
     if (text == m_text)
         return;
     m_text = text;
+    if (!m_parent)
+        m_tree->topLevelRenamed();
     m_tree->touch();
     m_tree->emitChanged(this);
 }
@@ -94,15 +96,33 @@ void TreeNode::setImages(int index)
     m_tree->emitChanged(this);
 }
 
+zkSecurity::TzkNodeRecord *TreeNode::editData()
+{
+    if (!m_hasData)
+        return nullptr;
+    m_tree->touch();
+    return &m_data;
+}
+
+void TreeNode::setData(const zkSecurity::TzkNodeRecord &record)
+{
+    m_data = record;
+    m_hasData = true;
+    m_tree->touch();
+}
+
 void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
 {
-    m_data = std::move(record);
-    m_tree->touch();
+    if (record)
+        setData(*record);
+    else
+        releaseData();
 }
 
 void TreeNode::releaseData()
 {
-    m_data.reset();
+    m_data = {};
+    m_hasData = false;
     m_tree->touch();
 }
 
@@ -121,8 +141,7 @@ Tree::~Tree()
 
 int Tree::count() const
 {
-    ensureOrder();
-    return int(m_order.size());
+    return m_count;
 }
 
 TreeNode *Tree::topLevel(int i) const
@@ -130,6 +149,17 @@ TreeNode *Tree::topLevel(int i) const
     if (i < 0 || i >= topLevelCount())
         return nullptr;
     return m_roots[size_t(i)].get();
+}
+
+TreeNode *Tree::firstTopLevel(const QByteArray &text) const
+{
+    if (!m_topLevelIndexValid) {
+        m_topLevelByText.clear();
+        for (auto it = m_roots.rbegin(); it != m_roots.rend(); ++it)
+            m_topLevelByText.insert((*it)->m_text, it->get()); // the first one stays
+        m_topLevelIndexValid = true;
+    }
+    return m_topLevelByText.value(text);
 }
 
 TreeNode *Tree::nodeAt(int i) const
@@ -151,7 +181,15 @@ TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
     siblings.push_back(std::unique_ptr<TreeNode>(new TreeNode(this, parent, text)));
     TreeNode *node = siblings.back().get();
     node->m_row = row;
-    invalidateOrder();
+    ++m_count;
+    if (m_orderValid && (!parent || endsOrder(parent))) {
+        node->m_absoluteIndex = int(m_order.size());
+        m_order.push_back(node);
+    } else {
+        invalidateOrder();
+    }
+    if (!parent && m_topLevelIndexValid && !m_topLevelByText.contains(text))
+        m_topLevelByText.insert(text, node);
     touch();
     Q_EMIT nodeInserted(node);
     return node;
@@ -170,12 +208,30 @@ void Tree::deleteNode(TreeNode *node)
     Q_EMIT nodeAboutToBeRemoved(node);
     TreeNode *parent = node->m_parent;
     const int row = node->m_row;
+    int removed = 0;
+    std::vector<const TreeNode *> pending {node};
+    while (!pending.empty()) {
+        const TreeNode *n = pending.back();
+        pending.pop_back();
+        ++removed;
+        for (const auto &child : n->m_children)
+            pending.push_back(child.get());
+    }
+    // Removing the last subtree of the pre-order leaves the rest numbered as it was.
+    const bool tail =
+        m_orderValid && size_t(node->m_absoluteIndex) + size_t(removed) == m_order.size();
     auto &siblings = siblingsOf(parent);
     std::unique_ptr<TreeNode> owned = std::move(siblings[size_t(row)]);
     siblings.erase(siblings.begin() + row);
     for (size_t i = size_t(row); i < siblings.size(); ++i)
         siblings[i]->m_row = int(i);
-    invalidateOrder();
+    m_count -= removed;
+    if (tail)
+        m_order.resize(size_t(node->m_absoluteIndex));
+    else
+        invalidateOrder();
+    if (!parent)
+        m_topLevelIndexValid = false;
     touch();
     owned.reset(); // the subtree and its records go with it
     Q_EMIT nodeRemoved(parent, row);
@@ -189,7 +245,11 @@ void Tree::clear()
     Q_EMIT aboutToBeCleared();
     std::vector<std::unique_ptr<TreeNode>> roots = std::move(m_roots);
     m_roots.clear();
-    invalidateOrder();
+    m_order.clear();
+    m_orderValid = true;
+    m_count = 0;
+    m_topLevelByText.clear();
+    m_topLevelIndexValid = true;
     touch();
     roots.clear();
     Q_EMIT cleared();
@@ -245,6 +305,23 @@ void Tree::expand(TreeNode *node, bool recursive)
 void Tree::invalidateOrder()
 {
     m_orderValid = false;
+}
+
+// Whether the pre-order ends in \a node's subtree, so that a new last child of
+// \a node comes last in it. Walks up from the last node: a tree built in
+// pre-order finds \a node at once or a few levels up.
+bool Tree::endsOrder(const TreeNode *node) const
+{
+    for (const TreeNode *n = m_order.empty() ? nullptr : m_order.back(); n; n = n->m_parent) {
+        if (n == node)
+            return true;
+    }
+    return false;
+}
+
+void Tree::topLevelRenamed()
+{
+    m_topLevelIndexValid = false;
 }
 
 void Tree::ensureOrder() const

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/tzknoderecord.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -15,7 +17,6 @@ class ImageList;
 
 namespace zkSecurity {
 
-struct TzkNodeRecord;
 class Tree;
 
 /// One node of a Tree: byte-string text, image and selected-image index
@@ -55,7 +56,13 @@ public:
     void setImages(int index);
 
     /// The attached record, or nullptr (only a damaged stream leaves a node without one).
-    zkSecurity::TzkNodeRecord *data() const { return m_data.get(); }
+    const zkSecurity::TzkNodeRecord *data() const { return m_hasData ? &m_data : nullptr; }
+    /// The attached record to change in place, or nullptr; the change counts
+    /// in the tree's generation().
+    zkSecurity::TzkNodeRecord *editData();
+    /// Attaches a copy of \a record (the node keeps its record in place).
+    void setData(const zkSecurity::TzkNodeRecord &record);
+    /// Attaches \a record's value; nullptr releases the record.
     void setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record);
     /// Releases the record; the node then has none.
     void releaseData();
@@ -77,13 +84,17 @@ private:
     int m_row = 0;
     // Pre-order position, valid while the tree's cached order is valid.
     int m_absoluteIndex = -1;
-    std::unique_ptr<zkSecurity::TzkNodeRecord> m_data;
+    bool m_hasData = false;
+    zkSecurity::TzkNodeRecord m_data;
 };
 
 /// A widget-free tree of TreeNodes with cheap access by absolute index: the
-/// pre-order numbering is cached and rebuilt only after the shape changed, so a
-/// walk by index (upward from 0 or downward from the last) stays linear.
-/// Views observe it through the signals (see TreeModel).
+/// pre-order numbering is cached; a node added at the end of the pre-order
+/// (a last top-level node, or a last child below the last node) extends it,
+/// and only an insertion or removal elsewhere makes the next access renumber.
+/// A walk by index (upward from 0 or downward from the last) stays linear, and
+/// so does building a tree in pre-order. Views observe it through the signals
+/// (see TreeModel).
 class RIGHTSMITH_CORE_EXPORT Tree : public QObject
 {
     Q_OBJECT
@@ -95,6 +106,9 @@ public:
     int count() const;
     int topLevelCount() const { return int(m_roots.size()); }
     TreeNode *topLevel(int i) const;
+    /// The first top-level node whose text equals \a text exactly, or nullptr.
+    /// Answered from an index kept up to date by the changes of top-level nodes.
+    TreeNode *firstTopLevel(const QByteArray &text) const;
     /// Node at absolute index \a i, or nullptr when out of range.
     TreeNode *nodeAt(int i) const;
     TreeNode *firstNode() const { return nodeAt(0); }
@@ -141,15 +155,21 @@ private:
     void invalidateOrder();
     void rebuildOrder() const;
     void ensureOrder() const;
+    bool endsOrder(const TreeNode *node) const;
     std::vector<std::unique_ptr<TreeNode>> &siblingsOf(TreeNode *parent);
     const std::vector<std::unique_ptr<TreeNode>> &siblingsOf(const TreeNode *parent) const;
     void emitChanged(TreeNode *node);
     void touch() { ++m_generation; }
+    void topLevelRenamed();
 
     std::vector<std::unique_ptr<TreeNode>> m_roots;
     mutable std::vector<TreeNode *> m_order;
     mutable bool m_orderValid = true;
+    int m_count = 0;
     quint64 m_generation = 0;
+    // First top-level node by text, rebuilt after a top-level node was removed or renamed.
+    mutable QHash<QByteArray, TreeNode *> m_topLevelByText;
+    mutable bool m_topLevelIndexValid = true;
     TreeNode *m_selected = nullptr;
     QPointer<rightsmith::toolkit::ImageList> m_images;
 };

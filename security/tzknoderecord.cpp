@@ -40,8 +40,13 @@ void TzkNodeRecord::setCaption(const QByteArray &text)
 
 QByteArray TzkNodeRecord::toBytes() const
 {
-    QByteArray bytes(Size, '\0');
-    char *p = bytes.data();
+    QByteArray bytes(Size, Qt::Uninitialized);
+    writeTo(bytes.data());
+    return bytes;
+}
+
+void TzkNodeRecord::writeTo(char *p) const
+{
     rightsmith::toolkit::writeInt32LE(p + OffSecurityId, SecurityId);
     p[OffCaptionLength] = char(CaptionLength);
     std::memcpy(p + OffCaptionBytes, CaptionBytes, sizeof(CaptionBytes));
@@ -50,7 +55,6 @@ QByteArray TzkNodeRecord::toBytes() const
     rightsmith::toolkit::writeInt32LE(p + OffNodeIndex, NodeIndex);
     rightsmith::toolkit::writeInt32LE(p + OffImageIndex, ImageIndex);
     std::memcpy(p + OffReserved, Reserved, sizeof(Reserved));
-    return bytes;
 }
 
 TzkNodeRecord TzkNodeRecord::fromBytes(const char *bytes)

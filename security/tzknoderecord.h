@@ -36,6 +36,8 @@ struct RIGHTSMITH_CORE_EXPORT TzkNodeRecord
     /// The 180 stored bytes. A caption length above 40 in a damaged record is
     /// written as it was read; the bytes past 40 are never touched.
     QByteArray toBytes() const;
+    /// Writes the 180 stored bytes to \a bytes.
+    void writeTo(char *bytes) const;
     /// Reads a record from exactly 180 bytes at \a bytes.
     static TzkNodeRecord fromBytes(const char *bytes);
 };

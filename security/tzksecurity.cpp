@@ -1,6 +1,7 @@
 #include "security/tzksecurity.h"
 
 #include "security/imagestream.h"
+#include "security/rightsindex.h"
 #include "security/securityclient.h"
 #include "security/securityui.h"
 #include "security/tcripter.h"
@@ -25,12 +26,6 @@ using namespace Qt::StringLiterals;
 
 namespace zkSecurity {
 
-namespace {
-
-const QByteArray GrantedSuffix = QByteArrayLiteral(" (Yes)");
-
-} // namespace
-
 TzkSecurity::TzkSecurity(QObject *owner)
     : QObject(owner)
 {
@@ -49,6 +44,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_dialogs = std::make_unique<TzkSecurityDialogs>();
     m_lastUsers.clear();
     m_store = std::make_unique<UserStore>();
+    m_rightsIndex = std::make_unique<RightsIndex>();
     m_rightsSource =
         std::make_unique<rightsmith::toolkit::UpdateSource>([this] { return RightsStamp(); });
 
@@ -115,16 +111,10 @@ bool TzkSecurity::CheckId(qint32 id) const
 {
     if (!m_loggedOn)
         return false;
-    zkSecurity::TreeNode *userNode = m_userTemplate->GetUserNodeByUserName(m_currentUserName);
-    if (!userNode)
-        return false;
-    const zkSecurity::TreeNode *right = FindRightNode(userNode, id);
-    if (!right)
-        return false;
-    // Granted only when the first " (Yes)" is what ends the text.
-    const QByteArray &text = right->text();
-    const qsizetype at = text.indexOf(GrantedSuffix);
-    return at >= 0 && at + GrantedSuffix.size() == text.size();
+    // The user's node, then the first leaf with the identifier, as the walk of
+    // FindRightNode() finds them; answered from an index that every change of
+    // the user template or of the logged-on user renews.
+    return m_rightsIndex->granted(*m_userTemplate, RightsStamp(), m_currentUserName, id);
 }
 
 zkSecurity::TreeNode *TzkSecurity::FindRightNode(zkSecurity::TreeNode *node, qint32 id) const

@@ -8,9 +8,11 @@
 #include "toolkit/updatesource.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -24,6 +26,7 @@ namespace zkSecurity {
 
 class TreeNode;
 
+class RightsIndex;
 class TzkSecurityDialogs;
 class TzkSecurityTemplate;
 class UserStore;
@@ -146,11 +149,15 @@ private:
     std::unique_ptr<TzkSecurityDialogs> m_dialogs;
 
     // State of one build from clients.
-    QList<QByteArray> m_usedIds;
+    QSet<qint32> m_usedIds;
     qint32 m_generatedId = 0;
+    // The last node in tree order at each (level, text), for FindCategoryNode().
+    QHash<QPair<int, QByteArray>, zkSecurity::TreeNode *> m_nodesByLevelAndText;
+    void NoteBuiltNode(zkSecurity::TreeNode *node, int level);
 
     std::unique_ptr<UserStore> m_store;
 
+    std::unique_ptr<RightsIndex> m_rightsIndex;
     // Logons and logoffs so far, for RightsStamp().
     quint64 m_logonChanges = 0;
     // Tells the idle update pass when the rights changed; destroyed first.

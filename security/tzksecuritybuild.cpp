@@ -13,10 +13,11 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <limits>
-#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -50,16 +51,56 @@ struct ListEntry
     QList<ActionEntry> actions;
 };
 
-std::unique_ptr<TzkNodeRecord> makeRecord(qint32 securityId, const QByteArray &caption,
-                                          int nodeIndex, int imageIndex)
+TzkNodeRecord makeRecord(qint32 securityId, const QByteArray &caption, int nodeIndex,
+                         int imageIndex)
 {
-    auto record = std::make_unique<TzkNodeRecord>();
-    record->SecurityId = securityId;
-    record->setCaption(caption);
-    record->setGranted(false);
-    record->NodeIndex = nodeIndex;
-    record->ImageIndex = imageIndex;
+    TzkNodeRecord record;
+    record.SecurityId = securityId;
+    record.setCaption(caption);
+    record.setGranted(false);
+    record.NodeIndex = nodeIndex;
+    record.ImageIndex = imageIndex;
     return record;
+}
+
+// Whether \a a comes before \a b in tree order (both in one tree).
+bool precedes(const zkSecurity::TreeNode *a, const zkSecurity::TreeNode *b)
+{
+    std::vector<const zkSecurity::TreeNode *> pathA;
+    std::vector<const zkSecurity::TreeNode *> pathB;
+    for (; a; a = a->parent())
+        pathA.push_back(a);
+    for (; b; b = b->parent())
+        pathB.push_back(b);
+    auto itA = pathA.rbegin();
+    auto itB = pathB.rbegin();
+    for (; itA != pathA.rend() && itB != pathB.rend(); ++itA, ++itB) {
+        if (*itA != *itB)
+            return (*itA)->index() < (*itB)->index();
+    }
+    return itA == pathA.rend() && itB != pathB.rend(); // an ancestor comes first
+}
+
+// The nodes' records carry their order of creation in NodeIndex; each gets
+// instead its absolute index at the moment it was added: the number of nodes
+// made before it that come before it in tree order (adding a last child moves
+// no node that is already there). Counted with a Fenwick tree, in one walk.
+void numberInCreationOrder(zkSecurity::Tree &tree)
+{
+    const int n = tree.count();
+    std::vector<int> counts(size_t(n) + 1, 0);
+    for (int i = 0; i < n; ++i) {
+        zkSecurity::TreeNode *node = tree.nodeAt(i);
+        const TzkNodeRecord *record = node->data();
+        const int created = record->NodeIndex;
+        int before = 0;
+        for (int k = created; k > 0; k -= k & -k)
+            before += counts[size_t(k)];
+        for (int k = created + 1; k <= n; k += k & -k)
+            ++counts[size_t(k)];
+        if (before != created)
+            node->editData()->NodeIndex = before;
+    }
 }
 
 } // namespace
@@ -109,11 +150,11 @@ bool TzkSecurity::CollectClientIds()
             auto *action = qobject_cast<SecuredAction *>(actions.at(j));
             if (!action)
                 continue;
-            const QByteArray id = QByteArray::number(action->SecurityId());
+            const qint32 id = action->SecurityId();
             if (m_usedIds.contains(id))
                 return false;
-            if (action->SecurityId() != 0)
-                m_usedIds.append(id);
+            if (id != 0)
+                m_usedIds.insert(id);
         }
     }
     return true;
@@ -123,20 +164,24 @@ qint32 TzkSecurity::NextGeneratedId()
 {
     do {
         ++m_generatedId;
-    } while (m_usedIds.contains(QByteArray::number(m_generatedId)));
+    } while (m_usedIds.contains(m_generatedId));
     return m_generatedId;
 }
 
 zkSecurity::TreeNode *TzkSecurity::FindCategoryNode(TzkSecurityTemplate *tmpl,
                                                     const QByteArray &text, int level) const
 {
-    // The whole tree, last node first: any node at that level matches, an action node included.
-    for (int i = tmpl->count() - 1; i >= 0; --i) {
-        zkSecurity::TreeNode *node = tmpl->nodeAt(i);
-        if (node && node->level() == level && node->text() == text)
-            return node;
-    }
-    return nullptr;
+    // The last node in tree order with that text at that level, an action
+    // node included, wherever it is; every node of the build is indexed.
+    Q_UNUSED(tmpl);
+    return m_nodesByLevelAndText.value(qMakePair(level, text));
+}
+
+void TzkSecurity::NoteBuiltNode(zkSecurity::TreeNode *node, int level)
+{
+    zkSecurity::TreeNode *&last = m_nodesByLevelAndText[qMakePair(level, node->text())];
+    if (!last || precedes(last, node))
+        last = node;
 }
 
 bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
@@ -184,9 +229,14 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     m_generatedId = 0;
     tmpl->ClearTemplate();
     images->clear();
+    m_nodesByLevelAndText.clear();
+    const auto forgetNodes = qScopeGuard([this] { m_nodesByLevelAndText.clear(); });
+    // Records hold their order of creation until numberInCreationOrder().
+    int created = 0;
 
     zkSecurity::TreeNode *root = tmpl->addChild(nullptr, QByteArrayLiteral("User"));
-    root->setData(makeRecord(0, QByteArray(), root->absoluteIndex(), 0));
+    root->setData(makeRecord(0, QByteArray(), created++, 0));
+    NoteBuiltNode(root, 0);
 
     int imageOffset = 0;
     bool baseImagesLoaded = false;
@@ -220,13 +270,15 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                 if (!node) {
                     node = tmpl->addChild(parent, segment);
                     node->setImages(CategoryImage);
-                    node->setData(makeRecord(0, segment, node->absoluteIndex(), CategoryImage));
+                    node->setData(makeRecord(0, segment, created++, CategoryImage));
+                    NoteBuiltNode(node, level);
                 }
                 parent = node;
                 ++level;
             }
 
             zkSecurity::TreeNode *node = tmpl->addChild(parent, entry.text);
+            NoteBuiltNode(node, level);
             rightsmith::toolkit::Action *action = entry.action;
             qint32 securityId = entry.secured->SecurityId();
             if (!m_options.contains(soForceIDFromClients) || securityId == 0) {
@@ -238,9 +290,10 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                 image = int(std::min<qint64>(qint64(action->imageIndex()) + imageOffset,
                                              std::numeric_limits<int>::max()));
             node->setImages(image);
-            node->setData(makeRecord(securityId, node->text(), node->absoluteIndex(), image));
+            node->setData(makeRecord(securityId, node->text(), created++, image));
         }
     }
+    numberInCreationOrder(*tmpl);
     return true;
 }
 

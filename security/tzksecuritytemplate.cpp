@@ -4,7 +4,6 @@
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
 
-#include <memory>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -26,10 +25,10 @@ const TzkNodeRecord &recordOf(const zkSecurity::TreeNode *node)
     return record ? *record : zero;
 }
 
-std::unique_ptr<TzkNodeRecord> newRecord(const QByteArray &caption)
+TzkNodeRecord newRecord(const QByteArray &caption)
 {
-    auto record = std::make_unique<TzkNodeRecord>();
-    record->setCaption(caption);
+    TzkNodeRecord record;
+    record.setCaption(caption);
     return record;
 }
 
@@ -124,9 +123,9 @@ void TzkSecurityTemplate::BuildASecurityUser(zkSecurity::TreeNode *destParent,
             text += granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)");
 
         zkSecurity::TreeNode *node = destTree->addChild(dest, text);
-        auto record = std::make_unique<TzkNodeRecord>(sourceRecord);
-        record->setGranted(granted);
-        node->setData(std::move(record));
+        TzkNodeRecord record = sourceRecord;
+        record.setGranted(granted);
+        node->setData(record);
         node->setImageIndex(child->imageIndex());
         node->setSelectedIndex(child->selectedIndex());
 
@@ -136,13 +135,7 @@ void TzkSecurityTemplate::BuildASecurityUser(zkSecurity::TreeNode *destParent,
 
 zkSecurity::TreeNode *TzkSecurityTemplate::GetUserNodeByUserName(const QByteArray &userName) const
 {
-    const int n = count();
-    for (int i = 0; i < n; ++i) {
-        zkSecurity::TreeNode *node = nodeAt(i);
-        if (!node->parent() && node->text() == userName)
-            return node;
-    }
-    return nullptr;
+    return firstTopLevel(userName);
 }
 
 zkSecurity::TreeNode *TzkSecurityTemplate::GetUserNodeForSelected() const
@@ -213,8 +206,7 @@ TzkNodeType TzkSecurityTemplate::GetNodeTypeSecurityTemplate(zkSecurity::TreeNod
 
 void TzkSecurityTemplate::ClearTemplate()
 {
-    for (int i = count() - 1; i >= 0; --i)
-        nodeAt(i)->releaseData();
+    // Every node keeps its record in place: removing the nodes releases them all.
     clear();
 }
 

@@ -14,7 +14,7 @@
 #include <QFileDevice>
 #include <QIODevice>
 
-#include <memory>
+#include <cstring>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -58,39 +58,63 @@ void truncateAt(QIODevice &stream, qint64 end)
 
 void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 {
-    rightsmith::toolkit::ByteWriter out(stream);
-    out.seek(0);
-    out.writeBytes(Stamp, StampSize);
     const int n = count();
-    out.writeInt32(n);
-
+    // Leading TAB and space bytes would read back as indentation.
     for (int i = 0; i < n; ++i) {
         zkSecurity::TreeNode *node = nodeAt(i);
-        // Leading TAB and space bytes would read back as indentation.
-        node->setText(rightsmith::toolkit::trimControl(node->text()));
-        TzkNodeRecord *record = node->data();
-        // A node without a record (left by a damaged stream) is written with
-        // an all-zero record, so the stream stays whole.
-        TzkNodeRecord zero;
-        if (!record)
-            record = &zero;
-        record->NodeIndex = i;
-        record->ImageIndex = node->imageIndex();
-        out.writeBytes(record->toBytes());
+        const QByteArray trimmed = rightsmith::toolkit::trimControl(node->text());
+        if (trimmed.size() != node->text().size())
+            node->setText(trimmed);
     }
 
     // Levels from the pre-order itself: a parent always comes before its children.
     std::vector<int> levels(size_t(n), 0);
-    QByteArray text;
+    qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
     for (int i = 0; i < n; ++i) {
         const zkSecurity::TreeNode *node = nodeAt(i);
         const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
         levels[size_t(i)] = level;
-        text.append(level, '\t');
-        text.append(node->text());
-        text.append("\r\n", 2);
+        size += level + node->text().size() + 2;
     }
-    out.writeBytes(text);
+
+    // The whole stream in one buffer, filled in place.
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    char *p = bytes.data();
+    std::memcpy(p, Stamp, StampSize);
+    rightsmith::toolkit::writeInt32LE(p + StampSize, n);
+    p += HeaderSize;
+    for (int i = 0; i < n; ++i, p += TzkNodeRecord::Size) {
+        zkSecurity::TreeNode *node = nodeAt(i);
+        // A node without a record (left by a damaged stream) is written with
+        // an all-zero record, so the stream stays whole.
+        TzkNodeRecord zero;
+        const TzkNodeRecord *record = node->data();
+        if (!record) {
+            zero.NodeIndex = i;
+            zero.ImageIndex = node->imageIndex();
+            record = &zero;
+        } else if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
+            TzkNodeRecord *edited = node->editData();
+            edited->NodeIndex = i;
+            edited->ImageIndex = node->imageIndex();
+        }
+        record->writeTo(p);
+    }
+    for (int i = 0; i < n; ++i) {
+        const QByteArray &text = nodeAt(i)->text();
+        const int level = levels[size_t(i)];
+        std::memset(p, '\t', size_t(level));
+        p += level;
+        std::memcpy(p, text.constData(), size_t(text.size()));
+        p += text.size();
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    Q_ASSERT(p == bytes.constData() + bytes.size());
+
+    rightsmith::toolkit::ByteWriter out(stream);
+    out.seek(0);
+    out.writeBytes(bytes);
     truncateAt(stream, stream.pos());
 }
 
@@ -110,58 +134,62 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
     if (n < 0 || recordsSize > in.remaining())
         throwReadError();
 
-    in.seek(HeaderSize + recordsSize);
-    // One node per line; a zero byte ends the whole text section.
-    const QList<QByteArray> lines = rightsmith::toolkit::splitTextLines(in.readAll());
+    // Records and text in one read, of what the stream really holds; the
+    // lines are parsed in place.
+    const QByteArray rest = in.readAll();
+    if (rest.size() < recordsSize)
+        throwReadError();
+    const char *const records = rest.constData();
 
     ClearTemplate();
 
     zkSecurity::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
-    for (const QByteArray &line : lines) {
-        qsizetype level = 0;
-        while (level < line.size() && (line.at(level) == '\t' || line.at(level) == ' '))
-            ++level;
-        const QByteArray nodeText = line.mid(level);
+    // One node per line; a zero byte ends the whole text section.
+    rightsmith::toolkit::forEachTextLine(
+        records + recordsSize, rest.size() - qsizetype(recordsSize),
+        [&](const char *line, qsizetype size) {
+            qsizetype level = 0;
+            while (level < size && (line[level] == '\t' || line[level] == ' '))
+                ++level;
+            const QByteArray nodeText(line + level, size - level);
 
-        zkSecurity::TreeNode *node = nullptr;
-        qsizetype nodeLevel = level;
-        if (!previous) {
-            // The first line is top-level whatever its indentation.
-            node = addChild(nullptr, nodeText);
-            nodeLevel = 0;
-        } else if (level == previousLevel) {
-            node = addChild(previous->parent(), nodeText);
-        } else if (level == previousLevel + 1) {
-            node = addChild(previous, nodeText);
-        } else if (level < previousLevel) {
-            zkSecurity::TreeNode *ancestor = previous->parent();
-            qsizetype ancestorLevel = previousLevel - 1;
-            while (ancestorLevel > level) {
-                ancestor = ancestor->parent();
-                --ancestorLevel;
+            zkSecurity::TreeNode *node = nullptr;
+            qsizetype nodeLevel = level;
+            if (!previous) {
+                // The first line is top-level whatever its indentation.
+                node = addChild(nullptr, nodeText);
+                nodeLevel = 0;
+            } else if (level == previousLevel) {
+                node = addChild(previous->parent(), nodeText);
+            } else if (level == previousLevel + 1) {
+                node = addChild(previous, nodeText);
+            } else if (level < previousLevel) {
+                zkSecurity::TreeNode *ancestor = previous->parent();
+                qsizetype ancestorLevel = previousLevel - 1;
+                while (ancestorLevel > level) {
+                    ancestor = ancestor->parent();
+                    --ancestorLevel;
+                }
+                node = addChild(ancestor->parent(), nodeText);
+            } else {
+                throw rightsmith::toolkit::Error(
+                    tr("Invalid level (%1) for item \"%2\"")
+                        .arg(level)
+                        .arg(rightsmith::toolkit::Codec::toUnicode(nodeText)));
             }
-            node = addChild(ancestor->parent(), nodeText);
-        } else {
-            throw rightsmith::toolkit::Error(
-                tr("Invalid level (%1) for item \"%2\"")
-                    .arg(level)
-                    .arg(rightsmith::toolkit::Codec::toUnicode(nodeText)));
-        }
-        previous = node;
-        previousLevel = nodeLevel;
-    }
+            previous = node;
+            previousLevel = nodeLevel;
+        });
 
-    in.seek(HeaderSize);
-    char bytes[TzkNodeRecord::Size];
     for (qint32 i = 0; i < n; ++i) {
-        in.readExact(bytes, TzkNodeRecord::Size);
-        auto record = std::make_unique<TzkNodeRecord>(TzkNodeRecord::fromBytes(bytes));
-        zkSecurity::TreeNode *node = nodeAt(record->NodeIndex);
+        const TzkNodeRecord record =
+            TzkNodeRecord::fromBytes(records + qsizetype(i) * TzkNodeRecord::Size);
+        zkSecurity::TreeNode *node = nodeAt(record.NodeIndex);
         if (!node)
             throw rightsmith::toolkit::Error(tr("Invalid index"));
-        node->setImages(record->ImageIndex);
-        node->setData(std::move(record));
+        node->setImages(record.ImageIndex);
+        node->setData(record);
     }
 }
 

@@ -4,21 +4,10 @@ namespace rightsmith::toolkit {
 
 QList<QByteArray> splitTextLines(QByteArray text)
 {
-    const qsizetype zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
     QList<QByteArray> lines;
-    qsizetype pos = 0;
-    const qsizetype end = text.size();
-    while (pos < end) {
-        qsizetype eol = pos;
-        while (eol < end && text.at(eol) != '\r' && text.at(eol) != '\n')
-            ++eol;
-        lines.append(text.mid(pos, eol - pos));
-        pos = eol + 1;
-        if (eol + 1 < end && text.at(eol) == '\r' && text.at(eol + 1) == '\n')
-            pos = eol + 2;
-    }
+    forEachTextLine(text.constData(), text.size(), [&lines](const char *line, qsizetype size) {
+        lines.append(QByteArray(line, size));
+    });
     return lines;
 }
 

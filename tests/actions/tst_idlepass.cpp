@@ -107,7 +107,7 @@ void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
     auto &users = *security->UserTemplate();
     zkSecurity::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
     addNode(users, anna, QByteArrayLiteral("Password(********)"), 0)
-        ->data()
+        ->editData()
         ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
     zkSecurity::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
     zkSecurity::TreeNode *file = addNode(users, rights, QByteArrayLiteral("File"), 0);
@@ -199,7 +199,7 @@ void tst_IdlePass::hiddenCommandsComeBackOnlyAfterALogonThatForcesThem()
     auto &users = *security->UserTemplate();
     zkSecurity::TreeNode *anna = addNode(users, nullptr, QByteArrayLiteral("Anna"), 0);
     addNode(users, anna, QByteArrayLiteral("Password(********)"), 0)
-        ->data()
+        ->editData()
         ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
     zkSecurity::TreeNode *rights = addNode(users, anna, QByteArrayLiteral("Rights"), 0);
     zkSecurity::TreeNode *openRight = addNode(users, rights, QByteArrayLiteral("Open (No)"), 1);

@@ -82,7 +82,7 @@ inline void deny(zkSecurity::Tree *tree, const QList<QByteArray> &path)
 {
     zkSecurity::TreeNode *node = findPath(tree, path);
     Q_ASSERT(node && node->data());
-    node->data()->setGranted(false);
+    node->editData()->setGranted(false);
     node->setText(node->data()->caption() + QByteArrayLiteral(" (No)"));
 }
 

@@ -253,7 +253,7 @@ private Q_SLOTS:
         zkSecurity::TreeNode *odd =
             addNode(&m_users, findPath(&m_users, {"Anna"_ba, "Rights"_ba}), "Odd"_ba, -5, 1);
         odd->setText("Odd (Yes)"_ba);
-        odd->data()->setGranted(true);
+        odd->editData()->setGranted(true);
 
         TdlgPassword::CopyUserTemplate(&m_users, &dest, "Anna"_ba, false);
         const QStringList expected {
@@ -404,7 +404,7 @@ private Q_SLOTS:
             zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
             // Changes outside the password node are not taken over.
             tree->topLevel(0)->item(1)->setText("Changed"_ba);
-            tree->topLevel(0)->firstChild()->data()->setCaption(scrambled("new"));
+            tree->topLevel(0)->firstChild()->editData()->setCaption(scrambled("new"));
             frm->accept();
         });
         dialog->btnSecurity->click();

@@ -435,7 +435,7 @@ TEST(TemplateStreamText, LineBreakBytesInsideATextSplitTheNode)
     root->setData(std::make_unique<TzkNodeRecord>());
     TreeNode *child = tree.addChild(root, b("A\rB"));
     child->setData(std::make_unique<TzkNodeRecord>());
-    child->data()->SecurityId = 3;
+    child->editData()->SecurityId = 3;
 
     TzkSecurityTemplate copy;
     load(copy, save(tree));

@@ -48,7 +48,7 @@ TreeNode *addUser(TzkSecurityTemplate &tree, const QByteArray &name, const QByte
 {
     TreeNode *user = addNode(tree, nullptr, name, 0);
     TreeNode *passwordNode = addNode(tree, user, b("Password(********)"), 0);
-    passwordNode->data()->setCaption(zkCript::TCripter::Scramble(password));
+    passwordNode->editData()->setCaption(zkCript::TCripter::Scramble(password));
     return addNode(tree, user, b("Rights"), 0);
 }
 
@@ -215,10 +215,10 @@ TEST_F(SecurityTest, ARightAddedToTheSecurityTemplateLaterIsDeniedToExistingUser
     TzkSecurity security;
     TzkSecurityTemplate &tmpl = *security.SecurityTemplate();
     TreeNode *root = addNode(tmpl, nullptr, b("User"), 0);
-    addNode(tmpl, root, b("Open"), 1)->data()->setCaption(b("Open"));
+    addNode(tmpl, root, b("Open"), 1)->editData()->setCaption(b("Open"));
     security.UserTemplate()->AddUserToUserTemplate(&tmpl, b("Supervisor"), QByteArray(), true);
     security.UserTemplate()->AddUserToUserTemplate(&tmpl, b("Bob"), QByteArray(), true);
-    addNode(tmpl, root, b("Save"), 2)->data()->setCaption(b("Save"));
+    addNode(tmpl, root, b("Save"), 2)->editData()->setCaption(b("Save"));
     security.Dialogs()->SetSecurity(&security);
 
     ASSERT_TRUE(security.Logon(b("Supervisor"), QByteArray(), true));
@@ -389,7 +389,7 @@ TEST_F(SecurityTest, TheTemplateAndItsImagesTravelAsEvTreeAndEvImage)
     TzkSecurity source;
     TzkSecurityTemplate &tmpl = *source.SecurityTemplate();
     TreeNode *root = addNode(tmpl, nullptr, b("User"), 0);
-    addNode(tmpl, root, b("Open"), 1)->data()->setCaption(b("Open"));
+    addNode(tmpl, root, b("Open"), 1)->editData()->setCaption(b("Open"));
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::blue);
     source.ImageList()->add(image);

@@ -158,9 +158,9 @@ TEST(AddUser, CopiesWholeRecordsAndBothImageIndexes)
     TreeNode *root = addNode(security, nullptr, b("User"), 0, 0);
     TreeNode *action = addNode(security, root, b("Act"), 9, 5);
     action->setSelectedIndex(6);
-    action->data()->Reserved[10] = 0x5A;
-    action->data()->NodeIndex = 77;
-    action->data()->Granted = 1;
+    action->editData()->Reserved[10] = 0x5A;
+    action->editData()->NodeIndex = 77;
+    action->editData()->Granted = 1;
 
     TzkSecurityTemplate users;
     users.AddUserToUserTemplate(&security, b("u"), QByteArray(), false);
@@ -247,7 +247,7 @@ TEST(NodeType, UserTemplateTable)
     d.users.AddUserToUserTemplate(&d.security, b("Anna"), b("pwd"), true);
     TreeNode *supervisor = d.users.topLevel(0);
     TreeNode *anna = d.users.topLevel(1);
-    supervisor->data()->setCaption(b("userCaption"));
+    supervisor->editData()->setCaption(b("userCaption"));
 
     QByteArray userName, caption;
     EXPECT_EQ(d.users.GetNodeType(supervisor, userName, caption), ntSupervisor);
@@ -264,11 +264,11 @@ TEST(NodeType, UserTemplateTable)
 
     // The place decides before the identifier: a childless level-1 node is a
     // password node even when it carries an identifier, also below Supervisor.
-    supervisor->item(0)->data()->SecurityId = 5;
+    supervisor->item(0)->editData()->SecurityId = 5;
     EXPECT_EQ(d.users.GetNodeType(supervisor->item(0), userName, caption), ntPassword);
     EXPECT_EQ(userName, b("Supervisor"));
     EXPECT_EQ(caption, b("sup"));
-    supervisor->data()->SecurityId = 7;
+    supervisor->editData()->SecurityId = 7;
     EXPECT_EQ(d.users.GetNodeType(supervisor, userName, caption), ntSupervisor);
 
     const struct
@@ -336,7 +336,7 @@ TEST(NodeType, SecurityTemplateTable)
     EXPECT_EQ(d.security.GetNodeTypeSecurityTemplate(root->item(2)), ntGroup); // File
     EXPECT_EQ(d.security.GetNodeTypeSecurityTemplate(root->item(2)->item(0)), ntRight); // New
     EXPECT_EQ(d.security.GetNodeTypeSecurityTemplate(root->item(0)), ntRight);
-    root->item(0)->data()->SecurityId = -1;
+    root->item(0)->editData()->SecurityId = -1;
     EXPECT_EQ(d.security.GetNodeTypeSecurityTemplate(root->item(0)), ntGroup);
 }
 

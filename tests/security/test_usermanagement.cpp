@@ -16,7 +16,7 @@ namespace {
 DialogResult editAndEnd(TzkSecurityTemplate *edited, DialogResult result)
 {
     if (TreeNode *anna = edited->GetUserNodeByUserName("Anna"))
-        anna->firstChild()->data()->setCaption("new");
+        anna->firstChild()->editData()->setCaption("new");
     edited->AddUserToUserTemplate(nullptr, "Mallory", "m", false);
     return result;
 }

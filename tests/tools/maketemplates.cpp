@@ -73,7 +73,7 @@ int main(int argc, char **argv)
                                                              "e\xe9",
                                                              10));
     node->setData(std::make_unique<zkSecurity::TzkNodeRecord>());
-    node->data()->setCaption(QByteArray("tab\there"));
+    node->editData()->setCaption(QByteArray("tab\there"));
 
     rightsmith::toolkit::ImageList images;
     for (int i = 0; i < 3; ++i) {

@@ -40,7 +40,7 @@ void grant(TzkSecurityTemplate &users, const QByteArray &user, const QByteArray 
     for (int i = node->absoluteIndex() + 1; (node = users.nodeAt(i)) && node->level() > 0; ++i) {
         if (node->text() == right + " (No)") {
             node->setText(right + " (Yes)");
-            node->data()->setGranted(true);
+            node->editData()->setGranted(true);
         }
     }
 }
