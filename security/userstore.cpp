@@ -404,6 +404,61 @@ bool UserStore::unreadable(const QString &problem)
     return false;
 }
 
+namespace {
+
+// The template stream of \a userTemplate, as a save writes it.
+QByteArray streamOf(TzkSecurityTemplate &userTemplate)
+{
+    QBuffer stream;
+    stream.open(QIODevice::ReadWrite);
+    userTemplate.SaveToStreamSecurity(stream);
+    return stream.data();
+}
+
+} // namespace
+
+void UserStore::noteStored(const UserStoreSettings &settings,
+                           const TzkSecurityTemplate &userTemplate, const QByteArray &bytes,
+                           bool asSaved)
+{
+    m_stored = {&userTemplate,
+                userTemplate.generation(),
+                location(settings),
+                bytes.size(),
+                qHashBits(bytes.constData(), size_t(bytes.size())),
+                asSaved};
+}
+
+// Whether the user template need not be written: the tree is the one this
+// store last read or wrote, unchanged since, and the store still holds bytes
+// of the size it had then. Read bytes count only when a save would write
+// them alike; \a bytes then holds what it would write.
+bool UserStore::unchangedSinceStored(const UserStoreSettings &settings,
+                                     rightsmith::toolkit::Registry &registry,
+                                     TzkSecurityTemplate &userTemplate, QByteArray &bytes) const
+{
+    if (m_stored.tree != &userTemplate || m_stored.generation != userTemplate.generation()
+        || m_stored.location != location(settings) || !m_unreadableFile.isEmpty()
+        || !m_unreadableKey.isEmpty())
+        return false;
+    if (registry.valueType(UserTemplateSizeValue) != rightsmith::toolkit::Registry::Integer
+        || registry.readInteger(UserTemplateSizeValue).value_or(-1) != m_stored.size)
+        return false;
+    if (settings.inFile) {
+        const QFileInfo file(absoluteFile(settings.fileName));
+        if (!file.isFile() || file.size() != m_stored.size)
+            return false;
+    } else if (registry.valueType(UserTemplateValue) != rightsmith::toolkit::Registry::Binary
+               || registry.valueSize(UserTemplateValue) != m_stored.size) {
+        return false;
+    }
+    if (m_stored.asSaved)
+        return true;
+    bytes = streamOf(userTemplate);
+    return bytes.size() == m_stored.size
+        && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
+}
+
 bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
                      const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword)
 {
@@ -423,17 +478,19 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return false;
     }
 
-    QBuffer stream;
-    stream.open(QIODevice::ReadWrite);
-    userTemplate.SaveToStreamSecurity(stream);
-    const QByteArray bytes = stream.data();
+    QByteArray bytes;
+    const bool unchanged = unchangedSinceStored(settings, *registry, userTemplate, bytes);
+    if (!unchanged && bytes.isNull())
+        bytes = streamOf(userTemplate);
 
     auto failed = [&settings](const QString &reason) {
         rightsmith::toolkit::showMessage(saveFailureMessage(settings, reason));
         return false;
     };
 
-    if (settings.inFile) {
+    if (unchanged) {
+        // Only the recent users and the password below are written.
+    } else if (settings.inFile) {
         // The name is stored for reference as an 8-bit string; refuse a name the
         // code page cannot hold before anything is written.
         const QByteArray storedName =
@@ -454,7 +511,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     }
 
     try {
-        registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
+        if (!unchanged)
+            registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
     } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
     }
@@ -470,7 +528,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         writeQuietly(PasswordValue,
                      [&] { registry->writeString(PasswordValue, scrambledPassword); });
 
-    if (settings.inFile) {
+    if (settings.inFile && !unchanged) {
         // A user template the last load could not read must not be replaced by
         // what the program made up instead: it is kept aside first.
         const QString path = absoluteFile(settings.fileName);
@@ -496,10 +554,14 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
     }
-    if (settings.inFile)
+    if (settings.inFile && !unchanged)
         putInPlace(absoluteFile(settings.fileName));
     m_unreadableFile.clear();
     m_unreadableKey.clear();
+    if (!unchanged)
+        noteStored(settings, userTemplate, bytes, true);
+    else
+        m_stored.asSaved = true; // what is stored is what a save writes
     return true;
 }
 
@@ -656,6 +718,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     // No buffer of "UserTemplateSize" bytes is ever made: the size is checked
     // against what the file or the value really holds first.
     std::unique_ptr<QIODevice> stream;
+    QByteArray stored;
     if (settings.inFile) {
         // A save stopped between its commit and putting its file in place
         // left that file waiting beside the old one: it is the last save.
@@ -719,6 +782,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         buffer->setData(data);
         buffer->open(QIODevice::ReadOnly);
         stream = std::move(buffer);
+        stored = data;
     } else {
         QByteArray data;
         const rightsmith::toolkit::Registry::ValueType type = registry.valueType(UserTemplateValue);
@@ -730,9 +794,11 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         }
         // A value shorter than the size reads as if its tail were zero bytes.
         stream = std::make_unique<ZeroPaddedDevice>(data, effectivePaddedSize(data, size));
+        stored = data;
     }
 
     userTemplate.LoadFromStreamSecurity(*stream);
+    noteStored(settings, userTemplate, stored, false);
     return true;
 }
 

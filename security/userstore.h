@@ -58,7 +58,9 @@ public:
               QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
     /// Writes \a userTemplate, its size, \a lastUsers and (with storePassword)
     /// \a scrambledPassword. True when the user template and its size were
-    /// stored. A store that cannot be opened or written is reported in a
+    /// stored. A user template that has not changed since this store read or
+    /// wrote it, and that still stands in the store as it was, is not written
+    /// again. A store that cannot be opened or written is reported in a
     /// message naming it and the reason; a file that cannot be created throws.
     bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
               const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
@@ -96,6 +98,11 @@ private:
                           rightsmith::toolkit::Registry &registry,
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
     bool unreadable(const QString &problem);
+    bool unchangedSinceStored(const UserStoreSettings &settings,
+                              rightsmith::toolkit::Registry &registry,
+                              TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
+    void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
+                    const QByteArray &bytes, bool asSaved);
 
     rightsmith::toolkit::Registry::Access m_access;
     State m_state = State::NotLoaded;
@@ -105,6 +112,20 @@ private:
     // it aside instead of overwriting it.
     QString m_unreadableFile;
     QString m_unreadableKey;
+
+    // The user template as this store last read or wrote it: which tree, at
+    // which generation, where, and the stored bytes' size and hash. Bytes
+    // this store wrote are exactly what a save writes; bytes it read may not be.
+    struct Stored
+    {
+        const TzkSecurityTemplate *tree = nullptr;
+        quint64 generation = 0;
+        QString location;
+        qint64 size = -1;
+        size_t hash = 0;
+        bool asSaved = false;
+    };
+    Stored m_stored;
 };
 
 } // namespace zkSecurity

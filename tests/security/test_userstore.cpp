@@ -751,4 +751,89 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
     }
 }
 
+// A save finds out whether the user template must be written: not when the
+// tree is unchanged since this store read or wrote it and still stands in the
+// store. To tell, the stored template is swapped behind the store's back for
+// other bytes of the same size: a save that writes puts its own bytes back.
+class UnchangedUserTemplate : public UserStore, public ::testing::WithParamInterface<bool>
+{
+protected:
+    bool inFile() const { return GetParam(); }
+    QByteArray stored() const
+    {
+        return inFile() ? readFile(u"UserTemplate"_s)
+                        : key()->readBinary(u"UserTemplate"_s).value_or(QByteArray());
+    }
+    void replaceStored(const QByteArray &data)
+    {
+        if (inFile()) {
+            writeFile(u"UserTemplate"_s, data);
+        } else {
+            rightsmith::toolkit::Registry registry;
+            ASSERT_TRUE(registry.openKey(DemoKey, false));
+            registry.writeBinary(u"UserTemplate"_s, data);
+        }
+    }
+    // The stored template with its last byte changed: same size, other bytes.
+    QByteArray swapped()
+    {
+        QByteArray data = stored();
+        data[data.size() - 1] = 'X';
+        replaceStored(data);
+        return data;
+    }
+};
+
+TEST_P(UnchangedUserTemplate, IsNotWrittenAgainUntilSomethingChanged)
+{
+    const TzkSecurityOptionSet options = inFile() ? FileOptions : RegistryOptions;
+    auto security = withUsers(options, {"Supervisor", "Alice"});
+    ASSERT_TRUE(security->SaveUsers({}));
+
+    // Unchanged after its own save: only the recent users are written.
+    QByteArray other = swapped();
+    security->LastUsers() = {"Alice"};
+    ASSERT_TRUE(security->SaveUsers({}));
+    EXPECT_EQ(stored(), other);
+    EXPECT_EQ(key()->readBinary(u"LastUsers"_s), bytes("Alice\r\n"));
+
+    // Any change of the tree writes it.
+    security->UserTemplate()->topLevel(1)->setText("Alicia");
+    ASSERT_TRUE(security->SaveUsers({}));
+    EXPECT_NE(stored(), other);
+    EXPECT_EQ(stored(), templateBytes(*security->UserTemplate()));
+
+    // Gone from the store, or of another size: written again though unchanged.
+    replaceStored("short");
+    ASSERT_TRUE(security->SaveUsers({}));
+    EXPECT_EQ(stored(), templateBytes(*security->UserTemplate()));
+
+    // Read by another component: unchanged, and stored as a save writes it.
+    auto next = component(options);
+    QByteArray password;
+    ASSERT_TRUE(next->LoadUsers(password));
+    other = swapped();
+    ASSERT_TRUE(next->SaveUsers({}));
+    EXPECT_EQ(stored(), other);
+}
+
+TEST_P(UnchangedUserTemplate, ReadInAnotherLayoutIsWrittenAsASaveWritesIt)
+{
+    auto security = withUsers(inFile() ? FileOptions : RegistryOptions, {"Supervisor"});
+    ASSERT_TRUE(security->SaveUsers({}));
+    // Spaces indent as TABs do when read; a save writes TABs.
+    QByteArray spaced = stored();
+    spaced.replace("\r\n\t", "\r\n ");
+    replaceStored(spaced);
+    auto next = component(inFile() ? FileOptions : RegistryOptions);
+    QByteArray password;
+    ASSERT_TRUE(next->LoadUsers(password));
+    ASSERT_TRUE(next->SaveUsers({}));
+    EXPECT_EQ(stored(), templateBytes(*next->UserTemplate()));
+    EXPECT_NE(stored(), spaced);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndRegistry, UnchangedUserTemplate, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "File" : "Registry"; });
+
 } // namespace
