@@ -1,106 +1,367 @@
-// The costs that grow with the user template: the rights check every
-// protected action makes on every idle pass, and reading and writing the
-// stored user template. Run by hand:
-//   build/bench/bench_security --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// The costs that grow with the organisation: the rights check every protected
+// action makes on every idle pass, adding a user, building the security
+// template from clients, reading and writing template streams, and saving the
+// users through the store. Each is reported next to what it is measured
+// against: the walk the rights check answers like, a hash lookup, memcpy, or
+// a plain QSaveFile write of the same bytes. Run from a RelWithDebInfo build:
+//   build/bench/bench_security --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+#include "actions/tzkaction.h"
+#include "actions/tzkactionlist.h"
+#include "dialogs/installwidgets.h"
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
-#include "tests/security/demotemplate.h"
+#include "toolkit/imagelist.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+
 namespace {
 
-using zkSecurity::TzkSecurity;
+constexpr int Categories = 30;
+constexpr int RightsPerCategory = 10;
+constexpr int Rights = Categories * RightsPerCategory; // 333 nodes per user
+const QByteArray Target = QByteArrayLiteral("Target");
 
-QByteArray userName(int i)
+// A security template of 300 rights in 30 categories, identifiers 1 to 300.
+const TzkSecurityTemplate &securityTemplate()
 {
-    return QByteArrayLiteral("User") + QByteArray::number(i);
-}
-
-// A component whose user template holds "Supervisor" and \a users more users
-// over the demo's security template, logged on as the last of them.
-void fill(TzkSecurity &security, int users)
-{
-    demotemplate::build(*security.SecurityTemplate());
-    security.UserTemplate()->AddUserToUserTemplate(security.SecurityTemplate(),
-                                                   QByteArrayLiteral("Supervisor"), {}, true);
-    for (int i = 0; i < users; ++i)
-        security.UserTemplate()->AddUserToUserTemplate(security.SecurityTemplate(), userName(i), {},
-                                                       true);
-    security.SetOptions(security.Options().without(zkSecurity::soSaveUsersInFile));
-    security.Dialogs()->SetSecurity(&security);
-    const QByteArray last = users > 0 ? userName(users - 1) : QByteArrayLiteral("Supervisor");
-    if (!security.Logon(last, {}, true))
-        qFatal("silent logon failed");
-}
-
-// One idle pass of the demo's frame: 18 protected actions ask their right.
-void checkIdPass(benchmark::State &state)
-{
-    TzkSecurity security;
-    fill(security, int(state.range(0)));
-    static constexpr qint32 ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 31, 36};
-    for (auto _ : state) {
-        int granted = 0;
-        for (qint32 id : ids)
-            granted += security.CheckId(id) ? 1 : 0;
-        benchmark::DoNotOptimize(granted);
+    static TzkSecurityTemplate tmpl;
+    if (tmpl.count() == 0) {
+        TzkNodeRecord record;
+        TreeNode *root = tmpl.addChild(nullptr, QByteArrayLiteral("User"));
+        root->setData(record);
+        for (int c = 0; c < Categories; ++c) {
+            TreeNode *category = tmpl.addChild(root, "Category " + QByteArray::number(c));
+            record.setCaption(category->text());
+            category->setData(record);
+            for (int r = 0; r < RightsPerCategory; ++r) {
+                TreeNode *right = tmpl.addChild(category, "Right " + QByteArray::number(r));
+                record.SecurityId = c * RightsPerCategory + r + 1;
+                record.setCaption(right->text());
+                right->setData(record);
+                record.SecurityId = 0;
+            }
+        }
     }
-    state.SetItemsProcessed(state.iterations() * qint64(std::size(ids)));
+    return tmpl;
 }
-BENCHMARK(checkIdPass)->Arg(0)->Arg(10)->Arg(100);
 
-void saveUserTemplate(benchmark::State &state)
+void addUsers(TzkSecurityTemplate &users, int count, int first = 0)
 {
-    TzkSecurity security;
-    fill(security, int(state.range(0)));
-    QByteArray bytes;
+    auto *rights = const_cast<TzkSecurityTemplate *>(&securityTemplate());
+    for (int i = 0; i < count; ++i)
+        users.AddUserToUserTemplate(rights, "User" + QByteArray::number(first + i), {}, true);
+}
+
+// One component for the whole run (a program has one), logged on as Target.
+TzkSecurity &component()
+{
+    static TzkSecurity *security = [] {
+        auto *s = new TzkSecurity;
+        s->SetOptions(s->Options().without(soSaveUsersInFile));
+        s->Dialogs()->SetSecurity(s);
+        s->UserTemplate()->AddUserToUserTemplate(
+            const_cast<TzkSecurityTemplate *>(&securityTemplate()), Target, {}, true);
+        if (!s->Logon(Target, {}, true))
+            qFatal("silent logon failed");
+        return s;
+    }();
+    return *security;
+}
+
+// The logged-on user among \a users users of 300 rights each, first or last.
+// Kept between benchmarks of the same shape: a large template takes seconds.
+void shapeUsers(int users, bool targetFirst)
+{
+    static int shapedUsers = -1;
+    static bool shapedFirst = false;
+    if (shapedUsers == users && shapedFirst == targetFirst)
+        return;
+    TzkSecurityTemplate &tmpl = *component().UserTemplate();
+    tmpl.ClearTemplate();
+    auto *rights = const_cast<TzkSecurityTemplate *>(&securityTemplate());
+    if (targetFirst)
+        tmpl.AddUserToUserTemplate(rights, Target, {}, true);
+    addUsers(tmpl, users - 1);
+    if (!targetFirst)
+        tmpl.AddUserToUserTemplate(rights, Target, {}, true);
+    shapedUsers = users;
+    shapedFirst = targetFirst;
+}
+
+// The rights check as a plain walk: every node by absolute index for the
+// first top-level node with the name, then depth-first for the first leaf
+// with the identifier.
+bool walkCheckId(const TzkSecurity &security, qint32 id)
+{
+    const TzkSecurityTemplate &users = *security.UserTemplate();
+    TreeNode *user = nullptr;
+    for (int i = 0, n = users.count(); i < n && !user; ++i) {
+        TreeNode *node = users.nodeAt(i);
+        if (!node->parent() && node->text() == security.CurrentUserName())
+            user = node;
+    }
+    const TreeNode *right = user ? security.FindRightNode(user, id) : nullptr;
+    if (!right)
+        return false;
+    const qsizetype at = right->text().indexOf(" (Yes)");
+    return at >= 0 && at + 6 == right->text().size();
+}
+
+void checkIdIndexed(benchmark::State &state, bool targetFirst)
+{
+    shapeUsers(int(state.range(0)), targetFirst);
+    const TzkSecurity &security = component();
+    qint32 id = 0;
     for (auto _ : state) {
-        QBuffer buffer(&bytes);
+        id = id % Rights + 1;
+        benchmark::DoNotOptimize(security.CheckId(id));
+    }
+}
+
+void checkIdWalk(benchmark::State &state, bool targetFirst)
+{
+    shapeUsers(int(state.range(0)), targetFirst);
+    const TzkSecurity &security = component();
+    qint32 id = 0;
+    for (auto _ : state) {
+        id = id % Rights + 1;
+        benchmark::DoNotOptimize(walkCheckId(security, id));
+    }
+}
+
+void checkIdFloor(benchmark::State &state)
+{
+    std::unordered_map<int, bool> granted;
+    for (int id = 1; id <= Rights; ++id)
+        granted.emplace(id, id % 3 != 0);
+    qint32 id = 0;
+    for (auto _ : state) {
+        id = id % Rights + 1;
+        const auto it = granted.find(id);
+        benchmark::DoNotOptimize(it != granted.end() && it->second);
+    }
+}
+
+// Adding one user as the new-user dialog does: the name must be free, then the
+// user gets a password and a copy of every right.
+void addUser(benchmark::State &state)
+{
+    TzkSecurityTemplate users;
+    addUsers(users, int(state.range(0)));
+    auto *rights = const_cast<TzkSecurityTemplate *>(&securityTemplate());
+    const QByteArray password = zkCript::TCripter::Scramble("secret");
+    int next = int(state.range(0));
+    for (auto _ : state) {
+        const QByteArray name = "User" + QByteArray::number(next++);
+        if (users.GetUserNodeByUserName(name))
+            state.SkipWithError("name taken");
+        users.AddUserToUserTemplate(rights, name, password, true);
+        benchmark::DoNotOptimize(users.count());
+    }
+    state.counters["users"] = double(users.topLevelCount());
+}
+
+// Building the security template from client lists whose categories
+// interleave: action i sits in category i % 30, below sub-category i % 7.
+void buildFromClients(benchmark::State &state)
+{
+    TzkSecurity &security = component();
+    zkActnLst::TzkActionList list;
+    for (int i = 0; i < state.range(0); ++i) {
+        auto *action = new zkActnLst::TzkAction(&list);
+        action->setText(u"Action "_s + QString::number(i));
+        action->setCategory(u"Category "_s + QString::number(i % Categories) + u"/Sub "_s
+                            + QString::number(i % 7));
+        action->setActionList(&list);
+    }
+    list.SetSecurityObject(&security);
+    TzkSecurityTemplate tmpl;
+    rightsmith::toolkit::ImageList images;
+    for (auto _ : state)
+        security.BuildSecurityTemplateFromClients(&tmpl, &images);
+    list.SetSecurityObject(nullptr);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Template streams of about range(0) nodes: users of 333 nodes each.
+QByteArray streamOfNodes(int nodes, TzkSecurityTemplate &tmpl)
+{
+    tmpl.ClearTemplate();
+    addUsers(tmpl, qMax(1, nodes / (Rights + 33)));
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    tmpl.SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+void streamSave(benchmark::State &state)
+{
+    TzkSecurityTemplate tmpl;
+    const QByteArray bytes = streamOfNodes(int(state.range(0)), tmpl);
+    for (auto _ : state) {
+        QBuffer buffer;
         buffer.open(QIODevice::ReadWrite);
-        security.UserTemplate()->SaveToStreamSecurity(buffer);
+        tmpl.SaveToStreamSecurity(buffer);
+        benchmark::DoNotOptimize(buffer.data().constData());
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
+    state.SetItemsProcessed(state.iterations() * tmpl.count());
 }
-BENCHMARK(saveUserTemplate)->Arg(1)->Arg(10)->Arg(100);
 
-void loadUserTemplate(benchmark::State &state)
+// Loading into an empty tree, as a program does at start-up; the tree is
+// destroyed outside the timing.
+void streamLoad(benchmark::State &state)
 {
-    TzkSecurity security;
-    fill(security, int(state.range(0)));
-    QByteArray bytes;
+    TzkSecurityTemplate tmpl;
+    const QByteArray bytes = streamOfNodes(int(state.range(0)), tmpl);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    for (auto _ : state) {
+        auto loaded = std::make_unique<TzkSecurityTemplate>();
+        loaded->LoadFromStreamSecurity(buffer);
+        state.PauseTiming();
+        loaded.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+    state.SetItemsProcessed(state.iterations() * tmpl.count());
+}
+
+// The same bytes copied, into memory touched before (arg 2 = 0) or into a
+// fresh allocation each time (1), which on some machines costs more than the
+// copy: every new page is a page fault.
+void streamMemcpy(benchmark::State &state)
+{
+    TzkSecurityTemplate tmpl;
+    const QByteArray bytes = streamOfNodes(int(state.range(0)), tmpl);
+    const bool fresh = state.range(1) != 0;
+    QByteArray copy(bytes.size(), '\0');
+    for (auto _ : state) {
+        if (fresh)
+            copy = QByteArray(bytes.size(), Qt::Uninitialized);
+        std::memcpy(copy.data(), bytes.constData(), size_t(bytes.size()));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+    state.SetItemsProcessed(state.iterations() * tmpl.count());
+}
+
+// SaveUsers of range(0) users through the store, in the registry (arg 1 = 0)
+// or in a file (1); with a changed right each time (arg 2 = 1) or unchanged,
+// as a logon of someone who changed nothing.
+void saveUsers(benchmark::State &state)
+{
+    TzkSecurity &security = component();
+    const bool inFile = state.range(1) != 0;
+    const bool changed = state.range(2) != 0;
+    security.SetOptions(inFile ? security.Options().with(soSaveUsersInFile)
+                               : security.Options().without(soSaveUsersInFile));
+    shapeUsers(int(state.range(0)), false);
+    TreeNode *right = security.UserTemplate()->topLevel(0)->lastChild()->firstChild()->firstChild();
+    const QByteArray granted = right->text();
+    const QByteArray denied = granted.left(granted.size() - 6) + " (No)";
+    security.SaveUsers({});
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        if (changed)
+            right->setText(right->text() == granted ? denied : granted);
+        if (!security.SaveUsers({}))
+            state.SkipWithError("not saved");
+    }
     {
-        QBuffer buffer(&bytes);
+        QBuffer buffer;
         buffer.open(QIODevice::ReadWrite);
         security.UserTemplate()->SaveToStreamSecurity(buffer);
+        bytes = buffer.size();
     }
-    zkSecurity::TzkSecurityTemplate tree;
+    state.SetBytesProcessed(state.iterations() * bytes);
+    security.SetOptions(security.Options().without(soSaveUsersInFile));
+}
+
+// The same bytes written whole with QSaveFile, which syncs them on commit.
+void saveFileFloor(benchmark::State &state)
+{
+    shapeUsers(int(state.range(0)), false);
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    component().UserTemplate()->SaveToStreamSecurity(buffer);
+    const QByteArray bytes = buffer.data();
     for (auto _ : state) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        tree.LoadFromStreamSecurity(buffer);
+        QSaveFile file(QStringLiteral("floor"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+            state.SkipWithError("not written");
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
-BENCHMARK(loadUserTemplate)->Arg(1)->Arg(10)->Arg(100);
+
+void registerAll()
+{
+    for (int users : {1, 10, 100, 1000, 10000}) {
+        for (bool first : {true, false}) {
+            const std::string where = first ? "first" : "last";
+            benchmark::RegisterBenchmark(("checkId/index/" + where).c_str(), checkIdIndexed, first)
+                ->Arg(users);
+            benchmark::RegisterBenchmark(("checkId/walk/" + where).c_str(), checkIdWalk, first)
+                ->Arg(users);
+        }
+    }
+    benchmark::RegisterBenchmark("checkId/unordered_map", checkIdFloor);
+    benchmark::RegisterBenchmark("addUser", addUser)->Arg(10)->Arg(1000)->Arg(3000);
+    benchmark::RegisterBenchmark("buildFromClients", buildFromClients)
+        ->Arg(1000)
+        ->Arg(6000)
+        ->Unit(benchmark::kMillisecond);
+    for (int nodes : {1000, 10000, 100000, 1000000}) {
+        benchmark::RegisterBenchmark("stream/save", streamSave)->Arg(nodes);
+        benchmark::RegisterBenchmark("stream/load", streamLoad)->Arg(nodes);
+        benchmark::RegisterBenchmark("stream/memcpy", streamMemcpy)
+            ->ArgNames({"nodes", "fresh"})
+            ->Args({nodes, 0})
+            ->Args({nodes, 1});
+    }
+    benchmark::RegisterBenchmark("saveUsers", saveUsers)
+        ->ArgNames({"users", "file", "changed"})
+        ->Args({3000, 0, 1})
+        ->Args({3000, 1, 1})
+        ->Args({3000, 0, 0})
+        ->Args({3000, 1, 0})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("saveUsers/QSaveFile", saveFileFloor)
+        ->Arg(3000)
+        ->Unit(benchmark::kMillisecond);
+}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    // Logons write the store: keep it in a scratch home.
+    // Logons and saves write the store: keep it in a scratch home.
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     QDir::setCurrent(home.path());
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QApplication app(argc, argv);
+    // A logon needs the dialogs installed, even one that shows none.
+    rightsmith::installWidgets();
     benchmark::Initialize(&argc, argv);
+    registerAll();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <new>
 #include <utility>
 
 namespace zkSecurity {
@@ -22,9 +24,9 @@ TreeNode::~TreeNode()
 {
     // Tear the subtree down without recursion: a tree read from a damaged
     // stream may be deep enough to exhaust the stack otherwise.
-    std::vector<std::unique_ptr<TreeNode>> pending = std::move(m_children);
+    std::vector<TreeNodePtr> pending = std::move(m_children);
     while (!pending.empty()) {
-        std::unique_ptr<TreeNode> node = std::move(pending.back());
+        TreeNodePtr node = std::move(pending.back());
         pending.pop_back();
         for (auto &child : node->m_children)
             pending.push_back(std::move(child));
@@ -126,11 +128,62 @@ void TreeNode::releaseData()
     m_tree->touch();
 }
 
+void TreeNodeDeleter::operator()(TreeNode *node) const
+{
+    Tree *tree = node->m_tree;
+    node->~TreeNode();
+    tree->recycle(node);
+}
+
 // --- Tree --------------------------------------------------------------------
+
+// Storage for nodes in chunks that grow with the tree; a removed node's slot
+// is reused by the next node made. Loading or copying thousands of nodes
+// then costs no allocation per node, and clearing a tree none per node.
+struct Tree::NodePool
+{
+    struct alignas(TreeNode) Slot
+    {
+        unsigned char bytes[sizeof(TreeNode)];
+    };
+    static constexpr size_t FirstChunk = 16;
+    static constexpr size_t LargestChunk = 4096;
+
+    std::vector<std::unique_ptr<Slot[]>> chunks;
+    size_t chunkSize = 0;
+    size_t usedInChunk = 0;
+    std::vector<Slot *> free;
+
+    void *take()
+    {
+        if (!free.empty()) {
+            Slot *slot = free.back();
+            free.pop_back();
+            return slot;
+        }
+        if (usedInChunk == chunkSize) {
+            chunkSize = chunkSize ? std::min(chunkSize * 2, LargestChunk) : FirstChunk;
+            chunks.push_back(std::make_unique_for_overwrite<Slot[]>(chunkSize));
+            usedInChunk = 0;
+        }
+        return &chunks.back()[usedInChunk++];
+    }
+};
 
 Tree::Tree(QObject *parent)
     : QObject(parent)
+    , m_pool(std::make_unique<NodePool>())
 {
+}
+
+TreeNode *Tree::newNode(TreeNode *parent, const QByteArray &text)
+{
+    return new (m_pool->take()) TreeNode(this, parent, text);
+}
+
+void Tree::recycle(TreeNode *node)
+{
+    m_pool->free.push_back(reinterpret_cast<NodePool::Slot *>(node));
 }
 
 Tree::~Tree()
@@ -178,7 +231,7 @@ TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
     auto &siblings = siblingsOf(parent);
     const int row = int(siblings.size());
     Q_EMIT nodeAboutToBeInserted(parent, row);
-    siblings.push_back(std::unique_ptr<TreeNode>(new TreeNode(this, parent, text)));
+    siblings.push_back(TreeNodePtr(newNode(parent, text)));
     TreeNode *node = siblings.back().get();
     node->m_row = row;
     ++m_count;
@@ -221,7 +274,7 @@ void Tree::deleteNode(TreeNode *node)
     const bool tail =
         m_orderValid && size_t(node->m_absoluteIndex) + size_t(removed) == m_order.size();
     auto &siblings = siblingsOf(parent);
-    std::unique_ptr<TreeNode> owned = std::move(siblings[size_t(row)]);
+    TreeNodePtr owned = std::move(siblings[size_t(row)]);
     siblings.erase(siblings.begin() + row);
     for (size_t i = size_t(row); i < siblings.size(); ++i)
         siblings[i]->m_row = int(i);
@@ -243,7 +296,7 @@ void Tree::clear()
         return;
     setSelected(nullptr);
     Q_EMIT aboutToBeCleared();
-    std::vector<std::unique_ptr<TreeNode>> roots = std::move(m_roots);
+    std::vector<TreeNodePtr> roots = std::move(m_roots);
     m_roots.clear();
     m_order.clear();
     m_orderValid = true;
@@ -252,6 +305,8 @@ void Tree::clear()
     m_topLevelIndexValid = true;
     touch();
     roots.clear();
+    // Every node is gone: the storage goes too.
+    *m_pool = {};
     Q_EMIT cleared();
 }
 
@@ -349,12 +404,12 @@ void Tree::rebuildOrder() const
     m_orderValid = true;
 }
 
-std::vector<std::unique_ptr<TreeNode>> &Tree::siblingsOf(TreeNode *parent)
+std::vector<TreeNodePtr> &Tree::siblingsOf(TreeNode *parent)
 {
     return parent ? parent->m_children : m_roots;
 }
 
-const std::vector<std::unique_ptr<TreeNode>> &Tree::siblingsOf(const TreeNode *parent) const
+const std::vector<TreeNodePtr> &Tree::siblingsOf(const TreeNode *parent) const
 {
     return parent ? parent->m_children : m_roots;
 }

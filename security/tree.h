@@ -18,6 +18,14 @@ class ImageList;
 namespace zkSecurity {
 
 class Tree;
+class TreeNode;
+
+/// Gives a node back to the pool of its tree.
+struct RIGHTSMITH_CORE_EXPORT TreeNodeDeleter
+{
+    void operator()(TreeNode *node) const;
+};
+using TreeNodePtr = std::unique_ptr<TreeNode, TreeNodeDeleter>;
 
 /// One node of a Tree: byte-string text, image and selected-image index
 /// (-1 = none), an optional data record, a parent and ordered children.
@@ -71,11 +79,12 @@ public:
 
 private:
     friend class Tree;
+    friend struct TreeNodeDeleter;
     TreeNode(Tree *tree, TreeNode *parent, const QByteArray &text);
 
     Tree *m_tree;
     TreeNode *m_parent;
-    std::vector<std::unique_ptr<TreeNode>> m_children;
+    std::vector<TreeNodePtr> m_children;
     QByteArray m_text;
     int m_imageIndex = -1;
     int m_selectedIndex = -1;
@@ -152,17 +161,25 @@ Q_SIGNALS:
 
 private:
     friend class TreeNode;
+    friend struct TreeNodeDeleter;
     void invalidateOrder();
     void rebuildOrder() const;
     void ensureOrder() const;
     bool endsOrder(const TreeNode *node) const;
-    std::vector<std::unique_ptr<TreeNode>> &siblingsOf(TreeNode *parent);
-    const std::vector<std::unique_ptr<TreeNode>> &siblingsOf(const TreeNode *parent) const;
+    std::vector<TreeNodePtr> &siblingsOf(TreeNode *parent);
+    const std::vector<TreeNodePtr> &siblingsOf(const TreeNode *parent) const;
     void emitChanged(TreeNode *node);
     void touch() { ++m_generation; }
     void topLevelRenamed();
+    TreeNode *newNode(TreeNode *parent, const QByteArray &text);
+    void recycle(TreeNode *node);
 
-    std::vector<std::unique_ptr<TreeNode>> m_roots;
+    // Nodes are made from chunks the tree keeps and reuses (declared first,
+    // so they outlive every node).
+    struct NodePool;
+    std::unique_ptr<NodePool> m_pool;
+
+    std::vector<TreeNodePtr> m_roots;
     mutable std::vector<TreeNode *> m_order;
     mutable bool m_orderValid = true;
     int m_count = 0;

@@ -59,29 +59,30 @@ void truncateAt(QIODevice &stream, qint64 end)
 void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 {
     const int n = count();
-    // Leading TAB and space bytes would read back as indentation.
+    // Leading TAB and space bytes would read back as indentation. Levels come
+    // from the pre-order itself: a parent always comes before its children.
+    std::vector<int> levels(size_t(n), 0);
+    qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
     for (int i = 0; i < n; ++i) {
         zkSecurity::TreeNode *node = nodeAt(i);
         const QByteArray trimmed = rightsmith::toolkit::trimControl(node->text());
         if (trimmed.size() != node->text().size())
             node->setText(trimmed);
-    }
-
-    // Levels from the pre-order itself: a parent always comes before its children.
-    std::vector<int> levels(size_t(n), 0);
-    qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
-    for (int i = 0; i < n; ++i) {
-        const zkSecurity::TreeNode *node = nodeAt(i);
         const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
         levels[size_t(i)] = level;
         size += level + node->text().size() + 2;
     }
 
-    // The whole stream in one buffer, filled in place.
-    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
-    char *p = bytes.data();
+    // The whole stream is laid out in one buffer: the buffer of a QBuffer
+    // itself, or one written at once.
+    QByteArray bytes;
+    auto *buffer = qobject_cast<QBuffer *>(&stream);
+    QByteArray &target = buffer && buffer->isWritable() ? buffer->buffer() : bytes;
+    target.resize(qsizetype(size));
+    char *p = target.data();
     std::memcpy(p, Stamp, StampSize);
     rightsmith::toolkit::writeInt32LE(p + StampSize, n);
+    char *text = p + HeaderSize + qint64(TzkNodeRecord::Size) * n;
     p += HeaderSize;
     for (int i = 0; i < n; ++i, p += TzkNodeRecord::Size) {
         zkSecurity::TreeNode *node = nodeAt(i);
@@ -99,19 +100,23 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
             edited->ImageIndex = node->imageIndex();
         }
         record->writeTo(p);
-    }
-    for (int i = 0; i < n; ++i) {
-        const QByteArray &text = nodeAt(i)->text();
-        const int level = levels[size_t(i)];
-        std::memset(p, '\t', size_t(level));
-        p += level;
-        std::memcpy(p, text.constData(), size_t(text.size()));
-        p += text.size();
-        *p++ = '\r';
-        *p++ = '\n';
-    }
-    Q_ASSERT(p == bytes.constData() + bytes.size());
 
+        const QByteArray &nodeText = node->text();
+        const int level = levels[size_t(i)];
+        std::memset(text, '\t', size_t(level));
+        text += level;
+        std::memcpy(text, nodeText.constData(), size_t(nodeText.size()));
+        text += nodeText.size();
+        *text++ = '\r';
+        *text++ = '\n';
+    }
+    Q_ASSERT(text == target.constData() + target.size());
+
+    if (&target != &bytes) {
+        // The buffer ends with the last line, like a device truncated there.
+        buffer->seek(size);
+        return;
+    }
     rightsmith::toolkit::ByteWriter out(stream);
     out.seek(0);
     out.writeBytes(bytes);

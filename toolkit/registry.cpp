@@ -141,11 +141,13 @@ public:
     void bindBlob(int index, const QByteArray &bytes)
     {
         // A null pointer would bind NULL; an empty value is a zero-length BLOB.
+        // Bound without a copy: every statement here runs and ends while the
+        // bytes it was given are alive.
         if (bytes.isEmpty())
             record(sqlite3_bind_zeroblob(m_stmt, index, 0));
         else
             record(sqlite3_bind_blob64(m_stmt, index, bytes.constData(), quint64(bytes.size()),
-                                       SQLITE_TRANSIENT));
+                                       SQLITE_STATIC));
     }
 
     /// SQLITE_ROW, SQLITE_DONE or an error code.
@@ -659,11 +661,13 @@ QStringList Registry::subKeys(const QString &path) const
 
 Registry::ValueInfo Registry::valueInfo(const QString &name) const
 {
-    // length() and instr() measure the payload without copying it out.
+    // length() and typeof() read no payload; instr() reads it, so only a
+    // string's is searched for its terminator (3 is String).
+    static_assert(String == 3);
     Statement statement(m_db,
                         "SELECT type, typeof(data), CASE typeof(data) WHEN 'integer' THEN data "
-                        "END, length(data), instr(data, x'00') FROM \"values\" "
-                        "WHERE key = ? AND name = ?");
+                        "END, length(data), CASE type WHEN 3 THEN instr(data, x'00') END "
+                        "FROM \"values\" WHERE key = ? AND name = ?");
     statement.bind(1, m_currentKeyId);
     statement.bind(2, name);
     const int rc = statement.step();
