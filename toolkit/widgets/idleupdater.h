@@ -19,6 +19,15 @@ namespace rightsmith::toolkit {
 /// back; only setting the action visible again does. Actions run in creation
 /// order.
 ///
+/// A pass costs what changed: it keeps the reachable actions from one pass to
+/// the next (found anew after a widget is shown, hidden, reparented or
+/// destroyed, an action is added to or removed from a widget, a menu entry
+/// changes, a control is bound or unbound, or an action is created or
+/// destroyed), and runs Update() only for those that are due
+/// (Action::isUpdateDue()). While updateEpoch() stays where it was at the
+/// start of the previous pass, only the actions due on every pass (those with
+/// update handlers) are looked at.
+///
 /// A pass changes only what differs (QAction emits only on a change), so a
 /// pass that changes nothing posts nothing and the loop goes to sleep. The
 /// widgets of an action hear of its changes once, after its Update(), and only
@@ -51,6 +60,9 @@ public:
     /// True while the pass holds back the change notices of \a action (during
     /// its Update()); what changed is announced once afterwards.
     static bool isHoldingChanges(const QAction *action);
+    /// Forgets which actions are reachable; the next pass finds them anew.
+    /// Binding and unbinding a control call it.
+    static void invalidateReachability();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
