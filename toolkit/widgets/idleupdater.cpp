@@ -290,8 +290,12 @@ void IdleUpdater::runPass()
     for (const Reached &reached : walked) {
         if (!reached.action || !reached.reachableNow())
             continue;
-        if (reached.action->isUpdateDue())
-            updateAction(reached.action.data());
+        Action *action = reached.action.data();
+        bool due = false;
+        // A subclass's updateInputsChanged() may throw as its Update() may.
+        runGuarded([action, &due] { due = action->isUpdateDue(); });
+        if (due)
+            updateAction(action);
         if (!quiet && reached.action && reached.action->isUpdateDueOnEveryPass())
             everyPass.append(reached);
     }
