@@ -3,6 +3,7 @@
 #include "support/testsupport.h"
 #include "toolkit/action.h"
 #include "toolkit/actionlist.h"
+#include "toolkit/errorhandler.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetbinding.h"
 
@@ -83,6 +84,7 @@ private slots:
     void quietPassRunsNoUpdate();
     void updateHandlerRunsOnEveryPass_data();
     void updateHandlerRunsOnEveryPass();
+    void failingUpdateIsRetriedOnEveryPass();
 };
 
 void tst_IdleUpdater::initTestCase()
@@ -417,6 +419,40 @@ void tst_IdleUpdater::updateHandlerRunsOnEveryPass()
     IdleUpdater::runPass();
     IdleUpdater::runPass();
     QCOMPARE(action->updates, updatesBefore + 1);
+}
+
+void tst_IdleUpdater::failingUpdateIsRetriedOnEveryPass()
+{
+    static int reported = 0;
+    reported = 0;
+    const rightsmith::toolkit::ErrorHandler previous =
+        rightsmith::toolkit::setErrorHandler([](const std::exception &) { ++reported; });
+    const auto restore =
+        qScopeGuard([previous] { rightsmith::toolkit::setErrorHandler(previous); });
+    QMainWindow window;
+    auto *action = new RightAction(&window, u"Broken"_s);
+    window.addToolBar(u"Tools"_s)->addAction(action);
+    bool broken = true;
+    action->onUpdateStep = [&broken] {
+        if (broken)
+            throw std::runtime_error("broken");
+    };
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    IdleUpdater::runPass();
+    const int before = reported;
+    QVERIFY(before > 0);
+    IdleUpdater::runPass();
+    IdleUpdater::runPass();
+    QCOMPARE(reported, before + 2);
+
+    // Once it succeeds it rests like any other.
+    broken = false;
+    IdleUpdater::runPass();
+    const int updates = action->updates;
+    IdleUpdater::runPass();
+    QCOMPARE(action->updates, updates);
+    QCOMPARE(reported, before + 2);
 }
 
 RIGHTSMITH_TEST_MAIN(tst_IdleUpdater)
