@@ -103,7 +103,7 @@ public:
     bool isUpdateDue() const;
     /// Whether the action is due on every pass, whatever changed.
     bool isUpdateDueOnEveryPass() const;
-    /// Whether an update handler (own, list's or application's) takes part in Update().
+    /// Whether Update() consults an update handler (own, list's or application's).
     bool hasUpdateHandler() const;
     /// Makes the action due: call it when something its Update() reads
     /// changed without the action noticing.
