@@ -38,6 +38,53 @@ TzkAction::TzkAction(QObject *owner)
     m_options = soParent;
 }
 
+void TzkAction::setSecurityId(qint32 id)
+{
+    if (id == m_securityId)
+        return;
+    m_securityId = id;
+    requestUpdate();
+}
+
+void TzkAction::setOptions(TzkSecurityOptions options)
+{
+    if (options == m_options)
+        return;
+    m_options = options;
+    requestUpdate();
+}
+
+std::optional<TzkAction::UpdateInputs> TzkAction::currentUpdateInputs() const
+{
+    UpdateInputs inputs;
+    inputs.securityId = m_securityId;
+    rightsmith::toolkit::ActionList *list = actionList();
+    if (!list) {
+        inputs.option = int(m_options == soParent ? soSetDisabledOnFail : m_options);
+        return inputs;
+    }
+    auto *protectedList = qobject_cast<TzkActionList *>(list);
+    if (!protectedList)
+        return std::nullopt;
+    inputs.option = m_options == soParent ? int(protectedList->Options()) : int(m_options);
+    if (const zkSecurity::TzkSecurity *security = protectedList->SecurityObject()) {
+        inputs.security = security;
+        inputs.rightsStamp = security->RightsStamp();
+    }
+    return inputs;
+}
+
+bool TzkAction::updateInputsChanged() const
+{
+    const std::optional<UpdateInputs> inputs = currentUpdateInputs();
+    return !inputs || !m_updatedWith || !(*inputs == *m_updatedWith);
+}
+
+void TzkAction::noteUpdated()
+{
+    m_updatedWith = currentUpdateInputs();
+}
+
 TzkSecurityOptions TzkAction::effectiveOption() const
 {
     if (m_options != soParent)

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace zkActnLst {
 
 class TzkActionList;
@@ -23,12 +25,12 @@ public:
     explicit TzkAction(QObject *owner = nullptr);
 
     qint32 SecurityId() const override { return m_securityId; }
-    void setSecurityId(qint32 id) override { m_securityId = id; }
+    void setSecurityId(qint32 id) override;
     /// TAB-separated names of the controls on the list's owner this action drives.
     QString ActionDesigner() const { return m_actionDesigner; }
     void setActionDesigner(const QString &names) { m_actionDesigner = names; }
     TzkSecurityOptions Options() const { return m_options; }
-    void setOptions(TzkSecurityOptions options) { m_options = options; }
+    void setOptions(TzkSecurityOptions options);
     QString DisabledMessage() const { return m_disabledMessage; }
     void setDisabledMessage(const QString &message) { m_disabledMessage = message; }
 
@@ -48,7 +50,26 @@ public:
     /// suspended.
     bool Execute() override;
 
+protected:
+    /// True when the list's security component, its rights stamp, the
+    /// effective option or the SecurityId differ from the last update's.
+    bool updateInputsChanged() const override;
+    void noteUpdated() override;
+
 private:
+    // What Update() reads besides the action itself.
+    struct UpdateInputs
+    {
+        const void *security = nullptr;
+        quint64 rightsStamp = 0;
+        int option = -1;
+        qint32 securityId = 0;
+        bool operator==(const UpdateInputs &) const = default;
+    };
+    // nullopt when the list is a standard one (Update() throws then).
+    std::optional<UpdateInputs> currentUpdateInputs() const;
+
+    std::optional<UpdateInputs> m_updatedWith;
     qint32 m_securityId = 0;
     QString m_actionDesigner;
     TzkSecurityOptions m_options = soParent;

@@ -6,6 +6,7 @@
 #include "toolkit/component.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
+#include "toolkit/updatesource.h"
 
 using namespace Qt::StringLiterals;
 
@@ -42,7 +43,27 @@ void TzkActionList::SetSecurityObject(zkSecurity::TzkSecurity *value)
             current->UnregisterClient(this);
         value->RegisterClient(this);
     }
-    m_securityObject = value;
+    if (m_securityObject != value) {
+        m_securityObject = value;
+        requestUpdates();
+    }
+}
+
+void TzkActionList::setOptions(TzkSecurityOptionsRoot options)
+{
+    if (options == m_options)
+        return;
+    m_options = options;
+    requestUpdates();
+}
+
+void TzkActionList::requestUpdates()
+{
+    // The actions compare what they read at their last update anyway; this
+    // makes the idle pass look at them.
+    for (rightsmith::toolkit::Action *action : actions())
+        action->requestUpdate();
+    rightsmith::toolkit::noteUpdateInputsChanged();
 }
 
 void TzkActionList::DetachSecurity()

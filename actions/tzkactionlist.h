@@ -38,7 +38,8 @@ public:
     zkSecurity::TzkSecurity *SecurityObject() const;
     void SetSecurityObject(zkSecurity::TzkSecurity *value);
     TzkSecurityOptionsRoot Options() const { return m_options; }
-    void setOptions(TzkSecurityOptionsRoot options) { m_options = options; }
+    /// Sets the option; each action of the list is updated again.
+    void setOptions(TzkSecurityOptionsRoot options);
     TzkActionListDesigner *ActionListDesigner() const { return m_actionListDesigner; }
     void setActionListDesigner(TzkActionListDesigner *designer) { m_actionListDesigner = designer; }
 
@@ -51,6 +52,7 @@ public:
 
 private:
     void scanOwner();
+    void requestUpdates();
 
     QPointer<zkSecurity::TzkSecurity> m_securityObject;
     TzkSecurityOptionsRoot m_options = sorSetDisabledOnFail;

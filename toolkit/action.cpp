@@ -3,7 +3,9 @@
 #include "toolkit/actionlist.h"
 #include "toolkit/errorhandler.h"
 #include "toolkit/imagelist.h"
+#include "toolkit/updatesource.h"
 
+#include <QEvent>
 #include <QIcon>
 
 #include <algorithm>
@@ -17,6 +19,9 @@ QList<Action *> &liveActionList()
     static QList<Action *> actions;
     return actions;
 }
+
+// Actions created and destroyed so far.
+quint64 s_liveGeneration = 0;
 
 Action::ListHandler &applicationUpdate()
 {
@@ -40,6 +45,8 @@ Action::Action(QObject *owner)
     : QAction(owner)
 {
     liveActionList().append(this);
+    ++s_liveGeneration;
+    noteUpdateInputsChanged();
     // Execute() and the handlers may throw; no exception may leave a slot.
     connect(this, &QAction::triggered, this, [this] { runGuarded([this] { Execute(); }); });
     connect(this, &QAction::hovered, this, [this] {
@@ -51,6 +58,8 @@ Action::Action(QObject *owner)
 Action::~Action()
 {
     liveActionList().removeOne(this);
+    ++s_liveGeneration;
+    noteUpdateInputsChanged();
     if (ActionList *list = m_list.data())
         list->removeAction(this);
 }
@@ -71,6 +80,7 @@ void Action::setActionList(ActionList *list)
         list->insertAction(this);
     watchListImages();
     applyImage();
+    requestUpdate();
 }
 
 void Action::watchListImages()
@@ -79,6 +89,26 @@ void Action::watchListImages()
     m_imagesConnection = {};
     if (ActionList *list = m_list.data())
         m_imagesConnection = connect(list, &ActionList::imagesChanged, this, &Action::applyImage);
+}
+
+void Action::setDisableIfNoHandler(bool disable)
+{
+    if (disable == m_disableIfNoHandler)
+        return;
+    m_disableIfNoHandler = disable;
+    requestUpdate();
+}
+
+void Action::setOnExecute(Handler handler)
+{
+    m_onExecute = std::move(handler);
+    requestUpdate();
+}
+
+void Action::setOnUpdate(Handler handler)
+{
+    m_onUpdate = std::move(handler);
+    requestUpdate();
 }
 
 void Action::setCategory(const QString &category)
@@ -150,6 +180,7 @@ void Action::assign(const Action &source)
     m_onExecute = source.m_onExecute;
     m_onUpdate = source.m_onUpdate;
     m_onHint = source.m_onHint;
+    requestUpdate();
 }
 
 bool Action::Update()
@@ -202,6 +233,10 @@ bool Action::Execute()
 void Action::setApplicationUpdateHandler(ListHandler handler)
 {
     applicationUpdate() = std::move(handler);
+    // Every action reads it; once it is gone each needs one more update without it.
+    for (Action *action : std::as_const(liveActionList()))
+        action->m_updateDue = true;
+    noteUpdateInputsChanged();
 }
 
 Action::ListHandler Action::applicationUpdateHandler()
@@ -222,6 +257,66 @@ Action::ListHandler Action::applicationExecuteHandler()
 QList<Action *> Action::liveActions()
 {
     return liveActionList();
+}
+
+quint64 Action::liveActionsGeneration()
+{
+    return s_liveGeneration;
+}
+
+bool Action::hasUpdateHandler() const
+{
+    if (m_onUpdate || applicationUpdate())
+        return true;
+    const ActionList *list = m_list.data();
+    return list && list->m_onUpdate;
+}
+
+bool Action::isUpdateDueOnEveryPass() const
+{
+    return m_updateFailed || hasUpdateHandler();
+}
+
+bool Action::isUpdateDue() const
+{
+    return m_updateDue || isUpdateDueOnEveryPass() || updateInputsChanged();
+}
+
+void Action::requestUpdate()
+{
+    m_updateDue = true;
+    noteUpdateInputsChanged();
+}
+
+void Action::runScheduledUpdate()
+{
+    QPointer<Action> guard(this);
+    // Cleared first: a requestUpdate() from within Update() still counts.
+    m_updateDue = false;
+    m_updatingItself = true;
+    try {
+        Update();
+    } catch (...) {
+        if (guard) {
+            m_updatingItself = false;
+            m_updateDue = true;
+            m_updateFailed = true;
+        }
+        throw;
+    }
+    if (!guard)
+        return;
+    m_updatingItself = false;
+    m_updateFailed = false;
+    noteUpdated();
+}
+
+bool Action::event(QEvent *event)
+{
+    // QAction sends this to itself on every change of a property.
+    if (event->type() == QEvent::ActionChanged && !m_updatingItself)
+        requestUpdate();
+    return QAction::event(event);
 }
 
 bool isControl(const QObject *object)

@@ -52,14 +52,14 @@ public:
     /// icon follows later changes of the list's images.
     void setImageIndex(int index);
     bool disableIfNoHandler() const { return m_disableIfNoHandler; }
-    void setDisableIfNoHandler(bool disable) { m_disableIfNoHandler = disable; }
+    void setDisableIfNoHandler(bool disable);
     int tag() const { return m_tag; }
     void setTag(int tag) { m_tag = tag; }
 
     Handler onExecute() const { return m_onExecute; }
-    void setOnExecute(Handler handler) { m_onExecute = std::move(handler); }
+    void setOnExecute(Handler handler);
     Handler onUpdate() const { return m_onUpdate; }
-    void setOnUpdate(Handler handler) { m_onUpdate = std::move(handler); }
+    void setOnUpdate(Handler handler);
     /// Runs when the user hovers a menu item or button of the action.
     Handler onHint() const { return m_onHint; }
     void setOnHint(Handler handler) { m_onHint = std::move(handler); }
@@ -90,6 +90,37 @@ public:
 
     /// Every Action alive in the process, in creation order.
     static QList<Action *> liveActions();
+    /// Grows whenever an Action is created or destroyed.
+    static quint64 liveActionsGeneration();
+
+    /// The idle pass runs Update() only for an action that is due: one just
+    /// created, changed since its last scheduled update, moved to another
+    /// list, given other handlers, asked with requestUpdate(), or whose
+    /// updateInputsChanged() says so. An action with an update handler (its
+    /// own, its list's or the application's) is due on every pass, since a
+    /// handler may read any state of the program; so is one whose last
+    /// scheduled update threw.
+    bool isUpdateDue() const;
+    /// Whether the action is due on every pass, whatever changed.
+    bool isUpdateDueOnEveryPass() const;
+    /// Whether Update() consults an update handler (own, list's or application's).
+    bool hasUpdateHandler() const;
+    /// Makes the action due: call it when something its Update() reads
+    /// changed without the action noticing.
+    void requestUpdate();
+    /// Runs Update() as the idle pass does: changes the action makes to
+    /// itself meanwhile do not make it due again. An exception passes on,
+    /// and the action stays due.
+    void runScheduledUpdate();
+
+protected:
+    bool event(QEvent *event) override;
+    /// Whether state outside the action that its Update() read has changed
+    /// since the last scheduled update. Whatever changes that state must also
+    /// make updateEpoch() grow (an UpdateSource, or noteUpdateInputsChanged()).
+    virtual bool updateInputsChanged() const { return false; }
+    /// Called after a scheduled update: records what updateInputsChanged() compares with.
+    virtual void noteUpdated() { }
 
 private:
     friend class ActionList; // detaches its actions when it is destroyed
@@ -108,6 +139,9 @@ private:
     Handler m_onHint;
     QMetaObject::Connection m_imagesConnection;
     bool m_iconFromImages = false;
+    bool m_updateDue = true;
+    bool m_updateFailed = false;
+    bool m_updatingItself = false;
 };
 
 /// Controls and menu items bound to actions.

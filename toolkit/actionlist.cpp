@@ -2,6 +2,7 @@
 
 #include "toolkit/action.h"
 #include "toolkit/imagelist.h"
+#include "toolkit/updatesource.h"
 
 namespace rightsmith::toolkit {
 
@@ -50,6 +51,16 @@ int ActionList::indexOf(const Action *action) const
             return i;
     }
     return -1;
+}
+
+void ActionList::setOnUpdate(ListHandler handler)
+{
+    m_onUpdate = std::move(handler);
+    for (const QPointer<Action> &action : std::as_const(m_actions)) {
+        if (action)
+            action->requestUpdate();
+    }
+    rightsmith::toolkit::noteUpdateInputsChanged();
 }
 
 ImageList *ActionList::images() const

@@ -36,7 +36,8 @@ public:
     ListHandler onExecute() const { return m_onExecute; }
     void setOnExecute(ListHandler handler) { m_onExecute = std::move(handler); }
     ListHandler onUpdate() const { return m_onUpdate; }
-    void setOnUpdate(ListHandler handler) { m_onUpdate = std::move(handler); }
+    /// Makes each of its actions due for an update (see Action::isUpdateDue()).
+    void setOnUpdate(ListHandler handler);
     ChangeHandler onChange() const { return m_onChange; }
     void setOnChange(ChangeHandler handler) { m_onChange = std::move(handler); }
 

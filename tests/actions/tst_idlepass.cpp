@@ -17,6 +17,7 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -24,6 +25,7 @@
 #include <QToolBar>
 
 #include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using namespace zkActnLst;
@@ -62,7 +64,45 @@ TzkAction *addProtectedAction(QObject *owner, TzkActionList *list, const QString
     return action;
 }
 
+/// A protected action that counts its updates.
+class CountingAction : public TzkAction
+{
+public:
+    using TzkAction::TzkAction;
+    bool Update() override
+    {
+        ++updates;
+        return TzkAction::Update();
+    }
+    int updates = 0;
+};
+
+// Adds user \a name with password "pw" and the rights \a rights, granted or not.
+void addUser(zkSecurity::TzkSecurityTemplate &users, const QByteArray &name,
+             const QList<std::pair<QByteArray, qint32>> &rights)
+{
+    zkSecurity::TreeNode *user = addNode(users, nullptr, name, 0);
+    addNode(users, user, QByteArrayLiteral("Password(********)"), 0)
+        ->data()
+        ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
+    zkSecurity::TreeNode *rightsNode = addNode(users, user, QByteArrayLiteral("Rights"), 0);
+    for (const auto &[text, id] : rights)
+        addNode(users, rightsNode, text, id);
+}
+
+enum class Change {
+    RightRevoked,
+    OtherUserLogsOn,
+    SecurityIdChanged,
+    ListOptionChanged,
+    ShownAgainByCode,
+    MenuShown,
+    ControlBound,
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Change)
 
 class tst_IdlePass : public QObject
 {
@@ -73,6 +113,8 @@ private slots:
     void rightsFollowLogonRevocationAndRefusal();
     void hiddenCommandsComeBackOnlyAfterALogonThatForcesThem_data();
     void hiddenCommandsComeBackOnlyAfterALogonThatForcesThem();
+    void quietPassPicksUpEachChangeAtTheNextPass_data();
+    void quietPassPicksUpEachChangeAtTheNextPass();
 };
 
 void tst_IdlePass::rightsFollowLogonRevocationAndRefusal()
@@ -230,6 +272,139 @@ void tst_IdlePass::hiddenCommandsComeBackOnlyAfterALogonThatForcesThem()
     QCOMPARE(open->isVisible(), forceVisible);
     QCOMPARE(edit->isHidden(), !forceVisible);
     QVERIFY(!close->isVisible());
+}
+
+void tst_IdlePass::quietPassPicksUpEachChangeAtTheNextPass_data()
+{
+    QTest::addColumn<bool>("hiding");
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QStringList>("updated");
+    QTest::addColumn<QString>("checked");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("visible");
+
+    // Open, Close and Save sit in a menu (Save denied to Anna), Recent in a
+    // submenu whose entry is hidden, Memo in no widget yet. Every reachable
+    // protected action reads the rights stamp.
+    const QStringList reachable {u"Open"_s, u"Close"_s, u"Save"_s};
+    QTest::newRow("right revoked, disabling")
+        << false << Change::RightRevoked << reachable << u"Open"_s << false << true;
+    QTest::newRow("right revoked, hiding")
+        << true << Change::RightRevoked << QStringList {u"Open"_s, u"Close"_s} << u"Open"_s << false
+        << false;
+    QTest::newRow("another user logs on")
+        << false << Change::OtherUserLogsOn << reachable << u"Close"_s << false << true;
+    QTest::newRow("SecurityId changed") << false << Change::SecurityIdChanged
+                                        << QStringList {u"Open"_s} << u"Open"_s << false << true;
+    QTest::newRow("list option changed")
+        << false << Change::ListOptionChanged << reachable << u"Save"_s << false << false;
+    QTest::newRow("hidden action shown by code")
+        << true << Change::ShownAgainByCode << QStringList {u"Save"_s} << u"Save"_s << false
+        << false;
+    QTest::newRow("submenu shown")
+        << false << Change::MenuShown << QStringList {u"Recent"_s} << u"Recent"_s << false << true;
+    QTest::newRow("control bound")
+        << false << Change::ControlBound << QStringList {u"Memo"_s} << u"Memo"_s << false << true;
+}
+
+void tst_IdlePass::quietPassPicksUpEachChangeAtTheNextPass()
+{
+    QFETCH(bool, hiding);
+    QFETCH(Change, change);
+    QFETCH(QStringList, updated);
+    QFETCH(QString, checked);
+    QFETCH(bool, enabled);
+    QFETCH(bool, visible);
+    using rightsmith::toolkit::IdleUpdater;
+
+    testsupport::TemporaryHome home;
+    QMainWindow window;
+    auto *security = new TzkSecurity(&window);
+    security->SetOptions(zkSecurity::TzkSecurityOptionSet {zkSecurity::soShowIcons});
+    auto *list = new TzkActionList(&window);
+    list->setOptions(hiding ? sorSetInvisibleOnFail : sorSetDisabledOnFail);
+    list->SetSecurityObject(security);
+
+    QMap<QString, CountingAction *> actions;
+    const auto add = [&](const QString &caption, qint32 id) {
+        auto *action = new CountingAction(&window);
+        action->setText(caption);
+        action->setSecurityId(id);
+        action->setActionList(list);
+        actions.insert(caption, action);
+        return action;
+    };
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    file->addAction(add(u"Open"_s, 1));
+    file->addAction(add(u"Close"_s, 2));
+    file->addAction(add(u"Save"_s, 3));
+    QMenu *more = file->addMenu(u"More"_s);
+    more->menuAction()->setVisible(false);
+    more->addAction(add(u"Recent"_s, 4));
+    add(u"Memo"_s, 5);
+    auto *edit = new QLineEdit(&window);
+    window.setCentralWidget(edit);
+
+    auto &users = *security->UserTemplate();
+    addUser(users, QByteArrayLiteral("Anna"),
+            {{"Open (Yes)", 1},
+             {"Close (Yes)", 2},
+             {"Save (No)", 3},
+             {"Recent (No)", 4},
+             {"Memo (No)", 5}});
+    addUser(users, QByteArrayLiteral("Bob"), {{"Open (Yes)", 1}, {"Close (No)", 2}});
+    security->Dialogs()->SetSecurity(security);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(security->Logon(QByteArrayLiteral("Anna"), QByteArrayLiteral("pw"), true));
+    QVERIFY(goIdle());
+    IdleUpdater::runPass();
+
+    const auto updatesNow = [&actions] {
+        QMap<QString, int> counts;
+        for (auto it = actions.cbegin(); it != actions.cend(); ++it)
+            counts.insert(it.key(), it.value()->updates);
+        return counts;
+    };
+    // Quiet: a pass updates nothing.
+    const QMap<QString, int> settled = updatesNow();
+    IdleUpdater::runPass();
+    QCOMPARE(updatesNow(), settled);
+
+    switch (change) {
+    case Change::RightRevoked:
+        security->FindRightNode(users.GetUserNodeByUserName("Anna"), 1)->setText("Open (No)");
+        break;
+    case Change::OtherUserLogsOn:
+        QVERIFY(security->Logon(QByteArrayLiteral("Bob"), QByteArrayLiteral("pw"), true));
+        break;
+    case Change::SecurityIdChanged:
+        actions[u"Open"_s]->setSecurityId(3);
+        break;
+    case Change::ListOptionChanged:
+        list->setOptions(sorSetInvisibleOnFail);
+        break;
+    case Change::ShownAgainByCode:
+        actions[u"Save"_s]->setVisible(true);
+        break;
+    case Change::MenuShown:
+        more->menuAction()->setVisible(true);
+        break;
+    case Change::ControlBound:
+        rightsmith::toolkit::bindWidget(edit, actions[u"Memo"_s]);
+        break;
+    }
+    IdleUpdater::runPass();
+    QMap<QString, int> expected = settled;
+    for (const QString &name : std::as_const(updated))
+        ++expected[name];
+    QCOMPARE(updatesNow(), expected);
+    QCOMPARE(actions[checked]->isEnabled(), enabled);
+    QCOMPARE(actions[checked]->isVisible(), visible);
+
+    // Quiet again.
+    IdleUpdater::runPass();
+    QCOMPARE(updatesNow(), expected);
 }
 
 RIGHTSMITH_TEST_MAIN(tst_IdlePass)

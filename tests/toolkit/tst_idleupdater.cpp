@@ -2,6 +2,8 @@
 // of its own, and that a pass that changes nothing lets the loop sleep.
 #include "support/testsupport.h"
 #include "toolkit/action.h"
+#include "toolkit/actionlist.h"
+#include "toolkit/errorhandler.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetbinding.h"
 
@@ -11,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -24,8 +27,9 @@ using rightsmith::toolkit::IdleUpdater;
 
 namespace {
 
-/// An action whose update step answers a fixed right, the way a protected
-/// action does, and counts its updates.
+/// An action whose update step answers a right, the way a protected action
+/// does, and counts its updates. The right is state outside the action: a
+/// change of it asks for an update, as such state must.
 class RightAction : public Action
 {
 public:
@@ -42,6 +46,11 @@ public:
             onUpdateStep();
         setEnabled(granted);
         return Action::Update();
+    }
+    void setGranted(bool value)
+    {
+        granted = value;
+        requestUpdate();
     }
     bool granted = true;
     int updates = 0;
@@ -72,6 +81,10 @@ private slots:
     void passThatChangesNothingLetsTheLoopSleep();
     void overriddenDenialLetsTheLoopSleepAndReachesTheWidgets();
     void passDoesNotRecurseAndSurvivesDeletion();
+    void quietPassRunsNoUpdate();
+    void updateHandlerRunsOnEveryPass_data();
+    void updateHandlerRunsOnEveryPass();
+    void failingUpdateIsRetriedOnEveryPass();
 };
 
 void tst_IdleUpdater::initTestCase()
@@ -102,13 +115,13 @@ void tst_IdleUpdater::deniedMenuActionIsDisabledWhenTheLoopIdles()
     QVERIFY(nested->isEnabled());
 
     // No call of ours: only the loop going idle applies the new answer.
-    action->granted = false;
-    nested->granted = false;
+    action->setGranted(false);
+    nested->setGranted(false);
     idleFor(50);
     QVERIFY(!action->isEnabled());
     QVERIFY(!nested->isEnabled());
 
-    action->granted = true;
+    action->setGranted(true);
     idleFor(50);
     QVERIFY(action->isEnabled());
 }
@@ -182,8 +195,8 @@ void tst_IdleUpdater::hiddenWidgetsActionIsNotUpdated()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    shownAction->granted = false;
-    hiddenAction->granted = false;
+    shownAction->setGranted(false);
+    hiddenAction->setGranted(false);
     idleFor(50);
     QVERIFY(!shown->isEnabled());
     QVERIFY(shownAction->updates > 0);
@@ -228,7 +241,7 @@ void tst_IdleUpdater::passThatChangesNothingLetsTheLoopSleep()
     QMainWindow window;
     QMenu *file = window.menuBar()->addMenu(u"&File"_s);
     auto *denied = new RightAction(&window, u"Denied"_s);
-    denied->granted = false;
+    denied->setGranted(false);
     file->addAction(denied);
     auto *granted = new RightAction(&window, u"Granted"_s);
     file->addAction(granted);
@@ -256,7 +269,7 @@ void tst_IdleUpdater::overriddenDenialLetsTheLoopSleepAndReachesTheWidgets()
     QMainWindow window;
     QToolBar *bar = window.addToolBar(u"bar"_s);
     auto *action = new RightAction(&window, u"Override"_s);
-    action->granted = false;
+    action->setGranted(false);
     bool overrideDenial = true;
     action->setOnUpdate([&overrideDenial](Action *sender) {
         if (overrideDenial)
@@ -319,6 +332,127 @@ void tst_IdleUpdater::passDoesNotRecurseAndSurvivesDeletion()
     QCOMPARE(deepest, 1);
     QVERIFY(victim.isNull());
     nesting->onUpdateStep = {};
+}
+
+void tst_IdleUpdater::quietPassRunsNoUpdate()
+{
+    QMainWindow window;
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    auto *item = new RightAction(&window, u"Item"_s);
+    file->addAction(item);
+    auto *tool = new RightAction(&window, u"Tool"_s);
+    window.addToolBar(u"Tools"_s)->addAction(tool);
+    auto *edit = new QLineEdit(&window);
+    window.setCentralWidget(edit);
+    auto *bound = new RightAction(&window, u"Bound"_s);
+    rightsmith::toolkit::bindWidget(edit, bound);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    IdleUpdater::runPass();
+    QCOMPARE(item->updates, 1);
+    QCOMPARE(tool->updates, 1);
+    QCOMPARE(bound->updates, 1);
+
+    for (int i = 0; i < 3; ++i)
+        IdleUpdater::runPass();
+    QCOMPARE(item->updates + tool->updates + bound->updates, 3);
+
+    // A change of one action updates that one only, at the next pass.
+    tool->setText(u"Tool!"_s);
+    IdleUpdater::runPass();
+    QCOMPARE(tool->updates, 2);
+    QCOMPARE(item->updates + bound->updates, 2);
+}
+
+void tst_IdleUpdater::updateHandlerRunsOnEveryPass_data()
+{
+    QTest::addColumn<QString>("owner");
+    QTest::newRow("own handler") << u"action"_s;
+    QTest::newRow("list handler") << u"list"_s;
+    QTest::newRow("application handler") << u"application"_s;
+}
+
+void tst_IdleUpdater::updateHandlerRunsOnEveryPass()
+{
+    QFETCH(QString, owner);
+    QMainWindow window;
+    rightsmith::toolkit::ActionList list(&window);
+    auto *action = new RightAction(&window, u"Handled"_s);
+    action->setActionList(&list);
+    window.addToolBar(u"Tools"_s)->addAction(action);
+    auto *other = new RightAction(&window, u"Other"_s);
+    window.addAction(other);
+    int handled = 0;
+    if (owner == u"action"_s) {
+        action->setOnUpdate([&handled](Action *) { ++handled; });
+    } else if (owner == u"list"_s) {
+        list.setOnUpdate([&handled](Action *) { return ++handled > 0; });
+    } else {
+        Action::setApplicationUpdateHandler([&handled, action](Action *sender) {
+            if (sender == action)
+                ++handled;
+            return false;
+        });
+    }
+    const auto restore = qScopeGuard([] { Action::setApplicationUpdateHandler({}); });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    IdleUpdater::runPass();
+    const int handledBefore = handled;
+    const int otherBefore = other->updates;
+    QVERIFY(handledBefore > 0);
+
+    // Its handler may read anything: it runs on every pass, nothing else does.
+    for (int i = 0; i < 3; ++i)
+        IdleUpdater::runPass();
+    QCOMPARE(handled, handledBefore + 3);
+    QCOMPARE(other->updates, otherBefore + (owner == u"application"_s ? 3 : 0));
+
+    // Without the handler the action gets one more update, then none.
+    if (owner == u"action"_s)
+        action->setOnUpdate({});
+    else if (owner == u"list"_s)
+        list.setOnUpdate({});
+    else
+        Action::setApplicationUpdateHandler({});
+    const int updatesBefore = action->updates;
+    IdleUpdater::runPass();
+    IdleUpdater::runPass();
+    QCOMPARE(action->updates, updatesBefore + 1);
+}
+
+void tst_IdleUpdater::failingUpdateIsRetriedOnEveryPass()
+{
+    static int reported = 0;
+    reported = 0;
+    const rightsmith::toolkit::ErrorHandler previous =
+        rightsmith::toolkit::setErrorHandler([](const std::exception &) { ++reported; });
+    const auto restore =
+        qScopeGuard([previous] { rightsmith::toolkit::setErrorHandler(previous); });
+    QMainWindow window;
+    auto *action = new RightAction(&window, u"Broken"_s);
+    window.addToolBar(u"Tools"_s)->addAction(action);
+    bool broken = true;
+    action->onUpdateStep = [&broken] {
+        if (broken)
+            throw std::runtime_error("broken");
+    };
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    IdleUpdater::runPass();
+    const int before = reported;
+    QVERIFY(before > 0);
+    IdleUpdater::runPass();
+    IdleUpdater::runPass();
+    QCOMPARE(reported, before + 2);
+
+    // Once it succeeds it rests like any other.
+    broken = false;
+    IdleUpdater::runPass();
+    const int updates = action->updates;
+    IdleUpdater::runPass();
+    QCOMPARE(action->updates, updates);
+    QCOMPARE(reported, before + 2);
 }
 
 RIGHTSMITH_TEST_MAIN(tst_IdleUpdater)

@@ -2,6 +2,7 @@
 
 #include "toolkit/action.h"
 #include "toolkit/errorhandler.h"
+#include "toolkit/updatesource.h"
 #include "toolkit/widgets/application.h"
 #include "toolkit/widgets/widgetbinding.h"
 
@@ -29,6 +30,32 @@ quint64 s_passes = 0;
 bool s_running = false;
 // The action whose Update() runs; its change notices to widgets are held back.
 const QAction *s_holding = nullptr;
+
+// An action the pass reaches: through a visible bound control, and/or through
+// a widget holding it (which counts only while the action is visible).
+struct Reached
+{
+    QPointer<Action> action;
+    bool bound = false;
+
+    bool reachableNow() const { return bound || action->isVisible(); }
+};
+
+// What the previous passes found, kept until something may change it.
+struct PassCache
+{
+    QList<Reached> reachable; // in creation order
+    QList<Reached> everyPass; // those of them due on every pass
+    bool stale = true;
+    quint64 liveGeneration = 0;
+    quint64 epoch = 0;
+};
+
+PassCache &passCache()
+{
+    static PassCache cache;
+    return cache;
+}
 
 // What the widgets of an action show of it: the QAction properties whose
 // change QAction announces to them (its data() aside, which they do not show
@@ -119,6 +146,61 @@ bool menuReachable(const QMenu *menu, int depth)
     return false;
 }
 
+// Whether a widget holding \a action makes it reachable, its own visibility aside.
+bool heldReachable(const QAction *action)
+{
+    for (QObject *holder : action->associatedObjects()) {
+        if (auto *menu = qobject_cast<const QMenu *>(holder)) {
+            if (menuReachable(menu, 0))
+                return true;
+        } else if (auto *widget = qobject_cast<const QWidget *>(holder)) {
+            if (widget->isVisible())
+                return true;
+        }
+    }
+    return false;
+}
+
+void rebuildReachable(PassCache &cache)
+{
+    QSet<const Action *> bound;
+    for (const QWidget *widget : allBoundWidgets()) {
+        if (IdleUpdater::isBindingReachable(widget))
+            bound.insert(boundAction(widget));
+    }
+    cache.reachable.clear();
+    cache.everyPass.clear();
+    for (Action *action : Action::liveActions()) {
+        const bool isBound = bound.contains(action);
+        if (isBound || heldReachable(action))
+            cache.reachable.append({action, isBound});
+    }
+    cache.liveGeneration = Action::liveActionsGeneration();
+    // Filled by the walk that follows every rebuild.
+    cache.stale = false;
+}
+
+// Runs the scheduled update of \a action. Only an update handler can undo in
+// the same step what the action's own update set (a right overridden), so
+// only then are its change notices held back and the difference announced
+// once; without one, what Update() sets is announced by Qt as it happens.
+void updateAction(Action *action)
+{
+    if (!s_instance || !action->hasUpdateHandler()) {
+        runGuarded([action] { action->runScheduledUpdate(); });
+        return;
+    }
+    QPointer<Action> guard(action);
+    const ActionState before = stateOf(action);
+    s_holding = action;
+    runGuarded([action] {
+        const auto release = qScopeGuard([] { s_holding = nullptr; });
+        action->runScheduledUpdate();
+    });
+    if (guard && !(stateOf(action) == before))
+        announceChange(action);
+}
+
 } // namespace
 
 IdleUpdater::IdleUpdater(QObject *parent)
@@ -137,13 +219,20 @@ void IdleUpdater::install()
     if (!dispatcher)
         return;
     s_instance = new IdleUpdater(app);
+    // One filter for the updater's lifetime: it notes what may change which
+    // actions are reachable, and holds back the notices of the action being updated.
+    app->installEventFilter(s_instance.data());
+    invalidateReachability();
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, s_instance.data(),
             &IdleUpdater::runPass, Qt::DirectConnection);
 }
 
 void IdleUpdater::uninstall()
 {
+    if (s_instance && QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(s_instance.data());
     delete s_instance.data();
+    passCache() = PassCache();
 }
 
 bool IdleUpdater::isInstalled()
@@ -160,18 +249,7 @@ bool IdleUpdater::isReachable(const QAction *action)
 {
     // A hidden action shows no menu item or button; only whatever hid it may
     // bring it back, never the pass.
-    if (!action || !action->isVisible())
-        return false;
-    for (QObject *holder : action->associatedObjects()) {
-        if (auto *menu = qobject_cast<const QMenu *>(holder)) {
-            if (menuReachable(menu, 0))
-                return true;
-        } else if (auto *widget = qobject_cast<const QWidget *>(holder)) {
-            if (widget->isVisible())
-                return true;
-        }
-    }
-    return false;
+    return action && action->isVisible() && heldReachable(action);
 }
 
 bool IdleUpdater::isBindingReachable(const QWidget *widget)
@@ -179,6 +257,11 @@ bool IdleUpdater::isBindingReachable(const QWidget *widget)
     // A control hidden by its own action is not updated either: it stays
     // hidden until something else makes the action visible.
     return boundAction(widget) && widget->isVisible();
+}
+
+void IdleUpdater::invalidateReachability()
+{
+    passCache().stale = true;
 }
 
 void IdleUpdater::runPass()
@@ -189,39 +272,35 @@ void IdleUpdater::runPass()
     const auto done = qScopeGuard([] { s_running = false; });
     ++s_passes;
 
-    QSet<const Action *> bound;
-    for (const QWidget *widget : allBoundWidgets()) {
-        if (isBindingReachable(widget))
-            bound.insert(boundAction(widget));
-    }
-    QList<QPointer<Action>> due;
-    for (Action *action : Action::liveActions()) {
-        if (bound.contains(action) || isReachable(action))
-            due.append(action);
-    }
+    PassCache &cache = passCache();
+    // Without the filter nothing tells when reachability changes.
+    const bool rebuild =
+        cache.stale || !s_instance || cache.liveGeneration != Action::liveActionsGeneration();
+    if (rebuild)
+        rebuildReachable(cache);
+    // Read at the start: what an update changes in an action already passed
+    // is seen by the next pass.
+    const quint64 epoch = updateEpoch();
+    const bool quiet = !rebuild && epoch == cache.epoch;
+    cache.epoch = epoch;
 
-    // An application-wide filter holds back the change notices of the action
-    // being updated; it is in place only while a pass runs.
-    QPointer<IdleUpdater> filter = s_instance;
-    if (filter)
-        QCoreApplication::instance()->installEventFilter(filter);
-    const auto removeFilter = qScopeGuard([filter] {
-        if (filter && QCoreApplication::instance())
-            QCoreApplication::instance()->removeEventFilter(filter);
-    });
-
-    for (const QPointer<Action> &action : std::as_const(due)) {
-        if (!action)
-            continue; // destroyed by an earlier update
-        const ActionState before = stateOf(action);
-        s_holding = filter ? action.data() : nullptr;
-        runGuarded([&] {
-            const auto release = qScopeGuard([] { s_holding = nullptr; });
-            action->Update();
-        });
-        if (filter && action && !(stateOf(action) == before))
-            announceChange(action);
+    // Copies share the data; a rebuild during the walk does not disturb it.
+    const QList<Reached> walked = quiet ? cache.everyPass : cache.reachable;
+    QList<Reached> everyPass;
+    for (const Reached &reached : walked) {
+        if (!reached.action || !reached.reachableNow())
+            continue;
+        Action *action = reached.action.data();
+        bool due = false;
+        // A subclass's updateInputsChanged() may throw as its Update() may.
+        runGuarded([action, &due] { due = action->isUpdateDue(); });
+        if (due)
+            updateAction(action);
+        if (!quiet && reached.action && reached.action->isUpdateDueOnEveryPass())
+            everyPass.append(reached);
     }
+    if (!quiet)
+        passCache().everyPass = everyPass;
 }
 
 bool IdleUpdater::isHoldingChanges(const QAction *action)
@@ -231,9 +310,36 @@ bool IdleUpdater::isHoldingChanges(const QAction *action)
 
 bool IdleUpdater::eventFilter(QObject *watched, QEvent *event)
 {
-    if (s_holding && event->type() == QEvent::ActionChanged && watched != s_holding
-        && static_cast<QActionEvent *>(event)->action() == s_holding)
-        return true;
+    // A switch on the type: this sees every event of the application.
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::ParentChange:
+        if (watched->isWidgetType())
+            passCache().stale = true;
+        break;
+    case QEvent::ActionAdded:
+    case QEvent::ActionRemoved:
+        passCache().stale = true;
+        break;
+    case QEvent::ChildRemoved:
+        if (watched->isWidgetType() && static_cast<QChildEvent *>(event)->child()->isWidgetType())
+            passCache().stale = true;
+        break;
+    case QEvent::ActionChanged: {
+        const QAction *action = static_cast<QActionEvent *>(event)->action();
+        if (s_holding && watched != s_holding && action == s_holding)
+            return true;
+        // Sent first to the action itself. A menu entry's visibility decides
+        // whether the menu's items are reachable; any action other than ours
+        // may be such an entry.
+        if (watched == action && (!qobject_cast<const Action *>(action) || action->menu()))
+            passCache().stale = true;
+        break;
+    }
+    default:
+        break;
+    }
     return QObject::eventFilter(watched, event);
 }
 

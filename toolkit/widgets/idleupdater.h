@@ -10,23 +10,32 @@ class QWidget;
 namespace rightsmith::toolkit {
 
 /// The idle-time update pass: whenever the GUI thread's event loop is about
-/// to wait for events, Update() runs for every live rightsmith::toolkit::Action that a
-/// user can reach: a visible one in a visible menu, in a menu whose entry sits
-/// in a visible menu bar or reachable menu, in any other visible widget (tool
-/// bar, tool button, a window holding it for its shortcut), or one bound to a
-/// widget through bindWidget() that is visible. A hidden action, and a control
-/// hidden by its action, are therefore not updated: the pass never brings them
-/// back; only setting the action visible again does. Actions run in creation
-/// order.
+/// to wait for events, Update() runs for each live rightsmith::toolkit::Action
+/// that is due for it (Action::isUpdateDue()) and that a user can reach: a
+/// visible one in a visible menu, in a menu whose entry sits in a visible menu
+/// bar or reachable menu, in any other visible widget (tool bar, tool button, a
+/// window holding it for its shortcut), or one bound to a widget through
+/// bindWidget() that is visible. A hidden action, and a control hidden by its
+/// action, are therefore not updated: the pass never brings them back; only
+/// setting the action visible again does. Actions run in creation order.
+///
+/// A pass costs what changed. The reachable actions are kept from one pass to
+/// the next, and found anew only after a widget is shown, hidden, reparented
+/// or destroyed, an action is added to or removed from a widget, a menu entry
+/// changes, a control is bound or unbound, or an action is created or
+/// destroyed. While updateEpoch() stays where it was at the start of the
+/// previous pass, only the actions due on every pass (those with an update
+/// handler) are looked at.
 ///
 /// A pass changes only what differs (QAction emits only on a change), so a
 /// pass that changes nothing posts nothing and the loop goes to sleep. The
-/// widgets of an action hear of its changes once, after its Update(), and only
-/// when its state then differs from before: a right that an update handler
-/// overrides in the same step (disabled, then enabled again) repaints nothing,
-/// or every pass would wake the loop for the next. A pass never starts inside
-/// another (an update that opens a modal loop). An exception from an Update()
-/// is shown through Application::handleException.
+/// widgets of an action with an update handler hear of its changes once, after
+/// its Update(), and only when its state then differs from before: a right
+/// that the handler overrides in the same step (disabled, then enabled again)
+/// repaints nothing, or every pass would wake the loop for the next. Without a
+/// handler an Update() sets each property once, and QAction announces it. A
+/// pass never starts inside another (an update that opens a modal loop). An
+/// exception from an Update() is shown through Application::handleException.
 class RIGHTSMITH_WIDGETS_EXPORT IdleUpdater : public QObject
 {
     Q_OBJECT
@@ -51,6 +60,9 @@ public:
     /// True while the pass holds back the change notices of \a action (during
     /// its Update()); what changed is announced once afterwards.
     static bool isHoldingChanges(const QAction *action);
+    /// Forgets which actions are reachable; the next pass finds them anew.
+    /// Binding and unbinding a control call it.
+    static void invalidateReachability();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -174,6 +174,7 @@ void bindWidget(QWidget *widget, Action *action)
 
     auto *binding = new Binding(widget, action);
     bindings().insert(widget, binding);
+    IdleUpdater::invalidateReachability();
     QObject::connect(action, &QAction::changed, binding, [binding] {
         // During its idle update the action announces its final state once, afterwards.
         if (!IdleUpdater::isHoldingChanges(binding->action()))
@@ -194,8 +195,10 @@ void unbindWidget(QWidget *widget)
 {
     // The key is only compared, never dereferenced: this also runs while the
     // widget is being destroyed.
-    if (Binding *binding = bindings().take(widget))
+    if (Binding *binding = bindings().take(widget)) {
         delete binding;
+        IdleUpdater::invalidateReachability();
+    }
 }
 
 Action *boundAction(const QWidget *widget)
