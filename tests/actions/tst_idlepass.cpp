@@ -83,7 +83,7 @@ void addUser(zkSecurity::TzkSecurityTemplate &users, const QByteArray &name,
 {
     zkSecurity::TreeNode *user = addNode(users, nullptr, name, 0);
     addNode(users, user, QByteArrayLiteral("Password(********)"), 0)
-        ->data()
+        ->editData()
         ->setCaption(zkCript::TCripter::Scramble(QByteArrayLiteral("pw")));
     zkSecurity::TreeNode *rightsNode = addNode(users, user, QByteArrayLiteral("Rights"), 0);
     for (const auto &[text, id] : rights)
