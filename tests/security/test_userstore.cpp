@@ -13,6 +13,7 @@
 #include "toolkit/termination.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -618,6 +619,20 @@ TEST_F(UserStore, ASaveStoppedAfterItsCommitIsCompletedByTheNextLoad)
     writeFile(u"UserTemplate.saving"_s, older);
     ASSERT_TRUE(component(FileOptions)->LoadUsers(password));
     EXPECT_EQ(readFile(u"UserTemplate"_s), newer);
+
+    // Earlier versions recorded SHA-256 digests; a save they left is completed too.
+    ASSERT_TRUE(QFile::remove(u"UserTemplate"_s));
+    ASSERT_TRUE(QFile::rename(u"UserTemplate.saving"_s, u"UserTemplate"_s));
+    writeFile(u"UserTemplate.saving"_s, newer);
+    {
+        rightsmith::toolkit::Registry registry;
+        ASSERT_TRUE(registry.openKey(u"\\Software\\Rightsmith\\UserTemplateFiles"_s, false));
+        registry.writeBinary(QDir::current().absoluteFilePath(u"UserTemplate"_s),
+                             QCryptographicHash::hash(newer, QCryptographicHash::Sha256));
+    }
+    ASSERT_TRUE(component(FileOptions)->LoadUsers(password));
+    EXPECT_EQ(readFile(u"UserTemplate"_s), newer);
+    EXPECT_FALSE(QFile::exists(u"UserTemplate.saving"_s));
 }
 
 // An administrator puts a good copy back over a damaged value: the damaged
