@@ -54,6 +54,55 @@ void truncateAt(QIODevice &stream, qint64 end)
         file->resize(end);
 }
 
+// Where a save lays the stream out: straight into memory of the stream's
+// full size, or into a piece of bounded size that is written to a device
+// whenever the next part does not fit.
+class StreamOutput
+{
+public:
+    explicit StreamOutput(char *memory)
+        : m_next(memory)
+    {
+    }
+    explicit StreamOutput(QIODevice &device)
+        : m_device(&device)
+        , m_piece(PieceSize, Qt::Uninitialized)
+        , m_next(m_piece.data())
+    {
+    }
+
+    // Room for the next \a size bytes of the stream.
+    char *take(qsizetype size)
+    {
+        if (m_device && m_next + size > m_piece.data() + m_piece.size()) {
+            flush();
+            if (size > m_piece.size())
+                m_piece.resize(size); // one text line longer than a piece
+            m_next = m_piece.data();
+        }
+        char *at = m_next;
+        m_next += size;
+        return at;
+    }
+    void finish() { flush(); }
+
+private:
+    static constexpr qsizetype PieceSize = 1 << 20;
+
+    void flush()
+    {
+        if (!m_device)
+            return;
+        rightsmith::toolkit::ByteWriter(*m_device).writeBytes(m_piece.constData(),
+                                                              m_next - m_piece.constData());
+        m_next = m_piece.data();
+    }
+
+    QIODevice *m_device = nullptr;
+    QByteArray m_piece;
+    char *m_next;
+};
+
 } // namespace
 
 void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
@@ -73,18 +122,21 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
         size += level + node->text().size() + 2;
     }
 
-    // The whole stream is laid out in one buffer: the buffer of a QBuffer
-    // itself, or one written at once.
-    QByteArray bytes;
+    // A QBuffer gets the stream laid out in its own array, at its full size;
+    // any other device gets it in pieces, never a second copy in memory.
     auto *buffer = qobject_cast<QBuffer *>(&stream);
-    QByteArray &target = buffer && buffer->isWritable() ? buffer->buffer() : bytes;
-    target.resize(qsizetype(size));
-    char *p = target.data();
-    std::memcpy(p, Stamp, StampSize);
-    rightsmith::toolkit::writeInt32LE(p + StampSize, n);
-    char *text = p + HeaderSize + qint64(TzkNodeRecord::Size) * n;
-    p += HeaderSize;
-    for (int i = 0; i < n; ++i, p += TzkNodeRecord::Size) {
+    if (buffer && !buffer->isWritable())
+        buffer = nullptr;
+    if (buffer)
+        buffer->buffer().resize(qsizetype(size));
+    else
+        rightsmith::toolkit::ByteWriter(stream).seek(0);
+    StreamOutput out = buffer ? StreamOutput(buffer->buffer().data()) : StreamOutput(stream);
+
+    char *header = out.take(HeaderSize);
+    std::memcpy(header, Stamp, StampSize);
+    rightsmith::toolkit::writeInt32LE(header + StampSize, n);
+    for (int i = 0; i < n; ++i) {
         zkSecurity::TreeNode *node = nodeAt(i);
         // A node without a record (left by a damaged stream) is written with
         // an all-zero record, so the stream stays whole.
@@ -99,27 +151,24 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
             edited->NodeIndex = i;
             edited->ImageIndex = node->imageIndex();
         }
-        record->writeTo(p);
-
-        const QByteArray &nodeText = node->text();
-        const int level = levels[size_t(i)];
-        std::memset(text, '\t', size_t(level));
-        text += level;
-        std::memcpy(text, nodeText.constData(), size_t(nodeText.size()));
-        text += nodeText.size();
-        *text++ = '\r';
-        *text++ = '\n';
+        record->writeTo(out.take(TzkNodeRecord::Size));
     }
-    Q_ASSERT(text == target.constData() + target.size());
+    for (int i = 0; i < n; ++i) {
+        const QByteArray &text = nodeAt(i)->text();
+        const int level = levels[size_t(i)];
+        char *line = out.take(level + text.size() + 2);
+        std::memset(line, '\t', size_t(level));
+        std::memcpy(line + level, text.constData(), size_t(text.size()));
+        line[level + text.size()] = '\r';
+        line[level + text.size() + 1] = '\n';
+    }
+    out.finish();
 
-    if (&target != &bytes) {
+    if (buffer) {
         // The buffer ends with the last line, like a device truncated there.
         buffer->seek(size);
         return;
     }
-    rightsmith::toolkit::ByteWriter out(stream);
-    out.seek(0);
-    out.writeBytes(bytes);
     truncateAt(stream, stream.pos());
 }
 

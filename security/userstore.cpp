@@ -279,10 +279,15 @@ QString saveFailureMessage(const UserStoreSettings &settings, const QString &rea
 
 // The digest a save records for its file: BLAKE2b, 64 bytes, several times
 // faster than SHA-256 over a large user template.
+void useSodium()
+{
+    static const bool initialized = sodium_init() >= 0; // picks its fastest code
+    Q_UNUSED(initialized);
+}
+
 QByteArray digestOf(const QByteArray &bytes)
 {
-    static const bool initialized = sodium_init() >= 0; // picks the fastest code
-    Q_UNUSED(initialized);
+    useSodium();
     QByteArray digest(crypto_generichash_BYTES_MAX, Qt::Uninitialized);
     crypto_generichash(reinterpret_cast<unsigned char *>(digest.data()), size_t(digest.size()),
                        reinterpret_cast<const unsigned char *>(bytes.constData()),
@@ -315,10 +320,12 @@ std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registr
     return digest;
 }
 
-// Writes \a data to \a target whole: to a temporary beside it, renamed over
-// it only once complete, so a crash leaves the old file or the new one.
-// Errors name \a fileName, the file the user knows.
-void writeUserFile(const QString &target, const QByteArray &data, const QString &fileName)
+// Writes \a target whole, its content put into the open file by \a write: to
+// a temporary beside it, renamed over it only once complete, so a crash
+// leaves the old file or the new one. Errors name \a fileName, the file the
+// user knows.
+void writeUserFile(const QString &target, const std::function<void(QIODevice &)> &write,
+                   const QString &fileName)
 {
     auto cannotCreate = [&fileName](const QString &reason) {
         return rightsmith::toolkit::Error(
@@ -329,7 +336,9 @@ void writeUserFile(const QString &target, const QByteArray &data, const QString 
     if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate(file.errorString());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(data) != data.size()) {
+    try {
+        write(file);
+    } catch (const rightsmith::toolkit::Error &) {
         const QString reason = file.errorString();
         file.cancelWriting();
         throw rightsmith::toolkit::Error(
@@ -340,18 +349,58 @@ void writeUserFile(const QString &target, const QByteArray &data, const QString 
         throw cannotCreate(file.errorString());
 }
 
+// The digest and the size of the file at \a path, read in pieces.
+std::pair<QByteArray, qint64> digestOfFile(const QString &path, const QString &fileName)
+{
+    QFile file(path);
+    auto cannotRead = [&] {
+        return rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
+                .arg(fileName, file.errorString()));
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        throw cannotRead();
+    useSodium();
+    crypto_generichash_state state;
+    QByteArray digest(crypto_generichash_BYTES_MAX, Qt::Uninitialized);
+    crypto_generichash_init(&state, nullptr, 0, size_t(digest.size()));
+    QByteArray piece(1 << 20, Qt::Uninitialized);
+    qint64 size = 0;
+    for (qint64 n; (n = file.read(piece.data(), piece.size())) != 0; size += n) {
+        if (n < 0)
+            throw cannotRead();
+        crypto_generichash_update(
+            &state, reinterpret_cast<const unsigned char *>(piece.constData()), quint64(n));
+    }
+    crypto_generichash_final(&state, reinterpret_cast<unsigned char *>(digest.data()),
+                             size_t(digest.size()));
+    return {digest, size};
+}
+
 // A file-mode save writes its new file whole beside the old one and records
 // its digest in the open transaction; only after the commit does the file
 // replace the old one (putInPlace()). A save stopped before the commit leaves
 // the old save whole; one stopped after it is completed by the next load,
-// which finds the committed digest in the waiting file.
-void stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
-                   const QByteArray &bytes)
+// which finds the committed digest in the waiting file. The digest is taken
+// of the file as written. Returns its size; the registry's open key is then
+// the digests' key.
+qint64 stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
+                     const std::function<void(QIODevice &)> &write)
 {
     const QString path = absoluteFile(fileName);
-    writeUserFile(path + PendingSuffix, bytes, fileName);
+    writeUserFile(path + PendingSuffix, write, fileName);
+    const auto [digest, size] = digestOfFile(path + PendingSuffix, fileName);
     registry.openKey(FileDigestKey, true);
-    registry.writeBinary(path, digestOf(bytes));
+    registry.writeBinary(path, digest);
+    return size;
+}
+
+qint64 stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
+                     const QByteArray &bytes)
+{
+    return stageUserFile(registry, fileName, [&bytes](QIODevice &file) {
+        rightsmith::toolkit::ByteWriter(file).writeBytes(bytes);
+    });
 }
 
 // Renames the file waiting beside \a path over it; false when that fails.
@@ -436,14 +485,15 @@ QByteArray streamOf(TzkSecurityTemplate &userTemplate)
 } // namespace
 
 void UserStore::noteStored(const UserStoreSettings &settings,
-                           const TzkSecurityTemplate &userTemplate, const QByteArray &bytes,
-                           bool asSaved)
+                           const TzkSecurityTemplate &userTemplate, qint64 size,
+                           const QByteArray &bytes, bool asSaved)
 {
+    // The hash is compared only for bytes that were read, never for a save's.
     m_stored = {&userTemplate,
                 userTemplate.generation(),
                 location(settings),
-                bytes.size(),
-                qHashBits(bytes.constData(), size_t(bytes.size())),
+                size,
+                asSaved ? 0 : qHashBits(bytes.constData(), size_t(bytes.size())),
                 asSaved};
 }
 
@@ -496,9 +546,11 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return false;
     }
 
+    // The registry takes the stream as one value; a file is written from
+    // the tree in pieces, unless the stream is at hand already.
     QByteArray bytes;
     const bool unchanged = unchangedSinceStored(settings, *registry, userTemplate, bytes);
-    if (!unchanged && bytes.isNull())
+    if (!unchanged && !settings.inFile && bytes.isNull())
         bytes = streamOf(userTemplate);
 
     auto failed = [&settings](const QString &reason) {
@@ -529,7 +581,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     }
 
     try {
-        if (!unchanged)
+        if (!unchanged && !settings.inFile)
             registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
     } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
@@ -564,7 +616,22 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         }
         // Replaced only after the commit below. Like the file name, a file
         // or digest that cannot be written is an error for the caller.
-        stageUserFile(*registry, settings.fileName, bytes);
+        const qint64 size = bytes.isNull()
+            ? stageUserFile(
+                *registry, settings.fileName,
+                [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); })
+            : stageUserFile(*registry, settings.fileName, bytes);
+        // Its size goes with it, in the same transaction.
+        try {
+            registry->closeKey();
+            if (!registry->openKey(settings.key, false))
+                throw rightsmith::toolkit::Error(QCoreApplication::translate(
+                    "zkSecurity::UserStore", "the key cannot be opened"));
+            registry->writeInteger(UserTemplateSizeValue, qint32(size));
+        } catch (const rightsmith::toolkit::Error &error) {
+            return failed(error.message());
+        }
+        m_stored.size = size;
     }
 
     try {
@@ -577,7 +644,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_unreadableFile.clear();
     m_unreadableKey.clear();
     if (!unchanged)
-        noteStored(settings, userTemplate, bytes, true);
+        noteStored(settings, userTemplate, settings.inFile ? m_stored.size : bytes.size(), bytes,
+                   true);
     else
         m_stored.asSaved = true; // what is stored is what a save writes
     return true;
@@ -816,7 +884,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     }
 
     userTemplate.LoadFromStreamSecurity(*stream);
-    noteStored(settings, userTemplate, stored, false);
+    noteStored(settings, userTemplate, stored.size(), stored, false);
     return true;
 }
 

@@ -102,7 +102,7 @@ private:
                               rightsmith::toolkit::Registry &registry,
                               TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
     void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
-                    const QByteArray &bytes, bool asSaved);
+                    qint64 size, const QByteArray &bytes, bool asSaved);
 
     rightsmith::toolkit::Registry::Access m_access;
     State m_state = State::NotLoaded;

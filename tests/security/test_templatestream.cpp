@@ -6,6 +6,7 @@
 #include "toolkit/error.h"
 
 #include <QBuffer>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
@@ -221,6 +222,30 @@ TEST(TemplateStreamWrite, ReplacesALongerOldContentCompletely)
     TzkSecurityTemplate copy;
     load(copy, buffer.data());
     EXPECT_EQ(copy.count(), 30);
+}
+
+// A file gets the stream in pieces, a buffer at once: the bytes are the same,
+// for a stream many pieces long and for a line longer than a piece, and a
+// longer old file is cut where the stream ends.
+TEST(TemplateStreamWrite, AFileGetsTheSameBytesAsABuffer)
+{
+    TzkSecurityTemplate tree;
+    for (int user = 0; user < 200; ++user) {
+        TreeNode *node = tree.addChild(nullptr, "User" + QByteArray::number(user));
+        for (int right = 0; right < 40; ++right)
+            tree.addChild(tree.addChild(node, "Category"), "Right (Yes)")->setData(TzkNodeRecord());
+    }
+    tree.topLevel(7)->setText(QByteArray(3 << 20, 'L'));
+    const QByteArray expected = save(tree);
+    ASSERT_GT(expected.size(), 4 << 20);
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write(QByteArray(expected.size() + 1000, 'x'));
+    tree.SaveToStreamSecurity(file);
+    EXPECT_EQ(file.size(), expected.size());
+    file.seek(0);
+    EXPECT_TRUE(file.readAll() == expected);
 }
 
 TEST(TemplateStreamWrite, TabInsideATextSurvives)
