@@ -162,8 +162,11 @@ struct Tree::NodePool
             return slot;
         }
         if (usedInChunk == chunkSize) {
-            chunkSize = chunkSize ? std::min(chunkSize * 2, LargestChunk) : FirstChunk;
-            chunks.push_back(std::make_unique_for_overwrite<Slot[]>(chunkSize));
+            // Nothing changes until the new chunk is held.
+            const size_t size = chunkSize ? std::min(chunkSize * 2, LargestChunk) : FirstChunk;
+            chunks.reserve(chunks.size() + 1);
+            chunks.push_back(std::make_unique_for_overwrite<Slot[]>(size));
+            chunkSize = size;
             usedInChunk = 0;
         }
         return &chunks.back()[usedInChunk++];
@@ -231,18 +234,28 @@ TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
     auto &siblings = siblingsOf(parent);
     const int row = int(siblings.size());
     Q_EMIT nodeAboutToBeInserted(parent, row);
+    // Room in the order first: once the node is in place nothing may fail.
+    const bool appends = m_orderValid && (!parent || endsOrder(parent));
+    if (appends && m_order.size() == m_order.capacity())
+        m_order.reserve(std::max<size_t>(16, m_order.capacity() * 2));
     siblings.push_back(TreeNodePtr(newNode(parent, text)));
     TreeNode *node = siblings.back().get();
     node->m_row = row;
     ++m_count;
-    if (m_orderValid && (!parent || endsOrder(parent))) {
+    if (appends) {
         node->m_absoluteIndex = int(m_order.size());
         m_order.push_back(node);
     } else {
         invalidateOrder();
     }
-    if (!parent && m_topLevelIndexValid && !m_topLevelByText.contains(text))
-        m_topLevelByText.insert(text, node);
+    if (!parent && m_topLevelIndexValid) {
+        try {
+            if (!m_topLevelByText.contains(text))
+                m_topLevelByText.insert(text, node);
+        } catch (...) {
+            m_topLevelIndexValid = false; // rebuilt when next asked
+        }
+    }
     touch();
     Q_EMIT nodeInserted(node);
     return node;

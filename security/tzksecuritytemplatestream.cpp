@@ -36,6 +36,13 @@ bool stampMatches(const char *stamp)
         && rightsmith::toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
 }
 
+// The byte writer's own message, for a device refused before anything is written.
+[[noreturn]] void throwWriteError()
+{
+    throw rightsmith::toolkit::Error(
+        QCoreApplication::translate("rightsmith::toolkit::ByteStream", "Stream write error"));
+}
+
 [[noreturn]] void throwReadError()
 {
     throw rightsmith::toolkit::Error(
@@ -107,6 +114,18 @@ private:
 
 void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 {
+    // A plain QBuffer gets the stream laid out in its own array, at its full
+    // size; any other device gets it in pieces, never a second copy in memory.
+    // A device that cannot take it fails before anything changes.
+    auto *buffer = qobject_cast<QBuffer *>(&stream);
+    if (buffer && (buffer->metaObject() != &QBuffer::staticMetaObject || !buffer->isWritable()))
+        buffer = nullptr;
+    if (!buffer) {
+        rightsmith::toolkit::ByteWriter(stream).seek(0);
+        if (!stream.isWritable())
+            throwWriteError();
+    }
+
     const int n = count();
     // Leading TAB and space bytes would read back as indentation. Levels come
     // from the pre-order itself: a parent always comes before its children.
@@ -122,15 +141,8 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
         size += level + node->text().size() + 2;
     }
 
-    // A QBuffer gets the stream laid out in its own array, at its full size;
-    // any other device gets it in pieces, never a second copy in memory.
-    auto *buffer = qobject_cast<QBuffer *>(&stream);
-    if (buffer && !buffer->isWritable())
-        buffer = nullptr;
     if (buffer)
         buffer->buffer().resize(qsizetype(size));
-    else
-        rightsmith::toolkit::ByteWriter(stream).seek(0);
     StreamOutput out = buffer ? StreamOutput(buffer->buffer().data()) : StreamOutput(stream);
 
     char *header = out.take(HeaderSize);

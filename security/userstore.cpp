@@ -498,8 +498,9 @@ void UserStore::noteStored(const UserStoreSettings &settings,
 }
 
 // Whether the user template need not be written: the tree is the one this
-// store last read or wrote, unchanged since, and the store still holds bytes
-// of the size it had then. Read bytes count only when a save would write
+// store last read or wrote, unchanged since, and the store still holds a user
+// template of the size it had then (a same-sized one another program wrote
+// meanwhile is left as it is, not overwritten). Read bytes count only when a save would write
 // them alike; \a bytes then holds what it would write.
 bool UserStore::unchangedSinceStored(const UserStoreSettings &settings,
                                      rightsmith::toolkit::Registry &registry,
@@ -599,23 +600,9 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                      [&] { registry->writeString(PasswordValue, scrambledPassword); });
 
     if (settings.inFile && !unchanged) {
-        // A user template the last load could not read must not be replaced by
-        // what the program made up instead: it is kept aside first.
-        const QString path = absoluteFile(settings.fileName);
-        if (!m_unreadableFile.isEmpty() && m_unreadableFile == path) {
-            try {
-                keepFileAside(path, true);
-            } catch (const rightsmith::toolkit::Error &error) {
-                throw rightsmith::toolkit::Error(
-                    QCoreApplication::translate(
-                        "zkSecurity::UserStore",
-                        "Cannot create file %1\nThe unreadable user template could not be kept "
-                        "aside: %2")
-                        .arg(settings.fileName, error.message()));
-            }
-        }
         // Replaced only after the commit below. Like the file name, a file
         // or digest that cannot be written is an error for the caller.
+        const QString path = absoluteFile(settings.fileName);
         const qint64 size = bytes.isNull()
             ? stageUserFile(
                 *registry, settings.fileName,
@@ -632,6 +619,21 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
             return failed(error.message());
         }
         m_stored.size = size;
+        // A user template the last load could not read must not be replaced by
+        // what the program made up instead: it is kept aside, last before the
+        // commit, so that no failure above leaves it moved.
+        if (!m_unreadableFile.isEmpty() && m_unreadableFile == path) {
+            try {
+                keepFileAside(path, true);
+            } catch (const rightsmith::toolkit::Error &error) {
+                throw rightsmith::toolkit::Error(
+                    QCoreApplication::translate(
+                        "zkSecurity::UserStore",
+                        "Cannot create file %1\nThe unreadable user template could not be kept "
+                        "aside: %2")
+                        .arg(settings.fileName, error.message()));
+            }
+        }
     }
 
     try {

@@ -59,8 +59,8 @@ public:
     /// Writes \a userTemplate, its size, \a lastUsers and (with storePassword)
     /// \a scrambledPassword. True when the user template and its size were
     /// stored. A user template that has not changed since this store read or
-    /// wrote it, and that still stands in the store as it was, is not written
-    /// again. A store that cannot be opened or written is reported in a
+    /// wrote it, while the store still holds one of the same size, is not
+    /// written again. A store that cannot be opened or written is reported in a
     /// message naming it and the reason; a file that cannot be created throws.
     bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
               const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);

@@ -248,6 +248,24 @@ TEST(TemplateStreamWrite, AFileGetsTheSameBytesAsABuffer)
     EXPECT_TRUE(file.readAll() == expected);
 }
 
+TEST(TemplateStreamWrite, ADeviceThatCannotTakeItChangesNothing)
+{
+    TzkSecurityTemplate tree;
+    TreeNode *node = tree.addChild(nullptr, " padded ");
+    node->setData(TzkNodeRecord());
+    const quint64 generation = tree.generation();
+    QByteArray data;
+    QBuffer readOnly(&data);
+    readOnly.open(QIODevice::ReadOnly);
+    QBuffer closed;
+    for (QIODevice *device :
+         {static_cast<QIODevice *>(&readOnly), static_cast<QIODevice *>(&closed)}) {
+        EXPECT_THROW(tree.SaveToStreamSecurity(*device), rightsmith::toolkit::Error);
+        EXPECT_EQ(node->text(), " padded ");
+        EXPECT_EQ(tree.generation(), generation);
+    }
+}
+
 TEST(TemplateStreamWrite, TabInsideATextSurvives)
 {
     TzkSecurityTemplate tree;

@@ -4,6 +4,7 @@
 #include "toolkit/action.h"
 #include "toolkit/actionlist.h"
 #include "toolkit/errorhandler.h"
+#include "toolkit/updatesource.h"
 #include "toolkit/widgets/idleupdater.h"
 #include "toolkit/widgets/widgetbinding.h"
 
@@ -85,6 +86,7 @@ private slots:
     void updateHandlerRunsOnEveryPass_data();
     void updateHandlerRunsOnEveryPass();
     void failingUpdateIsRetriedOnEveryPass();
+    void anInputsCheckThatThrowsCountsAsDue();
 };
 
 void tst_IdleUpdater::initTestCase()
@@ -453,6 +455,59 @@ void tst_IdleUpdater::failingUpdateIsRetriedOnEveryPass()
     IdleUpdater::runPass();
     QCOMPARE(action->updates, updates);
     QCOMPARE(reported, before + 2);
+}
+
+// An action whose own check of its inputs reads state kept elsewhere; the
+// check can be made to fail once.
+class InputsAction : public Action
+{
+public:
+    explicit InputsAction(QObject *owner, const bool &allowed)
+        : Action(owner)
+        , m_allowed(allowed)
+    {
+        setDisableIfNoHandler(false);
+    }
+    bool Update() override
+    {
+        setEnabled(m_allowed);
+        return Action::Update();
+    }
+    mutable bool throwOnce = false;
+
+protected:
+    bool updateInputsChanged() const override
+    {
+        if (std::exchange(throwOnce, false))
+            throw std::runtime_error("inputs unknown");
+        return m_seen != m_allowed;
+    }
+    void noteUpdated() override { m_seen = m_allowed; }
+
+private:
+    const bool &m_allowed;
+    bool m_seen = true;
+};
+
+void tst_IdleUpdater::anInputsCheckThatThrowsCountsAsDue()
+{
+    const auto previous = rightsmith::toolkit::setErrorHandler([](const std::exception &) {});
+    const auto restore =
+        qScopeGuard([previous] { rightsmith::toolkit::setErrorHandler(previous); });
+    QMainWindow window;
+    bool allowed = true;
+    auto *action = new InputsAction(&window, allowed);
+    window.addToolBar(u"Tools"_s)->addAction(action);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    IdleUpdater::runPass();
+    QVERIFY(action->isEnabled());
+
+    allowed = false; // a right revoked, and said so
+    rightsmith::toolkit::noteUpdateInputsChanged();
+    action->throwOnce = true;
+    IdleUpdater::runPass();
+    QVERIFY2(!action->isEnabled(), "an action that cannot tell whether it is due stays as it was");
 }
 
 RIGHTSMITH_TEST_MAIN(tst_IdleUpdater)

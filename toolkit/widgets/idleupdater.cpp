@@ -291,8 +291,9 @@ void IdleUpdater::runPass()
         if (!reached.action || !reached.reachableNow())
             continue;
         Action *action = reached.action.data();
-        bool due = false;
-        // A subclass's updateInputsChanged() may throw as its Update() may.
+        // A subclass's updateInputsChanged() may throw as its Update() may;
+        // an action that cannot tell whether it is due is updated.
+        bool due = true;
         runGuarded([action, &due] { due = action->isUpdateDue(); });
         if (due)
             updateAction(action);
