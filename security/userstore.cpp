@@ -553,6 +553,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     const bool unchanged = unchangedSinceStored(settings, *registry, userTemplate, bytes);
     if (!unchanged && !settings.inFile && bytes.isNull())
         bytes = streamOf(userTemplate);
+    // What the store holds once this save is committed.
+    qint64 size = bytes.size();
 
     auto failed = [&settings](const QString &reason) {
         rightsmith::toolkit::showMessage(saveFailureMessage(settings, reason));
@@ -603,11 +605,10 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         // Replaced only after the commit below. Like the file name, a file
         // or digest that cannot be written is an error for the caller.
         const QString path = absoluteFile(settings.fileName);
-        const qint64 size = bytes.isNull()
-            ? stageUserFile(
-                *registry, settings.fileName,
-                [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); })
-            : stageUserFile(*registry, settings.fileName, bytes);
+        size = bytes.isNull() ? stageUserFile(
+                   *registry, settings.fileName,
+                   [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); })
+                              : stageUserFile(*registry, settings.fileName, bytes);
         // Its size goes with it, in the same transaction.
         try {
             registry->closeKey();
@@ -618,7 +619,6 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         } catch (const rightsmith::toolkit::Error &error) {
             return failed(error.message());
         }
-        m_stored.size = size;
         // A user template the last load could not read must not be replaced by
         // what the program made up instead: it is kept aside, last before the
         // commit, so that no failure above leaves it moved.
@@ -646,8 +646,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_unreadableFile.clear();
     m_unreadableKey.clear();
     if (!unchanged)
-        noteStored(settings, userTemplate, settings.inFile ? m_stored.size : bytes.size(), bytes,
-                   true);
+        noteStored(settings, userTemplate, size, bytes, true);
     else
         m_stored.asSaved = true; // what is stored is what a save writes
     return true;
