@@ -23,6 +23,9 @@ fi
 
 fail() {
     echo "FAIL: $*" >&2
+    for log in "$work"/*.log; do
+        [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
+    done
     [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
     exit 1
 }
@@ -36,8 +39,20 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 cd "$work/cwd" || exit 1
 
 # The id of the first visible window whose title is exactly $1, waiting up to 20 s.
+# Each search is retried: xdotool gives up on the whole search when a window it
+# is looking at goes away meanwhile (X error BadWindow), which happens while the
+# program is still creating and dropping its first windows.
 window() {
-    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+    n=0
+    while [ "$n" -lt 100 ]; do
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        if [ -n "$found" ]; then
+            echo "$found"
+            return 0
+        fi
+        n=$((n + 1))
+        sleep 0.2
+    done
 }
 
 # Gives window $1 the keyboard (there is no window manager) and types the keys.
