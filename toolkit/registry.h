@@ -119,6 +119,12 @@ public:
     /// The bytes without the terminating zero.
     std::optional<QByteArray> readString(const QString &name) const;
 
+    /// The database connection, for the tables that other parts of the system
+    /// keep in the same file and write in the same transactions.
+    sqlite3 *database() const { return m_db; }
+    /// Throws Error("<what>: <the database's reason for the last failure>").
+    [[noreturn]] void fail(const QString &what) const;
+
 private:
     struct KeyRef
     {
@@ -141,7 +147,6 @@ private:
     void writeValue(const QString &name, ValueType type, const QByteArray *bytes, qint32 integer);
     /// SQLite's message for the last failure, with the operating system's reason when it has one.
     QString reason() const;
-    [[noreturn]] void fail(const QString &what) const;
     bool stepValue(detail::Statement &statement, const QString &name) const;
 
     sqlite3 *m_db = nullptr;

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace rightsmith::toolkit {
+class Registry;
+}
+
+namespace zkSecurity {
+
+class TzkSecurityTemplate;
+
+/// What an audit record says happened. The stored names are those of name().
+enum class AuditEvent {
+    LogonAccepted,
+    LogonRefused,
+    LogonThrottled,
+    UserAdded,
+    UserRemoved,
+    RightGranted,
+    RightDenied,
+    PasswordChanged,
+    LockCleared,
+    StoreKeptAside,
+    StoreRestored,
+};
+
+/// One entry of the audit trail. It never holds a password, scrambled or hashed.
+struct RIGHTSMITH_CORE_EXPORT AuditRecord
+{
+    /// UTC.
+    QDateTime time;
+    QString osUser;
+    QString host;
+    QString program;
+    AuditEvent event = AuditEvent::LogonAccepted;
+    /// The user concerned; empty for a name without a user.
+    QByteArray user;
+    /// The user who acted; empty when nobody was logged on.
+    QByteArray actor;
+    /// More about the event: the right ("42 Open"), where a copy was kept.
+    QString detail;
+
+    /// "logon accepted", "right granted", ...
+    static QString name(AuditEvent event);
+    /// The event named \a name; false when there is none.
+    static bool fromName(const QString &name, AuditEvent &event);
+};
+
+/// How long the trail keeps its records: those older than keepDays, and the
+/// oldest beyond keepRows, are dropped whenever a record is added (zero
+/// keeps without limit).
+struct RIGHTSMITH_CORE_EXPORT AuditLimits
+{
+    int keepDays = 365;
+    qint64 keepRows = 100000;
+};
+
+/// The append-only audit trail of the users under one store key: a table of
+/// the registry's database. Records are written in the registry's open
+/// transaction, so a record is stored exactly when the change it records is.
+class RIGHTSMITH_CORE_EXPORT AuditTrail
+{
+public:
+    AuditTrail(rightsmith::toolkit::Registry &registry, const QString &storeKey,
+               const AuditLimits &limits = {});
+
+    /// Adds \a record, filling in the time (from \a now), operating-system
+    /// user, host and program where they are empty; then drops what the
+    /// limits say. Throws rightsmith::toolkit::Error when it cannot be written.
+    void append(AuditRecord record, const QDateTime &now);
+    /// Records from \a since on (all when invalid), of \a user only when it is
+    /// not empty (as the user concerned or as the one who acted), oldest first.
+    QList<AuditRecord> read(const QDateTime &since = {}, const QByteArray &user = {}) const;
+
+    /// The records that tell how \a after differs from \a before: users added
+    /// and removed, rights granted and denied, passwords changed (user, event
+    /// and detail filled in). Users are matched by name, the first of a name
+    /// only; rights by identifier, the first leaf of an identifier only.
+    static QList<AuditRecord> changes(const TzkSecurityTemplate &before,
+                                      const TzkSecurityTemplate &after);
+
+private:
+    rightsmith::toolkit::Registry &m_registry;
+    QString m_storeKey;
+    AuditLimits m_limits;
+};
+
+} // namespace zkSecurity

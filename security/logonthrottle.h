@@ -1,0 +1,67 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+
+namespace rightsmith::toolkit {
+class Registry;
+}
+
+namespace zkSecurity {
+
+/// When failed logons start to cost time: after freeAttempts failures for a
+/// user name, each further attempt for that name must wait firstDelay after
+/// the last failure, doubled with every failure since, up to maxDelay.
+struct RIGHTSMITH_CORE_EXPORT ThrottleSettings
+{
+    int freeAttempts = 5;
+    std::chrono::seconds firstDelay {1};
+    std::chrono::seconds maxDelay {15 * 60};
+
+    /// How long after the last of \a failures failed logons the next attempt
+    /// must wait (zero below freeAttempts).
+    std::chrono::seconds delayAfter(int failures) const;
+};
+
+/// The failed logons of one user name as the store keeps them.
+struct RIGHTSMITH_CORE_EXPORT ThrottleState
+{
+    int failures = 0;
+    /// UTC; invalid when there has been no failure.
+    QDateTime lastFailure;
+
+    /// How much longer an attempt at \a now must wait; zero when it may go on.
+    std::chrono::seconds remaining(const ThrottleSettings &settings, const QDateTime &now) const;
+};
+
+/// The failed-logon counters of the users under one store key, kept in a
+/// table of the registry's database so that they outlive the program. Names
+/// are kept only as keyed digests: neither user names nor whatever was typed
+/// into the name box (a password, now and then) stand in the store.
+///
+/// Every function works in the registry's open transaction, when there is
+/// one, so that a counter changes in the same unit as what is recorded with it.
+class RIGHTSMITH_CORE_EXPORT LogonThrottle
+{
+public:
+    LogonThrottle(rightsmith::toolkit::Registry &registry, const QString &storeKey);
+
+    ThrottleState state(const QByteArray &userName) const;
+    /// Counts one more failure at \a now; returns the new state.
+    ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now);
+    /// Forgets the failures of \a userName; true when there were any.
+    bool clear(const QByteArray &userName);
+
+private:
+    QByteArray digest(const QByteArray &userName) const;
+
+    rightsmith::toolkit::Registry &m_registry;
+    QString m_storeKey;
+};
+
+} // namespace zkSecurity
