@@ -1,8 +1,8 @@
 #include "dialogs/tdlgpassword.h"
 
 #include "dialogs/dialogsupport.h"
+#include "security/logoncheck.h"
 #include "security/securityui.h"
-#include "security/tcripter.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/usermanagement.h"
 #include "toolkit/action.h"
@@ -150,14 +150,23 @@ bool TdlgPassword::CheckUserPassword()
 {
     const auto name = rightsmith::dialogsupport::encoded(edtUserName->currentText());
     const auto typed = rightsmith::dialogsupport::encoded(edtPassword->text());
-    if (UserTemplate && name && typed && UserTemplate->GetUserNodeByUserName(*name)) {
-        // Stored passwords are scrambled and at most 40 bytes long; Scramble
-        // keeps the length, so a longer typed password never matches.
-        if (zkCript::TCripter::Scramble(*typed) == UserTemplate->GetUserPassword(*name))
+    zkSecurity::LogonCheck::Result result;
+    if (UserTemplate && name && typed) {
+        // A hidden dialog is the program trying a remembered password, not a
+        // person guessing: a failure of that is not counted.
+        static const zkSecurity::LogonCheck plain;
+        result = (Check ? *Check : plain).check(*UserTemplate, *name, *typed, isVisible());
+        if (result.verdict == zkSecurity::LogonCheck::Verdict::Accepted)
             return true;
     }
     if (isVisible()) {
-        rightsmith::toolkit::showMessage(tr("Wrong user name or password."));
+        if (result.verdict == zkSecurity::LogonCheck::Verdict::Throttled)
+            rightsmith::toolkit::showMessage(zkSecurity::LogonCheck::throttledMessage(result.wait));
+        else if (!result.problem.isEmpty())
+            rightsmith::toolkit::showMessage(
+                tr("The logon cannot be checked: %1").arg(result.problem));
+        else
+            rightsmith::toolkit::showMessage(tr("Wrong user name or password."));
         edtUserName->setFocus();
     }
     return false;
@@ -191,7 +200,7 @@ void TdlgPassword::actSecurityExecute(rightsmith::toolkit::Action *sender)
     const std::unique_ptr<zkSecurity::UserManagementDialog> security =
         ui->CreateUserManagementDialog(SecurityTemplate);
     zkSecurity::RunUserManagement(*security, UserTemplate, SecurityTemplate, name,
-                                  ShowCheckedOKOnly, name != zkSecurity::SupervisorName);
+                                  ShowCheckedOKOnly, name != zkSecurity::SupervisorName, Check);
 }
 
 void TdlgPassword::TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemplate,

@@ -16,8 +16,9 @@ class Action;
 }
 
 namespace zkSecurity {
+class LogonCheck;
 class TzkSecurityTemplate;
-}
+} // namespace zkSecurity
 
 namespace zkEntryPasswordDlg {
 
@@ -41,6 +42,9 @@ public:
     zkSecurity::TzkSecurityTemplate *UserTemplate = nullptr;
     /// The component's security template; its image list goes to the management tree.
     zkSecurity::TzkSecurityTemplate *SecurityTemplate = nullptr;
+    /// The component's check of a logon (hashed passwords, throttling, the
+    /// trail); not owned. Without one, passwords are compared as stored.
+    const zkSecurity::LogonCheck *Check = nullptr;
 
     QLabel *lblUserName = nullptr;
     /// Editable drop-down: free text plus the recently logged-on users.
@@ -62,10 +66,11 @@ public:
     /// order; the box keeps the text it shows.
     void setRecentUsers(const QList<QByteArray> &names);
 
-    /// True when a user with exactly the typed name exists and the scrambled
-    /// typed password equals the stored one. Otherwise false; while the dialog
-    /// is visible it then shows "Wrong user name or password." and puts the
-    /// focus in the user name box.
+    /// True when a user with exactly the typed name exists and the typed
+    /// password is theirs (through Check, when set). Otherwise false; while the
+    /// dialog is visible it then shows "Wrong user name or password." (or, when
+    /// attempts for the name must wait, how long) and puts the focus in the
+    /// user name box.
     bool CheckUserPassword();
 
     /// Copies into \a Dest the part of \a Source that \a UserName may see.

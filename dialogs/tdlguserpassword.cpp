@@ -1,7 +1,7 @@
 #include "dialogs/tdlguserpassword.h"
 
 #include "dialogs/dialogsupport.h"
-#include "security/tcripter.h"
+#include "security/passwordhash.h"
 #include "toolkit/action.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/widgets/codecvalidator.h"
@@ -107,9 +107,18 @@ void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
     // The stored password is never unscrambled: the typed one is scrambled and
     // compared. A text the code page cannot hold matches nothing.
     const auto current = rightsmith::dialogsupport::encoded(edtCurrentPassword->text());
-    const bool currentOk =
-        current && zkCript::TCripter::Scramble(*current) == CurrentPassword.left(MaxPasswordLength);
-    if (currentOk && edtNewPassword->text() == edtNewPasswordRetype->text()) {
+    bool currentOk = false;
+    if (current && CurrentRecord && zkSecurity::PasswordHash::isHashed(*CurrentRecord)) {
+        currentOk = zkSecurity::PasswordHash::matches(&*CurrentRecord, *current);
+    } else if (current) {
+        zkSecurity::TzkNodeRecord stored;
+        stored.setCaption(CurrentPassword.left(MaxPasswordLength));
+        currentOk = zkSecurity::PasswordHash::matches(&stored, *current);
+    }
+    // A zero byte could be stored but never typed again.
+    const auto typedNew = rightsmith::dialogsupport::encoded(edtNewPassword->text());
+    const bool newOk = typedNew && !typedNew->contains('\0');
+    if (currentOk && newOk && edtNewPassword->text() == edtNewPasswordRetype->text()) {
         accept();
         return;
     }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
+#include "security/tzknoderecord.h"
 
 #include <QByteArray>
 #include <QDialog>
+
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -30,6 +33,9 @@ public:
 
     /// The user's stored (scrambled) password, at most 40 characters; set before showing.
     QByteArray CurrentPassword;
+    /// The whole record of the user's password node, when known: a hashed
+    /// password is checked against it instead of CurrentPassword.
+    std::optional<zkSecurity::TzkNodeRecord> CurrentRecord;
 
     QLabel *Label1 = nullptr;
     QLineEdit *edtCurrentPassword = nullptr;
@@ -41,9 +47,10 @@ public:
     QPushButton *CancelBtn = nullptr;
     rightsmith::toolkit::Action *actOK = nullptr;
 
-    /// OK: closes the dialog when Scramble(current) equals CurrentPassword and
-    /// both new boxes agree; otherwise shows "Invalid current or new password.
-    /// Please retype.", puts the focus in edtCurrentPassword and stays open.
+    /// OK: closes the dialog when the current password is the user's (hashed
+    /// in CurrentRecord, or Scramble(current) equals CurrentPassword) and both
+    /// new boxes agree on a password that can be stored; otherwise shows "Invalid current or new
+    /// password. Please retype.", puts the focus in edtCurrentPassword and stays open.
     void actOKExecute(rightsmith::toolkit::Action *sender);
 };
 

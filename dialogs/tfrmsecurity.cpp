@@ -3,12 +3,15 @@
 #include "dialogs/dialogsupport.h"
 #include "dialogs/tdlgnewuser.h"
 #include "dialogs/tdlguserpassword.h"
-#include "security/tcripter.h"
+#include "security/logoncheck.h"
+#include "security/passwordhash.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/widgets/treeview.h"
 #include "toolkit/action.h"
+#include "toolkit/error.h"
+#include "toolkit/messagebox.h"
 
 #include <QBoxLayout>
 #include <QDialogButtonBox>
@@ -66,6 +69,15 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     actRemoveUser->setOnExecute(
         [this](rightsmith::toolkit::Action *sender) { actRemoveUserExecute(sender); });
 
+    actUnlockUser = new rightsmith::toolkit::Action(this);
+    actUnlockUser->setObjectName(u"actUnlockUser"_s);
+    actUnlockUser->setText(tr("&Unlock"));
+    actUnlockUser->setVisible(false);
+    actUnlockUser->setOnUpdate(
+        [this](rightsmith::toolkit::Action *sender) { actUnlockUserUpdate(sender); });
+    actUnlockUser->setOnExecute(
+        [this](rightsmith::toolkit::Action *sender) { actUnlockUserExecute(sender); });
+
     btnOK = columnButton(this, u"btnOK"_s, tr("OK"));
     btnCancel = columnButton(this, u"btnCancel"_s, tr("Cancel"));
     QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, btnOK, btnCancel);
@@ -75,6 +87,8 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     rightsmith::dialogsupport::bindButton(btnNewUser, actAddUser);
     btnDeleteUser = columnButton(this, u"btnDeleteUser"_s, QString());
     rightsmith::dialogsupport::bindButton(btnDeleteUser, actRemoveUser);
+    btnUnlockUser = columnButton(this, u"btnUnlockUser"_s, QString());
+    rightsmith::dialogsupport::bindButton(btnUnlockUser, actUnlockUser);
 
     // The user commands stay below the box, where every platform's order
     // would put such action buttons above OK.
@@ -83,6 +97,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     buttons->addSpacing(8);
     buttons->addWidget(btnNewUser);
     buttons->addWidget(btnDeleteUser);
+    buttons->addWidget(btnUnlockUser);
     buttons->addStretch();
 
     auto *main = new QHBoxLayout(this);
@@ -94,6 +109,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     setTabOrder(btnOK, btnCancel);
     setTabOrder(btnCancel, btnNewUser);
     setTabOrder(btnNewUser, btnDeleteUser);
+    setTabOrder(btnDeleteUser, btnUnlockUser);
     m_view->setFocus();
 
     resize(472, 537);
@@ -161,6 +177,31 @@ void TfrmSecurity::actRemoveUserExecute(rightsmith::toolkit::Action *sender)
     m_userTemplate->DeleteNode(user);
 }
 
+void TfrmSecurity::actUnlockUserUpdate(rightsmith::toolkit::Action *sender)
+{
+    const bool throttled = Check && Check->hardening().throttleLogons;
+    sender->setVisible(throttled);
+    sender->setEnabled(throttled && SupervisorMode && m_userTemplate->GetUserNodeForSelected());
+}
+
+void TfrmSecurity::actUnlockUserExecute(rightsmith::toolkit::Action *sender)
+{
+    Q_UNUSED(sender);
+    zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    if (!SupervisorMode || !Check || !user)
+        return;
+    const QString name = rightsmith::dialogsupport::decoded(user->text());
+    try {
+        if (Check->unlock(user->text(), Actor))
+            rightsmith::toolkit::showMessage(
+                tr("The failed logons of %1 are forgotten.").arg(name));
+        else
+            rightsmith::toolkit::showMessage(tr("No failed logons of %1 are counted.").arg(name));
+    } catch (const rightsmith::toolkit::Error &error) {
+        rightsmith::toolkit::showMessage(error.message());
+    }
+}
+
 void TfrmSecurity::tvDblClick()
 {
     QByteArray userName;
@@ -190,15 +231,24 @@ void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
 {
     const auto dialog = std::make_unique<zkUserPasswordDlg::TdlgUserPassword>(nullptr);
     dialog->CurrentPassword = storedPassword.left(zkSecurity::TzkNodeRecord::MaxCaptionLength);
+    if (passwordNode->data())
+        dialog->CurrentRecord = *passwordNode->data();
     if (dialog->exec() != QDialog::Accepted)
         return;
     const auto newPassword = rightsmith::dialogsupport::encoded(dialog->edtNewPassword->text());
     if (!newPassword)
         return;
-    if (!passwordNode->data())
-        passwordNode->setData(zkSecurity::TzkNodeRecord());
-    // setCaption keeps the first 40 bytes.
-    passwordNode->editData()->setCaption(zkCript::TCripter::Scramble(*newPassword));
+    // Hashed or scrambled (the first 40 bytes), as the component stores passwords.
+    zkSecurity::TzkNodeRecord record =
+        passwordNode->data() ? *passwordNode->data() : zkSecurity::TzkNodeRecord();
+    try {
+        zkSecurity::PasswordHash::storePassword(record, *newPassword,
+                                                m_userTemplate->NewPasswordCost());
+    } catch (const rightsmith::toolkit::Error &error) {
+        rightsmith::toolkit::showMessage(error.message());
+        return;
+    }
+    passwordNode->setData(record);
 }
 
 void TfrmSecurity::toggleRight(zkSecurity::TreeNode *rightNode)

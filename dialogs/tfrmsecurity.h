@@ -13,6 +13,7 @@ class Action;
 }
 
 namespace zkSecurity {
+class LogonCheck;
 class TreeNode;
 class TreeView;
 class TzkSecurityTemplate;
@@ -47,8 +48,16 @@ public:
     QPushButton *btnCancel = nullptr;
     QPushButton *btnNewUser = nullptr;
     QPushButton *btnDeleteUser = nullptr;
+    QPushButton *btnUnlockUser = nullptr;
     rightsmith::toolkit::Action *actAddUser = nullptr;
     rightsmith::toolkit::Action *actRemoveUser = nullptr;
+    rightsmith::toolkit::Action *actUnlockUser = nullptr;
+
+    /// The component's logon check, whose locks Unlock clears (not owned);
+    /// Unlock is shown only when it throttles logons.
+    const zkSecurity::LogonCheck *Check = nullptr;
+    /// Who clears a lock, for the audit trail.
+    QByteArray Actor;
 
     /// New User is enabled exactly in SupervisorMode.
     void actAddUserUpdate(rightsmith::toolkit::Action *sender);
@@ -60,6 +69,11 @@ public:
     void actAddUserExecute(rightsmith::toolkit::Action *sender);
     /// Removes the whole user of the selected node, without asking.
     void actRemoveUserExecute(rightsmith::toolkit::Action *sender);
+    /// Unlock is visible while Check throttles logons, and enabled in
+    /// SupervisorMode while a user's node is selected.
+    void actUnlockUserUpdate(rightsmith::toolkit::Action *sender);
+    /// Forgets the failed logons of the selected user and says so.
+    void actUnlockUserExecute(rightsmith::toolkit::Action *sender);
     /// On a user's password node: the change-password dialog. On a right, in
     /// SupervisorMode only: toggles it. Anything else: nothing.
     void tvDblClick();

@@ -34,6 +34,7 @@ public:
     QByteArray Password() const override { return m_dialog.password(); }
     void SetPassword(const QByteArray &password) override { m_dialog.setPassword(password); }
     void SetRecentUsers(const QList<QByteArray> &names) override { m_dialog.setRecentUsers(names); }
+    void SetLogonCheck(const LogonCheck *check) override { m_dialog.Check = check; }
     bool CheckUserPassword() override { return m_dialog.CheckUserPassword(); }
     DialogResult Exec() override { return resultOf(m_dialog.exec()); }
 
@@ -50,6 +51,11 @@ public:
     }
     TzkSecurityTemplate *EditedTemplate() override { return m_dialog.ftvUserTemplate(); }
     void SetSupervisorMode(bool value) override { m_dialog.SupervisorMode = value; }
+    void SetLogonCheck(const LogonCheck *check, const QByteArray &actor) override
+    {
+        m_dialog.Check = check;
+        m_dialog.Actor = actor;
+    }
     DialogResult Exec() override { return resultOf(m_dialog.exec()); }
 
 private:

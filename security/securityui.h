@@ -9,6 +9,7 @@
 
 namespace zkSecurity {
 
+class LogonCheck;
 class TzkSecurityTemplate;
 
 /// How a dialog of the security component ended.
@@ -28,6 +29,9 @@ public:
     virtual QByteArray Password() const = 0;
     virtual void SetPassword(const QByteArray &password) = 0;
     virtual void SetRecentUsers(const QList<QByteArray> &names) = 0;
+    /// The check CheckUserPassword() runs (not owned; it outlives the
+    /// dialog). Without one, passwords are compared without hardening.
+    virtual void SetLogonCheck(const LogonCheck *check) { Q_UNUSED(check); }
     /// True when the typed user exists and the typed password is theirs.
     virtual bool CheckUserPassword() = 0;
     virtual DialogResult Exec() = 0;
@@ -41,6 +45,13 @@ public:
     /// The tree the dialog shows and edits.
     virtual TzkSecurityTemplate *EditedTemplate() = 0;
     virtual void SetSupervisorMode(bool value) = 0;
+    /// The check whose locks the dialog may clear, on behalf of \a actor
+    /// (not owned; nullptr when there is none).
+    virtual void SetLogonCheck(const LogonCheck *check, const QByteArray &actor)
+    {
+        Q_UNUSED(check);
+        Q_UNUSED(actor);
+    }
     virtual DialogResult Exec() = 0;
 };
 

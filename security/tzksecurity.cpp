@@ -1,6 +1,8 @@
 #include "security/tzksecurity.h"
 
 #include "security/imagestream.h"
+#include "security/logoncheck.h"
+#include "security/passwordhash.h"
 #include "security/rightsindex.h"
 #include "security/securityclient.h"
 #include "security/securityui.h"
@@ -149,13 +151,42 @@ bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, 
     if (accepted) {
         m_currentUserName = name;
         m_isSupervisor = m_currentUserName == SupervisorName;
-        SaveUsers(zkCript::TCripter::Scramble(plainPassword));
+        // With hashing on, no password is remembered for the next start.
+        if (m_hardening.hashPasswords) {
+            UpgradePassword(name, plainPassword);
+            SaveUsers(QByteArray());
+        } else {
+            SaveUsers(zkCript::TCripter::Scramble(plainPassword));
+        }
     } else {
         m_currentUserName.clear();
         m_isSupervisor = false;
     }
     ForceClientsVisible();
     return accepted;
+}
+
+void TzkSecurity::UpgradePassword(const QByteArray &userName, const QByteArray &password)
+{
+    TreeNode *user = m_userTemplate->GetUserNodeByUserName(userName);
+    TreeNode *passwordNode = user ? user->firstChild() : nullptr;
+    if (!passwordNode)
+        return;
+    const TzkNodeRecord *record = passwordNode->data();
+    if (record && !PasswordHash::needsRehash(*record, m_hardening.hashCost))
+        return;
+    // A logon kept after a refused dialog brings the password it was given,
+    // not one that was checked: only a password that matches is hashed.
+    if (!PasswordHash::matches(record, password))
+        return;
+    try {
+        TzkNodeRecord upgraded = record ? *record : TzkNodeRecord();
+        PasswordHash::store(upgraded, password, m_hardening.hashCost);
+        passwordNode->setData(upgraded);
+    } catch (const rightsmith::toolkit::Error &error) {
+        // The scrambled password stays; the next logon tries again.
+        qWarning("%ls", qUtf16Printable(error.message()));
+    }
 }
 
 void TzkSecurity::ShowSecurityDialog()
@@ -170,8 +201,10 @@ void TzkSecurity::ShowSecurityDialog()
     // Freed on every way out.
     const std::unique_ptr<UserManagementDialog> dialog =
         ui->CreateUserManagementDialog(m_securityTemplate.get());
+    const LogonCheck check = CreateLogonCheck();
     if (!RunUserManagement(*dialog, m_userTemplate.get(), m_securityTemplate.get(),
-                           m_currentUserName, m_options.contains(soShowCheckedOKOnly), true))
+                           m_currentUserName, m_options.contains(soShowCheckedOKOnly), true,
+                           &check))
         return;
     // The stored password is already scrambled; it goes to the store as it is.
     SaveUsers(m_userTemplate->GetPasswordFromUserTreeNode(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/hardening.h"
 #include "security/tzksecurityoptions.h"
 #include "toolkit/component.h"
 #include "toolkit/namedclaim.h"
@@ -26,6 +27,7 @@ namespace zkSecurity {
 
 class TreeNode;
 
+class LogonCheck;
 class RightsIndex;
 class TzkSecurityDialogs;
 class TzkSecurityTemplate;
@@ -65,6 +67,12 @@ public:
     /// Sets the options; the security template shows ImageList only with soShowIcons.
     void SetOptions(TzkSecurityOptionSet value);
     TzkSecurityTemplate *SecurityTemplate() const { return m_securityTemplate.get(); }
+    /// The opt-in hardening (hashed passwords, throttled logons, the audit
+    /// trail); all off by default. Set it before the component is loaded.
+    const HardeningSettings &Hardening() const { return m_hardening; }
+    void SetHardening(const HardeningSettings &hardening);
+    /// The check the logon dialog runs: the store and hardening of this component.
+    LogonCheck CreateLogonCheck() const;
 
     // Members other parts read.
     bool LoggedOn() const { return m_loggedOn; }
@@ -156,6 +164,10 @@ private:
     void NoteBuiltNode(zkSecurity::TreeNode *node, int level);
 
     std::unique_ptr<UserStore> m_store;
+    HardeningSettings m_hardening;
+    // With hashing on: hashes the logged-on user's password node anew from
+    // the password just checked, when it is scrambled or hashed at a lower cost.
+    void UpgradePassword(const QByteArray &userName, const QByteArray &password);
 
     std::unique_ptr<RightsIndex> m_rightsIndex;
     // Logons and logoffs so far, for RightsStamp().

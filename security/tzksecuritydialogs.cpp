@@ -2,6 +2,7 @@
 // security component, and creates "Supervisor" in an empty user template.
 #include "security/tzksecuritydialogs.h"
 
+#include "security/logoncheck.h"
 #include "security/securityui.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
@@ -60,9 +61,12 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
                    "rightsmith::installWidgets(). Nobody is logged on.");
         return false;
     }
+    // The component's store and hardening; plain comparison without a component.
+    const LogonCheck check = m_security ? m_security->CreateLogonCheck() : LogonCheck();
     // Freed on every way out, an exception included.
     const std::unique_ptr<LogonDialog> dialog = ui->CreateLogonDialog();
     dialog->SetShowCheckedOKOnly(showCheckedOKOnly);
+    dialog->SetLogonCheck(&check);
 
     static const QList<QByteArray> noUsers;
     const QList<QByteArray> &lastUsers = m_security ? m_security->LastUsers() : noUsers;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/passwordhash.h"
 #include "security/tree.h"
 #include "security/tzknodetype.h"
 
@@ -27,6 +28,14 @@ class RIGHTSMITH_CORE_EXPORT TzkSecurityTemplate : public zkSecurity::Tree
 public:
     explicit TzkSecurityTemplate(QObject *parent = nullptr);
     ~TzkSecurityTemplate() override; // runs ClearTemplate
+
+    /// The cost new passwords set through this tree are hashed at; empty
+    /// when they are scrambled (the default). Not part of the tree or its stream.
+    std::optional<PasswordHashCost> NewPasswordCost() const { return m_newPasswordCost; }
+    void SetNewPasswordCost(const std::optional<PasswordHashCost> &cost)
+    {
+        m_newPasswordCost = cost;
+    }
 
     /// Caption of the record of \a userNode's first child; empty for nullptr.
     QByteArray GetPasswordFromUserTreeNode(zkSecurity::TreeNode *userNode) const;
@@ -66,6 +75,9 @@ public:
     bool IsValidSecurityId(qint32 id) const;
     /// Deletes the store key \a keyPath with its subkeys; true when it was deleted.
     bool DeleteKey(const QString &keyPath);
+
+private:
+    std::optional<PasswordHashCost> m_newPasswordCost;
 };
 
 } // namespace zkSecurity

@@ -1,5 +1,7 @@
 // SaveUsers and LoadUsers of the security component, through its user store.
+#include "security/logoncheck.h"
 #include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
 
 namespace zkSecurity {
@@ -11,6 +13,9 @@ UserStoreSettings TzkSecurity::StoreSettings() const
     settings.fileName = m_userTemplateFileName;
     settings.inFile = m_options.contains(soSaveUsersInFile);
     settings.storePassword = m_options.contains(soStorePassword);
+    settings.hardening = m_hardening;
+    if (m_loggedOn)
+        settings.actor = m_currentUserName;
     return settings;
 }
 
@@ -22,6 +27,17 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword)
 bool TzkSecurity::LoadUsers(QByteArray &scrambledPassword)
 {
     return m_store->load(StoreSettings(), *m_userTemplate, m_lastUsers, scrambledPassword);
+}
+
+void TzkSecurity::SetHardening(const HardeningSettings &hardening)
+{
+    m_hardening = hardening;
+    m_userTemplate->SetNewPasswordCost(hardening.newPasswordCost());
+}
+
+LogonCheck TzkSecurity::CreateLogonCheck() const
+{
+    return LogonCheck(StoreSettings());
 }
 
 bool TzkSecurity::UsersUnreadable() const

@@ -165,10 +165,13 @@ void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemplate *Dest,
 
 bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTemplate,
                        const TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
-                       bool showCheckedOKOnly, bool expandRecursively)
+                       bool showCheckedOKOnly, bool expandRecursively, const LogonCheck *logonCheck)
 {
     TzkSecurityTemplate *tree = dialog.EditedTemplate();
     tree->ClearTemplate();
+    // Passwords changed in the dialog are stored as the component stores them.
+    tree->SetNewPasswordCost(userTemplate ? userTemplate->NewPasswordCost() : std::nullopt);
+    dialog.SetLogonCheck(logonCheck, userName);
     tree->setImages(securityTemplate ? securityTemplate->images() : nullptr);
     CopyUserTemplate(userTemplate, tree, userName, showCheckedOKOnly);
     const bool supervisor = userName == SupervisorName;

@@ -6,6 +6,7 @@
 
 namespace zkSecurity {
 
+class LogonCheck;
 class TzkSecurityTemplate;
 class UserManagementDialog;
 
@@ -30,12 +31,14 @@ RIGHTSMITH_CORE_EXPORT void TakeOverPassword(TzkSecurityTemplate *Edited,
 /// user may see (images from \a securityTemplate), runs it, and when it ends
 /// with OK takes the changes over into \a userTemplate: everything for
 /// "Supervisor", only the own password for anyone else. The first user node
-/// is expanded, with its subtree when \a expandRecursively. True when the
-/// dialog ended with OK.
+/// is expanded, with its subtree when \a expandRecursively. New passwords
+/// are stored as \a userTemplate's NewPasswordCost() says; \a logonCheck,
+/// when given, lets "Supervisor" clear locks. True when the dialog ended with OK.
 RIGHTSMITH_CORE_EXPORT bool RunUserManagement(UserManagementDialog &dialog,
                                               TzkSecurityTemplate *userTemplate,
                                               const TzkSecurityTemplate *securityTemplate,
                                               const QByteArray &userName, bool showCheckedOKOnly,
-                                              bool expandRecursively);
+                                              bool expandRecursively,
+                                              const LogonCheck *logonCheck = nullptr);
 
 } // namespace zkSecurity

@@ -3,6 +3,7 @@
 // a key of the per-user registry; the user template itself optionally in a file.
 #include "security/userstore.h"
 
+#include "security/audittrail.h"
 #include "security/templatestreamlayout.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
@@ -37,6 +38,11 @@ using namespace Qt::StringLiterals;
 Q_LOGGING_CATEGORY(lcStore, "rightsmith.store")
 
 namespace zkSecurity {
+
+QString UserStoreSettings::registryPath() const
+{
+    return databasePath.isEmpty() ? rightsmith::toolkit::Registry::defaultPath() : databasePath;
+}
 
 namespace {
 
@@ -74,8 +80,7 @@ QString registryWriteMessage()
 
 QString databasePath(const UserStoreSettings &settings)
 {
-    return settings.databasePath.isEmpty() ? rightsmith::toolkit::Registry::defaultPath()
-                                           : settings.databasePath;
+    return settings.registryPath();
 }
 
 QString absoluteFile(const QString &fileName)
@@ -204,6 +209,53 @@ QString keepFileAside(const QString &path, bool move)
     if (!move)
         QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return aside;
+}
+
+// With the trail on, records \a event (a copy kept at \a detail, a restore)
+// in the open transaction of \a registry; nothing when \a detail is empty.
+void record(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+            AuditEvent event, const QString &detail)
+{
+    if (!settings.hardening.auditTrail || detail.isEmpty())
+        return;
+    AuditRecord entry;
+    entry.event = event;
+    entry.actor = settings.actor;
+    entry.detail = detail;
+    AuditTrail(registry, settings.key, settings.hardening.auditLimits)
+        .append(entry, settings.hardening.now());
+}
+
+// Records in the audit trail how \a after differs from the user template the
+// store holds (before it is replaced, in the same transaction), as done by
+// settings.actor. A stored template that cannot be read counts as empty.
+void recordChanges(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                   const TzkSecurityTemplate &after)
+{
+    QByteArray stored;
+    if (settings.inFile) {
+        const QString path = absoluteFile(settings.fileName);
+        if (pathExists(path))
+            stored = readWholeFile(path);
+    } else if (registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary) {
+        stored = registry.readBinary(UserTemplateValue).value_or(QByteArray());
+    }
+    TzkSecurityTemplate before;
+    if (!stored.isEmpty()) {
+        try {
+            QBuffer buffer(&stored);
+            buffer.open(QIODevice::ReadOnly);
+            before.LoadFromStreamSecurity(buffer);
+        } catch (const rightsmith::toolkit::Error &) {
+            before.ClearTemplate();
+        }
+    }
+    AuditTrail trail(registry, settings.key, settings.hardening.auditLimits);
+    const QDateTime now = settings.hardening.now();
+    for (AuditRecord entry : AuditTrail::changes(before, after)) {
+        entry.actor = settings.actor;
+        trail.append(entry, now);
+    }
 }
 
 // Copies an unreadable "UserTemplate" value, in whatever type it was stored,
@@ -561,6 +613,14 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return false;
     };
 
+    if (!unchanged && settings.hardening.auditTrail) {
+        try {
+            recordChanges(settings, *registry, userTemplate);
+        } catch (const rightsmith::toolkit::Error &error) {
+            return failed(error.message());
+        }
+    }
+
     if (unchanged) {
         // Only the recent users and the password below are written.
     } else if (settings.inFile) {
@@ -573,7 +633,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         try {
             if (!m_unreadableKey.isEmpty()
                 && m_unreadableKey.compare(settings.key, Qt::CaseInsensitive) == 0) {
-                keepValueAside(*registry);
+                record(settings, *registry, AuditEvent::StoreKeptAside, keepValueAside(*registry));
             }
             registry->writeBinary(UserTemplateValue, bytes);
         } catch (const rightsmith::toolkit::Error &error) {
@@ -597,7 +657,10 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         registry->writeBinary(LastUsersValue, lastUsersText);
         registry->writeInteger(LastUsersSizeValue, qint32(lastUsersText.size()));
     });
-    if (settings.storePassword)
+    // With hashed passwords none is remembered, and one remembered before goes.
+    if (settings.storePassword && settings.hardening.hashPasswords)
+        writeQuietly(PasswordValue, [&] { registry->deleteValue(PasswordValue); });
+    else if (settings.storePassword)
         writeQuietly(PasswordValue,
                      [&] { registry->writeString(PasswordValue, scrambledPassword); });
 
@@ -624,7 +687,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         // commit, so that no failure above leaves it moved.
         if (!m_unreadableFile.isEmpty() && m_unreadableFile == path) {
             try {
-                keepFileAside(path, true);
+                record(settings, *registry, AuditEvent::StoreKeptAside, keepFileAside(path, true));
             } catch (const rightsmith::toolkit::Error &error) {
                 throw rightsmith::toolkit::Error(
                     QCoreApplication::translate(
@@ -792,7 +855,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                 .arg(UserTemplateSizeValue));
     const qint64 size = registry.readInteger(UserTemplateSizeValue).value_or(0);
 
-    if (settings.storePassword
+    if (settings.storePassword && !settings.hardening.hashPasswords
         && registry.valueType(PasswordValue) == rightsmith::toolkit::Registry::String)
         scrambledPassword = registry.readString(PasswordValue).value_or(QByteArray());
 
@@ -895,12 +958,21 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
         QString kept;
         if (settings.inFile) {
             kept = keepFileAside(absoluteFile(settings.fileName), false);
+            if (!kept.isEmpty() && settings.hardening.auditTrail) {
+                const auto registry =
+                    openRegistry(settings, rightsmith::toolkit::Registry::ReadWrite);
+                rightsmith::toolkit::RegistryTransaction transaction(
+                    *registry, rightsmith::toolkit::Registry::WriteTransaction);
+                record(settings, *registry, AuditEvent::StoreKeptAside, kept);
+                transaction.commit();
+            }
         } else {
             const auto registry = openRegistry(settings, rightsmith::toolkit::Registry::ReadWrite);
             rightsmith::toolkit::RegistryTransaction transaction(
                 *registry, rightsmith::toolkit::Registry::WriteTransaction);
             if (registry->openKey(settings.key, false))
                 kept = keepValueAside(*registry);
+            record(settings, *registry, AuditEvent::StoreKeptAside, kept);
             transaction.commit();
             if (!kept.isEmpty())
                 kept = QCoreApplication::translate("zkSecurity::UserStore",
@@ -962,6 +1034,7 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
     registry.writeInteger(UserTemplateSizeValue, qint32(stream.size()));
     if (settings.inFile)
         stageUserFile(registry, settings.fileName, stream);
+    record(settings, registry, AuditEvent::StoreRestored, location(settings));
     transaction.commit();
     if (settings.inFile)
         putInPlace(absoluteFile(settings.fileName));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/hardening.h"
 #include "toolkit/registry.h"
 
 #include <QByteArray>
@@ -21,6 +22,14 @@ struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
     bool storePassword = false;
     /// The registry database; empty for the current user's.
     QString databasePath;
+    /// The hardening in force: with the audit trail on, every change a save
+    /// stores is recorded in the same transaction.
+    HardeningSettings hardening;
+    /// The user on whose behalf the store is changed (empty: nobody logged on).
+    QByteArray actor;
+
+    /// databasePath, or the current user's registry database.
+    QString registryPath() const;
 };
 
 /// Reads and writes the users of a security component: the user template

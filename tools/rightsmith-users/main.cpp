@@ -1,14 +1,17 @@
 // rightsmith-users: looks into the user store that the security component
 // keeps under a key of the per-user registry (and, in file mode, in a file):
-// the users, one user's rights, a password check and the recent user names;
-// checks that the store loads as the component loads it, and puts a kept
-// copy of the user template back. Only "restore" writes: every other command
+// the users, one user's rights, a password check, the recent user names and
+// the audit trail; checks that the store loads as the component loads it,
+// puts a kept copy of the user template back, sets a password and clears a
+// lock. Only "restore", "passwd" and "unlock" write: every other command
 // opens the registry read-only, and only when it already exists.
 //
 // Exit status: 0 success; 1 an error (message on stderr), a store that does
 // not load ("verify") or, for "check", a password that does not match; 2 a
 // usage error or an unknown user.
-#include "security/tcripter.h"
+#include "security/audittrail.h"
+#include "security/logoncheck.h"
+#include "security/passwordhash.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
@@ -22,6 +25,8 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -29,6 +34,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -312,6 +318,149 @@ int restore(Store &store, const QString &source)
     return ExitOk;
 }
 
+// The password on stdin, without the line break that ends it: terminal text
+// in the locale's encoding, stored in the system's code page.
+QByteArray passwordFromStdin()
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        throw Failure {ExitError, u"cannot read the password from stdin"_s};
+    QByteArray typed = input.readAll();
+    if (typed.endsWith('\n'))
+        typed.chop(typed.endsWith("\r\n") ? 2 : 1);
+    const std::optional<QByteArray> password =
+        rightsmith::toolkit::Codec::fromUnicode(QString::fromLocal8Bit(typed));
+    if (!password)
+        throw Failure {ExitError, u"the password has characters the store cannot hold"_s};
+    return *password;
+}
+
+// True when the store keeps an audit trail: the program that writes it has
+// the trail on, so changes made here are recorded too.
+bool keepsTrail(Store &store, const QString &key)
+{
+    try {
+        return !zkSecurity::AuditTrail(store.registry(), key).read().isEmpty();
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+// The cost to hash a new password at: the highest any user of \a users was
+// hashed at (at least the recommended one); empty when nobody is hashed.
+std::optional<zkSecurity::PasswordHashCost> hashCostOf(const zkSecurity::TzkSecurityTemplate &users)
+{
+    std::optional<zkSecurity::PasswordHashCost> cost;
+    for (int i = 0; i < users.topLevelCount(); ++i) {
+        const zkSecurity::TreeNode *passwordNode = users.topLevel(i)->firstChild();
+        const zkSecurity::TzkNodeRecord *record = passwordNode ? passwordNode->data() : nullptr;
+        const auto found = record ? zkSecurity::PasswordHash::costOf(*record) : std::nullopt;
+        if (!found)
+            continue;
+        if (!cost)
+            cost = zkSecurity::PasswordHashCost::recommended();
+        cost->passes = std::max(cost->passes, found->passes);
+        cost->memoryKiB = std::max(cost->memoryKiB, found->memoryKiB);
+    }
+    return cost;
+}
+
+// Sets USER's password from stdin, hashed when the store's users are, and
+// saves through the store as the program does.
+int setPassword(Store &store, const QString &key, const QString &name)
+{
+    zkSecurity::UserStoreSettings settings = store.settings();
+    settings.hardening.auditTrail = keepsTrail(store, key);
+    zkSecurity::UserStore userStore;
+    zkSecurity::TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray remembered;
+    userStore.load(settings, users, lastUsers, remembered);
+    if (userStore.state() != zkSecurity::UserStore::State::Loaded)
+        throw Failure {ExitError, u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
+    zkSecurity::TreeNode *user = findUser(users, name);
+    zkSecurity::TreeNode *passwordNode = user->firstChild();
+    if (!passwordNode)
+        throw Failure {ExitError, u"%1 has no password node"_s.arg(name)};
+    const QByteArray password = passwordFromStdin();
+    if (password.contains('\0'))
+        throw Failure {ExitError, u"a password cannot hold a zero byte"_s};
+    const std::optional<zkSecurity::PasswordHashCost> cost = hashCostOf(users);
+    zkSecurity::TzkNodeRecord record =
+        passwordNode->data() ? *passwordNode->data() : zkSecurity::TzkNodeRecord();
+    zkSecurity::PasswordHash::storePassword(record, password, cost);
+    passwordNode->setData(record);
+    if (!userStore.save(settings, users, lastUsers, QByteArray()))
+        throw Failure {ExitError, u"the store was not written"_s};
+    out() << "the password of " << name << " is set (" << (cost ? "hashed" : "scrambled") << ")\n";
+    return ExitOk;
+}
+
+// Forgets the failed logons counted for NAME.
+int unlock(Store &store, const QString &key, const QString &name)
+{
+    const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
+    if (!bytes)
+        throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
+    zkSecurity::UserStoreSettings settings = store.settings();
+    settings.hardening.auditTrail = keepsTrail(store, key);
+    const bool cleared = zkSecurity::LogonCheck(settings).unlock(*bytes, QByteArray());
+    out() << (cleared ? "the failed logons of %1 are forgotten\n"_L1
+                      : "no failed logons of %1 are counted\n"_L1)
+                 .arg(name);
+    return ExitOk;
+}
+
+// The audit trail, oldest first.
+int audit(Store &store, const QString &key, const QString &since, const QString &name, bool json)
+{
+    QDateTime from;
+    if (!since.isEmpty()) {
+        from = QDateTime::fromString(since, Qt::ISODateWithMs);
+        if (!from.isValid())
+            from = QDate::fromString(since, Qt::ISODate).startOfDay(Qt::UTC);
+        if (!from.isValid())
+            throw Failure {ExitUsage,
+                           u"not a time: %1 (use e.g. 2026-12-08T10:00:00Z)"_s.arg(since)};
+    }
+    QByteArray user;
+    if (!name.isEmpty()) {
+        const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
+        if (!bytes)
+            throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
+        user = *bytes;
+    }
+    const QList<zkSecurity::AuditRecord> records =
+        zkSecurity::AuditTrail(store.registry(), key).read(from, user);
+    QJsonArray array;
+    for (const zkSecurity::AuditRecord &entry : records) {
+        const QString time = entry.time.toUTC().toString(Qt::ISODateWithMs);
+        const QString event = zkSecurity::AuditRecord::name(entry.event);
+        if (json) {
+            array.append(QJsonObject {{u"time"_s, time},
+                                      {u"event"_s, event},
+                                      {u"user"_s, text(entry.user)},
+                                      {u"actor"_s, text(entry.actor)},
+                                      {u"detail"_s, entry.detail},
+                                      {u"osUser"_s, entry.osUser},
+                                      {u"host"_s, entry.host},
+                                      {u"program"_s, entry.program}});
+            continue;
+        }
+        out() << time << "  " << event;
+        if (!entry.user.isEmpty())
+            out() << "  user=" << text(entry.user);
+        if (!entry.actor.isEmpty())
+            out() << "  by=" << text(entry.actor);
+        if (!entry.detail.isEmpty())
+            out() << "  (" << entry.detail << ')';
+        out() << "  [" << entry.osUser << '@' << entry.host << ", " << entry.program << "]\n";
+    }
+    if (json)
+        printJson(array);
+    return ExitOk;
+}
+
 int run(const QCoreApplication &app)
 {
     QCommandLineParser parser;
@@ -324,7 +473,12 @@ int run(const QCoreApplication &app)
         u"  verify        loads the store as the program does and says what is wrong\n"
         u"  restore COPY  puts a kept copy of the user template (a file, or a value of\n"
         u"                the key such as UserTemplate.unreadable-...) back, after\n"
-        u"                checking that it loads; the only command that writes"_s);
+        u"                checking that it loads\n"
+        u"  passwd USER   sets USER's password from stdin (hashed when the store's\n"
+        u"                users are hashed)\n"
+        u"  unlock USER   forgets the failed logons counted for USER\n"
+        u"  audit         the audit trail, oldest first (--since TIME, --user NAME)\n"
+        u"Only restore, passwd and unlock write."_s);
     parser.addHelpOption();
     const QCommandLineOption keyOption(u"key"_s,
                                        u"The store's registry key (default %1)."_s.arg(DefaultKey),
@@ -332,10 +486,16 @@ int run(const QCoreApplication &app)
     const QCommandLineOption fileOption(
         u"file"_s, u"Read the user template from FILE instead of the \"UserTemplate\" value."_s,
         u"FILE"_s);
-    const QCommandLineOption jsonOption(u"json"_s, u"Print JSON (list, rights, recent)."_s);
-    parser.addOptions({keyOption, fileOption, jsonOption});
-    parser.addPositionalArgument(u"command"_s, u"list, rights, check, recent, verify or restore"_s,
-                                 u"list|rights USER|check USER|recent|verify|restore COPY"_s);
+    const QCommandLineOption jsonOption(u"json"_s, u"Print JSON (list, rights, recent, audit)."_s);
+    const QCommandLineOption sinceOption(
+        u"since"_s, u"audit: records from TIME on (ISO 8601, e.g. 2026-12-08T10:00:00Z)."_s,
+        u"TIME"_s);
+    const QCommandLineOption userOption(
+        u"user"_s, u"audit: records about NAME or made by NAME only."_s, u"NAME"_s);
+    parser.addOptions({keyOption, fileOption, jsonOption, sinceOption, userOption});
+    parser.addPositionalArgument(
+        u"command"_s, u"list, rights, check, recent, verify, restore, passwd, unlock or audit"_s,
+        u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|unlock USER|audit"_s);
 
     if (!parser.parse(app.arguments()))
         throw Failure {ExitUsage, parser.errorText()};
@@ -346,25 +506,34 @@ int run(const QCoreApplication &app)
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
-    const bool needsArgument =
-        command == u"rights"_s || command == u"check"_s || command == u"restore"_s;
-    const bool plainOnly =
-        command == u"check"_s || command == u"verify"_s || command == u"restore"_s;
-    const bool known =
-        needsArgument || command == u"list"_s || command == u"recent"_s || command == u"verify"_s;
-    if (!known || args.size() != (needsArgument ? 2 : 1)
-        || (parser.isSet(jsonOption) && plainOnly)) {
+    const bool needsArgument = command == u"rights"_s || command == u"check"_s
+        || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s;
+    const bool plainOnly = command == u"check"_s || command == u"verify"_s
+        || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s;
+    const bool known = needsArgument || command == u"list"_s || command == u"recent"_s
+        || command == u"verify"_s || command == u"audit"_s;
+    const bool auditOptions = parser.isSet(sinceOption) || parser.isSet(userOption);
+    if (!known || args.size() != (needsArgument ? 2 : 1) || (parser.isSet(jsonOption) && plainOnly)
+        || (auditOptions && command != u"audit"_s)) {
         throw Failure {ExitUsage,
                        u"usage: rightsmith-users [--key KEY] [--file FILE] "
-                       u"list|rights USER|check USER|recent|verify|restore COPY [--json]"_s};
+                       u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|"
+                       u"unlock USER|audit [--since TIME] [--user NAME] [--json]"_s};
     }
     const bool json = parser.isSet(jsonOption);
 
-    Store store(parser.value(keyOption), parser.value(fileOption));
+    const QString key = parser.value(keyOption);
+    Store store(key, parser.value(fileOption));
     if (command == u"verify"_s)
         return verify(store);
     if (command == u"restore"_s)
         return restore(store, args.at(1));
+    if (command == u"passwd"_s)
+        return setPassword(store, key, args.at(1));
+    if (command == u"unlock"_s)
+        return unlock(store, key, args.at(1));
+    if (command == u"audit"_s)
+        return audit(store, key, parser.value(sinceOption), parser.value(userOption), json);
 
     if (command == u"recent"_s) {
         const QList<QByteArray> names = store.lastUsers();
@@ -408,18 +577,16 @@ int run(const QCoreApplication &app)
         return ExitOk;
     }
 
-    // check: the password as typed, without the line break that ends it.
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly))
-        throw Failure {ExitError, u"cannot read the password from stdin"_s};
-    QByteArray typed = input.readAll();
-    if (typed.endsWith('\n'))
-        typed.chop(typed.endsWith("\r\n") ? 2 : 1);
-    // Terminal text in the locale's encoding, stored in the system's code page.
-    const std::optional<QByteArray> password =
-        rightsmith::toolkit::Codec::fromUnicode(QString::fromLocal8Bit(typed));
-    const bool matches = password
-        && zkCript::TCripter::Scramble(*password) == userTemplate.GetPasswordFromUserTreeNode(user);
+    // check: hashed or scrambled, as the logon dialog compares.
+    QByteArray password;
+    try {
+        password = passwordFromStdin();
+    } catch (const Failure &) {
+        return ExitError;
+    }
+    const zkSecurity::TreeNode *passwordNode = user->firstChild();
+    const bool matches =
+        zkSecurity::PasswordHash::matches(passwordNode ? passwordNode->data() : nullptr, password);
     return matches ? ExitOk : ExitError;
 }
 

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+#include "security/hardening.h"
+#include "security/userstore.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+namespace zkSecurity {
+
+class TzkSecurityTemplate;
+
+/// Decides whether a user name and a typed password may log on, the one
+/// place where passwords are compared: hashed or scrambled, with the failed
+/// logons counted and the attempt recorded as the hardening settings say.
+/// Throttling and the trail live in the store that the settings name.
+///
+/// A name without a user is refused like a wrong password: it is counted
+/// the same way, it waits the same and, with hashing on, it takes as long.
+class RIGHTSMITH_CORE_EXPORT LogonCheck
+{
+public:
+    enum class Verdict { Accepted, Refused, Throttled };
+    struct Result
+    {
+        Verdict verdict = Verdict::Refused;
+        /// For Throttled: how long before the next attempt for the name.
+        std::chrono::seconds wait {0};
+        /// Why an attempt could not be checked at all (the store could not
+        /// record it); the attempt is then refused.
+        QString problem;
+    };
+
+    /// Without hardening and without a store: plain comparison only.
+    LogonCheck() = default;
+    explicit LogonCheck(const UserStoreSettings &store);
+
+    const HardeningSettings &hardening() const { return m_store.hardening; }
+    const UserStoreSettings &store() const { return m_store; }
+
+    /// Checks \a password for \a userName in \a users. An attempt that is
+    /// not \a byPerson (the program trying a remembered password) is neither
+    /// counted nor recorded when it fails.
+    Result check(const TzkSecurityTemplate &users, const QByteArray &userName,
+                 const QByteArray &password, bool byPerson = true) const;
+
+    /// True when attempts for \a userName must wait (throttling on).
+    bool isLocked(const QByteArray &userName) const;
+    /// Forgets the failed logons of \a userName, recording that \a actor did
+    /// so; true when there were any. Throws naming the store when it cannot.
+    bool unlock(const QByteArray &userName, const QByteArray &actor) const;
+
+    /// "Too many failed logons. Try again in ..." for \a wait.
+    static QString throttledMessage(std::chrono::seconds wait);
+
+private:
+    UserStoreSettings m_store;
+};
+
+} // namespace zkSecurity
