@@ -2,6 +2,10 @@
 // guarded by a security identifier, and a Users command that opens the user
 // management dialog. On the first start the user "Supervisor" is created
 // with an empty password: press Enter in the logon dialog.
+//
+// Started with --hardened, it keeps its users apart (another key and file)
+// with every hardening option on: passwords hashed, failed logons throttled,
+// logons and changes recorded in the audit trail.
 #include <QDir>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -22,24 +26,33 @@ using namespace Qt::StringLiterals;
 class MainWindow : public QMainWindow
 {
 public:
-    MainWindow()
+    explicit MainWindow(bool hardened)
     {
-        setWindowTitle(u"Minimal"_s);
+        setWindowTitle(hardened ? u"Minimal (hardened)"_s : u"Minimal"_s);
         resize(400, 200);
 
         // 1. The security component, owned by the main window (one per window).
         auto *security = new zkSecurity::TzkSecurity(this);
         security->setObjectName(u"security"_s);
         // Where the users are kept: a key of the per-user store, and a file.
-        security->setUserTemplateRegistryKeyName(u"\\Software\\Example\\Minimal\\UserTemplate"_s);
+        const QString name = hardened ? u"MinimalHardened"_s : u"Minimal"_s;
+        security->setUserTemplateRegistryKeyName(u"\\Software\\Example\\%1\\UserTemplate"_s.arg(name));
         const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QDir().mkpath(dataDir);
-        security->setUserTemplateFileName(dataDir + u"/UserTemplate"_s);
+        security->setUserTemplateFileName(dataDir + u"/%1UserTemplate"_s.arg(name));
         // No stored security template: build it at start-up from the actions,
         // keeping the identifiers they carry.
         security->SetOptions(zkSecurity::TzkSecurityOptionSet::defaults()
                                  .with(zkSecurity::soForceBuildSecurityFromClients)
                                  .with(zkSecurity::soForceIDFromClients));
+        if (hardened) {
+            // Everything off by default; switched on here, before the start-up below.
+            zkSecurity::HardeningSettings hardening;
+            hardening.hashPasswords = true;
+            hardening.throttleLogons = true; // 5 free attempts, then 1 s, 2 s, ... 15 min
+            hardening.auditTrail = true;     // read it with: rightsmith-users audit --key ...
+            security->SetHardening(hardening);
+        }
 
         // 2. A protected action list; each command is a protected action with
         //    a category (its place in the rights tree) and an identifier.
@@ -82,8 +95,9 @@ int main(int argc, char **argv)
     rightsmith::toolkit::Application app(argc, argv);
     rightsmith::installWidgets();
     app.setTitle(u"Minimal"_s);
+    const bool hardened = app.arguments().contains(u"--hardened"_s);
     try {
-        app.createForm<MainWindow>();
+        app.createForm<MainWindow>(hardened);
     } catch (const std::exception &error) {
         rightsmith::toolkit::Application::handleException(error);
         return 1;

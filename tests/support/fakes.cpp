@@ -1,6 +1,6 @@
 #include "support/fakes.h"
 
-#include "security/tcripter.h"
+#include "security/logoncheck.h"
 #include "security/tzksecuritytemplate.h"
 
 namespace testsupport {
@@ -36,10 +36,15 @@ public:
     QByteArray Password() const override { return m_password; }
     void SetPassword(const QByteArray &password) override { m_password = password; }
     void SetRecentUsers(const QList<QByteArray> &) override { }
+    void SetLogonCheck(const zkSecurity::LogonCheck *check) override { m_check = check; }
     bool CheckUserPassword() override
     {
-        return m_users && m_users->GetUserNodeByUserName(m_name)
-            && zkCript::TCripter::Scramble(m_password) == m_users->GetUserPassword(m_name);
+        // Through the component's check, as the real dialog; an answer in
+        // Exec() is a person pressing OK, anything else a silent try.
+        static const zkSecurity::LogonCheck plain;
+        return m_users
+            && (m_check ? *m_check : plain).check(*m_users, m_name, m_password, m_shown).verdict
+            == zkSecurity::LogonCheck::Verdict::Accepted;
     }
     zkSecurity::DialogResult Exec() override
     {
@@ -49,6 +54,7 @@ public:
         const FakeSecurityUi::LogonAnswer answer = m_ui.logonAnswers.takeFirst();
         m_name = answer.userName;
         m_password = answer.password;
+        m_shown = true;
         // The real dialog closes with OK only for a matching password.
         if (answer.result == zkSecurity::DialogResult::Accepted && !CheckUserPassword())
             return zkSecurity::DialogResult::Rejected;
@@ -58,6 +64,8 @@ public:
 private:
     FakeSecurityUi &m_ui;
     zkSecurity::TzkSecurityTemplate *m_users = nullptr;
+    const zkSecurity::LogonCheck *m_check = nullptr;
+    bool m_shown = false;
     QByteArray m_name;
     QByteArray m_password;
 };

@@ -1,0 +1,288 @@
+// The security component with its hardening switched on: hashed passwords and
+// their upgrade at logon, throttled logons through the logon check, the audit
+// trail written with the changes it records; and nothing new with all off.
+#include "security/audittrail.h"
+#include "security/logoncheck.h"
+#include "security/passwordhash.h"
+#include "security/tcripter.h"
+#include "security/tree.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritydialogs.h"
+#include "security/tzksecuritytemplate.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/registry.h"
+
+#include <QBuffer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+using testsupport::bytes;
+
+namespace {
+
+const QString Key = u"\\Software\\Test\\Hardening\\UserTemplate"_s;
+
+HardeningSettings quickHardening(QDateTime *clock)
+{
+    HardeningSettings hardening;
+    hardening.hashCost = PasswordHashCost::minimum();
+    if (clock)
+        hardening.clock = [clock] { return *clock; };
+    return hardening;
+}
+
+// A security template of one right, "File/Open" (1), and users built from it.
+void addRights(TzkSecurityTemplate &securityTemplate)
+{
+    TzkNodeRecord category;
+    category.setCaption(bytes("File"));
+    TzkNodeRecord open;
+    open.SecurityId = 1;
+    open.setCaption(bytes("Open"));
+    securityTemplate.addChild(securityTemplate.addChild(nullptr, bytes("File")), bytes("Open"))
+        ->setData(open);
+    securityTemplate.topLevel(0)->setData(category);
+}
+
+QByteArray streamOf(TzkSecurityTemplate &tree)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    tree.SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+TreeNode *passwordNodeOf(const TzkSecurityTemplate &users, const char *name)
+{
+    return users.GetUserNodeByUserName(bytes(name))->firstChild();
+}
+
+QStringList tablesOfRegistry()
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(rightsmith::toolkit::Registry::defaultPath()).constData(),
+                    &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1,
+                       &statement, nullptr);
+    QStringList names;
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return names;
+}
+
+class HardeningTest : public ::testing::Test
+{
+protected:
+    testsupport::TemporaryHome home;
+    TzkSecurity security;
+    TzkSecurityTemplate rights;
+
+    void SetUp() override
+    {
+        security.setUserTemplateRegistryKeyName(Key);
+        addRights(rights);
+        security.UserTemplate()->AddUserToUserTemplate(&rights, SupervisorName, {}, true);
+        security.UserTemplate()->AddUserToUserTemplate(
+            &rights, bytes("Anna"), zkCript::TCripter::Scramble(bytes("secret")), true);
+        security.Dialogs()->SetSecurity(&security);
+    }
+};
+
+} // namespace
+
+TEST_F(HardeningTest, AScrambledPasswordBecomesAHashAtLogonAndNothingElseChanges)
+{
+    HardeningSettings hardening = quickHardening(nullptr);
+    hardening.hashPasswords = true;
+    security.SetHardening(hardening);
+    security.SetOptions(security.Options().with(soStorePassword));
+    const QByteArray before = streamOf(*security.UserTemplate());
+
+    testsupport::FakeSecurityUi::current().logonAnswers.append({DialogResult::Rejected, {}, {}});
+    EXPECT_FALSE(security.Logon(bytes("Anna"), bytes("wrong"), true));
+    EXPECT_FALSE(PasswordHash::isHashed(*passwordNodeOf(*security.UserTemplate(), "Anna")->data()));
+    ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("secret"), true));
+    const TzkNodeRecord upgraded = *passwordNodeOf(*security.UserTemplate(), "Anna")->data();
+    ASSERT_TRUE(PasswordHash::isHashed(upgraded));
+
+    // Every byte but those of Anna's password record is as it was, and the
+    // upgraded template saves again byte for byte.
+    const QByteArray after = streamOf(*security.UserTemplate());
+    ASSERT_EQ(after.size(), before.size());
+    const QByteArray record = upgraded.toBytes();
+    const qsizetype at = after.indexOf(record);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(after.left(at), before.left(at));
+    EXPECT_EQ(after.mid(at + record.size()), before.mid(at + record.size()));
+    TzkSecurityTemplate reloaded;
+    QBuffer buffer(const_cast<QByteArray *>(&after));
+    buffer.open(QIODevice::ReadOnly);
+    reloaded.LoadFromStreamSecurity(buffer);
+    EXPECT_EQ(streamOf(reloaded), after);
+
+    // No password is remembered; a program without hashing switched on still
+    // checks the hash, and refuses a wrong password.
+    TzkSecurity reader;
+    reader.setUserTemplateRegistryKeyName(Key);
+    reader.SetOptions(reader.Options().with(soStorePassword));
+    QByteArray remembered = bytes("x");
+    ASSERT_TRUE(reader.LoadUsers(remembered));
+    EXPECT_TRUE(remembered.isEmpty());
+    rightsmith::toolkit::Registry registry;
+    ASSERT_TRUE(registry.openKey(Key, false));
+    EXPECT_FALSE(registry.valueExists(u"Password"_s));
+    reader.Dialogs()->SetSecurity(&reader);
+    EXPECT_TRUE(reader.Logon(bytes("Anna"), bytes("secret"), true));
+    EXPECT_FALSE(reader.Logon(bytes("Anna"), bytes("secre"), true));
+}
+
+TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAlike)
+{
+    QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
+    HardeningSettings hardening = quickHardening(&now);
+    hardening.throttleLogons = true;
+    security.SetHardening(hardening);
+
+    // The verdicts and waits for one name; the check is made anew for every
+    // attempt, as a restarted program would.
+    auto attempts = [&](const QByteArray &name) {
+        QList<std::pair<LogonCheck::Verdict, qint64>> seen;
+        auto attempt = [&] {
+            const LogonCheck::Result result =
+                security.CreateLogonCheck().check(*security.UserTemplate(), name, bytes("guess"));
+            seen.append({result.verdict, qint64(result.wait.count())});
+        };
+        for (int i = 0; i < 6; ++i)
+            attempt();
+        for (int seconds : {1, 2, 4}) {
+            now = now.addSecs(seconds - 1);
+            attempt(); // a second too early
+            now = now.addSecs(1);
+            attempt();
+            attempt();
+        }
+        return seen;
+    };
+    const auto known = attempts(bytes("Anna"));
+    const auto unknown = attempts(bytes("Nobody"));
+    EXPECT_EQ(known, unknown);
+    using V = LogonCheck::Verdict;
+    const QList<std::pair<V, qint64>> expected {
+        {V::Refused, 0},   {V::Refused, 0},   {V::Refused, 0},   {V::Refused, 0},
+        {V::Refused, 0},   {V::Throttled, 1}, {V::Throttled, 1}, {V::Refused, 0},
+        {V::Throttled, 2}, {V::Throttled, 1}, {V::Refused, 0},   {V::Throttled, 4},
+        {V::Throttled, 1}, {V::Refused, 0},   {V::Throttled, 8},
+    };
+    EXPECT_EQ(known, expected);
+
+    // The right password waits like any other, then clears the count.
+    const LogonCheck check = security.CreateLogonCheck();
+    EXPECT_TRUE(check.isLocked(bytes("Anna")));
+    EXPECT_EQ(check.check(*security.UserTemplate(), bytes("Anna"), bytes("secret")).verdict,
+              V::Throttled);
+    now = now.addSecs(8);
+    EXPECT_EQ(check.check(*security.UserTemplate(), bytes("Anna"), bytes("secret")).verdict,
+              V::Accepted);
+    EXPECT_FALSE(check.isLocked(bytes("Anna")));
+    EXPECT_TRUE(check.unlock(bytes("Nobody"), SupervisorName));
+    EXPECT_FALSE(check.isLocked(bytes("Nobody")));
+    EXPECT_EQ(LogonCheck::throttledMessage(std::chrono::seconds(8)),
+              u"Too many failed logons. Try again in 8 second(s)."_s);
+}
+
+TEST_F(HardeningTest, LogonsAndChangesAreRecordedOnceWithTheirChangeAndWithoutPasswords)
+{
+    QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
+    HardeningSettings hardening = quickHardening(&now);
+    hardening.auditTrail = true;
+    security.SetOptions(security.Options().without(soSaveUsersInFile));
+    ASSERT_TRUE(security.SaveUsers({})); // the users as they were before the trail
+    security.SetHardening(hardening);
+    // Messages and questions ("keep the current logon?") are answered No.
+    const rightsmith::toolkit::MessageHook previous =
+        rightsmith::toolkit::setMessageHook([](auto, const QString &) { return false; });
+
+    ASSERT_TRUE(security.Logon(SupervisorName, {}, true));
+    testsupport::FakeSecurityUi::current().logonAnswers.append(
+        {DialogResult::Accepted, bytes("Anna"), bytes("wrong")});
+    EXPECT_FALSE(security.Logon(bytes("Anna"), bytes("wrong"), true));
+    ASSERT_TRUE(security.Logon(SupervisorName, {}, true));
+
+    // Supervisor adds Carl, denies Anna's right and changes Anna's password.
+    const QByteArray newPassword = bytes("carrot-cake");
+    testsupport::FakeSecurityUi::current().manageUsers = [&](TzkSecurityTemplate *edited, bool) {
+        edited->AddUserToUserTemplate(&rights, bytes("Carl"), {}, true);
+        TreeNode *anna = edited->GetUserNodeByUserName(bytes("Anna"));
+        TreeNode *open = anna->item(1)->item(0)->item(0);
+        open->setText(bytes("Open (No)"));
+        open->editData()->setGranted(false);
+        PasswordHash::storeScrambled(*anna->firstChild()->editData(), newPassword);
+        return DialogResult::Accepted;
+    };
+    security.ShowSecurityDialog();
+    // A save that fails after the trail was written leaves no record of it.
+    testsupport::FakeSecurityUi::current().manageUsers = [&](TzkSecurityTemplate *edited, bool) {
+        edited->AddUserToUserTemplate(&rights, bytes("Dora"), {}, true);
+        return DialogResult::Accepted;
+    };
+    {
+        sqlite3 *db = nullptr;
+        sqlite3_open(QFile::encodeName(rightsmith::toolkit::Registry::defaultPath()).constData(),
+                     &db);
+        sqlite3_exec(db,
+                     "CREATE TRIGGER refuse BEFORE INSERT ON \"values\" "
+                     "WHEN NEW.name = 'UserTemplateSize' BEGIN SELECT RAISE(ABORT, 'no'); END",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    security.ShowSecurityDialog();
+    rightsmith::toolkit::setMessageHook(previous);
+
+    rightsmith::toolkit::Registry registry;
+    const QList<AuditRecord> records = AuditTrail(registry, Key).read();
+    QStringList seen;
+    for (const AuditRecord &entry : records) {
+        seen << AuditRecord::name(entry.event) + u' ' + QString::fromLatin1(entry.user) + u' '
+                + QString::fromLatin1(entry.actor) + u' ' + entry.detail;
+        EXPECT_EQ(entry.time, now);
+        for (const QByteArray &secret : {newPassword, zkCript::TCripter::Scramble(newPassword),
+                                         bytes("wrong"), zkCript::TCripter::Scramble(bytes("wrong"))})
+            EXPECT_FALSE(entry.detail.toLatin1().contains(secret) || entry.user.contains(secret)
+                         || entry.actor.contains(secret));
+    }
+    EXPECT_EQ(seen, (QStringList {u"logon accepted Supervisor Supervisor "_s,
+                                  u"logon refused Anna  "_s,
+                                  u"logon accepted Supervisor Supervisor "_s,
+                                  u"password changed Anna Supervisor "_s,
+                                  u"right denied Anna Supervisor 1 Open"_s,
+                                  u"user added Carl Supervisor "_s}));
+}
+
+TEST_F(HardeningTest, WithEverythingOffTheStoreGetsNothingNew)
+{
+    security.SetOptions(security.Options().with(soStorePassword));
+    testsupport::FakeSecurityUi::current().logonAnswers.append(
+        {DialogResult::Accepted, bytes("Anna"), bytes("wrong")});
+    EXPECT_FALSE(security.Logon(bytes("Anna"), bytes("wrong"), false));
+    ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("secret"), true));
+
+    const QStringList tables = tablesOfRegistry();
+    EXPECT_TRUE(tables.contains(u"values"_s));
+    EXPECT_FALSE(tables.contains(u"audit_trail"_s));
+    EXPECT_FALSE(tables.contains(u"logon_failures"_s));
+    EXPECT_EQ(passwordNodeOf(*security.UserTemplate(), "Anna")->data()->caption(),
+              zkCript::TCripter::Scramble(bytes("secret")));
+    rightsmith::toolkit::Registry registry;
+    ASSERT_TRUE(registry.openKey(Key, false));
+    EXPECT_EQ(registry.readString(u"Password"_s), zkCript::TCripter::Scramble(bytes("secret")));
+}
