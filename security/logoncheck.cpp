@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -158,15 +159,18 @@ bool LogonCheck::unlock(const QByteArray &userName, const QByteArray &actor) con
 
 QString LogonCheck::throttledMessage(std::chrono::seconds wait)
 {
-    const qint64 seconds = wait.count();
+    // Whole seconds up to two minutes, then whole minutes rounded up.
+    const qint64 seconds = std::max<qint64>(wait.count(), 1);
+    if (seconds == 1)
+        return QCoreApplication::translate("zkSecurity::LogonCheck",
+                                           "Too many failed logons. Try again in 1 second.");
     if (seconds < 120)
         return QCoreApplication::translate("zkSecurity::LogonCheck",
-                                           "Too many failed logons. Try again in %n second(s).",
-                                           nullptr, int(seconds));
-    const int minutes = int((seconds + 59) / 60);
+                                           "Too many failed logons. Try again in %1 seconds.")
+            .arg(seconds);
     return QCoreApplication::translate("zkSecurity::LogonCheck",
-                                       "Too many failed logons. Try again in %n minute(s).",
-                                       nullptr, minutes);
+                                       "Too many failed logons. Try again in %1 minutes.")
+        .arg((seconds + 59) / 60);
 }
 
 } // namespace zkSecurity

@@ -197,7 +197,7 @@ TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAl
     EXPECT_TRUE(check.unlock(bytes("Nobody"), SupervisorName));
     EXPECT_FALSE(check.isLocked(bytes("Nobody")));
     EXPECT_EQ(LogonCheck::throttledMessage(std::chrono::seconds(8)),
-              u"Too many failed logons. Try again in 8 second(s)."_s);
+              u"Too many failed logons. Try again in 8 seconds."_s);
 }
 
 TEST_F(HardeningTest, LogonsAndChangesAreRecordedOnceWithTheirChangeAndWithoutPasswords)

@@ -1,11 +1,15 @@
 // Writes the user stores that the rightsmith-users tests read, with the real
 // security component: KEY holds a registry-mode store (Supervisor and Alice,
 // Alice granted only "Open", recent users Alice then Supervisor); KEY\File
-// describes a file-mode store in FILE (Supervisor, Bob and Zoë).
+// describes a file-mode store in FILE (Supervisor, Bob and Zoë); KEY\Hardened
+// holds a store with every hardening option on, where Carol logged on once
+// (her password hashed since) and then failed five times.
 #include "dialogs/installwidgets.h"
+#include "security/logoncheck.h"
 #include "security/tcripter.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
+#include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
@@ -90,6 +94,25 @@ int main(int argc, char **argv)
         }
         if (!inFile.SaveUsers({}))
             return 1;
+
+        TzkSecurity hardened;
+        hardened.SetOptions(TzkSecurityOptionSet::defaults().without(soSaveUsersInFile));
+        hardened.setUserTemplateRegistryKeyName(key + u"\\Hardened"_s);
+        HardeningSettings hardening;
+        hardening.hashPasswords = true;
+        hardening.hashCost = PasswordHashCost::minimum();
+        hardening.throttleLogons = true;
+        hardening.auditTrail = true;
+        hardened.SetHardening(hardening);
+        hardened.UserTemplate()->AddUserToUserTemplate(&rights, "Supervisor", {}, true);
+        hardened.UserTemplate()->AddUserToUserTemplate(
+            &rights, "Carol", zkCript::TCripter::Scramble("carol pw"), true);
+        hardened.Dialogs()->SetSecurity(&hardened);
+        if (!hardened.Logon("Carol", "carol pw", true))
+            return 1;
+        const LogonCheck check = hardened.CreateLogonCheck();
+        for (int i = 0; i < 5; ++i)
+            check.check(*hardened.UserTemplate(), "Carol", "not carol's");
     } catch (const rightsmith::toolkit::Error &error) {
         std::fprintf(stderr, "usertool_makestore: %s\n", error.what());
         return 1;

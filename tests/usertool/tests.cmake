@@ -67,3 +67,7 @@ add_test(NAME usertool/restore
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/restore.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-restore)
 rightsmith_add_test(usertool/restore)
+add_test(NAME usertool/hardened
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/hardened.sh ${_tool} $<TARGET_FILE:usertool_makestore>
+                 ${CMAKE_CURRENT_BINARY_DIR}/usertool-hardened)
+rightsmith_add_test(usertool/hardened)
