@@ -101,7 +101,7 @@ TEST_F(LogonThrottleTest, CountsSurviveARestartUntilCleared)
     const ThrottleState state = throttle.state("Anna");
     EXPECT_EQ(state.failures, 6);
     EXPECT_EQ(state.lastFailure, T0.addSecs(6));
-    EXPECT_EQ(state.lastFailure.timeSpec(), Qt::UTC);
+    EXPECT_TRUE(state.lastFailure.toString(Qt::ISODate).endsWith(u'Z')); // UTC
 
     EXPECT_TRUE(throttle.clear("Anna"));
     EXPECT_EQ(throttle.state("Anna").failures, 0);
