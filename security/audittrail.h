@@ -72,10 +72,13 @@ public:
 
     /// Adds \a record, filling in the time (from \a now), operating-system
     /// user, host and program where they are empty; then drops what the
-    /// limits say. Throws rightsmith::toolkit::Error when it cannot be written.
+    /// limits say, counting days back from \a now (the current time when
+    /// invalid). Throws rightsmith::toolkit::Error when it cannot be written,
+    /// and always with a read-only registry.
     void append(AuditRecord record, const QDateTime &now);
     /// Records from \a since on (all when invalid), of \a user only when it is
     /// not empty (as the user concerned or as the one who acted), oldest first.
+    /// A registry without the table has none (reading never creates it).
     QList<AuditRecord> read(const QDateTime &since = {}, const QByteArray &user = {}) const;
 
     /// The records that tell how \a after differs from \a before: users added

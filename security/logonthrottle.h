@@ -51,10 +51,15 @@ class RIGHTSMITH_CORE_EXPORT LogonThrottle
 public:
     LogonThrottle(rightsmith::toolkit::Registry &registry, const QString &storeKey);
 
+    /// The failures of \a userName; a registry without the table has none
+    /// (reading never creates it).
     ThrottleState state(const QByteArray &userName) const;
-    /// Counts one more failure at \a now; returns the new state.
+    /// Counts one more failure at \a now (the current time when invalid);
+    /// returns the new state. Throws rightsmith::toolkit::Error when it cannot
+    /// be written, and always with a read-only registry.
     ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now);
-    /// Forgets the failures of \a userName; true when there were any.
+    /// Forgets the failures of \a userName; true when there were any. Throws
+    /// like noteFailure().
     bool clear(const QByteArray &userName);
 
 private:

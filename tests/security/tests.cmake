@@ -3,3 +3,10 @@
 if(TEST security/test_storestress)
     set_tests_properties(security/test_storestress PROPERTIES TIMEOUT 300)
 endif()
+
+# The tables kept beside the registry's values are read with SQLite directly.
+foreach(_target security_test_logonthrottle security_test_audittrail)
+    if(TARGET ${_target})
+        target_link_libraries(${_target} PRIVATE SQLite::SQLite3)
+    endif()
+endforeach()
