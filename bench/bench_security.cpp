@@ -8,6 +8,7 @@
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
 #include "dialogs/installwidgets.h"
+#include "security/passwordhash.h"
 #include "security/tcripter.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
@@ -311,6 +312,17 @@ void saveFileFloor(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 
+// Checking the password of a user stored hashed at \a cost, as a logon does.
+void hashedLogon(benchmark::State &state, PasswordHashCost cost)
+{
+    TzkNodeRecord record;
+    PasswordHash::store(record, "correct horse", cost);
+    for (auto _ : state) {
+        if (!PasswordHash::matches(&record, "correct horse"))
+            state.SkipWithError("no match");
+    }
+}
+
 void registerAll()
 {
     for (int users : {1, 10, 100, 1000, 10000}) {
@@ -345,6 +357,11 @@ void registerAll()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("saveUsers/QSaveFile", saveFileFloor)
         ->Arg(3000)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("hashedLogon/recommended", hashedLogon,
+                                 PasswordHashCost::recommended())
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("hashedLogon/minimum", hashedLogon, PasswordHashCost::minimum())
         ->Unit(benchmark::kMillisecond);
 }
 

@@ -59,14 +59,16 @@ RIGHTSMITH_CORE_EXPORT std::optional<PasswordHashCost> costOf(const TzkNodeRecor
 /// True when \a typed is the password of \a record: its hash verified in
 /// constant time, or its scrambled caption compared byte for byte (in
 /// constant time for equal lengths). A hash in a format or at a cost this
-/// program does not accept matches nothing. A null \a record stands for an
-/// all-zero one (an empty scrambled password).
+/// program does not accept (passes outside 1..32, memory outside 8 KiB..1 GiB)
+/// matches nothing, and so does a \a typed text holding a zero byte. A null
+/// \a record stands for an all-zero one (an empty scrambled password).
 RIGHTSMITH_CORE_EXPORT bool matches(const TzkNodeRecord *record, const QByteArray &typed);
 
 /// Stores \a password in \a record as a hash at \a cost with a fresh random
 /// salt, and the hashed caption. Throws rightsmith::toolkit::Error when the
-/// hash cannot be made (out of memory) or \a cost is below minimum(); the
-/// record is then unchanged.
+/// hash cannot be made (out of memory), or \a cost is below minimum() or
+/// above what matches() accepts; the record is then unchanged. The other
+/// fields of \a record are kept.
 RIGHTSMITH_CORE_EXPORT void store(TzkNodeRecord &record, const QByteArray &password,
                                   const PasswordHashCost &cost);
 /// Stores \a password scrambled in the caption, as without hashing (at most

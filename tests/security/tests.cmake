@@ -5,8 +5,12 @@ if(TEST security/test_storestress)
 endif()
 
 # The tables kept beside the registry's values are read with SQLite directly.
-foreach(_target security_test_logonthrottle security_test_audittrail)
+foreach(_target security_test_logonthrottle security_test_audittrail security_test_hardening)
     if(TARGET ${_target})
         target_link_libraries(${_target} PRIVATE SQLite::SQLite3)
     endif()
 endforeach()
+# The password hash test forges records with hashes made by libsodium directly.
+if(TARGET security_test_passwordhash)
+    target_link_libraries(security_test_passwordhash PRIVATE PkgConfig::SODIUM)
+endif()
