@@ -169,7 +169,10 @@ void store(TzkNodeRecord &record, const QByteArray &password, const PasswordHash
 void storeScrambled(TzkNodeRecord &record, const QByteArray &password)
 {
     record.setCaption(zkCript::TCripter::Scramble(password));
-    std::memset(record.Reserved, 0, sizeof(record.Reserved));
+    // Only a hash of ours goes (it is of the old password); reserved bytes
+    // that other programs may use stay as they are.
+    if (std::memcmp(record.Reserved + OffTag, Tag, sizeof(Tag)) == 0)
+        std::memset(record.Reserved, 0, LayoutSize);
 }
 
 void storePassword(TzkNodeRecord &record, const QByteArray &password,

@@ -72,7 +72,8 @@ RIGHTSMITH_CORE_EXPORT bool matches(const TzkNodeRecord *record, const QByteArra
 RIGHTSMITH_CORE_EXPORT void store(TzkNodeRecord &record, const QByteArray &password,
                                   const PasswordHashCost &cost);
 /// Stores \a password scrambled in the caption, as without hashing (at most
-/// 40 bytes kept), and clears any hash from the reserved bytes.
+/// 40 bytes kept), and clears a hash of this format from the reserved bytes;
+/// other reserved bytes are kept.
 RIGHTSMITH_CORE_EXPORT void storeScrambled(TzkNodeRecord &record, const QByteArray &password);
 /// Stores \a password hashed at \a *cost, or scrambled when \a cost is empty.
 RIGHTSMITH_CORE_EXPORT void storePassword(TzkNodeRecord &record, const QByteArray &password,

@@ -36,7 +36,8 @@ public:
         security->setObjectName(u"security"_s);
         // Where the users are kept: a key of the per-user store, and a file.
         const QString name = hardened ? u"MinimalHardened"_s : u"Minimal"_s;
-        security->setUserTemplateRegistryKeyName(u"\\Software\\Example\\%1\\UserTemplate"_s.arg(name));
+        security->setUserTemplateRegistryKeyName(
+            u"\\Software\\Example\\%1\\UserTemplate"_s.arg(name));
         const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QDir().mkpath(dataDir);
         security->setUserTemplateFileName(dataDir + u"/%1UserTemplate"_s.arg(name));
@@ -50,7 +51,7 @@ public:
             zkSecurity::HardeningSettings hardening;
             hardening.hashPasswords = true;
             hardening.throttleLogons = true; // 5 free attempts, then 1 s, 2 s, ... 15 min
-            hardening.auditTrail = true;     // read it with: rightsmith-users audit --key ...
+            hardening.auditTrail = true; // read it with: rightsmith-users audit --key ...
             security->SetHardening(hardening);
         }
 

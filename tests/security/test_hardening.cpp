@@ -19,6 +19,7 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 
 using namespace zkSecurity;
@@ -34,7 +35,9 @@ HardeningSettings quickHardening(QDateTime *clock)
     HardeningSettings hardening;
     hardening.hashCost = PasswordHashCost::minimum();
     if (clock)
-        hardening.clock = [clock] { return *clock; };
+        hardening.clock = [clock] {
+            return *clock;
+        };
     return hardening;
 }
 
@@ -74,7 +77,8 @@ QStringList tablesOfRegistry()
                        &statement, nullptr);
     QStringList names;
     while (sqlite3_step(statement) == SQLITE_ROW)
-        names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+        names << QString::fromUtf8(
+            reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return names;
@@ -223,7 +227,7 @@ TEST_F(HardeningTest, LogonsAndChangesAreRecordedOnceWithTheirChangeAndWithoutPa
     testsupport::FakeSecurityUi::current().manageUsers = [&](TzkSecurityTemplate *edited, bool) {
         edited->AddUserToUserTemplate(&rights, bytes("Carl"), {}, true);
         TreeNode *anna = edited->GetUserNodeByUserName(bytes("Anna"));
-        TreeNode *open = anna->item(1)->item(0)->item(0);
+        TreeNode *open = anna->item(1)->item(0);
         open->setText(bytes("Open (No)"));
         open->editData()->setGranted(false);
         PasswordHash::storeScrambled(*anna->firstChild()->editData(), newPassword);
@@ -255,17 +259,18 @@ TEST_F(HardeningTest, LogonsAndChangesAreRecordedOnceWithTheirChangeAndWithoutPa
         seen << AuditRecord::name(entry.event) + u' ' + QString::fromLatin1(entry.user) + u' '
                 + QString::fromLatin1(entry.actor) + u' ' + entry.detail;
         EXPECT_EQ(entry.time, now);
-        for (const QByteArray &secret : {newPassword, zkCript::TCripter::Scramble(newPassword),
-                                         bytes("wrong"), zkCript::TCripter::Scramble(bytes("wrong"))})
+        for (const QByteArray &secret :
+             {newPassword, zkCript::TCripter::Scramble(newPassword), bytes("wrong"),
+              zkCript::TCripter::Scramble(bytes("wrong"))})
             EXPECT_FALSE(entry.detail.toLatin1().contains(secret) || entry.user.contains(secret)
                          || entry.actor.contains(secret));
     }
-    EXPECT_EQ(seen, (QStringList {u"logon accepted Supervisor Supervisor "_s,
-                                  u"logon refused Anna  "_s,
-                                  u"logon accepted Supervisor Supervisor "_s,
-                                  u"password changed Anna Supervisor "_s,
-                                  u"right denied Anna Supervisor 1 Open"_s,
-                                  u"user added Carl Supervisor "_s}));
+    EXPECT_EQ(
+        seen,
+        (QStringList {u"logon accepted Supervisor Supervisor "_s, u"logon refused Anna  "_s,
+                      u"logon accepted Supervisor Supervisor "_s,
+                      u"password changed Anna Supervisor "_s,
+                      u"right denied Anna Supervisor 1 Open"_s, u"user added Carl Supervisor "_s}));
 }
 
 TEST_F(HardeningTest, WithEverythingOffTheStoreGetsNothingNew)

@@ -260,6 +260,11 @@ TEST(PasswordHash, StoresKeepTheOtherFields)
                 ASSERT_EQ(record.Reserved[i], 0) << i;
         }
     }
+    // Reserved bytes that hold no hash of ours are another program's: kept.
+    TzkNodeRecord foreign = filledRecord();
+    PasswordHash::storeScrambled(foreign, "pw");
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(foreign.Reserved), 124),
+              QByteArray(124, char(0xEE)));
 }
 
 TEST(PasswordHash, StoreRefusesCostsOutsideTheAcceptedRangeAndKeepsTheRecord)
