@@ -130,6 +130,8 @@ void TfrmSecurity::showEvent(QShowEvent *event)
     // Shown, the button box makes its accept button the default when the
     // dialog has none; here Enter must not close the dialog.
     btnOK->setDefault(false);
+    // The idle pass updates only what can be seen: Unlock is shown here.
+    actUnlockUser->setVisible(Check && Check->hardening().throttleLogons);
     QDialog::showEvent(event);
 }
 
@@ -179,9 +181,8 @@ void TfrmSecurity::actRemoveUserExecute(rightsmith::toolkit::Action *sender)
 
 void TfrmSecurity::actUnlockUserUpdate(rightsmith::toolkit::Action *sender)
 {
-    const bool throttled = Check && Check->hardening().throttleLogons;
-    sender->setVisible(throttled);
-    sender->setEnabled(throttled && SupervisorMode && m_userTemplate->GetUserNodeForSelected());
+    sender->setEnabled(Check && Check->hardening().throttleLogons && SupervisorMode
+                       && m_userTemplate->GetUserNodeForSelected());
 }
 
 void TfrmSecurity::actUnlockUserExecute(rightsmith::toolkit::Action *sender)

@@ -69,8 +69,8 @@ public:
     void actAddUserExecute(rightsmith::toolkit::Action *sender);
     /// Removes the whole user of the selected node, without asking.
     void actRemoveUserExecute(rightsmith::toolkit::Action *sender);
-    /// Unlock is visible while Check throttles logons, and enabled in
-    /// SupervisorMode while a user's node is selected.
+    /// Unlock is shown when the dialog is shown with a Check that throttles
+    /// logons, and enabled in SupervisorMode while a user's node is selected.
     void actUnlockUserUpdate(rightsmith::toolkit::Action *sender);
     /// Forgets the failed logons of the selected user and says so.
     void actUnlockUserExecute(rightsmith::toolkit::Action *sender);

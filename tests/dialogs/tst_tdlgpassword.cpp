@@ -2,6 +2,7 @@
 // and CopyUserTemplate.
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"
+#include "security/logoncheck.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 #include "toolkit/action.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -191,6 +193,46 @@ private Q_SLOTS:
         QVERIFY(!dialog.CheckUserPassword());
         dialog.setPassword(forty + "yz"_ba);
         QVERIFY(!dialog.CheckUserPassword());
+    }
+
+    void throttledLogonsSayHowLongForEveryName()
+    {
+        QTemporaryDir dir;
+        QDateTime now(QDate(2026, 12, 8), QTime(9, 0), Qt::UTC);
+        zkSecurity::UserStoreSettings store;
+        store.key = u"Test"_s;
+        store.databasePath = dir.filePath(u"registry.sqlite3"_s);
+        store.hardening.throttleLogons = true;
+        store.hardening.throttle.freeAttempts = 2;
+        store.hardening.clock = [&now] {
+            return now;
+        };
+        const zkSecurity::LogonCheck check(store);
+
+        // A user and a name without one get the same messages at the same times.
+        for (const QByteArray name : {"Anna"_ba, "Carl"_ba}) {
+            MessageCapture capture;
+            auto dialog = shownDialog(name, "guess"_ba);
+            dialog->Check = &check;
+            for (int i = 0; i < 3; ++i)
+                dialog->btnOK->click();
+            now = now.addSecs(1);
+            dialog->btnOK->click();
+            dialog->btnOK->click();
+            QCOMPARE(
+                capture.messages,
+                (QStringList {u"Wrong user name or password."_s, u"Wrong user name or password."_s,
+                              u"Too many failed logons. Try again in 1 second."_s,
+                              u"Wrong user name or password."_s,
+                              u"Too many failed logons. Try again in 2 seconds."_s}));
+            QVERIFY(dialog->isVisible());
+        }
+        // The right password waits too, then gets in.
+        auto dialog = shownDialog("Anna"_ba, "secret"_ba);
+        dialog->Check = &check;
+        QVERIFY(!dialog->CheckUserPassword());
+        now = now.addSecs(2);
+        QVERIFY(dialog->CheckUserPassword());
     }
 
     void withoutUserTemplateNothingMatches()

@@ -4,6 +4,8 @@
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tdlguserpassword.h"
 #include "dialogs/tfrmsecurity.h"
+#include "security/logoncheck.h"
+#include "security/passwordhash.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/widgets/treeview.h"
@@ -184,6 +186,46 @@ private Q_SLOTS:
         QCOMPARE(caption, u"Change Password"_s);
         QCOMPARE(password->data()->caption(), scrambled("n\xe9w"));
         QCOMPARE(password->text(), passwordText);
+    }
+
+    void hashedPasswordsAndUnlockFollowTheComponentsHardening()
+    {
+        zkSecurity::UserStoreSettings store;
+        store.key = u"Test"_s;
+        store.hardening.throttleLogons = true;
+        store.hardening.throttle.freeAttempts = 1;
+        const zkSecurity::LogonCheck check(store);
+        check.check(m_users, "Anna"_ba, "guess"_ba);
+        QVERIFY(check.isLocked("Anna"_ba));
+
+        auto frm = shownDialog("Supervisor"_ba);
+        QVERIFY(!frm->btnUnlockUser->isVisible()); // no check: no throttling to undo
+        frm->Check = &check;
+        frm->Actor = "Supervisor"_ba;
+        frm->hide();
+        frm->show();
+        zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
+        tree->SetNewPasswordCost(zkSecurity::PasswordHashCost::minimum());
+        select(frm.get(), tree->GetUserNodeByUserName("Anna"_ba)->item(1));
+        QVERIFY(frm->btnUnlockUser->isVisible() && frm->btnUnlockUser->isEnabled());
+        MessageCapture capture;
+        frm->btnUnlockUser->click();
+        QCOMPARE(capture.messages, QStringList {u"The failed logons of Anna are forgotten."_s});
+        QVERIFY(!check.isLocked("Anna"_ba));
+
+        // A password changed now is hashed, and the hash is checked next time.
+        zkSecurity::TreeNode *password = tree->GetUserNodeByUserName("Anna"_ba)->firstChild();
+        ModalAnswer first(
+            [&](QWidget *modal) { answerPassword(modal, u"secret"_s, u"fresh"_s, u"fresh"_s); });
+        doubleClick(frm->treeView(), password);
+        QVERIFY(first.answered());
+        QVERIFY(zkSecurity::PasswordHash::isHashed(*password->data()));
+        QVERIFY(zkSecurity::PasswordHash::matches(password->data(), "fresh"_ba));
+        ModalAnswer second(
+            [&](QWidget *modal) { answerPassword(modal, u"fresh"_s, u"again"_s, u"again"_s); });
+        doubleClick(frm->treeView(), password);
+        QVERIFY(second.answered());
+        QVERIFY(zkSecurity::PasswordHash::matches(password->data(), "again"_ba));
     }
 
     void passwordChangeCancelledOrRefused()
