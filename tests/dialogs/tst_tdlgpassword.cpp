@@ -228,6 +228,7 @@ private Q_SLOTS:
             QVERIFY(dialog->isVisible());
         }
         // The right password waits too, then gets in.
+        MessageCapture capture;
         auto dialog = shownDialog("Anna"_ba, "secret"_ba);
         dialog->Check = &check;
         QVERIFY(!dialog->CheckUserPassword());
