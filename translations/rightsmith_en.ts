@@ -297,6 +297,11 @@
         <source>Close child</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <location filename="../demo/demoapp.cpp" line="43"/>
+        <source>Rightsmith Demo</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>rightsmith::toolkit::Application</name>
@@ -327,6 +332,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="43"/>
         <location filename="../toolkit/bytestream.cpp" line="24"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
@@ -365,127 +371,127 @@
 <context>
     <name>rightsmith::toolkit::Registry</name>
     <message>
-        <location filename="../toolkit/registry.cpp" line="59"/>
+        <location filename="../toolkit/registry.cpp" line="60"/>
         <source>out of memory</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="70"/>
+        <location filename="../toolkit/registry.cpp" line="71"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="83"/>
-        <location filename="../toolkit/registry.cpp" line="93"/>
+        <location filename="../toolkit/registry.cpp" line="84"/>
+        <location filename="../toolkit/registry.cpp" line="94"/>
         <source>Cannot create directory &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="114"/>
-        <location filename="../toolkit/registry.cpp" line="295"/>
-        <location filename="../toolkit/registry.cpp" line="306"/>
+        <location filename="../toolkit/registry.cpp" line="115"/>
+        <location filename="../toolkit/registry.cpp" line="227"/>
+        <location filename="../toolkit/registry.cpp" line="238"/>
         <source>Cannot open registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="317"/>
+        <location filename="../toolkit/registry.cpp" line="249"/>
         <source>Cannot open registry database &apos;%1&apos;: it holds no registry</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="322"/>
-        <location filename="../toolkit/registry.cpp" line="334"/>
-        <location filename="../toolkit/registry.cpp" line="348"/>
-        <location filename="../toolkit/registry.cpp" line="379"/>
+        <location filename="../toolkit/registry.cpp" line="254"/>
+        <location filename="../toolkit/registry.cpp" line="266"/>
+        <location filename="../toolkit/registry.cpp" line="280"/>
+        <location filename="../toolkit/registry.cpp" line="311"/>
         <source>Cannot open registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="364"/>
+        <location filename="../toolkit/registry.cpp" line="296"/>
         <source>Cannot open registry database &apos;%1&apos;: it belongs to another program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="369"/>
+        <location filename="../toolkit/registry.cpp" line="301"/>
         <source>Cannot open registry database &apos;%1&apos;: made by a newer version (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="446"/>
+        <location filename="../toolkit/registry.cpp" line="378"/>
         <source>Cannot begin a transaction in registry database &apos;%1&apos;: one is open</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="455"/>
+        <location filename="../toolkit/registry.cpp" line="387"/>
         <source>Cannot write registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="458"/>
+        <location filename="../toolkit/registry.cpp" line="390"/>
         <source>Cannot read registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="466"/>
+        <location filename="../toolkit/registry.cpp" line="398"/>
         <source>Cannot read registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="480"/>
+        <location filename="../toolkit/registry.cpp" line="412"/>
         <source>Cannot write registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="503"/>
-        <location filename="../toolkit/registry.cpp" line="550"/>
+        <location filename="../toolkit/registry.cpp" line="435"/>
+        <location filename="../toolkit/registry.cpp" line="482"/>
         <source>Cannot read registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="519"/>
+        <location filename="../toolkit/registry.cpp" line="451"/>
         <source>Cannot create registry key &apos;%1&apos;: the key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="543"/>
-        <location filename="../toolkit/registry.cpp" line="565"/>
-        <location filename="../toolkit/registry.cpp" line="570"/>
+        <location filename="../toolkit/registry.cpp" line="475"/>
+        <location filename="../toolkit/registry.cpp" line="497"/>
+        <location filename="../toolkit/registry.cpp" line="502"/>
         <source>Cannot create registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="599"/>
+        <location filename="../toolkit/registry.cpp" line="531"/>
         <source>Cannot delete registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="654"/>
+        <location filename="../toolkit/registry.cpp" line="586"/>
         <source>Cannot list registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="673"/>
-        <location filename="../toolkit/registry.cpp" line="804"/>
+        <location filename="../toolkit/registry.cpp" line="607"/>
+        <location filename="../toolkit/registry.cpp" line="738"/>
         <source>Cannot read value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="723"/>
+        <location filename="../toolkit/registry.cpp" line="657"/>
         <source>Cannot list the values of registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="736"/>
+        <location filename="../toolkit/registry.cpp" line="670"/>
         <source>Cannot delete value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="759"/>
+        <location filename="../toolkit/registry.cpp" line="693"/>
         <source>Cannot write value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="764"/>
+        <location filename="../toolkit/registry.cpp" line="698"/>
         <source>%1: the registry key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
@@ -493,7 +499,7 @@
 <context>
     <name>zkActnLst::TzkAction</name>
     <message>
-        <location filename="../actions/tzkaction.cpp" line="95"/>
+        <location filename="../actions/tzkaction.cpp" line="142"/>
         <source>Insuficient rights to access this functionality.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -501,12 +507,12 @@
 <context>
     <name>zkActnLst::TzkActionList</name>
     <message>
-        <location filename="../actions/tzkactionlist.cpp" line="126"/>
+        <location filename="../actions/tzkactionlist.cpp" line="147"/>
         <source>A standard ActionList component found. Do you want to convert to Rightsmith one (strongly recomended)?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../actions/tzkactionlist.cpp" line="148"/>
+        <location filename="../actions/tzkactionlist.cpp" line="169"/>
         <source>Do you want to delete the conveted standard ActionList component?</source>
         <translation type="unfinished"></translation>
     </message>
@@ -514,28 +520,43 @@
 <context>
     <name>zkDlgSecurity::TfrmSecurity</name>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="42"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="45"/>
         <source>Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="56"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="58"/>
         <source>New User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="64"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="66"/>
         <source>Remove User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="70"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="74"/>
+        <source>&amp;Unlock</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="81"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="71"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="82"/>
         <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="198"/>
+        <source>The failed logons of %1 are forgotten.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="200"/>
+        <source>No failed logons of %1 are counted.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -572,7 +593,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="160"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="167"/>
+        <source>The logon cannot be checked: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tdlgpassword.cpp" line="169"/>
         <source>Wrong user name or password.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -601,19 +627,94 @@
     </message>
 </context>
 <context>
+    <name>zkSecurity</name>
+    <message>
+        <location filename="../security/registrytables.h" line="42"/>
+        <source>%1: the registry database is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::AuditTrail</name>
+    <message>
+        <location filename="../security/audittrail.cpp" line="51"/>
+        <source>Cannot read the audit trail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/audittrail.cpp" line="56"/>
+        <source>Cannot write the audit trail</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::LogonCheck</name>
+    <message>
+        <location filename="../security/logoncheck.cpp" line="82"/>
+        <source>a name without a user</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/logoncheck.cpp" line="165"/>
+        <source>Too many failed logons. Try again in 1 second.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/logoncheck.cpp" line="168"/>
+        <source>Too many failed logons. Try again in %1 seconds.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/logoncheck.cpp" line="171"/>
+        <source>Too many failed logons. Try again in %1 minutes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::LogonThrottle</name>
+    <message>
+        <location filename="../security/logonthrottle.cpp" line="36"/>
+        <source>Cannot read the failed logons</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/logonthrottle.cpp" line="42"/>
+        <source>Cannot record the failed logons</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::PasswordHash</name>
+    <message>
+        <location filename="../security/passwordhash.cpp" line="144"/>
+        <source>The password hash cost is below the least accepted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/passwordhash.cpp" line="148"/>
+        <source>The password hash cost is above the most accepted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/passwordhash.cpp" line="160"/>
+        <source>The password could not be hashed: out of memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>zkSecurity::TzkSecurity</name>
     <message>
-        <location filename="../security/tzksecurity.cpp" line="59"/>
+        <location filename="../security/tzksecurity.cpp" line="57"/>
         <source>No more than one instance of Security Component allowed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurity.cpp" line="137"/>
+        <location filename="../security/tzksecuritystartup.cpp" line="46"/>
         <source>Cannot build Security template from clients</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritybuild.cpp" line="151"/>
+        <location filename="../security/tzksecuritybuild.cpp" line="196"/>
         <source>Duplicate Security ID Found. Cannot Continue. Please correct.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -621,7 +722,7 @@
 <context>
     <name>zkSecurity::TzkSecurityDialogs</name>
     <message>
-        <location filename="../security/tzksecuritydialogs.cpp" line="95"/>
+        <location filename="../security/tzksecuritydialogs.cpp" line="99"/>
         <source>Do you want to keep the current logon? If no, all protected functionality will be disabled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -629,22 +730,22 @@
 <context>
     <name>zkSecurity::TzkSecurityTemplate</name>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="41"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="49"/>
         <source>Stream read error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="103"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="194"/>
         <source>Version mismatch. Cannot continue</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="146"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="243"/>
         <source>Invalid level (%1) for item &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="161"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="256"/>
         <source>Invalid index</source>
         <translation type="unfinished"></translation>
     </message>
@@ -652,135 +753,137 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/userstore.cpp" line="58"/>
+        <location filename="../security/userstore.cpp" line="65"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="70"/>
+        <location filename="../security/userstore.cpp" line="77"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="272"/>
+        <location filename="../security/userstore.cpp" line="325"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="307"/>
+        <location filename="../security/userstore.cpp" line="384"/>
+        <location filename="../security/userstore.cpp" line="410"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="318"/>
+        <location filename="../security/userstore.cpp" line="397"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="372"/>
+        <location filename="../security/userstore.cpp" line="491"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="377"/>
+        <location filename="../security/userstore.cpp" line="496"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="420"/>
+        <location filename="../security/userstore.cpp" line="596"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="482"/>
+        <location filename="../security/userstore.cpp" line="693"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="520"/>
-        <location filename="../security/userstore.cpp" line="636"/>
+        <location filename="../security/userstore.cpp" line="732"/>
+        <location filename="../security/userstore.cpp" line="848"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="546"/>
+        <location filename="../security/userstore.cpp" line="679"/>
+        <location filename="../security/userstore.cpp" line="758"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="582"/>
+        <location filename="../security/userstore.cpp" line="794"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="609"/>
+        <location filename="../security/userstore.cpp" line="821"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="642"/>
+        <location filename="../security/userstore.cpp" line="854"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="652"/>
+        <location filename="../security/userstore.cpp" line="864"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="677"/>
+        <location filename="../security/userstore.cpp" line="890"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="681"/>
+        <location filename="../security/userstore.cpp" line="894"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="686"/>
+        <location filename="../security/userstore.cpp" line="899"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="691"/>
+        <location filename="../security/userstore.cpp" line="904"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="704"/>
+        <location filename="../security/userstore.cpp" line="917"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3, and it is not a complete user template</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="753"/>
+        <location filename="../security/userstore.cpp" line="978"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="758"/>
+        <location filename="../security/userstore.cpp" line="983"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="761"/>
+        <location filename="../security/userstore.cpp" line="986"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="767"/>
+        <location filename="../security/userstore.cpp" line="992"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="776"/>
+        <location filename="../security/userstore.cpp" line="1001"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -824,7 +927,7 @@ An administrator can examine the store with &quot;rightsmith-users verify&quot; 
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="116"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="125"/>
         <source>Invalid current or new password. Please retype.</source>
         <translation type="unfinished"></translation>
     </message>
