@@ -10,6 +10,7 @@
 #include "security/tzksecurity.h"
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
 #include "support/fakes.h"
 #include "support/temporaryhome.h"
 #include "toolkit/messagebox.h"
@@ -82,6 +83,14 @@ QStringList tablesOfRegistry()
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return names;
+}
+
+void execOnRegistry(const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(rightsmith::toolkit::Registry::defaultPath()).constData(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
 }
 
 class HardeningTest : public ::testing::Test
@@ -239,18 +248,14 @@ TEST_F(HardeningTest, LogonsAndChangesAreRecordedOnceWithTheirChangeAndWithoutPa
         edited->AddUserToUserTemplate(&rights, bytes("Dora"), {}, true);
         return DialogResult::Accepted;
     };
-    {
-        sqlite3 *db = nullptr;
-        sqlite3_open(QFile::encodeName(rightsmith::toolkit::Registry::defaultPath()).constData(),
-                     &db);
-        sqlite3_exec(db,
-                     "CREATE TRIGGER refuse BEFORE INSERT ON \"values\" "
-                     "WHEN NEW.name = 'UserTemplateSize' BEGIN SELECT RAISE(ABORT, 'no'); END",
-                     nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
+    execOnRegistry("CREATE TRIGGER refuse BEFORE INSERT ON \"values\" "
+                   "WHEN NEW.name = 'UserTemplateSize' BEGIN SELECT RAISE(ABORT, 'no'); END");
     security.ShowSecurityDialog();
     rightsmith::toolkit::setMessageHook(previous);
+
+    // An administrator puts the stored users back.
+    execOnRegistry("DROP TRIGGER refuse");
+    UserStore::restore(security.StoreSettings(), streamOf(*security.UserTemplate()));
 
     rightsmith::toolkit::Registry registry;
     const QList<AuditRecord> records = AuditTrail(registry, Key).read();
@@ -267,10 +272,11 @@ TEST_F(HardeningTest, LogonsAndChangesAreRecordedOnceWithTheirChangeAndWithoutPa
     }
     EXPECT_EQ(
         seen,
-        (QStringList {u"logon accepted Supervisor Supervisor "_s, u"logon refused Anna  "_s,
-                      u"logon accepted Supervisor Supervisor "_s,
-                      u"password changed Anna Supervisor "_s,
-                      u"right denied Anna Supervisor 1 Open"_s, u"user added Carl Supervisor "_s}));
+        (QStringList {
+            u"logon accepted Supervisor Supervisor "_s, u"logon refused Anna  "_s,
+            u"logon accepted Supervisor Supervisor "_s, u"password changed Anna Supervisor "_s,
+            u"right denied Anna Supervisor 1 Open"_s, u"user added Carl Supervisor "_s,
+            u"store restored  Supervisor "_s + UserStore::location(security.StoreSettings())}));
 }
 
 TEST_F(HardeningTest, WithEverythingOffTheStoreGetsNothingNew)

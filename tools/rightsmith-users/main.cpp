@@ -282,9 +282,12 @@ int verify(Store &store)
 
 // Puts a kept copy (a file, or a value of the store's key) back as the user
 // template, after checking that it loads.
-int restore(Store &store, const QString &source)
+bool keepsTrail(Store &store, const QString &key);
+
+int restore(Store &store, const QString &key, const QString &source)
 {
-    const zkSecurity::UserStoreSettings settings = store.settings();
+    zkSecurity::UserStoreSettings settings = store.settings();
+    settings.hardening.auditTrail = keepsTrail(store, key);
     QByteArray stream;
     if (QFileInfo(source).isFile()) {
         QFile file(source);
@@ -527,7 +530,7 @@ int run(const QCoreApplication &app)
     if (command == u"verify"_s)
         return verify(store);
     if (command == u"restore"_s)
-        return restore(store, args.at(1));
+        return restore(store, key, args.at(1));
     if (command == u"passwd"_s)
         return setPassword(store, key, args.at(1));
     if (command == u"unlock"_s)
