@@ -148,14 +148,20 @@ void TdlgPassword::setRecentUsers(const QList<QByteArray> &names)
 
 bool TdlgPassword::CheckUserPassword()
 {
+    // A hidden dialog is the program trying a remembered password, not a
+    // person guessing: a failure of that is not counted.
+    return checkTyped(isVisible() ? zkSecurity::LogonCheck::Attempt::Logon
+                                  : zkSecurity::LogonCheck::Attempt::Silent);
+}
+
+bool TdlgPassword::checkTyped(zkSecurity::LogonCheck::Attempt attempt)
+{
     const auto name = rightsmith::dialogsupport::encoded(edtUserName->currentText());
     const auto typed = rightsmith::dialogsupport::encoded(edtPassword->text());
     zkSecurity::LogonCheck::Result result;
     if (UserTemplate && name && typed) {
-        // A hidden dialog is the program trying a remembered password, not a
-        // person guessing: a failure of that is not counted.
         static const zkSecurity::LogonCheck plain;
-        result = (Check ? *Check : plain).check(*UserTemplate, *name, *typed, isVisible());
+        result = (Check ? *Check : plain).check(*UserTemplate, *name, *typed, attempt);
         if (result.verdict == zkSecurity::LogonCheck::Verdict::Accepted)
             return true;
     }
@@ -188,7 +194,8 @@ void TdlgPassword::actOKExecute(rightsmith::toolkit::Action *sender)
 void TdlgPassword::actSecurityExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
-    if (!CheckUserPassword())
+    // Proves who the user is without logging on.
+    if (!checkTyped(zkSecurity::LogonCheck::Attempt::Verify))
         return;
     const QByteArray name = userName();
     // Whatever the management dialog ends with, logging on needs the password again.

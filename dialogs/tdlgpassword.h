@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
+#include "security/logoncheck.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -16,9 +17,8 @@ class Action;
 }
 
 namespace zkSecurity {
-class LogonCheck;
 class TzkSecurityTemplate;
-} // namespace zkSecurity
+}
 
 namespace zkEntryPasswordDlg {
 
@@ -98,6 +98,9 @@ public:
     /// With valid credentials: the user management dialog for the typed user;
     /// its changes reach UserTemplate when it ends with OK.
     void actSecurityExecute(rightsmith::toolkit::Action *sender);
+
+private:
+    bool checkTyped(zkSecurity::LogonCheck::Attempt attempt);
 };
 
 } // namespace zkEntryPasswordDlg

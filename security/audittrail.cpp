@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <pwd.h>
@@ -178,6 +179,16 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
 
     detail::writeTable(m_registry, writeFailure(), [&] {
         detail::execute(m_registry, CreateTableSql, writeFailure());
+        // Records expire by the newest time already stored, when that is
+        // earlier than now: a clock set far ahead, once, does not wipe the trail.
+        qint64 newest = current.toMSecsSinceEpoch();
+        {
+            Statement latest(m_registry.database(),
+                             "SELECT max(time) FROM audit_trail WHERE store_key = ?");
+            latest.bind(1, m_storeKey);
+            if (latest.step() == SQLITE_ROW && latest.columnType(0) != SQLITE_NULL)
+                newest = std::min(newest, latest.columnInt(0));
+        }
         Statement insert(m_registry.database(),
                          "INSERT INTO audit_trail(store_key, time, os_user, host, program, event, "
                          "user_name, actor, detail) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -197,22 +208,35 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
             Statement expire(m_registry.database(),
                              "DELETE FROM audit_trail WHERE store_key = ? AND time < ?");
             expire.bind(1, m_storeKey);
-            expire.bind(2, current.toMSecsSinceEpoch() - qint64(m_limits.keepDays) * MsPerDay);
+            expire.bind(2, newest - qint64(m_limits.keepDays) * MsPerDay);
             if (expire.step() != SQLITE_DONE)
                 m_registry.fail(writeFailure());
         }
         if (m_limits.keepRows > 0) {
-            // Newest first by time (then by order of writing); what lies past
-            // keepRows is the oldest.
+            // By order of writing, not by time: after the clock was set back
+            // the newest records carry the earliest times.
             Statement trim(m_registry.database(),
                            "DELETE FROM audit_trail WHERE id IN (SELECT id FROM audit_trail "
-                           "WHERE store_key = ?1 ORDER BY time DESC, id DESC LIMIT -1 OFFSET ?2)");
+                           "WHERE store_key = ?1 ORDER BY id DESC LIMIT -1 OFFSET ?2)");
             trim.bind(1, m_storeKey);
             trim.bind(2, m_limits.keepRows);
             if (trim.step() != SQLITE_DONE)
                 m_registry.fail(writeFailure());
         }
     });
+}
+
+bool AuditTrail::hasRecords() const
+{
+    if (!detail::tableExists(m_registry, TableName, readFailure()))
+        return false;
+    Statement select(m_registry.database(),
+                     "SELECT 1 FROM audit_trail WHERE store_key = ? LIMIT 1");
+    select.bind(1, m_storeKey);
+    const int rc = select.step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        m_registry.fail(readFailure());
+    return rc == SQLITE_ROW;
 }
 
 QList<AuditRecord> AuditTrail::read(const QDateTime &since, const QByteArray &user) const

@@ -80,6 +80,9 @@ public:
     /// not empty (as the user concerned or as the one who acted), oldest first.
     /// A registry without the table has none (reading never creates it).
     QList<AuditRecord> read(const QDateTime &since = {}, const QByteArray &user = {}) const;
+    /// True when the trail holds a record of this store key. Once written, a
+    /// trail keeps at least its newest record, whatever the limits.
+    bool hasRecords() const;
 
     /// The records that tell how \a after differs from \a before: users added
     /// and removed, rights granted and denied, passwords changed (user, event

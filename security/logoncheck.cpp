@@ -35,90 +35,93 @@ LogonCheck::LogonCheck(const UserStoreSettings &store)
 }
 
 LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QByteArray &userName,
-                                     const QByteArray &password, bool byPerson) const
+                                     const QByteArray &password, Attempt attempt) const
 {
     const HardeningSettings &hardening = m_store.hardening;
-    const bool recording = hardening.throttleLogons || hardening.auditTrail;
-
-    // The write lock is held across the comparison, so that attempts from
-    // several programs at once are counted one after the other.
-    std::unique_ptr<rightsmith::toolkit::Registry> registry;
-    std::unique_ptr<rightsmith::toolkit::RegistryTransaction> transaction;
-    std::optional<LogonThrottle> throttle;
-    std::optional<AuditTrail> trail;
-    const QDateTime now = hardening.now();
-    if (recording) {
-        try {
-            registry = std::make_unique<rightsmith::toolkit::Registry>(m_store.registryPath());
-            transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
-                *registry, rightsmith::toolkit::Registry::WriteTransaction);
-            if (hardening.throttleLogons)
-                throttle.emplace(*registry, m_store.key);
-            if (hardening.auditTrail)
-                trail.emplace(*registry, m_store.key, hardening.auditLimits);
-        } catch (const rightsmith::toolkit::Error &error) {
-            // Nothing may be checked that cannot be counted: closed, not open.
-            qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
-            return {Verdict::Refused, std::chrono::seconds(0), error.message()};
-        }
-    }
-
     const TreeNode *user = users.GetUserNodeByUserName(userName);
     // Who the records are about: never a name without a user, which may be a
     // password typed into the wrong box.
     const QByteArray concerned = user ? userName : QByteArray();
-    auto record = [&](AuditEvent event, const QByteArray &actor, const QString &detail) {
-        if (!trail)
-            return;
-        AuditRecord entry;
-        entry.event = event;
-        entry.user = concerned;
-        entry.actor = actor;
-        entry.detail = detail;
-        trail->append(entry, now);
+    const QString unknownName = user ? QString()
+                                     : QCoreApplication::translate("zkSecurity::LogonCheck",
+                                                                   "a name without a user");
+    const QDateTime now = hardening.now();
+    auto refusedFor = [](const rightsmith::toolkit::Error &error) {
+        // Nothing may be checked that cannot be counted: closed, not open.
+        qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+        return Result {Verdict::Refused, std::chrono::seconds(0), error.message()};
     };
-    const QString unknownName = user
-        ? QString()
-        : QCoreApplication::translate("zkSecurity::LogonCheck", "a name without a user");
+    // Runs \a write in one write transaction of the store, with the trail.
+    auto inTransaction = [&](const auto &write) {
+        rightsmith::toolkit::Registry registry(m_store.registryPath());
+        rightsmith::toolkit::RegistryTransaction transaction(
+            registry, rightsmith::toolkit::Registry::WriteTransaction);
+        std::optional<AuditTrail> trail;
+        if (hardening.auditTrail)
+            trail.emplace(registry, m_store.key, hardening.auditLimits);
+        const auto record = [&](AuditEvent event, const QByteArray &actor,
+                                const QString &detail) {
+            if (!trail)
+                return;
+            AuditRecord entry;
+            entry.event = event;
+            entry.user = concerned;
+            entry.actor = actor;
+            entry.detail = detail;
+            trail->append(entry, now);
+        };
+        LogonThrottle throttle(registry, m_store.key);
+        write(throttle, record);
+        transaction.commit();
+    };
 
-    try {
-        if (throttle) {
+    if (hardening.throttleLogons) {
+        try {
+            rightsmith::toolkit::Registry registry(m_store.registryPath());
             const std::chrono::seconds wait =
-                throttle->state(userName).remaining(hardening.throttle, now);
+                LogonThrottle(registry, m_store.key).state(userName).remaining(hardening.throttle, now);
             if (wait.count() > 0) {
-                if (byPerson)
-                    record(AuditEvent::LogonThrottled, QByteArray(), unknownName);
-                if (transaction)
-                    transaction->commit();
+                if (attempt != Attempt::Silent && hardening.auditTrail) {
+                    inTransaction([&](LogonThrottle &, const auto &record) {
+                        record(AuditEvent::LogonThrottled, QByteArray(), unknownName);
+                    });
+                }
                 return {Verdict::Throttled, wait, QString()};
             }
+        } catch (const rightsmith::toolkit::Error &error) {
+            return refusedFor(error);
         }
-
-        const TzkNodeRecord *stored = passwordRecord(user);
-        const bool accepted = user && PasswordHash::matches(stored, password);
-        // With hashing on, every attempt costs one hash: a name without a
-        // user, or a user whose password is not hashed yet, takes as long as
-        // a hashed one.
-        if (hardening.hashPasswords && !(stored && PasswordHash::isHashed(*stored)))
-            PasswordHash::spendCheck(password, hardening.hashCost);
-
-        if (accepted) {
-            if (throttle)
-                throttle->clear(userName);
-            record(AuditEvent::LogonAccepted, userName, QString());
-        } else if (byPerson) {
-            if (throttle)
-                throttle->noteFailure(userName, now);
-            record(AuditEvent::LogonRefused, QByteArray(), unknownName);
-        }
-        if (transaction)
-            transaction->commit();
-        return {accepted ? Verdict::Accepted : Verdict::Refused, std::chrono::seconds(0),
-                QString()};
-    } catch (const rightsmith::toolkit::Error &error) {
-        qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
-        return {Verdict::Refused, std::chrono::seconds(0), error.message()};
     }
+
+    // Compared without holding the store's lock: a hash takes its time.
+    const TzkNodeRecord *stored = passwordRecord(user);
+    const bool accepted = user && PasswordHash::matches(stored, password);
+    // With hashing on, every attempt costs one hash: a name without a user,
+    // or a user whose password is not hashed yet, takes as long as a hashed one.
+    if (hardening.hashPasswords && !(stored && PasswordHash::isHashed(*stored)))
+        PasswordHash::spendCheck(password, hardening.hashCost);
+
+    // A remembered password that failed is not a guess; a password checked
+    // without logging on neither logs on nor clears the count.
+    const bool noted = accepted ? attempt != Attempt::Verify : attempt != Attempt::Silent;
+    if (noted && (hardening.throttleLogons || hardening.auditTrail)) {
+        try {
+            inTransaction([&](LogonThrottle &throttle, const auto &record) {
+                if (accepted) {
+                    if (hardening.throttleLogons)
+                        throttle.clear(userName);
+                    record(AuditEvent::LogonAccepted, userName, QString());
+                } else {
+                    if (hardening.throttleLogons)
+                        throttle.noteFailure(userName, now, hardening.throttle.forgetAfter);
+                    record(AuditEvent::LogonRefused, QByteArray(), unknownName);
+                }
+            });
+        } catch (const rightsmith::toolkit::Error &error) {
+            return refusedFor(error);
+        }
+    }
+    return {accepted ? Verdict::Accepted : Verdict::Refused, std::chrono::seconds(0), QString()};
 }
 
 bool LogonCheck::isLocked(const QByteArray &userName) const

@@ -41,11 +41,25 @@ public:
     const HardeningSettings &hardening() const { return m_store.hardening; }
     const UserStoreSettings &store() const { return m_store; }
 
-    /// Checks \a password for \a userName in \a users. An attempt that is
-    /// not \a byPerson (the program trying a remembered password) is neither
-    /// counted nor recorded when it fails.
+    /// What an attempt is for.
+    enum class Attempt {
+        /// A person logging on: counted when it fails, recorded either way.
+        Logon,
+        /// The program trying a remembered password: a failure is neither
+        /// counted nor recorded.
+        Silent,
+        /// A person proving who they are without logging on (the logon
+        /// dialog's Security button): a failure counts as for a logon; success
+        /// is not recorded and does not clear the count.
+        Verify,
+    };
+
+    /// Checks \a password for \a userName in \a users. Attempts for a name
+    /// that must wait are refused before the password is looked at. The
+    /// password is compared without holding the store's lock; the outcome is
+    /// then counted and recorded in one transaction.
     Result check(const TzkSecurityTemplate &users, const QByteArray &userName,
-                 const QByteArray &password, bool byPerson = true) const;
+                 const QByteArray &password, Attempt attempt = Attempt::Logon) const;
 
     /// True when attempts for \a userName must wait (throttling on).
     bool isLocked(const QByteArray &userName) const;

@@ -26,7 +26,9 @@ constexpr const char *CreateTableSql =
 // The key of the name digests. It is no secret (it is in every copy of the
 // program): it makes the digests this program's own, so that they match no
 // table of plain BLAKE2b digests, and keeps every typed name (a password typed
-// into the name box, now and then) from standing readable in the store.
+// into the name box, now and then) from standing readable in the store. A
+// digest can still be tested against guesses by whoever reads the store;
+// counters are forgotten after a day, which keeps such rows few and short-lived.
 constexpr unsigned char DigestKey[crypto_generichash_KEYBYTES] = {
     0x52, 0x53, 0x4d, 0x20, 0x6c, 0x6f, 0x67, 0x6f, 0x6e, 0x20, 0x74, 0x68, 0x72, 0x6f, 0x74, 0x74,
     0x6c, 0x65, 0x9e, 0x41, 0x07, 0xd3, 0x5c, 0xb2, 0x18, 0xe6, 0x73, 0x0f, 0xaa, 0x61, 0xc4, 0x2d};
@@ -118,9 +120,12 @@ ThrottleState LogonThrottle::state(const QByteArray &userName) const
     return state;
 }
 
-ThrottleState LogonThrottle::noteFailure(const QByteArray &userName, const QDateTime &now)
+ThrottleState LogonThrottle::noteFailure(const QByteArray &userName, const QDateTime &now,
+                                         std::chrono::seconds forgetAfter)
 {
     const qint64 at = (now.isValid() ? now : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
+    const qint64 forgotten =
+        at - std::chrono::duration_cast<std::chrono::milliseconds>(forgetAfter).count();
     const QByteArray key = digest(userName);
     ThrottleState result;
     detail::writeTable(m_registry, writeFailure(), [&] {
@@ -130,12 +135,20 @@ ThrottleState LogonThrottle::noteFailure(const QByteArray &userName, const QDate
                          "INSERT INTO logon_failures(store_key, name_digest, failures, "
                          "last_failure) VALUES(?1, ?2, 1, ?3) "
                          "ON CONFLICT(store_key, name_digest) DO UPDATE SET "
-                         "failures = min(failures + 1, 2147483647), "
+                         "failures = CASE WHEN last_failure < ?4 THEN 1 "
+                         "ELSE min(failures + 1, 2147483647) END, "
                          "last_failure = excluded.last_failure");
         upsert.bind(1, m_storeKey);
         upsert.bindBlob(2, key);
         upsert.bind(3, at);
+        upsert.bind(4, forgotten);
         if (upsert.step() != SQLITE_DONE)
+            m_registry.fail(writeFailure());
+        Statement prune(m_registry.database(),
+                        "DELETE FROM logon_failures WHERE store_key = ? AND last_failure < ?");
+        prune.bind(1, m_storeKey);
+        prune.bind(2, forgotten);
+        if (prune.step() != SQLITE_DONE)
             m_registry.fail(writeFailure());
         result = state(userName);
     });

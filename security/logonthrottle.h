@@ -22,6 +22,11 @@ struct RIGHTSMITH_CORE_EXPORT ThrottleSettings
     int freeAttempts = 5;
     std::chrono::seconds firstDelay {1};
     std::chrono::seconds maxDelay {15 * 60};
+    /// Failures older than this are forgotten when the next one is counted,
+    /// and so are the counters of names that failed no later than that: a
+    /// typo months after the last failure starts again from one, and names
+    /// typed once do not pile up in the store.
+    std::chrono::seconds forgetAfter {24 * 60 * 60};
 
     /// How long after the last of \a failures failed logons the next attempt
     /// must wait (zero below freeAttempts).
@@ -57,7 +62,8 @@ public:
     /// Counts one more failure at \a now (the current time when invalid);
     /// returns the new state. Throws rightsmith::toolkit::Error when it cannot
     /// be written, and always with a read-only registry.
-    ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now);
+    ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now,
+                              std::chrono::seconds forgetAfter = ThrottleSettings().forgetAfter);
     /// Forgets the failures of \a userName; true when there were any. Throws
     /// like noteFailure().
     bool clear(const QByteArray &userName);

@@ -198,17 +198,22 @@ void TzkSecurity::ShowSecurityDialog()
     SecurityUi *ui = SecurityUi::Installed();
     if (!ui)
         return;
+    // Outlives the dialog, which refers to it.
+    const LogonCheck check = CreateLogonCheck();
     // Freed on every way out.
     const std::unique_ptr<UserManagementDialog> dialog =
         ui->CreateUserManagementDialog(m_securityTemplate.get());
-    const LogonCheck check = CreateLogonCheck();
     if (!RunUserManagement(*dialog, m_userTemplate.get(), m_securityTemplate.get(),
                            m_currentUserName, m_options.contains(soShowCheckedOKOnly), true,
                            &check))
         return;
-    // The stored password is already scrambled; it goes to the store as it is.
-    SaveUsers(m_userTemplate->GetPasswordFromUserTreeNode(
-        m_userTemplate->GetUserNodeByUserName(m_currentUserName)));
+    // The stored password is already scrambled; it goes to the store as it
+    // is. A hashed one is not remembered: its caption is no password.
+    TreeNode *user = m_userTemplate->GetUserNodeByUserName(m_currentUserName);
+    const TreeNode *passwordNode = user ? user->firstChild() : nullptr;
+    const bool hashed = passwordNode && passwordNode->data()
+        && PasswordHash::isHashed(*passwordNode->data());
+    SaveUsers(hashed ? QByteArray() : m_userTemplate->GetPasswordFromUserTreeNode(user));
 }
 
 bool TzkSecurity::CheckSingleInstance()

@@ -3,6 +3,7 @@
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
+#include "toolkit/error.h"
 
 namespace zkSecurity {
 
@@ -31,6 +32,12 @@ bool TzkSecurity::LoadUsers(QByteArray &scrambledPassword)
 
 void TzkSecurity::SetHardening(const HardeningSettings &hardening)
 {
+    // Refused here rather than at the first password change.
+    if (hardening.hashPasswords && !hardening.hashCost.atLeast(PasswordHashCost::minimum()))
+        throw rightsmith::toolkit::Error(
+            tr("The password hash cost is below the least accepted (%1 passes over %2 KiB).")
+                .arg(PasswordHashCost::minimum().passes)
+                .arg(PasswordHashCost::minimum().memoryKiB));
     m_hardening = hardening;
     m_userTemplate->SetNewPasswordCost(hardening.newPasswordCost());
 }

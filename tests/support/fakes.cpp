@@ -43,7 +43,11 @@ public:
         // Exec() is a person pressing OK, anything else a silent try.
         static const zkSecurity::LogonCheck plain;
         return m_users
-            && (m_check ? *m_check : plain).check(*m_users, m_name, m_password, m_shown).verdict
+            && (m_check ? *m_check : plain)
+                    .check(*m_users, m_name, m_password,
+                           m_shown ? zkSecurity::LogonCheck::Attempt::Logon
+                                   : zkSecurity::LogonCheck::Attempt::Silent)
+                    .verdict
             == zkSecurity::LogonCheck::Verdict::Accepted;
     }
     zkSecurity::DialogResult Exec() override
