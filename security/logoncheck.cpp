@@ -42,9 +42,9 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
     // Who the records are about: never a name without a user, which may be a
     // password typed into the wrong box.
     const QByteArray concerned = user ? userName : QByteArray();
-    const QString unknownName = user ? QString()
-                                     : QCoreApplication::translate("zkSecurity::LogonCheck",
-                                                                   "a name without a user");
+    const QString unknownName = user
+        ? QString()
+        : QCoreApplication::translate("zkSecurity::LogonCheck", "a name without a user");
     const QDateTime now = hardening.now();
     auto refusedFor = [](const rightsmith::toolkit::Error &error) {
         // Nothing may be checked that cannot be counted: closed, not open.
@@ -59,8 +59,7 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
         std::optional<AuditTrail> trail;
         if (hardening.auditTrail)
             trail.emplace(registry, m_store.key, hardening.auditLimits);
-        const auto record = [&](AuditEvent event, const QByteArray &actor,
-                                const QString &detail) {
+        const auto record = [&](AuditEvent event, const QByteArray &actor, const QString &detail) {
             if (!trail)
                 return;
             AuditRecord entry;
@@ -78,8 +77,9 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
     if (hardening.throttleLogons) {
         try {
             rightsmith::toolkit::Registry registry(m_store.registryPath());
-            const std::chrono::seconds wait =
-                LogonThrottle(registry, m_store.key).state(userName).remaining(hardening.throttle, now);
+            const std::chrono::seconds wait = LogonThrottle(registry, m_store.key)
+                                                  .state(userName)
+                                                  .remaining(hardening.throttle, now);
             if (wait.count() > 0) {
                 if (attempt != Attempt::Silent && hardening.auditTrail) {
                     inTransaction([&](LogonThrottle &, const auto &record) {

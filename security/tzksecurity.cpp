@@ -211,8 +211,8 @@ void TzkSecurity::ShowSecurityDialog()
     // is. A hashed one is not remembered: its caption is no password.
     TreeNode *user = m_userTemplate->GetUserNodeByUserName(m_currentUserName);
     const TreeNode *passwordNode = user ? user->firstChild() : nullptr;
-    const bool hashed = passwordNode && passwordNode->data()
-        && PasswordHash::isHashed(*passwordNode->data());
+    const bool hashed =
+        passwordNode && passwordNode->data() && PasswordHash::isHashed(*passwordNode->data());
     SaveUsers(hashed ? QByteArray() : m_userTemplate->GetPasswordFromUserTreeNode(user));
 }
 

@@ -145,9 +145,9 @@ TEST(AuditTrail, LimitsDropTheOldestRecords)
 {
     // limits, then the records' days before T0 in the order of writing, and those kept
     const std::tuple<AuditLimits, QList<int>, QList<int>> cases[] = {
-        {{0, 3}, {0, 4, 1, 3, 2}, {2, 1, 0}}, // oldest by time, not by writing
+        {{0, 3}, {0, 4, 1, 3, 2}, {3, 2, 1}}, // the last written, whatever their times
         {{10, 0}, {20, 5, 11, 0, 10}, {10, 5, 0}},
-        {{10, 2}, {20, 5, 9, 0}, {5, 0}},
+        {{10, 2}, {20, 5, 9, 0}, {9, 0}},
         {{0, 0}, {900, 1}, {900, 1}}};
     QTemporaryDir dir;
     Registry registry(dir.filePath(u"registry.sqlite3"_s));
@@ -161,6 +161,11 @@ TEST(AuditTrail, LimitsDropTheOldestRecords)
             days << int(r.time.daysTo(T0));
         EXPECT_EQ(days, kept) << "case " << n;
     }
+    // A clock set a year ahead, once, does not wipe the trail.
+    AuditTrail trail(registry, u"Jump"_s, {10, 0});
+    trail.append(record(AuditEvent::LogonRefused, "Anna", {}), T0);
+    trail.append(record(AuditEvent::LogonRefused, "Anna", {}), T0.addDays(365));
+    EXPECT_EQ(trail.read().size(), 2);
 }
 
 TEST(AuditChanges, UsersRightsAndPasswordsInAStableOrder)

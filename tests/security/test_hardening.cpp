@@ -159,6 +159,24 @@ TEST_F(HardeningTest, AScrambledPasswordBecomesAHashAtLogonAndNothingElseChanges
     EXPECT_FALSE(reader.Logon(bytes("Anna"), bytes("secre"), true));
 }
 
+TEST_F(HardeningTest, AKeptLogonNeverHashesThePasswordItWasGiven)
+{
+    ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("secret"), true));
+    HardeningSettings hardening = quickHardening(nullptr);
+    hardening.hashPasswords = true;
+    security.SetHardening(hardening);
+    // The dialog is refused and the current logon kept: the password passed
+    // in was never checked.
+    const rightsmith::toolkit::MessageHook previous =
+        rightsmith::toolkit::setMessageHook([](auto, const QString &) { return true; });
+    testsupport::FakeSecurityUi::current().logonAnswers.append({DialogResult::Rejected, {}, {}});
+    EXPECT_TRUE(security.Logon(bytes("Anna"), bytes("attacker"), true));
+    rightsmith::toolkit::setMessageHook(previous);
+    const TzkNodeRecord *record = passwordNodeOf(*security.UserTemplate(), "Anna")->data();
+    EXPECT_FALSE(PasswordHash::isHashed(*record));
+    EXPECT_TRUE(PasswordHash::matches(record, bytes("secret")));
+}
+
 TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAlike)
 {
     QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);

@@ -44,10 +44,10 @@ public:
         static const zkSecurity::LogonCheck plain;
         return m_users
             && (m_check ? *m_check : plain)
-                    .check(*m_users, m_name, m_password,
-                           m_shown ? zkSecurity::LogonCheck::Attempt::Logon
-                                   : zkSecurity::LogonCheck::Attempt::Silent)
-                    .verdict
+                   .check(*m_users, m_name, m_password,
+                          m_shown ? zkSecurity::LogonCheck::Attempt::Logon
+                                  : zkSecurity::LogonCheck::Attempt::Silent)
+                   .verdict
             == zkSecurity::LogonCheck::Verdict::Accepted;
     }
     zkSecurity::DialogResult Exec() override

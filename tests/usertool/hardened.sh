@@ -38,3 +38,14 @@ trail=$(users audit)
 [ "$(echo "$trail" | grep -c '  lock cleared  user=Carol')" -eq 1 ] || fail "audit: $trail"
 echo "$trail" | grep -q 'new pw' && fail "a password in the trail: $trail"
 echo "hardened store: ok"
+
+# Without a store, nothing is made: the commands that write say so and fail.
+empty="$work/empty"
+mkdir -p "$empty"
+for command in "unlock Carol" "passwd Carol"; do
+    if printf 'x\n' | HOME="$empty" XDG_CONFIG_HOME="$empty/config" users $command 2>/dev/null; then
+        fail "$command without a store succeeded"
+    fi
+done
+[ ! -e "$empty/config" ] || fail "a store was made where there was none"
+echo "no store: ok"

@@ -343,7 +343,7 @@ QByteArray passwordFromStdin()
 bool keepsTrail(Store &store, const QString &key)
 {
     try {
-        return !zkSecurity::AuditTrail(store.registry(), key).read().isEmpty();
+        return zkSecurity::AuditTrail(store.registry(), key).hasRecords();
     } catch (const Failure &) {
         return false;
     }
@@ -372,6 +372,7 @@ std::optional<zkSecurity::PasswordHashCost> hashCostOf(const zkSecurity::TzkSecu
 // saves through the store as the program does.
 int setPassword(Store &store, const QString &key, const QString &name)
 {
+    store.registry(); // a store that is not there is not made here
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = keepsTrail(store, key);
     zkSecurity::UserStore userStore;
@@ -380,7 +381,10 @@ int setPassword(Store &store, const QString &key, const QString &name)
     QByteArray remembered;
     userStore.load(settings, users, lastUsers, remembered);
     if (userStore.state() != zkSecurity::UserStore::State::Loaded)
-        throw Failure {ExitError, u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
+        throw Failure {ExitError,
+                       userStore.problem().isEmpty()
+                           ? u"no users are stored under the key %1"_s.arg(key)
+                           : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
     zkSecurity::TreeNode *user = findUser(users, name);
     zkSecurity::TreeNode *passwordNode = user->firstChild();
     if (!passwordNode)
@@ -405,6 +409,7 @@ int unlock(Store &store, const QString &key, const QString &name)
     const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
     if (!bytes)
         throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
+    store.registry(); // a store that is not there is not made here
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = keepsTrail(store, key);
     const bool cleared = zkSecurity::LogonCheck(settings).unlock(*bytes, QByteArray());
@@ -584,7 +589,9 @@ int run(const QCoreApplication &app)
     QByteArray password;
     try {
         password = passwordFromStdin();
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        // A text the store cannot hold matches no stored password.
+        err() << "rightsmith-users: " << failure.message << '\n';
         return ExitError;
     }
     const zkSecurity::TreeNode *passwordNode = user->firstChild();
