@@ -1,6 +1,7 @@
 #include "security/logonthrottle.h"
 
 #include "security/registrytables.h"
+#include "security/sodium.h"
 #include "toolkit/registry.h"
 #include "toolkit/sqlitestatement.h"
 
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <sodium.h>
 
 using rightsmith::toolkit::detail::Statement;
 
@@ -89,8 +89,7 @@ LogonThrottle::LogonThrottle(rightsmith::toolkit::Registry &registry, const QStr
 
 QByteArray LogonThrottle::digest(const QByteArray &userName) const
 {
-    static const bool initialized = sodium_init() >= 0;
-    Q_UNUSED(initialized);
+    useSodium();
     QByteArray digest(crypto_generichash_BYTES, Qt::Uninitialized);
     crypto_generichash(reinterpret_cast<unsigned char *>(digest.data()), size_t(digest.size()),
                        reinterpret_cast<const unsigned char *>(userName.constData()),

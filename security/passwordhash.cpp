@@ -1,5 +1,6 @@
 #include "security/passwordhash.h"
 
+#include "security/sodium.h"
 #include "security/tcripter.h"
 #include "security/tzknoderecord.h"
 #include "toolkit/error.h"
@@ -7,7 +8,6 @@
 #include <QCoreApplication>
 
 #include <cstring>
-#include <sodium.h>
 
 namespace zkSecurity::PasswordHash {
 
@@ -41,12 +41,6 @@ constexpr quint32 MinMemoryKiB = qMax<quint32>(8, crypto_pwhash_MEMLIMIT_MIN / 1
 static_assert(quint64(MaxMemoryKiB) * 1024 <= crypto_pwhash_MEMLIMIT_MAX);
 static_assert(MaxPasses <= crypto_pwhash_OPSLIMIT_MAX);
 
-void useSodium()
-{
-    static const bool initialized = sodium_init() >= 0; // picks its fastest code
-    Q_UNUSED(initialized);
-}
-
 bool checkable(const PasswordHashCost &cost)
 {
     return cost.passes >= MinPasses && cost.passes <= MaxPasses && cost.memoryKiB >= MinMemoryKiB
@@ -74,7 +68,8 @@ bool hasLayout(const TzkNodeRecord &record)
 bool hashInto(unsigned char *out, const QByteArray &password, const unsigned char *salt,
               const PasswordHashCost &cost)
 {
-    useSodium();
+    if (!useSodium())
+        return false;
     return crypto_pwhash(out, HashSize, password.constData(), quint64(password.size()), salt,
                          cost.passes, size_t(cost.memoryKiB) * 1024U, crypto_pwhash_ALG_ARGON2ID13)
         == 0;
@@ -134,7 +129,8 @@ bool matches(const TzkNodeRecord *record, const QByteArray &typed)
     const QByteArray stored = r.caption();
     if (scrambled.size() != stored.size())
         return false;
-    useSodium();
+    if (!useSodium())
+        return false;
     return sodium_memcmp(scrambled.constData(), stored.constData(), size_t(stored.size())) == 0;
 }
 
@@ -153,7 +149,7 @@ void store(TzkNodeRecord &record, const QByteArray &password, const PasswordHash
     reserved[OffVersion] = Version;
     writeU32LE(reserved + OffPasses, cost.passes);
     writeU32LE(reserved + OffMemory, cost.memoryKiB);
-    useSodium();
+    useSodium(); // hashInto() below refuses when it cannot be used
     randombytes_buf(reserved + OffSalt, SaltSize);
     if (!hashInto(reserved + OffHash, password, reserved + OffSalt, cost)) {
         sodium_memzero(reserved, sizeof(reserved));

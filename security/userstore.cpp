@@ -4,6 +4,7 @@
 #include "security/userstore.h"
 
 #include "security/audittrail.h"
+#include "security/sodium.h"
 #include "security/templatestreamlayout.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
@@ -31,7 +32,6 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <sodium.h>
 
 using namespace Qt::StringLiterals;
 
@@ -331,12 +331,6 @@ QString saveFailureMessage(const UserStoreSettings &settings, const QString &rea
 
 // The digest a save records for its file: BLAKE2b, 64 bytes, several times
 // faster than SHA-256 over a large user template.
-void useSodium()
-{
-    static const bool initialized = sodium_init() >= 0; // picks its fastest code
-    Q_UNUSED(initialized);
-}
-
 QByteArray digestOf(const QByteArray &bytes)
 {
     useSodium();
