@@ -4,6 +4,7 @@
 #include "security/audittrail.h"
 #include "security/logoncheck.h"
 #include "security/passwordhash.h"
+#include "security/registrytables.h"
 #include "security/tcripter.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
@@ -66,23 +67,6 @@ QByteArray streamOf(TzkSecurityTemplate &tree)
 TreeNode *passwordNodeOf(const TzkSecurityTemplate &users, const char *name)
 {
     return users.GetUserNodeByUserName(bytes(name))->firstChild();
-}
-
-QStringList tablesOfRegistry()
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(rightsmith::toolkit::Registry::defaultPath()).constData(),
-                    &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1,
-                       &statement, nullptr);
-    QStringList names;
-    while (sqlite3_step(statement) == SQLITE_ROW)
-        names << QString::fromUtf8(
-            reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return names;
 }
 
 void execOnRegistry(const char *sql)
@@ -305,13 +289,11 @@ TEST_F(HardeningTest, WithEverythingOffTheStoreGetsNothingNew)
     EXPECT_FALSE(security.Logon(bytes("Anna"), bytes("wrong"), false));
     ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("secret"), true));
 
-    const QStringList tables = tablesOfRegistry();
-    EXPECT_TRUE(tables.contains(u"values"_s));
-    EXPECT_FALSE(tables.contains(u"audit_trail"_s));
-    EXPECT_FALSE(tables.contains(u"logon_failures"_s));
+    rightsmith::toolkit::Registry registry;
+    for (const char *table : {"audit_trail", "logon_failures"})
+        EXPECT_FALSE(detail::tableExists(registry, table, {})) << table;
     EXPECT_EQ(passwordNodeOf(*security.UserTemplate(), "Anna")->data()->caption(),
               zkCript::TCripter::Scramble(bytes("secret")));
-    rightsmith::toolkit::Registry registry;
     ASSERT_TRUE(registry.openKey(Key, false));
     EXPECT_EQ(registry.readString(u"Password"_s), zkCript::TCripter::Scramble(bytes("secret")));
 }
