@@ -210,7 +210,7 @@ private Q_SLOTS:
         const zkSecurity::LogonCheck check(store);
 
         // A user and a name without one get the same messages at the same times.
-        for (const QByteArray name : {"Anna"_ba, "Carl"_ba}) {
+        for (const QByteArray &name : {"Anna"_ba, "Carl"_ba}) {
             MessageCapture capture;
             auto dialog = shownDialog(name, "guess"_ba);
             dialog->Check = &check;
