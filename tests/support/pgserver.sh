@@ -1,0 +1,114 @@
+#!/bin/sh
+# A throw-away PostgreSQL 15 server for tests.
+#
+#   pgserver.sh start DIR   fresh cluster in DIR (absent or empty), reachable only
+#                           through a Unix socket in DIR; prints its connection string
+#   pgserver.sh stop DIR    stops that server and removes DIR
+#
+# PostgreSQL refuses to run as root: as root the server runs as nobody:nogroup,
+# which owns DIR (mode 0700). Root's clients still reach the socket; other users
+# cannot. Anyone else runs the server as themselves. Exit 77 without the binaries.
+set -eu
+
+BIN=${RIGHTSMITH_PG_BIN:-/usr/lib/postgresql/15/bin}
+SERVER_USER=nobody
+SERVER_GROUP=nogroup
+PORT=5432 # the socket lives in DIR, so every server may use the same port
+MARKER=rightsmith-pgserver
+
+usage() {
+    echo "usage: $0 start|stop DIR" >&2
+    exit 2
+}
+
+fail() {
+    echo "pgserver: $*" >&2
+    exit 1
+}
+
+[ $# -eq 2 ] || usage
+command=$1
+case "$2" in
+    /*) DIR=$2 ;;
+    *) DIR=$(pwd)/$2 ;;
+esac
+
+for tool in initdb pg_ctl createdb; do
+    if [ ! -x "$BIN/$tool" ]; then
+        echo "SKIP: PostgreSQL 15 server binaries not found (Debian package postgresql-15)"
+        exit 77
+    fi
+done
+
+# Variables such as PGPORT, PGDATA or PGOPTIONS must not steer this server.
+for variable in $(env | sed -n 's/^\(PG[A-Z]*\)=.*/\1/p'); do
+    unset "$variable"
+done
+
+# Runs a command as the server's user, from a folder that user may enter.
+as_server() {
+    if [ "$(id -u)" -eq 0 ]; then
+        (cd / && HOME=$DIR setpriv --reuid="$SERVER_USER" --regid="$SERVER_GROUP" --clear-groups \
+            --reset-env -- env HOME="$DIR" "$@")
+    else
+        (cd / && "$@")
+    fi
+}
+
+# A libpq connection value: quoted when it holds spaces, quotes or backslashes.
+conninfo_value() {
+    case "$1" in
+        *[\ \'\\]*) printf "'%s'" "$(printf '%s' "$1" | sed "s/[\\\\']/\\\\&/g")" ;;
+        *) printf '%s' "$1" ;;
+    esac
+}
+
+start() {
+    if [ -e "$DIR" ] && [ -n "$(ls -A "$DIR")" ]; then
+        fail "$DIR is not empty"
+    fi
+    # The socket's path (DIR/.s.PGSQL.5432) must fit into sun_path (107 bytes).
+    [ ${#DIR} -le 90 ] || fail "$DIR is too long a path for a Unix socket"
+    mkdir -p "$DIR"
+    chmod 0700 "$DIR"
+    if [ "$(id -u)" -eq 0 ]; then
+        chown "$SERVER_USER:$SERVER_GROUP" "$DIR"
+        as_server test -w "$DIR" \
+            || fail "$SERVER_USER cannot reach $DIR: every folder above it must be searchable"
+    fi
+    : >"$DIR/$MARKER"
+
+    as_server "$BIN/initdb" -D "$DIR/data" -U postgres --auth-local=trust --auth-host=reject \
+        --encoding=UTF8 --locale=C --no-instructions >"$DIR/initdb.log" 2>&1 \
+        || { cat "$DIR/initdb.log" >&2; fail "initdb failed"; }
+    quoted=$(printf '%s' "$DIR" | sed "s/'/''/g")
+    # shellcheck disable=SC2016 # $1 is expanded by the inner shell
+    as_server sh -c 'cat >>"$1"' sh "$DIR/data/postgresql.conf" <<CONF
+listen_addresses = ''
+unix_socket_directories = '$quoted'
+port = $PORT
+fsync = off
+synchronous_commit = off
+full_page_writes = off
+CONF
+    as_server "$BIN/pg_ctl" start -w -s -D "$DIR/data" -l "$DIR/server.log" \
+        || { cat "$DIR/server.log" >&2; fail "the server did not start"; }
+    as_server "$BIN/createdb" -h "$DIR" -p "$PORT" -U postgres rightsmith \
+        || fail "could not create the database rightsmith"
+    echo "host=$(conninfo_value "$DIR") port=$PORT dbname=rightsmith user=postgres"
+}
+
+stop() {
+    # Only a folder this script made is removed.
+    [ -f "$DIR/$MARKER" ] || fail "$DIR was not made by $0 start"
+    if [ -f "$DIR/data/postmaster.pid" ]; then
+        as_server "$BIN/pg_ctl" stop -w -s -m fast -D "$DIR/data" || fail "the server did not stop"
+    fi
+    rm -rf "$DIR"
+}
+
+case "$command" in
+    start) start ;;
+    stop) stop ;;
+    *) usage ;;
+esac
