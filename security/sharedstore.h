@@ -1,0 +1,113 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+struct pg_conn;
+class QSocketNotifier;
+
+namespace zkSecurity {
+
+/// A user store on a PostgreSQL server, shared by many workstations: one user
+/// template (the stream TzkSecurityTemplate::SaveToStreamSecurity writes) per
+/// store key, with a version that every successful save raises by one. A save
+/// names the version it was based on and is refused when another workstation
+/// saved in between. Owns one connection; not for use from several threads.
+/// Every failure of the server or the connection throws rightsmith::toolkit::Error.
+class RIGHTSMITH_CORE_EXPORT SharedStore
+{
+public:
+    /// The version of the tables initSchema() makes and accepts.
+    static constexpr int SchemaVersion = 1;
+    /// The notification channel a successful save notifies, with the store key as payload.
+    static const char *const Channel;
+
+    /// Connects to \a address, a libpq connection string or URI.
+    static std::unique_ptr<SharedStore> connect(const QString &address);
+    ~SharedStore();
+    SharedStore(const SharedStore &) = delete;
+    SharedStore &operator=(const SharedStore &) = delete;
+
+    /// Makes the tables when there are none, in one transaction; does nothing
+    /// when they are already ours at SchemaVersion. Throws, changing nothing,
+    /// when tables of those names exist but were not made by this class.
+    void initSchema();
+
+    struct Stored
+    {
+        QByteArray stream;
+        qint64 version = 0;
+        bool exists = false;
+    };
+    /// The user template stored under \a storeKey; exists is false (version 0) when none is.
+    Stored load(const QString &storeKey);
+
+    enum class SaveResult { Saved, Conflict };
+    /// Stores \a stream under \a storeKey when the stored version is still
+    /// \a basedOnVersion (0: nothing stored yet) and notifies Channel; else
+    /// writes nothing and answers Conflict. \a newVersion (may be null) gets
+    /// the stored version after a save.
+    SaveResult save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
+                    qint64 *newVersion = nullptr);
+
+    /// Asks the server for the notifications of Channel (see SharedStoreWatcher).
+    void listen();
+
+    /// The connection's socket, for waiting on notifications.
+    int socket() const;
+    /// Reads what the server sent and returns the payloads (store keys) of the
+    /// notifications received so far, oldest first. Throws when the connection is lost.
+    QStringList takeNotifications();
+    /// Called (at most once per command) when a command of this connection
+    /// received notifications along with its answer: they wait in
+    /// takeNotifications() and the socket will not show them.
+    void setNotificationsPending(std::function<void()> callback);
+
+    /// The server and database, for messages; never holds a password.
+    QString serverName() const;
+
+private:
+    explicit SharedStore(pg_conn *connection);
+    struct Result;
+    class Transaction;
+    Result run(const char *sql, const QList<QByteArray> &parameters = {},
+               const QList<bool> &binary = {}, bool binaryResult = false);
+    void collectNotifications();
+
+    pg_conn *m_connection = nullptr;
+    QStringList m_pending;
+    std::function<void()> m_notificationsPending;
+};
+
+/// Emits changed() for every notification of SharedStore::Channel the
+/// store's connection receives, as soon as its socket shows them; no polling.
+/// The store must listen() and must outlive the watcher.
+class RIGHTSMITH_CORE_EXPORT SharedStoreWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SharedStoreWatcher(SharedStore &store, QObject *parent = nullptr);
+    ~SharedStoreWatcher() override;
+
+signals:
+    /// Another save (possibly this connection's own) stored the user template of \a storeKey.
+    void changed(const QString &storeKey);
+    /// The connection was lost; no more notifications follow.
+    void lost(const QString &message);
+
+private:
+    void drain();
+
+    SharedStore &m_store;
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace zkSecurity
