@@ -28,7 +28,7 @@ const char *const SchemaLock = "SELECT pg_advisory_xact_lock(7236617348571296101
 
 /// One table's columns as the catalog describes them: "kind name type notnull;...".
 const char *const DescribeTables =
-    "SELECT c.relname, string_agg(c.relkind || ' ' || a.attname || ' ' "
+    "SELECT c.relname, string_agg(c.relkind::text || ' ' || a.attname || ' ' "
     "    || format_type(a.atttypid, a.atttypmod) || ' ' || a.attnotnull::text, ';' "
     "    ORDER BY a.attnum) "
     "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "

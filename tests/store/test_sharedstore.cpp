@@ -1,0 +1,224 @@
+// The shared store against a real PostgreSQL 15 server, started once for the
+// whole program by tests/support/pgserver.sh; every test is skipped, with the
+// script's reason, when the server binaries are not installed.
+#include "security/sharedstore.h"
+#include "toolkit/error.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <libpq-fe.h>
+
+using namespace Qt::StringLiterals;
+using rightsmith::toolkit::Error;
+using zkSecurity::SharedStore;
+
+namespace {
+
+class PgServer : public ::testing::Environment
+{
+public:
+    static inline QString address;
+    static inline QString skipReason;
+    static inline QString failure;
+
+    void SetUp() override
+    {
+        // Short (a Unix socket's path is limited) and searchable by the server's user.
+        m_dir = std::make_unique<QTemporaryDir>(u"/tmp/rsXXXXXX"_s);
+        if (!m_dir->isValid()) {
+            failure = u"no temporary folder"_s;
+            return;
+        }
+        QFile::setPermissions(m_dir->path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                  | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                  | QFile::ExeOther);
+        const QProcess::ExitStatus status = script(u"start"_s);
+        const QString out = QString::fromUtf8(m_process.readAllStandardOutput()).trimmed();
+        const QString err = QString::fromUtf8(m_process.readAllStandardError()).trimmed();
+        if (status == QProcess::NormalExit && m_process.exitCode() == 77)
+            skipReason = out;
+        else if (status != QProcess::NormalExit || m_process.exitCode() != 0)
+            failure = u"pgserver.sh start failed: "_s + out + u' ' + err;
+        else
+            address = out.split(u'\n').constLast();
+    }
+
+    void TearDown() override
+    {
+        if (!address.isEmpty())
+            script(u"stop"_s);
+        m_dir.reset();
+    }
+
+private:
+    QProcess::ExitStatus script(const QString &command)
+    {
+        const QString source = qEnvironmentVariable("RIGHTSMITH_SOURCE_DIR");
+        m_process.start(
+            u"sh"_s,
+            {source + u"/tests/support/pgserver.sh"_s, command, m_dir->path() + u"/server"_s});
+        if (!m_process.waitForFinished(60000))
+            m_process.kill();
+        m_process.waitForFinished();
+        return m_process.exitStatus();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcess m_process;
+};
+
+const auto *const server = ::testing::AddGlobalTestEnvironment(new PgServer);
+
+/// Runs administrative SQL as the server's superuser; the error, empty when none.
+QString admin(const QByteArray &sql, const QString &address = PgServer::address)
+{
+    PGconn *connection = PQconnectdb(address.toUtf8().constData());
+    PGresult *result = PQexec(connection, sql.constData());
+    const auto status = PQresultStatus(result);
+    const QString message = QString::fromUtf8(PQerrorMessage(connection));
+    PQclear(result);
+    PQfinish(connection);
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? QString() : message;
+}
+
+class SharedStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!PgServer::skipReason.isEmpty())
+            GTEST_SKIP() << qPrintable(PgServer::skipReason);
+        ASSERT_TRUE(PgServer::failure.isEmpty()) << qPrintable(PgServer::failure);
+        a = SharedStore::connect(PgServer::address);
+        a->initSchema();
+        b = SharedStore::connect(PgServer::address);
+        b->initSchema();
+    }
+
+    std::unique_ptr<SharedStore> a;
+    std::unique_ptr<SharedStore> b;
+};
+
+TEST_F(SharedStoreTest, InitTwiceKeepsTheStoredTemplate)
+{
+    ASSERT_EQ(a->save(u"init"_s, "kept", 0), SharedStore::SaveResult::Saved);
+    a->initSchema();
+    EXPECT_EQ(b->load(u"init"_s).stream, "kept");
+}
+
+TEST_F(SharedStoreTest, ForeignTablesAreRefusedAndLeftAlone)
+{
+    struct Case
+    {
+        const char *database;
+        const char *tables;
+    };
+    const Case cases[] = {
+        {"foreign_columns", "CREATE TABLE rightsmith_user_template (x int)"},
+        {"no_schema_table",
+         "CREATE TABLE rightsmith_user_template (store_key text primary key, version bigint not "
+         "null, template bytea not null, size integer not null, changed_at timestamptz not null "
+         "default now())"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.database);
+        ASSERT_EQ(admin(QByteArray("CREATE DATABASE ") + c.database), QString());
+        const QString address = PgServer::address + u" dbname="_s + QLatin1StringView(c.database);
+        ASSERT_EQ(admin(c.tables, address), QString());
+        const auto store = SharedStore::connect(address);
+        EXPECT_THROW(store->initSchema(), Error);
+        // Nothing was made beside the foreign table.
+        EXPECT_NE(admin("SELECT 1 FROM rightsmith_schema", address), QString());
+    }
+}
+
+TEST_F(SharedStoreTest, RoundTripOfArbitraryBytes)
+{
+    QByteArray everyByte;
+    for (int i = 0; i < 256; ++i)
+        everyByte.append(char(i));
+    const QByteArray cases[] = {
+        QByteArray(), QByteArray("\0", 1), QByteArray("a\0b\0\0\xff", 6),
+        everyByte.repeated(4096), // one MiB
+    };
+    qint64 version = 0;
+    for (const QByteArray &stream : cases) {
+        SCOPED_TRACE(stream.size());
+        qint64 next = -1;
+        ASSERT_EQ(a->save(u"bytes"_s, stream, version, &next), SharedStore::SaveResult::Saved);
+        EXPECT_EQ(next, version + 1);
+        version = next;
+        const SharedStore::Stored stored = b->load(u"bytes"_s);
+        EXPECT_TRUE(stored.exists);
+        EXPECT_EQ(stored.version, version);
+        EXPECT_EQ(stored.stream, stream);
+    }
+    EXPECT_FALSE(b->load(u"nothing here"_s).exists);
+}
+
+TEST_F(SharedStoreTest, SecondSaveOnTheSameVersionConflicts)
+{
+    ASSERT_EQ(a->save(u"race"_s, "first", 0), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(b->save(u"race"_s, "again", 0), SharedStore::SaveResult::Conflict);
+    const qint64 based = b->load(u"race"_s).version;
+    ASSERT_EQ(based, 1);
+    EXPECT_EQ(a->save(u"race"_s, "from a", based), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(b->save(u"race"_s, "from b", based), SharedStore::SaveResult::Conflict);
+    const SharedStore::Stored stored = b->load(u"race"_s);
+    EXPECT_EQ(stored.stream, "from a");
+    EXPECT_EQ(stored.version, 2);
+}
+
+TEST_F(SharedStoreTest, WatcherSeesAnotherWorkstationsSave)
+{
+    b->listen();
+    zkSecurity::SharedStoreWatcher watcher(*b);
+    QSignalSpy changed(&watcher, &zkSecurity::SharedStoreWatcher::changed);
+    ASSERT_EQ(a->save(u"watched"_s, "x", 0), SharedStore::SaveResult::Saved);
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(changed.takeFirst().at(0).toString(), u"watched"_s);
+}
+
+TEST_F(SharedStoreTest, ReaderRoleMayLoadButNotSave)
+{
+    ASSERT_EQ(a->save(u"read only"_s, "v1", 0), SharedStore::SaveResult::Saved);
+    ASSERT_EQ(
+        admin(
+            "CREATE ROLE reader LOGIN; GRANT SELECT ON rightsmith_schema, rightsmith_user_template "
+            "TO reader"),
+        QString());
+    const auto reader = SharedStore::connect(PgServer::address + u" user=reader"_s);
+    reader->initSchema();
+    EXPECT_EQ(reader->load(u"read only"_s).stream, "v1");
+    for (const qint64 based : {0, 1}) {
+        SCOPED_TRACE(based);
+        try {
+            reader->save(based ? u"read only"_s : u"new key"_s, "v2", based);
+            ADD_FAILURE() << "the save was not refused";
+        } catch (const Error &error) {
+            EXPECT_TRUE(error.message().startsWith(
+                u"This workstation may read the users but not change them"_s))
+                << qPrintable(error.message());
+        }
+    }
+    EXPECT_EQ(a->load(u"read only"_s).version, 1);
+}
+
+TEST(SharedStoreConnect, FailureNamesTheServerWithoutPassword)
+{
+    try {
+        SharedStore::connect(u"host=/nonexistent/rs port=5432 dbname=gone password=secret"_s);
+        ADD_FAILURE() << "connected";
+    } catch (const Error &error) {
+        EXPECT_TRUE(error.message().contains(u"/nonexistent/rs"_s)) << qPrintable(error.message());
+        EXPECT_FALSE(error.message().contains(u"secret"_s)) << qPrintable(error.message());
+    }
+}
+
+} // namespace
