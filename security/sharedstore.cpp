@@ -11,6 +11,7 @@
 #include <QtEndian>
 
 #include <libpq-fe.h>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Error;
@@ -251,6 +252,11 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
 SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,
                                           qint64 basedOnVersion, qint64 *newVersion)
 {
+    // The size column and libpq's parameter lengths are ints.
+    if (stream.size() > std::numeric_limits<int>::max())
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user template is too large for the "
+                                                "user store."));
     const QByteArray key = storeKey.toUtf8();
     const QByteArray size = QByteArray::number(stream.size());
     Transaction transaction(*this);
