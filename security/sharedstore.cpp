@@ -6,6 +6,7 @@
 #include "toolkit/error.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QtEndian>
@@ -27,7 +28,7 @@ const char *const InsufficientPrivilege = "42501";
 // Serialises initSchema() between workstations that start at the same time.
 const char *const SchemaLock = "SELECT pg_advisory_xact_lock(7236617348571296101)";
 
-/// One table's columns as the catalog describes them: "kind name type notnull;...".
+/// Each relation's columns as the catalog describes them: "kind name type notnull;...".
 const char *const DescribeTables =
     "SELECT c.relname, string_agg(c.relkind::text || ' ' || a.attname || ' ' "
     "    || format_type(a.atttypid, a.atttypmod) || ' ' || a.attnotnull::text, ';' "
@@ -35,13 +36,39 @@ const char *const DescribeTables =
     "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
     "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
     "WHERE n.nspname = current_schema() "
-    "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template') "
+    "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template', "
+    "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time') "
     "GROUP BY c.relname";
-const QString SchemaColumns = u"r version integer false"_s;
-const QString TemplateColumns = u"r store_key text true;r version bigint true;"
-                                "r template bytea true;r size integer true;"
-                                "r changed_at timestamp with time zone true"_s;
 
+/// The relations initSchema() makes, with the columns DescribeTables shows for them.
+struct Relation
+{
+    const char *name;
+    const char *columns;
+};
+const Relation Relations[] = {
+    {"rightsmith_schema", "r version integer false"},
+    {"rightsmith_user_template",
+     "r store_key text true;r version bigint true;r template bytea true;r size integer true;"
+     "r changed_at timestamp with time zone true"},
+    {"rightsmith_logon_failures",
+     "r store_key text true;r name_digest bytea true;r failures integer true;"
+     "r last_failure bigint true"},
+    {"rightsmith_audit_trail",
+     "r id bigint true;r store_key text true;r time bigint true;r os_user text true;"
+     "r host text true;r program text true;r event text true;r user_name bytea true;"
+     "r actor bytea true;r detail text true"},
+    {"rightsmith_audit_trail_by_time", "i store_key text false;i time bigint false"},
+};
+
+/// The sequence of the audit trail's ids, named in the grants: true when the
+/// column's default draws from the sequence of that name in this schema.
+const char *const AuditSequenceName = "rightsmith_audit_trail_id_seq";
+const char *const AuditSequenceIsOurs =
+    "SELECT to_regclass(pg_get_serial_sequence('rightsmith_audit_trail', 'id')) "
+    "    = to_regclass('rightsmith_audit_trail_id_seq') IS TRUE";
+
+// Times are milliseconds since the epoch, blobs bytea, as in the local store's tables.
 const char *const CreateTables[] = {
     "CREATE TABLE rightsmith_schema (version integer)",
     "INSERT INTO rightsmith_schema (version) VALUES (1)",
@@ -51,7 +78,33 @@ const char *const CreateTables[] = {
     " template bytea NOT NULL,"
     " size integer NOT NULL,"
     " changed_at timestamptz NOT NULL DEFAULT now())",
+    "CREATE TABLE rightsmith_logon_failures ("
+    " store_key text NOT NULL,"
+    " name_digest bytea NOT NULL,"
+    " failures integer NOT NULL,"
+    " last_failure bigint NOT NULL,"
+    " PRIMARY KEY (store_key, name_digest))",
+    "CREATE TABLE rightsmith_audit_trail ("
+    " id bigserial PRIMARY KEY,"
+    " store_key text NOT NULL,"
+    " time bigint NOT NULL,"
+    " os_user text NOT NULL,"
+    " host text NOT NULL,"
+    " program text NOT NULL,"
+    " event text NOT NULL,"
+    " user_name bytea NOT NULL,"
+    " actor bytea NOT NULL,"
+    " detail text NOT NULL)",
+    "CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key, time)",
 };
+
+/// \a name as a quoted SQL identifier; throws for a name no role can have.
+QString quotedIdentifier(const QString &name)
+{
+    if (name.isEmpty() || name.contains(QChar(0)))
+        throw Error(QCoreApplication::translate(Context, "\"%1\" cannot name a role.").arg(name));
+    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
+}
 
 QString fromServer(const char *text)
 {
@@ -197,11 +250,9 @@ void SharedStore::initSchema()
     Transaction transaction(*this);
     run(SchemaLock);
     const Result tables = run(DescribeTables);
-    QString schemaColumns;
-    QString templateColumns;
+    QHash<QString, QString> found;
     for (int row = 0; row < tables.rows(); ++row)
-        (tables.text(row, 0) == u"rightsmith_schema"_s ? schemaColumns : templateColumns) =
-            tables.text(row, 1);
+        found.insert(tables.text(row, 0), tables.text(row, 1));
 
     const auto foreign = [this](const QString &why) {
         return Error(QCoreApplication::translate(Context,
@@ -209,16 +260,23 @@ void SharedStore::initSchema()
                                                  "program did not make: %2")
                          .arg(serverName(), why));
     };
-    if (schemaColumns.isEmpty() && templateColumns.isEmpty()) {
+    const auto checkSequence = [&] {
+        if (run(AuditSequenceIsOurs).text(0, 0) != u"t"_s)
+            throw foreign(QLatin1StringView(AuditSequenceName));
+    };
+    if (found.isEmpty()) {
         for (const char *statement : CreateTables)
             run(statement);
+        checkSequence(); // a foreign relation took its name: the grants would miss it
         transaction.commit();
         return;
     }
-    if (schemaColumns != SchemaColumns)
-        throw foreign(u"rightsmith_schema"_s);
-    if (templateColumns != TemplateColumns)
-        throw foreign(u"rightsmith_user_template"_s);
+    for (const Relation &relation : Relations) {
+        const QString name = QLatin1StringView(relation.name);
+        if (found.value(name) != QLatin1StringView(relation.columns))
+            throw foreign(name);
+    }
+    checkSequence();
     const Result version = run("SELECT version FROM rightsmith_schema");
     if (version.rows() != 1 || version.isNull(0, 0)
         || version.text(0, 0) != QString::number(SchemaVersion))
@@ -227,6 +285,25 @@ void SharedStore::initSchema()
                                                 "program does not know (version %2).")
                         .arg(serverName(), version.rows() == 1 ? version.text(0, 0) : u"?"_s));
     transaction.commit();
+}
+
+QStringList SharedStore::grantStatements(const QString &workstationRole,
+                                         const QString &administratorRole)
+{
+    const QString sequence = QLatin1StringView(AuditSequenceName);
+    QStringList statements;
+    for (const QString &role :
+         {quotedIdentifier(workstationRole), quotedIdentifier(administratorRole)}) {
+        statements
+            << u"GRANT SELECT ON rightsmith_schema, rightsmith_user_template TO %1"_s.arg(role)
+            << u"GRANT SELECT, INSERT, UPDATE, DELETE ON rightsmith_logon_failures TO %1"_s.arg(
+                   role)
+            << u"GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO %1"_s.arg(role)
+            << u"GRANT USAGE ON SEQUENCE %1 TO %2"_s.arg(sequence, role);
+    }
+    statements << u"GRANT INSERT, UPDATE ON rightsmith_user_template TO %1"_s.arg(
+        quotedIdentifier(administratorRole));
+    return statements;
 }
 
 SharedStore::Stored SharedStore::load(const QString &storeKey)

@@ -40,6 +40,14 @@ public:
     /// when tables of those names exist but were not made by this class.
     void initSchema();
 
+    /// The statements (without the closing semicolon) an administrator runs,
+    /// as the tables' owner, after initSchema(): \a workstationRole may read
+    /// the user template and keep the failed logons and the audit trail;
+    /// \a administratorRole may in addition save the user template. The role
+    /// names are quoted; throws for an empty one.
+    static QStringList grantStatements(const QString &workstationRole,
+                                       const QString &administratorRole);
+
     struct Stored
     {
         QByteArray stream;

@@ -125,6 +125,7 @@ TEST_F(SharedStoreTest, ForeignTablesAreRefusedAndLeftAlone)
          "CREATE TABLE rightsmith_user_template (store_key text primary key, version bigint not "
          "null, template bytea not null, size integer not null, changed_at timestamptz not null "
          "default now())"},
+        {"foreign_trail", "CREATE TABLE rightsmith_audit_trail (x int)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.database);
@@ -208,6 +209,43 @@ TEST_F(SharedStoreTest, ReaderRoleMayLoadButNotSave)
         }
     }
     EXPECT_EQ(a->load(u"read only"_s).version, 1);
+}
+
+TEST_F(SharedStoreTest, GrantedRolesMayDoTheirPartOnly)
+{
+    ASSERT_EQ(a->save(u"granted"_s, "v1", 0), SharedStore::SaveResult::Saved);
+    // Names that work only when quoted.
+    ASSERT_EQ(admin(R"(CREATE ROLE "work""station" LOGIN; CREATE ROLE "rs admin" LOGIN)"),
+              QString());
+    const QStringList grants = SharedStore::grantStatements(u"work\"station"_s, u"rs admin"_s);
+    ASSERT_EQ(admin(grants.join(u";\n"_s).toUtf8()), QString());
+
+    const QString workstation = PgServer::address + u" user=work\"station"_s;
+    const auto reader = SharedStore::connect(workstation);
+    reader->initSchema();
+    EXPECT_EQ(reader->load(u"granted"_s).stream, "v1");
+    EXPECT_EQ(admin("INSERT INTO rightsmith_logon_failures VALUES ('k', '\\x01', 1, 5); "
+                    "UPDATE rightsmith_logon_failures SET failures = 2; "
+                    "INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, "
+                    "event, user_name, actor, detail) VALUES ('k', 5, 'o', 'h', 'p', 'logon', "
+                    "'\\x02', '\\x03', '')",
+                    workstation),
+              QString());
+    // Records of the trail are never rewritten.
+    EXPECT_NE(admin("UPDATE rightsmith_audit_trail SET detail = 'x'", workstation), QString());
+    try {
+        reader->save(u"granted"_s, "v2", 1);
+        ADD_FAILURE() << "the save was not refused";
+    } catch (const Error &error) {
+        EXPECT_TRUE(error.message().startsWith(
+            u"This workstation may read the users but not change them"_s))
+            << qPrintable(error.message());
+    }
+
+    const auto administrator = SharedStore::connect(PgServer::address + u" user='rs admin'"_s);
+    EXPECT_EQ(administrator->save(u"granted"_s, "v2", 1), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(administrator->save(u"granted by admin"_s, "v1", 0), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(a->load(u"granted"_s).stream, "v2");
 }
 
 TEST(SharedStoreConnect, FailureNamesTheServerWithoutPassword)
