@@ -271,10 +271,14 @@ void SharedStore::initSchema()
         transaction.commit();
         return;
     }
-    for (const Relation &relation : Relations) {
-        const QString name = QLatin1StringView(relation.name);
-        if (found.value(name) != QLatin1StringView(relation.columns))
-            throw foreign(name);
+    // A table of other columns is named before one that is missing.
+    for (const bool present : {true, false}) {
+        for (const Relation &relation : Relations) {
+            const QString name = QLatin1StringView(relation.name);
+            if (found.contains(name) == present
+                && found.value(name) != QLatin1StringView(relation.columns))
+                throw foreign(name);
+        }
     }
     checkSequence();
     const Result version = run("SELECT version FROM rightsmith_schema");

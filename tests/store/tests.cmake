@@ -10,3 +10,11 @@ if(TARGET store_test_sharedstore)
     set_tests_properties(store/test_sharedstore PROPERTIES
         SKIP_REGULAR_EXPRESSION "SKIP: PostgreSQL 15 server binaries not found")
 endif()
+
+# rightsmith-users init-store against a server of its own.
+if(TARGET rightsmith-users)
+    add_test(NAME store/init-store
+             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/initstore.sh $<TARGET_FILE:rightsmith-users>)
+    rightsmith_add_test(store/init-store)
+    set_tests_properties(store/init-store PROPERTIES SKIP_RETURN_CODE 77)
+endif()

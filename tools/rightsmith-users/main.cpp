@@ -3,7 +3,8 @@
 // the users, one user's rights, a password check, the recent user names and
 // the audit trail; checks that the store loads as the component loads it,
 // puts a kept copy of the user template back, sets a password and clears a
-// lock. Only "restore", "passwd" and "unlock" write: every other command
+// lock, and makes the tables of a shared user store on PostgreSQL. Only
+// "restore", "passwd", "unlock" and "init-store" write: every other command
 // opens the registry read-only, and only when it already exists.
 //
 // Exit status: 0 success; 1 an error (message on stderr), a store that does
@@ -12,6 +13,7 @@
 #include "security/audittrail.h"
 #include "security/logoncheck.h"
 #include "security/passwordhash.h"
+#include "security/sharedstore.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
@@ -469,6 +471,24 @@ int audit(Store &store, const QString &key, const QString &since, const QString 
     return ExitOk;
 }
 
+// Makes the tables of the shared store at \a address (or checks that they are
+// ours) and prints, as SQL for psql, the rights its roles need.
+int initStore(const QString &address, const QString &workstationRole,
+              const QString &administratorRole)
+{
+    const QStringList grants =
+        zkSecurity::SharedStore::grantStatements(workstationRole, administratorRole);
+    const auto store = zkSecurity::SharedStore::connect(address);
+    store->initSchema();
+    out() << "-- the schema is ready in " << store->serverName() << '\n'
+          << "-- Rights of the workstation role " << workstationRole
+          << " and the administrator role " << administratorRole << ".\n"
+          << "-- Create the roles first; run as the tables' owner, e.g. piped to psql.\n";
+    for (const QString &statement : grants)
+        out() << statement << ";\n";
+    return ExitOk;
+}
+
 int run(const QCoreApplication &app)
 {
     QCommandLineParser parser;
@@ -486,7 +506,11 @@ int run(const QCoreApplication &app)
         u"                users are hashed)\n"
         u"  unlock USER   forgets the failed logons counted for USER\n"
         u"  audit         the audit trail, oldest first (--since TIME, --user NAME)\n"
-        u"Only restore, passwd and unlock write."_s);
+        u"  init-store URL\n"
+        u"                makes the tables of a shared user store on PostgreSQL (URL:\n"
+        u"                a libpq connection string) and prints the GRANT statements\n"
+        u"                for its roles (--workstation-role, --administrator-role)\n"
+        u"Only restore, passwd, unlock and init-store write."_s);
     parser.addHelpOption();
     const QCommandLineOption keyOption(u"key"_s,
                                        u"The store's registry key (default %1)."_s.arg(DefaultKey),
@@ -500,10 +524,21 @@ int run(const QCoreApplication &app)
         u"TIME"_s);
     const QCommandLineOption userOption(
         u"user"_s, u"audit: records about NAME or made by NAME only."_s, u"NAME"_s);
-    parser.addOptions({keyOption, fileOption, jsonOption, sinceOption, userOption});
+    const QCommandLineOption workstationRoleOption(
+        u"workstation-role"_s,
+        u"init-store: the role of the workstations (default rightsmith_workstation)."_s, u"NAME"_s,
+        u"rightsmith_workstation"_s);
+    const QCommandLineOption administratorRoleOption(
+        u"administrator-role"_s,
+        u"init-store: the role of the administrators (default rightsmith_administrator)."_s,
+        u"NAME"_s, u"rightsmith_administrator"_s);
+    parser.addOptions({keyOption, fileOption, jsonOption, sinceOption, userOption,
+                       workstationRoleOption, administratorRoleOption});
     parser.addPositionalArgument(
-        u"command"_s, u"list, rights, check, recent, verify, restore, passwd, unlock or audit"_s,
-        u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|unlock USER|audit"_s);
+        u"command"_s,
+        u"list, rights, check, recent, verify, restore, passwd, unlock, audit or init-store"_s,
+        u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|unlock USER|audit|"
+        u"init-store URL"_s);
 
     if (!parser.parse(app.arguments()))
         throw Failure {ExitUsage, parser.errorText()};
@@ -515,20 +550,28 @@ int run(const QCoreApplication &app)
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     const bool needsArgument = command == u"rights"_s || command == u"check"_s
-        || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s;
+        || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s
+        || command == u"init-store"_s;
     const bool plainOnly = command == u"check"_s || command == u"verify"_s
-        || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s;
+        || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s
+        || command == u"init-store"_s;
     const bool known = needsArgument || command == u"list"_s || command == u"recent"_s
         || command == u"verify"_s || command == u"audit"_s;
     const bool auditOptions = parser.isSet(sinceOption) || parser.isSet(userOption);
+    const bool roleOptions =
+        parser.isSet(workstationRoleOption) || parser.isSet(administratorRoleOption);
     if (!known || args.size() != (needsArgument ? 2 : 1) || (parser.isSet(jsonOption) && plainOnly)
-        || (auditOptions && command != u"audit"_s)) {
+        || (auditOptions && command != u"audit"_s) || (roleOptions && command != u"init-store"_s)) {
         throw Failure {ExitUsage,
                        u"usage: rightsmith-users [--key KEY] [--file FILE] "
                        u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|"
-                       u"unlock USER|audit [--since TIME] [--user NAME] [--json]"_s};
+                       u"unlock USER|audit [--since TIME] [--user NAME] [--json]|"
+                       u"init-store URL [--workstation-role NAME] [--administrator-role NAME]"_s};
     }
     const bool json = parser.isSet(jsonOption);
+    if (command == u"init-store"_s)
+        return initStore(args.at(1), parser.value(workstationRoleOption),
+                         parser.value(administratorRoleOption));
 
     const QString key = parser.value(keyOption);
     Store store(key, parser.value(fileOption));
