@@ -211,7 +211,7 @@ TEST_F(SharedStoreTest, ReaderRoleMayLoadButNotSave)
     EXPECT_EQ(a->load(u"read only"_s).version, 1);
 }
 
-TEST_F(SharedStoreTest, GrantedRolesMayDoTheirPartOnly)
+TEST_F(SharedStoreTest, WorkstationKeepsRecordsAdministratorSaves)
 {
     ASSERT_EQ(a->save(u"granted"_s, "v1", 0), SharedStore::SaveResult::Saved);
     // Names that work only when quoted.
