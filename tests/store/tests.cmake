@@ -5,11 +5,13 @@ set_tests_properties(store/pgserver PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 
 # The shared store's test uses libpq directly for the server's administration,
 # and reports as skipped when it skipped every test for want of a server.
-if(TARGET store_test_sharedstore)
-    target_link_libraries(store_test_sharedstore PRIVATE PkgConfig::PQ)
-    set_tests_properties(store/test_sharedstore PROPERTIES
-        SKIP_REGULAR_EXPRESSION "SKIP: PostgreSQL 15 server binaries not found")
-endif()
+foreach(name test_sharedstore test_shareduserstore)
+    if(TARGET store_${name})
+        target_link_libraries(store_${name} PRIVATE PkgConfig::PQ)
+        set_tests_properties(store/${name} PROPERTIES
+            SKIP_REGULAR_EXPRESSION "SKIP: PostgreSQL 15 server binaries not found")
+    endif()
+endforeach()
 
 # rightsmith-users init-store against a server of its own.
 if(TARGET rightsmith-users)
