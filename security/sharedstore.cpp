@@ -213,6 +213,11 @@ QString SharedStore::serverName() const
     return describe(m_connection, QString());
 }
 
+QString SharedStore::displayAddress(const QString &address)
+{
+    return withoutPassword(address);
+}
+
 SharedStore::Result SharedStore::run(const char *sql, const QList<QByteArray> &parameters,
                                      const QList<bool> &binary, bool binaryResult)
 {

@@ -80,6 +80,8 @@ public:
 
     /// The server and database, for messages; never holds a password.
     QString serverName() const;
+    /// \a address as messages show it: any password hidden.
+    static QString displayAddress(const QString &address);
 
 private:
     explicit SharedStore(pg_conn *connection);

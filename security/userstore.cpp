@@ -4,6 +4,7 @@
 #include "security/userstore.h"
 
 #include "security/audittrail.h"
+#include "security/sharedstore.h"
 #include "security/sodium.h"
 #include "security/templatestreamlayout.h"
 #include "security/tzknoderecord.h"
@@ -52,6 +53,8 @@ const QString UserTemplateSizeValue = u"UserTemplateSize"_s;
 const QString LastUsersValue = u"LastUsers"_s;
 const QString LastUsersSizeValue = u"LastUsersSize"_s;
 const QString PasswordValue = u"Password"_s;
+const QString SharedUserTemplateValue = u"SharedUserTemplate"_s;
+const QString SharedUserTemplateVersionValue = u"SharedUserTemplateVersion"_s;
 const QString AsideInfix = u".unreadable-"_s;
 const QString PendingSuffix = u".saving"_s;
 // Digests of the user template files whose saves were committed, one value a
@@ -472,6 +475,38 @@ void writeQuietly(const QString &name, const std::function<void()> &write)
     }
 }
 
+// Reads the recent users of the open key; false when their size is not
+// stored. A value of the wrong type throws, naming the registry and the key.
+bool readLastUsers(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                   QList<QByteArray> &lastUsers)
+{
+    try {
+        if (registry.valueType(LastUsersSizeValue) != rightsmith::toolkit::Registry::Integer)
+            return false;
+        const qint64 lastUsersSize = registry.readInteger(LastUsersSizeValue).value_or(0);
+        const rightsmith::toolkit::Registry::ValueType lastUsersType =
+            registry.valueType(LastUsersValue);
+        if (lastUsersType != rightsmith::toolkit::Registry::None) {
+            if (lastUsersType != rightsmith::toolkit::Registry::Binary
+                || registry.valueSize(LastUsersValue) > lastUsersSize)
+                throwInvalidDataType(LastUsersValue);
+            const QByteArray text =
+                registry.readBinary(LastUsersValue, lastUsersSize).value_or(QByteArray());
+            if (text.size() == lastUsersSize)
+                lastUsers = rightsmith::toolkit::splitTextLines(text);
+        } else if (lastUsersSize == 0) {
+            // A missing value reads no bytes, which is all of a size of zero.
+            lastUsers.clear();
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore",
+                                        "%1\n(read from the registry database \"%2\", key \"%3\")")
+                .arg(error.message(), databasePath(settings), settings.key));
+    }
+    return true;
+}
+
 } // namespace
 
 UserStore::UserStore(rightsmith::toolkit::Registry::Access access)
@@ -481,6 +516,11 @@ UserStore::UserStore(rightsmith::toolkit::Registry::Access access)
 
 QString UserStore::location(const UserStoreSettings &settings)
 {
+    if (settings.isShared()) {
+        return QCoreApplication::translate("zkSecurity::UserStore",
+                                           "the shared user store \"%1\" (key \"%2\")")
+            .arg(SharedStore::displayAddress(settings.sharedAddress), settings.key);
+    }
     if (settings.inFile) {
         return QCoreApplication::translate(
                    "zkSecurity::UserStore",
@@ -577,6 +617,8 @@ bool UserStore::unchangedSinceStored(const UserStoreSettings &settings,
 bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
                      const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword)
 {
+    if (settings.isShared())
+        return saveShared(settings, userTemplate, lastUsers, scrambledPassword);
     // The write lock comes first: until it is held nothing is replaced, and a
     // store that cannot be written is found out before anything is destroyed.
     std::unique_ptr<rightsmith::toolkit::Registry> registry;
@@ -717,6 +759,10 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_problem.clear();
     m_unreadableFile.clear();
     m_unreadableKey.clear();
+    m_readOnly = false;
+    m_sharedVersion = 0;
+    if (settings.isShared())
+        return loadShared(settings, userTemplate, lastUsers, scrambledPassword);
     const bool writable = m_access == rightsmith::toolkit::Registry::ReadWrite;
 
     // Read-only, a database that is not there holds nothing: as on a first start.
@@ -792,31 +838,8 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_unreadableFile.clear();
     m_unreadableKey.clear();
 
-    try {
-        if (registry->valueType(LastUsersSizeValue) != rightsmith::toolkit::Registry::Integer)
-            return finish(false);
-        const qint64 lastUsersSize = registry->readInteger(LastUsersSizeValue).value_or(0);
-        const rightsmith::toolkit::Registry::ValueType lastUsersType =
-            registry->valueType(LastUsersValue);
-        if (lastUsersType != rightsmith::toolkit::Registry::None) {
-            if (lastUsersType != rightsmith::toolkit::Registry::Binary
-                || registry->valueSize(LastUsersValue) > lastUsersSize)
-                throwInvalidDataType(LastUsersValue);
-            const QByteArray text =
-                registry->readBinary(LastUsersValue, lastUsersSize).value_or(QByteArray());
-            if (text.size() == lastUsersSize)
-                lastUsers = rightsmith::toolkit::splitTextLines(text);
-        } else if (lastUsersSize == 0) {
-            // A missing value reads no bytes, which is all of a size of zero.
-            lastUsers.clear();
-        }
-    } catch (const rightsmith::toolkit::Error &error) {
-        throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore",
-                                        "%1\n(read from the registry database \"%2\", key \"%3\")")
-                .arg(error.message(), databasePath(settings), settings.key));
-    }
-    return finish(true);
+    const bool read = readLastUsers(settings, *registry, lastUsers);
+    return finish(read);
 }
 
 // The user template and its size; false (with the state set) when they cannot
@@ -948,6 +971,11 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
 
 QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
 {
+    // Nothing of a shared store is kept locally but a copy, which is not the store.
+    if (settings.isShared())
+        return QCoreApplication::translate(
+            "zkSecurity::UserStore",
+            "There was nothing to keep aside; the store was left as it is.");
     try {
         QString kept;
         if (settings.inFile) {
@@ -1058,6 +1086,221 @@ QStringList UserStore::keptAside(const UserStoreSettings &settings)
         // A store that cannot be opened keeps nothing that can be listed.
     }
     return names;
+}
+
+// The shared store: the user template and its version come from the server
+// and are copied into the local key; without the server, that copy is read
+// and nothing is saved. The recent users and the password stay local.
+
+bool UserStore::loadShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                           QList<QByteArray> &lastUsers, QByteArray &scrambledPassword)
+{
+    m_stored = {};
+    if (!settings.addressProblem.isEmpty())
+        return unreadable(settings.addressProblem);
+
+    std::optional<SharedStore::Stored> fromServer;
+    QString serverProblem;
+    try {
+        fromServer = SharedStore::connect(settings.sharedAddress)->load(settings.key);
+    } catch (const rightsmith::toolkit::Error &error) {
+        serverProblem = error.message();
+    }
+
+    // The local key, under the write lock as a local load takes it; none
+    // when it cannot be opened (without the server, nothing is known then).
+    const bool writable = m_access == rightsmith::toolkit::Registry::ReadWrite;
+    std::unique_ptr<rightsmith::toolkit::Registry> registry;
+    std::unique_ptr<rightsmith::toolkit::RegistryTransaction> transaction;
+    try {
+        if (writable || pathExists(databasePath(settings))) {
+            registry = openRegistry(settings, m_access);
+            transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
+                *registry,
+                writable ? rightsmith::toolkit::Registry::WriteTransaction
+                         : rightsmith::toolkit::Registry::ReadTransaction);
+            if (!registry->openKey(settings.key, writable)) {
+                transaction.reset();
+                registry.reset();
+            }
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+        transaction.reset();
+        registry.reset();
+    }
+    const auto finish = [&](bool result) {
+        if (transaction) {
+            try {
+                transaction->commit();
+            } catch (const rightsmith::toolkit::Error &error) {
+                qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            }
+        }
+        return result;
+    };
+
+    QByteArray bytes;
+    if (fromServer) {
+        if (!fromServer->exists) {
+            m_state = State::NeverWritten;
+            return finish(false);
+        }
+        bytes = fromServer->stream;
+        m_sharedVersion = fromServer->version;
+    } else {
+        const bool cached = registry
+            && registry->valueType(SharedUserTemplateValue) == rightsmith::toolkit::Registry::Binary
+            && registry->valueType(SharedUserTemplateVersionValue)
+                == rightsmith::toolkit::Registry::String;
+        bool numeric = false;
+        const qint64 version = cached ? registry->readString(SharedUserTemplateVersionValue)
+                                            .value_or(QByteArray())
+                                            .toLongLong(&numeric)
+                                      : 0;
+        if (!numeric || version <= 0) {
+            unreadable(serverProblem);
+            return finish(false);
+        }
+        bytes = registry->readBinary(SharedUserTemplateValue).value_or(QByteArray());
+        m_sharedVersion = version;
+        m_readOnly = true;
+    }
+
+    try {
+        QBuffer stream(&bytes);
+        stream.open(QIODevice::ReadOnly);
+        userTemplate.LoadFromStreamSecurity(stream);
+    } catch (const rightsmith::toolkit::Error &error) {
+        userTemplate.ClearTemplate();
+        unreadable(error.message());
+        finish(false);
+        throw rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore", "%1\n(read from %2)")
+                .arg(error.message(),
+                     m_readOnly ? QCoreApplication::translate(
+                                      "zkSecurity::UserStore",
+                                      "the local copy of %1 in the registry database \"%2\"")
+                                      .arg(location(settings), databasePath(settings))
+                                : location(settings)));
+    }
+    noteStored(settings, userTemplate, bytes.size(), bytes, false);
+    m_state = State::Loaded;
+    if (m_readOnly)
+        m_problem = serverProblem;
+    if (!registry)
+        return false;
+
+    if (fromServer && writable) {
+        writeQuietly(SharedUserTemplateValue, [&] {
+            registry->writeBinary(SharedUserTemplateValue, bytes);
+            registry->writeString(SharedUserTemplateVersionValue,
+                                  QByteArray::number(m_sharedVersion));
+        });
+    }
+    if (settings.storePassword && !settings.hardening.hashPasswords
+        && registry->valueType(PasswordValue) == rightsmith::toolkit::Registry::String)
+        scrambledPassword = registry->readString(PasswordValue).value_or(QByteArray());
+    const bool read = readLastUsers(settings, *registry, lastUsers);
+    return finish(read);
+}
+
+// Whether the user template is the tree this store last read from or wrote to
+// \a where, unchanged since and still what a save would send.
+bool UserStore::unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const
+{
+    if (m_stored.tree != &userTemplate || m_stored.generation != userTemplate.generation()
+        || m_stored.location != where || m_sharedVersion == 0)
+        return false;
+    if (m_stored.asSaved)
+        return true;
+    const QByteArray bytes = streamOf(userTemplate);
+    return bytes.size() == m_stored.size
+        && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
+}
+
+bool UserStore::saveShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                           const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword)
+{
+    const QString where = location(settings);
+    const bool unchanged = m_state == State::Loaded && settings.addressProblem.isEmpty()
+        && unchangedSinceShared(userTemplate, where);
+
+    // The user template first: what the server refuses is reported, and the
+    // local values below are written all the same.
+    bool saved = true;
+    QByteArray bytes;
+    if (unchanged) {
+        // Nothing is sent: a logon that changed nothing writes nothing there.
+    } else if (!settings.addressProblem.isEmpty() || m_state == State::Unreadable) {
+        rightsmith::toolkit::showMessage(saveFailureMessage(
+            settings, settings.addressProblem.isEmpty() ? m_problem : settings.addressProblem));
+        saved = false;
+    } else if (m_readOnly) {
+        rightsmith::toolkit::showMessage(
+            QCoreApplication::translate("zkSecurity::UserStore",
+                                        "The users cannot be changed until the server \"%1\" is "
+                                        "back; your changes were not saved.\n(%2)")
+                .arg(SharedStore::displayAddress(settings.sharedAddress), m_problem));
+        saved = false;
+    } else {
+        bytes = streamOf(userTemplate);
+        try {
+            qint64 version = 0;
+            const SharedStore::SaveResult result =
+                SharedStore::connect(settings.sharedAddress)
+                    ->save(settings.key, bytes, m_sharedVersion, &version);
+            if (result == SharedStore::SaveResult::Conflict) {
+                rightsmith::toolkit::showMessage(QCoreApplication::translate(
+                    "zkSecurity::UserStore",
+                    "The users were changed on another workstation since this dialog was opened; "
+                    "your changes were not saved. Open the dialog again to see the current "
+                    "users."));
+                saved = false;
+            } else {
+                m_sharedVersion = version;
+                noteStored(settings, userTemplate, bytes.size(), bytes, true);
+            }
+        } catch (const rightsmith::toolkit::Error &error) {
+            rightsmith::toolkit::showMessage(saveFailureMessage(settings, error.message()));
+            saved = false;
+        }
+    }
+    if (unchanged)
+        m_stored.asSaved = true; // what the server holds is what a save sends
+
+    const bool refreshCache = saved && !unchanged;
+    try {
+        const auto registry = openRegistry(settings, rightsmith::toolkit::Registry::ReadWrite);
+        rightsmith::toolkit::RegistryTransaction transaction(
+            *registry, rightsmith::toolkit::Registry::WriteTransaction);
+        if (!registry->openKey(settings.key, true))
+            throw rightsmith::toolkit::Error(
+                QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be created"));
+        if (refreshCache) {
+            writeQuietly(SharedUserTemplateValue, [&] {
+                registry->writeBinary(SharedUserTemplateValue, bytes);
+                registry->writeString(SharedUserTemplateVersionValue,
+                                      QByteArray::number(m_sharedVersion));
+            });
+        }
+        QByteArray lastUsersText;
+        for (const QByteArray &name : lastUsers)
+            lastUsersText += name + QByteArrayLiteral("\r\n");
+        writeQuietly(LastUsersValue, [&] {
+            registry->writeBinary(LastUsersValue, lastUsersText);
+            registry->writeInteger(LastUsersSizeValue, qint32(lastUsersText.size()));
+        });
+        if (settings.storePassword && settings.hardening.hashPasswords)
+            writeQuietly(PasswordValue, [&] { registry->deleteValue(PasswordValue); });
+        else if (settings.storePassword)
+            writeQuietly(PasswordValue,
+                         [&] { registry->writeString(PasswordValue, scrambledPassword); });
+        transaction.commit();
+    } catch (const rightsmith::toolkit::Error &error) {
+        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+    }
+    return saved;
 }
 
 } // namespace zkSecurity

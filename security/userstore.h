@@ -27,6 +27,17 @@ struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
     HardeningSettings hardening;
     /// The user on whose behalf the store is changed (empty: nobody logged on).
     QByteArray actor;
+    /// A PostgreSQL connection string or URI of a shared store that keeps the
+    /// user template under \a key; empty: the user template is kept locally.
+    /// The recent users and the remembered password stay local either way.
+    QString sharedAddress;
+    /// Why the store could not be decided safely: nothing is read or written
+    /// then, and the store counts as unreadable.
+    QString addressProblem;
+
+    /// True when the user template is kept in a shared store (or the store
+    /// could not be decided).
+    bool isShared() const { return !sharedAddress.isEmpty() || !addressProblem.isEmpty(); }
 
     /// databasePath, or the current user's registry database.
     QString registryPath() const;
@@ -75,8 +86,16 @@ public:
               const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
 
     State state() const { return m_state; }
-    /// What is wrong with an unreadable store.
+    /// What is wrong with an unreadable store; for a read-only one, why the
+    /// shared store could not be reached.
     QString problem() const { return m_problem; }
+    /// True when the last load() could not reach the shared store and read
+    /// the local copy of its user template instead: a changed user template
+    /// is not saved until the shared store is back.
+    bool readOnly() const { return m_readOnly; }
+    /// The version of the shared store's user template the last load() or
+    /// save() saw; 0 when none.
+    qint64 sharedVersion() const { return m_sharedVersion; }
 
     /// Keeps a copy of the user template that the last load() could not read
     /// beside it ("<name>.unreadable-<time>"), unless an identical copy is
@@ -103,6 +122,11 @@ public:
     static bool isCompleteStream(const QByteArray &data);
 
 private:
+    bool loadShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                    QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
+    bool saveShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                    const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
+    bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
     bool loadUserTemplate(const UserStoreSettings &settings,
                           rightsmith::toolkit::Registry &registry,
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
@@ -135,6 +159,12 @@ private:
         bool asSaved = false;
     };
     Stored m_stored;
+
+    // With a shared store: the version the user template was read or saved
+    // at, and whether it came from the local copy because the server could
+    // not be reached.
+    qint64 m_sharedVersion = 0;
+    bool m_readOnly = false;
 };
 
 } // namespace zkSecurity
