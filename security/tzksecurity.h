@@ -59,6 +59,11 @@ public:
     void setUserTemplateRegistryKeyName(const QString &key) { m_userTemplateRegistryKeyName = key; }
     QString UserTemplateFileName() const { return m_userTemplateFileName; }
     void setUserTemplateFileName(const QString &fileName) { m_userTemplateFileName = fileName; }
+    /// The shared store the user template is kept in (a PostgreSQL connection
+    /// string or URI); empty: as the system configuration or the environment
+    /// say, else the local store (see resolveStoreAddress()).
+    QString StoreAddress() const { return m_storeAddress; }
+    void setStoreAddress(const QString &address) { m_storeAddress = address; }
     /// CurrentUserName while logged on, otherwise empty.
     QByteArray GetCurrentUser() const;
     bool IsSupervisor() const { return m_isSupervisor; }
@@ -125,6 +130,9 @@ public:
     /// could not read (as opposed to none at all): no "Supervisor" is made
     /// up and nobody is logged on in its place.
     bool UsersUnreadable() const;
+    /// True when the last LoadUsers could not reach the shared store and read
+    /// the local copy of its user template: changes to the users are refused.
+    bool UsersReadOnly() const;
     /// Where the users are kept, from the component's properties and options.
     UserStoreSettings StoreSettings() const;
 
@@ -150,6 +158,7 @@ private:
     TzkSecurityOptionSet m_options = TzkSecurityOptionSet::defaults();
     QString m_userTemplateRegistryKeyName;
     QString m_userTemplateFileName;
+    QString m_storeAddress;
     std::unique_ptr<rightsmith::toolkit::ImageList> m_imageList;
     std::unique_ptr<TzkSecurityTemplate> m_userTemplate;
     std::unique_ptr<TzkSecurityTemplate> m_securityTemplate;

@@ -1,5 +1,6 @@
 // SaveUsers and LoadUsers of the security component, through its user store.
 #include "security/logoncheck.h"
+#include "security/storeaddress.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
@@ -17,6 +18,12 @@ UserStoreSettings TzkSecurity::StoreSettings() const
     settings.hardening = m_hardening;
     if (m_loggedOn)
         settings.actor = m_currentUserName;
+    // A store that cannot be decided safely is none: nothing is read or written.
+    const zkSecurity::StoreAddress store = resolveStoreAddress(m_storeAddress);
+    if (!store.problem.isEmpty())
+        settings.addressProblem = store.problem;
+    else
+        settings.sharedAddress = store.address;
     return settings;
 }
 
@@ -50,6 +57,11 @@ LogonCheck TzkSecurity::CreateLogonCheck() const
 bool TzkSecurity::UsersUnreadable() const
 {
     return m_store->state() == UserStore::State::Unreadable;
+}
+
+bool TzkSecurity::UsersReadOnly() const
+{
+    return m_store->readOnly();
 }
 
 } // namespace zkSecurity

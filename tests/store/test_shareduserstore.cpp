@@ -1,0 +1,156 @@
+// The security component with its user template in the shared store, against a
+// real PostgreSQL 15 server: a stale save is refused, an unchanged one sends
+// nothing, and without the server the local copy is read but never saved.
+#include "security/sharedstore.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
+#include "support/pgserver.h"
+#include "support/temporaryhome.h"
+#include "toolkit/messagebox.h"
+#include "toolkit/registry.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+using testsupport::bytes;
+using testsupport::PgServer;
+
+namespace {
+
+const auto *const server = ::testing::AddGlobalTestEnvironment(new PgServer);
+
+// No server listens in a folder that does not exist: the connection fails at once.
+const QString Unreachable = u"host=/nonexistent/rightsmith port=5432 dbname=rightsmith"_s;
+
+QByteArray streamOf(TzkSecurityTemplate &tree)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    tree.SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+class SharedUserStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!PgServer::skipReason.isEmpty())
+            GTEST_SKIP() << qPrintable(PgServer::skipReason);
+        ASSERT_TRUE(PgServer::failure.isEmpty()) << qPrintable(PgServer::failure);
+        SharedStore::connect(PgServer::address)->initSchema();
+        key = u"\\Software\\Test\\Shared\\"_s
+            + QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        previousHook = rightsmith::toolkit::setMessageHook([this](auto, const QString &text) {
+            messages << text;
+            return false;
+        });
+    }
+
+    void TearDown() override { rightsmith::toolkit::setMessageHook(previousHook); }
+
+    // A started component of a workstation: "Supervisor" made on a first
+    // start, the last user logged on silently.
+    std::unique_ptr<TzkSecurity> started(const QString &address)
+    {
+        auto security = std::make_unique<TzkSecurity>();
+        security->setUserTemplateRegistryKeyName(key);
+        security->setStoreAddress(address);
+        security->SetOptions({soCreateSupervisorIfMissing, soAutoLogon, soSilentLogonTry});
+        security->Loaded();
+        return security;
+    }
+
+    SharedStore::Stored onServer() { return SharedStore::connect(PgServer::address)->load(key); }
+
+    void addUser(TzkSecurity &security, const char *name)
+    {
+        security.UserTemplate()->AddUserToUserTemplate(security.SecurityTemplate(), bytes(name), {},
+                                                       false);
+    }
+
+    testsupport::TemporaryHome home;
+    QString key;
+    QStringList messages;
+    rightsmith::toolkit::MessageHook previousHook;
+};
+
+} // namespace
+
+TEST_F(SharedUserStoreTest, AStaleSaveIsRefusedAndAnUnchangedLogonSendsNothing)
+{
+    const auto first = started(PgServer::address);
+    ASSERT_TRUE(first->LoggedOn());
+    EXPECT_EQ(onServer().version, 1); // the first start's "Supervisor"
+
+    // Its logon changed nothing: nothing was sent.
+    const auto second = started(PgServer::address);
+    ASSERT_TRUE(second->LoggedOn());
+    ASSERT_NE(second->UserTemplate()->GetUserNodeByUserName(SupervisorName), nullptr);
+    EXPECT_EQ(onServer().version, 1);
+
+    addUser(*first, "Anna");
+    ASSERT_TRUE(first->SaveUsers({}));
+    addUser(*second, "Boris");
+    EXPECT_FALSE(second->SaveUsers({}));
+
+    EXPECT_EQ(messages,
+              QStringList {QCoreApplication::translate(
+                  "zkSecurity::UserStore",
+                  "The users were changed on another workstation since this dialog was opened; "
+                  "your changes were not saved. Open the dialog again to see the current users.")});
+    const SharedStore::Stored stored = onServer();
+    EXPECT_EQ(stored.version, 2);
+    EXPECT_EQ(stored.stream, streamOf(*first->UserTemplate()));
+}
+
+TEST_F(SharedUserStoreTest, WithoutTheServerTheLocalCopyIsReadButNotSaved)
+{
+    const auto online = started(PgServer::address);
+    addUser(*online, "Anna");
+    ASSERT_TRUE(online->SaveUsers({}));
+    const QByteArray saved = streamOf(*online->UserTemplate());
+
+    const auto offline = started(Unreachable);
+    EXPECT_FALSE(offline->UsersUnreadable());
+    EXPECT_TRUE(offline->UsersReadOnly());
+    EXPECT_EQ(streamOf(*offline->UserTemplate()), saved);
+    EXPECT_TRUE(offline->LoggedOn()); // an unchanged logon needs no server
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
+
+    addUser(*offline, "Boris");
+    EXPECT_FALSE(offline->SaveUsers({}));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(u"until the server \"%1\" is back"_s.arg(Unreachable)))
+        << qPrintable(messages[0]);
+    EXPECT_EQ(onServer().version, 2);
+    EXPECT_EQ(onServer().stream, saved);
+
+    // The problem names the server and why it could not be reached.
+    UserStore store;
+    TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    EXPECT_TRUE(store.load(offline->StoreSettings(), users, lastUsers, password));
+    EXPECT_TRUE(store.readOnly());
+    EXPECT_TRUE(store.problem().contains(u"/nonexistent/rightsmith"_s))
+        << qPrintable(store.problem());
+    EXPECT_EQ(store.sharedVersion(), 2);
+}
+
+TEST_F(SharedUserStoreTest, WithoutTheServerOrACopyNoSupervisorIsMade)
+{
+    const auto offline = started(Unreachable);
+    EXPECT_TRUE(offline->UsersUnreadable());
+    EXPECT_FALSE(offline->UsersReadOnly());
+    EXPECT_EQ(offline->UserTemplate()->count(), 0);
+    EXPECT_FALSE(offline->LoggedOn());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(u"/nonexistent/rightsmith"_s)) << qPrintable(messages[0]);
+    EXPECT_FALSE(onServer().exists);
+}
