@@ -6,6 +6,7 @@
 #include "security/rightsindex.h"
 #include "security/securityclient.h"
 #include "security/securityui.h"
+#include "security/sharedstore.h"
 #include "security/tcripter.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
@@ -61,6 +62,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
 TzkSecurity::~TzkSecurity()
 {
     m_rightsSource.reset();
+    StopWatching();
     DetachClients();
     m_clients.clear();
     m_userTemplate->ClearTemplate();
@@ -140,8 +142,29 @@ zkSecurity::TreeNode *TzkSecurity::FindRightNode(zkSecurity::TreeNode *node, qin
     return nullptr;
 }
 
+class TzkSecurity::DialogScope
+{
+public:
+    explicit DialogScope(TzkSecurity &security)
+        : m_security(security)
+    {
+        ++m_security.m_dialogDepth;
+    }
+    ~DialogScope()
+    {
+        --m_security.m_dialogDepth;
+        m_security.ReloadSharedUsers();
+    }
+    DialogScope(const DialogScope &) = delete;
+    DialogScope &operator=(const DialogScope &) = delete;
+
+private:
+    TzkSecurity &m_security;
+};
+
 bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, bool silent)
 {
+    const DialogScope scope(*this);
     QByteArray name = userName;
     QByteArray plainPassword = password;
     const bool accepted = m_dialogs->ShowLogonDialog(name, plainPassword, silent,
@@ -198,6 +221,7 @@ void TzkSecurity::ShowSecurityDialog()
     SecurityUi *ui = SecurityUi::Installed();
     if (!ui)
         return;
+    const DialogScope scope(*this);
     // Outlives the dialog, which refers to it.
     const LogonCheck check = CreateLogonCheck();
     // Freed on every way out.

@@ -29,6 +29,8 @@ class TreeNode;
 
 class LogonCheck;
 class RightsIndex;
+class SharedStore;
+class SharedStoreWatcher;
 class TzkSecurityDialogs;
 class TzkSecurityTemplate;
 class UserStore;
@@ -61,7 +63,9 @@ public:
     void setUserTemplateFileName(const QString &fileName) { m_userTemplateFileName = fileName; }
     /// The shared store the user template is kept in (a PostgreSQL connection
     /// string or URI); empty: as the system configuration or the environment
-    /// say, else the local store (see resolveStoreAddress()).
+    /// say, else the local store (see resolveStoreAddress()). A started
+    /// component reloads the user template whenever it is saved in the shared
+    /// store, by any workstation, as the server notifies it.
     QString StoreAddress() const { return m_storeAddress; }
     void setStoreAddress(const QString &address) { m_storeAddress = address; }
     /// CurrentUserName while logged on, otherwise empty.
@@ -181,6 +185,22 @@ private:
     std::unique_ptr<RightsIndex> m_rightsIndex;
     // Logons and logoffs so far, for RightsStamp().
     quint64 m_logonChanges = 0;
+
+    // With a shared store: a connection of its own that listens for saves of
+    // any workstation, and the watcher of its socket; destroyed before the
+    // templates. A save of this component's user template reloads it, except
+    // while a dialog works on it: then once the dialog has closed.
+    std::unique_ptr<SharedStore> m_listener;
+    std::unique_ptr<SharedStoreWatcher> m_watcher;
+    int m_dialogDepth = 0;
+    bool m_reloadPending = false;
+    void WatchSharedStore();
+    void StopWatching();
+    void SharedStoreChanged(const QString &storeKey);
+    void ReloadSharedUsers();
+    // Counts a dialog working on the user template while it lives, and
+    // reloads a change that came in meanwhile once the last one has closed.
+    class DialogScope;
     // Tells the idle update pass when the rights changed; destroyed first.
     std::unique_ptr<rightsmith::toolkit::UpdateSource> m_rightsSource;
 };

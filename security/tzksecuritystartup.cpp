@@ -47,6 +47,7 @@ void TzkSecurity::Loaded()
     }
 
     m_dialogs->SetSecurity(this);
+    WatchSharedStore();
 
     if (UsersUnreadable()) {
         m_loggedOn = false;

@@ -1,12 +1,19 @@
 // SaveUsers and LoadUsers of the security component, through its user store.
 #include "security/logoncheck.h"
+#include "security/sharedstore.h"
 #include "security/storeaddress.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
 #include "toolkit/error.h"
 
+#include <QLoggingCategory>
+
 namespace zkSecurity {
+
+namespace {
+Q_LOGGING_CATEGORY(lcSharedUsers, "rightsmith.store")
+} // namespace
 
 UserStoreSettings TzkSecurity::StoreSettings() const
 {
@@ -35,6 +42,68 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword)
 bool TzkSecurity::LoadUsers(QByteArray &scrambledPassword)
 {
     return m_store->load(StoreSettings(), *m_userTemplate, m_lastUsers, scrambledPassword);
+}
+
+void TzkSecurity::WatchSharedStore()
+{
+    StopWatching();
+    const UserStoreSettings settings = StoreSettings();
+    if (settings.sharedAddress.isEmpty() || UsersUnreadable() || UsersReadOnly())
+        return;
+    try {
+        auto listener = SharedStore::connect(settings.sharedAddress);
+        listener->listen();
+        m_listener = std::move(listener);
+    } catch (const rightsmith::toolkit::Error &error) {
+        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        return;
+    }
+    m_watcher = std::make_unique<SharedStoreWatcher>(*m_listener);
+    connect(m_watcher.get(), &SharedStoreWatcher::changed, this, &TzkSecurity::SharedStoreChanged);
+    connect(m_watcher.get(), &SharedStoreWatcher::lost, this, [this](const QString &message) {
+        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(message));
+        // Not from within the watcher's own signal: it is destroyed later.
+        QMetaObject::invokeMethod(this, &TzkSecurity::StopWatching, Qt::QueuedConnection);
+    });
+}
+
+void TzkSecurity::StopWatching()
+{
+    m_watcher.reset();
+    m_listener.reset();
+}
+
+void TzkSecurity::SharedStoreChanged(const QString &storeKey)
+{
+    if (storeKey.compare(m_userTemplateRegistryKeyName, Qt::CaseInsensitive) != 0)
+        return;
+    m_reloadPending = true;
+    if (m_dialogDepth == 0)
+        ReloadSharedUsers();
+}
+
+void TzkSecurity::ReloadSharedUsers()
+{
+    if (!m_reloadPending || m_dialogDepth > 0)
+        return;
+    m_reloadPending = false;
+    // The recent users and the remembered password stay as they are here.
+    QList<QByteArray> lastUsers;
+    QByteArray scrambledPassword;
+    try {
+        m_store->load(StoreSettings(), *m_userTemplate, lastUsers, scrambledPassword);
+    } catch (const rightsmith::toolkit::Error &error) {
+        // An unreadable user template is left empty, as at a start-up.
+        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+    }
+    // A logged-on user removed elsewhere is logged off, as a refused logon is.
+    if (m_loggedOn && !m_userTemplate->GetUserNodeByUserName(m_currentUserName)) {
+        m_loggedOn = false;
+        ++m_logonChanges;
+        m_currentUserName.clear();
+        m_isSupervisor = false;
+        ForceClientsVisible();
+    }
 }
 
 void TzkSecurity::SetHardening(const HardeningSettings &hardening)

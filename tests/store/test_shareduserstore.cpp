@@ -1,10 +1,13 @@
 // The security component with its user template in the shared store, against a
 // real PostgreSQL 15 server: a stale save is refused, an unchanged one sends
-// nothing, and without the server the local copy is read but never saved.
+// nothing, without the server the local copy is read but never saved, and a
+// save reaches every running component at once.
 #include "security/sharedstore.h"
+#include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
+#include "support/fakes.h"
 #include "support/pgserver.h"
 #include "support/temporaryhome.h"
 #include "toolkit/messagebox.h"
@@ -12,6 +15,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -153,4 +157,59 @@ TEST_F(SharedUserStoreTest, WithoutTheServerOrACopyNoSupervisorIsMade)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(u"/nonexistent/rightsmith"_s)) << qPrintable(messages[0]);
     EXPECT_FALSE(onServer().exists);
+}
+
+TEST_F(SharedUserStoreTest, ASaveReachesAnotherRunningComponentByNotification)
+{
+    const auto a = started(PgServer::address);
+    ASSERT_TRUE(a->IsSupervisor());
+    // A category with one right, as a build from clients makes it.
+    TreeNode *category = a->SecurityTemplate()->addChild(nullptr, bytes("File"));
+    category->setData(TzkNodeRecord());
+    TreeNode *open = a->SecurityTemplate()->addChild(category, bytes("Open"));
+    TzkNodeRecord record;
+    record.SecurityId = 1;
+    record.setCaption(bytes("Open"));
+    open->setData(record);
+    a->UserTemplate()->AddUserToUserTemplate(a->SecurityTemplate(), bytes("Anna"), {}, true);
+    ASSERT_TRUE(a->SaveUsers({}));
+
+    const auto b = started(PgServer::address);
+    ASSERT_TRUE(b->Logon(bytes("Anna"), {}, true));
+    ASSERT_TRUE(b->CheckId(1));
+
+    // A revokes Anna's right: B sees it while its event loop runs.
+    // Every save reloads every component, the saving one too: nodes are looked up anew.
+    const auto annasRight = [&] {
+        return a->FindRightNode(a->UserTemplate()->GetUserNodeByUserName(bytes("Anna")), 1);
+    };
+    TreeNode *right = annasRight();
+    ASSERT_NE(right, nullptr);
+    right->setText(bytes("Open (No)"));
+    right->editData()->setGranted(false);
+    ASSERT_TRUE(a->SaveUsers({}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !b->CheckId(1); }, 5000));
+    EXPECT_TRUE(b->LoggedOn());
+
+    // Granted again while B's user management dialog is open: B reloads once it has closed.
+    auto &ui = testsupport::FakeSecurityUi::current();
+    ui.manageUsers = [&](TzkSecurityTemplate *, bool) {
+        right = annasRight();
+        right->setText(bytes("Open (Yes)"));
+        right->editData()->setGranted(true);
+        EXPECT_TRUE(a->SaveUsers({}));
+        QTest::qWait(1000); // the notification has long arrived
+        EXPECT_FALSE(b->CheckId(1));
+        return DialogResult::Rejected;
+    };
+    b->ShowSecurityDialog();
+    ui.manageUsers = nullptr;
+    EXPECT_TRUE(b->CheckId(1));
+
+    // Anna removed: B logs her off.
+    a->UserTemplate()->DeleteNode(a->UserTemplate()->GetUserNodeByUserName(bytes("Anna")));
+    ASSERT_TRUE(a->SaveUsers({}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !b->LoggedOn(); }, 5000));
+    EXPECT_TRUE(b->CurrentUserName().isEmpty());
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
 }
