@@ -20,3 +20,13 @@ if(TARGET rightsmith-users)
     rightsmith_add_test(store/init-store)
     set_tests_properties(store/init-store PROPERTIES SKIP_RETURN_CODE 77)
 endif()
+
+# rightsmith-users copy-store and --store against a server of its own, on a
+# store that usertool_makestore (tests/usertool, made with rightsmith-users) writes.
+if(TARGET rightsmith-users)
+    add_test(NAME store/copy-store
+             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/copystore.sh $<TARGET_FILE:rightsmith-users>
+                     $<TARGET_FILE:usertool_makestore>)
+    rightsmith_add_test(store/copy-store)
+    set_tests_properties(store/copy-store PROPERTIES SKIP_RETURN_CODE 77)
+endif()

@@ -3,9 +3,11 @@
 // the users, one user's rights, a password check, the recent user names and
 // the audit trail; checks that the store loads as the component loads it,
 // puts a kept copy of the user template back, sets a password and clears a
-// lock, and makes the tables of a shared user store on PostgreSQL. Only
-// "restore", "passwd", "unlock" and "init-store" write: every other command
-// opens the registry read-only, and only when it already exists.
+// lock, makes the tables of a shared user store on PostgreSQL and copies the
+// user template between the local store and a shared one. With --store, the
+// user template is read from (and passwd saves it to) the shared store. Only
+// "restore", "passwd", "unlock", "init-store" and "copy-store" write: every
+// other command opens the registry read-only, and only when it already exists.
 //
 // Exit status: 0 success; 1 an error (message on stderr), a store that does
 // not load ("verify") or, for "check", a password that does not match; 2 a
@@ -20,6 +22,7 @@
 #include "security/userstore.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
+#include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
 #include "toolkit/textlines.h"
 
@@ -90,11 +93,16 @@ qint32 securityIdOf(const zkSecurity::TreeNode *node)
 class Store
 {
 public:
-    Store(const QString &key, const QString &file)
+    // \a shared: the address of a shared store that holds the user template
+    // under \a key; empty for the local one.
+    Store(const QString &key, const QString &file, const QString &shared = {})
         : m_key(key)
         , m_file(file)
+        , m_shared(shared)
     {
     }
+
+    bool isShared() const { return !m_shared.isEmpty(); }
 
     // The open key of the existing registry; throws a Failure when there is none.
     rightsmith::toolkit::Registry &registry()
@@ -115,7 +123,25 @@ public:
     // The stored user template; empty when the key holds none.
     void loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
     {
+        QByteArray data = stream().value_or(QByteArray());
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        tmpl.LoadFromStreamSecurity(buffer);
+    }
+
+    // The stored user template's stream; none when the key holds none.
+    std::optional<QByteArray> stream()
+    {
         QByteArray data;
+        if (isShared()) {
+            const zkSecurity::SharedStore::Stored stored =
+                zkSecurity::SharedStore::connect(m_shared)->load(m_key);
+            if (!stored.exists)
+                throw Failure {ExitError,
+                               u"no user template under the key %1 in %2"_s.arg(
+                                   m_key, zkSecurity::SharedStore::displayAddress(m_shared))};
+            return stored.stream;
+        }
         if (!m_file.isEmpty()) {
             QFile file(m_file);
             if (!QFileInfo(m_file).isFile() || !file.open(QIODevice::ReadOnly))
@@ -134,7 +160,7 @@ public:
                                    u"the key holds no \"UserTemplate\" value; the user template is "
                                    u"kept in the file \"%1\" (use --file)"_s.arg(text(*fileName))};
                 }
-                return;
+                return std::nullopt;
             }
             data = *value;
             const std::optional<qint32> size =
@@ -146,9 +172,7 @@ public:
                       << ", the value holds " << data.size() << " bytes\n";
             }
         }
-        QBuffer buffer(&data);
-        buffer.open(QIODevice::ReadOnly);
-        tmpl.LoadFromStreamSecurity(buffer);
+        return data;
     }
 
     // True when the store's key holds the binary value \a name.
@@ -186,6 +210,7 @@ public:
             } catch (const rightsmith::toolkit::Error &) {
             }
         }
+        settings.sharedAddress = m_shared;
         return settings;
     }
 
@@ -199,6 +224,7 @@ public:
 private:
     QString m_key;
     QString m_file;
+    QString m_shared;
     std::unique_ptr<rightsmith::toolkit::Registry> m_registry;
 };
 
@@ -260,6 +286,11 @@ int verify(Store &store)
         const bool complete = userStore.load(settings, userTemplate, lastUsers, password);
         switch (userStore.state()) {
         case zkSecurity::UserStore::State::Loaded:
+            if (userStore.readOnly()) {
+                out() << "unreachable: " << userStore.problem() << '\n';
+                code = ExitError;
+                break;
+            }
             out() << "ok: " << userTemplate.topLevelCount() << " users\n";
             if (!complete)
                 out() << "warning: the recent user names cannot be read\n";
@@ -374,9 +405,17 @@ std::optional<zkSecurity::PasswordHashCost> hashCostOf(const zkSecurity::TzkSecu
 // saves through the store as the program does.
 int setPassword(Store &store, const QString &key, const QString &name)
 {
-    store.registry(); // a store that is not there is not made here
+    if (!store.isShared())
+        store.registry(); // a store that is not there is not made here
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = keepsTrail(store, key);
+    // What the store would show in a message box (a refused save) ends the tool instead.
+    QString message;
+    const rightsmith::toolkit::MessageHook previous = rightsmith::toolkit::setMessageHook(
+        [&message](rightsmith::toolkit::MessageKind, const QString &text) {
+            message = text;
+            return false;
+        });
     zkSecurity::UserStore userStore;
     zkSecurity::TzkSecurityTemplate users;
     QList<QByteArray> lastUsers;
@@ -399,8 +438,10 @@ int setPassword(Store &store, const QString &key, const QString &name)
         passwordNode->data() ? *passwordNode->data() : zkSecurity::TzkNodeRecord();
     zkSecurity::PasswordHash::storePassword(record, password, cost);
     passwordNode->setData(record);
-    if (!userStore.save(settings, users, lastUsers, QByteArray()))
-        throw Failure {ExitError, u"the store was not written"_s};
+    const bool saved = userStore.save(settings, users, lastUsers, QByteArray());
+    rightsmith::toolkit::setMessageHook(previous);
+    if (!saved)
+        throw Failure {ExitError, message.isEmpty() ? u"the store was not written"_s : message};
     out() << "the password of " << name << " is set (" << (cost ? "hashed" : "scrambled") << ")\n";
     return ExitOk;
 }
@@ -489,6 +530,65 @@ int initStore(const QString &address, const QString &workstationRole,
     return ExitOk;
 }
 
+// The number of users in the template stream \a stream; throws when it does not load.
+int usersIn(QByteArray stream, const QString &source)
+{
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    try {
+        QBuffer buffer(&stream);
+        buffer.open(QIODevice::ReadOnly);
+        userTemplate.LoadFromStreamSecurity(buffer);
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw Failure {ExitError,
+                       u"the user template of %1 does not load, nothing was copied: %2"_s.arg(
+                           source, error.message())};
+    }
+    return userTemplate.topLevelCount();
+}
+
+// Copies the local user template of \a store to the shared store at
+// \a address under the same key (toServer), or back; a template the server
+// holds already is replaced only with \a replace.
+int copyStore(Store &store, const QString &key, const QString &address, bool toServer, bool replace)
+{
+    zkSecurity::UserStoreSettings sharedSettings;
+    sharedSettings.key = key;
+    sharedSettings.sharedAddress = address;
+    const QString server = zkSecurity::UserStore::location(sharedSettings);
+    const auto shared = zkSecurity::SharedStore::connect(address);
+    const zkSecurity::SharedStore::Stored stored = shared->load(key);
+    if (toServer) {
+        const QString from = zkSecurity::UserStore::location(store.settings());
+        const std::optional<QByteArray> stream = store.stream();
+        if (!stream)
+            throw Failure {ExitError, u"no user template is stored in %1"_s.arg(from)};
+        const int users = usersIn(*stream, from);
+        if (stored.exists && !replace)
+            throw Failure {
+                ExitError,
+                u"%1 holds a user template already (version %2); nothing was copied "
+                u"(--replace replaces it)"_s.arg(server, QString::number(stored.version))};
+        if (shared->save(key, *stream, stored.version)
+            != zkSecurity::SharedStore::SaveResult::Saved)
+            throw Failure {ExitError,
+                           u"the user template in %1 was changed while it was copied; nothing "
+                           u"was copied"_s.arg(server)};
+        out() << "copied " << users << " users from " << from << " to " << server << '\n';
+        return ExitOk;
+    }
+    if (!stored.exists)
+        throw Failure {ExitError, u"no user template is stored in %1"_s.arg(server)};
+    const int users = usersIn(stored.stream, server);
+    zkSecurity::UserStoreSettings settings = store.settings();
+    settings.hardening.auditTrail = keepsTrail(store, key);
+    const QString kept = zkSecurity::UserStore::restore(settings, stored.stream);
+    if (!kept.isEmpty())
+        out() << "the user template it replaces is kept as " << kept << '\n';
+    out() << "copied " << users << " users from " << server << " to "
+          << zkSecurity::UserStore::location(settings) << '\n';
+    return ExitOk;
+}
+
 int run(const QCoreApplication &app)
 {
     QCommandLineParser parser;
@@ -510,7 +610,16 @@ int run(const QCoreApplication &app)
         u"                makes the tables of a shared user store on PostgreSQL (URL:\n"
         u"                a libpq connection string) and prints the GRANT statements\n"
         u"                for its roles (--workstation-role, --administrator-role)\n"
-        u"Only restore, passwd, unlock and init-store write."_s);
+        u"  copy-store --from local --to URL [--replace]\n"
+        u"  copy-store --from URL --to local\n"
+        u"                copies the local user template (found by --key and --file) to\n"
+        u"                the shared store at URL under the same key, refused when one\n"
+        u"                is there already unless --replace; or copies the shared one\n"
+        u"                into the local store, keeping the one it replaces aside\n"
+        u"With --store URL, list, rights, check, verify and passwd use the user template\n"
+        u"of the shared store at URL under --key; recent stays local; restore, unlock\n"
+        u"and audit are not yet supported with --store.\n"
+        u"Only restore, passwd, unlock, init-store and copy-store write."_s);
     parser.addHelpOption();
     const QCommandLineOption keyOption(u"key"_s,
                                        u"The store's registry key (default %1)."_s.arg(DefaultKey),
@@ -532,13 +641,26 @@ int run(const QCoreApplication &app)
         u"administrator-role"_s,
         u"init-store: the role of the administrators (default rightsmith_administrator)."_s,
         u"NAME"_s, u"rightsmith_administrator"_s);
+    const QCommandLineOption storeOption(
+        u"store"_s,
+        u"Use the user template of the shared store at URL (a PostgreSQL connection string) "
+        u"under --key instead of the local one (list, rights, check, verify, passwd)."_s,
+        u"URL"_s);
+    const QCommandLineOption fromOption(
+        u"from"_s, u"copy-store: where to copy from, \"local\" or a URL."_s, u"WHERE"_s);
+    const QCommandLineOption toOption(
+        u"to"_s, u"copy-store: where to copy to, \"local\" or a URL."_s, u"WHERE"_s);
+    const QCommandLineOption replaceOption(
+        u"replace"_s, u"copy-store: replace the user template the shared store holds."_s);
     parser.addOptions({keyOption, fileOption, jsonOption, sinceOption, userOption,
-                       workstationRoleOption, administratorRoleOption});
+                       workstationRoleOption, administratorRoleOption, storeOption, fromOption,
+                       toOption, replaceOption});
     parser.addPositionalArgument(
         u"command"_s,
-        u"list, rights, check, recent, verify, restore, passwd, unlock, audit or init-store"_s,
+        u"list, rights, check, recent, verify, restore, passwd, unlock, audit, init-store or "
+        u"copy-store"_s,
         u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|unlock USER|audit|"
-        u"init-store URL"_s);
+        u"init-store URL|copy-store"_s);
 
     if (!parser.parse(app.arguments()))
         throw Failure {ExitUsage, parser.errorText()};
@@ -554,19 +676,41 @@ int run(const QCoreApplication &app)
         || command == u"init-store"_s;
     const bool plainOnly = command == u"check"_s || command == u"verify"_s
         || command == u"restore"_s || command == u"passwd"_s || command == u"unlock"_s
-        || command == u"init-store"_s;
+        || command == u"init-store"_s || command == u"copy-store"_s;
     const bool known = needsArgument || command == u"list"_s || command == u"recent"_s
-        || command == u"verify"_s || command == u"audit"_s;
+        || command == u"verify"_s || command == u"audit"_s || command == u"copy-store"_s;
     const bool auditOptions = parser.isSet(sinceOption) || parser.isSet(userOption);
     const bool roleOptions =
         parser.isSet(workstationRoleOption) || parser.isSet(administratorRoleOption);
+    const bool copyOptions =
+        parser.isSet(fromOption) || parser.isSet(toOption) || parser.isSet(replaceOption);
+    const QString from = parser.value(fromOption);
+    const QString to = parser.value(toOption);
+    const bool toServer = from == u"local"_s && !to.isEmpty() && to != u"local"_s;
+    const bool toLocal = to == u"local"_s && !from.isEmpty() && from != u"local"_s;
     if (!known || args.size() != (needsArgument ? 2 : 1) || (parser.isSet(jsonOption) && plainOnly)
-        || (auditOptions && command != u"audit"_s) || (roleOptions && command != u"init-store"_s)) {
+        || (auditOptions && command != u"audit"_s) || (roleOptions && command != u"init-store"_s)
+        || (copyOptions && command != u"copy-store"_s)
+        || (command == u"copy-store"_s
+            && (!(toServer || toLocal) || (toLocal && parser.isSet(replaceOption))))) {
         throw Failure {ExitUsage,
-                       u"usage: rightsmith-users [--key KEY] [--file FILE] "
+                       u"usage: rightsmith-users [--key KEY] [--file FILE | --store URL] "
                        u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|"
                        u"unlock USER|audit [--since TIME] [--user NAME] [--json]|"
-                       u"init-store URL [--workstation-role NAME] [--administrator-role NAME]"_s};
+                       u"init-store URL [--workstation-role NAME] [--administrator-role NAME]|"
+                       u"copy-store --from local --to URL [--replace]|"
+                       u"copy-store --from URL --to local"_s};
+    }
+    if (parser.isSet(storeOption)) {
+        if (command == u"restore"_s || command == u"unlock"_s || command == u"audit"_s)
+            throw Failure {ExitUsage, u"%1 is not yet supported with --store"_s.arg(command)};
+        if (command == u"init-store"_s || command == u"copy-store"_s)
+            throw Failure {ExitUsage,
+                           u"%1 names its server itself; --store does not apply"_s.arg(command)};
+        if (parser.isSet(fileOption))
+            throw Failure {ExitUsage, u"--file and --store exclude each other"_s};
+        if (parser.value(storeOption).isEmpty())
+            throw Failure {ExitUsage, u"--store needs a connection string"_s};
     }
     const bool json = parser.isSet(jsonOption);
     if (command == u"init-store"_s)
@@ -574,7 +718,13 @@ int run(const QCoreApplication &app)
                          parser.value(administratorRoleOption));
 
     const QString key = parser.value(keyOption);
-    Store store(key, parser.value(fileOption));
+    if (command == u"copy-store"_s) {
+        Store local(key, parser.value(fileOption));
+        return copyStore(local, key, toServer ? to : from, toServer, parser.isSet(replaceOption));
+    }
+    // recent reads the local store's recent users even with --store.
+    Store store(key, parser.value(fileOption),
+                command == u"recent"_s ? QString() : parser.value(storeOption));
     if (command == u"verify"_s)
         return verify(store);
     if (command == u"restore"_s)
