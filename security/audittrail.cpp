@@ -166,16 +166,22 @@ AuditTrail::AuditTrail(rightsmith::toolkit::Registry &registry, const QString &s
 {
 }
 
+void AuditRecord::complete(const QDateTime &now)
+{
+    time = time.isValid() ? time.toUTC()
+                          : (now.isValid() ? now.toUTC() : QDateTime::currentDateTimeUtc());
+    if (osUser.isEmpty())
+        osUser = operatingSystemUser();
+    if (host.isEmpty())
+        host = QSysInfo::machineHostName();
+    if (program.isEmpty())
+        program = programName();
+}
+
 void AuditTrail::append(AuditRecord record, const QDateTime &now)
 {
     const QDateTime current = now.isValid() ? now.toUTC() : QDateTime::currentDateTimeUtc();
-    record.time = record.time.isValid() ? record.time.toUTC() : current;
-    if (record.osUser.isEmpty())
-        record.osUser = operatingSystemUser();
-    if (record.host.isEmpty())
-        record.host = QSysInfo::machineHostName();
-    if (record.program.isEmpty())
-        record.program = programName();
+    record.complete(current);
 
     detail::writeTable(m_registry, writeFailure(), [&] {
         detail::execute(m_registry, CreateTableSql, writeFailure());

@@ -46,6 +46,10 @@ struct RIGHTSMITH_CORE_EXPORT AuditRecord
     /// More about the event: the right ("42 Open"), where a copy was kept.
     QString detail;
 
+    /// Fills in the time (from \a now, the current time when invalid),
+    /// operating-system user, host and program where they are empty.
+    void complete(const QDateTime &now);
+
     /// "logon accepted", "right granted", ...
     static QString name(AuditEvent event);
     /// The event named \a name; false when there is none.

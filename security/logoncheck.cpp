@@ -1,17 +1,16 @@
 #include "security/logoncheck.h"
 
+#include "security/logonledger.h"
 #include "security/tree.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/error.h"
-#include "toolkit/registry.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 
 namespace zkSecurity {
 
@@ -51,38 +50,31 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
         qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
         return Result {Verdict::Refused, std::chrono::seconds(0), error.message()};
     };
-    // Runs \a write in one write transaction of the store, with the trail.
+    // Runs \a write in one write transaction of the store's ledger.
     auto inTransaction = [&](const auto &write) {
-        rightsmith::toolkit::Registry registry(m_store.registryPath());
-        rightsmith::toolkit::RegistryTransaction transaction(
-            registry, rightsmith::toolkit::Registry::WriteTransaction);
-        std::optional<AuditTrail> trail;
-        if (hardening.auditTrail)
-            trail.emplace(registry, m_store.key, hardening.auditLimits);
+        const auto ledger = LogonLedger::open(m_store, LogonLedger::Access::Write);
         const auto record = [&](AuditEvent event, const QByteArray &actor, const QString &detail) {
-            if (!trail)
+            if (!hardening.auditTrail)
                 return;
             AuditRecord entry;
             entry.event = event;
             entry.user = concerned;
             entry.actor = actor;
             entry.detail = detail;
-            trail->append(entry, now);
+            ledger->append(entry, now);
         };
-        LogonThrottle throttle(registry, m_store.key);
-        write(throttle, record);
-        transaction.commit();
+        write(*ledger, record);
+        ledger->commit();
     };
 
     if (hardening.throttleLogons) {
         try {
-            rightsmith::toolkit::Registry registry(m_store.registryPath());
-            const std::chrono::seconds wait = LogonThrottle(registry, m_store.key)
-                                                  .state(userName)
+            const std::chrono::seconds wait = LogonLedger::open(m_store, LogonLedger::Access::Read)
+                                                  ->failures(userName)
                                                   .remaining(hardening.throttle, now);
             if (wait.count() > 0) {
                 if (attempt != Attempt::Silent && hardening.auditTrail) {
-                    inTransaction([&](LogonThrottle &, const auto &record) {
+                    inTransaction([&](LogonLedger &, const auto &record) {
                         record(AuditEvent::LogonThrottled, QByteArray(), unknownName);
                     });
                 }
@@ -106,14 +98,14 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
     const bool noted = accepted ? attempt != Attempt::Verify : attempt != Attempt::Silent;
     if (noted && (hardening.throttleLogons || hardening.auditTrail)) {
         try {
-            inTransaction([&](LogonThrottle &throttle, const auto &record) {
+            inTransaction([&](LogonLedger &ledger, const auto &record) {
                 if (accepted) {
                     if (hardening.throttleLogons)
-                        throttle.clear(userName);
+                        ledger.clearFailures(userName);
                     record(AuditEvent::LogonAccepted, userName, QString());
                 } else {
                     if (hardening.throttleLogons)
-                        throttle.noteFailure(userName, now, hardening.throttle.forgetAfter);
+                        ledger.noteFailure(userName, now, hardening.throttle.forgetAfter);
                     record(AuditEvent::LogonRefused, QByteArray(), unknownName);
                 }
             });
@@ -129,10 +121,8 @@ bool LogonCheck::isLocked(const QByteArray &userName) const
     if (!m_store.hardening.throttleLogons)
         return false;
     try {
-        rightsmith::toolkit::Registry registry(m_store.registryPath(),
-                                               rightsmith::toolkit::Registry::ReadOnly);
-        return LogonThrottle(registry, m_store.key)
-                   .state(userName)
+        return LogonLedger::open(m_store, LogonLedger::Access::Read)
+                   ->failures(userName)
                    .remaining(m_store.hardening.throttle, m_store.hardening.now())
                    .count()
             > 0;
@@ -144,19 +134,16 @@ bool LogonCheck::isLocked(const QByteArray &userName) const
 
 bool LogonCheck::unlock(const QByteArray &userName, const QByteArray &actor) const
 {
-    rightsmith::toolkit::Registry registry(m_store.registryPath());
-    rightsmith::toolkit::RegistryTransaction transaction(
-        registry, rightsmith::toolkit::Registry::WriteTransaction);
-    const bool cleared = LogonThrottle(registry, m_store.key).clear(userName);
+    const auto ledger = LogonLedger::open(m_store, LogonLedger::Access::Write);
+    const bool cleared = ledger->clearFailures(userName);
     if (cleared && m_store.hardening.auditTrail) {
         AuditRecord entry;
         entry.event = AuditEvent::LockCleared;
         entry.user = userName;
         entry.actor = actor;
-        AuditTrail(registry, m_store.key, m_store.hardening.auditLimits)
-            .append(entry, m_store.hardening.now());
+        ledger->append(entry, m_store.hardening.now());
     }
-    transaction.commit();
+    ledger->commit();
     return cleared;
 }
 

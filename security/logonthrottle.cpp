@@ -87,7 +87,7 @@ LogonThrottle::LogonThrottle(rightsmith::toolkit::Registry &registry, const QStr
 {
 }
 
-QByteArray LogonThrottle::digest(const QByteArray &userName) const
+QByteArray LogonThrottle::nameDigest(const QByteArray &userName)
 {
     useSodium();
     QByteArray digest(crypto_generichash_BYTES, Qt::Uninitialized);
@@ -105,7 +105,7 @@ ThrottleState LogonThrottle::state(const QByteArray &userName) const
     Statement select(m_registry.database(),
                      "SELECT failures, last_failure FROM logon_failures "
                      "WHERE store_key = ? AND name_digest = ?");
-    const QByteArray key = digest(userName);
+    const QByteArray key = nameDigest(userName);
     select.bind(1, m_storeKey);
     select.bindBlob(2, key);
     const int rc = select.step();
@@ -125,7 +125,7 @@ ThrottleState LogonThrottle::noteFailure(const QByteArray &userName, const QDate
     const qint64 at = (now.isValid() ? now : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
     const qint64 forgotten =
         at - std::chrono::duration_cast<std::chrono::milliseconds>(forgetAfter).count();
-    const QByteArray key = digest(userName);
+    const QByteArray key = nameDigest(userName);
     ThrottleState result;
     detail::writeTable(m_registry, writeFailure(), [&] {
         detail::execute(m_registry, CreateTableSql, writeFailure());
@@ -156,7 +156,7 @@ ThrottleState LogonThrottle::noteFailure(const QByteArray &userName, const QDate
 
 bool LogonThrottle::clear(const QByteArray &userName)
 {
-    const QByteArray key = digest(userName);
+    const QByteArray key = nameDigest(userName);
     bool cleared = false;
     detail::writeTable(m_registry, writeFailure(), [&] {
         if (!detail::tableExists(m_registry, TableName, writeFailure()))

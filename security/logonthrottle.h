@@ -68,9 +68,10 @@ public:
     /// like noteFailure().
     bool clear(const QByteArray &userName);
 
-private:
-    QByteArray digest(const QByteArray &userName) const;
+    /// How \a userName is kept: a keyed digest, the same in every store.
+    static QByteArray nameDigest(const QByteArray &userName);
 
+private:
     rightsmith::toolkit::Registry &m_registry;
     QString m_storeKey;
 };

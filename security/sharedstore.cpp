@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QtEndian>
 
+#include <algorithm>
 #include <libpq-fe.h>
 #include <limits>
 
@@ -149,32 +150,23 @@ struct SharedStore::Result
     QString text(int row, int column) const { return QString::fromUtf8(bytes(row, column)); }
 };
 
-/// BEGIN on construction; ROLLBACK on destruction unless commit() was called.
-class SharedStore::Transaction
+SharedStore::Transaction::Transaction(SharedStore &store)
+    : m_store(store)
 {
-public:
-    explicit Transaction(SharedStore &store)
-        : m_store(store)
-    {
-        m_store.run("BEGIN");
-    }
-    ~Transaction()
-    {
-        if (!m_done)
-            PQclear(PQexec(m_store.m_connection, "ROLLBACK"));
-    }
-    void commit()
-    {
-        m_store.run("COMMIT");
-        m_done = true;
-    }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
+    m_store.run("BEGIN");
+}
 
-private:
-    SharedStore &m_store;
-    bool m_done = false;
-};
+SharedStore::Transaction::~Transaction()
+{
+    if (!m_done)
+        PQclear(PQexec(m_store.m_connection, "ROLLBACK"));
+}
+
+void SharedStore::Transaction::commit()
+{
+    m_store.run("COMMIT");
+    m_done = true;
+}
 
 SharedStore::SharedStore(pg_conn *connection)
     : m_connection(connection)
@@ -188,7 +180,21 @@ SharedStore::~SharedStore()
 
 std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
 {
-    PGconn *connection = PQconnectdb(address.toUtf8().constData());
+    // The address's own settings win over these defaults: a server that does
+    // not answer must not hang the program's start-up for minutes, and the
+    // server's administrator sees which program holds a connection.
+    const QByteArray conninfo = address.toUtf8();
+    const QByteArray timeout = qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT")
+        ? qgetenv("PGCONNECT_TIMEOUT")
+        : QByteArray::number(DefaultConnectTimeoutSeconds);
+    QByteArray program = QCoreApplication::applicationName().toUtf8();
+    if (program.isEmpty())
+        program = "rightsmith";
+    const char *const keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
+                                    nullptr};
+    const char *const values[] = {timeout.constData(), program.constData(), conninfo.constData(),
+                                  nullptr};
+    PGconn *connection = PQconnectdbParams(keywords, values, 1);
     if (!connection)
         throw Error(QCoreApplication::translate(Context,
                                                 "Out of memory connecting to the user "
@@ -336,7 +342,8 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
 }
 
 SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,
-                                          qint64 basedOnVersion, qint64 *newVersion)
+                                          qint64 basedOnVersion, qint64 *newVersion,
+                                          const std::function<void(const QByteArray &)> &alongside)
 {
     // The size column and libpq's parameter lengths are ints.
     if (stream.size() > std::numeric_limits<int>::max())
@@ -346,6 +353,16 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
     const QByteArray key = storeKey.toUtf8();
     const QByteArray size = QByteArray::number(stream.size());
     Transaction transaction(*this);
+    QByteArray replaced;
+    if (alongside && basedOnVersion != 0) {
+        // The row stays locked until the update below, so it replaces exactly this.
+        const Result old = run("SELECT template FROM rightsmith_user_template "
+                               "WHERE store_key = $1 AND version = $2 FOR UPDATE",
+                               {key, QByteArray::number(basedOnVersion)}, {}, true);
+        if (old.rows() != 1)
+            return SaveResult::Conflict;
+        replaced = old.bytes(0, 0);
+    }
     const Result written = basedOnVersion == 0
         ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size) "
               "VALUES ($1, 1, $2, $3) ON CONFLICT (store_key) DO NOTHING RETURNING version",
@@ -356,12 +373,141 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
               {key, stream, size, QByteArray::number(basedOnVersion)}, {false, true, false, false});
     if (written.rows() != 1)
         return SaveResult::Conflict; // the transaction rolls back
+    if (alongside)
+        alongside(replaced);
     run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
     const qint64 version = written.text(0, 0).toLongLong();
     transaction.commit();
     if (newVersion)
         *newVersion = version;
     return SaveResult::Saved;
+}
+
+namespace {
+
+qint64 msSinceEpoch(const QDateTime &time)
+{
+    return (time.isValid() ? time : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
+}
+
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+} // namespace
+
+ThrottleState SharedStore::failures(const QString &storeKey, const QByteArray &nameDigest)
+{
+    const Result result = run("SELECT failures, last_failure FROM rightsmith_logon_failures "
+                              "WHERE store_key = $1 AND name_digest = $2",
+                              {storeKey.toUtf8(), nameDigest}, {false, true});
+    ThrottleState state;
+    if (result.rows() == 1) {
+        state.failures = std::max(0, result.text(0, 0).toInt());
+        state.lastFailure = QDateTime::fromMSecsSinceEpoch(result.text(0, 1).toLongLong(), Qt::UTC);
+    }
+    return state;
+}
+
+ThrottleState SharedStore::noteFailure(const QString &storeKey, const QByteArray &nameDigest,
+                                       const QDateTime &now, std::chrono::seconds forgetAfter)
+{
+    const qint64 at = msSinceEpoch(now);
+    const qint64 forgotten =
+        at - std::chrono::duration_cast<std::chrono::milliseconds>(forgetAfter).count();
+    const QByteArray key = storeKey.toUtf8();
+    // One statement: two workstations counting the same name at once both count.
+    const Result result =
+        run("INSERT INTO rightsmith_logon_failures AS f "
+            "(store_key, name_digest, failures, last_failure) VALUES ($1, $2, 1, $3) "
+            "ON CONFLICT (store_key, name_digest) DO UPDATE SET "
+            "failures = CASE WHEN f.last_failure < $4 THEN 1 "
+            "ELSE least(f.failures::bigint + 1, 2147483647) END, "
+            "last_failure = excluded.last_failure RETURNING failures, last_failure",
+            {key, nameDigest, number(at), number(forgotten)}, {false, true, false, false});
+    run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND last_failure < $2",
+        {key, number(forgotten)});
+    ThrottleState state;
+    state.failures = result.text(0, 0).toInt();
+    state.lastFailure = QDateTime::fromMSecsSinceEpoch(result.text(0, 1).toLongLong(), Qt::UTC);
+    return state;
+}
+
+bool SharedStore::clearFailures(const QString &storeKey, const QByteArray &nameDigest)
+{
+    return run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND name_digest = $2 "
+               "RETURNING 1",
+               {storeKey.toUtf8(), nameDigest}, {false, true})
+               .rows()
+        > 0;
+}
+
+void SharedStore::appendAudit(const QString &storeKey, AuditRecord record,
+                              const AuditLimits &limits, const QDateTime &now)
+{
+    record.complete(now);
+    const QByteArray key = storeKey.toUtf8();
+    // Records expire by the newest time already stored when that is earlier
+    // than now: a clock set far ahead, once, does not wipe the trail.
+    const Result latest =
+        run("SELECT max(time) FROM rightsmith_audit_trail WHERE store_key = $1", {key});
+    qint64 newest = msSinceEpoch(now);
+    if (!latest.isNull(0, 0))
+        newest = std::min(newest, latest.text(0, 0).toLongLong());
+    run("INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event, "
+        "user_name, actor, detail) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)",
+        {key, number(msSinceEpoch(record.time)), record.osUser.toUtf8(), record.host.toUtf8(),
+         record.program.toUtf8(), AuditRecord::name(record.event).toUtf8(), record.user,
+         record.actor, record.detail.toUtf8()},
+        {false, false, false, false, false, false, true, true, false});
+    if (limits.keepDays > 0)
+        run("DELETE FROM rightsmith_audit_trail WHERE store_key = $1 AND time < $2",
+            {key, number(newest - qint64(limits.keepDays) * 24 * 60 * 60 * 1000)});
+    if (limits.keepRows > 0) {
+        // By order of writing, not by time, as the local trail does.
+        run("DELETE FROM rightsmith_audit_trail WHERE store_key = $1 AND id <= "
+            "(SELECT id FROM rightsmith_audit_trail WHERE store_key = $1 "
+            "ORDER BY id DESC OFFSET $2 LIMIT 1)",
+            {key, number(limits.keepRows)});
+    }
+}
+
+QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTime &since,
+                                          const QByteArray &user)
+{
+    const Result result = run(
+        "SELECT time::text, os_user, host, program, event, user_name, actor, detail "
+        "FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
+        "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id",
+        {storeKey.toUtf8(),
+         number(since.isValid() ? since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min()),
+         number(user.isEmpty() ? 0 : 1), user},
+        {false, false, false, true}, true);
+    QList<AuditRecord> records;
+    for (int row = 0; row < result.rows(); ++row) {
+        AuditRecord record;
+        // A record of an event this version does not know is left out.
+        if (!AuditRecord::fromName(result.text(row, 4), record.event))
+            continue;
+        record.time = QDateTime::fromMSecsSinceEpoch(result.bytes(row, 0).toLongLong(), Qt::UTC);
+        record.osUser = result.text(row, 1);
+        record.host = result.text(row, 2);
+        record.program = result.text(row, 3);
+        record.user = result.bytes(row, 5);
+        record.actor = result.bytes(row, 6);
+        record.detail = result.text(row, 7);
+        records.append(record);
+    }
+    return records;
+}
+
+bool SharedStore::hasAuditRecords(const QString &storeKey)
+{
+    return run("SELECT 1 FROM rightsmith_audit_trail WHERE store_key = $1 LIMIT 1",
+               {storeKey.toUtf8()})
+               .rows()
+        > 0;
 }
 
 void SharedStore::listen()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/audittrail.h"
+#include "security/logonthrottle.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -28,6 +30,9 @@ public:
     static constexpr int SchemaVersion = 1;
     /// The notification channel a successful save notifies, with the store key as payload.
     static const char *const Channel;
+
+    /// How long a connection may take unless the address or PGCONNECT_TIMEOUT says.
+    static constexpr int DefaultConnectTimeoutSeconds = 10;
 
     /// Connects to \a address, a libpq connection string or URI.
     static std::unique_ptr<SharedStore> connect(const QString &address);
@@ -61,9 +66,51 @@ public:
     /// Stores \a stream under \a storeKey when the stored version is still
     /// \a basedOnVersion (0: nothing stored yet) and notifies Channel; else
     /// writes nothing and answers Conflict. \a newVersion (may be null) gets
-    /// the stored version after a save.
+    /// the stored version after a save. \a alongside, when set, is called in
+    /// the save's transaction with the stream it replaces (empty for the
+    /// first): what it writes through this store is committed with the save,
+    /// and what it throws undoes the save.
     SaveResult save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
-                    qint64 *newVersion = nullptr);
+                    qint64 *newVersion = nullptr,
+                    const std::function<void(const QByteArray &replaced)> &alongside = {});
+
+    /// BEGIN on construction; ROLLBACK on destruction unless commit() was
+    /// called. What the store does meanwhile is one unit.
+    class Transaction
+    {
+    public:
+        explicit Transaction(SharedStore &store);
+        ~Transaction();
+        void commit();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+    private:
+        SharedStore &m_store;
+        bool m_done = false;
+    };
+
+    // The failed logons and the audit trail of the users under a store key,
+    // kept as LogonThrottle and AuditTrail keep them in the local store.
+
+    /// The failures of the name whose digest (LogonThrottle::nameDigest()) is \a nameDigest.
+    ThrottleState failures(const QString &storeKey, const QByteArray &nameDigest);
+    /// Counts a failure at \a now, first forgetting those older than
+    /// \a forgetAfter; returns the new state.
+    ThrottleState noteFailure(const QString &storeKey, const QByteArray &nameDigest,
+                              const QDateTime &now, std::chrono::seconds forgetAfter);
+    /// Forgets the failures of a name; true when there were any.
+    bool clearFailures(const QString &storeKey, const QByteArray &nameDigest);
+    /// Adds \a record, completed as AuditRecord::complete() does, and drops
+    /// what \a limits say, counting back from \a now or the newest stored
+    /// record, whichever is earlier.
+    void appendAudit(const QString &storeKey, AuditRecord record, const AuditLimits &limits,
+                     const QDateTime &now);
+    /// As AuditTrail::read().
+    QList<AuditRecord> readAudit(const QString &storeKey, const QDateTime &since = {},
+                                 const QByteArray &user = {});
+    /// True when the trail holds a record of \a storeKey.
+    bool hasAuditRecords(const QString &storeKey);
 
     /// Asks the server for the notifications of Channel (see SharedStoreWatcher).
     void listen();
@@ -86,7 +133,6 @@ public:
 private:
     explicit SharedStore(pg_conn *connection);
     struct Result;
-    class Transaction;
     Result run(const char *sql, const QList<QByteArray> &parameters = {},
                const QList<bool> &binary = {}, bool binaryResult = false);
     void collectNotifications();

@@ -37,6 +37,8 @@ void TzkSecurity::Loaded()
         const UserStoreSettings settings = StoreSettings();
         rightsmith::toolkit::showMessage(
             m_store->unreadableMessage(settings, m_store->keepUnreadableAside(settings)));
+    } else if (UsersReadOnly()) {
+        rightsmith::toolkit::showMessage(m_store->readOnlyMessage(StoreSettings()));
     }
 
     m_securityTemplate->setImages(m_options.contains(soShowIcons) ? m_imageList.get() : nullptr);

@@ -229,9 +229,30 @@ void record(const UserStoreSettings &settings, rightsmith::toolkit::Registry &re
         .append(entry, settings.hardening.now());
 }
 
+// The audit records of how \a after differs from the stored template stream
+// \a stored, as done by settings.actor. A stored template that cannot be read
+// counts as empty.
+QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray stored,
+                               const TzkSecurityTemplate &after)
+{
+    TzkSecurityTemplate before;
+    if (!stored.isEmpty()) {
+        try {
+            QBuffer buffer(&stored);
+            buffer.open(QIODevice::ReadOnly);
+            before.LoadFromStreamSecurity(buffer);
+        } catch (const rightsmith::toolkit::Error &) {
+            before.ClearTemplate();
+        }
+    }
+    QList<AuditRecord> records = AuditTrail::changes(before, after);
+    for (AuditRecord &entry : records)
+        entry.actor = settings.actor;
+    return records;
+}
+
 // Records in the audit trail how \a after differs from the user template the
-// store holds (before it is replaced, in the same transaction), as done by
-// settings.actor. A stored template that cannot be read counts as empty.
+// store holds (before it is replaced, in the same transaction).
 void recordChanges(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
                    const TzkSecurityTemplate &after)
 {
@@ -243,22 +264,10 @@ void recordChanges(const UserStoreSettings &settings, rightsmith::toolkit::Regis
     } else if (registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary) {
         stored = registry.readBinary(UserTemplateValue).value_or(QByteArray());
     }
-    TzkSecurityTemplate before;
-    if (!stored.isEmpty()) {
-        try {
-            QBuffer buffer(&stored);
-            buffer.open(QIODevice::ReadOnly);
-            before.LoadFromStreamSecurity(buffer);
-        } catch (const rightsmith::toolkit::Error &) {
-            before.ClearTemplate();
-        }
-    }
     AuditTrail trail(registry, settings.key, settings.hardening.auditLimits);
     const QDateTime now = settings.hardening.now();
-    for (AuditRecord entry : AuditTrail::changes(before, after)) {
-        entry.actor = settings.actor;
+    for (const AuditRecord &entry : changesFrom(settings, stored, after))
         trail.append(entry, now);
-    }
 }
 
 // Copies an unreadable "UserTemplate" value, in whatever type it was stored,
@@ -1020,6 +1029,14 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
 
 QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QString &kept) const
 {
+    if (settings.isShared())
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "The stored users cannot be read, so nobody has been logged on and no new "
+                   "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n\nIf the server "
+                   "cannot be reached, start again when it is back. An administrator can examine "
+                   "the store with \"rightsmith-users --store URL verify\".")
+            .arg(location(settings), m_problem);
     return QCoreApplication::translate(
                "zkSecurity::UserStore",
                "The stored users cannot be read, so nobody has been logged on and no new "
@@ -1027,6 +1044,16 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
                "can examine the store with \"rightsmith-users verify\" and put a good copy back "
                "with \"rightsmith-users restore\".")
         .arg(location(settings), m_problem, kept);
+}
+
+QString UserStore::readOnlyMessage(const UserStoreSettings &settings) const
+{
+    return QCoreApplication::translate(
+               "zkSecurity::UserStore",
+               "The user store on the server \"%1\" cannot be reached:\n%2\n\nUntil it is back, "
+               "logons use the users this workstation last read from it, and the users cannot be "
+               "changed.")
+        .arg(SharedStore::displayAddress(settings.sharedAddress), m_problem);
 }
 
 QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &stream)
@@ -1191,7 +1218,14 @@ bool UserStore::loadShared(const UserStoreSettings &settings, TzkSecurityTemplat
     if (!registry)
         return false;
 
-    if (fromServer && writable) {
+    // The copy is written again only when the server's version moved on.
+    const bool copyCurrent =
+        registry->valueType(SharedUserTemplateValue) == rightsmith::toolkit::Registry::Binary
+        && registry->valueType(SharedUserTemplateVersionValue)
+            == rightsmith::toolkit::Registry::String
+        && registry->readString(SharedUserTemplateVersionValue)
+            == QByteArray::number(m_sharedVersion);
+    if (fromServer && writable && !copyCurrent) {
         writeQuietly(SharedUserTemplateValue, [&] {
             registry->writeBinary(SharedUserTemplateValue, bytes);
             registry->writeString(SharedUserTemplateVersionValue,
@@ -1247,9 +1281,16 @@ bool UserStore::saveShared(const UserStoreSettings &settings, TzkSecurityTemplat
         bytes = streamOf(userTemplate);
         try {
             qint64 version = 0;
-            const SharedStore::SaveResult result =
-                SharedStore::connect(settings.sharedAddress)
-                    ->save(settings.key, bytes, m_sharedVersion, &version);
+            const auto shared = SharedStore::connect(settings.sharedAddress);
+            // With the trail on, the changes are recorded in the save's transaction.
+            const auto recordChanges = [&](const QByteArray &replaced) {
+                const QDateTime now = settings.hardening.now();
+                for (const AuditRecord &entry : changesFrom(settings, replaced, userTemplate))
+                    shared->appendAudit(settings.key, entry, settings.hardening.auditLimits, now);
+            };
+            const SharedStore::SaveResult result = settings.hardening.auditTrail
+                ? shared->save(settings.key, bytes, m_sharedVersion, &version, recordChanges)
+                : shared->save(settings.key, bytes, m_sharedVersion, &version);
             if (result == SharedStore::SaveResult::Conflict) {
                 rightsmith::toolkit::showMessage(QCoreApplication::translate(
                     "zkSecurity::UserStore",

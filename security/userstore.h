@@ -106,6 +106,10 @@ public:
     /// what is wrong with it and \a kept (from keepUnreadableAside()).
     QString unreadableMessage(const UserStoreSettings &settings, const QString &kept) const;
 
+    /// The message for a start-up that could not reach the shared store and
+    /// read the local copy of its user template (readOnly()): the server and why.
+    QString readOnlyMessage(const UserStoreSettings &settings) const;
+
     /// Puts the template stream \a stream back as the current user template,
     /// with its size, in one transaction (creating the database and the key
     /// when they are gone); the current user template, when there is one and

@@ -1,8 +1,8 @@
 #!/bin/sh
 # rightsmith-users copy-store and --store against a throw-away PostgreSQL
 # server: the local user template copied to the server lists the same users
-# there; a second copy is refused without --replace; a password set with
-# --store is checked there; the server's template copied into a fresh home
+# there; a second copy is refused without --replace; audit and unlock read
+# the server's tables; a password set with --store is checked there; the server's template copied into a fresh home
 # lists the same users. Exit 77 when PostgreSQL is not installed.
 #   copystore.sh TOOL MAKESTORE
 set -eu
@@ -48,9 +48,10 @@ echo "$refused" | grep -q 'holds a user template already' || fail "refused with:
 "$tool" --key "$key" copy-store --from local --to "$address" --replace >/dev/null \
     || fail "copy-store --replace"
 
-code=0
-"$tool" --key "$key" --store "$address" audit >/dev/null 2>&1 || code=$?
-[ "$code" -eq 2 ] || fail "audit --store exited with $code"
+out=$("$tool" --key "$key" --store "$address" audit) || fail "audit --store"
+[ -z "$out" ] || fail "audit --store on an empty trail said: $out"
+"$tool" --key "$key" --store "$address" unlock Alice | grep -q '^no failed logons of Alice' \
+    || fail "unlock --store"
 
 printf 'new pw\n' | "$tool" --key "$key" --store "$address" passwd Alice || fail "passwd --store"
 printf 'new pw\n' | "$tool" --key "$key" --store "$address" check Alice || fail "check --store"

@@ -1,7 +1,10 @@
 // The security component with its user template in the shared store, against a
 // real PostgreSQL 15 server: a stale save is refused, an unchanged one sends
-// nothing, without the server the local copy is read but never saved, and a
-// save reaches every running component at once.
+// nothing, without the server the local copy is read but never saved, a save
+// reaches every running component at once, and failed logons and the audit
+// trail are the server's.
+#include "security/audittrail.h"
+#include "security/logoncheck.h"
 #include "security/sharedstore.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecurity.h"
@@ -125,7 +128,12 @@ TEST_F(SharedUserStoreTest, WithoutTheServerTheLocalCopyIsReadButNotSaved)
     EXPECT_TRUE(offline->UsersReadOnly());
     EXPECT_EQ(streamOf(*offline->UserTemplate()), saved);
     EXPECT_TRUE(offline->LoggedOn()); // an unchanged logon needs no server
-    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
+    // The start says which server is away, why, and that nothing can be changed.
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(u"on the server \"%1\" cannot be reached"_s.arg(Unreachable))
+                && messages[0].contains(u"/nonexistent/rightsmith"_s))
+        << qPrintable(messages[0]);
+    messages.clear();
 
     addUser(*offline, "Boris");
     EXPECT_FALSE(offline->SaveUsers({}));
@@ -212,4 +220,59 @@ TEST_F(SharedUserStoreTest, ASaveReachesAnotherRunningComponentByNotification)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !b->LoggedOn(); }, 5000));
     EXPECT_TRUE(b->CurrentUserName().isEmpty());
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
+}
+
+TEST_F(SharedUserStoreTest, FailedLogonsAndTheTrailAreTheServersForEveryDesk)
+{
+    const auto security = started(PgServer::address);
+    UserStoreSettings desk = security->StoreSettings();
+    desk.hardening.throttleLogons = true;
+    desk.hardening.auditTrail = true;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    desk.hardening.clock = [now] {
+        return now;
+    };
+    desk.actor = SupervisorName;
+    UserStoreSettings otherDesk = desk;
+    otherDesk.databasePath = home.path() + u"/other-desk.sqlite3"_s;
+    const LogonCheck here(desk);
+    const LogonCheck there(otherDesk);
+    TzkSecurityTemplate &users = *security->UserTemplate();
+
+    // Failures counted at one desk make the name wait at the other.
+    for (int i = 0; i < desk.hardening.throttle.freeAttempts; ++i)
+        EXPECT_EQ(here.check(users, SupervisorName, "wrong").verdict, LogonCheck::Verdict::Refused);
+    EXPECT_EQ(there.check(users, SupervisorName, {}).verdict, LogonCheck::Verdict::Throttled);
+    EXPECT_TRUE(there.unlock(SupervisorName, SupervisorName));
+    EXPECT_EQ(here.check(users, SupervisorName, {}).verdict, LogonCheck::Verdict::Accepted);
+
+    // A save records what it changed, in its own transaction, on the server.
+    UserStore store;
+    TzkSecurityTemplate loaded;
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    ASSERT_TRUE(store.load(desk, loaded, lastUsers, password));
+    loaded.AddUserToUserTemplate(security->SecurityTemplate(), bytes("Boris"), {}, false);
+    ASSERT_TRUE(store.save(desk, loaded, lastUsers, {}));
+
+    QStringList events;
+    for (const AuditRecord &entry : SharedStore::connect(PgServer::address)->readAudit(key))
+        events << AuditRecord::name(entry.event) + u' ' + QString::fromLatin1(entry.user);
+    QStringList expected(desk.hardening.throttle.freeAttempts, u"logon refused Supervisor"_s);
+    expected << u"logon throttled Supervisor"_s << u"lock cleared Supervisor"_s
+             << u"logon accepted Supervisor"_s << u"user added Boris"_s;
+    EXPECT_EQ(events, expected);
+    // Neither desk keeps a trail of its own.
+    for (const UserStoreSettings &settings : {desk, otherDesk}) {
+        rightsmith::toolkit::Registry registry(settings.registryPath());
+        EXPECT_FALSE(AuditTrail(registry, key).hasRecords());
+    }
+
+    // Without the server, the desk counts and records locally: logons go on.
+    UserStoreSettings away = desk;
+    away.sharedAddress = Unreachable;
+    EXPECT_EQ(LogonCheck(away).check(users, SupervisorName, {}).verdict,
+              LogonCheck::Verdict::Accepted);
+    rightsmith::toolkit::Registry registry(away.registryPath());
+    EXPECT_TRUE(AuditTrail(registry, key).hasRecords());
 }

@@ -5,7 +5,7 @@
 // puts a kept copy of the user template back, sets a password and clears a
 // lock, makes the tables of a shared user store on PostgreSQL and copies the
 // user template between the local store and a shared one. With --store, the
-// user template is read from (and passwd saves it to) the shared store. Only
+// shared store's user template, failed logons and audit trail are used. Only
 // "restore", "passwd", "unlock", "init-store" and "copy-store" write: every
 // other command opens the registry read-only, and only when it already exists.
 //
@@ -37,12 +37,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -104,6 +106,14 @@ public:
 
     bool isShared() const { return !m_shared.isEmpty(); }
 
+    // The shared store, connected on first use; throws when it cannot be reached.
+    zkSecurity::SharedStore &shared()
+    {
+        if (!m_sharedStore)
+            m_sharedStore = zkSecurity::SharedStore::connect(m_shared);
+        return *m_sharedStore;
+    }
+
     // The open key of the existing registry; throws a Failure when there is none.
     rightsmith::toolkit::Registry &registry()
     {
@@ -134,8 +144,7 @@ public:
     {
         QByteArray data;
         if (isShared()) {
-            const zkSecurity::SharedStore::Stored stored =
-                zkSecurity::SharedStore::connect(m_shared)->load(m_key);
+            const zkSecurity::SharedStore::Stored stored = shared().load(m_key);
             if (!stored.exists)
                 throw Failure {ExitError,
                                u"no user template under the key %1 in %2"_s.arg(
@@ -225,6 +234,7 @@ private:
     QString m_key;
     QString m_file;
     QString m_shared;
+    std::unique_ptr<zkSecurity::SharedStore> m_sharedStore;
     std::unique_ptr<rightsmith::toolkit::Registry> m_registry;
 };
 
@@ -317,12 +327,17 @@ int verify(Store &store)
 // template, after checking that it loads.
 bool keepsTrail(Store &store, const QString &key);
 
+int restoreShared(Store &store, const QString &key, const QString &source, const QByteArray &stream,
+                  int users);
+
 int restore(Store &store, const QString &key, const QString &source)
 {
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = keepsTrail(store, key);
     QByteArray stream;
-    if (QFileInfo(source).isFile()) {
+    if (store.isShared() && !QFileInfo(source).isFile()) {
+        throw Failure {ExitError, u"no file named %1 (with --store, COPY is a file)"_s.arg(source)};
+    } else if (QFileInfo(source).isFile()) {
         QFile file(source);
         if (!file.open(QIODevice::ReadOnly))
             throw Failure {ExitError, u"cannot read %1: %2"_s.arg(source, file.errorString())};
@@ -345,11 +360,59 @@ int restore(Store &store, const QString &key, const QString &source)
     if (!zkSecurity::UserStore::isCompleteStream(stream))
         err() << "rightsmith-users: warning: " << source
               << " loads, but not exactly as a save writes it; some texts may be damaged\n";
+    if (store.isShared())
+        return restoreShared(store, key, source, stream, userTemplate.topLevelCount());
 
     const QString kept = zkSecurity::UserStore::restore(settings, stream);
     if (!kept.isEmpty())
         out() << "the user template it replaces is kept as " << kept << '\n';
     out() << "restored " << userTemplate.topLevelCount() << " users from " << source << " to "
+          << zkSecurity::UserStore::location(settings) << '\n';
+    return ExitOk;
+}
+
+// Puts \a stream (from the file \a source) on the shared store of \a store,
+// compare-and-set, after keeping the user template it replaces beside
+// \a source; recorded in the trail when the store keeps one.
+int restoreShared(Store &store, const QString &key, const QString &source, const QByteArray &stream,
+                  int users)
+{
+    zkSecurity::SharedStore &shared = store.shared();
+    const zkSecurity::SharedStore::Stored stored = shared.load(key);
+    QString kept;
+    if (stored.exists && stored.stream != stream) {
+        kept = u"%1.replaced-version-%2"_s.arg(source).arg(stored.version);
+        QSaveFile file(kept);
+        if (!file.open(QIODevice::WriteOnly) || file.write(stored.stream) != stored.stream.size()
+            || !file.commit())
+            throw Failure {ExitError,
+                           u"cannot keep the current user template as %1: %2; "
+                           u"nothing was changed"_s.arg(kept, file.errorString())};
+    }
+    const bool trail = keepsTrail(store, key);
+    const auto record = [&](const QByteArray &) {
+        if (!trail)
+            return;
+        zkSecurity::AuditRecord entry;
+        for (const auto &[event, detail] :
+             {std::pair {zkSecurity::AuditEvent::StoreKeptAside, kept},
+              std::pair {zkSecurity::AuditEvent::StoreRestored, source}}) {
+            if (detail.isEmpty())
+                continue;
+            entry.event = event;
+            entry.detail = detail;
+            shared.appendAudit(key, entry, {}, QDateTime());
+        }
+    };
+    zkSecurity::UserStoreSettings settings = store.settings();
+    if (shared.save(key, stream, stored.version, nullptr, record)
+        != zkSecurity::SharedStore::SaveResult::Saved)
+        throw Failure {ExitError,
+                       u"the user template in %1 was changed meanwhile; nothing was "
+                       u"restored"_s.arg(zkSecurity::UserStore::location(settings))};
+    if (!kept.isEmpty())
+        out() << "the user template it replaces is kept as " << kept << '\n';
+    out() << "restored " << users << " users from " << source << " to "
           << zkSecurity::UserStore::location(settings) << '\n';
     return ExitOk;
 }
@@ -376,6 +439,8 @@ QByteArray passwordFromStdin()
 bool keepsTrail(Store &store, const QString &key)
 {
     try {
+        if (store.isShared())
+            return store.shared().hasAuditRecords(key);
         return zkSecurity::AuditTrail(store.registry(), key).hasRecords();
     } catch (const Failure &) {
         return false;
@@ -452,7 +517,12 @@ int unlock(Store &store, const QString &key, const QString &name)
     const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
     if (!bytes)
         throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
-    store.registry(); // a store that is not there is not made here
+    // A store that is not there is not made here; a server that cannot be
+    // reached is an error, not a reason to clear a local count instead.
+    if (store.isShared())
+        store.shared();
+    else
+        store.registry();
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = keepsTrail(store, key);
     const bool cleared = zkSecurity::LogonCheck(settings).unlock(*bytes, QByteArray());
@@ -481,8 +551,9 @@ int audit(Store &store, const QString &key, const QString &since, const QString 
             throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
         user = *bytes;
     }
-    const QList<zkSecurity::AuditRecord> records =
-        zkSecurity::AuditTrail(store.registry(), key).read(from, user);
+    const QList<zkSecurity::AuditRecord> records = store.isShared()
+        ? store.shared().readAudit(key, from, user)
+        : zkSecurity::AuditTrail(store.registry(), key).read(from, user);
     QJsonArray array;
     for (const zkSecurity::AuditRecord &entry : records) {
         const QString time = entry.time.toUTC().toString(Qt::ISODateWithMs);
@@ -616,9 +687,9 @@ int run(const QCoreApplication &app)
         u"                the shared store at URL under the same key, refused when one\n"
         u"                is there already unless --replace; or copies the shared one\n"
         u"                into the local store, keeping the one it replaces aside\n"
-        u"With --store URL, list, rights, check, verify and passwd use the user template\n"
-        u"of the shared store at URL under --key; recent stays local; restore, unlock\n"
-        u"and audit are not yet supported with --store.\n"
+        u"With --store URL, the commands use the shared store at URL under --key: its\n"
+        u"user template, failed logons and audit trail (restore then takes a file and\n"
+        u"keeps the template it replaces beside it); recent stays local.\n"
         u"Only restore, passwd, unlock, init-store and copy-store write."_s);
     parser.addHelpOption();
     const QCommandLineOption keyOption(u"key"_s,
@@ -644,7 +715,7 @@ int run(const QCoreApplication &app)
     const QCommandLineOption storeOption(
         u"store"_s,
         u"Use the user template of the shared store at URL (a PostgreSQL connection string) "
-        u"under --key instead of the local one (list, rights, check, verify, passwd)."_s,
+        u"under --key instead of the local one."_s,
         u"URL"_s);
     const QCommandLineOption fromOption(
         u"from"_s, u"copy-store: where to copy from, \"local\" or a URL."_s, u"WHERE"_s);
@@ -702,8 +773,6 @@ int run(const QCoreApplication &app)
                        u"copy-store --from URL --to local"_s};
     }
     if (parser.isSet(storeOption)) {
-        if (command == u"restore"_s || command == u"unlock"_s || command == u"audit"_s)
-            throw Failure {ExitUsage, u"%1 is not yet supported with --store"_s.arg(command)};
         if (command == u"init-store"_s || command == u"copy-store"_s)
             throw Failure {ExitUsage,
                            u"%1 names its server itself; --store does not apply"_s.arg(command)};
