@@ -3,15 +3,27 @@
 add_test(NAME store/pgserver COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/pgserver.sh)
 set_tests_properties(store/pgserver PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 
-# The shared store's test uses libpq directly for the server's administration,
-# and reports as skipped when it skipped every test for want of a server.
-foreach(name test_sharedstore test_shareduserstore)
+# The shared store's tests use libpq directly for the server's administration,
+# and report as skipped when they skipped every test for want of a server.
+foreach(name test_sharedstore test_shareduserstore test_sharedprocesses)
     if(TARGET store_${name})
         target_link_libraries(store_${name} PRIVATE PkgConfig::PQ)
         set_tests_properties(store/${name} PROPERTIES
             SKIP_REGULAR_EXPRESSION "SKIP: PostgreSQL 15 server binaries not found")
     endif()
 endforeach()
+
+# rightsmith-users is the other workstation of the processes' test.
+if(TARGET store_test_sharedprocesses)
+    if(TARGET rightsmith-users)
+        target_compile_definitions(store_test_sharedprocesses PRIVATE
+            RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
+        add_dependencies(store_test_sharedprocesses rightsmith-users)
+    else()
+        set_target_properties(store_test_sharedprocesses PROPERTIES EXCLUDE_FROM_ALL ON)
+        set_tests_properties(store/test_sharedprocesses PROPERTIES DISABLED ON)
+    endif()
+endif()
 
 # rightsmith-users init-store against a server of its own.
 if(TARGET rightsmith-users)

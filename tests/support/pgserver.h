@@ -3,6 +3,7 @@
 // tests/support/pgserver.sh (register it with
 // ::testing::AddGlobalTestEnvironment(new testsupport::PgServer)); tests skip
 // with the script's reason when the server binaries are not installed.
+// pause() and resume() stop the server as a crash would and start it again.
 
 #include <QFile>
 #include <QProcess>
@@ -37,15 +38,14 @@ public:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                   | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
                                   | QFile::ExeOther);
-        const QProcess::ExitStatus status = script(u"start"_s);
-        const QString out = QString::fromUtf8(m_process.readAllStandardOutput()).trimmed();
-        const QString err = QString::fromUtf8(m_process.readAllStandardError()).trimmed();
-        if (status == QProcess::NormalExit && m_process.exitCode() == 77)
-            skipReason = out;
-        else if (status != QProcess::NormalExit || m_process.exitCode() != 0)
-            failure = u"pgserver.sh start failed: "_s + out + u' ' + err;
+        s_serverDir = m_dir->path() + u"/server"_s;
+        const Run run = script(u"start"_s);
+        if (run.exitCode == 77)
+            skipReason = run.out;
+        else if (run.exitCode != 0)
+            failure = u"pgserver.sh start failed: "_s + run.out + u' ' + run.err;
         else
-            address = out.split(u'\n').constLast();
+            address = run.out.split(u'\n').constLast();
     }
 
     void TearDown() override
@@ -55,21 +55,40 @@ public:
         m_dir.reset();
     }
 
+    /// Stops the server at once, as a crash or a power cut would, keeping its
+    /// data; the error, empty when none.
+    static QString pause() { return problemOf(script(u"pause"_s)); }
+    /// Starts the paused server again on its data; the error, empty when none.
+    static QString resume() { return problemOf(script(u"resume"_s)); }
+
 private:
-    QProcess::ExitStatus script(const QString &command)
+    struct Run
+    {
+        int exitCode = -1; // -1: crashed or timed out
+        QString out;
+        QString err;
+    };
+
+    static Run script(const QString &command)
     {
         const QString source = qEnvironmentVariable("RIGHTSMITH_SOURCE_DIR");
-        m_process.start(
-            u"sh"_s,
-            {source + u"/tests/support/pgserver.sh"_s, command, m_dir->path() + u"/server"_s});
-        if (!m_process.waitForFinished(60000))
-            m_process.kill();
-        m_process.waitForFinished();
-        return m_process.exitStatus();
+        QProcess process;
+        process.start(u"sh"_s, {source + u"/tests/support/pgserver.sh"_s, command, s_serverDir});
+        if (!process.waitForFinished(60000))
+            process.kill();
+        process.waitForFinished();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+                QString::fromUtf8(process.readAllStandardError()).trimmed()};
+    }
+
+    static QString problemOf(const Run &run)
+    {
+        return run.exitCode == 0 ? QString() : u"pgserver.sh failed: "_s + run.out + u' ' + run.err;
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    QProcess m_process;
+    static inline QString s_serverDir;
 };
 
 /// Runs administrative SQL as the server's superuser; the error, empty when none.

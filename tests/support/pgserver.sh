@@ -4,6 +4,8 @@
 #   pgserver.sh start DIR   fresh cluster in DIR (absent or empty), reachable only
 #                           through a Unix socket in DIR; prints its connection string
 #   pgserver.sh stop DIR    stops that server and removes DIR
+#   pgserver.sh pause DIR   stops that server at once, as a crash would, keeping DIR
+#   pgserver.sh resume DIR  starts it again on the same data, recovering it
 #
 # PostgreSQL refuses to run as root: as root the server runs as nobody:nogroup,
 # which owns DIR (mode 0700). Root's clients still reach the socket; other users
@@ -17,7 +19,7 @@ PORT=5432 # the socket lives in DIR, so every server may use the same port
 MARKER=rightsmith-pgserver
 
 usage() {
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop|pause|resume DIR" >&2
     exit 2
 }
 
@@ -82,13 +84,15 @@ start() {
         --encoding=UTF8 --locale=C --no-instructions >"$DIR/initdb.log" 2>&1 \
         || { cat "$DIR/initdb.log" >&2; fail "initdb failed"; }
     quoted=$(printf '%s' "$DIR" | sed "s/'/''/g")
+    # Nothing is flushed to disk, but every commit is written before it is
+    # answered, so that it survives pause (a crash of the server, not of the machine).
     # shellcheck disable=SC2016 # $1 is expanded by the inner shell
     as_server sh -c 'cat >>"$1"' sh "$DIR/data/postgresql.conf" <<CONF
 listen_addresses = ''
 unix_socket_directories = '$quoted'
 port = $PORT
 fsync = off
-synchronous_commit = off
+synchronous_commit = on
 full_page_writes = off
 CONF
     as_server "$BIN/pg_ctl" start -w -s -D "$DIR/data" -l "$DIR/server.log" \
@@ -107,8 +111,21 @@ stop() {
     rm -rf "$DIR"
 }
 
+pause() {
+    [ -f "$DIR/$MARKER" ] || fail "$DIR was not made by $0 start"
+    as_server "$BIN/pg_ctl" stop -w -s -m immediate -D "$DIR/data" || fail "the server did not stop"
+}
+
+resume() {
+    [ -f "$DIR/$MARKER" ] || fail "$DIR was not made by $0 start"
+    as_server "$BIN/pg_ctl" start -w -s -D "$DIR/data" -l "$DIR/server.log" \
+        || { cat "$DIR/server.log" >&2; fail "the server did not start"; }
+}
+
 case "$command" in
     start) start ;;
     stop) stop ;;
+    pause) pause ;;
+    resume) resume ;;
     *) usage ;;
 esac
