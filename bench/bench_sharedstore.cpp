@@ -1,0 +1,425 @@
+// Fifty workstations against one PostgreSQL 15 server that keeps their user
+// template: how long a logon takes when all of them log on at once, and how
+// long a saved change takes until every one of them has reloaded it. The
+// server is a throw-away one of tests/support/pgserver.sh; without its
+// binaries every benchmark is skipped. Run from a RelWithDebInfo build (as
+// root the server runs as nobody):
+//   build/bench/bench_sharedstore
+#include "security/hardening.h"
+#include "security/logoncheck.h"
+#include "security/sharedstore.h"
+#include "security/tcripter.h"
+#include "security/tzknoderecord.h"
+#include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
+#include "toolkit/error.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <latch>
+#include <memory>
+#include <poll.h>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int Workstations = 50;
+constexpr int Users = 100;
+constexpr int Categories = 30;
+constexpr int RightsPerCategory = 10;
+constexpr int Rights = Categories * RightsPerCategory;
+constexpr int ChecksPerLogon = 600; // every right twice, as two idle passes ask them
+const QByteArray Password = QByteArrayLiteral("secret");
+const QString StoreKey = u"\\Software\\Rightsmith\\Bench\\Shared"_s;
+
+QString address; // the server's connection string
+QString skipReason; // why no server could be started
+QString registries; // the folder of the workstations' local registries
+
+double ms(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+QByteArray userName(int i)
+{
+    return "User" + QByteArray::number(i);
+}
+
+// Runs tests/support/pgserver.sh \a command for \a dir: its exit code (-1
+// when it crashed or hung), \a output what it printed.
+int pgserver(const QString &command, const QString &dir, QString *output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(
+        u"sh"_s,
+        {QStringLiteral(RIGHTSMITH_SOURCE_DIR "/tests/support/pgserver.sh"), command, dir});
+    if (!process.waitForFinished(60000))
+        process.kill();
+    process.waitForFinished();
+    if (output)
+        *output = QString::fromUtf8(process.readAll()).trimmed();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// The user template: Users users, each with the password and every one of
+// Rights rights (identifiers 1 to Rights, in Categories categories) granted.
+QByteArray userTemplateStream()
+{
+    TzkSecurityTemplate rights;
+    TzkNodeRecord record;
+    TreeNode *root = rights.addChild(nullptr, QByteArrayLiteral("User"));
+    root->setData(record);
+    for (int c = 0; c < Categories; ++c) {
+        TreeNode *category = rights.addChild(root, "Category " + QByteArray::number(c));
+        record.setCaption(category->text());
+        category->setData(record);
+        for (int r = 0; r < RightsPerCategory; ++r) {
+            TreeNode *right = rights.addChild(category, "Right " + QByteArray::number(r));
+            record.SecurityId = c * RightsPerCategory + r + 1;
+            record.setCaption(right->text());
+            right->setData(record);
+            record.SecurityId = 0;
+        }
+    }
+    TzkSecurityTemplate users;
+    const QByteArray scrambled = zkCript::TCripter::Scramble(Password);
+    for (int i = 0; i < Users; ++i)
+        users.AddUserToUserTemplate(&rights, userName(i), scrambled, true);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    users.SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+// True, the benchmark skipped, when no server could be started.
+bool noServer(benchmark::State &state)
+{
+    if (!skipReason.isEmpty())
+        state.SkipWithError(qPrintable(skipReason));
+    return !skipReason.isEmpty();
+}
+
+// Replaces \a tree by the template stream \a bytes.
+void read(TzkSecurityTemplate &tree, QByteArray bytes)
+{
+    QBuffer stream(&bytes);
+    stream.open(QIODevice::ReadOnly);
+    tree.LoadFromStreamSecurity(stream);
+}
+
+// Calls \a f for every leaf below \a node, depth-first in child order.
+template<typename Node, typename F> void forEachLeaf(Node *node, F f)
+{
+    std::vector<Node *> pending;
+    if (node)
+        pending.push_back(node);
+    while (!pending.empty()) {
+        node = pending.back();
+        pending.pop_back();
+        for (int i = node->count() - 1; i >= 0; --i)
+            pending.push_back(node->item(i));
+        if (!node->hasChildren() && node->data())
+            f(node);
+    }
+}
+
+// What CheckId answers for one user, indexed as the security component
+// indexes it: the first leaf with an identifier decides, granted when its
+// text ends in its first " (Yes)".
+class RightsOf
+{
+public:
+    RightsOf(const TzkSecurityTemplate &users, const QByteArray &name)
+    {
+        forEachLeaf(static_cast<const TreeNode *>(users.firstTopLevel(name)),
+                    [this](const TreeNode *leaf) {
+                        const qsizetype at = leaf->text().indexOf(" (Yes)");
+                        m_granted.try_emplace(leaf->data()->SecurityId,
+                                              at >= 0 && at + 6 == leaf->text().size());
+                    });
+    }
+    bool check(qint32 id) const
+    {
+        const auto it = m_granted.find(id);
+        return it != m_granted.end() && it->second;
+    }
+
+private:
+    std::unordered_map<qint32, bool> m_granted;
+};
+
+// Runs body(i) for \a count workstations, each in a thread of its own, all
+// released at once, then \a released in this thread; returns when all have
+// finished. The first error of any of them is thrown.
+template<typename Body>
+void concurrently(int count, Body body, const std::function<void()> &released)
+{
+    std::latch ready(count);
+    std::latch go(1);
+    std::vector<QString> errors(size_t(count) + 1);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < count; ++i) {
+            threads.emplace_back([&, i] {
+                ready.count_down();
+                go.wait();
+                try {
+                    body(i);
+                } catch (const rightsmith::toolkit::Error &error) {
+                    errors[size_t(i)] = error.message();
+                }
+            });
+        }
+        ready.wait();
+        go.count_down();
+        try {
+            released();
+        } catch (const rightsmith::toolkit::Error &error) {
+            errors.back() = error.message();
+        }
+    }
+    for (const QString &error : errors) {
+        if (!error.isEmpty())
+            throw rightsmith::toolkit::Error(error);
+    }
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    const auto rank = size_t(std::ceil(p * double(values.size())));
+    return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+// One logon of workstation \a settings as \a name: the user template read from
+// the server (and its local copy written), the password checked, and the
+// rights asked as the protected actions of a program ask them.
+void logOn(const UserStoreSettings &settings, const QByteArray &name)
+{
+    UserStore store;
+    TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray remembered;
+    store.load(settings, users, lastUsers, remembered);
+    if (store.state() != UserStore::State::Loaded || store.readOnly())
+        throw rightsmith::toolkit::Error(u"not loaded from the server: "_s + store.problem());
+    const LogonCheck::Result result = LogonCheck(settings).check(users, name, Password);
+    if (result.verdict != LogonCheck::Verdict::Accepted)
+        throw rightsmith::toolkit::Error(u"logon refused: "_s + result.problem);
+    const RightsOf rights(users, name);
+    bool all = true;
+    for (int i = 0; i < ChecksPerLogon; ++i)
+        all = rights.check(i % Rights + 1) && all;
+    if (!all)
+        throw rightsmith::toolkit::Error(u"a right is denied"_s);
+}
+
+// range(0) workstations log on at once, each as its own user with its own
+// local registry; the time is until the last one is logged on.
+void logons(benchmark::State &state, bool hardened)
+{
+    if (noServer(state))
+        return;
+    const int count = int(state.range(0));
+    std::vector<UserStoreSettings> stations(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        UserStoreSettings &s = stations[size_t(i)];
+        s.key = StoreKey;
+        s.inFile = false;
+        s.sharedAddress = address;
+        s.databasePath = registries + u"/ws%1-%2.db"_s.arg(i).arg(hardened);
+        s.hardening.throttleLogons = s.hardening.auditTrail = hardened;
+    }
+    std::vector<double> latencies;
+    std::vector<double> round(static_cast<size_t>(count));
+    Clock::time_point start;
+    const auto logOnAll = [&] {
+        concurrently(
+            count,
+            [&](int i) {
+                const auto begun = Clock::now();
+                logOn(stations[size_t(i)], userName(i));
+                round[size_t(i)] = ms(Clock::now() - begun);
+            },
+            [&] { start = Clock::now(); });
+    };
+    try {
+        logOnAll(); // the first start of each workstation makes its registry
+        for (auto _ : state) {
+            logOnAll();
+            state.SetIterationTime(ms(Clock::now() - start) / 1000);
+            latencies.insert(latencies.end(), round.begin(), round.end());
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        state.SkipWithError(qPrintable(error.message()));
+        return;
+    }
+    state.counters["median_ms"] = percentile(latencies, 0.5);
+    state.counters["p99_ms"] = percentile(latencies, 0.99);
+    state.counters["max_ms"] = percentile(latencies, 1);
+    state.counters["logons"] = double(latencies.size());
+}
+
+// One more connection revokes a right of User0 and saves; every workstation
+// listens on a connection of its own, waits on its socket for the
+// notification, reloads the user template and checks that the right is
+// denied. The time is until the last one has.
+void changeReachesAll(benchmark::State &state)
+{
+    if (noServer(state))
+        return;
+    // Time points, read by this thread only after the workstations have finished.
+    std::vector<Clock::time_point> arrived(Workstations), reloaded(Workstations);
+    std::vector<double> allArrived, allReloaded, saves;
+    try {
+        std::vector<std::unique_ptr<SharedStore>> listeners;
+        for (int i = 0; i < Workstations; ++i) {
+            listeners.push_back(SharedStore::connect(address));
+            listeners.back()->listen();
+        }
+        const auto writer = SharedStore::connect(address);
+        const SharedStore::Stored stored = writer->load(StoreKey);
+        TzkSecurityTemplate users;
+        read(users, stored.stream);
+        qint64 version = stored.version;
+        qint32 revoked = 0;
+
+        for (auto _ : state) {
+            // The next right of User0 revoked, as the user management dialog does.
+            revoked = revoked % Rights + 1;
+            forEachLeaf(users.firstTopLevel(userName(0)), [&](TreeNode *leaf) {
+                if (leaf->data()->SecurityId == revoked && leaf->text().endsWith(" (Yes)")) {
+                    leaf->setText(leaf->text().chopped(6) + " (No)");
+                    leaf->editData()->setGranted(false);
+                }
+            });
+            QBuffer out;
+            out.open(QIODevice::WriteOnly);
+            users.SaveToStreamSecurity(out);
+
+            Clock::time_point start;
+            concurrently(
+                Workstations,
+                [&](int i) {
+                    SharedStore &store = *listeners[size_t(i)];
+                    pollfd socket {store.socket(), POLLIN, 0};
+                    while (!store.takeNotifications().contains(StoreKey)) {
+                        if (poll(&socket, 1, 10000) <= 0)
+                            throw rightsmith::toolkit::Error(u"no notification"_s);
+                    }
+                    arrived[size_t(i)] = Clock::now();
+                    TzkSecurityTemplate copy;
+                    read(copy, store.load(StoreKey).stream);
+                    if (RightsOf(copy, userName(0)).check(revoked))
+                        throw rightsmith::toolkit::Error(u"the revoked right is granted"_s);
+                    reloaded[size_t(i)] = Clock::now();
+                },
+                [&] {
+                    // The workstations are idle, waiting on their sockets, when it is saved.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    start = Clock::now();
+                    if (writer->save(StoreKey, out.data(), version, &version)
+                        != SharedStore::SaveResult::Saved)
+                        throw rightsmith::toolkit::Error(u"save refused"_s);
+                    saves.push_back(ms(Clock::now() - start));
+                });
+            double last = 0;
+            for (int i = 0; i < Workstations; ++i) {
+                allArrived.push_back(ms(arrived[size_t(i)] - start));
+                allReloaded.push_back(ms(reloaded[size_t(i)] - start));
+                last = std::max(last, allReloaded.back());
+            }
+            state.SetIterationTime(last / 1000);
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        state.SkipWithError(qPrintable(error.message()));
+        return;
+    }
+    state.counters["save_ms"] = percentile(saves, 0.5);
+    state.counters["arrived_median_ms"] = percentile(allArrived, 0.5);
+    state.counters["arrived_max_ms"] = percentile(allArrived, 1);
+    state.counters["reloaded_median_ms"] = percentile(allReloaded, 0.5);
+    state.counters["reloaded_max_ms"] = percentile(allReloaded, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    // Short (a Unix socket's path is limited) and searchable by the server's
+    // user; the workstations' registries lie beside the server's folder.
+    QTemporaryDir scratch(u"/tmp/rsXXXXXX"_s);
+    QFile::setPermissions(scratch.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    registries = scratch.path();
+    const QString dir = scratch.path() + u"/server"_s;
+    QString output;
+    const int started = pgserver(u"start"_s, dir, &output);
+    if (started == 77) {
+        skipReason = output;
+        std::printf("%s\n", qPrintable(skipReason));
+    } else if (started != 0) {
+        std::fprintf(stderr, "pgserver.sh start failed: %s\n", qPrintable(output));
+        return 1;
+    } else {
+        address = output.split(u'\n').constLast();
+    }
+    const auto stop = qScopeGuard([&] {
+        if (!address.isEmpty() && pgserver(u"stop"_s, dir) != 0)
+            std::fprintf(stderr, "pgserver.sh stop failed\n");
+    });
+    try {
+        if (!address.isEmpty()) {
+            const auto store = SharedStore::connect(address);
+            store->initSchema();
+            const QByteArray stream = userTemplateStream();
+            store->save(StoreKey, stream, 0);
+            std::printf("user template: %d users of %d rights, %lld bytes\n", Users, Rights,
+                        qlonglong(stream.size()));
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.message()));
+        return 1;
+    }
+    // One workstation alone, for comparison, then all of them at once.
+    for (const bool hardened : {false, true}) {
+        benchmark::RegisterBenchmark(hardened ? "logon/hardened" : "logon", logons, hardened)
+            ->ArgName("workstations")
+            ->Arg(1)
+            ->Arg(Workstations)
+            ->Iterations(3)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("change/reachesAll", changeReachesAll)
+        ->Iterations(6)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
