@@ -15,6 +15,7 @@
 
 #include <QBoxLayout>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -100,9 +101,17 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     buttons->addWidget(btnUnlockUser);
     buttons->addStretch();
 
+    lblReadOnly = new QLabel(this);
+    lblReadOnly->setObjectName(u"lblReadOnly"_s);
+    lblReadOnly->setWordWrap(true);
+    lblReadOnly->setVisible(false);
+    auto *tree = new QVBoxLayout;
+    tree->addWidget(lblReadOnly);
+    tree->addWidget(m_view, 1);
+
     auto *main = new QHBoxLayout(this);
     main->setContentsMargins(8, 8, 8, 8);
-    main->addWidget(m_view, 1);
+    main->addLayout(tree, 1);
     main->addLayout(buttons);
 
     setTabOrder(m_view, btnOK);
@@ -132,6 +141,9 @@ void TfrmSecurity::showEvent(QShowEvent *event)
     btnOK->setDefault(false);
     // The idle pass updates only what can be seen: Unlock is shown here.
     actUnlockUser->setVisible(Check && Check->hardening().throttleLogons);
+    lblReadOnly->setText(ReadOnlyReason);
+    lblReadOnly->setVisible(!ReadOnlyReason.isEmpty());
+    btnOK->setEnabled(ReadOnlyReason.isEmpty());
     QDialog::showEvent(event);
 }
 

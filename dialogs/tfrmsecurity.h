@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QLabel;
 class QPushButton;
 
 namespace rightsmith::toolkit {
@@ -44,6 +45,7 @@ public:
     /// The component's security template (not owned); new users get their rights from it.
     zkSecurity::TzkSecurityTemplate *SecurityTemplate = nullptr;
 
+    QLabel *lblReadOnly = nullptr;
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
     QPushButton *btnNewUser = nullptr;
@@ -58,6 +60,9 @@ public:
     const zkSecurity::LogonCheck *Check = nullptr;
     /// Who clears a lock, for the audit trail.
     QByteArray Actor;
+    /// When not empty, why the users cannot be changed: the dialog says so
+    /// above the tree and OK is disabled.
+    QString ReadOnlyReason;
 
     /// New User is enabled exactly in SupervisorMode.
     void actAddUserUpdate(rightsmith::toolkit::Action *sender);

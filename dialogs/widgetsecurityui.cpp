@@ -56,6 +56,7 @@ public:
         m_dialog.Check = check;
         m_dialog.Actor = actor;
     }
+    void SetReadOnlyReason(const QString &reason) override { m_dialog.ReadOnlyReason = reason; }
     DialogResult Exec() override { return resultOf(m_dialog.exec()); }
 
 private:

@@ -52,6 +52,9 @@ public:
         Q_UNUSED(check);
         Q_UNUSED(actor);
     }
+    /// Why the users cannot be changed now (the shared store is out of
+    /// reach), for the dialog to say; empty when they can.
+    virtual void SetReadOnlyReason(const QString &reason) { Q_UNUSED(reason); }
     virtual DialogResult Exec() = 0;
 };
 

@@ -227,6 +227,11 @@ void TzkSecurity::ShowSecurityDialog()
     // Freed on every way out.
     const std::unique_ptr<UserManagementDialog> dialog =
         ui->CreateUserManagementDialog(m_securityTemplate.get());
+    if (UsersReadOnly())
+        dialog->SetReadOnlyReason(
+            tr("The user store on the server \"%1\" cannot be reached; the users cannot be "
+               "changed until it is back.")
+                .arg(SharedStore::displayAddress(StoreSettings().sharedAddress)));
     if (!RunUserManagement(*dialog, m_userTemplate.get(), m_securityTemplate.get(),
                            m_currentUserName, m_options.contains(soShowCheckedOKOnly), true,
                            &check))
@@ -237,7 +242,12 @@ void TzkSecurity::ShowSecurityDialog()
     const TreeNode *passwordNode = user ? user->firstChild() : nullptr;
     const bool hashed =
         passwordNode && passwordNode->data() && PasswordHash::isHashed(*passwordNode->data());
-    SaveUsers(hashed ? QByteArray() : m_userTemplate->GetPasswordFromUserTreeNode(user));
+    // Changes the shared store refused (saved elsewhere meanwhile, or out of
+    // reach) must not stay in force here: the users are read again once the
+    // dialog's scope has closed.
+    if (!SaveUsers(hashed ? QByteArray() : m_userTemplate->GetPasswordFromUserTreeNode(user))
+        && StoreSettings().isShared())
+        m_reloadPending = true;
 }
 
 bool TzkSecurity::CheckSingleInstance()

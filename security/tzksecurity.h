@@ -16,7 +16,10 @@
 #include <QSet>
 #include <QString>
 
+#include <chrono>
 #include <memory>
+
+class QTimer;
 
 namespace rightsmith::toolkit {
 class ActionList;
@@ -68,6 +71,14 @@ public:
     /// store, by any workstation, as the server notifies it.
     QString StoreAddress() const { return m_storeAddress; }
     void setStoreAddress(const QString &address) { m_storeAddress = address; }
+    /// How long after the shared store was lost (or could not be reached at
+    /// the start) the component tries again to listen to it; once it can, the
+    /// user template is read anew, which also ends UsersReadOnly(). 15 s by default.
+    std::chrono::milliseconds StoreRetryInterval() const { return m_storeRetryInterval; }
+    void setStoreRetryInterval(std::chrono::milliseconds interval)
+    {
+        m_storeRetryInterval = interval;
+    }
     /// CurrentUserName while logged on, otherwise empty.
     QByteArray GetCurrentUser() const;
     bool IsSupervisor() const { return m_isSupervisor; }
@@ -194,8 +205,11 @@ private:
     std::unique_ptr<SharedStoreWatcher> m_watcher;
     int m_dialogDepth = 0;
     bool m_reloadPending = false;
+    std::chrono::milliseconds m_storeRetryInterval {15000};
+    QTimer *m_storeRetry = nullptr;
     void WatchSharedStore();
     void StopWatching();
+    void RetryWatching();
     void SharedStoreChanged(const QString &storeKey);
     void ReloadSharedUsers();
     // Counts a dialog working on the user template while it lives, and

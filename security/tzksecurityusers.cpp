@@ -8,6 +8,7 @@
 #include "toolkit/error.h"
 
 #include <QLoggingCategory>
+#include <QTimer>
 
 namespace zkSecurity {
 
@@ -48,7 +49,7 @@ void TzkSecurity::WatchSharedStore()
 {
     StopWatching();
     const UserStoreSettings settings = StoreSettings();
-    if (settings.sharedAddress.isEmpty() || UsersUnreadable() || UsersReadOnly())
+    if (settings.sharedAddress.isEmpty())
         return;
     try {
         auto listener = SharedStore::connect(settings.sharedAddress);
@@ -56,6 +57,7 @@ void TzkSecurity::WatchSharedStore()
         m_listener = std::move(listener);
     } catch (const rightsmith::toolkit::Error &error) {
         qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        RetryWatching();
         return;
     }
     m_watcher = std::make_unique<SharedStoreWatcher>(*m_listener);
@@ -63,12 +65,38 @@ void TzkSecurity::WatchSharedStore()
     connect(m_watcher.get(), &SharedStoreWatcher::lost, this, [this](const QString &message) {
         qCWarning(lcSharedUsers, "%ls", qUtf16Printable(message));
         // Not from within the watcher's own signal: it is destroyed later.
-        QMetaObject::invokeMethod(this, &TzkSecurity::StopWatching, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                StopWatching();
+                RetryWatching();
+            },
+            Qt::QueuedConnection);
     });
+}
+
+void TzkSecurity::RetryWatching()
+{
+    if (!m_storeRetry) {
+        m_storeRetry = new QTimer(this);
+        m_storeRetry->setSingleShot(true);
+        connect(m_storeRetry, &QTimer::timeout, this, [this] {
+            WatchSharedStore();
+            if (!m_listener)
+                return;
+            // Saves made while nobody listened were missed; a copy read while
+            // the server was away is replaced by what the server holds.
+            m_reloadPending = true;
+            ReloadSharedUsers();
+        });
+    }
+    m_storeRetry->start(m_storeRetryInterval);
 }
 
 void TzkSecurity::StopWatching()
 {
+    if (m_storeRetry)
+        m_storeRetry->stop();
     m_watcher.reset();
     m_listener.reset();
 }

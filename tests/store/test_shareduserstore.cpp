@@ -68,6 +68,7 @@ protected:
         auto security = std::make_unique<TzkSecurity>();
         security->setUserTemplateRegistryKeyName(key);
         security->setStoreAddress(address);
+        security->setStoreRetryInterval(std::chrono::milliseconds(200));
         security->SetOptions({soCreateSupervisorIfMissing, soAutoLogon, soSilentLogonTry});
         security->Loaded();
         return security;
@@ -114,6 +115,21 @@ TEST_F(SharedUserStoreTest, AStaleSaveIsRefusedAndAnUnchangedLogonSendsNothing)
     const SharedStore::Stored stored = onServer();
     EXPECT_EQ(stored.version, 2);
     EXPECT_EQ(stored.stream, streamOf(*first->UserTemplate()));
+
+    // Changes a dialog made that the store refused are not kept in force:
+    // the users are read again, Anna included.
+    auto &ui = testsupport::FakeSecurityUi::current();
+    addUser(*first, "Carl");
+    ASSERT_TRUE(first->SaveUsers({}));
+    ui.manageUsers = [&](TzkSecurityTemplate *edited, bool) {
+        edited->AddUserToUserTemplate(second->SecurityTemplate(), bytes("Dora"), {}, true);
+        return DialogResult::Accepted;
+    };
+    second->ShowSecurityDialog();
+    ui.manageUsers = nullptr;
+    EXPECT_EQ(second->UserTemplate()->GetUserNodeByUserName(bytes("Dora")), nullptr);
+    EXPECT_NE(second->UserTemplate()->GetUserNodeByUserName(bytes("Carl")), nullptr);
+    EXPECT_TRUE(ui.readOnlyReason.isEmpty());
 }
 
 TEST_F(SharedUserStoreTest, WithoutTheServerTheLocalCopyIsReadButNotSaved)
@@ -134,6 +150,11 @@ TEST_F(SharedUserStoreTest, WithoutTheServerTheLocalCopyIsReadButNotSaved)
                 && messages[0].contains(u"/nonexistent/rightsmith"_s))
         << qPrintable(messages[0]);
     messages.clear();
+
+    // The user management dialog is told why nothing can be changed.
+    testsupport::FakeSecurityUi::current().readOnlyReason.clear();
+    offline->ShowSecurityDialog();
+    EXPECT_TRUE(testsupport::FakeSecurityUi::current().readOnlyReason.contains(Unreachable));
 
     addUser(*offline, "Boris");
     EXPECT_FALSE(offline->SaveUsers({}));
@@ -275,4 +296,28 @@ TEST_F(SharedUserStoreTest, FailedLogonsAndTheTrailAreTheServersForEveryDesk)
               LogonCheck::Verdict::Accepted);
     rightsmith::toolkit::Registry registry(away.registryPath());
     EXPECT_TRUE(AuditTrail(registry, key).hasRecords());
+}
+
+TEST_F(SharedUserStoreTest, ComponentsListenAgainAndLeaveTheCopyOnceTheServerIsBack)
+{
+    const auto a = started(PgServer::address);
+    ASSERT_EQ(PgServer::pause(), QString());
+    const auto b = started(PgServer::address);
+    EXPECT_TRUE(b->UsersReadOnly());
+    ASSERT_EQ(PgServer::resume(), QString());
+
+    // A saves: B, which has never listened, reads the server's users and may change them.
+    addUser(*a, "Boris");
+    ASSERT_TRUE(a->SaveUsers({}));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !b->UsersReadOnly() && b->UserTemplate()->GetUserNodeByUserName(bytes("Boris"));
+        },
+        5000));
+    // B saves: A, whose connection the server dropped, listens again and reloads.
+    addUser(*b, "Carl");
+    ASSERT_TRUE(b->SaveUsers({}));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return a->UserTemplate()->GetUserNodeByUserName(bytes("Carl")) != nullptr; }, 5000));
+    EXPECT_EQ(messages.size(), 1) << qPrintable(messages.join(u'\n')); // B's start only
 }

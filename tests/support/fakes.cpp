@@ -83,6 +83,7 @@ public:
     }
     zkSecurity::TzkSecurityTemplate *EditedTemplate() override { return &m_tree; }
     void SetSupervisorMode(bool value) override { m_supervisor = value; }
+    void SetReadOnlyReason(const QString &reason) override { m_ui.readOnlyReason = reason; }
     zkSecurity::DialogResult Exec() override
     {
         return m_ui.manageUsers ? m_ui.manageUsers(&m_tree, m_supervisor)

@@ -55,6 +55,8 @@ public:
     std::function<zkSecurity::DialogResult(zkSecurity::TzkSecurityTemplate *edited,
                                            bool supervisorMode)>
         manageUsers;
+    /// What the last user management dialog was told of why it may not change the users.
+    QString readOnlyReason;
 
     std::unique_ptr<zkSecurity::LogonDialog> CreateLogonDialog() override;
     std::unique_ptr<zkSecurity::UserManagementDialog>
