@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QtEndian>
 
@@ -112,17 +111,28 @@ QString fromServer(const char *text)
     return QString::fromUtf8(text ? text : "").trimmed();
 }
 
-/// \a address with the values of password keywords and a URI's password hidden.
-QString withoutPassword(QString address)
+/// \a address as libpq reads it, its server, port, database and user only:
+/// whatever else it holds (a password, in any of its forms) is left out.
+QString withoutPassword(const QString &address)
 {
-    static const QRegularExpression keyword(
-        u"(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'|[^\\s&]*)"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression uriPassword(u"^(postgres(?:ql)?://[^:/@?]*:)[^@/?]*@"_s,
-                                                QRegularExpression::CaseInsensitiveOption);
-    address.replace(keyword, u"\\1***"_s);
-    address.replace(uriPassword, u"\\1***@"_s);
-    return address;
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(address.toUtf8().constData(), &error);
+    PQfreemem(error);
+    if (!options)
+        return QCoreApplication::translate(Context, "(an address that cannot be read)");
+    QStringList parts;
+    for (const char *keyword : {"host", "hostaddr", "port", "dbname", "user", "service"}) {
+        for (const PQconninfoOption *option = options; option->keyword; ++option) {
+            if (qstrcmp(option->keyword, keyword) != 0 || !option->val || !*option->val)
+                continue;
+            QString value = QString::fromUtf8(option->val);
+            if (value.contains(u' ') || value.contains(u'\'') || value.contains(u'\\'))
+                value = u'\'' + value.replace(u'\\', u"\\\\"_s).replace(u'\'', u"\\'"_s) + u'\'';
+            parts << QLatin1StringView(keyword) + u'=' + value;
+        }
+    }
+    PQconninfoFree(options);
+    return parts.join(u' ');
 }
 
 QString describe(PGconn *connection, const QString &address)

@@ -4,9 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QUrl>
+
+#include <libpq-fe.h>
 
 using namespace Qt::StringLiterals;
 
@@ -26,26 +25,24 @@ QString secretsProblem(const QString &origin)
         .arg(origin);
 }
 
-/// Whether \a address carries a password: a password or sslpassword keyword
-/// (also as a URI parameter, also percent-encoded) or a URI's user:password@.
+/// Whether \a address carries a password or sslpassword, in whatever form
+/// libpq reads it (keyword, URI parameter, a URI's user:password@).
 bool holdsPassword(const QString &address)
 {
-    static const QRegularExpression keyword(u"password\\s*="_s,
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QString decoded = QUrl::fromPercentEncoding(address.toUtf8());
-    if (address.contains(keyword) || decoded.contains(keyword))
-        return true;
-    for (const QString &scheme : {u"postgresql://"_s, u"postgres://"_s}) {
-        if (!address.startsWith(scheme, Qt::CaseInsensitive))
-            continue;
-        QStringView authority = QStringView(address).mid(scheme.size());
-        const qsizetype end = authority.indexOf(QRegularExpression(u"[/?]"_s));
-        if (end >= 0)
-            authority = authority.left(end);
-        const qsizetype at = authority.lastIndexOf(u'@');
-        return at >= 0 && authority.left(at).contains(u':');
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(address.toUtf8().constData(), &error);
+    PQfreemem(error);
+    if (!options)
+        return false; // not an address at all: connecting to it fails with libpq's reason
+    bool found = false;
+    for (const PQconninfoOption *option = options; option->keyword; ++option) {
+        if ((qstrcmp(option->keyword, "password") == 0
+             || qstrcmp(option->keyword, "sslpassword") == 0)
+            && option->val && *option->val)
+            found = true;
     }
-    return false;
+    PQconninfoFree(options);
+    return found;
 }
 
 struct SystemFile
@@ -57,7 +54,8 @@ struct SystemFile
 
 bool writableByAnyone(const QString &path)
 {
-    return QFileInfo(path).permissions().testFlag(QFileDevice::WriteOther);
+    const QFileDevice::Permissions permissions = QFileInfo(path).permissions();
+    return permissions.testAnyFlags(QFileDevice::WriteOther | QFileDevice::WriteGroup);
 }
 
 /// Lines of `key = value`; blank lines and lines starting with # are skipped.
@@ -75,9 +73,10 @@ SystemFile readSystemFile(const QString &path)
         return result;
     };
     if (writableByAnyone(path) || writableByAnyone(QFileInfo(path).path())) {
-        result.problem = QCoreApplication::translate(
-                             Context, "The store configuration %1 may be changed by any user.")
-                             .arg(path);
+        result.problem =
+            QCoreApplication::translate(
+                Context, "The store configuration %1 may be changed by users other than its owner.")
+                .arg(path);
         return result;
     }
     QFile file(path);
@@ -124,15 +123,9 @@ SystemFile readSystemFile(const QString &path)
 
 QStringList StoreAddress::systemFolders()
 {
-    const QString own =
-        QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-    QStringList folders;
-    for (const QString &folder :
-         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
-        if (QDir::cleanPath(folder) != own)
-            folders << folder;
-    }
-    return folders;
+    // Not XDG_CONFIG_DIRS: the user's environment must not choose the folder
+    // of the file that is to overrule the user's environment.
+    return {u"/etc/xdg"_s};
 }
 
 StoreAddress resolveStoreAddress(const QString &programAddress)

@@ -32,7 +32,7 @@ struct RIGHTSMITH_CORE_EXPORT StoreAddress
     bool isLocal() const { return address.isEmpty(); }
 
     /// The system configuration folders searched for rightsmith/store.conf:
-    /// the generic configuration folders without the user's own.
+    /// /etc/xdg, whatever the environment says.
     static QStringList systemFolders();
 };
 

@@ -63,6 +63,8 @@ const Case Cases[] = {
      "", StoreAddress::SystemFile, "first", "password file"},
     {"password in uri", nullptr, "address = postgres://anna:secret@db/users\n", nullptr, nullptr,
      "", StoreAddress::SystemFile, "first", "password file"},
+    {"password in uri before a question mark", nullptr, "address = postgresql://u:p?x@h/db\n",
+     nullptr, nullptr, "", StoreAddress::SystemFile, "first", "password file"},
     {"encoded password parameter", nullptr, "address = postgresql:///users?pass%77ord=x\n", nullptr,
      nullptr, "", StoreAddress::SystemFile, "first", "password file"},
     {"password in environment", nullptr, nullptr, nullptr, "postgresql://anna:secret@db", "",
@@ -122,17 +124,24 @@ TEST(StoreAddress, FirstMatchWinsAndAProblemFileFailsClosed)
     }
 }
 
-TEST(StoreAddress, AFileOrFolderAnyoneMayChangeIsRefused)
+TEST(StoreAddress, AFileOrFolderOthersMayChangeIsRefused)
 {
     for (const bool folder : {false, true}) {
-        QTemporaryDir dir;
-        writeStoreConf(dir.path(), Remote);
-        const QString path = dir.filePath(folder ? u"rightsmith"_s : u"rightsmith/store.conf"_s);
-        ASSERT_TRUE(QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOther));
-        const StoreAddress found =
-            resolveStoreAddress({}, {dir.path()}, [](const char *) { return u"host=env"_s; });
-        EXPECT_EQ(found.address, QString());
-        EXPECT_EQ(found.source, StoreAddress::SystemFile);
-        EXPECT_TRUE(found.problem.contains(u"any user"_s)) << folder;
+        for (const QFile::Permission write : {QFile::WriteOther, QFile::WriteGroup}) {
+            QTemporaryDir dir;
+            writeStoreConf(dir.path(), Remote);
+            const QString path =
+                dir.filePath(folder ? u"rightsmith"_s : u"rightsmith/store.conf"_s);
+            ASSERT_TRUE(QFile::setPermissions(path, QFile::permissions(path) | write));
+            const StoreAddress found =
+                resolveStoreAddress({}, {dir.path()}, [](const char *) { return u"host=env"_s; });
+            EXPECT_EQ(found.address, QString());
+            EXPECT_EQ(found.source, StoreAddress::SystemFile);
+            EXPECT_TRUE(found.problem.contains(u"other than its owner"_s)) << folder << write;
+        }
     }
+    // Nor may the environment choose the folder of the file that overrules it.
+    qputenv("XDG_CONFIG_DIRS", "/tmp/mine:/etc/xdg");
+    EXPECT_EQ(StoreAddress::systemFolders(), QStringList {u"/etc/xdg"_s});
+    qunsetenv("XDG_CONFIG_DIRS");
 }

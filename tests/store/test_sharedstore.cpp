@@ -189,6 +189,17 @@ TEST(SharedStoreConnect, FailureNamesTheServerWithoutPassword)
         EXPECT_TRUE(error.message().contains(u"/nonexistent/rs"_s)) << qPrintable(error.message());
         EXPECT_FALSE(error.message().contains(u"secret"_s)) << qPrintable(error.message());
     }
+    // Every form of password libpq reads is left out of what messages show.
+    for (const QString &address :
+         {u"host=db dbname=users password=secret"_s, u"host=db password='a secret' dbname=users"_s,
+          u"host=db password=a\\ secret dbname=users"_s, u"postgresql://anna:secret@db/users"_s,
+          u"postgresql://anna:a?secret@db/users"_s,
+          u"postgresql://anna@db/users?password=secret"_s}) {
+        const QString shown = SharedStore::displayAddress(address);
+        EXPECT_FALSE(shown.contains(u"secret"_s)) << qPrintable(shown);
+        EXPECT_TRUE(shown.contains(u"host=db"_s) && shown.contains(u"dbname=users"_s))
+            << qPrintable(shown);
+    }
 }
 
 } // namespace
