@@ -200,10 +200,20 @@ std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
     QByteArray program = QCoreApplication::applicationName().toUtf8();
     if (program.isEmpty())
         program = "rightsmith";
-    const char *const keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
+    // A connection cut without a word is noticed within a minute or so, and no
+    // statement waits for a lock longer than the lock timeout (the program's
+    // window waits with it).
+    const char *const keywords[] = {"connect_timeout",
+                                    "keepalives_idle",
+                                    "keepalives_interval",
+                                    "keepalives_count",
+                                    "options",
+                                    "fallback_application_name",
+                                    "dbname",
                                     nullptr};
-    const char *const values[] = {timeout.constData(), program.constData(), conninfo.constData(),
-                                  nullptr};
+    const char *const values[] = {
+        timeout.constData(),  "30",   "10", "3", "-c lock_timeout=10s", program.constData(),
+        conninfo.constData(), nullptr};
     PGconn *connection = PQconnectdbParams(keywords, values, 1);
     if (!connection)
         throw Error(QCoreApplication::translate(Context,
@@ -349,6 +359,13 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
     stored.stream = result.bytes(0, 1);
     stored.exists = true;
     return stored;
+}
+
+qint64 SharedStore::version(const QString &storeKey)
+{
+    const Result result = run("SELECT version FROM rightsmith_user_template WHERE store_key = $1",
+                              {storeKey.toUtf8()});
+    return result.rows() == 1 ? result.text(0, 0).toLongLong() : 0;
 }
 
 SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,

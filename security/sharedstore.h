@@ -62,6 +62,9 @@ public:
     /// The user template stored under \a storeKey; exists is false (version 0) when none is.
     Stored load(const QString &storeKey);
 
+    /// The version of the user template stored under \a storeKey; 0 when none is.
+    qint64 version(const QString &storeKey);
+
     enum class SaveResult { Saved, Conflict };
     /// Stores \a stream under \a storeKey when the stored version is still
     /// \a basedOnVersion (0: nothing stored yet) and notifies Channel; else

@@ -242,12 +242,7 @@ void TzkSecurity::ShowSecurityDialog()
     const TreeNode *passwordNode = user ? user->firstChild() : nullptr;
     const bool hashed =
         passwordNode && passwordNode->data() && PasswordHash::isHashed(*passwordNode->data());
-    // Changes the shared store refused (saved elsewhere meanwhile, or out of
-    // reach) must not stay in force here: the users are read again once the
-    // dialog's scope has closed.
-    if (!SaveUsers(hashed ? QByteArray() : m_userTemplate->GetPasswordFromUserTreeNode(user))
-        && StoreSettings().isShared())
-        m_reloadPending = true;
+    SaveUsers(hashed ? QByteArray() : m_userTemplate->GetPasswordFromUserTreeNode(user));
 }
 
 bool TzkSecurity::CheckSingleInstance()

@@ -50,6 +50,7 @@ void TzkSecurity::Loaded()
 
     m_dialogs->SetSecurity(this);
     WatchSharedStore();
+    ReloadSharedUsers();
 
     if (UsersUnreadable()) {
         m_loggedOn = false;

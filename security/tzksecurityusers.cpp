@@ -37,7 +37,16 @@ UserStoreSettings TzkSecurity::StoreSettings() const
 
 bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword)
 {
-    return m_store->save(StoreSettings(), *m_userTemplate, m_lastUsers, scrambledPassword);
+    const UserStoreSettings settings = StoreSettings();
+    const bool saved = m_store->save(settings, *m_userTemplate, m_lastUsers, scrambledPassword);
+    // Changes the shared store refused (saved elsewhere meanwhile, or out of
+    // reach) must not stay in force here: the users are read again, once
+    // the dialogs that work on them have closed.
+    if (!saved && settings.isShared()) {
+        m_reloadPending = true;
+        ReloadSharedUsers();
+    }
+    return saved;
 }
 
 bool TzkSecurity::LoadUsers(QByteArray &scrambledPassword)
@@ -54,6 +63,11 @@ void TzkSecurity::WatchSharedStore()
     try {
         auto listener = SharedStore::connect(settings.sharedAddress);
         listener->listen();
+        // A save between the last load and the LISTEN was not notified here;
+        // users read from the local copy are read from the server now.
+        if (UsersReadOnly() || UsersUnreadable()
+            || listener->version(settings.key) != m_store->sharedVersion())
+            m_reloadPending = true;
         m_listener = std::move(listener);
     } catch (const rightsmith::toolkit::Error &error) {
         qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
@@ -81,12 +95,9 @@ void TzkSecurity::RetryWatching()
         m_storeRetry = new QTimer(this);
         m_storeRetry->setSingleShot(true);
         connect(m_storeRetry, &QTimer::timeout, this, [this] {
+            // Saves made while nobody listened, or a copy read while the
+            // server was away, are found by the version check of the LISTEN.
             WatchSharedStore();
-            if (!m_listener)
-                return;
-            // Saves made while nobody listened were missed; a copy read while
-            // the server was away is replaced by what the server holds.
-            m_reloadPending = true;
             ReloadSharedUsers();
         });
     }
@@ -123,6 +134,11 @@ void TzkSecurity::ReloadSharedUsers()
     } catch (const rightsmith::toolkit::Error &error) {
         // An unreadable user template is left empty, as at a start-up.
         qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+    }
+    // A server that failed the reload: its copy stands in until it answers again.
+    if (UsersReadOnly() && m_listener) {
+        StopWatching();
+        RetryWatching();
     }
     // A logged-on user removed elsewhere is logged off, as a refused logon is.
     if (m_loggedOn && !m_userTemplate->GetUserNodeByUserName(m_currentUserName)) {
