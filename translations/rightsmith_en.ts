@@ -520,42 +520,42 @@
 <context>
     <name>zkDlgSecurity::TfrmSecurity</name>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="45"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="46"/>
         <source>Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="58"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="59"/>
         <source>New User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="66"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="67"/>
         <source>Remove User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="74"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="75"/>
         <source>&amp;Unlock</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="81"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="82"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="82"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="83"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="198"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="210"/>
         <source>The failed logons of %1 are forgotten.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="200"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="212"/>
         <source>No failed logons of %1 are counted.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -593,12 +593,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="167"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="173"/>
         <source>The logon cannot be checked: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="169"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="175"/>
         <source>Wrong user name or password.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -637,12 +637,12 @@
 <context>
     <name>zkSecurity::AuditTrail</name>
     <message>
-        <location filename="../security/audittrail.cpp" line="51"/>
+        <location filename="../security/audittrail.cpp" line="52"/>
         <source>Cannot read the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/audittrail.cpp" line="56"/>
+        <location filename="../security/audittrail.cpp" line="57"/>
         <source>Cannot write the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
@@ -650,22 +650,22 @@
 <context>
     <name>zkSecurity::LogonCheck</name>
     <message>
-        <location filename="../security/logoncheck.cpp" line="82"/>
+        <location filename="../security/logoncheck.cpp" line="46"/>
         <source>a name without a user</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="165"/>
+        <location filename="../security/logoncheck.cpp" line="155"/>
         <source>Too many failed logons. Try again in 1 second.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="168"/>
+        <location filename="../security/logoncheck.cpp" line="158"/>
         <source>Too many failed logons. Try again in %1 seconds.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="171"/>
+        <location filename="../security/logoncheck.cpp" line="161"/>
         <source>Too many failed logons. Try again in %1 minutes.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -673,12 +673,12 @@
 <context>
     <name>zkSecurity::LogonThrottle</name>
     <message>
-        <location filename="../security/logonthrottle.cpp" line="36"/>
+        <location filename="../security/logonthrottle.cpp" line="38"/>
         <source>Cannot read the failed logons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logonthrottle.cpp" line="42"/>
+        <location filename="../security/logonthrottle.cpp" line="44"/>
         <source>Cannot record the failed logons</source>
         <translation type="unfinished"></translation>
     </message>
@@ -686,17 +686,17 @@
 <context>
     <name>zkSecurity::PasswordHash</name>
     <message>
-        <location filename="../security/passwordhash.cpp" line="144"/>
+        <location filename="../security/passwordhash.cpp" line="140"/>
         <source>The password hash cost is below the least accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="148"/>
+        <location filename="../security/passwordhash.cpp" line="144"/>
         <source>The password hash cost is above the most accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="160"/>
+        <location filename="../security/passwordhash.cpp" line="156"/>
         <source>The password could not be hashed: out of memory.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -704,18 +704,28 @@
 <context>
     <name>zkSecurity::TzkSecurity</name>
     <message>
-        <location filename="../security/tzksecurity.cpp" line="57"/>
+        <location filename="../security/tzksecurity.cpp" line="58"/>
         <source>No more than one instance of Security Component allowed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritystartup.cpp" line="46"/>
+        <location filename="../security/tzksecurity.cpp" line="232"/>
+        <source>The user store on the server &quot;%1&quot; cannot be reached; the users cannot be changed until it is back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/tzksecuritystartup.cpp" line="48"/>
         <source>Cannot build Security template from clients</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../security/tzksecuritybuild.cpp" line="196"/>
         <source>Duplicate Security ID Found. Cannot Continue. Please correct.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/tzksecurityusers.cpp" line="158"/>
+        <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -753,137 +763,179 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/userstore.cpp" line="65"/>
+        <location filename="../security/userstore.cpp" line="68"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="77"/>
+        <location filename="../security/userstore.cpp" line="80"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="325"/>
+        <location filename="../security/userstore.cpp" line="337"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="384"/>
-        <location filename="../security/userstore.cpp" line="410"/>
+        <location filename="../security/userstore.cpp" line="390"/>
+        <location filename="../security/userstore.cpp" line="416"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="397"/>
+        <location filename="../security/userstore.cpp" line="403"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="491"/>
+        <location filename="../security/userstore.cpp" line="529"/>
+        <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="534"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="496"/>
+        <location filename="../security/userstore.cpp" line="539"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="596"/>
+        <location filename="../security/userstore.cpp" line="641"/>
+        <location filename="../security/userstore.cpp" line="1320"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="693"/>
+        <location filename="../security/userstore.cpp" line="738"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="732"/>
-        <location filename="../security/userstore.cpp" line="848"/>
+        <location filename="../security/userstore.cpp" line="781"/>
+        <location filename="../security/userstore.cpp" line="874"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="679"/>
-        <location filename="../security/userstore.cpp" line="758"/>
+        <location filename="../security/userstore.cpp" line="1051"/>
+        <source>The user store on the server &quot;%1&quot; cannot be reached:
+%2
+
+Until it is back, logons use the users this workstation last read from it, and the users cannot be changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="1208"/>
+        <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="1275"/>
+        <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
+(%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="1295"/>
+        <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="724"/>
+        <location filename="../security/userstore.cpp" line="807"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="794"/>
+        <location filename="../security/userstore.cpp" line="843"/>
+        <location filename="../security/userstore.cpp" line="1206"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="821"/>
+        <location filename="../security/userstore.cpp" line="512"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="854"/>
+        <location filename="../security/userstore.cpp" line="880"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="864"/>
+        <location filename="../security/userstore.cpp" line="890"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="890"/>
+        <location filename="../security/userstore.cpp" line="916"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="894"/>
+        <location filename="../security/userstore.cpp" line="920"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="899"/>
+        <location filename="../security/userstore.cpp" line="925"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="904"/>
+        <location filename="../security/userstore.cpp" line="930"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="917"/>
+        <location filename="../security/userstore.cpp" line="943"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3, and it is not a complete user template</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="978"/>
+        <location filename="../security/userstore.cpp" line="1009"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="983"/>
+        <location filename="../security/userstore.cpp" line="985"/>
+        <location filename="../security/userstore.cpp" line="1014"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="986"/>
+        <location filename="../security/userstore.cpp" line="1017"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="992"/>
+        <location filename="../security/userstore.cpp" line="1023"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1001"/>
+        <location filename="../security/userstore.cpp" line="1033"/>
+        <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
+
+Store: %1.
+Problem: %2.
+
+If the server cannot be reached, start again when it is back. An administrator can examine the store with &quot;rightsmith-users --store URL verify&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="1040"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
