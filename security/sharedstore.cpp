@@ -108,7 +108,8 @@ QString quotedIdentifier(const QString &name)
 
 QString fromServer(const char *text)
 {
-    return QString::fromUtf8(text ? text : "").trimmed();
+    // libpq indents the hint on the next line with a tab.
+    return QString::fromUtf8(text ? text : "").trimmed().replace(u"\n\t"_s, u"\n"_s);
 }
 
 /// \a address as libpq reads it, its server, port, database and user only:
@@ -143,6 +144,22 @@ QString describe(PGconn *connection, const QString &address)
         return withoutPassword(address);
     return u"\"%1\" on %2"_s.arg(database, host);
 }
+
+} // namespace
+
+namespace {
+
+/// What the server refused for want of a privilege: what it said.
+struct PrivilegeError : Error
+{
+    explicit PrivilegeError(const QString &reason)
+        : Error(QCoreApplication::translate(Context, "The user store refused this workstation: %1")
+                    .arg(reason))
+        , reason(reason)
+    {
+    }
+    QString reason;
+};
 
 } // namespace
 
@@ -267,11 +284,7 @@ SharedStore::Result SharedStore::run(const char *sql, const QList<QByteArray> &p
                                          : fromServer(PQerrorMessage(m_connection));
     const char *state = PQresultErrorField(result.result.get(), PG_DIAG_SQLSTATE);
     if (state && qstrcmp(state, InsufficientPrivilege) == 0)
-        throw Error(QCoreApplication::translate(Context,
-                                                "This workstation may read the users but "
-                                                "not change them (the server refused: "
-                                                "%1).")
-                        .arg(reason));
+        throw PrivilegeError(reason);
     throw Error(QCoreApplication::translate(Context, "The user store %1 failed: %2")
                     .arg(serverName(), reason));
 }
@@ -377,37 +390,49 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
         throw Error(QCoreApplication::translate(Context,
                                                 "The user template is too large for the "
                                                 "user store."));
-    const QByteArray key = storeKey.toUtf8();
-    const QByteArray size = QByteArray::number(stream.size());
-    Transaction transaction(*this);
-    QByteArray replaced;
-    if (alongside && basedOnVersion != 0) {
-        // The row stays locked until the update below, so it replaces exactly this.
-        const Result old = run("SELECT template FROM rightsmith_user_template "
-                               "WHERE store_key = $1 AND version = $2 FOR UPDATE",
-                               {key, QByteArray::number(basedOnVersion)}, {}, true);
-        if (old.rows() != 1)
-            return SaveResult::Conflict;
-        replaced = old.bytes(0, 0);
+    // Only the template's save says what a role that may only read cannot do.
+    try {
+        return [&] {
+            const QByteArray key = storeKey.toUtf8();
+            const QByteArray size = QByteArray::number(stream.size());
+            Transaction transaction(*this);
+            QByteArray replaced;
+            if (alongside && basedOnVersion != 0) {
+                // The row stays locked until the update below, so it replaces exactly this.
+                const Result old = run("SELECT template FROM rightsmith_user_template "
+                                       "WHERE store_key = $1 AND version = $2 FOR UPDATE",
+                                       {key, QByteArray::number(basedOnVersion)}, {}, true);
+                if (old.rows() != 1)
+                    return SaveResult::Conflict;
+                replaced = old.bytes(0, 0);
+            }
+            const Result written = basedOnVersion == 0
+                ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size) "
+                      "VALUES ($1, 1, $2, $3) ON CONFLICT (store_key) DO NOTHING RETURNING version",
+                      {key, stream, size}, {false, true, false})
+                : run("UPDATE rightsmith_user_template "
+                      "SET version = version + 1, template = $2, size = $3, changed_at = now() "
+                      "WHERE store_key = $1 AND version = $4 RETURNING version",
+                      {key, stream, size, QByteArray::number(basedOnVersion)},
+                      {false, true, false, false});
+            if (written.rows() != 1)
+                return SaveResult::Conflict; // the transaction rolls back
+            if (alongside)
+                alongside(replaced);
+            run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
+            const qint64 version = written.text(0, 0).toLongLong();
+            transaction.commit();
+            if (newVersion)
+                *newVersion = version;
+            return SaveResult::Saved;
+        }();
+    } catch (const PrivilegeError &error) {
+        throw Error(QCoreApplication::translate(Context,
+                                                "This workstation may read the users but "
+                                                "not change them (the server refused: "
+                                                "%1).")
+                        .arg(error.reason));
     }
-    const Result written = basedOnVersion == 0
-        ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size) "
-              "VALUES ($1, 1, $2, $3) ON CONFLICT (store_key) DO NOTHING RETURNING version",
-              {key, stream, size}, {false, true, false})
-        : run("UPDATE rightsmith_user_template "
-              "SET version = version + 1, template = $2, size = $3, changed_at = now() "
-              "WHERE store_key = $1 AND version = $4 RETURNING version",
-              {key, stream, size, QByteArray::number(basedOnVersion)}, {false, true, false, false});
-    if (written.rows() != 1)
-        return SaveResult::Conflict; // the transaction rolls back
-    if (alongside)
-        alongside(replaced);
-    run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
-    const qint64 version = written.text(0, 0).toLongLong();
-    transaction.commit();
-    if (newVersion)
-        *newVersion = version;
-    return SaveResult::Saved;
 }
 
 namespace {
@@ -540,6 +565,11 @@ bool SharedStore::hasAuditRecords(const QString &storeKey)
 void SharedStore::listen()
 {
     run((u"LISTEN "_s + QLatin1StringView(Channel)).toUtf8().constData());
+}
+
+bool SharedStore::isLost() const
+{
+    return PQstatus(m_connection) == CONNECTION_BAD;
 }
 
 int SharedStore::socket() const

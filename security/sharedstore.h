@@ -128,6 +128,9 @@ public:
     /// takeNotifications() and the socket will not show them.
     void setNotificationsPending(std::function<void()> callback);
 
+    /// True when the connection is known to be lost (a command found it so).
+    bool isLost() const;
+
     /// The server and database, for messages; never holds a password.
     QString serverName() const;
     /// \a address as messages show it: any password hidden.

@@ -70,7 +70,11 @@ public:
     /// component reloads the user template whenever it is saved in the shared
     /// store, by any workstation, as the server notifies it.
     QString StoreAddress() const { return m_storeAddress; }
-    void setStoreAddress(const QString &address) { m_storeAddress = address; }
+    void setStoreAddress(const QString &address)
+    {
+        m_storeAddress = address;
+        m_storeResolved = false;
+    }
     /// How long after the shared store was lost (or could not be reached at
     /// the start) the component tries again to listen to it; once it can, the
     /// user template is read anew, which also ends UsersReadOnly(). 15 s by default.
@@ -174,6 +178,12 @@ private:
     QString m_userTemplateRegistryKeyName;
     QString m_userTemplateFileName;
     QString m_storeAddress;
+    // The store decided from StoreAddress, the system file and the
+    // environment, once: a version read on one server must not be saved
+    // against another because a file or variable changed meanwhile.
+    mutable bool m_storeResolved = false;
+    mutable QString m_resolvedAddress;
+    mutable QString m_resolvedProblem;
     std::unique_ptr<rightsmith::toolkit::ImageList> m_imageList;
     std::unique_ptr<TzkSecurityTemplate> m_userTemplate;
     std::unique_ptr<TzkSecurityTemplate> m_securityTemplate;

@@ -27,11 +27,14 @@ UserStoreSettings TzkSecurity::StoreSettings() const
     if (m_loggedOn)
         settings.actor = m_currentUserName;
     // A store that cannot be decided safely is none: nothing is read or written.
-    const zkSecurity::StoreAddress store = resolveStoreAddress(m_storeAddress);
-    if (!store.problem.isEmpty())
-        settings.addressProblem = store.problem;
-    else
-        settings.sharedAddress = store.address;
+    if (!m_storeResolved) {
+        const zkSecurity::StoreAddress store = resolveStoreAddress(m_storeAddress);
+        m_resolvedAddress = store.problem.isEmpty() ? store.address : QString();
+        m_resolvedProblem = store.problem;
+        m_storeResolved = true;
+    }
+    settings.sharedAddress = m_resolvedAddress;
+    settings.addressProblem = m_resolvedProblem;
     return settings;
 }
 
@@ -69,6 +72,7 @@ void TzkSecurity::WatchSharedStore()
             || listener->version(settings.key) != m_store->sharedVersion())
             m_reloadPending = true;
         m_listener = std::move(listener);
+        m_store->setSharedConnection(m_listener.get());
     } catch (const rightsmith::toolkit::Error &error) {
         qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
         RetryWatching();
@@ -109,6 +113,7 @@ void TzkSecurity::StopWatching()
     if (m_storeRetry)
         m_storeRetry->stop();
     m_watcher.reset();
+    m_store->setSharedConnection(nullptr);
     m_listener.reset();
 }
 

@@ -1129,7 +1129,22 @@ bool UserStore::loadShared(const UserStoreSettings &settings, TzkSecurityTemplat
     std::optional<SharedStore::Stored> fromServer;
     QString serverProblem;
     try {
-        fromServer = SharedStore::connect(settings.sharedAddress)->load(settings.key);
+        // On the lent connection when there is one (a notification reloads
+        // every desk at once: no storm of connections), unless it was lost.
+        const auto loadAnew = [&] {
+            return SharedStore::connect(settings.sharedAddress)->load(settings.key);
+        };
+        if (!m_connection) {
+            fromServer = loadAnew();
+        } else {
+            try {
+                fromServer = m_connection->load(settings.key);
+            } catch (const rightsmith::toolkit::Error &) {
+                if (!m_connection->isLost())
+                    throw;
+                fromServer = loadAnew();
+            }
+        }
     } catch (const rightsmith::toolkit::Error &error) {
         serverProblem = error.message();
     }
@@ -1281,16 +1296,19 @@ bool UserStore::saveShared(const UserStoreSettings &settings, TzkSecurityTemplat
         bytes = streamOf(userTemplate);
         try {
             qint64 version = 0;
-            const auto shared = SharedStore::connect(settings.sharedAddress);
+            // A connection of its own: a save must not fail on a lent one
+            // that the server dropped before anyone noticed.
+            const auto connection = SharedStore::connect(settings.sharedAddress);
+            SharedStore &shared = *connection;
             // With the trail on, the changes are recorded in the save's transaction.
             const auto recordChanges = [&](const QByteArray &replaced) {
                 const QDateTime now = settings.hardening.now();
                 for (const AuditRecord &entry : changesFrom(settings, replaced, userTemplate))
-                    shared->appendAudit(settings.key, entry, settings.hardening.auditLimits, now);
+                    shared.appendAudit(settings.key, entry, settings.hardening.auditLimits, now);
             };
             const SharedStore::SaveResult result = settings.hardening.auditTrail
-                ? shared->save(settings.key, bytes, m_sharedVersion, &version, recordChanges)
-                : shared->save(settings.key, bytes, m_sharedVersion, &version);
+                ? shared.save(settings.key, bytes, m_sharedVersion, &version, recordChanges)
+                : shared.save(settings.key, bytes, m_sharedVersion, &version);
             if (result == SharedStore::SaveResult::Conflict) {
                 rightsmith::toolkit::showMessage(QCoreApplication::translate(
                     "zkSecurity::UserStore",

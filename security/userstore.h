@@ -8,8 +8,11 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace zkSecurity {
 
+class SharedStore;
 class TzkSecurityTemplate;
 
 /// Where the users are kept: a key of the per-user registry and, in file
@@ -96,6 +99,10 @@ public:
     /// The version of the shared store's user template the last load() or
     /// save() saw; 0 when none.
     qint64 sharedVersion() const { return m_sharedVersion; }
+    /// Lends the store a connection to the shared store (not owned; nullptr:
+    /// none) for its loads, instead of one of their own each: a program that
+    /// listens to the store reloads on that connection. Saves connect anew.
+    void setSharedConnection(SharedStore *connection) { m_connection = connection; }
 
     /// Keeps a copy of the user template that the last load() could not read
     /// beside it ("<name>.unreadable-<time>"), unless an identical copy is
@@ -169,6 +176,7 @@ private:
     // not be reached.
     qint64 m_sharedVersion = 0;
     bool m_readOnly = false;
+    SharedStore *m_connection = nullptr;
 };
 
 } // namespace zkSecurity
