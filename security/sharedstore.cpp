@@ -106,6 +106,13 @@ QString quotedIdentifier(const QString &name)
     return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
 }
 
+/// A store key as the tables hold it: store keys name registry keys, which
+/// compare without regard to case, and so do they on the server.
+QByteArray keyOf(const QString &storeKey)
+{
+    return storeKey.toCaseFolded().toUtf8();
+}
+
 QString fromServer(const char *text)
 {
     // libpq indents the hint on the next line with a tab.
@@ -358,7 +365,7 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
 {
     const Result result = run("SELECT version, template FROM rightsmith_user_template "
                               "WHERE store_key = $1",
-                              {storeKey.toUtf8()}, {}, true);
+                              {keyOf(storeKey)}, {}, true);
     Stored stored;
     if (result.rows() == 0)
         return stored;
@@ -376,8 +383,8 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
 
 qint64 SharedStore::version(const QString &storeKey)
 {
-    const Result result = run("SELECT version FROM rightsmith_user_template WHERE store_key = $1",
-                              {storeKey.toUtf8()});
+    const Result result =
+        run("SELECT version FROM rightsmith_user_template WHERE store_key = $1", {keyOf(storeKey)});
     return result.rows() == 1 ? result.text(0, 0).toLongLong() : 0;
 }
 
@@ -393,7 +400,7 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
     // Only the template's save says what a role that may only read cannot do.
     try {
         return [&] {
-            const QByteArray key = storeKey.toUtf8();
+            const QByteArray key = keyOf(storeKey);
             const QByteArray size = QByteArray::number(stream.size());
             Transaction transaction(*this);
             QByteArray replaced;
@@ -453,7 +460,7 @@ ThrottleState SharedStore::failures(const QString &storeKey, const QByteArray &n
 {
     const Result result = run("SELECT failures, last_failure FROM rightsmith_logon_failures "
                               "WHERE store_key = $1 AND name_digest = $2",
-                              {storeKey.toUtf8(), nameDigest}, {false, true});
+                              {keyOf(storeKey), nameDigest}, {false, true});
     ThrottleState state;
     if (result.rows() == 1) {
         state.failures = std::max(0, result.text(0, 0).toInt());
@@ -468,7 +475,7 @@ ThrottleState SharedStore::noteFailure(const QString &storeKey, const QByteArray
     const qint64 at = msSinceEpoch(now);
     const qint64 forgotten =
         at - std::chrono::duration_cast<std::chrono::milliseconds>(forgetAfter).count();
-    const QByteArray key = storeKey.toUtf8();
+    const QByteArray key = keyOf(storeKey);
     // One statement: two workstations counting the same name at once both count.
     const Result result =
         run("INSERT INTO rightsmith_logon_failures AS f "
@@ -490,7 +497,7 @@ bool SharedStore::clearFailures(const QString &storeKey, const QByteArray &nameD
 {
     return run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND name_digest = $2 "
                "RETURNING 1",
-               {storeKey.toUtf8(), nameDigest}, {false, true})
+               {keyOf(storeKey), nameDigest}, {false, true})
                .rows()
         > 0;
 }
@@ -499,7 +506,7 @@ void SharedStore::appendAudit(const QString &storeKey, AuditRecord record,
                               const AuditLimits &limits, const QDateTime &now)
 {
     record.complete(now);
-    const QByteArray key = storeKey.toUtf8();
+    const QByteArray key = keyOf(storeKey);
     // Records expire by the newest time already stored when that is earlier
     // than now: a clock set far ahead, once, does not wipe the trail.
     const Result latest =
@@ -532,7 +539,7 @@ QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTi
         "SELECT time::text, os_user, host, program, event, user_name, actor, detail "
         "FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
         "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id",
-        {storeKey.toUtf8(),
+        {keyOf(storeKey),
          number(since.isValid() ? since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min()),
          number(user.isEmpty() ? 0 : 1), user},
         {false, false, false, true}, true);
@@ -557,7 +564,7 @@ QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTi
 bool SharedStore::hasAuditRecords(const QString &storeKey)
 {
     return run("SELECT 1 FROM rightsmith_audit_trail WHERE store_key = $1 LIMIT 1",
-               {storeKey.toUtf8()})
+               {keyOf(storeKey)})
                .rows()
         > 0;
 }

@@ -202,7 +202,7 @@ TEST_F(SharedProcessesTest, AServerStoppedDuringASaveKeepsTheUserTemplateWhole)
     ASSERT_EQ(firstValue(holder.get(),
                          "SELECT version FROM rightsmith_user_template WHERE store_key = $1 "
                          "FOR UPDATE",
-                         key.toUtf8()),
+                         key.toCaseFolded().toUtf8()),
               "1");
 
     bool saved = true;
