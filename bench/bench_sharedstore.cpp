@@ -324,7 +324,7 @@ void changeReachesAll(benchmark::State &state)
                 [&](int i) {
                     SharedStore &store = *listeners[size_t(i)];
                     pollfd socket {store.socket(), POLLIN, 0};
-                    while (!store.takeNotifications().contains(StoreKey)) {
+                    while (!store.takeNotifications().contains(StoreKey, Qt::CaseInsensitive)) {
                         if (poll(&socket, 1, 10000) <= 0)
                             throw rightsmith::toolkit::Error(u"no notification"_s);
                     }

@@ -28,7 +28,8 @@ class RIGHTSMITH_CORE_EXPORT SharedStore
 public:
     /// The version of the tables initSchema() makes and accepts.
     static constexpr int SchemaVersion = 1;
-    /// The notification channel a successful save notifies, with the store key as payload.
+    /// The notification channel a successful save notifies, with the store key
+    /// as payload. Store keys compare without case, and the payload is case-folded.
     static const char *const Channel;
 
     /// How long a connection may take unless the address or PGCONNECT_TIMEOUT says.
@@ -160,7 +161,8 @@ public:
     ~SharedStoreWatcher() override;
 
 signals:
-    /// Another save (possibly this connection's own) stored the user template of \a storeKey.
+    /// Another save (possibly this connection's own) stored the user template
+    /// of \a storeKey (case-folded).
     void changed(const QString &storeKey);
     /// The connection was lost; no more notifications follow.
     void lost(const QString &message);
