@@ -484,6 +484,37 @@ void writeQuietly(const QString &name, const std::function<void()> &write)
     }
 }
 
+// Writes the recent users and (with storePassword) the remembered password
+// to the open key, or deletes it when passwords are hashed: none is
+// remembered then. Failures are logged, not reported.
+void writeLocalValues(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                      const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword)
+{
+    QByteArray lastUsersText;
+    for (const QByteArray &name : lastUsers)
+        lastUsersText += name + QByteArrayLiteral("\r\n");
+    writeQuietly(LastUsersValue, [&] {
+        registry.writeBinary(LastUsersValue, lastUsersText);
+        registry.writeInteger(LastUsersSizeValue, qint32(lastUsersText.size()));
+    });
+    if (settings.storePassword && settings.hardening.hashPasswords)
+        writeQuietly(PasswordValue, [&] { registry.deleteValue(PasswordValue); });
+    else if (settings.storePassword)
+        writeQuietly(PasswordValue,
+                     [&] { registry.writeString(PasswordValue, scrambledPassword); });
+}
+
+// Keeps \a bytes, the shared store's user template at \a version, as the
+// workstation's copy in the open key.
+void writeSharedCopy(rightsmith::toolkit::Registry &registry, const QByteArray &bytes,
+                     qint64 version)
+{
+    writeQuietly(SharedUserTemplateValue, [&] {
+        registry.writeBinary(SharedUserTemplateValue, bytes);
+        registry.writeString(SharedUserTemplateVersionValue, QByteArray::number(version));
+    });
+}
+
 // Reads the recent users of the open key; false when their size is not
 // stored. A value of the wrong type throws, naming the registry and the key.
 bool readLastUsers(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
@@ -695,19 +726,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return failed(error.message());
     }
 
-    QByteArray lastUsersText;
-    for (const QByteArray &name : lastUsers)
-        lastUsersText += name + QByteArrayLiteral("\r\n");
-    writeQuietly(LastUsersValue, [&] {
-        registry->writeBinary(LastUsersValue, lastUsersText);
-        registry->writeInteger(LastUsersSizeValue, qint32(lastUsersText.size()));
-    });
-    // With hashed passwords none is remembered, and one remembered before goes.
-    if (settings.storePassword && settings.hardening.hashPasswords)
-        writeQuietly(PasswordValue, [&] { registry->deleteValue(PasswordValue); });
-    else if (settings.storePassword)
-        writeQuietly(PasswordValue,
-                     [&] { registry->writeString(PasswordValue, scrambledPassword); });
+    writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
 
     if (settings.inFile && !unchanged) {
         // Replaced only after the commit below. Like the file name, a file
@@ -1241,11 +1260,7 @@ bool UserStore::loadShared(const UserStoreSettings &settings, TzkSecurityTemplat
         && registry->readString(SharedUserTemplateVersionValue)
             == QByteArray::number(m_sharedVersion);
     if (fromServer && writable && !copyCurrent) {
-        writeQuietly(SharedUserTemplateValue, [&] {
-            registry->writeBinary(SharedUserTemplateValue, bytes);
-            registry->writeString(SharedUserTemplateVersionValue,
-                                  QByteArray::number(m_sharedVersion));
-        });
+        writeSharedCopy(*registry, bytes, m_sharedVersion);
     }
     if (settings.storePassword && !settings.hardening.hashPasswords
         && registry->valueType(PasswordValue) == rightsmith::toolkit::Registry::String)
@@ -1337,24 +1352,9 @@ bool UserStore::saveShared(const UserStoreSettings &settings, TzkSecurityTemplat
             throw rightsmith::toolkit::Error(
                 QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be created"));
         if (refreshCache) {
-            writeQuietly(SharedUserTemplateValue, [&] {
-                registry->writeBinary(SharedUserTemplateValue, bytes);
-                registry->writeString(SharedUserTemplateVersionValue,
-                                      QByteArray::number(m_sharedVersion));
-            });
+            writeSharedCopy(*registry, bytes, m_sharedVersion);
         }
-        QByteArray lastUsersText;
-        for (const QByteArray &name : lastUsers)
-            lastUsersText += name + QByteArrayLiteral("\r\n");
-        writeQuietly(LastUsersValue, [&] {
-            registry->writeBinary(LastUsersValue, lastUsersText);
-            registry->writeInteger(LastUsersSizeValue, qint32(lastUsersText.size()));
-        });
-        if (settings.storePassword && settings.hardening.hashPasswords)
-            writeQuietly(PasswordValue, [&] { registry->deleteValue(PasswordValue); });
-        else if (settings.storePassword)
-            writeQuietly(PasswordValue,
-                         [&] { registry->writeString(PasswordValue, scrambledPassword); });
+        writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
         transaction.commit();
     } catch (const rightsmith::toolkit::Error &error) {
         qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));

@@ -9,25 +9,9 @@ set -eu
 
 tool=$1 makestore=$2
 here=$(cd "$(dirname "$0")" && pwd)
-server="$here/../support/pgserver.sh"
-dir=$(mktemp -d "${TMPDIR:-/tmp}/rightsmith-pg.XXXXXX")
-chmod 0755 "$dir" # the server's user must reach the folder it gets below it
-cleanup() {
-    sh "$server" stop "$dir/server" >/dev/null 2>&1 || true
-    rm -rf "$dir"
-}
-trap cleanup EXIT
-trap 'exit 1' HUP INT TERM
+. "$here/../support/withpgserver.sh"
 
 fail() { echo "FAIL: $*"; exit 1; }
-
-status=0
-address=$(sh "$server" start "$dir/server") || status=$?
-if [ "$status" -eq 77 ]; then
-    echo "$address"
-    exit 77
-fi
-[ "$status" -eq 0 ] || exit "$status"
 
 key='\Software\RightsmithTest\Shared'
 export XDG_CONFIG_HOME="$dir/home/config" HOME="$dir/home"

@@ -68,24 +68,13 @@ QByteArray firstValue(PGconn *connection, const char *sql, const QByteArray &par
     return value;
 }
 
-class SharedProcessesTest : public ::testing::Test
+class SharedProcessesTest : public testsupport::ServerTest
 {
 protected:
-    void SetUp() override
+    SharedProcessesTest()
+        : ServerTest(u"\\Software\\Test\\Processes\\"_s)
     {
-        if (!PgServer::skipReason.isEmpty())
-            GTEST_SKIP() << qPrintable(PgServer::skipReason);
-        ASSERT_TRUE(PgServer::failure.isEmpty()) << qPrintable(PgServer::failure);
-        SharedStore::connect(PgServer::address)->initSchema();
-        key = u"\\Software\\Test\\Processes\\"_s
-            + QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        previousHook = rightsmith::toolkit::setMessageHook([this](auto, const QString &text) {
-            messages << text;
-            return false;
-        });
     }
-
-    void TearDown() override { rightsmith::toolkit::setMessageHook(previousHook); }
 
     UserStoreSettings settings() const
     {
@@ -129,9 +118,6 @@ protected:
 
     testsupport::TemporaryHome home;
     QTemporaryDir otherHome;
-    QString key;
-    QStringList messages;
-    rightsmith::toolkit::MessageHook previousHook;
 };
 
 } // namespace

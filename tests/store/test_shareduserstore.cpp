@@ -42,24 +42,13 @@ QByteArray streamOf(TzkSecurityTemplate &tree)
     return buffer.data();
 }
 
-class SharedUserStoreTest : public ::testing::Test
+class SharedUserStoreTest : public testsupport::ServerTest
 {
 protected:
-    void SetUp() override
+    SharedUserStoreTest()
+        : ServerTest(u"\\Software\\Test\\Shared\\"_s)
     {
-        if (!PgServer::skipReason.isEmpty())
-            GTEST_SKIP() << qPrintable(PgServer::skipReason);
-        ASSERT_TRUE(PgServer::failure.isEmpty()) << qPrintable(PgServer::failure);
-        SharedStore::connect(PgServer::address)->initSchema();
-        key = u"\\Software\\Test\\Shared\\"_s
-            + QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        previousHook = rightsmith::toolkit::setMessageHook([this](auto, const QString &text) {
-            messages << text;
-            return false;
-        });
     }
-
-    void TearDown() override { rightsmith::toolkit::setMessageHook(previousHook); }
 
     // A started component of a workstation: "Supervisor" made on a first
     // start, the last user logged on silently.
@@ -83,9 +72,6 @@ protected:
     }
 
     testsupport::TemporaryHome home;
-    QString key;
-    QStringList messages;
-    rightsmith::toolkit::MessageHook previousHook;
 };
 
 } // namespace

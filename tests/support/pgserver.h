@@ -5,9 +5,13 @@
 // with the script's reason when the server binaries are not installed.
 // pause() and resume() stop the server as a crash would and start it again.
 
+#include "security/sharedstore.h"
+#include "toolkit/messagebox.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -102,5 +106,40 @@ inline QString admin(const QByteArray &sql, const QString &address = PgServer::a
     PQfinish(connection);
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? QString() : message;
 }
+
+/// A test against the server: skipped with the server's reason when there is
+/// none, the store's tables made, a store key of its own (\a keyFolder and the
+/// test's name) and the messages shown meanwhile collected instead.
+class ServerTest : public ::testing::Test
+{
+protected:
+    explicit ServerTest(const QString &keyFolder)
+        : m_keyFolder(keyFolder)
+    {
+    }
+
+    void SetUp() override
+    {
+        if (!PgServer::skipReason.isEmpty())
+            GTEST_SKIP() << qPrintable(PgServer::skipReason);
+        ASSERT_TRUE(PgServer::failure.isEmpty()) << qPrintable(PgServer::failure);
+        zkSecurity::SharedStore::connect(PgServer::address)->initSchema();
+        key = m_keyFolder
+            + QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        previousHook = rightsmith::toolkit::setMessageHook([this](auto, const QString &text) {
+            messages << text;
+            return false;
+        });
+    }
+
+    void TearDown() override { rightsmith::toolkit::setMessageHook(previousHook); }
+
+    QString key;
+    QStringList messages;
+
+private:
+    QString m_keyFolder;
+    rightsmith::toolkit::MessageHook previousHook;
+};
 
 } // namespace testsupport
