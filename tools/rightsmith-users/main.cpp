@@ -323,6 +323,21 @@ int verify(Store &store)
     return code;
 }
 
+// The number of users in the template stream \a stream; when it does not
+// load, fails with \a failure and the reason.
+int usersIn(QByteArray stream, const QString &failure)
+{
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    try {
+        QBuffer buffer(&stream);
+        buffer.open(QIODevice::ReadOnly);
+        userTemplate.LoadFromStreamSecurity(buffer);
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw Failure {ExitError, u"%1: %2"_s.arg(failure, error.message())};
+    }
+    return userTemplate.topLevelCount();
+}
+
 // Puts a kept copy (a file, or a value of the store's key) back as the user
 // template, after checking that it loads.
 bool keepsTrail(Store &store, const QString &key);
@@ -348,25 +363,17 @@ int restore(Store &store, const QString &key, const QString &source)
         throw Failure {ExitError, u"no file and no binary value of the key named %1"_s.arg(source)};
     }
 
-    zkSecurity::TzkSecurityTemplate userTemplate;
-    try {
-        QBuffer buffer(&stream);
-        buffer.open(QIODevice::ReadOnly);
-        userTemplate.LoadFromStreamSecurity(buffer);
-    } catch (const rightsmith::toolkit::Error &error) {
-        throw Failure {ExitError,
-                       u"%1 does not load, nothing was changed: %2"_s.arg(source, error.message())};
-    }
+    const int users = usersIn(stream, u"%1 does not load, nothing was changed"_s.arg(source));
     if (!zkSecurity::UserStore::isCompleteStream(stream))
         err() << "rightsmith-users: warning: " << source
               << " loads, but not exactly as a save writes it; some texts may be damaged\n";
     if (store.isShared())
-        return restoreShared(store, key, source, stream, userTemplate.topLevelCount());
+        return restoreShared(store, key, source, stream, users);
 
     const QString kept = zkSecurity::UserStore::restore(settings, stream);
     if (!kept.isEmpty())
         out() << "the user template it replaces is kept as " << kept << '\n';
-    out() << "restored " << userTemplate.topLevelCount() << " users from " << source << " to "
+    out() << "restored " << users << " users from " << source << " to "
           << zkSecurity::UserStore::location(settings) << '\n';
     return ExitOk;
 }
@@ -601,22 +608,6 @@ int initStore(const QString &address, const QString &workstationRole,
     return ExitOk;
 }
 
-// The number of users in the template stream \a stream; throws when it does not load.
-int usersIn(QByteArray stream, const QString &source)
-{
-    zkSecurity::TzkSecurityTemplate userTemplate;
-    try {
-        QBuffer buffer(&stream);
-        buffer.open(QIODevice::ReadOnly);
-        userTemplate.LoadFromStreamSecurity(buffer);
-    } catch (const rightsmith::toolkit::Error &error) {
-        throw Failure {ExitError,
-                       u"the user template of %1 does not load, nothing was copied: %2"_s.arg(
-                           source, error.message())};
-    }
-    return userTemplate.topLevelCount();
-}
-
 // Copies the local user template of \a store to the shared store at
 // \a address under the same key (toServer), or back; a template the server
 // holds already is replaced only with \a replace.
@@ -633,7 +624,8 @@ int copyStore(Store &store, const QString &key, const QString &address, bool toS
         const std::optional<QByteArray> stream = store.stream();
         if (!stream)
             throw Failure {ExitError, u"no user template is stored in %1"_s.arg(from)};
-        const int users = usersIn(*stream, from);
+        const int users = usersIn(
+            *stream, u"the user template of %1 does not load, nothing was copied"_s.arg(from));
         if (stored.exists && !replace)
             throw Failure {
                 ExitError,
@@ -649,7 +641,8 @@ int copyStore(Store &store, const QString &key, const QString &address, bool toS
     }
     if (!stored.exists)
         throw Failure {ExitError, u"no user template is stored in %1"_s.arg(server)};
-    const int users = usersIn(stored.stream, server);
+    const int users = usersIn(
+        stored.stream, u"the user template of %1 does not load, nothing was copied"_s.arg(server));
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = keepsTrail(store, key);
     const QString kept = zkSecurity::UserStore::restore(settings, stored.stream);
