@@ -334,6 +334,12 @@ openRegistry(const UserStoreSettings &settings, rightsmith::toolkit::Registry::A
 
 QString saveFailureMessage(const UserStoreSettings &settings, const QString &reason)
 {
+    // What a shared store refused is not kept: the users are read again.
+    if (settings.isShared())
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "The users could not be saved: %1\nStore: %2.\nYour changes were not saved.")
+            .arg(reason, UserStore::location(settings));
     return QCoreApplication::translate(
                "zkSecurity::UserStore",
                "The users could not be saved: %1\nStore: %2.\nChanges made since the last save "

@@ -724,7 +724,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurityusers.cpp" line="158"/>
+        <location filename="../security/tzksecurityusers.cpp" line="163"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,60 +773,67 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="337"/>
+        <location filename="../security/userstore.cpp" line="339"/>
+        <source>The users could not be saved: %1
+Store: %2.
+Your changes were not saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="343"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="390"/>
-        <location filename="../security/userstore.cpp" line="416"/>
+        <location filename="../security/userstore.cpp" line="396"/>
+        <location filename="../security/userstore.cpp" line="422"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="403"/>
+        <location filename="../security/userstore.cpp" line="409"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="529"/>
+        <location filename="../security/userstore.cpp" line="566"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="534"/>
+        <location filename="../security/userstore.cpp" line="571"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="539"/>
+        <location filename="../security/userstore.cpp" line="576"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="641"/>
-        <location filename="../security/userstore.cpp" line="1320"/>
+        <location filename="../security/userstore.cpp" line="678"/>
+        <location filename="../security/userstore.cpp" line="1359"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="738"/>
+        <location filename="../security/userstore.cpp" line="763"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="781"/>
-        <location filename="../security/userstore.cpp" line="874"/>
+        <location filename="../security/userstore.cpp" line="806"/>
+        <location filename="../security/userstore.cpp" line="899"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1051"/>
+        <location filename="../security/userstore.cpp" line="1076"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -834,98 +841,98 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1208"/>
+        <location filename="../security/userstore.cpp" line="1248"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1275"/>
+        <location filename="../security/userstore.cpp" line="1311"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1295"/>
+        <location filename="../security/userstore.cpp" line="1334"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="724"/>
-        <location filename="../security/userstore.cpp" line="807"/>
+        <location filename="../security/userstore.cpp" line="749"/>
+        <location filename="../security/userstore.cpp" line="832"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="843"/>
-        <location filename="../security/userstore.cpp" line="1206"/>
+        <location filename="../security/userstore.cpp" line="868"/>
+        <location filename="../security/userstore.cpp" line="1246"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="512"/>
+        <location filename="../security/userstore.cpp" line="549"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="880"/>
+        <location filename="../security/userstore.cpp" line="905"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="890"/>
+        <location filename="../security/userstore.cpp" line="915"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="916"/>
+        <location filename="../security/userstore.cpp" line="941"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="920"/>
+        <location filename="../security/userstore.cpp" line="945"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="925"/>
+        <location filename="../security/userstore.cpp" line="950"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="930"/>
+        <location filename="../security/userstore.cpp" line="955"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="943"/>
+        <location filename="../security/userstore.cpp" line="968"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3, and it is not a complete user template</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1009"/>
+        <location filename="../security/userstore.cpp" line="1034"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="985"/>
-        <location filename="../security/userstore.cpp" line="1014"/>
+        <location filename="../security/userstore.cpp" line="1010"/>
+        <location filename="../security/userstore.cpp" line="1039"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1017"/>
+        <location filename="../security/userstore.cpp" line="1042"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1023"/>
+        <location filename="../security/userstore.cpp" line="1048"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1033"/>
+        <location filename="../security/userstore.cpp" line="1058"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -935,7 +942,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1040"/>
+        <location filename="../security/userstore.cpp" line="1065"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
