@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <chrono>
+#include <future>
 #include <memory>
 
 class QTimer;
@@ -217,9 +218,13 @@ private:
     bool m_reloadPending = false;
     std::chrono::milliseconds m_storeRetryInterval {15000};
     QTimer *m_storeRetry = nullptr;
+    // A connection being made again after the store was lost (on a thread).
+    std::future<std::unique_ptr<SharedStore>> m_connecting;
     void WatchSharedStore();
+    void ListenOn(std::unique_ptr<SharedStore> listener);
     void StopWatching();
     void RetryWatching();
+    void Reconnected();
     void SharedStoreChanged(const QString &storeKey);
     void ReloadSharedUsers();
     // Counts a dialog working on the user template while it lives, and

@@ -8,6 +8,7 @@
 #include "toolkit/error.h"
 
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace zkSecurity {
@@ -66,18 +67,23 @@ void TzkSecurity::WatchSharedStore()
     try {
         auto listener = SharedStore::connect(settings.sharedAddress);
         listener->listen();
-        // A save between the last load and the LISTEN was not notified here;
-        // users read from the local copy are read from the server now.
-        if (UsersReadOnly() || UsersUnreadable()
-            || listener->version(settings.key) != m_store->sharedVersion())
-            m_reloadPending = true;
-        m_listener = std::move(listener);
-        m_store->setSharedConnection(m_listener.get());
+        ListenOn(std::move(listener));
     } catch (const rightsmith::toolkit::Error &error) {
         qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        StopWatching();
         RetryWatching();
-        return;
     }
+}
+
+void TzkSecurity::ListenOn(std::unique_ptr<SharedStore> listener)
+{
+    // A save between the last load and the LISTEN was not notified here;
+    // users read from the local copy are read from the server now.
+    if (UsersReadOnly() || UsersUnreadable()
+        || listener->version(StoreSettings().key) != m_store->sharedVersion())
+        m_reloadPending = true;
+    m_listener = std::move(listener);
+    m_store->setSharedConnection(m_listener.get());
     m_watcher = std::make_unique<SharedStoreWatcher>(*m_listener);
     connect(m_watcher.get(), &SharedStoreWatcher::changed, this, &TzkSecurity::SharedStoreChanged);
     connect(m_watcher.get(), &SharedStoreWatcher::lost, this, [this](const QString &message) {
@@ -99,19 +105,49 @@ void TzkSecurity::RetryWatching()
         m_storeRetry = new QTimer(this);
         m_storeRetry->setSingleShot(true);
         connect(m_storeRetry, &QTimer::timeout, this, [this] {
-            // Saves made while nobody listened, or a copy read while the
-            // server was away, are found by the version check of the LISTEN.
-            WatchSharedStore();
-            ReloadSharedUsers();
+            // Connected on a thread of its own: a server that does not answer
+            // must not freeze the program until the connection times out.
+            const QString address = StoreSettings().sharedAddress;
+            m_connecting = std::async(std::launch::async, [this, address] {
+                const auto done = qScopeGuard([this] {
+                    QMetaObject::invokeMethod(this, &TzkSecurity::Reconnected,
+                                              Qt::QueuedConnection);
+                });
+                auto listener = SharedStore::connect(address);
+                listener->listen();
+                return listener;
+            });
         });
     }
     m_storeRetry->start(m_storeRetryInterval);
+}
+
+void TzkSecurity::Reconnected()
+{
+    if (!m_connecting.valid())
+        return;
+    try {
+        ListenOn(m_connecting.get());
+    } catch (const rightsmith::toolkit::Error &error) {
+        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        StopWatching();
+        RetryWatching();
+        return;
+    }
+    // Saves made while nobody listened, or a copy read while the server was
+    // away, are found by the version check of the LISTEN.
+    ReloadSharedUsers();
 }
 
 void TzkSecurity::StopWatching()
 {
     if (m_storeRetry)
         m_storeRetry->stop();
+    // A connection under way is waited for (at most its timeout) and dropped.
+    if (m_connecting.valid()) {
+        m_connecting.wait();
+        m_connecting = {};
+    }
     m_watcher.reset();
     m_store->setSharedConnection(nullptr);
     m_listener.reset();
