@@ -69,7 +69,8 @@ std::optional<TzkAction::UpdateInputs> TzkAction::currentUpdateInputs() const
     inputs.option = m_options == soParent ? int(protectedList->Options()) : int(m_options);
     if (const zkSecurity::TzkSecurity *security = protectedList->SecurityObject()) {
         inputs.security = security;
-        inputs.rightsStamp = security->RightsStamp();
+        if (inputs.option != soShowMessageOnFail)
+            inputs.granted = security->CheckId(m_securityId);
     }
     return inputs;
 }

@@ -51,8 +51,9 @@ public:
     bool Execute() override;
 
 protected:
-    /// True when the list's security component, its rights stamp, the
-    /// effective option or the SecurityId differ from the last update's.
+    /// True when the list's security component, the effective option, the
+    /// SecurityId or the answer of CheckId() for it differ from the last
+    /// update's: a change of rights updates only the actions it turns.
     bool updateInputsChanged() const override;
     void noteUpdated() override;
 
@@ -61,7 +62,7 @@ private:
     struct UpdateInputs
     {
         const void *security = nullptr;
-        quint64 rightsStamp = 0;
+        bool granted = false; // asked only where Update() asks it
         int option = -1;
         qint32 securityId = 0;
         bool operator==(const UpdateInputs &) const = default;

@@ -284,16 +284,17 @@ void tst_IdlePass::quietPassPicksUpEachChangeAtTheNextPass_data()
     QTest::addColumn<bool>("visible");
 
     // Open, Close and Save sit in a menu (Save denied to Anna), Recent in a
-    // submenu whose entry is hidden, Memo in no widget yet. Every reachable
-    // protected action reads the rights stamp.
+    // submenu whose entry is hidden, Memo in no widget yet. A change of rights
+    // updates only the reachable actions whose answer it turns (Bob holds
+    // Open but neither Close nor Save).
     const QStringList reachable {u"Open"_s, u"Close"_s, u"Save"_s};
     QTest::newRow("right revoked, disabling")
-        << false << Change::RightRevoked << reachable << u"Open"_s << false << true;
+        << false << Change::RightRevoked << QStringList {u"Open"_s} << u"Open"_s << false << true;
     QTest::newRow("right revoked, hiding")
-        << true << Change::RightRevoked << QStringList {u"Open"_s, u"Close"_s} << u"Open"_s << false
-        << false;
+        << true << Change::RightRevoked << QStringList {u"Open"_s} << u"Open"_s << false << false;
     QTest::newRow("another user logs on")
-        << false << Change::OtherUserLogsOn << reachable << u"Close"_s << false << true;
+        << false << Change::OtherUserLogsOn << QStringList {u"Close"_s} << u"Close"_s << false
+        << true;
     QTest::newRow("SecurityId changed") << false << Change::SecurityIdChanged
                                         << QStringList {u"Open"_s} << u"Open"_s << false << true;
     QTest::newRow("list option changed")

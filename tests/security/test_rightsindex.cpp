@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -28,6 +29,10 @@ const QByteArrayList Texts {"Open (Yes)",    "Open (No)",  " (Yes)", " (Yes) x",
                             "x (Yes) (Yes)", "(Yes)",      " (No)",  "Password(********)",
                             "Rights",        "\tTab (Yes)"};
 constexpr qint32 MaxId = 5;
+// Identifiers far from the others, in every other round: the index keeps
+// compact identifiers in a table and scattered ones in a sorted list.
+const std::vector<qint32> FarIds {std::numeric_limits<qint32>::min(), -1000, 1000000,
+                                  std::numeric_limits<qint32>::max()};
 
 void preorder(TreeNode *node, std::vector<TreeNode *> &out)
 {
@@ -90,6 +95,13 @@ protected:
     {
         return tree.count() ? tree.nodeAt(pick(tree.count())) : nullptr;
     }
+    // Mostly a compact identifier; in a scattered round now and then a far one.
+    qint32 anyId()
+    {
+        if (scattered && pick(4) == 0)
+            return FarIds[size_t(pick(int(FarIds.size())))];
+        return pick(MaxId + 2) - 1;
+    }
     TzkNodeRecord record(qint32 id)
     {
         TzkNodeRecord r;
@@ -107,7 +119,7 @@ protected:
             if (pick(2))
                 users.AddUserToUserTemplate(nullptr, Names[pick(Names.size())], {}, pick(2));
             else
-                users.addChild(nullptr, Names[pick(Names.size())])->setData(record(pick(MaxId)));
+                users.addChild(nullptr, Names[pick(Names.size())])->setData(record(anyId()));
             break;
         }
         case 2:
@@ -115,7 +127,7 @@ protected:
         case 4: { // a node anywhere, with or without a record
             TreeNode *node = users.addChild(anyNode(users), Texts[pick(Texts.size())]);
             if (pick(5))
-                node->setData(record(pick(MaxId + 1) - 1));
+                node->setData(record(anyId()));
             break;
         }
         case 5:
@@ -129,11 +141,11 @@ protected:
             break;
         case 7:
             if (TreeNode *node = anyNode(users); node && node->data())
-                node->editData()->SecurityId = pick(MaxId + 1) - 1;
+                node->editData()->SecurityId = anyId();
             break;
         case 8:
             if (TreeNode *node = anyNode(users))
-                pick(2) ? node->releaseData() : node->setData(record(pick(MaxId)));
+                pick(2) ? node->releaseData() : node->setData(record(anyId()));
             break;
         case 9: { // written and read back, as the store does
             QBuffer buffer;
@@ -170,7 +182,10 @@ protected:
             }
             ASSERT_EQ(users.GetUserNodeByUserName(name), first) << name.constData();
         }
-        for (qint32 id = -1; id <= MaxId; ++id)
+        std::vector<qint32> ids = FarIds;
+        for (qint32 id = -1; id <= MaxId + 1; ++id)
+            ids.push_back(id);
+        for (const qint32 id : ids)
             ASSERT_EQ(security.CheckId(id), literalCheck(security, id))
                 << "id " << id << " user " << security.CurrentUserName().constData();
     }
@@ -178,6 +193,7 @@ protected:
     testsupport::TemporaryHome home;
     TzkSecurity security;
     std::mt19937 random {20261208};
+    bool scattered = false;
 };
 
 TEST_F(RightsIndexProperty, AnswersAsTheWalksAfterEveryChange)
@@ -185,6 +201,7 @@ TEST_F(RightsIndexProperty, AnswersAsTheWalksAfterEveryChange)
     TzkSecurityTemplate &users = *security.UserTemplate();
     for (int round = 0; round < 1000; ++round) {
         users.ClearTemplate();
+        scattered = round % 2 == 1;
         for (int step = 0; step < 30; ++step) {
             change(users);
             expectSameAsLiteral(users);
