@@ -338,7 +338,10 @@ void registerAll()
     benchmark::RegisterBenchmark("addUser", addUser)->Arg(10)->Arg(1000)->Arg(3000);
     benchmark::RegisterBenchmark("buildFromClients", buildFromClients)
         ->Arg(1000)
+        ->Arg(3000)
         ->Arg(6000)
+        ->Arg(12000)
+        ->Arg(24000)
         ->Unit(benchmark::kMillisecond);
     for (int nodes : {1000, 10000, 100000, 1000000}) {
         benchmark::RegisterBenchmark("stream/save", streamSave)->Arg(nodes);
