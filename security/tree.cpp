@@ -13,10 +13,10 @@ namespace zkSecurity {
 
 // --- TreeNode ----------------------------------------------------------------
 
-TreeNode::TreeNode(Tree *tree, TreeNode *parent, const QByteArray &text)
+TreeNode::TreeNode(Tree *tree, TreeNode *parent, QByteArray text)
     : m_tree(tree)
     , m_parent(parent)
-    , m_text(text)
+    , m_text(std::move(text))
 {
 }
 
@@ -179,9 +179,9 @@ Tree::Tree(QObject *parent)
 {
 }
 
-TreeNode *Tree::newNode(TreeNode *parent, const QByteArray &text)
+TreeNode *Tree::newNode(TreeNode *parent, QByteArray text)
 {
-    return new (m_pool->take()) TreeNode(this, parent, text);
+    return new (m_pool->take()) TreeNode(this, parent, std::move(text));
 }
 
 void Tree::recycle(TreeNode *node)
@@ -228,17 +228,25 @@ TreeNode *Tree::nodeAt(int i) const
 
 TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
 {
+    return addChild(parent, QByteArray(text));
+}
+
+TreeNode *Tree::addChild(TreeNode *parent, QByteArray &&text)
+{
     Q_ASSERT(!parent || parent->m_tree == this);
     if (parent && parent->m_tree != this)
         return nullptr;
     auto &siblings = siblingsOf(parent);
     const int row = int(siblings.size());
-    Q_EMIT nodeAboutToBeInserted(parent, row);
+    if (!m_replacing)
+        Q_EMIT nodeAboutToBeInserted(parent, row);
     // Room in the order first: once the node is in place nothing may fail.
     const bool appends = m_orderValid && (!parent || endsOrder(parent));
     if (appends && m_order.size() == m_order.capacity())
         m_order.reserve(std::max<size_t>(16, m_order.capacity() * 2));
-    siblings.push_back(TreeNodePtr(newNode(parent, text)));
+    if (siblings.capacity() == 0)
+        siblings.reserve(4); // spares the growth by one and two of most parents
+    siblings.push_back(TreeNodePtr(newNode(parent, std::move(text))));
     TreeNode *node = siblings.back().get();
     node->m_row = row;
     ++m_count;
@@ -250,14 +258,15 @@ TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
     }
     if (!parent && m_topLevelIndexValid) {
         try {
-            if (!m_topLevelByText.contains(text))
-                m_topLevelByText.insert(text, node);
+            if (!m_topLevelByText.contains(node->m_text))
+                m_topLevelByText.insert(node->m_text, node);
         } catch (...) {
             m_topLevelIndexValid = false; // rebuilt when next asked
         }
     }
     touch();
-    Q_EMIT nodeInserted(node);
+    if (!m_replacing)
+        Q_EMIT nodeInserted(node);
     return node;
 }
 
@@ -271,7 +280,8 @@ void Tree::deleteNode(TreeNode *node)
             break;
         }
     }
-    Q_EMIT nodeAboutToBeRemoved(node);
+    if (!m_replacing)
+        Q_EMIT nodeAboutToBeRemoved(node);
     TreeNode *parent = node->m_parent;
     const int row = node->m_row;
     int removed = 0;
@@ -300,7 +310,8 @@ void Tree::deleteNode(TreeNode *node)
         m_topLevelIndexValid = false;
     touch();
     owned.reset(); // the subtree and its records go with it
-    Q_EMIT nodeRemoved(parent, row);
+    if (!m_replacing)
+        Q_EMIT nodeRemoved(parent, row);
 }
 
 void Tree::clear()
@@ -308,7 +319,8 @@ void Tree::clear()
     if (m_roots.empty())
         return;
     setSelected(nullptr);
-    Q_EMIT aboutToBeCleared();
+    if (!m_replacing)
+        Q_EMIT aboutToBeCleared();
     std::vector<TreeNodePtr> roots = std::move(m_roots);
     m_roots.clear();
     m_order.clear();
@@ -320,6 +332,20 @@ void Tree::clear()
     roots.clear();
     // Every node is gone: the storage goes too.
     *m_pool = {};
+    if (!m_replacing)
+        Q_EMIT cleared();
+}
+
+void Tree::beginReplace()
+{
+    setSelected(nullptr);
+    Q_EMIT aboutToBeCleared();
+    m_replacing = true;
+}
+
+void Tree::endReplace()
+{
+    m_replacing = false;
     Q_EMIT cleared();
 }
 
@@ -429,7 +455,8 @@ const std::vector<TreeNodePtr> &Tree::siblingsOf(const TreeNode *parent) const
 
 void Tree::emitChanged(TreeNode *node)
 {
-    Q_EMIT nodeChanged(node);
+    if (!m_replacing)
+        Q_EMIT nodeChanged(node);
 }
 
 } // namespace zkSecurity

@@ -80,7 +80,7 @@ public:
 private:
     friend class Tree;
     friend struct TreeNodeDeleter;
-    TreeNode(Tree *tree, TreeNode *parent, const QByteArray &text);
+    TreeNode(Tree *tree, TreeNode *parent, QByteArray text);
 
     Tree *m_tree;
     TreeNode *m_parent;
@@ -125,11 +125,30 @@ public:
     /// Appends a node with \a text as last child of \a parent (nullptr: a new
     /// last top-level node) and returns it. The node has no record and no image.
     TreeNode *addChild(TreeNode *parent, const QByteArray &text);
+    TreeNode *addChild(TreeNode *parent, QByteArray &&text);
     /// Removes \a node with its subtree; their records are released with them.
     /// When the selection is \a node or below it, the selection is cleared first.
     void deleteNode(TreeNode *node);
     /// Removes every node (and the selection); does nothing on an empty tree.
     void clear();
+    /// Replaces the whole tree in one go, as a load does: clears the selection,
+    /// then runs \a fill, which may clear the tree and add nodes. Observers
+    /// see one aboutToBeCleared() before and one cleared() after, also when
+    /// \a fill throws (what it added then stays), and no signal per node.
+    template<typename Fill> void replaceContents(Fill fill)
+    {
+        if (m_replacing) {
+            fill();
+            return;
+        }
+        beginReplace();
+        struct End
+        {
+            Tree *tree;
+            ~End() { tree->endReplace(); }
+        } end {this};
+        fill();
+    }
 
     TreeNode *selected() const { return m_selected; }
     void setSelected(TreeNode *node);
@@ -162,6 +181,8 @@ Q_SIGNALS:
 private:
     friend class TreeNode;
     friend struct TreeNodeDeleter;
+    void beginReplace();
+    void endReplace();
     void invalidateOrder();
     void rebuildOrder() const;
     void ensureOrder() const;
@@ -171,7 +192,7 @@ private:
     void emitChanged(TreeNode *node);
     void touch() { ++m_generation; }
     void topLevelRenamed();
-    TreeNode *newNode(TreeNode *parent, const QByteArray &text);
+    TreeNode *newNode(TreeNode *parent, QByteArray text);
     void recycle(TreeNode *node);
 
     // Nodes are made from chunks the tree keeps and reuses (declared first,
@@ -188,6 +209,8 @@ private:
     mutable QHash<QByteArray, TreeNode *> m_topLevelByText;
     mutable bool m_topLevelIndexValid = true;
     TreeNode *m_selected = nullptr;
+    // While replaceContents() runs: no signal per node.
+    bool m_replacing = false;
     QPointer<rightsmith::toolkit::ImageList> m_images;
 };
 

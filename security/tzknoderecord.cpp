@@ -45,8 +45,16 @@ QByteArray TzkNodeRecord::toBytes() const
     return bytes;
 }
 
+// The fields lie in memory as they are stored (see the header's asserts):
+// on a little-endian host a record is its 180 bytes, copied whole.
+constexpr bool StoredAsInMemory = Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
+
 void TzkNodeRecord::writeTo(char *p) const
 {
+    if constexpr (StoredAsInMemory) {
+        std::memcpy(p, this, Size);
+        return;
+    }
     rightsmith::toolkit::writeInt32LE(p + OffSecurityId, SecurityId);
     p[OffCaptionLength] = char(CaptionLength);
     std::memcpy(p + OffCaptionBytes, CaptionBytes, sizeof(CaptionBytes));
@@ -60,6 +68,10 @@ void TzkNodeRecord::writeTo(char *p) const
 TzkNodeRecord TzkNodeRecord::fromBytes(const char *bytes)
 {
     TzkNodeRecord record;
+    if constexpr (StoredAsInMemory) {
+        std::memcpy(&record, bytes, Size);
+        return record;
+    }
     record.SecurityId = rightsmith::toolkit::readInt32LE(bytes + OffSecurityId);
     record.CaptionLength = quint8(bytes[OffCaptionLength]);
     std::memcpy(record.CaptionBytes, bytes + OffCaptionBytes, sizeof(record.CaptionBytes));

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <type_traits>
 
 namespace zkSecurity {
 
@@ -43,9 +44,11 @@ struct RIGHTSMITH_CORE_EXPORT TzkNodeRecord
 };
 
 static_assert(sizeof(TzkNodeRecord) == TzkNodeRecord::Size);
+static_assert(std::is_trivially_copyable_v<TzkNodeRecord>);
 static_assert(offsetof(TzkNodeRecord, CaptionLength) == 4);
 static_assert(offsetof(TzkNodeRecord, CaptionBytes) == 5);
 static_assert(offsetof(TzkNodeRecord, Granted) == 45);
+static_assert(offsetof(TzkNodeRecord, Alignment) == 46);
 static_assert(offsetof(TzkNodeRecord, NodeIndex) == 48);
 static_assert(offsetof(TzkNodeRecord, ImageIndex) == 52);
 static_assert(offsetof(TzkNodeRecord, Reserved) == 56);

@@ -77,6 +77,10 @@ public:
     bool DeleteKey(const QString &keyPath);
 
 private:
+    // Replaces the nodes by the \a n records at \a records and the text
+    // lines after them, \a available bytes in all (at least the records).
+    void fillFromStream(const char *records, qsizetype available, qint32 n);
+
     std::optional<PasswordHashCost> m_newPasswordCost;
 };
 

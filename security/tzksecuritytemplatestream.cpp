@@ -61,18 +61,14 @@ void truncateAt(QIODevice &stream, qint64 end)
         file->resize(end);
 }
 
-// Where a save lays the stream out: straight into memory of the stream's
-// full size, or into a piece of bounded size that is written to a device
-// whenever the next part does not fit.
+// A save to a device other than a plain QBuffer lays the stream out in a
+// piece of bounded size, written to the device whenever the next part does
+// not fit: never a second copy of the whole stream in memory.
 class StreamOutput
 {
 public:
-    explicit StreamOutput(char *memory)
-        : m_next(memory)
-    {
-    }
     explicit StreamOutput(QIODevice &device)
-        : m_device(&device)
+        : m_device(device)
         , m_piece(PieceSize, Qt::Uninitialized)
         , m_next(m_piece.data())
     {
@@ -81,7 +77,7 @@ public:
     // Room for the next \a size bytes of the stream.
     char *take(qsizetype size)
     {
-        if (m_device && m_next + size > m_piece.data() + m_piece.size()) {
+        if (m_next + size > m_piece.data() + m_piece.size()) {
             flush();
             if (size > m_piece.size())
                 m_piece.resize(size); // one text line longer than a piece
@@ -98,14 +94,12 @@ private:
 
     void flush()
     {
-        if (!m_device)
-            return;
-        rightsmith::toolkit::ByteWriter(*m_device).writeBytes(m_piece.constData(),
-                                                              m_next - m_piece.constData());
+        rightsmith::toolkit::ByteWriter(m_device).writeBytes(m_piece.constData(),
+                                                             m_next - m_piece.constData());
         m_next = m_piece.data();
     }
 
-    QIODevice *m_device = nullptr;
+    QIODevice &m_device;
     QByteArray m_piece;
     char *m_next;
 };
@@ -127,60 +121,87 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     }
 
     const int n = count();
-    // Leading TAB and space bytes would read back as indentation. Levels come
-    // from the pre-order itself: a parent always comes before its children.
+    // Levels come from the pre-order itself: a parent always comes before its
+    // children. The size counts the texts as they stand; trimming them (as
+    // they are written) only ever shortens them.
     std::vector<int> levels(size_t(n), 0);
     qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
     for (int i = 0; i < n; ++i) {
-        zkSecurity::TreeNode *node = nodeAt(i);
-        const QByteArray trimmed = rightsmith::toolkit::trimControl(node->text());
-        if (trimmed.size() != node->text().size())
-            node->setText(trimmed);
+        const zkSecurity::TreeNode *node = nodeAt(i);
         const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
         levels[size_t(i)] = level;
         size += level + node->text().size() + 2;
     }
 
-    if (buffer)
-        buffer->buffer().resize(qsizetype(size));
-    StreamOutput out = buffer ? StreamOutput(buffer->buffer().data()) : StreamOutput(stream);
-
-    char *header = out.take(HeaderSize);
-    std::memcpy(header, Stamp, StampSize);
-    rightsmith::toolkit::writeInt32LE(header + StampSize, n);
-    for (int i = 0; i < n; ++i) {
-        zkSecurity::TreeNode *node = nodeAt(i);
-        // A node without a record (left by a damaged stream) is written with
-        // an all-zero record, so the stream stays whole.
-        TzkNodeRecord zero;
+    const auto writeHeader = [n](char *header) {
+        std::memcpy(header, Stamp, StampSize);
+        rightsmith::toolkit::writeInt32LE(header + StampSize, n);
+    };
+    const auto writeRecord = [](zkSecurity::TreeNode *node, int i, char *at) {
         const TzkNodeRecord *record = node->data();
         if (!record) {
+            // A node without a record (left by a damaged stream) is written
+            // with an all-zero record, so the stream stays whole.
+            TzkNodeRecord zero;
             zero.NodeIndex = i;
             zero.ImageIndex = node->imageIndex();
-            record = &zero;
-        } else if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
+            zero.writeTo(at);
+            return;
+        }
+        if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
             TzkNodeRecord *edited = node->editData();
             edited->NodeIndex = i;
             edited->ImageIndex = node->imageIndex();
         }
-        record->writeTo(out.take(TzkNodeRecord::Size));
-    }
-    for (int i = 0; i < n; ++i) {
-        const QByteArray &text = nodeAt(i)->text();
-        const int level = levels[size_t(i)];
-        char *line = out.take(level + text.size() + 2);
+        record->writeTo(at);
+    };
+    // Leading TAB and space bytes would read back as indentation: the node
+    // keeps its text trimmed, as it is stored.
+    const auto trimmedText = [](zkSecurity::TreeNode *node) -> const QByteArray & {
+        const QByteArray &text = node->text();
+        if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
+            node->setText(rightsmith::toolkit::trimControl(text));
+        return node->text();
+    };
+    const auto writeLine = [](const QByteArray &text, int level, char *line) {
         std::memset(line, '\t', size_t(level));
         std::memcpy(line + level, text.constData(), size_t(text.size()));
         line[level + text.size()] = '\r';
         line[level + text.size() + 1] = '\n';
-    }
-    out.finish();
+        return level + text.size() + 2;
+    };
 
     if (buffer) {
+        // One walk fills both the records and the lines, whose section starts
+        // right after the last record.
+        QByteArray &bytes = buffer->buffer();
+        bytes.resize(qsizetype(size));
+        char *const data = bytes.data();
+        writeHeader(data);
+        char *const records = data + HeaderSize;
+        char *line = records + qsizetype(TzkNodeRecord::Size) * n;
+        for (int i = 0; i < n; ++i) {
+            zkSecurity::TreeNode *node = nodeAt(i);
+            writeRecord(node, i, records + qsizetype(TzkNodeRecord::Size) * i);
+            line += writeLine(trimmedText(node), levels[size_t(i)], line);
+        }
         // The buffer ends with the last line, like a device truncated there.
-        buffer->seek(size);
+        const qsizetype end = line - data;
+        bytes.resize(end);
+        buffer->seek(end);
         return;
     }
+
+    StreamOutput out(stream);
+    writeHeader(out.take(HeaderSize));
+    for (int i = 0; i < n; ++i)
+        writeRecord(nodeAt(i), i, out.take(TzkNodeRecord::Size));
+    for (int i = 0; i < n; ++i) {
+        const QByteArray &text = trimmedText(nodeAt(i));
+        const int level = levels[size_t(i)];
+        writeLine(text, level, out.take(level + text.size() + 2));
+    }
+    out.finish();
     truncateAt(stream, stream.pos());
 }
 
@@ -200,36 +221,56 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
     if (n < 0 || recordsSize > in.remaining())
         throwReadError();
 
-    // Records and text in one read, of what the stream really holds; the
-    // lines are parsed in place.
-    const QByteArray rest = in.readAll();
-    if (rest.size() < recordsSize)
+    // Records and text as the stream really holds them, parsed in place: a
+    // plain QBuffer's own array, anything else read once.
+    QByteArray held;
+    const char *records = nullptr;
+    qsizetype restSize = 0;
+    auto *buffer = qobject_cast<QBuffer *>(&stream);
+    if (buffer && buffer->metaObject() == &QBuffer::staticMetaObject && buffer->isReadable()) {
+        held = buffer->data();
+        const qsizetype at = qsizetype(qBound<qint64>(0, buffer->pos(), held.size()));
+        records = held.constData() + at;
+        restSize = held.size() - at;
+        buffer->seek(held.size());
+    } else {
+        held = in.readAll();
+        records = held.constData();
+        restSize = held.size();
+    }
+    if (restSize < recordsSize)
         throwReadError();
-    const char *const records = rest.constData();
 
+    // Views see the load as one reset, not as a signal per node.
+    replaceContents([&] { fillFromStream(records, restSize, n); });
+}
+
+void TzkSecurityTemplate::fillFromStream(const char *records, qsizetype available, qint32 n)
+{
+    const qint64 recordsSize = qint64(TzkNodeRecord::Size) * qint64(n);
     ClearTemplate();
 
     zkSecurity::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
     // One node per line; a zero byte ends the whole text section.
     rightsmith::toolkit::forEachTextLine(
-        records + recordsSize, rest.size() - qsizetype(recordsSize),
+        records + recordsSize, available - qsizetype(recordsSize),
         [&](const char *line, qsizetype size) {
             qsizetype level = 0;
             while (level < size && (line[level] == '\t' || line[level] == ' '))
                 ++level;
-            const QByteArray nodeText(line + level, size - level);
+            QByteArray nodeText(line + level, size - level);
 
             zkSecurity::TreeNode *node = nullptr;
             qsizetype nodeLevel = level;
             if (!previous) {
                 // The first line is top-level whatever its indentation.
-                node = addChild(nullptr, nodeText);
+                node = addChild(nullptr, std::move(nodeText));
                 nodeLevel = 0;
             } else if (level == previousLevel) {
-                node = addChild(previous->parent(), nodeText);
+                node = addChild(previous->parent(), std::move(nodeText));
             } else if (level == previousLevel + 1) {
-                node = addChild(previous, nodeText);
+                node = addChild(previous, std::move(nodeText));
             } else if (level < previousLevel) {
                 zkSecurity::TreeNode *ancestor = previous->parent();
                 qsizetype ancestorLevel = previousLevel - 1;
@@ -237,7 +278,7 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
                     ancestor = ancestor->parent();
                     --ancestorLevel;
                 }
-                node = addChild(ancestor->parent(), nodeText);
+                node = addChild(ancestor->parent(), std::move(nodeText));
             } else {
                 throw rightsmith::toolkit::Error(
                     tr("Invalid level (%1) for item \"%2\"")

@@ -30,16 +30,6 @@ constexpr qint64 SequentialChunk = 64 * 1024;
 
 } // namespace
 
-qint32 readInt32LE(const char *p)
-{
-    return qFromLittleEndian<qint32>(p);
-}
-
-void writeInt32LE(char *p, qint32 value)
-{
-    qToLittleEndian<qint32>(value, p);
-}
-
 ByteReader::ByteReader(QIODevice &device)
     : m_device(device)
 {

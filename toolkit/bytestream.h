@@ -3,6 +3,7 @@
 #include "rightsmithcore_export.h"
 
 #include <QByteArray>
+#include <QtEndian>
 #include <QtGlobal>
 
 class QIODevice;
@@ -49,8 +50,14 @@ private:
     QIODevice &m_device;
 };
 
-/// Little-endian helpers on raw memory.
-RIGHTSMITH_CORE_EXPORT qint32 readInt32LE(const char *p);
-RIGHTSMITH_CORE_EXPORT void writeInt32LE(char *p, qint32 value);
+/// Little-endian helpers on raw memory (inline: streams call them per field).
+inline qint32 readInt32LE(const char *p)
+{
+    return qFromLittleEndian<qint32>(p);
+}
+inline void writeInt32LE(char *p, qint32 value)
+{
+    qToLittleEndian<qint32>(value, p);
+}
 
 } // namespace rightsmith::toolkit

@@ -1,6 +1,7 @@
 // The template stream: exact bytes of the demo template, and how the reader
 // treats every kind of damaged or unusual stream.
 #include "demotemplate.h"
+#include "security/treemodel.h"
 #include "security/tzknoderecord.h"
 #include "security/tzksecuritytemplate.h"
 #include "toolkit/error.h"
@@ -515,6 +516,44 @@ TEST(TemplateStreamText, InvalidLevelKeepsTheNodesMadeSoFar)
     EXPECT_EQ(loadError(tree, stream({}, text)),
               QStringLiteral("Invalid level (3) for item \"Caf\u00e9\""));
     EXPECT_EQ(shape(tree), (QByteArrayList {"User", "\tFile"}));
+}
+
+// A load reaches views as one reset: one aboutToBeCleared() and one cleared(),
+// also when it fails half-way, nothing per node, and nothing at all when the
+// stamp refuses the stream before the tree is touched.
+TEST(TemplateStreamLoad, ViewsSeeOneReset)
+{
+    TzkSecurityTemplate source;
+    demotemplate::build(source);
+    const struct
+    {
+        QByteArray bytes;
+        int resets;
+        QByteArrayList shape; // empty: the tree stays as it was
+    } cases[] = {
+        {save(source), 1, shape(source)},
+        {stream({}, b("User\r\n\tFile\r\n\t\t\tX\r\n")), 1, {"User", "\tFile"}},
+        {QByteArray(20, '\x07'), 0, {}},
+    };
+    for (const auto &c : cases) {
+        QStringList log; // outlives the tree, which clears itself as it goes
+        TzkSecurityTemplate tree;
+        twoUsers(tree);
+        const QByteArrayList before = shape(tree);
+        TreeModel model(&tree);
+        QObject::connect(&tree, &Tree::aboutToBeCleared, [&] { log << QStringLiteral("begin"); });
+        QObject::connect(&tree, &Tree::cleared, [&] { log << QStringLiteral("end"); });
+        QObject::connect(&tree, &Tree::nodeInserted, [&] { log << QStringLiteral("insert"); });
+        QObject::connect(&tree, &Tree::nodeChanged, [&] { log << QStringLiteral("change"); });
+        int resets = 0;
+        QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+        loadError(tree, c.bytes);
+        EXPECT_EQ(shape(tree), c.shape.isEmpty() ? before : c.shape);
+        const QStringList reset {QStringLiteral("begin"), QStringLiteral("end")};
+        EXPECT_EQ(log, c.resets ? reset : QStringList());
+        EXPECT_EQ(resets, c.resets);
+        EXPECT_EQ(model.rowCount(), tree.topLevelCount());
+    }
 }
 
 // --- damaged at random --------------------------------------------------------
