@@ -4,6 +4,7 @@
 #include "security/userstore.h"
 
 #include "security/audittrail.h"
+#include "security/digestingwriter.h"
 #include "security/sharedstore.h"
 #include "security/sodium.h"
 #include "security/templatestreamlayout.h"
@@ -386,10 +387,12 @@ std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registr
 
 // Writes \a target whole, its content put into the open file by \a write: to
 // a temporary beside it, renamed over it only once complete, so a crash
-// leaves the old file or the new one. Errors name \a fileName, the file the
-// user knows.
-void writeUserFile(const QString &target, const std::function<void(QIODevice &)> &write,
-                   const QString &fileName)
+// leaves the old file or the new one. Returns the digest and the size of
+// what was written, hashed as it was written. Errors name \a fileName, the
+// file the user knows.
+std::pair<QByteArray, qint64> writeUserFile(const QString &target,
+                                            const std::function<void(QIODevice &)> &write,
+                                            const QString &fileName)
 {
     auto cannotCreate = [&fileName](const QString &reason) {
         return rightsmith::toolkit::Error(
@@ -400,8 +403,9 @@ void writeUserFile(const QString &target, const std::function<void(QIODevice &)>
     if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate(file.errorString());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    DigestingWriter digesting(file);
     try {
-        write(file);
+        write(digesting);
     } catch (const rightsmith::toolkit::Error &) {
         const QString reason = file.errorString();
         file.cancelWriting();
@@ -409,51 +413,23 @@ void writeUserFile(const QString &target, const std::function<void(QIODevice &)>
             QCoreApplication::translate("zkSecurity::UserStore", "Stream write error\n%1: %2")
                 .arg(fileName, reason));
     }
+    // Synced while the last pieces are hashed.
     if (!file.commit())
         throw cannotCreate(file.errorString());
-}
-
-// The digest and the size of the file at \a path, read in pieces.
-std::pair<QByteArray, qint64> digestOfFile(const QString &path, const QString &fileName)
-{
-    QFile file(path);
-    auto cannotRead = [&] {
-        return rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
-                .arg(fileName, file.errorString()));
-    };
-    if (!file.open(QIODevice::ReadOnly))
-        throw cannotRead();
-    useSodium();
-    crypto_generichash_state state;
-    QByteArray digest(crypto_generichash_BYTES_MAX, Qt::Uninitialized);
-    crypto_generichash_init(&state, nullptr, 0, size_t(digest.size()));
-    QByteArray piece(1 << 20, Qt::Uninitialized);
-    qint64 size = 0;
-    for (qint64 n; (n = file.read(piece.data(), piece.size())) != 0; size += n) {
-        if (n < 0)
-            throw cannotRead();
-        crypto_generichash_update(
-            &state, reinterpret_cast<const unsigned char *>(piece.constData()), quint64(n));
-    }
-    crypto_generichash_final(&state, reinterpret_cast<unsigned char *>(digest.data()),
-                             size_t(digest.size()));
-    return {digest, size};
+    return {digesting.digest(), digesting.written()};
 }
 
 // A file-mode save writes its new file whole beside the old one and records
 // its digest in the open transaction; only after the commit does the file
 // replace the old one (putInPlace()). A save stopped before the commit leaves
 // the old save whole; one stopped after it is completed by the next load,
-// which finds the committed digest in the waiting file. The digest is taken
-// of the file as written. Returns its size; the registry's open key is then
-// the digests' key.
+// which finds the committed digest in the waiting file. Returns its size; the
+// registry's open key is then the digests' key.
 qint64 stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
                      const std::function<void(QIODevice &)> &write)
 {
     const QString path = absoluteFile(fileName);
-    writeUserFile(path + PendingSuffix, write, fileName);
-    const auto [digest, size] = digestOfFile(path + PendingSuffix, fileName);
+    const auto [digest, size] = writeUserFile(path + PendingSuffix, write, fileName);
     registry.openKey(FileDigestKey, true);
     registry.writeBinary(path, digest);
     return size;
