@@ -254,6 +254,11 @@ void Registry::open(const QString &path, Access access)
             const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
                                                              "Cannot open registry database '%1'")
                                      .arg(m_path);
+            // A new file gets large pages: a user template of many users is
+            // one value of megabytes, written in a sixteenth of the pages (a
+            // file made with smaller ones keeps them; WAL cannot change them).
+            if (isNew)
+                sqlite3_exec(m_db, "PRAGMA page_size=65536", nullptr, nullptr, nullptr);
             if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)
                     != SQLITE_OK
                 || sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr)
