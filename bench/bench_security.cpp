@@ -26,6 +26,7 @@
 
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <unordered_map>
 
 using namespace zkSecurity;
@@ -288,6 +289,7 @@ void saveUsers(benchmark::State &state)
     const QByteArray denied = granted.left(granted.size() - 6) + " (No)";
     security.SaveUsers({});
     qint64 bytes = 0;
+    ::sync(); // what earlier benchmarks left to write back is not counted here
     for (auto _ : state) {
         if (changed)
             right->setText(right->text() == granted ? denied : granted);
@@ -312,6 +314,7 @@ void saveFileFloor(benchmark::State &state)
     buffer.open(QIODevice::ReadWrite);
     component().UserTemplate()->SaveToStreamSecurity(buffer);
     const QByteArray bytes = buffer.data();
+    ::sync();
     for (auto _ : state) {
         QSaveFile file(QStringLiteral("floor"));
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
