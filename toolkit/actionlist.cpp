@@ -89,7 +89,10 @@ void ActionList::setImages(ImageList *images)
 
 void ActionList::insertAction(Action *action)
 {
-    if (!action || indexOf(action) >= 0)
+    // Only Action::setActionList() calls this, for an action that was in
+    // another list or none: no search, so filling a list stays linear.
+    Q_ASSERT(action && indexOf(action) < 0);
+    if (!action)
         return;
     m_actions.append(action);
     changed();
