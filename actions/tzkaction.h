@@ -53,7 +53,10 @@ public:
 protected:
     /// True when the list's security component, the effective option, the
     /// SecurityId or the answer of CheckId() for it differ from the last
-    /// update's: a change of rights updates only the actions it turns.
+    /// update's: a change of rights updates only the actions it turns. A
+    /// subclass whose Update() reads more of the component (the user's name,
+    /// another right) extends this and noteUpdated(), or calls
+    /// requestUpdate() when that changes.
     bool updateInputsChanged() const override;
     void noteUpdated() override;
 

@@ -2,6 +2,8 @@
 
 #include "security/sodium.h"
 
+#include <algorithm>
+
 namespace zkSecurity {
 
 namespace {
@@ -38,18 +40,27 @@ qint64 DigestingWriter::readData(char *, qint64)
     return -1;
 }
 
+bool DigestingWriter::seek(qint64 position)
+{
+    // Only where the next byte goes: what was written stays as it was hashed.
+    return position == m_written && QIODevice::seek(position);
+}
+
 qint64 DigestingWriter::writeData(const char *data, qint64 size)
 {
     const qint64 n = m_target.write(data, size);
-    if (n != size) {
+    if (n < 0) {
         setErrorString(m_target.errorString());
         return -1;
     }
     m_written += n;
-    if (m_collecting.isEmpty() && n >= PieceSize) {
-        hand(QByteArray(data, qsizetype(n)));
-    } else {
-        m_collecting.append(data, qsizetype(n));
+    // Handed over in pieces, copied one at a time: a large write costs no
+    // second copy of itself in memory.
+    for (qint64 done = 0; done < n;) {
+        const qsizetype part =
+            qsizetype(std::min<qint64>(n - done, PieceSize - m_collecting.size()));
+        m_collecting.append(data + done, part);
+        done += part;
         if (m_collecting.size() >= PieceSize)
             hand(std::exchange(m_collecting, QByteArray()));
     }

@@ -33,6 +33,10 @@ public:
     /// The number of bytes written to the target.
     qint64 written() const { return m_written; }
 
+    /// Only to the current position (a writer may ask for it); nothing
+    /// written can be written over.
+    bool seek(qint64 position) override;
+
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *data, qint64 size) override;

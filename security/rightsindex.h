@@ -51,7 +51,8 @@ private:
     std::vector<quint8> m_table;
     // Scattered identifiers, sorted, each with its answer.
     std::vector<std::pair<qint32, bool>> m_sorted;
-    // Kept between rebuilds, so that a rebuild allocates nothing once warm.
+    // Kept between rebuilds, so that a rebuild for compact identifiers
+    // allocates nothing once warm.
     std::vector<const TreeNode *> m_pending;
 };
 

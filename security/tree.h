@@ -142,12 +142,13 @@ public:
             return;
         }
         beginReplace();
-        struct End
-        {
-            Tree *tree;
-            ~End() { tree->endReplace(); }
-        } end {this};
-        fill();
+        try {
+            fill();
+        } catch (...) {
+            endReplace();
+            throw;
+        }
+        endReplace();
     }
 
     TreeNode *selected() const { return m_selected; }
@@ -208,9 +209,9 @@ private:
     // First top-level node by text, rebuilt after a top-level node was removed or renamed.
     mutable QHash<QByteArray, TreeNode *> m_topLevelByText;
     mutable bool m_topLevelIndexValid = true;
-    TreeNode *m_selected = nullptr;
     // While replaceContents() runs: no signal per node.
     bool m_replacing = false;
+    TreeNode *m_selected = nullptr;
     QPointer<rightsmith::toolkit::ImageList> m_images;
 };
 

@@ -121,13 +121,26 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     }
 
     const int n = count();
+    // Leading TAB and space bytes would read back as indentation: the node
+    // keeps its text trimmed, as it is stored.
+    const auto trimmedText = [](zkSecurity::TreeNode *node) -> const QByteArray & {
+        const QByteArray &text = node->text();
+        if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
+            node->setText(rightsmith::toolkit::trimControl(text));
+        return node->text();
+    };
+
     // Levels come from the pre-order itself: a parent always comes before its
-    // children. The size counts the texts as they stand; trimming them (as
-    // they are written) only ever shortens them.
+    // children. A device gets the texts trimmed before its first byte, so a
+    // write that fails half-way leaves no text half done; a buffer, which
+    // cannot fail half-way, gets them trimmed as they are written, and the
+    // size counts them as they stand (trimming only ever shortens them).
     std::vector<int> levels(size_t(n), 0);
     qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
     for (int i = 0; i < n; ++i) {
-        const zkSecurity::TreeNode *node = nodeAt(i);
+        zkSecurity::TreeNode *node = nodeAt(i);
+        if (!buffer)
+            trimmedText(node);
         const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
         levels[size_t(i)] = level;
         size += level + node->text().size() + 2;
@@ -154,14 +167,6 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
             edited->ImageIndex = node->imageIndex();
         }
         record->writeTo(at);
-    };
-    // Leading TAB and space bytes would read back as indentation: the node
-    // keeps its text trimmed, as it is stored.
-    const auto trimmedText = [](zkSecurity::TreeNode *node) -> const QByteArray & {
-        const QByteArray &text = node->text();
-        if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
-            node->setText(rightsmith::toolkit::trimControl(text));
-        return node->text();
     };
     const auto writeLine = [](const QByteArray &text, int level, char *line) {
         std::memset(line, '\t', size_t(level));
@@ -197,7 +202,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     for (int i = 0; i < n; ++i)
         writeRecord(nodeAt(i), i, out.take(TzkNodeRecord::Size));
     for (int i = 0; i < n; ++i) {
-        const QByteArray &text = trimmedText(nodeAt(i));
+        const QByteArray &text = nodeAt(i)->text();
         const int level = levels[size_t(i)];
         writeLine(text, level, out.take(level + text.size() + 2));
     }
@@ -222,12 +227,14 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
         throwReadError();
 
     // Records and text as the stream really holds them, parsed in place: a
-    // plain QBuffer's own array, anything else read once.
+    // plain QBuffer's own array (read as it is stored, not in text mode),
+    // anything else read once.
     QByteArray held;
     const char *records = nullptr;
     qsizetype restSize = 0;
     auto *buffer = qobject_cast<QBuffer *>(&stream);
-    if (buffer && buffer->metaObject() == &QBuffer::staticMetaObject && buffer->isReadable()) {
+    if (buffer && buffer->metaObject() == &QBuffer::staticMetaObject && buffer->isReadable()
+        && !buffer->isTextModeEnabled() && !buffer->isTransactionStarted()) {
         held = buffer->data();
         const qsizetype at = qsizetype(qBound<qint64>(0, buffer->pos(), held.size()));
         records = held.constData() + at;

@@ -413,7 +413,7 @@ std::pair<QByteArray, qint64> writeUserFile(const QString &target,
             QCoreApplication::translate("zkSecurity::UserStore", "Stream write error\n%1: %2")
                 .arg(fileName, reason));
     }
-    // Synced while the last pieces are hashed.
+    // Synced while the pieces still waiting are hashed.
     if (!file.commit())
         throw cannotCreate(file.errorString());
     return {digesting.digest(), digesting.written()};

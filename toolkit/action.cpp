@@ -73,8 +73,12 @@ void Action::setActionList(ActionList *list)
 {
     if (list == m_list)
         return;
-    if (ActionList *old = m_list.data())
+    if (ActionList *old = m_list.data()) {
         old->removeAction(this);
+        // The old list's change handler may have moved the action itself.
+        if (m_list != old)
+            return;
+    }
     m_list = list;
     if (list)
         list->insertAction(this);

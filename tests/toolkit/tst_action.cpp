@@ -183,6 +183,19 @@ void tst_Action::listMembershipAndLifetime()
     QCOMPARE(list->action(0), third.data());
     QCOMPARE(changes, 5);
 
+    // A change handler that moves the action on as it leaves: it ends in one
+    // list, once.
+    auto *last = new ActionList(&form);
+    other->setOnChange([&](ActionList *) {
+        if (second->actionList() == other)
+            second->setActionList(last);
+    });
+    second->setActionList(last);
+    QCOMPARE(last->actions(), QList<Action *> {second});
+    QCOMPARE(other->count(), 0);
+    other->setOnChange({});
+    second->setActionList(other);
+
     // Destroying a list destroys its actions, and only its own.
     delete list;
     QVERIFY(third.isNull());
