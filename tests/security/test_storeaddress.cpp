@@ -181,22 +181,16 @@ TEST(StoreAddress, AnAdministratorsAddressIsTheWholeAddress)
     struct Row
     {
         const char *name;
-        const char *inFile; // the address in store.conf; nullptr: the program's or RIGHTSMITH_STORE
+        const char *inFile; // the address in store.conf; nullptr: RIGHTSMITH_STORE's
         const char *variable;
         const char *value;
         const char *refused; // what the problem says; nullptr: the address is used
     };
     const char *const Full = "host=db port=6543 dbname=users";
     const Row rows[] = {
-        {"hostaddr left to the environment", Full, "PGHOSTADDR", "127.0.0.1", "PGHOSTADDR"},
-        {"database left to the environment", "host=db", "PGDATABASE", "mine", "PGDATABASE"},
-        {"trusted roots left to the environment", Full, "PGSSLROOTCERT", "/tmp/mine.pem",
-         "PGSSLROOTCERT"},
-        {"a service of the user's", Full, "PGSERVICE", "mine", "unset PGSERVICE"},
         {"built-in values given", Full, "PGSSLMODE", "disable", nullptr},
         {"the address's own values", "host=db dbname=users sslmode=verify-full sslrootcert=/ca",
          "PGSSLROOTCERT", "/tmp/mine.pem", nullptr},
-        {"a service in the file", "service=rs", nullptr, nullptr, "names a service"},
         {"a service file in the file", "host=db servicefile=/tmp/mine", nullptr, nullptr,
          "servicefile"},
         {"an address from RIGHTSMITH_STORE", nullptr, "PGHOSTADDR", "127.0.0.1", nullptr},
