@@ -116,6 +116,7 @@ bool choosesServer(const char *keyword)
 
 /// Keywords of the same kind that libpq has a built-in value for: left out,
 /// that value is given explicitly, so that no variable can change it.
+/// (SharedStore::connect() gives options of its own, so PGOPTIONS never applies.)
 bool hasBuiltInValue(const char *keyword)
 {
     for (const char *fixed : {"port", "sslmode", "gssencmode", "channel_binding",
