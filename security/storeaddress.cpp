@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <libpq-fe.h>
+#include <memory>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -20,29 +23,9 @@ const QString FileName = u"rightsmith/store.conf"_s;
 QString secretsProblem(const QString &origin)
 {
     return QCoreApplication::translate(Context,
-                                       "Connection secrets belong in PostgreSQL's password file "
-                                       "or service file, not in %1.")
+                                       "Connection secrets belong in PostgreSQL's password file, "
+                                       "not in %1.")
         .arg(origin);
-}
-
-/// Whether \a address carries a password or sslpassword, in whatever form
-/// libpq reads it (keyword, URI parameter, a URI's user:password@).
-bool holdsPassword(const QString &address)
-{
-    char *error = nullptr;
-    PQconninfoOption *options = PQconninfoParse(address.toUtf8().constData(), &error);
-    PQfreemem(error);
-    if (!options)
-        return false; // not an address at all: connecting to it fails with libpq's reason
-    bool found = false;
-    for (const PQconninfoOption *option = options; option->keyword; ++option) {
-        if ((qstrcmp(option->keyword, "password") == 0
-             || qstrcmp(option->keyword, "sslpassword") == 0)
-            && option->val && *option->val)
-            found = true;
-    }
-    PQconninfoFree(options);
-    return found;
 }
 
 struct SystemFile
@@ -52,10 +35,160 @@ struct SystemFile
     QString problem;
 };
 
-bool writableByAnyone(const QString &path)
+/// Why \a status lets someone other than root change what it describes; empty when nothing does.
+QString changeableByOthers(const QString &configuration, const QString &path,
+                           const struct stat &status)
 {
-    const QFileDevice::Permissions permissions = QFileInfo(path).permissions();
-    return permissions.testAnyFlags(QFileDevice::WriteOther | QFileDevice::WriteGroup);
+    if (status.st_uid == 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+        return {};
+    return QCoreApplication::translate(Context,
+                                       "The store configuration %1 may be changed by users other "
+                                       "than root: %2 must belong to root and be writable by root "
+                                       "alone (chown root %2; chmod go-w %2).")
+        .arg(configuration, path);
+}
+
+/// The file and both folders above it (rightsmith/ and the system folder)
+/// must be root's alone: whoever may change them chooses the store.
+QString foldersChangeableByOthers(const QString &path)
+{
+    const QString folder = QFileInfo(path).path();
+    for (const QString &above : {folder, QFileInfo(folder).path()}) {
+        struct stat status;
+        if (::stat(QFile::encodeName(above).constData(), &status) != 0)
+            return QCoreApplication::translate(Context,
+                                               "The store configuration %1 cannot be read.")
+                .arg(path);
+        const QString problem = changeableByOthers(path, above, status);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return {};
+}
+
+using Options = std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)>;
+
+/// \a address as libpq reads it, without its defaults; null with libpq's reason when it cannot.
+Options parseAddress(const QString &address, QString *reason = nullptr)
+{
+    char *error = nullptr;
+    Options options(PQconninfoParse(address.toUtf8().constData(), &error), &PQconninfoFree);
+    if (reason)
+        *reason = QString::fromUtf8(error ? error : "").trimmed();
+    PQfreemem(error);
+    return options;
+}
+
+/// A libpq connection value, quoted when it must be.
+QString connectionValue(const QString &value)
+{
+    if (!value.isEmpty() && !value.contains(u'\'') && !value.contains(u'\\')
+        && std::none_of(value.cbegin(), value.cend(), [](QChar c) { return c.isSpace(); }))
+        return value;
+    return u'\'' + QString(value).replace(u'\\', u"\\\\"_s).replace(u'\'', u"\\'"_s) + u'\'';
+}
+
+/// Whether \a address carries a password or sslpassword, in whatever form
+/// libpq reads it (keyword, URI parameter, a URI's user:password@).
+bool holdsPassword(const QString &address)
+{
+    const Options options = parseAddress(address);
+    if (!options)
+        return false; // not an address at all: whoever uses it is told libpq's reason
+    for (const PQconninfoOption *option = options.get(); option->keyword; ++option) {
+        if ((qstrcmp(option->keyword, "password") == 0
+             || qstrcmp(option->keyword, "sslpassword") == 0)
+            && option->val && *option->val)
+            return true;
+    }
+    return false;
+}
+
+/// Keywords that choose the server or how it is trusted and that libpq has
+/// no value of its own for: left out, they would be the user's variable's.
+bool choosesServer(const char *keyword)
+{
+    for (const char *open : {"host", "hostaddr", "dbname", "sslrootcert", "sslcrl", "sslcrldir"})
+        if (qstrcmp(keyword, open) == 0)
+            return true;
+    return false;
+}
+
+/// Keywords of the same kind that libpq has a built-in value for: left out,
+/// that value is given explicitly, so that no variable can change it.
+/// (SharedStore::connect() gives options of its own, so PGOPTIONS never applies.)
+bool hasBuiltInValue(const char *keyword)
+{
+    for (const char *fixed : {"port", "sslmode", "gssencmode", "channel_binding",
+                              "ssl_min_protocol_version", "target_session_attrs"})
+        if (qstrcmp(keyword, fixed) == 0)
+            return true;
+    return false;
+}
+
+struct WholeAddress
+{
+    QString address;
+    QString problem;
+};
+
+/// The administrator's \a address (from \a origin) as a connection string
+/// that leaves the server, its port and database, and how it is trusted to
+/// no environment variable and no service file: what the address gives, plus
+/// libpq's built-in values for what it leaves out. A problem, naming the
+/// variable, when the user's environment would still decide one of them.
+/// What proves who the user is (user, password file, certificates, Kerberos)
+/// stays the user's own.
+WholeAddress wholeAddress(const QString &address, const QString &origin,
+                          const EnvironmentLookup &environment)
+{
+    QString reason;
+    const Options options = parseAddress(address, &reason);
+    if (!options)
+        return {
+            {},
+            QCoreApplication::translate(Context, "The user store address in %1 cannot be read: %2")
+                .arg(origin, reason)};
+    const auto variable = [&](const char *name) {
+        return environment && name ? environment(name) : QString();
+    };
+    // A service's settings (from the user's own service file, or one that
+    // PGSYSCONFDIR or PGSERVICEFILE chooses) fill whatever the address leaves out.
+    if (!variable("PGSERVICE").isEmpty())
+        return {{},
+                QCoreApplication::translate(Context,
+                                            "The environment variable PGSERVICE would add the "
+                                            "settings of a service to the user store address in "
+                                            "%1: unset PGSERVICE.")
+                    .arg(origin)};
+    QStringList parts;
+    for (const PQconninfoOption *option = options.get(); option->keyword; ++option) {
+        const bool given = option->val && *option->val;
+        if (given
+            && (qstrcmp(option->keyword, "service") == 0
+                || qstrcmp(option->keyword, "servicefile") == 0))
+            return {{},
+                    QCoreApplication::translate(Context,
+                                                "The user store address in %1 names a service, "
+                                                "whose settings each user may change: write them "
+                                                "into the address instead.")
+                        .arg(origin)};
+        const QLatin1StringView keyword(option->keyword);
+        if (given) {
+            parts << keyword + u'=' + connectionValue(QString::fromUtf8(option->val));
+        } else if (choosesServer(option->keyword) && !variable(option->envvar).isEmpty()) {
+            return {{},
+                    QCoreApplication::translate(Context,
+                                                "The user store address in %1 does not give %2, "
+                                                "and the environment variable %3 would choose it: "
+                                                "unset %3, or have the administrator give %2 in "
+                                                "the address.")
+                        .arg(origin, keyword, QLatin1StringView(option->envvar))};
+        } else if (hasBuiltInValue(option->keyword) && option->compiled && *option->compiled) {
+            parts << keyword + u'=' + connectionValue(QString::fromUtf8(option->compiled));
+        }
+    }
+    return {parts.join(u' '), {}};
 }
 
 /// Lines of `key = value`; blank lines and lines starting with # are skipped.
@@ -72,20 +205,22 @@ SystemFile readSystemFile(const QString &path)
                              .arg(why);
         return result;
     };
-    if (writableByAnyone(path) || writableByAnyone(QFileInfo(path).path())) {
-        result.problem =
-            QCoreApplication::translate(
-                Context, "The store configuration %1 may be changed by users other than its owner.")
-                .arg(path);
+    result.problem = foldersChangeableByOthers(path);
+    if (!result.problem.isEmpty())
         return result;
-    }
+    // What is read is what was checked: the open file itself.
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    struct stat status;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || ::fstat(file.handle(), &status) != 0
+        || !S_ISREG(status.st_mode)) {
         result.problem =
             QCoreApplication::translate(Context, "The store configuration %1 cannot be read.")
                 .arg(path);
         return result;
     }
+    result.problem = changeableByOthers(path, path, status);
+    if (!result.problem.isEmpty())
+        return result;
     const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
     bool seenAddress = false;
     bool seenPin = false;
@@ -147,8 +282,12 @@ StoreAddress resolveStoreAddress(const QString &programAddress, const QStringLis
         const SystemFile file = readSystemFile(path);
         if (!file.problem.isEmpty())
             return {{}, StoreAddress::SystemFile, path, file.problem};
-        if (!file.address.isEmpty() || file.pin)
-            return {file.address, StoreAddress::SystemFile, path, {}};
+        if (!file.address.isEmpty()) {
+            const WholeAddress whole = wholeAddress(file.address, path, environment);
+            return {whole.address, StoreAddress::SystemFile, path, whole.problem};
+        }
+        if (file.pin)
+            return {{}, StoreAddress::SystemFile, path, {}};
         break; // the first file decides; without an address or pin it leaves the choice open
     }
 

@@ -22,6 +22,12 @@ struct RIGHTSMITH_CORE_EXPORT StoreAddress
     };
 
     /// A PostgreSQL connection string or URI; empty for the local store.
+    /// An address from the system file is the whole address: a connection
+    /// string that gives every setting choosing the server, its port and
+    /// database and how it is trusted, so that neither the user's environment
+    /// (PGHOST, PGHOSTADDR, PGPORT, PGSSLMODE, ...) nor a service file can
+    /// change them; who connects (user, password file, certificates,
+    /// Kerberos) stays the user's own.
     QString address;
     Source source = Local;
     /// The configuration file's path, "RIGHTSMITH_STORE", or empty.
@@ -44,8 +50,11 @@ using EnvironmentLookup = std::function<QString(const char *name)>;
 /// address in the first rightsmith/store.conf found in the system folders; the
 /// RIGHTSMITH_STORE environment variable, unless that file pins the store
 /// (`pin = true`, when its address wins even if empty); the local store.
-/// A system file that cannot be read, is malformed, may be changed by anyone,
-/// or holds a password stops the search with a problem.
+/// A system file that cannot be read, is malformed, may be changed by anyone
+/// but root (the file, its rightsmith/ folder or the system folder), or holds
+/// a password stops the search with a problem; so does an address of that
+/// file that names a service, or that leaves out a setting the environment
+/// would then choose (the problem names the variable).
 RIGHTSMITH_CORE_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress);
 
 /// As above, with the folders searched and the environment given.

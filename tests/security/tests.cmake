@@ -17,3 +17,8 @@ endif()
 if(TARGET security_test_digestingwriter)
     target_link_libraries(security_test_digestingwriter PRIVATE PkgConfig::SODIUM)
 endif()
+
+# The store address test reads the addresses it is given with libpq, as the store does.
+if(TARGET security_test_storeaddress)
+    target_link_libraries(security_test_storeaddress PRIVATE PkgConfig::PQ)
+endif()

@@ -5,7 +5,7 @@ set_tests_properties(store/pgserver PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 
 # The shared store's tests use libpq directly for the server's administration,
 # and report as skipped when they skipped every test for want of a server.
-foreach(name test_sharedstore test_shareduserstore test_sharedprocesses)
+foreach(name test_sharedstore test_shareduserstore test_sharedprocesses test_pinnedaddress)
     if(TARGET store_${name})
         target_link_libraries(store_${name} PRIVATE PkgConfig::PQ)
         set_tests_properties(store/${name} PROPERTIES

@@ -3,6 +3,9 @@
 #
 #   pgserver.sh start DIR   fresh cluster in DIR (absent or empty), reachable only
 #                           through a Unix socket in DIR; prints its connection string
+#   pgserver.sh start DIR PORT [ADDRESS]
+#                           the same on PORT, and with ADDRESS (such as 127.0.0.1)
+#                           also over TCP there, where anyone may connect as anyone
 #   pgserver.sh stop DIR    stops that server and removes DIR
 #   pgserver.sh pause DIR   stops that server at once, as a crash would, keeping DIR
 #   pgserver.sh resume DIR  starts it again on the same data, recovering it
@@ -16,10 +19,11 @@ BIN=${RIGHTSMITH_PG_BIN:-/usr/lib/postgresql/15/bin}
 SERVER_USER=nobody
 SERVER_GROUP=nogroup
 PORT=5432 # the socket lives in DIR, so every server may use the same port
+LISTEN=''
 MARKER=rightsmith-pgserver
 
 usage() {
-    echo "usage: $0 start|stop|pause|resume DIR" >&2
+    echo "usage: $0 start DIR [PORT [ADDRESS]] | stop|pause|resume DIR" >&2
     exit 2
 }
 
@@ -28,8 +32,16 @@ fail() {
     exit 1
 }
 
-[ $# -eq 2 ] || usage
+[ $# -ge 2 ] || usage
 command=$1
+if [ "$command" = start ] && [ $# -le 4 ]; then
+    PORT=${3:-$PORT}
+    LISTEN=${4:-}
+    case "$PORT" in '' | *[!0-9]*) usage ;; esac
+    case "$LISTEN" in *[!0-9A-Za-z.:,]*) usage ;; esac
+elif [ $# -ne 2 ]; then
+    usage
+fi
 case "$2" in
     /*) DIR=$2 ;;
     *) DIR=$(pwd)/$2 ;;
@@ -80,7 +92,9 @@ start() {
     fi
     : >"$DIR/$MARKER"
 
-    as_server "$BIN/initdb" -D "$DIR/data" -U postgres --auth-local=trust --auth-host=reject \
+    auth_host=reject
+    [ -z "$LISTEN" ] || auth_host=trust
+    as_server "$BIN/initdb" -D "$DIR/data" -U postgres --auth-local=trust --auth-host=$auth_host \
         --encoding=UTF8 --locale=C --no-instructions >"$DIR/initdb.log" 2>&1 \
         || { cat "$DIR/initdb.log" >&2; fail "initdb failed"; }
     quoted=$(printf '%s' "$DIR" | sed "s/'/''/g")
@@ -88,7 +102,7 @@ start() {
     # answered, so that it survives pause (a crash of the server, not of the machine).
     # shellcheck disable=SC2016 # $1 is expanded by the inner shell
     as_server sh -c 'cat >>"$1"' sh "$DIR/data/postgresql.conf" <<CONF
-listen_addresses = ''
+listen_addresses = '$LISTEN'
 unix_socket_directories = '$quoted'
 port = $PORT
 fsync = off
