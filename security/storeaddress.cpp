@@ -184,6 +184,15 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
                                                 "unset %3, or have the administrator give %2 in "
                                                 "the address.")
                         .arg(origin, keyword, QLatin1StringView(option->envvar))};
+        } else if (qstrcmp(option->keyword, "dbname") == 0) {
+            // Left out, the database would be named after whoever connects,
+            // which PGUSER chooses.
+            return {{},
+                    QCoreApplication::translate(Context,
+                                                "The user store address in %1 does not name its "
+                                                "database: have the administrator give dbname in "
+                                                "the address.")
+                        .arg(origin)};
         } else if (hasBuiltInValue(option->keyword) && option->compiled && *option->compiled) {
             parts << keyword + u'=' + connectionValue(QString::fromUtf8(option->compiled));
         }
