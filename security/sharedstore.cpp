@@ -498,8 +498,10 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
     };
     const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
     const auto makeVersion2 = [&] {
-        for (const char *statement : Version2)
-            run(QString::fromLatin1(statement).arg(schema).toUtf8().constData());
+        for (const char *statement : Version2) {
+            const QString sql = QString::fromLatin1(statement);
+            run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
+        }
         m_schemaVersion = SchemaVersion;
     };
     if (found.isEmpty()) {
@@ -522,8 +524,10 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
     for (const bool present : {true, false}) {
         for (const Relation &relation : relations) {
             const QString name = QLatin1StringView(relation.name);
-            if (found.contains(name) == present
-                && (!relation.columns || found.value(name) != QLatin1StringView(relation.columns)))
+            // A relation without columns is one the version does not have.
+            const bool expected =
+                relation.columns && found.value(name) == QLatin1StringView(relation.columns);
+            if (found.contains(name) == present && expected != present)
                 throw foreign(name);
         }
     }
@@ -904,8 +908,8 @@ QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTi
         ? "SELECT time::text, os_user, host, program, event, user_name, actor, detail, role, "
           "repeats::text FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
           "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id"
-        : "SELECT time::text, os_user, host, program, event, user_name, actor, detail, '', "
-          "'1' FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
+        : "SELECT time::text, os_user, host, program, event, user_name, actor, detail, "
+          "''::text, '1'::text FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
           "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id";
     const Result result = run(
         sql,
