@@ -72,6 +72,25 @@ bool hasRepeats(const rightsmith::toolkit::Registry &registry)
     return column.step() == SQLITE_ROW;
 }
 
+// Drops the \a excess oldest records of \a storeKey, those of logon attempts first.
+void trimOldest(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                qint64 excess)
+{
+    for (const char *events : {"IN ", "NOT IN "}) {
+        if (excess <= 0)
+            return;
+        const QByteArray sql = QByteArrayLiteral("DELETE FROM audit_trail WHERE id IN (SELECT id "
+                                                 "FROM audit_trail WHERE store_key = ?1 AND event ")
+            + events + LogonEventsSql + " ORDER BY id LIMIT ?2)";
+        Statement trim(registry.database(), sql.constData());
+        trim.bind(1, storeKey);
+        trim.bind(2, excess);
+        if (trim.step() != SQLITE_DONE)
+            registry.fail(writeFailure());
+        excess -= sqlite3_changes(registry.database());
+    }
+}
+
 QString operatingSystemUser()
 {
     std::vector<char> buffer(16384);
@@ -279,18 +298,15 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
         if (m_limits.keepRows > 0) {
             // The records of logon attempts go first, then the changes; each
             // by order of writing, not by time: after the clock was set back
-            // the newest records carry the earliest times.
-            const QByteArray sql =
-                QByteArrayLiteral("DELETE FROM audit_trail WHERE id IN (SELECT id FROM "
-                                  "audit_trail WHERE store_key = ?1 ORDER BY event IN ")
-                + LogonEventsSql
-                + " DESC, id LIMIT max(0, (SELECT count(*) FROM audit_trail "
-                  "WHERE store_key = ?1) - ?2))";
-            Statement trim(m_registry.database(), sql.constData());
-            trim.bind(1, m_storeKey);
-            trim.bind(2, m_limits.keepRows);
-            if (trim.step() != SQLITE_DONE)
+            // the newest records carry the earliest times. Each delete walks
+            // the ids from the oldest and stops at its limit.
+            Statement count(m_registry.database(),
+                            "SELECT count(*) FROM audit_trail WHERE store_key = ?");
+            count.bind(1, m_storeKey);
+            if (count.step() != SQLITE_ROW)
                 m_registry.fail(writeFailure());
+            const qint64 excess = count.columnInt(0) - m_limits.keepRows;
+            trimOldest(m_registry, m_storeKey, excess);
         }
     });
 }

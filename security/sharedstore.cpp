@@ -209,7 +209,7 @@ const char *const Version2[] = {
     " DECLARE"
     "  v_now bigint := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
     "  v_minute bigint := v_now - v_now % 60000;"
-    "  v_days integer; v_rows bigint; v_id bigint; v_excess bigint;"
+    "  v_days integer; v_rows bigint; v_id bigint; v_excess bigint; v_deleted bigint;"
     " BEGIN"
     "  SELECT keep_days, keep_rows INTO v_days, v_rows FROM rightsmith_settings LIMIT 1;"
     "  PERFORM pg_advisory_xact_lock(7236617, hashtext(p_key));"
@@ -236,8 +236,11 @@ const char *const Version2[] = {
     "    WHERE store_key = p_key;"
     "   IF v_excess > 0 THEN"
     "    DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM rightsmith_audit_trail"
-    "     WHERE store_key = p_key ORDER BY event IN ('logon accepted', 'logon refused',"
-    "     'logon throttled') DESC, id LIMIT v_excess);"
+    "     WHERE store_key = p_key AND event IN ('logon accepted', 'logon refused',"
+    "     'logon throttled') ORDER BY id LIMIT v_excess);"
+    "    GET DIAGNOSTICS v_deleted = ROW_COUNT;"
+    "    DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM rightsmith_audit_trail"
+    "     WHERE store_key = p_key ORDER BY id LIMIT v_excess - v_deleted);"
     "   END IF;"
     "  END IF;"
     " END $f$",
@@ -892,11 +895,23 @@ void SharedStore::appendAudit(const QString &storeKey, AuditRecord record,
             {key, number(newest - qint64(limits.keepDays) * 24 * 60 * 60 * 1000)});
     if (limits.keepRows > 0) {
         // Logons first, then changes, each by order of writing, as the local trail does.
-        run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
-            "rightsmith_audit_trail WHERE store_key = $1 ORDER BY event IN ('logon accepted', "
-            "'logon refused', 'logon throttled') DESC, id LIMIT greatest(0, (SELECT count(*) "
-            "FROM rightsmith_audit_trail WHERE store_key = $1) - $2::bigint))",
-            {key, number(limits.keepRows)});
+        const qint64 excess =
+            run("SELECT count(*) FROM rightsmith_audit_trail WHERE store_key = $1", {key})
+                .text(0, 0)
+                .toLongLong()
+            - limits.keepRows;
+        if (excess > 0) {
+            const qint64 dropped =
+                run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+                    "rightsmith_audit_trail WHERE store_key = $1 AND event IN ('logon accepted', "
+                    "'logon refused', 'logon throttled') ORDER BY id LIMIT $2) RETURNING 1",
+                    {key, number(excess)})
+                    .rows();
+            if (dropped < excess)
+                run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+                    "rightsmith_audit_trail WHERE store_key = $1 ORDER BY id LIMIT $2)",
+                    {key, number(excess - dropped)});
+        }
     }
 }
 
