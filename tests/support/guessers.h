@@ -91,10 +91,13 @@ inline QStringList guessAtOnce(const zkSecurity::UserStoreSettings &store, int c
         while (!process->canReadLine() && process->waitForReadyRead(30000)) { }
         process->readLine();
     }
+    // Written through at once: QProcess sends only when waited on.
     for (const auto &process : guessers) {
         process->write("go\n");
-        process->closeWriteChannel();
+        process->waitForBytesWritten(30000);
     }
+    for (const auto &process : guessers)
+        process->closeWriteChannel();
     QStringList verdicts;
     for (const auto &process : guessers) {
         process->waitForFinished(60000);
