@@ -34,10 +34,18 @@ constexpr const char *CreateTableSql =
     "CREATE TABLE IF NOT EXISTS audit_trail("
     "id INTEGER PRIMARY KEY AUTOINCREMENT, store_key TEXT NOT NULL COLLATE NOCASE, "
     "time INTEGER NOT NULL, os_user TEXT NOT NULL, host TEXT NOT NULL, program TEXT NOT NULL, "
-    "event TEXT NOT NULL, user_name BLOB NOT NULL, actor BLOB NOT NULL, detail TEXT NOT NULL);"
+    "event TEXT NOT NULL, user_name BLOB NOT NULL, actor BLOB NOT NULL, detail TEXT NOT NULL, "
+    "repeats INTEGER NOT NULL DEFAULT 1);"
     "CREATE INDEX IF NOT EXISTS audit_trail_by_time ON audit_trail(store_key, time);";
+// A trail written by an older version has no count of repeats; older
+// versions name their columns and still read and write it.
+constexpr const char *AddRepeatsSql =
+    "ALTER TABLE audit_trail ADD COLUMN repeats INTEGER NOT NULL DEFAULT 1";
+// The events of AuditRecord::isLogon(), as stored, for SQL.
+constexpr const char *LogonEventsSql = "('logon accepted', 'logon refused', 'logon throttled')";
 
 constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
+constexpr qint64 MsPerMinute = 60 * 1000;
 
 // The stored names, in the order of AuditEvent.
 constexpr std::array<const char *, 11> EventNames {
@@ -55,6 +63,32 @@ QString readFailure()
 QString writeFailure()
 {
     return QCoreApplication::translate("zkSecurity::AuditTrail", "Cannot write the audit trail");
+}
+
+bool hasRepeats(const rightsmith::toolkit::Registry &registry)
+{
+    Statement column(registry.database(),
+                     "SELECT 1 FROM pragma_table_info('audit_trail') WHERE name = 'repeats'");
+    return column.step() == SQLITE_ROW;
+}
+
+// Drops the \a excess oldest records of \a storeKey, those of logon attempts first.
+void trimOldest(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                qint64 excess)
+{
+    for (const char *events : {"IN ", "NOT IN "}) {
+        if (excess <= 0)
+            return;
+        const QByteArray sql = QByteArrayLiteral("DELETE FROM audit_trail WHERE id IN (SELECT id "
+                                                 "FROM audit_trail WHERE store_key = ?1 AND event ")
+            + events + LogonEventsSql + " ORDER BY id LIMIT ?2)";
+        Statement trim(registry.database(), sql.constData());
+        trim.bind(1, storeKey);
+        trim.bind(2, excess);
+        if (trim.step() != SQLITE_DONE)
+            registry.fail(writeFailure());
+        excess -= sqlite3_changes(registry.database());
+    }
 }
 
 QString operatingSystemUser()
@@ -147,6 +181,18 @@ QString AuditRecord::name(AuditEvent event)
     return index < EventNames.size() ? QString::fromLatin1(EventNames[index]) : QString();
 }
 
+bool AuditRecord::isLogon(AuditEvent event)
+{
+    return event == AuditEvent::LogonAccepted || event == AuditEvent::LogonRefused
+        || event == AuditEvent::LogonThrottled;
+}
+
+bool AuditRecord::isCounted() const
+{
+    return event == AuditEvent::LogonThrottled
+        || (event == AuditEvent::LogonRefused && user.isEmpty());
+}
+
 bool AuditRecord::fromName(const QString &name, AuditEvent &event)
 {
     for (std::size_t i = 0; i < EventNames.size(); ++i) {
@@ -185,6 +231,8 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
 
     detail::writeTable(m_registry, writeFailure(), [&] {
         detail::execute(m_registry, CreateTableSql, writeFailure());
+        if (!hasRepeats(m_registry))
+            detail::execute(m_registry, AddRepeatsSql, writeFailure());
         // Records expire by the newest time already stored, when that is
         // earlier than now: a clock set far ahead, once, does not wipe the trail.
         qint64 newest = current.toMSecsSinceEpoch();
@@ -195,20 +243,49 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
             if (latest.step() == SQLITE_ROW && latest.columnType(0) != SQLITE_NULL)
                 newest = std::min(newest, latest.columnInt(0));
         }
-        Statement insert(m_registry.database(),
-                         "INSERT INTO audit_trail(store_key, time, os_user, host, program, event, "
-                         "user_name, actor, detail) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        insert.bind(1, m_storeKey);
-        insert.bind(2, record.time.toMSecsSinceEpoch());
-        insert.bind(3, record.osUser);
-        insert.bind(4, record.host);
-        insert.bind(5, record.program);
-        insert.bind(6, AuditRecord::name(record.event));
-        insert.bindBlob(7, record.user);
-        insert.bindBlob(8, record.actor);
-        insert.bind(9, record.detail);
-        if (insert.step() != SQLITE_DONE)
-            m_registry.fail(writeFailure());
+        const qint64 time = record.time.toMSecsSinceEpoch();
+        bool counted = false;
+        if (record.isCounted()) {
+            // Raises the count of the same record in the same minute, if there is one.
+            const qint64 minute = time - ((time % MsPerMinute) + MsPerMinute) % MsPerMinute;
+            Statement again(m_registry.database(),
+                            "UPDATE audit_trail SET repeats = repeats + 1 WHERE id = ("
+                            "SELECT id FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
+                            "AND time < ?3 AND event = ?4 AND user_name = ?5 AND actor = ?6 "
+                            "AND detail = ?7 AND os_user = ?8 AND host = ?9 AND program = ?10 "
+                            "ORDER BY id DESC LIMIT 1)");
+            again.bind(1, m_storeKey);
+            again.bind(2, minute);
+            again.bind(3, minute + MsPerMinute);
+            again.bind(4, AuditRecord::name(record.event));
+            again.bindBlob(5, record.user);
+            again.bindBlob(6, record.actor);
+            again.bind(7, record.detail);
+            again.bind(8, record.osUser);
+            again.bind(9, record.host);
+            again.bind(10, record.program);
+            if (again.step() != SQLITE_DONE)
+                m_registry.fail(writeFailure());
+            counted = sqlite3_changes(m_registry.database()) > 0;
+        }
+        if (!counted) {
+            Statement insert(m_registry.database(),
+                             "INSERT INTO audit_trail(store_key, time, os_user, host, program, "
+                             "event, user_name, actor, detail, repeats) "
+                             "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            insert.bind(1, m_storeKey);
+            insert.bind(2, time);
+            insert.bind(3, record.osUser);
+            insert.bind(4, record.host);
+            insert.bind(5, record.program);
+            insert.bind(6, AuditRecord::name(record.event));
+            insert.bindBlob(7, record.user);
+            insert.bindBlob(8, record.actor);
+            insert.bind(9, record.detail);
+            insert.bind(10, qint64(std::max(record.count, 1)));
+            if (insert.step() != SQLITE_DONE)
+                m_registry.fail(writeFailure());
+        }
 
         if (m_limits.keepDays > 0) {
             Statement expire(m_registry.database(),
@@ -219,15 +296,17 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
                 m_registry.fail(writeFailure());
         }
         if (m_limits.keepRows > 0) {
-            // By order of writing, not by time: after the clock was set back
-            // the newest records carry the earliest times.
-            Statement trim(m_registry.database(),
-                           "DELETE FROM audit_trail WHERE id IN (SELECT id FROM audit_trail "
-                           "WHERE store_key = ?1 ORDER BY id DESC LIMIT -1 OFFSET ?2)");
-            trim.bind(1, m_storeKey);
-            trim.bind(2, m_limits.keepRows);
-            if (trim.step() != SQLITE_DONE)
+            // The records of logon attempts go first, then the changes; each
+            // by order of writing, not by time: after the clock was set back
+            // the newest records carry the earliest times. Each delete walks
+            // the ids from the oldest and stops at its limit.
+            Statement count(m_registry.database(),
+                            "SELECT count(*) FROM audit_trail WHERE store_key = ?");
+            count.bind(1, m_storeKey);
+            if (count.step() != SQLITE_ROW)
                 m_registry.fail(writeFailure());
+            const qint64 excess = count.columnInt(0) - m_limits.keepRows;
+            trimOldest(m_registry, m_storeKey, excess);
         }
     });
 }
@@ -250,10 +329,15 @@ QList<AuditRecord> AuditTrail::read(const QDateTime &since, const QByteArray &us
     QList<AuditRecord> records;
     if (!detail::tableExists(m_registry, TableName, readFailure()))
         return records;
+    // A trail an older version made counts no repeats.
     Statement select(m_registry.database(),
-                     "SELECT time, os_user, host, program, event, user_name, actor, detail "
-                     "FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
-                     "AND (?3 = 0 OR user_name = ?4 OR actor = ?4) ORDER BY time, id");
+                     hasRepeats(m_registry)
+                         ? "SELECT time, os_user, host, program, event, user_name, actor, detail, "
+                           "repeats FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
+                           "AND (?3 = 0 OR user_name = ?4 OR actor = ?4) ORDER BY time, id"
+                         : "SELECT time, os_user, host, program, event, user_name, actor, detail, "
+                           "1 FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
+                           "AND (?3 = 0 OR user_name = ?4 OR actor = ?4) ORDER BY time, id");
     select.bind(1, m_storeKey);
     select.bind(2,
                 since.isValid() ? since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min());
@@ -272,6 +356,8 @@ QList<AuditRecord> AuditTrail::read(const QDateTime &since, const QByteArray &us
         record.user = select.columnBlob(5);
         record.actor = select.columnBlob(6);
         record.detail = select.columnText(7);
+        record.count =
+            int(std::clamp<qint64>(select.columnInt(8), 1, std::numeric_limits<int>::max()));
         records.append(record);
     }
     if (rc != SQLITE_DONE)

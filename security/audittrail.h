@@ -45,6 +45,13 @@ struct RIGHTSMITH_CORE_EXPORT AuditRecord
     QByteArray actor;
     /// More about the event: the right ("42 Open"), where a copy was kept.
     QString detail;
+    /// How often the event happened in the minute from time: refused and
+    /// throttled logons of a name without a user, and throttled logons, from
+    /// one workstation and program are kept as one record with a count.
+    int count = 1;
+    /// The database role that wrote the record (a shared store's server
+    /// stamps it); empty for the local store and for older shared stores.
+    QString role;
 
     /// Fills in the time (from \a now, the current time when invalid),
     /// operating-system user, host and program where they are empty.
@@ -54,11 +61,19 @@ struct RIGHTSMITH_CORE_EXPORT AuditRecord
     static QString name(AuditEvent event);
     /// The event named \a name; false when there is none.
     static bool fromName(const QString &name, AuditEvent &event);
+    /// True for the records of logon attempts (accepted, refused, throttled):
+    /// anyone at a logon dialog can make many of them, so the row limit drops
+    /// them before any record of a change.
+    static bool isLogon(AuditEvent event);
+    /// True when repeats of this record within a minute are counted in one
+    /// record (see count).
+    bool isCounted() const;
 };
 
 /// How long the trail keeps its records: those older than keepDays, and the
 /// oldest beyond keepRows, are dropped whenever a record is added (zero
-/// keeps without limit).
+/// keeps without limit). Beyond keepRows the records of logon attempts go
+/// first: a record of a change goes only when no such record is left.
 struct RIGHTSMITH_CORE_EXPORT AuditLimits
 {
     int keepDays = 365;
@@ -75,7 +90,8 @@ public:
                const AuditLimits &limits = {});
 
     /// Adds \a record, filling in the time (from \a now), operating-system
-    /// user, host and program where they are empty; then drops what the
+    /// user, host and program where they are empty (a record counted with one
+    /// of the same minute raises its count instead); then drops what the
     /// limits say, counting days back from \a now (the current time when
     /// invalid). Throws rightsmith::toolkit::Error when it cannot be written,
     /// and always with a read-only registry.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace zkSecurity {
 
@@ -67,19 +68,27 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
         ledger->commit();
     };
 
+    // A person's attempt is counted before the password is looked at, in the
+    // transaction that decides whether it must wait: of programs trying at
+    // once, only one gets past a delay. It is taken back only when the
+    // password matches.
+    std::optional<ThrottleReservation> reservation;
     if (hardening.throttleLogons) {
         try {
-            const std::chrono::seconds wait = LogonLedger::open(m_store, LogonLedger::Access::Read)
-                                                  ->failures(userName)
-                                                  .remaining(hardening.throttle, now);
-            if (wait.count() > 0) {
-                if (attempt != Attempt::Silent && hardening.auditTrail) {
-                    inTransaction([&](LogonLedger &, const auto &record) {
+            std::chrono::seconds wait {0};
+            if (attempt == Attempt::Silent) {
+                wait = LogonLedger::open(m_store, LogonLedger::Access::Read)
+                           ->wait(userName, hardening.throttle, now);
+            } else {
+                inTransaction([&](LogonLedger &ledger, const auto &record) {
+                    reservation = ledger.reserve(userName, hardening.throttle, now);
+                    if (!reservation->counted())
                         record(AuditEvent::LogonThrottled, QByteArray(), unknownName);
-                    });
-                }
-                return {Verdict::Throttled, wait, QString()};
+                });
+                wait = reservation->wait;
             }
+            if (wait.count() > 0)
+                return {Verdict::Throttled, wait, QString()};
         } catch (const rightsmith::toolkit::Error &error) {
             return refusedFor(error);
         }
@@ -92,28 +101,42 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
     // or a user whose password is not hashed yet, takes as long as a hashed one.
     if (hardening.hashPasswords && !(stored && PasswordHash::isHashed(*stored)))
         PasswordHash::spendCheck(password, hardening.hashCost);
+    const Result outcome {accepted ? Verdict::Accepted : Verdict::Refused, std::chrono::seconds(0),
+                          QString()};
 
-    // A remembered password that failed is not a guess; a password checked
-    // without logging on neither logs on nor clears the count.
-    const bool noted = accepted ? attempt != Attempt::Verify : attempt != Attempt::Silent;
-    if (noted && (hardening.throttleLogons || hardening.auditTrail)) {
-        try {
-            inTransaction([&](LogonLedger &ledger, const auto &record) {
-                if (accepted) {
-                    if (hardening.throttleLogons)
+    try {
+        if (accepted && attempt == Attempt::Verify) {
+            // Proved without logging on: the count is as it was, and nothing is recorded.
+            if (reservation)
+                inTransaction([&](LogonLedger &ledger, const auto &) {
+                    ledger.release(userName, *reservation);
+                });
+        } else if (accepted) {
+            if (hardening.throttleLogons || hardening.auditTrail) {
+                inTransaction([&](LogonLedger &ledger, const auto &record) {
+                    if (hardening.throttleLogons) {
                         ledger.clearFailures(userName);
+                        ledger.clearWorkstation();
+                    }
                     record(AuditEvent::LogonAccepted, userName, QString());
-                } else {
-                    if (hardening.throttleLogons)
-                        ledger.noteFailure(userName, now, hardening.throttle.forgetAfter);
-                    record(AuditEvent::LogonRefused, QByteArray(), unknownName);
-                }
+                });
+            }
+        } else if (attempt != Attempt::Silent && hardening.auditTrail) {
+            // A remembered password that failed is not a guess; a guess was
+            // counted with its reservation.
+            inTransaction([&](LogonLedger &, const auto &record) {
+                record(AuditEvent::LogonRefused, QByteArray(), unknownName);
             });
-        } catch (const rightsmith::toolkit::Error &error) {
-            return refusedFor(error);
         }
+    } catch (const rightsmith::toolkit::Error &error) {
+        if (accepted && attempt == Attempt::Verify) {
+            // Counted once too often: that keeps nobody out who may come in.
+            qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+            return outcome;
+        }
+        return refusedFor(error);
     }
-    return {accepted ? Verdict::Accepted : Verdict::Refused, std::chrono::seconds(0), QString()};
+    return outcome;
 }
 
 bool LogonCheck::isLocked(const QByteArray &userName) const
@@ -122,13 +145,13 @@ bool LogonCheck::isLocked(const QByteArray &userName) const
         return false;
     try {
         return LogonLedger::open(m_store, LogonLedger::Access::Read)
-                   ->failures(userName)
-                   .remaining(m_store.hardening.throttle, m_store.hardening.now())
+                   ->wait(userName, m_store.hardening.throttle, m_store.hardening.now())
                    .count()
             > 0;
-    } catch (const rightsmith::toolkit::Error &) {
-        // No store yet: nothing counted.
-        return false;
+    } catch (const rightsmith::toolkit::Error &error) {
+        // Closed, as check() is: a count that cannot be read may be one that must wait.
+        qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+        return true;
     }
 }
 

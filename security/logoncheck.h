@@ -50,18 +50,24 @@ public:
         Silent,
         /// A person proving who they are without logging on (the logon
         /// dialog's Security button): a failure counts as for a logon; success
-        /// is not recorded and does not clear the count.
+        /// is not recorded and leaves the count as it was before the attempt.
         Verify,
     };
 
-    /// Checks \a password for \a userName in \a users. Attempts for a name
-    /// that must wait are refused before the password is looked at. The
-    /// password is compared without holding the store's lock; the outcome is
-    /// then counted and recorded in one transaction.
+    /// Checks \a password for \a userName in \a users. An attempt (but a
+    /// Silent one) is counted as a failed logon before the password is looked
+    /// at, in the one write transaction that decides whether the name or this
+    /// workstation must wait; one that must wait is refused unchecked. The
+    /// password is then compared without holding the store's lock, and the
+    /// outcome recorded: a match clears the counts (or, for Verify, takes back
+    /// the attempt's own count, recording nothing).
     Result check(const TzkSecurityTemplate &users, const QByteArray &userName,
                  const QByteArray &password, Attempt attempt = Attempt::Logon) const;
 
-    /// True when attempts for \a userName must wait (throttling on).
+    /// True when attempts for \a userName must wait by its own failed logons
+    /// (throttling on). Also true when the store's counts cannot be read: the
+    /// answer decides whether someone may try, and a count that cannot be
+    /// read may be one that must wait, so it fails closed, as check() does.
     bool isLocked(const QByteArray &userName) const;
     /// Forgets the failed logons of \a userName, recording that \a actor did
     /// so; true when there were any. Throws naming the store when it cannot.

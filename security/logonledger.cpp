@@ -36,12 +36,25 @@ public:
     {
         return m_throttle.state(userName);
     }
-    ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now,
-                              std::chrono::seconds forgetAfter) override
+    std::chrono::seconds wait(const QByteArray &userName, const ThrottleSettings &settings,
+                              const QDateTime &now) override
     {
-        return m_throttle.noteFailure(userName, now, forgetAfter);
+        return m_throttle.state(userName).remaining(settings, now);
+    }
+    ThrottleReservation reserve(const QByteArray &userName, const ThrottleSettings &settings,
+                                const QDateTime &now) override
+    {
+        return m_throttle.reserve(userName, LogonThrottle::workstationDigest(), settings, now);
+    }
+    void release(const QByteArray &userName, const ThrottleReservation &reservation) override
+    {
+        m_throttle.release(userName, LogonThrottle::workstationDigest(), reservation);
     }
     bool clearFailures(const QByteArray &userName) override { return m_throttle.clear(userName); }
+    void clearWorkstation() override
+    {
+        m_throttle.clearWorkstation(LogonThrottle::workstationDigest());
+    }
     void append(AuditRecord record, const QDateTime &now) override
     {
         m_trail.append(std::move(record), now);
@@ -83,14 +96,29 @@ public:
     {
         return m_store->failures(m_key, LogonThrottle::nameDigest(userName));
     }
-    ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now,
-                              std::chrono::seconds forgetAfter) override
+    std::chrono::seconds wait(const QByteArray &userName, const ThrottleSettings &settings,
+                              const QDateTime &now) override
     {
-        return m_store->noteFailure(m_key, LogonThrottle::nameDigest(userName), now, forgetAfter);
+        return m_store->wait(m_key, LogonThrottle::nameDigest(userName), settings, now);
+    }
+    ThrottleReservation reserve(const QByteArray &userName, const ThrottleSettings &settings,
+                                const QDateTime &now) override
+    {
+        return m_store->reserve(m_key, LogonThrottle::nameDigest(userName),
+                                LogonThrottle::workstationDigest(), settings, now);
+    }
+    void release(const QByteArray &userName, const ThrottleReservation &reservation) override
+    {
+        m_store->release(m_key, LogonThrottle::nameDigest(userName),
+                         LogonThrottle::workstationDigest(), reservation);
     }
     bool clearFailures(const QByteArray &userName) override
     {
         return m_store->clearFailures(m_key, LogonThrottle::nameDigest(userName));
+    }
+    void clearWorkstation() override
+    {
+        m_store->clearFailures(m_key, LogonThrottle::workstationDigest());
     }
     void append(AuditRecord record, const QDateTime &now) override
     {

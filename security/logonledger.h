@@ -33,10 +33,23 @@ public:
     /// True when this is the shared store's ledger.
     virtual bool isShared() const = 0;
 
+    /// The failures counted for \a userName.
     virtual ThrottleState failures(const QByteArray &userName) = 0;
-    virtual ThrottleState noteFailure(const QByteArray &userName, const QDateTime &now,
-                                      std::chrono::seconds forgetAfter) = 0;
+    /// How long an attempt for \a userName must wait now by its own count
+    /// (\a now: the shared store of version 2 uses the server's clock instead).
+    virtual std::chrono::seconds wait(const QByteArray &userName, const ThrottleSettings &settings,
+                                      const QDateTime &now) = 0;
+    /// Counts an attempt for \a userName from this workstation before it is
+    /// checked, unless the name or the workstation must wait: decided and
+    /// written together (see LogonThrottle::reserve()).
+    virtual ThrottleReservation reserve(const QByteArray &userName,
+                                        const ThrottleSettings &settings, const QDateTime &now) = 0;
+    /// Takes back what \a reservation counted (see LogonThrottle::release()).
+    virtual void release(const QByteArray &userName, const ThrottleReservation &reservation) = 0;
+    /// Forgets the failures of \a userName; true when there were any.
     virtual bool clearFailures(const QByteArray &userName) = 0;
+    /// Forgets the failures counted for this workstation.
+    virtual void clearWorkstation() = 0;
 
     /// Adds \a record to the trail (see AuditTrail::append()).
     virtual void append(AuditRecord record, const QDateTime &now) = 0;

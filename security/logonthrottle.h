@@ -27,10 +27,20 @@ struct RIGHTSMITH_CORE_EXPORT ThrottleSettings
     /// typo months after the last failure starts again from one, and names
     /// typed once do not pile up in the store.
     std::chrono::seconds forgetAfter {24 * 60 * 60};
+    /// Failed logons are counted per workstation (its host and operating-system
+    /// user) as well, whatever the name: after this many (never fewer than
+    /// freeAttempts) every attempt from it waits as for a name. A run of
+    /// made-up names is throttled as one guesser; and as every name counts
+    /// alike, the workstation's count does not tell which names exist. A
+    /// logon accepted from the workstation clears it.
+    int workstationFreeAttempts = 20;
 
     /// How long after the last of \a failures failed logons the next attempt
     /// must wait (zero below freeAttempts).
     std::chrono::seconds delayAfter(int failures) const;
+    /// The settings of the workstation's count: these, with freeAttempts
+    /// raised to workstationFreeAttempts.
+    ThrottleSettings forWorkstation() const;
 };
 
 /// The failed logons of one user name as the store keeps them.
@@ -42,6 +52,21 @@ struct RIGHTSMITH_CORE_EXPORT ThrottleState
 
     /// How much longer an attempt at \a now must wait; zero when it may go on.
     std::chrono::seconds remaining(const ThrottleSettings &settings, const QDateTime &now) const;
+};
+
+/// An attempt counted before it is checked (LogonThrottle::reserve()).
+struct RIGHTSMITH_CORE_EXPORT ThrottleReservation
+{
+    /// How long the attempt must wait; when not zero, nothing was counted.
+    std::chrono::seconds wait {0};
+    /// The counts of the name and of the workstation before the attempt.
+    ThrottleState name;
+    ThrottleState workstation;
+    /// When the attempt was counted (milliseconds since the epoch, UTC): the
+    /// last failure both counts now carry.
+    qint64 at = 0;
+
+    bool counted() const { return wait.count() == 0; }
 };
 
 /// The failed-logon counters of the users under one store key, kept in a
@@ -68,10 +93,34 @@ public:
     /// like noteFailure().
     bool clear(const QByteArray &userName);
 
+    /// Counts an attempt for \a userName from the workstation whose digest is
+    /// \a workstation (workstationDigest()) as a failure, before it is
+    /// checked, unless the name or the workstation must wait: both are decided
+    /// and written in one write transaction (the registry's open one, or one
+    /// of its own), so that of programs trying at once only one gets past a
+    /// delay. Throws like noteFailure().
+    ThrottleReservation reserve(const QByteArray &userName, const QByteArray &workstation,
+                                const ThrottleSettings &settings, const QDateTime &now);
+    /// Takes back what \a reservation counted for \a userName and
+    /// \a workstation (a password proved right without logging on): the
+    /// counts are as before it, unless others were counted since, which stay.
+    void release(const QByteArray &userName, const QByteArray &workstation,
+                 const ThrottleReservation &reservation);
+    /// The failures counted for the workstation whose digest is \a workstation.
+    ThrottleState workstationState(const QByteArray &workstation) const;
+    /// Forgets the failures of the workstation whose digest is \a workstation.
+    bool clearWorkstation(const QByteArray &workstation);
+
     /// How \a userName is kept: a keyed digest, the same in every store.
     static QByteArray nameDigest(const QByteArray &userName);
+    /// How the workstation of this process (its host and operating-system
+    /// user) is kept: a digest under another key, which no name's digest equals.
+    static QByteArray workstationDigest();
 
 private:
+    ThrottleState stateOf(const QByteArray &digest) const;
+    bool clearDigest(const QByteArray &digest);
+
     rightsmith::toolkit::Registry &m_registry;
     QString m_storeKey;
 };

@@ -7,10 +7,12 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <libpq-fe.h>
 #include <limits>
 
@@ -22,6 +24,8 @@ namespace zkSecurity {
 const char *const SharedStore::Channel = "rightsmith_user_template";
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcShared, "rightsmith.store")
 
 const char *const Context = "zkSecurity::SharedStore";
 const char *const InsufficientPrivilege = "42501";
@@ -37,7 +41,8 @@ const char *const DescribeTables =
     "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
     "WHERE n.nspname = current_schema() "
     "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template', "
-    "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time') "
+    "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time', "
+    "    'rightsmith_settings') "
     "GROUP BY c.relname";
 
 /// The relations initSchema() makes, with the columns DescribeTables shows for them.
@@ -46,20 +51,35 @@ struct Relation
     const char *name;
     const char *columns;
 };
-const Relation Relations[] = {
-    {"rightsmith_schema", "r version integer false"},
-    {"rightsmith_user_template",
-     "r store_key text true;r version bigint true;r template bytea true;r size integer true;"
-     "r changed_at timestamp with time zone true"},
-    {"rightsmith_logon_failures",
-     "r store_key text true;r name_digest bytea true;r failures integer true;"
-     "r last_failure bigint true"},
-    {"rightsmith_audit_trail",
-     "r id bigint true;r store_key text true;r time bigint true;r os_user text true;"
-     "r host text true;r program text true;r event text true;r user_name bytea true;"
-     "r actor bytea true;r detail text true"},
-    {"rightsmith_audit_trail_by_time", "i store_key text false;i time bigint false"},
+#define RIGHTSMITH_TRAIL_COLUMNS                                                                   \
+    "r id bigint true;r store_key text true;r time bigint true;r os_user text true;"               \
+    "r host text true;r program text true;r event text true;r user_name bytea true;"               \
+    "r actor bytea true;r detail text true"
+#define RIGHTSMITH_COMMON_RELATIONS                                                                \
+    {"rightsmith_schema", "r version integer false"},                                              \
+        {"rightsmith_user_template",                                                               \
+         "r store_key text true;r version bigint true;r template bytea true;r size integer true;"  \
+         "r changed_at timestamp with time zone true"},                                            \
+        {"rightsmith_logon_failures",                                                              \
+         "r store_key text true;r name_digest bytea true;r failures integer true;"                 \
+         "r last_failure bigint true"},                                                            \
+    {                                                                                              \
+        "rightsmith_audit_trail_by_time", "i store_key text false;i time bigint false"             \
+    }
+// Version 1, and version 2, which adds the settings and two columns of the trail.
+const Relation RelationsV1[] = {
+    RIGHTSMITH_COMMON_RELATIONS,
+    {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS},
+    {"rightsmith_settings", nullptr},
 };
+const Relation RelationsV2[] = {
+    RIGHTSMITH_COMMON_RELATIONS,
+    {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS ";r role text true;r repeats integer true"},
+    {"rightsmith_settings",
+     "r keep_days integer true;r keep_rows bigint true;r forget_after_ms bigint true"},
+};
+#undef RIGHTSMITH_COMMON_RELATIONS
+#undef RIGHTSMITH_TRAIL_COLUMNS
 
 /// The sequence of the audit trail's ids, named in the grants: true when the
 /// column's default draws from the sequence of that name in this schema.
@@ -97,6 +117,158 @@ const char *const CreateTables[] = {
     " detail text NOT NULL)",
     "CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key, time)",
 };
+
+// What version 2 adds to the tables of version 1, run by their owner in the
+// transaction that makes or upgrades them; %1 is the tables' schema, quoted.
+// The functions run as their owner (SECURITY DEFINER) with a search path of
+// their own, so that a caller's objects cannot stand in for the tables; they
+// stamp the server's time and the caller's session_user, and keep the
+// server's own limits. Times are milliseconds since the epoch.
+const char *const Version2[] = {
+    "ALTER TABLE rightsmith_audit_trail ADD COLUMN role text NOT NULL DEFAULT '', "
+    " ADD COLUMN repeats integer NOT NULL DEFAULT 1",
+    "CREATE TABLE rightsmith_settings ("
+    " keep_days integer NOT NULL,"
+    " keep_rows bigint NOT NULL,"
+    " forget_after_ms bigint NOT NULL)",
+    "INSERT INTO rightsmith_settings VALUES (365, 100000, 86400000)",
+    // How long an attempt must wait after p_failures failures, the last at p_last.
+    "CREATE FUNCTION rightsmith_throttle_wait(p_failures integer, p_last bigint, p_now bigint,"
+    " p_free integer, p_first_ms bigint, p_max_ms bigint) RETURNS bigint"
+    " LANGUAGE sql IMMUTABLE SET search_path = %1, pg_temp AS $f$"
+    " SELECT CASE WHEN p_failures <= 0 OR p_failures < p_free OR p_first_ms <= 0"
+    "  OR p_max_ms <= 0 THEN 0::bigint"
+    " ELSE greatest(0, least(p_max_ms::numeric, p_first_ms::numeric"
+    "  * power(2::numeric, least(p_failures - p_free, 100)::numeric))"
+    "  - greatest(0, p_now - p_last))::bigint END $f$",
+    // Counts an attempt for a name and a workstation unless either must wait,
+    // with both rows locked: the decision and the count are one.
+    "CREATE FUNCTION rightsmith_reserve_attempt(p_key text, p_name bytea, p_workstation bytea,"
+    " p_free integer, p_workstation_free integer, p_first_ms bigint, p_max_ms bigint,"
+    " OUT wait_ms bigint, OUT reserved_at bigint, OUT name_failures integer,"
+    " OUT name_last bigint, OUT workstation_failures integer, OUT workstation_last bigint)"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " DECLARE v_forgotten bigint;"
+    " BEGIN"
+    "  reserved_at := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
+    "  v_forgotten := reserved_at"
+    "   - coalesce((SELECT forget_after_ms FROM rightsmith_settings LIMIT 1), 86400000);"
+    "  INSERT INTO rightsmith_logon_failures VALUES (p_key, p_name, 0, 0),"
+    "   (p_key, p_workstation, 0, 0) ON CONFLICT DO NOTHING;"
+    "  SELECT failures, last_failure INTO name_failures, name_last"
+    "   FROM rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_name FOR UPDATE;"
+    "  SELECT failures, last_failure INTO workstation_failures, workstation_last"
+    "   FROM rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_workstation"
+    "   FOR UPDATE;"
+    "  wait_ms := greatest(rightsmith_throttle_wait(name_failures, name_last, reserved_at,"
+    "   p_free, p_first_ms, p_max_ms), rightsmith_throttle_wait(workstation_failures,"
+    "   workstation_last, reserved_at, greatest(p_free, p_workstation_free), p_first_ms,"
+    "   p_max_ms));"
+    "  IF wait_ms > 0 THEN RETURN; END IF;"
+    "  UPDATE rightsmith_logon_failures SET failures = CASE WHEN last_failure < v_forgotten"
+    "   THEN 1 ELSE least(failures::bigint + 1, 2147483647) END, last_failure = reserved_at"
+    "   WHERE store_key = p_key AND name_digest IN (p_name, p_workstation);"
+    "  DELETE FROM rightsmith_logon_failures WHERE store_key = p_key"
+    "   AND last_failure < v_forgotten;"
+    " END $f$",
+    // Takes back one counted attempt: the count as before it when no other
+    // came since, else one less; never below nothing.
+    "CREATE FUNCTION rightsmith_release_attempt(p_key text, p_name bytea, p_workstation bytea,"
+    " p_at bigint, p_name_failures integer, p_name_last bigint,"
+    " p_workstation_failures integer, p_workstation_last bigint) RETURNS void"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " BEGIN"
+    "  UPDATE rightsmith_logon_failures SET"
+    "   failures = CASE WHEN last_failure = p_at THEN least(p_name_failures, failures - 1)"
+    "    ELSE failures - 1 END,"
+    "   last_failure = CASE WHEN last_failure = p_at THEN p_name_last ELSE last_failure END"
+    "   WHERE store_key = p_key AND name_digest = p_name;"
+    "  UPDATE rightsmith_logon_failures SET"
+    "   failures = CASE WHEN last_failure = p_at"
+    "    THEN least(p_workstation_failures, failures - 1) ELSE failures - 1 END,"
+    "   last_failure = CASE WHEN last_failure = p_at THEN p_workstation_last"
+    "    ELSE last_failure END"
+    "   WHERE store_key = p_key AND name_digest = p_workstation;"
+    "  DELETE FROM rightsmith_logon_failures WHERE store_key = p_key"
+    "   AND name_digest IN (p_name, p_workstation) AND failures <= 0;"
+    " END $f$",
+    "CREATE FUNCTION rightsmith_clear_failures(p_key text, p_digest bytea) RETURNS boolean"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " BEGIN"
+    "  DELETE FROM rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_digest;"
+    "  RETURN FOUND;"
+    " END $f$",
+    // Adds a record stamped with the server's time and the caller's role;
+    // a refused or throttled logon of a name without a user, or any throttled
+    // one, raises the count of the same record of the minute instead. Then
+    // drops what the server's limits say: beyond the row limit the records of
+    // logons first, those of changes only when no logon record is left.
+    "CREATE FUNCTION rightsmith_append_audit(p_key text, p_os_user text, p_host text,"
+    " p_program text, p_event text, p_user bytea, p_actor bytea, p_detail text) RETURNS void"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " DECLARE"
+    "  v_now bigint := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
+    "  v_minute bigint := v_now - v_now % 60000;"
+    "  v_days integer; v_rows bigint; v_id bigint; v_excess bigint; v_deleted bigint;"
+    " BEGIN"
+    "  SELECT keep_days, keep_rows INTO v_days, v_rows FROM rightsmith_settings LIMIT 1;"
+    "  PERFORM pg_advisory_xact_lock(7236617, hashtext(p_key));"
+    "  IF p_event = 'logon throttled' OR (p_event = 'logon refused' AND p_user = ''::bytea) THEN"
+    "   SELECT id INTO v_id FROM rightsmith_audit_trail WHERE store_key = p_key"
+    "    AND time >= v_minute AND time < v_minute + 60000 AND event = p_event"
+    "    AND user_name = p_user AND actor = p_actor AND detail = p_detail"
+    "    AND os_user = p_os_user AND host = p_host AND program = p_program"
+    "    AND role = session_user ORDER BY id DESC LIMIT 1;"
+    "  END IF;"
+    "  IF v_id IS NOT NULL THEN"
+    "   UPDATE rightsmith_audit_trail SET repeats = repeats + 1 WHERE id = v_id;"
+    "  ELSE"
+    "   INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event,"
+    "    user_name, actor, detail, role) VALUES (p_key, v_now, p_os_user, p_host, p_program,"
+    "    p_event, p_user, p_actor, p_detail, session_user);"
+    "  END IF;"
+    "  IF coalesce(v_days, 0) > 0 THEN"
+    "   DELETE FROM rightsmith_audit_trail WHERE store_key = p_key"
+    "    AND time < v_now - v_days::bigint * 86400000;"
+    "  END IF;"
+    "  IF coalesce(v_rows, 0) > 0 THEN"
+    "   SELECT count(*) - v_rows INTO v_excess FROM rightsmith_audit_trail"
+    "    WHERE store_key = p_key;"
+    "   IF v_excess > 0 THEN"
+    "    DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM rightsmith_audit_trail"
+    "     WHERE store_key = p_key AND event IN ('logon accepted', 'logon refused',"
+    "     'logon throttled') ORDER BY id LIMIT v_excess);"
+    "    GET DIAGNOSTICS v_deleted = ROW_COUNT;"
+    "    DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM rightsmith_audit_trail"
+    "     WHERE store_key = p_key ORDER BY id LIMIT v_excess - v_deleted);"
+    "   END IF;"
+    "  END IF;"
+    " END $f$",
+    "REVOKE ALL ON FUNCTION rightsmith_reserve_attempt(text, bytea, bytea, integer, integer,"
+    " bigint, bigint), rightsmith_release_attempt(text, bytea, bytea, bigint, integer, bigint,"
+    " integer, bigint), rightsmith_clear_failures(text, bytea), rightsmith_append_audit(text,"
+    " text, text, text, text, bytea, bytea, text) FROM PUBLIC",
+    "UPDATE rightsmith_schema SET version = 2",
+};
+
+// The functions the roles of the workstations may call.
+const char *const WorkstationFunctions =
+    "rightsmith_reserve_attempt(text, bytea, bytea, integer, integer, bigint, bigint), "
+    "rightsmith_release_attempt(text, bytea, bytea, bigint, integer, bigint, integer, bigint), "
+    "rightsmith_clear_failures(text, bytea), "
+    "rightsmith_append_audit(text, text, text, text, text, bytea, bytea, text)";
+
+// The roles (PUBLIC included) that may write the trail or the failed logons
+// directly, as SQL names: those of version 1, to be moved to the functions.
+const char *const DirectWriters =
+    "SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' "
+    "    ELSE quote_ident(pg_get_userbyid(a.grantee)) END "
+    "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
+    "WHERE c.oid IN ('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass) "
+    "AND a.privilege_type IN ('INSERT', 'UPDATE', 'DELETE') AND a.grantee <> c.relowner "
+    "ORDER BY 1";
+
+std::atomic_bool upgradeAdviceLogged {false};
 
 /// \a name as a quoted SQL identifier; throws for a name no role can have.
 QString quotedIdentifier(const QString &name)
@@ -298,6 +470,18 @@ SharedStore::Result SharedStore::run(const char *sql, const QList<QByteArray> &p
 
 void SharedStore::initSchema()
 {
+    prepareSchema(false, nullptr);
+}
+
+QStringList SharedStore::upgradeSchema()
+{
+    QStringList moved;
+    prepareSchema(true, &moved);
+    return moved;
+}
+
+bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
+{
     Transaction transaction(*this);
     run(SchemaLock);
     const Result tables = run(DescribeTables);
@@ -315,46 +499,121 @@ void SharedStore::initSchema()
         if (run(AuditSequenceIsOurs).text(0, 0) != u"t"_s)
             throw foreign(QLatin1StringView(AuditSequenceName));
     };
+    const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
+    const auto makeVersion2 = [&] {
+        for (const char *statement : Version2) {
+            const QString sql = QString::fromLatin1(statement);
+            run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
+        }
+        m_schemaVersion = SchemaVersion;
+    };
     if (found.isEmpty()) {
         for (const char *statement : CreateTables)
             run(statement);
         checkSequence(); // a foreign relation took its name: the grants would miss it
+        makeVersion2();
         transaction.commit();
-        return;
+        return true;
     }
+    // The version decides which tables to expect, once its own table is ours.
+    QString version = u"?"_s;
+    if (found.value(u"rightsmith_schema"_s) == QLatin1StringView(RelationsV1[0].columns)) {
+        const Result stored = run("SELECT version FROM rightsmith_schema");
+        if (stored.rows() == 1 && !stored.isNull(0, 0))
+            version = stored.text(0, 0);
+    }
+    const auto &relations = version == u"1"_s ? RelationsV1 : RelationsV2;
     // A table of other columns is named before one that is missing.
     for (const bool present : {true, false}) {
-        for (const Relation &relation : Relations) {
+        for (const Relation &relation : relations) {
             const QString name = QLatin1StringView(relation.name);
-            if (found.contains(name) == present
-                && found.value(name) != QLatin1StringView(relation.columns))
+            // A relation without columns is one the version does not have.
+            const bool expected =
+                relation.columns && found.value(name) == QLatin1StringView(relation.columns);
+            if (found.contains(name) == present && expected != present)
                 throw foreign(name);
         }
     }
     checkSequence();
-    const Result version = run("SELECT version FROM rightsmith_schema");
-    if (version.rows() != 1 || version.isNull(0, 0)
-        || version.text(0, 0) != QString::number(SchemaVersion))
+    if (version == QString::number(SchemaVersion)) {
+        m_schemaVersion = SchemaVersion;
+        transaction.commit();
+        return false;
+    }
+    if (version != u"1"_s)
         throw Error(QCoreApplication::translate(Context,
                                                 "The user store %1 has a layout this "
                                                 "program does not know (version %2).")
-                        .arg(serverName(), version.rows() == 1 ? version.text(0, 0) : u"?"_s));
+                        .arg(serverName(), version));
+    if (!upgrade)
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user store %1 has tables of version 1; "
+                                                "upgrade them first (rightsmith-users "
+                                                "init-store --upgrade, as their owner).")
+                        .arg(serverName()));
+    const Result owner =
+        run("SELECT pg_get_userbyid(relowner), pg_get_userbyid(relowner) = "
+            "current_user FROM pg_class WHERE oid = 'rightsmith_schema'::regclass");
+    if (owner.text(0, 1) != u"t"_s)
+        throw Error(QCoreApplication::translate(Context,
+                                                "Only the owner of the tables of the user store "
+                                                "%1 (%2) may upgrade them.")
+                        .arg(serverName(), owner.text(0, 0)));
+    const Result writers = run(DirectWriters);
+    makeVersion2();
+    for (int row = 0; row < writers.rows(); ++row) {
+        const QByteArray role = writers.bytes(row, 0);
+        for (const QByteArray &statement :
+             {"REVOKE INSERT, UPDATE, DELETE ON rightsmith_logon_failures, "
+              "rightsmith_audit_trail FROM "
+                  + role,
+              "REVOKE USAGE ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role,
+              "GRANT SELECT ON rightsmith_settings TO " + role,
+              QByteArray("GRANT EXECUTE ON FUNCTION ") + WorkstationFunctions + " TO " + role})
+            run(statement.constData());
+        if (moved)
+            moved->append(QString::fromUtf8(role));
+    }
     transaction.commit();
+    return true;
+}
+
+int SharedStore::schemaVersion()
+{
+    if (m_schemaVersion == 0) {
+        const Result stored = run("SELECT version FROM rightsmith_schema");
+        m_schemaVersion = stored.rows() == 1 ? stored.text(0, 0).toInt() : 0;
+        if (m_schemaVersion == 1 && !upgradeAdviceLogged.exchange(true))
+            qCWarning(lcShared, "%ls", qUtf16Printable(upgradeAdvice()));
+    }
+    return m_schemaVersion;
+}
+
+QString SharedStore::upgradeAdvice()
+{
+    if (schemaVersion() >= SchemaVersion)
+        return QString();
+    return QCoreApplication::translate(Context,
+                                       "The user store %1 has tables of version %2: every "
+                                       "workstation may change its failed logons and its audit "
+                                       "trail. The administrator should upgrade it "
+                                       "(rightsmith-users init-store --upgrade, as the tables' "
+                                       "owner).")
+        .arg(serverName())
+        .arg(m_schemaVersion);
 }
 
 QStringList SharedStore::grantStatements(const QString &workstationRole,
                                          const QString &administratorRole)
 {
-    const QString sequence = QLatin1StringView(AuditSequenceName);
     QStringList statements;
     for (const QString &role :
          {quotedIdentifier(workstationRole), quotedIdentifier(administratorRole)}) {
-        statements
-            << u"GRANT SELECT ON rightsmith_schema, rightsmith_user_template TO %1"_s.arg(role)
-            << u"GRANT SELECT, INSERT, UPDATE, DELETE ON rightsmith_logon_failures TO %1"_s.arg(
-                   role)
-            << u"GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO %1"_s.arg(role)
-            << u"GRANT USAGE ON SEQUENCE %1 TO %2"_s.arg(sequence, role);
+        statements << u"GRANT SELECT ON rightsmith_schema, rightsmith_settings, "
+                      u"rightsmith_user_template, rightsmith_logon_failures, "
+                      u"rightsmith_audit_trail TO %1"_s.arg(role)
+                   << u"GRANT EXECUTE ON FUNCTION %1 TO %2"_s.arg(
+                          QLatin1StringView(WorkstationFunctions), role);
     }
     statements << u"GRANT INSERT, UPDATE ON rightsmith_user_template TO %1"_s.arg(
         quotedIdentifier(administratorRole));
@@ -462,39 +721,142 @@ ThrottleState SharedStore::failures(const QString &storeKey, const QByteArray &n
                               "WHERE store_key = $1 AND name_digest = $2",
                               {keyOf(storeKey), nameDigest}, {false, true});
     ThrottleState state;
-    if (result.rows() == 1) {
-        state.failures = std::max(0, result.text(0, 0).toInt());
+    if (result.rows() == 1 && result.text(0, 0).toInt() > 0) {
+        state.failures = result.text(0, 0).toInt();
         state.lastFailure = QDateTime::fromMSecsSinceEpoch(result.text(0, 1).toLongLong(), Qt::UTC);
     }
     return state;
 }
 
-ThrottleState SharedStore::noteFailure(const QString &storeKey, const QByteArray &nameDigest,
-                                       const QDateTime &now, std::chrono::seconds forgetAfter)
+namespace {
+
+ThrottleState stateOf(const QString &failures, const QString &last)
 {
-    const qint64 at = msSinceEpoch(now);
-    const qint64 forgotten =
-        at - std::chrono::duration_cast<std::chrono::milliseconds>(forgetAfter).count();
-    const QByteArray key = keyOf(storeKey);
-    // One statement: two workstations counting the same name at once both count.
-    const Result result =
-        run("INSERT INTO rightsmith_logon_failures AS f "
-            "(store_key, name_digest, failures, last_failure) VALUES ($1, $2, 1, $3) "
-            "ON CONFLICT (store_key, name_digest) DO UPDATE SET "
-            "failures = CASE WHEN f.last_failure < $4 THEN 1 "
-            "ELSE least(f.failures::bigint + 1, 2147483647) END, "
-            "last_failure = excluded.last_failure RETURNING failures, last_failure",
-            {key, nameDigest, number(at), number(forgotten)}, {false, true, false, false});
-    run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND last_failure < $2",
-        {key, number(forgotten)});
     ThrottleState state;
-    state.failures = result.text(0, 0).toInt();
-    state.lastFailure = QDateTime::fromMSecsSinceEpoch(result.text(0, 1).toLongLong(), Qt::UTC);
+    // A row of no failures is one a reservation made and did not count.
+    if (failures.toInt() > 0) {
+        state.failures = failures.toInt();
+        state.lastFailure = QDateTime::fromMSecsSinceEpoch(last.toLongLong(), Qt::UTC);
+    }
     return state;
+}
+
+qint64 lastOf(const ThrottleState &state)
+{
+    return state.lastFailure.isValid() ? state.lastFailure.toMSecsSinceEpoch() : 0;
+}
+
+qint64 ms(std::chrono::seconds seconds)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(seconds).count();
+}
+
+std::chrono::seconds secondsOf(qint64 ms)
+{
+    return std::chrono::seconds(ms > 0 ? (ms + 999) / 1000 : 0);
+}
+
+} // namespace
+
+std::chrono::seconds SharedStore::wait(const QString &storeKey, const QByteArray &nameDigest,
+                                       const ThrottleSettings &settings, const QDateTime &now)
+{
+    if (schemaVersion() < 2)
+        return failures(storeKey, nameDigest).remaining(settings, now);
+    const Result result = run("SELECT f.failures, f.last_failure, "
+                              "(extract(epoch FROM clock_timestamp()) * 1000)::bigint "
+                              "FROM (SELECT 1) one LEFT JOIN rightsmith_logon_failures f "
+                              "ON f.store_key = $1 AND f.name_digest = $2",
+                              {keyOf(storeKey), nameDigest}, {false, true});
+    return stateOf(result.text(0, 0), result.text(0, 1))
+        .remaining(settings,
+                   QDateTime::fromMSecsSinceEpoch(result.text(0, 2).toLongLong(), Qt::UTC));
+}
+
+ThrottleReservation SharedStore::reserve(const QString &storeKey, const QByteArray &nameDigest,
+                                         const QByteArray &workstationDigest,
+                                         const ThrottleSettings &settings, const QDateTime &now)
+{
+    const QByteArray key = keyOf(storeKey);
+    ThrottleReservation reservation;
+    if (schemaVersion() >= 2) {
+        const Result result =
+            run("SELECT * FROM rightsmith_reserve_attempt($1, $2, $3, $4, $5, $6, $7)",
+                {key, nameDigest, workstationDigest, number(settings.freeAttempts),
+                 number(settings.forWorkstation().freeAttempts), number(ms(settings.firstDelay)),
+                 number(ms(settings.maxDelay))},
+                {false, true, true, false, false, false, false});
+        reservation.wait = secondsOf(result.text(0, 0).toLongLong());
+        reservation.at = result.text(0, 1).toLongLong();
+        reservation.name = stateOf(result.text(0, 2), result.text(0, 3));
+        reservation.workstation = stateOf(result.text(0, 4), result.text(0, 5));
+        return reservation;
+    }
+    // Tables of version 1: the rows are made and locked, then decided on here.
+    const qint64 at = msSinceEpoch(now);
+    run("INSERT INTO rightsmith_logon_failures VALUES ($1, $2, 0, 0), ($1, $3, 0, 0) "
+        "ON CONFLICT DO NOTHING",
+        {key, nameDigest, workstationDigest}, {false, true, true});
+    for (const auto &[digest, state] : {std::pair {nameDigest, &reservation.name},
+                                        std::pair {workstationDigest, &reservation.workstation}}) {
+        const Result row = run("SELECT failures, last_failure FROM rightsmith_logon_failures "
+                               "WHERE store_key = $1 AND name_digest = $2 FOR UPDATE",
+                               {key, digest}, {false, true});
+        *state = stateOf(row.text(0, 0), row.text(0, 1));
+    }
+    const QDateTime current = QDateTime::fromMSecsSinceEpoch(at, Qt::UTC);
+    reservation.wait =
+        std::max(reservation.name.remaining(settings, current),
+                 reservation.workstation.remaining(settings.forWorkstation(), current));
+    if (!reservation.counted())
+        return reservation;
+    reservation.at = at;
+    const QByteArray forgotten = number(at - ms(settings.forgetAfter));
+    run("UPDATE rightsmith_logon_failures SET failures = CASE WHEN last_failure < $5 THEN 1 "
+        "ELSE least(failures::bigint + 1, 2147483647) END, last_failure = $4 "
+        "WHERE store_key = $1 AND name_digest IN ($2, $3)",
+        {key, nameDigest, workstationDigest, number(at), forgotten},
+        {false, true, true, false, false});
+    run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND last_failure < $2",
+        {key, forgotten});
+    return reservation;
+}
+
+void SharedStore::release(const QString &storeKey, const QByteArray &nameDigest,
+                          const QByteArray &workstationDigest,
+                          const ThrottleReservation &reservation)
+{
+    if (!reservation.counted())
+        return;
+    const QByteArray key = keyOf(storeKey);
+    if (schemaVersion() >= 2) {
+        run("SELECT rightsmith_release_attempt($1, $2, $3, $4, $5, $6, $7, $8)",
+            {key, nameDigest, workstationDigest, number(reservation.at),
+             number(reservation.name.failures), number(lastOf(reservation.name)),
+             number(reservation.workstation.failures), number(lastOf(reservation.workstation))},
+            {false, true, true, false, false, false, false, false});
+        return;
+    }
+    for (const auto &[digest, before] : {std::pair {nameDigest, reservation.name},
+                                         std::pair {workstationDigest, reservation.workstation}}) {
+        run("UPDATE rightsmith_logon_failures SET "
+            "failures = CASE WHEN last_failure = $3 THEN least($4, failures - 1) "
+            "ELSE failures - 1 END, "
+            "last_failure = CASE WHEN last_failure = $3 THEN $5 ELSE last_failure END "
+            "WHERE store_key = $1 AND name_digest = $2",
+            {key, digest, number(reservation.at), number(before.failures), number(lastOf(before))},
+            {false, true, false, false, false});
+    }
+    run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND failures <= 0", {key});
 }
 
 bool SharedStore::clearFailures(const QString &storeKey, const QByteArray &nameDigest)
 {
+    if (schemaVersion() >= 2)
+        return run("SELECT rightsmith_clear_failures($1, $2)", {keyOf(storeKey), nameDigest},
+                   {false, true})
+                   .text(0, 0)
+            == u"t"_s;
     return run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND name_digest = $2 "
                "RETURNING 1",
                {keyOf(storeKey), nameDigest}, {false, true})
@@ -507,6 +869,14 @@ void SharedStore::appendAudit(const QString &storeKey, AuditRecord record,
 {
     record.complete(now);
     const QByteArray key = keyOf(storeKey);
+    if (schemaVersion() >= 2) {
+        run("SELECT rightsmith_append_audit($1, $2, $3, $4, $5, $6, $7, $8)",
+            {key, record.osUser.toUtf8(), record.host.toUtf8(), record.program.toUtf8(),
+             AuditRecord::name(record.event).toUtf8(), record.user, record.actor,
+             record.detail.toUtf8()},
+            {false, false, false, false, false, true, true, false});
+        return;
+    }
     // Records expire by the newest time already stored when that is earlier
     // than now: a clock set far ahead, once, does not wipe the trail.
     const Result latest =
@@ -524,21 +894,40 @@ void SharedStore::appendAudit(const QString &storeKey, AuditRecord record,
         run("DELETE FROM rightsmith_audit_trail WHERE store_key = $1 AND time < $2",
             {key, number(newest - qint64(limits.keepDays) * 24 * 60 * 60 * 1000)});
     if (limits.keepRows > 0) {
-        // By order of writing, not by time, as the local trail does.
-        run("DELETE FROM rightsmith_audit_trail WHERE store_key = $1 AND id <= "
-            "(SELECT id FROM rightsmith_audit_trail WHERE store_key = $1 "
-            "ORDER BY id DESC OFFSET $2 LIMIT 1)",
-            {key, number(limits.keepRows)});
+        // Logons first, then changes, each by order of writing, as the local trail does.
+        const qint64 excess =
+            run("SELECT count(*) FROM rightsmith_audit_trail WHERE store_key = $1", {key})
+                .text(0, 0)
+                .toLongLong()
+            - limits.keepRows;
+        if (excess > 0) {
+            const qint64 dropped =
+                run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+                    "rightsmith_audit_trail WHERE store_key = $1 AND event IN ('logon accepted', "
+                    "'logon refused', 'logon throttled') ORDER BY id LIMIT $2) RETURNING 1",
+                    {key, number(excess)})
+                    .rows();
+            if (dropped < excess)
+                run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+                    "rightsmith_audit_trail WHERE store_key = $1 ORDER BY id LIMIT $2)",
+                    {key, number(excess - dropped)});
+        }
     }
 }
 
 QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTime &since,
                                           const QByteArray &user)
 {
+    // Tables of version 1 know neither the role nor the count.
+    const char *const sql = schemaVersion() >= 2
+        ? "SELECT time::text, os_user, host, program, event, user_name, actor, detail, role, "
+          "repeats::text FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
+          "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id"
+        : "SELECT time::text, os_user, host, program, event, user_name, actor, detail, "
+          "''::text, '1'::text FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
+          "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id";
     const Result result = run(
-        "SELECT time::text, os_user, host, program, event, user_name, actor, detail "
-        "FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
-        "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id",
+        sql,
         {keyOf(storeKey),
          number(since.isValid() ? since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min()),
          number(user.isEmpty() ? 0 : 1), user},
@@ -556,6 +945,8 @@ QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTi
         record.user = result.bytes(row, 5);
         record.actor = result.bytes(row, 6);
         record.detail = result.text(row, 7);
+        record.role = result.text(row, 8);
+        record.count = std::max(1, result.bytes(row, 9).toInt());
         records.append(record);
     }
     return records;

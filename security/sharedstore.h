@@ -26,8 +26,11 @@ namespace zkSecurity {
 class RIGHTSMITH_CORE_EXPORT SharedStore
 {
 public:
-    /// The version of the tables initSchema() makes and accepts.
-    static constexpr int SchemaVersion = 1;
+    /// The version of the tables initSchema() makes and accepts. Version 2
+    /// keeps the failed logons and the audit trail out of the workstations'
+    /// reach: they write them only through functions that run as the tables'
+    /// owner and stamp the server's time and the role that called them.
+    static constexpr int SchemaVersion = 2;
     /// The notification channel a successful save notifies, with the store key
     /// as payload. Store keys compare without case, and the payload is case-folded.
     static const char *const Channel;
@@ -43,14 +46,29 @@ public:
 
     /// Makes the tables when there are none, in one transaction; does nothing
     /// when they are already ours at SchemaVersion. Throws, changing nothing,
-    /// when tables of those names exist but were not made by this class.
+    /// when tables of those names exist but were not made by this class, and
+    /// when they are of version 1 (upgradeSchema() upgrades them).
     void initSchema();
+    /// Upgrades tables of version 1 to SchemaVersion in one transaction,
+    /// keeping every row: the trail learns who wrote each record, and every
+    /// role that could write the trail or the failed logons directly may from
+    /// now on only call the functions that write them. Only the tables' owner
+    /// may. Returns the roles whose rights were moved (quoted as in SQL);
+    /// does nothing for tables at SchemaVersion; throws as initSchema().
+    QStringList upgradeSchema();
+    /// The version of the tables of this store, asked once per connection.
+    /// A store of version 1 keeps working as it always did, with a warning
+    /// (upgradeAdvice()) logged once per program.
+    int schemaVersion();
+    /// What the administrator should do about the store's tables; empty when
+    /// they are at SchemaVersion.
+    QString upgradeAdvice();
 
     /// The statements (without the closing semicolon) an administrator runs,
     /// as the tables' owner, after initSchema(): \a workstationRole may read
-    /// the user template and keep the failed logons and the audit trail;
-    /// \a administratorRole may in addition save the user template. The role
-    /// names are quoted; throws for an empty one.
+    /// the user template, and count failed logons and add to the audit trail
+    /// through the store's functions; \a administratorRole may in addition
+    /// save the user template. The role names are quoted; throws for an empty one.
     static QStringList grantStatements(const QString &workstationRole,
                                        const QString &administratorRole);
 
@@ -97,17 +115,30 @@ public:
     // The failed logons and the audit trail of the users under a store key,
     // kept as LogonThrottle and AuditTrail keep them in the local store.
 
+    // With tables of version 2 the server's clock stands for \a now, the
+    // server's own limits (table rightsmith_settings, which its owner may
+    // change) for \a limits and ThrottleSettings::forgetAfter.
+
     /// The failures of the name whose digest (LogonThrottle::nameDigest()) is \a nameDigest.
     ThrottleState failures(const QString &storeKey, const QByteArray &nameDigest);
-    /// Counts a failure at \a now, first forgetting those older than
-    /// \a forgetAfter; returns the new state.
-    ThrottleState noteFailure(const QString &storeKey, const QByteArray &nameDigest,
-                              const QDateTime &now, std::chrono::seconds forgetAfter);
-    /// Forgets the failures of a name; true when there were any.
+    /// How long an attempt for the name must wait at \a now by its own count.
+    std::chrono::seconds wait(const QString &storeKey, const QByteArray &nameDigest,
+                              const ThrottleSettings &settings, const QDateTime &now);
+    /// As LogonThrottle::reserve(), in the connection's open transaction (or
+    /// one statement of its own): the rows of the name and the workstation stay
+    /// locked until it ends.
+    ThrottleReservation reserve(const QString &storeKey, const QByteArray &nameDigest,
+                                const QByteArray &workstationDigest,
+                                const ThrottleSettings &settings, const QDateTime &now);
+    /// As LogonThrottle::release().
+    void release(const QString &storeKey, const QByteArray &nameDigest,
+                 const QByteArray &workstationDigest, const ThrottleReservation &reservation);
+    /// Forgets the failures of a name (or a workstation); true when there were any.
     bool clearFailures(const QString &storeKey, const QByteArray &nameDigest);
-    /// Adds \a record, completed as AuditRecord::complete() does, and drops
-    /// what \a limits say, counting back from \a now or the newest stored
-    /// record, whichever is earlier.
+    /// Adds \a record, completed as AuditRecord::complete() does (a counted
+    /// record raises the count of one of the same minute), and drops what
+    /// \a limits say, as AuditTrail::append(), counting back from \a now or
+    /// the newest stored record, whichever is earlier.
     void appendAudit(const QString &storeKey, AuditRecord record, const AuditLimits &limits,
                      const QDateTime &now);
     /// As AuditTrail::read().
@@ -144,7 +175,10 @@ private:
                const QList<bool> &binary = {}, bool binaryResult = false);
     void collectNotifications();
 
+    bool prepareSchema(bool upgrade, QStringList *moved);
+
     pg_conn *m_connection = nullptr;
+    int m_schemaVersion = 0;
     QStringList m_pending;
     std::function<void()> m_notificationsPending;
 };

@@ -2,10 +2,13 @@
 // and CopyUserTemplate.
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"
+#include "security/audittrail.h"
 #include "security/logoncheck.h"
+#include "security/logonthrottle.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 #include "toolkit/action.h"
+#include "toolkit/registry.h"
 #include "toolkit/widgets/codecvalidator.h"
 #include "toolkit/widgets/idleupdater.h"
 
@@ -409,6 +412,51 @@ private Q_SLOTS:
         QVERIFY(!opened);
         QCOMPARE(capture.messages, QStringList {u"Wrong user name or password."_s});
         QCOMPARE(dialog->password(), "wrong"_ba);
+    }
+
+    void securityAfterFailedLogonsLeavesTheCountAndTheTrail()
+    {
+        QTemporaryDir dir;
+        const QDateTime now(QDate(2026, 12, 8), QTime(9, 0), Qt::UTC);
+        zkSecurity::UserStoreSettings store;
+        store.key = u"Test"_s;
+        store.databasePath = dir.filePath(u"registry.sqlite3"_s);
+        store.hardening.throttleLogons = true;
+        store.hardening.auditTrail = true;
+        store.hardening.clock = [now] {
+            return now;
+        };
+        const zkSecurity::LogonCheck check(store);
+        // Anna's count and the workstation's, then every record of the trail.
+        const auto held = [&] {
+            rightsmith::toolkit::Registry registry(store.registryPath());
+            const zkSecurity::LogonThrottle throttle(registry, store.key);
+            QStringList seen {
+                QString::number(throttle.state("Anna"_ba).failures),
+                QString::number(
+                    throttle.workstationState(zkSecurity::LogonThrottle::workstationDigest())
+                        .failures)};
+            for (const auto &entry : zkSecurity::AuditTrail(registry, store.key).read())
+                seen << zkSecurity::AuditRecord::name(entry.event);
+            return seen;
+        };
+
+        MessageCapture capture;
+        auto dialog = shownDialog("Anna"_ba, "wrong"_ba);
+        dialog->Check = &check;
+        dialog->btnOK->click();
+        dialog->btnOK->click();
+        const QStringList before = held();
+        QCOMPARE(before, (QStringList {u"2"_s, u"2"_s, u"logon refused"_s, u"logon refused"_s}));
+        dialog->setPassword("secret"_ba);
+        bool opened = false;
+        ModalAnswer answer([&](QWidget *modal) {
+            opened = true;
+            static_cast<QDialog *>(modal)->reject();
+        });
+        dialog->btnSecurity->click();
+        QVERIFY(opened);
+        QCOMPARE(held(), before);
     }
 
     void securityForUserShowsOwnSubtree()

@@ -13,12 +13,14 @@
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
 #include "support/fakes.h"
+#include "support/guessers.h"
 #include "support/temporaryhome.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QMap>
 
 #include <gtest/gtest.h>
 
@@ -211,6 +213,10 @@ TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAl
     EXPECT_FALSE(check.isLocked(bytes("Anna")));
     EXPECT_TRUE(check.unlock(bytes("Nobody"), SupervisorName));
     EXPECT_FALSE(check.isLocked(bytes("Nobody")));
+    // A store whose counts cannot be read locks, as a check refuses.
+    UserStoreSettings unreadable = security.StoreSettings();
+    unreadable.addressProblem = u"store.conf cannot be read"_s;
+    EXPECT_TRUE(LogonCheck(unreadable).isLocked(bytes("Anna")));
     EXPECT_EQ(LogonCheck::throttledMessage(std::chrono::seconds(8)),
               u"Too many failed logons. Try again in 8 seconds."_s);
 }
@@ -296,4 +302,82 @@ TEST_F(HardeningTest, WithEverythingOffTheStoreGetsNothingNew)
               zkCript::TCripter::Scramble(bytes("secret")));
     ASSERT_TRUE(registry.openKey(Key, false));
     EXPECT_EQ(registry.readString(u"Password"_s), zkCript::TCripter::Scramble(bytes("secret")));
+}
+
+TEST_F(HardeningTest, SixteenProgramsGuessingAtOncePastTheFreeAttemptsGetOneCheck)
+{
+    const UserStoreSettings store = security.StoreSettings();
+    {
+        // Five failures, the last long enough ago that the next attempt may go.
+        rightsmith::toolkit::Registry registry(store.registryPath());
+        const QDateTime then = QDateTime::currentDateTimeUtc().addSecs(-600);
+        for (int i = 0; i < 5; ++i)
+            LogonThrottle(registry, store.key).noteFailure(testsupport::GuessedName, then);
+    }
+    QStringList expected(15, u"throttled"_s);
+    expected.prepend(u"refused"_s);
+    EXPECT_EQ(
+        testsupport::guessAtOnce(store, 16, std::chrono::seconds(60)).join(u' ').toStdString(),
+        expected.join(u' ').toStdString());
+    rightsmith::toolkit::Registry registry(store.registryPath());
+    EXPECT_EQ(LogonThrottle(registry, store.key).state(testsupport::GuessedName).failures, 6);
+}
+
+TEST_F(HardeningTest, AFloodOfUnknownNamesIsThrottledCountedAndLeavesEveryChangeInTheTrail)
+{
+    QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
+    HardeningSettings hardening = quickHardening(&now);
+    hardening.throttleLogons = true;
+    hardening.auditTrail = true;
+    hardening.auditLimits = {0, 50};
+    security.SetHardening(hardening);
+    const LogonCheck check = security.CreateLogonCheck();
+    rightsmith::toolkit::Registry registry(security.StoreSettings().registryPath());
+    AuditTrail trail(registry, Key, hardening.auditLimits);
+    QStringList changes;
+    for (const AuditEvent event :
+         {AuditEvent::UserAdded, AuditEvent::RightGranted, AuditEvent::RightDenied,
+          AuditEvent::PasswordChanged, AuditEvent::StoreKeptAside, AuditEvent::StoreRestored,
+          AuditEvent::UserRemoved}) {
+        AuditRecord change;
+        change.event = event;
+        change.user = bytes("Anna");
+        trail.append(change, now);
+        changes << AuditRecord::name(event);
+    }
+    // Within one minute: after the workstation's free attempts every name
+    // waits, a user's as well; repeats are counted, not written again.
+    QMap<QString, int> verdicts;
+    int records = 0;
+    for (int i = 0; i < 100; ++i) {
+        const auto result =
+            check.check(*security.UserTemplate(), "nobody-" + QByteArray::number(i), "guess");
+        verdicts[result.verdict == LogonCheck::Verdict::Throttled ? u"throttled"_s
+                                                                  : u"refused"_s]++;
+    }
+    EXPECT_EQ(verdicts, (QMap<QString, int> {{u"refused"_s, 20}, {u"throttled"_s, 80}}));
+    EXPECT_EQ(check.check(*security.UserTemplate(), bytes("Anna"), bytes("secret")).verdict,
+              LogonCheck::Verdict::Throttled);
+    QMap<QString, int> counted;
+    for (const AuditRecord &entry : trail.read()) {
+        counted[AuditRecord::name(entry.event)] += entry.count;
+        ++records;
+    }
+    EXPECT_EQ(records, 7 + 3); // the refused, the throttled, and Anna's own
+    EXPECT_EQ(counted.value(u"logon refused"_s), 20);
+    EXPECT_EQ(counted.value(u"logon throttled"_s), 81);
+
+    // A thousand more, each in a minute of its own: the limit drops logons only.
+    for (int i = 0; i < 1000; ++i) {
+        now = now.addSecs(61);
+        check.check(*security.UserTemplate(), "flood-" + QByteArray::number(i), "guess");
+    }
+    QStringList kept;
+    const QList<AuditRecord> all = trail.read();
+    for (const AuditRecord &entry : all) {
+        if (!AuditRecord::isLogon(entry.event))
+            kept << AuditRecord::name(entry.event);
+    }
+    EXPECT_EQ(kept, changes);
+    EXPECT_EQ(all.size(), 50);
 }

@@ -2,8 +2,10 @@
 # rightsmith-users init-store against a throw-away PostgreSQL server: it makes
 # the tables and prints GRANT statements that psql runs for the default roles;
 # a second run is fine; a database holding a foreign table of one of the
-# store's names is refused with exit 1 and gets nothing. Exit 77 when
-# PostgreSQL is not installed.
+# store's names is refused with exit 1 and gets nothing; tables of version 1
+# are refused without --upgrade and upgraded with it, keeping their rows, and
+# audit then shows the role that wrote each record. Exit 77 when PostgreSQL is
+# not installed.
 #   initstore.sh TOOL
 set -eu
 
@@ -20,8 +22,9 @@ echo "$out"
 echo "$out" | grep -q '^-- the schema is ready in "rightsmith" on ' || fail "no ready line"
 echo "$out" | grep -q '^GRANT INSERT, UPDATE ON rightsmith_user_template TO "rightsmith_administrator";$' \
     || fail "no administrator grant"
-echo "$out" | grep -q '^GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO "rightsmith_workstation";$' \
+echo "$out" | grep -q '^GRANT EXECUTE ON FUNCTION rightsmith_reserve_attempt(.*) TO "rightsmith_workstation";$' \
     || fail "no workstation grant"
+echo "$out" | grep -q 'INSERT.*rightsmith_audit_trail' && fail "the trail is granted for writing"
 sql "$address" "CREATE ROLE rightsmith_workstation; CREATE ROLE rightsmith_administrator"
 echo "$out" | "$psql" "$address" -X -q -v ON_ERROR_STOP=1 || fail "psql refused the statements"
 [ "$(sql "$address" "SELECT has_table_privilege('rightsmith_administrator', 'rightsmith_user_template', 'UPDATE'), has_table_privilege('rightsmith_workstation', 'rightsmith_user_template', 'UPDATE')")" = "t|f" ] \
@@ -41,4 +44,45 @@ echo "$refused" | grep -q 'holds tables this program did not make: rightsmith_au
     || fail "no message about the foreign table"
 [ "$(sql "$other" "SELECT count(*) FROM pg_class WHERE relname LIKE 'rightsmith%'")" = 1 ] \
     || fail "init-store made something beside the foreign table"
+# Tables of version 1, as init-store made them then, with a record and a grant.
+sql "$address" "CREATE DATABASE version_one"
+sql "$address" "CREATE ROLE desk LOGIN IN ROLE rightsmith_workstation"
+v1="$address dbname=version_one"
+sql "$v1" "CREATE TABLE rightsmith_schema (version integer); INSERT INTO rightsmith_schema VALUES (1);
+CREATE TABLE rightsmith_user_template (store_key text PRIMARY KEY, version bigint NOT NULL, template bytea NOT NULL, size integer NOT NULL, changed_at timestamptz NOT NULL DEFAULT now());
+CREATE TABLE rightsmith_logon_failures (store_key text NOT NULL, name_digest bytea NOT NULL, failures integer NOT NULL, last_failure bigint NOT NULL, PRIMARY KEY (store_key, name_digest));
+CREATE TABLE rightsmith_audit_trail (id bigserial PRIMARY KEY, store_key text NOT NULL, time bigint NOT NULL, os_user text NOT NULL, host text NOT NULL, program text NOT NULL, event text NOT NULL, user_name bytea NOT NULL, actor bytea NOT NULL, detail text NOT NULL);
+CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key, time);
+GRANT SELECT ON rightsmith_schema, rightsmith_user_template TO rightsmith_workstation;
+GRANT SELECT, INSERT, UPDATE, DELETE ON rightsmith_logon_failures TO rightsmith_workstation;
+GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO rightsmith_workstation;
+GRANT USAGE ON SEQUENCE rightsmith_audit_trail_id_seq TO rightsmith_workstation"
+now=$(sql "$v1" "SELECT (extract(epoch FROM clock_timestamp()) * 1000)::bigint")
+sql "$v1 user=desk" "INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event, user_name, actor, detail) VALUES ('k', $now, 'boris', 'adminpc', 'p', 'user removed', 'Carl', 'Supervisor', '')"
+export XDG_CONFIG_HOME="$dir/config"
+
+code=0
+refused=$("$tool" init-store "$v1" 2>&1) || code=$?
+[ "$code" -eq 1 ] && echo "$refused" | grep -q 'init-store --upgrade' || fail "version 1 not refused: $refused"
+warned=$("$tool" --key k --store "$v1 user=desk" audit 2>&1) || fail "audit of version 1: $warned"
+echo "$warned" | grep -q 'warning: .*should upgrade it' || fail "no advice to upgrade: $warned"
+
+upgraded=$("$tool" init-store "$v1" --upgrade) || fail "upgrade: $upgraded"
+echo "$upgraded"
+echo "$upgraded" | grep -q '^-- upgraded from version 1 to version 2' || fail "no upgrade line"
+echo "$upgraded" | grep -q 'only through the store.s functions: rightsmith_workstation$' \
+    || fail "the workstation role was not moved"
+[ "$(sql "$v1" "SELECT version FROM rightsmith_schema")" = 2 ] || fail "still version 1"
+code=0
+sql "$v1 user=desk" "DELETE FROM rightsmith_audit_trail" 2>/dev/null || code=$?
+[ "$code" -ne 0 ] || fail "the workstation may still delete the trail"
+sql "$v1 user=desk" "SELECT rightsmith_append_audit('k', 'boris', 'adminpc', 'p', 'user removed', 'Dora', 'Supervisor', '')" >/dev/null \
+    || fail "the workstation may not call the function"
+trail=$("$tool" --key k --store "$v1" audit 2>&1) || fail "audit: $trail"
+echo "$trail"
+echo "$trail" | grep -q 'user removed  user=Carl  by=Supervisor  \[boris@adminpc, p\]$' \
+    || fail "the record of version 1 is not kept as it was"
+echo "$trail" | grep -q 'user removed  user=Dora  by=Supervisor  \[boris@adminpc, p, role desk\]$' \
+    || fail "the role is not shown"
+echo "$trail" | grep -q warning && fail "warned after the upgrade"
 echo "init-store: ok"

@@ -4,11 +4,13 @@
 // nothing; another process's save reaches a running component by
 // notification; a save cut off by the server stopping leaves the user
 // template whole. A start without the server is tested in test_shareduserstore.
+#include "security/logonthrottle.h"
 #include "security/passwordhash.h"
 #include "security/sharedstore.h"
 #include "security/tzksecurity.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
+#include "support/guessers.h"
 #include "support/pgserver.h"
 #include "support/temporaryhome.h"
 #include "toolkit/messagebox.h"
@@ -228,4 +230,26 @@ TEST_F(SharedProcessesTest, AServerStoppedDuringASaveKeepsTheUserTemplateWhole)
     EXPECT_EQ(onServer().stream, after);
     EXPECT_EQ(onServer().version, 2);
     EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(SharedProcessesTest, SixteenProgramsGuessingAtOncePastTheFreeAttemptsGetOneCheck)
+{
+    // Five failures on the server, the last long enough ago that the next attempt may go.
+    const QByteArray digest = LogonThrottle::nameDigest(testsupport::GuessedName).toHex();
+    ASSERT_EQ(testsupport::admin("INSERT INTO rightsmith_logon_failures VALUES ('"
+                                 + key.toCaseFolded().toUtf8() + "', '\\x" + digest
+                                 + "', 5, (extract(epoch FROM clock_timestamp()) * 1000)::bigint"
+                                   " - 600000)"),
+              QString());
+    UserStoreSettings store = settings();
+    store.databasePath = home.filePath(u"guessers.sqlite3"_s);
+    QStringList expected(15, u"throttled"_s);
+    expected.prepend(u"refused"_s);
+    EXPECT_EQ(
+        testsupport::guessAtOnce(store, 16, std::chrono::seconds(60)).join(u' ').toStdString(),
+        expected.join(u' ').toStdString());
+    EXPECT_EQ(SharedStore::connect(PgServer::address)
+                  ->failures(key, LogonThrottle::nameDigest(testsupport::GuessedName))
+                  .failures,
+              6);
 }

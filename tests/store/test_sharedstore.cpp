@@ -1,6 +1,8 @@
 // The shared store against a real PostgreSQL 15 server, started once for the
 // whole program by tests/support/pgserver.sh; every test is skipped, with the
 // script's reason, when the server binaries are not installed.
+#include "security/audittrail.h"
+#include "security/logonthrottle.h"
 #include "security/sharedstore.h"
 #include "support/pgserver.h"
 #include "toolkit/error.h"
@@ -11,6 +13,9 @@
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Error;
+using zkSecurity::AuditEvent;
+using zkSecurity::AuditRecord;
+using zkSecurity::LogonThrottle;
 using zkSecurity::SharedStore;
 
 namespace {
@@ -144,7 +149,32 @@ TEST_F(SharedStoreTest, ReaderRoleMayLoadButNotSave)
     EXPECT_EQ(a->load(u"read only"_s).version, 1);
 }
 
-TEST_F(SharedStoreTest, WorkstationKeepsRecordsAdministratorSaves)
+// Each statement the workstation role may not run on the counts, the trail or the server's limits.
+const char *const DirectWrites[] = {
+    "INSERT INTO rightsmith_logon_failures VALUES ('k', '\\x01', 1, 5)",
+    "UPDATE rightsmith_logon_failures SET failures = 0",
+    "DELETE FROM rightsmith_logon_failures",
+    "INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event, "
+    "user_name, actor, detail) VALUES ('k', 5, 'boris', 'adminpc', 'p', 'user removed', "
+    "'\\x42', '\\x53', '')",
+    "UPDATE rightsmith_audit_trail SET detail = 'x'",
+    "DELETE FROM rightsmith_audit_trail",
+    "UPDATE rightsmith_settings SET keep_rows = 1",
+};
+
+AuditRecord forgedRemoval()
+{
+    AuditRecord forged;
+    forged.event = AuditEvent::UserRemoved;
+    forged.user = "Boris";
+    forged.actor = "Supervisor";
+    forged.osUser = u"boris"_s;
+    forged.host = u"adminpc"_s;
+    forged.time = QDateTime(QDate(2001, 1, 1), QTime(), Qt::UTC);
+    return forged;
+}
+
+TEST_F(SharedStoreTest, WorkstationWritesCountsAndTrailOnlyThroughTheFunctionsAdministratorSaves)
 {
     ASSERT_EQ(a->save(u"granted"_s, "v1", 0), SharedStore::SaveResult::Saved);
     // Names that work only when quoted.
@@ -157,15 +187,21 @@ TEST_F(SharedStoreTest, WorkstationKeepsRecordsAdministratorSaves)
     const auto reader = SharedStore::connect(workstation);
     reader->initSchema();
     EXPECT_EQ(reader->load(u"granted"_s).stream, "v1");
-    EXPECT_EQ(admin("INSERT INTO rightsmith_logon_failures VALUES ('k', '\\x01', 1, 5); "
-                    "UPDATE rightsmith_logon_failures SET failures = 2; "
-                    "INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, "
-                    "event, user_name, actor, detail) VALUES ('k', 5, 'o', 'h', 'p', 'logon', "
-                    "'\\x02', '\\x03', '')",
-                    workstation),
-              QString());
-    // Records of the trail are never rewritten.
-    EXPECT_NE(admin("UPDATE rightsmith_audit_trail SET detail = 'x'", workstation), QString());
+    for (const char *sql : DirectWrites)
+        EXPECT_TRUE(admin(sql, workstation).contains(u"permission denied"_s)) << sql;
+
+    // Through the functions: counted, and recorded with the server's time and the role.
+    const QByteArray name = LogonThrottle::nameDigest("Anna");
+    const QByteArray desk = LogonThrottle::workstationDigest();
+    EXPECT_TRUE(reader->reserve(u"granted"_s, name, desk, {}, {}).counted());
+    EXPECT_EQ(reader->failures(u"granted"_s, name).failures, 1);
+    reader->appendAudit(u"granted"_s, forgedRemoval(), {}, {});
+    const QList<AuditRecord> trail = a->readAudit(u"granted"_s);
+    ASSERT_EQ(trail.size(), 1);
+    EXPECT_EQ(trail[0].role, u"work\"station"_s);
+    EXPECT_EQ(trail[0].actor, "Supervisor");
+    EXPECT_NE(trail[0].time.date(), QDate(2001, 1, 1));
+    EXPECT_TRUE(reader->clearFailures(u"granted"_s, name));
     try {
         reader->save(u"granted"_s, "v2", 1);
         ADD_FAILURE() << "the save was not refused";
@@ -179,6 +215,114 @@ TEST_F(SharedStoreTest, WorkstationKeepsRecordsAdministratorSaves)
     EXPECT_EQ(administrator->save(u"granted"_s, "v2", 1), SharedStore::SaveResult::Saved);
     EXPECT_EQ(administrator->save(u"granted by admin"_s, "v1", 0), SharedStore::SaveResult::Saved);
     EXPECT_EQ(a->load(u"granted"_s).stream, "v2");
+}
+
+TEST_F(SharedStoreTest, AStoreOfVersionOneKeepsWorkingAndItsOwnerUpgradesItKeepingItsRows)
+{
+    // The tables and grants of version 1, as its init-store made them.
+    ASSERT_EQ(admin("CREATE DATABASE version_one"), QString());
+    const QString owner = PgServer::address + u" dbname=version_one"_s;
+    ASSERT_EQ(
+        admin("CREATE TABLE rightsmith_schema (version integer);"
+              "INSERT INTO rightsmith_schema (version) VALUES (1);"
+              "CREATE TABLE rightsmith_user_template (store_key text PRIMARY KEY, version bigint "
+              "NOT NULL, template bytea NOT NULL, size integer NOT NULL, changed_at timestamptz "
+              "NOT NULL DEFAULT now());"
+              "CREATE TABLE rightsmith_logon_failures (store_key text NOT NULL, name_digest bytea "
+              "NOT NULL, failures integer NOT NULL, last_failure bigint NOT NULL, PRIMARY KEY "
+              "(store_key, name_digest));"
+              "CREATE TABLE rightsmith_audit_trail (id bigserial PRIMARY KEY, store_key text NOT "
+              "NULL, time bigint NOT NULL, os_user text NOT NULL, host text NOT NULL, program text "
+              "NOT NULL, event text NOT NULL, user_name bytea NOT NULL, actor bytea NOT NULL, "
+              "detail text NOT NULL);"
+              "CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key, "
+              "time);"
+              "CREATE ROLE desk LOGIN;"
+              "GRANT SELECT ON rightsmith_schema, rightsmith_user_template TO desk;"
+              "GRANT SELECT, INSERT, UPDATE, DELETE ON rightsmith_logon_failures TO desk;"
+              "GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO desk;"
+              "GRANT USAGE ON SEQUENCE rightsmith_audit_trail_id_seq TO desk",
+              owner),
+        QString());
+    const QString deskAddress = owner + u" user=desk"_s;
+    const QByteArray name = LogonThrottle::nameDigest("Anna");
+    const QByteArray here = LogonThrottle::workstationDigest();
+    AuditRecord early = forgedRemoval();
+    early.time = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 86400, Qt::UTC);
+    {
+        // A program of today counts, records and says what to do.
+        const auto desk = SharedStore::connect(deskAddress);
+        EXPECT_TRUE(desk->upgradeAdvice().contains(u"init-store --upgrade"_s))
+            << qPrintable(desk->upgradeAdvice());
+        EXPECT_TRUE(desk->reserve(u"k"_s, name, here, {}, {}).counted());
+        desk->appendAudit(u"k"_s, early, {}, {});
+        EXPECT_EQ(desk->readAudit(u"k"_s).value(0).time, early.time); // the time it gave
+        EXPECT_THROW(desk->upgradeSchema(), Error); // not the owner
+    }
+    const auto store = SharedStore::connect(owner);
+    EXPECT_THROW(store->initSchema(), Error); // asks for the upgrade, changes nothing
+    EXPECT_EQ(store->upgradeSchema(), QStringList {u"desk"_s});
+    EXPECT_EQ(store->upgradeSchema(), QStringList {}); // once is enough
+    EXPECT_EQ(store->schemaVersion(), SharedStore::SchemaVersion);
+
+    const auto desk = SharedStore::connect(deskAddress);
+    EXPECT_EQ(desk->upgradeAdvice(), QString());
+    EXPECT_EQ(desk->failures(u"k"_s, name).failures, 1);
+    for (const char *sql : DirectWrites)
+        EXPECT_TRUE(admin(sql, deskAddress).contains(u"permission denied"_s)) << sql;
+    EXPECT_TRUE(desk->reserve(u"k"_s, name, here, {}, {}).counted());
+    EXPECT_EQ(desk->failures(u"k"_s, name).failures, 2);
+    desk->appendAudit(u"k"_s, forgedRemoval(), {}, {});
+    const QList<AuditRecord> trail = desk->readAudit(u"k"_s);
+    ASSERT_EQ(trail.size(), 2);
+    EXPECT_EQ(trail[0].role, QString()); // written before anyone kept the role
+    EXPECT_EQ(trail[0].time, early.time);
+    EXPECT_EQ(trail[1].role, u"desk"_s);
+}
+
+TEST_F(SharedStoreTest, TheServerCountsRepeatsAndItsRowLimitKeepsEveryChange)
+{
+    ASSERT_EQ(admin("CREATE DATABASE small_trail"), QString());
+    const QString address = PgServer::address + u" dbname=small_trail"_s;
+    const auto store = SharedStore::connect(address);
+    store->initSchema();
+    ASSERT_EQ(admin("UPDATE rightsmith_settings SET keep_rows = 50", address), QString());
+    QStringList changes;
+    for (const AuditEvent event :
+         {AuditEvent::UserAdded, AuditEvent::RightGranted, AuditEvent::RightDenied,
+          AuditEvent::PasswordChanged, AuditEvent::StoreKeptAside, AuditEvent::StoreRestored,
+          AuditEvent::UserRemoved}) {
+        AuditRecord change;
+        change.event = event;
+        change.user = "Anna";
+        store->appendAudit(u"k"_s, change, {}, {});
+        changes << AuditRecord::name(event);
+    }
+    // Refused logons of names without a user, from a thousand workstations.
+    AuditRecord refused;
+    refused.event = AuditEvent::LogonRefused;
+    refused.detail = u"a name without a user"_s;
+    for (int i = 0; i < 1000; ++i) {
+        refused.host = u"desk-%1"_s.arg(i);
+        store->appendAudit(u"k"_s, refused, {}, {});
+    }
+    // From one workstation, the repeats of a minute are one record.
+    refused.host = u"desk-1000"_s;
+    for (int i = 0; i < 100; ++i)
+        store->appendAudit(u"k"_s, refused, {}, {});
+
+    QStringList kept;
+    int repeats = 0;
+    const QList<AuditRecord> trail = store->readAudit(u"k"_s);
+    for (const AuditRecord &entry : trail) {
+        if (!AuditRecord::isLogon(entry.event))
+            kept << AuditRecord::name(entry.event);
+        if (entry.host == u"desk-1000"_s)
+            repeats += entry.count;
+    }
+    EXPECT_EQ(kept, changes);
+    EXPECT_EQ(trail.size(), 50);
+    EXPECT_EQ(repeats, 100);
 }
 
 TEST(SharedStoreConnect, FailureNamesTheServerWithoutPassword)

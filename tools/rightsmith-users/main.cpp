@@ -320,6 +320,15 @@ int verify(Store &store)
     }
     for (const QString &kept : zkSecurity::UserStore::keptAside(settings))
         out() << "kept aside: " << kept << '\n';
+    if (store.isShared()) {
+        try {
+            const QString advice = store.shared().upgradeAdvice();
+            if (!advice.isEmpty())
+                out() << "warning: " << advice << '\n';
+        } catch (const rightsmith::toolkit::Error &) {
+            // Unreachable or unreadable: said above.
+        }
+    }
     return code;
 }
 
@@ -558,6 +567,11 @@ int audit(Store &store, const QString &key, const QString &since, const QString 
             throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
         user = *bytes;
     }
+    if (store.isShared()) {
+        const QString advice = store.shared().upgradeAdvice();
+        if (!advice.isEmpty())
+            err() << "rightsmith-users: warning: " << advice << '\n';
+    }
     const QList<zkSecurity::AuditRecord> records = store.isShared()
         ? store.shared().readAudit(key, from, user)
         : zkSecurity::AuditTrail(store.registry(), key).read(from, user);
@@ -573,7 +587,9 @@ int audit(Store &store, const QString &key, const QString &since, const QString 
                                       {u"detail"_s, entry.detail},
                                       {u"osUser"_s, entry.osUser},
                                       {u"host"_s, entry.host},
-                                      {u"program"_s, entry.program}});
+                                      {u"program"_s, entry.program},
+                                      {u"count"_s, entry.count},
+                                      {u"role"_s, entry.role}});
             continue;
         }
         out() << time << "  " << event;
@@ -583,7 +599,14 @@ int audit(Store &store, const QString &key, const QString &since, const QString 
             out() << "  by=" << text(entry.actor);
         if (!entry.detail.isEmpty())
             out() << "  (" << entry.detail << ')';
-        out() << "  [" << entry.osUser << '@' << entry.host << ", " << entry.program << "]\n";
+        if (entry.count > 1)
+            out() << "  x" << entry.count;
+        out() << "  [" << entry.osUser << '@' << entry.host << ", " << entry.program;
+        // The role the server saw write it: what a workstation says of itself
+        // (user, by, machine) is only what it says.
+        if (!entry.role.isEmpty())
+            out() << ", role " << entry.role;
+        out() << "]\n";
     }
     if (json)
         printJson(array);
@@ -591,14 +614,27 @@ int audit(Store &store, const QString &key, const QString &since, const QString 
 }
 
 // Makes the tables of the shared store at \a address (or checks that they are
-// ours) and prints, as SQL for psql, the rights its roles need.
+// ours), or with \a upgrade brings tables of version 1 up to date, and prints,
+// as SQL for psql, the rights its roles need.
 int initStore(const QString &address, const QString &workstationRole,
-              const QString &administratorRole)
+              const QString &administratorRole, bool upgrade)
 {
     const QStringList grants =
         zkSecurity::SharedStore::grantStatements(workstationRole, administratorRole);
     const auto store = zkSecurity::SharedStore::connect(address);
-    store->initSchema();
+    if (upgrade) {
+        const int before = store->schemaVersion();
+        const QStringList moved = store->upgradeSchema();
+        if (before < zkSecurity::SharedStore::SchemaVersion)
+            out() << "-- upgraded from version " << before << " to version "
+                  << zkSecurity::SharedStore::SchemaVersion << ", every row kept\n";
+        if (!moved.isEmpty())
+            out() << "-- these roles now write the failed logons and the trail only through "
+                     "the store's functions: "
+                  << moved.join(u", "_s) << '\n';
+    } else {
+        store->initSchema();
+    }
     out() << "-- the schema is ready in " << store->serverName() << '\n'
           << "-- Rights of the workstation role " << workstationRole
           << " and the administrator role " << administratorRole << ".\n"
@@ -673,7 +709,9 @@ int run(const QCoreApplication &app)
         u"  init-store URL\n"
         u"                makes the tables of a shared user store on PostgreSQL (URL:\n"
         u"                a libpq connection string) and prints the GRANT statements\n"
-        u"                for its roles (--workstation-role, --administrator-role)\n"
+        u"                for its roles (--workstation-role, --administrator-role);\n"
+        u"                with --upgrade, brings tables of an older version up to date\n"
+        u"                (as the tables' owner), keeping every row\n"
         u"  copy-store --from local --to URL [--replace]\n"
         u"  copy-store --from URL --to local\n"
         u"                copies the local user template (found by --key and --file) to\n"
@@ -705,6 +743,8 @@ int run(const QCoreApplication &app)
         u"administrator-role"_s,
         u"init-store: the role of the administrators (default rightsmith_administrator)."_s,
         u"NAME"_s, u"rightsmith_administrator"_s);
+    const QCommandLineOption upgradeOption(
+        u"upgrade"_s, u"init-store: upgrade the tables of an older version."_s);
     const QCommandLineOption storeOption(
         u"store"_s,
         u"Use the user template of the shared store at URL (a PostgreSQL connection string) "
@@ -717,8 +757,8 @@ int run(const QCoreApplication &app)
     const QCommandLineOption replaceOption(
         u"replace"_s, u"copy-store: replace the user template the shared store holds."_s);
     parser.addOptions({keyOption, fileOption, jsonOption, sinceOption, userOption,
-                       workstationRoleOption, administratorRoleOption, storeOption, fromOption,
-                       toOption, replaceOption});
+                       workstationRoleOption, administratorRoleOption, upgradeOption, storeOption,
+                       fromOption, toOption, replaceOption});
     parser.addPositionalArgument(
         u"command"_s,
         u"list, rights, check, recent, verify, restore, passwd, unlock, audit, init-store or "
@@ -744,8 +784,8 @@ int run(const QCoreApplication &app)
     const bool known = needsArgument || command == u"list"_s || command == u"recent"_s
         || command == u"verify"_s || command == u"audit"_s || command == u"copy-store"_s;
     const bool auditOptions = parser.isSet(sinceOption) || parser.isSet(userOption);
-    const bool roleOptions =
-        parser.isSet(workstationRoleOption) || parser.isSet(administratorRoleOption);
+    const bool roleOptions = parser.isSet(workstationRoleOption)
+        || parser.isSet(administratorRoleOption) || parser.isSet(upgradeOption);
     const bool copyOptions =
         parser.isSet(fromOption) || parser.isSet(toOption) || parser.isSet(replaceOption);
     const QString from = parser.value(fromOption);
@@ -761,7 +801,8 @@ int run(const QCoreApplication &app)
                        u"usage: rightsmith-users [--key KEY] [--file FILE | --store URL] "
                        u"list|rights USER|check USER|recent|verify|restore COPY|passwd USER|"
                        u"unlock USER|audit [--since TIME] [--user NAME] [--json]|"
-                       u"init-store URL [--workstation-role NAME] [--administrator-role NAME]|"
+                       u"init-store URL [--upgrade] [--workstation-role NAME] "
+                       u"[--administrator-role NAME]|"
                        u"copy-store --from local --to URL [--replace]|"
                        u"copy-store --from URL --to local"_s};
     }
@@ -777,7 +818,7 @@ int run(const QCoreApplication &app)
     const bool json = parser.isSet(jsonOption);
     if (command == u"init-store"_s)
         return initStore(args.at(1), parser.value(workstationRoleOption),
-                         parser.value(administratorRoleOption));
+                         parser.value(administratorRoleOption), parser.isSet(upgradeOption));
 
     const QString key = parser.value(keyOption);
     if (command == u"copy-store"_s) {
