@@ -9,14 +9,18 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -508,6 +512,73 @@ TEST_F(RegistryTest, AnUnusableLocationGivesAnError)
     const QString directory = home.filePath(u"dir.sqlite3"_s);
     ASSERT_TRUE(QDir().mkpath(directory));
     EXPECT_TRUE(errorOf([&] { Registry registry(directory); }).contains(directory));
+}
+
+// A folder on a file system mounted read-only: the message names that cause,
+// not a missing file. Mounting needs root (or its capability); skipped otherwise.
+TEST_F(RegistryTest, AReadOnlyFileSystemIsNamedAsTheCause)
+{
+    const QString mountPoint = home.filePath(u"mount"_s);
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    const QByteArray point = QFile::encodeName(mountPoint);
+    if (::mount("rightsmith-test", point.constData(), "tmpfs", 0, "mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+    const QString existing = mountPoint + u"/registry.sqlite3"_s;
+    {
+        Registry registry(existing);
+        ASSERT_TRUE(registry.openKey(u"\\K"_s, true));
+        registry.writeInteger(u"V"_s, 1);
+    }
+    ASSERT_EQ(::mount(nullptr, point.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
+        << std::strerror(errno);
+
+    // SQLite falls back to reading, then fails on the -wal and -shm files.
+    for (const auto access : {Registry::ReadWrite, Registry::ReadOnly}) {
+        const QString message = errorOf([&] { Registry registry(existing, access); });
+        EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EROFS))))
+            << qPrintable(message);
+        EXPECT_FALSE(message.contains(QString::fromLocal8Bit(std::strerror(ENOENT))))
+            << qPrintable(message);
+    }
+}
+
+// Files and folders the operating system's user nobody may not write: a
+// writer process (above) run as nobody is told so.
+TEST_F(RegistryTest, APermissionDeniedIsNamedAsTheCause)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "only root can run a process as nobody";
+    const QString folder = home.filePath(u"shared"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString &path : {home.path(), folder})
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+    const QString rootsOwn = folder + u"/roots.sqlite3"_s;
+    const QString everyones = folder + u"/everyones.sqlite3"_s;
+    for (const QString &path : {rootsOwn, everyones}) {
+        Registry registry(path);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(rootsOwn).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(everyones).constData(), 0666), 0);
+
+    const auto messageAsNobody = [](const QString &path) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"RIGHTSMITH_REGISTRY_WRITER"_s, u"nobody:"_s + path);
+        process.setProcessEnvironment(environment);
+        process.start(u"setpriv"_s,
+                      {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                       QCoreApplication::applicationFilePath()});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 1);
+        return QString::fromLocal8Bit(process.readAllStandardError());
+    };
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    QString message = messageAsNobody(rootsOwn);
+    EXPECT_TRUE(message.contains(denied)) << qPrintable(message);
+    // Its -wal and -shm files cannot be made in the folder.
+    message = messageAsNobody(everyones);
+    EXPECT_TRUE(message.contains(u"folder '%1': %2"_s.arg(folder, denied))) << qPrintable(message);
 }
 
 TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
