@@ -660,6 +660,56 @@ TEST_F(RegistryTest, ATransactionIsOneUnitAndHoldsOffOtherWriters)
     EXPECT_EQ(second.readInteger(u"A"_s), 1);
 }
 
+// A write that fails inside the transaction the registry opens for it (no
+// RegistryTransaction around it) is rolled back whole and leaves none open:
+// the next write and the next transaction go through, here and elsewhere.
+TEST_F(RegistryTest, AFailedWriteLeavesNoTransactionOpen)
+{
+    const QString path = home.filePath(u"registry.sqlite3"_s);
+    Registry registry(path);
+    ASSERT_TRUE(registry.openKey(u"\\K\\Sub"_s, true));
+    registry.writeInteger(u"V"_s, 1);
+    const struct
+    {
+        const char *trigger;
+        std::function<void()> write;
+    } cases[] = {
+        {"BEFORE INSERT ON keys",
+         [&] {
+             registry.openKey(u"\\New\\Deeper"_s, true);
+         }},
+        {"BEFORE DELETE ON keys WHEN old.name = 'K'",
+         [&] {
+             registry.deleteKey(u"\\K"_s);
+         }},
+        {"BEFORE INSERT ON \"values\"",
+         [&] {
+             registry.writeInteger(u"W"_s, 2);
+         }},
+    };
+    for (const auto &[trigger, write] : cases) {
+        runSql(path,
+               ("CREATE TRIGGER refuse " + std::string(trigger)
+                + " BEGIN SELECT RAISE(ABORT, 'refused'); END;")
+                   .c_str());
+        EXPECT_TRUE(errorOf(write).contains(u"refused"_s)) << trigger;
+        EXPECT_FALSE(registry.inTransaction()) << trigger;
+        runSql(path, "DROP TRIGGER refuse;");
+
+        // Nothing of it stayed, and the write lock is free for others.
+        EXPECT_FALSE(registry.keyExists(u"\\New"_s)) << trigger;
+        ASSERT_TRUE(registry.openKey(u"\\K\\Sub"_s, false)) << trigger;
+        EXPECT_EQ(registry.readInteger(u"V"_s), 1) << trigger;
+        Registry other(path);
+        ASSERT_TRUE(other.openKey(u"\\K"_s, false));
+        other.writeInteger(u"Other"_s, 1);
+        rightsmith::toolkit::RegistryTransaction transaction(registry, Registry::WriteTransaction);
+        registry.writeInteger(u"T"_s, 1);
+        transaction.commit();
+        EXPECT_FALSE(registry.inTransaction()) << trigger;
+    }
+}
+
 TEST_F(RegistryTest, DamagedRowsNeverCrashAndReadAsWrongType)
 {
     const QString path = home.filePath(u"damaged.sqlite3"_s);
