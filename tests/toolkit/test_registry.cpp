@@ -22,6 +22,7 @@
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Registry;
@@ -530,8 +531,8 @@ TEST_F(RegistryTest, AReadOnlyFileSystemIsNamedAsTheCause)
         ASSERT_TRUE(registry.openKey(u"\\K"_s, true));
         registry.writeInteger(u"V"_s, 1);
     }
-    ASSERT_EQ(::mount(nullptr, point.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
-        << std::strerror(errno);
+    if (::mount(nullptr, point.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        GTEST_SKIP() << "cannot remount it read-only: " << std::strerror(errno);
 
     // SQLite falls back to reading, then fails on the -wal and -shm files.
     for (const auto access : {Registry::ReadWrite, Registry::ReadOnly}) {
@@ -561,24 +562,36 @@ TEST_F(RegistryTest, APermissionDeniedIsNamedAsTheCause)
     ASSERT_EQ(::chmod(QFile::encodeName(rootsOwn).constData(), 0644), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(everyones).constData(), 0666), 0);
 
-    const auto messageAsNobody = [](const QString &path) {
+    // This program run as nobody: a writer on \a path, or (empty) listing its tests.
+    const auto asNobody = [](const QString &path) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"RIGHTSMITH_REGISTRY_WRITER"_s, u"nobody:"_s + path);
+        if (!path.isEmpty())
+            environment.insert(u"RIGHTSMITH_REGISTRY_WRITER"_s, u"nobody:"_s + path);
         process.setProcessEnvironment(environment);
         process.start(u"setpriv"_s,
                       {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
-                       QCoreApplication::applicationFilePath()});
-        EXPECT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitCode(), 1);
-        return QString::fromLocal8Bit(process.readAllStandardError());
+                       QCoreApplication::applicationFilePath(), u"--gtest_list_tests"_s});
+        process.waitForFinished(60000);
+        return std::pair(process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardError()));
     };
+    if (asNobody(QString()).first != 0)
+        GTEST_SKIP() << "this program cannot run as nobody here";
     const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
-    QString message = messageAsNobody(rootsOwn);
-    EXPECT_TRUE(message.contains(denied)) << qPrintable(message);
-    // Its -wal and -shm files cannot be made in the folder.
-    message = messageAsNobody(everyones);
-    EXPECT_TRUE(message.contains(u"folder '%1': %2"_s.arg(folder, denied))) << qPrintable(message);
+    const QString noEntry = QString::fromLocal8Bit(std::strerror(ENOENT));
+    // A file of root's; then one anybody may write, whose -wal and -shm files
+    // cannot be made in the folder.
+    const std::pair<QString, QString> cases[] = {
+        {rootsOwn, denied}, {everyones, u"folder '%1': %2"_s.arg(folder, denied)}};
+    for (const auto &[path, cause] : cases) {
+        const auto [exitCode, message] = asNobody(path);
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_TRUE(message.startsWith(u"Cannot open registry database '%1'"_s.arg(path)))
+            << qPrintable(message);
+        EXPECT_TRUE(message.contains(cause)) << qPrintable(message);
+        EXPECT_FALSE(message.contains(noEntry)) << qPrintable(message);
+    }
 }
 
 TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
