@@ -23,7 +23,6 @@ QLineEdit *passwordBox(QWidget *parent, const QString &name)
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
     rightsmith::dialogsupport::setPasswordEcho(edit);
-    edit->setMaxLength(TdlgUserPassword::MaxPasswordLength);
     rightsmith::toolkit::refuseUnencodableInput(edit);
     return edit;
 }
@@ -118,12 +117,18 @@ void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
     // A zero byte could be stored but never typed again.
     const auto typedNew = rightsmith::dialogsupport::encoded(edtNewPassword->text());
     const bool newOk = typedNew && !typedNew->contains('\0');
-    if (currentOk && newOk && edtNewPassword->text() == edtNewPasswordRetype->text()) {
-        accept();
+    if (!currentOk || !newOk || edtNewPassword->text() != edtNewPasswordRetype->text()) {
+        rightsmith::toolkit::showMessage(tr("Invalid current or new password. Please retype."));
+        edtCurrentPassword->setFocus();
         return;
     }
-    rightsmith::toolkit::showMessage(tr("Invalid current or new password. Please retype."));
-    edtCurrentPassword->setFocus();
+    QString tooLong;
+    if (!zkSecurity::PasswordHash::fits(*typedNew, NewPasswordCost, &tooLong)) {
+        rightsmith::toolkit::showMessage(tooLong);
+        edtNewPassword->setFocus();
+        return;
+    }
+    accept();
 }
 
 } // namespace zkUserPasswordDlg

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
+#include "security/passwordhash.h"
 #include "security/tzknoderecord.h"
 
 #include <QByteArray>
@@ -19,13 +20,16 @@ class Action;
 namespace zkUserPasswordDlg {
 
 /// Changes a password: asks for the current one, the new one and the new one
-/// again, and closes with OK only when the current password is right and the
-/// two new ones agree. It changes no tree itself; after OK the caller reads
-/// edtNewPassword and stores its scrambled form.
+/// again, and closes with OK only when the current password is right, the
+/// two new ones agree and the new one is kept whole in the form it is stored
+/// in. It changes no tree itself; after OK the caller reads edtNewPassword
+/// and stores it (scrambled, or hashed at NewPasswordCost).
 class RIGHTSMITH_WIDGETS_EXPORT TdlgUserPassword : public QDialog
 {
     Q_OBJECT
 public:
+    /// The most characters a scrambled password keeps. The boxes take more:
+    /// one cut to this silently would be another password.
     static constexpr int MaxPasswordLength = 40;
 
     explicit TdlgUserPassword(QWidget *parent = nullptr);
@@ -36,6 +40,9 @@ public:
     /// The whole record of the user's password node, when known: a hashed
     /// password is checked against it instead of CurrentPassword.
     std::optional<zkSecurity::TzkNodeRecord> CurrentRecord;
+    /// How the new password will be stored: hashed at this cost (any length
+    /// kept), or scrambled when empty (at most MaxPasswordLength characters).
+    std::optional<zkSecurity::PasswordHashCost> NewPasswordCost;
 
     QLabel *Label1 = nullptr;
     QLineEdit *edtCurrentPassword = nullptr;
@@ -51,6 +58,8 @@ public:
     /// in CurrentRecord, or Scramble(current) equals CurrentPassword) and both
     /// new boxes agree on a password that can be stored; otherwise shows "Invalid current or new
     /// password. Please retype.", puts the focus in edtCurrentPassword and stays open.
+    /// A new password longer than a scrambled one keeps is refused the same
+    /// way with a message of its own, the focus in edtNewPassword.
     void actOKExecute(rightsmith::toolkit::Action *sender);
 };
 

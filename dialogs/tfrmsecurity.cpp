@@ -246,12 +246,14 @@ void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
     dialog->CurrentPassword = storedPassword.left(zkSecurity::TzkNodeRecord::MaxCaptionLength);
     if (passwordNode->data())
         dialog->CurrentRecord = *passwordNode->data();
+    dialog->NewPasswordCost = m_userTemplate->NewPasswordCost();
     if (dialog->exec() != QDialog::Accepted)
         return;
     const auto newPassword = rightsmith::dialogsupport::encoded(dialog->edtNewPassword->text());
     if (!newPassword)
         return;
-    // Hashed or scrambled (the first 40 bytes), as the component stores passwords.
+    // Hashed or scrambled, as the component stores passwords; the dialog let
+    // only a password through that the form keeps whole.
     zkSecurity::TzkNodeRecord record =
         passwordNode->data() ? *passwordNode->data() : zkSecurity::TzkNodeRecord();
     try {

@@ -27,6 +27,7 @@ constexpr int HashSize = 32;
 constexpr int LayoutSize = OffHash + HashSize;
 
 static_assert(SaltSize == 16);
+static_assert(MaxScrambledLength == TzkNodeRecord::MaxCaptionLength);
 static_assert(OffHash == 29);
 static_assert(LayoutSize <= int(sizeof(TzkNodeRecord::Reserved)));
 
@@ -162,8 +163,26 @@ void store(TzkNodeRecord &record, const QByteArray &password, const PasswordHash
     sodium_memzero(reserved, sizeof(reserved));
 }
 
+bool fits(const QByteArray &password, const std::optional<PasswordHashCost> &cost, QString *message)
+{
+    if (cost || password.size() <= MaxScrambledLength)
+        return true;
+    // The code page has one byte per character: the user counts characters.
+    if (message)
+        *message = QCoreApplication::translate(
+                       "zkSecurity::PasswordHash",
+                       "The password has %1 characters; a password that is not hashed can have "
+                       "at most %2. Choose a shorter one, or have passwords hashed.")
+                       .arg(password.size())
+                       .arg(MaxScrambledLength);
+    return false;
+}
+
 void storeScrambled(TzkNodeRecord &record, const QByteArray &password)
 {
+    QString message;
+    if (!fits(password, std::nullopt, &message))
+        throw rightsmith::toolkit::Error(message);
     record.setCaption(zkCript::TCripter::Scramble(password));
     // Only a hash of ours goes (it is of the old password); reserved bytes
     // that other programs may use stay as they are.

@@ -3,6 +3,7 @@
 #include "rightsmithcore_export.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -64,6 +65,17 @@ RIGHTSMITH_CORE_EXPORT std::optional<PasswordHashCost> costOf(const TzkNodeRecor
 /// \a record stands for an all-zero one (an empty scrambled password).
 RIGHTSMITH_CORE_EXPORT bool matches(const TzkNodeRecord *record, const QByteArray &typed);
 
+/// The most bytes a scrambled password keeps: the caption of its record.
+inline constexpr int MaxScrambledLength = 40;
+
+/// True when \a password is kept whole in the form new passwords take:
+/// hashed when \a cost is set (any length), scrambled otherwise (at most
+/// MaxScrambledLength bytes). When it is not, \a message (when given) gets
+/// the text that tells the user why and what to do.
+RIGHTSMITH_CORE_EXPORT bool fits(const QByteArray &password,
+                                 const std::optional<PasswordHashCost> &cost,
+                                 QString *message = nullptr);
+
 /// Stores \a password in \a record as a hash at \a cost with a fresh random
 /// salt, and the hashed caption. Throws rightsmith::toolkit::Error when the
 /// hash cannot be made (out of memory), or \a cost is below minimum() or
@@ -71,9 +83,11 @@ RIGHTSMITH_CORE_EXPORT bool matches(const TzkNodeRecord *record, const QByteArra
 /// fields of \a record are kept.
 RIGHTSMITH_CORE_EXPORT void store(TzkNodeRecord &record, const QByteArray &password,
                                   const PasswordHashCost &cost);
-/// Stores \a password scrambled in the caption, as without hashing (at most
-/// 40 bytes kept), and clears a hash of this format from the reserved bytes;
-/// other reserved bytes are kept.
+/// Stores \a password scrambled in the caption, as without hashing, and
+/// clears a hash of this format from the reserved bytes; other reserved
+/// bytes are kept. Throws rightsmith::toolkit::Error with fits()' message,
+/// and leaves \a record unchanged, when the password does not fit: cut to
+/// 40 bytes it would be another password.
 RIGHTSMITH_CORE_EXPORT void storeScrambled(TzkNodeRecord &record, const QByteArray &password);
 /// Stores \a password hashed at \a *cost, or scrambled when \a cost is empty.
 RIGHTSMITH_CORE_EXPORT void storePassword(TzkNodeRecord &record, const QByteArray &password,

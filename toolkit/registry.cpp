@@ -17,6 +17,7 @@
 #include <limits>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -115,6 +116,29 @@ void createFileIfMissing(const QString &path)
         throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
                                                 "Cannot open registry database '%1': %2")
                         .arg(path, systemMessage(errno)));
+}
+
+/// Why the file system keeps the database \a path from being used with
+/// \a access, in the operating system's words; empty when it finds nothing.
+/// SQLite opens a file it may not write read-only instead, then fails on its
+/// -wal and -shm files and names their errno (a missing file), not the cause.
+QString fileSystemCause(const QString &path, Registry::Access access)
+{
+    const QString folder = QFileInfo(path).path();
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+    const bool write = access == Registry::ReadWrite;
+    // Writing needs the file and its folder (for the -wal and -shm files);
+    // reading a database in WAL mode needs a -shm file, made when missing.
+    struct statvfs fs;
+    if (::statvfs(nativeFolder.constData(), &fs) == 0 && (fs.f_flag & ST_RDONLY)
+        && (write || !QFileInfo::exists(path + u"-shm"_s)))
+        return systemMessage(EROFS);
+    if (::access(QFile::encodeName(path).constData(), write ? R_OK | W_OK : R_OK) != 0)
+        return systemMessage(errno);
+    if (write && ::access(nativeFolder.constData(), W_OK | X_OK) != 0)
+        return QCoreApplication::translate("rightsmith::toolkit::Registry", "folder '%1': %2")
+            .arg(folder, systemMessage(errno));
+    return QString();
 }
 
 } // namespace
@@ -356,13 +380,19 @@ QString Registry::reason() const
     QString message = sqliteMessage(m_db);
     if (!m_db)
         return message;
-    // The operating system's own words where a file operation failed.
+    // The operating system's own words where a file operation failed: the
+    // cause the file system shows, else the error of SQLite's last call.
     switch (sqlite3_errcode(m_db)) {
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
     case SQLITE_READONLY:
-    case SQLITE_FULL:
     case SQLITE_PERM:
+        if (const QString cause = fileSystemCause(m_path, m_access); !cause.isEmpty()) {
+            message += u" ("_s + cause + u')';
+            break;
+        }
+        [[fallthrough]];
+    case SQLITE_FULL:
         if (const int error = sqlite3_system_errno(m_db))
             message += u" ("_s + systemMessage(error) + u')';
         break;

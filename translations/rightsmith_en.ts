@@ -371,127 +371,132 @@
 <context>
     <name>rightsmith::toolkit::Registry</name>
     <message>
-        <location filename="../toolkit/registry.cpp" line="60"/>
+        <location filename="../toolkit/registry.cpp" line="61"/>
         <source>out of memory</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="71"/>
+        <location filename="../toolkit/registry.cpp" line="72"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="84"/>
-        <location filename="../toolkit/registry.cpp" line="94"/>
+        <location filename="../toolkit/registry.cpp" line="85"/>
+        <location filename="../toolkit/registry.cpp" line="95"/>
         <source>Cannot create directory &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="115"/>
-        <location filename="../toolkit/registry.cpp" line="227"/>
-        <location filename="../toolkit/registry.cpp" line="238"/>
+        <location filename="../toolkit/registry.cpp" line="116"/>
+        <location filename="../toolkit/registry.cpp" line="251"/>
+        <location filename="../toolkit/registry.cpp" line="262"/>
         <source>Cannot open registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="249"/>
+        <location filename="../toolkit/registry.cpp" line="139"/>
+        <source>folder &apos;%1&apos;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="273"/>
         <source>Cannot open registry database &apos;%1&apos;: it holds no registry</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="254"/>
-        <location filename="../toolkit/registry.cpp" line="266"/>
-        <location filename="../toolkit/registry.cpp" line="280"/>
-        <location filename="../toolkit/registry.cpp" line="311"/>
+        <location filename="../toolkit/registry.cpp" line="278"/>
+        <location filename="../toolkit/registry.cpp" line="295"/>
+        <location filename="../toolkit/registry.cpp" line="309"/>
+        <location filename="../toolkit/registry.cpp" line="340"/>
         <source>Cannot open registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="296"/>
+        <location filename="../toolkit/registry.cpp" line="325"/>
         <source>Cannot open registry database &apos;%1&apos;: it belongs to another program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="301"/>
+        <location filename="../toolkit/registry.cpp" line="330"/>
         <source>Cannot open registry database &apos;%1&apos;: made by a newer version (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="378"/>
+        <location filename="../toolkit/registry.cpp" line="413"/>
         <source>Cannot begin a transaction in registry database &apos;%1&apos;: one is open</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="387"/>
+        <location filename="../toolkit/registry.cpp" line="422"/>
         <source>Cannot write registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="390"/>
+        <location filename="../toolkit/registry.cpp" line="425"/>
         <source>Cannot read registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="398"/>
+        <location filename="../toolkit/registry.cpp" line="433"/>
         <source>Cannot read registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="412"/>
+        <location filename="../toolkit/registry.cpp" line="447"/>
         <source>Cannot write registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="435"/>
-        <location filename="../toolkit/registry.cpp" line="482"/>
+        <location filename="../toolkit/registry.cpp" line="470"/>
+        <location filename="../toolkit/registry.cpp" line="517"/>
         <source>Cannot read registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="451"/>
+        <location filename="../toolkit/registry.cpp" line="486"/>
         <source>Cannot create registry key &apos;%1&apos;: the key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="475"/>
-        <location filename="../toolkit/registry.cpp" line="497"/>
-        <location filename="../toolkit/registry.cpp" line="502"/>
+        <location filename="../toolkit/registry.cpp" line="510"/>
+        <location filename="../toolkit/registry.cpp" line="532"/>
+        <location filename="../toolkit/registry.cpp" line="537"/>
         <source>Cannot create registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="531"/>
+        <location filename="../toolkit/registry.cpp" line="566"/>
         <source>Cannot delete registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="586"/>
+        <location filename="../toolkit/registry.cpp" line="621"/>
         <source>Cannot list registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="607"/>
-        <location filename="../toolkit/registry.cpp" line="738"/>
+        <location filename="../toolkit/registry.cpp" line="642"/>
+        <location filename="../toolkit/registry.cpp" line="773"/>
         <source>Cannot read value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="657"/>
+        <location filename="../toolkit/registry.cpp" line="692"/>
         <source>Cannot list the values of registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="670"/>
+        <location filename="../toolkit/registry.cpp" line="705"/>
         <source>Cannot delete value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="693"/>
+        <location filename="../toolkit/registry.cpp" line="728"/>
         <source>Cannot write value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="698"/>
+        <location filename="../toolkit/registry.cpp" line="733"/>
         <source>%1: the registry key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
@@ -499,7 +504,7 @@
 <context>
     <name>zkActnLst::TzkAction</name>
     <message>
-        <location filename="../actions/tzkaction.cpp" line="142"/>
+        <location filename="../actions/tzkaction.cpp" line="143"/>
         <source>Insuficient rights to access this functionality.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -686,18 +691,23 @@
 <context>
     <name>zkSecurity::PasswordHash</name>
     <message>
-        <location filename="../security/passwordhash.cpp" line="140"/>
+        <location filename="../security/passwordhash.cpp" line="141"/>
         <source>The password hash cost is below the least accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="144"/>
+        <location filename="../security/passwordhash.cpp" line="145"/>
         <source>The password hash cost is above the most accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="156"/>
+        <location filename="../security/passwordhash.cpp" line="157"/>
         <source>The password could not be hashed: out of memory.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/passwordhash.cpp" line="172"/>
+        <source>The password has %1 characters; a password that is not hashed can have at most %2. Choose a shorter one, or have passwords hashed.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -724,7 +734,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurityusers.cpp" line="163"/>
+        <location filename="../security/tzksecurityusers.cpp" line="199"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -745,17 +755,17 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="194"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="220"/>
         <source>Version mismatch. Cannot continue</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="243"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="291"/>
         <source>Invalid level (%1) for item &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="256"/>
+        <location filename="../security/tzksecuritytemplatestream.cpp" line="304"/>
         <source>Invalid index</source>
         <translation type="unfinished"></translation>
     </message>
@@ -763,77 +773,76 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/userstore.cpp" line="68"/>
+        <location filename="../security/userstore.cpp" line="69"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="80"/>
+        <location filename="../security/userstore.cpp" line="81"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="339"/>
+        <location filename="../security/userstore.cpp" line="340"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="343"/>
+        <location filename="../security/userstore.cpp" line="344"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="396"/>
-        <location filename="../security/userstore.cpp" line="422"/>
+        <location filename="../security/userstore.cpp" line="399"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="409"/>
+        <location filename="../security/userstore.cpp" line="413"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="566"/>
+        <location filename="../security/userstore.cpp" line="542"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="571"/>
+        <location filename="../security/userstore.cpp" line="547"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="576"/>
+        <location filename="../security/userstore.cpp" line="552"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="678"/>
-        <location filename="../security/userstore.cpp" line="1359"/>
+        <location filename="../security/userstore.cpp" line="654"/>
+        <location filename="../security/userstore.cpp" line="1335"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="763"/>
+        <location filename="../security/userstore.cpp" line="739"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="806"/>
-        <location filename="../security/userstore.cpp" line="899"/>
+        <location filename="../security/userstore.cpp" line="782"/>
+        <location filename="../security/userstore.cpp" line="875"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1076"/>
+        <location filename="../security/userstore.cpp" line="1052"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -841,98 +850,98 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1248"/>
+        <location filename="../security/userstore.cpp" line="1224"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1311"/>
+        <location filename="../security/userstore.cpp" line="1287"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1334"/>
+        <location filename="../security/userstore.cpp" line="1310"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="749"/>
-        <location filename="../security/userstore.cpp" line="832"/>
+        <location filename="../security/userstore.cpp" line="725"/>
+        <location filename="../security/userstore.cpp" line="808"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="868"/>
-        <location filename="../security/userstore.cpp" line="1246"/>
+        <location filename="../security/userstore.cpp" line="844"/>
+        <location filename="../security/userstore.cpp" line="1222"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="549"/>
+        <location filename="../security/userstore.cpp" line="525"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="905"/>
+        <location filename="../security/userstore.cpp" line="881"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="915"/>
+        <location filename="../security/userstore.cpp" line="891"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="941"/>
+        <location filename="../security/userstore.cpp" line="917"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="945"/>
+        <location filename="../security/userstore.cpp" line="921"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="950"/>
+        <location filename="../security/userstore.cpp" line="926"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="955"/>
+        <location filename="../security/userstore.cpp" line="931"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="968"/>
+        <location filename="../security/userstore.cpp" line="944"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3, and it is not a complete user template</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1034"/>
+        <location filename="../security/userstore.cpp" line="1010"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1010"/>
-        <location filename="../security/userstore.cpp" line="1039"/>
+        <location filename="../security/userstore.cpp" line="986"/>
+        <location filename="../security/userstore.cpp" line="1015"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1042"/>
+        <location filename="../security/userstore.cpp" line="1018"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1048"/>
+        <location filename="../security/userstore.cpp" line="1024"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1058"/>
+        <location filename="../security/userstore.cpp" line="1034"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -942,7 +951,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1065"/>
+        <location filename="../security/userstore.cpp" line="1041"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -956,37 +965,37 @@ An administrator can examine the store with &quot;rightsmith-users verify&quot; 
 <context>
     <name>zkUserPasswordDlg::TdlgUserPassword</name>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="45"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="44"/>
         <source>Change Password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="50"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="49"/>
         <source>Current password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="51"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="50"/>
         <source>New password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="52"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="51"/>
         <source>Retype new password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="56"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="55"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="64"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="63"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="125"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="121"/>
         <source>Invalid current or new password. Please retype.</source>
         <translation type="unfinished"></translation>
     </message>

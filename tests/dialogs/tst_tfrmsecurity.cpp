@@ -226,6 +226,14 @@ private Q_SLOTS:
         doubleClick(frm->treeView(), password);
         QVERIFY(second.answered());
         QVERIFY(zkSecurity::PasswordHash::matches(password->data(), "again"_ba));
+        // Hashed, a password longer than a scrambled one is kept whole.
+        const QString longer(60, u'L');
+        ModalAnswer third(
+            [&](QWidget *modal) { answerPassword(modal, u"again"_s, longer, longer); });
+        doubleClick(frm->treeView(), password);
+        QVERIFY(third.answered());
+        QVERIFY(zkSecurity::PasswordHash::matches(password->data(), longer.toLatin1()));
+        QVERIFY(!zkSecurity::PasswordHash::matches(password->data(), longer.left(40).toLatin1()));
     }
 
     void passwordChangeCancelledOrRefused()
@@ -472,20 +480,50 @@ private Q_SLOTS:
         QCOMPARE(dialog.edtNewPasswordRetype->text(), retype);
     }
 
-    void passwordBoxesTakeFortyCharacters()
+    void longPasswords_data()
     {
+        QTest::addColumn<bool>("hashed");
+        QTest::addColumn<int>("length");
+        QTest::newRow("scrambled, 40 characters") << false << 40;
+        QTest::newRow("scrambled, 41 characters") << false << 41;
+        QTest::newRow("hashed, 100 characters") << true << 100;
+    }
+    // Each box shows "*" and takes the whole password: a new one longer than
+    // a scrambled password keeps is refused with a message, never cut.
+    void longPasswords()
+    {
+        QFETCH(bool, hashed);
+        QFETCH(int, length);
+        const bool accepted = hashed || length <= TdlgUserPassword::MaxPasswordLength;
+        MessageCapture capture;
         TdlgUserPassword dialog;
+        dialog.CurrentPassword = scrambled("old");
+        if (hashed)
+            dialog.NewPasswordCost = zkSecurity::PasswordHashCost::minimum();
         dialog.show();
+        const QString fresh(length, u'k');
         for (QLineEdit *edit :
              {dialog.edtCurrentPassword, dialog.edtNewPassword, dialog.edtNewPasswordRetype}) {
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
             QCOMPARE(edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, edit),
                      int(u'*'));
             edit->setFocus();
-            typeText(edit, QString(41, u'k'));
-            QCOMPARE(edit->text(), QString(40, u'k'));
+            const QString typed = edit == dialog.edtCurrentPassword ? u"old"_s : fresh;
+            typeText(edit, typed);
+            QCOMPARE(edit->text(), typed);
         }
-        QCOMPARE(dialog.focusWidget(), dialog.edtNewPasswordRetype);
+        dialog.OKBtn->click();
+        QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+        QCOMPARE(dialog.isVisible(), !accepted);
+        if (accepted) {
+            QVERIFY(capture.messages.isEmpty());
+            return;
+        }
+        QCOMPARE(capture.messages.size(), 1);
+        QVERIFY2(capture.messages.first().contains(u"at most 40"_s),
+                 qPrintable(capture.messages.first()));
+        QCOMPARE(dialog.focusWidget(), dialog.edtNewPassword);
+        QCOMPARE(dialog.edtNewPassword->text(), fresh);
     }
 
     // --- through the security component -----------------------------------

@@ -145,6 +145,32 @@ TEST_F(HardeningTest, AScrambledPasswordBecomesAHashAtLogonAndNothingElseChanges
     EXPECT_FALSE(reader.Logon(bytes("Anna"), bytes("secre"), true));
 }
 
+TEST_F(HardeningTest, AScrambledPasswordRememberedBeforeHashingDoesNotLogOnAutomatically)
+{
+    // Remembered by a program without hashing, for Anna's scrambled password.
+    security.SetOptions(security.Options().with(soStorePassword));
+    ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("secret"), true));
+    {
+        rightsmith::toolkit::Registry registry;
+        ASSERT_TRUE(registry.openKey(Key, false));
+        ASSERT_EQ(registry.readString(u"Password"_s), zkCript::TCripter::Scramble(bytes("secret")));
+    }
+
+    // The program starting now hashes: it asks instead (the dialog is cancelled).
+    TzkSecurity hashing;
+    hashing.setUserTemplateRegistryKeyName(Key);
+    HardeningSettings hardening = quickHardening(nullptr);
+    hardening.hashPasswords = true;
+    hashing.SetHardening(hardening);
+    hashing.SetOptions(security.Options().with(soAutoLogon).with(soSilentLogonTry));
+    const int shown = testsupport::FakeSecurityUi::current().logonDialogsShown;
+    hashing.Loaded();
+    EXPECT_TRUE(hashing.LastUsers().endsWith(bytes("Anna")));
+    EXPECT_FALSE(hashing.LoggedOn());
+    EXPECT_EQ(testsupport::FakeSecurityUi::current().logonDialogsShown, shown + 1);
+    EXPECT_FALSE(PasswordHash::isHashed(*passwordNodeOf(*hashing.UserTemplate(), "Anna")->data()));
+}
+
 TEST_F(HardeningTest, AKeptLogonNeverHashesThePasswordItWasGiven)
 {
     ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("secret"), true));

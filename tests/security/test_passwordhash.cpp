@@ -123,6 +123,20 @@ TEST(PasswordHash, ScrambledRecordsCompareWholeScrambledCaptions)
     EXPECT_FALSE(PasswordHash::matches(&damaged, QByteArray()));
 }
 
+TEST(PasswordHash, AScrambledPasswordOverFortyBytesIsRefusedNotCut)
+{
+    EXPECT_TRUE(PasswordHash::fits(LongPassword.left(40), std::nullopt));
+    EXPECT_TRUE(PasswordHash::fits(LongPassword, Minimum));
+    QString message;
+    EXPECT_FALSE(PasswordHash::fits(LongPassword, std::nullopt, &message));
+    EXPECT_TRUE(message.contains(QLatin1String("41")) && message.contains(QLatin1String("40")))
+        << qPrintable(message);
+    TzkNodeRecord record = Filled;
+    EXPECT_THROW(PasswordHash::storePassword(record, LongPassword, std::nullopt),
+                 rightsmith::toolkit::Error);
+    EXPECT_EQ(record.toBytes(), Filled.toBytes());
+}
+
 TEST(PasswordHash, CostsAndVersionsOutsideTheAcceptedRangeFailClosed)
 {
     // passes, version, then 0 or 1 for: hashed, matches

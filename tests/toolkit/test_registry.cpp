@@ -9,15 +9,20 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Registry;
@@ -510,6 +515,85 @@ TEST_F(RegistryTest, AnUnusableLocationGivesAnError)
     EXPECT_TRUE(errorOf([&] { Registry registry(directory); }).contains(directory));
 }
 
+// A folder on a file system mounted read-only: the message names that cause,
+// not a missing file. Mounting needs root (or its capability); skipped otherwise.
+TEST_F(RegistryTest, AReadOnlyFileSystemIsNamedAsTheCause)
+{
+    const QString mountPoint = home.filePath(u"mount"_s);
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    const QByteArray point = QFile::encodeName(mountPoint);
+    if (::mount("rightsmith-test", point.constData(), "tmpfs", 0, "mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+    const QString existing = mountPoint + u"/registry.sqlite3"_s;
+    {
+        Registry registry(existing);
+        ASSERT_TRUE(registry.openKey(u"\\K"_s, true));
+        registry.writeInteger(u"V"_s, 1);
+    }
+    if (::mount(nullptr, point.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        GTEST_SKIP() << "cannot remount it read-only: " << std::strerror(errno);
+
+    // SQLite falls back to reading, then fails on the -wal and -shm files.
+    for (const auto access : {Registry::ReadWrite, Registry::ReadOnly}) {
+        const QString message = errorOf([&] { Registry registry(existing, access); });
+        EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EROFS))))
+            << qPrintable(message);
+        EXPECT_FALSE(message.contains(QString::fromLocal8Bit(std::strerror(ENOENT))))
+            << qPrintable(message);
+    }
+}
+
+// Files and folders the operating system's user nobody may not write: a
+// writer process (above) run as nobody is told so.
+TEST_F(RegistryTest, APermissionDeniedIsNamedAsTheCause)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "only root can run a process as nobody";
+    const QString folder = home.filePath(u"shared"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString &path : {home.path(), folder})
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0755), 0);
+    const QString rootsOwn = folder + u"/roots.sqlite3"_s;
+    const QString everyones = folder + u"/everyones.sqlite3"_s;
+    for (const QString &path : {rootsOwn, everyones}) {
+        Registry registry(path);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(rootsOwn).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(everyones).constData(), 0666), 0);
+
+    // This program run as nobody: a writer on \a path, or (empty) listing its tests.
+    const auto asNobody = [](const QString &path) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!path.isEmpty())
+            environment.insert(u"RIGHTSMITH_REGISTRY_WRITER"_s, u"nobody:"_s + path);
+        process.setProcessEnvironment(environment);
+        process.start(u"setpriv"_s,
+                      {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                       QCoreApplication::applicationFilePath(), u"--gtest_list_tests"_s});
+        process.waitForFinished(60000);
+        return std::pair(process.exitCode(),
+                         QString::fromLocal8Bit(process.readAllStandardError()));
+    };
+    if (asNobody(QString()).first != 0)
+        GTEST_SKIP() << "this program cannot run as nobody here";
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    const QString noEntry = QString::fromLocal8Bit(std::strerror(ENOENT));
+    // A file of root's; then one anybody may write, whose -wal and -shm files
+    // cannot be made in the folder.
+    const std::pair<QString, QString> cases[] = {
+        {rootsOwn, denied}, {everyones, u"folder '%1': %2"_s.arg(folder, denied)}};
+    for (const auto &[path, cause] : cases) {
+        const auto [exitCode, message] = asNobody(path);
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_TRUE(message.startsWith(u"Cannot open registry database '%1'"_s.arg(path)))
+            << qPrintable(message);
+        EXPECT_TRUE(message.contains(cause)) << qPrintable(message);
+        EXPECT_FALSE(message.contains(noEntry)) << qPrintable(message);
+    }
+}
+
 TEST_F(RegistryTest, AForeignOrNewerDatabaseIsRefused)
 {
     const QString foreign = home.filePath(u"foreign.sqlite3"_s);
@@ -587,6 +671,56 @@ TEST_F(RegistryTest, ATransactionIsOneUnitAndHoldsOffOtherWriters)
     sqlite3_close(db);
     transaction.commit();
     EXPECT_EQ(second.readInteger(u"A"_s), 1);
+}
+
+// A write that fails inside the transaction the registry opens for it (no
+// RegistryTransaction around it) is rolled back whole and leaves none open:
+// the next write and the next transaction go through, here and elsewhere.
+TEST_F(RegistryTest, AFailedWriteLeavesNoTransactionOpen)
+{
+    const QString path = home.filePath(u"registry.sqlite3"_s);
+    Registry registry(path);
+    ASSERT_TRUE(registry.openKey(u"\\K\\Sub"_s, true));
+    registry.writeInteger(u"V"_s, 1);
+    const struct
+    {
+        const char *trigger;
+        std::function<void()> write;
+    } cases[] = {
+        {"BEFORE INSERT ON keys",
+         [&] {
+             registry.openKey(u"\\New\\Deeper"_s, true);
+         }},
+        {"BEFORE DELETE ON keys WHEN old.name = 'K'",
+         [&] {
+             registry.deleteKey(u"\\K"_s);
+         }},
+        {"BEFORE INSERT ON \"values\"",
+         [&] {
+             registry.writeInteger(u"W"_s, 2);
+         }},
+    };
+    for (const auto &[trigger, write] : cases) {
+        runSql(path,
+               ("CREATE TRIGGER refuse " + std::string(trigger)
+                + " BEGIN SELECT RAISE(ABORT, 'refused'); END;")
+                   .c_str());
+        EXPECT_TRUE(errorOf(write).contains(u"refused"_s)) << trigger;
+        EXPECT_FALSE(registry.inTransaction()) << trigger;
+        runSql(path, "DROP TRIGGER refuse;");
+
+        // Nothing of it stayed, and the write lock is free for others.
+        EXPECT_FALSE(registry.keyExists(u"\\New"_s)) << trigger;
+        ASSERT_TRUE(registry.openKey(u"\\K\\Sub"_s, false)) << trigger;
+        EXPECT_EQ(registry.readInteger(u"V"_s), 1) << trigger;
+        Registry other(path);
+        ASSERT_TRUE(other.openKey(u"\\K"_s, false));
+        other.writeInteger(u"Other"_s, 1);
+        rightsmith::toolkit::RegistryTransaction transaction(registry, Registry::WriteTransaction);
+        registry.writeInteger(u"T"_s, 1);
+        transaction.commit();
+        EXPECT_FALSE(registry.inTransaction()) << trigger;
+    }
 }
 
 TEST_F(RegistryTest, DamagedRowsNeverCrashAndReadAsWrongType)

@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -21,6 +22,7 @@
 #include <QToolButton>
 
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Action;
@@ -83,6 +85,8 @@ private slots:
     void overriddenDenialLetsTheLoopSleepAndReachesTheWidgets();
     void passDoesNotRecurseAndSurvivesDeletion();
     void quietPassRunsNoUpdate();
+    void anUpdateThatAsksForAnotherGetsItAtTheNextPass_data();
+    void anUpdateThatAsksForAnotherGetsItAtTheNextPass();
     void updateHandlerRunsOnEveryPass_data();
     void updateHandlerRunsOnEveryPass();
     void failingUpdateIsRetriedOnEveryPass();
@@ -364,6 +368,52 @@ void tst_IdleUpdater::quietPassRunsNoUpdate()
     IdleUpdater::runPass();
     QCOMPARE(tool->updates, 2);
     QCOMPARE(item->updates + bound->updates, 2);
+}
+
+void tst_IdleUpdater::anUpdateThatAsksForAnotherGetsItAtTheNextPass_data()
+{
+    QTest::addColumn<QString>("asker");
+    QTest::addColumn<QString>("asked");
+    QTest::newRow("itself") << u"First"_s << u"First"_s;
+    QTest::newRow("an action passed before it") << u"Second"_s << u"First"_s;
+    // The handler runs on a pass that looks at nothing else.
+    QTest::newRow("from an update handler, on a quiet pass") << u"Handled"_s << u"First"_s;
+}
+
+void tst_IdleUpdater::anUpdateThatAsksForAnotherGetsItAtTheNextPass()
+{
+    QFETCH(QString, asker);
+    QFETCH(QString, asked);
+    QMainWindow window;
+    QMenu *file = window.menuBar()->addMenu(u"&File"_s);
+    QMap<QString, RightAction *> actions;
+    for (const QString &name : {u"First"_s, u"Second"_s, u"Handled"_s}) {
+        actions.insert(name, new RightAction(&window, name));
+        file->addAction(actions.value(name));
+    }
+    actions.value(u"Handled"_s)->setOnUpdate([](Action *) {});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    IdleUpdater::runPass();
+    IdleUpdater::runPass();
+
+    RightAction *asking = actions.value(asker);
+    RightAction *target = actions.value(asked);
+    bool ask = true;
+    asking->onUpdateStep = [&ask, target] {
+        if (std::exchange(ask, false))
+            target->requestUpdate();
+    };
+    if (!asking->hasUpdateHandler())
+        asking->requestUpdate();
+    int expected = target->updates + (asking == target ? 1 : 0);
+    IdleUpdater::runPass();
+    QVERIFY(!ask);
+    QCOMPARE(target->updates, expected);
+    IdleUpdater::runPass();
+    QCOMPARE(target->updates, ++expected);
+    IdleUpdater::runPass();
+    QCOMPARE(target->updates, expected);
 }
 
 void tst_IdleUpdater::updateHandlerRunsOnEveryPass_data()

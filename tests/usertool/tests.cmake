@@ -71,3 +71,7 @@ add_test(NAME usertool/hardened
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/hardened.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-hardened)
 rightsmith_add_test(usertool/hardened)
+add_test(NAME usertool/passwordlength
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/passwordlength.sh ${_tool} $<TARGET_FILE:usertool_makestore>
+                 ${CMAKE_CURRENT_BINARY_DIR}/usertool-passwordlength)
+rightsmith_add_test(usertool/passwordlength)

@@ -515,6 +515,8 @@ int setPassword(Store &store, const QString &key, const QString &name)
     if (password.contains('\0'))
         throw Failure {ExitError, u"a password cannot hold a zero byte"_s};
     const std::optional<zkSecurity::PasswordHashCost> cost = hashCostOf(users);
+    if (QString tooLong; !zkSecurity::PasswordHash::fits(password, cost, &tooLong))
+        throw Failure {ExitError, tooLong};
     zkSecurity::TzkNodeRecord record =
         passwordNode->data() ? *passwordNode->data() : zkSecurity::TzkNodeRecord();
     zkSecurity::PasswordHash::storePassword(record, password, cost);
