@@ -1326,12 +1326,26 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                                  rightsmith::toolkit::Registry &registry,
                                  TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword)
 {
+    // In file mode the committed save is found first, wherever a save
+    // stopped anywhere left it; nothing else is read.
+    std::optional<QByteArray> recorded;
+    std::optional<QByteArray> verified;
+    QString fileName;
+    if (settings.inFile) {
+        const QString path = absoluteFile(settings.fileName);
+        const QString unsafe = unsafeLocation(path);
+        if (!unsafe.isEmpty())
+            return unreadable(unsafe);
+        recorded = committedDigest(registry, path, settings.key);
+        fileName = settleFile(path, recorded, m_writeLocked, &verified);
+    }
+
     const rightsmith::toolkit::Registry::ValueType sizeType =
         registry.valueType(UserTemplateSizeValue);
     if (sizeType == rightsmith::toolkit::Registry::None) {
         // No size: a first start, unless a user template is there all the same.
         const bool templateThere = settings.inFile
-            ? pathExists(settings.fileName)
+            ? !fileName.isEmpty() && pathExists(fileName)
             : registry.valueType(UserTemplateValue) != rightsmith::toolkit::Registry::None;
         if (!templateThere) {
             m_state = State::NeverWritten;
@@ -1365,18 +1379,8 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     // against what the file or the value really holds first.
     std::unique_ptr<QIODevice> stream;
     QByteArray stored;
-    std::optional<QByteArray> recorded;
     bool present = false;
     if (settings.inFile) {
-        const QString path = absoluteFile(settings.fileName);
-        const QString unsafe = unsafeLocation(path);
-        if (!unsafe.isEmpty())
-            return unreadable(unsafe);
-        // The committed save is read, wherever a save stopped anywhere left
-        // it; nothing else is.
-        recorded = committedDigest(registry, path, settings.key);
-        std::optional<QByteArray> verified;
-        const QString fileName = settleFile(path, recorded, m_writeLocked, &verified);
         QByteArray data;
         if (verified) {
             data = *verified;
