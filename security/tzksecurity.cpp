@@ -183,8 +183,8 @@ bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, 
             const bool onlyUpgrade = m_store->holdsAsStored(*m_userTemplate);
             UpgradePassword(name, plainPassword);
             bool saved = SaveUsers(QByteArray(), !onlyUpgrade);
-            for (int again = 0; !saved && m_store->changedElsewhere() && m_dialogDepth == 1
-                 && again < 3;
+            for (int again = 0;
+                 !saved && m_store->changedElsewhere() && m_dialogDepth == 1 && again < 3;
                  ++again) {
                 ReloadUsersNow();
                 if (!m_loggedOn)

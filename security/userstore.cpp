@@ -32,12 +32,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -284,7 +283,6 @@ QString takeFreshName(const QString &path, const QString &infix,
     return {};
 }
 
-
 // A copy of \a path kept aside already with the same bytes, or empty.
 QString identicalFileAside(const QString &path, const QByteArray &data)
 {
@@ -320,9 +318,8 @@ QString keepFileAside(const QString &path)
         return kept;
     for (;;) {
         const QString aside = asideName(path, pathExists);
-        const int fd =
-            ::open(encoded(aside).constData(),
-                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = ::open(encoded(aside).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
             continue; // taken since it was chosen
         if (fd < 0)
@@ -598,6 +595,10 @@ QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
                    std::optional<QByteArray> *data = nullptr)
 {
     const QList<Leftover> left = leftoversBeside(path);
+    // Nothing left beside it: the file in place is all there is. Only a
+    // caller that wants the bytes verified has them read.
+    if (left.isEmpty() && !data)
+        return path;
     struct stat status
     {
     };
@@ -682,8 +683,7 @@ public:
         if (m_staged.isEmpty())
             throw cannotCreate(systemError(errno));
         // The constructor's own failures remove it: no destructor runs then.
-        auto removeStaged =
-            qScopeGuard([this] { ::unlink(encoded(m_staged).constData()); });
+        auto removeStaged = qScopeGuard([this] { ::unlink(encoded(m_staged).constData()); });
         QFile file;
         file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
         DigestingWriter digesting(file);
@@ -999,9 +999,8 @@ UserStore::Mark UserStore::markOf(const UserStoreSettings &settings,
 // digest was \a recorded. A recorded digest the stored bytes do not have was
 // left behind by a program that does not keep one: it is dropped, so that
 // the next save compares what is really there.
-void UserStore::noteRead(const UserStoreSettings &settings,
-                         rightsmith::toolkit::Registry &registry, const QByteArray &stored,
-                         bool present, std::optional<QByteArray> recorded)
+void UserStore::noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                         const QByteArray &stored, bool present, std::optional<QByteArray> recorded)
 {
     if (recorded && !(present && matchesDigest(stored, *recorded))) {
         if (m_writeLocked && !settings.inFile) {
@@ -1163,8 +1162,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         // the caller.
         staged = bytes.isNull()
             ? std::make_unique<StagedFile>(
-                path,
-                [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); },
+                path, [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); },
                 settings.fileName)
             : std::make_unique<StagedFile>(
                 path,
@@ -1421,13 +1419,12 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                         .arg(file.errorString()));
             } else if (status.st_size != size) {
                 // A file of another length is no save this store committed.
-                return unreadable(
-                    QCoreApplication::translate(
-                        "zkSecurity::UserStore",
-                        "the user template file holds %1 bytes, \"%2\" says %3")
-                        .arg(qint64(status.st_size))
-                        .arg(UserTemplateSizeValue)
-                        .arg(size));
+                return unreadable(QCoreApplication::translate(
+                                      "zkSecurity::UserStore",
+                                      "the user template file holds %1 bytes, \"%2\" says %3")
+                                      .arg(qint64(status.st_size))
+                                      .arg(UserTemplateSizeValue)
+                                      .arg(size));
             } else {
                 data = file.readAll();
             }
@@ -1459,7 +1456,8 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         stream = std::make_unique<ZeroPaddedDevice>(data, effectivePaddedSize(data, size));
         stored = data;
         present = type != rightsmith::toolkit::Registry::None;
-        recorded = recordedDigest(registry, ValueDigestKey, valueRecordName(registry), settings.key);
+        recorded =
+            recordedDigest(registry, ValueDigestKey, valueRecordName(registry), settings.key);
     }
 
     userTemplate.LoadFromStreamSecurity(*stream);
@@ -1571,7 +1569,9 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
                              rightsmith::toolkit::Codec::fromUnicodeChecked(settings.fileName));
         staged = std::make_unique<StagedFile>(
             path,
-            [&stream](QIODevice &file) { rightsmith::toolkit::ByteWriter(file).writeBytes(stream); },
+            [&stream](QIODevice &file) {
+                rightsmith::toolkit::ByteWriter(file).writeBytes(stream);
+            },
             settings.fileName);
         recordDigest(registry, FileDigestKey, path, staged->digest(), settings.key);
     } else {

@@ -129,8 +129,9 @@ TEST_F(StoreBoundaries, AnotherAccountCannotSteerTheUserTemplateFile)
     if (::geteuid() != 0 || QStandardPaths::findExecutable(u"runuser"_s).isEmpty())
         GTEST_SKIP() << "needs root and runuser to act as a second account";
     const QString base = m_home.path();
-    ASSERT_TRUE(QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                | QFileDevice::ExeOwner | QFileDevice::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(base,
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ExeOwner | QFileDevice::ExeOther));
     const QString folder = base + u"/shared"_s;
     ASSERT_TRUE(QDir().mkdir(folder));
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
