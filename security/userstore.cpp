@@ -34,6 +34,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -995,14 +996,16 @@ UserStore::Mark UserStore::markOf(const UserStoreSettings &settings,
     return mark;
 }
 
-// Notes which save a load read: \a stored (when \a present), whose recorded
-// digest was \a recorded. A recorded digest the stored bytes do not have was
-// left behind by a program that does not keep one: it is dropped, so that
-// the next save compares what is really there.
+// Notes which save a load read: the stored user template with the digest
+// \a stored (none: nothing was stored), whose recorded digest was
+// \a recorded. A recorded digest the stored bytes do not have was left behind
+// by a program that does not keep one: it is dropped, so that the next save
+// compares what is really there.
 void UserStore::noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
-                         const QByteArray &stored, bool present, std::optional<QByteArray> recorded)
+                         const std::optional<QByteArray> &stored,
+                         std::optional<QByteArray> recorded)
 {
-    if (recorded && !(present && matchesDigest(stored, *recorded))) {
+    if (recorded && recorded != stored) {
         if (m_writeLocked && !settings.inFile) {
             try {
                 recordDigest(registry, ValueDigestKey, valueRecordName(registry), std::nullopt,
@@ -1014,7 +1017,7 @@ void UserStore::noteRead(const UserStoreSettings &settings, rightsmith::toolkit:
         recorded.reset();
     }
     m_read.location = location(settings);
-    m_read.digest = recorded ? *recorded : (present ? digestOf(stored) : QByteArray());
+    m_read.digest = stored.value_or(QByteArray());
     m_read.size = -1;
     if (registry.valueType(UserTemplateSizeValue) == rightsmith::toolkit::Registry::Integer)
         m_read.size = registry.readInteger(UserTemplateSizeValue).value_or(-1);
@@ -1112,6 +1115,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     // What the store holds once this save is committed.
     qint64 size = bytes.size();
     QByteArray digest;
+    std::future<QByteArray> hashing;
 
     if (!unchanged && settings.hardening.auditTrail) {
         try {
@@ -1135,6 +1139,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                 && m_unreadableKey.compare(settings.key, Qt::CaseInsensitive) == 0) {
                 record(settings, *registry, AuditEvent::StoreKeptAside, keepValueAside(*registry));
             }
+            // Hashed while the value is written.
+            hashing = std::async(std::launch::async, [&bytes] { return digestOf(bytes); });
             registry->writeBinary(UserTemplateValue, bytes);
         } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
@@ -1146,7 +1152,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     try {
         if (!unchanged && !settings.inFile) {
             registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
-            digest = digestOf(bytes);
+            digest = hashing.get();
             recordDigest(*registry, ValueDigestKey, valueRecordName(*registry), digest,
                          settings.key);
         }
@@ -1349,7 +1355,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
             m_state = State::NeverWritten;
             m_unreadableFile.clear();
             m_unreadableKey.clear();
-            noteRead(settings, registry, {}, false, std::nullopt);
+            noteRead(settings, registry, std::nullopt, std::nullopt);
             return false;
         }
         return unreadable(
@@ -1377,7 +1383,8 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     // against what the file or the value really holds first.
     std::unique_ptr<QIODevice> stream;
     QByteArray stored;
-    bool present = false;
+    std::optional<QByteArray> storedDigest;
+    std::future<QByteArray> hashing;
     if (settings.inFile) {
         QByteArray data;
         if (verified) {
@@ -1437,7 +1444,11 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                     .arg(data.size())
                     .arg(UserTemplateSizeValue)
                     .arg(size));
-        present = verified.has_value() || (!fileName.isEmpty() && pathExists(fileName));
+        // A file with the committed digest has it; another was read whole.
+        if (verified)
+            storedDigest = recorded;
+        else if (!fileName.isEmpty() && pathExists(fileName))
+            storedDigest = digestOf(data);
         auto buffer = std::make_unique<QBuffer>();
         buffer->setData(data);
         buffer->open(QIODevice::ReadOnly);
@@ -1455,14 +1466,18 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         // A value shorter than the size reads as if its tail were zero bytes.
         stream = std::make_unique<ZeroPaddedDevice>(data, effectivePaddedSize(data, size));
         stored = data;
-        present = type != rightsmith::toolkit::Registry::None;
         recorded =
             recordedDigest(registry, ValueDigestKey, valueRecordName(registry), settings.key);
+        // Hashed while the stream is read.
+        if (type != rightsmith::toolkit::Registry::None)
+            hashing = std::async(std::launch::async, [data] { return digestOf(data); });
     }
 
     userTemplate.LoadFromStreamSecurity(*stream);
     noteStored(settings, userTemplate, stored.size(), stored, false);
-    noteRead(settings, registry, stored, present, recorded);
+    if (hashing.valid())
+        storedDigest = hashing.get();
+    noteRead(settings, registry, storedDigest, recorded);
     return true;
 }
 

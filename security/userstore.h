@@ -174,7 +174,7 @@ private:
     };
     Mark markOf(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry) const;
     void noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
-                  const QByteArray &stored, bool present, std::optional<QByteArray> recorded);
+                  const std::optional<QByteArray> &stored, std::optional<QByteArray> recorded);
     void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
                     qint64 size, const QByteArray &bytes, bool asSaved);
 
