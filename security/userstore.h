@@ -56,6 +56,11 @@ struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
 /// committed only after the file is in place. A load reads under the same
 /// lock, so it never sees half of a save. A user template that could not be
 /// read is never overwritten: it is kept aside first.
+///
+/// A file-mode save writes only files it created (exclusively, never through
+/// a link) and a load takes only the file whose digest the last save
+/// committed; a user template in a folder or file other accounts can change
+/// is refused.
 class RIGHTSMITH_CORE_EXPORT UserStore
 {
 public:
