@@ -325,9 +325,10 @@ void addUserInAnotherProcess(const UserStoreSettings &settings, TzkSecurityTempl
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// rightsmith-users passwd, a program of its own, sets \a user's password.
-void passwdInAnotherProgram(const UserStoreSettings &settings, const char *user,
-                            const QByteArray &password)
+// Runs rightsmith-users, a program of its own, on the store with \a command
+// and \a input on its standard input.
+void runTool(const UserStoreSettings &settings, const QStringList &command,
+             const QByteArray &input = {})
 {
 #ifndef RIGHTSMITH_USERS_TOOL
     GTEST_SKIP() << "built without rightsmith-users";
@@ -341,10 +342,9 @@ void passwdInAnotherProgram(const UserStoreSettings &settings, const char *user,
     QStringList arguments {u"--key"_s, settings.key};
     if (settings.inFile)
         arguments << u"--file"_s << settings.fileName;
-    tool.start(QString::fromLocal8Bit(RIGHTSMITH_USERS_TOOL),
-               arguments << u"passwd"_s << QString::fromLatin1(user));
+    tool.start(QString::fromLocal8Bit(RIGHTSMITH_USERS_TOOL), arguments + command);
     ASSERT_TRUE(tool.waitForStarted());
-    tool.write(password + '\n');
+    tool.write(input);
     tool.closeWriteChannel();
     ASSERT_TRUE(tool.waitForFinished());
     EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
@@ -371,60 +371,60 @@ protected:
 };
 
 // Program A read the users; program B then changed them: rightsmith-users
-// passwd set Alice's password (a user template of the same length), or
-// another program added Bert (a longer one). A's save after a logon that
-// changed nothing writes no user template; a save of A's own change is
-// refused with a message. Either way B's change stays, and A reads it.
+// passwd set Alice's password (a user template of the same length), another
+// program added Bert, or rightsmith-users restore put back a copy with Cleo
+// (longer ones). A's save after a logon that changed nothing writes no user
+// template; a save of A's own change is refused with a message. Either way
+// B's change stays, and A reads it.
 TEST_P(TwoPrograms, NoSaveUndoesAnotherProgramsSave)
 {
-    const struct
-    {
-        const char *name;
-        bool passwd;
-        bool changedByA;
-    } cases[] = {
-        {"password set, nothing changed", true, false},
-        {"password set, a user added", true, true},
-        {"user added, nothing changed", false, false},
-        {"user added, a user added", false, true},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        testsupport::TemporaryHome home;
-        const UserStoreSettings where = settings(inFile());
-        ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
-        TzkSecurity a;
-        ASSERT_NO_FATAL_FAILURE(start(a));
-        const qsizetype before = streamOf(*storedUsers(where)).size();
+    enum Change { PasswordSet, UserAdded, CopyRestored };
+    const QByteArrayList users[] = {
+        {"Supervisor", "Alice"}, {"Supervisor", "Alice", "Bert"}, {"Supervisor", "Alice", "Cleo"}};
+    for (const Change change : {PasswordSet, UserAdded, CopyRestored}) {
+        for (const bool changedByA : {false, true}) {
+            SCOPED_TRACE(int(change) * 2 + int(changedByA));
+            testsupport::TemporaryHome home;
+            const UserStoreSettings where = settings(inFile());
+            ASSERT_NO_FATAL_FAILURE(saveUsers(where, users[CopyRestored]));
+            const QByteArray copy = streamOf(*storedUsers(where));
+            ASSERT_NO_FATAL_FAILURE(writeFile(u"copy"_s, copy));
+            ASSERT_NO_FATAL_FAILURE(saveUsers(where, users[PasswordSet]));
+            TzkSecurity a;
+            ASSERT_NO_FATAL_FAILURE(start(a));
+            const qsizetype before = streamOf(*storedUsers(where)).size();
 
-        if (c.passwd)
-            ASSERT_NO_FATAL_FAILURE(passwdInAnotherProgram(where, "Alice", "set by B"));
-        else
-            ASSERT_NO_FATAL_FAILURE(addUserInAnotherProcess(where, m_rights, "Bert"));
-        EXPECT_EQ(streamOf(*storedUsers(where)).size() == before, c.passwd);
-        if (c.changedByA)
-            a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Dora", {}, true);
-        m_messages.clear();
-        EXPECT_EQ(a.SaveUsers({}), !c.changedByA);
-        EXPECT_EQ(m_messages.size(), c.changedByA ? 1 : 0);
-        if (c.changedByA) {
-            EXPECT_TRUE(m_messages.value(0).startsWith(
-                u"The users were changed by another program since this dialog was opened; "_s));
-        }
+            if (change == PasswordSet)
+                runTool(where, {u"passwd"_s, u"Alice"_s}, "set by B\n");
+            else if (change == UserAdded)
+                addUserInAnotherProcess(where, m_rights, "Bert");
+            else
+                runTool(where, {u"restore"_s, QDir::current().absoluteFilePath(u"copy"_s)});
+            ASSERT_FALSE(HasFatalFailure());
+            EXPECT_EQ(streamOf(*storedUsers(where)).size() == before, change == PasswordSet);
+            if (changedByA)
+                a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Dora", {}, true);
+            m_messages.clear();
+            EXPECT_EQ(a.SaveUsers({}), !changedByA);
+            EXPECT_EQ(m_messages.size(), changedByA ? 1 : 0);
+            if (changedByA) {
+                EXPECT_TRUE(m_messages.value(0).startsWith(
+                    u"The users were changed by another program since this dialog was opened; "_s));
+            }
 
-        const auto stored = storedUsers(where);
-        const QByteArrayList expected = c.passwd ? QByteArrayList {"Supervisor", "Alice"}
-                                                 : QByteArrayList {"Supervisor", "Alice", "Bert"};
-        for (const TzkSecurityTemplate *users : {stored.get(), a.UserTemplate()}) {
-            EXPECT_EQ(userNames(*users), expected);
-            EXPECT_EQ(PasswordHash::matches(passwordOf(*users, "Alice"), "set by B"), c.passwd);
+            const auto stored = storedUsers(where);
+            for (const TzkSecurityTemplate *read : {stored.get(), a.UserTemplate()}) {
+                EXPECT_EQ(userNames(*read), users[change]);
+                EXPECT_EQ(PasswordHash::matches(passwordOf(*read, "Alice"), "set by B"),
+                          change == PasswordSet);
+            }
+            // A saves again on what it read: no message, nothing of B's lost.
+            m_messages.clear();
+            a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Erik", {}, true);
+            ASSERT_TRUE(a.SaveUsers({}));
+            EXPECT_EQ(m_messages, QStringList {});
+            EXPECT_EQ(userNames(*storedUsers(where)), users[change] + QByteArrayList {"Erik"});
         }
-        // A saves again on what it read: no message, nothing of B's lost.
-        m_messages.clear();
-        a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Erik", {}, true);
-        ASSERT_TRUE(a.SaveUsers({}));
-        EXPECT_EQ(m_messages, QStringList {});
-        EXPECT_EQ(userNames(*storedUsers(where)).size(), c.passwd ? 3 : 4);
     }
 }
 
