@@ -23,8 +23,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -454,5 +456,40 @@ TEST_P(TwoPrograms, ALogonsUpgradeToAHashIsMadeAgainOnTheUsersReadAnew)
 
 INSTANTIATE_TEST_SUITE_P(FileAndRegistry, TwoPrograms, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "File" : "Registry"; });
+
+// A disk that fills up while a save writes: the save fails, the store still
+// loads the save before it, and nothing the save began is left behind.
+TEST_F(StoreBoundaries, ASaveOnAFullDiskLosesNothing)
+{
+    for (const bool inFile : {true, false}) {
+        SCOPED_TRACE(inFile ? "file" : "registry");
+        testsupport::TemporaryHome home;
+        const UserStoreSettings where = settings(inFile);
+        ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+        const QByteArray before = streamOf(*storedUsers(where));
+
+        TzkSecurityTemplate larger;
+        for (int i = 0; i < 60; ++i)
+            larger.AddUserToUserTemplate(&m_rights, "User" + QByteArray::number(i), {}, true);
+        // No file may grow past 100 KiB, as on a full disk.
+        rlimit previous {};
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit full = previous;
+        full.rlim_cur = 100 * 1024;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        bool saved = false;
+        try {
+            saved = UserStore().save(where, larger, {}, {});
+        } catch (const rightsmith::toolkit::Error &) {
+        }
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(streamOf(*storedUsers(where)), before);
+        EXPECT_EQ(QDir::current().entryList({u"UserTemplate.*"_s}, QDir::Files), QStringList {});
+    }
+}
 
 } // namespace
