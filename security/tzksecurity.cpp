@@ -153,7 +153,7 @@ public:
     ~DialogScope()
     {
         --m_security.m_dialogDepth;
-        m_security.ReloadSharedUsers();
+        m_security.ReloadUsers();
     }
     DialogScope(const DialogScope &) = delete;
     DialogScope &operator=(const DialogScope &) = delete;
@@ -176,8 +176,22 @@ bool TzkSecurity::Logon(const QByteArray &userName, const QByteArray &password, 
         m_isSupervisor = m_currentUserName == SupervisorName;
         // With hashing on, no password is remembered for the next start.
         if (m_hardening.hashPasswords) {
+            // The upgrade to a hash is this logon's own change: when another
+            // program saved the users meanwhile, it is made again on the
+            // users read anew rather than lost, and told of only when the
+            // refused save held other changes too.
+            const bool onlyUpgrade = m_store->holdsAsStored(*m_userTemplate);
             UpgradePassword(name, plainPassword);
-            SaveUsers(QByteArray());
+            bool saved = SaveUsers(QByteArray(), !onlyUpgrade);
+            for (int again = 0;
+                 !saved && m_store->changedElsewhere() && m_dialogDepth == 1 && again < 3;
+                 ++again) {
+                ReloadUsersNow();
+                if (!m_loggedOn)
+                    break;
+                UpgradePassword(name, plainPassword);
+                saved = SaveUsers(QByteArray(), false);
+            }
         } else {
             SaveUsers(zkCript::TCripter::Scramble(plainPassword));
         }

@@ -226,7 +226,13 @@ private:
     void RetryWatching();
     void Reconnected();
     void SharedStoreChanged(const QString &storeKey);
-    void ReloadSharedUsers();
+    // Reads the user template again when asked to (m_reloadPending), once no
+    // dialog works on it; the recent users and the password stay as they are.
+    void ReloadUsers();
+    void ReloadUsersNow();
+    // SaveUsers, telling a save refused over another program's in a message
+    // only with \a tellConflict.
+    bool SaveUsers(const QByteArray &scrambledPassword, bool tellConflict);
     // Counts a dialog working on the user template while it lives, and
     // reloads a change that came in meanwhile once the last one has closed.
     class DialogScope;

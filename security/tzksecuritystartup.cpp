@@ -50,7 +50,7 @@ void TzkSecurity::Loaded()
 
     m_dialogs->SetSecurity(this);
     WatchSharedStore();
-    ReloadSharedUsers();
+    ReloadUsers();
 
     if (UsersUnreadable()) {
         m_loggedOn = false;

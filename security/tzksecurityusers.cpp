@@ -41,14 +41,22 @@ UserStoreSettings TzkSecurity::StoreSettings() const
 
 bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword)
 {
+    return SaveUsers(scrambledPassword, true);
+}
+
+bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword, bool tellConflict)
+{
     const UserStoreSettings settings = StoreSettings();
-    const bool saved = m_store->save(settings, *m_userTemplate, m_lastUsers, scrambledPassword);
+    const bool saved = m_store->save(settings, *m_userTemplate, m_lastUsers, scrambledPassword,
+                                     tellConflict ? UserStore::ConflictMessage::Shown
+                                                  : UserStore::ConflictMessage::Silent);
     // Changes the shared store refused (saved elsewhere meanwhile, or out of
-    // reach) must not stay in force here: the users are read again, once
-    // the dialogs that work on them have closed.
-    if (!saved && settings.isShared()) {
+    // reach) must not stay in force here, nor users another program saved
+    // to the local store be overlooked: the users are read again, once the
+    // dialogs that work on them have closed.
+    if ((!saved && settings.isShared()) || m_store->changedElsewhere()) {
         m_reloadPending = true;
-        ReloadSharedUsers();
+        ReloadUsers();
     }
     return saved;
 }
@@ -136,7 +144,7 @@ void TzkSecurity::Reconnected()
     }
     // Saves made while nobody listened, or a copy read while the server was
     // away, are found by the version check of the LISTEN.
-    ReloadSharedUsers();
+    ReloadUsers();
 }
 
 void TzkSecurity::StopWatching()
@@ -159,13 +167,18 @@ void TzkSecurity::SharedStoreChanged(const QString &storeKey)
         return;
     m_reloadPending = true;
     if (m_dialogDepth == 0)
-        ReloadSharedUsers();
+        ReloadUsers();
 }
 
-void TzkSecurity::ReloadSharedUsers()
+void TzkSecurity::ReloadUsers()
 {
     if (!m_reloadPending || m_dialogDepth > 0)
         return;
+    ReloadUsersNow();
+}
+
+void TzkSecurity::ReloadUsersNow()
+{
     m_reloadPending = false;
     // The recent users and the remembered password stay as they are here.
     QList<QByteArray> lastUsers;

@@ -25,15 +25,21 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QLoggingCategory>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <future>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -57,12 +63,19 @@ const QString PasswordValue = u"Password"_s;
 const QString SharedUserTemplateValue = u"SharedUserTemplate"_s;
 const QString SharedUserTemplateVersionValue = u"SharedUserTemplateVersion"_s;
 const QString AsideInfix = u".unreadable-"_s;
-const QString PendingSuffix = u".saving"_s;
+// What a file-mode save leaves beside the user template until it commits:
+// its new file ("<name>.saving-<random>"; earlier versions used
+// "<name>.saving") and the file it replaces ("<name>.previous-<random>").
+const QString SavingInfix = u".saving"_s;
+const QString PreviousInfix = u".previous-"_s;
 // Digests of the user template files whose saves were committed, one value a
 // file named by its absolute path: they tell a committed save's file from one
 // a stopped save left behind. Kept apart from the store's own key, whose
 // values stay exactly those every program of this format reads and writes.
 const QString FileDigestKey = u"\\Software\\Rightsmith\\UserTemplateFiles"_s;
+// Digests of the "UserTemplate" values saves committed, one value a store
+// key: which save a program read, without reading the value again.
+const QString ValueDigestKey = u"\\Software\\Rightsmith\\UserTemplateValues"_s;
 
 QString registryWriteMessage()
 {
@@ -166,15 +179,109 @@ QString asideName(const QString &base, const std::function<bool(const QString &)
     return name;
 }
 
-// The whole regular file \a path; empty when it cannot be read or is larger
-// than any user template can be.
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The whole of \a path when it is a regular file of this account, opened
+// without following a link; nothing when it is not, cannot be read or is
+// larger than any user template can be.
+std::optional<QByteArray> readOwnFile(const QString &path)
+{
+    const int fd =
+        ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()
+        || status.st_size > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return data;
+}
+
+// The whole of \a path as readOwnFile() reads it; empty when it cannot.
 QByteArray readWholeFile(const QString &path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)
-        || file.size() > qint64(std::numeric_limits<qint32>::max()))
+    return readOwnFile(path).value_or(QByteArray());
+}
+
+// Why a user template at \a path is not kept where only its own account can
+// change it, or empty: a folder that belongs to another account, or that
+// others can write to unless it is sticky and the user's own; a file that is
+// a link or another account's. The same rule as OpenSSH's StrictModes.
+QString unsafeLocation(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const uid_t user = ::geteuid();
+    struct stat status
+    {
+    };
+    // A folder that is not there fails later, with its own reason.
+    if (::stat(encoded(folder).constData(), &status) != 0)
         return {};
-    return file.readAll();
+    if (status.st_uid != user && status.st_uid != 0)
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "the folder \"%1\" of the user template belongs to another account, which can "
+                   "replace the user template; keep it in a folder of your own")
+            .arg(folder);
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0
+        && !((status.st_mode & S_ISVTX) != 0 && status.st_uid == user))
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "other accounts can write to the folder \"%1\" of the user template; take their "
+                   "write permission away (chmod go-w \"%1\") or keep the user template in a "
+                   "folder of your own")
+            .arg(folder);
+    if (::lstat(encoded(path).constData(), &status) != 0)
+        return {};
+    if (S_ISLNK(status.st_mode))
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "the user template file \"%1\" is a symbolic link; remove the link and put a "
+                   "good copy back with \"rightsmith-users restore\"")
+            .arg(path);
+    if (status.st_uid != user)
+        return QCoreApplication::translate(
+                   "zkSecurity::UserStore",
+                   "the user template file \"%1\" belongs to another account; remove it and put a "
+                   "good copy back with \"rightsmith-users restore\"")
+            .arg(path);
+    return {};
+}
+
+// A name "<path><infix><random>" that no file had, taken by \a make (which
+// fails with EEXIST when it is taken); empty with errno set when it fails
+// otherwise.
+QString takeFreshName(const QString &path, const QString &infix,
+                      const std::function<bool(const QByteArray &)> &make)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name =
+            path + infix + QString::number(QRandomGenerator::system()->generate64(), 36);
+        if (make(encoded(name)))
+            return name;
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
 }
 
 // A copy of \a path kept aside already with the same bytes, or empty.
@@ -192,27 +299,42 @@ QString identicalFileAside(const QString &path, const QByteArray &data)
     return {};
 }
 
-// Keeps the unreadable user template file \a path aside: renamed when \a move
-// (a save is about to replace it), copied otherwise. Returns the name it is
-// kept under, which may be an identical copy kept earlier; empty when there is
-// nothing at \a path. Throws with the reason when it cannot be kept.
-QString keepFileAside(const QString &path, bool move)
+// Keeps a copy of the unreadable user template file \a path aside, written
+// exclusively (never through a link) as "<path>.unreadable-<time>". Returns
+// the name it is kept under, which may be an identical copy kept earlier;
+// empty when there is nothing at \a path. Throws with the reason when it
+// cannot be kept.
+QString keepFileAside(const QString &path)
 {
     if (!pathExists(path))
         return {};
-    const QString kept = identicalFileAside(path, readWholeFile(path));
+    const std::optional<QByteArray> data = readOwnFile(path);
+    if (!data)
+        throw rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore",
+                                        "\"%1\" is not a regular file of this account")
+                .arg(path));
+    const QString kept = identicalFileAside(path, *data);
     if (!kept.isEmpty())
         return kept;
-    const QString aside = asideName(path, pathExists);
-    // Renaming leaves the bytes where they are on disk: no moment exists in
-    // which neither name holds them.
-    QFile file(path);
-    const bool done = move ? file.rename(aside) : file.copy(aside);
-    if (!done)
-        throw rightsmith::toolkit::Error(file.errorString());
-    if (!move)
-        QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return aside;
+    for (;;) {
+        const QString aside = asideName(path, pathExists);
+        const int fd = ::open(encoded(aside).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue; // taken since it was chosen
+        if (fd < 0)
+            throw rightsmith::toolkit::Error(systemError(errno));
+        QFile file;
+        file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+        if (file.write(*data) != data->size() || !file.flush() || ::fsync(fd) != 0) {
+            const QString reason = file.errorString();
+            file.close();
+            ::unlink(encoded(aside).constData());
+            throw rightsmith::toolkit::Error(reason);
+        }
+        return aside;
+    }
 }
 
 // With the trail on, records \a event (a copy kept at \a detail, a restore)
@@ -369,15 +491,16 @@ bool matchesDigest(const QByteArray &bytes, const QByteArray &digest)
     return digestOf(bytes) == digest;
 }
 
-// The digest of the committed save of the file \a path; the open key is
-// \a storeKey again afterwards.
-std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registry,
-                                          const QString &path, const QString &storeKey)
+// The digest recorded under \a recordKey as \a name (a file's absolute path,
+// or a store key); the open key is \a storeKey again afterwards.
+std::optional<QByteArray> recordedDigest(rightsmith::toolkit::Registry &registry,
+                                         const QString &recordKey, const QString &name,
+                                         const QString &storeKey)
 {
     std::optional<QByteArray> digest;
-    if (registry.openKey(FileDigestKey, false)
-        && registry.valueType(path) == rightsmith::toolkit::Registry::Binary)
-        digest = registry.readBinary(path);
+    if (registry.openKey(recordKey, false)
+        && registry.valueType(name) == rightsmith::toolkit::Registry::Binary)
+        digest = registry.readBinary(name);
     // From the root, as the store key was opened: it may be written without
     // its leading backslash.
     registry.closeKey();
@@ -385,75 +508,285 @@ std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registr
     return digest;
 }
 
-// Writes \a target whole, its content put into the open file by \a write: to
-// a temporary beside it, renamed over it only once complete, so a crash
-// leaves the old file or the new one. Returns the digest and the size of
-// what was written, hashed as it was written. Errors name \a fileName, the
-// file the user knows.
-std::pair<QByteArray, qint64> writeUserFile(const QString &target,
-                                            const std::function<void(QIODevice &)> &write,
-                                            const QString &fileName)
+// Records \a digest under \a recordKey as \a name (none: deletes it); the open
+// key is \a storeKey again afterwards. Throws when it cannot be written.
+void recordDigest(rightsmith::toolkit::Registry &registry, const QString &recordKey,
+                  const QString &name, const std::optional<QByteArray> &digest,
+                  const QString &storeKey)
 {
-    auto cannotCreate = [&fileName](const QString &reason) {
-        return rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
-                .arg(fileName, reason));
-    };
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        throw cannotCreate(file.errorString());
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    DigestingWriter digesting(file);
-    try {
-        write(digesting);
-    } catch (const rightsmith::toolkit::Error &) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore", "Stream write error\n%1: %2")
-                .arg(fileName, reason));
+    if (digest) {
+        registry.openKey(recordKey, true);
+        registry.writeBinary(name, *digest);
+    } else if (registry.openKey(recordKey, false)) {
+        registry.deleteValue(name);
     }
-    // Synced while the pieces still waiting are hashed.
-    if (!file.commit())
-        throw cannotCreate(file.errorString());
-    return {digesting.digest(), digesting.written()};
+    registry.closeKey();
+    if (!registry.openKey(storeKey, false))
+        throw rightsmith::toolkit::Error(
+            QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be opened"));
 }
 
-// A file-mode save writes its new file whole beside the old one and records
-// its digest in the open transaction; only after the commit does the file
-// replace the old one (putInPlace()). A save stopped before the commit leaves
-// the old save whole; one stopped after it is completed by the next load,
-// which finds the committed digest in the waiting file. Returns its size; the
-// registry's open key is then the digests' key.
-qint64 stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
-                     const std::function<void(QIODevice &)> &write)
+// The digest of the committed save of the file \a path.
+std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registry,
+                                          const QString &path, const QString &storeKey)
 {
-    const QString path = absoluteFile(fileName);
-    const auto [digest, size] = writeUserFile(path + PendingSuffix, write, fileName);
-    registry.openKey(FileDigestKey, true);
-    registry.writeBinary(path, digest);
-    return size;
+    return recordedDigest(registry, FileDigestKey, path, storeKey);
 }
 
-qint64 stageUserFile(rightsmith::toolkit::Registry &registry, const QString &fileName,
-                     const QByteArray &bytes)
+// The store key as the records of "UserTemplate" values name it.
+QString valueRecordName(const rightsmith::toolkit::Registry &registry)
 {
-    return stageUserFile(registry, fileName, [&bytes](QIODevice &file) {
-        rightsmith::toolkit::ByteWriter(file).writeBytes(bytes);
-    });
+    return registry.currentKey();
 }
 
-// Renames the file waiting beside \a path over it; false when that fails.
-bool putInPlace(const QString &path)
+// Makes the directory entries of the folder of \a path durable.
+void syncFolder(const QString &path)
 {
-    if (std::rename(QFile::encodeName(path + PendingSuffix).constData(),
-                    QFile::encodeName(path).constData())
-        == 0)
-        return true;
-    qCWarning(lcStore, "%ls not replaced (the next start completes it): %s", qUtf16Printable(path),
-              std::strerror(errno));
-    return false;
+    const int fd = ::open(encoded(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
+
+// A file a save of this account left beside the user template: staged
+// ("<name>.saving..."), or the file a save replaced ("<name>.previous-...").
+// Only regular files of this account count; a link never does.
+struct Leftover
+{
+    QString path;
+    bool staged = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+QList<Leftover> leftoversBeside(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString base = info.fileName();
+    QList<Leftover> found;
+    const QDir folder = info.dir();
+    for (const QString &name :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        const bool staged = name.startsWith(base + SavingInfix);
+        if (!staged && !name.startsWith(base + PreviousInfix))
+            continue;
+        const QString candidate = folder.filePath(name);
+        struct stat status
+        {
+        };
+        if (::lstat(encoded(candidate).constData(), &status) != 0 || !S_ISREG(status.st_mode)
+            || status.st_uid != ::geteuid())
+            continue;
+        found.append({candidate, staged, status.st_dev, status.st_ino});
+    }
+    return found;
+}
+
+// Where the committed save of the user template file \a path is, after a
+// save that stopped anywhere: the file in place when it has the committed
+// \a digest, otherwise a file a save of this account left beside it that
+// has. Without a digest, a file that a save put in place without committing
+// (it still has its staged name) gives way to the one it replaced. With
+// \a locked (the store's write lock held) that file is put back in place and
+// what saves left behind is removed. \a data gets the bytes when they were
+// read and matched the digest.
+QString settleFile(const QString &path, const std::optional<QByteArray> &digest, bool locked,
+                   std::optional<QByteArray> *data = nullptr)
+{
+    const QList<Leftover> left = leftoversBeside(path);
+    // Nothing left beside it: the file in place is all there is. Only a
+    // caller that wants the bytes verified has them read.
+    if (left.isEmpty() && !data)
+        return path;
+    struct stat status
+    {
+    };
+    const bool present = ::lstat(encoded(path).constData(), &status) == 0;
+    QString from = path;
+    std::optional<QByteArray> verified;
+    if (digest) {
+        verified = readOwnFile(path);
+        if (!verified || !matchesDigest(*verified, *digest)) {
+            verified.reset();
+            for (const Leftover &leftover : left) {
+                std::optional<QByteArray> bytes = readOwnFile(leftover.path);
+                if (bytes && matchesDigest(*bytes, *digest)) {
+                    from = leftover.path;
+                    verified = std::move(bytes);
+                    break;
+                }
+            }
+        }
+    } else if (present) {
+        const bool uncommitted = std::any_of(left.cbegin(), left.cend(), [&](const Leftover &l) {
+            return l.staged && l.device == status.st_dev && l.inode == status.st_ino;
+        });
+        if (uncommitted) {
+            const auto previous = std::find_if(left.cbegin(), left.cend(),
+                                               [](const Leftover &l) { return !l.staged; });
+            from = previous != left.cend() ? previous->path : QString();
+        }
+    }
+    if (data)
+        *data = verified;
+    if (!locked)
+        return from;
+    if (from != path) {
+        const int done = from.isEmpty()
+            ? ::unlink(encoded(path).constData())
+            : ::rename(encoded(from).constData(), encoded(path).constData());
+        if (done != 0) {
+            qCWarning(lcStore, "%ls: the last save could not be put in place: %s",
+                      qUtf16Printable(path), std::strerror(errno));
+            return from;
+        }
+        syncFolder(path);
+        qCInfo(lcStore, "%ls: put back the last committed save", qUtf16Printable(path));
+        from = path;
+    }
+    // Once the committed file is in place, whatever saves left is of no use.
+    if (!digest || verified) {
+        for (const Leftover &leftover : left) {
+            if (leftover.path != from)
+                ::unlink(encoded(leftover.path).constData());
+        }
+    }
+    return from;
+}
+
+// The new file of a file-mode save, from its staging to the commit: written
+// whole under a name of its own, created exclusively and never through a
+// link; put in place under the store's write lock just before the commit,
+// with the file it replaces kept under a name of its own. The staged name
+// stays on the new file until the commit: a load that finds it there knows
+// the file in place was not committed. Undone unless committed.
+class StagedFile
+{
+public:
+    // Errors name \a fileName, the file the user knows.
+    StagedFile(const QString &path, const std::function<void(QIODevice &)> &write,
+               const QString &fileName)
+        : m_path(path)
+    {
+        auto cannotCreate = [&fileName](const QString &reason) {
+            return rightsmith::toolkit::Error(
+                QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
+                    .arg(fileName, reason));
+        };
+        int fd = -1;
+        m_staged = takeFreshName(path, SavingInfix + u'-', [&fd](const QByteArray &name) {
+            fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0600);
+            return fd >= 0;
+        });
+        if (m_staged.isEmpty())
+            throw cannotCreate(systemError(errno));
+        // The constructor's own failures remove it: no destructor runs then.
+        auto removeStaged = qScopeGuard([this] { ::unlink(encoded(m_staged).constData()); });
+        QFile file;
+        file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+        DigestingWriter digesting(file);
+        try {
+            write(digesting);
+        } catch (const rightsmith::toolkit::Error &) {
+            throw rightsmith::toolkit::Error(
+                QCoreApplication::translate("zkSecurity::UserStore", "Stream write error\n%1: %2")
+                    .arg(fileName, file.errorString()));
+        }
+        // Synced while the pieces still waiting are hashed.
+        const bool flushed = file.flush() && ::fsync(fd) == 0;
+        m_digest = digesting.digest();
+        m_size = digesting.written();
+        if (!flushed)
+            throw cannotCreate(file.errorString());
+        removeStaged.dismiss();
+    }
+    ~StagedFile()
+    {
+        if (m_committed) {
+            // After the commit nobody else needs either name.
+            ::unlink(encoded(m_staged).constData());
+            if (!m_previous.isEmpty())
+                ::unlink(encoded(m_previous).constData());
+            return;
+        }
+        if (m_inPlace) {
+            const int undone = m_previous.isEmpty()
+                ? ::unlink(encoded(m_path).constData())
+                : ::rename(encoded(m_previous).constData(), encoded(m_path).constData());
+            if (undone != 0) // the next load puts it back
+                qCWarning(lcStore, "%ls not put back: %s", qUtf16Printable(m_path),
+                          std::strerror(errno));
+        }
+        if (!m_staged.isEmpty())
+            ::unlink(encoded(m_staged).constData());
+    }
+    StagedFile(const StagedFile &) = delete;
+    StagedFile &operator=(const StagedFile &) = delete;
+
+    QByteArray digest() const { return m_digest; }
+    qint64 size() const { return m_size; }
+
+    // Puts the new file in place; throws with the reason.
+    void putInPlace()
+    {
+        const QByteArray path = encoded(m_path);
+        struct stat status
+        {
+        };
+        if (::lstat(path.constData(), &status) == 0) {
+            // Linked, not moved: the name never stands empty. A folder
+            // without links moves it instead.
+            m_previous = takeFreshName(m_path, PreviousInfix, [&path](const QByteArray &name) {
+                return ::link(path.constData(), name.constData()) == 0;
+            });
+            if (m_previous.isEmpty() && errno != EEXIST) {
+                m_previous = takeFreshName(m_path, PreviousInfix, [&path](const QByteArray &name) {
+                    return ::renameat2(AT_FDCWD, path.constData(), AT_FDCWD, name.constData(),
+                                       RENAME_NOREPLACE)
+                        == 0;
+                });
+            }
+            if (m_previous.isEmpty())
+                throw rightsmith::toolkit::Error(systemError(errno));
+        }
+        // A second name of the staged file goes over the old one; the first
+        // stays. Without links it goes itself, and marks nothing.
+        QString second = takeFreshName(m_path, SavingInfix + u'-', [this](const QByteArray &name) {
+            return ::link(encoded(m_staged).constData(), name.constData()) == 0;
+        });
+        const bool marked = !second.isEmpty();
+        if (!marked)
+            second = m_staged;
+        m_inPlace = true;
+        if (::rename(encoded(second).constData(), path.constData()) != 0) {
+            const int error = errno;
+            if (marked)
+                ::unlink(encoded(second).constData());
+            if (!m_previous.isEmpty() && ::lstat(path.constData(), &status) != 0) {
+                ::rename(encoded(m_previous).constData(), path.constData());
+                m_previous.clear();
+            }
+            m_inPlace = false;
+            throw rightsmith::toolkit::Error(systemError(error));
+        }
+        if (!marked)
+            m_staged.clear();
+        syncFolder(m_path);
+    }
+    void committed() { m_committed = true; }
+
+private:
+    QString m_path;
+    QString m_staged;
+    QString m_previous;
+    QByteArray m_digest;
+    qint64 m_size = 0;
+    bool m_inPlace = false;
+    bool m_committed = false;
+};
 
 // A failed write of a value whose failure does not fail the save.
 void writeQuietly(const QString &name, const std::function<void()> &write)
@@ -605,19 +938,18 @@ void UserStore::noteStored(const UserStoreSettings &settings,
                 asSaved};
 }
 
-// Whether the user template need not be written: the tree is the one this
-// store last read or wrote, unchanged since, and the store still holds a user
-// template of the size it had then (a same-sized one another program wrote
-// meanwhile is left as it is, not overwritten). Read bytes count only when a save would write
-// them alike; \a bytes then holds what it would write.
-bool UserStore::unchangedSinceStored(const UserStoreSettings &settings,
-                                     rightsmith::toolkit::Registry &registry,
-                                     TzkSecurityTemplate &userTemplate, QByteArray &bytes) const
+bool UserStore::holdsAsStored(const TzkSecurityTemplate &userTemplate) const
 {
-    if (m_stored.tree != &userTemplate || m_stored.generation != userTemplate.generation()
-        || m_stored.location != location(settings) || !m_unreadableFile.isEmpty()
-        || !m_unreadableKey.isEmpty())
-        return false;
+    return m_stored.tree == &userTemplate && m_stored.generation == userTemplate.generation();
+}
+
+// Whether the store still holds the user template this store last read or
+// wrote, at the size it had then. Read bytes count only when a save would
+// write them alike; \a bytes then holds what it would write.
+bool UserStore::stillStored(const UserStoreSettings &settings,
+                            rightsmith::toolkit::Registry &registry,
+                            TzkSecurityTemplate &userTemplate, QByteArray &bytes) const
+{
     if (registry.valueType(UserTemplateSizeValue) != rightsmith::toolkit::Registry::Integer
         || registry.readInteger(UserTemplateSizeValue).value_or(-1) != m_stored.size)
         return false;
@@ -636,9 +968,80 @@ bool UserStore::unchangedSinceStored(const UserStoreSettings &settings,
         && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
 }
 
-bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-                     const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword)
+UserStore::Mark UserStore::markOf(const UserStoreSettings &settings,
+                                  rightsmith::toolkit::Registry &registry) const
 {
+    Mark mark;
+    mark.location = location(settings);
+    if (registry.valueType(UserTemplateSizeValue) == rightsmith::toolkit::Registry::Integer)
+        mark.size = registry.readInteger(UserTemplateSizeValue).value_or(-1);
+    // A digest recorded for a user template that is gone names no save.
+    if (settings.inFile) {
+        const QString path = absoluteFile(settings.fileName);
+        if (!pathExists(path))
+            return mark;
+        if (const auto recorded = committedDigest(registry, path, settings.key))
+            mark.digest = *recorded;
+        else
+            mark.digest = digestOf(readWholeFile(path));
+    } else {
+        if (registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::None)
+            return mark;
+        const QString name = valueRecordName(registry);
+        if (const auto recorded = recordedDigest(registry, ValueDigestKey, name, settings.key))
+            mark.digest = *recorded;
+        else if (registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary)
+            mark.digest = digestOf(registry.readBinary(UserTemplateValue).value_or(QByteArray()));
+    }
+    return mark;
+}
+
+// Notes which save a load read: the stored user template with the digest
+// \a stored (none: nothing was stored), whose recorded digest was
+// \a recorded. A recorded digest the stored bytes do not have was left behind
+// by a program that does not keep one: it is dropped, so that the next save
+// compares what is really there.
+void UserStore::noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                         const std::optional<QByteArray> &stored,
+                         std::optional<QByteArray> recorded)
+{
+    if (recorded && recorded != stored) {
+        if (m_writeLocked && !settings.inFile) {
+            try {
+                recordDigest(registry, ValueDigestKey, valueRecordName(registry), std::nullopt,
+                             settings.key);
+            } catch (const rightsmith::toolkit::Error &error) {
+                qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            }
+        }
+        recorded.reset();
+    }
+    m_read.location = location(settings);
+    m_read.digest = stored.value_or(QByteArray());
+    m_read.size = -1;
+    if (registry.valueType(UserTemplateSizeValue) == rightsmith::toolkit::Registry::Integer)
+        m_read.size = registry.readInteger(UserTemplateSizeValue).value_or(-1);
+    m_tracking = true;
+}
+
+namespace {
+
+QString changedElsewhereMessage()
+{
+    // The shared store's message, told of another program on this computer.
+    return QCoreApplication::translate(
+        "zkSecurity::UserStore",
+        "The users were changed by another program since this dialog was opened; your changes "
+        "were not saved. Open the dialog again to see the current users.");
+}
+
+} // namespace
+
+bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                     const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
+                     ConflictMessage conflict)
+{
+    m_changedElsewhere = false;
     if (settings.isShared())
         return saveShared(settings, userTemplate, lastUsers, scrambledPassword);
     // The write lock comes first: until it is held nothing is replaced, and a
@@ -657,19 +1060,62 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return false;
     }
 
-    // The registry takes the stream as one value; a file is written from
-    // the tree in pieces, unless the stream is at hand already.
-    QByteArray bytes;
-    const bool unchanged = unchangedSinceStored(settings, *registry, userTemplate, bytes);
-    if (!unchanged && !settings.inFile && bytes.isNull())
-        bytes = streamOf(userTemplate);
-    // What the store holds once this save is committed.
-    qint64 size = bytes.size();
-
     auto failed = [&settings](const QString &reason) {
         rightsmith::toolkit::showMessage(saveFailureMessage(settings, reason));
         return false;
     };
+
+    const QString path = settings.inFile ? absoluteFile(settings.fileName) : QString();
+    if (settings.inFile) {
+        // Nothing is written where another account could swap the file.
+        const QString unsafe = unsafeLocation(path);
+        if (!unsafe.isEmpty())
+            throw rightsmith::toolkit::Error(
+                QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
+                    .arg(settings.fileName, unsafe));
+        // A save stopped anywhere before is settled first: what it left may
+        // still be the committed file.
+        try {
+            settleFile(path, committedDigest(*registry, path, settings.key), true);
+        } catch (const rightsmith::toolkit::Error &error) {
+            return failed(error.message());
+        }
+    }
+
+    const QString where = location(settings);
+    const bool sameTree = holdsAsStored(userTemplate) && m_stored.location == where
+        && m_unreadableFile.isEmpty() && m_unreadableKey.isEmpty();
+    // Another program's save since this store read its own is never undone.
+    if (m_tracking && m_read.location == where) {
+        try {
+            m_changedElsewhere = !(markOf(settings, *registry) == m_read);
+        } catch (const rightsmith::toolkit::Error &error) {
+            return failed(error.message());
+        }
+    }
+    if (m_changedElsewhere && !sameTree) {
+        writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
+        try {
+            transaction->commit();
+        } catch (const rightsmith::toolkit::Error &error) {
+            qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+        }
+        if (conflict == ConflictMessage::Shown)
+            rightsmith::toolkit::showMessage(changedElsewhereMessage());
+        return false;
+    }
+
+    // The registry takes the stream as one value; a file is written from
+    // the tree in pieces, unless the stream is at hand already.
+    QByteArray bytes;
+    const bool unchanged =
+        sameTree && (m_changedElsewhere || stillStored(settings, *registry, userTemplate, bytes));
+    if (!unchanged && !settings.inFile && bytes.isNull())
+        bytes = streamOf(userTemplate);
+    // What the store holds once this save is committed.
+    qint64 size = bytes.size();
+    QByteArray digest;
+    std::future<QByteArray> hashing;
 
     if (!unchanged && settings.hardening.auditTrail) {
         try {
@@ -693,6 +1139,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                 && m_unreadableKey.compare(settings.key, Qt::CaseInsensitive) == 0) {
                 record(settings, *registry, AuditEvent::StoreKeptAside, keepValueAside(*registry));
             }
+            // Hashed while the value is written.
+            hashing = std::async(std::launch::async, [&bytes] { return digestOf(bytes); });
             registry->writeBinary(UserTemplateValue, bytes);
         } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
@@ -702,38 +1150,46 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     }
 
     try {
-        if (!unchanged && !settings.inFile)
+        if (!unchanged && !settings.inFile) {
             registry->writeInteger(UserTemplateSizeValue, qint32(bytes.size()));
+            digest = hashing.get();
+            recordDigest(*registry, ValueDigestKey, valueRecordName(*registry), digest,
+                         settings.key);
+        }
     } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
     }
 
     writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
 
+    std::unique_ptr<StagedFile> staged;
     if (settings.inFile && !unchanged) {
-        // Replaced only after the commit below. Like the file name, a file
-        // or digest that cannot be written is an error for the caller.
-        const QString path = absoluteFile(settings.fileName);
-        size = bytes.isNull() ? stageUserFile(
-                   *registry, settings.fileName,
-                   [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); })
-                              : stageUserFile(*registry, settings.fileName, bytes);
-        // Its size goes with it, in the same transaction.
+        // Like the file name, a file that cannot be written is an error for
+        // the caller.
+        staged = bytes.isNull()
+            ? std::make_unique<StagedFile>(
+                path, [&userTemplate](QIODevice &file) { userTemplate.SaveToStreamSecurity(file); },
+                settings.fileName)
+            : std::make_unique<StagedFile>(
+                path,
+                [&bytes](QIODevice &file) {
+                    rightsmith::toolkit::ByteWriter(file).writeBytes(bytes);
+                },
+                settings.fileName);
+        size = staged->size();
+        digest = staged->digest();
+        // Its digest and size go with it, in the same transaction.
         try {
-            registry->closeKey();
-            if (!registry->openKey(settings.key, false))
-                throw rightsmith::toolkit::Error(QCoreApplication::translate(
-                    "zkSecurity::UserStore", "the key cannot be opened"));
+            recordDigest(*registry, FileDigestKey, path, digest, settings.key);
             registry->writeInteger(UserTemplateSizeValue, qint32(size));
         } catch (const rightsmith::toolkit::Error &error) {
             return failed(error.message());
         }
         // A user template the last load could not read must not be replaced by
-        // what the program made up instead: it is kept aside, last before the
-        // commit, so that no failure above leaves it moved.
+        // what the program made up instead: a copy is kept aside first.
         if (!m_unreadableFile.isEmpty() && m_unreadableFile == path) {
             try {
-                record(settings, *registry, AuditEvent::StoreKeptAside, keepFileAside(path, true));
+                record(settings, *registry, AuditEvent::StoreKeptAside, keepFileAside(path));
             } catch (const rightsmith::toolkit::Error &error) {
                 throw rightsmith::toolkit::Error(
                     QCoreApplication::translate(
@@ -743,6 +1199,15 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
                         .arg(settings.fileName, error.message()));
             }
         }
+        // In place while the lock is held, so that no other save's file ever
+        // is; until the commit, what it replaced is kept.
+        try {
+            staged->putInPlace();
+        } catch (const rightsmith::toolkit::Error &error) {
+            throw rightsmith::toolkit::Error(
+                QCoreApplication::translate("zkSecurity::UserStore", "Cannot create file %1\n%2")
+                    .arg(settings.fileName, error.message()));
+        }
     }
 
     try {
@@ -750,14 +1215,17 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     } catch (const rightsmith::toolkit::Error &error) {
         return failed(error.message());
     }
-    if (settings.inFile && !unchanged)
-        putInPlace(absoluteFile(settings.fileName));
+    if (staged)
+        staged->committed();
     m_unreadableFile.clear();
     m_unreadableKey.clear();
-    if (!unchanged)
+    if (!unchanged) {
         noteStored(settings, userTemplate, size, bytes, true);
-    else
+        if (m_tracking)
+            m_read = {where, digest, size};
+    } else if (!m_changedElsewhere) {
         m_stored.asSaved = true; // what is stored is what a save writes
+    }
     return true;
 }
 
@@ -771,6 +1239,9 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_unreadableKey.clear();
     m_readOnly = false;
     m_sharedVersion = 0;
+    m_tracking = false;
+    m_changedElsewhere = false;
+    m_writeLocked = false;
     if (settings.isShared())
         return loadShared(settings, userTemplate, lastUsers, scrambledPassword);
     const bool writable = m_access == rightsmith::toolkit::Registry::ReadWrite;
@@ -795,6 +1266,7 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
             try {
                 transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
                     *registry, rightsmith::toolkit::Registry::WriteTransaction);
+                m_writeLocked = true;
             } catch (const rightsmith::toolkit::Error &error) {
                 qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
             }
@@ -858,17 +1330,32 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                                  rightsmith::toolkit::Registry &registry,
                                  TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword)
 {
+    // In file mode the committed save is found first, wherever a save
+    // stopped anywhere left it; nothing else is read.
+    std::optional<QByteArray> recorded;
+    std::optional<QByteArray> verified;
+    QString fileName;
+    if (settings.inFile) {
+        const QString path = absoluteFile(settings.fileName);
+        const QString unsafe = unsafeLocation(path);
+        if (!unsafe.isEmpty())
+            return unreadable(unsafe);
+        recorded = committedDigest(registry, path, settings.key);
+        fileName = settleFile(path, recorded, m_writeLocked, &verified);
+    }
+
     const rightsmith::toolkit::Registry::ValueType sizeType =
         registry.valueType(UserTemplateSizeValue);
     if (sizeType == rightsmith::toolkit::Registry::None) {
         // No size: a first start, unless a user template is there all the same.
         const bool templateThere = settings.inFile
-            ? pathExists(settings.fileName)
+            ? !fileName.isEmpty() && pathExists(fileName)
             : registry.valueType(UserTemplateValue) != rightsmith::toolkit::Registry::None;
         if (!templateThere) {
             m_state = State::NeverWritten;
             m_unreadableFile.clear();
             m_unreadableKey.clear();
+            noteRead(settings, registry, std::nullopt, std::nullopt);
             return false;
         }
         return unreadable(
@@ -896,65 +1383,72 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     // against what the file or the value really holds first.
     std::unique_ptr<QIODevice> stream;
     QByteArray stored;
+    std::optional<QByteArray> storedDigest;
+    std::future<QByteArray> hashing;
     if (settings.inFile) {
-        // A save stopped between its commit and putting its file in place
-        // left that file waiting beside the old one: it is the last save.
-        QString fileName = settings.fileName;
-        const QString path = absoluteFile(fileName);
-        const std::optional<QByteArray> digest = committedDigest(registry, path, settings.key);
-        if (digest && !matchesDigest(readWholeFile(path), *digest)
-            && matchesDigest(readWholeFile(path + PendingSuffix), *digest)) {
-            fileName = path + PendingSuffix;
-            if (m_access == rightsmith::toolkit::Registry::ReadWrite && putInPlace(path)) {
-                qCInfo(lcStore, "%ls: the last save completed", qUtf16Printable(path));
-                fileName = path;
-            }
-        }
-        QFile file(fileName);
         QByteArray data;
-        if (!pathExists(fileName)) {
-            if (size != 0)
+        if (verified) {
+            data = *verified;
+        } else if (recorded && pathExists(fileName)) {
+            return unreadable(QCoreApplication::translate(
+                "zkSecurity::UserStore",
+                "the user template file is not the one its last save stored (its digest differs)"));
+        } else if (fileName.isEmpty() || !pathExists(fileName)) {
+            if (size != 0 || recorded)
                 return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
                                                               "the user template file is missing"));
-        } else if (!QFileInfo(fileName).isFile()) {
-            // A device or a pipe would never end or never report its length.
-            return unreadable(QCoreApplication::translate(
-                "zkSecurity::UserStore", "the user template file is not a regular file"));
-        } else if (!file.open(QIODevice::ReadOnly)) {
-            if (size != 0)
+        } else {
+            QFile file;
+            const int fd = ::open(encoded(fileName).constData(),
+                                  O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+            struct stat status
+            {
+            };
+            if (fd < 0 || ::fstat(fd, &status) != 0) {
+                const QString reason = systemError(errno);
+                if (fd >= 0)
+                    ::close(fd);
+                if (size != 0)
+                    return unreadable(
+                        QCoreApplication::translate("zkSecurity::UserStore",
+                                                    "the user template file cannot be read: %1")
+                            .arg(reason));
+            } else if (!S_ISREG(status.st_mode)) {
+                ::close(fd);
+                // A device or a pipe would never end or never report its length.
+                return unreadable(QCoreApplication::translate(
+                    "zkSecurity::UserStore", "the user template file is not a regular file"));
+            } else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+                ::close(fd);
                 return unreadable(
                     QCoreApplication::translate("zkSecurity::UserStore",
                                                 "the user template file cannot be read: %1")
                         .arg(file.errorString()));
-        } else if (file.size() > qint64(std::numeric_limits<qint32>::max())) {
+            } else if (status.st_size != size) {
+                // A file of another length is no save this store committed.
+                return unreadable(QCoreApplication::translate(
+                                      "zkSecurity::UserStore",
+                                      "the user template file holds %1 bytes, \"%2\" says %3")
+                                      .arg(qint64(status.st_size))
+                                      .arg(UserTemplateSizeValue)
+                                      .arg(size));
+            } else {
+                data = file.readAll();
+            }
+        }
+        // The committed save's size goes with it.
+        if (verified && data.size() != size)
             return unreadable(
                 QCoreApplication::translate("zkSecurity::UserStore",
                                             "the user template file holds %1 bytes, \"%2\" says %3")
-                    .arg(file.size())
+                    .arg(data.size())
                     .arg(UserTemplateSizeValue)
                     .arg(size));
-        } else {
-            data = file.readAll();
-            if (data.size() != size) {
-                // A complete file of another length is the newest save: an
-                // older version stopped between putting its file in place and
-                // committing the size leaves one.
-                if (!isCompleteStream(data)) {
-                    return unreadable(
-                        QCoreApplication::translate(
-                            "zkSecurity::UserStore",
-                            "the user template file holds %1 bytes, \"%2\" says %3, and it is not "
-                            "a complete user template")
-                            .arg(data.size())
-                            .arg(UserTemplateSizeValue)
-                            .arg(size));
-                }
-                qCInfo(lcStore,
-                       "%ls: a complete user template of %lld bytes where %lld were recorded; "
-                       "taken as the newest save",
-                       qUtf16Printable(absoluteFile(settings.fileName)), qint64(data.size()), size);
-            }
-        }
+        // A file with the committed digest has it; another was read whole.
+        if (verified)
+            storedDigest = recorded;
+        else if (!fileName.isEmpty() && pathExists(fileName))
+            storedDigest = digestOf(data);
         auto buffer = std::make_unique<QBuffer>();
         buffer->setData(data);
         buffer->open(QIODevice::ReadOnly);
@@ -972,10 +1466,18 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         // A value shorter than the size reads as if its tail were zero bytes.
         stream = std::make_unique<ZeroPaddedDevice>(data, effectivePaddedSize(data, size));
         stored = data;
+        recorded =
+            recordedDigest(registry, ValueDigestKey, valueRecordName(registry), settings.key);
+        // Hashed while the stream is read.
+        if (type != rightsmith::toolkit::Registry::None)
+            hashing = std::async(std::launch::async, [data] { return digestOf(data); });
     }
 
     userTemplate.LoadFromStreamSecurity(*stream);
     noteStored(settings, userTemplate, stored.size(), stored, false);
+    if (hashing.valid())
+        storedDigest = hashing.get();
+    noteRead(settings, registry, storedDigest, recorded);
     return true;
 }
 
@@ -989,7 +1491,7 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
     try {
         QString kept;
         if (settings.inFile) {
-            kept = keepFileAside(absoluteFile(settings.fileName), false);
+            kept = keepFileAside(absoluteFile(settings.fileName));
             if (!kept.isEmpty() && settings.hardening.auditTrail) {
                 const auto registry =
                     openRegistry(settings, rightsmith::toolkit::Registry::ReadWrite);
@@ -1066,13 +1568,27 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         registry, rightsmith::toolkit::Registry::WriteTransaction);
     registry.openKey(settings.key, true);
 
+    // The copy is a save like any other: its digest tells every program that
+    // read the users before that they were changed.
     QString kept;
+    std::unique_ptr<StagedFile> staged;
     if (settings.inFile) {
         const QString path = absoluteFile(settings.fileName);
+        const QString unsafe = unsafeLocation(path);
+        if (!unsafe.isEmpty())
+            throw rightsmith::toolkit::Error(unsafe);
+        settleFile(path, committedDigest(registry, path, settings.key), true);
         if (pathExists(path) && readWholeFile(path) != stream)
-            kept = keepFileAside(path, false);
+            kept = keepFileAside(path);
         registry.writeString(UserTemplateFileNameValue,
                              rightsmith::toolkit::Codec::fromUnicodeChecked(settings.fileName));
+        staged = std::make_unique<StagedFile>(
+            path,
+            [&stream](QIODevice &file) {
+                rightsmith::toolkit::ByteWriter(file).writeBytes(stream);
+            },
+            settings.fileName);
+        recordDigest(registry, FileDigestKey, path, staged->digest(), settings.key);
     } else {
         const bool same =
             registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary
@@ -1080,14 +1596,16 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         if (!same)
             kept = keepValueAside(registry);
         registry.writeBinary(UserTemplateValue, stream);
+        recordDigest(registry, ValueDigestKey, valueRecordName(registry), digestOf(stream),
+                     settings.key);
     }
     registry.writeInteger(UserTemplateSizeValue, qint32(stream.size()));
-    if (settings.inFile)
-        stageUserFile(registry, settings.fileName, stream);
     record(settings, registry, AuditEvent::StoreRestored, location(settings));
+    if (staged)
+        staged->putInPlace();
     transaction.commit();
-    if (settings.inFile)
-        putInPlace(absoluteFile(settings.fileName));
+    if (staged)
+        staged->committed();
     return kept;
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace zkSecurity {
 
@@ -55,6 +56,11 @@ struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
 /// committed only after the file is in place. A load reads under the same
 /// lock, so it never sees half of a save. A user template that could not be
 /// read is never overwritten: it is kept aside first.
+///
+/// A file-mode save writes only files it created (exclusively, never through
+/// a link) and a load takes only the file whose digest the last save
+/// committed; a user template in a folder or file other accounts can change
+/// is refused.
 class RIGHTSMITH_CORE_EXPORT UserStore
 {
 public:
@@ -79,14 +85,30 @@ public:
     /// followed by where the data came from; the user template is then empty.
     bool load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
               QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
+    /// Whether save() tells of a refused save (see changedElsewhere()) in a message.
+    enum class ConflictMessage { Shown, Silent };
+
     /// Writes \a userTemplate, its size, \a lastUsers and (with storePassword)
     /// \a scrambledPassword. True when the user template and its size were
     /// stored. A user template that has not changed since this store read or
-    /// wrote it, while the store still holds one of the same size, is not
-    /// written again. A store that cannot be opened or written is reported in a
-    /// message naming it and the reason; a file that cannot be created throws.
+    /// wrote it is not written again while the store still holds it. A store
+    /// that cannot be opened or written is reported in a message naming it
+    /// and the reason; a file that cannot be created throws.
+    ///
+    /// After a load() of a local store, a save knows which save of the user
+    /// template it read: when another program saved one since, an unchanged
+    /// user template is not written, and a changed one is refused (false,
+    /// with a message unless \a conflict is Silent); changedElsewhere() then
+    /// asks for the users to be read again.
     bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-              const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
+              const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
+              ConflictMessage conflict = ConflictMessage::Shown);
+    /// True when the last save() found a user template that another program
+    /// saved after this store read its own: the users should be read again.
+    bool changedElsewhere() const { return m_changedElsewhere; }
+    /// True when \a userTemplate is the tree this store last read or wrote,
+    /// unchanged since.
+    bool holdsAsStored(const TzkSecurityTemplate &userTemplate) const;
 
     State state() const { return m_state; }
     /// What is wrong with an unreadable store; for a read-only one, why the
@@ -142,9 +164,22 @@ private:
                           rightsmith::toolkit::Registry &registry,
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
     bool unreadable(const QString &problem);
-    bool unchangedSinceStored(const UserStoreSettings &settings,
-                              rightsmith::toolkit::Registry &registry,
-                              TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
+    bool stillStored(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                     TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
+
+    // Which save of the user template a local store holds: the digest its
+    // save recorded (or, where none was, of what is stored; empty when
+    // nothing is) and its "UserTemplateSize" (-1: none).
+    struct Mark
+    {
+        QString location;
+        QByteArray digest;
+        qint64 size = -1;
+        bool operator==(const Mark &) const = default;
+    };
+    Mark markOf(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry) const;
+    void noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                  const std::optional<QByteArray> &stored, std::optional<QByteArray> recorded);
     void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
                     qint64 size, const QByteArray &bytes, bool asSaved);
 
@@ -170,6 +205,15 @@ private:
         bool asSaved = false;
     };
     Stored m_stored;
+
+    // The save the last load() read (and this store's own saves since):
+    // tracked only once a local store was read, so that a save refuses to
+    // undo another program's.
+    Mark m_read;
+    bool m_tracking = false;
+    bool m_changedElsewhere = false;
+    // Whether the load under way holds the store's write lock.
+    bool m_writeLocked = false;
 
     // With a shared store: the version the user template was read or saved
     // at, and whether it came from the local copy because the server could

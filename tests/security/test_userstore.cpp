@@ -124,6 +124,13 @@ void allowWritesOf(const char *valueName)
     execOnRegistry(sql.constData());
 }
 
+// Drops the digests saves recorded for user template files: the store is then
+// one that another program of this format wrote.
+void forgetFileDigests()
+{
+    rightsmith::toolkit::Registry().deleteKey(u"\\Software\\Rightsmith\\UserTemplateFiles"_s);
+}
+
 class UserStore : public ::testing::Test
 {
 protected:
@@ -312,7 +319,9 @@ TEST_F(UserStore, FileOfAnotherLengthOrNoneIsNotRead)
     EXPECT_FALSE(missing->LoadUsers(password));
     EXPECT_TRUE(missing->UsersUnreadable());
 
-    // A size of zero lets the empty buffer through to the stream reader.
+    // Without a digest, a size of zero lets the empty buffer through to the
+    // stream reader.
+    forgetFileDigests();
     key()->writeInteger(u"UserTemplateSize"_s, 0);
     try {
         component(FileOptions)->LoadUsers(password);
@@ -343,11 +352,11 @@ TEST_F(UserStore, HugeOrNegativeSizesAllocateNothing)
     EXPECT_THROW(QByteArray(0x7FFFFFFF, 0), std::bad_alloc) << "the limit is not in force";
 #endif
 
-    // A complete file is the newest save whatever size was recorded for it;
-    // a damaged one is refused without reading a byte more than it holds.
+    // A file of another length than recorded is refused without reading a
+    // byte more than it holds, be it the committed one or not.
     QByteArray password;
     registry->writeInteger(u"UserTemplateSize"_s, 0x7FFFFFFF);
-    EXPECT_TRUE(component(FileOptions)->LoadUsers(password));
+    EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
     writeFile(u"UserTemplate"_s, stream.left(stream.size() - 1));
     EXPECT_FALSE(component(FileOptions)->LoadUsers(password));
     registry->writeInteger(u"UserTemplateSize"_s, -1);
@@ -573,25 +582,49 @@ TEST_F(UserStore, UnreadableValueIsKeptAsideBeforeTheNextSave)
     EXPECT_EQ(registry->readBinary(u"UserTemplate"_s), templateBytes(*security->UserTemplate()));
 }
 
-// A save puts its file in place last, just before it commits the size. A
-// program stopped in between leaves a complete newer file with the old size:
-// the next start reads that file, the last save, with every user.
-TEST_F(UserStore, StopBetweenFileAndSizeLosesNoUser)
+// Only the file the last save committed is loaded: any other file in its
+// place, complete or not, of its length or not, is unreadable. A store
+// without a digest (written by another program of this format) is held to
+// the recorded size alone.
+TEST_F(UserStore, OnlyTheCommittedFileIsLoaded)
 {
     auto security = withUsers(FileOptions, {"Supervisor", "Alice"});
     ASSERT_TRUE(security->SaveUsers({}));
+    const QByteArray committed = readFile(u"UserTemplate"_s);
     security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, "Carol", "pw", false);
-    const QByteArray newer = templateBytes(*security->UserTemplate());
-    writeFile(u"UserTemplate"_s, newer); // the file of the interrupted save
+    const QByteArray longer = templateBytes(*security->UserTemplate());
+    QByteArray sameLength = committed;
+    sameLength.replace("Alice", "Mallo");
 
-    auto restarted = component(FileOptions);
-    QByteArray password;
-    EXPECT_TRUE(restarted->LoadUsers(password));
-    EXPECT_EQ(userNames(*restarted->UserTemplate()),
-              (QByteArrayList {"Supervisor", "Alice", "Carol"}));
-    ASSERT_TRUE(restarted->SaveUsers({}));
-    EXPECT_TRUE(asideFiles(u"UserTemplate"_s).isEmpty());
-    EXPECT_EQ(key()->readInteger(u"UserTemplateSize"_s), qint32(newer.size()));
+    const struct
+    {
+        const char *name;
+        QByteArray file;
+        bool digest;
+        bool loads;
+    } cases[] = {
+        {"committed", committed, true, true},
+        {"complete, another length", longer, true, false},
+        {"complete, same length", sameLength, true, false},
+        {"no digest, another length", longer, false, false},
+        {"no digest, same length", sameLength, false, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(withUsers(FileOptions, {"Supervisor", "Alice"})->SaveUsers({}));
+        writeFile(u"UserTemplate"_s, c.file);
+        if (!c.digest)
+            forgetFileDigests();
+        auto restarted = component(FileOptions);
+        QByteArray password;
+        EXPECT_EQ(restarted->LoadUsers(password), c.loads);
+        EXPECT_EQ(restarted->UsersUnreadable(), !c.loads);
+        if (c.loads)
+            EXPECT_EQ(templateBytes(*restarted->UserTemplate()), c.file);
+        else
+            EXPECT_EQ(restarted->UserTemplate()->count(), 0);
+        EXPECT_EQ(readFile(u"UserTemplate"_s), c.file);
+    }
 }
 
 // A file-mode save writes its file beside the old one, commits, then renames
@@ -620,9 +653,11 @@ TEST_F(UserStore, ASaveStoppedAfterItsCommitIsCompletedByTheNextLoad)
     ASSERT_TRUE(component(FileOptions)->LoadUsers(password));
     EXPECT_EQ(readFile(u"UserTemplate"_s), newer);
 
+    // That file is gone once the committed one was found in place.
+    EXPECT_FALSE(QFile::exists(u"UserTemplate.saving"_s));
+
     // Earlier versions recorded SHA-256 digests; a save they left is completed too.
-    ASSERT_TRUE(QFile::remove(u"UserTemplate"_s));
-    ASSERT_TRUE(QFile::rename(u"UserTemplate.saving"_s, u"UserTemplate"_s));
+    writeFile(u"UserTemplate"_s, older);
     writeFile(u"UserTemplate.saving"_s, newer);
     {
         rightsmith::toolkit::Registry registry;
@@ -690,7 +725,7 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
     } cases[] = {
         {"never written", startOptions, [] {}, {}, false},
         {"cut file", startOptions, [&] { writeFile(file, readFile(file).chopped(7)); },
-         u"not a complete user template"_s, true},
+         u"not the one its last save stored"_s, true},
         {"file missing", startOptions, [&] { QFile::remove(file); },
          u"the user template file is missing"_s, false},
         {"size of another type", startOptions,
@@ -836,10 +871,12 @@ TEST_P(UnchangedUserTemplate, ReadInAnotherLayoutIsWrittenAsASaveWritesIt)
 {
     auto security = withUsers(inFile() ? FileOptions : RegistryOptions, {"Supervisor"});
     ASSERT_TRUE(security->SaveUsers({}));
-    // Spaces indent as TABs do when read; a save writes TABs.
+    // Spaces indent as TABs do when read; a save writes TABs. Another program
+    // wrote the spaces (a file of ours would have to match its digest).
     QByteArray spaced = stored();
     spaced.replace("\r\n\t", "\r\n ");
     replaceStored(spaced);
+    forgetFileDigests();
     auto next = component(inFile() ? FileOptions : RegistryOptions);
     QByteArray password;
     ASSERT_TRUE(next->LoadUsers(password));

@@ -17,8 +17,14 @@ endif()
 if(TARGET security_test_digestingwriter)
     target_link_libraries(security_test_digestingwriter PRIVATE PkgConfig::SODIUM)
 endif()
-
 # The store address test reads the addresses it is given with libpq, as the store does.
 if(TARGET security_test_storeaddress)
     target_link_libraries(security_test_storeaddress PRIVATE PkgConfig::PQ)
+endif()
+
+# The store's boundaries are tried with rightsmith-users as a second program.
+if(TARGET security_test_storeboundaries AND TARGET rightsmith-users)
+    target_compile_definitions(security_test_storeboundaries
+                               PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
+    add_dependencies(security_test_storeboundaries rightsmith-users)
 endif()

@@ -1,0 +1,495 @@
+// The local user store's boundaries, tried with real processes and a real
+// second account: a save writes only files it created and a load takes only
+// what the last save committed, whatever another account plants beside the
+// user template; and no program undoes another program's save.
+#include "demotemplate.h"
+#include "security/passwordhash.h"
+#include "security/tcripter.h"
+#include "security/tzksecurity.h"
+#include "security/tzksecuritydialogs.h"
+#include "security/tzksecuritytemplate.h"
+#include "security/userstore.h"
+#include "support/fakes.h"
+#include "support/temporaryhome.h"
+#include "toolkit/error.h"
+#include "toolkit/messagebox.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zkSecurity;
+using namespace Qt::StringLiterals;
+using testsupport::bytes;
+
+namespace {
+
+const QString Key = u"\\Software\\RightsmithTest\\Boundaries\\UserTemplate"_s;
+
+QByteArray streamOf(const TzkSecurityTemplate &tree)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    const_cast<TzkSecurityTemplate &>(tree).SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+QByteArrayList userNames(const TzkSecurityTemplate &tree)
+{
+    QByteArrayList names;
+    for (int i = 0; i < tree.topLevelCount(); ++i)
+        names << tree.topLevel(i)->text();
+    return names;
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &data)
+{
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(data), data.size());
+}
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    ::lstat(QFile::encodeName(path).constData(), &status);
+    return status;
+}
+
+class StoreBoundaries : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previousHook = rightsmith::toolkit::setMessageHook(
+            [this](rightsmith::toolkit::MessageKind, const QString &text) {
+                m_messages << text;
+                return false;
+            });
+        demotemplate::build(m_rights);
+    }
+    void TearDown() override { rightsmith::toolkit::setMessageHook(m_previousHook); }
+
+    UserStoreSettings settings(bool inFile, const QString &file = u"UserTemplate"_s) const
+    {
+        UserStoreSettings settings;
+        settings.key = Key;
+        settings.fileName = file;
+        settings.inFile = inFile;
+        return settings;
+    }
+    // Saves \a users (each with password "pw-<name>") as a program that never read the store.
+    void saveUsers(const UserStoreSettings &settings, const QByteArrayList &users)
+    {
+        TzkSecurityTemplate tree;
+        for (const QByteArray &user : users)
+            tree.AddUserToUserTemplate(&m_rights, user, zkCript::TCripter::Scramble("pw-" + user),
+                                       true);
+        ASSERT_TRUE(UserStore().save(settings, tree, {}, {}));
+    }
+
+    testsupport::TemporaryHome m_home;
+    TzkSecurityTemplate m_rights;
+    QStringList m_messages;
+    rightsmith::toolkit::MessageHook m_previousHook;
+};
+
+// Runs \a command as the account "nobody"; its exit status.
+int asNobody(const QStringList &command)
+{
+    return QProcess::execute(u"runuser"_s, QStringList {u"-u"_s, u"nobody"_s, u"--"_s} + command);
+}
+
+// In a sticky folder every account can write to, another account plants a
+// link under the name saves used to stage under, then puts links and files of
+// its own where the user template belongs. The save writes only its own
+// file; the planted target stays untouched; the load refuses every foreign
+// file; a folder others can change is refused with what to change.
+TEST_F(StoreBoundaries, AnotherAccountCannotSteerTheUserTemplateFile)
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(u"runuser"_s).isEmpty())
+        GTEST_SKIP() << "needs root and runuser to act as a second account";
+    const QString base = m_home.path();
+    ASSERT_TRUE(QFile::setPermissions(base,
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ExeOwner | QFileDevice::ExeOther));
+    const QString folder = base + u"/shared"_s;
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+    const QString file = folder + u"/UserTemplate"_s;
+    const QString victim = base + u"/victim"_s;
+    {
+        QFile target(victim);
+        ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+        target.write("root's own file\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(victim).constData(), 0644), 0);
+    const UserStoreSettings where = settings(true, file);
+
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+    ASSERT_EQ(asNobody({u"ln"_s, u"-s"_s, victim, file + u".saving"_s}), 0);
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice", "Carol"}));
+    EXPECT_EQ(readFile(victim), bytes("root's own file\n"));
+    EXPECT_EQ(statusOf(victim).st_mode & 07777, 0644u);
+    EXPECT_TRUE(S_ISLNK(statusOf(file + u".saving"_s).st_mode));
+    EXPECT_TRUE(S_ISREG(statusOf(file).st_mode));
+    EXPECT_EQ(statusOf(file).st_uid, 0u);
+    {
+        TzkSecurityTemplate tree;
+        UserStore store;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        store.load(where, tree, lastUsers, password);
+        EXPECT_EQ(userNames(tree), (QByteArrayList {"Supervisor", "Alice", "Carol"}));
+    }
+
+    // The other account's complete template, of another length than ours.
+    TzkSecurityTemplate theirs;
+    theirs.AddUserToUserTemplate(&m_rights, "Supervisor", zkCript::TCripter::Scramble("theirs"),
+                                 true);
+    const QString theirFile = base + u"/theirs"_s;
+    {
+        QFile out(theirFile);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(streamOf(theirs));
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(theirFile).constData(), 0644), 0);
+
+    // In a sticky folder the other account cannot remove the user's file:
+    // the user template is taken away first, as an earlier save that put the
+    // planted link in place would have.
+    const struct
+    {
+        const char *name;
+        std::function<void()> plant;
+        QString problem;
+    } cases[] = {
+        {"link to a template of another account",
+         [&] {
+             QFile::remove(file);
+             asNobody({u"ln"_s, u"-s"_s, theirFile, file});
+         },
+         u"is a symbolic link"_s},
+        {"template of another account",
+         [&] {
+             QFile::remove(file);
+             asNobody({u"cp"_s, theirFile, file});
+         },
+         u"belongs to another account"_s},
+        {"folder writable by others, not sticky",
+         [&] { ::chmod(QFile::encodeName(folder).constData(), 0777); },
+         u"chmod go-w \"%1\""_s.arg(folder)},
+        {"folder of another account",
+         [&] { ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0); },
+         u"folder \"%1\" of the user template belongs to another account"_s.arg(folder)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(file);
+        ::chmod(QFile::encodeName(folder).constData(), 01777);
+        ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 0, 0), 0);
+        ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+        c.plant();
+
+        TzkSecurityTemplate tree;
+        UserStore store;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        EXPECT_FALSE(store.load(where, tree, lastUsers, password));
+        EXPECT_EQ(store.state(), UserStore::State::Unreadable);
+        EXPECT_TRUE(store.problem().contains(c.problem)) << qPrintable(store.problem());
+        EXPECT_EQ(tree.count(), 0);
+        tree.AddUserToUserTemplate(&m_rights, "Supervisor", {}, true);
+        try {
+            store.save(where, tree, lastUsers, password);
+            ADD_FAILURE() << "saved";
+        } catch (const rightsmith::toolkit::Error &error) {
+            EXPECT_TRUE(error.message().contains(c.problem)) << qPrintable(error.message());
+        }
+        EXPECT_EQ(readFile(theirFile), streamOf(theirs));
+        EXPECT_EQ(readFile(victim), bytes("root's own file\n"));
+    }
+}
+
+// A save stopped at each point of putting its file in place, as a SIGKILL
+// leaves it: the next load takes the committed save and removes the rest.
+TEST_F(StoreBoundaries, ALoadSettlesWhereverASaveStopped)
+{
+    const UserStoreSettings where = settings(true);
+    const struct
+    {
+        const char *name;
+        bool firstSave; // nothing was committed before
+        bool committed; // the new save's digest is in the store
+    } cases[] = {
+        {"first save, in place, not committed", true, false},
+        {"in place, not committed", false, false},
+        {"in place, committed", false, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryHome home;
+        const QString file = QDir::current().absoluteFilePath(u"UserTemplate"_s);
+        QByteArray old;
+        if (!c.firstSave) {
+            ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Old"}));
+            old = readFile(file);
+        }
+        QByteArray newer("not committed");
+        if (c.committed) {
+            ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "New", "Newer"}));
+            newer = readFile(file);
+        } else {
+            ASSERT_NO_FATAL_FAILURE(writeFile(file, newer));
+        }
+        // Until its commit a save leaves its new file in place under its
+        // staged name too, and the old one under a name of its own.
+        ASSERT_EQ(::link("UserTemplate", "UserTemplate.saving-x1"), 0);
+        if (!c.firstSave) {
+            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x2"_s, old));
+        }
+
+        TzkSecurityTemplate tree;
+        UserStore store;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        store.load(where, tree, lastUsers, password);
+        if (c.firstSave) {
+            EXPECT_EQ(store.state(), UserStore::State::NeverWritten);
+            EXPECT_FALSE(QFile::exists(file));
+        } else {
+            EXPECT_EQ(store.state(), UserStore::State::Loaded) << qPrintable(store.problem());
+            EXPECT_EQ(readFile(file), c.committed ? newer : old);
+        }
+        EXPECT_EQ(QDir::current().entryList({u"UserTemplate.*"_s}, QDir::Files), QStringList {})
+            << "what the stopped save left is removed";
+    }
+}
+
+// What a fresh program loads from the store.
+std::unique_ptr<TzkSecurityTemplate> storedUsers(const UserStoreSettings &settings)
+{
+    auto tree = std::make_unique<TzkSecurityTemplate>();
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    UserStore store;
+    store.load(settings, *tree, lastUsers, password);
+    EXPECT_EQ(store.state(), UserStore::State::Loaded) << qPrintable(store.problem());
+    return tree;
+}
+
+const TzkNodeRecord *passwordOf(const TzkSecurityTemplate &tree, const char *user)
+{
+    const TreeNode *node = tree.GetUserNodeByUserName(bytes(user));
+    return node && node->firstChild() ? node->firstChild()->data() : nullptr;
+}
+
+// Another program, in a process of its own, adds \a user to the store.
+void addUserInAnotherProcess(const UserStoreSettings &settings, TzkSecurityTemplate &rights,
+                             const QByteArray &user)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rightsmith::toolkit::setMessageHook(
+            [](rightsmith::toolkit::MessageKind, const QString &) { return false; });
+        TzkSecurityTemplate tree;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        UserStore store;
+        store.load(settings, tree, lastUsers, password);
+        tree.AddUserToUserTemplate(&rights, user, {}, true);
+        ::_exit(store.save(settings, tree, lastUsers, password) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Runs rightsmith-users, a program of its own, on the store with \a command
+// and \a input on its standard input.
+void runTool(const UserStoreSettings &settings, const QStringList &command,
+             const QByteArray &input = {})
+{
+#ifndef RIGHTSMITH_USERS_TOOL
+    GTEST_SKIP() << "built without rightsmith-users";
+#else
+    QProcess tool;
+    // The same registry database as this test's, which is in test mode.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CONFIG_HOME"_s,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    tool.setProcessEnvironment(environment);
+    QStringList arguments {u"--key"_s, settings.key};
+    if (settings.inFile)
+        arguments << u"--file"_s << settings.fileName;
+    tool.start(QString::fromLocal8Bit(RIGHTSMITH_USERS_TOOL), arguments + command);
+    ASSERT_TRUE(tool.waitForStarted());
+    tool.write(input);
+    tool.closeWriteChannel();
+    ASSERT_TRUE(tool.waitForFinished());
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
+#endif
+}
+
+class TwoPrograms : public StoreBoundaries, public ::testing::WithParamInterface<bool>
+{
+protected:
+    bool inFile() const { return GetParam(); }
+    TzkSecurityOptionSet options() const
+    {
+        const TzkSecurityOptionSet options = TzkSecurityOptionSet::defaults().without(soAutoLogon);
+        return inFile() ? options.with(soSaveUsersInFile) : options.without(soSaveUsersInFile);
+    }
+    void start(TzkSecurity &program)
+    {
+        program.SetOptions(options());
+        program.setUserTemplateRegistryKeyName(Key);
+        program.Dialogs()->SetSecurity(&program);
+        QByteArray remembered;
+        ASSERT_TRUE(program.LoadUsers(remembered));
+    }
+};
+
+// Program A read the users; program B then changed them: rightsmith-users
+// passwd set Alice's password (a user template of the same length), another
+// program added Bert, or rightsmith-users restore put back a copy with Cleo
+// (longer ones). A's save after a logon that changed nothing writes no user
+// template; a save of A's own change is refused with a message. Either way
+// B's change stays, and A reads it.
+TEST_P(TwoPrograms, NoSaveUndoesAnotherProgramsSave)
+{
+    enum Change { PasswordSet, UserAdded, CopyRestored };
+    const QByteArrayList users[] = {
+        {"Supervisor", "Alice"}, {"Supervisor", "Alice", "Bert"}, {"Supervisor", "Alice", "Cleo"}};
+    for (const Change change : {PasswordSet, UserAdded, CopyRestored}) {
+        for (const bool changedByA : {false, true}) {
+            SCOPED_TRACE(int(change) * 2 + int(changedByA));
+            testsupport::TemporaryHome home;
+            const UserStoreSettings where = settings(inFile());
+            ASSERT_NO_FATAL_FAILURE(saveUsers(where, users[CopyRestored]));
+            const QByteArray copy = streamOf(*storedUsers(where));
+            ASSERT_NO_FATAL_FAILURE(writeFile(u"copy"_s, copy));
+            ASSERT_NO_FATAL_FAILURE(saveUsers(where, users[PasswordSet]));
+            TzkSecurity a;
+            ASSERT_NO_FATAL_FAILURE(start(a));
+            const qsizetype before = streamOf(*storedUsers(where)).size();
+
+            if (change == PasswordSet)
+                runTool(where, {u"passwd"_s, u"Alice"_s}, "set by B\n");
+            else if (change == UserAdded)
+                addUserInAnotherProcess(where, m_rights, "Bert");
+            else
+                runTool(where, {u"restore"_s, QDir::current().absoluteFilePath(u"copy"_s)});
+            ASSERT_FALSE(HasFatalFailure());
+            EXPECT_EQ(streamOf(*storedUsers(where)).size() == before, change == PasswordSet);
+            if (changedByA)
+                a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Dora", {}, true);
+            m_messages.clear();
+            EXPECT_EQ(a.SaveUsers({}), !changedByA);
+            EXPECT_EQ(m_messages.size(), changedByA ? 1 : 0);
+            if (changedByA) {
+                EXPECT_TRUE(m_messages.value(0).startsWith(
+                    u"The users were changed by another program since this dialog was opened; "_s));
+            }
+
+            const auto stored = storedUsers(where);
+            for (const TzkSecurityTemplate *read : {stored.get(), a.UserTemplate()}) {
+                EXPECT_EQ(userNames(*read), users[change]);
+                EXPECT_EQ(PasswordHash::matches(passwordOf(*read, "Alice"), "set by B"),
+                          change == PasswordSet);
+            }
+            // A saves again on what it read: no message, nothing of B's lost.
+            m_messages.clear();
+            a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Erik", {}, true);
+            ASSERT_TRUE(a.SaveUsers({}));
+            EXPECT_EQ(m_messages, QStringList {});
+            EXPECT_EQ(userNames(*storedUsers(where)), users[change] + QByteArrayList {"Erik"});
+        }
+    }
+}
+
+// A logon's own upgrade of a scrambled password to a hash, refused because
+// another program saved the users meanwhile, is made again on the users read
+// anew, without a word: neither the other program's user nor the hash is lost.
+TEST_P(TwoPrograms, ALogonsUpgradeToAHashIsMadeAgainOnTheUsersReadAnew)
+{
+    const UserStoreSettings where = settings(inFile());
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+    TzkSecurity a;
+    HardeningSettings hardening;
+    hardening.hashPasswords = true;
+    hardening.hashCost = PasswordHashCost::minimum();
+    a.SetHardening(hardening);
+    ASSERT_NO_FATAL_FAILURE(start(a));
+
+    ASSERT_NO_FATAL_FAILURE(addUserInAnotherProcess(where, m_rights, "Bert"));
+    ASSERT_TRUE(a.Logon("Alice", "pw-Alice", true));
+    EXPECT_EQ(m_messages, QStringList {});
+    const auto stored = storedUsers(where);
+    EXPECT_EQ(userNames(*stored), (QByteArrayList {"Supervisor", "Alice", "Bert"}));
+    ASSERT_NE(passwordOf(*stored, "Alice"), nullptr);
+    EXPECT_TRUE(PasswordHash::isHashed(*passwordOf(*stored, "Alice")));
+    EXPECT_TRUE(PasswordHash::matches(passwordOf(*stored, "Alice"), "pw-Alice"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndRegistry, TwoPrograms, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "File" : "Registry"; });
+
+// A disk that fills up while a save writes: the save fails, the store still
+// loads the save before it, and nothing the save began is left behind.
+TEST_F(StoreBoundaries, ASaveOnAFullDiskLosesNothing)
+{
+    for (const bool inFile : {true, false}) {
+        SCOPED_TRACE(inFile ? "file" : "registry");
+        testsupport::TemporaryHome home;
+        const UserStoreSettings where = settings(inFile);
+        ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+        const QByteArray before = streamOf(*storedUsers(where));
+
+        TzkSecurityTemplate larger;
+        for (int i = 0; i < 60; ++i)
+            larger.AddUserToUserTemplate(&m_rights, "User" + QByteArray::number(i), {}, true);
+        // No file may grow past 100 KiB, as on a full disk.
+        rlimit previous {};
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit full = previous;
+        full.rlim_cur = 100 * 1024;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        bool saved = false;
+        try {
+            saved = UserStore().save(where, larger, {}, {});
+        } catch (const rightsmith::toolkit::Error &) {
+        }
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(streamOf(*storedUsers(where)), before);
+        EXPECT_EQ(QDir::current().entryList({u"UserTemplate.*"_s}, QDir::Files), QStringList {});
+    }
+}
+
+} // namespace
