@@ -871,6 +871,12 @@ UserStore::UserStore(rightsmith::toolkit::Registry::Access access)
 
 QString UserStore::location(const UserStoreSettings &settings)
 {
+    if (settings.isShared() && settings.sharedAddress.isEmpty()) {
+        // The address was refused: the problem says why and where it came from.
+        return QCoreApplication::translate("zkSecurity::UserStore",
+                                           "the shared user store (key \"%1\")")
+            .arg(settings.key);
+    }
     if (settings.isShared()) {
         return QCoreApplication::translate("zkSecurity::UserStore",
                                            "the shared user store \"%1\" (key \"%2\")")

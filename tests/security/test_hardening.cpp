@@ -243,6 +243,8 @@ TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAl
     UserStoreSettings unreadable = security.StoreSettings();
     unreadable.addressProblem = u"store.conf cannot be read"_s;
     EXPECT_TRUE(LogonCheck(unreadable).isLocked(bytes("Anna")));
+    // Such a store is named by its key, not by an empty address.
+    EXPECT_FALSE(UserStore::location(unreadable).contains(u"\"\""_s));
     EXPECT_EQ(LogonCheck::throttledMessage(std::chrono::seconds(8)),
               u"Too many failed logons. Try again in 8 seconds."_s);
 }
