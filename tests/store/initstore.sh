@@ -76,13 +76,39 @@ echo "$upgraded" | grep -q 'only through the store.s functions: rightsmith_works
 code=0
 sql "$v1 user=desk" "DELETE FROM rightsmith_audit_trail" 2>/dev/null || code=$?
 [ "$code" -ne 0 ] || fail "the workstation may still delete the trail"
-sql "$v1 user=desk" "SELECT rightsmith_append_audit('k', 'boris', 'adminpc', 'p', 'user removed', 'Dora', 'Supervisor', '')" >/dev/null \
+sql "$v1 user=desk" "SELECT rightsmith_append_audit('k', 'boris', 'adminpc', 'p', 'logon accepted', 'Dora', 'Dora', '')" >/dev/null \
     || fail "the workstation may not call the function"
 trail=$("$tool" --key k --store "$v1" audit 2>&1) || fail "audit: $trail"
 echo "$trail"
 echo "$trail" | grep -q 'user removed  user=Carl  by=Supervisor  \[boris@adminpc, p\]$' \
     || fail "the record of version 1 is not kept as it was"
-echo "$trail" | grep -q 'user removed  user=Dora  by=Supervisor  \[boris@adminpc, p, role desk\]$' \
+echo "$trail" | grep -q 'logon accepted  user=Dora  by=Dora  \[boris@adminpc, p, role desk\]$' \
     || fail "the role is not shown"
 echo "$trail" | grep -q warning && fail "warned after the upgrade"
+
+# In a schema where every role may create objects, no operator of a
+# workstation's runs in place of pg_catalog's inside the functions, with their
+# owner's rights; and a workstation may record logons but no change.
+sql "$address" "CREATE DATABASE open_schema"
+open="$address dbname=open_schema"
+sql "$open" "GRANT CREATE ON SCHEMA public TO PUBLIC; CREATE ROLE boss LOGIN IN ROLE rightsmith_administrator"
+"$tool" init-store "$open" | "$psql" "$open" -X -q -v ON_ERROR_STOP=1 || fail "init-store in an open schema"
+stand_in="LANGUAGE plpgsql AS 'BEGIN RAISE EXCEPTION ''ran as %'', current_user; END'"
+sql "$open user=desk" "CREATE FUNCTION stand_in(numeric, integer) RETURNS numeric $stand_in;
+CREATE FUNCTION stand_in(bigint, integer) RETURNS bigint $stand_in;
+CREATE FUNCTION stand_in(numeric, bigint) RETURNS numeric $stand_in;
+CREATE OPERATOR * (LEFTARG = numeric, RIGHTARG = integer, FUNCTION = stand_in);
+CREATE OPERATOR % (LEFTARG = bigint, RIGHTARG = integer, FUNCTION = stand_in);
+CREATE OPERATOR - (LEFTARG = numeric, RIGHTARG = bigint, FUNCTION = stand_in)"
+for call in "* FROM rightsmith_reserve_attempt('k', 'n', 'w', 0, 0, 1000, 60000)" \
+    "* FROM rightsmith_reserve_attempt('k', 'n', 'w', 0, 0, 1000, 60000)" \
+    "rightsmith_append_audit('k', 'o', 'h', 'p', 'logon refused', '', '', '')"; do
+    out=$(sql "$open user=desk" "SELECT $call" 2>&1) || fail "SELECT $call: $out"
+done
+code=0
+out=$(sql "$open user=desk" "SELECT rightsmith_append_audit('k', 'o', 'h', 'p', 'user removed', 'Carl', 'Supervisor', '')" 2>&1) || code=$?
+[ "$code" -ne 0 ] && echo "$out" | grep -q 'only a role that may change the users records a change' \
+    || fail "a workstation recorded a change: $out"
+sql "$open user=boss" "SELECT rightsmith_append_audit('k', 'o', 'h', 'p', 'user removed', 'Carl', 'Supervisor', '')" >/dev/null \
+    || fail "the administrator may not record a change"
 echo "init-store: ok"
