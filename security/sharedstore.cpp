@@ -272,14 +272,24 @@ const char *const WorkstationFunctions =
     "rightsmith_append_audit(text, text, text, text, text, bytea, bytea, text)";
 
 // The roles (PUBLIC included) that may write the trail or the failed logons
-// directly, as SQL names: those of version 1, to be moved to the functions.
+// directly, by table or by column, as SQL names: those of version 1, to be
+// moved to the functions. TRUNCATE empties a table; a trigger of TRIGGER's
+// would run inside the functions with their owner's rights.
+#define DIRECTLY_WRITTEN                                                                           \
+    "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass)"
 const char *const DirectWriters =
-    "SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' "
-    "    ELSE quote_ident(pg_get_userbyid(a.grantee)) END "
-    "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
-    "WHERE c.oid IN ('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass) "
-    "AND a.privilege_type IN ('INSERT', 'UPDATE', 'DELETE') AND a.grantee <> c.relowner "
+    "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
+    "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
+    "FROM (SELECT c.relowner, a.grantee, a.privilege_type "
+    "      FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
+    "      WHERE c.oid IN " DIRECTLY_WRITTEN
+    "      UNION ALL SELECT c.relowner, a.grantee, a.privilege_type "
+    "      FROM pg_class c JOIN pg_attribute col ON col.attrelid = c.oid "
+    "      CROSS JOIN LATERAL aclexplode(col.attacl) a WHERE c.oid IN " DIRECTLY_WRITTEN ") g "
+    "WHERE g.privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE', 'TRIGGER', "
+    "'REFERENCES') AND g.grantee <> g.relowner "
     "ORDER BY 1";
+#undef DIRECTLY_WRITTEN
 
 std::atomic_bool upgradeAdviceLogged {false};
 
@@ -577,10 +587,11 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
     for (int row = 0; row < writers.rows(); ++row) {
         const QByteArray role = writers.bytes(row, 0);
         for (const QByteArray &statement :
-             {"REVOKE INSERT, UPDATE, DELETE ON rightsmith_logon_failures, "
+             {"REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
+              "rightsmith_logon_failures, "
               "rightsmith_audit_trail FROM "
                   + role,
-              "REVOKE USAGE ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role,
+              "REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role,
               "GRANT SELECT ON rightsmith_settings TO " + role,
               QByteArray("GRANT EXECUTE ON FUNCTION ") + WorkstationFunctions + " TO " + role})
             run(statement.constData());

@@ -56,7 +56,9 @@ CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key
 GRANT SELECT ON rightsmith_schema, rightsmith_user_template TO rightsmith_workstation;
 GRANT SELECT, INSERT, UPDATE, DELETE ON rightsmith_logon_failures TO rightsmith_workstation;
 GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO rightsmith_workstation;
-GRANT USAGE ON SEQUENCE rightsmith_audit_trail_id_seq TO rightsmith_workstation"
+GRANT USAGE ON SEQUENCE rightsmith_audit_trail_id_seq TO rightsmith_workstation;
+GRANT TRUNCATE, TRIGGER ON rightsmith_audit_trail TO rightsmith_workstation;
+GRANT UPDATE (failures) ON rightsmith_logon_failures TO PUBLIC"
 now=$(sql "$v1" "SELECT (extract(epoch FROM clock_timestamp()) * 1000)::bigint")
 sql "$v1 user=desk" "INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event, user_name, actor, detail) VALUES ('k', $now, 'boris', 'adminpc', 'p', 'user removed', 'Carl', 'Supervisor', '')"
 export XDG_CONFIG_HOME="$dir/config"
@@ -70,9 +72,15 @@ echo "$warned" | grep -q 'warning: .*should upgrade it' || fail "no advice to up
 upgraded=$("$tool" init-store "$v1" --upgrade) || fail "upgrade: $upgraded"
 echo "$upgraded"
 echo "$upgraded" | grep -q '^-- upgraded from version 1 to version 2' || fail "no upgrade line"
-echo "$upgraded" | grep -q 'only through the store.s functions: rightsmith_workstation$' \
+echo "$upgraded" | grep -q 'only through the store.s functions: PUBLIC, rightsmith_workstation$' \
     || fail "the workstation role was not moved"
 [ "$(sql "$v1" "SELECT version FROM rightsmith_schema")" = 2 ] || fail "still version 1"
+# No way of writing those tables is left to anyone but their owner, by table or by column.
+[ "$(sql "$v1" "SELECT bool_or(has_table_privilege(r, t, 'INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES')
+    OR has_any_column_privilege(r, t, 'INSERT, UPDATE, REFERENCES'))
+    FROM unnest(array['desk', 'rightsmith_workstation']) r,
+    unnest(array['rightsmith_logon_failures', 'rightsmith_audit_trail']) t")" = f ] \
+    || fail "a direct write grant is left after the upgrade"
 code=0
 sql "$v1 user=desk" "DELETE FROM rightsmith_audit_trail" 2>/dev/null || code=$?
 [ "$code" -ne 0 ] || fail "the workstation may still delete the trail"
