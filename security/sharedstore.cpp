@@ -175,7 +175,8 @@ const char *const Version2[] = {
     "   AND last_failure < v_forgotten;"
     " END $f$",
     // Takes back one counted attempt: the count as before it when no other
-    // came since, else one less; never below nothing.
+    // came since, else one less; never below nothing, and never later than
+    // the attempt (a time to come would keep the name waiting for good).
     "CREATE FUNCTION %1.rightsmith_release_attempt(p_key text, p_name bytea, p_workstation bytea,"
     " p_at bigint, p_name_failures integer, p_name_last bigint,"
     " p_workstation_failures integer, p_workstation_last bigint) RETURNS void"
@@ -184,12 +185,13 @@ const char *const Version2[] = {
     "  UPDATE %1.rightsmith_logon_failures SET"
     "   failures = CASE WHEN last_failure = p_at THEN least(p_name_failures, failures - 1)"
     "    ELSE failures - 1 END,"
-    "   last_failure = CASE WHEN last_failure = p_at THEN p_name_last ELSE last_failure END"
+    "   last_failure = CASE WHEN last_failure = p_at THEN least(p_name_last, p_at)"
+    "    ELSE last_failure END"
     "   WHERE store_key = p_key AND name_digest = p_name;"
     "  UPDATE %1.rightsmith_logon_failures SET"
     "   failures = CASE WHEN last_failure = p_at"
     "    THEN least(p_workstation_failures, failures - 1) ELSE failures - 1 END,"
-    "   last_failure = CASE WHEN last_failure = p_at THEN p_workstation_last"
+    "   last_failure = CASE WHEN last_failure = p_at THEN least(p_workstation_last, p_at)"
     "    ELSE last_failure END"
     "   WHERE store_key = p_key AND name_digest = p_workstation;"
     "  DELETE FROM %1.rightsmith_logon_failures WHERE store_key = p_key"

@@ -113,6 +113,14 @@ for call in "* FROM rightsmith_reserve_attempt('k', 'n', 'w', 0, 0, 1000, 60000)
     "rightsmith_append_audit('k', 'o', 'h', 'p', 'logon refused', '', '', '')"; do
     out=$(sql "$open user=desk" "SELECT $call" 2>&1) || fail "SELECT $call: $out"
 done
+# Taking back an attempt cannot date a count into the future, where it would
+# keep its name waiting for good.
+for attempt in 1 2 3; do
+    at=$(sql "$open user=desk" "SELECT reserved_at FROM rightsmith_reserve_attempt('k', 'victim', 'w2', 9, 9, 1000, 60000)")
+done
+sql "$open user=desk" "SELECT rightsmith_release_attempt('k', 'victim', 'w2', $at, 9, 32503680000000, 9, 32503680000000)" >/dev/null
+[ "$(sql "$open" "SELECT count(*) FROM rightsmith_logon_failures WHERE last_failure > $at")" = 0 ] \
+    || fail "a count was dated into the future"
 code=0
 out=$(sql "$open user=desk" "SELECT rightsmith_append_audit('k', 'o', 'h', 'p', 'user removed', 'Carl', 'Supervisor', '')" 2>&1) || code=$?
 [ "$code" -ne 0 ] && echo "$out" | grep -q 'only a role that may change the users records a change' \
