@@ -273,12 +273,14 @@ const char *const WorkstationFunctions =
     "rightsmith_clear_failures(text, bytea), "
     "rightsmith_append_audit(text, text, text, text, text, bytea, bytea, text)";
 
-// The roles (PUBLIC included) that may write the trail or the failed logons
-// directly, by table or by column, as SQL names: those of version 1, to be
-// moved to the functions. TRUNCATE empties a table; a trigger of TRIGGER's
-// would run inside the functions with their owner's rights.
+// The roles (PUBLIC included) that may write the trail, its sequence, the
+// failed logons or the settings directly, by table or by column, as SQL
+// names: those of version 1, to be moved to the functions, and any that the
+// owner's default privileges gave them. TRUNCATE empties a table; a trigger
+// of TRIGGER's would run inside the functions with their owner's rights.
 #define DIRECTLY_WRITTEN                                                                           \
-    "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass)"
+    "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass, "                 \
+    "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'))"
 const char *const DirectWriters =
     "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
     "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
@@ -289,7 +291,7 @@ const char *const DirectWriters =
     "      FROM pg_class c JOIN pg_attribute col ON col.attrelid = c.oid "
     "      CROSS JOIN LATERAL aclexplode(col.attacl) a WHERE c.oid IN " DIRECTLY_WRITTEN ") g "
     "WHERE g.privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE', 'TRIGGER', "
-    "'REFERENCES') AND g.grantee <> g.relowner "
+    "'REFERENCES', 'USAGE') AND g.grantee <> g.relowner "
     "ORDER BY 1";
 #undef DIRECTLY_WRITTEN
 
@@ -532,11 +534,24 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         }
         m_schemaVersion = SchemaVersion;
     };
+    // Whatever else gave them, nobody but the owner writes those tables directly.
+    const auto revokeDirectWrites = [this] {
+        const Result writers = run(DirectWriters);
+        for (int row = 0; row < writers.rows(); ++row) {
+            const QByteArray role = writers.bytes(row, 0);
+            run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
+                 "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings FROM "
+                 + role)
+                    .constData());
+            run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role).constData());
+        }
+    };
     if (found.isEmpty()) {
         for (const char *statement : CreateTables)
             run(statement);
         checkSequence(); // a foreign relation took its name: the grants would miss it
         makeVersion2();
+        revokeDirectWrites();
         transaction.commit();
         return true;
     }
@@ -589,17 +604,13 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
     for (int row = 0; row < writers.rows(); ++row) {
         const QByteArray role = writers.bytes(row, 0);
         for (const QByteArray &statement :
-             {"REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
-              "rightsmith_logon_failures, "
-              "rightsmith_audit_trail FROM "
-                  + role,
-              "REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role,
-              "GRANT SELECT ON rightsmith_settings TO " + role,
+             {"GRANT SELECT ON rightsmith_settings TO " + role,
               QByteArray("GRANT EXECUTE ON FUNCTION ") + WorkstationFunctions + " TO " + role})
             run(statement.constData());
         if (moved)
             moved->append(QString::fromUtf8(role));
     }
+    revokeDirectWrites();
     transaction.commit();
     return true;
 }

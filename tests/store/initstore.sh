@@ -127,4 +127,14 @@ out=$(sql "$open user=desk" "SELECT rightsmith_append_audit('k', 'o', 'h', 'p', 
     || fail "a workstation recorded a change: $out"
 sql "$open user=boss" "SELECT rightsmith_append_audit('k', 'o', 'h', 'p', 'user removed', 'Carl', 'Supervisor', '')" >/dev/null \
     || fail "the administrator may not record a change"
+
+# Rights the owner's default privileges would give every new table are not
+# left on the trail, the failed logons or the settings.
+sql "$address" "CREATE DATABASE defaults"
+defaults="$address dbname=defaults"
+sql "$defaults" "ALTER DEFAULT PRIVILEGES GRANT ALL ON TABLES TO PUBLIC"
+"$tool" init-store "$defaults" >/dev/null || fail "init-store with default privileges"
+[ "$(sql "$defaults" "SELECT bool_or(has_table_privilege('desk', t, 'INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES'))
+    FROM unnest(array['rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_settings']) t")" = f ] \
+    || fail "default privileges left a direct write"
 echo "init-store: ok"
