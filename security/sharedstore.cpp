@@ -144,7 +144,10 @@ const char *const Version2[] = {
     "  * power(2::numeric, least(p_failures - p_free, 100)::numeric))"
     "  - greatest(0, p_now - p_last))::bigint END $f$",
     // Counts an attempt for a name and a workstation unless either must wait,
-    // with both rows locked: the decision and the count are one.
+    // with both rows locked (made, or locked as they are, by one statement
+    // each: a row another attempt drops meanwhile is made afresh): the
+    // decision and the count are one. Forgotten rows that another attempt
+    // holds are left to a later one, rather than waited for.
     "CREATE FUNCTION %1.rightsmith_reserve_attempt(p_key text, p_name bytea, p_workstation bytea,"
     " p_free integer, p_workstation_free integer, p_first_ms bigint, p_max_ms bigint,"
     " OUT wait_ms bigint, OUT reserved_at bigint, OUT name_failures integer,"
@@ -155,14 +158,12 @@ const char *const Version2[] = {
     "  reserved_at := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
     "  v_forgotten := reserved_at"
     "   - coalesce((SELECT forget_after_ms FROM %1.rightsmith_settings LIMIT 1), 86400000);"
-    "  INSERT INTO %1.rightsmith_logon_failures VALUES (p_key, p_name, 0, 0),"
-    "   (p_key, p_workstation, 0, 0) ON CONFLICT DO NOTHING;"
-    "  SELECT failures, last_failure INTO name_failures, name_last"
-    "   FROM %1.rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_name FOR "
-    "UPDATE;"
-    "  SELECT failures, last_failure INTO workstation_failures, workstation_last"
-    "   FROM %1.rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_workstation"
-    "   FOR UPDATE;"
+    "  INSERT INTO %1.rightsmith_logon_failures AS f VALUES (p_key, p_name, 0, 0)"
+    "   ON CONFLICT (store_key, name_digest) DO UPDATE SET failures = f.failures"
+    "   RETURNING failures, last_failure INTO name_failures, name_last;"
+    "  INSERT INTO %1.rightsmith_logon_failures AS f VALUES (p_key, p_workstation, 0, 0)"
+    "   ON CONFLICT (store_key, name_digest) DO UPDATE SET failures = f.failures"
+    "   RETURNING failures, last_failure INTO workstation_failures, workstation_last;"
     "  wait_ms := greatest(%1.rightsmith_throttle_wait(name_failures, name_last, reserved_at,"
     "   p_free, p_first_ms, p_max_ms), %1.rightsmith_throttle_wait(workstation_failures,"
     "   workstation_last, reserved_at, greatest(p_free, p_workstation_free), p_first_ms,"
@@ -171,8 +172,9 @@ const char *const Version2[] = {
     "  UPDATE %1.rightsmith_logon_failures SET failures = CASE WHEN last_failure < v_forgotten"
     "   THEN 1 ELSE least(failures::bigint + 1, 2147483647) END, last_failure = reserved_at"
     "   WHERE store_key = p_key AND name_digest IN (p_name, p_workstation);"
-    "  DELETE FROM %1.rightsmith_logon_failures WHERE store_key = p_key"
-    "   AND last_failure < v_forgotten;"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE (store_key, name_digest) IN"
+    "   (SELECT store_key, name_digest FROM %1.rightsmith_logon_failures WHERE store_key = p_key"
+    "   AND last_failure < v_forgotten FOR UPDATE SKIP LOCKED);"
     " END $f$",
     // Takes back one counted attempt: the count as before it when no other
     // came since, else one less; never below nothing, and never later than

@@ -121,6 +121,29 @@ done
 sql "$open user=desk" "SELECT rightsmith_release_attempt('k', 'victim', 'w2', $at, 9, 32503680000000, 9, 32503680000000)" >/dev/null
 [ "$(sql "$open" "SELECT count(*) FROM rightsmith_logon_failures WHERE last_failure > $at")" = 0 ] \
     || fail "a count was dated into the future"
+# A row another attempt drops (forgotten) while this one waits for it is
+# counted afresh, not read as nothing and taken for the longest wait.
+sql "$open" "INSERT INTO rightsmith_logon_failures VALUES ('k', 'gone', 0, 0)"
+mkfifo "$dir/holder"
+"$psql" "$open" -X -q <"$dir/holder" >/dev/null &
+holder=$!
+exec 3>"$dir/holder"
+echo "BEGIN; SELECT 1 FROM rightsmith_logon_failures WHERE name_digest = 'gone' FOR UPDATE;" >&3
+until [ "$(sql "$open" "SELECT count(*) FROM pg_stat_activity WHERE state = 'idle in transaction'")" = 1 ]; do
+    sleep 0.1
+done
+sql "$open user=desk" "SELECT wait_ms, name_failures FROM rightsmith_reserve_attempt('k', 'gone', 'w3', 9, 9, 1000, 60000)" >"$dir/waited" &
+waiter=$!
+until [ "$(sql "$open" "SELECT count(*) FROM pg_stat_activity WHERE usename = 'desk' AND wait_event_type = 'Lock'")" = 1 ]; do
+    sleep 0.1
+done
+echo "DELETE FROM rightsmith_logon_failures WHERE name_digest = 'gone'; COMMIT;" >&3
+exec 3>&-
+wait "$holder"
+wait "$waiter" || fail "the reservation failed: $(cat "$dir/waited")"
+[ "$(cat "$dir/waited")" = "0|0" ] || fail "a row dropped meanwhile was taken for a wait: $(cat "$dir/waited")"
+[ "$(sql "$open" "SELECT failures FROM rightsmith_logon_failures WHERE name_digest = 'gone'")" = 1 ] \
+    || fail "the attempt was not counted"
 code=0
 out=$(sql "$open user=desk" "SELECT rightsmith_append_audit('k', 'o', 'h', 'p', 'user removed', 'Carl', 'Supervisor', '')" 2>&1) || code=$?
 [ "$code" -ne 0 ] && echo "$out" | grep -q 'only a role that may change the users records a change' \
