@@ -4,8 +4,10 @@
 # a second run is fine; a database holding a foreign table of one of the
 # store's names is refused with exit 1 and gets nothing; tables of version 1
 # are refused without --upgrade and upgraded with it, keeping their rows, and
-# audit then shows the role that wrote each record. Exit 77 when PostgreSQL is
-# not installed.
+# audit then shows the role that wrote each record, and no role keeps a direct
+# write on them; the functions hold against a workstation that may create
+# objects in their schema or calls them with forged arguments. Exit 77 when
+# PostgreSQL is not installed.
 #   initstore.sh TOOL
 set -eu
 
