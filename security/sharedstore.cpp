@@ -121,132 +121,149 @@ const char *const CreateTables[] = {
 // What version 2 adds to the tables of version 1, run by their owner in the
 // transaction that makes or upgrades them; %1 is the tables' schema, quoted.
 // The functions run as their owner (SECURITY DEFINER) with a search path of
-// their own, so that a caller's objects cannot stand in for the tables; they
-// stamp the server's time and the caller's session_user, and keep the
-// server's own limits. Times are milliseconds since the epoch.
+// pg_catalog alone and the tables named with their schema: a role that may
+// create objects in that schema cannot make an operator or function of its
+// own run in their place, with the owner's rights. They stamp the server's
+// time and the caller's session_user, and keep the server's own limits.
+// Times are milliseconds since the epoch.
 const char *const Version2[] = {
-    "ALTER TABLE rightsmith_audit_trail ADD COLUMN role text NOT NULL DEFAULT '', "
+    "ALTER TABLE %1.rightsmith_audit_trail ADD COLUMN role text NOT NULL DEFAULT '', "
     " ADD COLUMN repeats integer NOT NULL DEFAULT 1",
-    "CREATE TABLE rightsmith_settings ("
+    "CREATE TABLE %1.rightsmith_settings ("
     " keep_days integer NOT NULL,"
     " keep_rows bigint NOT NULL,"
     " forget_after_ms bigint NOT NULL)",
-    "INSERT INTO rightsmith_settings VALUES (365, 100000, 86400000)",
+    "INSERT INTO %1.rightsmith_settings VALUES (365, 100000, 86400000)",
     // How long an attempt must wait after p_failures failures, the last at p_last.
-    "CREATE FUNCTION rightsmith_throttle_wait(p_failures integer, p_last bigint, p_now bigint,"
+    "CREATE FUNCTION %1.rightsmith_throttle_wait(p_failures integer, p_last bigint, p_now bigint,"
     " p_free integer, p_first_ms bigint, p_max_ms bigint) RETURNS bigint"
-    " LANGUAGE sql IMMUTABLE SET search_path = %1, pg_temp AS $f$"
+    " LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $f$"
     " SELECT CASE WHEN p_failures <= 0 OR p_failures < p_free OR p_first_ms <= 0"
     "  OR p_max_ms <= 0 THEN 0::bigint"
     " ELSE greatest(0, least(p_max_ms::numeric, p_first_ms::numeric"
     "  * power(2::numeric, least(p_failures - p_free, 100)::numeric))"
     "  - greatest(0, p_now - p_last))::bigint END $f$",
     // Counts an attempt for a name and a workstation unless either must wait,
-    // with both rows locked: the decision and the count are one.
-    "CREATE FUNCTION rightsmith_reserve_attempt(p_key text, p_name bytea, p_workstation bytea,"
+    // with both rows locked (made, or locked as they are, by one statement
+    // each: a row another attempt drops meanwhile is made afresh): the
+    // decision and the count are one. Forgotten rows that another attempt
+    // holds are left to a later one, rather than waited for.
+    "CREATE FUNCTION %1.rightsmith_reserve_attempt(p_key text, p_name bytea, p_workstation bytea,"
     " p_free integer, p_workstation_free integer, p_first_ms bigint, p_max_ms bigint,"
     " OUT wait_ms bigint, OUT reserved_at bigint, OUT name_failures integer,"
     " OUT name_last bigint, OUT workstation_failures integer, OUT workstation_last bigint)"
-    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
     " DECLARE v_forgotten bigint;"
     " BEGIN"
     "  reserved_at := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
     "  v_forgotten := reserved_at"
-    "   - coalesce((SELECT forget_after_ms FROM rightsmith_settings LIMIT 1), 86400000);"
-    "  INSERT INTO rightsmith_logon_failures VALUES (p_key, p_name, 0, 0),"
-    "   (p_key, p_workstation, 0, 0) ON CONFLICT DO NOTHING;"
-    "  SELECT failures, last_failure INTO name_failures, name_last"
-    "   FROM rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_name FOR UPDATE;"
-    "  SELECT failures, last_failure INTO workstation_failures, workstation_last"
-    "   FROM rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_workstation"
-    "   FOR UPDATE;"
-    "  wait_ms := greatest(rightsmith_throttle_wait(name_failures, name_last, reserved_at,"
-    "   p_free, p_first_ms, p_max_ms), rightsmith_throttle_wait(workstation_failures,"
+    "   - coalesce((SELECT forget_after_ms FROM %1.rightsmith_settings LIMIT 1), 86400000);"
+    "  INSERT INTO %1.rightsmith_logon_failures AS f VALUES (p_key, p_name, 0, 0)"
+    "   ON CONFLICT (store_key, name_digest) DO UPDATE SET failures = f.failures"
+    "   RETURNING failures, last_failure INTO name_failures, name_last;"
+    "  INSERT INTO %1.rightsmith_logon_failures AS f VALUES (p_key, p_workstation, 0, 0)"
+    "   ON CONFLICT (store_key, name_digest) DO UPDATE SET failures = f.failures"
+    "   RETURNING failures, last_failure INTO workstation_failures, workstation_last;"
+    "  wait_ms := greatest(%1.rightsmith_throttle_wait(name_failures, name_last, reserved_at,"
+    "   p_free, p_first_ms, p_max_ms), %1.rightsmith_throttle_wait(workstation_failures,"
     "   workstation_last, reserved_at, greatest(p_free, p_workstation_free), p_first_ms,"
     "   p_max_ms));"
     "  IF wait_ms > 0 THEN RETURN; END IF;"
-    "  UPDATE rightsmith_logon_failures SET failures = CASE WHEN last_failure < v_forgotten"
+    "  UPDATE %1.rightsmith_logon_failures SET failures = CASE WHEN last_failure < v_forgotten"
     "   THEN 1 ELSE least(failures::bigint + 1, 2147483647) END, last_failure = reserved_at"
     "   WHERE store_key = p_key AND name_digest IN (p_name, p_workstation);"
-    "  DELETE FROM rightsmith_logon_failures WHERE store_key = p_key"
-    "   AND last_failure < v_forgotten;"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE (store_key, name_digest) IN"
+    "   (SELECT store_key, name_digest FROM %1.rightsmith_logon_failures WHERE store_key = p_key"
+    "   AND last_failure < v_forgotten FOR UPDATE SKIP LOCKED);"
     " END $f$",
     // Takes back one counted attempt: the count as before it when no other
-    // came since, else one less; never below nothing.
-    "CREATE FUNCTION rightsmith_release_attempt(p_key text, p_name bytea, p_workstation bytea,"
+    // came since, else one less; never below nothing, and never later than
+    // the attempt (a time to come would keep the name waiting for good).
+    "CREATE FUNCTION %1.rightsmith_release_attempt(p_key text, p_name bytea, p_workstation bytea,"
     " p_at bigint, p_name_failures integer, p_name_last bigint,"
     " p_workstation_failures integer, p_workstation_last bigint) RETURNS void"
-    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
     " BEGIN"
-    "  UPDATE rightsmith_logon_failures SET"
+    "  UPDATE %1.rightsmith_logon_failures SET"
     "   failures = CASE WHEN last_failure = p_at THEN least(p_name_failures, failures - 1)"
     "    ELSE failures - 1 END,"
-    "   last_failure = CASE WHEN last_failure = p_at THEN p_name_last ELSE last_failure END"
+    "   last_failure = CASE WHEN last_failure = p_at THEN least(p_name_last, p_at)"
+    "    ELSE last_failure END"
     "   WHERE store_key = p_key AND name_digest = p_name;"
-    "  UPDATE rightsmith_logon_failures SET"
+    "  UPDATE %1.rightsmith_logon_failures SET"
     "   failures = CASE WHEN last_failure = p_at"
     "    THEN least(p_workstation_failures, failures - 1) ELSE failures - 1 END,"
-    "   last_failure = CASE WHEN last_failure = p_at THEN p_workstation_last"
+    "   last_failure = CASE WHEN last_failure = p_at THEN least(p_workstation_last, p_at)"
     "    ELSE last_failure END"
     "   WHERE store_key = p_key AND name_digest = p_workstation;"
-    "  DELETE FROM rightsmith_logon_failures WHERE store_key = p_key"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE store_key = p_key"
     "   AND name_digest IN (p_name, p_workstation) AND failures <= 0;"
     " END $f$",
-    "CREATE FUNCTION rightsmith_clear_failures(p_key text, p_digest bytea) RETURNS boolean"
-    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    "CREATE FUNCTION %1.rightsmith_clear_failures(p_key text, p_digest bytea) RETURNS boolean"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
     " BEGIN"
-    "  DELETE FROM rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_digest;"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_digest;"
     "  RETURN FOUND;"
     " END $f$",
     // Adds a record stamped with the server's time and the caller's role;
+    // only a role that may write the users records a change, so that no
+    // workstation can push the real ones out with forged ones.
     // a refused or throttled logon of a name without a user, or any throttled
     // one, raises the count of the same record of the minute instead. Then
     // drops what the server's limits say: beyond the row limit the records of
     // logons first, those of changes only when no logon record is left.
-    "CREATE FUNCTION rightsmith_append_audit(p_key text, p_os_user text, p_host text,"
+    "CREATE FUNCTION %1.rightsmith_append_audit(p_key text, p_os_user text, p_host text,"
     " p_program text, p_event text, p_user bytea, p_actor bytea, p_detail text) RETURNS void"
-    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $f$"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
     " DECLARE"
     "  v_now bigint := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
     "  v_minute bigint := v_now - v_now % 60000;"
     "  v_days integer; v_rows bigint; v_id bigint; v_excess bigint; v_deleted bigint;"
     " BEGIN"
-    "  SELECT keep_days, keep_rows INTO v_days, v_rows FROM rightsmith_settings LIMIT 1;"
+    "  IF p_event NOT IN ('logon accepted', 'logon refused', 'logon throttled')"
+    "   AND NOT has_table_privilege(session_user,"
+    "    $n$%1.rightsmith_user_template$n$::regclass, 'UPDATE') THEN"
+    "   RAISE EXCEPTION 'only a role that may change the users records a change'"
+    "    USING ERRCODE = 'insufficient_privilege';"
+    "  END IF;"
+    "  SELECT keep_days, keep_rows INTO v_days, v_rows FROM %1.rightsmith_settings LIMIT 1;"
     "  PERFORM pg_advisory_xact_lock(7236617, hashtext(p_key));"
     "  IF p_event = 'logon throttled' OR (p_event = 'logon refused' AND p_user = ''::bytea) THEN"
-    "   SELECT id INTO v_id FROM rightsmith_audit_trail WHERE store_key = p_key"
+    "   SELECT id INTO v_id FROM %1.rightsmith_audit_trail WHERE store_key = p_key"
     "    AND time >= v_minute AND time < v_minute + 60000 AND event = p_event"
     "    AND user_name = p_user AND actor = p_actor AND detail = p_detail"
     "    AND os_user = p_os_user AND host = p_host AND program = p_program"
     "    AND role = session_user ORDER BY id DESC LIMIT 1;"
     "  END IF;"
     "  IF v_id IS NOT NULL THEN"
-    "   UPDATE rightsmith_audit_trail SET repeats = repeats + 1 WHERE id = v_id;"
+    "   UPDATE %1.rightsmith_audit_trail SET repeats = repeats + 1 WHERE id = v_id;"
     "  ELSE"
-    "   INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event,"
+    "   INSERT INTO %1.rightsmith_audit_trail (store_key, time, os_user, host, program, event,"
     "    user_name, actor, detail, role) VALUES (p_key, v_now, p_os_user, p_host, p_program,"
     "    p_event, p_user, p_actor, p_detail, session_user);"
     "  END IF;"
     "  IF coalesce(v_days, 0) > 0 THEN"
-    "   DELETE FROM rightsmith_audit_trail WHERE store_key = p_key"
+    "   DELETE FROM %1.rightsmith_audit_trail WHERE store_key = p_key"
     "    AND time < v_now - v_days::bigint * 86400000;"
     "  END IF;"
     "  IF coalesce(v_rows, 0) > 0 THEN"
-    "   SELECT count(*) - v_rows INTO v_excess FROM rightsmith_audit_trail"
+    "   SELECT count(*) - v_rows INTO v_excess FROM %1.rightsmith_audit_trail"
     "    WHERE store_key = p_key;"
     "   IF v_excess > 0 THEN"
-    "    DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM rightsmith_audit_trail"
+    "    DELETE FROM %1.rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+    "%1.rightsmith_audit_trail"
     "     WHERE store_key = p_key AND event IN ('logon accepted', 'logon refused',"
     "     'logon throttled') ORDER BY id LIMIT v_excess);"
     "    GET DIAGNOSTICS v_deleted = ROW_COUNT;"
-    "    DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM rightsmith_audit_trail"
+    "    DELETE FROM %1.rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+    "%1.rightsmith_audit_trail"
     "     WHERE store_key = p_key ORDER BY id LIMIT v_excess - v_deleted);"
     "   END IF;"
     "  END IF;"
     " END $f$",
-    "REVOKE ALL ON FUNCTION rightsmith_reserve_attempt(text, bytea, bytea, integer, integer,"
-    " bigint, bigint), rightsmith_release_attempt(text, bytea, bytea, bigint, integer, bigint,"
-    " integer, bigint), rightsmith_clear_failures(text, bytea), rightsmith_append_audit(text,"
+    "REVOKE ALL ON FUNCTION %1.rightsmith_reserve_attempt(text, bytea, bytea, integer, integer,"
+    " bigint, bigint), %1.rightsmith_release_attempt(text, bytea, bytea, bigint, integer, bigint,"
+    " integer, bigint), %1.rightsmith_clear_failures(text, bytea), %1.rightsmith_append_audit(text,"
     " text, text, text, text, bytea, bytea, text) FROM PUBLIC",
     "UPDATE rightsmith_schema SET version = 2",
 };
@@ -258,15 +275,27 @@ const char *const WorkstationFunctions =
     "rightsmith_clear_failures(text, bytea), "
     "rightsmith_append_audit(text, text, text, text, text, bytea, bytea, text)";
 
-// The roles (PUBLIC included) that may write the trail or the failed logons
-// directly, as SQL names: those of version 1, to be moved to the functions.
+// The roles (PUBLIC included) that may write the trail, its sequence, the
+// failed logons or the settings directly, by table or by column, as SQL
+// names: those of version 1, to be moved to the functions, and any that the
+// owner's default privileges gave them. TRUNCATE empties a table; a trigger
+// of TRIGGER's would run inside the functions with their owner's rights.
+#define DIRECTLY_WRITTEN                                                                           \
+    "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass, "                 \
+    "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'))"
 const char *const DirectWriters =
-    "SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' "
-    "    ELSE quote_ident(pg_get_userbyid(a.grantee)) END "
-    "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
-    "WHERE c.oid IN ('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass) "
-    "AND a.privilege_type IN ('INSERT', 'UPDATE', 'DELETE') AND a.grantee <> c.relowner "
+    "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
+    "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
+    "FROM (SELECT c.relowner, a.grantee, a.privilege_type "
+    "      FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
+    "      WHERE c.oid IN " DIRECTLY_WRITTEN
+    "      UNION ALL SELECT c.relowner, a.grantee, a.privilege_type "
+    "      FROM pg_class c JOIN pg_attribute col ON col.attrelid = c.oid "
+    "      CROSS JOIN LATERAL aclexplode(col.attacl) a WHERE c.oid IN " DIRECTLY_WRITTEN ") g "
+    "WHERE g.privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE', 'TRIGGER', "
+    "'REFERENCES', 'USAGE') AND g.grantee <> g.relowner "
     "ORDER BY 1";
+#undef DIRECTLY_WRITTEN
 
 std::atomic_bool upgradeAdviceLogged {false};
 
@@ -507,11 +536,24 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         }
         m_schemaVersion = SchemaVersion;
     };
+    // Whatever else gave them, nobody but the owner writes those tables directly.
+    const auto revokeDirectWrites = [this] {
+        const Result writers = run(DirectWriters);
+        for (int row = 0; row < writers.rows(); ++row) {
+            const QByteArray role = writers.bytes(row, 0);
+            run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
+                 "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings FROM "
+                 + role)
+                    .constData());
+            run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role).constData());
+        }
+    };
     if (found.isEmpty()) {
         for (const char *statement : CreateTables)
             run(statement);
         checkSequence(); // a foreign relation took its name: the grants would miss it
         makeVersion2();
+        revokeDirectWrites();
         transaction.commit();
         return true;
     }
@@ -564,16 +606,13 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
     for (int row = 0; row < writers.rows(); ++row) {
         const QByteArray role = writers.bytes(row, 0);
         for (const QByteArray &statement :
-             {"REVOKE INSERT, UPDATE, DELETE ON rightsmith_logon_failures, "
-              "rightsmith_audit_trail FROM "
-                  + role,
-              "REVOKE USAGE ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role,
-              "GRANT SELECT ON rightsmith_settings TO " + role,
+             {"GRANT SELECT ON rightsmith_settings TO " + role,
               QByteArray("GRANT EXECUTE ON FUNCTION ") + WorkstationFunctions + " TO " + role})
             run(statement.constData());
         if (moved)
             moved->append(QString::fromUtf8(role));
     }
+    revokeDirectWrites();
     transaction.commit();
     return true;
 }

@@ -6,8 +6,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <libpq-fe.h>
 #include <memory>
+#include <netinet/in.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -126,6 +128,26 @@ bool hasBuiltInValue(const char *keyword)
     return false;
 }
 
+/// Whether libpq looks up a name of \a hosts in the C library's resolver:
+/// an entry that is no socket folder and no numeric address, without an
+/// entry of \a hostaddrs beside it.
+bool looksUpNames(const QString &hosts, const QString &hostaddrs)
+{
+    const QStringList names = hosts.split(u',');
+    const QStringList addresses = hostaddrs.split(u',');
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray name = names.at(i).trimmed().toUtf8();
+        if (name.isEmpty() || name.startsWith('/') || name.startsWith('@')
+            || !addresses.value(i).trimmed().isEmpty())
+            continue;
+        in6_addr numeric;
+        if (inet_pton(AF_INET, name.constData(), &numeric) != 1
+            && inet_pton(AF_INET6, name.constData(), &numeric) != 1)
+            return true;
+    }
+    return false;
+}
+
 struct WholeAddress
 {
     QString address;
@@ -195,6 +217,25 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
                         .arg(origin)};
         } else if (hasBuiltInValue(option->keyword) && option->compiled && *option->compiled) {
             parts << keyword + u'=' + connectionValue(QString::fromUtf8(option->compiled));
+        }
+    }
+    // The resolver's own variables decide where a host name leads: a search
+    // domain of the user's tried first, or an alias of the user's.
+    const auto value = [&](const char *keyword) {
+        for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
+            if (qstrcmp(option->keyword, keyword) == 0 && option->val)
+                return QString::fromUtf8(option->val);
+        return QString();
+    };
+    if (looksUpNames(value("host"), value("hostaddr"))) {
+        for (const char *resolver : {"LOCALDOMAIN", "RES_OPTIONS", "HOSTALIASES"}) {
+            if (!variable(resolver).isEmpty())
+                return {{},
+                        QCoreApplication::translate(Context,
+                                                    "The environment variable %2 would change "
+                                                    "which server the host name of the user store "
+                                                    "address in %1 leads to: unset %2.")
+                            .arg(origin, QLatin1StringView(resolver))};
         }
     }
     return {parts.join(u' '), {}};

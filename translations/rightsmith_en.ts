@@ -642,12 +642,12 @@
 <context>
     <name>zkSecurity::AuditTrail</name>
     <message>
-        <location filename="../security/audittrail.cpp" line="52"/>
+        <location filename="../security/audittrail.cpp" line="60"/>
         <source>Cannot read the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/audittrail.cpp" line="57"/>
+        <location filename="../security/audittrail.cpp" line="65"/>
         <source>Cannot write the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,22 +655,22 @@
 <context>
     <name>zkSecurity::LogonCheck</name>
     <message>
-        <location filename="../security/logoncheck.cpp" line="46"/>
+        <location filename="../security/logoncheck.cpp" line="47"/>
         <source>a name without a user</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="155"/>
+        <location filename="../security/logoncheck.cpp" line="178"/>
         <source>Too many failed logons. Try again in 1 second.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="158"/>
+        <location filename="../security/logoncheck.cpp" line="181"/>
         <source>Too many failed logons. Try again in %1 seconds.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="161"/>
+        <location filename="../security/logoncheck.cpp" line="184"/>
         <source>Too many failed logons. Try again in %1 minutes.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -678,12 +678,12 @@
 <context>
     <name>zkSecurity::LogonThrottle</name>
     <message>
-        <location filename="../security/logonthrottle.cpp" line="38"/>
+        <location filename="../security/logonthrottle.cpp" line="61"/>
         <source>Cannot read the failed logons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logonthrottle.cpp" line="44"/>
+        <location filename="../security/logonthrottle.cpp" line="67"/>
         <source>Cannot record the failed logons</source>
         <translation type="unfinished"></translation>
     </message>
@@ -719,7 +719,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurity.cpp" line="232"/>
+        <location filename="../security/tzksecurity.cpp" line="246"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached; the users cannot be changed until it is back.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -734,7 +734,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurityusers.cpp" line="199"/>
+        <location filename="../security/tzksecurityusers.cpp" line="212"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,76 +773,113 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/userstore.cpp" line="69"/>
+        <location filename="../security/userstore.cpp" line="82"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="81"/>
+        <location filename="../security/userstore.cpp" line="94"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="340"/>
+        <location filename="../security/userstore.cpp" line="239"/>
+        <source>the folder &quot;%1&quot; of the user template belongs to another account, which can replace the user template; keep it in a folder of your own</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="246"/>
+        <source>other accounts can write to the folder &quot;%1&quot; of the user template; take their write permission away (chmod go-w &quot;%1&quot;) or keep the user template in a folder of your own</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="255"/>
+        <source>the user template file &quot;%1&quot; is a symbolic link; remove the link and put a good copy back with &quot;rightsmith-users restore&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="261"/>
+        <source>the user template file &quot;%1&quot; belongs to another account; remove it and put a good copy back with &quot;rightsmith-users restore&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="314"/>
+        <source>&quot;%1&quot; is not a regular file of this account</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="462"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="344"/>
+        <location filename="../security/userstore.cpp" line="466"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="399"/>
+        <location filename="../security/userstore.cpp" line="675"/>
+        <location filename="../security/userstore.cpp" line="1074"/>
+        <location filename="../security/userstore.cpp" line="1208"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="413"/>
+        <location filename="../security/userstore.cpp" line="695"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="542"/>
+        <location filename="../security/userstore.cpp" line="875"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="547"/>
+        <location filename="../security/userstore.cpp" line="880"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="552"/>
+        <location filename="../security/userstore.cpp" line="885"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="654"/>
-        <location filename="../security/userstore.cpp" line="1335"/>
+        <location filename="../security/userstore.cpp" line="1032"/>
+        <source>The users were changed by another program since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="1057"/>
+        <location filename="../security/userstore.cpp" line="1853"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="739"/>
+        <location filename="../security/userstore.cpp" line="1195"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="782"/>
-        <location filename="../security/userstore.cpp" line="875"/>
+        <location filename="../security/userstore.cpp" line="1253"/>
+        <location filename="../security/userstore.cpp" line="1362"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1052"/>
+        <location filename="../security/userstore.cpp" line="1393"/>
+        <source>the user template file is not the one its last save stored (its digest differs)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="1554"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -850,98 +887,95 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1224"/>
+        <location filename="../security/userstore.cpp" line="1742"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1287"/>
+        <location filename="../security/userstore.cpp" line="1805"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1310"/>
+        <location filename="../security/userstore.cpp" line="1828"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="725"/>
-        <location filename="../security/userstore.cpp" line="808"/>
+        <location filename="../security/userstore.cpp" line="526"/>
+        <location filename="../security/userstore.cpp" line="1280"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="844"/>
-        <location filename="../security/userstore.cpp" line="1222"/>
+        <location filename="../security/userstore.cpp" line="1316"/>
+        <location filename="../security/userstore.cpp" line="1740"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="525"/>
+        <location filename="../security/userstore.cpp" line="858"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="881"/>
+        <location filename="../security/userstore.cpp" line="1368"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="891"/>
+        <location filename="../security/userstore.cpp" line="1378"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="917"/>
+        <location filename="../security/userstore.cpp" line="1398"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="921"/>
+        <location filename="../security/userstore.cpp" line="1419"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="926"/>
+        <location filename="../security/userstore.cpp" line="1413"/>
+        <location filename="../security/userstore.cpp" line="1424"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="931"/>
+        <location filename="../security/userstore.cpp" line="1429"/>
+        <location filename="../security/userstore.cpp" line="1442"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="944"/>
-        <source>the user template file holds %1 bytes, &quot;%2&quot; says %3, and it is not a complete user template</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/userstore.cpp" line="1010"/>
+        <location filename="../security/userstore.cpp" line="1512"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="986"/>
-        <location filename="../security/userstore.cpp" line="1015"/>
+        <location filename="../security/userstore.cpp" line="1488"/>
+        <location filename="../security/userstore.cpp" line="1517"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1018"/>
+        <location filename="../security/userstore.cpp" line="1520"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1024"/>
+        <location filename="../security/userstore.cpp" line="1526"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1034"/>
+        <location filename="../security/userstore.cpp" line="1536"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -951,7 +985,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1041"/>
+        <location filename="../security/userstore.cpp" line="1543"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.

@@ -196,6 +196,14 @@ TEST(StoreAddress, AnAdministratorsAddressIsTheWholeAddress)
         {"a service file in the file", "host=db dbname=a servicefile=/tmp/mine", nullptr, nullptr,
          "servicefile"},
         {"an address from RIGHTSMITH_STORE", nullptr, "PGHOSTADDR", "127.0.0.1", nullptr},
+        // The C library's resolver reads these: a search domain of the user's
+        // own (db.example.org.127.0.0.1.nip.io first) or an alias file.
+        {"the resolver's search domain", Full, "LOCALDOMAIN", "127.0.0.1.nip.io", "LOCALDOMAIN"},
+        {"the resolver's options", "host=db.example.org dbname=users", "RES_OPTIONS", "ndots:9",
+         "RES_OPTIONS"},
+        {"the resolver's aliases", Full, "HOSTALIASES", "/tmp/aliases", "HOSTALIASES"},
+        {"no name to look up", "host=/run/postgresql,db hostaddr=,192.0.2.7 dbname=users",
+         "LOCALDOMAIN", "127.0.0.1.nip.io", nullptr},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);

@@ -162,10 +162,10 @@ const char *const DirectWrites[] = {
     "UPDATE rightsmith_settings SET keep_rows = 1",
 };
 
-AuditRecord forgedRemoval()
+AuditRecord forgedRecord(AuditEvent event = AuditEvent::LogonAccepted)
 {
     AuditRecord forged;
-    forged.event = AuditEvent::UserRemoved;
+    forged.event = event;
     forged.user = "Boris";
     forged.actor = "Supervisor";
     forged.osUser = u"boris"_s;
@@ -195,7 +195,11 @@ TEST_F(SharedStoreTest, WorkstationWritesCountsAndTrailOnlyThroughTheFunctionsAd
     const QByteArray desk = LogonThrottle::workstationDigest();
     EXPECT_TRUE(reader->reserve(u"granted"_s, name, desk, {}, {}).counted());
     EXPECT_EQ(reader->failures(u"granted"_s, name).failures, 1);
-    reader->appendAudit(u"granted"_s, forgedRemoval(), {}, {});
+    // A change only a role that may write the users records: forged ones could
+    // push the real ones out of the trail.
+    EXPECT_THROW(reader->appendAudit(u"granted"_s, forgedRecord(AuditEvent::UserRemoved), {}, {}),
+                 Error);
+    reader->appendAudit(u"granted"_s, forgedRecord(), {}, {});
     const QList<AuditRecord> trail = a->readAudit(u"granted"_s);
     ASSERT_EQ(trail.size(), 1);
     EXPECT_EQ(trail[0].role, u"work\"station"_s);
@@ -247,7 +251,7 @@ TEST_F(SharedStoreTest, AStoreOfVersionOneKeepsWorkingAndItsOwnerUpgradesItKeepi
     const QString deskAddress = owner + u" user=desk"_s;
     const QByteArray name = LogonThrottle::nameDigest("Anna");
     const QByteArray here = LogonThrottle::workstationDigest();
-    AuditRecord early = forgedRemoval();
+    AuditRecord early = forgedRecord();
     early.time = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 86400, Qt::UTC);
     {
         // A program of today counts, records and says what to do.
@@ -272,7 +276,7 @@ TEST_F(SharedStoreTest, AStoreOfVersionOneKeepsWorkingAndItsOwnerUpgradesItKeepi
         EXPECT_TRUE(admin(sql, deskAddress).contains(u"permission denied"_s)) << sql;
     EXPECT_TRUE(desk->reserve(u"k"_s, name, here, {}, {}).counted());
     EXPECT_EQ(desk->failures(u"k"_s, name).failures, 2);
-    desk->appendAudit(u"k"_s, forgedRemoval(), {}, {});
+    desk->appendAudit(u"k"_s, forgedRecord(), {}, {});
     const QList<AuditRecord> trail = desk->readAudit(u"k"_s);
     ASSERT_EQ(trail.size(), 2);
     EXPECT_EQ(trail[0].role, QString()); // written before anyone kept the role
