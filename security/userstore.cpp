@@ -1615,8 +1615,17 @@ QStringList UserStore::keptAside(const UserStoreSettings &settings)
     if (settings.inFile) {
         const QFileInfo info(absoluteFile(settings.fileName));
         for (const QString &name : info.dir().entryList({info.fileName() + AsideInfix + u'*'},
-                                                        QDir::Files | QDir::Hidden, QDir::Name))
-            names << info.dir().filePath(name);
+                                                        QDir::Files | QDir::Hidden, QDir::Name)) {
+            // Only this account's own copies: in a folder others can write
+            // to, a link or another account's file may carry such a name.
+            const QString path = info.dir().filePath(name);
+            struct stat status
+            {
+            };
+            if (::lstat(encoded(path).constData(), &status) == 0 && S_ISREG(status.st_mode)
+                && status.st_uid == ::geteuid())
+                names << path;
+        }
         return names;
     }
     try {

@@ -232,6 +232,26 @@ TEST_F(StoreBoundaries, AnotherAccountCannotSteerTheUserTemplateFile)
     }
 }
 
+// Only copies this account kept are listed as kept aside: a link or a file
+// another account put under such a name beside the user template is not one,
+// and restoring it would put that account's users in place.
+TEST_F(StoreBoundaries, OnlyOwnCopiesAreListedAsKeptAside)
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(u"runuser"_s).isEmpty())
+        GTEST_SKIP() << "needs root and runuser to act as a second account";
+    ASSERT_EQ(::chmod(QFile::encodeName(m_home.path()).constData(), 01777), 0);
+    const QString file = m_home.filePath(u"UserTemplate"_s);
+    const UserStoreSettings where = settings(true, file);
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor"}));
+    const QString own = file + u".unreadable-20261209T000000"_s;
+    ASSERT_NO_FATAL_FAILURE(writeFile(own, readFile(file)));
+    ASSERT_EQ(
+        asNobody({u"sh"_s, u"-c"_s, u"echo x > \"$0\""_s, file + u".unreadable-20261209T000002"_s}),
+        0);
+    ASSERT_EQ(asNobody({u"ln"_s, u"-s"_s, own, file + u".unreadable-20261209T000003"_s}), 0);
+    EXPECT_EQ(UserStore::keptAside(where), QStringList {own});
+}
+
 // A save stopped at each point of putting its file in place, as a SIGKILL
 // leaves it: the next load takes the committed save and removes the rest.
 TEST_F(StoreBoundaries, ALoadSettlesWhereverASaveStopped)
