@@ -348,9 +348,10 @@ void addUserInAnotherProcess(const UserStoreSettings &settings, TzkSecurityTempl
 }
 
 // Runs rightsmith-users, a program of its own, on the store with \a command
-// and \a input on its standard input.
-void runTool(const UserStoreSettings &settings, const QStringList &command,
-             const QByteArray &input = {})
+// and \a input on its standard input; its exit status and what it printed
+// (standard output, then standard error).
+void runTool(const UserStoreSettings &settings, const QStringList &command, const QByteArray &input,
+             int &exitCode, QByteArray &output)
 {
 #ifndef RIGHTSMITH_USERS_TOOL
     GTEST_SKIP() << "built without rightsmith-users";
@@ -369,8 +370,70 @@ void runTool(const UserStoreSettings &settings, const QStringList &command,
     tool.write(input);
     tool.closeWriteChannel();
     ASSERT_TRUE(tool.waitForFinished());
-    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
+    exitCode = tool.exitCode();
+    output = tool.readAllStandardOutput() + tool.readAllStandardError();
 #endif
+}
+
+void runTool(const UserStoreSettings &settings, const QStringList &command,
+             const QByteArray &input = {})
+{
+    int exitCode = -1;
+    QByteArray output;
+    runTool(settings, command, input, exitCode, output);
+    EXPECT_EQ(exitCode, 0) << output.constData();
+}
+
+// rightsmith-users reads the users as the program does: a user template file
+// that is not the one its last save stored, or that another account linked
+// or put in place, is refused with the reason, and a password of the users
+// in it is never taken.
+TEST_F(StoreBoundaries, TheToolReadsOnlyTheCommittedUserTemplate)
+{
+    const bool asRoot = ::geteuid() == 0 && !QStandardPaths::findExecutable(u"runuser"_s).isEmpty();
+    if (asRoot) {
+        ASSERT_EQ(::chmod(QFile::encodeName(m_home.path()).constData(), 01777), 0);
+    }
+    const QString file = m_home.filePath(u"UserTemplate"_s);
+    const UserStoreSettings where = settings(true, file);
+    TzkSecurityTemplate theirs;
+    theirs.AddUserToUserTemplate(&m_rights, "Supervisor", zkCript::TCripter::Scramble("theirs"),
+                                 true);
+    const QString theirFile = m_home.filePath(u"theirs"_s);
+    ASSERT_NO_FATAL_FAILURE(writeFile(theirFile, streamOf(theirs)));
+    ASSERT_EQ(::chmod(QFile::encodeName(theirFile).constData(), 0644), 0);
+
+    const struct
+    {
+        const char *name;
+        std::function<void()> plant;
+        const char *problem;
+        bool secondAccount;
+    } cases[] = {
+        {"replaced by another template", [&] { writeFile(file, streamOf(theirs)); },
+         "not the one its last save stored", false},
+        {"a link of another account",
+         [&] {
+             QFile::remove(file);
+             asNobody({u"ln"_s, u"-s"_s, theirFile, file});
+         },
+         "is a symbolic link", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.secondAccount && !asRoot)
+            continue;
+        ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+        c.plant();
+        for (const QStringList &command :
+             {QStringList {u"check"_s, u"Supervisor"_s}, QStringList {u"list"_s}}) {
+            int exitCode = -1;
+            QByteArray output;
+            runTool(where, command, "theirs\n", exitCode, output);
+            EXPECT_EQ(exitCode, 1) << output.constData();
+            EXPECT_TRUE(output.contains(c.problem)) << output.constData();
+        }
+    }
 }
 
 class TwoPrograms : public StoreBoundaries, public ::testing::WithParamInterface<bool>
