@@ -1418,6 +1418,15 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                 // A device or a pipe would never end or never report its length.
                 return unreadable(QCoreApplication::translate(
                     "zkSecurity::UserStore", "the user template file is not a regular file"));
+            } else if (status.st_uid != ::geteuid()) {
+                ::close(fd);
+                // Put there since the location was checked.
+                return unreadable(
+                    QCoreApplication::translate(
+                        "zkSecurity::UserStore",
+                        "the user template file \"%1\" belongs to another account; remove it and "
+                        "put a good copy back with \"rightsmith-users restore\"")
+                        .arg(fileName));
             } else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
                 ::close(fd);
                 return unreadable(
