@@ -559,6 +559,7 @@ struct Leftover
     bool staged = false;
     dev_t device = 0;
     ino_t inode = 0;
+    qint64 size = 0;
 };
 
 QList<Leftover> leftoversBeside(const QString &path)
@@ -579,20 +580,31 @@ QList<Leftover> leftoversBeside(const QString &path)
         if (::lstat(encoded(candidate).constData(), &status) != 0 || !S_ISREG(status.st_mode)
             || status.st_uid != ::geteuid())
             continue;
-        found.append({candidate, staged, status.st_dev, status.st_ino});
+        found.append({candidate, staged, status.st_dev, status.st_ino, qint64(status.st_size)});
     }
     return found;
+}
+
+// The "UserTemplateSize" the open key holds, if any.
+std::optional<qint64> committedSize(rightsmith::toolkit::Registry &registry)
+{
+    if (registry.valueType(UserTemplateSizeValue) != rightsmith::toolkit::Registry::Integer)
+        return std::nullopt;
+    return registry.readInteger(UserTemplateSizeValue);
 }
 
 // Where the committed save of the user template file \a path is, after a
 // save that stopped anywhere: the file in place when it has the committed
 // \a digest, otherwise a file a save of this account left beside it that
 // has. Without a digest, a file that a save put in place without committing
-// (it still has its staged name) gives way to the one it replaced. With
+// (it still has its staged name) gives way to the one it replaced; so does,
+// in a folder without links (where nothing marks it), a file in place that
+// is missing or not of the committed \a size, to a replaced one that is. With
 // \a locked (the store's write lock held) that file is put back in place and
 // what saves left behind is removed. \a data gets the bytes when they were
 // read and matched the digest.
-QString settleFile(const QString &path, const std::optional<QByteArray> &digest, bool locked,
+QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
+                   const std::optional<qint64> &size, bool locked,
                    std::optional<QByteArray> *data = nullptr)
 {
     const QList<Leftover> left = leftoversBeside(path);
@@ -619,14 +631,18 @@ QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
                 }
             }
         }
-    } else if (present) {
-        const bool uncommitted = std::any_of(left.cbegin(), left.cend(), [&](const Leftover &l) {
-            return l.staged && l.device == status.st_dev && l.inode == status.st_ino;
-        });
+    } else {
+        const bool uncommitted =
+            present && std::any_of(left.cbegin(), left.cend(), [&](const Leftover &l) {
+                return l.staged && l.device == status.st_dev && l.inode == status.st_ino;
+            });
+        const auto previous =
+            std::find_if(left.cbegin(), left.cend(), [](const Leftover &l) { return !l.staged; });
         if (uncommitted) {
-            const auto previous = std::find_if(left.cbegin(), left.cend(),
-                                               [](const Leftover &l) { return !l.staged; });
             from = previous != left.cend() ? previous->path : QString();
+        } else if (previous != left.cend() && size && previous->size == *size
+                   && (!present || status.st_size != *size)) {
+            from = previous->path;
         }
     }
     if (data)
@@ -1076,7 +1092,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         // A save stopped anywhere before is settled first: what it left may
         // still be the committed file.
         try {
-            settleFile(path, committedDigest(*registry, path, settings.key), true);
+            settleFile(path, committedDigest(*registry, path, settings.key),
+                       committedSize(*registry), true);
         } catch (const rightsmith::toolkit::Error &error) {
             return failed(error.message());
         }
@@ -1341,7 +1358,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         if (!unsafe.isEmpty())
             return unreadable(unsafe);
         recorded = committedDigest(registry, path, settings.key);
-        fileName = settleFile(path, recorded, m_writeLocked, &verified);
+        fileName = settleFile(path, recorded, committedSize(registry), m_writeLocked, &verified);
     }
 
     const rightsmith::toolkit::Registry::ValueType sizeType =
@@ -1586,7 +1603,8 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         const QString unsafe = unsafeLocation(path);
         if (!unsafe.isEmpty())
             throw rightsmith::toolkit::Error(unsafe);
-        settleFile(path, committedDigest(registry, path, settings.key), true);
+        settleFile(path, committedDigest(registry, path, settings.key), committedSize(registry),
+                   true);
         if (pathExists(path) && readWholeFile(path) != stream)
             kept = keepFileAside(path);
         registry.writeString(UserTemplateFileNameValue,

@@ -13,6 +13,7 @@
 #include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
+#include "toolkit/registry.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -317,6 +318,43 @@ std::unique_ptr<TzkSecurityTemplate> storedUsers(const UserStoreSettings &settin
     store.load(settings, *tree, lastUsers, password);
     EXPECT_EQ(store.state(), UserStore::State::Loaded) << qPrintable(store.problem());
     return tree;
+}
+
+// The same in a folder without hard links, on a store another program of
+// this format wrote (it records no digest): a save there moves the old file
+// aside and its own in place unmarked. Stopped before its commit, the next
+// load puts the old file back rather than removing it.
+TEST_F(StoreBoundaries, AStoppedSaveWithoutLinksKeepsTheStoreBeforeIt)
+{
+    const struct
+    {
+        const char *name;
+        bool newInPlace; // stopped after putting its file in place
+    } cases[] = {{"old file moved aside", false}, {"new file in place", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryHome home;
+        const UserStoreSettings where = settings(true);
+        QByteArray old;
+        {
+            TzkSecurityTemplate tree;
+            tree.AddUserToUserTemplate(&m_rights, "Supervisor", {}, true);
+            old = streamOf(tree);
+            rightsmith::toolkit::Registry registry(where.registryPath(),
+                                                   rightsmith::toolkit::Registry::ReadWrite);
+            registry.openKey(Key, true);
+            registry.writeInteger(u"UserTemplateSize"_s, qint32(old.size()));
+            registry.writeString(u"UserTemplateFileName"_s, "UserTemplate");
+        }
+        ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x1"_s, old));
+        if (c.newInPlace) {
+            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate"_s, old + "longer"));
+        }
+
+        EXPECT_EQ(userNames(*storedUsers(where)), QByteArrayList {"Supervisor"});
+        EXPECT_EQ(readFile(u"UserTemplate"_s), old);
+        EXPECT_EQ(QDir::current().entryList({u"UserTemplate.*"_s}, QDir::Files), QStringList {});
+    }
 }
 
 const TzkNodeRecord *passwordOf(const TzkSecurityTemplate &tree, const char *user)
