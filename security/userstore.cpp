@@ -69,9 +69,10 @@ const QString AsideInfix = u".unreadable-"_s;
 const QString SavingInfix = u".saving"_s;
 const QString PreviousInfix = u".previous-"_s;
 // Digests of the user template files whose saves were committed, one value a
-// file named by its absolute path: they tell a committed save's file from one
-// a stopped save left behind. Kept apart from the store's own key, whose
-// values stay exactly those every program of this format reads and writes.
+// file named by its absolute path (see fileRecordName()): they tell a
+// committed save's file from one a stopped save left behind. Kept apart from
+// the store's own key, whose values stay exactly those every program of this
+// format reads and writes.
 const QString FileDigestKey = u"\\Software\\Rightsmith\\UserTemplateFiles"_s;
 // Digests of the "UserTemplate" values saves committed, one value a store
 // key: which save a program read, without reading the value again.
@@ -526,11 +527,35 @@ void recordDigest(rightsmith::toolkit::Registry &registry, const QString &record
             QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be opened"));
 }
 
-// The digest of the committed save of the file \a path.
+// The name of the record of the file \a path. Value names ignore the letter
+// case of ASCII letters, file names do not: each capital is written as "^"
+// and its small letter, and "^" as "^^", so that no two files share a record.
+// A name without capitals or "^" is its own record.
+QString fileRecordName(const QString &path)
+{
+    QString name;
+    name.reserve(path.size());
+    for (const QChar c : path) {
+        if (c == u'^')
+            name += u"^^"_s;
+        else if (c >= u'A' && c <= u'Z')
+            name += u'^' + c.toLower();
+        else
+            name += c;
+    }
+    return name;
+}
+
+// The digest of the committed save of the file \a path; earlier versions
+// recorded it under the plain path.
 std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registry,
                                           const QString &path, const QString &storeKey)
 {
-    return recordedDigest(registry, FileDigestKey, path, storeKey);
+    const QString name = fileRecordName(path);
+    std::optional<QByteArray> digest = recordedDigest(registry, FileDigestKey, name, storeKey);
+    if (!digest && name != path)
+        digest = recordedDigest(registry, FileDigestKey, path, storeKey);
+    return digest;
 }
 
 // The store key as the records of "UserTemplate" values name it.
@@ -1197,7 +1222,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         digest = staged->digest();
         // Its digest and size go with it, in the same transaction.
         try {
-            recordDigest(*registry, FileDigestKey, path, digest, settings.key);
+            recordDigest(*registry, FileDigestKey, fileRecordName(path), digest, settings.key);
             registry->writeInteger(UserTemplateSizeValue, qint32(size));
         } catch (const rightsmith::toolkit::Error &error) {
             return failed(error.message());
@@ -1615,7 +1640,7 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
                 rightsmith::toolkit::ByteWriter(file).writeBytes(stream);
             },
             settings.fileName);
-        recordDigest(registry, FileDigestKey, path, staged->digest(), settings.key);
+        recordDigest(registry, FileDigestKey, fileRecordName(path), staged->digest(), settings.key);
     } else {
         const bool same =
             registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary

@@ -16,6 +16,7 @@
 #include "toolkit/registry.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -355,6 +356,37 @@ TEST_F(StoreBoundaries, AStoppedSaveWithoutLinksKeepsTheStoreBeforeIt)
         EXPECT_EQ(readFile(u"UserTemplate"_s), old);
         EXPECT_EQ(QDir::current().entryList({u"UserTemplate.*"_s}, QDir::Files), QStringList {});
     }
+}
+
+// Two stores whose user template files differ only in letter case are two
+// stores: a save of one leaves the other loadable.
+TEST_F(StoreBoundaries, FilesDifferingInLetterCaseAreTwoStores)
+{
+    ASSERT_TRUE(QDir().mkdir(u"Payroll"_s) && QDir().mkdir(u"payroll"_s));
+    UserStoreSettings upper = settings(true, u"Payroll/UserTemplate"_s);
+    UserStoreSettings lower = settings(true, u"payroll/UserTemplate"_s);
+    lower.key += u"Lower"_s;
+    ASSERT_NO_FATAL_FAILURE(saveUsers(upper, {"Supervisor", "Alice"}));
+    ASSERT_NO_FATAL_FAILURE(saveUsers(lower, {"Supervisor", "Bob", "Carol"}));
+    EXPECT_EQ(userNames(*storedUsers(upper)), (QByteArrayList {"Supervisor", "Alice"}));
+    EXPECT_EQ(userNames(*storedUsers(lower)), (QByteArrayList {"Supervisor", "Bob", "Carol"}));
+
+    // An earlier version recorded the digest under the plain path; a save it
+    // stopped after its commit is still completed.
+    const QByteArray older = readFile(upper.fileName);
+    saveUsers(upper, {"Supervisor", "Alice", "Dora"});
+    const QByteArray newer = readFile(upper.fileName);
+    ASSERT_NO_FATAL_FAILURE(writeFile(upper.fileName, older));
+    ASSERT_NO_FATAL_FAILURE(writeFile(upper.fileName + u".saving"_s, newer));
+    {
+        rightsmith::toolkit::Registry registry(upper.registryPath(),
+                                               rightsmith::toolkit::Registry::ReadWrite);
+        registry.deleteKey(u"\\Software\\Rightsmith\\UserTemplateFiles"_s);
+        ASSERT_TRUE(registry.openKey(u"\\Software\\Rightsmith\\UserTemplateFiles"_s, true));
+        registry.writeBinary(QDir::current().absoluteFilePath(upper.fileName),
+                             QCryptographicHash::hash(newer, QCryptographicHash::Sha256));
+    }
+    EXPECT_EQ(userNames(*storedUsers(upper)), (QByteArrayList {"Supervisor", "Alice", "Dora"}));
 }
 
 const TzkNodeRecord *passwordOf(const TzkSecurityTemplate &tree, const char *user)
