@@ -1348,7 +1348,22 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     };
 
     try {
-        if (!loadUserTemplate(settings, *registry, userTemplate, scrambledPassword))
+        bool loaded = loadUserTemplate(settings, *registry, userTemplate, scrambledPassword);
+        // Without the write lock, a save that committed and removed what it
+        // replaced between reading the digest and the file makes the file
+        // look foreign: it is read again, from a newer snapshot.
+        for (int again = 0; !loaded && m_readRaced && again < 3; ++again) {
+            transaction->commit();
+            transaction.reset();
+            transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
+                *registry, rightsmith::toolkit::Registry::ReadTransaction);
+            if (!registry->openKey(settings.key, false))
+                return finish(false);
+            m_state = State::NotLoaded;
+            m_problem.clear();
+            loaded = loadUserTemplate(settings, *registry, userTemplate, scrambledPassword);
+        }
+        if (!loaded)
             return finish(false);
     } catch (const rightsmith::toolkit::Error &error) {
         userTemplate.ClearTemplate();
@@ -1377,6 +1392,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     std::optional<QByteArray> recorded;
     std::optional<QByteArray> verified;
     QString fileName;
+    m_readRaced = false;
     if (settings.inFile) {
         const QString path = absoluteFile(settings.fileName);
         const QString unsafe = unsafeLocation(path);
@@ -1432,10 +1448,12 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         if (verified) {
             data = *verified;
         } else if (recorded && pathExists(fileName)) {
+            m_readRaced = !m_writeLocked;
             return unreadable(QCoreApplication::translate(
                 "zkSecurity::UserStore",
                 "the user template file is not the one its last save stored (its digest differs)"));
         } else if (fileName.isEmpty() || !pathExists(fileName)) {
+            m_readRaced = recorded && !m_writeLocked;
             if (size != 0 || recorded)
                 return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
                                                               "the user template file is missing"));

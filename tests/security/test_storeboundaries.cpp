@@ -506,6 +506,46 @@ TEST_F(StoreBoundaries, TheToolReadsOnlyTheCommittedUserTemplate)
     }
 }
 
+// A program that reads the store without its write lock (as rightsmith-users
+// does) while another program saves again and again always reads one of the
+// committed saves, never "not the one its last save stored".
+TEST_F(StoreBoundaries, AReadWithoutTheLockWhileAnotherProgramSavesFindsACommittedSave)
+{
+    const UserStoreSettings where = settings(true);
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor"}));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rightsmith::toolkit::setMessageHook(
+            [](rightsmith::toolkit::MessageKind, const QString &) { return false; });
+        TzkSecurityTemplate rights;
+        for (int i = 0; i < 60; ++i) {
+            TzkSecurityTemplate tree;
+            QList<QByteArray> lastUsers;
+            QByteArray password;
+            UserStore store;
+            store.load(where, tree, lastUsers, password);
+            tree.AddUserToUserTemplate(&rights, "User" + QByteArray::number(i), {}, true);
+            if (!store.save(where, tree, lastUsers, password))
+                ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    QStringList problems;
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        TzkSecurityTemplate tree;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        UserStore store(rightsmith::toolkit::Registry::ReadOnly);
+        store.load(where, tree, lastUsers, password);
+        if (store.state() != UserStore::State::Loaded)
+            problems << store.problem();
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(problems.isEmpty()) << qPrintable(problems.join(u'\n'));
+}
+
 class TwoPrograms : public StoreBoundaries, public ::testing::WithParamInterface<bool>
 {
 protected:
