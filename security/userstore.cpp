@@ -1101,7 +1101,10 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return false;
     }
 
-    auto failed = [&settings](const QString &reason) {
+    // The save is undone before the message, which waits for the user: other
+    // programs can use the store meanwhile.
+    auto failed = [&settings, &transaction](const QString &reason) {
+        transaction.reset();
         rightsmith::toolkit::showMessage(saveFailureMessage(settings, reason));
         return false;
     };
@@ -1186,6 +1189,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
             registry->writeBinary(UserTemplateValue, bytes);
         } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            transaction.reset();
             rightsmith::toolkit::showMessage(registryWriteMessage());
             return false;
         }
@@ -1255,6 +1259,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     try {
         transaction->commit();
     } catch (const rightsmith::toolkit::Error &error) {
+        staged.reset();
         return failed(error.message());
     }
     if (staged)
