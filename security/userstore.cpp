@@ -69,9 +69,10 @@ const QString AsideInfix = u".unreadable-"_s;
 const QString SavingInfix = u".saving"_s;
 const QString PreviousInfix = u".previous-"_s;
 // Digests of the user template files whose saves were committed, one value a
-// file named by its absolute path: they tell a committed save's file from one
-// a stopped save left behind. Kept apart from the store's own key, whose
-// values stay exactly those every program of this format reads and writes.
+// file named by its absolute path (see fileRecordName()): they tell a
+// committed save's file from one a stopped save left behind. Kept apart from
+// the store's own key, whose values stay exactly those every program of this
+// format reads and writes.
 const QString FileDigestKey = u"\\Software\\Rightsmith\\UserTemplateFiles"_s;
 // Digests of the "UserTemplate" values saves committed, one value a store
 // key: which save a program read, without reading the value again.
@@ -526,11 +527,35 @@ void recordDigest(rightsmith::toolkit::Registry &registry, const QString &record
             QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be opened"));
 }
 
-// The digest of the committed save of the file \a path.
+// The name of the record of the file \a path. Value names ignore the letter
+// case of ASCII letters, file names do not: each capital is written as "^"
+// and its small letter, and "^" as "^^", so that no two files share a record.
+// A name without capitals or "^" is its own record.
+QString fileRecordName(const QString &path)
+{
+    QString name;
+    name.reserve(path.size());
+    for (const QChar c : path) {
+        if (c == u'^')
+            name += u"^^"_s;
+        else if (c >= u'A' && c <= u'Z')
+            name += u'^' + c.toLower();
+        else
+            name += c;
+    }
+    return name;
+}
+
+// The digest of the committed save of the file \a path; earlier versions
+// recorded it under the plain path.
 std::optional<QByteArray> committedDigest(rightsmith::toolkit::Registry &registry,
                                           const QString &path, const QString &storeKey)
 {
-    return recordedDigest(registry, FileDigestKey, path, storeKey);
+    const QString name = fileRecordName(path);
+    std::optional<QByteArray> digest = recordedDigest(registry, FileDigestKey, name, storeKey);
+    if (!digest && name != path)
+        digest = recordedDigest(registry, FileDigestKey, path, storeKey);
+    return digest;
 }
 
 // The store key as the records of "UserTemplate" values name it.
@@ -559,6 +584,7 @@ struct Leftover
     bool staged = false;
     dev_t device = 0;
     ino_t inode = 0;
+    qint64 size = 0;
 };
 
 QList<Leftover> leftoversBeside(const QString &path)
@@ -579,20 +605,31 @@ QList<Leftover> leftoversBeside(const QString &path)
         if (::lstat(encoded(candidate).constData(), &status) != 0 || !S_ISREG(status.st_mode)
             || status.st_uid != ::geteuid())
             continue;
-        found.append({candidate, staged, status.st_dev, status.st_ino});
+        found.append({candidate, staged, status.st_dev, status.st_ino, qint64(status.st_size)});
     }
     return found;
+}
+
+// The "UserTemplateSize" the open key holds, if any.
+std::optional<qint64> committedSize(rightsmith::toolkit::Registry &registry)
+{
+    if (registry.valueType(UserTemplateSizeValue) != rightsmith::toolkit::Registry::Integer)
+        return std::nullopt;
+    return registry.readInteger(UserTemplateSizeValue);
 }
 
 // Where the committed save of the user template file \a path is, after a
 // save that stopped anywhere: the file in place when it has the committed
 // \a digest, otherwise a file a save of this account left beside it that
 // has. Without a digest, a file that a save put in place without committing
-// (it still has its staged name) gives way to the one it replaced. With
+// (it still has its staged name) gives way to the one it replaced; so does,
+// in a folder without links (where nothing marks it), a file in place that
+// is missing or not of the committed \a size, to a replaced one that is. With
 // \a locked (the store's write lock held) that file is put back in place and
 // what saves left behind is removed. \a data gets the bytes when they were
 // read and matched the digest.
-QString settleFile(const QString &path, const std::optional<QByteArray> &digest, bool locked,
+QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
+                   const std::optional<qint64> &size, bool locked,
                    std::optional<QByteArray> *data = nullptr)
 {
     const QList<Leftover> left = leftoversBeside(path);
@@ -619,14 +656,18 @@ QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
                 }
             }
         }
-    } else if (present) {
-        const bool uncommitted = std::any_of(left.cbegin(), left.cend(), [&](const Leftover &l) {
-            return l.staged && l.device == status.st_dev && l.inode == status.st_ino;
-        });
+    } else {
+        const bool uncommitted =
+            present && std::any_of(left.cbegin(), left.cend(), [&](const Leftover &l) {
+                return l.staged && l.device == status.st_dev && l.inode == status.st_ino;
+            });
+        const auto previous =
+            std::find_if(left.cbegin(), left.cend(), [](const Leftover &l) { return !l.staged; });
         if (uncommitted) {
-            const auto previous = std::find_if(left.cbegin(), left.cend(),
-                                               [](const Leftover &l) { return !l.staged; });
             from = previous != left.cend() ? previous->path : QString();
+        } else if (previous != left.cend() && size && previous->size == *size
+                   && (!present || status.st_size != *size)) {
+            from = previous->path;
         }
     }
     if (data)
@@ -1066,7 +1107,10 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         return false;
     }
 
-    auto failed = [&settings](const QString &reason) {
+    // The save is undone before the message, which waits for the user: other
+    // programs can use the store meanwhile.
+    auto failed = [&settings, &transaction](const QString &reason) {
+        transaction.reset();
         rightsmith::toolkit::showMessage(saveFailureMessage(settings, reason));
         return false;
     };
@@ -1082,7 +1126,8 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         // A save stopped anywhere before is settled first: what it left may
         // still be the committed file.
         try {
-            settleFile(path, committedDigest(*registry, path, settings.key), true);
+            settleFile(path, committedDigest(*registry, path, settings.key),
+                       committedSize(*registry), true);
         } catch (const rightsmith::toolkit::Error &error) {
             return failed(error.message());
         }
@@ -1150,6 +1195,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
             registry->writeBinary(UserTemplateValue, bytes);
         } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            transaction.reset();
             rightsmith::toolkit::showMessage(registryWriteMessage());
             return false;
         }
@@ -1186,7 +1232,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
         digest = staged->digest();
         // Its digest and size go with it, in the same transaction.
         try {
-            recordDigest(*registry, FileDigestKey, path, digest, settings.key);
+            recordDigest(*registry, FileDigestKey, fileRecordName(path), digest, settings.key);
             registry->writeInteger(UserTemplateSizeValue, qint32(size));
         } catch (const rightsmith::toolkit::Error &error) {
             return failed(error.message());
@@ -1219,6 +1265,7 @@ bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &use
     try {
         transaction->commit();
     } catch (const rightsmith::toolkit::Error &error) {
+        staged.reset();
         return failed(error.message());
     }
     if (staged)
@@ -1312,7 +1359,22 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     };
 
     try {
-        if (!loadUserTemplate(settings, *registry, userTemplate, scrambledPassword))
+        bool loaded = loadUserTemplate(settings, *registry, userTemplate, scrambledPassword);
+        // Without the write lock, a save that committed and removed what it
+        // replaced between reading the digest and the file makes the file
+        // look foreign: it is read again, from a newer snapshot.
+        for (int again = 0; !loaded && m_readRaced && again < 3; ++again) {
+            transaction->commit();
+            transaction.reset();
+            transaction = std::make_unique<rightsmith::toolkit::RegistryTransaction>(
+                *registry, rightsmith::toolkit::Registry::ReadTransaction);
+            if (!registry->openKey(settings.key, false))
+                return finish(false);
+            m_state = State::NotLoaded;
+            m_problem.clear();
+            loaded = loadUserTemplate(settings, *registry, userTemplate, scrambledPassword);
+        }
+        if (!loaded)
             return finish(false);
     } catch (const rightsmith::toolkit::Error &error) {
         userTemplate.ClearTemplate();
@@ -1341,13 +1403,14 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
     std::optional<QByteArray> recorded;
     std::optional<QByteArray> verified;
     QString fileName;
+    m_readRaced = false;
     if (settings.inFile) {
         const QString path = absoluteFile(settings.fileName);
         const QString unsafe = unsafeLocation(path);
         if (!unsafe.isEmpty())
             return unreadable(unsafe);
         recorded = committedDigest(registry, path, settings.key);
-        fileName = settleFile(path, recorded, m_writeLocked, &verified);
+        fileName = settleFile(path, recorded, committedSize(registry), m_writeLocked, &verified);
     }
 
     const rightsmith::toolkit::Registry::ValueType sizeType =
@@ -1396,10 +1459,12 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
         if (verified) {
             data = *verified;
         } else if (recorded && pathExists(fileName)) {
+            m_readRaced = !m_writeLocked;
             return unreadable(QCoreApplication::translate(
                 "zkSecurity::UserStore",
                 "the user template file is not the one its last save stored (its digest differs)"));
         } else if (fileName.isEmpty() || !pathExists(fileName)) {
+            m_readRaced = recorded && !m_writeLocked;
             if (size != 0 || recorded)
                 return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
                                                               "the user template file is missing"));
@@ -1424,6 +1489,15 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings,
                 // A device or a pipe would never end or never report its length.
                 return unreadable(QCoreApplication::translate(
                     "zkSecurity::UserStore", "the user template file is not a regular file"));
+            } else if (status.st_uid != ::geteuid()) {
+                ::close(fd);
+                // Put there since the location was checked.
+                return unreadable(
+                    QCoreApplication::translate(
+                        "zkSecurity::UserStore",
+                        "the user template file \"%1\" belongs to another account; remove it and "
+                        "put a good copy back with \"rightsmith-users restore\"")
+                        .arg(fileName));
             } else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
                 ::close(fd);
                 return unreadable(
@@ -1583,7 +1657,8 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
         const QString unsafe = unsafeLocation(path);
         if (!unsafe.isEmpty())
             throw rightsmith::toolkit::Error(unsafe);
-        settleFile(path, committedDigest(registry, path, settings.key), true);
+        settleFile(path, committedDigest(registry, path, settings.key), committedSize(registry),
+                   true);
         if (pathExists(path) && readWholeFile(path) != stream)
             kept = keepFileAside(path);
         registry.writeString(UserTemplateFileNameValue,
@@ -1594,7 +1669,7 @@ QString UserStore::restore(const UserStoreSettings &settings, const QByteArray &
                 rightsmith::toolkit::ByteWriter(file).writeBytes(stream);
             },
             settings.fileName);
-        recordDigest(registry, FileDigestKey, path, staged->digest(), settings.key);
+        recordDigest(registry, FileDigestKey, fileRecordName(path), staged->digest(), settings.key);
     } else {
         const bool same =
             registry.valueType(UserTemplateValue) == rightsmith::toolkit::Registry::Binary
@@ -1621,8 +1696,17 @@ QStringList UserStore::keptAside(const UserStoreSettings &settings)
     if (settings.inFile) {
         const QFileInfo info(absoluteFile(settings.fileName));
         for (const QString &name : info.dir().entryList({info.fileName() + AsideInfix + u'*'},
-                                                        QDir::Files | QDir::Hidden, QDir::Name))
-            names << info.dir().filePath(name);
+                                                        QDir::Files | QDir::Hidden, QDir::Name)) {
+            // Only this account's own copies: in a folder others can write
+            // to, a link or another account's file may carry such a name.
+            const QString path = info.dir().filePath(name);
+            struct stat status
+            {
+            };
+            if (::lstat(encoded(path).constData(), &status) == 0 && S_ISREG(status.st_mode)
+                && status.st_uid == ::geteuid())
+                names << path;
+        }
         return names;
     }
     try {

@@ -212,8 +212,10 @@ private:
     Mark m_read;
     bool m_tracking = false;
     bool m_changedElsewhere = false;
-    // Whether the load under way holds the store's write lock.
+    // Whether the load under way holds the store's write lock, and whether,
+    // without it, what it read may be half of another program's save.
     bool m_writeLocked = false;
+    bool m_readRaced = false;
 
     // With a shared store: the version the user template was read or saved
     // at, and whether it came from the local copy because the server could

@@ -13,8 +13,10 @@
 #include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
+#include "toolkit/registry.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -232,6 +234,26 @@ TEST_F(StoreBoundaries, AnotherAccountCannotSteerTheUserTemplateFile)
     }
 }
 
+// Only copies this account kept are listed as kept aside: a link or a file
+// another account put under such a name beside the user template is not one,
+// and restoring it would put that account's users in place.
+TEST_F(StoreBoundaries, OnlyOwnCopiesAreListedAsKeptAside)
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(u"runuser"_s).isEmpty())
+        GTEST_SKIP() << "needs root and runuser to act as a second account";
+    ASSERT_EQ(::chmod(QFile::encodeName(m_home.path()).constData(), 01777), 0);
+    const QString file = m_home.filePath(u"UserTemplate"_s);
+    const UserStoreSettings where = settings(true, file);
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor"}));
+    const QString own = file + u".unreadable-20261209T000000"_s;
+    ASSERT_NO_FATAL_FAILURE(writeFile(own, readFile(file)));
+    ASSERT_EQ(
+        asNobody({u"sh"_s, u"-c"_s, u"echo x > \"$0\""_s, file + u".unreadable-20261209T000002"_s}),
+        0);
+    ASSERT_EQ(asNobody({u"ln"_s, u"-s"_s, own, file + u".unreadable-20261209T000003"_s}), 0);
+    EXPECT_EQ(UserStore::keptAside(where), QStringList {own});
+}
+
 // A save stopped at each point of putting its file in place, as a SIGKILL
 // leaves it: the next load takes the committed save and removes the rest.
 TEST_F(StoreBoundaries, ALoadSettlesWhereverASaveStopped)
@@ -299,6 +321,74 @@ std::unique_ptr<TzkSecurityTemplate> storedUsers(const UserStoreSettings &settin
     return tree;
 }
 
+// The same in a folder without hard links, on a store another program of
+// this format wrote (it records no digest): a save there moves the old file
+// aside and its own in place unmarked. Stopped before its commit, the next
+// load puts the old file back rather than removing it.
+TEST_F(StoreBoundaries, AStoppedSaveWithoutLinksKeepsTheStoreBeforeIt)
+{
+    const struct
+    {
+        const char *name;
+        bool newInPlace; // stopped after putting its file in place
+    } cases[] = {{"old file moved aside", false}, {"new file in place", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryHome home;
+        const UserStoreSettings where = settings(true);
+        QByteArray old;
+        {
+            TzkSecurityTemplate tree;
+            tree.AddUserToUserTemplate(&m_rights, "Supervisor", {}, true);
+            old = streamOf(tree);
+            rightsmith::toolkit::Registry registry(where.registryPath(),
+                                                   rightsmith::toolkit::Registry::ReadWrite);
+            registry.openKey(Key, true);
+            registry.writeInteger(u"UserTemplateSize"_s, qint32(old.size()));
+            registry.writeString(u"UserTemplateFileName"_s, "UserTemplate");
+        }
+        ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x1"_s, old));
+        if (c.newInPlace) {
+            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate"_s, old + "longer"));
+        }
+
+        EXPECT_EQ(userNames(*storedUsers(where)), QByteArrayList {"Supervisor"});
+        EXPECT_EQ(readFile(u"UserTemplate"_s), old);
+        EXPECT_EQ(QDir::current().entryList({u"UserTemplate.*"_s}, QDir::Files), QStringList {});
+    }
+}
+
+// Two stores whose user template files differ only in letter case are two
+// stores: a save of one leaves the other loadable.
+TEST_F(StoreBoundaries, FilesDifferingInLetterCaseAreTwoStores)
+{
+    ASSERT_TRUE(QDir().mkdir(u"Payroll"_s) && QDir().mkdir(u"payroll"_s));
+    UserStoreSettings upper = settings(true, u"Payroll/UserTemplate"_s);
+    UserStoreSettings lower = settings(true, u"payroll/UserTemplate"_s);
+    lower.key += u"Lower"_s;
+    ASSERT_NO_FATAL_FAILURE(saveUsers(upper, {"Supervisor", "Alice"}));
+    ASSERT_NO_FATAL_FAILURE(saveUsers(lower, {"Supervisor", "Bob", "Carol"}));
+    EXPECT_EQ(userNames(*storedUsers(upper)), (QByteArrayList {"Supervisor", "Alice"}));
+    EXPECT_EQ(userNames(*storedUsers(lower)), (QByteArrayList {"Supervisor", "Bob", "Carol"}));
+
+    // An earlier version recorded the digest under the plain path; a save it
+    // stopped after its commit is still completed.
+    const QByteArray older = readFile(upper.fileName);
+    saveUsers(upper, {"Supervisor", "Alice", "Dora"});
+    const QByteArray newer = readFile(upper.fileName);
+    ASSERT_NO_FATAL_FAILURE(writeFile(upper.fileName, older));
+    ASSERT_NO_FATAL_FAILURE(writeFile(upper.fileName + u".saving"_s, newer));
+    {
+        rightsmith::toolkit::Registry registry(upper.registryPath(),
+                                               rightsmith::toolkit::Registry::ReadWrite);
+        registry.deleteKey(u"\\Software\\Rightsmith\\UserTemplateFiles"_s);
+        ASSERT_TRUE(registry.openKey(u"\\Software\\Rightsmith\\UserTemplateFiles"_s, true));
+        registry.writeBinary(QDir::current().absoluteFilePath(upper.fileName),
+                             QCryptographicHash::hash(newer, QCryptographicHash::Sha256));
+    }
+    EXPECT_EQ(userNames(*storedUsers(upper)), (QByteArrayList {"Supervisor", "Alice", "Dora"}));
+}
+
 const TzkNodeRecord *passwordOf(const TzkSecurityTemplate &tree, const char *user)
 {
     const TreeNode *node = tree.GetUserNodeByUserName(bytes(user));
@@ -328,9 +418,10 @@ void addUserInAnotherProcess(const UserStoreSettings &settings, TzkSecurityTempl
 }
 
 // Runs rightsmith-users, a program of its own, on the store with \a command
-// and \a input on its standard input.
-void runTool(const UserStoreSettings &settings, const QStringList &command,
-             const QByteArray &input = {})
+// and \a input on its standard input; its exit status and what it printed
+// (standard output, then standard error).
+void runTool(const UserStoreSettings &settings, const QStringList &command, const QByteArray &input,
+             int &exitCode, QByteArray &output)
 {
 #ifndef RIGHTSMITH_USERS_TOOL
     GTEST_SKIP() << "built without rightsmith-users";
@@ -349,8 +440,110 @@ void runTool(const UserStoreSettings &settings, const QStringList &command,
     tool.write(input);
     tool.closeWriteChannel();
     ASSERT_TRUE(tool.waitForFinished());
-    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
+    exitCode = tool.exitCode();
+    output = tool.readAllStandardOutput() + tool.readAllStandardError();
 #endif
+}
+
+void runTool(const UserStoreSettings &settings, const QStringList &command,
+             const QByteArray &input = {})
+{
+    int exitCode = -1;
+    QByteArray output;
+    runTool(settings, command, input, exitCode, output);
+    EXPECT_EQ(exitCode, 0) << output.constData();
+}
+
+// rightsmith-users reads the users as the program does: a user template file
+// that is not the one its last save stored, or that another account linked
+// or put in place, is refused with the reason, and a password of the users
+// in it is never taken.
+TEST_F(StoreBoundaries, TheToolReadsOnlyTheCommittedUserTemplate)
+{
+    const bool asRoot = ::geteuid() == 0 && !QStandardPaths::findExecutable(u"runuser"_s).isEmpty();
+    if (asRoot) {
+        ASSERT_EQ(::chmod(QFile::encodeName(m_home.path()).constData(), 01777), 0);
+    }
+    const QString file = m_home.filePath(u"UserTemplate"_s);
+    const UserStoreSettings where = settings(true, file);
+    TzkSecurityTemplate theirs;
+    theirs.AddUserToUserTemplate(&m_rights, "Supervisor", zkCript::TCripter::Scramble("theirs"),
+                                 true);
+    const QString theirFile = m_home.filePath(u"theirs"_s);
+    ASSERT_NO_FATAL_FAILURE(writeFile(theirFile, streamOf(theirs)));
+    ASSERT_EQ(::chmod(QFile::encodeName(theirFile).constData(), 0644), 0);
+
+    const struct
+    {
+        const char *name;
+        std::function<void()> plant;
+        const char *problem;
+        bool secondAccount;
+    } cases[] = {
+        {"replaced by another template", [&] { writeFile(file, streamOf(theirs)); },
+         "not the one its last save stored", false},
+        {"a link of another account",
+         [&] {
+             QFile::remove(file);
+             asNobody({u"ln"_s, u"-s"_s, theirFile, file});
+         },
+         "is a symbolic link", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.secondAccount && !asRoot)
+            continue;
+        ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
+        c.plant();
+        for (const QStringList &command :
+             {QStringList {u"check"_s, u"Supervisor"_s}, QStringList {u"list"_s}}) {
+            int exitCode = -1;
+            QByteArray output;
+            runTool(where, command, "theirs\n", exitCode, output);
+            EXPECT_EQ(exitCode, 1) << output.constData();
+            EXPECT_TRUE(output.contains(c.problem)) << output.constData();
+        }
+    }
+}
+
+// A program that reads the store without its write lock (as rightsmith-users
+// does) while another program saves again and again always reads one of the
+// committed saves, never "not the one its last save stored".
+TEST_F(StoreBoundaries, AReadWithoutTheLockWhileAnotherProgramSavesFindsACommittedSave)
+{
+    const UserStoreSettings where = settings(true);
+    ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor"}));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rightsmith::toolkit::setMessageHook(
+            [](rightsmith::toolkit::MessageKind, const QString &) { return false; });
+        TzkSecurityTemplate rights;
+        for (int i = 0; i < 60; ++i) {
+            TzkSecurityTemplate tree;
+            QList<QByteArray> lastUsers;
+            QByteArray password;
+            UserStore store;
+            store.load(where, tree, lastUsers, password);
+            tree.AddUserToUserTemplate(&rights, "User" + QByteArray::number(i), {}, true);
+            if (!store.save(where, tree, lastUsers, password))
+                ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    QStringList problems;
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        TzkSecurityTemplate tree;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        UserStore store(rightsmith::toolkit::Registry::ReadOnly);
+        store.load(where, tree, lastUsers, password);
+        if (store.state() != UserStore::State::Loaded)
+            problems << store.problem();
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(problems.isEmpty()) << qPrintable(problems.join(u'\n'));
 }
 
 class TwoPrograms : public StoreBoundaries, public ::testing::WithParamInterface<bool>

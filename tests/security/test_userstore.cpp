@@ -473,7 +473,24 @@ TEST_F(UserStore, FailedWritesEndTheSaveWhereTheyShould)
     allowWritesOf("LastUsers");
     allowWritesOf("Password");
     refuseWritesOf("UserTemplateSize");
+    // The message waits for the user: by then the save has let go of the
+    // store, which other programs may write meanwhile.
+    bool lockedDuringMessage = false;
+    rightsmith::toolkit::MessageHook hook;
+    hook = rightsmith::toolkit::setMessageHook(
+        [&](rightsmith::toolkit::MessageKind kind, const QString &text) {
+            try {
+                rightsmith::toolkit::Registry other;
+                other.beginTransaction(rightsmith::toolkit::Registry::WriteTransaction);
+                other.rollback();
+            } catch (const rightsmith::toolkit::Error &) {
+                lockedDuringMessage = true;
+            }
+            return hook(kind, text);
+        });
     EXPECT_FALSE(withUsers(RegistryOptions, {"Supervisor"}, {"Supervisor"})->SaveUsers("pw"));
+    rightsmith::toolkit::setMessageHook(hook);
+    EXPECT_FALSE(lockedDuringMessage);
     // Not in silence: the message names the store and the reason.
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_TRUE(m_messages.first().startsWith(u"The users could not be saved: "_s));

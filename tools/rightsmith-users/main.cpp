@@ -152,10 +152,25 @@ public:
             return stored.stream;
         }
         if (!m_file.isEmpty()) {
-            QFile file(m_file);
-            if (!QFileInfo(m_file).isFile() || !file.open(QIODevice::ReadOnly))
-                throw Failure {ExitError, u"cannot read %1"_s.arg(m_file)};
-            data = file.readAll();
+            // Read as the program reads it: only the file its last save
+            // committed, never through a link or from another account.
+            const zkSecurity::UserStoreSettings where = settings();
+            zkSecurity::UserStore userStore(rightsmith::toolkit::Registry::ReadOnly);
+            zkSecurity::TzkSecurityTemplate users;
+            QList<QByteArray> lastUsers;
+            QByteArray password;
+            userStore.load(where, users, lastUsers, password);
+            if (userStore.state() == zkSecurity::UserStore::State::NeverWritten)
+                throw Failure {ExitError,
+                               u"no user template is stored in %1"_s.arg(
+                                   zkSecurity::UserStore::location(where))};
+            if (userStore.state() != zkSecurity::UserStore::State::Loaded)
+                throw Failure {ExitError,
+                               u"cannot read %1: %2 (\"rightsmith-users verify\" says more)"_s.arg(
+                                   zkSecurity::UserStore::location(where), userStore.problem())};
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::WriteOnly);
+            users.SaveToStreamSecurity(buffer);
         } else {
             rightsmith::toolkit::Registry &reg = registry();
             const std::optional<QByteArray> value = reg.readBinary(u"UserTemplate"_s);
