@@ -773,113 +773,119 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/userstore.cpp" line="82"/>
+        <location filename="../security/userstore.cpp" line="83"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="94"/>
+        <location filename="../security/userstore.cpp" line="95"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="239"/>
+        <location filename="../security/userstore.cpp" line="240"/>
         <source>the folder &quot;%1&quot; of the user template belongs to another account, which can replace the user template; keep it in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="246"/>
+        <location filename="../security/userstore.cpp" line="247"/>
         <source>other accounts can write to the folder &quot;%1&quot; of the user template; take their write permission away (chmod go-w &quot;%1&quot;) or keep the user template in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="255"/>
+        <location filename="../security/userstore.cpp" line="256"/>
         <source>the user template file &quot;%1&quot; is a symbolic link; remove the link and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="261"/>
+        <location filename="../security/userstore.cpp" line="262"/>
+        <location filename="../security/userstore.cpp" line="1496"/>
         <source>the user template file &quot;%1&quot; belongs to another account; remove it and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="314"/>
+        <location filename="../security/userstore.cpp" line="315"/>
         <source>&quot;%1&quot; is not a regular file of this account</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="462"/>
+        <location filename="../security/userstore.cpp" line="463"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="466"/>
+        <location filename="../security/userstore.cpp" line="467"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="675"/>
-        <location filename="../security/userstore.cpp" line="1074"/>
-        <location filename="../security/userstore.cpp" line="1208"/>
+        <location filename="../security/userstore.cpp" line="716"/>
+        <location filename="../security/userstore.cpp" line="1124"/>
+        <location filename="../security/userstore.cpp" line="1260"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="695"/>
+        <location filename="../security/userstore.cpp" line="736"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="875"/>
+        <location filename="../security/userstore.cpp" line="917"/>
+        <source>the shared user store (key &quot;%1&quot;)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/userstore.cpp" line="922"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="880"/>
+        <location filename="../security/userstore.cpp" line="927"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="885"/>
+        <location filename="../security/userstore.cpp" line="932"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1032"/>
+        <location filename="../security/userstore.cpp" line="1079"/>
         <source>The users were changed by another program since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1057"/>
-        <location filename="../security/userstore.cpp" line="1853"/>
+        <location filename="../security/userstore.cpp" line="1104"/>
+        <location filename="../security/userstore.cpp" line="1943"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1195"/>
+        <location filename="../security/userstore.cpp" line="1247"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1253"/>
-        <location filename="../security/userstore.cpp" line="1362"/>
+        <location filename="../security/userstore.cpp" line="1306"/>
+        <location filename="../security/userstore.cpp" line="1431"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1393"/>
+        <location filename="../security/userstore.cpp" line="1463"/>
         <source>the user template file is not the one its last save stored (its digest differs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1554"/>
+        <location filename="../security/userstore.cpp" line="1634"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -887,95 +893,95 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1742"/>
+        <location filename="../security/userstore.cpp" line="1832"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1805"/>
+        <location filename="../security/userstore.cpp" line="1895"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1828"/>
+        <location filename="../security/userstore.cpp" line="1918"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="526"/>
-        <location filename="../security/userstore.cpp" line="1280"/>
+        <location filename="../security/userstore.cpp" line="527"/>
+        <location filename="../security/userstore.cpp" line="1333"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1316"/>
-        <location filename="../security/userstore.cpp" line="1740"/>
+        <location filename="../security/userstore.cpp" line="1384"/>
+        <location filename="../security/userstore.cpp" line="1830"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="858"/>
+        <location filename="../security/userstore.cpp" line="899"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1368"/>
+        <location filename="../security/userstore.cpp" line="1437"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1378"/>
+        <location filename="../security/userstore.cpp" line="1447"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1398"/>
+        <location filename="../security/userstore.cpp" line="1469"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1419"/>
+        <location filename="../security/userstore.cpp" line="1490"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1413"/>
-        <location filename="../security/userstore.cpp" line="1424"/>
+        <location filename="../security/userstore.cpp" line="1484"/>
+        <location filename="../security/userstore.cpp" line="1504"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1429"/>
-        <location filename="../security/userstore.cpp" line="1442"/>
+        <location filename="../security/userstore.cpp" line="1509"/>
+        <location filename="../security/userstore.cpp" line="1522"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1512"/>
+        <location filename="../security/userstore.cpp" line="1592"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1488"/>
-        <location filename="../security/userstore.cpp" line="1517"/>
+        <location filename="../security/userstore.cpp" line="1568"/>
+        <location filename="../security/userstore.cpp" line="1597"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1520"/>
+        <location filename="../security/userstore.cpp" line="1600"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1526"/>
+        <location filename="../security/userstore.cpp" line="1606"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1536"/>
+        <location filename="../security/userstore.cpp" line="1616"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -985,7 +991,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1543"/>
+        <location filename="../security/userstore.cpp" line="1623"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
