@@ -1612,6 +1612,10 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
 
 QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QString &kept) const
 {
+    // The message ends the problem with a period of its own.
+    QString problem = m_problem;
+    if (problem.endsWith(u'.'))
+        problem.chop(1);
     if (settings.isShared())
         return QCoreApplication::translate(
                    "zkSecurity::UserStore",
@@ -1619,14 +1623,14 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
                    "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n\nIf the server "
                    "cannot be reached, start again when it is back. An administrator can examine "
                    "the store with \"rightsmith-users --store URL verify\".")
-            .arg(location(settings), m_problem);
+            .arg(location(settings), problem);
     return QCoreApplication::translate(
                "zkSecurity::UserStore",
                "The stored users cannot be read, so nobody has been logged on and no new "
                "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
                "can examine the store with \"rightsmith-users verify\" and put a good copy back "
                "with \"rightsmith-users restore\".")
-        .arg(location(settings), m_problem, kept);
+        .arg(location(settings), problem, kept);
 }
 
 QString UserStore::readOnlyMessage(const UserStoreSettings &settings) const

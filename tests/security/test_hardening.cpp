@@ -245,6 +245,14 @@ TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAl
     EXPECT_TRUE(LogonCheck(unreadable).isLocked(bytes("Anna")));
     // Such a store is named by its key, not by an empty address.
     EXPECT_FALSE(UserStore::location(unreadable).contains(u"\"\""_s));
+    // and its problem, a sentence of its own, ends with one period.
+    unreadable.addressProblem = u"store.conf cannot be read."_s;
+    UserStore store;
+    TzkSecurityTemplate users;
+    QList<QByteArray> recent;
+    QByteArray remembered;
+    EXPECT_FALSE(store.load(unreadable, users, recent, remembered));
+    EXPECT_TRUE(store.unreadableMessage(unreadable, {}).contains(u"be read.\n"_s));
     EXPECT_EQ(LogonCheck::throttledMessage(std::chrono::seconds(8)),
               u"Too many failed logons. Try again in 8 seconds."_s);
 }
