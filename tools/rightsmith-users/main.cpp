@@ -543,7 +543,7 @@ int setPassword(Store &store, const QString &key, const QString &name)
         throw Failure {
             ExitError,
             u"the users in %1 were changed by another program since they were read; "
-            u"the password was not set"_s.arg(zkSecurity::UserStore::location(settings))};
+            u"the password was not set; run passwd again"_s.arg(zkSecurity::UserStore::location(settings))};
     if (!saved)
         throw Failure {ExitError, message.isEmpty() ? u"the store was not written"_s : message};
     out() << "the password of " << name << " is set (" << (cost ? "hashed" : "scrambled") << ")\n";
