@@ -226,6 +226,12 @@ protected:
         return path;
     }
 
+    bool addUserInAnotherProcess(const UserStoreSettings &settings, const QByteArray &user)
+    {
+        return succeeded(
+            inAnotherProcess([&] { return Read(settings).add(settings, m_rights, user); }));
+    }
+
     testsupport::TemporaryHome m_home;
     TzkSecurityTemplate m_rights;
     QStringList m_messages;
@@ -264,40 +270,37 @@ TEST_F(StoreBoundaries, AnotherAccountCannotSteerTheUserTemplateFile)
     const QString theirFile = theirTemplate();
     ASSERT_FALSE(HasFatalFailure());
     const QByteArray theirs = readFile(theirFile);
-    // In a sticky folder the other account cannot remove the user's file: the
-    // user template is taken away first, as an earlier save that put the
-    // planted link in place would have.
+    // In a sticky folder the other account cannot remove the user's file: it
+    // is taken away first, as an earlier save that put the planted link in place would have.
     const struct
     {
         const char *name;
-        std::function<void()> plant;
+        const char *planter; // run by the other account on its template and the user's file
+        mode_t folderMode;
+        uid_t folderOwner;
         QString problem;
     } cases[] = {
-        {"link to a template of another account",
-         [&] {
-             QFile::remove(file);
-             asNobody({u"ln"_s, u"-s"_s, theirFile, file});
-         },
-         u"is a symbolic link"_s},
-        {"template of another account",
-         [&] {
-             QFile::remove(file);
-             asNobody({u"cp"_s, theirFile, file});
-         },
-         u"belongs to another account"_s},
-        {"folder writable by others, not sticky", [&] { changeMode(folder, 0777); },
+        {"link to a template of another account", "ln -s", 01777, 0, u"is a symbolic link"_s},
+        {"template of another account", "cp", 01777, 0, u"belongs to another account"_s},
+        {"folder writable by others, not sticky", nullptr, 0777, 0,
          u"chmod go-w \"%1\""_s.arg(folder)},
-        {"folder of another account",
-         [&] { ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0); },
+        {"folder of another account", nullptr, 01777, 65534,
          u"folder \"%1\" of the user template belongs to another account"_s.arg(folder)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(file);
-        changeMode(folder, 01777);
+        ASSERT_EQ(changeMode(folder, 01777), 0);
         ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 0, 0), 0);
         ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
-        c.plant();
+        if (c.planter) {
+            QFile::remove(file);
+            ASSERT_EQ(asNobody(QString::fromLatin1(c.planter).split(u' ')
+                               + QStringList {theirFile, file}),
+                      0);
+        }
+        ASSERT_EQ(changeMode(folder, c.folderMode), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), c.folderOwner, c.folderOwner), 0);
 
         Read read(where);
         EXPECT_FALSE(read.ok);
@@ -336,82 +339,59 @@ TEST_F(StoreBoundaries, OnlyOwnCopiesAreListedAsKeptAside)
 }
 
 // A save stopped at each point of putting its file in place, as a SIGKILL
-// leaves it: the next load takes the committed save and removes the rest.
+// leaves it: the next load takes the committed save and removes the rest. In
+// a folder without hard links, on a store another program of this format
+// wrote (no digest recorded), a save moves the old file aside and its own in
+// place unmarked: stopped there, the next load puts the old file back.
 TEST_F(StoreBoundaries, ALoadSettlesWhereverASaveStopped)
 {
     const UserStoreSettings where = settings(true);
-    const struct
-    {
-        const char *name;
-        bool firstSave; // nothing was committed before
-        bool committed; // the new save's digest is in the store
-    } cases[] = {
-        {"first save, in place, not committed", true, false},
-        {"in place, not committed", false, false},
-        {"in place, committed", false, true},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    TzkSecurityTemplate tree;
+    tree.AddUserToUserTemplate(&m_rights, "Supervisor", {}, true);
+    const QByteArray unmarked = streamOf(tree);
+    enum Stop { FirstNotCommitted, NotCommitted, Committed, MovedAside, UnmarkedInPlace };
+    for (const Stop stop :
+         {FirstNotCommitted, NotCommitted, Committed, MovedAside, UnmarkedInPlace}) {
+        SCOPED_TRACE(int(stop));
         testsupport::TemporaryHome home;
-        QByteArray old;
-        if (!c.firstSave) {
-            ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Old"}));
-            old = readFile(u"UserTemplate"_s);
-        }
-        QByteArray newer("not committed");
-        if (c.committed) {
-            ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "New", "Newer"}));
-            newer = readFile(u"UserTemplate"_s);
-        } else {
-            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate"_s, newer));
-        }
-        // Until its commit a save leaves its new file in place under its
-        // staged name too, and the old one under a name of its own.
-        ASSERT_EQ(::link("UserTemplate", "UserTemplate.saving-x1"), 0);
-        if (!c.firstSave) {
-            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x2"_s, old));
-        }
-
-        Read read(where);
-        if (c.firstSave) {
-            EXPECT_EQ(read.store.state(), UserStore::State::NeverWritten);
-            EXPECT_FALSE(QFile::exists(u"UserTemplate"_s));
-        } else {
-            EXPECT_EQ(read.store.state(), UserStore::State::Loaded)
-                << qPrintable(read.store.problem());
-            EXPECT_EQ(readFile(u"UserTemplate"_s), c.committed ? newer : old);
-        }
-        EXPECT_EQ(leftovers(), QStringList {}) << "what the stopped save left is removed";
-    }
-}
-
-// The same in a folder without hard links, on a store another program of
-// this format wrote (it records no digest): a save there moves the old file
-// aside and its own in place unmarked. Stopped before its commit, the next
-// load puts the old file back rather than removing it.
-TEST_F(StoreBoundaries, AStoppedSaveWithoutLinksKeepsTheStoreBeforeIt)
-{
-    for (const bool newInPlace : {false, true}) {
-        SCOPED_TRACE(newInPlace ? "new file in place" : "old file moved aside");
-        testsupport::TemporaryHome home;
-        const UserStoreSettings where = settings(true);
-        TzkSecurityTemplate tree;
-        tree.AddUserToUserTemplate(&m_rights, "Supervisor", {}, true);
-        const QByteArray old = streamOf(tree);
-        {
+        QByteArray kept; // the user template the load must settle on; empty: none
+        if (stop == MovedAside || stop == UnmarkedInPlace) {
             Registry registry(where.registryPath(), Registry::ReadWrite);
             registry.openKey(Key, true);
-            registry.writeInteger(u"UserTemplateSize"_s, qint32(old.size()));
+            registry.writeInteger(u"UserTemplateSize"_s, qint32(unmarked.size()));
             registry.writeString(u"UserTemplateFileName"_s, "UserTemplate");
-        }
-        ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x1"_s, old));
-        if (newInPlace) {
-            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate"_s, old + "longer"));
+            kept = unmarked;
+            ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x1"_s, unmarked));
+            if (stop == UnmarkedInPlace) {
+                ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate"_s, unmarked + "longer"));
+            }
+        } else {
+            if (stop != FirstNotCommitted) {
+                ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Old"}));
+                kept = readFile(u"UserTemplate"_s);
+            }
+            const QByteArray old = kept;
+            if (stop == Committed) {
+                ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "New", "Newer"}));
+                kept = readFile(u"UserTemplate"_s);
+            } else {
+                ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate"_s, "not committed"));
+            }
+            // Until its commit a save leaves its new file in place under its
+            // staged name too, and the old one under a name of its own.
+            ASSERT_EQ(::link("UserTemplate", "UserTemplate.saving-x1"), 0);
+            if (!old.isEmpty()) {
+                ASSERT_NO_FATAL_FAILURE(writeFile(u"UserTemplate.previous-x2"_s, old));
+            }
         }
 
-        EXPECT_EQ(userNames(Stored(where).tree), QByteArrayList {"Supervisor"});
-        EXPECT_EQ(readFile(u"UserTemplate"_s), old);
-        EXPECT_EQ(leftovers(), QStringList {});
+        const Read read(where);
+        EXPECT_EQ(read.store.state(),
+                  kept.isEmpty() ? UserStore::State::NeverWritten : UserStore::State::Loaded)
+            << qPrintable(read.store.problem());
+        EXPECT_EQ(readFile(u"UserTemplate"_s), kept);
+        EXPECT_EQ(QFile::exists(u"UserTemplate"_s), !kept.isEmpty());
+        EXPECT_EQ(leftovers(), QStringList {}) << "what the stopped save left is removed";
     }
 }
 
@@ -463,33 +443,24 @@ TEST_F(StoreBoundaries, TheToolReadsOnlyTheCommittedUserTemplate)
     const QString theirFile = theirTemplate();
     ASSERT_FALSE(HasFatalFailure());
 
-    const struct
-    {
-        const char *name;
-        std::function<void()> plant;
-        const char *problem;
-        bool secondAccount;
-    } cases[] = {
-        {"replaced by another template", [&] { writeFile(file, readFile(theirFile)); },
-         "not the one its last save stored", false},
-        {"a link of another account",
-         [&] {
-             QFile::remove(file);
-             asNobody({u"ln"_s, u"-s"_s, theirFile, file});
-         },
-         "is a symbolic link", true},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.secondAccount && !asRoot)
+    for (const bool linked : {false, true}) {
+        if (linked && !asRoot)
             continue;
+        SCOPED_TRACE(linked ? "a link of another account" : "replaced by another template");
         ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
-        c.plant();
+        if (linked) {
+            QFile::remove(file);
+            ASSERT_EQ(asNobody({u"ln"_s, u"-s"_s, theirFile, file}), 0);
+        } else {
+            ASSERT_NO_FATAL_FAILURE(writeFile(file, readFile(theirFile)));
+        }
         for (const QStringList &command :
              {QStringList {u"check"_s, u"Supervisor"_s}, QStringList {u"list"_s}}) {
             const auto [exitCode, output] = runTool(where, command, "theirs\n");
             EXPECT_EQ(exitCode, 1) << output.constData();
-            EXPECT_TRUE(output.contains(c.problem)) << output.constData();
+            EXPECT_TRUE(
+                output.contains(linked ? "is a symbolic link" : "not the one its last save stored"))
+                << output.constData();
         }
     }
 }
@@ -559,17 +530,14 @@ TEST_P(TwoPrograms, NoSaveUndoesAnotherProgramsSave)
             ASSERT_NO_FATAL_FAILURE(start(a));
             const qsizetype before = streamOf(Stored(where).tree).size();
 
-            std::pair<int, QByteArray> b {0, {}};
-            if (change == PasswordSet)
-                b = runTool(where, {u"passwd"_s, u"Alice"_s}, "set by B\n");
-            else if (change == UserAdded)
-                b.first = succeeded(inAnotherProcess(
-                              [&] { return Read(where).add(where, m_rights, "Bert"); }))
-                    ? 0
-                    : 1;
-            else
-                b = runTool(where, {u"restore"_s, QDir::current().absoluteFilePath(u"copy"_s)});
-            ASSERT_EQ(b.first, 0) << b.second.constData();
+            if (change == UserAdded) {
+                ASSERT_TRUE(addUserInAnotherProcess(where, "Bert"));
+            } else {
+                const auto [exitCode, output] = change == PasswordSet
+                    ? runTool(where, {u"passwd"_s, u"Alice"_s}, "set by B\n")
+                    : runTool(where, {u"restore"_s, QDir::current().absoluteFilePath(u"copy"_s)});
+                ASSERT_EQ(exitCode, 0) << output.constData();
+            }
             EXPECT_EQ(streamOf(Stored(where).tree).size() == before, change == PasswordSet);
             if (changedByA)
                 a.UserTemplate()->AddUserToUserTemplate(&m_rights, "Dora", {}, true);
