@@ -19,6 +19,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -78,15 +79,6 @@ void writeFile(const QString &name, const QByteArray &data)
     QFile file(name);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(file.write(data), data.size());
-}
-
-struct stat statusOf(const QString &path)
-{
-    struct stat status
-    {
-    };
-    ::lstat(QFile::encodeName(path).constData(), &status);
-    return status;
 }
 
 int changeMode(const QString &path, mode_t mode)
@@ -255,16 +247,17 @@ TEST_F(StoreBoundaries, AnotherAccountCannotSteerTheUserTemplateFile)
     const QString victim = m_home.filePath(u"victim"_s);
     ASSERT_NO_FATAL_FAILURE(writeFile(victim, "root's own file\n"));
     ASSERT_EQ(changeMode(victim, 0644), 0);
+    const auto victimMode = QFile::permissions(victim);
     const UserStoreSettings where = settings(true, file);
 
     ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice"}));
     ASSERT_EQ(asNobody({u"ln"_s, u"-s"_s, victim, file + u".saving"_s}), 0);
     ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor", "Alice", "Carol"}));
     EXPECT_EQ(readFile(victim), bytes("root's own file\n"));
-    EXPECT_EQ(statusOf(victim).st_mode & 07777, 0644u);
-    EXPECT_TRUE(S_ISLNK(statusOf(file + u".saving"_s).st_mode));
-    EXPECT_TRUE(S_ISREG(statusOf(file).st_mode));
-    EXPECT_EQ(statusOf(file).st_uid, 0u);
+    EXPECT_EQ(QFile::permissions(victim), victimMode);
+    EXPECT_TRUE(QFileInfo(file + u".saving"_s).isSymLink());
+    EXPECT_TRUE(QFileInfo(file).isFile() && !QFileInfo(file).isSymLink());
+    EXPECT_EQ(QFileInfo(file).ownerId(), 0u);
     EXPECT_EQ(userNames(Stored(where).tree), (QByteArrayList {"Supervisor", "Alice", "Carol"}));
 
     const QString theirFile = theirTemplate();
@@ -580,15 +573,13 @@ TEST_P(TwoPrograms, ALogonsUpgradeToAHashIsMadeAgainOnTheUsersReadAnew)
     a.SetHardening(hardening);
     ASSERT_NO_FATAL_FAILURE(start(a));
 
-    ASSERT_TRUE(
-        succeeded(inAnotherProcess([&] { return Read(where).add(where, m_rights, "Bert"); })));
+    ASSERT_TRUE(addUserInAnotherProcess(where, "Bert"));
     ASSERT_TRUE(a.Logon("Alice", "pw-Alice", true));
     EXPECT_EQ(m_messages, QStringList {});
     const Stored stored(where);
     EXPECT_EQ(userNames(stored.tree), (QByteArrayList {"Supervisor", "Alice", "Bert"}));
     const TzkNodeRecord *alice = passwordOf(stored.tree, "Alice");
-    ASSERT_NE(alice, nullptr);
-    EXPECT_TRUE(PasswordHash::isHashed(*alice));
+    ASSERT_TRUE(alice && PasswordHash::isHashed(*alice));
     EXPECT_TRUE(PasswordHash::matches(alice, "pw-Alice"));
 }
 
