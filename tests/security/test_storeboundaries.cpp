@@ -339,9 +339,7 @@ TEST_F(StoreBoundaries, OnlyOwnCopiesAreListedAsKeptAside)
     ASSERT_NO_FATAL_FAILURE(saveUsers(where, {"Supervisor"}));
     const QString own = file + u".unreadable-20261209T000000"_s;
     ASSERT_NO_FATAL_FAILURE(writeFile(own, readFile(file)));
-    ASSERT_EQ(
-        asNobody({u"sh"_s, u"-c"_s, u"echo x > \"$0\""_s, file + u".unreadable-20261209T000002"_s}),
-        0);
+    ASSERT_EQ(asNobody({u"cp"_s, own, file + u".unreadable-20261209T000002"_s}), 0);
     ASSERT_EQ(asNobody({u"ln"_s, u"-s"_s, own, file + u".unreadable-20261209T000003"_s}), 0);
     EXPECT_EQ(UserStore::keptAside(where), QStringList {own});
 }
