@@ -9,7 +9,6 @@
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
-#include "support/fakes.h"
 #include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
