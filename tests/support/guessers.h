@@ -30,10 +30,10 @@ namespace detail {
 // key, registry database, shared store address, first delay in seconds, guess.
 inline bool runGuesser()
 {
-    const QByteArray spec = qgetenv("RIGHTSMITH_GUESSER");
-    if (spec.isEmpty())
+    const QByteArray order = qgetenv("RIGHTSMITH_GUESSER");
+    if (order.isEmpty())
         return false;
-    const QList<QByteArray> fields = spec.split('\n');
+    const QList<QByteArray> fields = order.split('\n');
     if (fields.size() != 5)
         std::_Exit(2);
     zkSecurity::UserStoreSettings store;
