@@ -540,10 +540,10 @@ int setPassword(Store &store, const QString &key, const QString &name)
     rightsmith::toolkit::setMessageHook(previous);
     // Another program's save since the users were read is never undone.
     if (!saved && userStore.changedElsewhere())
-        throw Failure {
-            ExitError,
-            u"the users in %1 were changed by another program since they were read; "
-            u"the password was not set; run passwd again"_s.arg(zkSecurity::UserStore::location(settings))};
+        throw Failure {ExitError,
+                       u"the users in %1 were changed by another program since they were read; "
+                       u"the password was not set; run passwd again"_s.arg(
+                           zkSecurity::UserStore::location(settings))};
     if (!saved)
         throw Failure {ExitError, message.isEmpty() ? u"the store was not written"_s : message};
     out() << "the password of " << name << " is set (" << (cost ? "hashed" : "scrambled") << ")\n";
