@@ -9,6 +9,7 @@
 #include "security/tzksecuritydialogs.h"
 #include "security/tzksecuritytemplate.h"
 #include "security/userstore.h"
+#include "support/fakes.h"
 #include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
@@ -190,16 +191,7 @@ void expectToolRefuses(const UserStoreSettings &settings, const QString &problem
 class StoreBoundaries : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_previousHook = rightsmith::toolkit::setMessageHook(
-            [this](rightsmith::toolkit::MessageKind, const QString &text) {
-                m_messages << text;
-                return false;
-            });
-        demotemplate::build(m_rights);
-    }
-    void TearDown() override { rightsmith::toolkit::setMessageHook(m_previousHook); }
+    void SetUp() override { demotemplate::build(m_rights); }
 
     UserStoreSettings settings(bool inFile, const QString &file = u"UserTemplate"_s) const
     {
@@ -240,7 +232,7 @@ protected:
     testsupport::TemporaryHome m_home;
     TzkSecurityTemplate m_rights;
     QStringList m_messages;
-    rightsmith::toolkit::MessageHook m_previousHook;
+    testsupport::CapturedMessages m_captured {m_messages};
 };
 
 // In a sticky folder every account can write to, another account plants a

@@ -289,15 +289,9 @@ class StoreStress : public ::testing::TestWithParam<Mode>
 protected:
     void SetUp() override
     {
-        m_previousHook = rightsmith::toolkit::setMessageHook(
-            [this](rightsmith::toolkit::MessageKind, const QString &text) {
-                m_messages << text;
-                return false;
-            });
         demotemplate::build(m_rights);
         m_seed = runSeed();
     }
-    void TearDown() override { rightsmith::toolkit::setMessageHook(m_previousHook); }
 
     TzkSecurityOptionSet options() const { return GetParam().options; }
 
@@ -320,7 +314,7 @@ protected:
     testsupport::TemporaryHome m_home;
     TzkSecurityTemplate m_rights;
     QStringList m_messages;
-    rightsmith::toolkit::MessageHook m_previousHook;
+    testsupport::CapturedMessages m_captured {m_messages};
     quint64 m_seed = 0;
 };
 

@@ -134,16 +134,7 @@ void forgetFileDigests()
 class UserStore : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_previousHook = rightsmith::toolkit::setMessageHook(
-            [this](rightsmith::toolkit::MessageKind, const QString &text) {
-                m_messages << text;
-                return false;
-            });
-        demotemplate::build(m_securityTemplate);
-    }
-    void TearDown() override { rightsmith::toolkit::setMessageHook(m_previousHook); }
+    void SetUp() override { demotemplate::build(m_securityTemplate); }
 
     std::unique_ptr<TzkSecurity> component(TzkSecurityOptionSet options) const
     {
@@ -178,7 +169,7 @@ protected:
     testsupport::TemporaryHome m_home;
     TzkSecurityTemplate m_securityTemplate;
     QStringList m_messages;
-    rightsmith::toolkit::MessageHook m_previousHook;
+    testsupport::CapturedMessages m_captured {m_messages};
 };
 
 TEST_F(UserStore, FirstStartCreatesAnEmptyKeyAndReadsNothing)

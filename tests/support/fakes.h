@@ -1,15 +1,38 @@
 #pragma once
 
 #include "security/securityui.h"
+#include "toolkit/messagebox.h"
 #include "toolkit/windowsystem.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
 namespace testsupport {
+
+/// Collects the texts of every message shown while alive, answering No, into
+/// the list it is given; the hook before it is back afterwards.
+class CapturedMessages
+{
+public:
+    explicit CapturedMessages(QStringList &texts)
+        : m_previous(rightsmith::toolkit::setMessageHook(
+            [&texts](rightsmith::toolkit::MessageKind, const QString &text) {
+                texts << text;
+                return false;
+            }))
+    {
+    }
+    ~CapturedMessages() { rightsmith::toolkit::setMessageHook(m_previous); }
+    CapturedMessages(const CapturedMessages &) = delete;
+    CapturedMessages &operator=(const CapturedMessages &) = delete;
+
+private:
+    rightsmith::toolkit::MessageHook m_previous;
+};
 
 /// Stands in for a top-level widget: the fake window system calls it a form
 /// with a window of its own; its descendants share that window.
