@@ -1,7 +1,7 @@
 #include "actions/tzkaction.h"
 
 #include "actions/tzkactionlist.h"
-#include "security/tzksecurity.h"
+#include "security/component/tzksecurity.h"
 #include "toolkit/component.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"

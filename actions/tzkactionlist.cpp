@@ -1,7 +1,7 @@
 #include "actions/tzkactionlist.h"
 
 #include "actions/tzkaction.h"
-#include "security/tzksecurity.h"
+#include "security/component/tzksecurity.h"
 #include "toolkit/action.h"
 #include "toolkit/component.h"
 #include "toolkit/imagelist.h"

@@ -2,7 +2,7 @@
 
 #include "actions/tzksecurityoptions.h"
 #include "rightsmithcore_export.h"
-#include "security/securityclient.h"
+#include "security/component/securityclient.h"
 #include "toolkit/actionlist.h"
 
 #include <QPointer>

@@ -6,10 +6,10 @@
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
 #include "dialogs/installwidgets.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecurity.h"
-#include "security/tzksecuritydialogs.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/component/tzksecurity.h"
+#include "security/component/tzksecuritydialogs.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/widgets/idleupdater.h"
 
 #include <QApplication>

@@ -5,13 +5,13 @@
 // binaries every benchmark is skipped. Run from a RelWithDebInfo build (as
 // root the server runs as nobody):
 //   build/bench/bench_sharedstore
-#include "security/hardening.h"
-#include "security/logoncheck.h"
-#include "security/sharedstore.h"
-#include "security/tcripter.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecuritytemplate.h"
-#include "security/userstore.h"
+#include "security/component/logoncheck.h"
+#include "security/hardening/hardening.h"
+#include "security/model/tcripter.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "security/store/sharedstore.h"
+#include "security/store/userstore.h"
 #include "toolkit/error.h"
 
 #include <QBuffer>

@@ -4,7 +4,7 @@
 #include "actions/tzkactionlist.h"
 #include "demo/demoactions.h"
 #include "demo/mainform.h"
-#include "security/tzksecurity.h"
+#include "security/component/tzksecurity.h"
 #include "toolkit/component.h"
 #include "toolkit/widgets/widgetbinding.h"
 

@@ -2,9 +2,9 @@
 
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecurity.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/component/tzksecurity.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/imagelist.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include "demo/childwin.h"
 #include "demo/demoactions.h"
 #include "demo/demoapp.h"
-#include "security/tzksecurity.h"
+#include "security/component/tzksecurity.h"
 #include "toolkit/codec.h"
 #include "toolkit/component.h"
 #include "toolkit/imagelist.h"

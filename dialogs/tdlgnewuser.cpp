@@ -2,7 +2,7 @@
 
 #include "dialogs/dialogsupport.h"
 #include "dialogs/tfrmsecurity.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/action.h"
 #include "toolkit/widgets/codecvalidator.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
-#include "security/logoncheck.h"
+#include "security/component/logoncheck.h"
 
 #include <QByteArray>
 #include <QDialog>

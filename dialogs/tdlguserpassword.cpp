@@ -1,7 +1,7 @@
 #include "dialogs/tdlguserpassword.h"
 
 #include "dialogs/dialogsupport.h"
-#include "security/passwordhash.h"
+#include "security/model/passwordhash.h"
 #include "toolkit/action.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/widgets/codecvalidator.h"

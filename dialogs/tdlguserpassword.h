@@ -1,8 +1,8 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
-#include "security/passwordhash.h"
-#include "security/tzknoderecord.h"
+#include "security/model/passwordhash.h"
+#include "security/model/tzknoderecord.h"
 
 #include <QByteArray>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
-#include "security/securityui.h"
+#include "security/component/securityui.h"
 
 namespace zkSecurity {
 

@@ -1,7 +1,7 @@
 // Fuzz target: the image stream reader. Any input either reads or fails with
 // rightsmith::toolkit::Error. Whatever it appends to the list is 16x16 ARGB32, and the
 // list written out and read back writes the same bytes again.
-#include "security/imagestream.h"
+#include "security/model/imagestream.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 

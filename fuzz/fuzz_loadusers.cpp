@@ -4,7 +4,7 @@
 // rightsmith::toolkit::Error is the expected way to refuse a store; anything else (a
 // crash, a sanitizer report, another exception) is a finding.
 #include "fuzz/storeinput.h"
-#include "security/tzksecurity.h"
+#include "security/component/tzksecurity.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"

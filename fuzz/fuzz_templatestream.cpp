@@ -2,7 +2,7 @@
 // with rightsmith::toolkit::Error; a tree that loads must save to a stream that loads
 // again and saves to the very same bytes, so that a stored template never
 // changes by being read and written.
-#include "security/tzksecuritytemplate.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/error.h"
 
 #include <QBuffer>

@@ -3,14 +3,14 @@
 // image streams written by WriteImageStream (and bitmap files written by Qt),
 // and user stores written by SaveUsers in both modes, each also in a damaged
 // variant or two. The output is the same on every run.
-#include "demotemplate.h"
 #include "fuzz/storeinput.h"
-#include "security/imagestream.h"
-#include "security/nodeimages.h"
-#include "security/tcripter.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecurity.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/component/tzksecurity.h"
+#include "security/model/imagestream.h"
+#include "security/model/nodeimages.h"
+#include "security/model/tcripter.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "support/demotemplate.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"

@@ -332,7 +332,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="43"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="43"/>
         <location filename="../toolkit/bytestream.cpp" line="24"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
@@ -634,7 +634,7 @@
 <context>
     <name>zkSecurity</name>
     <message>
-        <location filename="../security/registrytables.h" line="42"/>
+        <location filename="../security/hardening/registrytables.h" line="42"/>
         <source>%1: the registry database is read-only</source>
         <translation type="unfinished"></translation>
     </message>
@@ -642,12 +642,12 @@
 <context>
     <name>zkSecurity::AuditTrail</name>
     <message>
-        <location filename="../security/audittrail.cpp" line="60"/>
+        <location filename="../security/hardening/audittrail.cpp" line="60"/>
         <source>Cannot read the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/audittrail.cpp" line="65"/>
+        <location filename="../security/hardening/audittrail.cpp" line="65"/>
         <source>Cannot write the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,22 +655,22 @@
 <context>
     <name>zkSecurity::LogonCheck</name>
     <message>
-        <location filename="../security/logoncheck.cpp" line="47"/>
+        <location filename="../security/component/logoncheck.cpp" line="47"/>
         <source>a name without a user</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="178"/>
+        <location filename="../security/component/logoncheck.cpp" line="178"/>
         <source>Too many failed logons. Try again in 1 second.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="181"/>
+        <location filename="../security/component/logoncheck.cpp" line="181"/>
         <source>Too many failed logons. Try again in %1 seconds.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logoncheck.cpp" line="184"/>
+        <location filename="../security/component/logoncheck.cpp" line="184"/>
         <source>Too many failed logons. Try again in %1 minutes.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -678,12 +678,12 @@
 <context>
     <name>zkSecurity::LogonThrottle</name>
     <message>
-        <location filename="../security/logonthrottle.cpp" line="61"/>
+        <location filename="../security/hardening/logonthrottle.cpp" line="61"/>
         <source>Cannot read the failed logons</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/logonthrottle.cpp" line="67"/>
+        <location filename="../security/hardening/logonthrottle.cpp" line="67"/>
         <source>Cannot record the failed logons</source>
         <translation type="unfinished"></translation>
     </message>
@@ -691,22 +691,22 @@
 <context>
     <name>zkSecurity::PasswordHash</name>
     <message>
-        <location filename="../security/passwordhash.cpp" line="141"/>
+        <location filename="../security/model/passwordhash.cpp" line="141"/>
         <source>The password hash cost is below the least accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="145"/>
+        <location filename="../security/model/passwordhash.cpp" line="145"/>
         <source>The password hash cost is above the most accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="157"/>
+        <location filename="../security/model/passwordhash.cpp" line="157"/>
         <source>The password could not be hashed: out of memory.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/passwordhash.cpp" line="172"/>
+        <location filename="../security/model/passwordhash.cpp" line="172"/>
         <source>The password has %1 characters; a password that is not hashed can have at most %2. Choose a shorter one, or have passwords hashed.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -714,27 +714,27 @@
 <context>
     <name>zkSecurity::TzkSecurity</name>
     <message>
-        <location filename="../security/tzksecurity.cpp" line="58"/>
+        <location filename="../security/component/tzksecurity.cpp" line="58"/>
         <source>No more than one instance of Security Component allowed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurity.cpp" line="246"/>
+        <location filename="../security/component/tzksecurity.cpp" line="246"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached; the users cannot be changed until it is back.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritystartup.cpp" line="48"/>
+        <location filename="../security/component/tzksecuritystartup.cpp" line="48"/>
         <source>Cannot build Security template from clients</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritybuild.cpp" line="196"/>
+        <location filename="../security/component/tzksecuritybuild.cpp" line="196"/>
         <source>Duplicate Security ID Found. Cannot Continue. Please correct.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecurityusers.cpp" line="212"/>
+        <location filename="../security/component/tzksecurityusers.cpp" line="212"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -742,7 +742,7 @@
 <context>
     <name>zkSecurity::TzkSecurityDialogs</name>
     <message>
-        <location filename="../security/tzksecuritydialogs.cpp" line="99"/>
+        <location filename="../security/component/tzksecuritydialogs.cpp" line="99"/>
         <source>Do you want to keep the current logon? If no, all protected functionality will be disabled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -750,22 +750,22 @@
 <context>
     <name>zkSecurity::TzkSecurityTemplate</name>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="49"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="49"/>
         <source>Stream read error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="220"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="220"/>
         <source>Version mismatch. Cannot continue</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="291"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="291"/>
         <source>Invalid level (%1) for item &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/tzksecuritytemplatestream.cpp" line="304"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="304"/>
         <source>Invalid index</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,119 +773,119 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/userstore.cpp" line="83"/>
+        <location filename="../security/store/userstore.cpp" line="83"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="95"/>
+        <location filename="../security/store/userstore.cpp" line="95"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="240"/>
+        <location filename="../security/store/userstore.cpp" line="240"/>
         <source>the folder &quot;%1&quot; of the user template belongs to another account, which can replace the user template; keep it in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="247"/>
+        <location filename="../security/store/userstore.cpp" line="247"/>
         <source>other accounts can write to the folder &quot;%1&quot; of the user template; take their write permission away (chmod go-w &quot;%1&quot;) or keep the user template in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="256"/>
+        <location filename="../security/store/userstore.cpp" line="256"/>
         <source>the user template file &quot;%1&quot; is a symbolic link; remove the link and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="262"/>
-        <location filename="../security/userstore.cpp" line="1496"/>
+        <location filename="../security/store/userstore.cpp" line="262"/>
+        <location filename="../security/store/userstore.cpp" line="1496"/>
         <source>the user template file &quot;%1&quot; belongs to another account; remove it and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="315"/>
+        <location filename="../security/store/userstore.cpp" line="315"/>
         <source>&quot;%1&quot; is not a regular file of this account</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="463"/>
+        <location filename="../security/store/userstore.cpp" line="463"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="467"/>
+        <location filename="../security/store/userstore.cpp" line="467"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="716"/>
-        <location filename="../security/userstore.cpp" line="1124"/>
-        <location filename="../security/userstore.cpp" line="1260"/>
+        <location filename="../security/store/userstore.cpp" line="716"/>
+        <location filename="../security/store/userstore.cpp" line="1124"/>
+        <location filename="../security/store/userstore.cpp" line="1260"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="736"/>
+        <location filename="../security/store/userstore.cpp" line="736"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="917"/>
+        <location filename="../security/store/userstore.cpp" line="917"/>
         <source>the shared user store (key &quot;%1&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="922"/>
+        <location filename="../security/store/userstore.cpp" line="922"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="927"/>
+        <location filename="../security/store/userstore.cpp" line="927"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="932"/>
+        <location filename="../security/store/userstore.cpp" line="932"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1079"/>
+        <location filename="../security/store/userstore.cpp" line="1079"/>
         <source>The users were changed by another program since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1104"/>
-        <location filename="../security/userstore.cpp" line="1943"/>
+        <location filename="../security/store/userstore.cpp" line="1104"/>
+        <location filename="../security/store/userstore.cpp" line="1947"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1247"/>
+        <location filename="../security/store/userstore.cpp" line="1247"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1306"/>
-        <location filename="../security/userstore.cpp" line="1431"/>
+        <location filename="../security/store/userstore.cpp" line="1306"/>
+        <location filename="../security/store/userstore.cpp" line="1431"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1463"/>
+        <location filename="../security/store/userstore.cpp" line="1463"/>
         <source>the user template file is not the one its last save stored (its digest differs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1634"/>
+        <location filename="../security/store/userstore.cpp" line="1638"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -893,95 +893,95 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1832"/>
+        <location filename="../security/store/userstore.cpp" line="1836"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1895"/>
+        <location filename="../security/store/userstore.cpp" line="1899"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1918"/>
+        <location filename="../security/store/userstore.cpp" line="1922"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="527"/>
-        <location filename="../security/userstore.cpp" line="1333"/>
+        <location filename="../security/store/userstore.cpp" line="527"/>
+        <location filename="../security/store/userstore.cpp" line="1333"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1384"/>
-        <location filename="../security/userstore.cpp" line="1830"/>
+        <location filename="../security/store/userstore.cpp" line="1384"/>
+        <location filename="../security/store/userstore.cpp" line="1834"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="899"/>
+        <location filename="../security/store/userstore.cpp" line="899"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1437"/>
+        <location filename="../security/store/userstore.cpp" line="1437"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1447"/>
+        <location filename="../security/store/userstore.cpp" line="1447"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1469"/>
+        <location filename="../security/store/userstore.cpp" line="1469"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1490"/>
+        <location filename="../security/store/userstore.cpp" line="1490"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1484"/>
-        <location filename="../security/userstore.cpp" line="1504"/>
+        <location filename="../security/store/userstore.cpp" line="1484"/>
+        <location filename="../security/store/userstore.cpp" line="1504"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1509"/>
-        <location filename="../security/userstore.cpp" line="1522"/>
+        <location filename="../security/store/userstore.cpp" line="1509"/>
+        <location filename="../security/store/userstore.cpp" line="1522"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1592"/>
+        <location filename="../security/store/userstore.cpp" line="1592"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1568"/>
-        <location filename="../security/userstore.cpp" line="1597"/>
+        <location filename="../security/store/userstore.cpp" line="1568"/>
+        <location filename="../security/store/userstore.cpp" line="1597"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1600"/>
+        <location filename="../security/store/userstore.cpp" line="1600"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1606"/>
+        <location filename="../security/store/userstore.cpp" line="1606"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1616"/>
+        <location filename="../security/store/userstore.cpp" line="1620"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -991,7 +991,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/userstore.cpp" line="1623"/>
+        <location filename="../security/store/userstore.cpp" line="1627"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.

@@ -1,7 +1,7 @@
 #include "security/widgets/treeview.h"
 
-#include "security/tree.h"
-#include "security/treemodel.h"
+#include "security/model/tree.h"
+#include "security/model/treemodel.h"
 #include "toolkit/imagelist.h"
 
 #include <QItemSelectionModel>

@@ -3,10 +3,10 @@
 // Trees shared by the dialog tests: a small security template, a user
 // template built from it, and a dump of a tree for exact comparisons.
 
-#include "security/tcripter.h"
-#include "security/tree.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/model/tcripter.h"
+#include "security/model/tree.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/imagelist.h"
 #include "toolkit/messagebox.h"
 

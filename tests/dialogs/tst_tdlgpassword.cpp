@@ -2,9 +2,9 @@
 // and CopyUserTemplate.
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"
-#include "security/audittrail.h"
-#include "security/logoncheck.h"
-#include "security/logonthrottle.h"
+#include "security/component/logoncheck.h"
+#include "security/hardening/audittrail.h"
+#include "security/hardening/logonthrottle.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 #include "toolkit/action.h"

@@ -1,8 +1,8 @@
 // The dialog runner: what the logon dialog is given, how its outcome comes
 // back, and the creation of "Supervisor".
 #include "dialogs/tdlgpassword.h"
-#include "security/tzksecurity.h"
-#include "security/tzksecuritydialogs.h"
+#include "security/component/tzksecurity.h"
+#include "security/component/tzksecuritydialogs.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 

@@ -1,7 +1,7 @@
 #include "support/fakes.h"
 
-#include "security/logoncheck.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/component/logoncheck.h"
+#include "security/model/tzksecuritytemplate.h"
 
 namespace testsupport {
 

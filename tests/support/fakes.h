@@ -1,6 +1,6 @@
 #pragma once
 
-#include "security/securityui.h"
+#include "security/component/securityui.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/windowsystem.h"
 

@@ -5,10 +5,10 @@
 // verdicts. Include it in one file of a test program: a guesser does its work
 // before main() and exits.
 
-#include "security/logoncheck.h"
-#include "security/tcripter.h"
-#include "security/tzksecuritytemplate.h"
-#include "security/userstore.h"
+#include "security/component/logoncheck.h"
+#include "security/model/tcripter.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "security/store/userstore.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,10 @@
 # Sourced by shell tests that need a throw-away PostgreSQL server: starts one
 # with pgserver.sh in a fresh folder ($dir), stops it however the test ends,
 # and sets $address (its connection string), $server (the script) and $psql.
-# Exits 77, printing the reason, when PostgreSQL is not installed. Needs $here.
+# Exits 77, printing the reason, when PostgreSQL is not installed. Needs
+# $support, the folder of this script and pgserver.sh.
 
-server="$here/../support/pgserver.sh"
+server="$support/pgserver.sh"
 dir=$(mktemp -d "${TMPDIR:-/tmp}/rightsmith-pg.XXXXXX")
 chmod 0755 "$dir" # the server's user must reach the folder it gets below it
 cleanup() {

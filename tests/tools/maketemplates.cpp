@@ -1,8 +1,8 @@
 // Writes the streams the rightsmith-template tests read: the demo's security
 // template, a few damaged or unusual templates and a small image stream.
-#include "demotemplate.h"
-#include "security/imagestream.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/model/imagestream.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "support/demotemplate.h"
 #include "toolkit/imagelist.h"
 
 #include <QBuffer>

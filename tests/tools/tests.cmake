@@ -5,7 +5,7 @@ if(NOT TARGET rightsmith-template)
 endif()
 
 add_executable(tools_maketemplates ${CMAKE_CURRENT_LIST_DIR}/maketemplates.cpp)
-target_include_directories(tools_maketemplates PRIVATE ${PROJECT_SOURCE_DIR}/tests/security)
+target_include_directories(tools_maketemplates PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(tools_maketemplates PRIVATE Rightsmith::Core)
 
 set(_dir ${CMAKE_CURRENT_BINARY_DIR}/templatetool)

@@ -5,12 +5,12 @@
 // holds a store with every hardening option on, where Carol logged on once
 // (her password hashed since) and then failed five times.
 #include "dialogs/installwidgets.h"
-#include "security/logoncheck.h"
-#include "security/tcripter.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecurity.h"
-#include "security/tzksecuritydialogs.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/component/logoncheck.h"
+#include "security/component/tzksecurity.h"
+#include "security/component/tzksecuritydialogs.h"
+#include "security/model/tcripter.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 

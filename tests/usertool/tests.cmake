@@ -2,8 +2,8 @@
 # (usertool_makestore), in a configuration directory of their own.
 
 # The store tests make chosen registry writes fail with SQLite triggers.
-if(TARGET security_test_userstore)
-    target_link_libraries(security_test_userstore PRIVATE SQLite::SQLite3)
+if(TARGET security_store_test_userstore)
+    target_link_libraries(security_store_test_userstore PRIVATE SQLite::SQLite3)
 endif()
 
 if(NOT TARGET rightsmith-users)

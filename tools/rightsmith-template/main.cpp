@@ -3,9 +3,9 @@
 // and extracts the images of an image stream as PNG files.
 //
 // Exit status: 0 success; 1 an error (message on stderr); 2 a usage error.
-#include "security/imagestream.h"
-#include "security/tcripter.h"
-#include "security/tzksecuritytemplate.h"
+#include "security/model/imagestream.h"
+#include "security/model/tcripter.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "templatedump.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"

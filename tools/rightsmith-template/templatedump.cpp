@@ -1,7 +1,7 @@
 #include "templatedump.h"
 
-#include "security/tree.h"
-#include "security/tzknoderecord.h"
+#include "security/model/tree.h"
+#include "security/model/tzknoderecord.h"
 #include "toolkit/codec.h"
 
 #include <vector>

@@ -12,14 +12,14 @@
 // Exit status: 0 success; 1 an error (message on stderr), a store that does
 // not load ("verify") or, for "check", a password that does not match; 2 a
 // usage error or an unknown user.
-#include "security/audittrail.h"
-#include "security/logoncheck.h"
-#include "security/passwordhash.h"
-#include "security/sharedstore.h"
-#include "security/tree.h"
-#include "security/tzknoderecord.h"
-#include "security/tzksecuritytemplate.h"
-#include "security/userstore.h"
+#include "security/component/logoncheck.h"
+#include "security/hardening/audittrail.h"
+#include "security/model/passwordhash.h"
+#include "security/model/tree.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "security/store/sharedstore.h"
+#include "security/store/userstore.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"

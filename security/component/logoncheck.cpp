@@ -1,0 +1,189 @@
+#include "security/component/logoncheck.h"
+
+#include "security/model/tree.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "security/store/logonledger.h"
+#include "toolkit/error.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace zkSecurity {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcLogon, "rightsmith.logon")
+
+// The record of the password node of \a userName's user, or nullptr (no such
+// user, or a damaged user without a password node or record).
+const TzkNodeRecord *passwordRecord(const TreeNode *user)
+{
+    const TreeNode *passwordNode = user ? user->firstChild() : nullptr;
+    return passwordNode ? passwordNode->data() : nullptr;
+}
+
+} // namespace
+
+LogonCheck::LogonCheck(const UserStoreSettings &store)
+    : m_store(store)
+{
+}
+
+LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QByteArray &userName,
+                                     const QByteArray &password, Attempt attempt) const
+{
+    const HardeningSettings &hardening = m_store.hardening;
+    const TreeNode *user = users.GetUserNodeByUserName(userName);
+    // Who the records are about: never a name without a user, which may be a
+    // password typed into the wrong box.
+    const QByteArray concerned = user ? userName : QByteArray();
+    const QString unknownName = user
+        ? QString()
+        : QCoreApplication::translate("zkSecurity::LogonCheck", "a name without a user");
+    const QDateTime now = hardening.now();
+    auto refusedFor = [](const rightsmith::toolkit::Error &error) {
+        // Nothing may be checked that cannot be counted: closed, not open.
+        qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+        return Result {Verdict::Refused, std::chrono::seconds(0), error.message()};
+    };
+    // Runs \a write in one write transaction of the store's ledger.
+    auto inTransaction = [&](const auto &write) {
+        const auto ledger = LogonLedger::open(m_store, LogonLedger::Access::Write);
+        const auto record = [&](AuditEvent event, const QByteArray &actor, const QString &detail) {
+            if (!hardening.auditTrail)
+                return;
+            AuditRecord entry;
+            entry.event = event;
+            entry.user = concerned;
+            entry.actor = actor;
+            entry.detail = detail;
+            ledger->append(entry, now);
+        };
+        write(*ledger, record);
+        ledger->commit();
+    };
+
+    // A person's attempt is counted before the password is looked at, in the
+    // transaction that decides whether it must wait: of programs trying at
+    // once, only one gets past a delay. It is taken back only when the
+    // password matches.
+    std::optional<ThrottleReservation> reservation;
+    if (hardening.throttleLogons) {
+        try {
+            std::chrono::seconds wait {0};
+            if (attempt == Attempt::Silent) {
+                wait = LogonLedger::open(m_store, LogonLedger::Access::Read)
+                           ->wait(userName, hardening.throttle, now);
+            } else {
+                inTransaction([&](LogonLedger &ledger, const auto &record) {
+                    reservation = ledger.reserve(userName, hardening.throttle, now);
+                    if (!reservation->counted())
+                        record(AuditEvent::LogonThrottled, QByteArray(), unknownName);
+                });
+                wait = reservation->wait;
+            }
+            if (wait.count() > 0)
+                return {Verdict::Throttled, wait, QString()};
+        } catch (const rightsmith::toolkit::Error &error) {
+            return refusedFor(error);
+        }
+    }
+
+    // Compared without holding the store's lock: a hash takes its time.
+    const TzkNodeRecord *stored = passwordRecord(user);
+    const bool accepted = user && PasswordHash::matches(stored, password);
+    // With hashing on, every attempt costs one hash: a name without a user,
+    // or a user whose password is not hashed yet, takes as long as a hashed one.
+    if (hardening.hashPasswords && !(stored && PasswordHash::isHashed(*stored)))
+        PasswordHash::spendCheck(password, hardening.hashCost);
+    const Result outcome {accepted ? Verdict::Accepted : Verdict::Refused, std::chrono::seconds(0),
+                          QString()};
+
+    try {
+        if (accepted && attempt == Attempt::Verify) {
+            // Proved without logging on: the count is as it was, and nothing is recorded.
+            if (reservation)
+                inTransaction([&](LogonLedger &ledger, const auto &) {
+                    ledger.release(userName, *reservation);
+                });
+        } else if (accepted) {
+            if (hardening.throttleLogons || hardening.auditTrail) {
+                inTransaction([&](LogonLedger &ledger, const auto &record) {
+                    if (hardening.throttleLogons) {
+                        ledger.clearFailures(userName);
+                        ledger.clearWorkstation();
+                    }
+                    record(AuditEvent::LogonAccepted, userName, QString());
+                });
+            }
+        } else if (attempt != Attempt::Silent && hardening.auditTrail) {
+            // A remembered password that failed is not a guess; a guess was
+            // counted with its reservation.
+            inTransaction([&](LogonLedger &, const auto &record) {
+                record(AuditEvent::LogonRefused, QByteArray(), unknownName);
+            });
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        if (accepted && attempt == Attempt::Verify) {
+            // Counted once too often: that keeps nobody out who may come in.
+            qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+            return outcome;
+        }
+        return refusedFor(error);
+    }
+    return outcome;
+}
+
+bool LogonCheck::isLocked(const QByteArray &userName) const
+{
+    if (!m_store.hardening.throttleLogons)
+        return false;
+    try {
+        return LogonLedger::open(m_store, LogonLedger::Access::Read)
+                   ->wait(userName, m_store.hardening.throttle, m_store.hardening.now())
+                   .count()
+            > 0;
+    } catch (const rightsmith::toolkit::Error &error) {
+        // Closed, as check() is: a count that cannot be read may be one that must wait.
+        qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+        return true;
+    }
+}
+
+bool LogonCheck::unlock(const QByteArray &userName, const QByteArray &actor) const
+{
+    const auto ledger = LogonLedger::open(m_store, LogonLedger::Access::Write);
+    const bool cleared = ledger->clearFailures(userName);
+    if (cleared && m_store.hardening.auditTrail) {
+        AuditRecord entry;
+        entry.event = AuditEvent::LockCleared;
+        entry.user = userName;
+        entry.actor = actor;
+        ledger->append(entry, m_store.hardening.now());
+    }
+    ledger->commit();
+    return cleared;
+}
+
+QString LogonCheck::throttledMessage(std::chrono::seconds wait)
+{
+    // Whole seconds up to two minutes, then whole minutes rounded up.
+    const qint64 seconds = std::max<qint64>(wait.count(), 1);
+    if (seconds == 1)
+        return QCoreApplication::translate("zkSecurity::LogonCheck",
+                                           "Too many failed logons. Try again in 1 second.");
+    if (seconds < 120)
+        return QCoreApplication::translate("zkSecurity::LogonCheck",
+                                           "Too many failed logons. Try again in %1 seconds.")
+            .arg(seconds);
+    return QCoreApplication::translate("zkSecurity::LogonCheck",
+                                       "Too many failed logons. Try again in %1 minutes.")
+        .arg((seconds + 59) / 60);
+}
+
+} // namespace zkSecurity

@@ -1,0 +1,462 @@
+#include "security/model/tree.h"
+
+#include "security/model/tzknoderecord.h"
+#include "toolkit/imagelist.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace zkSecurity {
+
+// --- TreeNode ----------------------------------------------------------------
+
+TreeNode::TreeNode(Tree *tree, TreeNode *parent, QByteArray text)
+    : m_tree(tree)
+    , m_parent(parent)
+    , m_text(std::move(text))
+{
+}
+
+TreeNode::~TreeNode()
+{
+    // Tear the subtree down without recursion: a tree read from a damaged
+    // stream may be deep enough to exhaust the stack otherwise.
+    std::vector<TreeNodePtr> pending = std::move(m_children);
+    while (!pending.empty()) {
+        TreeNodePtr node = std::move(pending.back());
+        pending.pop_back();
+        for (auto &child : node->m_children)
+            pending.push_back(std::move(child));
+        node->m_children.clear();
+    }
+}
+
+int TreeNode::level() const
+{
+    int level = 0;
+    for (const TreeNode *p = m_parent; p; p = p->m_parent)
+        ++level;
+    return level;
+}
+
+int TreeNode::absoluteIndex() const
+{
+    m_tree->ensureOrder();
+    return m_absoluteIndex;
+}
+
+TreeNode *TreeNode::item(int i) const
+{
+    if (i < 0 || i >= count())
+        return nullptr;
+    return m_children[size_t(i)].get();
+}
+
+TreeNode *TreeNode::nextSibling() const
+{
+    const auto &siblings = m_tree->siblingsOf(static_cast<const TreeNode *>(m_parent));
+    const size_t next = size_t(m_row) + 1;
+    return next < siblings.size() ? siblings[next].get() : nullptr;
+}
+
+void TreeNode::setText(const QByteArray &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    if (!m_parent)
+        m_tree->topLevelRenamed();
+    m_tree->touch();
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setImageIndex(int index)
+{
+    if (index == m_imageIndex)
+        return;
+    m_imageIndex = index;
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setSelectedIndex(int index)
+{
+    if (index == m_selectedIndex)
+        return;
+    m_selectedIndex = index;
+    m_tree->emitChanged(this);
+}
+
+void TreeNode::setImages(int index)
+{
+    if (index == m_imageIndex && index == m_selectedIndex)
+        return;
+    m_imageIndex = index;
+    m_selectedIndex = index;
+    m_tree->emitChanged(this);
+}
+
+zkSecurity::TzkNodeRecord *TreeNode::editData()
+{
+    if (!m_hasData)
+        return nullptr;
+    m_tree->touch();
+    return &m_data;
+}
+
+void TreeNode::setData(const zkSecurity::TzkNodeRecord &record)
+{
+    m_data = record;
+    m_hasData = true;
+    m_tree->touch();
+}
+
+void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
+{
+    if (record)
+        setData(*record);
+    else
+        releaseData();
+}
+
+void TreeNode::releaseData()
+{
+    m_data = {};
+    m_hasData = false;
+    m_tree->touch();
+}
+
+void TreeNodeDeleter::operator()(TreeNode *node) const
+{
+    Tree *tree = node->m_tree;
+    node->~TreeNode();
+    tree->recycle(node);
+}
+
+// --- Tree --------------------------------------------------------------------
+
+// Storage for nodes in chunks that grow with the tree; a removed node's slot
+// is reused by the next node made. Loading or copying thousands of nodes
+// then costs no allocation per node, and clearing a tree none per node.
+struct Tree::NodePool
+{
+    struct alignas(TreeNode) Slot
+    {
+        unsigned char bytes[sizeof(TreeNode)];
+    };
+    static constexpr size_t FirstChunk = 16;
+    static constexpr size_t LargestChunk = 4096;
+
+    std::vector<std::unique_ptr<Slot[]>> chunks;
+    size_t chunkSize = 0;
+    size_t usedInChunk = 0;
+    std::vector<Slot *> free;
+
+    void *take()
+    {
+        if (!free.empty()) {
+            Slot *slot = free.back();
+            free.pop_back();
+            return slot;
+        }
+        if (usedInChunk == chunkSize) {
+            // Nothing changes until the new chunk is held.
+            const size_t size = chunkSize ? std::min(chunkSize * 2, LargestChunk) : FirstChunk;
+            chunks.reserve(chunks.size() + 1);
+            chunks.push_back(std::make_unique_for_overwrite<Slot[]>(size));
+            chunkSize = size;
+            usedInChunk = 0;
+        }
+        return &chunks.back()[usedInChunk++];
+    }
+};
+
+Tree::Tree(QObject *parent)
+    : QObject(parent)
+    , m_pool(std::make_unique<NodePool>())
+{
+}
+
+TreeNode *Tree::newNode(TreeNode *parent, QByteArray text)
+{
+    return new (m_pool->take()) TreeNode(this, parent, std::move(text));
+}
+
+void Tree::recycle(TreeNode *node)
+{
+    m_pool->free.push_back(reinterpret_cast<NodePool::Slot *>(node));
+}
+
+Tree::~Tree()
+{
+    // Let models and views detach while the nodes still exist.
+    clear();
+}
+
+int Tree::count() const
+{
+    return m_count;
+}
+
+TreeNode *Tree::topLevel(int i) const
+{
+    if (i < 0 || i >= topLevelCount())
+        return nullptr;
+    return m_roots[size_t(i)].get();
+}
+
+TreeNode *Tree::firstTopLevel(const QByteArray &text) const
+{
+    if (!m_topLevelIndexValid) {
+        m_topLevelByText.clear();
+        for (auto it = m_roots.rbegin(); it != m_roots.rend(); ++it)
+            m_topLevelByText.insert((*it)->m_text, it->get()); // the first one stays
+        m_topLevelIndexValid = true;
+    }
+    return m_topLevelByText.value(text);
+}
+
+TreeNode *Tree::nodeAt(int i) const
+{
+    ensureOrder();
+    if (i < 0 || size_t(i) >= m_order.size())
+        return nullptr;
+    return m_order[size_t(i)];
+}
+
+TreeNode *Tree::addChild(TreeNode *parent, const QByteArray &text)
+{
+    return addChild(parent, QByteArray(text));
+}
+
+TreeNode *Tree::addChild(TreeNode *parent, QByteArray &&text)
+{
+    Q_ASSERT(!parent || parent->m_tree == this);
+    if (parent && parent->m_tree != this)
+        return nullptr;
+    auto &siblings = siblingsOf(parent);
+    const int row = int(siblings.size());
+    if (!m_replacing)
+        Q_EMIT nodeAboutToBeInserted(parent, row);
+    // Room in the order first: once the node is in place nothing may fail.
+    const bool appends = m_orderValid && (!parent || endsOrder(parent));
+    if (appends && m_order.size() == m_order.capacity())
+        m_order.reserve(std::max<size_t>(16, m_order.capacity() * 2));
+    if (siblings.capacity() == 0)
+        siblings.reserve(4); // spares the growth by one and two of most parents
+    siblings.push_back(TreeNodePtr(newNode(parent, std::move(text))));
+    TreeNode *node = siblings.back().get();
+    node->m_row = row;
+    ++m_count;
+    if (appends) {
+        node->m_absoluteIndex = int(m_order.size());
+        m_order.push_back(node);
+    } else {
+        invalidateOrder();
+    }
+    if (!parent && m_topLevelIndexValid) {
+        try {
+            if (!m_topLevelByText.contains(node->m_text))
+                m_topLevelByText.insert(node->m_text, node);
+        } catch (...) {
+            m_topLevelIndexValid = false; // rebuilt when next asked
+        }
+    }
+    touch();
+    if (!m_replacing)
+        Q_EMIT nodeInserted(node);
+    return node;
+}
+
+void Tree::deleteNode(TreeNode *node)
+{
+    if (!node || node->m_tree != this)
+        return;
+    for (TreeNode *p = m_selected; p; p = p->m_parent) {
+        if (p == node) {
+            setSelected(nullptr);
+            break;
+        }
+    }
+    if (!m_replacing)
+        Q_EMIT nodeAboutToBeRemoved(node);
+    TreeNode *parent = node->m_parent;
+    const int row = node->m_row;
+    int removed = 0;
+    std::vector<const TreeNode *> pending {node};
+    while (!pending.empty()) {
+        const TreeNode *n = pending.back();
+        pending.pop_back();
+        ++removed;
+        for (const auto &child : n->m_children)
+            pending.push_back(child.get());
+    }
+    // Removing the last subtree of the pre-order leaves the rest numbered as it was.
+    const bool tail =
+        m_orderValid && size_t(node->m_absoluteIndex) + size_t(removed) == m_order.size();
+    auto &siblings = siblingsOf(parent);
+    TreeNodePtr owned = std::move(siblings[size_t(row)]);
+    siblings.erase(siblings.begin() + row);
+    for (size_t i = size_t(row); i < siblings.size(); ++i)
+        siblings[i]->m_row = int(i);
+    m_count -= removed;
+    if (tail)
+        m_order.resize(size_t(node->m_absoluteIndex));
+    else
+        invalidateOrder();
+    if (!parent)
+        m_topLevelIndexValid = false;
+    touch();
+    owned.reset(); // the subtree and its records go with it
+    if (!m_replacing)
+        Q_EMIT nodeRemoved(parent, row);
+}
+
+void Tree::clear()
+{
+    if (m_roots.empty())
+        return;
+    setSelected(nullptr);
+    if (!m_replacing)
+        Q_EMIT aboutToBeCleared();
+    std::vector<TreeNodePtr> roots = std::move(m_roots);
+    m_roots.clear();
+    m_order.clear();
+    m_orderValid = true;
+    m_count = 0;
+    m_topLevelByText.clear();
+    m_topLevelIndexValid = true;
+    touch();
+    roots.clear();
+    // Every node is gone: the storage goes too.
+    *m_pool = {};
+    if (!m_replacing)
+        Q_EMIT cleared();
+}
+
+void Tree::beginReplace()
+{
+    setSelected(nullptr);
+    Q_EMIT aboutToBeCleared();
+    m_replacing = true;
+}
+
+void Tree::endReplace()
+{
+    m_replacing = false;
+    Q_EMIT cleared();
+}
+
+void Tree::setSelected(TreeNode *node)
+{
+    if (node && node->m_tree != this)
+        return;
+    if (node == m_selected)
+        return;
+    m_selected = node;
+    Q_EMIT selectionChanged(node);
+}
+
+rightsmith::toolkit::ImageList *Tree::images() const
+{
+    return m_images.data();
+}
+
+void Tree::setImages(rightsmith::toolkit::ImageList *images)
+{
+    if (images == m_images.data())
+        return;
+    if (m_images)
+        disconnect(m_images.data(), nullptr, this, nullptr);
+    m_images = images;
+    if (images) {
+        connect(images, &rightsmith::toolkit::ImageList::changed, this, &Tree::imagesChanged);
+        connect(images, &QObject::destroyed, this, &Tree::imagesChanged);
+    }
+    Q_EMIT imagesChanged();
+}
+
+void Tree::expand(TreeNode *node, bool recursive)
+{
+    if (!node || node->m_tree != this)
+        return;
+    node->m_expanded = true;
+    if (recursive) {
+        std::vector<TreeNode *> pending {node};
+        while (!pending.empty()) {
+            TreeNode *n = pending.back();
+            pending.pop_back();
+            n->m_expanded = true;
+            for (auto &child : n->m_children)
+                pending.push_back(child.get());
+        }
+    }
+    Q_EMIT expandRequested(node, recursive);
+}
+
+void Tree::invalidateOrder()
+{
+    m_orderValid = false;
+}
+
+// Whether the pre-order ends in \a node's subtree, so that a new last child of
+// \a node comes last in it. Walks up from the last node: a tree built in
+// pre-order finds \a node at once or a few levels up.
+bool Tree::endsOrder(const TreeNode *node) const
+{
+    for (const TreeNode *n = m_order.empty() ? nullptr : m_order.back(); n; n = n->m_parent) {
+        if (n == node)
+            return true;
+    }
+    return false;
+}
+
+void Tree::topLevelRenamed()
+{
+    m_topLevelIndexValid = false;
+}
+
+void Tree::ensureOrder() const
+{
+    if (!m_orderValid)
+        rebuildOrder();
+}
+
+void Tree::rebuildOrder() const
+{
+    m_order.clear();
+    // Pre-order without recursion; children are pushed in reverse so that
+    // the first child comes off the stack first.
+    std::vector<TreeNode *> pending;
+    for (auto it = m_roots.rbegin(); it != m_roots.rend(); ++it)
+        pending.push_back(it->get());
+    while (!pending.empty()) {
+        TreeNode *node = pending.back();
+        pending.pop_back();
+        node->m_absoluteIndex = int(m_order.size());
+        m_order.push_back(node);
+        for (auto it = node->m_children.rbegin(); it != node->m_children.rend(); ++it)
+            pending.push_back(it->get());
+    }
+    m_orderValid = true;
+}
+
+std::vector<TreeNodePtr> &Tree::siblingsOf(TreeNode *parent)
+{
+    return parent ? parent->m_children : m_roots;
+}
+
+const std::vector<TreeNodePtr> &Tree::siblingsOf(const TreeNode *parent) const
+{
+    return parent ? parent->m_children : m_roots;
+}
+
+void Tree::emitChanged(TreeNode *node)
+{
+    if (!m_replacing)
+        Q_EMIT nodeChanged(node);
+}
+
+} // namespace zkSecurity

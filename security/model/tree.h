@@ -1,0 +1,218 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+#include "security/model/tzknoderecord.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+namespace rightsmith::toolkit {
+class ImageList;
+}
+
+namespace zkSecurity {
+
+class Tree;
+class TreeNode;
+
+/// Gives a node back to the pool of its tree.
+struct RIGHTSMITH_CORE_EXPORT TreeNodeDeleter
+{
+    void operator()(TreeNode *node) const;
+};
+using TreeNodePtr = std::unique_ptr<TreeNode, TreeNodeDeleter>;
+
+/// One node of a Tree: byte-string text, image and selected-image index
+/// (-1 = none), an optional data record, a parent and ordered children.
+/// Nodes are created and destroyed only through their Tree.
+class RIGHTSMITH_CORE_EXPORT TreeNode
+{
+public:
+    ~TreeNode();
+    TreeNode(const TreeNode &) = delete;
+    TreeNode &operator=(const TreeNode &) = delete;
+
+    Tree *tree() const { return m_tree; }
+    TreeNode *parent() const { return m_parent; }
+    /// 0 for a top-level node.
+    int level() const;
+    /// Position among the siblings (top-level nodes count as siblings).
+    int index() const { return m_row; }
+    /// Position in a pre-order walk of the whole tree, first top-level node = 0.
+    int absoluteIndex() const;
+
+    int count() const { return int(m_children.size()); }
+    bool hasChildren() const { return !m_children.empty(); }
+    TreeNode *item(int i) const;
+    TreeNode *firstChild() const { return item(0); }
+    TreeNode *lastChild() const { return item(count() - 1); }
+    /// Next sibling, or nullptr.
+    TreeNode *nextSibling() const;
+
+    const QByteArray &text() const { return m_text; }
+    void setText(const QByteArray &text);
+    int imageIndex() const { return m_imageIndex; }
+    void setImageIndex(int index);
+    int selectedIndex() const { return m_selectedIndex; }
+    void setSelectedIndex(int index);
+    /// Sets image and selected-image index together, as every template operation does.
+    void setImages(int index);
+
+    /// The attached record, or nullptr (only a damaged stream leaves a node without one).
+    const zkSecurity::TzkNodeRecord *data() const { return m_hasData ? &m_data : nullptr; }
+    /// The attached record to change in place, or nullptr; the change counts
+    /// in the tree's generation().
+    zkSecurity::TzkNodeRecord *editData();
+    /// Attaches a copy of \a record (the node keeps its record in place).
+    void setData(const zkSecurity::TzkNodeRecord &record);
+    /// Attaches \a record's value; nullptr releases the record.
+    void setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record);
+    /// Releases the record; the node then has none.
+    void releaseData();
+
+    bool isExpanded() const { return m_expanded; }
+
+private:
+    friend class Tree;
+    friend struct TreeNodeDeleter;
+    TreeNode(Tree *tree, TreeNode *parent, QByteArray text);
+
+    Tree *m_tree;
+    TreeNode *m_parent;
+    std::vector<TreeNodePtr> m_children;
+    QByteArray m_text;
+    int m_imageIndex = -1;
+    int m_selectedIndex = -1;
+    bool m_expanded = false;
+    // Position among the siblings, kept up to date by every insertion and removal.
+    int m_row = 0;
+    // Pre-order position, valid while the tree's cached order is valid.
+    int m_absoluteIndex = -1;
+    bool m_hasData = false;
+    zkSecurity::TzkNodeRecord m_data;
+};
+
+/// A widget-free tree of TreeNodes with cheap access by absolute index: the
+/// pre-order numbering is cached; a node added at the end of the pre-order
+/// (a last top-level node, or a last child below the last node) extends it,
+/// and only an insertion or removal elsewhere makes the next access renumber.
+/// A walk by index (upward from 0 or downward from the last) stays linear, and
+/// so does building a tree in pre-order. Views observe it through the signals
+/// (see TreeModel).
+class RIGHTSMITH_CORE_EXPORT Tree : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Tree(QObject *parent = nullptr);
+    ~Tree() override;
+
+    /// Number of nodes at all levels.
+    int count() const;
+    int topLevelCount() const { return int(m_roots.size()); }
+    TreeNode *topLevel(int i) const;
+    /// The first top-level node whose text equals \a text exactly, or nullptr.
+    /// Answered from an index kept up to date by the changes of top-level nodes.
+    TreeNode *firstTopLevel(const QByteArray &text) const;
+    /// Node at absolute index \a i, or nullptr when out of range.
+    TreeNode *nodeAt(int i) const;
+    TreeNode *firstNode() const { return nodeAt(0); }
+
+    /// Appends a node with \a text as last child of \a parent (nullptr: a new
+    /// last top-level node) and returns it. The node has no record and no image.
+    TreeNode *addChild(TreeNode *parent, const QByteArray &text);
+    TreeNode *addChild(TreeNode *parent, QByteArray &&text);
+    /// Removes \a node with its subtree; their records are released with them.
+    /// When the selection is \a node or below it, the selection is cleared first.
+    void deleteNode(TreeNode *node);
+    /// Removes every node (and the selection); does nothing on an empty tree.
+    void clear();
+    /// Replaces the whole tree in one go, as a load does: clears the selection,
+    /// then runs \a fill, which may clear the tree and add nodes. Observers
+    /// see one aboutToBeCleared() before and one cleared() after, also when
+    /// \a fill throws (what it added then stays), and no signal per node.
+    template<typename Fill> void replaceContents(Fill fill)
+    {
+        if (m_replacing) {
+            fill();
+            return;
+        }
+        beginReplace();
+        try {
+            fill();
+        } catch (...) {
+            endReplace();
+            throw;
+        }
+        endReplace();
+    }
+
+    TreeNode *selected() const { return m_selected; }
+    void setSelected(TreeNode *node);
+
+    /// The image list nodes' image indexes refer to; not owned (may be nullptr).
+    rightsmith::toolkit::ImageList *images() const;
+    void setImages(rightsmith::toolkit::ImageList *images);
+
+    /// Marks \a node expanded (and its descendants when \a recursive); views follow.
+    void expand(TreeNode *node, bool recursive);
+
+    /// Grows with every change that a reader of the tree may depend on: a node
+    /// added or removed, a text set, a record attached, released or edited.
+    /// Image indexes, expansion and selection do not count.
+    quint64 generation() const { return m_generation; }
+
+Q_SIGNALS:
+    void nodeAboutToBeInserted(zkSecurity::TreeNode *parent, int row);
+    void nodeInserted(zkSecurity::TreeNode *node);
+    void nodeAboutToBeRemoved(zkSecurity::TreeNode *node);
+    void nodeRemoved(zkSecurity::TreeNode *parent, int row);
+    void aboutToBeCleared();
+    void cleared();
+    /// Text or image indexes of \a node changed.
+    void nodeChanged(zkSecurity::TreeNode *node);
+    void imagesChanged();
+    void selectionChanged(zkSecurity::TreeNode *node);
+    void expandRequested(zkSecurity::TreeNode *node, bool recursive);
+
+private:
+    friend class TreeNode;
+    friend struct TreeNodeDeleter;
+    void beginReplace();
+    void endReplace();
+    void invalidateOrder();
+    void rebuildOrder() const;
+    void ensureOrder() const;
+    bool endsOrder(const TreeNode *node) const;
+    std::vector<TreeNodePtr> &siblingsOf(TreeNode *parent);
+    const std::vector<TreeNodePtr> &siblingsOf(const TreeNode *parent) const;
+    void emitChanged(TreeNode *node);
+    void touch() { ++m_generation; }
+    void topLevelRenamed();
+    TreeNode *newNode(TreeNode *parent, QByteArray text);
+    void recycle(TreeNode *node);
+
+    // Nodes are made from chunks the tree keeps and reuses (declared first,
+    // so they outlive every node).
+    struct NodePool;
+    std::unique_ptr<NodePool> m_pool;
+
+    std::vector<TreeNodePtr> m_roots;
+    mutable std::vector<TreeNode *> m_order;
+    mutable bool m_orderValid = true;
+    int m_count = 0;
+    quint64 m_generation = 0;
+    // First top-level node by text, rebuilt after a top-level node was removed or renamed.
+    mutable QHash<QByteArray, TreeNode *> m_topLevelByText;
+    mutable bool m_topLevelIndexValid = true;
+    // While replaceContents() runs: no signal per node.
+    bool m_replacing = false;
+    TreeNode *m_selected = nullptr;
+    QPointer<rightsmith::toolkit::ImageList> m_images;
+};
+
+} // namespace zkSecurity

@@ -1,0 +1,310 @@
+// Reading and writing the template stream: a 16-byte version stamp, the node
+// count N, N node records of 180 bytes in absolute-index order, then one text
+// line per node in pre-order, indented by one TAB per level and ended by CR LF.
+#include "security/model/templatestreamlayout.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "toolkit/bytestream.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+#include "toolkit/textlines.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFileDevice>
+#include <QIODevice>
+
+#include <cstring>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace zkSecurity {
+
+namespace {
+
+using TemplateStreamLayout::HeaderSize;
+using TemplateStreamLayout::Stamp;
+using TemplateStreamLayout::StampSize;
+
+// The reader checks the three stamp words and the byte after them; the three
+// padding bytes that follow are not significant.
+bool stampMatches(const char *stamp)
+{
+    return rightsmith::toolkit::readInt32LE(stamp) == 1
+        && rightsmith::toolkit::readInt32LE(stamp + 4) == 4
+        && rightsmith::toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
+}
+
+// The byte writer's own message, for a device refused before anything is written.
+[[noreturn]] void throwWriteError()
+{
+    throw rightsmith::toolkit::Error(
+        QCoreApplication::translate("rightsmith::toolkit::ByteStream", "Stream write error"));
+}
+
+[[noreturn]] void throwReadError()
+{
+    throw rightsmith::toolkit::Error(
+        QCoreApplication::translate("zkSecurity::TzkSecurityTemplate", "Stream read error"));
+}
+
+// After a save the stream must end with the last line: bytes left behind by
+// an earlier, longer content would otherwise be read back as more nodes.
+void truncateAt(QIODevice &stream, qint64 end)
+{
+    if (stream.isSequential() || stream.size() <= end)
+        return;
+    if (auto *buffer = qobject_cast<QBuffer *>(&stream))
+        buffer->buffer().truncate(end);
+    else if (auto *file = qobject_cast<QFileDevice *>(&stream))
+        file->resize(end);
+}
+
+// A save to a device other than a plain QBuffer lays the stream out in a
+// piece of bounded size, written to the device whenever the next part does
+// not fit: never a second copy of the whole stream in memory.
+class StreamOutput
+{
+public:
+    explicit StreamOutput(QIODevice &device)
+        : m_device(device)
+        , m_piece(PieceSize, Qt::Uninitialized)
+        , m_next(m_piece.data())
+    {
+    }
+
+    // Room for the next \a size bytes of the stream.
+    char *take(qsizetype size)
+    {
+        if (m_next + size > m_piece.data() + m_piece.size()) {
+            flush();
+            if (size > m_piece.size())
+                m_piece.resize(size); // one text line longer than a piece
+            m_next = m_piece.data();
+        }
+        char *at = m_next;
+        m_next += size;
+        return at;
+    }
+    void finish() { flush(); }
+
+private:
+    static constexpr qsizetype PieceSize = 1 << 20;
+
+    void flush()
+    {
+        rightsmith::toolkit::ByteWriter(m_device).writeBytes(m_piece.constData(),
+                                                             m_next - m_piece.constData());
+        m_next = m_piece.data();
+    }
+
+    QIODevice &m_device;
+    QByteArray m_piece;
+    char *m_next;
+};
+
+} // namespace
+
+void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
+{
+    // A plain QBuffer gets the stream laid out in its own array, at its full
+    // size; any other device gets it in pieces, never a second copy in memory.
+    // A device that cannot take it fails before anything changes.
+    auto *buffer = qobject_cast<QBuffer *>(&stream);
+    if (buffer && (buffer->metaObject() != &QBuffer::staticMetaObject || !buffer->isWritable()))
+        buffer = nullptr;
+    if (!buffer) {
+        rightsmith::toolkit::ByteWriter(stream).seek(0);
+        if (!stream.isWritable())
+            throwWriteError();
+    }
+
+    const int n = count();
+    // Leading TAB and space bytes would read back as indentation: the node
+    // keeps its text trimmed, as it is stored.
+    const auto trimmedText = [](zkSecurity::TreeNode *node) -> const QByteArray & {
+        const QByteArray &text = node->text();
+        if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
+            node->setText(rightsmith::toolkit::trimControl(text));
+        return node->text();
+    };
+
+    // Levels come from the pre-order itself: a parent always comes before its
+    // children. A device gets the texts trimmed before its first byte, so a
+    // write that fails half-way leaves no text half done; a buffer, which
+    // cannot fail half-way, gets them trimmed as they are written, and the
+    // size counts them as they stand (trimming only ever shortens them).
+    std::vector<int> levels(size_t(n), 0);
+    qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
+    for (int i = 0; i < n; ++i) {
+        zkSecurity::TreeNode *node = nodeAt(i);
+        if (!buffer)
+            trimmedText(node);
+        const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
+        levels[size_t(i)] = level;
+        size += level + node->text().size() + 2;
+    }
+
+    const auto writeHeader = [n](char *header) {
+        std::memcpy(header, Stamp, StampSize);
+        rightsmith::toolkit::writeInt32LE(header + StampSize, n);
+    };
+    const auto writeRecord = [](zkSecurity::TreeNode *node, int i, char *at) {
+        const TzkNodeRecord *record = node->data();
+        if (!record) {
+            // A node without a record (left by a damaged stream) is written
+            // with an all-zero record, so the stream stays whole.
+            TzkNodeRecord zero;
+            zero.NodeIndex = i;
+            zero.ImageIndex = node->imageIndex();
+            zero.writeTo(at);
+            return;
+        }
+        if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
+            TzkNodeRecord *edited = node->editData();
+            edited->NodeIndex = i;
+            edited->ImageIndex = node->imageIndex();
+        }
+        record->writeTo(at);
+    };
+    const auto writeLine = [](const QByteArray &text, int level, char *line) {
+        std::memset(line, '\t', size_t(level));
+        std::memcpy(line + level, text.constData(), size_t(text.size()));
+        line[level + text.size()] = '\r';
+        line[level + text.size() + 1] = '\n';
+        return level + text.size() + 2;
+    };
+
+    if (buffer) {
+        // One walk fills both the records and the lines, whose section starts
+        // right after the last record.
+        QByteArray &bytes = buffer->buffer();
+        bytes.resize(qsizetype(size));
+        char *const data = bytes.data();
+        writeHeader(data);
+        char *const records = data + HeaderSize;
+        char *line = records + qsizetype(TzkNodeRecord::Size) * n;
+        for (int i = 0; i < n; ++i) {
+            zkSecurity::TreeNode *node = nodeAt(i);
+            writeRecord(node, i, records + qsizetype(TzkNodeRecord::Size) * i);
+            line += writeLine(trimmedText(node), levels[size_t(i)], line);
+        }
+        // The buffer ends with the last line, like a device truncated there.
+        const qsizetype end = line - data;
+        bytes.resize(end);
+        buffer->seek(end);
+        return;
+    }
+
+    StreamOutput out(stream);
+    writeHeader(out.take(HeaderSize));
+    for (int i = 0; i < n; ++i)
+        writeRecord(nodeAt(i), i, out.take(TzkNodeRecord::Size));
+    for (int i = 0; i < n; ++i) {
+        const QByteArray &text = nodeAt(i)->text();
+        const int level = levels[size_t(i)];
+        writeLine(text, level, out.take(level + text.size() + 2));
+    }
+    out.finish();
+    truncateAt(stream, stream.pos());
+}
+
+void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
+{
+    rightsmith::toolkit::ByteReader in(stream);
+    in.seek(0);
+    char stamp[StampSize];
+    in.readExact(stamp, StampSize);
+    if (!stampMatches(stamp))
+        throw rightsmith::toolkit::Error(tr("Version mismatch. Cannot continue"));
+
+    const qint32 n = in.readInt32();
+    // The records must really be there before the tree is touched; a
+    // negative or oversized count is a damaged stream.
+    const qint64 recordsSize = qint64(TzkNodeRecord::Size) * qint64(n);
+    if (n < 0 || recordsSize > in.remaining())
+        throwReadError();
+
+    // Records and text as the stream really holds them, parsed in place: a
+    // plain QBuffer's own array (read as it is stored, not in text mode),
+    // anything else read once.
+    QByteArray held;
+    const char *records = nullptr;
+    qsizetype restSize = 0;
+    auto *buffer = qobject_cast<QBuffer *>(&stream);
+    if (buffer && buffer->metaObject() == &QBuffer::staticMetaObject && buffer->isReadable()
+        && !buffer->isTextModeEnabled() && !buffer->isTransactionStarted()) {
+        held = buffer->data();
+        const qsizetype at = qsizetype(qBound<qint64>(0, buffer->pos(), held.size()));
+        records = held.constData() + at;
+        restSize = held.size() - at;
+        buffer->seek(held.size());
+    } else {
+        held = in.readAll();
+        records = held.constData();
+        restSize = held.size();
+    }
+    if (restSize < recordsSize)
+        throwReadError();
+
+    // Views see the load as one reset, not as a signal per node.
+    replaceContents([&] { fillFromStream(records, restSize, n); });
+}
+
+void TzkSecurityTemplate::fillFromStream(const char *records, qsizetype available, qint32 n)
+{
+    const qint64 recordsSize = qint64(TzkNodeRecord::Size) * qint64(n);
+    ClearTemplate();
+
+    zkSecurity::TreeNode *previous = nullptr;
+    qsizetype previousLevel = 0;
+    // One node per line; a zero byte ends the whole text section.
+    rightsmith::toolkit::forEachTextLine(
+        records + recordsSize, available - qsizetype(recordsSize),
+        [&](const char *line, qsizetype size) {
+            qsizetype level = 0;
+            while (level < size && (line[level] == '\t' || line[level] == ' '))
+                ++level;
+            QByteArray nodeText(line + level, size - level);
+
+            zkSecurity::TreeNode *node = nullptr;
+            qsizetype nodeLevel = level;
+            if (!previous) {
+                // The first line is top-level whatever its indentation.
+                node = addChild(nullptr, std::move(nodeText));
+                nodeLevel = 0;
+            } else if (level == previousLevel) {
+                node = addChild(previous->parent(), std::move(nodeText));
+            } else if (level == previousLevel + 1) {
+                node = addChild(previous, std::move(nodeText));
+            } else if (level < previousLevel) {
+                zkSecurity::TreeNode *ancestor = previous->parent();
+                qsizetype ancestorLevel = previousLevel - 1;
+                while (ancestorLevel > level) {
+                    ancestor = ancestor->parent();
+                    --ancestorLevel;
+                }
+                node = addChild(ancestor->parent(), std::move(nodeText));
+            } else {
+                throw rightsmith::toolkit::Error(
+                    tr("Invalid level (%1) for item \"%2\"")
+                        .arg(level)
+                        .arg(rightsmith::toolkit::Codec::toUnicode(nodeText)));
+            }
+            previous = node;
+            previousLevel = nodeLevel;
+        });
+
+    for (qint32 i = 0; i < n; ++i) {
+        const TzkNodeRecord record =
+            TzkNodeRecord::fromBytes(records + qsizetype(i) * TzkNodeRecord::Size);
+        zkSecurity::TreeNode *node = nodeAt(record.NodeIndex);
+        if (!node)
+            throw rightsmith::toolkit::Error(tr("Invalid index"));
+        node->setImages(record.ImageIndex);
+        node->setData(record);
+    }
+}
+
+} // namespace zkSecurity

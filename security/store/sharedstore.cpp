@@ -1,0 +1,1080 @@
+// The shared user store on PostgreSQL: one row a store key holding the user
+// template stream and its version, changed only by compare-and-set saves that
+// notify the other workstations.
+#include "security/store/sharedstore.h"
+
+#include "toolkit/error.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QtEndian>
+
+#include <algorithm>
+#include <atomic>
+#include <libpq-fe.h>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+using rightsmith::toolkit::Error;
+
+namespace zkSecurity {
+
+const char *const SharedStore::Channel = "rightsmith_user_template";
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcShared, "rightsmith.store")
+
+const char *const Context = "zkSecurity::SharedStore";
+const char *const InsufficientPrivilege = "42501";
+// Serialises initSchema() between workstations that start at the same time.
+const char *const SchemaLock = "SELECT pg_advisory_xact_lock(7236617348571296101)";
+
+/// Each relation's columns as the catalog describes them: "kind name type notnull;...".
+const char *const DescribeTables =
+    "SELECT c.relname, string_agg(c.relkind::text || ' ' || a.attname || ' ' "
+    "    || format_type(a.atttypid, a.atttypmod) || ' ' || a.attnotnull::text, ';' "
+    "    ORDER BY a.attnum) "
+    "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+    "WHERE n.nspname = current_schema() "
+    "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template', "
+    "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time', "
+    "    'rightsmith_settings') "
+    "GROUP BY c.relname";
+
+/// The relations initSchema() makes, with the columns DescribeTables shows for them.
+struct Relation
+{
+    const char *name;
+    const char *columns;
+};
+#define RIGHTSMITH_TRAIL_COLUMNS                                                                   \
+    "r id bigint true;r store_key text true;r time bigint true;r os_user text true;"               \
+    "r host text true;r program text true;r event text true;r user_name bytea true;"               \
+    "r actor bytea true;r detail text true"
+#define RIGHTSMITH_COMMON_RELATIONS                                                                \
+    {"rightsmith_schema", "r version integer false"},                                              \
+        {"rightsmith_user_template",                                                               \
+         "r store_key text true;r version bigint true;r template bytea true;r size integer true;"  \
+         "r changed_at timestamp with time zone true"},                                            \
+        {"rightsmith_logon_failures",                                                              \
+         "r store_key text true;r name_digest bytea true;r failures integer true;"                 \
+         "r last_failure bigint true"},                                                            \
+    {                                                                                              \
+        "rightsmith_audit_trail_by_time", "i store_key text false;i time bigint false"             \
+    }
+// Version 1, and version 2, which adds the settings and two columns of the trail.
+const Relation RelationsV1[] = {
+    RIGHTSMITH_COMMON_RELATIONS,
+    {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS},
+    {"rightsmith_settings", nullptr},
+};
+const Relation RelationsV2[] = {
+    RIGHTSMITH_COMMON_RELATIONS,
+    {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS ";r role text true;r repeats integer true"},
+    {"rightsmith_settings",
+     "r keep_days integer true;r keep_rows bigint true;r forget_after_ms bigint true"},
+};
+#undef RIGHTSMITH_COMMON_RELATIONS
+#undef RIGHTSMITH_TRAIL_COLUMNS
+
+/// The sequence of the audit trail's ids, named in the grants: true when the
+/// column's default draws from the sequence of that name in this schema.
+const char *const AuditSequenceName = "rightsmith_audit_trail_id_seq";
+const char *const AuditSequenceIsOurs =
+    "SELECT to_regclass(pg_get_serial_sequence('rightsmith_audit_trail', 'id')) "
+    "    = to_regclass('rightsmith_audit_trail_id_seq') IS TRUE";
+
+// Times are milliseconds since the epoch, blobs bytea, as in the local store's tables.
+const char *const CreateTables[] = {
+    "CREATE TABLE rightsmith_schema (version integer)",
+    "INSERT INTO rightsmith_schema (version) VALUES (1)",
+    "CREATE TABLE rightsmith_user_template ("
+    " store_key text PRIMARY KEY,"
+    " version bigint NOT NULL,"
+    " template bytea NOT NULL,"
+    " size integer NOT NULL,"
+    " changed_at timestamptz NOT NULL DEFAULT now())",
+    "CREATE TABLE rightsmith_logon_failures ("
+    " store_key text NOT NULL,"
+    " name_digest bytea NOT NULL,"
+    " failures integer NOT NULL,"
+    " last_failure bigint NOT NULL,"
+    " PRIMARY KEY (store_key, name_digest))",
+    "CREATE TABLE rightsmith_audit_trail ("
+    " id bigserial PRIMARY KEY,"
+    " store_key text NOT NULL,"
+    " time bigint NOT NULL,"
+    " os_user text NOT NULL,"
+    " host text NOT NULL,"
+    " program text NOT NULL,"
+    " event text NOT NULL,"
+    " user_name bytea NOT NULL,"
+    " actor bytea NOT NULL,"
+    " detail text NOT NULL)",
+    "CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key, time)",
+};
+
+// What version 2 adds to the tables of version 1, run by their owner in the
+// transaction that makes or upgrades them; %1 is the tables' schema, quoted.
+// The functions run as their owner (SECURITY DEFINER) with a search path of
+// pg_catalog alone and the tables named with their schema: a role that may
+// create objects in that schema cannot make an operator or function of its
+// own run in their place, with the owner's rights. They stamp the server's
+// time and the caller's session_user, and keep the server's own limits.
+// Times are milliseconds since the epoch.
+const char *const Version2[] = {
+    "ALTER TABLE %1.rightsmith_audit_trail ADD COLUMN role text NOT NULL DEFAULT '', "
+    " ADD COLUMN repeats integer NOT NULL DEFAULT 1",
+    "CREATE TABLE %1.rightsmith_settings ("
+    " keep_days integer NOT NULL,"
+    " keep_rows bigint NOT NULL,"
+    " forget_after_ms bigint NOT NULL)",
+    "INSERT INTO %1.rightsmith_settings VALUES (365, 100000, 86400000)",
+    // How long an attempt must wait after p_failures failures, the last at p_last.
+    "CREATE FUNCTION %1.rightsmith_throttle_wait(p_failures integer, p_last bigint, p_now bigint,"
+    " p_free integer, p_first_ms bigint, p_max_ms bigint) RETURNS bigint"
+    " LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $f$"
+    " SELECT CASE WHEN p_failures <= 0 OR p_failures < p_free OR p_first_ms <= 0"
+    "  OR p_max_ms <= 0 THEN 0::bigint"
+    " ELSE greatest(0, least(p_max_ms::numeric, p_first_ms::numeric"
+    "  * power(2::numeric, least(p_failures - p_free, 100)::numeric))"
+    "  - greatest(0, p_now - p_last))::bigint END $f$",
+    // Counts an attempt for a name and a workstation unless either must wait,
+    // with both rows locked (made, or locked as they are, by one statement
+    // each: a row another attempt drops meanwhile is made afresh): the
+    // decision and the count are one. Forgotten rows that another attempt
+    // holds are left to a later one, rather than waited for.
+    "CREATE FUNCTION %1.rightsmith_reserve_attempt(p_key text, p_name bytea, p_workstation bytea,"
+    " p_free integer, p_workstation_free integer, p_first_ms bigint, p_max_ms bigint,"
+    " OUT wait_ms bigint, OUT reserved_at bigint, OUT name_failures integer,"
+    " OUT name_last bigint, OUT workstation_failures integer, OUT workstation_last bigint)"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " DECLARE v_forgotten bigint;"
+    " BEGIN"
+    "  reserved_at := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
+    "  v_forgotten := reserved_at"
+    "   - coalesce((SELECT forget_after_ms FROM %1.rightsmith_settings LIMIT 1), 86400000);"
+    "  INSERT INTO %1.rightsmith_logon_failures AS f VALUES (p_key, p_name, 0, 0)"
+    "   ON CONFLICT (store_key, name_digest) DO UPDATE SET failures = f.failures"
+    "   RETURNING failures, last_failure INTO name_failures, name_last;"
+    "  INSERT INTO %1.rightsmith_logon_failures AS f VALUES (p_key, p_workstation, 0, 0)"
+    "   ON CONFLICT (store_key, name_digest) DO UPDATE SET failures = f.failures"
+    "   RETURNING failures, last_failure INTO workstation_failures, workstation_last;"
+    "  wait_ms := greatest(%1.rightsmith_throttle_wait(name_failures, name_last, reserved_at,"
+    "   p_free, p_first_ms, p_max_ms), %1.rightsmith_throttle_wait(workstation_failures,"
+    "   workstation_last, reserved_at, greatest(p_free, p_workstation_free), p_first_ms,"
+    "   p_max_ms));"
+    "  IF wait_ms > 0 THEN RETURN; END IF;"
+    "  UPDATE %1.rightsmith_logon_failures SET failures = CASE WHEN last_failure < v_forgotten"
+    "   THEN 1 ELSE least(failures::bigint + 1, 2147483647) END, last_failure = reserved_at"
+    "   WHERE store_key = p_key AND name_digest IN (p_name, p_workstation);"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE (store_key, name_digest) IN"
+    "   (SELECT store_key, name_digest FROM %1.rightsmith_logon_failures WHERE store_key = p_key"
+    "   AND last_failure < v_forgotten FOR UPDATE SKIP LOCKED);"
+    " END $f$",
+    // Takes back one counted attempt: the count as before it when no other
+    // came since, else one less; never below nothing, and never later than
+    // the attempt (a time to come would keep the name waiting for good).
+    "CREATE FUNCTION %1.rightsmith_release_attempt(p_key text, p_name bytea, p_workstation bytea,"
+    " p_at bigint, p_name_failures integer, p_name_last bigint,"
+    " p_workstation_failures integer, p_workstation_last bigint) RETURNS void"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " BEGIN"
+    "  UPDATE %1.rightsmith_logon_failures SET"
+    "   failures = CASE WHEN last_failure = p_at THEN least(p_name_failures, failures - 1)"
+    "    ELSE failures - 1 END,"
+    "   last_failure = CASE WHEN last_failure = p_at THEN least(p_name_last, p_at)"
+    "    ELSE last_failure END"
+    "   WHERE store_key = p_key AND name_digest = p_name;"
+    "  UPDATE %1.rightsmith_logon_failures SET"
+    "   failures = CASE WHEN last_failure = p_at"
+    "    THEN least(p_workstation_failures, failures - 1) ELSE failures - 1 END,"
+    "   last_failure = CASE WHEN last_failure = p_at THEN least(p_workstation_last, p_at)"
+    "    ELSE last_failure END"
+    "   WHERE store_key = p_key AND name_digest = p_workstation;"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE store_key = p_key"
+    "   AND name_digest IN (p_name, p_workstation) AND failures <= 0;"
+    " END $f$",
+    "CREATE FUNCTION %1.rightsmith_clear_failures(p_key text, p_digest bytea) RETURNS boolean"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " BEGIN"
+    "  DELETE FROM %1.rightsmith_logon_failures WHERE store_key = p_key AND name_digest = p_digest;"
+    "  RETURN FOUND;"
+    " END $f$",
+    // Adds a record stamped with the server's time and the caller's role;
+    // only a role that may write the users records a change, so that no
+    // workstation can push the real ones out with forged ones.
+    // a refused or throttled logon of a name without a user, or any throttled
+    // one, raises the count of the same record of the minute instead. Then
+    // drops what the server's limits say: beyond the row limit the records of
+    // logons first, those of changes only when no logon record is left.
+    "CREATE FUNCTION %1.rightsmith_append_audit(p_key text, p_os_user text, p_host text,"
+    " p_program text, p_event text, p_user bytea, p_actor bytea, p_detail text) RETURNS void"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " DECLARE"
+    "  v_now bigint := (extract(epoch FROM clock_timestamp()) * 1000)::bigint;"
+    "  v_minute bigint := v_now - v_now % 60000;"
+    "  v_days integer; v_rows bigint; v_id bigint; v_excess bigint; v_deleted bigint;"
+    " BEGIN"
+    "  IF p_event NOT IN ('logon accepted', 'logon refused', 'logon throttled')"
+    "   AND NOT has_table_privilege(session_user,"
+    "    $n$%1.rightsmith_user_template$n$::regclass, 'UPDATE') THEN"
+    "   RAISE EXCEPTION 'only a role that may change the users records a change'"
+    "    USING ERRCODE = 'insufficient_privilege';"
+    "  END IF;"
+    "  SELECT keep_days, keep_rows INTO v_days, v_rows FROM %1.rightsmith_settings LIMIT 1;"
+    "  PERFORM pg_advisory_xact_lock(7236617, hashtext(p_key));"
+    "  IF p_event = 'logon throttled' OR (p_event = 'logon refused' AND p_user = ''::bytea) THEN"
+    "   SELECT id INTO v_id FROM %1.rightsmith_audit_trail WHERE store_key = p_key"
+    "    AND time >= v_minute AND time < v_minute + 60000 AND event = p_event"
+    "    AND user_name = p_user AND actor = p_actor AND detail = p_detail"
+    "    AND os_user = p_os_user AND host = p_host AND program = p_program"
+    "    AND role = session_user ORDER BY id DESC LIMIT 1;"
+    "  END IF;"
+    "  IF v_id IS NOT NULL THEN"
+    "   UPDATE %1.rightsmith_audit_trail SET repeats = repeats + 1 WHERE id = v_id;"
+    "  ELSE"
+    "   INSERT INTO %1.rightsmith_audit_trail (store_key, time, os_user, host, program, event,"
+    "    user_name, actor, detail, role) VALUES (p_key, v_now, p_os_user, p_host, p_program,"
+    "    p_event, p_user, p_actor, p_detail, session_user);"
+    "  END IF;"
+    "  IF coalesce(v_days, 0) > 0 THEN"
+    "   DELETE FROM %1.rightsmith_audit_trail WHERE store_key = p_key"
+    "    AND time < v_now - v_days::bigint * 86400000;"
+    "  END IF;"
+    "  IF coalesce(v_rows, 0) > 0 THEN"
+    "   SELECT count(*) - v_rows INTO v_excess FROM %1.rightsmith_audit_trail"
+    "    WHERE store_key = p_key;"
+    "   IF v_excess > 0 THEN"
+    "    DELETE FROM %1.rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+    "%1.rightsmith_audit_trail"
+    "     WHERE store_key = p_key AND event IN ('logon accepted', 'logon refused',"
+    "     'logon throttled') ORDER BY id LIMIT v_excess);"
+    "    GET DIAGNOSTICS v_deleted = ROW_COUNT;"
+    "    DELETE FROM %1.rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+    "%1.rightsmith_audit_trail"
+    "     WHERE store_key = p_key ORDER BY id LIMIT v_excess - v_deleted);"
+    "   END IF;"
+    "  END IF;"
+    " END $f$",
+    "REVOKE ALL ON FUNCTION %1.rightsmith_reserve_attempt(text, bytea, bytea, integer, integer,"
+    " bigint, bigint), %1.rightsmith_release_attempt(text, bytea, bytea, bigint, integer, bigint,"
+    " integer, bigint), %1.rightsmith_clear_failures(text, bytea), %1.rightsmith_append_audit(text,"
+    " text, text, text, text, bytea, bytea, text) FROM PUBLIC",
+    "UPDATE rightsmith_schema SET version = 2",
+};
+
+// The functions the roles of the workstations may call.
+const char *const WorkstationFunctions =
+    "rightsmith_reserve_attempt(text, bytea, bytea, integer, integer, bigint, bigint), "
+    "rightsmith_release_attempt(text, bytea, bytea, bigint, integer, bigint, integer, bigint), "
+    "rightsmith_clear_failures(text, bytea), "
+    "rightsmith_append_audit(text, text, text, text, text, bytea, bytea, text)";
+
+// The roles (PUBLIC included) that may write the trail, its sequence, the
+// failed logons or the settings directly, by table or by column, as SQL
+// names: those of version 1, to be moved to the functions, and any that the
+// owner's default privileges gave them. TRUNCATE empties a table; a trigger
+// of TRIGGER's would run inside the functions with their owner's rights.
+#define DIRECTLY_WRITTEN                                                                           \
+    "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass, "                 \
+    "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'))"
+const char *const DirectWriters =
+    "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
+    "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
+    "FROM (SELECT c.relowner, a.grantee, a.privilege_type "
+    "      FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
+    "      WHERE c.oid IN " DIRECTLY_WRITTEN
+    "      UNION ALL SELECT c.relowner, a.grantee, a.privilege_type "
+    "      FROM pg_class c JOIN pg_attribute col ON col.attrelid = c.oid "
+    "      CROSS JOIN LATERAL aclexplode(col.attacl) a WHERE c.oid IN " DIRECTLY_WRITTEN ") g "
+    "WHERE g.privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE', 'TRIGGER', "
+    "'REFERENCES', 'USAGE') AND g.grantee <> g.relowner "
+    "ORDER BY 1";
+#undef DIRECTLY_WRITTEN
+
+std::atomic_bool upgradeAdviceLogged {false};
+
+/// \a name as a quoted SQL identifier; throws for a name no role can have.
+QString quotedIdentifier(const QString &name)
+{
+    if (name.isEmpty() || name.contains(QChar(0)))
+        throw Error(QCoreApplication::translate(Context, "\"%1\" cannot name a role.").arg(name));
+    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
+}
+
+/// A store key as the tables hold it: store keys name registry keys, which
+/// compare without regard to case, and so do they on the server.
+QByteArray keyOf(const QString &storeKey)
+{
+    return storeKey.toCaseFolded().toUtf8();
+}
+
+QString fromServer(const char *text)
+{
+    // libpq indents the hint on the next line with a tab.
+    return QString::fromUtf8(text ? text : "").trimmed().replace(u"\n\t"_s, u"\n"_s);
+}
+
+/// \a address as libpq reads it, its server, port, database and user only:
+/// whatever else it holds (a password, in any of its forms) is left out.
+QString withoutPassword(const QString &address)
+{
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(address.toUtf8().constData(), &error);
+    PQfreemem(error);
+    if (!options)
+        return QCoreApplication::translate(Context, "(an address that cannot be read)");
+    QStringList parts;
+    for (const char *keyword : {"host", "hostaddr", "port", "dbname", "user", "service"}) {
+        for (const PQconninfoOption *option = options; option->keyword; ++option) {
+            if (qstrcmp(option->keyword, keyword) != 0 || !option->val || !*option->val)
+                continue;
+            QString value = QString::fromUtf8(option->val);
+            if (value.contains(u' ') || value.contains(u'\'') || value.contains(u'\\'))
+                value = u'\'' + value.replace(u'\\', u"\\\\"_s).replace(u'\'', u"\\'"_s) + u'\'';
+            parts << QLatin1StringView(keyword) + u'=' + value;
+        }
+    }
+    PQconninfoFree(options);
+    return parts.join(u' ');
+}
+
+QString describe(PGconn *connection, const QString &address)
+{
+    const QString database = fromServer(PQdb(connection));
+    const QString host = fromServer(PQhost(connection));
+    if (database.isEmpty() || host.isEmpty())
+        return withoutPassword(address);
+    return u"\"%1\" on %2"_s.arg(database, host);
+}
+
+} // namespace
+
+namespace {
+
+/// What the server refused for want of a privilege: what it said.
+struct PrivilegeError : Error
+{
+    explicit PrivilegeError(const QString &reason)
+        : Error(QCoreApplication::translate(Context, "The user store refused this workstation: %1")
+                    .arg(reason))
+        , reason(reason)
+    {
+    }
+    QString reason;
+};
+
+} // namespace
+
+struct SharedStore::Result
+{
+    std::unique_ptr<PGresult, decltype(&PQclear)> result {nullptr, &PQclear};
+
+    int rows() const { return PQntuples(result.get()); }
+    bool isNull(int row, int column) const { return PQgetisnull(result.get(), row, column); }
+    QByteArray bytes(int row, int column) const
+    {
+        return QByteArray(PQgetvalue(result.get(), row, column),
+                          PQgetlength(result.get(), row, column));
+    }
+    QString text(int row, int column) const { return QString::fromUtf8(bytes(row, column)); }
+};
+
+SharedStore::Transaction::Transaction(SharedStore &store)
+    : m_store(store)
+{
+    m_store.run("BEGIN");
+}
+
+SharedStore::Transaction::~Transaction()
+{
+    if (!m_done)
+        PQclear(PQexec(m_store.m_connection, "ROLLBACK"));
+}
+
+void SharedStore::Transaction::commit()
+{
+    m_store.run("COMMIT");
+    m_done = true;
+}
+
+SharedStore::SharedStore(pg_conn *connection)
+    : m_connection(connection)
+{
+}
+
+SharedStore::~SharedStore()
+{
+    PQfinish(m_connection);
+}
+
+std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
+{
+    // The address's own settings win over these defaults: a server that does
+    // not answer must not hang the program's start-up for minutes, and the
+    // server's administrator sees which program holds a connection.
+    const QByteArray conninfo = address.toUtf8();
+    const QByteArray timeout = qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT")
+        ? qgetenv("PGCONNECT_TIMEOUT")
+        : QByteArray::number(DefaultConnectTimeoutSeconds);
+    QByteArray program = QCoreApplication::applicationName().toUtf8();
+    if (program.isEmpty())
+        program = "rightsmith";
+    // A connection cut without a word is noticed within a minute or so, and no
+    // statement waits for a lock longer than the lock timeout (the program's
+    // window waits with it).
+    const char *const keywords[] = {"connect_timeout",
+                                    "keepalives_idle",
+                                    "keepalives_interval",
+                                    "keepalives_count",
+                                    "options",
+                                    "fallback_application_name",
+                                    "dbname",
+                                    nullptr};
+    const char *const values[] = {
+        timeout.constData(),  "30",   "10", "3", "-c lock_timeout=10s", program.constData(),
+        conninfo.constData(), nullptr};
+    PGconn *connection = PQconnectdbParams(keywords, values, 1);
+    if (!connection)
+        throw Error(QCoreApplication::translate(Context,
+                                                "Out of memory connecting to the user "
+                                                "store."));
+    if (PQstatus(connection) != CONNECTION_OK) {
+        const QString message =
+            QCoreApplication::translate(Context,
+                                        "Cannot connect to the user "
+                                        "store %1: %2")
+                .arg(describe(connection, address), fromServer(PQerrorMessage(connection)));
+        PQfinish(connection);
+        throw Error(message);
+    }
+    std::unique_ptr<SharedStore> store(new SharedStore(connection));
+    // Keys and payloads travel as UTF-8 whatever the server's default is.
+    store->run("SET client_encoding TO 'UTF8'");
+    return store;
+}
+
+QString SharedStore::serverName() const
+{
+    return describe(m_connection, QString());
+}
+
+QString SharedStore::displayAddress(const QString &address)
+{
+    return withoutPassword(address);
+}
+
+SharedStore::Result SharedStore::run(const char *sql, const QList<QByteArray> &parameters,
+                                     const QList<bool> &binary, bool binaryResult)
+{
+    QList<const char *> values;
+    QList<int> lengths;
+    QList<int> formats;
+    for (qsizetype i = 0; i < parameters.size(); ++i) {
+        values.append(parameters[i].constData());
+        lengths.append(int(parameters[i].size()));
+        formats.append(i < binary.size() && binary[i] ? 1 : 0);
+    }
+    Result result;
+    result.result.reset(PQexecParams(m_connection, sql, int(parameters.size()), nullptr,
+                                     values.constData(), lengths.constData(), formats.constData(),
+                                     binaryResult ? 1 : 0));
+    collectNotifications();
+    const ExecStatusType status = PQresultStatus(result.result.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return result;
+    const QString reason = result.result ? fromServer(PQresultErrorMessage(result.result.get()))
+                                         : fromServer(PQerrorMessage(m_connection));
+    const char *state = PQresultErrorField(result.result.get(), PG_DIAG_SQLSTATE);
+    if (state && qstrcmp(state, InsufficientPrivilege) == 0)
+        throw PrivilegeError(reason);
+    throw Error(QCoreApplication::translate(Context, "The user store %1 failed: %2")
+                    .arg(serverName(), reason));
+}
+
+void SharedStore::initSchema()
+{
+    prepareSchema(false, nullptr);
+}
+
+QStringList SharedStore::upgradeSchema()
+{
+    QStringList moved;
+    prepareSchema(true, &moved);
+    return moved;
+}
+
+bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
+{
+    Transaction transaction(*this);
+    run(SchemaLock);
+    const Result tables = run(DescribeTables);
+    QHash<QString, QString> found;
+    for (int row = 0; row < tables.rows(); ++row)
+        found.insert(tables.text(row, 0), tables.text(row, 1));
+
+    const auto foreign = [this](const QString &why) {
+        return Error(QCoreApplication::translate(Context,
+                                                 "The user store %1 holds tables this "
+                                                 "program did not make: %2")
+                         .arg(serverName(), why));
+    };
+    const auto checkSequence = [&] {
+        if (run(AuditSequenceIsOurs).text(0, 0) != u"t"_s)
+            throw foreign(QLatin1StringView(AuditSequenceName));
+    };
+    const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
+    const auto makeVersion2 = [&] {
+        for (const char *statement : Version2) {
+            const QString sql = QString::fromLatin1(statement);
+            run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
+        }
+        m_schemaVersion = SchemaVersion;
+    };
+    // Whatever else gave them, nobody but the owner writes those tables directly.
+    const auto revokeDirectWrites = [this] {
+        const Result writers = run(DirectWriters);
+        for (int row = 0; row < writers.rows(); ++row) {
+            const QByteArray role = writers.bytes(row, 0);
+            run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
+                 "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings FROM "
+                 + role)
+                    .constData());
+            run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role).constData());
+        }
+    };
+    if (found.isEmpty()) {
+        for (const char *statement : CreateTables)
+            run(statement);
+        checkSequence(); // a foreign relation took its name: the grants would miss it
+        makeVersion2();
+        revokeDirectWrites();
+        transaction.commit();
+        return true;
+    }
+    // The version decides which tables to expect, once its own table is ours.
+    QString version = u"?"_s;
+    if (found.value(u"rightsmith_schema"_s) == QLatin1StringView(RelationsV1[0].columns)) {
+        const Result stored = run("SELECT version FROM rightsmith_schema");
+        if (stored.rows() == 1 && !stored.isNull(0, 0))
+            version = stored.text(0, 0);
+    }
+    const auto &relations = version == u"1"_s ? RelationsV1 : RelationsV2;
+    // A table of other columns is named before one that is missing.
+    for (const bool present : {true, false}) {
+        for (const Relation &relation : relations) {
+            const QString name = QLatin1StringView(relation.name);
+            // A relation without columns is one the version does not have.
+            const bool expected =
+                relation.columns && found.value(name) == QLatin1StringView(relation.columns);
+            if (found.contains(name) == present && expected != present)
+                throw foreign(name);
+        }
+    }
+    checkSequence();
+    if (version == QString::number(SchemaVersion)) {
+        m_schemaVersion = SchemaVersion;
+        transaction.commit();
+        return false;
+    }
+    if (version != u"1"_s)
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user store %1 has a layout this "
+                                                "program does not know (version %2).")
+                        .arg(serverName(), version));
+    if (!upgrade)
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user store %1 has tables of version 1; "
+                                                "upgrade them first (rightsmith-users "
+                                                "init-store --upgrade, as their owner).")
+                        .arg(serverName()));
+    const Result owner =
+        run("SELECT pg_get_userbyid(relowner), pg_get_userbyid(relowner) = "
+            "current_user FROM pg_class WHERE oid = 'rightsmith_schema'::regclass");
+    if (owner.text(0, 1) != u"t"_s)
+        throw Error(QCoreApplication::translate(Context,
+                                                "Only the owner of the tables of the user store "
+                                                "%1 (%2) may upgrade them.")
+                        .arg(serverName(), owner.text(0, 0)));
+    const Result writers = run(DirectWriters);
+    makeVersion2();
+    for (int row = 0; row < writers.rows(); ++row) {
+        const QByteArray role = writers.bytes(row, 0);
+        for (const QByteArray &statement :
+             {"GRANT SELECT ON rightsmith_settings TO " + role,
+              QByteArray("GRANT EXECUTE ON FUNCTION ") + WorkstationFunctions + " TO " + role})
+            run(statement.constData());
+        if (moved)
+            moved->append(QString::fromUtf8(role));
+    }
+    revokeDirectWrites();
+    transaction.commit();
+    return true;
+}
+
+int SharedStore::schemaVersion()
+{
+    if (m_schemaVersion == 0) {
+        const Result stored = run("SELECT version FROM rightsmith_schema");
+        m_schemaVersion = stored.rows() == 1 ? stored.text(0, 0).toInt() : 0;
+        if (m_schemaVersion == 1 && !upgradeAdviceLogged.exchange(true))
+            qCWarning(lcShared, "%ls", qUtf16Printable(upgradeAdvice()));
+    }
+    return m_schemaVersion;
+}
+
+QString SharedStore::upgradeAdvice()
+{
+    if (schemaVersion() >= SchemaVersion)
+        return QString();
+    return QCoreApplication::translate(Context,
+                                       "The user store %1 has tables of version %2: every "
+                                       "workstation may change its failed logons and its audit "
+                                       "trail. The administrator should upgrade it "
+                                       "(rightsmith-users init-store --upgrade, as the tables' "
+                                       "owner).")
+        .arg(serverName())
+        .arg(m_schemaVersion);
+}
+
+QStringList SharedStore::grantStatements(const QString &workstationRole,
+                                         const QString &administratorRole)
+{
+    QStringList statements;
+    for (const QString &role :
+         {quotedIdentifier(workstationRole), quotedIdentifier(administratorRole)}) {
+        statements << u"GRANT SELECT ON rightsmith_schema, rightsmith_settings, "
+                      u"rightsmith_user_template, rightsmith_logon_failures, "
+                      u"rightsmith_audit_trail TO %1"_s.arg(role)
+                   << u"GRANT EXECUTE ON FUNCTION %1 TO %2"_s.arg(
+                          QLatin1StringView(WorkstationFunctions), role);
+    }
+    statements << u"GRANT INSERT, UPDATE ON rightsmith_user_template TO %1"_s.arg(
+        quotedIdentifier(administratorRole));
+    return statements;
+}
+
+SharedStore::Stored SharedStore::load(const QString &storeKey)
+{
+    const Result result = run("SELECT version, template FROM rightsmith_user_template "
+                              "WHERE store_key = $1",
+                              {keyOf(storeKey)}, {}, true);
+    Stored stored;
+    if (result.rows() == 0)
+        return stored;
+    const QByteArray version = result.bytes(0, 0);
+    if (version.size() != sizeof(qint64))
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user store %1 answered with a "
+                                                "malformed version.")
+                        .arg(serverName()));
+    stored.version = qFromBigEndian<qint64>(version.constData());
+    stored.stream = result.bytes(0, 1);
+    stored.exists = true;
+    return stored;
+}
+
+qint64 SharedStore::version(const QString &storeKey)
+{
+    const Result result =
+        run("SELECT version FROM rightsmith_user_template WHERE store_key = $1", {keyOf(storeKey)});
+    return result.rows() == 1 ? result.text(0, 0).toLongLong() : 0;
+}
+
+SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,
+                                          qint64 basedOnVersion, qint64 *newVersion,
+                                          const std::function<void(const QByteArray &)> &alongside)
+{
+    // The size column and libpq's parameter lengths are ints.
+    if (stream.size() > std::numeric_limits<int>::max())
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user template is too large for the "
+                                                "user store."));
+    // Only the template's save says what a role that may only read cannot do.
+    try {
+        return [&] {
+            const QByteArray key = keyOf(storeKey);
+            const QByteArray size = QByteArray::number(stream.size());
+            Transaction transaction(*this);
+            QByteArray replaced;
+            if (alongside && basedOnVersion != 0) {
+                // The row stays locked until the update below, so it replaces exactly this.
+                const Result old = run("SELECT template FROM rightsmith_user_template "
+                                       "WHERE store_key = $1 AND version = $2 FOR UPDATE",
+                                       {key, QByteArray::number(basedOnVersion)}, {}, true);
+                if (old.rows() != 1)
+                    return SaveResult::Conflict;
+                replaced = old.bytes(0, 0);
+            }
+            const Result written = basedOnVersion == 0
+                ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size) "
+                      "VALUES ($1, 1, $2, $3) ON CONFLICT (store_key) DO NOTHING RETURNING version",
+                      {key, stream, size}, {false, true, false})
+                : run("UPDATE rightsmith_user_template "
+                      "SET version = version + 1, template = $2, size = $3, changed_at = now() "
+                      "WHERE store_key = $1 AND version = $4 RETURNING version",
+                      {key, stream, size, QByteArray::number(basedOnVersion)},
+                      {false, true, false, false});
+            if (written.rows() != 1)
+                return SaveResult::Conflict; // the transaction rolls back
+            if (alongside)
+                alongside(replaced);
+            run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
+            const qint64 version = written.text(0, 0).toLongLong();
+            transaction.commit();
+            if (newVersion)
+                *newVersion = version;
+            return SaveResult::Saved;
+        }();
+    } catch (const PrivilegeError &error) {
+        throw Error(QCoreApplication::translate(Context,
+                                                "This workstation may read the users but "
+                                                "not change them (the server refused: "
+                                                "%1).")
+                        .arg(error.reason));
+    }
+}
+
+namespace {
+
+qint64 msSinceEpoch(const QDateTime &time)
+{
+    return (time.isValid() ? time : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
+}
+
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+} // namespace
+
+ThrottleState SharedStore::failures(const QString &storeKey, const QByteArray &nameDigest)
+{
+    const Result result = run("SELECT failures, last_failure FROM rightsmith_logon_failures "
+                              "WHERE store_key = $1 AND name_digest = $2",
+                              {keyOf(storeKey), nameDigest}, {false, true});
+    ThrottleState state;
+    if (result.rows() == 1 && result.text(0, 0).toInt() > 0) {
+        state.failures = result.text(0, 0).toInt();
+        state.lastFailure = QDateTime::fromMSecsSinceEpoch(result.text(0, 1).toLongLong(), Qt::UTC);
+    }
+    return state;
+}
+
+namespace {
+
+ThrottleState stateOf(const QString &failures, const QString &last)
+{
+    ThrottleState state;
+    // A row of no failures is one a reservation made and did not count.
+    if (failures.toInt() > 0) {
+        state.failures = failures.toInt();
+        state.lastFailure = QDateTime::fromMSecsSinceEpoch(last.toLongLong(), Qt::UTC);
+    }
+    return state;
+}
+
+qint64 lastOf(const ThrottleState &state)
+{
+    return state.lastFailure.isValid() ? state.lastFailure.toMSecsSinceEpoch() : 0;
+}
+
+qint64 ms(std::chrono::seconds seconds)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(seconds).count();
+}
+
+std::chrono::seconds secondsOf(qint64 ms)
+{
+    return std::chrono::seconds(ms > 0 ? (ms + 999) / 1000 : 0);
+}
+
+} // namespace
+
+std::chrono::seconds SharedStore::wait(const QString &storeKey, const QByteArray &nameDigest,
+                                       const ThrottleSettings &settings, const QDateTime &now)
+{
+    if (schemaVersion() < 2)
+        return failures(storeKey, nameDigest).remaining(settings, now);
+    const Result result = run("SELECT f.failures, f.last_failure, "
+                              "(extract(epoch FROM clock_timestamp()) * 1000)::bigint "
+                              "FROM (SELECT 1) one LEFT JOIN rightsmith_logon_failures f "
+                              "ON f.store_key = $1 AND f.name_digest = $2",
+                              {keyOf(storeKey), nameDigest}, {false, true});
+    return stateOf(result.text(0, 0), result.text(0, 1))
+        .remaining(settings,
+                   QDateTime::fromMSecsSinceEpoch(result.text(0, 2).toLongLong(), Qt::UTC));
+}
+
+ThrottleReservation SharedStore::reserve(const QString &storeKey, const QByteArray &nameDigest,
+                                         const QByteArray &workstationDigest,
+                                         const ThrottleSettings &settings, const QDateTime &now)
+{
+    const QByteArray key = keyOf(storeKey);
+    ThrottleReservation reservation;
+    if (schemaVersion() >= 2) {
+        const Result result =
+            run("SELECT * FROM rightsmith_reserve_attempt($1, $2, $3, $4, $5, $6, $7)",
+                {key, nameDigest, workstationDigest, number(settings.freeAttempts),
+                 number(settings.forWorkstation().freeAttempts), number(ms(settings.firstDelay)),
+                 number(ms(settings.maxDelay))},
+                {false, true, true, false, false, false, false});
+        reservation.wait = secondsOf(result.text(0, 0).toLongLong());
+        reservation.at = result.text(0, 1).toLongLong();
+        reservation.name = stateOf(result.text(0, 2), result.text(0, 3));
+        reservation.workstation = stateOf(result.text(0, 4), result.text(0, 5));
+        return reservation;
+    }
+    // Tables of version 1: the rows are made and locked, then decided on here.
+    const qint64 at = msSinceEpoch(now);
+    run("INSERT INTO rightsmith_logon_failures VALUES ($1, $2, 0, 0), ($1, $3, 0, 0) "
+        "ON CONFLICT DO NOTHING",
+        {key, nameDigest, workstationDigest}, {false, true, true});
+    for (const auto &[digest, state] : {std::pair {nameDigest, &reservation.name},
+                                        std::pair {workstationDigest, &reservation.workstation}}) {
+        const Result row = run("SELECT failures, last_failure FROM rightsmith_logon_failures "
+                               "WHERE store_key = $1 AND name_digest = $2 FOR UPDATE",
+                               {key, digest}, {false, true});
+        *state = stateOf(row.text(0, 0), row.text(0, 1));
+    }
+    const QDateTime current = QDateTime::fromMSecsSinceEpoch(at, Qt::UTC);
+    reservation.wait =
+        std::max(reservation.name.remaining(settings, current),
+                 reservation.workstation.remaining(settings.forWorkstation(), current));
+    if (!reservation.counted())
+        return reservation;
+    reservation.at = at;
+    const QByteArray forgotten = number(at - ms(settings.forgetAfter));
+    run("UPDATE rightsmith_logon_failures SET failures = CASE WHEN last_failure < $5 THEN 1 "
+        "ELSE least(failures::bigint + 1, 2147483647) END, last_failure = $4 "
+        "WHERE store_key = $1 AND name_digest IN ($2, $3)",
+        {key, nameDigest, workstationDigest, number(at), forgotten},
+        {false, true, true, false, false});
+    run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND last_failure < $2",
+        {key, forgotten});
+    return reservation;
+}
+
+void SharedStore::release(const QString &storeKey, const QByteArray &nameDigest,
+                          const QByteArray &workstationDigest,
+                          const ThrottleReservation &reservation)
+{
+    if (!reservation.counted())
+        return;
+    const QByteArray key = keyOf(storeKey);
+    if (schemaVersion() >= 2) {
+        run("SELECT rightsmith_release_attempt($1, $2, $3, $4, $5, $6, $7, $8)",
+            {key, nameDigest, workstationDigest, number(reservation.at),
+             number(reservation.name.failures), number(lastOf(reservation.name)),
+             number(reservation.workstation.failures), number(lastOf(reservation.workstation))},
+            {false, true, true, false, false, false, false, false});
+        return;
+    }
+    for (const auto &[digest, before] : {std::pair {nameDigest, reservation.name},
+                                         std::pair {workstationDigest, reservation.workstation}}) {
+        run("UPDATE rightsmith_logon_failures SET "
+            "failures = CASE WHEN last_failure = $3 THEN least($4, failures - 1) "
+            "ELSE failures - 1 END, "
+            "last_failure = CASE WHEN last_failure = $3 THEN $5 ELSE last_failure END "
+            "WHERE store_key = $1 AND name_digest = $2",
+            {key, digest, number(reservation.at), number(before.failures), number(lastOf(before))},
+            {false, true, false, false, false});
+    }
+    run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND failures <= 0", {key});
+}
+
+bool SharedStore::clearFailures(const QString &storeKey, const QByteArray &nameDigest)
+{
+    if (schemaVersion() >= 2)
+        return run("SELECT rightsmith_clear_failures($1, $2)", {keyOf(storeKey), nameDigest},
+                   {false, true})
+                   .text(0, 0)
+            == u"t"_s;
+    return run("DELETE FROM rightsmith_logon_failures WHERE store_key = $1 AND name_digest = $2 "
+               "RETURNING 1",
+               {keyOf(storeKey), nameDigest}, {false, true})
+               .rows()
+        > 0;
+}
+
+void SharedStore::appendAudit(const QString &storeKey, AuditRecord record,
+                              const AuditLimits &limits, const QDateTime &now)
+{
+    record.complete(now);
+    const QByteArray key = keyOf(storeKey);
+    if (schemaVersion() >= 2) {
+        run("SELECT rightsmith_append_audit($1, $2, $3, $4, $5, $6, $7, $8)",
+            {key, record.osUser.toUtf8(), record.host.toUtf8(), record.program.toUtf8(),
+             AuditRecord::name(record.event).toUtf8(), record.user, record.actor,
+             record.detail.toUtf8()},
+            {false, false, false, false, false, true, true, false});
+        return;
+    }
+    // Records expire by the newest time already stored when that is earlier
+    // than now: a clock set far ahead, once, does not wipe the trail.
+    const Result latest =
+        run("SELECT max(time) FROM rightsmith_audit_trail WHERE store_key = $1", {key});
+    qint64 newest = msSinceEpoch(now);
+    if (!latest.isNull(0, 0))
+        newest = std::min(newest, latest.text(0, 0).toLongLong());
+    run("INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event, "
+        "user_name, actor, detail) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)",
+        {key, number(msSinceEpoch(record.time)), record.osUser.toUtf8(), record.host.toUtf8(),
+         record.program.toUtf8(), AuditRecord::name(record.event).toUtf8(), record.user,
+         record.actor, record.detail.toUtf8()},
+        {false, false, false, false, false, false, true, true, false});
+    if (limits.keepDays > 0)
+        run("DELETE FROM rightsmith_audit_trail WHERE store_key = $1 AND time < $2",
+            {key, number(newest - qint64(limits.keepDays) * 24 * 60 * 60 * 1000)});
+    if (limits.keepRows > 0) {
+        // Logons first, then changes, each by order of writing, as the local trail does.
+        const qint64 excess =
+            run("SELECT count(*) FROM rightsmith_audit_trail WHERE store_key = $1", {key})
+                .text(0, 0)
+                .toLongLong()
+            - limits.keepRows;
+        if (excess > 0) {
+            const qint64 dropped =
+                run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+                    "rightsmith_audit_trail WHERE store_key = $1 AND event IN ('logon accepted', "
+                    "'logon refused', 'logon throttled') ORDER BY id LIMIT $2) RETURNING 1",
+                    {key, number(excess)})
+                    .rows();
+            if (dropped < excess)
+                run("DELETE FROM rightsmith_audit_trail WHERE id IN (SELECT id FROM "
+                    "rightsmith_audit_trail WHERE store_key = $1 ORDER BY id LIMIT $2)",
+                    {key, number(excess - dropped)});
+        }
+    }
+}
+
+QList<AuditRecord> SharedStore::readAudit(const QString &storeKey, const QDateTime &since,
+                                          const QByteArray &user)
+{
+    // Tables of version 1 know neither the role nor the count.
+    const char *const sql = schemaVersion() >= 2
+        ? "SELECT time::text, os_user, host, program, event, user_name, actor, detail, role, "
+          "repeats::text FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
+          "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id"
+        : "SELECT time::text, os_user, host, program, event, user_name, actor, detail, "
+          "''::text, '1'::text FROM rightsmith_audit_trail WHERE store_key = $1 AND time >= $2 "
+          "AND ($3 = 0 OR user_name = $4 OR actor = $4) ORDER BY time, id";
+    const Result result = run(
+        sql,
+        {keyOf(storeKey),
+         number(since.isValid() ? since.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min()),
+         number(user.isEmpty() ? 0 : 1), user},
+        {false, false, false, true}, true);
+    QList<AuditRecord> records;
+    for (int row = 0; row < result.rows(); ++row) {
+        AuditRecord record;
+        // A record of an event this version does not know is left out.
+        if (!AuditRecord::fromName(result.text(row, 4), record.event))
+            continue;
+        record.time = QDateTime::fromMSecsSinceEpoch(result.bytes(row, 0).toLongLong(), Qt::UTC);
+        record.osUser = result.text(row, 1);
+        record.host = result.text(row, 2);
+        record.program = result.text(row, 3);
+        record.user = result.bytes(row, 5);
+        record.actor = result.bytes(row, 6);
+        record.detail = result.text(row, 7);
+        record.role = result.text(row, 8);
+        record.count = std::max(1, result.bytes(row, 9).toInt());
+        records.append(record);
+    }
+    return records;
+}
+
+bool SharedStore::hasAuditRecords(const QString &storeKey)
+{
+    return run("SELECT 1 FROM rightsmith_audit_trail WHERE store_key = $1 LIMIT 1",
+               {keyOf(storeKey)})
+               .rows()
+        > 0;
+}
+
+void SharedStore::listen()
+{
+    run((u"LISTEN "_s + QLatin1StringView(Channel)).toUtf8().constData());
+}
+
+bool SharedStore::isLost() const
+{
+    return PQstatus(m_connection) == CONNECTION_BAD;
+}
+
+int SharedStore::socket() const
+{
+    return PQsocket(m_connection);
+}
+
+void SharedStore::collectNotifications()
+{
+    const qsizetype before = m_pending.size();
+    while (PGnotify *notify = PQnotifies(m_connection)) {
+        if (qstrcmp(notify->relname, Channel) == 0)
+            m_pending.append(QString::fromUtf8(notify->extra));
+        PQfreemem(notify);
+    }
+    if (m_pending.size() > before && m_notificationsPending)
+        m_notificationsPending();
+}
+
+QStringList SharedStore::takeNotifications()
+{
+    if (!PQconsumeInput(m_connection))
+        throw Error(QCoreApplication::translate(Context, "The user store %1 failed: %2")
+                        .arg(serverName(), fromServer(PQerrorMessage(m_connection))));
+    const auto callback = std::exchange(m_notificationsPending, nullptr);
+    collectNotifications();
+    m_notificationsPending = callback;
+    return std::exchange(m_pending, {});
+}
+
+void SharedStore::setNotificationsPending(std::function<void()> callback)
+{
+    m_notificationsPending = std::move(callback);
+}
+
+SharedStoreWatcher::SharedStoreWatcher(SharedStore &store, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_notifier(new QSocketNotifier(store.socket(), QSocketNotifier::Read, this))
+{
+    connect(m_notifier, &QSocketNotifier::activated, this, &SharedStoreWatcher::drain);
+    m_store.setNotificationsPending([this] {
+        QMetaObject::invokeMethod(this, &SharedStoreWatcher::drain, Qt::QueuedConnection);
+    });
+    // Notifications that arrived with earlier answers never show on the socket.
+    QMetaObject::invokeMethod(this, &SharedStoreWatcher::drain, Qt::QueuedConnection);
+}
+
+SharedStoreWatcher::~SharedStoreWatcher()
+{
+    m_store.setNotificationsPending(nullptr);
+}
+
+void SharedStoreWatcher::drain()
+{
+    if (!m_notifier->isEnabled())
+        return;
+    QStringList keys;
+    try {
+        keys = m_store.takeNotifications();
+    } catch (const Error &error) {
+        // A lost connection keeps its socket readable: stop watching it.
+        m_notifier->setEnabled(false);
+        emit lost(error.message());
+        return;
+    }
+    for (const QString &key : std::as_const(keys))
+        emit changed(key);
+}
+
+} // namespace zkSecurity

@@ -1,0 +1,211 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+#include "security/hardening/audittrail.h"
+#include "security/hardening/logonthrottle.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+struct pg_conn;
+class QSocketNotifier;
+
+namespace zkSecurity {
+
+/// A user store on a PostgreSQL server, shared by many workstations: one user
+/// template (the stream TzkSecurityTemplate::SaveToStreamSecurity writes) per
+/// store key, with a version that every successful save raises by one. A save
+/// names the version it was based on and is refused when another workstation
+/// saved in between. Owns one connection; not for use from several threads.
+/// Every failure of the server or the connection throws rightsmith::toolkit::Error.
+class RIGHTSMITH_CORE_EXPORT SharedStore
+{
+public:
+    /// The version of the tables initSchema() makes and accepts. Version 2
+    /// keeps the failed logons and the audit trail out of the workstations'
+    /// reach: they write them only through functions that run as the tables'
+    /// owner and stamp the server's time and the role that called them.
+    static constexpr int SchemaVersion = 2;
+    /// The notification channel a successful save notifies, with the store key
+    /// as payload. Store keys compare without case, and the payload is case-folded.
+    static const char *const Channel;
+
+    /// How long a connection may take unless the address or PGCONNECT_TIMEOUT says.
+    static constexpr int DefaultConnectTimeoutSeconds = 10;
+
+    /// Connects to \a address, a libpq connection string or URI.
+    static std::unique_ptr<SharedStore> connect(const QString &address);
+    ~SharedStore();
+    SharedStore(const SharedStore &) = delete;
+    SharedStore &operator=(const SharedStore &) = delete;
+
+    /// Makes the tables when there are none, in one transaction; does nothing
+    /// when they are already ours at SchemaVersion. Throws, changing nothing,
+    /// when tables of those names exist but were not made by this class, and
+    /// when they are of version 1 (upgradeSchema() upgrades them).
+    void initSchema();
+    /// Upgrades tables of version 1 to SchemaVersion in one transaction,
+    /// keeping every row: the trail learns who wrote each record, and every
+    /// role that could write the trail or the failed logons directly may from
+    /// now on only call the functions that write them. Only the tables' owner
+    /// may. Returns the roles whose rights were moved (quoted as in SQL);
+    /// does nothing for tables at SchemaVersion; throws as initSchema().
+    QStringList upgradeSchema();
+    /// The version of the tables of this store, asked once per connection.
+    /// A store of version 1 keeps working as it always did, with a warning
+    /// (upgradeAdvice()) logged once per program.
+    int schemaVersion();
+    /// What the administrator should do about the store's tables; empty when
+    /// they are at SchemaVersion.
+    QString upgradeAdvice();
+
+    /// The statements (without the closing semicolon) an administrator runs,
+    /// as the tables' owner, after initSchema(): \a workstationRole may read
+    /// the user template, and count failed logons and add to the audit trail
+    /// through the store's functions; \a administratorRole may in addition
+    /// save the user template. The role names are quoted; throws for an empty one.
+    static QStringList grantStatements(const QString &workstationRole,
+                                       const QString &administratorRole);
+
+    struct Stored
+    {
+        QByteArray stream;
+        qint64 version = 0;
+        bool exists = false;
+    };
+    /// The user template stored under \a storeKey; exists is false (version 0) when none is.
+    Stored load(const QString &storeKey);
+
+    /// The version of the user template stored under \a storeKey; 0 when none is.
+    qint64 version(const QString &storeKey);
+
+    enum class SaveResult { Saved, Conflict };
+    /// Stores \a stream under \a storeKey when the stored version is still
+    /// \a basedOnVersion (0: nothing stored yet) and notifies Channel; else
+    /// writes nothing and answers Conflict. \a newVersion (may be null) gets
+    /// the stored version after a save. \a alongside, when set, is called in
+    /// the save's transaction with the stream it replaces (empty for the
+    /// first): what it writes through this store is committed with the save,
+    /// and what it throws undoes the save.
+    SaveResult save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
+                    qint64 *newVersion = nullptr,
+                    const std::function<void(const QByteArray &replaced)> &alongside = {});
+
+    /// BEGIN on construction; ROLLBACK on destruction unless commit() was
+    /// called. What the store does meanwhile is one unit.
+    class Transaction
+    {
+    public:
+        explicit Transaction(SharedStore &store);
+        ~Transaction();
+        void commit();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+    private:
+        SharedStore &m_store;
+        bool m_done = false;
+    };
+
+    // The failed logons and the audit trail of the users under a store key,
+    // kept as LogonThrottle and AuditTrail keep them in the local store.
+
+    // With tables of version 2 the server's clock stands for \a now, the
+    // server's own limits (table rightsmith_settings, which its owner may
+    // change) for \a limits and ThrottleSettings::forgetAfter.
+
+    /// The failures of the name whose digest (LogonThrottle::nameDigest()) is \a nameDigest.
+    ThrottleState failures(const QString &storeKey, const QByteArray &nameDigest);
+    /// How long an attempt for the name must wait at \a now by its own count.
+    std::chrono::seconds wait(const QString &storeKey, const QByteArray &nameDigest,
+                              const ThrottleSettings &settings, const QDateTime &now);
+    /// As LogonThrottle::reserve(), in the connection's open transaction (or
+    /// one statement of its own): the rows of the name and the workstation stay
+    /// locked until it ends.
+    ThrottleReservation reserve(const QString &storeKey, const QByteArray &nameDigest,
+                                const QByteArray &workstationDigest,
+                                const ThrottleSettings &settings, const QDateTime &now);
+    /// As LogonThrottle::release().
+    void release(const QString &storeKey, const QByteArray &nameDigest,
+                 const QByteArray &workstationDigest, const ThrottleReservation &reservation);
+    /// Forgets the failures of a name (or a workstation); true when there were any.
+    bool clearFailures(const QString &storeKey, const QByteArray &nameDigest);
+    /// Adds \a record, completed as AuditRecord::complete() does (a counted
+    /// record raises the count of one of the same minute), and drops what
+    /// \a limits say, as AuditTrail::append(), counting back from \a now or
+    /// the newest stored record, whichever is earlier.
+    void appendAudit(const QString &storeKey, AuditRecord record, const AuditLimits &limits,
+                     const QDateTime &now);
+    /// As AuditTrail::read().
+    QList<AuditRecord> readAudit(const QString &storeKey, const QDateTime &since = {},
+                                 const QByteArray &user = {});
+    /// True when the trail holds a record of \a storeKey.
+    bool hasAuditRecords(const QString &storeKey);
+
+    /// Asks the server for the notifications of Channel (see SharedStoreWatcher).
+    void listen();
+
+    /// The connection's socket, for waiting on notifications.
+    int socket() const;
+    /// Reads what the server sent and returns the payloads (store keys) of the
+    /// notifications received so far, oldest first. Throws when the connection is lost.
+    QStringList takeNotifications();
+    /// Called (at most once per command) when a command of this connection
+    /// received notifications along with its answer: they wait in
+    /// takeNotifications() and the socket will not show them.
+    void setNotificationsPending(std::function<void()> callback);
+
+    /// True when the connection is known to be lost (a command found it so).
+    bool isLost() const;
+
+    /// The server and database, for messages; never holds a password.
+    QString serverName() const;
+    /// \a address as messages show it: any password hidden.
+    static QString displayAddress(const QString &address);
+
+private:
+    explicit SharedStore(pg_conn *connection);
+    struct Result;
+    Result run(const char *sql, const QList<QByteArray> &parameters = {},
+               const QList<bool> &binary = {}, bool binaryResult = false);
+    void collectNotifications();
+
+    bool prepareSchema(bool upgrade, QStringList *moved);
+
+    pg_conn *m_connection = nullptr;
+    int m_schemaVersion = 0;
+    QStringList m_pending;
+    std::function<void()> m_notificationsPending;
+};
+
+/// Emits changed() for every notification of SharedStore::Channel the
+/// store's connection receives, as soon as its socket shows them; no polling.
+/// The store must listen() and must outlive the watcher.
+class RIGHTSMITH_CORE_EXPORT SharedStoreWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SharedStoreWatcher(SharedStore &store, QObject *parent = nullptr);
+    ~SharedStoreWatcher() override;
+
+signals:
+    /// Another save (possibly this connection's own) stored the user template
+    /// of \a storeKey (case-folded).
+    void changed(const QString &storeKey);
+    /// The connection was lost; no more notifications follow.
+    void lost(const QString &message);
+
+private:
+    void drain();
+
+    SharedStore &m_store;
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace zkSecurity

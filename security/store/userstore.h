@@ -1,0 +1,228 @@
+#pragma once
+
+#include "rightsmithcore_export.h"
+#include "security/hardening/hardening.h"
+#include "toolkit/registry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace zkSecurity {
+
+class SharedStore;
+class TzkSecurityTemplate;
+
+/// Where the users are kept: a key of the per-user registry and, in file
+/// mode, a file holding the user template.
+struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
+{
+    QString key;
+    QString fileName;
+    bool inFile = true;
+    bool storePassword = false;
+    /// The registry database; empty for the current user's.
+    QString databasePath;
+    /// The hardening in force: with the audit trail on, every change a save
+    /// stores is recorded in the same transaction.
+    HardeningSettings hardening;
+    /// The user on whose behalf the store is changed (empty: nobody logged on).
+    QByteArray actor;
+    /// A PostgreSQL connection string or URI of a shared store that keeps the
+    /// user template under \a key; empty: the user template is kept locally.
+    /// The recent users and the remembered password stay local either way.
+    QString sharedAddress;
+    /// Why the store could not be decided safely: nothing is read or written
+    /// then, and the store counts as unreadable.
+    QString addressProblem;
+
+    /// True when the user template is kept in a shared store (or the store
+    /// could not be decided).
+    bool isShared() const { return !sharedAddress.isEmpty() || !addressProblem.isEmpty(); }
+
+    /// databasePath, or the current user's registry database.
+    QString registryPath() const;
+};
+
+/// Reads and writes the users of a security component: the user template
+/// (as a template stream) and its size, the recent user names and the
+/// remembered scrambled password.
+///
+/// One save is one atomic unit: the registry's write lock is taken before
+/// anything is written and held across the file and every value, and
+/// committed only after the file is in place. A load reads under the same
+/// lock, so it never sees half of a save. A user template that could not be
+/// read is never overwritten: it is kept aside first.
+///
+/// A file-mode save writes only files it created (exclusively, never through
+/// a link) and a load takes only the file whose digest the last save
+/// committed; a user template in a folder or file other accounts can change
+/// is refused.
+class RIGHTSMITH_CORE_EXPORT UserStore
+{
+public:
+    /// What the last load() found.
+    enum class State {
+        NotLoaded,
+        Loaded,
+        /// No user template was ever written: a first start.
+        NeverWritten,
+        /// A store that exists but cannot be read: damaged, of the wrong
+        /// size or type, foreign, or a database that cannot be opened.
+        Unreadable,
+    };
+
+    explicit UserStore(
+        rightsmith::toolkit::Registry::Access access = rightsmith::toolkit::Registry::ReadWrite);
+
+    /// Reads the user template into \a userTemplate and the recent users into
+    /// \a lastUsers; \a scrambledPassword gets the remembered password (with
+    /// storePassword). True when both were read in full. Errors of a damaged
+    /// stream or of a value of the wrong type are thrown, their message
+    /// followed by where the data came from; the user template is then empty.
+    bool load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+              QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
+    /// Whether save() tells of a refused save (see changedElsewhere()) in a message.
+    enum class ConflictMessage { Shown, Silent };
+
+    /// Writes \a userTemplate, its size, \a lastUsers and (with storePassword)
+    /// \a scrambledPassword. True when the user template and its size were
+    /// stored. A user template that has not changed since this store read or
+    /// wrote it is not written again while the store still holds it. A store
+    /// that cannot be opened or written is reported in a message naming it
+    /// and the reason; a file that cannot be created throws.
+    ///
+    /// After a load() of a local store, a save knows which save of the user
+    /// template it read: when another program saved one since, an unchanged
+    /// user template is not written, and a changed one is refused (false,
+    /// with a message unless \a conflict is Silent); changedElsewhere() then
+    /// asks for the users to be read again.
+    bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+              const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
+              ConflictMessage conflict = ConflictMessage::Shown);
+    /// True when the last save() found a user template that another program
+    /// saved after this store read its own: the users should be read again.
+    bool changedElsewhere() const { return m_changedElsewhere; }
+    /// True when \a userTemplate is the tree this store last read or wrote,
+    /// unchanged since.
+    bool holdsAsStored(const TzkSecurityTemplate &userTemplate) const;
+
+    State state() const { return m_state; }
+    /// What is wrong with an unreadable store; for a read-only one, why the
+    /// shared store could not be reached.
+    QString problem() const { return m_problem; }
+    /// True when the last load() could not reach the shared store and read
+    /// the local copy of its user template instead: a changed user template
+    /// is not saved until the shared store is back.
+    bool readOnly() const { return m_readOnly; }
+    /// The version of the shared store's user template the last load() or
+    /// save() saw; 0 when none.
+    qint64 sharedVersion() const { return m_sharedVersion; }
+    /// Lends the store a connection to the shared store (not owned; nullptr:
+    /// none) for its loads, instead of one of their own each: a program that
+    /// listens to the store reloads on that connection. Saves connect anew.
+    void setSharedConnection(SharedStore *connection) { m_connection = connection; }
+
+    /// Keeps a copy of the user template that the last load() could not read
+    /// beside it ("<name>.unreadable-<time>"), unless an identical copy is
+    /// kept already; the original stays where it is. Returns a sentence that
+    /// says where the copy is, or why none could be made.
+    QString keepUnreadableAside(const UserStoreSettings &settings);
+    /// The message for a start-up that found the store unreadable: the store,
+    /// what is wrong with it and \a kept (from keepUnreadableAside()).
+    QString unreadableMessage(const UserStoreSettings &settings, const QString &kept) const;
+
+    /// The message for a start-up that could not reach the shared store and
+    /// read the local copy of its user template (readOnly()): the server and why.
+    QString readOnlyMessage(const UserStoreSettings &settings) const;
+
+    /// Puts the template stream \a stream back as the current user template,
+    /// with its size, in one transaction (creating the database and the key
+    /// when they are gone); the current user template, when there is one and
+    /// it differs, is kept aside first. Returns where it was
+    /// kept (empty when nothing was). Throws naming the store and the reason.
+    static QString restore(const UserStoreSettings &settings, const QByteArray &stream);
+    /// Kept-aside copies of the user template of \a settings: file paths, or
+    /// value names of its key.
+    static QStringList keptAside(const UserStoreSettings &settings);
+
+    /// Where the user template of \a settings is kept, in words.
+    static QString location(const UserStoreSettings &settings);
+    /// True when \a data is a template stream exactly as a save writes it.
+    static bool isCompleteStream(const QByteArray &data);
+
+private:
+    bool loadShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                    QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
+    bool saveShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                    const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
+    bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
+    bool loadUserTemplate(const UserStoreSettings &settings,
+                          rightsmith::toolkit::Registry &registry,
+                          TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
+    bool unreadable(const QString &problem);
+    bool stillStored(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                     TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
+
+    // Which save of the user template a local store holds: the digest its
+    // save recorded (or, where none was, of what is stored; empty when
+    // nothing is) and its "UserTemplateSize" (-1: none).
+    struct Mark
+    {
+        QString location;
+        QByteArray digest;
+        qint64 size = -1;
+        bool operator==(const Mark &) const = default;
+    };
+    Mark markOf(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry) const;
+    void noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                  const std::optional<QByteArray> &stored, std::optional<QByteArray> recorded);
+    void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
+                    qint64 size, const QByteArray &bytes, bool asSaved);
+
+    rightsmith::toolkit::Registry::Access m_access;
+    State m_state = State::NotLoaded;
+    QString m_problem;
+    // Where a user template lies that the last load could not read (absolute
+    // file path, or the key of the "UserTemplate" value): the next save keeps
+    // it aside instead of overwriting it.
+    QString m_unreadableFile;
+    QString m_unreadableKey;
+
+    // The user template as this store last read or wrote it: which tree, at
+    // which generation, where, and the stored bytes' size and hash. Bytes
+    // this store wrote are exactly what a save writes; bytes it read may not be.
+    struct Stored
+    {
+        const TzkSecurityTemplate *tree = nullptr;
+        quint64 generation = 0;
+        QString location;
+        qint64 size = -1;
+        size_t hash = 0;
+        bool asSaved = false;
+    };
+    Stored m_stored;
+
+    // The save the last load() read (and this store's own saves since):
+    // tracked only once a local store was read, so that a save refuses to
+    // undo another program's.
+    Mark m_read;
+    bool m_tracking = false;
+    bool m_changedElsewhere = false;
+    // Whether the load under way holds the store's write lock, and whether,
+    // without it, what it read may be half of another program's save.
+    bool m_writeLocked = false;
+    bool m_readRaced = false;
+
+    // With a shared store: the version the user template was read or saved
+    // at, and whether it came from the local copy because the server could
+    // not be reached.
+    qint64 m_sharedVersion = 0;
+    bool m_readOnly = false;
+    SharedStore *m_connection = nullptr;
+};
+
+} // namespace zkSecurity

@@ -1,0 +1,354 @@
+// The shared store against a real PostgreSQL 15 server, started once for the
+// whole program by tests/support/pgserver.sh; every test is skipped, with the
+// script's reason, when the server binaries are not installed.
+#include "security/hardening/audittrail.h"
+#include "security/hardening/logonthrottle.h"
+#include "security/store/sharedstore.h"
+#include "support/pgserver.h"
+#include "toolkit/error.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using rightsmith::toolkit::Error;
+using zkSecurity::AuditEvent;
+using zkSecurity::AuditRecord;
+using zkSecurity::LogonThrottle;
+using zkSecurity::SharedStore;
+
+namespace {
+
+const auto *const server = ::testing::AddGlobalTestEnvironment(new testsupport::PgServer);
+using testsupport::admin;
+using testsupport::PgServer;
+
+class SharedStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!PgServer::skipReason.isEmpty())
+            GTEST_SKIP() << qPrintable(PgServer::skipReason);
+        ASSERT_TRUE(PgServer::failure.isEmpty()) << qPrintable(PgServer::failure);
+        a = SharedStore::connect(PgServer::address);
+        a->initSchema();
+        b = SharedStore::connect(PgServer::address);
+        b->initSchema();
+    }
+
+    std::unique_ptr<SharedStore> a;
+    std::unique_ptr<SharedStore> b;
+};
+
+TEST_F(SharedStoreTest, InitTwiceKeepsTheStoredTemplate)
+{
+    ASSERT_EQ(a->save(u"init"_s, "kept", 0), SharedStore::SaveResult::Saved);
+    a->initSchema();
+    EXPECT_EQ(b->load(u"init"_s).stream, "kept");
+}
+
+TEST_F(SharedStoreTest, ForeignTablesAreRefusedAndLeftAlone)
+{
+    struct Case
+    {
+        const char *database;
+        const char *tables;
+    };
+    const Case cases[] = {
+        {"foreign_columns", "CREATE TABLE rightsmith_user_template (x int)"},
+        {"no_schema_table",
+         "CREATE TABLE rightsmith_user_template (store_key text primary key, version bigint not "
+         "null, template bytea not null, size integer not null, changed_at timestamptz not null "
+         "default now())"},
+        {"foreign_trail", "CREATE TABLE rightsmith_audit_trail (x int)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.database);
+        ASSERT_EQ(admin(QByteArray("CREATE DATABASE ") + c.database), QString());
+        const QString address = PgServer::address + u" dbname="_s + QLatin1StringView(c.database);
+        ASSERT_EQ(admin(c.tables, address), QString());
+        const auto store = SharedStore::connect(address);
+        EXPECT_THROW(store->initSchema(), Error);
+        // Nothing was made beside the foreign table.
+        EXPECT_NE(admin("SELECT 1 FROM rightsmith_schema", address), QString());
+    }
+}
+
+TEST_F(SharedStoreTest, RoundTripOfArbitraryBytes)
+{
+    QByteArray everyByte;
+    for (int i = 0; i < 256; ++i)
+        everyByte.append(char(i));
+    const QByteArray cases[] = {
+        QByteArray(), QByteArray("\0", 1), QByteArray("a\0b\0\0\xff", 6),
+        everyByte.repeated(4096), // one MiB
+    };
+    qint64 version = 0;
+    for (const QByteArray &stream : cases) {
+        SCOPED_TRACE(stream.size());
+        qint64 next = -1;
+        ASSERT_EQ(a->save(u"bytes"_s, stream, version, &next), SharedStore::SaveResult::Saved);
+        EXPECT_EQ(next, version + 1);
+        version = next;
+        // Keys compare without case, as the registry's do.
+        const SharedStore::Stored stored = b->load(u"BYTES"_s);
+        EXPECT_TRUE(stored.exists);
+        EXPECT_EQ(stored.version, version);
+        EXPECT_EQ(stored.stream, stream);
+    }
+    EXPECT_FALSE(b->load(u"nothing here"_s).exists);
+}
+
+TEST_F(SharedStoreTest, SecondSaveOnTheSameVersionConflicts)
+{
+    ASSERT_EQ(a->save(u"race"_s, "first", 0), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(b->save(u"race"_s, "again", 0), SharedStore::SaveResult::Conflict);
+    const qint64 based = b->load(u"race"_s).version;
+    ASSERT_EQ(based, 1);
+    EXPECT_EQ(a->save(u"race"_s, "from a", based), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(b->save(u"race"_s, "from b", based), SharedStore::SaveResult::Conflict);
+    const SharedStore::Stored stored = b->load(u"race"_s);
+    EXPECT_EQ(stored.stream, "from a");
+    EXPECT_EQ(stored.version, 2);
+}
+
+TEST_F(SharedStoreTest, WatcherSeesAnotherWorkstationsSave)
+{
+    b->listen();
+    zkSecurity::SharedStoreWatcher watcher(*b);
+    QSignalSpy changed(&watcher, &zkSecurity::SharedStoreWatcher::changed);
+    ASSERT_EQ(a->save(u"watched"_s, "x", 0), SharedStore::SaveResult::Saved);
+    ASSERT_TRUE(changed.wait(5000));
+    EXPECT_EQ(changed.takeFirst().at(0).toString(), u"watched"_s);
+}
+
+TEST_F(SharedStoreTest, ReaderRoleMayLoadButNotSave)
+{
+    ASSERT_EQ(a->save(u"read only"_s, "v1", 0), SharedStore::SaveResult::Saved);
+    ASSERT_EQ(
+        admin(
+            "CREATE ROLE reader LOGIN; GRANT SELECT ON rightsmith_schema, rightsmith_user_template "
+            "TO reader"),
+        QString());
+    const auto reader = SharedStore::connect(PgServer::address + u" user=reader"_s);
+    reader->initSchema();
+    EXPECT_EQ(reader->load(u"read only"_s).stream, "v1");
+    for (const qint64 based : {0, 1}) {
+        SCOPED_TRACE(based);
+        try {
+            reader->save(based ? u"read only"_s : u"new key"_s, "v2", based);
+            ADD_FAILURE() << "the save was not refused";
+        } catch (const Error &error) {
+            EXPECT_TRUE(error.message().startsWith(
+                u"This workstation may read the users but not change them"_s))
+                << qPrintable(error.message());
+        }
+    }
+    EXPECT_EQ(a->load(u"read only"_s).version, 1);
+}
+
+// Each statement the workstation role may not run on the counts, the trail or the server's limits.
+const char *const DirectWrites[] = {
+    "INSERT INTO rightsmith_logon_failures VALUES ('k', '\\x01', 1, 5)",
+    "UPDATE rightsmith_logon_failures SET failures = 0",
+    "DELETE FROM rightsmith_logon_failures",
+    "INSERT INTO rightsmith_audit_trail (store_key, time, os_user, host, program, event, "
+    "user_name, actor, detail) VALUES ('k', 5, 'boris', 'adminpc', 'p', 'user removed', "
+    "'\\x42', '\\x53', '')",
+    "UPDATE rightsmith_audit_trail SET detail = 'x'",
+    "DELETE FROM rightsmith_audit_trail",
+    "UPDATE rightsmith_settings SET keep_rows = 1",
+};
+
+AuditRecord forgedRecord(AuditEvent event = AuditEvent::LogonAccepted)
+{
+    AuditRecord forged;
+    forged.event = event;
+    forged.user = "Boris";
+    forged.actor = "Supervisor";
+    forged.osUser = u"boris"_s;
+    forged.host = u"adminpc"_s;
+    forged.time = QDateTime(QDate(2001, 1, 1), QTime(), Qt::UTC);
+    return forged;
+}
+
+TEST_F(SharedStoreTest, WorkstationWritesCountsAndTrailOnlyThroughTheFunctionsAdministratorSaves)
+{
+    ASSERT_EQ(a->save(u"granted"_s, "v1", 0), SharedStore::SaveResult::Saved);
+    // Names that work only when quoted.
+    ASSERT_EQ(admin(R"(CREATE ROLE "work""station" LOGIN; CREATE ROLE "rs admin" LOGIN)"),
+              QString());
+    const QStringList grants = SharedStore::grantStatements(u"work\"station"_s, u"rs admin"_s);
+    ASSERT_EQ(admin(grants.join(u";\n"_s).toUtf8()), QString());
+
+    const QString workstation = PgServer::address + u" user=work\"station"_s;
+    const auto reader = SharedStore::connect(workstation);
+    reader->initSchema();
+    EXPECT_EQ(reader->load(u"granted"_s).stream, "v1");
+    for (const char *sql : DirectWrites)
+        EXPECT_TRUE(admin(sql, workstation).contains(u"permission denied"_s)) << sql;
+
+    // Through the functions: counted, and recorded with the server's time and the role.
+    const QByteArray name = LogonThrottle::nameDigest("Anna");
+    const QByteArray desk = LogonThrottle::workstationDigest();
+    EXPECT_TRUE(reader->reserve(u"granted"_s, name, desk, {}, {}).counted());
+    EXPECT_EQ(reader->failures(u"granted"_s, name).failures, 1);
+    // A change only a role that may write the users records: forged ones could
+    // push the real ones out of the trail.
+    EXPECT_THROW(reader->appendAudit(u"granted"_s, forgedRecord(AuditEvent::UserRemoved), {}, {}),
+                 Error);
+    reader->appendAudit(u"granted"_s, forgedRecord(), {}, {});
+    const QList<AuditRecord> trail = a->readAudit(u"granted"_s);
+    ASSERT_EQ(trail.size(), 1);
+    EXPECT_EQ(trail[0].role, u"work\"station"_s);
+    EXPECT_EQ(trail[0].actor, "Supervisor");
+    EXPECT_NE(trail[0].time.date(), QDate(2001, 1, 1));
+    EXPECT_TRUE(reader->clearFailures(u"granted"_s, name));
+    try {
+        reader->save(u"granted"_s, "v2", 1);
+        ADD_FAILURE() << "the save was not refused";
+    } catch (const Error &error) {
+        EXPECT_TRUE(error.message().startsWith(
+            u"This workstation may read the users but not change them"_s))
+            << qPrintable(error.message());
+    }
+
+    const auto administrator = SharedStore::connect(PgServer::address + u" user='rs admin'"_s);
+    EXPECT_EQ(administrator->save(u"granted"_s, "v2", 1), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(administrator->save(u"granted by admin"_s, "v1", 0), SharedStore::SaveResult::Saved);
+    EXPECT_EQ(a->load(u"granted"_s).stream, "v2");
+}
+
+TEST_F(SharedStoreTest, AStoreOfVersionOneKeepsWorkingAndItsOwnerUpgradesItKeepingItsRows)
+{
+    // The tables and grants of version 1, as its init-store made them.
+    ASSERT_EQ(admin("CREATE DATABASE version_one"), QString());
+    const QString owner = PgServer::address + u" dbname=version_one"_s;
+    ASSERT_EQ(
+        admin("CREATE TABLE rightsmith_schema (version integer);"
+              "INSERT INTO rightsmith_schema (version) VALUES (1);"
+              "CREATE TABLE rightsmith_user_template (store_key text PRIMARY KEY, version bigint "
+              "NOT NULL, template bytea NOT NULL, size integer NOT NULL, changed_at timestamptz "
+              "NOT NULL DEFAULT now());"
+              "CREATE TABLE rightsmith_logon_failures (store_key text NOT NULL, name_digest bytea "
+              "NOT NULL, failures integer NOT NULL, last_failure bigint NOT NULL, PRIMARY KEY "
+              "(store_key, name_digest));"
+              "CREATE TABLE rightsmith_audit_trail (id bigserial PRIMARY KEY, store_key text NOT "
+              "NULL, time bigint NOT NULL, os_user text NOT NULL, host text NOT NULL, program text "
+              "NOT NULL, event text NOT NULL, user_name bytea NOT NULL, actor bytea NOT NULL, "
+              "detail text NOT NULL);"
+              "CREATE INDEX rightsmith_audit_trail_by_time ON rightsmith_audit_trail (store_key, "
+              "time);"
+              "CREATE ROLE desk LOGIN;"
+              "GRANT SELECT ON rightsmith_schema, rightsmith_user_template TO desk;"
+              "GRANT SELECT, INSERT, UPDATE, DELETE ON rightsmith_logon_failures TO desk;"
+              "GRANT SELECT, INSERT, DELETE ON rightsmith_audit_trail TO desk;"
+              "GRANT USAGE ON SEQUENCE rightsmith_audit_trail_id_seq TO desk",
+              owner),
+        QString());
+    const QString deskAddress = owner + u" user=desk"_s;
+    const QByteArray name = LogonThrottle::nameDigest("Anna");
+    const QByteArray here = LogonThrottle::workstationDigest();
+    AuditRecord early = forgedRecord();
+    early.time = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 86400, Qt::UTC);
+    {
+        // A program of today counts, records and says what to do.
+        const auto desk = SharedStore::connect(deskAddress);
+        EXPECT_TRUE(desk->upgradeAdvice().contains(u"init-store --upgrade"_s))
+            << qPrintable(desk->upgradeAdvice());
+        EXPECT_TRUE(desk->reserve(u"k"_s, name, here, {}, {}).counted());
+        desk->appendAudit(u"k"_s, early, {}, {});
+        EXPECT_EQ(desk->readAudit(u"k"_s).value(0).time, early.time); // the time it gave
+        EXPECT_THROW(desk->upgradeSchema(), Error); // not the owner
+    }
+    const auto store = SharedStore::connect(owner);
+    EXPECT_THROW(store->initSchema(), Error); // asks for the upgrade, changes nothing
+    EXPECT_EQ(store->upgradeSchema(), QStringList {u"desk"_s});
+    EXPECT_EQ(store->upgradeSchema(), QStringList {}); // once is enough
+    EXPECT_EQ(store->schemaVersion(), SharedStore::SchemaVersion);
+
+    const auto desk = SharedStore::connect(deskAddress);
+    EXPECT_EQ(desk->upgradeAdvice(), QString());
+    EXPECT_EQ(desk->failures(u"k"_s, name).failures, 1);
+    for (const char *sql : DirectWrites)
+        EXPECT_TRUE(admin(sql, deskAddress).contains(u"permission denied"_s)) << sql;
+    EXPECT_TRUE(desk->reserve(u"k"_s, name, here, {}, {}).counted());
+    EXPECT_EQ(desk->failures(u"k"_s, name).failures, 2);
+    desk->appendAudit(u"k"_s, forgedRecord(), {}, {});
+    const QList<AuditRecord> trail = desk->readAudit(u"k"_s);
+    ASSERT_EQ(trail.size(), 2);
+    EXPECT_EQ(trail[0].role, QString()); // written before anyone kept the role
+    EXPECT_EQ(trail[0].time, early.time);
+    EXPECT_EQ(trail[1].role, u"desk"_s);
+}
+
+TEST_F(SharedStoreTest, TheServerCountsRepeatsAndItsRowLimitKeepsEveryChange)
+{
+    ASSERT_EQ(admin("CREATE DATABASE small_trail"), QString());
+    const QString address = PgServer::address + u" dbname=small_trail"_s;
+    const auto store = SharedStore::connect(address);
+    store->initSchema();
+    ASSERT_EQ(admin("UPDATE rightsmith_settings SET keep_rows = 50", address), QString());
+    QStringList changes;
+    for (const AuditEvent event :
+         {AuditEvent::UserAdded, AuditEvent::RightGranted, AuditEvent::RightDenied,
+          AuditEvent::PasswordChanged, AuditEvent::StoreKeptAside, AuditEvent::StoreRestored,
+          AuditEvent::UserRemoved}) {
+        AuditRecord change;
+        change.event = event;
+        change.user = "Anna";
+        store->appendAudit(u"k"_s, change, {}, {});
+        changes << AuditRecord::name(event);
+    }
+    // Refused logons of names without a user, from a thousand workstations.
+    AuditRecord refused;
+    refused.event = AuditEvent::LogonRefused;
+    refused.detail = u"a name without a user"_s;
+    for (int i = 0; i < 1000; ++i) {
+        refused.host = u"desk-%1"_s.arg(i);
+        store->appendAudit(u"k"_s, refused, {}, {});
+    }
+    // From one workstation, the repeats of a minute are one record.
+    refused.host = u"desk-1000"_s;
+    for (int i = 0; i < 100; ++i)
+        store->appendAudit(u"k"_s, refused, {}, {});
+
+    QStringList kept;
+    int repeats = 0;
+    const QList<AuditRecord> trail = store->readAudit(u"k"_s);
+    for (const AuditRecord &entry : trail) {
+        if (!AuditRecord::isLogon(entry.event))
+            kept << AuditRecord::name(entry.event);
+        if (entry.host == u"desk-1000"_s)
+            repeats += entry.count;
+    }
+    EXPECT_EQ(kept, changes);
+    EXPECT_EQ(trail.size(), 50);
+    EXPECT_EQ(repeats, 100);
+}
+
+TEST(SharedStoreConnect, FailureNamesTheServerWithoutPassword)
+{
+    try {
+        SharedStore::connect(u"host=/nonexistent/rs port=5432 dbname=gone password=secret"_s);
+        ADD_FAILURE() << "connected";
+    } catch (const Error &error) {
+        EXPECT_TRUE(error.message().contains(u"/nonexistent/rs"_s)) << qPrintable(error.message());
+        EXPECT_FALSE(error.message().contains(u"secret"_s)) << qPrintable(error.message());
+    }
+    // Every form of password libpq reads is left out of what messages show.
+    for (const QString &address :
+         {u"host=db dbname=users password=secret"_s, u"host=db password='a secret' dbname=users"_s,
+          u"host=db password=a\\ secret dbname=users"_s, u"postgresql://anna:secret@db/users"_s,
+          u"postgresql://anna:a?secret@db/users"_s,
+          u"postgresql://anna@db/users?password=secret"_s}) {
+        const QString shown = SharedStore::displayAddress(address);
+        EXPECT_FALSE(shown.contains(u"secret"_s)) << qPrintable(shown);
+        EXPECT_TRUE(shown.contains(u"host=db"_s) && shown.contains(u"dbname=users"_s))
+            << qPrintable(shown);
+    }
+}
+
+} // namespace
