@@ -1,16 +1,17 @@
 #include "toolkit/errorhandler.h"
 
 #include "toolkit/error.h"
+#include "toolkit/logging.h"
 #include "toolkit/messagebox.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+using rightsmith::logging::lcErrors;
+
 namespace rightsmith::toolkit {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcErrors, "rightsmith.errors")
 
 void showError(const std::exception &error)
 {

@@ -1,12 +1,14 @@
 #include "toolkit/messagebox.h"
 
+#include "toolkit/logging.h"
+
 #include <QLoggingCategory>
+
+using rightsmith::logging::lcMessages;
 
 namespace rightsmith::toolkit {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcMessages, "rightsmith.messages")
 
 MessageHook &messageHook()
 {

@@ -5,6 +5,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/logonledger.h"
 #include "toolkit/error.h"
+#include "toolkit/logging.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -13,11 +14,11 @@
 #include <memory>
 #include <optional>
 
+using rightsmith::logging::lcLogon;
+
 namespace zkSecurity {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcLogon, "rightsmith.logon")
 
 // The record of the password node of \a userName's user, or nullptr (no such
 // user, or a damaged user without a password node or record).

@@ -13,6 +13,7 @@
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore.h"
+#include "security/store/storenames.h"
 #include "security/store/userstore.h"
 #include "toolkit/action.h"
 #include "toolkit/actionlist.h"
@@ -36,9 +37,8 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_loggedOn = false;
     m_clients.clear();
     m_options = TzkSecurityOptionSet::defaults();
-    m_userTemplateRegistryKeyName =
-        u"\\Software\\Tenvarro\\Kelvrin\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
-    m_userTemplateFileName = u"UserTemplate"_s;
+    m_userTemplateRegistryKeyName = StoreNames::DefaultKey;
+    m_userTemplateFileName = StoreNames::DefaultFileName;
     m_imageList = std::make_unique<rightsmith::toolkit::ImageList>();
     m_imageList->setMasked(false);
     // The trees need no host window here: they are plain trees that views observe.

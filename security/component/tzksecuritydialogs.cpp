@@ -6,6 +6,7 @@
 #include "security/component/securityui.h"
 #include "security/component/tzksecurity.h"
 #include "security/model/tzksecuritytemplate.h"
+#include "toolkit/logging.h"
 #include "toolkit/messagebox.h"
 
 #include <QCoreApplication>
@@ -13,13 +14,13 @@
 
 #include <memory>
 
+using rightsmith::logging::lcSecurity;
+
 using namespace Qt::StringLiterals;
 
 namespace zkSecurity {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSecurity, "rightsmith.security")
 
 SecurityUi *s_ui = nullptr;
 

@@ -6,16 +6,15 @@
 #include "security/store/storeaddress.h"
 #include "security/store/userstore.h"
 #include "toolkit/error.h"
+#include "toolkit/logging.h"
 
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QTimer>
 
-namespace zkSecurity {
+using rightsmith::logging::lcStore;
 
-namespace {
-Q_LOGGING_CATEGORY(lcSharedUsers, "rightsmith.store")
-} // namespace
+namespace zkSecurity {
 
 UserStoreSettings TzkSecurity::StoreSettings() const
 {
@@ -77,7 +76,7 @@ void TzkSecurity::WatchSharedStore()
         listener->listen();
         ListenOn(std::move(listener));
     } catch (const rightsmith::toolkit::Error &error) {
-        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
         StopWatching();
         RetryWatching();
     }
@@ -95,7 +94,7 @@ void TzkSecurity::ListenOn(std::unique_ptr<SharedStore> listener)
     m_watcher = std::make_unique<SharedStoreWatcher>(*m_listener);
     connect(m_watcher.get(), &SharedStoreWatcher::changed, this, &TzkSecurity::SharedStoreChanged);
     connect(m_watcher.get(), &SharedStoreWatcher::lost, this, [this](const QString &message) {
-        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(message));
+        qCWarning(lcStore, "%ls", qUtf16Printable(message));
         // Not from within the watcher's own signal: it is destroyed later.
         QMetaObject::invokeMethod(
             this,
@@ -137,7 +136,7 @@ void TzkSecurity::Reconnected()
     try {
         ListenOn(m_connecting.get());
     } catch (const rightsmith::toolkit::Error &error) {
-        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
         StopWatching();
         RetryWatching();
         return;
@@ -187,7 +186,7 @@ void TzkSecurity::ReloadUsersNow()
         m_store->load(StoreSettings(), *m_userTemplate, lastUsers, scrambledPassword);
     } catch (const rightsmith::toolkit::Error &error) {
         // An unreadable user template is left empty, as at a start-up.
-        qCWarning(lcSharedUsers, "%ls", qUtf16Printable(error.message()));
+        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
     }
     // A server that failed the reload: its copy stands in until it answers again.
     if (UsersReadOnly() && m_listener) {

@@ -2,11 +2,14 @@
 
 #include "security/store/sharedstore.h"
 #include "toolkit/error.h"
+#include "toolkit/logging.h"
 #include "toolkit/registry.h"
 
 #include <QLoggingCategory>
 
 #include <optional>
+
+using rightsmith::logging::lcLedger;
 
 using rightsmith::toolkit::Registry;
 using rightsmith::toolkit::RegistryTransaction;
@@ -14,8 +17,6 @@ using rightsmith::toolkit::RegistryTransaction;
 namespace zkSecurity {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcLedger, "rightsmith.ledger")
 
 // The tables of the registry database, in one transaction when writing.
 class LocalLedger final : public LogonLedger

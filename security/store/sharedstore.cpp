@@ -4,6 +4,7 @@
 #include "security/store/sharedstore.h"
 
 #include "toolkit/error.h"
+#include "toolkit/logging.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -16,6 +17,8 @@
 #include <libpq-fe.h>
 #include <limits>
 
+using rightsmith::logging::lcStore;
+
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Error;
 
@@ -24,8 +27,6 @@ namespace zkSecurity {
 const char *const SharedStore::Channel = "rightsmith_user_template";
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcShared, "rightsmith.store")
 
 const char *const Context = "zkSecurity::SharedStore";
 const char *const InsufficientPrivilege = "42501";
@@ -623,7 +624,7 @@ int SharedStore::schemaVersion()
         const Result stored = run("SELECT version FROM rightsmith_schema");
         m_schemaVersion = stored.rows() == 1 ? stored.text(0, 0).toInt() : 0;
         if (m_schemaVersion == 1 && !upgradeAdviceLogged.exchange(true))
-            qCWarning(lcShared, "%ls", qUtf16Printable(upgradeAdvice()));
+            qCWarning(lcStore, "%ls", qUtf16Printable(upgradeAdvice()));
     }
     return m_schemaVersion;
 }

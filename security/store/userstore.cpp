@@ -9,9 +9,11 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/digestingwriter.h"
 #include "security/store/sharedstore.h"
+#include "security/store/storenames.h"
 #include "toolkit/bytestream.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
+#include "toolkit/logging.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/sodium.h"
 #include "toolkit/textlines.h"
@@ -41,9 +43,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
+using rightsmith::logging::lcStore;
 
-Q_LOGGING_CATEGORY(lcStore, "rightsmith.store")
+using namespace Qt::StringLiterals;
 
 namespace zkSecurity {
 
@@ -54,14 +56,14 @@ QString UserStoreSettings::registryPath() const
 
 namespace {
 
-const QString UserTemplateValue = u"UserTemplate"_s;
-const QString UserTemplateFileNameValue = u"UserTemplateFileName"_s;
-const QString UserTemplateSizeValue = u"UserTemplateSize"_s;
-const QString LastUsersValue = u"LastUsers"_s;
-const QString LastUsersSizeValue = u"LastUsersSize"_s;
-const QString PasswordValue = u"Password"_s;
-const QString SharedUserTemplateValue = u"SharedUserTemplate"_s;
-const QString SharedUserTemplateVersionValue = u"SharedUserTemplateVersion"_s;
+const QString &UserTemplateValue = StoreNames::UserTemplate;
+const QString &UserTemplateFileNameValue = StoreNames::UserTemplateFileName;
+const QString &UserTemplateSizeValue = StoreNames::UserTemplateSize;
+const QString &LastUsersValue = StoreNames::LastUsers;
+const QString &LastUsersSizeValue = StoreNames::LastUsersSize;
+const QString &PasswordValue = StoreNames::Password;
+const QString &SharedUserTemplateValue = StoreNames::SharedUserTemplate;
+const QString &SharedUserTemplateVersionValue = StoreNames::SharedUserTemplateVersion;
 const QString AsideInfix = u".unreadable-"_s;
 // What a file-mode save leaves beside the user template until it commits:
 // its new file ("<name>.saving-<random>"; earlier versions used

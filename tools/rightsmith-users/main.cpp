@@ -19,6 +19,7 @@
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore.h"
+#include "security/store/storenames.h"
 #include "security/store/userstore.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
@@ -50,9 +51,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The security component's default key.
-const QString DefaultKey =
-    u"\\Software\\Tenvarro\\Kelvrin\\CurrentVersion\\SecurityObject\\UserTemplate"_s;
+const QString &DefaultKey = zkSecurity::StoreNames::DefaultKey;
 
 enum ExitCode { ExitOk = 0, ExitError = 1, ExitUsage = 2 };
 
@@ -173,11 +172,13 @@ public:
             users.SaveToStreamSecurity(buffer);
         } else {
             rightsmith::toolkit::Registry &reg = registry();
-            const std::optional<QByteArray> value = reg.readBinary(u"UserTemplate"_s);
+            const std::optional<QByteArray> value =
+                reg.readBinary(zkSecurity::StoreNames::UserTemplate);
             if (!value) {
-                const std::optional<QByteArray> fileName = reg.valueType(u"UserTemplateFileName"_s)
+                const std::optional<QByteArray> fileName =
+                    reg.valueType(zkSecurity::StoreNames::UserTemplateFileName)
                         == rightsmith::toolkit::Registry::String
-                    ? reg.readString(u"UserTemplateFileName"_s)
+                    ? reg.readString(zkSecurity::StoreNames::UserTemplateFileName)
                     : std::nullopt;
                 if (fileName) {
                     throw Failure {ExitError,
@@ -188,8 +189,9 @@ public:
             }
             data = *value;
             const std::optional<qint32> size =
-                reg.valueType(u"UserTemplateSize"_s) == rightsmith::toolkit::Registry::Integer
-                ? reg.readInteger(u"UserTemplateSize"_s)
+                reg.valueType(zkSecurity::StoreNames::UserTemplateSize)
+                    == rightsmith::toolkit::Registry::Integer
+                ? reg.readInteger(zkSecurity::StoreNames::UserTemplateSize)
                 : std::nullopt;
             if (size && *size != data.size()) {
                 err() << "rightsmith-users: warning: \"UserTemplateSize\" is " << *size
@@ -222,11 +224,12 @@ public:
         if (!settings.inFile) {
             try {
                 rightsmith::toolkit::Registry &reg = registry();
-                if (reg.valueType(u"UserTemplate"_s) == rightsmith::toolkit::Registry::None
-                    && reg.valueType(u"UserTemplateFileName"_s)
+                if (reg.valueType(zkSecurity::StoreNames::UserTemplate)
+                        == rightsmith::toolkit::Registry::None
+                    && reg.valueType(zkSecurity::StoreNames::UserTemplateFileName)
                         == rightsmith::toolkit::Registry::String) {
-                    settings.fileName =
-                        text(reg.readString(u"UserTemplateFileName"_s).value_or(""));
+                    settings.fileName = text(
+                        reg.readString(zkSecurity::StoreNames::UserTemplateFileName).value_or(""));
                     settings.inFile = true;
                 }
             } catch (const Failure &) {
@@ -241,7 +244,7 @@ public:
     QList<QByteArray> lastUsers()
     {
         rightsmith::toolkit::Registry &reg = registry();
-        const std::optional<QByteArray> value = reg.readBinary(u"LastUsers"_s);
+        const std::optional<QByteArray> value = reg.readBinary(zkSecurity::StoreNames::LastUsers);
         return value ? rightsmith::toolkit::splitTextLines(*value) : QList<QByteArray>();
     }
 

@@ -1,0 +1,12 @@
+#include "toolkit/logging.h"
+
+namespace rightsmith::logging {
+
+Q_LOGGING_CATEGORY(lcErrors, "rightsmith.errors")
+Q_LOGGING_CATEGORY(lcMessages, "rightsmith.messages")
+Q_LOGGING_CATEGORY(lcSecurity, "rightsmith.security")
+Q_LOGGING_CATEGORY(lcStore, "rightsmith.store")
+Q_LOGGING_CATEGORY(lcLedger, "rightsmith.ledger")
+Q_LOGGING_CATEGORY(lcLogon, "rightsmith.logon")
+
+} // namespace rightsmith::logging
