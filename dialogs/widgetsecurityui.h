@@ -1,6 +1,5 @@
 #pragma once
 
-#include "rightsmithwidgets_export.h"
 #include "security/component/securityui.h"
 
 namespace zkSecurity {
@@ -8,7 +7,7 @@ namespace zkSecurity {
 /// The component's dialogs as widgets: the logon dialog (TdlgPassword) and
 /// the user management dialog (TfrmSecurity), both without a parent and
 /// application-modal.
-class RIGHTSMITH_WIDGETS_EXPORT WidgetSecurityUi : public SecurityUi
+class WidgetSecurityUi : public SecurityUi
 {
 public:
     std::unique_ptr<LogonDialog> CreateLogonDialog() override;

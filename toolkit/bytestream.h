@@ -12,7 +12,7 @@ namespace rightsmith::toolkit {
 
 /// Reads little-endian integers and exact blocks from a device. Every short
 /// read throws rightsmith::toolkit::Error("Stream read error").
-class RIGHTSMITH_CORE_EXPORT ByteReader
+class RIGHTSMITH_CORE_AUTOTEST_EXPORT ByteReader
 {
 public:
     explicit ByteReader(QIODevice &device);
@@ -35,7 +35,7 @@ private:
 
 /// Writes little-endian integers and blocks to a device. A failed write
 /// throws rightsmith::toolkit::Error("Stream write error").
-class RIGHTSMITH_CORE_EXPORT ByteWriter
+class RIGHTSMITH_CORE_AUTOTEST_EXPORT ByteWriter
 {
 public:
     explicit ByteWriter(QIODevice &device);

@@ -12,7 +12,7 @@ namespace rightsmith::toolkit {
 /// Splits 8-bit text into lines the way stored text lists are read: CR LF, a
 /// lone CR or a lone LF ends a line, a final line without a break still
 /// counts, and a zero byte ends the whole text.
-RIGHTSMITH_CORE_EXPORT QList<QByteArray> splitTextLines(QByteArray text);
+RIGHTSMITH_CORE_AUTOTEST_EXPORT QList<QByteArray> splitTextLines(QByteArray text);
 
 /// Calls \a line(begin, size) for every line of the \a size bytes at \a text,
 /// split as splitTextLines() does, without copying them.

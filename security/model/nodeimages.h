@@ -14,6 +14,6 @@ inline constexpr const char *NodeImageNames[5] = {"TUSER", "THAND", "TCATEGORY",
 /// The node image \a resourceName (e.g. "TUSER") from the library's resources
 /// (":/rightsmith/<name>") as a 16x16 ARGB32 image; a null image when no such
 /// resource exists.
-RIGHTSMITH_CORE_EXPORT QImage NodeImage(const char *resourceName);
+RIGHTSMITH_CORE_AUTOTEST_EXPORT QImage NodeImage(const char *resourceName);
 
 } // namespace zkSecurity

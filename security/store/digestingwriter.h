@@ -18,7 +18,7 @@ namespace zkSecurity {
 /// takes the BLAKE2b digest (64 bytes) of what it passed on a thread of its
 /// own: a large user template is hashed while it is being written, not
 /// after, and costs hardly more time than the writing.
-class RIGHTSMITH_CORE_EXPORT DigestingWriter : public QIODevice
+class RIGHTSMITH_CORE_AUTOTEST_EXPORT DigestingWriter : public QIODevice
 {
 public:
     /// Opens itself for writing; \a target must be open for writing.

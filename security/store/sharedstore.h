@@ -23,7 +23,7 @@ namespace zkSecurity {
 /// names the version it was based on and is refused when another workstation
 /// saved in between. Owns one connection; not for use from several threads.
 /// Every failure of the server or the connection throws rightsmith::toolkit::Error.
-class RIGHTSMITH_CORE_EXPORT SharedStore
+class RIGHTSMITH_CORE_AUTOTEST_EXPORT SharedStore
 {
 public:
     /// The version of the tables initSchema() makes and accepts. Version 2
@@ -186,7 +186,7 @@ private:
 /// Emits changed() for every notification of SharedStore::Channel the
 /// store's connection receives, as soon as its socket shows them; no polling.
 /// The store must listen() and must outlive the watcher.
-class RIGHTSMITH_CORE_EXPORT SharedStoreWatcher : public QObject
+class RIGHTSMITH_CORE_AUTOTEST_EXPORT SharedStoreWatcher : public QObject
 {
     Q_OBJECT
 

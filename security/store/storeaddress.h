@@ -12,7 +12,7 @@ namespace zkSecurity {
 /// Which user store a program uses, and what decided it. An empty address
 /// means the local SQLite store. A non-empty problem means the decision could
 /// not be made safely: the caller must then open no store at all.
-struct RIGHTSMITH_CORE_EXPORT StoreAddress
+struct RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress
 {
     enum Source {
         Program, ///< set through the component's API
@@ -55,10 +55,10 @@ using EnvironmentLookup = std::function<QString(const char *name)>;
 /// a password stops the search with a problem; so does an address of that
 /// file that names a service, or that leaves out a setting the environment
 /// would then choose (the problem names the variable).
-RIGHTSMITH_CORE_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress);
+RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress);
 
 /// As above, with the folders searched and the environment given.
-RIGHTSMITH_CORE_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress,
+RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress,
                                                         const QStringList &systemFolders,
                                                         const EnvironmentLookup &environment);
 
