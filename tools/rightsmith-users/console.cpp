@@ -36,6 +36,12 @@ void printJson(const QJsonArray &array)
     out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
 }
 
+void printKeptAs(const QString &kept)
+{
+    if (!kept.isEmpty())
+        out() << "the user template it replaces is kept as " << kept << '\n';
+}
+
 QByteArray passwordFromStdin()
 {
     QFile input;

@@ -27,6 +27,10 @@ QString text(const QByteArray &bytes);
 // \a array, indented, on standard output.
 void printJson(const QJsonArray &array);
 
+// Says where the user template a restore replaced is kept (\a kept, from
+// UserStore::restore()); nothing when none was replaced.
+void printKeptAs(const QString &kept);
+
 // The password on stdin, without the line break that ends it: terminal text
 // in the locale's encoding, stored in the system's code page.
 QByteArray passwordFromStdin();

@@ -36,6 +36,47 @@ std::optional<CopyDirection> copyDirection(const QCommandLineParser &parser)
     return std::nullopt;
 }
 
+// Copies the local user template of \a store to the shared store \a shared
+// (named \a server), which holds \a stored; a template there already is
+// replaced only with \a replace.
+int copyToServer(Store &store, zkSecurity::SharedStore &shared, const QString &server,
+                 const zkSecurity::SharedStore::Stored &stored, bool replace)
+{
+    const QString from = zkSecurity::UserStore::location(store.settings());
+    const std::optional<QByteArray> stream = store.stream();
+    if (!stream)
+        throw Failure {ExitError, u"no user template is stored in %1"_s.arg(from)};
+    const int users =
+        usersIn(*stream, u"the user template of %1 does not load, nothing was copied"_s.arg(from));
+    if (stored.exists && !replace)
+        throw Failure {ExitError,
+                       u"%1 holds a user template already (version %2); nothing was copied "
+                       u"(--replace replaces it)"_s.arg(server, QString::number(stored.version))};
+    if (shared.save(store.key(), *stream, stored.version)
+        != zkSecurity::SharedStore::SaveResult::Saved)
+        throw Failure {ExitError,
+                       u"the user template in %1 was changed while it was copied; nothing "
+                       u"was copied"_s.arg(server)};
+    out() << "copied " << users << " users from " << from << " to " << server << '\n';
+    return ExitOk;
+}
+
+// Copies \a stored, the user template of the shared store \a server, into
+// the local store of \a store, keeping the one it replaces aside.
+int copyToLocal(Store &store, const QString &server, const zkSecurity::SharedStore::Stored &stored)
+{
+    if (!stored.exists)
+        throw Failure {ExitError, u"no user template is stored in %1"_s.arg(server)};
+    const int users = usersIn(
+        stored.stream, u"the user template of %1 does not load, nothing was copied"_s.arg(server));
+    zkSecurity::UserStoreSettings settings = store.settings();
+    settings.hardening.auditTrail = store.keepsTrail();
+    printKeptAs(zkSecurity::UserStore::restore(settings, stored.stream));
+    out() << "copied " << users << " users from " << server << " to "
+          << zkSecurity::UserStore::location(settings) << '\n';
+    return ExitOk;
+}
+
 } // namespace
 
 bool copyStoreAccepts(const QCommandLineParser &parser)
@@ -78,50 +119,19 @@ int initStore(const Invocation &call)
 }
 
 // Copies the local user template (found by --key and --file) to the shared
-// store at the address under the same key, or back; a template the server
-// holds already is replaced only with --replace.
+// store at the address under the same key, or back.
 int copyStore(const Invocation &call)
 {
-    Store &store = call.store;
     const CopyDirection direction = *copyDirection(call.parser);
     zkSecurity::UserStoreSettings sharedSettings;
-    sharedSettings.key = store.key();
+    sharedSettings.key = call.store.key();
     sharedSettings.sharedAddress = direction.address;
     const QString server = zkSecurity::UserStore::location(sharedSettings);
     const auto shared = zkSecurity::SharedStore::connect(direction.address);
-    const zkSecurity::SharedStore::Stored stored = shared->load(store.key());
-    if (direction.toServer) {
-        const QString from = zkSecurity::UserStore::location(store.settings());
-        const std::optional<QByteArray> stream = store.stream();
-        if (!stream)
-            throw Failure {ExitError, u"no user template is stored in %1"_s.arg(from)};
-        const int users = usersIn(
-            *stream, u"the user template of %1 does not load, nothing was copied"_s.arg(from));
-        if (stored.exists && !call.isSet(Option::Replace))
-            throw Failure {
-                ExitError,
-                u"%1 holds a user template already (version %2); nothing was copied "
-                u"(--replace replaces it)"_s.arg(server, QString::number(stored.version))};
-        if (shared->save(store.key(), *stream, stored.version)
-            != zkSecurity::SharedStore::SaveResult::Saved)
-            throw Failure {ExitError,
-                           u"the user template in %1 was changed while it was copied; nothing "
-                           u"was copied"_s.arg(server)};
-        out() << "copied " << users << " users from " << from << " to " << server << '\n';
-        return ExitOk;
-    }
-    if (!stored.exists)
-        throw Failure {ExitError, u"no user template is stored in %1"_s.arg(server)};
-    const int users = usersIn(
-        stored.stream, u"the user template of %1 does not load, nothing was copied"_s.arg(server));
-    zkSecurity::UserStoreSettings settings = store.settings();
-    settings.hardening.auditTrail = store.keepsTrail();
-    const QString kept = zkSecurity::UserStore::restore(settings, stored.stream);
-    if (!kept.isEmpty())
-        out() << "the user template it replaces is kept as " << kept << '\n';
-    out() << "copied " << users << " users from " << server << " to "
-          << zkSecurity::UserStore::location(settings) << '\n';
-    return ExitOk;
+    const zkSecurity::SharedStore::Stored stored = shared->load(call.store.key());
+    return direction.toServer
+        ? copyToServer(call.store, *shared, server, stored, call.isSet(Option::Replace))
+        : copyToLocal(call.store, server, stored);
 }
 
 } // namespace rightsmithusers

@@ -71,38 +71,51 @@ void Store::loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
 
 std::optional<QByteArray> Store::stream()
 {
+    if (isShared())
+        return sharedStream();
+    if (m_where.inFile)
+        return fileStream();
+    return registryStream();
+}
+
+QByteArray Store::sharedStream()
+{
+    const zkSecurity::SharedStore::Stored stored = shared().load(m_where.key);
+    if (!stored.exists)
+        throw Failure {
+            ExitError,
+            u"no user template under the key %1 in %2"_s.arg(
+                m_where.key, zkSecurity::SharedStore::displayAddress(m_where.sharedAddress))};
+    return stored.stream;
+}
+
+QByteArray Store::fileStream()
+{
+    // Read as the program reads it: only the file its last save committed,
+    // never through a link or from another account.
+    const zkSecurity::UserStoreSettings where = settings();
+    zkSecurity::UserStore userStore(Registry::ReadOnly);
+    zkSecurity::TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    userStore.load(where, users, lastUsers, password);
+    if (userStore.state() == zkSecurity::UserStore::State::NeverWritten)
+        throw Failure {
+            ExitError,
+            u"no user template is stored in %1"_s.arg(zkSecurity::UserStore::location(where))};
+    if (userStore.state() != zkSecurity::UserStore::State::Loaded)
+        throw Failure {ExitError,
+                       u"cannot read %1: %2 (\"rightsmith-users verify\" says more)"_s.arg(
+                           zkSecurity::UserStore::location(where), userStore.problem())};
     QByteArray data;
-    if (isShared()) {
-        const zkSecurity::SharedStore::Stored stored = shared().load(m_where.key);
-        if (!stored.exists)
-            throw Failure {
-                ExitError,
-                u"no user template under the key %1 in %2"_s.arg(
-                    m_where.key, zkSecurity::SharedStore::displayAddress(m_where.sharedAddress))};
-        return stored.stream;
-    }
-    if (m_where.inFile) {
-        // Read as the program reads it: only the file its last save
-        // committed, never through a link or from another account.
-        const zkSecurity::UserStoreSettings where = settings();
-        zkSecurity::UserStore userStore(Registry::ReadOnly);
-        zkSecurity::TzkSecurityTemplate users;
-        QList<QByteArray> lastUsers;
-        QByteArray password;
-        userStore.load(where, users, lastUsers, password);
-        if (userStore.state() == zkSecurity::UserStore::State::NeverWritten)
-            throw Failure {
-                ExitError,
-                u"no user template is stored in %1"_s.arg(zkSecurity::UserStore::location(where))};
-        if (userStore.state() != zkSecurity::UserStore::State::Loaded)
-            throw Failure {ExitError,
-                           u"cannot read %1: %2 (\"rightsmith-users verify\" says more)"_s.arg(
-                               zkSecurity::UserStore::location(where), userStore.problem())};
-        QBuffer buffer(&data);
-        buffer.open(QIODevice::WriteOnly);
-        users.SaveToStreamSecurity(buffer);
-        return data;
-    }
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    users.SaveToStreamSecurity(buffer);
+    return data;
+}
+
+std::optional<QByteArray> Store::registryStream()
+{
     Registry &reg = registry();
     const std::optional<QByteArray> value = reg.readBinary(StoreNames::UserTemplate);
     if (!value) {
@@ -117,16 +130,15 @@ std::optional<QByteArray> Store::stream()
         }
         return std::nullopt;
     }
-    data = *value;
     const std::optional<qint32> size =
         reg.valueType(StoreNames::UserTemplateSize) == Registry::Integer
         ? reg.readInteger(StoreNames::UserTemplateSize)
         : std::nullopt;
-    if (size && *size != data.size()) {
+    if (size && *size != value->size()) {
         err() << "rightsmith-users: warning: \"UserTemplateSize\" is " << *size
-              << ", the value holds " << data.size() << " bytes\n";
+              << ", the value holds " << value->size() << " bytes\n";
     }
-    return data;
+    return value;
 }
 
 bool Store::hasValue(const QString &name)

@@ -76,6 +76,10 @@ public:
     QList<zkSecurity::AuditRecord> auditTrail(const QDateTime &since, const QByteArray &user);
 
 private:
+    QByteArray sharedStream();
+    QByteArray fileStream();
+    std::optional<QByteArray> registryStream();
+
     zkSecurity::UserStoreSettings m_where;
     std::unique_ptr<zkSecurity::SharedStore> m_sharedStore;
     std::unique_ptr<rightsmith::toolkit::Registry> m_registry;

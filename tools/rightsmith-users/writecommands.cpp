@@ -52,8 +52,7 @@ QByteArray readCopy(Store &store, const QString &source)
 
 void printRestored(const QString &kept, int users, const QString &source, const QString &to)
 {
-    if (!kept.isEmpty())
-        out() << "the user template it replaces is kept as " << kept << '\n';
+    printKeptAs(kept);
     out() << "restored " << users << " users from " << source << " to " << to << '\n';
 }
 
