@@ -61,6 +61,10 @@ _usertool_test(check-unknown 2 "printf '' | ${_tool} --key '${_key}' check Nobod
 _usertool_test(recent 0 "${_tool} --key '${_key}' recent" "^Alice\nSupervisor\n$")
 _usertool_test(missing-key 1 "${_tool} --key '\\Nowhere' list 2>&1" "no user store under the key")
 _usertool_test(usage 2 "${_tool} --key '${_key}' rights 2>&1" "usage: rightsmith-users")
+# The help is made from the table of commands: a short form shares its line
+# with the help, a long one has lines of its own, and the writers are named.
+_usertool_test(help 0 "${_tool} --help"
+               "\n  rights USER   the rights of USER, marked \\(Yes\\) or \\(No\\), with their identifiers\n.*\n  copy-store --from URL --to local\n                copies the local user template \\(found by --key and --file\\) to\n.*\nOnly restore, passwd, unlock, init-store and copy-store write.\n")
 
 _usertool_test(verify 0 "${_tool} --key '${_key}' verify" "ok: 2 users\n")
 add_test(NAME usertool/restore

@@ -71,6 +71,11 @@ QString dumpText(const zkSecurity::Tree &tree)
     return out;
 }
 
+// Written here rather than through QJsonDocument, whose output differs from
+// this format in three ways: it sorts an object's keys (here "level" comes
+// first and the keys keep the record's order), it puts all nodes on one line
+// or every key on a line of its own (here one node a line), and it leaves DEL
+// and the C1 controls unescaped (here they are escaped, as in the text dump).
 QByteArray dumpJson(const zkSecurity::Tree &tree)
 {
     const std::vector<int> level = levels(tree);

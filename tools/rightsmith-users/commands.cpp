@@ -1,0 +1,215 @@
+#include "commands.h"
+
+#include "security/store/storenames.h"
+
+#include <QCommandLineParser>
+
+using namespace Qt::StringLiterals;
+
+namespace rightsmithusers {
+
+namespace {
+
+using Scope = Command::Scope;
+
+// Where the help text of a command starts: after a form of up to 12
+// characters, or on a line of its own below a longer one.
+constexpr qsizetype HelpColumn = 16;
+constexpr qsizetype FormIndent = 2;
+
+// "a, b and c"
+QString listed(const QStringList &items, const QString &conjunction)
+{
+    if (items.size() < 2)
+        return items.join(QString());
+    return items.first(items.size() - 1).join(u", "_s) + u' ' + conjunction + u' ' + items.last();
+}
+
+} // namespace
+
+QString Invocation::value(const QString &option) const
+{
+    return parser.value(option);
+}
+
+bool Invocation::isSet(const QString &option) const
+{
+    return parser.isSet(option);
+}
+
+QString Command::nameAndArgument() const
+{
+    return argument.isEmpty() ? name : name + u' ' + argument;
+}
+
+QStringList Command::synopsis() const
+{
+    return forms.isEmpty() ? QStringList {nameAndArgument()} : forms;
+}
+
+std::span<const Command> commands()
+{
+    static const Command table[] = {
+        {.name = u"list"_s, .help = u"the users"_s, .run = list, .json = true},
+        {.name = u"rights"_s,
+         .argument = u"USER"_s,
+         .help = u"the rights of USER, marked (Yes) or (No), with their identifiers"_s,
+         .run = rights,
+         .json = true},
+        {.name = u"check"_s,
+         .argument = u"USER"_s,
+         .help = u"reads a password on stdin; exit 0 when it is USER's, 1 when not"_s,
+         .run = check},
+        {.name = u"recent"_s,
+         .help = u"the recent user names, oldest first"_s,
+         .run = recent,
+         .json = true,
+         .scope = Scope::LocalStore},
+        {.name = u"verify"_s,
+         .help = u"loads the store as the program does and says what is wrong"_s,
+         .run = verify},
+        {.name = u"restore"_s,
+         .argument = u"COPY"_s,
+         .help = u"puts a kept copy of the user template (a file, or a value of\n"
+                 u"the key such as UserTemplate.unreadable-...) back, after\n"
+                 u"checking that it loads"_s,
+         .run = restore,
+         .writes = true},
+        {.name = u"passwd"_s,
+         .argument = u"USER"_s,
+         .help = u"sets USER's password from stdin (hashed when the store's\n"
+                 u"users are hashed)"_s,
+         .run = passwd,
+         .writes = true},
+        {.name = u"unlock"_s,
+         .argument = u"USER"_s,
+         .help = u"forgets the failed logons counted for USER"_s,
+         .run = unlock,
+         .writes = true},
+        {.name = u"audit"_s,
+         .usageOptions = u" [--since TIME] [--user NAME] [--json]"_s,
+         .help = u"the audit trail, oldest first (--since TIME, --user NAME)"_s,
+         .run = audit,
+         .json = true,
+         .options = {Option::Since, Option::User}},
+        {.name = u"init-store"_s,
+         .argument = u"URL"_s,
+         .usageOptions = u" [--upgrade] [--workstation-role NAME] [--administrator-role NAME]"_s,
+         .help = u"makes the tables of a shared user store on PostgreSQL (URL:\n"
+                 u"a libpq connection string) and prints the GRANT statements\n"
+                 u"for its roles (--workstation-role, --administrator-role);\n"
+                 u"with --upgrade, brings tables of an older version up to date\n"
+                 u"(as the tables' owner), keeping every row"_s,
+         .run = initStore,
+         .writes = true,
+         .options = {Option::WorkstationRole, Option::AdministratorRole, Option::Upgrade},
+         .scope = Scope::OwnServer},
+        {.name = u"copy-store"_s,
+         .forms = {u"copy-store --from local --to URL [--replace]"_s,
+                   u"copy-store --from URL --to local"_s},
+         .help = u"copies the local user template (found by --key and --file) to\n"
+                 u"the shared store at URL under the same key, refused when one\n"
+                 u"is there already unless --replace; or copies the shared one\n"
+                 u"into the local store, keeping the one it replaces aside"_s,
+         .run = copyStore,
+         .writes = true,
+         .options = {Option::From, Option::To, Option::Replace},
+         .scope = Scope::OwnServer,
+         .accepts = copyStoreAccepts},
+    };
+    return table;
+}
+
+const Command *findCommand(const QString &name)
+{
+    for (const Command &command : commands()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+QList<QCommandLineOption> options()
+{
+    const QString &defaultKey = zkSecurity::StoreNames::DefaultKey;
+    return {
+        {Option::Key, u"The store's registry key (default %1)."_s.arg(defaultKey), u"KEY"_s,
+         defaultKey},
+        {Option::File, u"Read the user template from FILE instead of the \"UserTemplate\" value."_s,
+         u"FILE"_s},
+        {Option::Json, u"Print JSON (list, rights, recent, audit)."_s},
+        {Option::Since, u"audit: records from TIME on (ISO 8601, e.g. 2026-12-08T10:00:00Z)."_s,
+         u"TIME"_s},
+        {Option::User, u"audit: records about NAME or made by NAME only."_s, u"NAME"_s},
+        {Option::WorkstationRole,
+         u"init-store: the role of the workstations (default rightsmith_workstation)."_s, u"NAME"_s,
+         u"rightsmith_workstation"_s},
+        {Option::AdministratorRole,
+         u"init-store: the role of the administrators (default rightsmith_administrator)."_s,
+         u"NAME"_s, u"rightsmith_administrator"_s},
+        {Option::Upgrade, u"init-store: upgrade the tables of an older version."_s},
+        {Option::Store,
+         u"Use the user template of the shared store at URL (a PostgreSQL connection string) "
+         u"under --key instead of the local one."_s,
+         u"URL"_s},
+        {Option::From, u"copy-store: where to copy from, \"local\" or a URL."_s, u"WHERE"_s},
+        {Option::To, u"copy-store: where to copy to, \"local\" or a URL."_s, u"WHERE"_s},
+        {Option::Replace, u"copy-store: replace the user template the shared store holds."_s},
+    };
+}
+
+QString description()
+{
+    QString text = u"Shows the users of a Rightsmith user store. Commands:\n"_s;
+    const QString indent(FormIndent, u' ');
+    const QString helpIndent(HelpColumn, u' ');
+    QStringList writers;
+    for (const Command &command : commands()) {
+        const QStringList forms = command.synopsis();
+        const QStringList help = command.help.split(u'\n');
+        qsizetype line = 0;
+        if (forms.size() == 1 && FormIndent + forms.first().size() + 2 <= HelpColumn) {
+            text += indent + forms.first().leftJustified(HelpColumn - FormIndent) + help.first()
+                + u'\n';
+            line = 1;
+        } else {
+            for (const QString &form : forms)
+                text += indent + form + u'\n';
+        }
+        for (; line < help.size(); ++line)
+            text += helpIndent + help.at(line) + u'\n';
+        if (command.writes)
+            writers << command.name;
+    }
+    return text
+        + u"With --store URL, the commands use the shared store at URL under --key: its\n"
+          u"user template, failed logons and audit trail (restore then takes a file and\n"
+          u"keeps the template it replaces beside it); recent stays local.\n"_s
+        + u"Only %1 write."_s.arg(listed(writers, u"and"_s));
+}
+
+QString commandNames()
+{
+    QStringList names;
+    for (const Command &command : commands())
+        names << command.name;
+    return listed(names, u"or"_s);
+}
+
+QString commandSyntax()
+{
+    QStringList syntax;
+    for (const Command &command : commands())
+        syntax << command.nameAndArgument();
+    return syntax.join(u'|');
+}
+
+QString usage()
+{
+    QStringList forms;
+    for (const Command &command : commands())
+        forms << command.synopsis().join(u'|') + command.usageOptions;
+    return u"usage: rightsmith-users [--key KEY] [--file FILE | --store URL] "_s + forms.join(u'|');
+}
+
+} // namespace rightsmithusers

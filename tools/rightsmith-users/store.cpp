@@ -1,0 +1,222 @@
+#include "store.h"
+
+#include "console.h"
+#include "security/hardening/audittrail.h"
+#include "security/model/tree.h"
+#include "security/model/tzksecuritytemplate.h"
+#include "security/store/sharedstore.h"
+#include "security/store/storenames.h"
+#include "toolkit/codec.h"
+#include "toolkit/error.h"
+#include "toolkit/registry.h"
+#include "toolkit/textlines.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+using rightsmith::toolkit::Registry;
+namespace StoreNames = zkSecurity::StoreNames;
+
+namespace rightsmithusers {
+
+Store::Store(const QString &key, const QString &file, const QString &shared)
+{
+    m_where.key = key;
+    m_where.fileName = file;
+    m_where.inFile = !file.isEmpty();
+    m_where.sharedAddress = shared;
+}
+
+Store::~Store() = default;
+
+zkSecurity::SharedStore &Store::shared()
+{
+    if (!m_sharedStore)
+        m_sharedStore = zkSecurity::SharedStore::connect(m_where.sharedAddress);
+    return *m_sharedStore;
+}
+
+Registry &Store::registry()
+{
+    if (!m_registry) {
+        const QString path = Registry::defaultPath();
+        if (!QFileInfo::exists(path))
+            throw Failure {ExitError, u"no user store: %1 does not exist"_s.arg(path)};
+        auto registry = std::make_unique<Registry>(path, Registry::ReadOnly);
+        if (!registry->openKey(m_where.key, false))
+            throw Failure {ExitError, u"no user store under the key %1"_s.arg(m_where.key)};
+        m_registry = std::move(registry);
+    }
+    return *m_registry;
+}
+
+void Store::open()
+{
+    if (isShared())
+        shared();
+    else
+        registry();
+}
+
+void Store::loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
+{
+    QByteArray data = stream().value_or(QByteArray());
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    tmpl.LoadFromStreamSecurity(buffer);
+}
+
+std::optional<QByteArray> Store::stream()
+{
+    if (isShared())
+        return sharedStream();
+    if (m_where.inFile)
+        return fileStream();
+    return registryStream();
+}
+
+QByteArray Store::sharedStream()
+{
+    const zkSecurity::SharedStore::Stored stored = shared().load(m_where.key);
+    if (!stored.exists)
+        throw Failure {
+            ExitError,
+            u"no user template under the key %1 in %2"_s.arg(
+                m_where.key, zkSecurity::SharedStore::displayAddress(m_where.sharedAddress))};
+    return stored.stream;
+}
+
+QByteArray Store::fileStream()
+{
+    // Read as the program reads it: only the file its last save committed,
+    // never through a link or from another account.
+    const zkSecurity::UserStoreSettings where = settings();
+    zkSecurity::UserStore userStore(Registry::ReadOnly);
+    zkSecurity::TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    userStore.load(where, users, lastUsers, password);
+    if (userStore.state() == zkSecurity::UserStore::State::NeverWritten)
+        throw Failure {
+            ExitError,
+            u"no user template is stored in %1"_s.arg(zkSecurity::UserStore::location(where))};
+    if (userStore.state() != zkSecurity::UserStore::State::Loaded)
+        throw Failure {ExitError,
+                       u"cannot read %1: %2 (\"rightsmith-users verify\" says more)"_s.arg(
+                           zkSecurity::UserStore::location(where), userStore.problem())};
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    users.SaveToStreamSecurity(buffer);
+    return data;
+}
+
+std::optional<QByteArray> Store::registryStream()
+{
+    Registry &reg = registry();
+    const std::optional<QByteArray> value = reg.readBinary(StoreNames::UserTemplate);
+    if (!value) {
+        const std::optional<QByteArray> fileName =
+            reg.valueType(StoreNames::UserTemplateFileName) == Registry::String
+            ? reg.readString(StoreNames::UserTemplateFileName)
+            : std::nullopt;
+        if (fileName) {
+            throw Failure {ExitError,
+                           u"the key holds no \"UserTemplate\" value; the user template is "
+                           u"kept in the file \"%1\" (use --file)"_s.arg(text(*fileName))};
+        }
+        return std::nullopt;
+    }
+    const std::optional<qint32> size =
+        reg.valueType(StoreNames::UserTemplateSize) == Registry::Integer
+        ? reg.readInteger(StoreNames::UserTemplateSize)
+        : std::nullopt;
+    if (size && *size != value->size()) {
+        err() << "rightsmith-users: warning: \"UserTemplateSize\" is " << *size
+              << ", the value holds " << value->size() << " bytes\n";
+    }
+    return value;
+}
+
+bool Store::hasValue(const QString &name)
+{
+    try {
+        return registry().valueType(name) == Registry::Binary;
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+zkSecurity::UserStoreSettings Store::settings()
+{
+    zkSecurity::UserStoreSettings settings = m_where;
+    if (!settings.inFile) {
+        try {
+            Registry &reg = registry();
+            if (reg.valueType(StoreNames::UserTemplate) == Registry::None
+                && reg.valueType(StoreNames::UserTemplateFileName) == Registry::String) {
+                settings.fileName =
+                    text(reg.readString(StoreNames::UserTemplateFileName).value_or(""));
+                settings.inFile = true;
+            }
+        } catch (const Failure &) {
+            // No store to say where: the "UserTemplate" value, as by default.
+        } catch (const rightsmith::toolkit::Error &) {
+        }
+    }
+    return settings;
+}
+
+QList<QByteArray> Store::lastUsers()
+{
+    const std::optional<QByteArray> value = registry().readBinary(StoreNames::LastUsers);
+    return value ? rightsmith::toolkit::splitTextLines(*value) : QList<QByteArray>();
+}
+
+// The trail is read here rather than through LogonLedger::open(), which
+// makes the same choice: its local ledger opens the registry to write (and
+// makes one that is not there), and it stands in for a shared store that
+// cannot be reached with the local ledger, where the tool must fail instead.
+bool Store::keepsTrail()
+{
+    try {
+        if (isShared())
+            return shared().hasAuditRecords(m_where.key);
+        return zkSecurity::AuditTrail(registry(), m_where.key).hasRecords();
+    } catch (const Failure &) {
+        return false;
+    }
+}
+
+QList<zkSecurity::AuditRecord> Store::auditTrail(const QDateTime &since, const QByteArray &user)
+{
+    return isShared() ? shared().readAudit(m_where.key, since, user)
+                      : zkSecurity::AuditTrail(registry(), m_where.key).read(since, user);
+}
+
+zkSecurity::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, const QString &name)
+{
+    const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
+    zkSecurity::TreeNode *node = bytes ? tmpl.GetUserNodeByUserName(*bytes) : nullptr;
+    if (!node)
+        throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
+    return node;
+}
+
+int usersIn(QByteArray stream, const QString &failure)
+{
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    try {
+        QBuffer buffer(&stream);
+        buffer.open(QIODevice::ReadOnly);
+        userTemplate.LoadFromStreamSecurity(buffer);
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw Failure {ExitError, u"%1: %2"_s.arg(failure, error.message())};
+    }
+    return userTemplate.topLevelCount();
+}
+
+} // namespace rightsmithusers
