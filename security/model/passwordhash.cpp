@@ -2,6 +2,7 @@
 
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
+#include "toolkit/bytestream.h"
 #include "toolkit/error.h"
 #include "toolkit/sodium.h"
 
@@ -48,17 +49,6 @@ bool checkable(const PasswordHashCost &cost)
         && cost.memoryKiB <= MaxMemoryKiB;
 }
 
-quint32 readU32LE(const quint8 *p)
-{
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
-
-void writeU32LE(quint8 *p, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = quint8(value >> (8 * i));
-}
-
 bool hasLayout(const TzkNodeRecord &record)
 {
     return std::memcmp(record.Reserved + OffTag, Tag, sizeof(Tag)) == 0
@@ -103,8 +93,8 @@ std::optional<PasswordHashCost> costOf(const TzkNodeRecord &record)
 {
     if (!isHashed(record))
         return std::nullopt;
-    return PasswordHashCost {readU32LE(record.Reserved + OffPasses),
-                             readU32LE(record.Reserved + OffMemory)};
+    return PasswordHashCost {rightsmith::toolkit::readUInt32LE(record.Reserved + OffPasses),
+                             rightsmith::toolkit::readUInt32LE(record.Reserved + OffMemory)};
 }
 
 bool matches(const TzkNodeRecord *record, const QByteArray &typed)
@@ -148,8 +138,8 @@ void store(TzkNodeRecord &record, const QByteArray &password, const PasswordHash
     quint8 reserved[sizeof(TzkNodeRecord::Reserved)] = {};
     std::memcpy(reserved + OffTag, Tag, sizeof(Tag));
     reserved[OffVersion] = Version;
-    writeU32LE(reserved + OffPasses, cost.passes);
-    writeU32LE(reserved + OffMemory, cost.memoryKiB);
+    rightsmith::toolkit::writeUInt32LE(reserved + OffPasses, cost.passes);
+    rightsmith::toolkit::writeUInt32LE(reserved + OffMemory, cost.memoryKiB);
     rightsmith::toolkit::useSodium(); // hashInto() below refuses when it cannot be used
     randombytes_buf(reserved + OffSalt, SaltSize);
     if (!hashInto(reserved + OffHash, password, reserved + OffSalt, cost)) {
