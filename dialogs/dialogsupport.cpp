@@ -49,6 +49,31 @@ QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *
     return box;
 }
 
+OkCancelButtons okCancelButtons(QDialog *dialog, const QString &okText, const QString &cancelText,
+                                rightsmith::toolkit::Action::Handler onExecute,
+                                rightsmith::toolkit::Action::Handler onUpdate)
+{
+    OkCancelButtons buttons;
+    buttons.action = new rightsmith::toolkit::Action(dialog);
+    buttons.action->setObjectName(QStringLiteral("actOK"));
+    buttons.action->setText(okText);
+    if (onUpdate)
+        buttons.action->setOnUpdate(std::move(onUpdate));
+    buttons.action->setOnExecute(std::move(onExecute));
+
+    buttons.ok = new QPushButton(dialog);
+    buttons.ok->setObjectName(QStringLiteral("OKBtn"));
+    buttons.ok->setDefault(true);
+    bindButton(buttons.ok, buttons.action);
+
+    buttons.cancel = new QPushButton(cancelText, dialog);
+    buttons.cancel->setObjectName(QStringLiteral("CancelBtn"));
+
+    buttons.box = okCancelColumn(dialog, buttons.ok, buttons.cancel);
+    QObject::connect(buttons.box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
 void setPasswordEcho(QLineEdit *edit)
 {
     edit->setEchoMode(QLineEdit::Password);
