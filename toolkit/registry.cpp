@@ -224,7 +224,15 @@ Registry::Registry(const QString &path, Access access)
 
 Registry::~Registry()
 {
+    close();
+}
+
+void Registry::close() noexcept
+{
+    // A statement still prepared would keep the connection, and its file, open.
+    m_statements.reset();
     sqlite3_close_v2(m_db);
+    m_db = nullptr;
 }
 
 QString Registry::defaultPath()
@@ -257,12 +265,12 @@ void Registry::open(const QString &path, Access access)
     const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = reason();
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+        close();
         throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
                                                 "Cannot open registry database '%1': %2")
                         .arg(m_path, message));
     }
+    m_statements = std::make_unique<detail::StatementCache>(m_db);
     try {
         sqlite3_busy_timeout(m_db, BusyTimeoutMs);
         // Nothing is written, and no setting or mode changed, before the file
@@ -296,8 +304,7 @@ void Registry::open(const QString &path, Access access)
                                              "Cannot open registry database '%1'")
                      .arg(m_path));
     } catch (...) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+        close();
         throw;
     }
     m_currentKeyId = RootKeyId;
@@ -310,7 +317,7 @@ bool Registry::checkOwnership() const
                                                      "Cannot open registry database '%1'")
                              .arg(m_path);
     auto pragma = [&](const char *sql) {
-        Statement statement(m_db, sql);
+        Statement statement(m_db, sql); // once per connection: not kept
         if (statement.step() != SQLITE_ROW)
             fail(what);
         return statement.columnInt(0);
@@ -341,7 +348,7 @@ void Registry::createSchema()
                                                      "Cannot open registry database '%1'")
                              .arg(m_path);
     {
-        Statement root(m_db, "SELECT 1 FROM keys WHERE id = 1");
+        Statement root(*this, "SELECT 1 FROM keys WHERE id = 1");
         if (root.prepared() && root.step() == SQLITE_ROW)
             return;
     }
@@ -426,7 +433,7 @@ void Registry::beginTransaction(TransactionKind kind)
                                                "Cannot read registry database '%1'")
                        .arg(m_path));
     if (kind == ReadTransaction) {
-        Statement snapshot(m_db, "SELECT 1 FROM keys WHERE id = 1");
+        Statement snapshot(*this, "SELECT 1 FROM keys WHERE id = 1");
         if (snapshot.step() != SQLITE_ROW) {
             const QString message = reason();
             rollback();
@@ -463,7 +470,7 @@ bool Registry::inTransaction() const
 
 bool Registry::keyIdExists(qint64 id) const
 {
-    Statement statement(m_db, "SELECT 1 FROM keys WHERE id = ?");
+    Statement statement(*this, "SELECT 1 FROM keys WHERE id = ?");
     statement.bind(1, id);
     const int rc = statement.step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
@@ -494,7 +501,7 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
     auto walk = [&](bool insert) -> KeyRef {
         KeyRef key = base;
         for (const QString &name : names) {
-            Statement find(m_db, "SELECT id, name FROM keys WHERE parent = ? AND name = ?");
+            Statement find(*this, "SELECT id, name FROM keys WHERE parent = ? AND name = ?");
             find.bind(1, key.id);
             find.bind(2, name);
             const int rc = find.step();
@@ -503,7 +510,7 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
                 key.id = find.columnInt(0);
                 stored = find.columnText(1);
             } else if (rc == SQLITE_DONE && insert) {
-                Statement add(m_db, "INSERT INTO keys(parent, name) VALUES(?, ?)");
+                Statement add(*this, "INSERT INTO keys(parent, name) VALUES(?, ?)");
                 add.bind(1, key.id);
                 add.bind(2, name);
                 if (add.step() != SQLITE_DONE)
@@ -578,7 +585,7 @@ bool Registry::deleteKey(const QString &path)
     QList<qint64> order {key.id};
     QSet<qint64> seen {RootKeyId, key.id};
     for (qsizetype i = 0; i < order.size(); ++i) {
-        Statement children(m_db, "SELECT id FROM keys WHERE parent = ?");
+        Statement children(*this, "SELECT id FROM keys WHERE parent = ?");
         children.bind(1, order.at(i));
         int rc;
         while ((rc = children.step()) == SQLITE_ROW) {
@@ -594,9 +601,9 @@ bool Registry::deleteKey(const QString &path)
 
     // Deepest first: children come after their parents in the list.
     for (qsizetype i = order.size() - 1; i >= 0; --i) {
-        Statement values(m_db, "DELETE FROM \"values\" WHERE key = ?");
+        Statement values(*this, "DELETE FROM \"values\" WHERE key = ?");
         values.bind(1, order.at(i));
-        Statement keys(m_db, "DELETE FROM keys WHERE id = ?");
+        Statement keys(*this, "DELETE FROM keys WHERE id = ?");
         keys.bind(1, order.at(i));
         if (values.step() != SQLITE_DONE || keys.step() != SQLITE_DONE)
             fail(what);
@@ -612,7 +619,8 @@ QStringList Registry::subKeys(const QString &path) const
     QStringList names;
     if (key.id < 0)
         return names;
-    Statement statement(m_db, "SELECT name FROM keys WHERE parent = ?1 AND id <> ?1 ORDER BY name");
+    Statement statement(*this,
+                        "SELECT name FROM keys WHERE parent = ?1 AND id <> ?1 ORDER BY name");
     statement.bind(1, key.id);
     int rc;
     while ((rc = statement.step()) == SQLITE_ROW)
@@ -629,7 +637,7 @@ Registry::ValueInfo Registry::valueInfo(const QString &name) const
     // length() and typeof() read no payload; instr() reads it, so only a
     // string's is searched for its terminator (3 is String).
     static_assert(String == 3);
-    Statement statement(m_db,
+    Statement statement(*this,
                         "SELECT type, typeof(data), CASE typeof(data) WHEN 'integer' THEN data "
                         "END, length(data), CASE type WHEN 3 THEN instr(data, x'00') END "
                         "FROM \"values\" WHERE key = ? AND name = ?");
@@ -682,7 +690,7 @@ qint64 Registry::valueSize(const QString &name) const
 
 QStringList Registry::valueNames() const
 {
-    Statement statement(m_db, "SELECT name FROM \"values\" WHERE key = ? ORDER BY rowid");
+    Statement statement(*this, "SELECT name FROM \"values\" WHERE key = ? ORDER BY rowid");
     statement.bind(1, m_currentKeyId);
     QStringList names;
     int rc;
@@ -697,7 +705,7 @@ QStringList Registry::valueNames() const
 
 bool Registry::deleteValue(const QString &name)
 {
-    Statement statement(m_db, "DELETE FROM \"values\" WHERE key = ? AND name = ?");
+    Statement statement(*this, "DELETE FROM \"values\" WHERE key = ? AND name = ?");
     statement.bind(1, m_currentKeyId);
     statement.bind(2, name);
     if (statement.step() != SQLITE_DONE)
@@ -712,7 +720,7 @@ void Registry::writeValue(const QString &name, ValueType type, const QByteArray 
 {
     // One statement: the value is replaced whole or not at all. The EXISTS
     // guard turns a key deleted meanwhile into a clear error.
-    Statement statement(m_db,
+    Statement statement(*this,
                         "INSERT INTO \"values\"(key, name, type, data) SELECT ?1, ?2, ?3, ?4 "
                         "WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1) "
                         "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
@@ -777,7 +785,7 @@ bool Registry::stepValue(detail::Statement &statement, const QString &name) cons
 
 std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSize) const
 {
-    Statement statement(m_db, SelectValueSql);
+    Statement statement(*this, SelectValueSql);
     if (!stepValue(statement, name))
         return std::nullopt;
     if (classify(statement.columnInt(0), statement.columnType(1), 0) != Binary
@@ -788,7 +796,7 @@ std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSi
 
 std::optional<qint32> Registry::readInteger(const QString &name) const
 {
-    Statement statement(m_db, SelectValueSql);
+    Statement statement(*this, SelectValueSql);
     if (!stepValue(statement, name))
         return std::nullopt;
     const int columnType = statement.columnType(1);
@@ -800,7 +808,7 @@ std::optional<qint32> Registry::readInteger(const QString &name) const
 
 std::optional<QByteArray> Registry::readString(const QString &name) const
 {
-    Statement statement(m_db, SelectValueSql);
+    Statement statement(*this, SelectValueSql);
     if (!stepValue(statement, name))
         return std::nullopt;
     if (classify(statement.columnInt(0), statement.columnType(1), 0) != String)
