@@ -58,7 +58,7 @@ CREATE TABLE IF NOT EXISTS "values"(
 QString sqliteMessage(sqlite3 *db)
 {
     if (!db)
-        return QCoreApplication::translate("rightsmith::toolkit::Registry", "out of memory");
+        return Registry::tr("out of memory");
     return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
 }
 
@@ -69,9 +69,7 @@ QString systemMessage(int error)
 
 QString invalidDataType(const QString &name)
 {
-    return QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                       "Invalid data type for '%1'")
-        .arg(name);
+    return Registry::tr("Invalid data type for '%1'").arg(name);
 }
 
 /// Creates \a dir and its missing parents with mode 0700, whatever the umask.
@@ -82,9 +80,8 @@ void ensureDirectory(const QString &dir)
     if (::stat(native.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return;
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot create directory '%1': %2")
-                        .arg(dir, systemMessage(ENOTDIR)));
+        throw Error(
+            Registry::tr("Cannot create directory '%1': %2").arg(dir, systemMessage(ENOTDIR)));
     }
     const QString parent = QFileInfo(dir).path();
     if (parent != dir)
@@ -92,9 +89,8 @@ void ensureDirectory(const QString &dir)
     if (::mkdir(native.constData(), DirectoryMode) != 0) {
         if (errno == EEXIST)
             return; // made by another process meanwhile
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot create directory '%1': %2")
-                        .arg(dir, systemMessage(errno)));
+        throw Error(
+            Registry::tr("Cannot create directory '%1': %2").arg(dir, systemMessage(errno)));
     }
     ::chmod(native.constData(), DirectoryMode);
 }
@@ -113,9 +109,8 @@ void createFileIfMissing(const QString &path)
     }
     // An existing file (or one SQLite cannot open) is left for SQLite to report.
     if (errno != EEXIST)
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot open registry database '%1': %2")
-                        .arg(path, systemMessage(errno)));
+        throw Error(
+            Registry::tr("Cannot open registry database '%1': %2").arg(path, systemMessage(errno)));
 }
 
 /// Why the file system keeps the database \a path from being used with
@@ -136,8 +131,7 @@ QString fileSystemCause(const QString &path, Registry::Access access)
     if (::access(QFile::encodeName(path).constData(), write ? R_OK | W_OK : R_OK) != 0)
         return systemMessage(errno);
     if (write && ::access(nativeFolder.constData(), W_OK | X_OK) != 0)
-        return QCoreApplication::translate("rightsmith::toolkit::Registry", "folder '%1': %2")
-            .arg(folder, systemMessage(errno));
+        return Registry::tr("folder '%1': %2").arg(folder, systemMessage(errno));
     return QString();
 }
 
@@ -256,9 +250,8 @@ void Registry::open(const QString &path, Access access)
         createFileIfMissing(m_path);
         flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     } else if (!QFileInfo(m_path).isFile()) {
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot open registry database '%1': %2")
-                        .arg(m_path, systemMessage(ENOENT)));
+        throw Error(
+            tr("Cannot open registry database '%1': %2").arg(m_path, systemMessage(ENOENT)));
     }
 
     const QByteArray native = QFile::encodeName(m_path);
@@ -266,9 +259,7 @@ void Registry::open(const QString &path, Access access)
     if (rc != SQLITE_OK) {
         const QString message = reason();
         close();
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot open registry database '%1': %2")
-                        .arg(m_path, message));
+        throw Error(tr("Cannot open registry database '%1': %2").arg(m_path, message));
     }
     m_statements = std::make_unique<detail::StatementCache>(m_db);
     try {
@@ -278,14 +269,10 @@ void Registry::open(const QString &path, Access access)
         const bool isNew = checkOwnership();
         if (access == ReadOnly) {
             if (isNew)
-                throw Error(QCoreApplication::translate(
-                                "rightsmith::toolkit::Registry",
-                                "Cannot open registry database '%1': it holds no registry")
-                                .arg(m_path));
+                throw Error(
+                    tr("Cannot open registry database '%1': it holds no registry").arg(m_path));
         } else {
-            const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                             "Cannot open registry database '%1'")
-                                     .arg(m_path);
+            const QString what = tr("Cannot open registry database '%1'").arg(m_path);
             // A new file gets large pages: a user template of many users is
             // one value of megabytes, written in a sixteenth of the pages (a
             // file made with smaller ones keeps them; WAL cannot change them).
@@ -300,9 +287,7 @@ void Registry::open(const QString &path, Access access)
             restrictFileModes();
         }
         if (sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                             "Cannot open registry database '%1'")
-                     .arg(m_path));
+            fail(tr("Cannot open registry database '%1'").arg(m_path));
     } catch (...) {
         close();
         throw;
@@ -313,9 +298,7 @@ void Registry::open(const QString &path, Access access)
 
 bool Registry::checkOwnership() const
 {
-    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot open registry database '%1'")
-                             .arg(m_path);
+    const QString what = tr("Cannot open registry database '%1'").arg(m_path);
     auto pragma = [&](const char *sql) {
         Statement statement(m_db, sql); // once per connection: not kept
         if (statement.step() != SQLITE_ROW)
@@ -329,14 +312,10 @@ bool Registry::checkOwnership() const
     if (applicationId == 0 && version == 0 && objects == 0)
         return true;
     if (applicationId != ApplicationId)
-        throw Error(QCoreApplication::translate(
-                        "rightsmith::toolkit::Registry",
-                        "Cannot open registry database '%1': it belongs to another program")
-                        .arg(m_path));
+        throw Error(
+            tr("Cannot open registry database '%1': it belongs to another program").arg(m_path));
     if (version > SchemaVersion)
-        throw Error(QCoreApplication::translate(
-                        "rightsmith::toolkit::Registry",
-                        "Cannot open registry database '%1': made by a newer version (%2)")
+        throw Error(tr("Cannot open registry database '%1': made by a newer version (%2)")
                         .arg(m_path)
                         .arg(version));
     return false;
@@ -344,9 +323,7 @@ bool Registry::checkOwnership() const
 
 void Registry::createSchema()
 {
-    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot open registry database '%1'")
-                             .arg(m_path);
+    const QString what = tr("Cannot open registry database '%1'").arg(m_path);
     {
         Statement root(*this, "SELECT 1 FROM keys WHERE id = 1");
         if (root.prepared() && root.step() == SQLITE_ROW)
@@ -417,29 +394,20 @@ void Registry::fail(const QString &what) const
 void Registry::beginTransaction(TransactionKind kind)
 {
     if (inTransaction())
-        throw Error(QCoreApplication::translate(
-                        "rightsmith::toolkit::Registry",
-                        "Cannot begin a transaction in registry database '%1': one is open")
-                        .arg(m_path));
+        throw Error(
+            tr("Cannot begin a transaction in registry database '%1': one is open").arg(m_path));
     // A write transaction takes the write lock at once, waiting up to the busy
     // timeout; a read transaction fixes its snapshot with its first read.
     const char *sql = kind == WriteTransaction ? "BEGIN IMMEDIATE" : "BEGIN";
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(kind == WriteTransaction
-                 ? QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                               "Cannot write registry database '%1'")
-                       .arg(m_path)
-                 : QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                               "Cannot read registry database '%1'")
-                       .arg(m_path));
+        fail(kind == WriteTransaction ? tr("Cannot write registry database '%1'").arg(m_path)
+                                      : tr("Cannot read registry database '%1'").arg(m_path));
     if (kind == ReadTransaction) {
         Statement snapshot(*this, "SELECT 1 FROM keys WHERE id = 1");
         if (snapshot.step() != SQLITE_ROW) {
             const QString message = reason();
             rollback();
-            throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                    "Cannot read registry database '%1': %2")
-                            .arg(m_path, message));
+            throw Error(tr("Cannot read registry database '%1': %2").arg(m_path, message));
         }
     }
 }
@@ -451,9 +419,7 @@ void Registry::commit()
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const QString message = reason();
         rollback();
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot write registry database '%1': %2")
-                        .arg(m_path, message));
+        throw Error(tr("Cannot write registry database '%1': %2").arg(m_path, message));
     }
 }
 
@@ -474,9 +440,7 @@ bool Registry::keyIdExists(qint64 id) const
     statement.bind(1, id);
     const int rc = statement.step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot read registry key '%1'")
-                 .arg(m_currentKey));
+        fail(tr("Cannot read registry key '%1'").arg(m_currentKey));
     return rc == SQLITE_ROW;
 }
 
@@ -490,9 +454,7 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
         base = {m_currentKeyId, m_currentKey};
         if (!keyIdExists(base.id)) {
             if (create)
-                throw Error(QCoreApplication::translate(
-                                "rightsmith::toolkit::Registry",
-                                "Cannot create registry key '%1': the key '%2' no longer exists")
+                throw Error(tr("Cannot create registry key '%1': the key '%2' no longer exists")
                                 .arg(path, m_currentKey));
             return {};
         }
@@ -514,16 +476,12 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
                 add.bind(1, key.id);
                 add.bind(2, name);
                 if (add.step() != SQLITE_DONE)
-                    fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot create registry key '%1'")
-                             .arg(path));
+                    fail(tr("Cannot create registry key '%1'").arg(path));
                 key.id = sqlite3_last_insert_rowid(m_db);
             } else if (rc == SQLITE_DONE) {
                 return {};
             } else {
-                fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                 "Cannot read registry key '%1'")
-                         .arg(path));
+                fail(tr("Cannot read registry key '%1'").arg(path));
             }
             key.path = key.path.isEmpty() ? stored : key.path + u'\\' + stored;
         }
@@ -536,14 +494,10 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
         return found;
     ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot create registry key '%1'")
-                 .arg(path));
+        fail(tr("Cannot create registry key '%1'").arg(path));
     found = walk(true);
     if (!transaction.commit())
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot create registry key '%1'")
-                 .arg(path));
+        fail(tr("Cannot create registry key '%1'").arg(path));
     return found;
 }
 
@@ -570,9 +524,7 @@ bool Registry::keyExists(const QString &path) const
 
 bool Registry::deleteKey(const QString &path)
 {
-    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot delete registry key '%1'")
-                             .arg(path);
+    const QString what = tr("Cannot delete registry key '%1'").arg(path);
     ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
         fail(what);
@@ -626,9 +578,7 @@ QStringList Registry::subKeys(const QString &path) const
     while ((rc = statement.step()) == SQLITE_ROW)
         names.append(statement.columnText(0));
     if (rc != SQLITE_DONE)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot list registry key '%1'")
-                 .arg(path));
+        fail(tr("Cannot list registry key '%1'").arg(path));
     return names;
 }
 
@@ -647,8 +597,7 @@ Registry::ValueInfo Registry::valueInfo(const QString &name) const
     if (rc == SQLITE_DONE)
         return {};
     if (rc != SQLITE_ROW)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot read value '%1'")
-                 .arg(name));
+        fail(tr("Cannot read value '%1'").arg(name));
 
     const QString storage = statement.columnText(1);
     const int columnType = storage == "integer"_L1 ? SQLITE_INTEGER
@@ -697,9 +646,7 @@ QStringList Registry::valueNames() const
     while ((rc = statement.step()) == SQLITE_ROW)
         names.append(statement.columnText(0));
     if (rc != SQLITE_DONE)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot list the values of registry key '%1'")
-                 .arg(m_currentKey));
+        fail(tr("Cannot list the values of registry key '%1'").arg(m_currentKey));
     return names;
 }
 
@@ -709,9 +656,7 @@ bool Registry::deleteValue(const QString &name)
     statement.bind(1, m_currentKeyId);
     statement.bind(2, name);
     if (statement.step() != SQLITE_DONE)
-        fail(
-            QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot delete value '%1'")
-                .arg(name));
+        fail(tr("Cannot delete value '%1'").arg(name));
     return sqlite3_changes(m_db) > 0;
 }
 
@@ -732,15 +677,11 @@ void Registry::writeValue(const QString &name, ValueType type, const QByteArray 
         statement.bindBlob(4, *bytes);
     else
         statement.bind(4, qint64(integer));
-    const QString what =
-        QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot write value '%1'")
-            .arg(name);
+    const QString what = tr("Cannot write value '%1'").arg(name);
     if (statement.step() != SQLITE_DONE)
         fail(what);
     if (sqlite3_changes(m_db) == 0)
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "%1: the registry key '%2' no longer exists")
-                        .arg(what, m_currentKey));
+        throw Error(tr("%1: the registry key '%2' no longer exists").arg(what, m_currentKey));
 }
 
 void Registry::writeBinary(const QString &name, const QByteArray &data)
@@ -778,8 +719,7 @@ bool Registry::stepValue(detail::Statement &statement, const QString &name) cons
     if (rc == SQLITE_DONE)
         return false;
     if (rc != SQLITE_ROW)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot read value '%1'")
-                 .arg(name));
+        fail(tr("Cannot read value '%1'").arg(name));
     return true;
 }
 

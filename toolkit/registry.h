@@ -3,6 +3,7 @@
 #include "rightsmithcore_export.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,8 @@ class StatementCache;
 /// its mode is changed.
 class RIGHTSMITH_CORE_EXPORT Registry
 {
+    Q_DECLARE_TR_FUNCTIONS(rightsmith::toolkit::Registry)
+
 public:
     /// Unknown is a value whose stored type and payload do not agree (a
     /// damaged or foreign database); reading it throws like a wrong type.
