@@ -19,20 +19,20 @@ namespace rightsmith::dialogsupport {
 
 std::optional<QByteArray> encoded(const QString &text)
 {
-    return rightsmith::toolkit::Codec::fromUnicode(text);
+    return toolkit::Codec::fromUnicode(text);
 }
 
 QString decoded(const QByteArray &bytes)
 {
-    return rightsmith::toolkit::Codec::toUnicode(bytes);
+    return toolkit::Codec::toUnicode(bytes);
 }
 
-void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action)
+void bindButton(QAbstractButton *button, toolkit::Action *action)
 {
     // The enabling rules are update handlers, which only the idle pass runs;
     // make sure it runs also under a plain QApplication.
-    rightsmith::toolkit::IdleUpdater::install();
-    rightsmith::toolkit::bindWidget(button, action);
+    toolkit::IdleUpdater::install();
+    toolkit::bindWidget(button, action);
 }
 
 QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *cancel)
@@ -50,11 +50,11 @@ QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *
 }
 
 OkCancelButtons okCancelButtons(QDialog *dialog, const QString &okText, const QString &cancelText,
-                                rightsmith::toolkit::Action::Handler onExecute,
-                                rightsmith::toolkit::Action::Handler onUpdate)
+                                toolkit::Action::Handler onExecute,
+                                toolkit::Action::Handler onUpdate)
 {
     OkCancelButtons buttons;
-    buttons.action = new rightsmith::toolkit::Action(dialog);
+    buttons.action = new toolkit::Action(dialog);
     buttons.action->setObjectName(QStringLiteral("actOK"));
     buttons.action->setText(okText);
     if (onUpdate)
