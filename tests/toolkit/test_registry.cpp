@@ -439,30 +439,9 @@ TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites)
     second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("second"));
     EXPECT_EQ(first.readBinary(u"UserTemplate"_s), QByteArrayLiteral("second"));
 
-    // The other object deletes the open key: reads find nothing, writes fail clearly.
-    EXPECT_TRUE(second.deleteKey(u"\\Software"_s));
-    EXPECT_EQ(first.readBinary(u"UserTemplate"_s), std::nullopt);
-    const QString message = errorOf([&] { first.writeInteger(u"UserTemplateSize"_s, 1); });
-    EXPECT_TRUE(message.startsWith(u"Cannot write value 'UserTemplateSize'"_s))
-        << qPrintable(message);
-    EXPECT_TRUE(message.contains(u"no longer exists"_s)) << qPrintable(message);
-    EXPECT_FALSE(second.keyExists(DemoKey));
-    EXPECT_FALSE(first.openKey(u"Child"_s, false));
-    EXPECT_TRUE(errorOf([&] { first.openKey(u"Child"_s, true); }).contains(u"no longer exists"_s));
-}
-
-// A registry prepares the statements it runs per call once and keeps them:
-// each call must still leave its statement reset (also when it throws), or
-// the connection would go on reading an old snapshot of the file.
-TEST_F(RegistryTest, EachCallSeesTheWritesOfOthersAlsoAfterOneThrew)
-{
-    Registry first;
-    Registry second;
-    ASSERT_TRUE(first.openKey(DemoKey, true));
-    ASSERT_TRUE(second.openKey(DemoKey, false));
-    first.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("template"));
+    // Each call leaves the statement it keeps for the next one reset, also
+    // when it throws: else the connection would go on reading an old snapshot.
     first.writeInteger(u"UserTemplateSize"_s, 8);
-
     const std::vector<std::pair<const char *, std::function<void()>>> calls {
         {"a read",
          [&] {
@@ -485,8 +464,19 @@ TEST_F(RegistryTest, EachCallSeesTheWritesOfOthersAlsoAfterOneThrew)
         second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("changed"));
         EXPECT_EQ(first.readBinary(u"UserTemplate"_s), QByteArrayLiteral("changed"));
         EXPECT_EQ(first.valueSize(u"UserTemplate"_s), 7);
-        second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("template"));
+        second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("second"));
     }
+
+    // The other object deletes the open key: reads find nothing, writes fail clearly.
+    EXPECT_TRUE(second.deleteKey(u"\\Software"_s));
+    EXPECT_EQ(first.readBinary(u"UserTemplate"_s), std::nullopt);
+    const QString message = errorOf([&] { first.writeInteger(u"UserTemplateSize"_s, 1); });
+    EXPECT_TRUE(message.startsWith(u"Cannot write value 'UserTemplateSize'"_s))
+        << qPrintable(message);
+    EXPECT_TRUE(message.contains(u"no longer exists"_s)) << qPrintable(message);
+    EXPECT_FALSE(second.keyExists(DemoKey));
+    EXPECT_FALSE(first.openKey(u"Child"_s, false));
+    EXPECT_TRUE(errorOf([&] { first.openKey(u"Child"_s, true); }).contains(u"no longer exists"_s));
 }
 
 TEST_F(RegistryTest, AStatementTextRunsAgainWhileItIsStillStepping)
