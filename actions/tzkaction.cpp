@@ -9,6 +9,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkActnLst {
 
 namespace {
@@ -17,20 +19,20 @@ const QChar ControlNameDelimiter = u'\t';
 
 // The list holding a protected action, taken as a protected list: nullptr
 // when there is none. A standard list holding it is a configuration error.
-TzkActionList *protectedList(rightsmith::toolkit::ActionList *list)
+TzkActionList *protectedList(toolkit::ActionList *list)
 {
     if (!list)
         return nullptr;
     auto *protectedList = qobject_cast<TzkActionList *>(list);
     if (!protectedList)
-        throw rightsmith::toolkit::InvalidCast();
+        throw toolkit::InvalidCast();
     return protectedList;
 }
 
 } // namespace
 
 TzkAction::TzkAction(QObject *owner)
-    : rightsmith::toolkit::Action(owner)
+    : toolkit::Action(owner)
 {
     // Only rights disable a protected action, never a missing execute handler.
     setDisableIfNoHandler(false);
@@ -58,7 +60,7 @@ std::optional<TzkAction::UpdateInputs> TzkAction::currentUpdateInputs() const
 {
     UpdateInputs inputs;
     inputs.securityId = m_securityId;
-    rightsmith::toolkit::ActionList *list = actionList();
+    toolkit::ActionList *list = actionList();
     if (!list) {
         inputs.option = int(m_options == soParent ? soSetDisabledOnFail : m_options);
         return inputs;
@@ -97,8 +99,8 @@ TzkSecurityOptions TzkAction::effectiveOption() const
 
 void TzkAction::Loaded()
 {
-    rightsmith::toolkit::Action::Loaded();
-    rightsmith::toolkit::ActionList *list = actionList();
+    toolkit::Action::Loaded();
+    toolkit::ActionList *list = actionList();
     if (!list)
         return;
     const QObject *owner = list->parent();
@@ -106,9 +108,9 @@ void TzkAction::Loaded()
         const QString name = zkSecurity::ExtractToken(m_actionDesigner, n, ControlNameDelimiter);
         if (name.isEmpty())
             break;
-        QObject *component = rightsmith::toolkit::findComponent(owner, name);
-        if (component && rightsmith::toolkit::isControl(component))
-            rightsmith::toolkit::setControlAction(component, this);
+        QObject *component = toolkit::findComponent(owner, name);
+        if (component && toolkit::isControl(component))
+            toolkit::setControlAction(component, this);
     }
 }
 
@@ -127,25 +129,25 @@ bool TzkAction::Update()
         }
     }
     // Rights first, so that an update handler may still override them.
-    return rightsmith::toolkit::Action::Update();
+    return toolkit::Action::Update();
 }
 
 bool TzkAction::Execute()
 {
-    rightsmith::toolkit::ActionList *list = actionList();
+    toolkit::ActionList *list = actionList();
     if (!list)
-        return rightsmith::toolkit::Action::Execute();
+        return toolkit::Action::Execute();
     if (effectiveOption() == soShowMessageOnFail) {
         zkSecurity::TzkSecurity *security = protectedList(list)->SecurityObject();
         const bool granted = !security || security->CheckId(m_securityId);
         if (!granted) {
-            rightsmith::toolkit::showMessage(
-                m_disabledMessage.isEmpty() ? tr("Insuficient rights to access this functionality.")
-                                            : m_disabledMessage);
+            toolkit::showMessage(m_disabledMessage.isEmpty()
+                                     ? tr("Insuficient rights to access this functionality.")
+                                     : m_disabledMessage);
             return false;
         }
     }
-    return rightsmith::toolkit::Action::Execute();
+    return toolkit::Action::Execute();
 }
 
 } // namespace zkActnLst

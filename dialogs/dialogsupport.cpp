@@ -19,20 +19,20 @@ namespace rightsmith::dialogsupport {
 
 std::optional<QByteArray> encoded(const QString &text)
 {
-    return rightsmith::toolkit::Codec::fromUnicode(text);
+    return toolkit::Codec::fromUnicode(text);
 }
 
 QString decoded(const QByteArray &bytes)
 {
-    return rightsmith::toolkit::Codec::toUnicode(bytes);
+    return toolkit::Codec::toUnicode(bytes);
 }
 
-void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action)
+void bindButton(QAbstractButton *button, toolkit::Action *action)
 {
     // The enabling rules are update handlers, which only the idle pass runs;
     // make sure it runs also under a plain QApplication.
-    rightsmith::toolkit::IdleUpdater::install();
-    rightsmith::toolkit::bindWidget(button, action);
+    toolkit::IdleUpdater::install();
+    toolkit::bindWidget(button, action);
 }
 
 QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *cancel)
@@ -47,6 +47,31 @@ QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *
     // the widest button below them.
     box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     return box;
+}
+
+OkCancelButtons okCancelButtons(QDialog *dialog, const QString &okText, const QString &cancelText,
+                                toolkit::Action::Handler onExecute,
+                                toolkit::Action::Handler onUpdate)
+{
+    OkCancelButtons buttons;
+    buttons.action = new toolkit::Action(dialog);
+    buttons.action->setObjectName(QStringLiteral("actOK"));
+    buttons.action->setText(okText);
+    if (onUpdate)
+        buttons.action->setOnUpdate(std::move(onUpdate));
+    buttons.action->setOnExecute(std::move(onExecute));
+
+    buttons.ok = new QPushButton(dialog);
+    buttons.ok->setObjectName(QStringLiteral("OKBtn"));
+    buttons.ok->setDefault(true);
+    bindButton(buttons.ok, buttons.action);
+
+    buttons.cancel = new QPushButton(cancelText, dialog);
+    buttons.cancel->setObjectName(QStringLiteral("CancelBtn"));
+
+    buttons.box = okCancelColumn(dialog, buttons.ok, buttons.cancel);
+    QObject::connect(buttons.box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
 
 void setPasswordEcho(QLineEdit *edit)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/action.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,10 +13,6 @@ class QDialogButtonBox;
 class QLineEdit;
 class QPushButton;
 class QWidget;
-
-namespace rightsmith::toolkit {
-class Action;
-}
 
 /// Small pieces the security dialogs share.
 namespace rightsmith::dialogsupport {
@@ -36,6 +34,24 @@ void bindButton(QAbstractButton *button, rightsmith::toolkit::Action *action);
 /// The box keeps its height and takes the column's width; the caller wires
 /// its signals and keeps the tab order it sets.
 QDialogButtonBox *okCancelColumn(QWidget *parent, QPushButton *ok, QPushButton *cancel);
+
+/// The OK and Cancel of a dialog's button column, made by okCancelButtons().
+struct OkCancelButtons
+{
+    rightsmith::toolkit::Action *action = nullptr;
+    QPushButton *ok = nullptr;
+    QPushButton *cancel = nullptr;
+    QDialogButtonBox *box = nullptr;
+};
+
+/// Makes the action "actOK" with caption \a okText and the handlers given
+/// (no update handler when \a onUpdate is empty), the default button "OKBtn"
+/// that follows it, and "CancelBtn" with caption \a cancelText, in an
+/// okCancelColumn() on \a dialog. OK goes through its action; Cancel rejects
+/// \a dialog. The captions come from the caller, in its own translation context.
+OkCancelButtons okCancelButtons(QDialog *dialog, const QString &okText, const QString &cancelText,
+                                rightsmith::toolkit::Action::Handler onExecute,
+                                rightsmith::toolkit::Action::Handler onUpdate = {});
 
 /// Makes \a edit a password box that shows every character as "*".
 void setPasswordEcho(QLineEdit *edit);

@@ -31,24 +31,14 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     lblNewUserName->setObjectName(u"lblNewUserName"_s);
     lblNewUserName->setBuddy(edtNewUserName);
 
-    actOK = new rightsmith::toolkit::Action(this);
-    actOK->setObjectName(u"actOK"_s);
-    actOK->setText(tr("OK"));
-    actOK->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
-    // OK has no check of its own: once enabled, its modal result closes the dialog.
-    actOK->setOnExecute([this](rightsmith::toolkit::Action *) { accept(); });
-
-    OKBtn = new QPushButton(this);
-    OKBtn->setObjectName(u"OKBtn"_s);
-    OKBtn->setDefault(true);
-    rightsmith::dialogsupport::bindButton(OKBtn, actOK);
-
-    CancelBtn = new QPushButton(tr("Cancel"), this);
-    CancelBtn->setObjectName(u"CancelBtn"_s);
-
-    // OK goes through its action (enabled only for a free name); Cancel rejects.
-    QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, OKBtn, CancelBtn);
-    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // OK goes through its action (enabled only for a free name); it has no
+    // check of its own: once enabled, its modal result closes the dialog.
+    const auto okCancel = rightsmith::dialogsupport::okCancelButtons(
+        this, tr("OK"), tr("Cancel"), [this](rightsmith::toolkit::Action *) { accept(); },
+        [this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
+    actOK = okCancel.action;
+    OKBtn = okCancel.ok;
+    CancelBtn = okCancel.cancel;
 
     auto *row = new QHBoxLayout;
     row->addWidget(lblNewUserName);
@@ -58,7 +48,7 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     left->addStretch();
 
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(box);
+    buttons->addWidget(okCancel.box);
     buttons->addStretch();
 
     auto *main = new QHBoxLayout(this);

@@ -20,6 +20,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkEntryPasswordDlg {
 
 using zkSecurity::TzkNodeRecord;
@@ -37,7 +39,7 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     // The list shows the recent users only; a typed name is not added to it.
     edtUserName->setInsertPolicy(QComboBox::NoInsert);
     edtUserName->setCompleter(nullptr);
-    rightsmith::toolkit::refuseUnencodableInput(edtUserName);
+    toolkit::refuseUnencodableInput(edtUserName);
 
     lblUserName = new QLabel(tr("Enter user name:"), this);
     lblUserName->setObjectName(u"lblUserName"_s);
@@ -46,24 +48,23 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     edtPassword = new QLineEdit(this);
     edtPassword->setObjectName(u"edtPassword"_s);
     rightsmith::dialogsupport::setPasswordEcho(edtPassword);
-    rightsmith::toolkit::refuseUnencodableInput(edtPassword);
+    toolkit::refuseUnencodableInput(edtPassword);
 
     Label1 = new QLabel(tr("Enter password:"), this);
     Label1->setObjectName(u"Label1"_s);
     Label1->setBuddy(edtPassword);
 
-    actOK = new rightsmith::toolkit::Action(this);
+    actOK = new toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
     actOK->setText(tr("OK"));
-    actOK->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
-    actOK->setOnExecute([this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
+    actOK->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
+    actOK->setOnExecute([this](toolkit::Action *sender) { actOKExecute(sender); });
 
-    actSecurity = new rightsmith::toolkit::Action(this);
+    actSecurity = new toolkit::Action(this);
     actSecurity->setObjectName(u"actSecurity"_s);
     actSecurity->setText(tr("Security"));
-    actSecurity->setOnUpdate([this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
-    actSecurity->setOnExecute(
-        [this](rightsmith::toolkit::Action *sender) { actSecurityExecute(sender); });
+    actSecurity->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
+    actSecurity->setOnExecute([this](toolkit::Action *sender) { actSecurityExecute(sender); });
 
     btnOK = new QPushButton(this);
     btnOK->setObjectName(u"btnOK"_s);
@@ -167,23 +168,22 @@ bool TdlgPassword::checkTyped(zkSecurity::LogonCheck::Attempt attempt)
     }
     if (isVisible()) {
         if (result.verdict == zkSecurity::LogonCheck::Verdict::Throttled)
-            rightsmith::toolkit::showMessage(zkSecurity::LogonCheck::throttledMessage(result.wait));
+            toolkit::showMessage(zkSecurity::LogonCheck::throttledMessage(result.wait));
         else if (!result.problem.isEmpty())
-            rightsmith::toolkit::showMessage(
-                tr("The logon cannot be checked: %1").arg(result.problem));
+            toolkit::showMessage(tr("The logon cannot be checked: %1").arg(result.problem));
         else
-            rightsmith::toolkit::showMessage(tr("Wrong user name or password."));
+            toolkit::showMessage(tr("Wrong user name or password."));
         edtUserName->setFocus();
     }
     return false;
 }
 
-void TdlgPassword::actOKUpdate(rightsmith::toolkit::Action *sender)
+void TdlgPassword::actOKUpdate(toolkit::Action *sender)
 {
     sender->setEnabled(!edtUserName->currentText().isEmpty());
 }
 
-void TdlgPassword::actOKExecute(rightsmith::toolkit::Action *sender)
+void TdlgPassword::actOKExecute(toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     // A failed check has shown its message; the dialog stays open.
@@ -191,7 +191,7 @@ void TdlgPassword::actOKExecute(rightsmith::toolkit::Action *sender)
         accept();
 }
 
-void TdlgPassword::actSecurityExecute(rightsmith::toolkit::Action *sender)
+void TdlgPassword::actSecurityExecute(toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     // Proves who the user is without logging on.

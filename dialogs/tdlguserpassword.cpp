@@ -50,22 +50,13 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     Label2 = label(this, u"Label2"_s, tr("New password"), edtNewPassword);
     Label3 = label(this, u"Label3"_s, tr("Retype new password"), edtNewPasswordRetype);
 
-    actOK = new rightsmith::toolkit::Action(this);
-    actOK->setObjectName(u"actOK"_s);
-    actOK->setText(tr("OK"));
-    actOK->setOnExecute([this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
-
-    OKBtn = new QPushButton(this);
-    OKBtn->setObjectName(u"OKBtn"_s);
-    OKBtn->setDefault(true);
-    rightsmith::dialogsupport::bindButton(OKBtn, actOK);
-
-    CancelBtn = new QPushButton(tr("Cancel"), this);
-    CancelBtn->setObjectName(u"CancelBtn"_s);
-
-    // OK goes through its action, which checks the passwords first; Cancel rejects.
-    QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, OKBtn, CancelBtn);
-    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // OK goes through its action, which checks the passwords first.
+    const auto okCancel = rightsmith::dialogsupport::okCancelButtons(
+        this, tr("OK"), tr("Cancel"),
+        [this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
+    actOK = okCancel.action;
+    OKBtn = okCancel.ok;
+    CancelBtn = okCancel.cancel;
 
     auto *boxes = new QVBoxLayout;
     boxes->setSpacing(2);
@@ -80,7 +71,7 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     boxes->addStretch();
 
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(box);
+    buttons->addWidget(okCancel.box);
     buttons->addStretch();
 
     auto *main = new QHBoxLayout(this);

@@ -22,6 +22,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkDlgSecurity {
 
 namespace {
@@ -54,30 +56,24 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     m_view->setHeaderHidden(true);
     connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
 
-    actAddUser = new rightsmith::toolkit::Action(this);
+    actAddUser = new toolkit::Action(this);
     actAddUser->setObjectName(u"actAddUser"_s);
     actAddUser->setText(tr("New User"));
-    actAddUser->setOnUpdate(
-        [this](rightsmith::toolkit::Action *sender) { actAddUserUpdate(sender); });
-    actAddUser->setOnExecute(
-        [this](rightsmith::toolkit::Action *sender) { actAddUserExecute(sender); });
+    actAddUser->setOnUpdate([this](toolkit::Action *sender) { actAddUserUpdate(sender); });
+    actAddUser->setOnExecute([this](toolkit::Action *sender) { actAddUserExecute(sender); });
 
-    actRemoveUser = new rightsmith::toolkit::Action(this);
+    actRemoveUser = new toolkit::Action(this);
     actRemoveUser->setObjectName(u"actRemoveUser"_s);
     actRemoveUser->setText(tr("Remove User"));
-    actRemoveUser->setOnUpdate(
-        [this](rightsmith::toolkit::Action *sender) { actRemoveUserUpdate(sender); });
-    actRemoveUser->setOnExecute(
-        [this](rightsmith::toolkit::Action *sender) { actRemoveUserExecute(sender); });
+    actRemoveUser->setOnUpdate([this](toolkit::Action *sender) { actRemoveUserUpdate(sender); });
+    actRemoveUser->setOnExecute([this](toolkit::Action *sender) { actRemoveUserExecute(sender); });
 
-    actUnlockUser = new rightsmith::toolkit::Action(this);
+    actUnlockUser = new toolkit::Action(this);
     actUnlockUser->setObjectName(u"actUnlockUser"_s);
     actUnlockUser->setText(tr("&Unlock"));
     actUnlockUser->setVisible(false);
-    actUnlockUser->setOnUpdate(
-        [this](rightsmith::toolkit::Action *sender) { actUnlockUserUpdate(sender); });
-    actUnlockUser->setOnExecute(
-        [this](rightsmith::toolkit::Action *sender) { actUnlockUserExecute(sender); });
+    actUnlockUser->setOnUpdate([this](toolkit::Action *sender) { actUnlockUserUpdate(sender); });
+    actUnlockUser->setOnExecute([this](toolkit::Action *sender) { actUnlockUserExecute(sender); });
 
     btnOK = columnButton(this, u"btnOK"_s, tr("OK"));
     btnCancel = columnButton(this, u"btnCancel"_s, tr("Cancel"));
@@ -152,18 +148,18 @@ void TfrmSecurity::FormDestroy()
     m_userTemplate->ClearTemplate();
 }
 
-void TfrmSecurity::actAddUserUpdate(rightsmith::toolkit::Action *sender)
+void TfrmSecurity::actAddUserUpdate(toolkit::Action *sender)
 {
     sender->setEnabled(SupervisorMode);
 }
 
-void TfrmSecurity::actRemoveUserUpdate(rightsmith::toolkit::Action *sender)
+void TfrmSecurity::actRemoveUserUpdate(toolkit::Action *sender)
 {
     zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
     sender->setEnabled(SupervisorMode && user && user->text() != zkSecurity::SupervisorName);
 }
 
-void TfrmSecurity::actAddUserExecute(rightsmith::toolkit::Action *sender)
+void TfrmSecurity::actAddUserExecute(toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     const auto dialog = std::make_unique<zkNewUserDlg::TdlgNewUser>(this);
@@ -181,7 +177,7 @@ void TfrmSecurity::actAddUserExecute(rightsmith::toolkit::Action *sender)
     }
 }
 
-void TfrmSecurity::actRemoveUserExecute(rightsmith::toolkit::Action *sender)
+void TfrmSecurity::actRemoveUserExecute(toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
@@ -191,13 +187,13 @@ void TfrmSecurity::actRemoveUserExecute(rightsmith::toolkit::Action *sender)
     m_userTemplate->DeleteNode(user);
 }
 
-void TfrmSecurity::actUnlockUserUpdate(rightsmith::toolkit::Action *sender)
+void TfrmSecurity::actUnlockUserUpdate(toolkit::Action *sender)
 {
     sender->setEnabled(Check && Check->hardening().throttleLogons && SupervisorMode
                        && m_userTemplate->GetUserNodeForSelected());
 }
 
-void TfrmSecurity::actUnlockUserExecute(rightsmith::toolkit::Action *sender)
+void TfrmSecurity::actUnlockUserExecute(toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
@@ -206,12 +202,11 @@ void TfrmSecurity::actUnlockUserExecute(rightsmith::toolkit::Action *sender)
     const QString name = rightsmith::dialogsupport::decoded(user->text());
     try {
         if (Check->unlock(user->text(), Actor))
-            rightsmith::toolkit::showMessage(
-                tr("The failed logons of %1 are forgotten.").arg(name));
+            toolkit::showMessage(tr("The failed logons of %1 are forgotten.").arg(name));
         else
-            rightsmith::toolkit::showMessage(tr("No failed logons of %1 are counted.").arg(name));
-    } catch (const rightsmith::toolkit::Error &error) {
-        rightsmith::toolkit::showMessage(error.message());
+            toolkit::showMessage(tr("No failed logons of %1 are counted.").arg(name));
+    } catch (const toolkit::Error &error) {
+        toolkit::showMessage(error.message());
     }
 }
 
@@ -259,8 +254,8 @@ void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
     try {
         zkSecurity::PasswordHash::storePassword(record, *newPassword,
                                                 m_userTemplate->NewPasswordCost());
-    } catch (const rightsmith::toolkit::Error &error) {
-        rightsmith::toolkit::showMessage(error.message());
+    } catch (const toolkit::Error &error) {
+        toolkit::showMessage(error.message());
         return;
     }
     passwordNode->setData(record);

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QIODevice>
-#include <QtEndian>
 
 #include <limits>
 
@@ -28,21 +27,6 @@ constexpr quint32 MaxFileSize = 256u * 1024u * 1024u;
                                             "Bitmap image is not valid"));
 }
 
-quint16 u16(const char *p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-
-quint32 u32(const char *p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-qint32 i32(const char *p)
-{
-    return qFromLittleEndian<qint32>(p);
-}
-
 // Qt's BMP reader takes the fourth byte of a 32-bit BI_RGB pixel as padding and
 // returns opaque pixels; our files keep the alpha channel there, so those files
 // are decoded here. \a file holds exactly one whole file.
@@ -50,11 +34,11 @@ QImage decode32BitRgb(const QByteArray &file)
 {
     const char *d = file.constData();
     const qint64 fileSize = file.size();
-    const quint32 pixelOffset = u32(d + 10);
-    const quint32 infoSize = u32(d + 14);
-    const qint32 width = i32(d + 18);
-    const qint32 height = i32(d + 22);
-    const quint16 planes = u16(d + 26);
+    const quint32 pixelOffset = readUInt32LE(d + 10);
+    const quint32 infoSize = readUInt32LE(d + 14);
+    const qint32 width = readInt32LE(d + 18);
+    const qint32 height = readInt32LE(d + 22);
+    const quint16 planes = readUInt16LE(d + 26);
     if (planes != 1 || width <= 0 || height == 0 || height == std::numeric_limits<qint32>::min())
         throwInvalid();
     const qint64 rows = height < 0 ? -qint64(height) : qint64(height);
@@ -101,14 +85,14 @@ void checkGeometry(const QByteArray &file)
 {
     const char *d = file.constData();
     const qint64 fileSize = file.size();
-    const quint32 infoSize = u32(d + 14);
+    const quint32 infoSize = readUInt32LE(d + 14);
     if (infoSize != 12 && infoSize < InfoHeaderSize)
         throwInvalid();
     const bool core = infoSize == 12; // the old OS/2 header with 16-bit sizes
-    const qint64 width = core ? u16(d + 18) : i32(d + 18);
-    const qint64 height = core ? u16(d + 20) : i32(d + 22);
-    const quint16 bits = core ? u16(d + 24) : u16(d + 28);
-    const quint32 compression = core ? BiRgb : u32(d + 30);
+    const qint64 width = core ? readUInt16LE(d + 18) : readInt32LE(d + 18);
+    const qint64 height = core ? readUInt16LE(d + 20) : readInt32LE(d + 22);
+    const quint16 bits = core ? readUInt16LE(d + 24) : readUInt16LE(d + 28);
+    const quint32 compression = core ? BiRgb : readUInt32LE(d + 30);
     const qint64 rows = height < 0 ? -height : height;
     if (width <= 0 || rows == 0 || width > 65535 || rows > 65535)
         throwInvalid();
@@ -119,7 +103,7 @@ void checkGeometry(const QByteArray &file)
         throwInvalid();
     // The pixels start at the file header's offset, which must lie inside the
     // file whatever the depth; an offset within the headers is read from there.
-    const qint64 pixelOffset = u32(d + 10);
+    const qint64 pixelOffset = readUInt32LE(d + 10);
     if (pixelOffset > fileSize)
         throwInvalid();
     const qint64 available = fileSize - qMax(headers, pixelOffset);
@@ -160,17 +144,17 @@ QByteArray writeBitmapFile(const QImage &source)
     // BITMAPFILEHEADER
     d[0] = 'B';
     d[1] = 'M';
-    qToLittleEndian<quint32>(quint32(file.size()), d + 2);
-    qToLittleEndian<quint32>(0, d + 6); // two reserved words
-    qToLittleEndian<quint32>(PixelOffset, d + 10);
+    writeUInt32LE(d + 2, quint32(file.size()));
+    writeUInt32LE(d + 6, 0); // two reserved words
+    writeUInt32LE(d + 10, PixelOffset);
     // BITMAPINFOHEADER: positive height = bottom-up rows, no colour table
-    qToLittleEndian<quint32>(InfoHeaderSize, d + 14);
-    qToLittleEndian<qint32>(width, d + 18);
-    qToLittleEndian<qint32>(height, d + 22);
-    qToLittleEndian<quint16>(1, d + 26); // planes
-    qToLittleEndian<quint16>(32, d + 28); // bits per pixel
-    qToLittleEndian<quint32>(BiRgb, d + 30);
-    qToLittleEndian<quint32>(pixelBytes, d + 34);
+    writeUInt32LE(d + 14, InfoHeaderSize);
+    writeInt32LE(d + 18, width);
+    writeInt32LE(d + 22, height);
+    writeUInt16LE(d + 26, 1); // planes
+    writeUInt16LE(d + 28, 32); // bits per pixel
+    writeUInt32LE(d + 30, BiRgb);
+    writeUInt32LE(d + 34, pixelBytes);
     // Resolution, colours used and important colours stay 0.
 
     auto *out = reinterpret_cast<uchar *>(d + PixelOffset);
@@ -198,7 +182,7 @@ QImage readBitmapFile(QIODevice &device)
     reader.readExact(header, FileHeaderSize);
     if (header[0] != 'B' || header[1] != 'M')
         throwInvalid();
-    const quint32 fileSize = u32(header + 2);
+    const quint32 fileSize = readUInt32LE(header + 2);
     if (fileSize < quint32(PixelOffset) || fileSize > MaxFileSize)
         throwInvalid();
     reader.readExact(header + FileHeaderSize, PixelOffset - FileHeaderSize);
@@ -206,8 +190,9 @@ QImage readBitmapFile(QIODevice &device)
     const QByteArray file =
         QByteArray(header, PixelOffset) + reader.readExact(fileSize - quint32(PixelOffset));
 
-    const quint32 infoSize = u32(header + 14);
-    if (infoSize >= InfoHeaderSize && u16(header + 28) == 32 && u32(header + 30) == BiRgb)
+    const quint32 infoSize = readUInt32LE(header + 14);
+    if (infoSize >= InfoHeaderSize && readUInt16LE(header + 28) == 32
+        && readUInt32LE(header + 30) == BiRgb)
         return decode32BitRgb(file);
 
     checkGeometry(file);

@@ -51,13 +51,29 @@ private:
 };
 
 /// Little-endian helpers on raw memory (inline: streams call them per field).
-inline qint32 readInt32LE(const char *p)
+inline qint32 readInt32LE(const void *p)
 {
     return qFromLittleEndian<qint32>(p);
 }
-inline void writeInt32LE(char *p, qint32 value)
+inline quint32 readUInt32LE(const void *p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+inline quint16 readUInt16LE(const void *p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+inline void writeInt32LE(void *p, qint32 value)
 {
     qToLittleEndian<qint32>(value, p);
+}
+inline void writeUInt32LE(void *p, quint32 value)
+{
+    qToLittleEndian<quint32>(value, p);
+}
+inline void writeUInt16LE(void *p, quint16 value)
+{
+    qToLittleEndian<quint16>(value, p);
 }
 
 } // namespace rightsmith::toolkit

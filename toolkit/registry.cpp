@@ -58,7 +58,7 @@ CREATE TABLE IF NOT EXISTS "values"(
 QString sqliteMessage(sqlite3 *db)
 {
     if (!db)
-        return QCoreApplication::translate("rightsmith::toolkit::Registry", "out of memory");
+        return Registry::tr("out of memory");
     return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
 }
 
@@ -69,9 +69,7 @@ QString systemMessage(int error)
 
 QString invalidDataType(const QString &name)
 {
-    return QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                       "Invalid data type for '%1'")
-        .arg(name);
+    return Registry::tr("Invalid data type for '%1'").arg(name);
 }
 
 /// Creates \a dir and its missing parents with mode 0700, whatever the umask.
@@ -82,9 +80,8 @@ void ensureDirectory(const QString &dir)
     if (::stat(native.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return;
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot create directory '%1': %2")
-                        .arg(dir, systemMessage(ENOTDIR)));
+        throw Error(
+            Registry::tr("Cannot create directory '%1': %2").arg(dir, systemMessage(ENOTDIR)));
     }
     const QString parent = QFileInfo(dir).path();
     if (parent != dir)
@@ -92,9 +89,8 @@ void ensureDirectory(const QString &dir)
     if (::mkdir(native.constData(), DirectoryMode) != 0) {
         if (errno == EEXIST)
             return; // made by another process meanwhile
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot create directory '%1': %2")
-                        .arg(dir, systemMessage(errno)));
+        throw Error(
+            Registry::tr("Cannot create directory '%1': %2").arg(dir, systemMessage(errno)));
     }
     ::chmod(native.constData(), DirectoryMode);
 }
@@ -113,9 +109,8 @@ void createFileIfMissing(const QString &path)
     }
     // An existing file (or one SQLite cannot open) is left for SQLite to report.
     if (errno != EEXIST)
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot open registry database '%1': %2")
-                        .arg(path, systemMessage(errno)));
+        throw Error(
+            Registry::tr("Cannot open registry database '%1': %2").arg(path, systemMessage(errno)));
 }
 
 /// Why the file system keeps the database \a path from being used with
@@ -136,8 +131,7 @@ QString fileSystemCause(const QString &path, Registry::Access access)
     if (::access(QFile::encodeName(path).constData(), write ? R_OK | W_OK : R_OK) != 0)
         return systemMessage(errno);
     if (write && ::access(nativeFolder.constData(), W_OK | X_OK) != 0)
-        return QCoreApplication::translate("rightsmith::toolkit::Registry", "folder '%1': %2")
-            .arg(folder, systemMessage(errno));
+        return Registry::tr("folder '%1': %2").arg(folder, systemMessage(errno));
     return QString();
 }
 
@@ -224,7 +218,15 @@ Registry::Registry(const QString &path, Access access)
 
 Registry::~Registry()
 {
+    close();
+}
+
+void Registry::close() noexcept
+{
+    // A statement still prepared would keep the connection, and its file, open.
+    m_statements.reset();
     sqlite3_close_v2(m_db);
+    m_db = nullptr;
 }
 
 QString Registry::defaultPath()
@@ -248,21 +250,18 @@ void Registry::open(const QString &path, Access access)
         createFileIfMissing(m_path);
         flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     } else if (!QFileInfo(m_path).isFile()) {
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot open registry database '%1': %2")
-                        .arg(m_path, systemMessage(ENOENT)));
+        throw Error(
+            tr("Cannot open registry database '%1': %2").arg(m_path, systemMessage(ENOENT)));
     }
 
     const QByteArray native = QFile::encodeName(m_path);
     const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = reason();
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot open registry database '%1': %2")
-                        .arg(m_path, message));
+        close();
+        throw Error(tr("Cannot open registry database '%1': %2").arg(m_path, message));
     }
+    m_statements = std::make_unique<detail::StatementCache>(m_db);
     try {
         sqlite3_busy_timeout(m_db, BusyTimeoutMs);
         // Nothing is written, and no setting or mode changed, before the file
@@ -270,14 +269,10 @@ void Registry::open(const QString &path, Access access)
         const bool isNew = checkOwnership();
         if (access == ReadOnly) {
             if (isNew)
-                throw Error(QCoreApplication::translate(
-                                "rightsmith::toolkit::Registry",
-                                "Cannot open registry database '%1': it holds no registry")
-                                .arg(m_path));
+                throw Error(
+                    tr("Cannot open registry database '%1': it holds no registry").arg(m_path));
         } else {
-            const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                             "Cannot open registry database '%1'")
-                                     .arg(m_path);
+            const QString what = tr("Cannot open registry database '%1'").arg(m_path);
             // A new file gets large pages: a user template of many users is
             // one value of megabytes, written in a sixteenth of the pages (a
             // file made with smaller ones keeps them; WAL cannot change them).
@@ -292,12 +287,9 @@ void Registry::open(const QString &path, Access access)
             restrictFileModes();
         }
         if (sqlite3_exec(m_db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                             "Cannot open registry database '%1'")
-                     .arg(m_path));
+            fail(tr("Cannot open registry database '%1'").arg(m_path));
     } catch (...) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+        close();
         throw;
     }
     m_currentKeyId = RootKeyId;
@@ -306,11 +298,9 @@ void Registry::open(const QString &path, Access access)
 
 bool Registry::checkOwnership() const
 {
-    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot open registry database '%1'")
-                             .arg(m_path);
+    const QString what = tr("Cannot open registry database '%1'").arg(m_path);
     auto pragma = [&](const char *sql) {
-        Statement statement(m_db, sql);
+        Statement statement(m_db, sql); // once per connection: not kept
         if (statement.step() != SQLITE_ROW)
             fail(what);
         return statement.columnInt(0);
@@ -322,14 +312,10 @@ bool Registry::checkOwnership() const
     if (applicationId == 0 && version == 0 && objects == 0)
         return true;
     if (applicationId != ApplicationId)
-        throw Error(QCoreApplication::translate(
-                        "rightsmith::toolkit::Registry",
-                        "Cannot open registry database '%1': it belongs to another program")
-                        .arg(m_path));
+        throw Error(
+            tr("Cannot open registry database '%1': it belongs to another program").arg(m_path));
     if (version > SchemaVersion)
-        throw Error(QCoreApplication::translate(
-                        "rightsmith::toolkit::Registry",
-                        "Cannot open registry database '%1': made by a newer version (%2)")
+        throw Error(tr("Cannot open registry database '%1': made by a newer version (%2)")
                         .arg(m_path)
                         .arg(version));
     return false;
@@ -337,11 +323,9 @@ bool Registry::checkOwnership() const
 
 void Registry::createSchema()
 {
-    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot open registry database '%1'")
-                             .arg(m_path);
+    const QString what = tr("Cannot open registry database '%1'").arg(m_path);
     {
-        Statement root(m_db, "SELECT 1 FROM keys WHERE id = 1");
+        Statement root(*this, "SELECT 1 FROM keys WHERE id = 1");
         if (root.prepared() && root.step() == SQLITE_ROW)
             return;
     }
@@ -410,29 +394,20 @@ void Registry::fail(const QString &what) const
 void Registry::beginTransaction(TransactionKind kind)
 {
     if (inTransaction())
-        throw Error(QCoreApplication::translate(
-                        "rightsmith::toolkit::Registry",
-                        "Cannot begin a transaction in registry database '%1': one is open")
-                        .arg(m_path));
+        throw Error(
+            tr("Cannot begin a transaction in registry database '%1': one is open").arg(m_path));
     // A write transaction takes the write lock at once, waiting up to the busy
     // timeout; a read transaction fixes its snapshot with its first read.
     const char *sql = kind == WriteTransaction ? "BEGIN IMMEDIATE" : "BEGIN";
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(kind == WriteTransaction
-                 ? QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                               "Cannot write registry database '%1'")
-                       .arg(m_path)
-                 : QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                               "Cannot read registry database '%1'")
-                       .arg(m_path));
+        fail(kind == WriteTransaction ? tr("Cannot write registry database '%1'").arg(m_path)
+                                      : tr("Cannot read registry database '%1'").arg(m_path));
     if (kind == ReadTransaction) {
-        Statement snapshot(m_db, "SELECT 1 FROM keys WHERE id = 1");
+        Statement snapshot(*this, "SELECT 1 FROM keys WHERE id = 1");
         if (snapshot.step() != SQLITE_ROW) {
             const QString message = reason();
             rollback();
-            throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                    "Cannot read registry database '%1': %2")
-                            .arg(m_path, message));
+            throw Error(tr("Cannot read registry database '%1': %2").arg(m_path, message));
         }
     }
 }
@@ -444,9 +419,7 @@ void Registry::commit()
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const QString message = reason();
         rollback();
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "Cannot write registry database '%1': %2")
-                        .arg(m_path, message));
+        throw Error(tr("Cannot write registry database '%1': %2").arg(m_path, message));
     }
 }
 
@@ -463,13 +436,11 @@ bool Registry::inTransaction() const
 
 bool Registry::keyIdExists(qint64 id) const
 {
-    Statement statement(m_db, "SELECT 1 FROM keys WHERE id = ?");
+    Statement statement(*this, "SELECT 1 FROM keys WHERE id = ?");
     statement.bind(1, id);
     const int rc = statement.step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot read registry key '%1'")
-                 .arg(m_currentKey));
+        fail(tr("Cannot read registry key '%1'").arg(m_currentKey));
     return rc == SQLITE_ROW;
 }
 
@@ -483,9 +454,7 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
         base = {m_currentKeyId, m_currentKey};
         if (!keyIdExists(base.id)) {
             if (create)
-                throw Error(QCoreApplication::translate(
-                                "rightsmith::toolkit::Registry",
-                                "Cannot create registry key '%1': the key '%2' no longer exists")
+                throw Error(tr("Cannot create registry key '%1': the key '%2' no longer exists")
                                 .arg(path, m_currentKey));
             return {};
         }
@@ -494,7 +463,7 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
     auto walk = [&](bool insert) -> KeyRef {
         KeyRef key = base;
         for (const QString &name : names) {
-            Statement find(m_db, "SELECT id, name FROM keys WHERE parent = ? AND name = ?");
+            Statement find(*this, "SELECT id, name FROM keys WHERE parent = ? AND name = ?");
             find.bind(1, key.id);
             find.bind(2, name);
             const int rc = find.step();
@@ -503,20 +472,16 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
                 key.id = find.columnInt(0);
                 stored = find.columnText(1);
             } else if (rc == SQLITE_DONE && insert) {
-                Statement add(m_db, "INSERT INTO keys(parent, name) VALUES(?, ?)");
+                Statement add(*this, "INSERT INTO keys(parent, name) VALUES(?, ?)");
                 add.bind(1, key.id);
                 add.bind(2, name);
                 if (add.step() != SQLITE_DONE)
-                    fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot create registry key '%1'")
-                             .arg(path));
+                    fail(tr("Cannot create registry key '%1'").arg(path));
                 key.id = sqlite3_last_insert_rowid(m_db);
             } else if (rc == SQLITE_DONE) {
                 return {};
             } else {
-                fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                 "Cannot read registry key '%1'")
-                         .arg(path));
+                fail(tr("Cannot read registry key '%1'").arg(path));
             }
             key.path = key.path.isEmpty() ? stored : key.path + u'\\' + stored;
         }
@@ -529,14 +494,10 @@ Registry::KeyRef Registry::resolveKey(const QString &path, bool create) const
         return found;
     ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot create registry key '%1'")
-                 .arg(path));
+        fail(tr("Cannot create registry key '%1'").arg(path));
     found = walk(true);
     if (!transaction.commit())
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot create registry key '%1'")
-                 .arg(path));
+        fail(tr("Cannot create registry key '%1'").arg(path));
     return found;
 }
 
@@ -563,9 +524,7 @@ bool Registry::keyExists(const QString &path) const
 
 bool Registry::deleteKey(const QString &path)
 {
-    const QString what = QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                     "Cannot delete registry key '%1'")
-                             .arg(path);
+    const QString what = tr("Cannot delete registry key '%1'").arg(path);
     ImplicitTransaction transaction(m_db);
     if (!transaction.begin())
         fail(what);
@@ -578,7 +537,7 @@ bool Registry::deleteKey(const QString &path)
     QList<qint64> order {key.id};
     QSet<qint64> seen {RootKeyId, key.id};
     for (qsizetype i = 0; i < order.size(); ++i) {
-        Statement children(m_db, "SELECT id FROM keys WHERE parent = ?");
+        Statement children(*this, "SELECT id FROM keys WHERE parent = ?");
         children.bind(1, order.at(i));
         int rc;
         while ((rc = children.step()) == SQLITE_ROW) {
@@ -594,9 +553,9 @@ bool Registry::deleteKey(const QString &path)
 
     // Deepest first: children come after their parents in the list.
     for (qsizetype i = order.size() - 1; i >= 0; --i) {
-        Statement values(m_db, "DELETE FROM \"values\" WHERE key = ?");
+        Statement values(*this, "DELETE FROM \"values\" WHERE key = ?");
         values.bind(1, order.at(i));
-        Statement keys(m_db, "DELETE FROM keys WHERE id = ?");
+        Statement keys(*this, "DELETE FROM keys WHERE id = ?");
         keys.bind(1, order.at(i));
         if (values.step() != SQLITE_DONE || keys.step() != SQLITE_DONE)
             fail(what);
@@ -612,15 +571,14 @@ QStringList Registry::subKeys(const QString &path) const
     QStringList names;
     if (key.id < 0)
         return names;
-    Statement statement(m_db, "SELECT name FROM keys WHERE parent = ?1 AND id <> ?1 ORDER BY name");
+    Statement statement(*this,
+                        "SELECT name FROM keys WHERE parent = ?1 AND id <> ?1 ORDER BY name");
     statement.bind(1, key.id);
     int rc;
     while ((rc = statement.step()) == SQLITE_ROW)
         names.append(statement.columnText(0));
     if (rc != SQLITE_DONE)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot list registry key '%1'")
-                 .arg(path));
+        fail(tr("Cannot list registry key '%1'").arg(path));
     return names;
 }
 
@@ -629,7 +587,7 @@ Registry::ValueInfo Registry::valueInfo(const QString &name) const
     // length() and typeof() read no payload; instr() reads it, so only a
     // string's is searched for its terminator (3 is String).
     static_assert(String == 3);
-    Statement statement(m_db,
+    Statement statement(*this,
                         "SELECT type, typeof(data), CASE typeof(data) WHEN 'integer' THEN data "
                         "END, length(data), CASE type WHEN 3 THEN instr(data, x'00') END "
                         "FROM \"values\" WHERE key = ? AND name = ?");
@@ -639,8 +597,7 @@ Registry::ValueInfo Registry::valueInfo(const QString &name) const
     if (rc == SQLITE_DONE)
         return {};
     if (rc != SQLITE_ROW)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot read value '%1'")
-                 .arg(name));
+        fail(tr("Cannot read value '%1'").arg(name));
 
     const QString storage = statement.columnText(1);
     const int columnType = storage == "integer"_L1 ? SQLITE_INTEGER
@@ -682,28 +639,24 @@ qint64 Registry::valueSize(const QString &name) const
 
 QStringList Registry::valueNames() const
 {
-    Statement statement(m_db, "SELECT name FROM \"values\" WHERE key = ? ORDER BY rowid");
+    Statement statement(*this, "SELECT name FROM \"values\" WHERE key = ? ORDER BY rowid");
     statement.bind(1, m_currentKeyId);
     QStringList names;
     int rc;
     while ((rc = statement.step()) == SQLITE_ROW)
         names.append(statement.columnText(0));
     if (rc != SQLITE_DONE)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                         "Cannot list the values of registry key '%1'")
-                 .arg(m_currentKey));
+        fail(tr("Cannot list the values of registry key '%1'").arg(m_currentKey));
     return names;
 }
 
 bool Registry::deleteValue(const QString &name)
 {
-    Statement statement(m_db, "DELETE FROM \"values\" WHERE key = ? AND name = ?");
+    Statement statement(*this, "DELETE FROM \"values\" WHERE key = ? AND name = ?");
     statement.bind(1, m_currentKeyId);
     statement.bind(2, name);
     if (statement.step() != SQLITE_DONE)
-        fail(
-            QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot delete value '%1'")
-                .arg(name));
+        fail(tr("Cannot delete value '%1'").arg(name));
     return sqlite3_changes(m_db) > 0;
 }
 
@@ -712,7 +665,7 @@ void Registry::writeValue(const QString &name, ValueType type, const QByteArray 
 {
     // One statement: the value is replaced whole or not at all. The EXISTS
     // guard turns a key deleted meanwhile into a clear error.
-    Statement statement(m_db,
+    Statement statement(*this,
                         "INSERT INTO \"values\"(key, name, type, data) SELECT ?1, ?2, ?3, ?4 "
                         "WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1) "
                         "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
@@ -724,15 +677,11 @@ void Registry::writeValue(const QString &name, ValueType type, const QByteArray 
         statement.bindBlob(4, *bytes);
     else
         statement.bind(4, qint64(integer));
-    const QString what =
-        QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot write value '%1'")
-            .arg(name);
+    const QString what = tr("Cannot write value '%1'").arg(name);
     if (statement.step() != SQLITE_DONE)
         fail(what);
     if (sqlite3_changes(m_db) == 0)
-        throw Error(QCoreApplication::translate("rightsmith::toolkit::Registry",
-                                                "%1: the registry key '%2' no longer exists")
-                        .arg(what, m_currentKey));
+        throw Error(tr("%1: the registry key '%2' no longer exists").arg(what, m_currentKey));
 }
 
 void Registry::writeBinary(const QString &name, const QByteArray &data)
@@ -770,14 +719,13 @@ bool Registry::stepValue(detail::Statement &statement, const QString &name) cons
     if (rc == SQLITE_DONE)
         return false;
     if (rc != SQLITE_ROW)
-        fail(QCoreApplication::translate("rightsmith::toolkit::Registry", "Cannot read value '%1'")
-                 .arg(name));
+        fail(tr("Cannot read value '%1'").arg(name));
     return true;
 }
 
 std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSize) const
 {
-    Statement statement(m_db, SelectValueSql);
+    Statement statement(*this, SelectValueSql);
     if (!stepValue(statement, name))
         return std::nullopt;
     if (classify(statement.columnInt(0), statement.columnType(1), 0) != Binary
@@ -788,7 +736,7 @@ std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSi
 
 std::optional<qint32> Registry::readInteger(const QString &name) const
 {
-    Statement statement(m_db, SelectValueSql);
+    Statement statement(*this, SelectValueSql);
     if (!stepValue(statement, name))
         return std::nullopt;
     const int columnType = statement.columnType(1);
@@ -800,7 +748,7 @@ std::optional<qint32> Registry::readInteger(const QString &name) const
 
 std::optional<QByteArray> Registry::readString(const QString &name) const
 {
-    Statement statement(m_db, SelectValueSql);
+    Statement statement(*this, SelectValueSql);
     if (!stepValue(statement, name))
         return std::nullopt;
     if (classify(statement.columnInt(0), statement.columnType(1), 0) != String)

@@ -3,6 +3,7 @@
 #include "rightsmithcore_export.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +16,8 @@ namespace rightsmith::toolkit {
 
 namespace detail {
 class Statement;
-}
+class StatementCache;
+} // namespace detail
 
 /// The per-user store of keys and typed values that takes the registry's
 /// place: an SQLite database at $XDG_CONFIG_HOME/rightsmith/registry.sqlite3
@@ -39,6 +41,8 @@ class Statement;
 /// its mode is changed.
 class RIGHTSMITH_CORE_EXPORT Registry
 {
+    Q_DECLARE_TR_FUNCTIONS(rightsmith::toolkit::Registry)
+
 public:
     /// Unknown is a value whose stored type and payload do not agree (a
     /// damaged or foreign database); reading it throws like a wrong type.
@@ -126,6 +130,8 @@ public:
     [[noreturn]] void fail(const QString &what) const;
 
 private:
+    friend class detail::Statement;
+
     struct KeyRef
     {
         qint64 id = -1;
@@ -138,6 +144,8 @@ private:
     };
 
     void open(const QString &path, Access access);
+    /// Finalizes the kept statements, then closes the connection.
+    void close() noexcept;
     bool checkOwnership() const;
     void createSchema();
     void restrictFileModes() const;
@@ -150,6 +158,8 @@ private:
     bool stepValue(detail::Statement &statement, const QString &name) const;
 
     sqlite3 *m_db = nullptr;
+    /// The statements run per call, prepared once on m_db.
+    std::unique_ptr<detail::StatementCache> m_statements;
     QString m_path;
     Access m_access = ReadWrite;
     QString m_currentKey;

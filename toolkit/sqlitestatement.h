@@ -3,23 +3,98 @@
 // One prepared SQLite statement, for the registry and for the tables other
 // subsystems keep in the registry's database. Internal: not installed.
 
+#include "toolkit/registry.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <map>
 #include <sqlite3.h>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace rightsmith::toolkit {
 
 namespace detail {
+
+/// The statements of one connection that are run again and again, each
+/// prepared once and kept for the next use. Several uses of the same text at
+/// once (one still stepping while the text runs again) each get a statement
+/// of their own; only one of them is kept. clear() must run before the
+/// connection closes.
+class StatementCache
+{
+public:
+    explicit StatementCache(sqlite3 *db)
+        : m_db(db)
+    {
+    }
+    ~StatementCache() { clear(); }
+    StatementCache(const StatementCache &) = delete;
+    StatementCache &operator=(const StatementCache &) = delete;
+
+    /// The kept statement for \a sql, or a new one; *\a slot is where
+    /// giveBack() keeps it. Returns SQLite's result of preparing it.
+    int take(const char *sql, sqlite3_stmt **statement, sqlite3_stmt ***slot)
+    {
+        auto it = m_idle.find(std::string_view(sql));
+        if (it == m_idle.end())
+            it = m_idle.emplace(std::string(sql), nullptr).first;
+        *slot = &it->second;
+        *statement = std::exchange(it->second, nullptr);
+        if (*statement)
+            return SQLITE_OK;
+        return sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, statement, nullptr);
+    }
+    /// Resets \a statement, drops its bindings (blobs are bound without a
+    /// copy) and keeps it in \a slot, unless another one is kept there already.
+    static void giveBack(sqlite3_stmt *statement, sqlite3_stmt **slot)
+    {
+        if (!statement)
+            return;
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        if (*slot)
+            sqlite3_finalize(statement);
+        else
+            *slot = statement;
+    }
+    /// Finalizes every kept statement.
+    void clear()
+    {
+        for (auto &[sql, statement] : m_idle)
+            sqlite3_finalize(std::exchange(statement, nullptr));
+    }
+
+private:
+    sqlite3 *m_db;
+    // A node-based map: the slots handed out stay where they are.
+    std::map<std::string, sqlite3_stmt *, std::less<>> m_idle;
+};
+
 /// One prepared statement; errors throw through the registry's fail().
 class Statement
 {
 public:
+    /// Prepared for this one use (statements run once per connection).
     Statement(sqlite3 *db, const char *sql)
     {
         m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
     }
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    /// The connection's kept statement for \a sql (see StatementCache); it
+    /// is reset and its bindings dropped when this ends, by an exception too.
+    Statement(const Registry &registry, const char *sql)
+    {
+        m_rc = registry.m_statements->take(sql, &m_stmt, &m_slot);
+    }
+    ~Statement()
+    {
+        if (m_slot)
+            StatementCache::giveBack(m_stmt, m_slot);
+        else
+            sqlite3_finalize(m_stmt);
+    }
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
@@ -78,6 +153,7 @@ private:
     }
 
     sqlite3_stmt *m_stmt = nullptr;
+    sqlite3_stmt **m_slot = nullptr;
     int m_rc = SQLITE_OK;
 };
 } // namespace detail

@@ -306,7 +306,7 @@
 <context>
     <name>rightsmith::toolkit::Application</name>
     <message>
-        <location filename="../toolkit/errorhandler.cpp" line="40"/>
+        <location filename="../toolkit/errorhandler.cpp" line="41"/>
         <source>Unknown exception</source>
         <translation type="unfinished"></translation>
     </message>
@@ -314,12 +314,12 @@
 <context>
     <name>rightsmith::toolkit::BitmapFile</name>
     <message>
-        <location filename="../toolkit/bitmapfile.cpp" line="27"/>
+        <location filename="../toolkit/bitmapfile.cpp" line="26"/>
         <source>Bitmap image is not valid</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/bitmapfile.cpp" line="155"/>
+        <location filename="../toolkit/bitmapfile.cpp" line="139"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -332,7 +332,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="43"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="44"/>
         <location filename="../toolkit/bytestream.cpp" line="24"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
@@ -381,20 +381,20 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="85"/>
-        <location filename="../toolkit/registry.cpp" line="95"/>
+        <location filename="../toolkit/registry.cpp" line="84"/>
+        <location filename="../toolkit/registry.cpp" line="93"/>
         <source>Cannot create directory &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="116"/>
-        <location filename="../toolkit/registry.cpp" line="251"/>
+        <location filename="../toolkit/registry.cpp" line="113"/>
+        <location filename="../toolkit/registry.cpp" line="254"/>
         <location filename="../toolkit/registry.cpp" line="262"/>
         <source>Cannot open registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="139"/>
+        <location filename="../toolkit/registry.cpp" line="134"/>
         <source>folder &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
@@ -404,99 +404,99 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="278"/>
-        <location filename="../toolkit/registry.cpp" line="295"/>
-        <location filename="../toolkit/registry.cpp" line="309"/>
-        <location filename="../toolkit/registry.cpp" line="340"/>
+        <location filename="../toolkit/registry.cpp" line="275"/>
+        <location filename="../toolkit/registry.cpp" line="290"/>
+        <location filename="../toolkit/registry.cpp" line="301"/>
+        <location filename="../toolkit/registry.cpp" line="326"/>
         <source>Cannot open registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="325"/>
+        <location filename="../toolkit/registry.cpp" line="316"/>
         <source>Cannot open registry database &apos;%1&apos;: it belongs to another program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="330"/>
+        <location filename="../toolkit/registry.cpp" line="318"/>
         <source>Cannot open registry database &apos;%1&apos;: made by a newer version (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="413"/>
+        <location filename="../toolkit/registry.cpp" line="398"/>
         <source>Cannot begin a transaction in registry database &apos;%1&apos;: one is open</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="422"/>
+        <location filename="../toolkit/registry.cpp" line="403"/>
         <source>Cannot write registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="425"/>
+        <location filename="../toolkit/registry.cpp" line="404"/>
         <source>Cannot read registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="433"/>
+        <location filename="../toolkit/registry.cpp" line="410"/>
         <source>Cannot read registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="447"/>
+        <location filename="../toolkit/registry.cpp" line="422"/>
         <source>Cannot write registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="470"/>
-        <location filename="../toolkit/registry.cpp" line="517"/>
+        <location filename="../toolkit/registry.cpp" line="443"/>
+        <location filename="../toolkit/registry.cpp" line="484"/>
         <source>Cannot read registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="486"/>
+        <location filename="../toolkit/registry.cpp" line="457"/>
         <source>Cannot create registry key &apos;%1&apos;: the key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="510"/>
-        <location filename="../toolkit/registry.cpp" line="532"/>
-        <location filename="../toolkit/registry.cpp" line="537"/>
+        <location filename="../toolkit/registry.cpp" line="479"/>
+        <location filename="../toolkit/registry.cpp" line="497"/>
+        <location filename="../toolkit/registry.cpp" line="500"/>
         <source>Cannot create registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="566"/>
+        <location filename="../toolkit/registry.cpp" line="527"/>
         <source>Cannot delete registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="621"/>
+        <location filename="../toolkit/registry.cpp" line="581"/>
         <source>Cannot list registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="642"/>
-        <location filename="../toolkit/registry.cpp" line="773"/>
+        <location filename="../toolkit/registry.cpp" line="600"/>
+        <location filename="../toolkit/registry.cpp" line="722"/>
         <source>Cannot read value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="692"/>
+        <location filename="../toolkit/registry.cpp" line="649"/>
         <source>Cannot list the values of registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="705"/>
+        <location filename="../toolkit/registry.cpp" line="659"/>
         <source>Cannot delete value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="728"/>
+        <location filename="../toolkit/registry.cpp" line="680"/>
         <source>Cannot write value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="733"/>
+        <location filename="../toolkit/registry.cpp" line="684"/>
         <source>%1: the registry key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
@@ -504,7 +504,7 @@
 <context>
     <name>zkActnLst::TzkAction</name>
     <message>
-        <location filename="../actions/tzkaction.cpp" line="143"/>
+        <location filename="../actions/tzkaction.cpp" line="145"/>
         <source>Insuficient rights to access this functionality.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -525,12 +525,12 @@
 <context>
     <name>zkDlgSecurity::TfrmSecurity</name>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="46"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="48"/>
         <source>Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="59"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="61"/>
         <source>New User</source>
         <translation type="unfinished"></translation>
     </message>
@@ -540,27 +540,27 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="75"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="73"/>
         <source>&amp;Unlock</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="82"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="78"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="83"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="79"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="210"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="205"/>
         <source>The failed logons of %1 are forgotten.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="212"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="207"/>
         <source>No failed logons of %1 are counted.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -568,32 +568,32 @@
 <context>
     <name>zkEntryPasswordDlg::TdlgPassword</name>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="32"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="34"/>
         <source>Password Dialog</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="42"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="44"/>
         <source>Enter user name:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="51"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="53"/>
         <source>Enter password:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="57"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="59"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="63"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="65"/>
         <source>Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="73"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="74"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
@@ -621,12 +621,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgnewuser.cpp" line="36"/>
+        <location filename="../dialogs/tdlgnewuser.cpp" line="37"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgnewuser.cpp" line="46"/>
+        <location filename="../dialogs/tdlgnewuser.cpp" line="37"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,22 +655,22 @@
 <context>
     <name>zkSecurity::LogonCheck</name>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="47"/>
+        <location filename="../security/component/logoncheck.cpp" line="48"/>
         <source>a name without a user</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="178"/>
+        <location filename="../security/component/logoncheck.cpp" line="179"/>
         <source>Too many failed logons. Try again in 1 second.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="181"/>
+        <location filename="../security/component/logoncheck.cpp" line="182"/>
         <source>Too many failed logons. Try again in %1 seconds.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="184"/>
+        <location filename="../security/component/logoncheck.cpp" line="185"/>
         <source>Too many failed logons. Try again in %1 minutes.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -691,22 +691,22 @@
 <context>
     <name>zkSecurity::PasswordHash</name>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="141"/>
+        <location filename="../security/model/passwordhash.cpp" line="133"/>
         <source>The password hash cost is below the least accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="145"/>
+        <location filename="../security/model/passwordhash.cpp" line="137"/>
         <source>The password hash cost is above the most accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="157"/>
+        <location filename="../security/model/passwordhash.cpp" line="149"/>
         <source>The password could not be hashed: out of memory.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="172"/>
+        <location filename="../security/model/passwordhash.cpp" line="164"/>
         <source>The password has %1 characters; a password that is not hashed can have at most %2. Choose a shorter one, or have passwords hashed.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -729,12 +729,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/tzksecuritybuild.cpp" line="196"/>
+        <location filename="../security/component/tzksecuritybuild.cpp" line="198"/>
         <source>Duplicate Security ID Found. Cannot Continue. Please correct.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/tzksecurityusers.cpp" line="212"/>
+        <location filename="../security/component/tzksecurityusers.cpp" line="211"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -742,7 +742,7 @@
 <context>
     <name>zkSecurity::TzkSecurityDialogs</name>
     <message>
-        <location filename="../security/component/tzksecuritydialogs.cpp" line="99"/>
+        <location filename="../security/component/tzksecuritydialogs.cpp" line="100"/>
         <source>Do you want to keep the current logon? If no, all protected functionality will be disabled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -750,7 +750,7 @@
 <context>
     <name>zkSecurity::TzkSecurityTemplate</name>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="49"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="50"/>
         <source>Stream read error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -760,12 +760,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="291"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="290"/>
         <source>Invalid level (%1) for item &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="304"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="303"/>
         <source>Invalid index</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,119 +773,119 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/store/userstore.cpp" line="83"/>
+        <location filename="../security/store/userstore.cpp" line="85"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="95"/>
+        <location filename="../security/store/userstore.cpp" line="97"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="240"/>
+        <location filename="../security/store/userstore.cpp" line="242"/>
         <source>the folder &quot;%1&quot; of the user template belongs to another account, which can replace the user template; keep it in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="247"/>
+        <location filename="../security/store/userstore.cpp" line="249"/>
         <source>other accounts can write to the folder &quot;%1&quot; of the user template; take their write permission away (chmod go-w &quot;%1&quot;) or keep the user template in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="256"/>
+        <location filename="../security/store/userstore.cpp" line="258"/>
         <source>the user template file &quot;%1&quot; is a symbolic link; remove the link and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="262"/>
-        <location filename="../security/store/userstore.cpp" line="1496"/>
+        <location filename="../security/store/userstore.cpp" line="264"/>
+        <location filename="../security/store/userstore.cpp" line="1498"/>
         <source>the user template file &quot;%1&quot; belongs to another account; remove it and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="315"/>
+        <location filename="../security/store/userstore.cpp" line="317"/>
         <source>&quot;%1&quot; is not a regular file of this account</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="463"/>
+        <location filename="../security/store/userstore.cpp" line="465"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="467"/>
+        <location filename="../security/store/userstore.cpp" line="469"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="716"/>
-        <location filename="../security/store/userstore.cpp" line="1124"/>
-        <location filename="../security/store/userstore.cpp" line="1260"/>
+        <location filename="../security/store/userstore.cpp" line="718"/>
+        <location filename="../security/store/userstore.cpp" line="1126"/>
+        <location filename="../security/store/userstore.cpp" line="1262"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="736"/>
+        <location filename="../security/store/userstore.cpp" line="738"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="917"/>
+        <location filename="../security/store/userstore.cpp" line="919"/>
         <source>the shared user store (key &quot;%1&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="922"/>
+        <location filename="../security/store/userstore.cpp" line="924"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="927"/>
+        <location filename="../security/store/userstore.cpp" line="929"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="932"/>
+        <location filename="../security/store/userstore.cpp" line="934"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1079"/>
+        <location filename="../security/store/userstore.cpp" line="1081"/>
         <source>The users were changed by another program since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1104"/>
-        <location filename="../security/store/userstore.cpp" line="1947"/>
+        <location filename="../security/store/userstore.cpp" line="1106"/>
+        <location filename="../security/store/userstore.cpp" line="1949"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1247"/>
+        <location filename="../security/store/userstore.cpp" line="1249"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1306"/>
-        <location filename="../security/store/userstore.cpp" line="1431"/>
+        <location filename="../security/store/userstore.cpp" line="1308"/>
+        <location filename="../security/store/userstore.cpp" line="1433"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1463"/>
+        <location filename="../security/store/userstore.cpp" line="1465"/>
         <source>the user template file is not the one its last save stored (its digest differs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1638"/>
+        <location filename="../security/store/userstore.cpp" line="1640"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -893,95 +893,95 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1836"/>
+        <location filename="../security/store/userstore.cpp" line="1838"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1899"/>
+        <location filename="../security/store/userstore.cpp" line="1901"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1922"/>
+        <location filename="../security/store/userstore.cpp" line="1924"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="527"/>
-        <location filename="../security/store/userstore.cpp" line="1333"/>
+        <location filename="../security/store/userstore.cpp" line="529"/>
+        <location filename="../security/store/userstore.cpp" line="1335"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1384"/>
-        <location filename="../security/store/userstore.cpp" line="1834"/>
+        <location filename="../security/store/userstore.cpp" line="1386"/>
+        <location filename="../security/store/userstore.cpp" line="1836"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="899"/>
+        <location filename="../security/store/userstore.cpp" line="901"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1437"/>
+        <location filename="../security/store/userstore.cpp" line="1439"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1447"/>
+        <location filename="../security/store/userstore.cpp" line="1449"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1469"/>
+        <location filename="../security/store/userstore.cpp" line="1471"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1490"/>
+        <location filename="../security/store/userstore.cpp" line="1492"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1484"/>
-        <location filename="../security/store/userstore.cpp" line="1504"/>
+        <location filename="../security/store/userstore.cpp" line="1486"/>
+        <location filename="../security/store/userstore.cpp" line="1506"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1509"/>
-        <location filename="../security/store/userstore.cpp" line="1522"/>
+        <location filename="../security/store/userstore.cpp" line="1511"/>
+        <location filename="../security/store/userstore.cpp" line="1524"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1592"/>
+        <location filename="../security/store/userstore.cpp" line="1594"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1568"/>
-        <location filename="../security/store/userstore.cpp" line="1597"/>
+        <location filename="../security/store/userstore.cpp" line="1570"/>
+        <location filename="../security/store/userstore.cpp" line="1599"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1600"/>
+        <location filename="../security/store/userstore.cpp" line="1602"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1606"/>
+        <location filename="../security/store/userstore.cpp" line="1608"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1620"/>
+        <location filename="../security/store/userstore.cpp" line="1622"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -991,7 +991,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1627"/>
+        <location filename="../security/store/userstore.cpp" line="1629"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -1030,12 +1030,12 @@ An administrator can examine the store with &quot;rightsmith-users verify&quot; 
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="63"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="55"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="121"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="112"/>
         <source>Invalid current or new password. Please retype.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -28,6 +28,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkSecurity {
 
 TzkSecurity::TzkSecurity(QObject *owner)
@@ -39,7 +41,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_options = TzkSecurityOptionSet::defaults();
     m_userTemplateRegistryKeyName = StoreNames::DefaultKey;
     m_userTemplateFileName = StoreNames::DefaultFileName;
-    m_imageList = std::make_unique<rightsmith::toolkit::ImageList>();
+    m_imageList = std::make_unique<toolkit::ImageList>();
     m_imageList->setMasked(false);
     // The trees need no host window here: they are plain trees that views observe.
     m_securityTemplate = std::make_unique<TzkSecurityTemplate>();
@@ -48,14 +50,12 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_lastUsers.clear();
     m_store = std::make_unique<UserStore>();
     m_rightsIndex = std::make_unique<RightsIndex>();
-    m_rightsSource =
-        std::make_unique<rightsmith::toolkit::UpdateSource>([this] { return RightsStamp(); });
+    m_rightsSource = std::make_unique<toolkit::UpdateSource>([this] { return RightsStamp(); });
 
     if (!CheckSingleInstance()) {
         m_instanceMapping.release();
         // The members built so far are released by their own destructors.
-        throw rightsmith::toolkit::Error(
-            tr("No more than one instance of Security Component allowed."));
+        throw toolkit::Error(tr("No more than one instance of Security Component allowed."));
     }
 }
 
@@ -86,16 +86,16 @@ void TzkSecurity::SetOptions(TzkSecurityOptionSet value)
     m_securityTemplate->setImages(value.contains(soShowIcons) ? m_imageList.get() : nullptr);
 }
 
-QList<rightsmith::toolkit::ActionList *> TzkSecurity::Clients() const
+QList<toolkit::ActionList *> TzkSecurity::Clients() const
 {
-    QList<rightsmith::toolkit::ActionList *> result;
+    QList<toolkit::ActionList *> result;
     result.reserve(m_clients.size());
     for (const auto &client : m_clients)
         result.append(client.data());
     return result;
 }
 
-void TzkSecurity::DefineProperties(rightsmith::toolkit::PropertyFiler &filer)
+void TzkSecurity::DefineProperties(toolkit::PropertyFiler &filer)
 {
     filer.defineBinaryProperty(
         u"evTree"_s,
@@ -220,7 +220,7 @@ void TzkSecurity::UpgradePassword(const QByteArray &userName, const QByteArray &
         TzkNodeRecord upgraded = record ? *record : TzkNodeRecord();
         PasswordHash::store(upgraded, password, m_hardening.hashCost);
         passwordNode->setData(upgraded);
-    } catch (const rightsmith::toolkit::Error &error) {
+    } catch (const toolkit::Error &error) {
         // The scrambled password stays; the next logon tries again.
         qWarning("%ls", qUtf16Printable(error.message()));
     }
@@ -264,16 +264,16 @@ bool TzkSecurity::CheckSingleInstance()
     // No owner, or an owner without a window (not a widget): nothing to claim.
     // Otherwise the name is the owner's top-level window identifier (its native
     // window is created if needed), qualified by display or process as the platform needs.
-    const std::optional<QByteArray> name = rightsmith::toolkit::NamedClaim::nameForOwner(parent());
+    const std::optional<QByteArray> name = toolkit::NamedClaim::nameForOwner(parent());
     if (!name)
         return true;
     // A claim that cannot be made at all does not stop the component.
-    return m_instanceMapping.acquire(*name) != rightsmith::toolkit::NamedClaim::AlreadyHeld;
+    return m_instanceMapping.acquire(*name) != toolkit::NamedClaim::AlreadyHeld;
 }
 
 bool TzkSecurity::OwnerIsForm() const
 {
-    return rightsmith::toolkit::isForm(parent());
+    return toolkit::isForm(parent());
 }
 
 qint32 TzkSecurity::NextSecurityId() const
@@ -281,10 +281,10 @@ qint32 TzkSecurity::NextSecurityId() const
     // Counted in 64 bits: an action carrying the largest identifier must not wrap around.
     qint64 running = 0;
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        rightsmith::toolkit::ActionList *list = m_clients.at(i).data();
+        toolkit::ActionList *list = m_clients.at(i).data();
         if (!qobject_cast<SecurityClient *>(list))
             continue;
-        for (rightsmith::toolkit::Action *action : list->actions()) {
+        for (toolkit::Action *action : list->actions()) {
             auto *protectedAction = qobject_cast<SecuredAction *>(action);
             if (protectedAction && protectedAction->SecurityId() >= running)
                 running = qint64(protectedAction->SecurityId()) + 1;
@@ -294,13 +294,13 @@ qint32 TzkSecurity::NextSecurityId() const
     return qint32(std::min<qint64>(result, std::numeric_limits<qint32>::max()));
 }
 
-void TzkSecurity::RegisterClient(rightsmith::toolkit::ActionList *list)
+void TzkSecurity::RegisterClient(toolkit::ActionList *list)
 {
     if (qobject_cast<SecurityClient *>(list))
         m_clients.append(list);
 }
 
-void TzkSecurity::UnregisterClient(rightsmith::toolkit::ActionList *list)
+void TzkSecurity::UnregisterClient(toolkit::ActionList *list)
 {
     if (!list)
         return;
@@ -330,16 +330,16 @@ void TzkSecurity::ForceClientsVisible()
     if (!m_options.contains(soForceClientsVisibleAfterLogon))
         return;
     // Making an action visible may run code that destroys lists or actions: walk guarded copies.
-    const QList<QPointer<rightsmith::toolkit::ActionList>> clients = m_clients;
+    const QList<QPointer<toolkit::ActionList>> clients = m_clients;
     for (qsizetype i = clients.size() - 1; i >= 0; --i) {
-        rightsmith::toolkit::ActionList *list = clients.at(i).data();
+        toolkit::ActionList *list = clients.at(i).data();
         const auto *client = qobject_cast<SecurityClient *>(list);
         if (!client || !client->HidesOnFail())
             continue;
-        const QList<rightsmith::toolkit::Action *> actions = list->actions();
-        QList<QPointer<rightsmith::toolkit::Action>> guarded(actions.cbegin(), actions.cend());
+        const QList<toolkit::Action *> actions = list->actions();
+        QList<QPointer<toolkit::Action>> guarded(actions.cbegin(), actions.cend());
         for (qsizetype j = guarded.size() - 1; j >= 0; --j) {
-            rightsmith::toolkit::Action *action = guarded.at(j).data();
+            toolkit::Action *action = guarded.at(j).data();
             if (qobject_cast<SecuredAction *>(action))
                 action->setVisible(true);
         }
@@ -350,11 +350,9 @@ void TzkSecurity::AddLastUser(const QByteArray &userName)
 {
     // Names are compared without regard to letter case as the user reads them:
     // decoded through the code page, so that accented letters compare too.
-    const QString name = rightsmith::toolkit::Codec::toUnicode(userName);
+    const QString name = toolkit::Codec::toUnicode(userName);
     for (qsizetype i = 0; i < m_lastUsers.size(); ++i) {
-        if (rightsmith::toolkit::Codec::toUnicode(m_lastUsers.at(i))
-                .compare(name, Qt::CaseInsensitive)
-            == 0) {
+        if (toolkit::Codec::toUnicode(m_lastUsers.at(i)).compare(name, Qt::CaseInsensitive) == 0) {
             m_lastUsers.removeAt(i);
             break;
         }

@@ -21,6 +21,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkSecurity {
 
 namespace {
@@ -39,7 +41,7 @@ bool isTrimmed(QChar c)
 // while the old template is still in place.
 struct ActionEntry
 {
-    rightsmith::toolkit::Action *action = nullptr;
+    toolkit::Action *action = nullptr;
     SecuredAction *secured = nullptr;
     QList<QByteArray> segments;
     QByteArray text;
@@ -47,7 +49,7 @@ struct ActionEntry
 
 struct ListEntry
 {
-    rightsmith::toolkit::ActionList *list = nullptr;
+    toolkit::ActionList *list = nullptr;
     QList<ActionEntry> actions;
 };
 
@@ -142,10 +144,10 @@ bool TzkSecurity::CollectClientIds()
 {
     m_usedIds.clear();
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        rightsmith::toolkit::ActionList *list = m_clients.at(i).data();
+        toolkit::ActionList *list = m_clients.at(i).data();
         if (!qobject_cast<SecurityClient *>(list))
             continue;
-        const QList<rightsmith::toolkit::Action *> actions = list->actions();
+        const QList<toolkit::Action *> actions = list->actions();
         for (qsizetype j = actions.size() - 1; j >= 0; --j) {
             auto *action = qobject_cast<SecuredAction *>(actions.at(j));
             if (!action)
@@ -185,14 +187,14 @@ void TzkSecurity::NoteBuiltNode(zkSecurity::TreeNode *node, int level)
 }
 
 bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
-                                                   rightsmith::toolkit::ImageList *images)
+                                                   toolkit::ImageList *images)
 {
     if (!tmpl || !images)
         return false;
 
     if (m_options.contains(soForceIDFromClients)) {
         if (!CollectClientIds())
-            throw rightsmith::toolkit::Error(
+            throw toolkit::Error(
                 tr("Duplicate Security ID Found. Cannot Continue. Please correct."));
     } else {
         m_usedIds.clear();
@@ -201,11 +203,11 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     // Clients in processing order (last registered first), their texts already in bytes.
     QList<ListEntry> lists;
     for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        rightsmith::toolkit::ActionList *list = m_clients.at(i).data();
+        toolkit::ActionList *list = m_clients.at(i).data();
         if (!qobject_cast<SecurityClient *>(list))
             continue;
         ListEntry listEntry {list, {}};
-        for (rightsmith::toolkit::Action *action : list->actions()) {
+        for (toolkit::Action *action : list->actions()) {
             auto *secured = qobject_cast<SecuredAction *>(action);
             if (!secured)
                 continue;
@@ -217,9 +219,9 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                 const QString segment = ExtractToken(category, level, u'/');
                 if (segment.isEmpty())
                     break;
-                entry.segments.append(rightsmith::toolkit::Codec::fromUnicodeChecked(segment));
+                entry.segments.append(toolkit::Codec::fromUnicodeChecked(segment));
             }
-            entry.text = rightsmith::toolkit::Codec::fromUnicodeChecked(
+            entry.text = toolkit::Codec::fromUnicodeChecked(
                 CleanCaption(action->text()).left(MaxNodeCaption));
             listEntry.actions.append(entry);
         }
@@ -243,7 +245,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     const QColor transparent = QGuiApplication::palette().color(QPalette::Window);
 
     for (const ListEntry &listEntry : std::as_const(lists)) {
-        rightsmith::toolkit::ImageList *listImages = listEntry.list->images();
+        toolkit::ImageList *listImages = listEntry.list->images();
         if (!baseImagesLoaded) {
             if (listImages) {
                 images->assign(*listImages);
@@ -279,7 +281,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
 
             zkSecurity::TreeNode *node = tmpl->addChild(parent, entry.text);
             NoteBuiltNode(node, level);
-            rightsmith::toolkit::Action *action = entry.action;
+            toolkit::Action *action = entry.action;
             qint32 securityId = entry.secured->SecurityId();
             if (!m_options.contains(soForceIDFromClients) || securityId == 0) {
                 securityId = NextGeneratedId();

@@ -67,7 +67,7 @@ QString writeFailure()
 
 bool hasRepeats(const rightsmith::toolkit::Registry &registry)
 {
-    Statement column(registry.database(),
+    Statement column(registry,
                      "SELECT 1 FROM pragma_table_info('audit_trail') WHERE name = 'repeats'");
     return column.step() == SQLITE_ROW;
 }
@@ -82,7 +82,7 @@ void trimOldest(const rightsmith::toolkit::Registry &registry, const QString &st
         const QByteArray sql = QByteArrayLiteral("DELETE FROM audit_trail WHERE id IN (SELECT id "
                                                  "FROM audit_trail WHERE store_key = ?1 AND event ")
             + events + LogonEventsSql + " ORDER BY id LIMIT ?2)";
-        Statement trim(registry.database(), sql.constData());
+        Statement trim(registry, sql.constData());
         trim.bind(1, storeKey);
         trim.bind(2, excess);
         if (trim.step() != SQLITE_DONE)
@@ -237,8 +237,7 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
         // earlier than now: a clock set far ahead, once, does not wipe the trail.
         qint64 newest = current.toMSecsSinceEpoch();
         {
-            Statement latest(m_registry.database(),
-                             "SELECT max(time) FROM audit_trail WHERE store_key = ?");
+            Statement latest(m_registry, "SELECT max(time) FROM audit_trail WHERE store_key = ?");
             latest.bind(1, m_storeKey);
             if (latest.step() == SQLITE_ROW && latest.columnType(0) != SQLITE_NULL)
                 newest = std::min(newest, latest.columnInt(0));
@@ -248,7 +247,7 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
         if (record.isCounted()) {
             // Raises the count of the same record in the same minute, if there is one.
             const qint64 minute = time - ((time % MsPerMinute) + MsPerMinute) % MsPerMinute;
-            Statement again(m_registry.database(),
+            Statement again(m_registry,
                             "UPDATE audit_trail SET repeats = repeats + 1 WHERE id = ("
                             "SELECT id FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
                             "AND time < ?3 AND event = ?4 AND user_name = ?5 AND actor = ?6 "
@@ -269,7 +268,7 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
             counted = sqlite3_changes(m_registry.database()) > 0;
         }
         if (!counted) {
-            Statement insert(m_registry.database(),
+            Statement insert(m_registry,
                              "INSERT INTO audit_trail(store_key, time, os_user, host, program, "
                              "event, user_name, actor, detail, repeats) "
                              "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -288,7 +287,7 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
         }
 
         if (m_limits.keepDays > 0) {
-            Statement expire(m_registry.database(),
+            Statement expire(m_registry,
                              "DELETE FROM audit_trail WHERE store_key = ? AND time < ?");
             expire.bind(1, m_storeKey);
             expire.bind(2, newest - qint64(m_limits.keepDays) * MsPerDay);
@@ -300,8 +299,7 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
             // by order of writing, not by time: after the clock was set back
             // the newest records carry the earliest times. Each delete walks
             // the ids from the oldest and stops at its limit.
-            Statement count(m_registry.database(),
-                            "SELECT count(*) FROM audit_trail WHERE store_key = ?");
+            Statement count(m_registry, "SELECT count(*) FROM audit_trail WHERE store_key = ?");
             count.bind(1, m_storeKey);
             if (count.step() != SQLITE_ROW)
                 m_registry.fail(writeFailure());
@@ -315,8 +313,7 @@ bool AuditTrail::hasRecords() const
 {
     if (!detail::tableExists(m_registry, TableName, readFailure()))
         return false;
-    Statement select(m_registry.database(),
-                     "SELECT 1 FROM audit_trail WHERE store_key = ? LIMIT 1");
+    Statement select(m_registry, "SELECT 1 FROM audit_trail WHERE store_key = ? LIMIT 1");
     select.bind(1, m_storeKey);
     const int rc = select.step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
@@ -330,7 +327,7 @@ QList<AuditRecord> AuditTrail::read(const QDateTime &since, const QByteArray &us
     if (!detail::tableExists(m_registry, TableName, readFailure()))
         return records;
     // A trail an older version made counts no repeats.
-    Statement select(m_registry.database(),
+    Statement select(m_registry,
                      hasRepeats(m_registry)
                          ? "SELECT time, os_user, host, program, event, user_name, actor, detail, "
                            "repeats FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "

@@ -144,7 +144,7 @@ ThrottleState LogonThrottle::stateOf(const QByteArray &key) const
     ThrottleState state;
     if (!detail::tableExists(m_registry, TableName, readFailure()))
         return state;
-    Statement select(m_registry.database(),
+    Statement select(m_registry,
                      "SELECT failures, last_failure FROM logon_failures "
                      "WHERE store_key = ? AND name_digest = ?");
     select.bind(1, m_storeKey);
@@ -170,7 +170,7 @@ void countFailures(const rightsmith::toolkit::Registry &registry, const QString 
     detail::execute(registry, CreateTableSql, writeFailure());
     for (const QByteArray &key : keys) {
         // The count stops at the largest int, which the state can hold.
-        Statement upsert(registry.database(),
+        Statement upsert(registry,
                          "INSERT INTO logon_failures(store_key, name_digest, failures, "
                          "last_failure) VALUES(?1, ?2, 1, ?3) "
                          "ON CONFLICT(store_key, name_digest) DO UPDATE SET "
@@ -184,7 +184,7 @@ void countFailures(const rightsmith::toolkit::Registry &registry, const QString 
         if (upsert.step() != SQLITE_DONE)
             registry.fail(writeFailure());
     }
-    Statement prune(registry.database(),
+    Statement prune(registry,
                     "DELETE FROM logon_failures WHERE store_key = ? AND last_failure < ?");
     prune.bind(1, storeKey);
     prune.bind(2, forgotten);
@@ -247,7 +247,7 @@ void LogonThrottle::release(const QByteArray &userName, const QByteArray &workst
         for (const auto &[key, before] : {std::pair {nameDigest(userName), reservation.name},
                                           std::pair {workstation, reservation.workstation}}) {
             // Still the reservation's count: back to what it was; else one less.
-            Statement undo(m_registry.database(),
+            Statement undo(m_registry,
                            "UPDATE logon_failures SET "
                            "failures = CASE WHEN last_failure = ?3 THEN ?4 "
                            "ELSE max(failures - 1, 0) END, "
@@ -285,7 +285,7 @@ bool LogonThrottle::clearDigest(const QByteArray &key)
     detail::writeTable(m_registry, writeFailure(), [&] {
         if (!detail::tableExists(m_registry, TableName, writeFailure()))
             return;
-        Statement remove(m_registry.database(),
+        Statement remove(m_registry,
                          "DELETE FROM logon_failures WHERE store_key = ? AND name_digest = ?");
         remove.bind(1, m_storeKey);
         remove.bindBlob(2, key);

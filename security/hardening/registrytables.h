@@ -21,7 +21,7 @@ inline bool tableExists(const rightsmith::toolkit::Registry &registry, const cha
                         const QString &what)
 {
     rightsmith::toolkit::detail::Statement statement(
-        registry.database(), "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+        registry, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
     statement.bind(1, QString::fromLatin1(name));
     const int rc = statement.step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)

@@ -6,26 +6,28 @@
 
 #include <QIODevice>
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkSecurity {
 
-void WriteImageStream(QIODevice &stream, const rightsmith::toolkit::ImageList &images)
+void WriteImageStream(QIODevice &stream, const toolkit::ImageList &images)
 {
-    rightsmith::toolkit::ByteWriter writer(stream);
+    toolkit::ByteWriter writer(stream);
     writer.seek(0);
     const int count = images.count();
     writer.writeInt32(count);
     for (int i = 0; i < count; ++i)
-        writer.writeBytes(rightsmith::toolkit::writeBitmapFile(images.image(i)));
+        writer.writeBytes(toolkit::writeBitmapFile(images.image(i)));
 }
 
-void ReadImageStream(QIODevice &stream, rightsmith::toolkit::ImageList &images)
+void ReadImageStream(QIODevice &stream, toolkit::ImageList &images)
 {
-    rightsmith::toolkit::ByteReader reader(stream);
+    toolkit::ByteReader reader(stream);
     const qint32 count = reader.readInt32();
     // One file at a time, never reserving for the count: a damaged count costs
     // at most one failed header read past the real end of the data.
     for (qint32 i = 0; i < count; ++i)
-        images.add(rightsmith::toolkit::readBitmapFile(stream));
+        images.add(toolkit::readBitmapFile(stream));
 }
 
 } // namespace zkSecurity

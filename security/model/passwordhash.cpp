@@ -2,12 +2,15 @@
 
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
+#include "toolkit/bytestream.h"
 #include "toolkit/error.h"
 #include "toolkit/sodium.h"
 
 #include <QCoreApplication>
 
 #include <cstring>
+
+namespace toolkit = rightsmith::toolkit;
 
 namespace zkSecurity::PasswordHash {
 
@@ -48,17 +51,6 @@ bool checkable(const PasswordHashCost &cost)
         && cost.memoryKiB <= MaxMemoryKiB;
 }
 
-quint32 readU32LE(const quint8 *p)
-{
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
-
-void writeU32LE(quint8 *p, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = quint8(value >> (8 * i));
-}
-
 bool hasLayout(const TzkNodeRecord &record)
 {
     return std::memcmp(record.Reserved + OffTag, Tag, sizeof(Tag)) == 0
@@ -69,7 +61,7 @@ bool hasLayout(const TzkNodeRecord &record)
 bool hashInto(unsigned char *out, const QByteArray &password, const unsigned char *salt,
               const PasswordHashCost &cost)
 {
-    if (!rightsmith::toolkit::useSodium())
+    if (!toolkit::useSodium())
         return false;
     return crypto_pwhash(out, HashSize, password.constData(), quint64(password.size()), salt,
                          cost.passes, size_t(cost.memoryKiB) * 1024U, crypto_pwhash_ALG_ARGON2ID13)
@@ -103,8 +95,8 @@ std::optional<PasswordHashCost> costOf(const TzkNodeRecord &record)
 {
     if (!isHashed(record))
         return std::nullopt;
-    return PasswordHashCost {readU32LE(record.Reserved + OffPasses),
-                             readU32LE(record.Reserved + OffMemory)};
+    return PasswordHashCost {toolkit::readUInt32LE(record.Reserved + OffPasses),
+                             toolkit::readUInt32LE(record.Reserved + OffMemory)};
 }
 
 bool matches(const TzkNodeRecord *record, const QByteArray &typed)
@@ -130,7 +122,7 @@ bool matches(const TzkNodeRecord *record, const QByteArray &typed)
     const QByteArray stored = r.caption();
     if (scrambled.size() != stored.size())
         return false;
-    if (!rightsmith::toolkit::useSodium())
+    if (!toolkit::useSodium())
         return false;
     return sodium_memcmp(scrambled.constData(), stored.constData(), size_t(stored.size())) == 0;
 }
@@ -138,23 +130,23 @@ bool matches(const TzkNodeRecord *record, const QByteArray &typed)
 void store(TzkNodeRecord &record, const QByteArray &password, const PasswordHashCost &cost)
 {
     if (!cost.atLeast(PasswordHashCost::minimum()))
-        throw rightsmith::toolkit::Error(QCoreApplication::translate(
+        throw toolkit::Error(QCoreApplication::translate(
             "zkSecurity::PasswordHash", "The password hash cost is below the least accepted."));
     // A hash that matches() would refuse to check would lock the user out.
     if (!checkable(cost))
-        throw rightsmith::toolkit::Error(QCoreApplication::translate(
+        throw toolkit::Error(QCoreApplication::translate(
             "zkSecurity::PasswordHash", "The password hash cost is above the most accepted."));
 
     quint8 reserved[sizeof(TzkNodeRecord::Reserved)] = {};
     std::memcpy(reserved + OffTag, Tag, sizeof(Tag));
     reserved[OffVersion] = Version;
-    writeU32LE(reserved + OffPasses, cost.passes);
-    writeU32LE(reserved + OffMemory, cost.memoryKiB);
-    rightsmith::toolkit::useSodium(); // hashInto() below refuses when it cannot be used
+    toolkit::writeUInt32LE(reserved + OffPasses, cost.passes);
+    toolkit::writeUInt32LE(reserved + OffMemory, cost.memoryKiB);
+    toolkit::useSodium(); // hashInto() below refuses when it cannot be used
     randombytes_buf(reserved + OffSalt, SaltSize);
     if (!hashInto(reserved + OffHash, password, reserved + OffSalt, cost)) {
         sodium_memzero(reserved, sizeof(reserved));
-        throw rightsmith::toolkit::Error(QCoreApplication::translate(
+        throw toolkit::Error(QCoreApplication::translate(
             "zkSecurity::PasswordHash", "The password could not be hashed: out of memory."));
     }
 
@@ -182,7 +174,7 @@ void storeScrambled(TzkNodeRecord &record, const QByteArray &password)
 {
     QString message;
     if (!fits(password, std::nullopt, &message))
-        throw rightsmith::toolkit::Error(message);
+        throw toolkit::Error(message);
     record.setCaption(zkCript::TCripter::Scramble(password));
     // Only a hash of ours goes (it is of the old password); reserved bytes
     // that other programs may use stay as they are.

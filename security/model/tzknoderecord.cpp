@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkSecurity {
 
 namespace {
@@ -55,13 +57,13 @@ void TzkNodeRecord::writeTo(char *p) const
         std::memcpy(p, this, Size);
         return;
     }
-    rightsmith::toolkit::writeInt32LE(p + OffSecurityId, SecurityId);
+    toolkit::writeInt32LE(p + OffSecurityId, SecurityId);
     p[OffCaptionLength] = char(CaptionLength);
     std::memcpy(p + OffCaptionBytes, CaptionBytes, sizeof(CaptionBytes));
     p[OffGranted] = char(Granted);
     std::memcpy(p + OffAlignment, Alignment, sizeof(Alignment));
-    rightsmith::toolkit::writeInt32LE(p + OffNodeIndex, NodeIndex);
-    rightsmith::toolkit::writeInt32LE(p + OffImageIndex, ImageIndex);
+    toolkit::writeInt32LE(p + OffNodeIndex, NodeIndex);
+    toolkit::writeInt32LE(p + OffImageIndex, ImageIndex);
     std::memcpy(p + OffReserved, Reserved, sizeof(Reserved));
 }
 
@@ -72,13 +74,13 @@ TzkNodeRecord TzkNodeRecord::fromBytes(const char *bytes)
         std::memcpy(&record, bytes, Size);
         return record;
     }
-    record.SecurityId = rightsmith::toolkit::readInt32LE(bytes + OffSecurityId);
+    record.SecurityId = toolkit::readInt32LE(bytes + OffSecurityId);
     record.CaptionLength = quint8(bytes[OffCaptionLength]);
     std::memcpy(record.CaptionBytes, bytes + OffCaptionBytes, sizeof(record.CaptionBytes));
     record.Granted = quint8(bytes[OffGranted]);
     std::memcpy(record.Alignment, bytes + OffAlignment, sizeof(record.Alignment));
-    record.NodeIndex = rightsmith::toolkit::readInt32LE(bytes + OffNodeIndex);
-    record.ImageIndex = rightsmith::toolkit::readInt32LE(bytes + OffImageIndex);
+    record.NodeIndex = toolkit::readInt32LE(bytes + OffNodeIndex);
+    record.ImageIndex = toolkit::readInt32LE(bytes + OffImageIndex);
     std::memcpy(record.Reserved, bytes + OffReserved, sizeof(record.Reserved));
     return record;
 }

@@ -19,6 +19,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace toolkit = rightsmith::toolkit;
+
 namespace zkSecurity {
 
 namespace {
@@ -31,21 +33,20 @@ using TemplateStreamLayout::StampSize;
 // padding bytes that follow are not significant.
 bool stampMatches(const char *stamp)
 {
-    return rightsmith::toolkit::readInt32LE(stamp) == 1
-        && rightsmith::toolkit::readInt32LE(stamp + 4) == 4
-        && rightsmith::toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
+    return toolkit::readInt32LE(stamp) == 1 && toolkit::readInt32LE(stamp + 4) == 4
+        && toolkit::readInt32LE(stamp + 8) == 0 && stamp[12] == 0;
 }
 
 // The byte writer's own message, for a device refused before anything is written.
 [[noreturn]] void throwWriteError()
 {
-    throw rightsmith::toolkit::Error(
+    throw toolkit::Error(
         QCoreApplication::translate("rightsmith::toolkit::ByteStream", "Stream write error"));
 }
 
 [[noreturn]] void throwReadError()
 {
-    throw rightsmith::toolkit::Error(
+    throw toolkit::Error(
         QCoreApplication::translate("zkSecurity::TzkSecurityTemplate", "Stream read error"));
 }
 
@@ -94,8 +95,7 @@ private:
 
     void flush()
     {
-        rightsmith::toolkit::ByteWriter(m_device).writeBytes(m_piece.constData(),
-                                                             m_next - m_piece.constData());
+        toolkit::ByteWriter(m_device).writeBytes(m_piece.constData(), m_next - m_piece.constData());
         m_next = m_piece.data();
     }
 
@@ -115,7 +115,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     if (buffer && (buffer->metaObject() != &QBuffer::staticMetaObject || !buffer->isWritable()))
         buffer = nullptr;
     if (!buffer) {
-        rightsmith::toolkit::ByteWriter(stream).seek(0);
+        toolkit::ByteWriter(stream).seek(0);
         if (!stream.isWritable())
             throwWriteError();
     }
@@ -126,7 +126,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     const auto trimmedText = [](zkSecurity::TreeNode *node) -> const QByteArray & {
         const QByteArray &text = node->text();
         if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
-            node->setText(rightsmith::toolkit::trimControl(text));
+            node->setText(toolkit::trimControl(text));
         return node->text();
     };
 
@@ -148,7 +148,7 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 
     const auto writeHeader = [n](char *header) {
         std::memcpy(header, Stamp, StampSize);
-        rightsmith::toolkit::writeInt32LE(header + StampSize, n);
+        toolkit::writeInt32LE(header + StampSize, n);
     };
     const auto writeRecord = [](zkSecurity::TreeNode *node, int i, char *at) {
         const TzkNodeRecord *record = node->data();
@@ -212,12 +212,12 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
 
 void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
 {
-    rightsmith::toolkit::ByteReader in(stream);
+    toolkit::ByteReader in(stream);
     in.seek(0);
     char stamp[StampSize];
     in.readExact(stamp, StampSize);
     if (!stampMatches(stamp))
-        throw rightsmith::toolkit::Error(tr("Version mismatch. Cannot continue"));
+        throw toolkit::Error(tr("Version mismatch. Cannot continue"));
 
     const qint32 n = in.readInt32();
     // The records must really be there before the tree is touched; a
@@ -260,48 +260,47 @@ void TzkSecurityTemplate::fillFromStream(const char *records, qsizetype availabl
     zkSecurity::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
     // One node per line; a zero byte ends the whole text section.
-    rightsmith::toolkit::forEachTextLine(
-        records + recordsSize, available - qsizetype(recordsSize),
-        [&](const char *line, qsizetype size) {
-            qsizetype level = 0;
-            while (level < size && (line[level] == '\t' || line[level] == ' '))
-                ++level;
-            QByteArray nodeText(line + level, size - level);
+    toolkit::forEachTextLine(records + recordsSize, available - qsizetype(recordsSize),
+                             [&](const char *line, qsizetype size) {
+                                 qsizetype level = 0;
+                                 while (level < size && (line[level] == '\t' || line[level] == ' '))
+                                     ++level;
+                                 QByteArray nodeText(line + level, size - level);
 
-            zkSecurity::TreeNode *node = nullptr;
-            qsizetype nodeLevel = level;
-            if (!previous) {
-                // The first line is top-level whatever its indentation.
-                node = addChild(nullptr, std::move(nodeText));
-                nodeLevel = 0;
-            } else if (level == previousLevel) {
-                node = addChild(previous->parent(), std::move(nodeText));
-            } else if (level == previousLevel + 1) {
-                node = addChild(previous, std::move(nodeText));
-            } else if (level < previousLevel) {
-                zkSecurity::TreeNode *ancestor = previous->parent();
-                qsizetype ancestorLevel = previousLevel - 1;
-                while (ancestorLevel > level) {
-                    ancestor = ancestor->parent();
-                    --ancestorLevel;
-                }
-                node = addChild(ancestor->parent(), std::move(nodeText));
-            } else {
-                throw rightsmith::toolkit::Error(
-                    tr("Invalid level (%1) for item \"%2\"")
-                        .arg(level)
-                        .arg(rightsmith::toolkit::Codec::toUnicode(nodeText)));
-            }
-            previous = node;
-            previousLevel = nodeLevel;
-        });
+                                 zkSecurity::TreeNode *node = nullptr;
+                                 qsizetype nodeLevel = level;
+                                 if (!previous) {
+                                     // The first line is top-level whatever its indentation.
+                                     node = addChild(nullptr, std::move(nodeText));
+                                     nodeLevel = 0;
+                                 } else if (level == previousLevel) {
+                                     node = addChild(previous->parent(), std::move(nodeText));
+                                 } else if (level == previousLevel + 1) {
+                                     node = addChild(previous, std::move(nodeText));
+                                 } else if (level < previousLevel) {
+                                     zkSecurity::TreeNode *ancestor = previous->parent();
+                                     qsizetype ancestorLevel = previousLevel - 1;
+                                     while (ancestorLevel > level) {
+                                         ancestor = ancestor->parent();
+                                         --ancestorLevel;
+                                     }
+                                     node = addChild(ancestor->parent(), std::move(nodeText));
+                                 } else {
+                                     throw toolkit::Error(
+                                         tr("Invalid level (%1) for item \"%2\"")
+                                             .arg(level)
+                                             .arg(toolkit::Codec::toUnicode(nodeText)));
+                                 }
+                                 previous = node;
+                                 previousLevel = nodeLevel;
+                             });
 
     for (qint32 i = 0; i < n; ++i) {
         const TzkNodeRecord record =
             TzkNodeRecord::fromBytes(records + qsizetype(i) * TzkNodeRecord::Size);
         zkSecurity::TreeNode *node = nodeAt(record.NodeIndex);
         if (!node)
-            throw rightsmith::toolkit::Error(tr("Invalid index"));
+            throw toolkit::Error(tr("Invalid index"));
         node->setImages(record.ImageIndex);
         node->setData(record);
     }

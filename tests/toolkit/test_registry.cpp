@@ -2,6 +2,7 @@
 #include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
+#include "toolkit/sqlitestatement.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Registry;
@@ -437,6 +439,34 @@ TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites)
     second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("second"));
     EXPECT_EQ(first.readBinary(u"UserTemplate"_s), QByteArrayLiteral("second"));
 
+    // Each call leaves the statement it keeps for the next one reset, also
+    // when it throws: else the connection would go on reading an old snapshot.
+    first.writeInteger(u"UserTemplateSize"_s, 8);
+    const std::vector<std::pair<const char *, std::function<void()>>> calls {
+        {"a read",
+         [&] {
+             first.readBinary(u"UserTemplate"_s);
+         }},
+        {"a read that throws",
+         [&] {
+             first.readBinary(u"UserTemplate"_s, 4);
+         }},
+        {"a read of another type",
+         [&] {
+             first.readString(u"UserTemplateSize"_s);
+         }},
+    };
+    for (const auto &[what, call] : calls) {
+        SCOPED_TRACE(what);
+        errorOf(call);
+        second.writeInteger(u"UserTemplateSize"_s, 9);
+        EXPECT_EQ(first.readInteger(u"UserTemplateSize"_s), 9);
+        second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("changed"));
+        EXPECT_EQ(first.readBinary(u"UserTemplate"_s), QByteArrayLiteral("changed"));
+        EXPECT_EQ(first.valueSize(u"UserTemplate"_s), 7);
+        second.writeBinary(u"UserTemplate"_s, QByteArrayLiteral("second"));
+    }
+
     // The other object deletes the open key: reads find nothing, writes fail clearly.
     EXPECT_TRUE(second.deleteKey(u"\\Software"_s));
     EXPECT_EQ(first.readBinary(u"UserTemplate"_s), std::nullopt);
@@ -447,6 +477,32 @@ TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites)
     EXPECT_FALSE(second.keyExists(DemoKey));
     EXPECT_FALSE(first.openKey(u"Child"_s, false));
     EXPECT_TRUE(errorOf([&] { first.openKey(u"Child"_s, true); }).contains(u"no longer exists"_s));
+}
+
+TEST_F(RegistryTest, AStatementTextRunsAgainWhileItIsStillStepping)
+{
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(DemoKey, true));
+    for (const QString &name : {u"a"_s, u"b"_s, u"c"_s})
+        registry.writeInteger(name, 1);
+    const char *sql = "SELECT name FROM \"values\" ORDER BY rowid";
+    auto rest = [](rightsmith::toolkit::detail::Statement &statement) {
+        QStringList names;
+        while (statement.step() == SQLITE_ROW)
+            names.append(statement.columnText(0));
+        return names;
+    };
+
+    for (int round = 0; round < 2; ++round) {
+        rightsmith::toolkit::detail::Statement outer(registry, sql);
+        ASSERT_EQ(outer.step(), SQLITE_ROW);
+        EXPECT_EQ(outer.columnText(0), u"a"_s);
+        {
+            rightsmith::toolkit::detail::Statement inner(registry, sql);
+            EXPECT_EQ(rest(inner), QStringList({u"a"_s, u"b"_s, u"c"_s}));
+        }
+        EXPECT_EQ(rest(outer), QStringList({u"b"_s, u"c"_s}));
+    }
 }
 
 TEST_F(RegistryTest, WritersInSeveralProcessesShareTheFileSafely)
