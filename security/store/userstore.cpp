@@ -104,6 +104,33 @@ std::unique_ptr<RegistryTransaction> beginSave(const UserStoreSettings &settings
     return transaction;
 }
 
+// The local key of a shared store, under the write lock as a local load
+// takes it; none when it cannot be opened (without the server, nothing is
+// known then).
+std::unique_ptr<RegistryTransaction> beginLocalKey(const UserStoreSettings &settings,
+                                                   Registry::Access access,
+                                                   std::unique_ptr<Registry> &registry)
+{
+    const bool writable = access == Registry::ReadWrite;
+    std::unique_ptr<RegistryTransaction> transaction;
+    try {
+        if (writable || pathExists(settings.registryPath())) {
+            registry = std::make_unique<Registry>(settings.registryPath(), access);
+            transaction = std::make_unique<RegistryTransaction>(
+                *registry, writable ? Registry::WriteTransaction : Registry::ReadTransaction);
+            if (!registry->openKey(settings.key, writable)) {
+                transaction.reset();
+                registry.reset();
+            }
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+        transaction.reset();
+        registry.reset();
+    }
+    return transaction;
+}
+
 // Records in the audit trail how \a after differs from the user template the
 // store holds (before it is replaced, in the same transaction).
 std::optional<LocalBackend::Failure> recordChanges(const UserStoreSettings &settings,
@@ -140,6 +167,26 @@ void writeLocalValues(const UserStoreSettings &settings, Registry &registry,
     else if (settings.storePassword)
         writeQuietly(StoreNames::Password,
                      [&] { registry.writeString(StoreNames::Password, scrambledPassword); });
+}
+
+// Writes a user template that changed, and the values of the key with it,
+// in the store's transaction: the changes to the audit trail first, then the
+// user template's values, the recent users and the password, and what the
+// back end keeps outside the registry last.
+std::optional<LocalBackend::Failure>
+writeChanged(const UserStoreSettings &settings, LocalBackend &local, Registry &registry,
+             TzkSecurityTemplate &userTemplate, const QByteArray &bytes, bool keepUnreadable,
+             LocalBackend::Written &written, const QList<QByteArray> &lastUsers,
+             const QByteArray &scrambledPassword)
+{
+    if (settings.hardening.auditTrail) {
+        if (auto failure = recordChanges(settings, local, registry, userTemplate))
+            return failure;
+    }
+    if (auto failure = local.writeValues(registry, bytes, keepUnreadable, written))
+        return failure;
+    writeLocalValues(settings, registry, lastUsers, scrambledPassword);
+    return local.stage(registry, userTemplate, bytes, keepUnreadable, written);
 }
 
 // The remembered password of the open key, when one is kept.
@@ -367,18 +414,11 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     // What the store holds once this save is committed.
     LocalBackend::Written written {bytes.size(), {}};
 
-    std::optional<LocalBackend::Failure> failure;
-    if (!unchanged && settings.hardening.auditTrail)
-        failure = recordChanges(settings, local, *registry, userTemplate);
-    if (!unchanged && !failure)
-        failure = local.writeValues(*registry, bytes, keepUnreadable, written);
-    if (!failure) {
-        // Only these when the user template is unchanged.
+    if (unchanged) // only the recent users and the password are written
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
-        if (!unchanged)
-            failure = local.stage(*registry, userTemplate, bytes, keepUnreadable, written);
-    }
-    if (failure)
+    else if (const auto failure =
+                 writeChanged(settings, local, *registry, userTemplate, bytes, keepUnreadable,
+                              written, lastUsers, scrambledPassword))
         return failed(*failure);
 
     try {
@@ -421,44 +461,10 @@ bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local
                           TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
                           QByteArray &scrambledPassword)
 {
-    const bool writable = m_access == Registry::ReadWrite;
-
-    // Read-only, a database that is not there holds nothing: as on a first start.
-    if (!writable && !pathExists(settings.registryPath())) {
-        if (local.existsOutsideDatabase())
-            return unreadable(sizeMissing());
-        m_state = State::NeverWritten;
-        return false;
-    }
     std::unique_ptr<Registry> registry;
     std::unique_ptr<RegistryTransaction> transaction;
-    try {
-        registry = std::make_unique<Registry>(settings.registryPath(), m_access);
-        // The write lock keeps saves out while the size, the template and the
-        // file are read; a store that cannot be written is still read.
-        if (writable) {
-            try {
-                transaction =
-                    std::make_unique<RegistryTransaction>(*registry, Registry::WriteTransaction);
-                m_writeLocked = true;
-            } catch (const rightsmith::toolkit::Error &error) {
-                qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
-            }
-        }
-        if (!transaction)
-            transaction =
-                std::make_unique<RegistryTransaction>(*registry, Registry::ReadTransaction);
-        if (!registry->openKey(settings.key, writable)) {
-            if (writable)
-                return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
-                                                              "the key cannot be opened"));
-            m_state = State::NeverWritten;
-            return false;
-        }
-    } catch (const rightsmith::toolkit::Error &error) {
-        // Nobody can tell whether users are stored there: the door stays shut.
-        return unreadable(error.message());
-    }
+    if (!beginLoad(settings, local, registry, transaction))
+        return false;
 
     // Until the user template has been read, whatever stands where it is kept
     // is kept aside by the next save rather than overwritten.
@@ -502,6 +508,51 @@ bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local
 
     const bool read = readLastUsers(settings, *registry, lastUsers);
     return finish(read);
+}
+
+// Opens the store's key for a load: under the write lock, which keeps saves
+// out while the size, the template and the file are read, when it can be
+// had; a store that cannot be written is still read. False, with the state
+// set, when there is nothing to read.
+bool UserStore::beginLoad(const UserStoreSettings &settings, LocalBackend &local,
+                          std::unique_ptr<Registry> &registry,
+                          std::unique_ptr<RegistryTransaction> &transaction)
+{
+    const bool writable = m_access == Registry::ReadWrite;
+
+    // Read-only, a database that is not there holds nothing: as on a first start.
+    if (!writable && !pathExists(settings.registryPath())) {
+        if (local.existsOutsideDatabase())
+            return unreadable(sizeMissing());
+        m_state = State::NeverWritten;
+        return false;
+    }
+    try {
+        registry = std::make_unique<Registry>(settings.registryPath(), m_access);
+        if (writable) {
+            try {
+                transaction =
+                    std::make_unique<RegistryTransaction>(*registry, Registry::WriteTransaction);
+                m_writeLocked = true;
+            } catch (const rightsmith::toolkit::Error &error) {
+                qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
+            }
+        }
+        if (!transaction)
+            transaction =
+                std::make_unique<RegistryTransaction>(*registry, Registry::ReadTransaction);
+        if (!registry->openKey(settings.key, writable)) {
+            if (writable)
+                return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
+                                                              "the key cannot be opened"));
+            m_state = State::NeverWritten;
+            return false;
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        // Nobody can tell whether users are stored there: the door stays shut.
+        return unreadable(error.message());
+    }
+    return true;
 }
 
 // The user template and its size; false (with the state set) when they cannot
@@ -649,26 +700,9 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
         serverProblem = error.message();
     }
 
-    // The local key, under the write lock as a local load takes it; none
-    // when it cannot be opened (without the server, nothing is known then).
     const bool writable = m_access == Registry::ReadWrite;
     std::unique_ptr<Registry> registry;
-    std::unique_ptr<RegistryTransaction> transaction;
-    try {
-        if (writable || pathExists(settings.registryPath())) {
-            registry = std::make_unique<Registry>(settings.registryPath(), m_access);
-            transaction = std::make_unique<RegistryTransaction>(
-                *registry, writable ? Registry::WriteTransaction : Registry::ReadTransaction);
-            if (!registry->openKey(settings.key, writable)) {
-                transaction.reset();
-                registry.reset();
-            }
-        }
-    } catch (const rightsmith::toolkit::Error &error) {
-        qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
-        transaction.reset();
-        registry.reset();
-    }
+    const auto transaction = beginLocalKey(settings, m_access, registry);
     const auto finish = [&](bool result) {
         if (transaction)
             commitOrWarn(*transaction);

@@ -196,6 +196,9 @@ private:
     bool loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                     TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
                     QByteArray &scrambledPassword);
+    bool beginLoad(const UserStoreSettings &settings, LocalBackend &local,
+                   std::unique_ptr<rightsmith::toolkit::Registry> &registry,
+                   std::unique_ptr<rightsmith::toolkit::RegistryTransaction> &transaction);
     bool loadUserTemplate(const UserStoreSettings &settings, LocalBackend &local,
                           rightsmith::toolkit::Registry &registry,
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
