@@ -588,6 +588,8 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
                 .arg(StoreNames::UserTemplateSize)
                 .arg(size));
 
+    // No buffer of "UserTemplateSize" bytes is ever made: the size is checked
+    // against what the file or the value really holds first.
     LocalBackend::Read read = local.read(registry, size, m_writeLocked);
     if (!read.problem.isEmpty()) {
         m_readRaced = read.raced;
