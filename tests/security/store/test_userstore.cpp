@@ -938,7 +938,8 @@ TEST_F(UserStore, TrySaveReportsARefusedSaveAndShowsNothing)
     const zkSecurity::UserStore::SaveResult failed =
         zkSecurity::UserStore().trySave(unopenable, users, {}, {});
     EXPECT_EQ(failed.problem, zkSecurity::UserStore::SaveResult::Problem::NotWritten);
-    EXPECT_TRUE(failed.message.startsWith(u"The users could not be saved: "_s)) << failed.message.toStdString();
+    EXPECT_TRUE(failed.message.startsWith(u"The users could not be saved: "_s))
+        << failed.message.toStdString();
     EXPECT_TRUE(failed.message.contains(zkSecurity::UserStore::location(unopenable)));
 
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(u'\n').toStdString();
