@@ -7,6 +7,7 @@
 #include "security/store/userstore.h"
 #include "toolkit/error.h"
 #include "toolkit/logging.h"
+#include "toolkit/messagebox.h"
 
 #include <QLoggingCategory>
 #include <QScopeGuard>
@@ -15,6 +16,30 @@
 using rightsmith::logging::lcStore;
 
 namespace zkSecurity {
+
+namespace {
+
+// The store reports, the component shows: the message of a save that failed
+// through the message presenter, that of a save another program made since
+// the users were read only when \a conflict asks for it. True when saved.
+bool show(const UserStore::SaveResult &result, UserStore::ConflictMessage conflict)
+{
+    if (!result.message.isEmpty()
+        && (result.problem != UserStore::SaveResult::Problem::ChangedElsewhere
+            || conflict == UserStore::ConflictMessage::Shown))
+        rightsmith::toolkit::showMessage(result.message);
+    return result.saved();
+}
+
+} // namespace
+
+// Defined with the component rather than the store, which shows nothing.
+bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                     const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
+                     ConflictMessage conflict)
+{
+    return show(trySave(settings, userTemplate, lastUsers, scrambledPassword), conflict);
+}
 
 UserStoreSettings TzkSecurity::StoreSettings() const
 {
@@ -46,9 +71,9 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword)
 bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword, bool tellConflict)
 {
     const UserStoreSettings settings = StoreSettings();
-    const bool saved = m_store->save(settings, *m_userTemplate, m_lastUsers, scrambledPassword,
-                                     tellConflict ? UserStore::ConflictMessage::Shown
-                                                  : UserStore::ConflictMessage::Silent);
+    const bool saved =
+        show(m_store->trySave(settings, *m_userTemplate, m_lastUsers, scrambledPassword),
+             tellConflict ? UserStore::ConflictMessage::Shown : UserStore::ConflictMessage::Silent);
     // Changes the shared store refused (saved elsewhere meanwhile, or out of
     // reach) must not stay in force here, nor users another program saved
     // to the local store be overlooked: the users are read again, once the

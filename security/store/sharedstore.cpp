@@ -510,54 +510,52 @@ QStringList SharedStore::upgradeSchema()
     return moved;
 }
 
-bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
-{
-    Transaction transaction(*this);
-    run(SchemaLock);
-    const Result tables = run(DescribeTables);
-    QHash<QString, QString> found;
-    for (int row = 0; row < tables.rows(); ++row)
-        found.insert(tables.text(row, 0), tables.text(row, 1));
+namespace {
 
-    const auto foreign = [this](const QString &why) {
-        return Error(QCoreApplication::translate(Context,
-                                                 "The user store %1 holds tables this "
-                                                 "program did not make: %2")
-                         .arg(serverName(), why));
-    };
-    const auto checkSequence = [&] {
-        if (run(AuditSequenceIsOurs).text(0, 0) != u"t"_s)
-            throw foreign(QLatin1StringView(AuditSequenceName));
-    };
+Error foreignTables(const QString &server, const QString &why)
+{
+    return Error(QCoreApplication::translate(Context,
+                                             "The user store %1 holds tables this "
+                                             "program did not make: %2")
+                     .arg(server, why));
+}
+
+} // namespace
+
+void SharedStore::checkAuditSequence()
+{
+    if (run(AuditSequenceIsOurs).text(0, 0) != u"t"_s)
+        throw foreignTables(serverName(), QLatin1StringView(AuditSequenceName));
+}
+
+void SharedStore::makeVersion2()
+{
     const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
-    const auto makeVersion2 = [&] {
-        for (const char *statement : Version2) {
-            const QString sql = QString::fromLatin1(statement);
-            run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
-        }
-        m_schemaVersion = SchemaVersion;
-    };
-    // Whatever else gave them, nobody but the owner writes those tables directly.
-    const auto revokeDirectWrites = [this] {
-        const Result writers = run(DirectWriters);
-        for (int row = 0; row < writers.rows(); ++row) {
-            const QByteArray role = writers.bytes(row, 0);
-            run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
-                 "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings FROM "
-                 + role)
-                    .constData());
-            run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role).constData());
-        }
-    };
-    if (found.isEmpty()) {
-        for (const char *statement : CreateTables)
-            run(statement);
-        checkSequence(); // a foreign relation took its name: the grants would miss it
-        makeVersion2();
-        revokeDirectWrites();
-        transaction.commit();
-        return true;
+    for (const char *statement : Version2) {
+        const QString sql = QString::fromLatin1(statement);
+        run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
     }
+    m_schemaVersion = SchemaVersion;
+}
+
+// Whatever else gave them, nobody but the owner writes those tables directly.
+void SharedStore::revokeDirectWrites()
+{
+    const Result writers = run(DirectWriters);
+    for (int row = 0; row < writers.rows(); ++row) {
+        const QByteArray role = writers.bytes(row, 0);
+        run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
+             "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings FROM "
+             + role)
+                .constData());
+        run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role).constData());
+    }
+}
+
+// The version of the tables \a found (name to columns), once they are all
+// this program's; "?" when the version cannot be told.
+QString SharedStore::checkTables(const QHash<QString, QString> &found)
+{
     // The version decides which tables to expect, once its own table is ours.
     QString version = u"?"_s;
     if (found.value(u"rightsmith_schema"_s) == QLatin1StringView(RelationsV1[0].columns)) {
@@ -574,26 +572,17 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
             const bool expected =
                 relation.columns && found.value(name) == QLatin1StringView(relation.columns);
             if (found.contains(name) == present && expected != present)
-                throw foreign(name);
+                throw foreignTables(serverName(), name);
         }
     }
-    checkSequence();
-    if (version == QString::number(SchemaVersion)) {
-        m_schemaVersion = SchemaVersion;
-        transaction.commit();
-        return false;
-    }
-    if (version != u"1"_s)
-        throw Error(QCoreApplication::translate(Context,
-                                                "The user store %1 has a layout this "
-                                                "program does not know (version %2).")
-                        .arg(serverName(), version));
-    if (!upgrade)
-        throw Error(QCoreApplication::translate(Context,
-                                                "The user store %1 has tables of version 1; "
-                                                "upgrade them first (rightsmith-users "
-                                                "init-store --upgrade, as their owner).")
-                        .arg(serverName()));
+    checkAuditSequence();
+    return version;
+}
+
+// Brings tables of version 1 to the current version, as their owner; the
+// roles that wrote them directly are named in \a moved.
+void SharedStore::upgradeFromVersion1(QStringList *moved)
+{
     const Result owner =
         run("SELECT pg_get_userbyid(relowner), pg_get_userbyid(relowner) = "
             "current_user FROM pg_class WHERE oid = 'rightsmith_schema'::regclass");
@@ -614,6 +603,44 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
             moved->append(QString::fromUtf8(role));
     }
     revokeDirectWrites();
+}
+
+bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
+{
+    Transaction transaction(*this);
+    run(SchemaLock);
+    const Result tables = run(DescribeTables);
+    QHash<QString, QString> found;
+    for (int row = 0; row < tables.rows(); ++row)
+        found.insert(tables.text(row, 0), tables.text(row, 1));
+
+    if (found.isEmpty()) {
+        for (const char *statement : CreateTables)
+            run(statement);
+        checkAuditSequence(); // a foreign relation took its name: the grants would miss it
+        makeVersion2();
+        revokeDirectWrites();
+        transaction.commit();
+        return true;
+    }
+    const QString version = checkTables(found);
+    if (version == QString::number(SchemaVersion)) {
+        m_schemaVersion = SchemaVersion;
+        transaction.commit();
+        return false;
+    }
+    if (version != u"1"_s)
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user store %1 has a layout this "
+                                                "program does not know (version %2).")
+                        .arg(serverName(), version));
+    if (!upgrade)
+        throw Error(QCoreApplication::translate(Context,
+                                                "The user store %1 has tables of version 1; "
+                                                "upgrade them first (rightsmith-users "
+                                                "init-store --upgrade, as their owner).")
+                        .arg(serverName()));
+    upgradeFromVersion1(moved);
     transaction.commit();
     return true;
 }

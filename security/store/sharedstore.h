@@ -5,6 +5,7 @@
 #include "security/hardening/logonthrottle.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -176,6 +177,11 @@ private:
     void collectNotifications();
 
     bool prepareSchema(bool upgrade, QStringList *moved);
+    QString checkTables(const QHash<QString, QString> &found);
+    void checkAuditSequence();
+    void makeVersion2();
+    void revokeDirectWrites();
+    void upgradeFromVersion1(QStringList *moved);
 
     pg_conn *m_connection = nullptr;
     int m_schemaVersion = 0;

@@ -13,6 +13,8 @@
 
 namespace zkSecurity {
 
+class LocalBackend;
+class SharedBackend;
 class SharedStore;
 class TzkSecurityTemplate;
 
@@ -88,18 +90,51 @@ public:
     /// Whether save() tells of a refused save (see changedElsewhere()) in a message.
     enum class ConflictMessage { Shown, Silent };
 
+    /// What a save did: whether the user template was stored and, when it
+    /// was not, why and the message that tells the user.
+    struct SaveResult
+    {
+        enum class Problem {
+            None,
+            /// The store could not be opened or written, or was not read.
+            NotWritten,
+            /// Another program saved the users to this store since they were
+            /// read (see changedElsewhere()).
+            ChangedElsewhere,
+            /// Another workstation saved the users to the shared store since
+            /// they were read.
+            ChangedOnServer,
+            /// The shared store could not be reached when the users were
+            /// read: they cannot be changed until it is back (see readOnly()).
+            ServerAway,
+        };
+        Problem problem = Problem::None;
+        /// What to tell the user; empty when the save succeeded.
+        QString message;
+
+        bool saved() const { return problem == Problem::None; }
+    };
+
     /// Writes \a userTemplate, its size, \a lastUsers and (with storePassword)
-    /// \a scrambledPassword. True when the user template and its size were
-    /// stored. A user template that has not changed since this store read or
-    /// wrote it is not written again while the store still holds it. A store
-    /// that cannot be opened or written is reported in a message naming it
-    /// and the reason; a file that cannot be created throws.
+    /// \a scrambledPassword, and returns what happened; shows nothing. The
+    /// user template and its size were stored when the result is saved(). A
+    /// user template that has not changed since this store read or wrote it
+    /// is not written again while the store still holds it. A store that
+    /// cannot be opened or written is reported in a message naming it and
+    /// the reason; a file that cannot be created throws.
     ///
     /// After a load() of a local store, a save knows which save of the user
     /// template it read: when another program saved one since, an unchanged
-    /// user template is not written, and a changed one is refused (false,
-    /// with a message unless \a conflict is Silent); changedElsewhere() then
-    /// asks for the users to be read again.
+    /// user template is not written, and a changed one is refused
+    /// (ChangedElsewhere); changedElsewhere() then asks for the users to be
+    /// read again.
+    SaveResult trySave(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
+                       const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
+    /// As trySave(), showing the message of a save that failed through the
+    /// message presenter (rightsmith::toolkit::showMessage()), that of a
+    /// refused save only when \a conflict is Shown. True when the user
+    /// template and its size were stored. (Defined with the security
+    /// component, which shows the store's messages: the store shows none.)
     bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
               const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
               ConflictMessage conflict = ConflictMessage::Shown);
@@ -155,16 +190,27 @@ public:
     static bool isCompleteStream(const QByteArray &data);
 
 private:
-    bool loadShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-                    QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
-    bool saveShared(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-                    const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
-    bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
-    bool loadUserTemplate(const UserStoreSettings &settings,
+    bool loadLocal(const UserStoreSettings &settings, LocalBackend &local,
+                   TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
+                   QByteArray &scrambledPassword);
+    bool loadShared(const UserStoreSettings &settings, SharedBackend &shared,
+                    TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
+                    QByteArray &scrambledPassword);
+    bool beginLoad(const UserStoreSettings &settings, LocalBackend &local,
+                   std::unique_ptr<rightsmith::toolkit::Registry> &registry,
+                   std::unique_ptr<rightsmith::toolkit::RegistryTransaction> &transaction);
+    bool loadUserTemplate(const UserStoreSettings &settings, LocalBackend &local,
                           rightsmith::toolkit::Registry &registry,
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
+    SaveResult saveLocal(const UserStoreSettings &settings, LocalBackend &local,
+                         TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
+                         const QByteArray &scrambledPassword);
+    SaveResult saveShared(const UserStoreSettings &settings, SharedBackend &shared,
+                          TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
+                          const QByteArray &scrambledPassword);
+    bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
     bool unreadable(const QString &problem);
-    bool stillStored(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+    bool stillStored(LocalBackend &local, rightsmith::toolkit::Registry &registry,
                      TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
 
     // Which save of the user template a local store holds: the digest its
@@ -177,8 +223,8 @@ private:
         qint64 size = -1;
         bool operator==(const Mark &) const = default;
     };
-    Mark markOf(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry) const;
-    void noteRead(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+    Mark markOf(LocalBackend &local, rightsmith::toolkit::Registry &registry) const;
+    void noteRead(LocalBackend &local, rightsmith::toolkit::Registry &registry,
                   const std::optional<QByteArray> &stored, std::optional<QByteArray> recorded);
     void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
                     qint64 size, const QByteArray &bytes, bool asSaved);
@@ -189,8 +235,7 @@ private:
     // Where a user template lies that the last load could not read (absolute
     // file path, or the key of the "UserTemplate" value): the next save keeps
     // it aside instead of overwriting it.
-    QString m_unreadableFile;
-    QString m_unreadableKey;
+    QString m_unreadable;
 
     // The user template as this store last read or wrote it: which tree, at
     // which generation, where, and the stored bytes' size and hash. Bytes

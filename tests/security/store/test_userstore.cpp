@@ -896,4 +896,53 @@ TEST_P(UnchangedUserTemplate, ReadInAnotherLayoutIsWrittenAsASaveWritesIt)
 INSTANTIATE_TEST_SUITE_P(FileAndRegistry, UnchangedUserTemplate, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "File" : "Registry"; });
 
+// The store reports what a save did and shows nothing: its caller decides.
+TEST_F(UserStore, TrySaveReportsARefusedSaveAndShowsNothing)
+{
+    const auto withUser = [this](TzkSecurityTemplate &users, const QByteArray &name) {
+        users.AddUserToUserTemplate(&m_securityTemplate, name, zkCript::TCripter::Scramble("pw"),
+                                    true);
+    };
+    for (const bool inFile : {true, false}) {
+        SCOPED_TRACE(inFile ? "file" : "value");
+        UserStoreSettings settings;
+        settings.key = DemoKey + (inFile ? u"File"_s : u"Value"_s);
+        settings.fileName = m_home.filePath(u"Users"_s);
+        settings.inFile = inFile;
+        TzkSecurityTemplate read;
+        TzkSecurityTemplate other;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        zkSecurity::UserStore reader;
+        zkSecurity::UserStore writer;
+        reader.load(settings, read, lastUsers, password);
+        withUser(other, "Bob");
+        ASSERT_TRUE(writer.trySave(settings, other, {}, {}).saved());
+
+        withUser(read, "Alice");
+        const zkSecurity::UserStore::SaveResult refused = reader.trySave(settings, read, {}, {});
+        EXPECT_FALSE(refused.saved());
+        EXPECT_EQ(refused.problem, zkSecurity::UserStore::SaveResult::Problem::ChangedElsewhere);
+        EXPECT_EQ(refused.message,
+                  u"The users were changed by another program since this dialog was opened; your "
+                  u"changes were not saved. Open the dialog again to see the current users."_s);
+        EXPECT_TRUE(reader.changedElsewhere());
+    }
+
+    UserStoreSettings unopenable;
+    unopenable.key = DemoKey;
+    unopenable.inFile = false;
+    unopenable.databasePath = m_home.path(); // a folder, not a database
+    TzkSecurityTemplate users;
+    withUser(users, "Alice");
+    const zkSecurity::UserStore::SaveResult failed =
+        zkSecurity::UserStore().trySave(unopenable, users, {}, {});
+    EXPECT_EQ(failed.problem, zkSecurity::UserStore::SaveResult::Problem::NotWritten);
+    EXPECT_TRUE(failed.message.startsWith(u"The users could not be saved: "_s))
+        << failed.message.toStdString();
+    EXPECT_TRUE(failed.message.contains(zkSecurity::UserStore::location(unopenable)));
+
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(u'\n').toStdString();
+}
+
 } // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+// Finding the committed save of a user template file after a save that
+// stopped anywhere. Internal: not installed.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace zkSecurity {
+
+/// Where the committed save of the user template file \a path is, after a
+/// save that stopped anywhere: the file in place when it has the committed
+/// \a digest, otherwise a file a save of this account left beside it that
+/// has. Without a digest, a file that a save put in place without committing
+/// (it still has its staged name) gives way to the one it replaced; so does,
+/// in a folder without links (where nothing marks it), a file in place that
+/// is missing or not of the committed \a size, to a replaced one that is. With
+/// \a locked (the store's write lock held) that file is put back in place and
+/// what saves left behind is removed. \a data gets the bytes when they were
+/// read and matched the digest.
+QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
+                   const std::optional<qint64> &size, bool locked,
+                   std::optional<QByteArray> *data = nullptr);
+
+} // namespace zkSecurity

@@ -1,0 +1,86 @@
+// The choice of a user store's back end, and what its back ends share.
+#include "security/model/tzksecuritytemplate.h"
+#include "security/store/userstorebackend_p.h"
+#include "toolkit/error.h"
+#include "toolkit/logging.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLoggingCategory>
+
+using namespace Qt::StringLiterals;
+using rightsmith::logging::lcStore;
+
+namespace zkSecurity {
+
+std::unique_ptr<UserStoreBackend> UserStoreBackend::open(const UserStoreSettings &settings,
+                                                         Scope scope)
+{
+    if (settings.isShared() && scope == Scope::AsSet)
+        return makeSharedBackend(settings);
+    if (settings.inFile)
+        return makeFileBackend(settings);
+    return makeValueBackend(settings);
+}
+
+QString asideName(const QString &base, const std::function<bool(const QString &)> &taken)
+{
+    const QString stem =
+        base + AsideInfix + QDateTime::currentDateTime().toString(u"yyyyMMdd'T'HHmmss"_s);
+    QString name = stem;
+    for (int counter = 1; taken(name); ++counter)
+        name = stem + u'-' + QString::number(counter);
+    return name;
+}
+
+void recordInTrail(const UserStoreSettings &settings, rightsmith::toolkit::Registry &registry,
+                   AuditEvent event, const QString &detail)
+{
+    if (!settings.hardening.auditTrail || detail.isEmpty())
+        return;
+    AuditRecord entry;
+    entry.event = event;
+    entry.actor = settings.actor;
+    entry.detail = detail;
+    AuditTrail(registry, settings.key, settings.hardening.auditLimits)
+        .append(entry, settings.hardening.now());
+}
+
+QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray stored,
+                               const TzkSecurityTemplate &after)
+{
+    TzkSecurityTemplate before;
+    if (!stored.isEmpty()) {
+        try {
+            QBuffer buffer(&stored);
+            buffer.open(QIODevice::ReadOnly);
+            before.LoadFromStreamSecurity(buffer);
+        } catch (const rightsmith::toolkit::Error &) {
+            before.ClearTemplate();
+        }
+    }
+    QList<AuditRecord> records = AuditTrail::changes(before, after);
+    for (AuditRecord &entry : records)
+        entry.actor = settings.actor;
+    return records;
+}
+
+void throwInvalidDataType(const QString &name)
+{
+    throw rightsmith::toolkit::Error(
+        QCoreApplication::translate("zkSecurity::UserStore", "Invalid data type for '%1'")
+            .arg(name));
+}
+
+void writeQuietly(const QString &name, const std::function<void()> &write)
+{
+    try {
+        write();
+    } catch (const rightsmith::toolkit::Error &error) {
+        qCWarning(lcStore, "%ls not written: %ls", qUtf16Printable(name),
+                  qUtf16Printable(error.message()));
+    }
+}
+
+} // namespace zkSecurity
