@@ -13,7 +13,6 @@
 #include "security/store/userstore.h"
 #include "store.h"
 #include "toolkit/codec.h"
-#include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
 
 #include <QDateTime>
@@ -23,7 +22,6 @@
 #include <QTextStream>
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 #include <utility>
 
@@ -137,27 +135,6 @@ setPasswordFromStdin(zkSecurity::TzkSecurityTemplate &users, const QString &name
     return cost;
 }
 
-// What the store would show in a message box (a refused save) ends the tool
-// instead: runs \a work with the message presenter hooked, and returns the
-// last message the store showed meanwhile; empty when none.
-QString storeMessageDuring(const std::function<void()> &work)
-{
-    QString message;
-    const rightsmith::toolkit::MessageHook previous = rightsmith::toolkit::setMessageHook(
-        [&message](rightsmith::toolkit::MessageKind, const QString &text) {
-            message = text;
-            return false;
-        });
-    try {
-        work();
-    } catch (...) {
-        rightsmith::toolkit::setMessageHook(previous);
-        throw;
-    }
-    rightsmith::toolkit::setMessageHook(previous);
-    return message;
-}
-
 } // namespace
 
 // Puts a kept copy (a file, or a value of the store's key) back as the user
@@ -192,21 +169,22 @@ int passwd(const Invocation &call)
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = store.keepsTrail();
     zkSecurity::UserStore userStore;
-    std::optional<zkSecurity::PasswordHashCost> cost;
-    bool saved = false;
-    const QString message = storeMessageDuring([&] {
-        zkSecurity::TzkSecurityTemplate users;
-        QList<QByteArray> lastUsers;
-        QByteArray remembered;
-        userStore.load(settings, users, lastUsers, remembered);
-        if (userStore.state() != zkSecurity::UserStore::State::Loaded)
-            throw Failure {ExitError,
-                           userStore.problem().isEmpty()
-                               ? u"no users are stored under the key %1"_s.arg(store.key())
-                               : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
-        cost = setPasswordFromStdin(users, call.argument);
-        saved = userStore.save(settings, users, lastUsers, QByteArray());
-    });
+    zkSecurity::TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray remembered;
+    userStore.load(settings, users, lastUsers, remembered);
+    if (userStore.state() != zkSecurity::UserStore::State::Loaded)
+        throw Failure {ExitError,
+                       userStore.problem().isEmpty()
+                           ? u"no users are stored under the key %1"_s.arg(store.key())
+                           : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
+    const std::optional<zkSecurity::PasswordHashCost> cost =
+        setPasswordFromStdin(users, call.argument);
+    // What the program would show in a message box ends the tool instead.
+    const zkSecurity::UserStore::SaveResult result =
+        userStore.trySave(settings, users, lastUsers, QByteArray());
+    const bool saved = result.saved();
+    const QString &message = result.message;
     // Another program's save since the users were read is never undone.
     if (!saved && userStore.changedElsewhere())
         throw Failure {ExitError,
