@@ -23,8 +23,9 @@ class LocalLedger final : public LogonLedger
 {
 public:
     LocalLedger(const UserStoreSettings &store, Access access)
-        // Opened to write either way: a first logon finds no database yet.
-        : m_registry(store.registryPath(), Registry::ReadWrite)
+        // Opened to write to read too: a first logon finds no database yet.
+        : m_registry(store.registryPath(),
+                     access == Access::Inspect ? Registry::ReadOnly : Registry::ReadWrite)
         , m_throttle(m_registry, store.key)
         , m_trail(m_registry, store.key, store.hardening.auditLimits)
     {
@@ -154,6 +155,8 @@ std::unique_ptr<LogonLedger> LogonLedger::open(const UserStoreSettings &store, A
         try {
             shared = SharedStore::connect(store.sharedAddress);
         } catch (const rightsmith::toolkit::Error &error) {
+            if (access == Access::Inspect)
+                throw;
             qCWarning(lcLedger, "%ls; failed logons and the audit trail are kept locally",
                       qUtf16Printable(error.message()));
         }

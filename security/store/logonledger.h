@@ -21,12 +21,20 @@ namespace zkSecurity {
 class RIGHTSMITH_CORE_EXPORT LogonLedger
 {
 public:
-    enum class Access { Read, Write };
+    enum class Access {
+        Read,
+        Write,
+        /// Reads for an administrator: the local registry is opened read-only
+        /// (one that is not there is not made, and throws), and a shared
+        /// store that cannot be reached throws instead of being stood in for.
+        Inspect,
+    };
 
     /// The ledger of \a store. When the shared store cannot be reached, the
-    /// workstation's own ledger stands in, so that logons are still counted
-    /// and recorded while the server is away. Throws naming the store when
-    /// neither can be opened, and for a store that could not be decided.
+    /// workstation's own ledger stands in (except to Inspect), so that logons
+    /// are still counted and recorded while the server is away. Throws naming
+    /// the store when neither can be opened, and for a store that could not
+    /// be decided.
     static std::unique_ptr<LogonLedger> open(const UserStoreSettings &store, Access access);
     virtual ~LogonLedger() = default;
 

@@ -4,6 +4,7 @@
 #include "security/hardening/audittrail.h"
 #include "security/model/tree.h"
 #include "security/model/tzksecuritytemplate.h"
+#include "security/store/logonledger.h"
 #include "security/store/sharedstore.h"
 #include "security/store/storenames.h"
 #include "toolkit/codec.h"
@@ -176,16 +177,19 @@ QList<QByteArray> Store::lastUsers()
     return value ? rightsmith::toolkit::splitTextLines(*value) : QList<QByteArray>();
 }
 
-// The trail is read here rather than through LogonLedger::open(), which
-// makes the same choice: its local ledger opens the registry to write (and
-// makes one that is not there), and it stands in for a shared store that
-// cannot be reached with the local ledger, where the tool must fail instead.
+// The trail is where the library's ledger keeps it: the shared store's
+// tables or the local registry's, only read, and only where it exists.
+std::unique_ptr<zkSecurity::LogonLedger> Store::ledger()
+{
+    if (!isShared())
+        registry(); // the tool's own word for a store that is not there
+    return zkSecurity::LogonLedger::open(settings(), zkSecurity::LogonLedger::Access::Inspect);
+}
+
 bool Store::keepsTrail()
 {
     try {
-        if (isShared())
-            return shared().hasAuditRecords(m_where.key);
-        return zkSecurity::AuditTrail(registry(), m_where.key).hasRecords();
+        return ledger()->hasRecords();
     } catch (const Failure &) {
         return false;
     }
@@ -193,8 +197,7 @@ bool Store::keepsTrail()
 
 QList<zkSecurity::AuditRecord> Store::auditTrail(const QDateTime &since, const QByteArray &user)
 {
-    return isShared() ? shared().readAudit(m_where.key, since, user)
-                      : zkSecurity::AuditTrail(registry(), m_where.key).read(since, user);
+    return ledger()->read(since, user);
 }
 
 zkSecurity::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, const QString &name)

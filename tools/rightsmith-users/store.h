@@ -15,6 +15,7 @@ class Registry;
 }
 
 namespace zkSecurity {
+class LogonLedger;
 struct AuditRecord;
 class SharedStore;
 class TreeNode;
@@ -67,6 +68,8 @@ public:
 
     QList<QByteArray> lastUsers();
 
+    // The store's failed logons and audit trail, to read.
+    std::unique_ptr<zkSecurity::LogonLedger> ledger();
     // True when the store keeps an audit trail: the program that writes it
     // has the trail on, so changes made here are recorded too.
     bool keepsTrail();
