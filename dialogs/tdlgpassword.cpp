@@ -33,6 +33,25 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     setObjectName(u"dlgPassword"_s);
     setWindowTitle(tr("Password Dialog"));
 
+    createEntryBoxes();
+    createActions();
+    QDialogButtonBox *box = createButtons();
+    layOut(box);
+
+    // The password box comes first, so it has the focus when the dialog
+    // opens with a suggested name; the name box comes last.
+    setTabOrder(edtPassword, btnOK);
+    setTabOrder(btnOK, btnCancel);
+    setTabOrder(btnCancel, btnSecurity);
+    setTabOrder(btnSecurity, edtUserName);
+    edtPassword->setFocus();
+
+    rightsmith::dialogsupport::fixDialogSize(this, 254, 127);
+    rightsmith::dialogsupport::centreWhenShown(this);
+}
+
+void TdlgPassword::createEntryBoxes()
+{
     edtUserName = new QComboBox(this);
     edtUserName->setObjectName(u"edtUserName"_s);
     edtUserName->setEditable(true);
@@ -53,7 +72,10 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     Label1 = new QLabel(tr("Enter password:"), this);
     Label1->setObjectName(u"Label1"_s);
     Label1->setBuddy(edtPassword);
+}
 
+void TdlgPassword::createActions()
+{
     actOK = new toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
     actOK->setText(tr("OK"));
@@ -65,7 +87,10 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     actSecurity->setText(tr("Security"));
     actSecurity->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
     actSecurity->setOnExecute([this](toolkit::Action *sender) { actSecurityExecute(sender); });
+}
 
+QDialogButtonBox *TdlgPassword::createButtons()
+{
     btnOK = new QPushButton(this);
     btnOK->setObjectName(u"btnOK"_s);
     btnOK->setDefault(true);
@@ -81,7 +106,11 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     btnSecurity = new QPushButton(this);
     btnSecurity->setObjectName(u"btnSecurity"_s);
     rightsmith::dialogsupport::bindButton(btnSecurity, actSecurity);
+    return box;
+}
 
+void TdlgPassword::layOut(QDialogButtonBox *box)
+{
     auto *boxes = new QVBoxLayout;
     boxes->setSpacing(2);
     boxes->addWidget(lblUserName);
@@ -102,17 +131,6 @@ TdlgPassword::TdlgPassword(QWidget *parent)
     main->setContentsMargins(8, 8, 8, 8);
     main->addLayout(boxes, 1);
     main->addLayout(buttons);
-
-    // The password box comes first, so it has the focus when the dialog
-    // opens with a suggested name; the name box comes last.
-    setTabOrder(edtPassword, btnOK);
-    setTabOrder(btnOK, btnCancel);
-    setTabOrder(btnCancel, btnSecurity);
-    setTabOrder(btnSecurity, edtUserName);
-    edtPassword->setFocus();
-
-    rightsmith::dialogsupport::fixDialogSize(this, 254, 127);
-    rightsmith::dialogsupport::centreWhenShown(this);
 }
 
 TdlgPassword::~TdlgPassword() = default;

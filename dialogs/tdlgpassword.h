@@ -8,6 +8,7 @@
 #include <QList>
 
 class QComboBox;
+class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -100,6 +101,12 @@ public:
     void actSecurityExecute(rightsmith::toolkit::Action *sender);
 
 private:
+    // The constructor's steps, called in the order the widgets are created in.
+    void createEntryBoxes();
+    void createActions();
+    QDialogButtonBox *createButtons();
+    void layOut(QDialogButtonBox *box);
+
     bool checkTyped(zkSecurity::LogonCheck::Attempt attempt);
 };
 

@@ -48,6 +48,30 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     setWindowTitle(tr("Security"));
     setSizeGripEnabled(true);
 
+    createTreeView();
+    createActions();
+    QVBoxLayout *buttons = createButtonColumn();
+    QVBoxLayout *tree = createTreeColumn();
+
+    auto *main = new QHBoxLayout(this);
+    main->setContentsMargins(8, 8, 8, 8);
+    main->addLayout(tree, 1);
+    main->addLayout(buttons);
+
+    setTabOrder(m_view, btnOK);
+    setTabOrder(btnOK, btnCancel);
+    setTabOrder(btnCancel, btnNewUser);
+    setTabOrder(btnNewUser, btnDeleteUser);
+    setTabOrder(btnDeleteUser, btnUnlockUser);
+    m_view->setFocus();
+
+    resize(472, 537);
+    setMinimumSize(200, 172);
+    rightsmith::dialogsupport::centreWhenShown(this);
+}
+
+void TfrmSecurity::createTreeView()
+{
     m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
     m_view = new zkSecurity::TreeView(this);
     m_view->setObjectName(u"ftvUserTemplate"_s);
@@ -55,7 +79,10 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setHeaderHidden(true);
     connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
+}
 
+void TfrmSecurity::createActions()
+{
     actAddUser = new toolkit::Action(this);
     actAddUser->setObjectName(u"actAddUser"_s);
     actAddUser->setText(tr("New User"));
@@ -74,7 +101,10 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     actUnlockUser->setVisible(false);
     actUnlockUser->setOnUpdate([this](toolkit::Action *sender) { actUnlockUserUpdate(sender); });
     actUnlockUser->setOnExecute([this](toolkit::Action *sender) { actUnlockUserExecute(sender); });
+}
 
+QVBoxLayout *TfrmSecurity::createButtonColumn()
+{
     btnOK = columnButton(this, u"btnOK"_s, tr("OK"));
     btnCancel = columnButton(this, u"btnCancel"_s, tr("Cancel"));
     QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, btnOK, btnCancel);
@@ -96,7 +126,12 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     buttons->addWidget(btnDeleteUser);
     buttons->addWidget(btnUnlockUser);
     buttons->addStretch();
+    return buttons;
+}
 
+// The tree, with the read-only notice above it.
+QVBoxLayout *TfrmSecurity::createTreeColumn()
+{
     lblReadOnly = new QLabel(this);
     lblReadOnly->setObjectName(u"lblReadOnly"_s);
     lblReadOnly->setWordWrap(true);
@@ -104,22 +139,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     auto *tree = new QVBoxLayout;
     tree->addWidget(lblReadOnly);
     tree->addWidget(m_view, 1);
-
-    auto *main = new QHBoxLayout(this);
-    main->setContentsMargins(8, 8, 8, 8);
-    main->addLayout(tree, 1);
-    main->addLayout(buttons);
-
-    setTabOrder(m_view, btnOK);
-    setTabOrder(btnOK, btnCancel);
-    setTabOrder(btnCancel, btnNewUser);
-    setTabOrder(btnNewUser, btnDeleteUser);
-    setTabOrder(btnDeleteUser, btnUnlockUser);
-    m_view->setFocus();
-
-    resize(472, 537);
-    setMinimumSize(200, 172);
-    rightsmith::dialogsupport::centreWhenShown(this);
+    return tree;
 }
 
 TfrmSecurity::~TfrmSecurity()

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace rightsmith::toolkit {
 class Action;
@@ -89,6 +90,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The constructor's steps, called in the order the widgets are created in.
+    void createTreeView();
+    void createActions();
+    QVBoxLayout *createButtonColumn();
+    QVBoxLayout *createTreeColumn();
+
     void changePassword(zkSecurity::TreeNode *passwordNode, const QByteArray &storedPassword);
     static void toggleRight(zkSecurity::TreeNode *rightNode);
 

@@ -28,33 +28,39 @@ const TzkNodeRecord *passwordRecord(const TreeNode *user)
     return passwordNode ? passwordNode->data() : nullptr;
 }
 
-} // namespace
+using Result = LogonCheck::Result;
+using Verdict = LogonCheck::Verdict;
+using Attempt = LogonCheck::Attempt;
 
-LogonCheck::LogonCheck(const UserStoreSettings &store)
-    : m_store(store)
+Result refusedFor(const rightsmith::toolkit::Error &error)
 {
+    // Nothing may be checked that cannot be counted: closed, not open.
+    qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
+    return Result {Verdict::Refused, std::chrono::seconds(0), error.message()};
 }
 
-LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QByteArray &userName,
-                                     const QByteArray &password, Attempt attempt) const
+// The ledger of one check: the store, who the records are about, and the
+// moment of the attempt, taken once.
+class CheckLedger
 {
-    const HardeningSettings &hardening = m_store.hardening;
-    const TreeNode *user = users.GetUserNodeByUserName(userName);
-    // Who the records are about: never a name without a user, which may be a
-    // password typed into the wrong box.
-    const QByteArray concerned = user ? userName : QByteArray();
-    const QString unknownName = user
-        ? QString()
-        : QCoreApplication::translate("zkSecurity::LogonCheck", "a name without a user");
-    const QDateTime now = hardening.now();
-    auto refusedFor = [](const rightsmith::toolkit::Error &error) {
-        // Nothing may be checked that cannot be counted: closed, not open.
-        qCWarning(lcLogon, "%ls", qUtf16Printable(error.message()));
-        return Result {Verdict::Refused, std::chrono::seconds(0), error.message()};
-    };
+public:
+    CheckLedger(const UserStoreSettings &settings, const QByteArray &userName, bool userExists)
+        : store(settings)
+        , hardening(settings.hardening)
+        // Who the records are about: never a name without a user, which may be a
+        // password typed into the wrong box.
+        , concerned(userExists ? userName : QByteArray())
+        , unknownName(userExists ? QString()
+                                 : QCoreApplication::translate("zkSecurity::LogonCheck",
+                                                               "a name without a user"))
+        , now(hardening.now())
+    {
+    }
+
     // Runs \a write in one write transaction of the store's ledger.
-    auto inTransaction = [&](const auto &write) {
-        const auto ledger = LogonLedger::open(m_store, LogonLedger::Access::Write);
+    template<typename Write> void inTransaction(const Write &write) const
+    {
+        const auto ledger = LogonLedger::open(store, LogonLedger::Access::Write);
         const auto record = [&](AuditEvent event, const QByteArray &actor, const QString &detail) {
             if (!hardening.auditTrail)
                 return;
@@ -67,34 +73,39 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
         };
         write(*ledger, record);
         ledger->commit();
-    };
-
-    // A person's attempt is counted before the password is looked at, in the
-    // transaction that decides whether it must wait: of programs trying at
-    // once, only one gets past a delay. It is taken back only when the
-    // password matches.
-    std::optional<ThrottleReservation> reservation;
-    if (hardening.throttleLogons) {
-        try {
-            std::chrono::seconds wait {0};
-            if (attempt == Attempt::Silent) {
-                wait = LogonLedger::open(m_store, LogonLedger::Access::Read)
-                           ->wait(userName, hardening.throttle, now);
-            } else {
-                inTransaction([&](LogonLedger &ledger, const auto &record) {
-                    reservation = ledger.reserve(userName, hardening.throttle, now);
-                    if (!reservation->counted())
-                        record(AuditEvent::LogonThrottled, QByteArray(), unknownName);
-                });
-                wait = reservation->wait;
-            }
-            if (wait.count() > 0)
-                return {Verdict::Throttled, wait, QString()};
-        } catch (const rightsmith::toolkit::Error &error) {
-            return refusedFor(error);
-        }
     }
 
+    const UserStoreSettings &store;
+    const HardeningSettings &hardening;
+    const QByteArray concerned;
+    const QString unknownName;
+    const QDateTime now;
+};
+
+// A person's attempt is counted before the password is looked at, in the
+// transaction that decides whether it must wait: of programs trying at
+// once, only one gets past a delay. It is taken back only when the
+// password matches. Returns how long the attempt must wait.
+std::chrono::seconds reserveAttempt(const CheckLedger &ledger, const QByteArray &userName,
+                                    Attempt attempt,
+                                    std::optional<ThrottleReservation> &reservation)
+{
+    const HardeningSettings &hardening = ledger.hardening;
+    if (attempt == Attempt::Silent) {
+        return LogonLedger::open(ledger.store, LogonLedger::Access::Read)
+            ->wait(userName, hardening.throttle, ledger.now);
+    }
+    ledger.inTransaction([&](LogonLedger &writer, const auto &record) {
+        reservation = writer.reserve(userName, hardening.throttle, ledger.now);
+        if (!reservation->counted())
+            record(AuditEvent::LogonThrottled, QByteArray(), ledger.unknownName);
+    });
+    return reservation->wait;
+}
+
+bool passwordMatches(const HardeningSettings &hardening, const TreeNode *user,
+                     const QByteArray &password)
+{
     // Compared without holding the store's lock: a hash takes its time.
     const TzkNodeRecord *stored = passwordRecord(user);
     const bool accepted = user && PasswordHash::matches(stored, password);
@@ -102,33 +113,69 @@ LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QBy
     // or a user whose password is not hashed yet, takes as long as a hashed one.
     if (hardening.hashPasswords && !(stored && PasswordHash::isHashed(*stored)))
         PasswordHash::spendCheck(password, hardening.hashCost);
+    return accepted;
+}
+
+void recordOutcome(const CheckLedger &ledger, const QByteArray &userName, Attempt attempt,
+                   bool accepted, const std::optional<ThrottleReservation> &reservation)
+{
+    const HardeningSettings &hardening = ledger.hardening;
+    if (accepted && attempt == Attempt::Verify) {
+        // Proved without logging on: the count is as it was, and nothing is recorded.
+        if (reservation)
+            ledger.inTransaction(
+                [&](LogonLedger &writer, const auto &) { writer.release(userName, *reservation); });
+    } else if (accepted) {
+        if (hardening.throttleLogons || hardening.auditTrail) {
+            ledger.inTransaction([&](LogonLedger &writer, const auto &record) {
+                if (hardening.throttleLogons) {
+                    writer.clearFailures(userName);
+                    writer.clearWorkstation();
+                }
+                record(AuditEvent::LogonAccepted, userName, QString());
+            });
+        }
+    } else if (attempt != Attempt::Silent && hardening.auditTrail) {
+        // A remembered password that failed is not a guess; a guess was
+        // counted with its reservation.
+        ledger.inTransaction([&](LogonLedger &, const auto &record) {
+            record(AuditEvent::LogonRefused, QByteArray(), ledger.unknownName);
+        });
+    }
+}
+
+} // namespace
+
+LogonCheck::LogonCheck(const UserStoreSettings &store)
+    : m_store(store)
+{
+}
+
+LogonCheck::Result LogonCheck::check(const TzkSecurityTemplate &users, const QByteArray &userName,
+                                     const QByteArray &password, Attempt attempt) const
+{
+    const HardeningSettings &hardening = m_store.hardening;
+    const TreeNode *user = users.GetUserNodeByUserName(userName);
+    const CheckLedger ledger(m_store, userName, user != nullptr);
+
+    std::optional<ThrottleReservation> reservation;
+    if (hardening.throttleLogons) {
+        try {
+            const std::chrono::seconds wait =
+                reserveAttempt(ledger, userName, attempt, reservation);
+            if (wait.count() > 0)
+                return {Verdict::Throttled, wait, QString()};
+        } catch (const rightsmith::toolkit::Error &error) {
+            return refusedFor(error);
+        }
+    }
+
+    const bool accepted = passwordMatches(hardening, user, password);
     const Result outcome {accepted ? Verdict::Accepted : Verdict::Refused, std::chrono::seconds(0),
                           QString()};
 
     try {
-        if (accepted && attempt == Attempt::Verify) {
-            // Proved without logging on: the count is as it was, and nothing is recorded.
-            if (reservation)
-                inTransaction([&](LogonLedger &ledger, const auto &) {
-                    ledger.release(userName, *reservation);
-                });
-        } else if (accepted) {
-            if (hardening.throttleLogons || hardening.auditTrail) {
-                inTransaction([&](LogonLedger &ledger, const auto &record) {
-                    if (hardening.throttleLogons) {
-                        ledger.clearFailures(userName);
-                        ledger.clearWorkstation();
-                    }
-                    record(AuditEvent::LogonAccepted, userName, QString());
-                });
-            }
-        } else if (attempt != Attempt::Silent && hardening.auditTrail) {
-            // A remembered password that failed is not a guess; a guess was
-            // counted with its reservation.
-            inTransaction([&](LogonLedger &, const auto &record) {
-                record(AuditEvent::LogonRefused, QByteArray(), unknownName);
-            });
-        }
+        recordOutcome(ledger, userName, attempt, accepted, reservation);
     } catch (const rightsmith::toolkit::Error &error) {
         if (accepted && attempt == Attempt::Verify) {
             // Counted once too often: that keeps nobody out who may come in.

@@ -168,6 +168,9 @@ private:
     qint32 NextGeneratedId();
     zkSecurity::TreeNode *FindCategoryNode(TzkSecurityTemplate *tmpl, const QByteArray &text,
                                            int level) const;
+    // Finds or adds the category path under \a root; returns the action's parent.
+    zkSecurity::TreeNode *AddCategoryNodes(TzkSecurityTemplate *tmpl, zkSecurity::TreeNode *root,
+                                           const QList<QByteArray> &segments, int &created);
 
     rightsmith::toolkit::NamedClaim m_instanceMapping;
     QByteArray m_currentUserName;

@@ -105,6 +105,74 @@ void numberInCreationOrder(zkSecurity::Tree &tree)
     }
 }
 
+ActionEntry convertAction(toolkit::Action *action, SecuredAction *secured)
+{
+    ActionEntry entry;
+    entry.action = action;
+    entry.secured = secured;
+    const QString category = action->category();
+    for (int level = 1;; ++level) {
+        const QString segment = ExtractToken(category, level, u'/');
+        if (segment.isEmpty())
+            break;
+        entry.segments.append(toolkit::Codec::fromUnicodeChecked(segment));
+    }
+    entry.text =
+        toolkit::Codec::fromUnicodeChecked(CleanCaption(action->text()).left(MaxNodeCaption));
+    return entry;
+}
+
+// Clients in processing order (last registered first), their texts already in bytes.
+QList<ListEntry> convertClients(const QList<QPointer<toolkit::ActionList>> &clients)
+{
+    QList<ListEntry> lists;
+    for (qsizetype i = clients.size() - 1; i >= 0; --i) {
+        toolkit::ActionList *list = clients.at(i).data();
+        if (!qobject_cast<SecurityClient *>(list))
+            continue;
+        ListEntry listEntry {list, {}};
+        for (toolkit::Action *action : list->actions()) {
+            if (auto *secured = qobject_cast<SecuredAction *>(action))
+                listEntry.actions.append(convertAction(action, secured));
+        }
+        lists.append(listEntry);
+    }
+    return lists;
+}
+
+// The first list's images, unmasked, then the tree's own images before them.
+void loadBaseImages(toolkit::ImageList &images, toolkit::ImageList *listImages)
+{
+    if (listImages) {
+        images.assign(*listImages);
+        images.setMasked(false);
+    }
+    for (int i = 0; i < BaseImageCount; ++i)
+        images.insert(i, NodeImage(NodeImageNames[i]));
+}
+
+// Appends a later list's images; returns where they start.
+int appendListImages(toolkit::ImageList &images, const toolkit::ImageList &listImages,
+                     const QColor &transparent)
+{
+    const int offset = images.count();
+    // Counted once: a list may hold the very image list being filled.
+    const int listImageCount = listImages.count();
+    for (int i = 0; i < listImageCount; ++i)
+        images.addMasked(listImages.image(i), transparent);
+    return offset;
+}
+
+// The action's image in the built list, or -1 when its list has none.
+int actionImage(const toolkit::Action &action, const toolkit::ImageList *listImages,
+                int imageOffset)
+{
+    if (!listImages || action.imageIndex() < 0)
+        return -1;
+    return int(std::min<qint64>(qint64(action.imageIndex()) + imageOffset,
+                                std::numeric_limits<int>::max()));
+}
+
 } // namespace
 
 QString ExtractToken(const QString &text, int index, QChar delimiter)
@@ -186,6 +254,26 @@ void TzkSecurity::NoteBuiltNode(zkSecurity::TreeNode *node, int level)
         last = node;
 }
 
+zkSecurity::TreeNode *TzkSecurity::AddCategoryNodes(TzkSecurityTemplate *tmpl,
+                                                    zkSecurity::TreeNode *root,
+                                                    const QList<QByteArray> &segments, int &created)
+{
+    zkSecurity::TreeNode *parent = root;
+    int level = 1;
+    for (const QByteArray &segment : segments) {
+        zkSecurity::TreeNode *node = FindCategoryNode(tmpl, segment, level);
+        if (!node) {
+            node = tmpl->addChild(parent, segment);
+            node->setImages(CategoryImage);
+            node->setData(makeRecord(0, segment, created++, CategoryImage));
+            NoteBuiltNode(node, level);
+        }
+        parent = node;
+        ++level;
+    }
+    return parent;
+}
+
 bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
                                                    toolkit::ImageList *images)
 {
@@ -200,33 +288,7 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
         m_usedIds.clear();
     }
 
-    // Clients in processing order (last registered first), their texts already in bytes.
-    QList<ListEntry> lists;
-    for (qsizetype i = m_clients.size() - 1; i >= 0; --i) {
-        toolkit::ActionList *list = m_clients.at(i).data();
-        if (!qobject_cast<SecurityClient *>(list))
-            continue;
-        ListEntry listEntry {list, {}};
-        for (toolkit::Action *action : list->actions()) {
-            auto *secured = qobject_cast<SecuredAction *>(action);
-            if (!secured)
-                continue;
-            ActionEntry entry;
-            entry.action = action;
-            entry.secured = secured;
-            const QString category = action->category();
-            for (int level = 1;; ++level) {
-                const QString segment = ExtractToken(category, level, u'/');
-                if (segment.isEmpty())
-                    break;
-                entry.segments.append(toolkit::Codec::fromUnicodeChecked(segment));
-            }
-            entry.text = toolkit::Codec::fromUnicodeChecked(
-                CleanCaption(action->text()).left(MaxNodeCaption));
-            listEntry.actions.append(entry);
-        }
-        lists.append(listEntry);
-    }
+    const QList<ListEntry> lists = convertClients(m_clients);
 
     m_generatedId = 0;
     tmpl->ClearTemplate();
@@ -244,53 +306,27 @@ bool TzkSecurity::BuildSecurityTemplateFromClients(TzkSecurityTemplate *tmpl,
     bool baseImagesLoaded = false;
     const QColor transparent = QGuiApplication::palette().color(QPalette::Window);
 
-    for (const ListEntry &listEntry : std::as_const(lists)) {
+    for (const ListEntry &listEntry : lists) {
         toolkit::ImageList *listImages = listEntry.list->images();
         if (!baseImagesLoaded) {
-            if (listImages) {
-                images->assign(*listImages);
-                images->setMasked(false);
-            }
-            for (int i = 0; i < BaseImageCount; ++i)
-                images->insert(i, NodeImage(NodeImageNames[i]));
+            loadBaseImages(*images, listImages);
             root->setImages(0);
             imageOffset = BaseImageCount;
             baseImagesLoaded = true;
         } else if (listImages) {
-            imageOffset = images->count();
-            // Counted once: a list may hold the very image list being filled.
-            const int listImageCount = listImages->count();
-            for (int i = 0; i < listImageCount; ++i)
-                images->addMasked(listImages->image(i), transparent);
+            imageOffset = appendListImages(*images, *listImages, transparent);
         }
 
         for (const ActionEntry &entry : listEntry.actions) {
-            zkSecurity::TreeNode *parent = root;
-            int level = 1;
-            for (const QByteArray &segment : entry.segments) {
-                zkSecurity::TreeNode *node = FindCategoryNode(tmpl, segment, level);
-                if (!node) {
-                    node = tmpl->addChild(parent, segment);
-                    node->setImages(CategoryImage);
-                    node->setData(makeRecord(0, segment, created++, CategoryImage));
-                    NoteBuiltNode(node, level);
-                }
-                parent = node;
-                ++level;
-            }
-
+            zkSecurity::TreeNode *parent = AddCategoryNodes(tmpl, root, entry.segments, created);
             zkSecurity::TreeNode *node = tmpl->addChild(parent, entry.text);
-            NoteBuiltNode(node, level);
-            toolkit::Action *action = entry.action;
+            NoteBuiltNode(node, int(entry.segments.size()) + 1);
             qint32 securityId = entry.secured->SecurityId();
             if (!m_options.contains(soForceIDFromClients) || securityId == 0) {
                 securityId = NextGeneratedId();
                 entry.secured->setSecurityId(securityId);
             }
-            int image = -1;
-            if (listImages && action->imageIndex() >= 0)
-                image = int(std::min<qint64>(qint64(action->imageIndex()) + imageOffset,
-                                             std::numeric_limits<int>::max()));
+            const int image = actionImage(*entry.action, listImages, imageOffset);
             node->setImages(image);
             node->setData(makeRecord(securityId, node->text(), created++, image));
         }

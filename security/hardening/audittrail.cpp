@@ -91,6 +91,93 @@ void trimOldest(const rightsmith::toolkit::Registry &registry, const QString &st
     }
 }
 
+// Records expire by the newest time already stored, when that is
+// earlier than now: a clock set far ahead, once, does not wipe the trail.
+qint64 expiryTime(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                  qint64 now)
+{
+    qint64 newest = now;
+    Statement latest(registry, "SELECT max(time) FROM audit_trail WHERE store_key = ?");
+    latest.bind(1, storeKey);
+    if (latest.step() == SQLITE_ROW && latest.columnType(0) != SQLITE_NULL)
+        newest = std::min(newest, latest.columnInt(0));
+    return newest;
+}
+
+// Raises the count of the same record in the same minute, if there is one;
+// true when it did.
+bool countRepeat(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                 const AuditRecord &record, qint64 time)
+{
+    const qint64 minute = time - ((time % MsPerMinute) + MsPerMinute) % MsPerMinute;
+    Statement again(registry,
+                    "UPDATE audit_trail SET repeats = repeats + 1 WHERE id = ("
+                    "SELECT id FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
+                    "AND time < ?3 AND event = ?4 AND user_name = ?5 AND actor = ?6 "
+                    "AND detail = ?7 AND os_user = ?8 AND host = ?9 AND program = ?10 "
+                    "ORDER BY id DESC LIMIT 1)");
+    again.bind(1, storeKey);
+    again.bind(2, minute);
+    again.bind(3, minute + MsPerMinute);
+    again.bind(4, AuditRecord::name(record.event));
+    again.bindBlob(5, record.user);
+    again.bindBlob(6, record.actor);
+    again.bind(7, record.detail);
+    again.bind(8, record.osUser);
+    again.bind(9, record.host);
+    again.bind(10, record.program);
+    if (again.step() != SQLITE_DONE)
+        registry.fail(writeFailure());
+    return sqlite3_changes(registry.database()) > 0;
+}
+
+void insertRecord(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                  const AuditRecord &record, qint64 time)
+{
+    Statement insert(registry,
+                     "INSERT INTO audit_trail(store_key, time, os_user, host, program, "
+                     "event, user_name, actor, detail, repeats) "
+                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.bind(1, storeKey);
+    insert.bind(2, time);
+    insert.bind(3, record.osUser);
+    insert.bind(4, record.host);
+    insert.bind(5, record.program);
+    insert.bind(6, AuditRecord::name(record.event));
+    insert.bindBlob(7, record.user);
+    insert.bindBlob(8, record.actor);
+    insert.bind(9, record.detail);
+    insert.bind(10, qint64(std::max(record.count, 1)));
+    if (insert.step() != SQLITE_DONE)
+        registry.fail(writeFailure());
+}
+
+// Drops the records of \a storeKey older than \a cutoff.
+void expireBefore(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                  qint64 cutoff)
+{
+    Statement expire(registry, "DELETE FROM audit_trail WHERE store_key = ? AND time < ?");
+    expire.bind(1, storeKey);
+    expire.bind(2, cutoff);
+    if (expire.step() != SQLITE_DONE)
+        registry.fail(writeFailure());
+}
+
+// The records of logon attempts go first, then the changes; each
+// by order of writing, not by time: after the clock was set back
+// the newest records carry the earliest times. Each delete walks
+// the ids from the oldest and stops at its limit.
+void keepNewestRows(const rightsmith::toolkit::Registry &registry, const QString &storeKey,
+                    qint64 keepRows)
+{
+    Statement count(registry, "SELECT count(*) FROM audit_trail WHERE store_key = ?");
+    count.bind(1, storeKey);
+    if (count.step() != SQLITE_ROW)
+        registry.fail(writeFailure());
+    const qint64 excess = count.columnInt(0) - keepRows;
+    trimOldest(registry, storeKey, excess);
+}
+
 QString operatingSystemUser()
 {
     std::vector<char> buffer(16384);
@@ -233,79 +320,15 @@ void AuditTrail::append(AuditRecord record, const QDateTime &now)
         detail::execute(m_registry, CreateTableSql, writeFailure());
         if (!hasRepeats(m_registry))
             detail::execute(m_registry, AddRepeatsSql, writeFailure());
-        // Records expire by the newest time already stored, when that is
-        // earlier than now: a clock set far ahead, once, does not wipe the trail.
-        qint64 newest = current.toMSecsSinceEpoch();
-        {
-            Statement latest(m_registry, "SELECT max(time) FROM audit_trail WHERE store_key = ?");
-            latest.bind(1, m_storeKey);
-            if (latest.step() == SQLITE_ROW && latest.columnType(0) != SQLITE_NULL)
-                newest = std::min(newest, latest.columnInt(0));
-        }
+        const qint64 newest = expiryTime(m_registry, m_storeKey, current.toMSecsSinceEpoch());
         const qint64 time = record.time.toMSecsSinceEpoch();
-        bool counted = false;
-        if (record.isCounted()) {
-            // Raises the count of the same record in the same minute, if there is one.
-            const qint64 minute = time - ((time % MsPerMinute) + MsPerMinute) % MsPerMinute;
-            Statement again(m_registry,
-                            "UPDATE audit_trail SET repeats = repeats + 1 WHERE id = ("
-                            "SELECT id FROM audit_trail WHERE store_key = ?1 AND time >= ?2 "
-                            "AND time < ?3 AND event = ?4 AND user_name = ?5 AND actor = ?6 "
-                            "AND detail = ?7 AND os_user = ?8 AND host = ?9 AND program = ?10 "
-                            "ORDER BY id DESC LIMIT 1)");
-            again.bind(1, m_storeKey);
-            again.bind(2, minute);
-            again.bind(3, minute + MsPerMinute);
-            again.bind(4, AuditRecord::name(record.event));
-            again.bindBlob(5, record.user);
-            again.bindBlob(6, record.actor);
-            again.bind(7, record.detail);
-            again.bind(8, record.osUser);
-            again.bind(9, record.host);
-            again.bind(10, record.program);
-            if (again.step() != SQLITE_DONE)
-                m_registry.fail(writeFailure());
-            counted = sqlite3_changes(m_registry.database()) > 0;
-        }
-        if (!counted) {
-            Statement insert(m_registry,
-                             "INSERT INTO audit_trail(store_key, time, os_user, host, program, "
-                             "event, user_name, actor, detail, repeats) "
-                             "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-            insert.bind(1, m_storeKey);
-            insert.bind(2, time);
-            insert.bind(3, record.osUser);
-            insert.bind(4, record.host);
-            insert.bind(5, record.program);
-            insert.bind(6, AuditRecord::name(record.event));
-            insert.bindBlob(7, record.user);
-            insert.bindBlob(8, record.actor);
-            insert.bind(9, record.detail);
-            insert.bind(10, qint64(std::max(record.count, 1)));
-            if (insert.step() != SQLITE_DONE)
-                m_registry.fail(writeFailure());
-        }
+        if (!(record.isCounted() && countRepeat(m_registry, m_storeKey, record, time)))
+            insertRecord(m_registry, m_storeKey, record, time);
 
-        if (m_limits.keepDays > 0) {
-            Statement expire(m_registry,
-                             "DELETE FROM audit_trail WHERE store_key = ? AND time < ?");
-            expire.bind(1, m_storeKey);
-            expire.bind(2, newest - qint64(m_limits.keepDays) * MsPerDay);
-            if (expire.step() != SQLITE_DONE)
-                m_registry.fail(writeFailure());
-        }
-        if (m_limits.keepRows > 0) {
-            // The records of logon attempts go first, then the changes; each
-            // by order of writing, not by time: after the clock was set back
-            // the newest records carry the earliest times. Each delete walks
-            // the ids from the oldest and stops at its limit.
-            Statement count(m_registry, "SELECT count(*) FROM audit_trail WHERE store_key = ?");
-            count.bind(1, m_storeKey);
-            if (count.step() != SQLITE_ROW)
-                m_registry.fail(writeFailure());
-            const qint64 excess = count.columnInt(0) - m_limits.keepRows;
-            trimOldest(m_registry, m_storeKey, excess);
-        }
+        if (m_limits.keepDays > 0)
+            expireBefore(m_registry, m_storeKey, newest - qint64(m_limits.keepDays) * MsPerDay);
+        if (m_limits.keepRows > 0)
+            keepNewestRows(m_registry, m_storeKey, m_limits.keepRows);
     });
 }
 

@@ -104,6 +104,119 @@ private:
     char *m_next;
 };
 
+// Leading TAB and space bytes would read back as indentation: the node
+// keeps its text trimmed, as it is stored.
+const QByteArray &trimmedText(zkSecurity::TreeNode *node)
+{
+    const QByteArray &text = node->text();
+    if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
+        node->setText(toolkit::trimControl(text));
+    return node->text();
+}
+
+// Each node's level, and the size of the whole stream.
+struct StreamPlan
+{
+    std::vector<int> levels;
+    qint64 size = 0;
+};
+
+// Levels come from the pre-order itself: a parent always comes before its
+// children. A device gets the texts trimmed before its first byte, so a
+// write that fails half-way leaves no text half done; a buffer, which
+// cannot fail half-way, gets them trimmed as they are written, and the
+// size counts them as they stand (trimming only ever shortens them).
+StreamPlan planStream(const Tree &tree, bool trimFirst)
+{
+    const int n = tree.count();
+    StreamPlan plan {std::vector<int>(size_t(n), 0), HeaderSize + qint64(TzkNodeRecord::Size) * n};
+    for (int i = 0; i < n; ++i) {
+        zkSecurity::TreeNode *node = tree.nodeAt(i);
+        if (trimFirst)
+            trimmedText(node);
+        const int level =
+            node->parent() ? plan.levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
+        plan.levels[size_t(i)] = level;
+        plan.size += level + node->text().size() + 2;
+    }
+    return plan;
+}
+
+void writeHeader(char *header, int n)
+{
+    std::memcpy(header, Stamp, StampSize);
+    toolkit::writeInt32LE(header + StampSize, n);
+}
+
+// Writes node \a i's record, bringing its index and image up to date first.
+void writeRecord(zkSecurity::TreeNode *node, int i, char *at)
+{
+    const TzkNodeRecord *record = node->data();
+    if (!record) {
+        // A node without a record (left by a damaged stream) is written
+        // with an all-zero record, so the stream stays whole.
+        TzkNodeRecord zero;
+        zero.NodeIndex = i;
+        zero.ImageIndex = node->imageIndex();
+        zero.writeTo(at);
+        return;
+    }
+    if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
+        TzkNodeRecord *edited = node->editData();
+        edited->NodeIndex = i;
+        edited->ImageIndex = node->imageIndex();
+    }
+    record->writeTo(at);
+}
+
+// Writes one text line; returns its length.
+qsizetype writeLine(const QByteArray &text, int level, char *line)
+{
+    std::memset(line, '\t', size_t(level));
+    std::memcpy(line + level, text.constData(), size_t(text.size()));
+    line[level + text.size()] = '\r';
+    line[level + text.size() + 1] = '\n';
+    return level + text.size() + 2;
+}
+
+void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan)
+{
+    const int n = tree.count();
+    // One walk fills both the records and the lines, whose section starts
+    // right after the last record.
+    QByteArray &bytes = buffer.buffer();
+    bytes.resize(qsizetype(plan.size));
+    char *const data = bytes.data();
+    writeHeader(data, n);
+    char *const records = data + HeaderSize;
+    char *line = records + qsizetype(TzkNodeRecord::Size) * n;
+    for (int i = 0; i < n; ++i) {
+        zkSecurity::TreeNode *node = tree.nodeAt(i);
+        writeRecord(node, i, records + qsizetype(TzkNodeRecord::Size) * i);
+        line += writeLine(trimmedText(node), plan.levels[size_t(i)], line);
+    }
+    // The buffer ends with the last line, like a device truncated there.
+    const qsizetype end = line - data;
+    bytes.resize(end);
+    buffer.seek(end);
+}
+
+void saveToDevice(const Tree &tree, QIODevice &stream, const std::vector<int> &levels)
+{
+    const int n = tree.count();
+    StreamOutput out(stream);
+    writeHeader(out.take(HeaderSize), n);
+    for (int i = 0; i < n; ++i)
+        writeRecord(tree.nodeAt(i), i, out.take(TzkNodeRecord::Size));
+    for (int i = 0; i < n; ++i) {
+        const QByteArray &text = tree.nodeAt(i)->text();
+        const int level = levels[size_t(i)];
+        writeLine(text, level, out.take(level + text.size() + 2));
+    }
+    out.finish();
+    truncateAt(stream, stream.pos());
+}
+
 } // namespace
 
 void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
@@ -120,94 +233,11 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
             throwWriteError();
     }
 
-    const int n = count();
-    // Leading TAB and space bytes would read back as indentation: the node
-    // keeps its text trimmed, as it is stored.
-    const auto trimmedText = [](zkSecurity::TreeNode *node) -> const QByteArray & {
-        const QByteArray &text = node->text();
-        if (!text.isEmpty() && (uchar(text.front()) <= 32 || uchar(text.back()) <= 32))
-            node->setText(toolkit::trimControl(text));
-        return node->text();
-    };
-
-    // Levels come from the pre-order itself: a parent always comes before its
-    // children. A device gets the texts trimmed before its first byte, so a
-    // write that fails half-way leaves no text half done; a buffer, which
-    // cannot fail half-way, gets them trimmed as they are written, and the
-    // size counts them as they stand (trimming only ever shortens them).
-    std::vector<int> levels(size_t(n), 0);
-    qint64 size = HeaderSize + qint64(TzkNodeRecord::Size) * n;
-    for (int i = 0; i < n; ++i) {
-        zkSecurity::TreeNode *node = nodeAt(i);
-        if (!buffer)
-            trimmedText(node);
-        const int level = node->parent() ? levels[size_t(node->parent()->absoluteIndex())] + 1 : 0;
-        levels[size_t(i)] = level;
-        size += level + node->text().size() + 2;
-    }
-
-    const auto writeHeader = [n](char *header) {
-        std::memcpy(header, Stamp, StampSize);
-        toolkit::writeInt32LE(header + StampSize, n);
-    };
-    const auto writeRecord = [](zkSecurity::TreeNode *node, int i, char *at) {
-        const TzkNodeRecord *record = node->data();
-        if (!record) {
-            // A node without a record (left by a damaged stream) is written
-            // with an all-zero record, so the stream stays whole.
-            TzkNodeRecord zero;
-            zero.NodeIndex = i;
-            zero.ImageIndex = node->imageIndex();
-            zero.writeTo(at);
-            return;
-        }
-        if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
-            TzkNodeRecord *edited = node->editData();
-            edited->NodeIndex = i;
-            edited->ImageIndex = node->imageIndex();
-        }
-        record->writeTo(at);
-    };
-    const auto writeLine = [](const QByteArray &text, int level, char *line) {
-        std::memset(line, '\t', size_t(level));
-        std::memcpy(line + level, text.constData(), size_t(text.size()));
-        line[level + text.size()] = '\r';
-        line[level + text.size() + 1] = '\n';
-        return level + text.size() + 2;
-    };
-
-    if (buffer) {
-        // One walk fills both the records and the lines, whose section starts
-        // right after the last record.
-        QByteArray &bytes = buffer->buffer();
-        bytes.resize(qsizetype(size));
-        char *const data = bytes.data();
-        writeHeader(data);
-        char *const records = data + HeaderSize;
-        char *line = records + qsizetype(TzkNodeRecord::Size) * n;
-        for (int i = 0; i < n; ++i) {
-            zkSecurity::TreeNode *node = nodeAt(i);
-            writeRecord(node, i, records + qsizetype(TzkNodeRecord::Size) * i);
-            line += writeLine(trimmedText(node), levels[size_t(i)], line);
-        }
-        // The buffer ends with the last line, like a device truncated there.
-        const qsizetype end = line - data;
-        bytes.resize(end);
-        buffer->seek(end);
-        return;
-    }
-
-    StreamOutput out(stream);
-    writeHeader(out.take(HeaderSize));
-    for (int i = 0; i < n; ++i)
-        writeRecord(nodeAt(i), i, out.take(TzkNodeRecord::Size));
-    for (int i = 0; i < n; ++i) {
-        const QByteArray &text = nodeAt(i)->text();
-        const int level = levels[size_t(i)];
-        writeLine(text, level, out.take(level + text.size() + 2));
-    }
-    out.finish();
-    truncateAt(stream, stream.pos());
+    const StreamPlan plan = planStream(*this, !buffer);
+    if (buffer)
+        saveToBuffer(*this, *buffer, plan);
+    else
+        saveToDevice(*this, stream, plan.levels);
 }
 
 void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
