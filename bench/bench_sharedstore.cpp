@@ -10,7 +10,7 @@
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "toolkit/error.h"
 

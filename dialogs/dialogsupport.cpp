@@ -1,5 +1,4 @@
-#include "dialogs/dialogsupport.h"
-
+#include "dialogs/dialogsupport_p.h"
 #include "toolkit/action.h"
 #include "toolkit/codec.h"
 #include "toolkit/widgets/idleupdater.h"

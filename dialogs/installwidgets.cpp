@@ -1,6 +1,6 @@
 #include "dialogs/installwidgets.h"
 
-#include "dialogs/widgetsecurityui.h"
+#include "dialogs/widgetsecurityui_p.h"
 #include "toolkit/widgets/widgetservices.h"
 
 namespace rightsmith {

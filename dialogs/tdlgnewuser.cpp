@@ -1,6 +1,6 @@
 #include "dialogs/tdlgnewuser.h"
 
-#include "dialogs/dialogsupport.h"
+#include "dialogs/dialogsupport_p.h"
 #include "dialogs/tfrmsecurity.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "toolkit/action.h"

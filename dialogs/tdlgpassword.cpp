@@ -1,6 +1,6 @@
 #include "dialogs/tdlgpassword.h"
 
-#include "dialogs/dialogsupport.h"
+#include "dialogs/dialogsupport_p.h"
 #include "security/component/logoncheck.h"
 #include "security/component/securityui.h"
 #include "security/component/usermanagement.h"

@@ -1,6 +1,6 @@
 #include "dialogs/tdlguserpassword.h"
 
-#include "dialogs/dialogsupport.h"
+#include "dialogs/dialogsupport_p.h"
 #include "security/model/passwordhash.h"
 #include "toolkit/action.h"
 #include "toolkit/messagebox.h"

@@ -1,6 +1,6 @@
 #include "dialogs/tfrmsecurity.h"
 
-#include "dialogs/dialogsupport.h"
+#include "dialogs/dialogsupport_p.h"
 #include "dialogs/tdlgnewuser.h"
 #include "dialogs/tdlguserpassword.h"
 #include "security/component/logoncheck.h"

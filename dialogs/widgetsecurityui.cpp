@@ -1,7 +1,6 @@
-#include "dialogs/widgetsecurityui.h"
-
 #include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"
+#include "dialogs/widgetsecurityui_p.h"
 
 namespace zkSecurity {
 

@@ -6,7 +6,7 @@
 #include "fuzz/storeinput.h"
 #include "security/component/tzksecurity.h"
 #include "security/model/imagestream.h"
-#include "security/model/nodeimages.h"
+#include "security/model/nodeimages_p.h"
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"

@@ -1,5 +1,4 @@
-#include "toolkit/bytestream.h"
-
+#include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "toolkit/errorhandler.h"
 
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 #include "toolkit/messagebox.h"
 
 #include <QCoreApplication>

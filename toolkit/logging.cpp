@@ -1,4 +1,4 @@
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 namespace rightsmith::logging {
 

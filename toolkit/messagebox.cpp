@@ -1,6 +1,6 @@
 #include "toolkit/messagebox.h"
 
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QLoggingCategory>
 

@@ -1,7 +1,7 @@
 #include "toolkit/registry.h"
 
 #include "toolkit/error.h"
-#include "toolkit/sqlitestatement.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
 #include <QDir>

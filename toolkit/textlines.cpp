@@ -1,4 +1,4 @@
-#include "toolkit/textlines.h"
+#include "toolkit/textlines_p.h"
 
 namespace rightsmith::toolkit {
 

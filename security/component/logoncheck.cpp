@@ -5,7 +5,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/logonledger.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

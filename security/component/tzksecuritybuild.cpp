@@ -1,7 +1,7 @@
 // Rebuilding the security template from the client action lists.
 #include "security/component/securityclient.h"
 #include "security/component/tzksecurity.h"
-#include "security/model/nodeimages.h"
+#include "security/model/nodeimages_p.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"

@@ -6,7 +6,7 @@
 #include "security/component/securityui.h"
 #include "security/component/tzksecurity.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 #include "toolkit/messagebox.h"
 
 #include <QCoreApplication>

@@ -2,11 +2,11 @@
 #include "security/component/logoncheck.h"
 #include "security/component/tzksecurity.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "security/store/sharedstore.h"
-#include "security/store/storeaddress.h"
+#include "security/store/sharedstore_p.h"
+#include "security/store/storeaddress_p.h"
 #include "security/store/userstore.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 #include "toolkit/messagebox.h"
 
 #include <QLoggingCategory>

@@ -1,12 +1,12 @@
 #include "security/hardening/audittrail.h"
 
-#include "security/hardening/registrytables.h"
+#include "security/hardening/registrytables_p.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "toolkit/codec.h"
 #include "toolkit/registry.h"
-#include "toolkit/sqlitestatement.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
 #include <QFile>

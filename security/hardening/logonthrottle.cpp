@@ -1,10 +1,10 @@
 #include "security/hardening/logonthrottle.h"
 
 #include "security/hardening/audittrail.h"
-#include "security/hardening/registrytables.h"
+#include "security/hardening/registrytables_p.h"
 #include "toolkit/registry.h"
-#include "toolkit/sodium.h"
-#include "toolkit/sqlitestatement.h"
+#include "toolkit/sodium_p.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
 

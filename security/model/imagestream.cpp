@@ -1,7 +1,7 @@
 #include "security/model/imagestream.h"
 
-#include "toolkit/bitmapfile.h"
-#include "toolkit/bytestream.h"
+#include "toolkit/bitmapfile_p.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/imagelist.h"
 
 #include <QIODevice>

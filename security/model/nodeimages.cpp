@@ -1,4 +1,4 @@
-#include "security/model/nodeimages.h"
+#include "security/model/nodeimages_p.h"
 
 #include <QString>
 

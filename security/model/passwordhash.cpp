@@ -2,9 +2,9 @@
 
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
-#include "toolkit/bytestream.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
-#include "toolkit/sodium.h"
+#include "toolkit/sodium_p.h"
 
 #include <QCoreApplication>
 

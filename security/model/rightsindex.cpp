@@ -1,5 +1,4 @@
-#include "security/model/rightsindex.h"
-
+#include "security/model/rightsindex_p.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 

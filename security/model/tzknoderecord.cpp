@@ -1,6 +1,6 @@
 #include "security/model/tzknoderecord.h"
 
-#include "toolkit/bytestream.h"
+#include "toolkit/bytestream_p.h"
 
 #include <cstring>
 

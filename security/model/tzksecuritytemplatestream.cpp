@@ -1,13 +1,13 @@
 // Reading and writing the template stream: a 16-byte version stamp, the node
 // count N, N node records of 180 bytes in absolute-index order, then one text
 // line per node in pre-order, indented by one TAB per level and ended by CR LF.
-#include "security/model/templatestreamlayout.h"
+#include "security/model/templatestreamlayout_p.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "toolkit/bytestream.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
-#include "toolkit/textlines.h"
+#include "toolkit/textlines_p.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,6 +1,5 @@
-#include "security/store/digestingwriter.h"
-
-#include "toolkit/sodium.h"
+#include "security/store/digestingwriter_p.h"
+#include "toolkit/sodium_p.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 #include "security/store/ownfile_p.h"
 #include "security/store/stagedfile_p.h"
 #include "security/store/storedigest_p.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QDir>
 #include <QFileInfo>

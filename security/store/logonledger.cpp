@@ -1,8 +1,8 @@
 #include "security/store/logonledger.h"
 
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 #include "toolkit/registry.h"
 
 #include <QLoggingCategory>

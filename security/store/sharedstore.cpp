@@ -1,10 +1,9 @@
 // The shared user store on PostgreSQL: one row a store key holding the user
 // template stream and its version, changed only by compare-and-set saves that
 // notify the other workstations.
-#include "security/store/sharedstore.h"
-
+#include "security/store/sharedstore_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -1,8 +1,8 @@
-#include "security/store/digestingwriter.h"
+#include "security/store/digestingwriter_p.h"
 #include "security/store/ownfile_p.h"
 #include "security/store/stagedfile_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "security/store/storeaddress.h"
+#include "security/store/storeaddress_p.h"
 
 #include <QCoreApplication>
 #include <QDir>

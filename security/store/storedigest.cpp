@@ -1,7 +1,7 @@
 #include "security/store/storedigest_p.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
-#include "toolkit/sodium.h"
+#include "toolkit/sodium_p.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

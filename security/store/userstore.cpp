@@ -8,13 +8,13 @@
 #include "security/hardening/audittrail.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/ownfile_p.h"
-#include "security/store/sharedstore.h"
-#include "security/store/storenames.h"
+#include "security/store/sharedstore_p.h"
+#include "security/store/storenames_p.h"
 #include "security/store/userstore_shared_p.h"
 #include "security/store/userstorebackend_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
-#include "toolkit/textlines.h"
+#include "toolkit/logging_p.h"
+#include "toolkit/textlines_p.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

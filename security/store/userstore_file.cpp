@@ -7,9 +7,9 @@
 #include "security/store/ownfile_p.h"
 #include "security/store/stagedfile_p.h"
 #include "security/store/storedigest_p.h"
-#include "security/store/storenames.h"
+#include "security/store/storenames_p.h"
 #include "security/store/userstorebackend_p.h"
-#include "toolkit/bytestream.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 

@@ -1,12 +1,12 @@
 // The user store's back end that keeps the user template as the
 // "UserTemplate" value of the store's key, with its size beside it.
-#include "security/model/templatestreamlayout.h"
+#include "security/model/templatestreamlayout_p.h"
 #include "security/store/storedigest_p.h"
-#include "security/store/storenames.h"
+#include "security/store/storenames_p.h"
 #include "security/store/userstorebackend_p.h"
-#include "toolkit/bytestream.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,9 +1,9 @@
 // The user store's back end that keeps the user template in a shared store
 // on a server, with a copy in the local key.
-#include "security/store/storenames.h"
+#include "security/store/storenames_p.h"
 #include "security/store/userstore_shared_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -3,7 +3,7 @@
 // The user store's back end that keeps the user template in a shared store
 // on a server. Internal: not installed.
 
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "security/store/userstorebackend_p.h"
 
 #include <optional>

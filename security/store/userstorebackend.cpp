@@ -2,7 +2,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/userstorebackend_p.h"
 #include "toolkit/error.h"
-#include "toolkit/logging.h"
+#include "toolkit/logging_p.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

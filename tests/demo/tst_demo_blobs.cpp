@@ -3,13 +3,13 @@
 #include "demo/demoactions.h"
 #include "demo/demoapp.h"
 #include "security/model/imagestream.h"
-#include "security/model/nodeimages.h"
+#include "security/model/nodeimages_p.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "support/demotemplate.h"
 #include "support/testsupport.h"
-#include "toolkit/bitmapfile.h"
+#include "toolkit/bitmapfile_p.h"
 #include "toolkit/imagelist.h"
 
 #include <QBuffer>

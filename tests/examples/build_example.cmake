@@ -63,16 +63,18 @@ if(NOT EXISTS ${build}/minimal)
     message(FATAL_ERROR "the example was not built")
 endif()
 
-# The paths applications wrote before the security headers had subsystem
-# folders, <security/NAME.h>, still compile: one program includes them all.
+# Every installed header compiles in an application, none needs a private
+# one, and the paths applications wrote before the security headers had
+# subsystem folders, <security/NAME.h>, still work: one program includes them all.
 file(GLOB flat_headers RELATIVE ${prefix}/include/Rightsmith ${prefix}/include/Rightsmith/security/*.h)
 list(LENGTH flat_headers count)
 if(count LESS 20)
     message(FATAL_ERROR "only ${count} headers are installed under security/: ${flat_headers}")
 endif()
+file(GLOB_RECURSE all_headers RELATIVE ${prefix}/include/Rightsmith ${prefix}/include/Rightsmith/*.h)
 set(compat ${WORK_DIR}/compat)
 set(includes "")
-foreach(header ${flat_headers})
+foreach(header ${all_headers})
     string(APPEND includes "#include <${header}>\n")
 endforeach()
 file(WRITE ${compat}/flat.cpp "${includes}int main() { return 0; }\n")

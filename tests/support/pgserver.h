@@ -5,7 +5,7 @@
 // with the script's reason when the server binaries are not installed.
 // pause() and resume() stop the server as a crash would and start it again.
 
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "toolkit/messagebox.h"
 
 #include <QFile>

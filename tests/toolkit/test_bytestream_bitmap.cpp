@@ -1,5 +1,5 @@
-#include "toolkit/bitmapfile.h"
-#include "toolkit/bytestream.h"
+#include "toolkit/bitmapfile_p.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
 
 #include <QBuffer>

@@ -2,7 +2,7 @@
 #include "support/temporaryhome.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
-#include "toolkit/sqlitestatement.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "security/store/storenames.h"
+#include "security/store/storenames_p.h"
 
 #include <QCommandLineParser>
 

@@ -2,7 +2,7 @@
 // copy the user template between the local store and a shared one.
 #include "commands.h"
 #include "console.h"
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "store.h"
 

@@ -5,12 +5,12 @@
 #include "security/model/tree.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/logonledger.h"
-#include "security/store/sharedstore.h"
-#include "security/store/storenames.h"
+#include "security/store/sharedstore_p.h"
+#include "security/store/storenames_p.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
-#include "toolkit/textlines.h"
+#include "toolkit/textlines_p.h"
 
 #include <QBuffer>
 #include <QFileInfo>

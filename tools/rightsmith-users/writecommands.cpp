@@ -9,7 +9,7 @@
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "store.h"
 #include "toolkit/codec.h"

@@ -3,7 +3,7 @@
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
 #include "security/component/tzksecurity.h"
-#include "security/model/nodeimages.h"
+#include "security/model/nodeimages_p.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "support/fakes.h"

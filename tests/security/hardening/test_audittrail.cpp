@@ -7,7 +7,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
-#include "toolkit/sqlitestatement.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QSysInfo>
 #include <QTemporaryDir>

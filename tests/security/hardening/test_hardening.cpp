@@ -5,7 +5,7 @@
 #include "security/component/tzksecurity.h"
 #include "security/component/tzksecuritydialogs.h"
 #include "security/hardening/audittrail.h"
-#include "security/hardening/registrytables.h"
+#include "security/hardening/registrytables_p.h"
 #include "security/model/passwordhash.h"
 #include "security/model/tcripter.h"
 #include "security/model/tree.h"

@@ -1,5 +1,5 @@
 #include "security/model/imagestream.h"
-#include "security/model/nodeimages.h"
+#include "security/model/nodeimages_p.h"
 #include "toolkit/error.h"
 #include "toolkit/imagelist.h"
 

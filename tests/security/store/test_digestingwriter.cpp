@@ -1,7 +1,7 @@
 // The user file's digest is taken on another thread while the file is
 // written: it must be the digest of exactly the bytes that reached the file,
 // in their order, however the writes were cut.
-#include "security/store/digestingwriter.h"
+#include "security/store/digestingwriter_p.h"
 
 #include <QBuffer>
 

@@ -3,8 +3,8 @@
 // over TCP on 127.0.0.1. Whatever libpq variable the user sets, the program
 // reads the administrator's users or is refused with a message naming the
 // variable; it never reads the user's.
-#include "security/store/sharedstore.h"
-#include "security/store/storeaddress.h"
+#include "security/store/sharedstore_p.h"
+#include "security/store/storeaddress_p.h"
 #include "support/pgserver.h"
 #include "toolkit/error.h"
 

@@ -8,7 +8,7 @@
 #include "security/hardening/logonthrottle.h"
 #include "security/model/passwordhash.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "support/guessers.h"
 #include "support/pgserver.h"

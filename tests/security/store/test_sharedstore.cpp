@@ -3,7 +3,7 @@
 // script's reason, when the server binaries are not installed.
 #include "security/hardening/audittrail.h"
 #include "security/hardening/logonthrottle.h"
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "support/pgserver.h"
 #include "toolkit/error.h"
 

@@ -8,7 +8,7 @@
 #include "security/hardening/audittrail.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
-#include "security/store/sharedstore.h"
+#include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "support/fakes.h"
 #include "support/pgserver.h"

@@ -2,7 +2,7 @@
 // rightsmith/store.conf, RIGHTSMITH_STORE, or the local store, in that order.
 // The administrator's file must be root's alone, as the tests (run as root)
 // make it; they are skipped for anyone else.
-#include "security/store/storeaddress.h"
+#include "security/store/storeaddress_p.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,7 +5,7 @@
 
 #include "toolkit/error.h"
 #include "toolkit/registry.h"
-#include "toolkit/sqlitestatement.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
 #include <QString>

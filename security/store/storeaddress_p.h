@@ -58,8 +58,8 @@ using EnvironmentLookup = std::function<QString(const char *name)>;
 RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress);
 
 /// As above, with the folders searched and the environment given.
-RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress resolveStoreAddress(const QString &programAddress,
-                                                        const QStringList &systemFolders,
-                                                        const EnvironmentLookup &environment);
+RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress
+resolveStoreAddress(const QString &programAddress, const QStringList &systemFolders,
+                    const EnvironmentLookup &environment);
 
 } // namespace zkSecurity
