@@ -314,12 +314,12 @@
 <context>
     <name>rightsmith::toolkit::BitmapFile</name>
     <message>
-        <location filename="../toolkit/bitmapfile.cpp" line="26"/>
+        <location filename="../toolkit/bitmapfile.cpp" line="25"/>
         <source>Bitmap image is not valid</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/bitmapfile.cpp" line="139"/>
+        <location filename="../toolkit/bitmapfile.cpp" line="138"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -327,13 +327,13 @@
 <context>
     <name>rightsmith::toolkit::ByteStream</name>
     <message>
-        <location filename="../toolkit/bytestream.cpp" line="18"/>
+        <location filename="../toolkit/bytestream.cpp" line="17"/>
         <source>Stream read error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../security/model/tzksecuritytemplatestream.cpp" line="44"/>
-        <location filename="../toolkit/bytestream.cpp" line="24"/>
+        <location filename="../toolkit/bytestream.cpp" line="23"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -530,37 +530,37 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="61"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="88"/>
         <source>New User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="67"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="94"/>
         <source>Remove User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="73"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="100"/>
         <source>&amp;Unlock</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="78"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="108"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="79"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="109"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="205"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="225"/>
         <source>The failed logons of %1 are forgotten.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="207"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="227"/>
         <source>No failed logons of %1 are counted.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -573,37 +573,37 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="44"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="63"/>
         <source>Enter user name:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="53"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="72"/>
         <source>Enter password:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="59"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="81"/>
         <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="65"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="87"/>
         <source>Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="74"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="99"/>
         <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="173"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="191"/>
         <source>The logon cannot be checked: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlgpassword.cpp" line="175"/>
+        <location filename="../dialogs/tdlgpassword.cpp" line="193"/>
         <source>Wrong user name or password.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -634,7 +634,7 @@
 <context>
     <name>zkSecurity</name>
     <message>
-        <location filename="../security/hardening/registrytables.h" line="42"/>
+        <location filename="../security/hardening/registrytables_p.h" line="42"/>
         <source>%1: the registry database is read-only</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,22 +655,22 @@
 <context>
     <name>zkSecurity::LogonCheck</name>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="48"/>
+        <location filename="../security/component/logoncheck.cpp" line="54"/>
         <source>a name without a user</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="179"/>
+        <location filename="../security/component/logoncheck.cpp" line="226"/>
         <source>Too many failed logons. Try again in 1 second.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="182"/>
+        <location filename="../security/component/logoncheck.cpp" line="229"/>
         <source>Too many failed logons. Try again in %1 seconds.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="185"/>
+        <location filename="../security/component/logoncheck.cpp" line="232"/>
         <source>Too many failed logons. Try again in %1 minutes.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -712,6 +712,149 @@
     </message>
 </context>
 <context>
+    <name>zkSecurity::SharedStore</name>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="305"/>
+        <source>&quot;%1&quot; cannot name a role.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="330"/>
+        <source>(an address that cannot be read)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="363"/>
+        <source>The user store refused this workstation: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="442"/>
+        <source>Out of memory connecting to the user store.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="446"/>
+        <source>Cannot connect to the user store %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="492"/>
+        <location filename="../security/store/sharedstore.cpp" line="1046"/>
+        <source>The user store %1 failed: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="511"/>
+        <source>The user store %1 holds tables this program did not make: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="583"/>
+        <source>Only the owner of the tables of the user store %1 (%2) may upgrade them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="625"/>
+        <source>The user store %1 has a layout this program does not know (version %2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="629"/>
+        <source>The user store %1 has tables of version 1; upgrade them first (rightsmith-users init-store --upgrade, as their owner).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="653"/>
+        <source>The user store %1 has tables of version %2: every workstation may change its failed logons and its audit trail. The administrator should upgrade it (rightsmith-users init-store --upgrade, as the tables&apos; owner).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="689"/>
+        <source>The user store %1 answered with a malformed version.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="711"/>
+        <source>The user template is too large for the user store.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="750"/>
+        <source>This workstation may read the users but not change them (the server refused: %1).</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::StoreAddress</name>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="26"/>
+        <source>Connection secrets belong in PostgreSQL&apos;s password file, not in %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="44"/>
+        <source>The store configuration %1 may be changed by users other than root: %2 must belong to root and be writable by root alone (chown root %2; chmod go-w %2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="58"/>
+        <location filename="../security/store/storeaddress.cpp" line="254"/>
+        <source>The store configuration %1 cannot be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="166"/>
+        <source>The user store address in %1 cannot be read: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="175"/>
+        <source>The environment variable PGSERVICE would add the settings of a service to the user store address in %1: unset PGSERVICE.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="186"/>
+        <source>The user store address in %1 names a service, whose settings each user may change: write them into the address instead.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="195"/>
+        <source>The user store address in %1 does not give %2, and the environment variable %3 would choose it: unset %3, or have the administrator give %2 in the address.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="204"/>
+        <source>The user store address in %1 does not name its database: have the administrator give dbname in the address.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="224"/>
+        <source>The environment variable %2 would change which server the host name of the user store address in %1 leads to: unset %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="239"/>
+        <source>The store configuration %1 is malformed at line %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="270"/>
+        <source>expected key = value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="279"/>
+        <source>pin is true or false</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/storeaddress.cpp" line="282"/>
+        <source>unknown or repeated key %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>zkSecurity::TzkSecurity</name>
     <message>
         <location filename="../security/component/tzksecurity.cpp" line="58"/>
@@ -729,12 +872,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/tzksecuritybuild.cpp" line="198"/>
+        <location filename="../security/component/tzksecuritybuild.cpp" line="286"/>
         <source>Duplicate Security ID Found. Cannot Continue. Please correct.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/tzksecurityusers.cpp" line="211"/>
+        <location filename="../security/component/tzksecurityusers.cpp" line="236"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -755,17 +898,17 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="220"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="250"/>
         <source>Version mismatch. Cannot continue</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="290"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="320"/>
         <source>Invalid level (%1) for item &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="303"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="333"/>
         <source>Invalid index</source>
         <translation type="unfinished"></translation>
     </message>
@@ -773,119 +916,115 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/store/userstore.cpp" line="85"/>
+        <location filename="../security/store/userstore_registry.cpp" line="25"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="97"/>
+        <location filename="../security/store/userstorebackend.cpp" line="71"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="242"/>
+        <location filename="../security/store/ownfile.cpp" line="77"/>
         <source>the folder &quot;%1&quot; of the user template belongs to another account, which can replace the user template; keep it in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="249"/>
+        <location filename="../security/store/ownfile.cpp" line="84"/>
         <source>other accounts can write to the folder &quot;%1&quot; of the user template; take their write permission away (chmod go-w &quot;%1&quot;) or keep the user template in a folder of your own</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="258"/>
+        <location filename="../security/store/ownfile.cpp" line="93"/>
         <source>the user template file &quot;%1&quot; is a symbolic link; remove the link and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="264"/>
-        <location filename="../security/store/userstore.cpp" line="1498"/>
+        <location filename="../security/store/ownfile.cpp" line="99"/>
+        <location filename="../security/store/userstore_file.cpp" line="158"/>
         <source>the user template file &quot;%1&quot; belongs to another account; remove it and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="317"/>
+        <location filename="../security/store/userstore_file.cpp" line="61"/>
         <source>&quot;%1&quot; is not a regular file of this account</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="465"/>
+        <location filename="../security/store/userstore.cpp" line="48"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="469"/>
+        <location filename="../security/store/userstore.cpp" line="52"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="718"/>
-        <location filename="../security/store/userstore.cpp" line="1126"/>
-        <location filename="../security/store/userstore.cpp" line="1262"/>
+        <location filename="../security/store/stagedfile.cpp" line="49"/>
         <source>Cannot create file %1
 %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="738"/>
+        <location filename="../security/store/stagedfile.cpp" line="73"/>
         <source>Stream write error
 %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="919"/>
+        <location filename="../security/store/userstore_shared.cpp" line="21"/>
         <source>the shared user store (key &quot;%1&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="924"/>
+        <location filename="../security/store/userstore_shared.cpp" line="23"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="929"/>
+        <location filename="../security/store/userstore_file.cpp" line="185"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="934"/>
+        <location filename="../security/store/userstore_registry.cpp" line="162"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1081"/>
+        <location filename="../security/store/userstore.cpp" line="230"/>
         <source>The users were changed by another program since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1106"/>
-        <location filename="../security/store/userstore.cpp" line="1949"/>
+        <location filename="../security/store/userstore.cpp" line="99"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1249"/>
+        <location filename="../security/store/userstore_file.cpp" line="352"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1308"/>
-        <location filename="../security/store/userstore.cpp" line="1433"/>
+        <location filename="../security/store/userstore.cpp" line="77"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1465"/>
+        <location filename="../security/store/userstore_file.cpp" line="230"/>
         <source>the user template file is not the one its last save stored (its digest differs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1640"/>
+        <location filename="../security/store/userstore.cpp" line="633"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -893,95 +1032,93 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1838"/>
+        <location filename="../security/store/userstore_shared.cpp" line="33"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1901"/>
+        <location filename="../security/store/userstore.cpp" line="774"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1924"/>
+        <location filename="../security/store/userstore.cpp" line="784"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="529"/>
-        <location filename="../security/store/userstore.cpp" line="1335"/>
+        <location filename="../security/store/storedigest.cpp" line="56"/>
+        <location filename="../security/store/userstore.cpp" line="539"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1386"/>
-        <location filename="../security/store/userstore.cpp" line="1836"/>
+        <location filename="../security/store/userstore.cpp" line="497"/>
+        <location filename="../security/store/userstore.cpp" line="721"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="901"/>
+        <location filename="../security/store/userstore.cpp" line="221"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1439"/>
+        <location filename="../security/store/userstore.cpp" line="573"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1449"/>
+        <location filename="../security/store/userstore.cpp" line="578"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1471"/>
+        <location filename="../security/store/userstore_file.cpp" line="236"/>
         <source>the user template file is missing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1492"/>
+        <location filename="../security/store/userstore_file.cpp" line="153"/>
         <source>the user template file is not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1486"/>
-        <location filename="../security/store/userstore.cpp" line="1506"/>
+        <location filename="../security/store/userstore_file.cpp" line="147"/>
+        <location filename="../security/store/userstore_file.cpp" line="165"/>
         <source>the user template file cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1511"/>
-        <location filename="../security/store/userstore.cpp" line="1524"/>
+        <location filename="../security/store/userstore_file.cpp" line="126"/>
         <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1594"/>
+        <location filename="../security/store/userstore_registry.cpp" line="177"/>
         <source>the value &quot;%1&quot; of the same key</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1570"/>
-        <location filename="../security/store/userstore.cpp" line="1599"/>
+        <location filename="../security/store/userstore.cpp" line="600"/>
         <source>There was nothing to keep aside; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1602"/>
+        <location filename="../security/store/userstore.cpp" line="601"/>
         <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1608"/>
+        <location filename="../security/store/userstore.cpp" line="606"/>
         <source>No copy could be kept aside (%1); the store was left as it is.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1622"/>
+        <location filename="../security/store/userstore.cpp" line="617"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
@@ -991,7 +1128,7 @@ If the server cannot be reached, start again when it is back. An administrator c
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="1629"/>
+        <location filename="../security/store/userstore.cpp" line="623"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.

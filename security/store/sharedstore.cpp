@@ -27,7 +27,6 @@ const char *const SharedStore::Channel = "rightsmith_user_template";
 
 namespace {
 
-const char *const Context = "zkSecurity::SharedStore";
 const char *const InsufficientPrivilege = "42501";
 // Serialises initSchema() between workstations that start at the same time.
 const char *const SchemaLock = "SELECT pg_advisory_xact_lock(7236617348571296101)";
@@ -303,7 +302,7 @@ std::atomic_bool upgradeAdviceLogged {false};
 QString quotedIdentifier(const QString &name)
 {
     if (name.isEmpty() || name.contains(QChar(0)))
-        throw Error(QCoreApplication::translate(Context, "\"%1\" cannot name a role.").arg(name));
+        throw Error(SharedStore::tr("\"%1\" cannot name a role.").arg(name));
     return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
 }
 
@@ -328,7 +327,7 @@ QString withoutPassword(const QString &address)
     PQconninfoOption *options = PQconninfoParse(address.toUtf8().constData(), &error);
     PQfreemem(error);
     if (!options)
-        return QCoreApplication::translate(Context, "(an address that cannot be read)");
+        return SharedStore::tr("(an address that cannot be read)");
     QStringList parts;
     for (const char *keyword : {"host", "hostaddr", "port", "dbname", "user", "service"}) {
         for (const PQconninfoOption *option = options; option->keyword; ++option) {
@@ -361,8 +360,7 @@ namespace {
 struct PrivilegeError : Error
 {
     explicit PrivilegeError(const QString &reason)
-        : Error(QCoreApplication::translate(Context, "The user store refused this workstation: %1")
-                    .arg(reason))
+        : Error(SharedStore::tr("The user store refused this workstation: %1").arg(reason))
         , reason(reason)
     {
     }
@@ -441,14 +439,12 @@ std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
         conninfo.constData(), nullptr};
     PGconn *connection = PQconnectdbParams(keywords, values, 1);
     if (!connection)
-        throw Error(QCoreApplication::translate(Context,
-                                                "Out of memory connecting to the user "
-                                                "store."));
+        throw Error(SharedStore::tr("Out of memory connecting to the user "
+                                    "store."));
     if (PQstatus(connection) != CONNECTION_OK) {
         const QString message =
-            QCoreApplication::translate(Context,
-                                        "Cannot connect to the user "
-                                        "store %1: %2")
+            SharedStore::tr("Cannot connect to the user "
+                            "store %1: %2")
                 .arg(describe(connection, address), fromServer(PQerrorMessage(connection)));
         PQfinish(connection);
         throw Error(message);
@@ -493,8 +489,7 @@ SharedStore::Result SharedStore::run(const char *sql, const QList<QByteArray> &p
     const char *state = PQresultErrorField(result.result.get(), PG_DIAG_SQLSTATE);
     if (state && qstrcmp(state, InsufficientPrivilege) == 0)
         throw PrivilegeError(reason);
-    throw Error(QCoreApplication::translate(Context, "The user store %1 failed: %2")
-                    .arg(serverName(), reason));
+    throw Error(SharedStore::tr("The user store %1 failed: %2").arg(serverName(), reason));
 }
 
 void SharedStore::initSchema()
@@ -513,9 +508,8 @@ namespace {
 
 Error foreignTables(const QString &server, const QString &why)
 {
-    return Error(QCoreApplication::translate(Context,
-                                             "The user store %1 holds tables this "
-                                             "program did not make: %2")
+    return Error(SharedStore::tr("The user store %1 holds tables this "
+                                 "program did not make: %2")
                      .arg(server, why));
 }
 
@@ -586,9 +580,8 @@ void SharedStore::upgradeFromVersion1(QStringList *moved)
         run("SELECT pg_get_userbyid(relowner), pg_get_userbyid(relowner) = "
             "current_user FROM pg_class WHERE oid = 'rightsmith_schema'::regclass");
     if (owner.text(0, 1) != u"t"_s)
-        throw Error(QCoreApplication::translate(Context,
-                                                "Only the owner of the tables of the user store "
-                                                "%1 (%2) may upgrade them.")
+        throw Error(SharedStore::tr("Only the owner of the tables of the user store "
+                                    "%1 (%2) may upgrade them.")
                         .arg(serverName(), owner.text(0, 0)));
     const Result writers = run(DirectWriters);
     makeVersion2();
@@ -629,15 +622,13 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         return false;
     }
     if (version != u"1"_s)
-        throw Error(QCoreApplication::translate(Context,
-                                                "The user store %1 has a layout this "
-                                                "program does not know (version %2).")
+        throw Error(SharedStore::tr("The user store %1 has a layout this "
+                                    "program does not know (version %2).")
                         .arg(serverName(), version));
     if (!upgrade)
-        throw Error(QCoreApplication::translate(Context,
-                                                "The user store %1 has tables of version 1; "
-                                                "upgrade them first (rightsmith-users "
-                                                "init-store --upgrade, as their owner).")
+        throw Error(SharedStore::tr("The user store %1 has tables of version 1; "
+                                    "upgrade them first (rightsmith-users "
+                                    "init-store --upgrade, as their owner).")
                         .arg(serverName()));
     upgradeFromVersion1(moved);
     transaction.commit();
@@ -659,12 +650,11 @@ QString SharedStore::upgradeAdvice()
 {
     if (schemaVersion() >= SchemaVersion)
         return QString();
-    return QCoreApplication::translate(Context,
-                                       "The user store %1 has tables of version %2: every "
-                                       "workstation may change its failed logons and its audit "
-                                       "trail. The administrator should upgrade it "
-                                       "(rightsmith-users init-store --upgrade, as the tables' "
-                                       "owner).")
+    return SharedStore::tr("The user store %1 has tables of version %2: every "
+                           "workstation may change its failed logons and its audit "
+                           "trail. The administrator should upgrade it "
+                           "(rightsmith-users init-store --upgrade, as the tables' "
+                           "owner).")
         .arg(serverName())
         .arg(m_schemaVersion);
 }
@@ -696,9 +686,8 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
         return stored;
     const QByteArray version = result.bytes(0, 0);
     if (version.size() != sizeof(qint64))
-        throw Error(QCoreApplication::translate(Context,
-                                                "The user store %1 answered with a "
-                                                "malformed version.")
+        throw Error(SharedStore::tr("The user store %1 answered with a "
+                                    "malformed version.")
                         .arg(serverName()));
     stored.version = qFromBigEndian<qint64>(version.constData());
     stored.stream = result.bytes(0, 1);
@@ -719,9 +708,8 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
 {
     // The size column and libpq's parameter lengths are ints.
     if (stream.size() > std::numeric_limits<int>::max())
-        throw Error(QCoreApplication::translate(Context,
-                                                "The user template is too large for the "
-                                                "user store."));
+        throw Error(SharedStore::tr("The user template is too large for the "
+                                    "user store."));
     // Only the template's save says what a role that may only read cannot do.
     try {
         return [&] {
@@ -759,10 +747,9 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
             return SaveResult::Saved;
         }();
     } catch (const PrivilegeError &error) {
-        throw Error(QCoreApplication::translate(Context,
-                                                "This workstation may read the users but "
-                                                "not change them (the server refused: "
-                                                "%1).")
+        throw Error(SharedStore::tr("This workstation may read the users but "
+                                    "not change them (the server refused: "
+                                    "%1).")
                         .arg(error.reason));
     }
 }
@@ -1056,7 +1043,7 @@ void SharedStore::collectNotifications()
 QStringList SharedStore::takeNotifications()
 {
     if (!PQconsumeInput(m_connection))
-        throw Error(QCoreApplication::translate(Context, "The user store %1 failed: %2")
+        throw Error(SharedStore::tr("The user store %1 failed: %2")
                         .arg(serverName(), fromServer(PQerrorMessage(m_connection))));
     const auto callback = std::exchange(m_notificationsPending, nullptr);
     collectNotifications();

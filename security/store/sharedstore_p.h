@@ -5,6 +5,7 @@
 #include "security/hardening/logonthrottle.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -26,6 +27,8 @@ namespace zkSecurity {
 /// Every failure of the server or the connection throws rightsmith::toolkit::Error.
 class RIGHTSMITH_CORE_AUTOTEST_EXPORT SharedStore
 {
+    Q_DECLARE_TR_FUNCTIONS(zkSecurity::SharedStore)
+
 public:
     /// The version of the tables initSchema() makes and accepts. Version 2
     /// keeps the failed logons and the audit trail out of the workstations'

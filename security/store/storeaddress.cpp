@@ -18,15 +18,13 @@ namespace zkSecurity {
 
 namespace {
 
-const char *const Context = "zkSecurity::StoreAddress";
 const char *const EnvironmentName = "RIGHTSMITH_STORE";
 const QString FileName = u"rightsmith/store.conf"_s;
 
 QString secretsProblem(const QString &origin)
 {
-    return QCoreApplication::translate(Context,
-                                       "Connection secrets belong in PostgreSQL's password file, "
-                                       "not in %1.")
+    return StoreAddress::tr("Connection secrets belong in PostgreSQL's password file, "
+                            "not in %1.")
         .arg(origin);
 }
 
@@ -43,10 +41,9 @@ QString changeableByOthers(const QString &configuration, const QString &path,
 {
     if (status.st_uid == 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0)
         return {};
-    return QCoreApplication::translate(Context,
-                                       "The store configuration %1 may be changed by users other "
-                                       "than root: %2 must belong to root and be writable by root "
-                                       "alone (chown root %2; chmod go-w %2).")
+    return StoreAddress::tr("The store configuration %1 may be changed by users other "
+                            "than root: %2 must belong to root and be writable by root "
+                            "alone (chown root %2; chmod go-w %2).")
         .arg(configuration, path);
 }
 
@@ -58,9 +55,7 @@ QString foldersChangeableByOthers(const QString &path)
     for (const QString &above : {folder, QFileInfo(folder).path()}) {
         struct stat status;
         if (::stat(QFile::encodeName(above).constData(), &status) != 0)
-            return QCoreApplication::translate(Context,
-                                               "The store configuration %1 cannot be read.")
-                .arg(path);
+            return StoreAddress::tr("The store configuration %1 cannot be read.").arg(path);
         const QString problem = changeableByOthers(path, above, status);
         if (!problem.isEmpty())
             return problem;
@@ -167,10 +162,9 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
     QString reason;
     const Options options = parseAddress(address, &reason);
     if (!options)
-        return {
-            {},
-            QCoreApplication::translate(Context, "The user store address in %1 cannot be read: %2")
-                .arg(origin, reason)};
+        return {{},
+                StoreAddress::tr("The user store address in %1 cannot be read: %2")
+                    .arg(origin, reason)};
     const auto variable = [&](const char *name) {
         return environment && name ? environment(name) : QString();
     };
@@ -178,10 +172,9 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
     // PGSYSCONFDIR or PGSERVICEFILE chooses) fill whatever the address leaves out.
     if (!variable("PGSERVICE").isEmpty())
         return {{},
-                QCoreApplication::translate(Context,
-                                            "The environment variable PGSERVICE would add the "
-                                            "settings of a service to the user store address in "
-                                            "%1: unset PGSERVICE.")
+                StoreAddress::tr("The environment variable PGSERVICE would add the "
+                                 "settings of a service to the user store address in "
+                                 "%1: unset PGSERVICE.")
                     .arg(origin)};
     QStringList parts;
     for (const PQconninfoOption *option = options.get(); option->keyword; ++option) {
@@ -190,30 +183,27 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
             && (qstrcmp(option->keyword, "service") == 0
                 || qstrcmp(option->keyword, "servicefile") == 0))
             return {{},
-                    QCoreApplication::translate(Context,
-                                                "The user store address in %1 names a service, "
-                                                "whose settings each user may change: write them "
-                                                "into the address instead.")
+                    StoreAddress::tr("The user store address in %1 names a service, "
+                                     "whose settings each user may change: write them "
+                                     "into the address instead.")
                         .arg(origin)};
         const QLatin1StringView keyword(option->keyword);
         if (given) {
             parts << keyword + u'=' + connectionValue(QString::fromUtf8(option->val));
         } else if (choosesServer(option->keyword) && !variable(option->envvar).isEmpty()) {
             return {{},
-                    QCoreApplication::translate(Context,
-                                                "The user store address in %1 does not give %2, "
-                                                "and the environment variable %3 would choose it: "
-                                                "unset %3, or have the administrator give %2 in "
-                                                "the address.")
+                    StoreAddress::tr("The user store address in %1 does not give %2, "
+                                     "and the environment variable %3 would choose it: "
+                                     "unset %3, or have the administrator give %2 in "
+                                     "the address.")
                         .arg(origin, keyword, QLatin1StringView(option->envvar))};
         } else if (qstrcmp(option->keyword, "dbname") == 0) {
             // Left out, the database would be named after whoever connects,
             // which PGUSER chooses.
             return {{},
-                    QCoreApplication::translate(Context,
-                                                "The user store address in %1 does not name its "
-                                                "database: have the administrator give dbname in "
-                                                "the address.")
+                    StoreAddress::tr("The user store address in %1 does not name its "
+                                     "database: have the administrator give dbname in "
+                                     "the address.")
                         .arg(origin)};
         } else if (hasBuiltInValue(option->keyword) && option->compiled && *option->compiled) {
             parts << keyword + u'=' + connectionValue(QString::fromUtf8(option->compiled));
@@ -231,10 +221,9 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
         for (const char *resolver : {"LOCALDOMAIN", "RES_OPTIONS", "HOSTALIASES"}) {
             if (!variable(resolver).isEmpty())
                 return {{},
-                        QCoreApplication::translate(Context,
-                                                    "The environment variable %2 would change "
-                                                    "which server the host name of the user store "
-                                                    "address in %1 leads to: unset %2.")
+                        StoreAddress::tr("The environment variable %2 would change "
+                                         "which server the host name of the user store "
+                                         "address in %1 leads to: unset %2.")
                             .arg(origin, QLatin1StringView(resolver))};
         }
     }
@@ -247,9 +236,8 @@ SystemFile readSystemFile(const QString &path)
 {
     SystemFile result;
     const auto malformed = [&](int line, const QString &why) {
-        result.problem = QCoreApplication::translate(Context,
-                                                     "The store configuration %1 is malformed at "
-                                                     "line %2: %3")
+        result.problem = StoreAddress::tr("The store configuration %1 is malformed at "
+                                          "line %2: %3")
                              .arg(path)
                              .arg(line)
                              .arg(why);
@@ -263,9 +251,7 @@ SystemFile readSystemFile(const QString &path)
     struct stat status;
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || ::fstat(file.handle(), &status) != 0
         || !S_ISREG(status.st_mode)) {
-        result.problem =
-            QCoreApplication::translate(Context, "The store configuration %1 cannot be read.")
-                .arg(path);
+        result.problem = StoreAddress::tr("The store configuration %1 cannot be read.").arg(path);
         return result;
     }
     result.problem = changeableByOthers(path, path, status);
@@ -281,7 +267,7 @@ SystemFile readSystemFile(const QString &path)
             continue;
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
-            return malformed(number, QCoreApplication::translate(Context, "expected key = value"));
+            return malformed(number, StoreAddress::tr("expected key = value"));
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         if (key == "address"_L1 && !seenAddress) {
@@ -290,13 +276,10 @@ SystemFile readSystemFile(const QString &path)
         } else if (key == "pin"_L1 && !seenPin) {
             seenPin = true;
             if (value != "true"_L1 && value != "false"_L1)
-                return malformed(number,
-                                 QCoreApplication::translate(Context, "pin is true or false"));
+                return malformed(number, StoreAddress::tr("pin is true or false"));
             result.pin = value == "true"_L1;
         } else {
-            return malformed(
-                number,
-                QCoreApplication::translate(Context, "unknown or repeated key %1").arg(key));
+            return malformed(number, StoreAddress::tr("unknown or repeated key %1").arg(key));
         }
     }
     if (holdsPassword(result.address))

@@ -2,6 +2,7 @@
 
 #include "rightsmithcore_export.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,8 @@ struct RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress
     /// The system configuration folders searched for rightsmith/store.conf:
     /// /etc/xdg, whatever the environment says.
     static QStringList systemFolders();
+
+    Q_DECLARE_TR_FUNCTIONS(zkSecurity::StoreAddress)
 };
 
 /// Reads a variable of the environment; empty when it is not set.

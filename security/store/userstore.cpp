@@ -45,13 +45,11 @@ UserStore::SaveResult notWritten(const UserStoreSettings &settings, const QStrin
     // What a shared store refused is not kept: the users are read again.
     if (settings.isShared())
         return {Problem::NotWritten,
-                QCoreApplication::translate("zkSecurity::UserStore",
-                                            "The users could not be saved: %1\nStore: %2.\nYour "
-                                            "changes were not saved.")
+                UserStore::tr("The users could not be saved: %1\nStore: %2.\nYour "
+                              "changes were not saved.")
                     .arg(reason, UserStore::location(settings))};
     return {Problem::NotWritten,
-            QCoreApplication::translate(
-                "zkSecurity::UserStore",
+            UserStore::tr(
                 "The users could not be saved: %1\nStore: %2.\nChanges made since the last save "
                 "stay in effect until the program ends.")
                 .arg(reason, UserStore::location(settings))};
@@ -76,8 +74,7 @@ QByteArray streamOf(TzkSecurityTemplate &userTemplate)
 
 QString sizeMissing()
 {
-    return QCoreApplication::translate("zkSecurity::UserStore",
-                                       "\"%1\" is missing, but the user template is there")
+    return UserStore::tr("\"%1\" is missing, but the user template is there")
         .arg(StoreNames::UserTemplateSize);
 }
 
@@ -99,8 +96,7 @@ std::unique_ptr<RegistryTransaction> beginSave(const UserStoreSettings &settings
     registry = std::make_unique<Registry>(settings.registryPath(), Registry::ReadWrite);
     auto transaction = std::make_unique<RegistryTransaction>(*registry, Registry::WriteTransaction);
     if (!registry->openKey(settings.key, true))
-        throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore", "the key cannot be created"));
+        throw rightsmith::toolkit::Error(UserStore::tr("the key cannot be created"));
     return transaction;
 }
 
@@ -222,8 +218,7 @@ bool readLastUsers(const UserStoreSettings &settings, Registry &registry,
         }
     } catch (const rightsmith::toolkit::Error &error) {
         throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore",
-                                        "%1\n(read from the registry database \"%2\", key \"%3\")")
+            UserStore::tr("%1\n(read from the registry database \"%2\", key \"%3\")")
                 .arg(error.message(), settings.registryPath(), settings.key));
     }
     return true;
@@ -232,8 +227,7 @@ bool readLastUsers(const UserStoreSettings &settings, Registry &registry,
 QString changedElsewhereMessage()
 {
     // The shared store's message, told of another program on this computer.
-    return QCoreApplication::translate(
-        "zkSecurity::UserStore",
+    return UserStore::tr(
         "The users were changed by another program since this dialog was opened; your changes "
         "were not saved. Open the dialog again to see the current users.");
 }
@@ -500,8 +494,7 @@ bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local
         if (m_state != State::Unreadable)
             unreadable(error.message());
         throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore", "%1\n(read from %2)")
-                .arg(error.message(), local.location()));
+            UserStore::tr("%1\n(read from %2)").arg(error.message(), local.location()));
     }
     m_state = State::Loaded;
     m_unreadable.clear();
@@ -543,8 +536,7 @@ bool UserStore::beginLoad(const UserStoreSettings &settings, LocalBackend &local
                 std::make_unique<RegistryTransaction>(*registry, Registry::ReadTransaction);
         if (!registry->openKey(settings.key, writable)) {
             if (writable)
-                return unreadable(QCoreApplication::translate("zkSecurity::UserStore",
-                                                              "the key cannot be opened"));
+                return unreadable(UserStore::tr("the key cannot be opened"));
             m_state = State::NeverWritten;
             return false;
         }
@@ -578,15 +570,12 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
     }
     if (sizeType != Registry::Integer)
         return unreadable(
-            QCoreApplication::translate("zkSecurity::UserStore", "\"%1\" is not a 32-bit integer")
-                .arg(StoreNames::UserTemplateSize));
+            UserStore::tr("\"%1\" is not a 32-bit integer").arg(StoreNames::UserTemplateSize));
     const qint64 size = registry.readInteger(StoreNames::UserTemplateSize).value_or(0);
     readPassword(settings, registry, scrambledPassword);
     if (size < 0)
         return unreadable(
-            QCoreApplication::translate("zkSecurity::UserStore", "\"%1\" is negative (%2)")
-                .arg(StoreNames::UserTemplateSize)
-                .arg(size));
+            UserStore::tr("\"%1\" is negative (%2)").arg(StoreNames::UserTemplateSize).arg(size));
 
     // No buffer of "UserTemplateSize" bytes is ever made: the size is checked
     // against what the file or the value really holds first.
@@ -608,18 +597,13 @@ QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
     try {
         const QString kept = UserStoreBackend::open(settings)->keepAside();
         if (kept.isEmpty())
-            return QCoreApplication::translate(
-                "zkSecurity::UserStore",
-                "There was nothing to keep aside; the store was left as it is.");
-        return QCoreApplication::translate(
-                   "zkSecurity::UserStore",
+            return UserStore::tr("There was nothing to keep aside; the store was left as it is.");
+        return UserStore::tr(
                    "A copy of the unreadable user template is kept as %1; the store was left as it "
                    "is.")
             .arg(kept);
     } catch (const rightsmith::toolkit::Error &error) {
-        return QCoreApplication::translate(
-                   "zkSecurity::UserStore",
-                   "No copy could be kept aside (%1); the store was left as it is.")
+        return UserStore::tr("No copy could be kept aside (%1); the store was left as it is.")
             .arg(error.message());
     }
 }
@@ -630,15 +614,13 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
     if (problem.endsWith(u'.'))
         problem.chop(1);
     if (settings.isShared())
-        return QCoreApplication::translate(
-                   "zkSecurity::UserStore",
+        return UserStore::tr(
                    "The stored users cannot be read, so nobody has been logged on and no new "
                    "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n\nIf the server "
                    "cannot be reached, start again when it is back. An administrator can examine "
                    "the store with \"rightsmith-users --store URL verify\".")
             .arg(location(settings), problem);
-    return QCoreApplication::translate(
-               "zkSecurity::UserStore",
+    return UserStore::tr(
                "The stored users cannot be read, so nobody has been logged on and no new "
                "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
                "can examine the store with \"rightsmith-users verify\" and put a good copy back "
@@ -648,8 +630,7 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
 
 QString UserStore::readOnlyMessage(const UserStoreSettings &settings) const
 {
-    return QCoreApplication::translate(
-               "zkSecurity::UserStore",
+    return UserStore::tr(
                "The user store on the server \"%1\" cannot be reached:\n%2\n\nUntil it is back, "
                "logons use the users this workstation last read from it, and the users cannot be "
                "changed.")
@@ -737,7 +718,7 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
         unreadable(error.message());
         finish(false);
         throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore", "%1\n(read from %2)")
+            UserStore::tr("%1\n(read from %2)")
                 .arg(error.message(), m_readOnly ? shared.copyLocation() : shared.location()));
     }
     noteStored(settings, userTemplate, bytes.size(), bytes, false);
@@ -790,9 +771,8 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
             settings, settings.addressProblem.isEmpty() ? m_problem : settings.addressProblem);
     } else if (m_readOnly) {
         result = {Problem::ServerAway,
-                  QCoreApplication::translate("zkSecurity::UserStore",
-                                              "The users cannot be changed until the server \"%1\" "
-                                              "is back; your changes were not saved.\n(%2)")
+                  UserStore::tr("The users cannot be changed until the server \"%1\" "
+                                "is back; your changes were not saved.\n(%2)")
                       .arg(shared.server(), m_problem)};
     } else {
         bytes = streamOf(userTemplate);
@@ -801,8 +781,7 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
             if (shared.send(bytes, userTemplate, m_sharedVersion, version)
                 == SharedStore::SaveResult::Conflict) {
                 result = {Problem::ChangedOnServer,
-                          QCoreApplication::translate(
-                              "zkSecurity::UserStore",
+                          UserStore::tr(
                               "The users were changed on another workstation since this dialog "
                               "was opened; your changes were not saved. Open the dialog again to "
                               "see the current users.")};

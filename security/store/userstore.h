@@ -5,6 +5,7 @@
 #include "toolkit/registry.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -65,6 +66,8 @@ struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
 /// is refused.
 class RIGHTSMITH_CORE_EXPORT UserStore
 {
+    Q_DECLARE_TR_FUNCTIONS(zkSecurity::UserStore)
+
 public:
     /// What the last load() found.
     enum class State {

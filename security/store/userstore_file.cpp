@@ -58,9 +58,7 @@ QString keepFileAside(const QString &path)
     const std::optional<QByteArray> data = readOwnFile(path);
     if (!data)
         throw rightsmith::toolkit::Error(
-            QCoreApplication::translate("zkSecurity::UserStore",
-                                        "\"%1\" is not a regular file of this account")
-                .arg(path));
+            UserStore::tr("\"%1\" is not a regular file of this account").arg(path));
     const QString kept = identicalFileAside(path, *data);
     if (!kept.isEmpty())
         return kept;
@@ -125,8 +123,7 @@ std::optional<qint64> committedSize(Registry &registry)
 
 QString sizeMismatch(qint64 held, qint64 size)
 {
-    return QCoreApplication::translate("zkSecurity::UserStore",
-                                       "the user template file holds %1 bytes, \"%2\" says %3")
+    return UserStore::tr("the user template file holds %1 bytes, \"%2\" says %3")
         .arg(held)
         .arg(StoreNames::UserTemplateSize)
         .arg(size);
@@ -147,31 +144,25 @@ QString readUnrecordedFile(const QString &fileName, qint64 size, QByteArray &dat
         if (fd >= 0)
             ::close(fd);
         if (size != 0)
-            return QCoreApplication::translate("zkSecurity::UserStore",
-                                               "the user template file cannot be read: %1")
-                .arg(reason);
+            return UserStore::tr("the user template file cannot be read: %1").arg(reason);
         return {};
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(fd);
         // A device or a pipe would never end or never report its length.
-        return QCoreApplication::translate("zkSecurity::UserStore",
-                                           "the user template file is not a regular file");
+        return UserStore::tr("the user template file is not a regular file");
     }
     if (status.st_uid != ::geteuid()) {
         ::close(fd);
         // Put there since the location was checked.
-        return QCoreApplication::translate(
-                   "zkSecurity::UserStore",
+        return UserStore::tr(
                    "the user template file \"%1\" belongs to another account; remove it and "
                    "put a good copy back with \"rightsmith-users restore\"")
             .arg(fileName);
     }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return QCoreApplication::translate("zkSecurity::UserStore",
-                                           "the user template file cannot be read: %1")
-            .arg(file.errorString());
+        return UserStore::tr("the user template file cannot be read: %1").arg(file.errorString());
     }
     // A file of another length is no save this store committed.
     if (status.st_size != size)
@@ -191,8 +182,7 @@ public:
 
     QString location() const override
     {
-        return QCoreApplication::translate(
-                   "zkSecurity::UserStore",
+        return UserStore::tr(
                    "the user template file \"%1\" and the registry database \"%2\" (key \"%3\")")
             .arg(m_path, m_settings.registryPath(), m_settings.key);
     }
@@ -237,15 +227,13 @@ public:
             data = *m_verified;
         } else if (m_recorded && there) {
             read.raced = !locked;
-            read.problem = QCoreApplication::translate(
-                "zkSecurity::UserStore",
+            read.problem = UserStore::tr(
                 "the user template file is not the one its last save stored (its digest differs)");
             return read;
         } else if (!there) {
             if (size != 0 || m_recorded) {
                 read.raced = m_recorded && !locked;
-                read.problem = QCoreApplication::translate("zkSecurity::UserStore",
-                                                           "the user template file is missing");
+                read.problem = UserStore::tr("the user template file is missing");
                 return read;
             }
         } else {
@@ -361,8 +349,7 @@ public:
                               keepFileAside(m_path));
             } catch (const rightsmith::toolkit::Error &error) {
                 throw rightsmith::toolkit::Error(
-                    QCoreApplication::translate(
-                        "zkSecurity::UserStore",
+                    UserStore::tr(
                         "Cannot create file %1\nThe unreadable user template could not be kept "
                         "aside: %2")
                         .arg(m_settings.fileName, error.message()));

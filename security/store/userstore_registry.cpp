@@ -22,8 +22,7 @@ namespace {
 
 QString registryWriteMessage()
 {
-    return QCoreApplication::translate(
-        "zkSecurity::UserStore",
+    return UserStore::tr(
         "Error saving Users into Windows Registry. \t\r"
         "Probably you work with an older version of Windows that limits the size of binary block "
         "to be written to the registry. \t\r\t\r"
@@ -160,9 +159,7 @@ public:
 
     QString location() const override
     {
-        return QCoreApplication::translate(
-                   "zkSecurity::UserStore",
-                   "the value \"%1\" in the registry database \"%2\" (key \"%3\")")
+        return UserStore::tr("the value \"%1\" in the registry database \"%2\" (key \"%3\")")
             .arg(StoreNames::UserTemplate, m_settings.registryPath(), m_settings.key);
     }
 
@@ -177,9 +174,7 @@ public:
         transaction.commit();
         if (kept.isEmpty())
             return {};
-        return QCoreApplication::translate("zkSecurity::UserStore",
-                                           "the value \"%1\" of the same key")
-            .arg(kept);
+        return UserStore::tr("the value \"%1\" of the same key").arg(kept);
     }
 
     QString prepareRead(Registry &, bool) override { return {}; }

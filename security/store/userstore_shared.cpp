@@ -18,13 +18,9 @@ QString SharedBackend::location() const
 {
     if (m_settings.sharedAddress.isEmpty()) {
         // The address was refused: the problem says why and where it came from.
-        return QCoreApplication::translate("zkSecurity::UserStore",
-                                           "the shared user store (key \"%1\")")
-            .arg(m_settings.key);
+        return UserStore::tr("the shared user store (key \"%1\")").arg(m_settings.key);
     }
-    return QCoreApplication::translate("zkSecurity::UserStore",
-                                       "the shared user store \"%1\" (key \"%2\")")
-        .arg(server(), m_settings.key);
+    return UserStore::tr("the shared user store \"%1\" (key \"%2\")").arg(server(), m_settings.key);
 }
 
 QString SharedBackend::server() const
@@ -34,8 +30,7 @@ QString SharedBackend::server() const
 
 QString SharedBackend::copyLocation() const
 {
-    return QCoreApplication::translate("zkSecurity::UserStore",
-                                       "the local copy of %1 in the registry database \"%2\"")
+    return UserStore::tr("the local copy of %1 in the registry database \"%2\"")
         .arg(location(), m_settings.registryPath());
 }
 

@@ -68,9 +68,7 @@ QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray sto
 
 void throwInvalidDataType(const QString &name)
 {
-    throw rightsmith::toolkit::Error(
-        QCoreApplication::translate("zkSecurity::UserStore", "Invalid data type for '%1'")
-            .arg(name));
+    throw rightsmith::toolkit::Error(UserStore::tr("Invalid data type for '%1'").arg(name));
 }
 
 void writeQuietly(const QString &name, const std::function<void()> &write)
