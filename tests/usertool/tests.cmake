@@ -60,6 +60,9 @@ _usertool_test(check-wrong 1 "printf 'alice pw \\n' | ${_tool} --key '${_key}' c
 _usertool_test(check-unknown 2 "printf '' | ${_tool} --key '${_key}' check Nobody" "")
 _usertool_test(recent 0 "${_tool} --key '${_key}' recent" "^Alice\nSupervisor\n$")
 _usertool_test(missing-key 1 "${_tool} --key '\\Nowhere' list 2>&1" "no user store under the key")
+_usertool_test(unknown-command 2 "${_tool} lsit 2>&1"
+               "^rightsmith-users: unknown command: lsit; use list, rights, .* or copy-store\n$")
+_usertool_test(version 0 "${_tool} --version" "^rightsmith-users ${PROJECT_VERSION}\n$")
 _usertool_test(usage 2 "${_tool} --key '${_key}' rights 2>&1" "usage: rightsmith-users")
 # The help is made from the table of commands: a short form shares its line
 # with the help, a long one has lines of its own, and the writers are named.
