@@ -47,8 +47,9 @@ _usertool_test(list-json 0 "${_tool} --key '${_key}' list --json"
                "^\\[\n +\"Supervisor\",\n +\"Alice\"\n\\]\n$")
 _usertool_test(list-file 0 "${_tool} --key '${_key}\\File' --file '${_file}' list"
                "^Supervisor\nBob\nZoë\n$")
-_usertool_test(list-file-hint 1 "${_tool} --key '${_key}\\File' list 2>&1"
-               "kept in the file \"${_file}\" \\(use --file\\)")
+# A file-mode store is found by the file it records, as the program finds it.
+_usertool_test(list-file-recorded 0 "${_tool} --key '${_key}\\File' list"
+               "^Supervisor\nBob\nZoë\n$")
 _usertool_test(rights 0 "${_tool} --key '${_key}' rights Alice"
                "^File\n  New \\(No\\)  \\[1\\]\n  Open \\(Yes\\)  \\[2\\]\nManage users \\(No\\)  \\[3\\]\n$")
 _usertool_test(rights-json 0 "${_tool} --key '${_key}' rights Alice --json"
