@@ -54,6 +54,12 @@ _usertool_test(rights 0 "${_tool} --key '${_key}' rights Alice"
                "^File\n  New \\(No\\)  \\[1\\]\n  Open \\(Yes\\)  \\[2\\]\nManage users \\(No\\)  \\[3\\]\n$")
 _usertool_test(rights-json 0 "${_tool} --key '${_key}' rights Alice --json"
                "\"granted\": true,\n +\"securityId\": 2,\n +\"text\": \"Open \\(Yes\\)\"")
+# Yes and No as the rights check decides; a column per right, named by its
+# path of captions and identifier.
+_usertool_test(matrix 0 "${_tool} --key '${_key}' matrix"
+               "^            File/New \\[1\\]  File/Open \\[2\\]  Manage users \\[3\\]\nSupervisor  Yes           Yes            Yes\nAlice       No            Yes            No\n$")
+_usertool_test(matrix-csv 0 "${_tool} --key '${_key}' matrix --csv"
+               "^user,File/New \\[1\\],File/Open \\[2\\],Manage users \\[3\\]\nSupervisor,Yes,Yes,Yes\nAlice,No,Yes,No\n$")
 _usertool_test(rights-unknown 2 "${_tool} --key '${_key}' rights alice 2>&1" "unknown user: alice")
 _usertool_test(check-right 0 "printf 'alice pw\\n' | ${_tool} --key '${_key}' check Alice" "")
 _usertool_test(check-empty 0 "printf '\\n' | ${_tool} --key '${_key}' check Supervisor" "")
