@@ -47,12 +47,19 @@ _usertool_test(list-json 0 "${_tool} --key '${_key}' list --json"
                "^\\[\n +\"Supervisor\",\n +\"Alice\"\n\\]\n$")
 _usertool_test(list-file 0 "${_tool} --key '${_key}\\File' --file '${_file}' list"
                "^Supervisor\nBob\nZoë\n$")
-_usertool_test(list-file-hint 1 "${_tool} --key '${_key}\\File' list 2>&1"
-               "kept in the file \"${_file}\" \\(use --file\\)")
+# A file-mode store is found by the file it records, as the program finds it.
+_usertool_test(list-file-recorded 0 "${_tool} --key '${_key}\\File' list"
+               "^Supervisor\nBob\nZoë\n$")
 _usertool_test(rights 0 "${_tool} --key '${_key}' rights Alice"
                "^File\n  New \\(No\\)  \\[1\\]\n  Open \\(Yes\\)  \\[2\\]\nManage users \\(No\\)  \\[3\\]\n$")
 _usertool_test(rights-json 0 "${_tool} --key '${_key}' rights Alice --json"
                "\"granted\": true,\n +\"securityId\": 2,\n +\"text\": \"Open \\(Yes\\)\"")
+# Yes and No as the rights check decides; a column per right, named by its
+# path of captions and identifier.
+_usertool_test(matrix 0 "${_tool} --key '${_key}' matrix"
+               "^            File/New \\[1\\]  File/Open \\[2\\]  Manage users \\[3\\]\nSupervisor  Yes           Yes            Yes\nAlice       No            Yes            No\n$")
+_usertool_test(matrix-csv 0 "${_tool} --key '${_key}' matrix --csv"
+               "^user,File/New \\[1\\],File/Open \\[2\\],Manage users \\[3\\]\nSupervisor,Yes,Yes,Yes\nAlice,No,Yes,No\n$")
 _usertool_test(rights-unknown 2 "${_tool} --key '${_key}' rights alice 2>&1" "unknown user: alice")
 _usertool_test(check-right 0 "printf 'alice pw\\n' | ${_tool} --key '${_key}' check Alice" "")
 _usertool_test(check-empty 0 "printf '\\n' | ${_tool} --key '${_key}' check Supervisor" "")
@@ -60,6 +67,9 @@ _usertool_test(check-wrong 1 "printf 'alice pw \\n' | ${_tool} --key '${_key}' c
 _usertool_test(check-unknown 2 "printf '' | ${_tool} --key '${_key}' check Nobody" "")
 _usertool_test(recent 0 "${_tool} --key '${_key}' recent" "^Alice\nSupervisor\n$")
 _usertool_test(missing-key 1 "${_tool} --key '\\Nowhere' list 2>&1" "no user store under the key")
+_usertool_test(unknown-command 2 "${_tool} lsit 2>&1"
+               "^rightsmith-users: unknown command: lsit; use list, rights, .* or copy-store\n$")
+_usertool_test(version 0 "${_tool} --version" "^rightsmith-users ${PROJECT_VERSION}\n$")
 _usertool_test(usage 2 "${_tool} --key '${_key}' rights 2>&1" "usage: rightsmith-users")
 # The help is made from the table of commands: a short form shares its line
 # with the help, a long one has lines of its own, and the writers are named.

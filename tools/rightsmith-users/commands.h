@@ -18,6 +18,7 @@ namespace Option {
 inline const QString Key = QStringLiteral("key");
 inline const QString File = QStringLiteral("file");
 inline const QString Json = QStringLiteral("json");
+inline const QString Csv = QStringLiteral("csv");
 inline const QString Since = QStringLiteral("since");
 inline const QString User = QStringLiteral("user");
 inline const QString WorkstationRole = QStringLiteral("workstation-role");
@@ -98,6 +99,8 @@ QString usage();
 // The commands, each in the file of its group.
 int list(const Invocation &call);
 int rights(const Invocation &call);
+int matrix(const Invocation &call);
+bool matrixAccepts(const QCommandLineParser &parser);
 int check(const Invocation &call);
 int recent(const Invocation &call);
 int audit(const Invocation &call);

@@ -12,7 +12,7 @@
 // The commands are the table in commands.cpp; the help and the usage line are
 // made from it. Exit status: 0 success; 1 an error (message on stderr), a
 // store that does not load ("verify") or, for "check", a password that does
-// not match; 2 a usage error or an unknown user.
+// not match; 2 a usage error, an unknown command or an unknown user.
 #include "commands.h"
 #include "console.h"
 #include "store.h"
@@ -68,6 +68,7 @@ int run(const QCoreApplication &app)
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions(options());
     parser.addPositionalArgument(u"command"_s, commandNames(), commandSyntax());
     if (!parser.parse(app.arguments()))
@@ -76,9 +77,17 @@ int run(const QCoreApplication &app)
         out() << parser.helpText();
         return ExitOk;
     }
+    if (parser.isSet(u"version"_s)) {
+        out() << QCoreApplication::applicationName() << ' ' << RIGHTSMITH_USERS_LIBRARY_VERSION
+              << '\n';
+        return ExitOk;
+    }
 
     const QStringList args = parser.positionalArguments();
     const Command *command = findCommand(args.value(0));
+    if (!command && !args.isEmpty())
+        throw Failure {ExitUsage,
+                       u"unknown command: %1; use %2"_s.arg(args.first(), commandNames())};
     if (!command || !isFormOf(*command, parser))
         throw Failure {ExitUsage, usage()};
     checkStoreOption(*command, parser);

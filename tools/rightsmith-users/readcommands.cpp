@@ -13,11 +13,14 @@
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
 
+#include <QCommandLineParser>
 #include <QDate>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -63,6 +66,100 @@ void printRights(const zkSecurity::TreeNode *parent, int depth)
             out() << "  [" << id << ']';
         out() << '\n';
         printRights(node, depth + 1);
+    }
+}
+
+// A node's caption; its text without the " (Yes)" or " (No)" that marks a
+// right when its record holds none.
+QString captionOf(const zkSecurity::TreeNode *node)
+{
+    if (node->data() && !node->data()->caption().isEmpty())
+        return text(node->data()->caption());
+    QByteArray caption = node->text();
+    for (const char *mark : {" (Yes)", " (No)"}) {
+        if (caption.endsWith(mark))
+            caption.chop(qstrlen(mark));
+    }
+    return text(caption);
+}
+
+// A right of a user: its path of captions ("File/New"), identifier and grant.
+struct HeldRight
+{
+    QString path;
+    qint32 securityId;
+    bool granted;
+};
+
+void collectRights(const zkSecurity::TreeNode *parent, const QString &path,
+                   QList<HeldRight> &rights)
+{
+    for (int i = 0; i < parent->count(); ++i) {
+        const zkSecurity::TreeNode *node = parent->item(i);
+        const QString nodePath = path.isEmpty() ? captionOf(node) : path + u'/' + captionOf(node);
+        if (const qint32 id = securityIdOf(node))
+            rights.append({nodePath, id, isGranted(node->text())});
+        collectRights(node, nodePath, rights);
+    }
+}
+
+// One row of the matrix: a user and the rights the user's node holds.
+struct MatrixRow
+{
+    QString user;
+    QList<HeldRight> rights;
+
+    // "Yes", "No", or "-" when the user's node does not hold the right.
+    QString cell(qint32 securityId) const
+    {
+        for (const HeldRight &right : rights) {
+            if (right.securityId == securityId)
+                return right.granted ? u"Yes"_s : u"No"_s;
+        }
+        return u"-"_s;
+    }
+};
+
+// A column of the matrix: "File/New [1]".
+QString columnName(const HeldRight &right)
+{
+    return u"%1 [%2]"_s.arg(right.path).arg(right.securityId);
+}
+
+// A field of comma-separated values, quoted when it must be.
+QString csvField(const QString &field)
+{
+    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n')
+        && !field.contains(u'\r'))
+        return field;
+    return u'"' + QString(field).replace(u'"', u"\"\""_s) + u'"';
+}
+
+void printCsv(const QStringList &header, const QList<QStringList> &rows)
+{
+    for (const QStringList &cells : QList<QStringList> {header} + rows) {
+        QStringList fields;
+        for (const QString &cell : cells)
+            fields << csvField(cell);
+        out() << fields.join(u',') << '\n';
+    }
+}
+
+// Columns as wide as their widest cell, two spaces apart.
+void printTable(const QStringList &header, const QList<QStringList> &rows)
+{
+    const QList<QStringList> lines = QList<QStringList> {header} + rows;
+    QList<qsizetype> widths(header.size(), 0);
+    for (const QStringList &cells : lines) {
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            widths[i] = qMax(widths[i], cells.at(i).size());
+    }
+    for (const QStringList &cells : lines) {
+        QString line;
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            line +=
+                i + 1 < cells.size() ? cells.at(i).leftJustified(widths.at(i) + 2) : cells.at(i);
+        out() << line << '\n';
     }
 }
 
@@ -142,6 +239,63 @@ int rights(const Invocation &call)
         printJson(rights ? rightsJson(rights) : QJsonArray());
     else if (rights)
         printRights(rights, 0);
+    return ExitOk;
+}
+
+bool matrixAccepts(const QCommandLineParser &parser)
+{
+    return !(parser.isSet(Option::Csv) && parser.isSet(Option::Json));
+}
+
+// Every user against every right any user holds, in the order the users'
+// nodes first hold them.
+int matrix(const Invocation &call)
+{
+    zkSecurity::TzkSecurityTemplate userTemplate;
+    call.store.loadUserTemplate(userTemplate);
+    QList<MatrixRow> rows;
+    QList<HeldRight> columns;
+    for (int i = 0; i < userTemplate.topLevelCount(); ++i) {
+        const zkSecurity::TreeNode *user = userTemplate.topLevel(i);
+        MatrixRow row {text(user->text()), {}};
+        // The second child of a user node holds the rights.
+        if (const zkSecurity::TreeNode *rights = user->item(1))
+            collectRights(rights, QString(), row.rights);
+        for (const HeldRight &right : row.rights) {
+            if (std::none_of(columns.cbegin(), columns.cend(), [&](const HeldRight &column) {
+                    return column.securityId == right.securityId;
+                }))
+                columns.append(right);
+        }
+        rows.append(row);
+    }
+    if (call.json) {
+        QJsonArray array;
+        for (const MatrixRow &row : rows) {
+            QJsonArray rights;
+            for (const HeldRight &right : row.rights)
+                rights.append(QJsonObject {{u"right"_s, right.path},
+                                           {u"securityId"_s, right.securityId},
+                                           {u"granted"_s, right.granted}});
+            array.append(QJsonObject {{u"user"_s, row.user}, {u"rights"_s, rights}});
+        }
+        printJson(array);
+        return ExitOk;
+    }
+    QStringList header {call.isSet(Option::Csv) ? u"user"_s : QString()};
+    for (const HeldRight &column : columns)
+        header << columnName(column);
+    QList<QStringList> cells;
+    for (const MatrixRow &row : rows) {
+        QStringList line {row.user};
+        for (const HeldRight &column : columns)
+            line << row.cell(column.securityId);
+        cells.append(line);
+    }
+    if (call.isSet(Option::Csv))
+        printCsv(header, cells);
+    else
+        printTable(header, cells);
     return ExitOk;
 }
 

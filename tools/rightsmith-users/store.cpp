@@ -74,7 +74,8 @@ std::optional<QByteArray> Store::stream()
 {
     if (isShared())
         return sharedStream();
-    if (m_where.inFile)
+    // A file given, or the file a file-mode store records.
+    if (m_where.inFile || settings().inFile)
         return fileStream();
     return registryStream();
 }

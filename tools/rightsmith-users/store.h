@@ -54,7 +54,8 @@ public:
     // The stored user template; empty when the key holds none.
     void loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl);
 
-    // The stored user template's stream; none when the key holds none.
+    // The stored user template's stream, from the file given or the file a
+    // file-mode store records when there is one; none when the key holds none.
     std::optional<QByteArray> stream();
 
     // True when the store's key holds the binary value \a name.
