@@ -3,7 +3,6 @@
 #include "demo/demoactions.h"
 
 #include <QBoxLayout>
-#include <QDialogButtonBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -13,6 +12,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -56,15 +57,10 @@ TAboutBox::TAboutBox(QWidget *parent)
     OKButton = new QPushButton(tr("OK"), this);
     OKButton->setObjectName(u"OKButton"_s);
     OKButton->setDefault(true);
-
-    auto *buttonBox = new QDialogButtonBox(this);
-    buttonBox->setObjectName(u"buttonBox"_s);
-    buttonBox->addButton(OKButton, QDialogButtonBox::AcceptRole);
-    buttonBox->setCenterButtons(true);
-    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
     // The icon beside name and version; copyright and comments below, the
-    // comments taking whatever room the box gains when it grows.
+    // comments taking whatever room the panel has left.
     auto *title = new QVBoxLayout;
     title->addStretch();
     title->addWidget(ProductName);
@@ -73,9 +69,9 @@ TAboutBox::TAboutBox(QWidget *parent)
     title->addStretch();
 
     auto *panel = new QGridLayout(Panel1);
-    panel->setContentsMargins(8, 8, 8, 8);
-    panel->setHorizontalSpacing(8);
-    panel->setVerticalSpacing(8);
+    panel->setContentsMargins(6, 6, 6, 6);
+    panel->setHorizontalSpacing(6);
+    panel->setVerticalSpacing(6);
     panel->addWidget(ProgramIcon, 0, 0, Qt::AlignLeft | Qt::AlignTop);
     panel->addLayout(title, 0, 1);
     panel->addWidget(Copyright, 1, 0, 1, 2);
@@ -83,15 +79,40 @@ TAboutBox::TAboutBox(QWidget *parent)
     panel->setColumnStretch(1, 1);
     panel->setRowStretch(2, 1);
     ProgramIcon->setMinimumSize(65, 57);
+
+    placeControls();
+}
+
+void TAboutBox::placeControls()
+{
+    // The drawn sizes: panel 281x161 at 8,8, OK 65x33 at 120,178 in a client
+    // area of 298x218. Each grows only when its texts would not fit (another
+    // language, a larger font); the border stays fixed either way.
     Comments->setMinimumHeight(Comments->fontMetrics().lineSpacing() * 3);
+    // The panel's own hints count its frame as well as its layout.
+    Panel1->layout()->activate();
+    const QSize panelMinimum = Panel1->minimumSizeHint();
+    const int panelWidth = std::max(281, panelMinimum.width());
+    const int panelHeight =
+        std::max({161, panelMinimum.height(),
+                  Panel1->hasHeightForWidth() ? Panel1->heightForWidth(panelWidth) : 0});
+    Panel1->setGeometry(8, 8, panelWidth, panelHeight);
 
-    auto *main = new QVBoxLayout(this);
-    main->setContentsMargins(8, 8, 8, 8);
-    main->addWidget(Panel1, 1);
-    main->addWidget(buttonBox);
+    const QFontMetrics metrics(OKButton->font());
+    const QSize button(std::max(65, metrics.horizontalAdvance(OKButton->text()) + 24),
+                       std::max(33, metrics.height() + 12));
+    const int clientWidth = std::max(298, panelWidth + 17);
+    OKButton->setGeometry(120 + (clientWidth - 298 - (button.width() - 65)) / 2,
+                          8 + panelHeight + 9, button.width(), button.height());
 
-    // Never smaller than it was drawn, more when the texts need it.
-    resize(sizeHint().expandedTo(QSize(298, 218)));
+    setFixedSize(clientWidth, OKButton->geometry().bottom() + 1 + 7);
+}
+
+void TAboutBox::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange && OKButton) // not while being built
+        placeControls();
+    QDialog::changeEvent(event);
 }
 
 void TAboutBox::showEvent(QShowEvent *event)

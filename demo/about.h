@@ -10,24 +10,28 @@ class QPushButton;
 namespace About {
 
 /// "About": the program's name, version, copyright and comments above an OK
-/// button. Laid out to grow with the box (the comments take the room gained),
-/// centred on the screen, shown modally by Help > About.
+/// button. A fixed border at the drawn sizes, grown only where the texts need
+/// it; centred on the screen, shown modally by Help > About.
 class TAboutBox : public QDialog
 {
     Q_OBJECT
 public:
     explicit TAboutBox(QWidget *parent = nullptr);
 
-    QFrame *Panel1;
-    QLabel *ProgramIcon;
-    QLabel *ProductName;
-    QLabel *Version;
-    QLabel *Copyright;
-    QLabel *Comments;
-    QPushButton *OKButton;
+    QFrame *Panel1 = nullptr;
+    QLabel *ProgramIcon = nullptr;
+    QLabel *ProductName = nullptr;
+    QLabel *Version = nullptr;
+    QLabel *Copyright = nullptr;
+    QLabel *Comments = nullptr;
+    QPushButton *OKButton = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void placeControls();
 };
 
 } // namespace About

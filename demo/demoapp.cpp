@@ -11,6 +11,7 @@
 #include "toolkit/widgets/idleupdater.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QIcon>
 #include <QRegularExpression>
@@ -81,6 +82,54 @@ bool x11DisplayReachable(const QString &display, QString *problem)
         return true;
     *problem = u"no X server answers on DISPLAY=%1"_s.arg(display);
     return false;
+}
+
+// The options that only print something. Everything else on the command line
+// is left to the toolkit (-platform, -style...), as it always was.
+bool onlyPrints(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        for (const char *option : {"-h", "-?", "--help", "-v", "--version"}) {
+            if (argument == option)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Prints the help or the version and returns the exit code. Needs neither a
+// display nor a user store: only a core application object is made.
+int printInformation(int &argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"rightsmith-demo"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(RIGHTSMITH_DEMO_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "demo",
+        "Rightsmith Demo: a multiple-document program whose commands are guarded by\n"
+        "the rights of the user who logs on. It reads its users from the user store at\n"
+        "start-up and writes them after every accepted logon and every user management\n"
+        "dialog closed with OK; rightsmith-users manages the same store from the command\n"
+        "line. The toolkit's own options (-platform, -style...) are accepted as well."));
+    // Not addHelpOption(): its --help-all would promise the toolkit's options,
+    // which only a full application object can list.
+    const QCommandLineOption help({u"h"_s, u"?"_s, u"help"_s},
+                                  QCoreApplication::translate("demo", "Displays this help."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    // Options unknown here belong to the toolkit: not an error.
+    (void)parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(version) && !parser.isSet(help)) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+    } else {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+    }
+    return 0;
 }
 
 } // namespace
@@ -223,6 +272,9 @@ void adoptDocumentWindow(Childwin::TMDIChild *window)
 
 int runDemo(int &argc, char **argv)
 {
+    if (onlyPrints(argc, argv))
+        return printInformation(argc, argv);
+
     QString message;
     if (!displayAvailable(&message)) {
         std::fputs(message.toLocal8Bit().constData(), stderr);

@@ -68,7 +68,8 @@ About::TAboutBox *aboutBox();
 /// Gives \a window to the application, which destroys it at shutdown if it is still open.
 void adoptDocumentWindow(Childwin::TMDIChild *window);
 
-/// The whole program: checks for a display, starts the toolkit, runs the
+/// The whole program: answers --help and --version without a display or a
+/// store, otherwise checks for a display, starts the toolkit, runs the
 /// session and its main loop, and returns the process exit code.
 int runDemo(int &argc, char **argv);
 

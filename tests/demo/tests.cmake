@@ -12,3 +12,10 @@ if(TARGET rightsmith-demo)
         SKIP_RETURN_CODE 77
         ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endif()
+
+# --help and --version print and end: no display, no store.
+if(TARGET rightsmith-demo)
+    add_test(NAME demo/help
+             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/help.sh $<TARGET_FILE:rightsmith-demo>)
+    set_tests_properties(demo/help PROPERTIES TIMEOUT 200)
+endif()

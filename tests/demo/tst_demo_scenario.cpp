@@ -30,6 +30,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -608,12 +609,26 @@ void tst_DemoScenario::aboutBoxShowsAndCloses()
     QVERIFY(form);
     QString title;
     QStringList labels;
+    bool textsFit = false;
+    QList<QRect> geometries;
+    // Fixed border, and no label cut short.
+    const auto fixedAndFitting = [](About::TAboutBox *box) {
+        box->Panel1->layout()->activate();
+        for (const QLabel *label : {box->ProductName, box->Version, box->Copyright}) {
+            if (label->width() < label->minimumSizeHint().width())
+                return false;
+        }
+        return box->minimumSize() == box->maximumSize();
+    };
     testsupport::answerNextModal([&](QWidget *modal) {
         auto *box = qobject_cast<About::TAboutBox *>(modal);
         if (!box)
             return;
         title = box->windowTitle();
         labels << box->ProductName->text() << box->Version->text() << box->Comments->text();
+        textsFit = fixedAndFitting(box);
+        geometries << QRect(QPoint(), box->size()) << box->Panel1->geometry()
+                   << box->OKButton->geometry();
         QTest::keyClick(box, Qt::Key_Return);
     });
     form->HelpAbout1->trigger();
@@ -623,6 +638,23 @@ void tst_DemoScenario::aboutBoxShowsAndCloses()
         (QStringList {u"Rightsmith Demonstration Program"_s, u"Version 2.0"_s, u"Comments"_s}));
     QVERIFY(!m_session->aboutBox()->isVisible());
     QCOMPARE(m_session->aboutBox()->result(), int(QDialog::Accepted));
+    QVERIFY(textsFit);
+    QCOMPARE(
+        geometries,
+        (QList<QRect> {QRect(0, 0, 298, 218), QRect(8, 8, 281, 161), QRect(120, 178, 65, 33)}));
+
+    // A large font: the box grows so that every text fits, and stays fixed.
+    About::TAboutBox large;
+    QFont font = large.font();
+    font.setPixelSize(40);
+    large.setFont(font);
+    large.show();
+    QCoreApplication::processEvents(); // the panel lays its labels out
+    QVERIFY(fixedAndFitting(&large));
+    const QRect button = large.OKButton->geometry();
+    QVERIFY(button.width() > QFontMetrics(font).horizontalAdvance(large.OKButton->text()));
+    QVERIFY(large.Panel1->geometry().bottom() < button.top());
+    QVERIFY(QRect(QPoint(), large.size()).contains(button));
 }
 
 void tst_DemoScenario::statusBarShowsTheLongHint()

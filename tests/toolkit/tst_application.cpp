@@ -57,7 +57,7 @@ private slots:
     void exceptionFromASlotIsShown();
     void exceptionFromAClickIsShownAndTheApplicationGoesOn();
     void handleExceptionShowsWithoutALoop();
-    void messageBoxesCarryTheTitle();
+    void messageBoxesCarryTheTitleAndIcon();
     void applicationWideActionHandlers();
     void idleUpdaterIsInstalled();
 
@@ -205,7 +205,7 @@ void tst_Application::handleExceptionShowsWithoutALoop()
     Application::handleException(std::runtime_error("first"));
 }
 
-void tst_Application::messageBoxesCarryTheTitle()
+void tst_Application::messageBoxesCarryTheTitleAndIcon()
 {
     rightsmith::toolkit::setMessageHook({}); // the real message boxes
     Application::instance()->setTitle(u"Rightsmith Demo"_s);
@@ -213,30 +213,35 @@ void tst_Application::messageBoxesCarryTheTitle()
     QString title;
     QString text;
     int buttons = 0;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     testsupport::answerNextModal([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
         title = box->windowTitle();
         text = box->text();
         buttons = int(box->buttons().size());
+        icon = box->icon();
         box->button(QMessageBox::Ok)->click();
     });
     rightsmith::toolkit::showMessage(u"Wrong user name or password."_s);
     QCOMPARE(title, u"Rightsmith Demo"_s);
     QCOMPARE(text, u"Wrong user name or password."_s);
     QCOMPARE(buttons, 1);
+    QCOMPARE(icon, QMessageBox::Information);
 
     for (const bool yes : {true, false}) {
         testsupport::answerNextModal([&](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
             QVERIFY(box);
             buttons = int(box->buttons().size());
+            icon = box->icon();
             box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
         });
         QCOMPARE(rightsmith::toolkit::askYesNo(
                      u"Do you want to delete the conveted standard ActionList component?"_s),
                  yes);
         QCOMPARE(buttons, 2);
+        QCOMPARE(icon, QMessageBox::Question);
     }
 }
 
