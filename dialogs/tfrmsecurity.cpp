@@ -78,6 +78,8 @@ void TfrmSecurity::createTreeView()
     m_view->setTree(m_userTemplate.get());
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setHeaderHidden(true);
+    // The tree has no caption of its own for screen readers to announce.
+    m_view->setAccessibleName(tr("Users and rights"));
     connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
     // Enter and F2 open the password dialog where a double click does, and nothing else.
     connect(m_view, &zkSecurity::TreeView::nodeEditRequested, this, [this] {

@@ -131,6 +131,18 @@ private Q_SLOTS:
         QCOMPARE(frm.btnDeleteUser->text(), u"Remove User"_s);
         for (QPushButton *button : {frm.btnOK, frm.btnCancel, frm.btnNewUser, frm.btnDeleteUser})
             QVERIFY(!button->isDefault() && !button->autoDefault());
+        // Tab reaches every control, and each has something to announce.
+        QWidgetList chain;
+        for (QWidget *w = frm.treeView()->nextInFocusChain(); w != frm.treeView();
+             w = w->nextInFocusChain())
+            chain << w;
+        for (QWidget *w : frm.findChildren<QWidget *>()) {
+            if (w->focusPolicy() & Qt::TabFocus && !w->isWindow() && w != frm.treeView())
+                QVERIFY2(chain.contains(w), qPrintable(w->objectName()));
+            auto *button = qobject_cast<QAbstractButton *>(w);
+            if (w->focusPolicy() != Qt::NoFocus && !(button && !button->text().isEmpty()))
+                QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+        }
     }
 
     void enterDoesNotCloseEscapeCancels()
