@@ -263,24 +263,16 @@ zkSecurity::TreeNode *TfrmSecurity::selectedPasswordNode(QByteArray &storedPassw
 
 void TfrmSecurity::tvDblClick()
 {
-    QByteArray userName;
     QByteArray caption;
     if (zkSecurity::TreeNode *password = selectedPasswordNode(caption)) {
         changePassword(password, caption);
         return;
     }
-    const zkSecurity::TzkNodeType type = m_userTemplate->GetSelectedNodeType(userName, caption);
+    QByteArray userName;
     zkSecurity::TreeNode *node = m_userTemplate->selected();
-    if (!node)
-        return;
-    switch (type) {
-    case zkSecurity::ntRight:
-        if (SupervisorMode)
-            toggleRight(node);
-        break;
-    default:
-        break;
-    }
+    if (node && SupervisorMode
+        && m_userTemplate->GetSelectedNodeType(userName, caption) == zkSecurity::ntRight)
+        toggleRight(node);
 }
 
 void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
