@@ -3,10 +3,12 @@
 #include <QMainWindow>
 
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QMenu;
 class QMenuBar;
+class QShortcut;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -55,6 +57,13 @@ public:
     QMenu *Edit1;
     QMenu *Window1;
     QMenu *Help1;
+    /// "Security": Check Rights and Change User, the tool bar's protected
+    /// actions, reached also by Ctrl+Shift+R and Ctrl+Shift+U.
+    QMenu *Security1;
+    QShortcut *CheckRightsShortcut;
+    QShortcut *ChangeUserShortcut;
+    /// The status bar's field that names the logged-on user.
+    QLabel *lblLoggedOn;
     QFileDialog *OpenDialog;
     zkActnLst::TzkActionList *ActionList1;
     rightsmith::toolkit::ImageList *ImageList1;
@@ -107,6 +116,8 @@ private:
     void readStoredProperties();
     void updateWindowMenu();
     void placeEdit();
+    void createSecurityMenu();
+    void showLoggedOn();
 
     QWidget *m_editBand = nullptr;
     QList<QAction *> m_windowMenuEntries;

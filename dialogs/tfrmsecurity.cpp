@@ -78,7 +78,16 @@ void TfrmSecurity::createTreeView()
     m_view->setTree(m_userTemplate.get());
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setHeaderHidden(true);
+    // The tree has no caption of its own for screen readers to announce.
+    m_view->setAccessibleName(tr("Users and rights"));
     connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
+    // Enter and F2 open the password dialog where a double click does, and nothing else.
+    connect(m_view, &zkSecurity::TreeView::nodeEditRequested, this, [this] {
+        QByteArray caption;
+        if (zkSecurity::TreeNode *password = selectedPasswordNode(caption))
+            changePassword(password, caption);
+    });
+    connect(m_view, &zkSecurity::TreeView::nodeDeleteRequested, this, [this] { askRemoveUser(); });
 }
 
 void TfrmSecurity::createActions()
@@ -207,6 +216,17 @@ void TfrmSecurity::actRemoveUserExecute(toolkit::Action *sender)
     m_userTemplate->DeleteNode(user);
 }
 
+void TfrmSecurity::askRemoveUser()
+{
+    actRemoveUser->Update();
+    zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    if (!actRemoveUser->isEnabled() || !user)
+        return;
+    const QString name = rightsmith::dialogsupport::decoded(user->text());
+    if (toolkit::askYesNo(tr("Remove the user %1?").arg(name)))
+        btnDeleteUser->click();
+}
+
 void TfrmSecurity::actUnlockUserUpdate(toolkit::Action *sender)
 {
     sender->setEnabled(Check && Check->hardening().throttleLogons && SupervisorMode
@@ -230,28 +250,29 @@ void TfrmSecurity::actUnlockUserExecute(toolkit::Action *sender)
     }
 }
 
-void TfrmSecurity::tvDblClick()
+zkSecurity::TreeNode *TfrmSecurity::selectedPasswordNode(QByteArray &storedPassword) const
 {
     QByteArray userName;
-    QByteArray caption;
-    const zkSecurity::TzkNodeType type = m_userTemplate->GetSelectedNodeType(userName, caption);
+    const zkSecurity::TzkNodeType type =
+        m_userTemplate->GetSelectedNodeType(userName, storedPassword);
     zkSecurity::TreeNode *node = m_userTemplate->selected();
-    if (!node)
+    // A "Rights" node without rights also stands at level 1 without
+    // children; only the first child of a user holds the password.
+    return type == zkSecurity::ntPassword && node && node->index() == 0 ? node : nullptr;
+}
+
+void TfrmSecurity::tvDblClick()
+{
+    QByteArray caption;
+    if (zkSecurity::TreeNode *password = selectedPasswordNode(caption)) {
+        changePassword(password, caption);
         return;
-    switch (type) {
-    case zkSecurity::ntPassword:
-        // A "Rights" node without rights also stands at level 1 without
-        // children; only the first child of a user holds the password.
-        if (node->index() == 0)
-            changePassword(node, caption);
-        break;
-    case zkSecurity::ntRight:
-        if (SupervisorMode)
-            toggleRight(node);
-        break;
-    default:
-        break;
     }
+    QByteArray userName;
+    zkSecurity::TreeNode *node = m_userTemplate->selected();
+    if (node && SupervisorMode
+        && m_userTemplate->GetSelectedNodeType(userName, caption) == zkSecurity::ntRight)
+        toggleRight(node);
 }
 
 void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,

@@ -96,6 +96,10 @@ private:
     QVBoxLayout *createButtonColumn();
     QVBoxLayout *createTreeColumn();
 
+    /// The selected node when it is a user's password node, with its stored password.
+    zkSecurity::TreeNode *selectedPasswordNode(QByteArray &storedPassword) const;
+    /// Delete on the tree: asks, then presses Remove User where it is enabled.
+    void askRemoveUser();
     void changePassword(zkSecurity::TreeNode *passwordNode, const QByteArray &storedPassword);
     static void toggleRight(zkSecurity::TreeNode *rightNode);
 

@@ -5,6 +5,7 @@
 #include "toolkit/imagelist.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 
@@ -56,13 +57,52 @@ TreeView::TreeView(QWidget *parent)
     setUniformRowHeights(true);
     setFocusPolicy(Qt::StrongFocus);
     setItemDelegate(new ImageRoomDelegate(this));
-    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
-        TreeNode *node = nodeForIndex(index);
-        if (!node || !m_tree)
-            return;
-        m_tree->setSelected(node);
-        Q_EMIT nodeDoubleClicked(node);
-    });
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex &index) { emitForNode(index, &TreeView::nodeDoubleClicked); });
+}
+
+void TreeView::emitForNode(const QModelIndex &index, void (TreeView::*signal)(TreeNode *))
+{
+    TreeNode *node = nodeForIndex(index);
+    if (!node || !m_tree)
+        return;
+    m_tree->setSelected(node);
+    Q_EMIT(this->*signal)(node);
+}
+
+void TreeView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (!current.isValid() || modifiers != Qt::NoModifier) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Space:
+        // As a double click: a node with children opens or closes, then the signal.
+        if (itemsExpandable() && expandsOnDoubleClick() && model()->hasChildren(current))
+            setExpanded(current, !isExpanded(current));
+        emitForNode(current, &TreeView::nodeDoubleClicked);
+        event->accept();
+        return;
+    case Qt::Key_F2:
+        emitForNode(current, &TreeView::nodeEditRequested);
+        event->accept();
+        return;
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        emitForNode(current, &TreeView::nodeEditRequested);
+        // The base class still reports activation and leaves the key to the window.
+        QTreeView::keyPressEvent(event);
+        return;
+    case Qt::Key_Delete:
+        emitForNode(current, &TreeView::nodeDeleteRequested);
+        event->accept();
+        return;
+    default:
+        QTreeView::keyPressEvent(event);
+    }
 }
 
 TreeView::~TreeView() = default;

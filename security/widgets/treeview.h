@@ -34,10 +34,19 @@ public:
     TreeNode *nodeForIndex(const QModelIndex &index) const;
 
 Q_SIGNALS:
-    /// A node was double-clicked; it is the tree's selection when this is emitted.
+    /// A node was double-clicked, or Space was pressed on the current node;
+    /// it is the tree's selection when this is emitted.
     void nodeDoubleClicked(zkSecurity::TreeNode *node);
+    /// Enter, Return or F2 was pressed on the current node.
+    void nodeEditRequested(zkSecurity::TreeNode *node);
+    /// Delete was pressed on the current node.
+    void nodeDeleteRequested(zkSecurity::TreeNode *node);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void emitForNode(const QModelIndex &index, void (TreeView::*signal)(TreeNode *));
     void syncFromTree(TreeNode *node);
     void syncToTree(const QModelIndex &current);
     void followExpandRequest(TreeNode *node, bool recursive);

@@ -24,8 +24,10 @@
 #include "toolkit/termination.h"
 #include "toolkit/widgets/idleupdater.h"
 
+#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -176,6 +178,7 @@ private Q_SLOTS:
     void windowMenuListsTheDocuments();
     void aboutBoxShowsAndCloses();
     void statusBarShowsTheLongHint();
+    void securityMenuShortcutAndLoggedOnField();
     void frameAsTheFormDescribesIt();
     void documentWindowAsTheFormDescribesIt();
     void fileOpenMakesADocumentOfTheChosenFile();
@@ -668,6 +671,30 @@ void tst_DemoScenario::statusBarShowsTheLongHint()
     QTRY_COMPARE(form->StatusBar->currentMessage(), u"Create a new file"_s);
 }
 
+void tst_DemoScenario::securityMenuShortcutAndLoggedOnField()
+{
+    TMainForm *form = startAsSupervisor();
+    QVERIFY(form);
+    QCOMPARE(form->Security1->actions(),
+             (QList<QAction *> {form->zkactCheckRights, form->zkactChangeLogon}));
+    QCOMPARE(form->lblLoggedOn->text(), u"Logged on: Supervisor"_s);
+
+    // Ctrl+Shift+U is Change User: refused, and No to keeping the logon.
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    m_answers = {false};
+    auto refused = answerLogon(false);
+    QTest::keyClick(form, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(refused->shown);
+    QVERIFY(!form->zkSecurity1->LoggedOn());
+    // The field follows when the event loop next goes idle.
+    QEventLoop loop;
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+            &QEventLoop::quit);
+    loop.exec();
+    QCOMPARE(form->lblLoggedOn->text(), u"Nobody is logged on"_s);
+}
+
 void tst_DemoScenario::frameAsTheFormDescribesIt()
 {
     TMainForm *form = startAsSupervisor();
@@ -755,7 +782,9 @@ void tst_DemoScenario::frameAsTheFormDescribesIt()
     QList<QMenu *> menus;
     for (QAction *action : form->MainMenu1->actions())
         menus << action->menu();
-    QCOMPARE(menus, (QList<QMenu *> {form->File1, form->Edit1, form->Window1, form->Help1}));
+    QCOMPARE(
+        menus,
+        (QList<QMenu *> {form->File1, form->Edit1, form->Window1, form->Security1, form->Help1}));
     QCOMPARE(form->File1->title(), u"&File"_s);
     QCOMPARE(form->File1->menuAction()->statusTip(), u"File related commands"_s);
     QCOMPARE(items(form->File1),

@@ -131,6 +131,18 @@ private Q_SLOTS:
         QCOMPARE(frm.btnDeleteUser->text(), u"Remove User"_s);
         for (QPushButton *button : {frm.btnOK, frm.btnCancel, frm.btnNewUser, frm.btnDeleteUser})
             QVERIFY(!button->isDefault() && !button->autoDefault());
+        // Tab reaches every control, and each has something to announce.
+        QWidgetList chain;
+        for (QWidget *w = frm.treeView()->nextInFocusChain(); w != frm.treeView();
+             w = w->nextInFocusChain())
+            chain << w;
+        for (QWidget *w : frm.findChildren<QWidget *>()) {
+            if (w->focusPolicy() & Qt::TabFocus && !w->isWindow() && w != frm.treeView())
+                QVERIFY2(chain.contains(w), qPrintable(w->objectName()));
+            auto *button = qobject_cast<QAbstractButton *>(w);
+            if (w->focusPolicy() != Qt::NoFocus && !(button && !button->text().isEmpty()))
+                QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+        }
     }
 
     void enterDoesNotCloseEscapeCancels()
@@ -396,6 +408,83 @@ private Q_SLOTS:
         select(frm.get(), tree->topLevel(1));
         frm->tvDblClick();
         QCOMPARE(dump(tree), before);
+    }
+
+    // Keys on the tree act as a double click does: Space everywhere, Enter
+    // and F2 only on a password node; Delete asks before removing a user.
+    void keysOnTheTree_data()
+    {
+        QTest::addColumn<QByteArray>("user");
+        QTest::addColumn<QList<QByteArray>>("path");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("effect");
+        const QList<QByteArray> annaNew {"Anna"_ba, "Rights"_ba, "File"_ba, "New (Yes)"_ba};
+        const QList<QByteArray> annaPassword {"Anna"_ba, passwordText};
+        const QList<QByteArray> category {"Anna"_ba, "Rights"_ba, "File"_ba};
+        const QByteArray su = "Supervisor"_ba;
+        QTest::newRow("space toggles") << su << annaNew << int(Qt::Key_Space) << u"toggle"_s;
+        QTest::newRow("space grants")
+            << su << QList<QByteArray> {"Bob"_ba, "Rights"_ba, "Help (No)"_ba} << int(Qt::Key_Space)
+            << u"toggle"_s;
+        QTest::newRow("space, ordinary user")
+            << "Anna"_ba << annaNew << int(Qt::Key_Space) << u"none"_s;
+        QTest::newRow("space, supervisor's right")
+            << su << QList<QByteArray> {"Supervisor"_ba, "Rights"_ba, "Help (Yes)"_ba}
+            << int(Qt::Key_Space) << u"none"_s;
+        QTest::newRow("space on category") << su << category << int(Qt::Key_Space) << u"expand"_s;
+        QTest::newRow("space on password")
+            << "Anna"_ba << annaPassword << int(Qt::Key_Space) << u"password"_s;
+        QTest::newRow("enter on password")
+            << "Anna"_ba << annaPassword << int(Qt::Key_Return) << u"password"_s;
+        QTest::newRow("f2 on password") << su << annaPassword << int(Qt::Key_F2) << u"password"_s;
+        QTest::newRow("enter on right") << su << annaNew << int(Qt::Key_Enter) << u"none"_s;
+        QTest::newRow("f2 on category") << su << category << int(Qt::Key_F2) << u"none"_s;
+        QTest::newRow("delete, yes") << su << annaNew << int(Qt::Key_Delete) << u"remove"_s;
+        QTest::newRow("delete, no") << su << annaNew << int(Qt::Key_Delete) << u"ask"_s;
+        QTest::newRow("delete on supervisor")
+            << su << QList<QByteArray> {su} << int(Qt::Key_Delete) << u"none"_s;
+        QTest::newRow("delete, ordinary user")
+            << "Anna"_ba << annaPassword << int(Qt::Key_Delete) << u"none"_s;
+    }
+    void keysOnTheTree()
+    {
+        QFETCH(QByteArray, user);
+        QFETCH(QList<QByteArray>, path);
+        QFETCH(int, key);
+        QFETCH(QString, effect);
+        auto frm = shownDialog(user);
+        zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
+        zkSecurity::TreeNode *node = findPath(tree, path);
+        QVERIFY(node);
+        select(frm.get(), node);
+        const QByteArray text = node->text();
+        const bool granted = node->data() && node->data()->granted();
+        const QModelIndex index = frm->treeView()->indexForNode(node);
+        const bool expanded = frm->treeView()->isExpanded(index);
+        const QStringList before = dump(tree);
+        const int users = tree->topLevelCount();
+
+        MessageCapture questions(effect == u"remove"_s);
+        ModalAnswer answer([](QWidget *modal) { static_cast<QDialog *>(modal)->reject(); });
+        QTest::keyClick(frm->treeView(), Qt::Key(key));
+
+        QCOMPARE(answer.answered(), effect == u"password"_s);
+        const bool asked = effect == u"remove"_s || effect == u"ask"_s;
+        QCOMPARE(questions.questions.size(), asked ? 1 : 0);
+        if (effect == u"remove"_s) {
+            QCOMPARE(tree->topLevelCount(), users - 1);
+            QVERIFY(!tree->GetUserNodeByUserName(path.first()));
+            return;
+        }
+        QCOMPARE(tree->topLevelCount(), users);
+        QCOMPARE(frm->treeView()->isExpanded(index), effect == u"expand"_s ? !expanded : expanded);
+        if (effect != u"toggle"_s) {
+            QCOMPARE(dump(tree), before);
+            return;
+        }
+        QCOMPARE(node->data()->granted(), !granted);
+        QCOMPARE(node->text(),
+                 text.left(text.lastIndexOf(" (")) + (granted ? "  (No)"_ba : "  (Yes)"_ba));
     }
 
     void newUserName_data()
