@@ -33,7 +33,16 @@ if printf 'carol pw\n' | users check Carol; then fail "the old password still ch
 [ "$(users unlock Carol)" = "the failed logons of Carol are forgotten" ] || fail "unlock"
 [ "$(users unlock Carol)" = "no failed logons of Carol are counted" ] || fail "unlock again"
 
+users deny Carol 1 >/dev/null || fail "deny"
+users grant Carol 1 >/dev/null || fail "grant"
+printf 'dan pw\n' | users add Dan >/dev/null || fail "add"
+users remove Dan >/dev/null || fail "remove"
+
 trail=$(users audit)
+for change in 'right denied  user=Carol' 'right granted  user=Carol' 'user added  user=Dan' \
+    'user removed  user=Dan'; do
+    [ "$(echo "$trail" | grep -c "  $change")" -eq 1 ] || fail "audit, $change: $trail"
+done
 [ "$(echo "$trail" | grep -c '  password changed  user=Carol')" -eq 1 ] || fail "audit: $trail"
 [ "$(echo "$trail" | grep -c '  lock cleared  user=Carol')" -eq 1 ] || fail "audit: $trail"
 echo "$trail" | grep -q 'new pw' && fail "a password in the trail: $trail"

@@ -39,7 +39,8 @@ bool Invocation::isSet(const QString &option) const
 
 QString Command::nameAndArgument() const
 {
-    return argument.isEmpty() ? name : name + u' ' + argument;
+    const QString named = argument.isEmpty() ? name : name + u' ' + argument;
+    return more.isEmpty() ? named : named + u' ' + more + u"..."_s;
 }
 
 QStringList Command::synopsis() const
@@ -93,6 +94,32 @@ std::span<const Command> commands()
          .argument = u"USER"_s,
          .help = u"forgets the failed logons counted for USER"_s,
          .run = unlock,
+         .writes = true},
+        {.name = u"grant"_s,
+         .argument = u"USER"_s,
+         .more = u"RIGHT"_s,
+         .help = u"grants USER each RIGHT, named by its identifier or its path of\n"
+                 u"captions (File/New), as the user management dialog does"_s,
+         .run = grant,
+         .writes = true},
+        {.name = u"deny"_s,
+         .argument = u"USER"_s,
+         .more = u"RIGHT"_s,
+         .help = u"denies USER each RIGHT, named as grant names it"_s,
+         .run = deny,
+         .writes = true},
+        {.name = u"add"_s,
+         .argument = u"USER"_s,
+         .usageOptions = u" [--like OTHER]"_s,
+         .help = u"adds USER with the password from stdin and every right granted,\n"
+                 u"as a new user of the dialog; --like OTHER: with OTHER's rights"_s,
+         .run = add,
+         .writes = true,
+         .options = {Option::Like}},
+        {.name = u"remove"_s,
+         .argument = u"USER"_s,
+         .help = u"removes USER (never Supervisor)"_s,
+         .run = remove,
          .writes = true},
         {.name = u"audit"_s,
          .usageOptions = u" [--since TIME] [--user NAME] [--json]"_s,
@@ -164,6 +191,7 @@ QList<QCommandLineOption> options()
         {Option::From, u"copy-store: where to copy from, \"local\" or a URL."_s, u"WHERE"_s},
         {Option::To, u"copy-store: where to copy to, \"local\" or a URL."_s, u"WHERE"_s},
         {Option::Replace, u"copy-store: replace the user template the shared store holds."_s},
+        {Option::Like, u"add: give the new user the rights of OTHER."_s, u"OTHER"_s},
     };
 }
 

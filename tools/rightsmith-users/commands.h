@@ -28,6 +28,7 @@ inline const QString Store = QStringLiteral("store");
 inline const QString From = QStringLiteral("from");
 inline const QString To = QStringLiteral("to");
 inline const QString Replace = QStringLiteral("replace");
+inline const QString Like = QStringLiteral("like");
 } // namespace Option
 
 // One run of a command: the store it works on, its argument and options.
@@ -38,6 +39,10 @@ struct Invocation
     // The command's argument (USER, COPY or URL); empty when it takes none.
     QString argument;
     bool json = false;
+    // The command's name, for its messages.
+    QString command {};
+    // The arguments after the first (the RIGHTs of grant and deny).
+    QStringList more {};
 
     QString value(const QString &option) const;
     bool isSet(const QString &option) const;
@@ -59,6 +64,8 @@ struct Command
     QString name {};
     // The argument it takes (USER, COPY, URL); empty: none.
     QString argument {};
+    // What it takes after the argument, one or more (RIGHT); empty: nothing.
+    QString more {};
     // The forms the help and the usage line show; empty: the name and argument.
     QStringList forms {};
     // What the usage line adds after the forms: the command's options.
@@ -108,6 +115,10 @@ int verify(const Invocation &call);
 int restore(const Invocation &call);
 int passwd(const Invocation &call);
 int unlock(const Invocation &call);
+int grant(const Invocation &call);
+int deny(const Invocation &call);
+int add(const Invocation &call);
+int remove(const Invocation &call);
 int initStore(const Invocation &call);
 int copyStore(const Invocation &call);
 bool copyStoreAccepts(const QCommandLineParser &parser);

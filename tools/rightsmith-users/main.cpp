@@ -33,7 +33,9 @@ namespace {
 // command itself asks of its options.
 bool isFormOf(const Command &command, const QCommandLineParser &parser)
 {
-    if (parser.positionalArguments().size() != (command.argument.isEmpty() ? 1 : 2))
+    const qsizetype given = parser.positionalArguments().size();
+    const qsizetype wanted = command.argument.isEmpty() ? 1 : 2;
+    if (command.more.isEmpty() ? given != wanted : given <= wanted)
         return false;
     if (parser.isSet(Option::Json) && !command.json)
         return false;
@@ -95,7 +97,8 @@ int run(const QCoreApplication &app)
     Store store(parser.value(Option::Key), parser.value(Option::File),
                 command->scope == Command::Scope::GivenStore ? parser.value(Option::Store)
                                                              : QString());
-    return command->run(Invocation {store, parser, args.value(1), parser.isSet(Option::Json)});
+    return command->run(Invocation {store, parser, args.value(1), parser.isSet(Option::Json),
+                                    command->name, args.mid(2)});
 }
 
 } // namespace

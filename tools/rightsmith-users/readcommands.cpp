@@ -69,20 +69,6 @@ void printRights(const zkSecurity::TreeNode *parent, int depth)
     }
 }
 
-// A node's caption; its text without the " (Yes)" or " (No)" that marks a
-// right when its record holds none.
-QString captionOf(const zkSecurity::TreeNode *node)
-{
-    if (node->data() && !node->data()->caption().isEmpty())
-        return text(node->data()->caption());
-    QByteArray caption = node->text();
-    for (const char *mark : {" (Yes)", " (No)"}) {
-        if (caption.endsWith(mark))
-            caption.chop(qstrlen(mark));
-    }
-    return text(caption);
-}
-
 // A right of a user: its path of captions ("File/New"), identifier and grant.
 struct HeldRight
 {
@@ -96,7 +82,7 @@ void collectRights(const zkSecurity::TreeNode *parent, const QString &path,
 {
     for (int i = 0; i < parent->count(); ++i) {
         const zkSecurity::TreeNode *node = parent->item(i);
-        const QString nodePath = path.isEmpty() ? captionOf(node) : path + u'/' + captionOf(node);
+        const QString nodePath = rightPath(path, node);
         if (const qint32 id = securityIdOf(node))
             rights.append({nodePath, id, isGranted(node->text())});
         collectRights(node, nodePath, rights);

@@ -3,6 +3,7 @@
 #include "console.h"
 #include "security/hardening/audittrail.h"
 #include "security/model/tree.h"
+#include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/logonledger.h"
 #include "security/store/sharedstore_p.h"
@@ -208,6 +209,23 @@ zkSecurity::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, cons
     if (!node)
         throw Failure {ExitUsage, u"unknown user: %1"_s.arg(name)};
     return node;
+}
+
+QString captionOf(const zkSecurity::TreeNode *node)
+{
+    if (node->data() && !node->data()->caption().isEmpty())
+        return text(node->data()->caption());
+    QByteArray caption = node->text();
+    for (const char *mark : {" (Yes)", " (No)"}) {
+        if (caption.endsWith(mark))
+            caption.chop(qstrlen(mark));
+    }
+    return text(caption);
+}
+
+QString rightPath(const QString &parentPath, const zkSecurity::TreeNode *node)
+{
+    return parentPath.isEmpty() ? captionOf(node) : parentPath + u'/' + captionOf(node);
 }
 
 int usersIn(QByteArray stream, const QString &failure)

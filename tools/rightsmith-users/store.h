@@ -92,6 +92,12 @@ private:
 // The user \a name of \a tmpl; a usage failure when there is none.
 zkSecurity::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, const QString &name);
 
+// A node's caption; its text without the " (Yes)" or " (No)" that marks a
+// right when its record holds none.
+QString captionOf(const zkSecurity::TreeNode *node);
+// The path of captions of \a node below the one at \a parentPath ("File/New").
+QString rightPath(const QString &parentPath, const zkSecurity::TreeNode *node);
+
 // The number of users in the template stream \a stream; when it does not
 // load, fails with \a failure and the reason.
 int usersIn(QByteArray stream, const QString &failure);

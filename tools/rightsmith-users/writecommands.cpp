@@ -159,9 +159,14 @@ int restore(const Invocation &call)
     return ExitOk;
 }
 
-// Sets USER's password from stdin, hashed when the store's users are, and
-// saves through the store as the program does.
-int passwd(const Invocation &call)
+namespace {
+
+// Loads the users of \a call's store as the program does, lets \a change
+// edit them and saves them through the store (recorded in the trail when
+// the store keeps one). \a undone says what did not happen when the save
+// fails.
+template<typename Change>
+void editUsers(const Invocation &call, const QString &undone, Change &&change)
 {
     Store &store = call.store;
     if (!store.isShared())
@@ -178,8 +183,7 @@ int passwd(const Invocation &call)
                        userStore.problem().isEmpty()
                            ? u"no users are stored under the key %1"_s.arg(store.key())
                            : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
-    const std::optional<zkSecurity::PasswordHashCost> cost =
-        setPasswordFromStdin(users, call.argument);
+    change(users);
     // What the program would show in a message box ends the tool instead.
     const zkSecurity::UserStore::SaveResult result =
         userStore.trySave(settings, users, lastUsers, QByteArray());
@@ -189,12 +193,146 @@ int passwd(const Invocation &call)
     if (!saved && userStore.changedElsewhere())
         throw Failure {ExitError,
                        u"the users in %1 were changed by another program since they were read; "
-                       u"the password was not set; run passwd again"_s.arg(
-                           zkSecurity::UserStore::location(settings))};
+                       u"%2; run %3 again"_s.arg(zkSecurity::UserStore::location(settings), undone,
+                                                 call.command)};
     if (!saved)
         throw Failure {ExitError, message.isEmpty() ? u"the store was not written"_s : message};
+}
+
+// The rights node of the user \a name (the user node's second child).
+zkSecurity::TreeNode *rightsOf(const zkSecurity::TzkSecurityTemplate &users, const QString &name)
+{
+    zkSecurity::TreeNode *rights = findUser(users, name)->item(1);
+    if (!rights)
+        throw Failure {ExitError, u"%1 has no rights node"_s.arg(name)};
+    return rights;
+}
+
+// Grants or denies the right at \a node as the user management dialog
+// toggles it: the record's flag and the text's ending change together, as
+// the rights check reads the text.
+void setGranted(zkSecurity::TreeNode *node, bool granted)
+{
+    zkSecurity::TzkNodeRecord *record = node->editData();
+    if (!record || record->granted() == granted)
+        return;
+    record->setGranted(granted);
+    node->setText(record->caption() + QByteArrayLiteral(" ")
+                  + (granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)")));
+}
+
+// The right below \a parent (at \a path) named \a name: by its identifier
+// or by its path of captions.
+zkSecurity::TreeNode *findRight(zkSecurity::TreeNode *parent, const QString &path,
+                                const QString &name)
+{
+    for (int i = 0; i < parent->count(); ++i) {
+        zkSecurity::TreeNode *node = parent->item(i);
+        const QString nodePath = rightPath(path, node);
+        const qint32 id = node->data() ? node->data()->SecurityId : 0;
+        if (id != 0 && (nodePath == name || QString::number(id) == name))
+            return node;
+        if (zkSecurity::TreeNode *found = findRight(node, nodePath, name))
+            return found;
+    }
+    return nullptr;
+}
+
+bool isSupervisor(const QString &name)
+{
+    return name == text(zkSecurity::SupervisorName);
+}
+
+int setRights(const Invocation &call, bool granted)
+{
+    const QStringList &names = call.more;
+    if (isSupervisor(call.argument))
+        throw Failure {ExitUsage, u"the rights of %1 cannot be changed"_s.arg(call.argument)};
+    editUsers(call, u"no right was changed"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
+        zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+        for (const QString &name : names) {
+            zkSecurity::TreeNode *right = findRight(rights, QString(), name);
+            if (!right)
+                throw Failure {ExitUsage, u"%1 holds no right %2"_s.arg(call.argument, name)};
+            setGranted(right, granted);
+        }
+    });
+    out() << (granted ? "granted to %1: %2\n"_L1 : "denied to %1: %2\n"_L1)
+                 .arg(call.argument, names.join(u", "_s));
+    return ExitOk;
+}
+
+// Grants every right of \a target that \a source grants, denies the others;
+// the two hold the same rights, \a target copied from \a source.
+void copyGrants(const zkSecurity::TreeNode *source, zkSecurity::TreeNode *target)
+{
+    for (int i = 0; i < source->count() && i < target->count(); ++i) {
+        const zkSecurity::TreeNode *from = source->item(i);
+        if (from->data() && from->data()->SecurityId != 0)
+            setGranted(target->item(i), from->data()->granted());
+        copyGrants(from, target->item(i));
+    }
+}
+
+} // namespace
+
+// Sets USER's password from stdin, hashed when the store's users are, and
+// saves through the store as the program does.
+int passwd(const Invocation &call)
+{
+    std::optional<zkSecurity::PasswordHashCost> cost;
+    editUsers(call, u"the password was not set"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
+        cost = setPasswordFromStdin(users, call.argument);
+    });
     out() << "the password of " << call.argument << " is set (" << (cost ? "hashed" : "scrambled")
           << ")\n";
+    return ExitOk;
+}
+
+int grant(const Invocation &call)
+{
+    return setRights(call, true);
+}
+
+int deny(const Invocation &call)
+{
+    return setRights(call, false);
+}
+
+// Adds USER with the password from stdin and, as the user management dialog
+// gives a new user, every right granted (the rights "Supervisor" holds); or
+// with --like OTHER, OTHER's rights as granted or denied.
+int add(const Invocation &call)
+{
+    const std::optional<QByteArray> name = rightsmith::toolkit::Codec::fromUnicode(call.argument);
+    if (!name || name->isEmpty())
+        throw Failure {ExitUsage, u"%1 cannot be a user name"_s.arg(call.argument)};
+    const QString like =
+        call.isSet(Option::Like) ? call.value(Option::Like) : text(zkSecurity::SupervisorName);
+    editUsers(call, u"the user was not added"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
+        if (users.GetUserNodeByUserName(*name))
+            throw Failure {ExitUsage, u"%1 is a user already"_s.arg(call.argument)};
+        zkSecurity::TreeNode *source = rightsOf(users, like);
+        users.AddUserToUserTemplate(nullptr, *name, QByteArray(), true);
+        zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+        users.BuildASecurityUser(rights, source, true);
+        if (call.isSet(Option::Like))
+            copyGrants(source, rights);
+        setPasswordFromStdin(users, call.argument);
+    });
+    out() << "added " << call.argument << '\n';
+    return ExitOk;
+}
+
+// Removes USER with its password and rights; never "Supervisor".
+int remove(const Invocation &call)
+{
+    if (isSupervisor(call.argument))
+        throw Failure {ExitUsage, u"%1 cannot be removed"_s.arg(call.argument)};
+    editUsers(call, u"the user was not removed"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
+        users.DeleteNode(findUser(users, call.argument));
+    });
+    out() << "removed " << call.argument << '\n';
     return ExitOk;
 }
 

@@ -1,0 +1,35 @@
+#!/bin/sh
+# grant, deny, add and remove with --store on a throw-away PostgreSQL server:
+# the shared store's matrix shows each change, the local one none.
+# Exit 77 when PostgreSQL is not installed.
+#   shared.sh TOOL MAKESTORE
+set -eu
+
+tool=$1 makestore=$2
+here=$(cd "$(dirname "$0")" && pwd)
+support="$here/../support"
+. "$support/withpgserver.sh"
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+key='\Software\RightsmithTest\SharedUsers'
+export XDG_CONFIG_HOME="$dir/home/config" HOME="$dir/home"
+"$makestore" "$key" "$dir/home/data/UserTemplate" || fail "makestore"
+"$tool" init-store "$address" >/dev/null || fail "init-store"
+"$tool" --key "$key" copy-store --from local --to "$address" >/dev/null || fail "copy-store"
+local=$("$tool" --key "$key" matrix --csv)
+
+shared() { "$tool" --key "$key" --store "$address" "$@"; }
+shared grant Alice File/New >/dev/null || fail "grant"
+shared deny Alice 2 >/dev/null || fail "deny"
+printf 'pw\n' | shared add Carol --like Alice >/dev/null || fail "add"
+printf 'pw\n' | shared add Dave >/dev/null || fail "add"
+shared remove Dave >/dev/null || fail "remove"
+if shared remove Supervisor 2>/dev/null; then fail "Supervisor removed"; fi
+out=$(shared matrix --csv)
+[ "$out" = "user,File/New [1],File/Open [2],Manage users [3]
+Supervisor,Yes,Yes,Yes
+Alice,Yes,No,No
+Carol,Yes,No,No" ] || fail "matrix --store: $out"
+[ "$("$tool" --key "$key" matrix --csv)" = "$local" ] || fail "the local store changed"
+echo "shared store: ok"
