@@ -4,6 +4,7 @@
 #include "dialogs/tdlgnewuser.h"
 #include "dialogs/tdlguserpassword.h"
 #include "security/component/logoncheck.h"
+#include "security/component/usermanagement.h"
 #include "security/model/passwordhash.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
@@ -304,18 +305,9 @@ void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
 
 void TfrmSecurity::toggleRight(zkSecurity::TreeNode *rightNode)
 {
-    zkSecurity::TzkNodeRecord *record = rightNode->editData();
-    if (!record)
-        return;
-    // Flag and text change together: the rights check reads the text's ending.
-    if (record->granted()) {
-        record->setGranted(false);
-        rightNode->setText(record->caption() + QByteArrayLiteral(" ") + QByteArrayLiteral(" (No)"));
-    } else {
-        record->setGranted(true);
-        rightNode->setText(record->caption() + QByteArrayLiteral(" ")
-                           + QByteArrayLiteral(" (Yes)"));
-    }
+    const zkSecurity::TzkNodeRecord *record = rightNode->data();
+    if (record)
+        zkSecurity::SetRightGranted(rightNode, !record->granted());
 }
 
 } // namespace zkDlgSecurity

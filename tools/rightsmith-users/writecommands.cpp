@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "console.h"
 #include "security/component/logoncheck.h"
+#include "security/component/usermanagement.h"
 #include "security/hardening/audittrail.h"
 #include "security/model/passwordhash.h"
 #include "security/model/tree.h"
@@ -209,16 +210,11 @@ zkSecurity::TreeNode *rightsOf(const zkSecurity::TzkSecurityTemplate &users, con
 }
 
 // Grants or denies the right at \a node as the user management dialog
-// toggles it: the record's flag and the text's ending change together, as
-// the rights check reads the text.
+// does; a right already so is left as it is.
 void setGranted(zkSecurity::TreeNode *node, bool granted)
 {
-    zkSecurity::TzkNodeRecord *record = node->editData();
-    if (!record || record->granted() == granted)
-        return;
-    record->setGranted(granted);
-    node->setText(record->caption() + QByteArrayLiteral(" ")
-                  + (granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)")));
+    if (node->data() && node->data()->granted() != granted)
+        zkSecurity::SetRightGranted(node, granted);
 }
 
 // The right below \a parent (at \a path) named \a name: by its identifier
