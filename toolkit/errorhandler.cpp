@@ -16,9 +16,9 @@ namespace {
 void showError(const std::exception &error)
 {
     if (const auto *known = dynamic_cast<const Error *>(&error))
-        showMessage(known->message());
+        showWarning(known->message());
     else
-        showMessage(QString::fromLocal8Bit(error.what()));
+        showWarning(QString::fromLocal8Bit(error.what()));
 }
 
 ErrorHandler s_handler = nullptr;

@@ -9,7 +9,7 @@ namespace rightsmith::toolkit {
 
 /// The application-level handler of an error that reached a slot, a timer or
 /// an event handler: by default it shows the error's message (an Error's own
-/// message, otherwise what()) with showMessage(). Never throws.
+/// message, otherwise what()) with showWarning(). Never throws.
 RIGHTSMITH_CORE_EXPORT void handleError(const std::exception &error) noexcept;
 
 /// Replaces the handler and returns the one before; nullptr restores the default.

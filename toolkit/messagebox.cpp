@@ -51,6 +51,11 @@ void showMessage(const QString &text)
     present(MessageKind::Information, text);
 }
 
+void showWarning(const QString &text)
+{
+    present(MessageKind::Warning, text);
+}
+
 bool askYesNo(const QString &text)
 {
     return present(MessageKind::Question, text);

@@ -10,8 +10,10 @@ namespace rightsmith::toolkit {
 
 /// Message boxes for the core, titled with the application's title. The
 /// widget part of the library shows them with QMessageBox; a hook lets tests
-/// (and applications without widgets) answer them instead.
-enum class MessageKind { Information, Question };
+/// (and applications without widgets) answer them instead. A Warning is a
+/// message about something that failed (an error the handler reports); it
+/// differs from an Information message only in its icon.
+enum class MessageKind { Information, Question, Warning };
 
 /// The title message boxes carry: the application's title. It is kept apart
 /// from the application display name, which Qt appends to every window caption.
@@ -20,6 +22,8 @@ RIGHTSMITH_CORE_EXPORT void setApplicationTitle(const QString &title);
 
 /// Shows \a text in a message box with one OK button.
 RIGHTSMITH_CORE_EXPORT void showMessage(const QString &text);
+/// Shows \a text as showMessage() does, marked as a warning.
+RIGHTSMITH_CORE_EXPORT void showWarning(const QString &text);
 /// Asks \a text with Yes and No; true for Yes.
 RIGHTSMITH_CORE_EXPORT bool askYesNo(const QString &text);
 

@@ -38,14 +38,20 @@ TEST(ErrorHandler, ATriggeredActionThatThrowsReachesTheHandler)
               (QStringList {u"Stream read error"_s, u"plain"_s, u"Unknown exception"_s}));
 }
 
-TEST(ErrorHandler, TheDefaultShowsTheMessage)
+TEST(ErrorHandler, TheDefaultShowsTheMessageAsAWarning)
 {
-    QStringList shown;
-    const MessageHook previous = setMessageHook([&](MessageKind, const QString &text) {
-        shown.append(text);
+    QList<std::pair<MessageKind, QString>> shown;
+    const MessageHook previous = setMessageHook([&](MessageKind kind, const QString &text) {
+        shown.append({kind, text});
         return true;
     });
     handleError(Error(u"Version mismatch. Cannot continue"_s));
+    handleError(std::runtime_error("plain"));
+    handleUnknownError();
     setMessageHook(previous);
-    EXPECT_EQ(shown, QStringList {u"Version mismatch. Cannot continue"_s});
+    const QList<std::pair<MessageKind, QString>> expected {
+        {MessageKind::Warning, u"Version mismatch. Cannot continue"_s},
+        {MessageKind::Warning, u"plain"_s},
+        {MessageKind::Warning, u"Unknown exception"_s}};
+    EXPECT_EQ(shown, expected);
 }

@@ -57,6 +57,7 @@ private slots:
     void exceptionFromASlotIsShown();
     void exceptionFromAClickIsShownAndTheApplicationGoesOn();
     void handleExceptionShowsWithoutALoop();
+    void messageBoxesCarryTheTitleAndIcon_data();
     void messageBoxesCarryTheTitleAndIcon();
     void applicationWideActionHandlers();
     void idleUpdaterIsInstalled();
@@ -205,8 +206,29 @@ void tst_Application::handleExceptionShowsWithoutALoop()
     Application::handleException(std::runtime_error("first"));
 }
 
+// How a row shows its text: as a message, as a warning, or as an error that
+// reaches the application's handler.
+enum class ShownBy { Message, Warning, HandledError };
+Q_DECLARE_METATYPE(ShownBy)
+
+void tst_Application::messageBoxesCarryTheTitleAndIcon_data()
+{
+    QTest::addColumn<ShownBy>("shownBy");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QMessageBox::Icon>("expectedIcon");
+    QTest::newRow("information") << ShownBy::Message << u"Wrong user name or password."_s
+                                 << QMessageBox::Information;
+    QTest::newRow("warning") << ShownBy::Warning << u"The store cannot be written."_s
+                             << QMessageBox::Warning;
+    QTest::newRow("error") << ShownBy::HandledError << u"Version mismatch. Cannot continue"_s
+                           << QMessageBox::Warning;
+}
+
 void tst_Application::messageBoxesCarryTheTitleAndIcon()
 {
+    QFETCH(ShownBy, shownBy);
+    QFETCH(QString, message);
+    QFETCH(QMessageBox::Icon, expectedIcon);
     rightsmith::toolkit::setMessageHook({}); // the real message boxes
     Application::instance()->setTitle(u"Rightsmith Demo"_s);
 
@@ -223,11 +245,21 @@ void tst_Application::messageBoxesCarryTheTitleAndIcon()
         icon = box->icon();
         box->button(QMessageBox::Ok)->click();
     });
-    rightsmith::toolkit::showMessage(u"Wrong user name or password."_s);
+    switch (shownBy) {
+    case ShownBy::Message:
+        rightsmith::toolkit::showMessage(message);
+        break;
+    case ShownBy::Warning:
+        rightsmith::toolkit::showWarning(message);
+        break;
+    case ShownBy::HandledError:
+        Application::handleException(rightsmith::toolkit::Error(message));
+        break;
+    }
     QCOMPARE(title, u"Rightsmith Demo"_s);
-    QCOMPARE(text, u"Wrong user name or password."_s);
+    QCOMPARE(text, message);
     QCOMPARE(buttons, 1);
-    QCOMPARE(icon, QMessageBox::Information);
+    QCOMPARE(icon, expectedIcon);
 
     for (const bool yes : {true, false}) {
         testsupport::answerNextModal([&](QWidget *modal) {

@@ -32,7 +32,7 @@ bool presentWithMessageBox(MessageKind kind, const QString &text)
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     }
-    box.setIcon(QMessageBox::Information);
+    box.setIcon(kind == MessageKind::Warning ? QMessageBox::Warning : QMessageBox::Information);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return true;
