@@ -188,7 +188,7 @@ bool TdlgPassword::checkTyped(zkSecurity::LogonCheck::Attempt attempt)
         if (result.verdict == zkSecurity::LogonCheck::Verdict::Throttled)
             toolkit::showMessage(zkSecurity::LogonCheck::throttledMessage(result.wait));
         else if (!result.problem.isEmpty())
-            toolkit::showMessage(tr("The logon cannot be checked: %1").arg(result.problem));
+            toolkit::showWarning(tr("The logon cannot be checked: %1").arg(result.problem));
         else
             toolkit::showMessage(tr("Wrong user name or password."));
         edtUserName->setFocus();

@@ -247,7 +247,7 @@ void TfrmSecurity::actUnlockUserExecute(toolkit::Action *sender)
         else
             toolkit::showMessage(tr("No failed logons of %1 are counted.").arg(name));
     } catch (const toolkit::Error &error) {
-        toolkit::showMessage(error.message());
+        toolkit::showWarning(error.message());
     }
 }
 
@@ -297,7 +297,7 @@ void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
         zkSecurity::PasswordHash::storePassword(record, *newPassword,
                                                 m_userTemplate->NewPasswordCost());
     } catch (const toolkit::Error &error) {
-        toolkit::showMessage(error.message());
+        toolkit::showWarning(error.message());
         return;
     }
     passwordNode->setData(record);

@@ -35,10 +35,10 @@ void TzkSecurity::Loaded()
     }
     if (UsersUnreadable()) {
         const UserStoreSettings settings = StoreSettings();
-        rightsmith::toolkit::showMessage(
+        rightsmith::toolkit::showWarning(
             m_store->unreadableMessage(settings, m_store->keepUnreadableAside(settings)));
     } else if (UsersReadOnly()) {
-        rightsmith::toolkit::showMessage(m_store->readOnlyMessage(StoreSettings()));
+        rightsmith::toolkit::showWarning(m_store->readOnlyMessage(StoreSettings()));
     }
 
     m_securityTemplate->setImages(m_options.contains(soShowIcons) ? m_imageList.get() : nullptr);

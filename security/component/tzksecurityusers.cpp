@@ -27,7 +27,7 @@ bool show(const UserStore::SaveResult &result, UserStore::ConflictMessage confli
     if (!result.message.isEmpty()
         && (result.problem != UserStore::SaveResult::Problem::ChangedElsewhere
             || conflict == UserStore::ConflictMessage::Shown))
-        rightsmith::toolkit::showMessage(result.message);
+        rightsmith::toolkit::showWarning(result.message);
     return result.saved();
 }
 
