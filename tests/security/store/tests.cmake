@@ -61,3 +61,9 @@ if(TARGET security_store_test_storeboundaries AND TARGET rightsmith-users)
                                PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
     add_dependencies(security_store_test_storeboundaries rightsmith-users)
 endif()
+# The unreadable store's message names a command that is run as written.
+if(TARGET security_store_test_userstore AND TARGET rightsmith-users)
+    target_compile_definitions(security_store_test_userstore
+                               PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
+    add_dependencies(security_store_test_userstore rightsmith-users)
+endif()

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace zkSecurity {
+
+struct UserStoreSettings;
+
+/// \a text quoted for a POSIX shell: in single quotes, each ' written as '\''.
+QString shellQuoted(const QString &text);
+
+/// The rightsmith-users command line that works on the store of \a settings,
+/// ready to copy, followed by \a command (e.g. "verify"): its --key, its file
+/// (absolute) in file mode, or its shared store's address without a password.
+QString toolCommand(const UserStoreSettings &settings, const QString &command);
+
+} // namespace zkSecurity
