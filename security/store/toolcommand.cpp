@@ -23,4 +23,10 @@ QString toolCommand(const UserStoreSettings &settings, const QString &command)
     return line + u' ' + command;
 }
 
+QString initStoreCommand(const QString &address, bool upgrade)
+{
+    return u"rightsmith-users init-store "_s + (upgrade ? u"--upgrade "_s : QString())
+        + shellQuoted(SharedStore::displayAddress(address));
+}
+
 } // namespace zkSecurity

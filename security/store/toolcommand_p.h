@@ -14,4 +14,8 @@ QString shellQuoted(const QString &text);
 /// (absolute) in file mode, or its shared store's address without a password.
 QString toolCommand(const UserStoreSettings &settings, const QString &command);
 
+/// The rightsmith-users command that makes (or, with \a upgrade, brings up to
+/// date) the tables of the shared store at \a address, shown without a password.
+QString initStoreCommand(const QString &address, bool upgrade = false);
+
 } // namespace zkSecurity

@@ -67,3 +67,9 @@ if(TARGET security_store_test_userstore AND TARGET rightsmith-users)
                                PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
     add_dependencies(security_store_test_userstore rightsmith-users)
 endif()
+# A database without tables names init-store, which is run as written.
+if(TARGET security_store_test_sharedstore AND TARGET rightsmith-users)
+    target_compile_definitions(security_store_test_sharedstore
+                               PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
+    add_dependencies(security_store_test_sharedstore rightsmith-users)
+endif()
