@@ -2,6 +2,7 @@
 // template stream and its version, changed only by compare-and-set saves that
 // notify the other workstations.
 #include "security/store/sharedstore_p.h"
+#include "security/store/toolcommand_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
 
@@ -28,6 +29,7 @@ const char *const SharedStore::Channel = "rightsmith_user_template";
 namespace {
 
 const char *const InsufficientPrivilege = "42501";
+const char *const UndefinedTable = "42P01";
 // Serialises initSchema() between workstations that start at the same time.
 const char *const SchemaLock = "SELECT pg_advisory_xact_lock(7236617348571296101)";
 
@@ -450,6 +452,7 @@ std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
         throw Error(message);
     }
     std::unique_ptr<SharedStore> store(new SharedStore(connection));
+    store->m_address = address;
     // Keys and payloads travel as UTF-8 whatever the server's default is.
     store->run("SET client_encoding TO 'UTF8'");
     return store;
@@ -489,6 +492,11 @@ SharedStore::Result SharedStore::run(const char *sql, const QList<QByteArray> &p
     const char *state = PQresultErrorField(result.result.get(), PG_DIAG_SQLSTATE);
     if (state && qstrcmp(state, InsufficientPrivilege) == 0)
         throw PrivilegeError(reason);
+    // A database nobody prepared: the administrator is told how to prepare it.
+    if (state && qstrcmp(state, UndefinedTable) == 0)
+        throw Error(SharedStore::tr("The user store %1 has not been made in this database (%2). "
+                                    "An administrator makes it by running init-store:\n%3")
+                        .arg(serverName(), reason, initStoreCommand(m_address)));
     throw Error(SharedStore::tr("The user store %1 failed: %2").arg(serverName(), reason));
 }
 
@@ -627,9 +635,8 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
                         .arg(serverName(), version));
     if (!upgrade)
         throw Error(SharedStore::tr("The user store %1 has tables of version 1; "
-                                    "upgrade them first (rightsmith-users "
-                                    "init-store --upgrade, as their owner).")
-                        .arg(serverName()));
+                                    "upgrade them first, as their owner:\n%2")
+                        .arg(serverName(), initStoreCommand(m_address, true)));
     upgradeFromVersion1(moved);
     transaction.commit();
     return true;
@@ -652,11 +659,11 @@ QString SharedStore::upgradeAdvice()
         return QString();
     return SharedStore::tr("The user store %1 has tables of version %2: every "
                            "workstation may change its failed logons and its audit "
-                           "trail. The administrator should upgrade it "
-                           "(rightsmith-users init-store --upgrade, as the tables' "
-                           "owner).")
+                           "trail. The administrator should upgrade it, as the tables' "
+                           "owner:\n%3")
         .arg(serverName())
-        .arg(m_schemaVersion);
+        .arg(m_schemaVersion)
+        .arg(initStoreCommand(m_address, true));
 }
 
 QStringList SharedStore::grantStatements(const QString &workstationRole,

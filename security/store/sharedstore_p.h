@@ -187,6 +187,8 @@ private:
     void upgradeFromVersion1(QStringList *moved);
 
     pg_conn *m_connection = nullptr;
+    /// The address connected to, for the commands messages name.
+    QString m_address;
     int m_schemaVersion = 0;
     QStringList m_pending;
     std::function<void()> m_notificationsPending;

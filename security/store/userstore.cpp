@@ -10,6 +10,7 @@
 #include "security/store/ownfile_p.h"
 #include "security/store/sharedstore_p.h"
 #include "security/store/storenames_p.h"
+#include "security/store/toolcommand_p.h"
 #include "security/store/userstore_shared_p.h"
 #include "security/store/userstorebackend_p.h"
 #include "toolkit/error.h"
@@ -618,14 +619,15 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
                    "The stored users cannot be read, so nobody has been logged on and no new "
                    "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n\nIf the server "
                    "cannot be reached, start again when it is back. An administrator can examine "
-                   "the store with \"rightsmith-users --store URL verify\".")
-            .arg(location(settings), problem);
+                   "the store with:\n%3")
+            .arg(location(settings), problem, toolCommand(settings, QStringLiteral("verify")));
     return UserStore::tr(
                "The stored users cannot be read, so nobody has been logged on and no new "
                "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
-               "can examine the store with \"rightsmith-users verify\" and put a good copy back "
-               "with \"rightsmith-users restore\".")
-        .arg(location(settings), problem, kept);
+               "can examine the store with:\n%4\nand put a good copy COPY of the user template "
+               "back with:\n%5")
+        .arg(location(settings), problem, kept, toolCommand(settings, QStringLiteral("verify")),
+             toolCommand(settings, QStringLiteral("restore COPY")));
 }
 
 QString UserStore::readOnlyMessage(const UserStoreSettings &settings) const

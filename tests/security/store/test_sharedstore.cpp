@@ -7,6 +7,7 @@
 #include "support/pgserver.h"
 #include "toolkit/error.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,30 @@ TEST_F(SharedStoreTest, ForeignTablesAreRefusedAndLeftAlone)
         // Nothing was made beside the foreign table.
         EXPECT_NE(admin("SELECT 1 FROM rightsmith_schema", address), QString());
     }
+}
+
+// A database without the store's tables names the command that makes them;
+// run as written, it does.
+TEST_F(SharedStoreTest, ADatabaseWithoutTheTablesNamesInitStore)
+{
+    ASSERT_EQ(admin("CREATE DATABASE no_tables"), QString());
+    const QString address = PgServer::address + u" dbname=no_tables"_s;
+    const QString command =
+        u"rightsmith-users init-store '"_s + SharedStore::displayAddress(address) + u"'"_s;
+    try {
+        SharedStore::connect(address)->load(u"k"_s);
+        FAIL() << "a database without tables was read";
+    } catch (const Error &error) {
+        EXPECT_TRUE(error.message().contains(u"init-store:\n"_s + command))
+            << qPrintable(error.message());
+    }
+#ifdef RIGHTSMITH_USERS_TOOL
+    EXPECT_EQ(QProcess::execute(
+                  u"sh"_s,
+                  {u"-c"_s, u"\"$0\""_s + command.mid(16), QStringLiteral(RIGHTSMITH_USERS_TOOL)}),
+              0);
+    EXPECT_FALSE(SharedStore::connect(address)->load(u"k"_s).exists);
+#endif
 }
 
 TEST_F(SharedStoreTest, RoundTripOfArbitraryBytes)

@@ -16,6 +16,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -806,6 +808,75 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
         if (!kept.isEmpty()) {
             EXPECT_EQ(readFile(kept.first()), fileBefore);
         }
+    }
+}
+
+// The message of an unreadable store names the rightsmith-users command for
+// that very store; run as written, it finds the same damage.
+TEST_F(UserStore, TheUnreadableMessageNamesTheCommandForThisStore)
+{
+    const struct
+    {
+        const char *name;
+        TzkSecurityOptionSet options;
+        QString key;
+        QString arguments; // of the command, before "verify"
+    } cases[] = {
+        {"value", RegistryOptions, DemoKey, u"--key '%1'"_s.arg(DemoKey)},
+        {"file", FileOptions, DemoKey, u"--key '%1' --file '%2'"_s.arg(DemoKey)},
+        {"quote in the key", RegistryOptions, u"\\Software\\O'Brien\\UserTemplate"_s,
+         u"--key '\\Software\\O'\\''Brien\\UserTemplate'"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryHome home;
+        const QString file = QDir::current().absoluteFilePath(u"UserTemplate"_s);
+        auto saved = withUsers(c.options, {"Supervisor", "Alice"});
+        saved->setUserTemplateRegistryKeyName(c.key);
+        ASSERT_TRUE(saved->SaveUsers({}));
+        if (c.options.contains(soSaveUsersInFile)) {
+            writeFile(file, readFile(file).chopped(7));
+        } else {
+            rightsmith::toolkit::Registry registry;
+            ASSERT_TRUE(registry.openKey(c.key, false));
+            registry.writeString(u"UserTemplateSize"_s, "5800");
+        }
+
+        m_messages.clear();
+        testsupport::FakeForm form;
+        auto *security = new TzkSecurity(&form);
+        security->SetOptions(c.options.with(soSilentLogonTry));
+        security->setUserTemplateRegistryKeyName(c.key);
+        try {
+            security->Loaded();
+        } catch (const rightsmith::toolkit::Error &) {
+        }
+        rightsmith::toolkit::clearTermination();
+        ASSERT_FALSE(m_messages.isEmpty());
+        const QString arguments =
+            c.options.contains(soSaveUsersInFile) ? c.arguments.arg(file) : c.arguments;
+        const QString verify = u"rightsmith-users "_s + arguments + u" verify"_s;
+        EXPECT_TRUE(m_messages.last().contains(u"\n"_s + verify + u"\n"_s))
+            << qPrintable(m_messages.last());
+        EXPECT_TRUE(m_messages.last().contains(u"rightsmith-users "_s + arguments + u" restore"_s));
+
+        // The command as the administrator would paste it into a shell.
+        // The tool finds the registry where this test's store keeps it.
+        QProcess shell;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(
+            u"XDG_CONFIG_HOME"_s,
+            QFileInfo(rightsmith::toolkit::Registry::defaultPath()).dir().absolutePath()
+                + u"/.."_s);
+        shell.setProcessEnvironment(environment);
+        shell.setProcessChannelMode(QProcess::MergedChannels);
+        shell.start(u"sh"_s,
+                    {u"-c"_s, u"\"$0\" "_s + arguments + u" verify"_s,
+                     QStringLiteral(RIGHTSMITH_USERS_TOOL)});
+        ASSERT_TRUE(shell.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(shell.readAll());
+        EXPECT_TRUE(said.contains(u"unreadable"_s)) << qPrintable(said);
+        EXPECT_NE(shell.exitCode(), 0) << qPrintable(said);
     }
 }
 

@@ -55,9 +55,12 @@ endif()
 if(TARGET security_store_test_storeaddress)
     target_link_libraries(security_store_test_storeaddress PRIVATE PkgConfig::PQ)
 endif()
-# The store's boundaries are tried with rightsmith-users as a second program.
-if(TARGET security_store_test_storeboundaries AND TARGET rightsmith-users)
-    target_compile_definitions(security_store_test_storeboundaries
-                               PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
-    add_dependencies(security_store_test_storeboundaries rightsmith-users)
-endif()
+# rightsmith-users as a second program: the store's boundaries are tried with
+# it, and the commands the store's messages name are run as written.
+foreach(name test_storeboundaries test_userstore test_sharedstore)
+    if(TARGET security_store_${name} AND TARGET rightsmith-users)
+        target_compile_definitions(security_store_${name}
+                                   PRIVATE RIGHTSMITH_USERS_TOOL="$<TARGET_FILE:rightsmith-users>")
+        add_dependencies(security_store_${name} rightsmith-users)
+    endif()
+endforeach()
