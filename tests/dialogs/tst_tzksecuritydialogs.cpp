@@ -1,8 +1,11 @@
 // The dialog runner: what the logon dialog is given, how its outcome comes
 // back, and the creation of "Supervisor".
 #include "dialogs/tdlgpassword.h"
+#include "dialogs/tdlguserpassword.h"
 #include "security/component/tzksecurity.h"
 #include "security/component/tzksecuritydialogs.h"
+#include "security/component/usermanagement.h"
+#include "security/model/passwordhash.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 
@@ -276,6 +279,63 @@ private Q_SLOTS:
         QByteArray password;
         QVERIFY(runner()->ShowLogonDialog(name, password, true, true));
         QCOMPARE(name, "Supervisor"_ba);
+    }
+
+    void resetPasswordIsChangedRightAfterTheLogon_data()
+    {
+        QTest::addColumn<bool>("choose");
+        QTest::newRow("a new password chosen") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void resetPasswordIsChangedRightAfterTheLogon()
+    {
+        QFETCH(bool, choose);
+        zkSecurity::HardeningSettings hardening;
+        hardening.passwordReset = true;
+        hardening.passwordRules = {true, 6};
+        m_security->SetHardening(hardening);
+        zkSecurity::TreeNode *anna =
+            m_security->UserTemplate()->GetUserNodeByUserName("Anna"_ba)->firstChild();
+        zkSecurity::SetUserPassword(anna, "secret"_ba, std::nullopt, true);
+        MessageCapture capture;
+        std::unique_ptr<ModalAnswer> newPassword;
+        QString title;
+        Seen seen;
+        const auto answer = answerLogon(
+            seen,
+            [&](TdlgPassword *dialog) {
+                dialog->edtUserName->setEditText(u"Anna"_s);
+                dialog->edtPassword->setText(u"secret"_s);
+                newPassword = std::make_unique<ModalAnswer>([&](QWidget *modal) {
+                    auto *change = qobject_cast<zkUserPasswordDlg::TdlgUserPassword *>(modal);
+                    QVERIFY(change);
+                    title = change->windowTitle();
+                    QVERIFY(!change->edtCurrentPassword->isVisible());
+                    // A password that breaks a rule: named, and the dialog stays.
+                    change->edtNewPassword->setText(u"anna"_s);
+                    change->edtNewPasswordRetype->setText(u"anna"_s);
+                    change->OKBtn->click();
+                    QVERIFY(change->isVisible());
+                    change->edtNewPassword->setText(u"anna-pw-2"_s);
+                    change->edtNewPasswordRetype->setText(u"anna-pw-2"_s);
+                    (choose ? change->OKBtn : change->CancelBtn)->click();
+                });
+            },
+            true);
+        QByteArray name;
+        QByteArray password;
+        QCOMPARE(runner()->ShowLogonDialog(name, password, false, false), choose);
+        QVERIFY(newPassword && newPassword->answered());
+        QCOMPARE(title, u"Change Password"_s);
+        QCOMPARE(capture.messages,
+                 QStringList {u"The password has 4 characters; it must have at least 6."_s});
+        const zkSecurity::TzkNodeRecord *record = anna->data();
+        QCOMPARE(zkSecurity::PasswordHash::mustChange(*record), !choose);
+        QVERIFY(zkSecurity::PasswordHash::matches(record, choose ? "anna-pw-2"_ba : "secret"_ba));
+        if (choose) {
+            QCOMPARE(name, "Anna"_ba);
+            QCOMPARE(password, "anna-pw-2"_ba);
+        }
     }
 };
 
