@@ -6,30 +6,25 @@
 
 namespace zkSecurity {
 
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("zkSecurity::PasswordRules", text);
-}
-
-} // namespace
-
 QString PasswordRules::check(const QByteArray &password, const QByteArray &userName) const
 {
     if (!enabled)
         return {};
     if (password.isEmpty())
-        return tr("The password cannot be empty.");
+        return QCoreApplication::translate("zkSecurity::PasswordRules",
+                                           "The password cannot be empty.");
     // Every code page the codec knows has one byte per character: the
     // bytes counted are the characters typed.
     if (password.size() < minimumLength)
-        return tr("The password has %1 characters; it must have at least %2.")
+        return QCoreApplication::translate("zkSecurity::PasswordRules",
+                                           "The password has %1 characters; it must have at "
+                                           "least %2.")
             .arg(password.size())
             .arg(minimumLength);
     const QString text = rightsmith::toolkit::Codec::toUnicode(password);
     if (text.compare(rightsmith::toolkit::Codec::toUnicode(userName), Qt::CaseInsensitive) == 0)
-        return tr("The password cannot be the user name.");
+        return QCoreApplication::translate("zkSecurity::PasswordRules",
+                                           "The password cannot be the user name.");
     return {};
 }
 
