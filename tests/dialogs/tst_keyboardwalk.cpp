@@ -165,6 +165,14 @@ private Q_SLOTS:
                 return dialog && ready(dialog) ? dialog : nullptr;
             };
         };
+        // Tabs to the management dialog's \a button and presses it with Space.
+        const auto press = [management](QPushButton *TfrmSecurity::*button) {
+            return [management, button](QWidget *focused) {
+                TfrmSecurity *dialog = management(focused);
+                tabTo(dialog, dialog->*button);
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
+            };
+        };
         const auto hasCarl = [](TfrmSecurity *dialog) {
             return dialog->ftvUserTemplate()->GetUserNodeByUserName("Carl"_ba) != nullptr;
         };
@@ -204,12 +212,7 @@ private Q_SLOTS:
              [](QWidget *focused) {
                  QTest::keyClick(focused, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
              }},
-            {"New User", modal<TfrmSecurity>(),
-             [&](QWidget *focused) {
-                 TfrmSecurity *dialog = management(focused);
-                 tabTo(dialog, dialog->btnNewUser);
-                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
-             }},
+            {"New User", modal<TfrmSecurity>(), press(&TfrmSecurity::btnNewUser)},
             {"the new user's name", modal<zkNewUserDlg::TdlgNewUser>(),
              [](QWidget *focused) {
                  QTest::keyClicks(focused, u"Carl"_s);
@@ -237,12 +240,7 @@ private Q_SLOTS:
                        Qt::Key_Space})
                      QTest::keyClick(tree, key);
              }},
-            {"Reset Password", managementWhen(openDenied),
-             [&](QWidget *focused) {
-                 TfrmSecurity *dialog = management(focused);
-                 tabTo(dialog, dialog->btnResetPassword);
-                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
-             }},
+            {"Reset Password", managementWhen(openDenied), press(&TfrmSecurity::btnResetPassword)},
             {"Carl's new password, twice", modal<zkUserPasswordDlg::TdlgUserPassword>(),
              [](QWidget *focused) {
                  QTest::keyClicks(focused, u"carl-pw-1"_s);
@@ -251,12 +249,7 @@ private Q_SLOTS:
                  QTest::keyClick(focused->window()->focusWidget(), Qt::Key_Return);
              }},
             // Its OK is no default button: reached with Tab and pressed with Space.
-            {"OK", managementWhen(passwordReset),
-             [&](QWidget *focused) {
-                 TfrmSecurity *dialog = management(focused);
-                 tabTo(dialog, dialog->btnOK);
-                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
-             }},
+            {"OK", managementWhen(passwordReset), press(&TfrmSecurity::btnOK)},
         });
         QVERIFY2(QTest::qWaitFor([&] { return walk.finished(); }, 30000),
                  qPrintable(walk.pending()));
