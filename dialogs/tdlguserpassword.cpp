@@ -97,10 +97,16 @@ void TdlgUserPassword::askNewPasswordOnly(const QString &title, const QString &r
     setWindowTitle(title);
     edtCurrentPassword->hide();
     Label1->setText(reason);
-    Label1->setWordWrap(true);
     Label1->setBuddy(nullptr);
     Label1->setVisible(!reason.isEmpty());
     edtNewPassword->setFocus();
+    Label1->setWordWrap(true);
+    // The nested layouts learn of the label's text and wrapping first; then
+    // the box is as high as the wrapped reason needs at its width.
+    layout()->invalidate();
+    layout()->activate();
+    rightsmith::dialogsupport::fixDialogSize(this, 239, 138);
+    setFixedHeight(qMax(height(), layout()->totalHeightForWidth(width())));
 }
 
 void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
