@@ -77,11 +77,12 @@ private:
     int m_elapsed = 0;
 };
 
-// The active modal widget when it is a \a Dialog.
-template<typename Dialog> std::function<QWidget *()> modal()
+// The active modal widget when it is a \a Dialog for which \a ready holds.
+template<typename Dialog> std::function<QWidget *()> when(std::function<bool(Dialog *)> ready = {})
 {
-    return [] {
-        return qobject_cast<Dialog *>(QApplication::activeModalWidget());
+    return [ready]() -> QWidget * {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        return dialog && (!ready || ready(dialog)) ? dialog : nullptr;
     };
 }
 
@@ -90,6 +91,13 @@ void tabTo(QWidget *dialog, QWidget *target, Qt::KeyboardModifiers modifiers = {
 {
     for (int i = 0; i < 20 && dialog->focusWidget() != target; ++i)
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab, modifiers);
+}
+
+// Types \a text into the focused box, replacing what it holds.
+void retype(QWidget *focused, const QString &text)
+{
+    QTest::keyClick(focused, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focused, text);
 }
 
 QByteArray streamOf(zkSecurity::TzkSecurityTemplate &users)
@@ -155,44 +163,37 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&form));
 
         using zkDlgSecurity::TfrmSecurity;
-        const auto management = [](QWidget *focused) {
-            return static_cast<TfrmSecurity *>(focused->window());
-        };
-        // Management with nothing open above it, and \a ready.
-        const auto managementWhen = [](std::function<bool(TfrmSecurity *)> ready) {
-            return [ready]() -> QWidget * {
-                auto *dialog = qobject_cast<TfrmSecurity *>(QApplication::activeModalWidget());
-                return dialog && ready(dialog) ? dialog : nullptr;
-            };
-        };
+        using zkUserPasswordDlg::TdlgUserPassword;
         // Tabs to the management dialog's \a button and presses it with Space.
-        const auto press = [management](QPushButton *TfrmSecurity::*button) {
-            return [management, button](QWidget *focused) {
-                TfrmSecurity *dialog = management(focused);
+        const auto press = [](QPushButton *TfrmSecurity::*button) {
+            return [button](QWidget *focused) {
+                auto *dialog = static_cast<TfrmSecurity *>(focused->window());
                 tabTo(dialog, dialog->*button);
                 QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
             };
         };
-        const auto hasCarl = [](TfrmSecurity *dialog) {
-            return dialog->ftvUserTemplate()->GetUserNodeByUserName("Carl"_ba) != nullptr;
+        const auto carlsRecord = [](TfrmSecurity *dialog, const QList<QByteArray> &path) {
+            const zkSecurity::TreeNode *node =
+                findPath(dialog->ftvUserTemplate(), QList<QByteArray> {"Carl"_ba} + path);
+            return node ? node->data() : nullptr;
         };
-        const auto openDenied = [](TfrmSecurity *dialog) {
-            const zkSecurity::TreeNode *open = findPath(
-                dialog->ftvUserTemplate(), {"Carl"_ba, "Rights"_ba, "File"_ba, "Open  (No)"_ba});
-            return open && !open->data()->granted();
+        const auto typePasswords = [](const QString &password) {
+            return [password](QWidget *focused) {
+                retype(focused, password);
+                QTest::keyClick(focused, Qt::Key_Tab);
+                retype(focused->window()->focusWidget(), password);
+                QTest::keyClick(focused->window()->focusWidget(), Qt::Key_Return);
+            };
         };
-        const auto passwordReset = [](TfrmSecurity *dialog) {
-            const zkSecurity::TreeNode *carl =
-                dialog->ftvUserTemplate()->GetUserNodeByUserName("Carl"_ba);
-            return carl && zkSecurity::PasswordHash::mustChange(*carl->firstChild()->data());
+        const auto ctrlShift = [](Qt::Key key) {
+            return [key](QWidget *focused) {
+                QTest::keyClick(focused, key, Qt::ControlModifier | Qt::ShiftModifier);
+            };
         };
         KeyWalk walk({
-            {"change user",
-             [&]() -> QWidget * { return QApplication::activeModalWidget() ? nullptr : &form; },
-             [](QWidget *focused) {
-                 QTest::keyClick(focused, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
-             }},
-            {"log on as Supervisor", modal<zkEntryPasswordDlg::TdlgPassword>(),
+            {"change user", [&] { return QApplication::activeModalWidget() ? nullptr : &form; },
+             ctrlShift(Qt::Key_U)},
+            {"log on as Supervisor", when<zkEntryPasswordDlg::TdlgPassword>(),
              [](QWidget *focused) {
                  QTest::keyClicks(focused, u"master-1"_s);
                  QTest::keyClick(focused, Qt::Key_Return);
@@ -203,58 +204,56 @@ private Q_SLOTS:
                      return nullptr;
                  // Offscreen, no window manager gives the main window the
                  // focus back when the dialog has closed: do what one would.
-                 if (QApplication::activeWindow() != &form) {
+                 if (QApplication::activeWindow() != &form)
                      form.activateWindow();
-                     return nullptr;
-                 }
-                 return &form;
+                 return QApplication::activeWindow() == &form ? &form : nullptr;
              },
-             [](QWidget *focused) {
-                 QTest::keyClick(focused, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
-             }},
-            {"New User", modal<TfrmSecurity>(), press(&TfrmSecurity::btnNewUser)},
-            {"the new user's name", modal<zkNewUserDlg::TdlgNewUser>(),
+             ctrlShift(Qt::Key_R)},
+            {"New User", when<TfrmSecurity>(), press(&TfrmSecurity::btnNewUser)},
+            {"the new user's name", when<zkNewUserDlg::TdlgNewUser>(),
              [](QWidget *focused) {
                  QTest::keyClicks(focused, u"Carl"_s);
              }},
             // OK is enabled by the idle pass once the name is there.
             {"Enter",
-             [] {
-                 auto *dialog =
-                     qobject_cast<zkNewUserDlg::TdlgNewUser *>(QApplication::activeModalWidget());
-                 return dialog && dialog->OKBtn->isEnabled() ? dialog : nullptr;
-             },
+             when<zkNewUserDlg::TdlgNewUser>([](auto *d) { return d->OKBtn->isEnabled(); }),
              [](QWidget *focused) {
                  QTest::keyClick(focused, Qt::Key_Return);
              }},
-            {"deny two of Carl's rights", managementWhen(hasCarl),
-             [&](QWidget *focused) {
-                 TfrmSecurity *dialog = management(focused);
+            {"deny two of Carl's rights",
+             when<TfrmSecurity>([&](auto *d) { return carlsRecord(d, {}); }),
+             [](QWidget *focused) {
+                 auto *dialog = static_cast<TfrmSecurity *>(focused->window());
                  tabTo(dialog, dialog->treeView(), Qt::ShiftModifier);
-                 QWidget *tree = dialog->focusWidget();
                  // Carl, the last user, closed: open him, then Rights, File,
                  // and deny New and Open.
                  for (const Qt::Key key :
                       {Qt::Key_End, Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Right,
                        Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Down,
                        Qt::Key_Space})
-                     QTest::keyClick(tree, key);
+                     QTest::keyClick(dialog->focusWidget(), key);
              }},
-            {"Reset Password", managementWhen(openDenied), press(&TfrmSecurity::btnResetPassword)},
-            {"Carl's new password, twice", modal<zkUserPasswordDlg::TdlgUserPassword>(),
-             [](QWidget *focused) {
-                 QTest::keyClicks(focused, u"carl-pw-1"_s);
-                 QTest::keyClick(focused, Qt::Key_Tab);
-                 QTest::keyClicks(focused->window()->focusWidget(), u"carl-pw-1"_s);
-                 QTest::keyClick(focused->window()->focusWidget(), Qt::Key_Return);
-             }},
+            {"Reset Password", when<TfrmSecurity>([&](auto *d) {
+                 return carlsRecord(d, {"Rights"_ba, "File"_ba, "Open  (No)"_ba});
+             }),
+             press(&TfrmSecurity::btnResetPassword)},
+            {"a password the rules refuse", when<TdlgUserPassword>(), typePasswords(u"carl"_s)},
+            {"Carl's new password",
+             when<TdlgUserPassword>([&](auto *) { return !capture.messages.isEmpty(); }),
+             typePasswords(u"carl-pw-1"_s)},
             // Its OK is no default button: reached with Tab and pressed with Space.
-            {"OK", managementWhen(passwordReset), press(&TfrmSecurity::btnOK)},
+            {"OK", when<TfrmSecurity>([&](auto *d) {
+                 const zkSecurity::TzkNodeRecord *password =
+                     carlsRecord(d, {"Password(********)"_ba});
+                 return password && zkSecurity::PasswordHash::mustChange(*password);
+             }),
+             press(&TfrmSecurity::btnOK)},
         });
         QVERIFY2(QTest::qWaitFor([&] { return walk.finished(); }, 30000),
                  qPrintable(walk.pending()));
         QVERIFY2(walk.pending().isEmpty(), qPrintable(u"stuck at: "_s + walk.pending()));
-        QCOMPARE(capture.messages, QStringList());
+        QCOMPARE(capture.messages,
+                 QStringList {u"The password has 4 characters; it must have at least 6."_s});
         QVERIFY(security.LoggedOn());
 
         // What a program starting now reads from the store.

@@ -290,16 +290,10 @@ private Q_SLOTS:
     void resetPasswordIsChangedRightAfterTheLogon()
     {
         QFETCH(bool, choose);
-        zkSecurity::HardeningSettings hardening;
-        hardening.passwordReset = true;
-        hardening.passwordRules = {true, 6};
-        m_security->SetHardening(hardening);
         zkSecurity::TreeNode *anna =
             m_security->UserTemplate()->GetUserNodeByUserName("Anna"_ba)->firstChild();
         zkSecurity::SetUserPassword(anna, "secret"_ba, std::nullopt, true);
-        MessageCapture capture;
         std::unique_ptr<ModalAnswer> newPassword;
-        QString title;
         Seen seen;
         const auto answer = answerLogon(
             seen,
@@ -308,14 +302,7 @@ private Q_SLOTS:
                 dialog->edtPassword->setText(u"secret"_s);
                 newPassword = std::make_unique<ModalAnswer>([&](QWidget *modal) {
                     auto *change = qobject_cast<zkUserPasswordDlg::TdlgUserPassword *>(modal);
-                    QVERIFY(change);
-                    title = change->windowTitle();
-                    QVERIFY(!change->edtCurrentPassword->isVisible());
-                    // A password that breaks a rule: named, and the dialog stays.
-                    change->edtNewPassword->setText(u"anna"_s);
-                    change->edtNewPasswordRetype->setText(u"anna"_s);
-                    change->OKBtn->click();
-                    QVERIFY(change->isVisible());
+                    QVERIFY(change && !change->edtCurrentPassword->isVisible());
                     change->edtNewPassword->setText(u"anna-pw-2"_s);
                     change->edtNewPasswordRetype->setText(u"anna-pw-2"_s);
                     (choose ? change->OKBtn : change->CancelBtn)->click();
@@ -326,16 +313,9 @@ private Q_SLOTS:
         QByteArray password;
         QCOMPARE(runner()->ShowLogonDialog(name, password, false, false), choose);
         QVERIFY(newPassword && newPassword->answered());
-        QCOMPARE(title, u"Change Password"_s);
-        QCOMPARE(capture.messages,
-                 QStringList {u"The password has 4 characters; it must have at least 6."_s});
-        const zkSecurity::TzkNodeRecord *record = anna->data();
-        QCOMPARE(zkSecurity::PasswordHash::mustChange(*record), !choose);
-        QVERIFY(zkSecurity::PasswordHash::matches(record, choose ? "anna-pw-2"_ba : "secret"_ba));
-        if (choose) {
-            QCOMPARE(name, "Anna"_ba);
-            QCOMPARE(password, "anna-pw-2"_ba);
-        }
+        QCOMPARE(zkSecurity::PasswordHash::mustChange(*anna->data()), !choose);
+        QCOMPARE(password, choose ? "anna-pw-2"_ba : QByteArray());
+        QVERIFY(zkSecurity::PasswordHash::matches(anna->data(), choose ? password : "secret"_ba));
     }
 };
 
