@@ -91,14 +91,34 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
 
 TdlgUserPassword::~TdlgUserPassword() = default;
 
+void TdlgUserPassword::askNewPasswordOnly(const QString &title, const QString &reason)
+{
+    m_newOnly = true;
+    setWindowTitle(title);
+    edtCurrentPassword->hide();
+    Label1->setText(reason);
+    Label1->setBuddy(nullptr);
+    Label1->setVisible(!reason.isEmpty());
+    edtNewPassword->setFocus();
+    Label1->setWordWrap(true);
+    // The nested layouts learn of the label's text and wrapping first; then
+    // the box is as high as the wrapped reason needs at its width.
+    layout()->invalidate();
+    layout()->activate();
+    rightsmith::dialogsupport::fixDialogSize(this, 239, 138);
+    setFixedHeight(qMax(height(), layout()->totalHeightForWidth(width())));
+}
+
 void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
 {
     Q_UNUSED(sender);
     // The stored password is never unscrambled: the typed one is scrambled and
     // compared. A text the code page cannot hold matches nothing.
     const auto current = rightsmith::dialogsupport::encoded(edtCurrentPassword->text());
-    bool currentOk = false;
-    if (current && CurrentRecord && zkSecurity::PasswordHash::isHashed(*CurrentRecord)) {
+    bool currentOk = m_newOnly;
+    if (m_newOnly) {
+        // Nobody is asked for a password they have not got, or just typed.
+    } else if (current && CurrentRecord && zkSecurity::PasswordHash::isHashed(*CurrentRecord)) {
         currentOk = zkSecurity::PasswordHash::matches(&*CurrentRecord, *current);
     } else if (current) {
         zkSecurity::TzkNodeRecord stored;
@@ -109,6 +129,12 @@ void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
     const auto typedNew = rightsmith::dialogsupport::encoded(edtNewPassword->text());
     const bool newOk = typedNew && !typedNew->contains('\0');
     if (!currentOk || !newOk || edtNewPassword->text() != edtNewPasswordRetype->text()) {
+        if (m_newOnly) {
+            rightsmith::toolkit::showMessage(
+                tr("The new password is invalid or the two do not agree. Please retype."));
+            edtNewPassword->setFocus();
+            return;
+        }
         rightsmith::toolkit::showMessage(tr("Invalid current or new password. Please retype."));
         edtCurrentPassword->setFocus();
         return;
@@ -116,6 +142,11 @@ void TdlgUserPassword::actOKExecute(rightsmith::toolkit::Action *sender)
     QString tooLong;
     if (!zkSecurity::PasswordHash::fits(*typedNew, NewPasswordCost, &tooLong)) {
         rightsmith::toolkit::showMessage(tooLong);
+        edtNewPassword->setFocus();
+        return;
+    }
+    if (const QString broken = Rules.check(*typedNew, UserName); !broken.isEmpty()) {
+        rightsmith::toolkit::showMessage(broken);
         edtNewPassword->setFocus();
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithwidgets_export.h"
+#include "security/hardening/passwordrules.h"
 #include "security/model/passwordhash.h"
 #include "security/model/tzknoderecord.h"
 
@@ -44,6 +45,17 @@ public:
     /// kept), or scrambled when empty (at most MaxPasswordLength characters).
     std::optional<zkSecurity::PasswordHashCost> NewPasswordCost;
 
+    /// The rules the new password must keep (off by default), and the user
+    /// whose password it is, for the rule that it is not the user name.
+    zkSecurity::PasswordRules Rules;
+    QByteArray UserName;
+
+    /// Asks for the new password only (a reset, or a change asked for right
+    /// after a logon): the current password box is hidden, \a title is the
+    /// window's and \a reason, when not empty, stands in Label1 above the
+    /// new boxes. Call before showing.
+    void askNewPasswordOnly(const QString &title, const QString &reason);
+
     QLabel *Label1 = nullptr;
     QLineEdit *edtCurrentPassword = nullptr;
     QLabel *Label2 = nullptr;
@@ -59,8 +71,12 @@ public:
     /// new boxes agree on a password that can be stored; otherwise shows "Invalid current or new
     /// password. Please retype.", puts the focus in edtCurrentPassword and stays open.
     /// A new password longer than a scrambled one keeps is refused the same
-    /// way with a message of its own, the focus in edtNewPassword.
+    /// way with a message of its own, the focus in edtNewPassword, and so is
+    /// one that breaks Rules, with the message that names the rule.
     void actOKExecute(rightsmith::toolkit::Action *sender);
+
+private:
+    bool m_newOnly = false;
 };
 
 } // namespace zkUserPasswordDlg

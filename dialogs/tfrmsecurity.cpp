@@ -64,6 +64,7 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     setTabOrder(btnCancel, btnNewUser);
     setTabOrder(btnNewUser, btnDeleteUser);
     setTabOrder(btnDeleteUser, btnUnlockUser);
+    setTabOrder(btnUnlockUser, btnResetPassword);
     m_view->setFocus();
 
     resize(472, 537);
@@ -111,6 +112,15 @@ void TfrmSecurity::createActions()
     actUnlockUser->setVisible(false);
     actUnlockUser->setOnUpdate([this](toolkit::Action *sender) { actUnlockUserUpdate(sender); });
     actUnlockUser->setOnExecute([this](toolkit::Action *sender) { actUnlockUserExecute(sender); });
+
+    actResetPassword = new toolkit::Action(this);
+    actResetPassword->setObjectName(u"actResetPassword"_s);
+    actResetPassword->setText(tr("Reset Password…"));
+    actResetPassword->setVisible(false);
+    actResetPassword->setOnUpdate(
+        [this](toolkit::Action *sender) { actResetPasswordUpdate(sender); });
+    actResetPassword->setOnExecute(
+        [this](toolkit::Action *sender) { actResetPasswordExecute(sender); });
 }
 
 QVBoxLayout *TfrmSecurity::createButtonColumn()
@@ -126,6 +136,8 @@ QVBoxLayout *TfrmSecurity::createButtonColumn()
     rightsmith::dialogsupport::bindButton(btnDeleteUser, actRemoveUser);
     btnUnlockUser = columnButton(this, u"btnUnlockUser"_s, QString());
     rightsmith::dialogsupport::bindButton(btnUnlockUser, actUnlockUser);
+    btnResetPassword = columnButton(this, u"btnResetPassword"_s, QString());
+    rightsmith::dialogsupport::bindButton(btnResetPassword, actResetPassword);
 
     // The user commands stay below the box, where every platform's order
     // would put such action buttons above OK.
@@ -135,6 +147,7 @@ QVBoxLayout *TfrmSecurity::createButtonColumn()
     buttons->addWidget(btnNewUser);
     buttons->addWidget(btnDeleteUser);
     buttons->addWidget(btnUnlockUser);
+    buttons->addWidget(btnResetPassword);
     buttons->addStretch();
     return buttons;
 }
@@ -167,6 +180,7 @@ void TfrmSecurity::showEvent(QShowEvent *event)
     btnOK->setDefault(false);
     // The idle pass updates only what can be seen: Unlock is shown here.
     actUnlockUser->setVisible(Check && Check->hardening().throttleLogons);
+    actResetPassword->setVisible(SupervisorMode && Check && Check->hardening().passwordReset);
     lblReadOnly->setText(ReadOnlyReason);
     lblReadOnly->setVisible(!ReadOnlyReason.isEmpty());
     btnOK->setEnabled(ReadOnlyReason.isEmpty());
@@ -251,6 +265,54 @@ void TfrmSecurity::actUnlockUserExecute(toolkit::Action *sender)
     }
 }
 
+void TfrmSecurity::actResetPasswordUpdate(toolkit::Action *sender)
+{
+    actRemoveUserUpdate(sender);
+}
+
+void TfrmSecurity::actResetPasswordExecute(toolkit::Action *sender)
+{
+    Q_UNUSED(sender);
+    zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForSelected();
+    zkSecurity::TreeNode *passwordNode = user ? user->firstChild() : nullptr;
+    if (!SupervisorMode || !Check || !Check->hardening().passwordReset || !passwordNode
+        || user->text() == zkSecurity::SupervisorName)
+        return;
+    const auto dialog = newPasswordDialog(user->text());
+    dialog->askNewPasswordOnly(tr("Reset Password"),
+                               tr("A new password for %1, who must change it at the next logon.")
+                                   .arg(rightsmith::dialogsupport::decoded(user->text())));
+    if (dialog->exec() == QDialog::Accepted)
+        storeNewPassword(passwordNode, dialog->edtNewPassword->text(), true);
+}
+
+std::unique_ptr<zkUserPasswordDlg::TdlgUserPassword>
+TfrmSecurity::newPasswordDialog(const QByteArray &userName) const
+{
+    auto dialog = std::make_unique<zkUserPasswordDlg::TdlgUserPassword>(nullptr);
+    dialog->NewPasswordCost = m_userTemplate->NewPasswordCost();
+    if (Check)
+        dialog->Rules = Check->hardening().passwordRules;
+    dialog->UserName = userName;
+    return dialog;
+}
+
+void TfrmSecurity::storeNewPassword(zkSecurity::TreeNode *passwordNode, const QString &typed,
+                                    bool mustChange)
+{
+    const auto newPassword = rightsmith::dialogsupport::encoded(typed);
+    if (!newPassword)
+        return;
+    // Hashed or scrambled, as the component stores passwords; the dialog let
+    // only a password through that the form keeps whole.
+    try {
+        zkSecurity::SetUserPassword(passwordNode, *newPassword, m_userTemplate->NewPasswordCost(),
+                                    mustChange);
+    } catch (const toolkit::Error &error) {
+        toolkit::showWarning(error.message());
+    }
+}
+
 zkSecurity::TreeNode *TfrmSecurity::selectedPasswordNode(QByteArray &storedPassword) const
 {
     QByteArray userName;
@@ -279,28 +341,13 @@ void TfrmSecurity::tvDblClick()
 void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,
                                   const QByteArray &storedPassword)
 {
-    const auto dialog = std::make_unique<zkUserPasswordDlg::TdlgUserPassword>(nullptr);
+    zkSecurity::TreeNode *user = m_userTemplate->GetUserNodeForNode(passwordNode);
+    const auto dialog = newPasswordDialog(user ? user->text() : QByteArray());
     dialog->CurrentPassword = storedPassword.left(zkSecurity::TzkNodeRecord::MaxCaptionLength);
     if (passwordNode->data())
         dialog->CurrentRecord = *passwordNode->data();
-    dialog->NewPasswordCost = m_userTemplate->NewPasswordCost();
-    if (dialog->exec() != QDialog::Accepted)
-        return;
-    const auto newPassword = rightsmith::dialogsupport::encoded(dialog->edtNewPassword->text());
-    if (!newPassword)
-        return;
-    // Hashed or scrambled, as the component stores passwords; the dialog let
-    // only a password through that the form keeps whole.
-    zkSecurity::TzkNodeRecord record =
-        passwordNode->data() ? *passwordNode->data() : zkSecurity::TzkNodeRecord();
-    try {
-        zkSecurity::PasswordHash::storePassword(record, *newPassword,
-                                                m_userTemplate->NewPasswordCost());
-    } catch (const toolkit::Error &error) {
-        toolkit::showWarning(error.message());
-        return;
-    }
-    passwordNode->setData(record);
+    if (dialog->exec() == QDialog::Accepted)
+        storeNewPassword(passwordNode, dialog->edtNewPassword->text(), false);
 }
 
 void TfrmSecurity::toggleRight(zkSecurity::TreeNode *rightNode)

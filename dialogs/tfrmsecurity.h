@@ -21,6 +21,10 @@ class TreeView;
 class TzkSecurityTemplate;
 } // namespace zkSecurity
 
+namespace zkUserPasswordDlg {
+class TdlgUserPassword;
+}
+
 namespace zkDlgSecurity {
 
 /// The user management dialog. It edits its own tree, ftvUserTemplate(),
@@ -52,9 +56,11 @@ public:
     QPushButton *btnNewUser = nullptr;
     QPushButton *btnDeleteUser = nullptr;
     QPushButton *btnUnlockUser = nullptr;
+    QPushButton *btnResetPassword = nullptr;
     rightsmith::toolkit::Action *actAddUser = nullptr;
     rightsmith::toolkit::Action *actRemoveUser = nullptr;
     rightsmith::toolkit::Action *actUnlockUser = nullptr;
+    rightsmith::toolkit::Action *actResetPassword = nullptr;
 
     /// The component's logon check, whose locks Unlock clears (not owned);
     /// Unlock is shown only when it throttles logons.
@@ -80,6 +86,14 @@ public:
     void actUnlockUserUpdate(rightsmith::toolkit::Action *sender);
     /// Forgets the failed logons of the selected user and says so.
     void actUnlockUserExecute(rightsmith::toolkit::Action *sender);
+    /// Reset Password is shown in SupervisorMode when the dialog is shown
+    /// with a Check whose hardening allows resets, and enabled while a node
+    /// of a user other than "Supervisor" is selected ("Supervisor" changes
+    /// its own password, knowing it, on its password node).
+    void actResetPasswordUpdate(rightsmith::toolkit::Action *sender);
+    /// Asks for a new password for the selected user (typed twice, kept by
+    /// the rules) and stores it marked to be changed at the next logon.
+    void actResetPasswordExecute(rightsmith::toolkit::Action *sender);
     /// On a user's password node: the change-password dialog. On a right, in
     /// SupervisorMode only: toggles it. Anything else: nothing.
     void tvDblClick();
@@ -102,6 +116,13 @@ private:
     void askRemoveUser();
     void changePassword(zkSecurity::TreeNode *passwordNode, const QByteArray &storedPassword);
     static void toggleRight(zkSecurity::TreeNode *rightNode);
+    /// The password dialog for \a userName's new password, with the cost and rules.
+    std::unique_ptr<zkUserPasswordDlg::TdlgUserPassword>
+    newPasswordDialog(const QByteArray &userName) const;
+    /// Stores \a typed as the password of \a passwordNode (marked to be
+    /// changed at the next logon when \a mustChange); a failure is shown.
+    void storeNewPassword(zkSecurity::TreeNode *passwordNode, const QString &typed,
+                          bool mustChange);
 
     std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_userTemplate;
     zkSecurity::TreeView *m_view = nullptr;

@@ -1,6 +1,11 @@
+#include "dialogs/dialogsupport_p.h"
 #include "dialogs/tdlgpassword.h"
+#include "dialogs/tdlguserpassword.h"
 #include "dialogs/tfrmsecurity.h"
 #include "dialogs/widgetsecurityui_p.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
 
 namespace zkSecurity {
 
@@ -73,6 +78,24 @@ std::unique_ptr<UserManagementDialog>
 WidgetSecurityUi::CreateUserManagementDialog(TzkSecurityTemplate *securityTemplate)
 {
     return std::make_unique<WidgetUserManagementDialog>(securityTemplate);
+}
+
+std::optional<QByteArray>
+WidgetSecurityUi::AskNewPassword(const QByteArray &userName, const PasswordRules &rules,
+                                 const std::optional<PasswordHashCost> &cost)
+{
+    zkUserPasswordDlg::TdlgUserPassword dialog;
+    dialog.NewPasswordCost = cost;
+    dialog.Rules = rules;
+    dialog.UserName = userName;
+    dialog.askNewPasswordOnly(
+        QCoreApplication::translate("zkSecurity::WidgetSecurityUi", "Change Password"),
+        QCoreApplication::translate("zkSecurity::WidgetSecurityUi",
+                                    "%1, your password must be changed before you go on.")
+            .arg(rightsmith::dialogsupport::decoded(userName)));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return rightsmith::dialogsupport::encoded(dialog.edtNewPassword->text());
 }
 
 } // namespace zkSecurity

@@ -13,6 +13,9 @@ public:
     std::unique_ptr<LogonDialog> CreateLogonDialog() override;
     std::unique_ptr<UserManagementDialog>
     CreateUserManagementDialog(TzkSecurityTemplate *securityTemplate) override;
+    /// TdlgUserPassword asking for the new password only.
+    std::optional<QByteArray> AskNewPassword(const QByteArray &userName, const PasswordRules &rules,
+                                             const std::optional<PasswordHashCost> &cost) override;
 };
 
 } // namespace zkSecurity

@@ -1,5 +1,6 @@
 #include "security/component/logoncheck.h"
 
+#include "security/model/passwordhash.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -216,6 +217,15 @@ bool LogonCheck::unlock(const QByteArray &userName, const QByteArray &actor) con
     }
     ledger->commit();
     return cleared;
+}
+
+bool LogonCheck::mustChangePassword(const TzkSecurityTemplate &users, const QByteArray &userName,
+                                    const QByteArray &password) const
+{
+    const TzkNodeRecord *record = passwordRecord(users.GetUserNodeByUserName(userName));
+    if (record && PasswordHash::mustChange(*record))
+        return true;
+    return !hardening().passwordRules.check(password, userName).isEmpty();
 }
 
 QString LogonCheck::throttledMessage(std::chrono::seconds wait)

@@ -73,6 +73,13 @@ public:
     /// so; true when there were any. Throws naming the store when it cannot.
     bool unlock(const QByteArray &userName, const QByteArray &actor) const;
 
+    /// True when \a userName, just logged on with \a password, must choose a
+    /// new password before going on: the password was reset (its record
+    /// carries the must-change mark), or the password rules are on and
+    /// \a password breaks them (the empty password "Supervisor" starts with).
+    bool mustChangePassword(const TzkSecurityTemplate &users, const QByteArray &userName,
+                            const QByteArray &password) const;
+
     /// "Too many failed logons. Try again in ..." for \a wait.
     static QString throttledMessage(std::chrono::seconds wait);
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/hardening/passwordrules.h"
+#include "security/model/passwordhash.h"
 
 #include <QByteArray>
 #include <QList>
 
 #include <memory>
+#include <optional>
 
 namespace zkSecurity {
 
@@ -69,6 +72,20 @@ public:
     /// A user management dialog whose images and rights come from \a securityTemplate.
     virtual std::unique_ptr<UserManagementDialog>
     CreateUserManagementDialog(TzkSecurityTemplate *securityTemplate) = 0;
+
+    /// Asks \a userName, just logged on, for a new password before going on:
+    /// typed twice, kept by \a rules and stored whole at \a cost (scrambled
+    /// when empty). The new password; nullopt when the user cancelled, or
+    /// when this interface cannot ask (then the logon does not happen).
+    virtual std::optional<QByteArray> AskNewPassword(const QByteArray &userName,
+                                                     const PasswordRules &rules,
+                                                     const std::optional<PasswordHashCost> &cost)
+    {
+        Q_UNUSED(userName);
+        Q_UNUSED(rules);
+        Q_UNUSED(cost);
+        return std::nullopt;
+    }
 
     /// The installed user interface, or nullptr.
     static SecurityUi *Installed();

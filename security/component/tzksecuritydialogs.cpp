@@ -5,7 +5,10 @@
 #include "security/component/logoncheck.h"
 #include "security/component/securityui.h"
 #include "security/component/tzksecurity.h"
+#include "security/component/usermanagement.h"
+#include "security/model/tree.h"
 #include "security/model/tzksecuritytemplate.h"
+#include "toolkit/error.h"
 #include "toolkit/logging_p.h"
 #include "toolkit/messagebox.h"
 
@@ -79,10 +82,20 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
     dialog->SetTemplates(m_userTemplate, m_securityTemplate);
 
     const auto accept = [&] {
-        userName = dialog->UserName();
+        const QByteArray name = dialog->UserName();
+        QByteArray typed = dialog->Password();
+        // A password that must be changed first: without the new one the
+        // logon does not happen, and whoever was logged on stays so.
+        if (!ChangePasswordIfDue(*ui, check, name, typed)) {
+            if (!m_security || !m_security->LoggedOn())
+                return false;
+            userName = m_security->CurrentUserName();
+            return true;
+        }
+        userName = name;
         if (m_security)
             m_security->AddLastUser(userName);
-        password = dialog->Password();
+        password = typed;
         return true;
     };
 
@@ -110,6 +123,38 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
         break;
     }
     return false;
+}
+
+bool TzkSecurityDialogs::ChangePasswordIfDue(SecurityUi &ui, const LogonCheck &check,
+                                             const QByteArray &userName, QByteArray &password)
+{
+    if (!m_userTemplate || !check.mustChangePassword(*m_userTemplate, userName, password))
+        return true;
+    TreeNode *user = m_userTemplate->GetUserNodeByUserName(userName);
+    TreeNode *passwordNode = user ? user->firstChild() : nullptr;
+    // A damaged user without a password node has nowhere to keep a new one.
+    if (!passwordNode)
+        return true;
+    const PasswordRules &rules = check.hardening().passwordRules;
+    for (;;) {
+        const std::optional<QByteArray> chosen =
+            ui.AskNewPassword(userName, rules, m_userTemplate->NewPasswordCost());
+        if (!chosen)
+            return false;
+        // The dialog keeps the rules itself; this holds for any interface.
+        if (const QString broken = rules.check(*chosen, userName); !broken.isEmpty()) {
+            rightsmith::toolkit::showWarning(broken);
+            continue;
+        }
+        try {
+            SetUserPassword(passwordNode, *chosen, m_userTemplate->NewPasswordCost());
+        } catch (const rightsmith::toolkit::Error &error) {
+            rightsmith::toolkit::showWarning(error.message());
+            continue;
+        }
+        password = *chosen;
+        return true;
+    }
 }
 
 } // namespace zkSecurity

@@ -6,6 +6,8 @@
 
 namespace zkSecurity {
 
+class LogonCheck;
+class SecurityUi;
 class TzkSecurity;
 class TzkSecurityTemplate;
 
@@ -22,6 +24,10 @@ public:
 
     /// Shows the logon dialog (or first tries \a userName / \a password
     /// silently). True: log \a userName on with the plain-text \a password.
+    /// A user whose password must be changed (LogonCheck::mustChangePassword)
+    /// is asked for a new one first, which \a password then holds; when
+    /// they cancel, the logon does not happen: false, or, while someone is
+    /// logged on, true with that user's name (the logon stays as it was).
     bool ShowLogonDialog(QByteArray &userName, QByteArray &password, bool silentTry,
                          bool showCheckedOKOnly);
 
@@ -30,6 +36,13 @@ public:
     TzkSecurityTemplate *SecurityTemplate() const { return m_securityTemplate; }
 
 private:
+    // Asks \a userName for a new password when the one just accepted must be
+    // changed (LogonCheck::mustChangePassword), again while one breaks the
+    // rules, and stores it in the user template; \a password becomes the
+    // new one. False when the user cancelled.
+    bool ChangePasswordIfDue(SecurityUi &ui, const LogonCheck &check, const QByteArray &userName,
+                             QByteArray &password);
+
     TzkSecurity *m_security = nullptr;
     TzkSecurityTemplate *m_userTemplate = nullptr;
     TzkSecurityTemplate *m_securityTemplate = nullptr;

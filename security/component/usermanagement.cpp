@@ -130,6 +130,15 @@ void SetRightGranted(TreeNode *rightNode, bool granted)
                        + (granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)")));
 }
 
+void SetUserPassword(TreeNode *passwordNode, const QByteArray &password,
+                     const std::optional<PasswordHashCost> &cost, bool mustChange)
+{
+    TzkNodeRecord record = passwordNode->data() ? *passwordNode->data() : TzkNodeRecord();
+    PasswordHash::storePassword(record, password, cost);
+    PasswordHash::setMustChange(record, mustChange);
+    passwordNode->setData(record);
+}
+
 void TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemplate,
                       const QByteArray &UserName)
 {

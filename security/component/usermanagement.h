@@ -1,8 +1,11 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/model/passwordhash.h"
 
 #include <QByteArray>
+
+#include <optional>
 
 namespace zkSecurity {
 
@@ -33,6 +36,15 @@ RIGHTSMITH_CORE_EXPORT void TakeOverPassword(TzkSecurityTemplate *Edited,
 /// ("<caption>  (Yes)" or "<caption>  (No)") together, since the rights
 /// check reads the text's ending. A node without a record is left alone.
 RIGHTSMITH_CORE_EXPORT void SetRightGranted(TreeNode *rightNode, bool granted);
+
+/// Stores \a password as the new password of the password node
+/// \a passwordNode, hashed at \a cost or scrambled when it is empty, and
+/// sets the must-change mark when \a mustChange (a reset) or clears it.
+/// Throws rightsmith::toolkit::Error as PasswordHash::storePassword() does;
+/// the node is then unchanged.
+RIGHTSMITH_CORE_EXPORT void SetUserPassword(TreeNode *passwordNode, const QByteArray &password,
+                                            const std::optional<PasswordHashCost> &cost,
+                                            bool mustChange = false);
 
 /// Opens the user management \a dialog for \a userName: copies in what the
 /// user may see (images from \a securityTemplate), runs it, and when it ends

@@ -3,6 +3,7 @@
 #include "rightsmithcore_export.h"
 #include "security/hardening/audittrail.h"
 #include "security/hardening/logonthrottle.h"
+#include "security/hardening/passwordrules.h"
 #include "security/model/passwordhash.h"
 
 #include <QDateTime>
@@ -30,6 +31,16 @@ struct RIGHTSMITH_CORE_EXPORT HardeningSettings
     /// Logons and changes of the users are recorded in the store's audit trail.
     bool auditTrail = false;
     AuditLimits auditLimits;
+
+    /// Every new password must keep these rules (in the user management
+    /// dialog, the change asked for at a logon, rightsmith-users); a logon
+    /// with a password that breaks them is accepted, then asks for a new one.
+    PasswordRules passwordRules;
+
+    /// "Supervisor" may reset another user's password without knowing it
+    /// (Reset Password... in the user management dialog); that user must
+    /// change it right after the next logon.
+    bool passwordReset = false;
 
     /// The time in UTC for throttling and the trail; the system clock when empty.
     std::function<QDateTime()> clock;

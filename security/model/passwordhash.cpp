@@ -29,7 +29,13 @@ constexpr int OffHash = OffSalt + SaltSize;
 constexpr int HashSize = 32;
 constexpr int LayoutSize = OffHash + HashSize;
 
+// The must-change mark, clear of the hash.
+constexpr char MarkTag[4] = {'C', 'h', 'g', '!'};
+constexpr int OffMark = 64;
+
 static_assert(SaltSize == 16);
+static_assert(OffMark >= LayoutSize);
+static_assert(OffMark + int(sizeof(MarkTag)) <= int(sizeof(TzkNodeRecord::Reserved)));
 static_assert(MaxScrambledLength == TzkNodeRecord::MaxCaptionLength);
 static_assert(OffHash == 29);
 static_assert(LayoutSize <= int(sizeof(TzkNodeRecord::Reserved)));
@@ -150,6 +156,9 @@ void store(TzkNodeRecord &record, const QByteArray &password, const PasswordHash
             "zkSecurity::PasswordHash", "The password could not be hashed: out of memory."));
     }
 
+    // The same password hashed again must still be changed when it had to.
+    if (mustChange(record))
+        std::memcpy(reserved + OffMark, MarkTag, sizeof(MarkTag));
     record.setCaption(caption());
     std::memcpy(record.Reserved, reserved, sizeof(reserved));
     sodium_memzero(reserved, sizeof(reserved));
@@ -189,6 +198,20 @@ void storePassword(TzkNodeRecord &record, const QByteArray &password,
         store(record, password, *cost);
     else
         storeScrambled(record, password);
+    setMustChange(record, false);
+}
+
+bool mustChange(const TzkNodeRecord &record)
+{
+    return std::memcmp(record.Reserved + OffMark, MarkTag, sizeof(MarkTag)) == 0;
+}
+
+void setMustChange(TzkNodeRecord &record, bool value)
+{
+    if (value)
+        std::memcpy(record.Reserved + OffMark, MarkTag, sizeof(MarkTag));
+    else if (mustChange(record))
+        std::memset(record.Reserved + OffMark, 0, sizeof(MarkTag));
 }
 
 bool needsRehash(const TzkNodeRecord &record, const PasswordHashCost &cost)

@@ -41,7 +41,11 @@ struct RIGHTSMITH_CORE_EXPORT PasswordHashCost
 ///   offset 9   4 bytes  memory in KiB, little-endian
 ///   offset 13 16 bytes  salt
 ///   offset 29 32 bytes  hash
+///   offset 64  4 bytes  "Chg!" when the password must be changed at the
+///                       next logon (set by a reset), zero otherwise
 ///
+/// The mark is kept for scrambled and hashed passwords alike; offsets count
+/// from the start of Reserved (record offset 56).
 /// The caption then holds HashedPasswordCaption(): a program that compares
 /// scrambled captions only can match it with nothing but a text whose first
 /// byte is zero, which no text box hands over, so it refuses every password
@@ -80,7 +84,8 @@ RIGHTSMITH_CORE_EXPORT bool fits(const QByteArray &password,
 /// salt, and the hashed caption. Throws rightsmith::toolkit::Error when the
 /// hash cannot be made (out of memory), or \a cost is below minimum() or
 /// above what matches() accepts; the record is then unchanged. The other
-/// fields of \a record are kept.
+/// fields of \a record and its must-change mark are kept; its other
+/// reserved bytes become zero.
 RIGHTSMITH_CORE_EXPORT void store(TzkNodeRecord &record, const QByteArray &password,
                                   const PasswordHashCost &cost);
 /// Stores \a password scrambled in the caption, as without hashing, and
@@ -89,9 +94,17 @@ RIGHTSMITH_CORE_EXPORT void store(TzkNodeRecord &record, const QByteArray &passw
 /// and leaves \a record unchanged, when the password does not fit: cut to
 /// 40 bytes it would be another password.
 RIGHTSMITH_CORE_EXPORT void storeScrambled(TzkNodeRecord &record, const QByteArray &password);
-/// Stores \a password hashed at \a *cost, or scrambled when \a cost is empty.
+/// Stores \a password hashed at \a *cost, or scrambled when \a cost is
+/// empty: a new password, so the must-change mark is cleared too.
 RIGHTSMITH_CORE_EXPORT void storePassword(TzkNodeRecord &record, const QByteArray &password,
                                           const std::optional<PasswordHashCost> &cost);
+
+/// True when \a record carries the mark that its password must be changed
+/// at the next logon. Hashing a password again (store()) keeps the mark,
+/// and so does storeScrambled(); storePassword() clears it.
+RIGHTSMITH_CORE_EXPORT bool mustChange(const TzkNodeRecord &record);
+/// Sets or clears the must-change mark of \a record; nothing else changes.
+RIGHTSMITH_CORE_EXPORT void setMustChange(TzkNodeRecord &record, bool value);
 
 /// True when \a record should be hashed again at \a cost: it holds a
 /// scrambled password, or a hash made at a lower cost.

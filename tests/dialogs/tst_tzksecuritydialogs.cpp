@@ -1,8 +1,11 @@
 // The dialog runner: what the logon dialog is given, how its outcome comes
 // back, and the creation of "Supervisor".
 #include "dialogs/tdlgpassword.h"
+#include "dialogs/tdlguserpassword.h"
 #include "security/component/tzksecurity.h"
 #include "security/component/tzksecuritydialogs.h"
+#include "security/component/usermanagement.h"
+#include "security/model/passwordhash.h"
 #include "securityfixture.h"
 #include "support/testsupport.h"
 
@@ -276,6 +279,43 @@ private Q_SLOTS:
         QByteArray password;
         QVERIFY(runner()->ShowLogonDialog(name, password, true, true));
         QCOMPARE(name, "Supervisor"_ba);
+    }
+
+    void resetPasswordIsChangedRightAfterTheLogon_data()
+    {
+        QTest::addColumn<bool>("choose");
+        QTest::newRow("a new password chosen") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void resetPasswordIsChangedRightAfterTheLogon()
+    {
+        QFETCH(bool, choose);
+        zkSecurity::TreeNode *anna =
+            m_security->UserTemplate()->GetUserNodeByUserName("Anna"_ba)->firstChild();
+        zkSecurity::SetUserPassword(anna, "secret"_ba, std::nullopt, true);
+        std::unique_ptr<ModalAnswer> newPassword;
+        Seen seen;
+        const auto answer = answerLogon(
+            seen,
+            [&](TdlgPassword *dialog) {
+                dialog->edtUserName->setEditText(u"Anna"_s);
+                dialog->edtPassword->setText(u"secret"_s);
+                newPassword = std::make_unique<ModalAnswer>([&](QWidget *modal) {
+                    auto *change = qobject_cast<zkUserPasswordDlg::TdlgUserPassword *>(modal);
+                    QVERIFY(change && !change->edtCurrentPassword->isVisible());
+                    change->edtNewPassword->setText(u"anna-pw-2"_s);
+                    change->edtNewPasswordRetype->setText(u"anna-pw-2"_s);
+                    (choose ? change->OKBtn : change->CancelBtn)->click();
+                });
+            },
+            true);
+        QByteArray name;
+        QByteArray password;
+        QCOMPARE(runner()->ShowLogonDialog(name, password, false, false), choose);
+        QVERIFY(newPassword && newPassword->answered());
+        QCOMPARE(zkSecurity::PasswordHash::mustChange(*anna->data()), !choose);
+        QCOMPARE(password, choose ? "anna-pw-2"_ba : QByteArray());
+        QVERIFY(zkSecurity::PasswordHash::matches(anna->data(), choose ? password : "secret"_ba));
     }
 };
 

@@ -146,4 +146,12 @@ FakeSecurityUi::CreateUserManagementDialog(zkSecurity::TzkSecurityTemplate *)
     return std::make_unique<FakeUserManagementDialog>(*this);
 }
 
+std::optional<QByteArray>
+FakeSecurityUi::AskNewPassword(const QByteArray &userName, const zkSecurity::PasswordRules &,
+                               const std::optional<zkSecurity::PasswordHashCost> &)
+{
+    newPasswordsAsked << userName;
+    return newPasswordAnswers.isEmpty() ? std::nullopt : newPasswordAnswers.takeFirst();
+}
+
 } // namespace testsupport

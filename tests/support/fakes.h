@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace testsupport {
 
@@ -80,10 +81,17 @@ public:
         manageUsers;
     /// What the last user management dialog was told of why it may not change the users.
     QString readOnlyReason;
+    /// The answers to the next requests for a new password at a logon, in
+    /// order (none left: cancelled), and the users asked.
+    QList<std::optional<QByteArray>> newPasswordAnswers;
+    QList<QByteArray> newPasswordsAsked;
 
     std::unique_ptr<zkSecurity::LogonDialog> CreateLogonDialog() override;
     std::unique_ptr<zkSecurity::UserManagementDialog>
     CreateUserManagementDialog(zkSecurity::TzkSecurityTemplate *securityTemplate) override;
+    std::optional<QByteArray>
+    AskNewPassword(const QByteArray &userName, const zkSecurity::PasswordRules &rules,
+                   const std::optional<zkSecurity::PasswordHashCost> &cost) override;
 
 private:
     zkSecurity::SecurityUi *m_previous;

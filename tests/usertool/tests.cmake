@@ -118,6 +118,21 @@ Bob
 Zoë
 Carol
 $")
+# --min-length N turns the password rules on: the rule broken is named,
+# nothing is stored, and a password that keeps them is set.
+_usertool_write_test(password-rules 0 "for pw in '' abc alice; do printf '%s\\n' $pw | USERS passwd Alice --min-length 4 2>&1; echo exit $?; done; printf 'pw\\n' | USERS add Carol --min-length 4 2>&1; echo exit $?; printf 'alice pw\\n' | USERS check Alice && USERS list && printf 'alice-pw\\n' | USERS passwd Alice --min-length 4"
+                     "^rightsmith-users: The password cannot be empty.
+exit 1
+rightsmith-users: The password has 3 characters; it must have at least 4.
+exit 1
+rightsmith-users: The password cannot be the user name.
+exit 1
+rightsmith-users: The password has 2 characters; it must have at least 4.
+exit 1
+Supervisor
+Alice
+the password of Alice is set \\(scrambled\\)
+$")
 _usertool_write_test(remove 0 "USERS remove Alice && USERS list" "^removed Alice
 Supervisor
 $")

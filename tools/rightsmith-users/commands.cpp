@@ -86,10 +86,13 @@ std::span<const Command> commands()
          .writes = true},
         {.name = u"passwd"_s,
          .argument = u"USER"_s,
+         .usageOptions = u" [--min-length N]"_s,
          .help = u"sets USER's password from stdin (hashed when the store's\n"
-                 u"users are hashed)"_s,
+                 u"users are hashed); --min-length N: refused when it is empty,\n"
+                 u"shorter than N characters or USER's name"_s,
          .run = passwd,
-         .writes = true},
+         .writes = true,
+         .options = {Option::MinLength}},
         {.name = u"unlock"_s,
          .argument = u"USER"_s,
          .help = u"forgets the failed logons counted for USER"_s,
@@ -110,12 +113,13 @@ std::span<const Command> commands()
          .writes = true},
         {.name = u"add"_s,
          .argument = u"USER"_s,
-         .usageOptions = u" [--like OTHER]"_s,
+         .usageOptions = u" [--like OTHER] [--min-length N]"_s,
          .help = u"adds USER with the password from stdin and every right granted,\n"
-                 u"as a new user of the dialog; --like OTHER: with OTHER's rights"_s,
+                 u"as a new user of the dialog; --like OTHER: with OTHER's rights;\n"
+                 u"--min-length N: the password's rules, as for passwd"_s,
          .run = add,
          .writes = true,
-         .options = {Option::Like}},
+         .options = {Option::Like, Option::MinLength}},
         {.name = u"remove"_s,
          .argument = u"USER"_s,
          .help = u"removes USER (never Supervisor)"_s,
@@ -192,6 +196,10 @@ QList<QCommandLineOption> options()
         {Option::To, u"copy-store: where to copy to, \"local\" or a URL."_s, u"WHERE"_s},
         {Option::Replace, u"copy-store: replace the user template the shared store holds."_s},
         {Option::Like, u"add: give the new user the rights of OTHER."_s, u"OTHER"_s},
+        {Option::MinLength,
+         u"passwd, add: refuse a password that is empty, has fewer than N characters or is the "
+         u"user's name (the password rules of the program's hardening)."_s,
+         u"N"_s},
     };
 }
 

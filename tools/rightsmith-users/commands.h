@@ -29,6 +29,7 @@ inline const QString From = QStringLiteral("from");
 inline const QString To = QStringLiteral("to");
 inline const QString Replace = QStringLiteral("replace");
 inline const QString Like = QStringLiteral("like");
+inline const QString MinLength = QStringLiteral("min-length");
 } // namespace Option
 
 // One run of a command: the store it works on, its argument and options.

@@ -43,7 +43,7 @@ bool isFormOf(const Command &command, const QCommandLineParser &parser)
         if (&other == &command)
             continue;
         for (const QString &option : other.options) {
-            if (parser.isSet(option))
+            if (parser.isSet(option) && !command.options.contains(option))
                 return false;
         }
     }

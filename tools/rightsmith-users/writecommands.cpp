@@ -6,6 +6,7 @@
 #include "security/component/logoncheck.h"
 #include "security/component/usermanagement.h"
 #include "security/hardening/audittrail.h"
+#include "security/hardening/passwordrules.h"
 #include "security/model/passwordhash.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
@@ -115,10 +116,26 @@ std::optional<zkSecurity::PasswordHashCost> hashCostOf(const zkSecurity::TzkSecu
     return cost;
 }
 
+// The password rules --min-length N turns on; off without it.
+zkSecurity::PasswordRules passwordRules(const Invocation &call)
+{
+    zkSecurity::PasswordRules rules;
+    if (!call.isSet(Option::MinLength))
+        return rules;
+    bool ok = false;
+    rules.minimumLength = call.value(Option::MinLength).toInt(&ok);
+    if (!ok || rules.minimumLength < 1)
+        throw Failure {ExitUsage, u"--min-length needs a number of characters from 1 on"_s};
+    rules.enabled = true;
+    return rules;
+}
+
 // Sets the password of \a name in \a users from stdin, hashed at the cost
-// the others are (scrambled when nobody is hashed); returns that cost.
+// the others are (scrambled when nobody is hashed), after checking it
+// against \a call's password rules; returns that cost.
 std::optional<zkSecurity::PasswordHashCost>
-setPasswordFromStdin(zkSecurity::TzkSecurityTemplate &users, const QString &name)
+setPasswordFromStdin(const Invocation &call, zkSecurity::TzkSecurityTemplate &users,
+                     const QString &name)
 {
     zkSecurity::TreeNode *passwordNode = findUser(users, name)->firstChild();
     if (!passwordNode)
@@ -126,6 +143,10 @@ setPasswordFromStdin(zkSecurity::TzkSecurityTemplate &users, const QString &name
     const QByteArray password = passwordFromStdin();
     if (password.contains('\0'))
         throw Failure {ExitError, u"a password cannot hold a zero byte"_s};
+    const QByteArray userName =
+        rightsmith::toolkit::Codec::fromUnicode(name).value_or(QByteArray());
+    if (const QString broken = passwordRules(call).check(password, userName); !broken.isEmpty())
+        throw Failure {ExitError, broken};
     const std::optional<zkSecurity::PasswordHashCost> cost = hashCostOf(users);
     if (QString tooLong; !zkSecurity::PasswordHash::fits(password, cost, &tooLong))
         throw Failure {ExitError, tooLong};
@@ -278,7 +299,7 @@ int passwd(const Invocation &call)
 {
     std::optional<zkSecurity::PasswordHashCost> cost;
     editUsers(call, u"the password was not set"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
-        cost = setPasswordFromStdin(users, call.argument);
+        cost = setPasswordFromStdin(call, users, call.argument);
     });
     out() << "the password of " << call.argument << " is set (" << (cost ? "hashed" : "scrambled")
           << ")\n";
@@ -314,7 +335,7 @@ int add(const Invocation &call)
         users.BuildASecurityUser(rights, source, true);
         if (call.isSet(Option::Like))
             copyGrants(source, rights);
-        setPasswordFromStdin(users, call.argument);
+        setPasswordFromStdin(call, users, call.argument);
     });
     out() << "added " << call.argument << '\n';
     return ExitOk;

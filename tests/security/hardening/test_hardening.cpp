@@ -4,6 +4,7 @@
 #include "security/component/logoncheck.h"
 #include "security/component/tzksecurity.h"
 #include "security/component/tzksecuritydialogs.h"
+#include "security/component/usermanagement.h"
 #include "security/hardening/audittrail.h"
 #include "security/hardening/registrytables_p.h"
 #include "security/model/passwordhash.h"
@@ -187,6 +188,60 @@ TEST_F(HardeningTest, AKeptLogonNeverHashesThePasswordItWasGiven)
     const TzkNodeRecord *record = passwordNodeOf(*security.UserTemplate(), "Anna")->data();
     EXPECT_FALSE(PasswordHash::isHashed(*record));
     EXPECT_TRUE(PasswordHash::matches(record, bytes("secret")));
+}
+
+TEST_F(HardeningTest, APasswordThatMustBeChangedIsChangedRightAfterTheLogonOrTheLogonDoesNotHappen)
+{
+    HardeningSettings hardening = quickHardening(nullptr);
+    hardening.passwordReset = true;
+    hardening.passwordRules = {true, 6};
+    security.SetHardening(hardening);
+    // Anna's password was reset.
+    SetUserPassword(passwordNodeOf(*security.UserTemplate(), "Anna"), bytes("temp-pw"), {}, true);
+    ASSERT_TRUE(security.SaveUsers({}));
+    testsupport::FakeSecurityUi &ui = testsupport::FakeSecurityUi::current();
+    QStringList messages;
+    const testsupport::CapturedMessages capture(messages);
+    const auto stored = [this](const char *name) {
+        TzkSecurity reader;
+        reader.setUserTemplateRegistryKeyName(Key);
+        QByteArray remembered;
+        EXPECT_TRUE(reader.LoadUsers(remembered));
+        return *passwordNodeOf(*reader.UserTemplate(), name)->data();
+    };
+
+    // With the rules on, Supervisor's empty password of the first start is
+    // changed at the first logon; cancelled, nobody is logged on.
+    ui.newPasswordAnswers = {std::nullopt};
+    EXPECT_FALSE(security.Logon(SupervisorName, {}, true));
+    EXPECT_FALSE(security.LoggedOn());
+    const TzkNodeRecord first = stored("Supervisor");
+    EXPECT_TRUE(PasswordHash::matches(&first, {}));
+    // A password that breaks a rule is asked for again, with the rule's message.
+    ui.newPasswordAnswers = {bytes("short"), bytes("sup-pw-1")};
+    ASSERT_TRUE(security.Logon(SupervisorName, {}, true));
+    EXPECT_EQ(security.CurrentUserName(), SupervisorName);
+    EXPECT_EQ(messages, QStringList {u"The password has 5 characters; it must have at least 6."_s});
+    const TzkNodeRecord changed = stored("Supervisor");
+    EXPECT_TRUE(PasswordHash::matches(&changed, bytes("sup-pw-1")));
+    EXPECT_EQ(ui.newPasswordsAsked,
+              (QList<QByteArray> {SupervisorName, SupervisorName, SupervisorName}));
+
+    // Anna cancels: Supervisor stays logged on, and Anna's mark stays.
+    ui.newPasswordAnswers = {std::nullopt};
+    EXPECT_TRUE(security.Logon(bytes("Anna"), bytes("temp-pw"), true));
+    EXPECT_EQ(security.CurrentUserName(), SupervisorName);
+    EXPECT_TRUE(PasswordHash::mustChange(stored("Anna")));
+    // Anna chooses one: logged on, stored, the mark gone.
+    ui.newPasswordAnswers = {bytes("anna-pw-1")};
+    ASSERT_TRUE(security.Logon(bytes("Anna"), bytes("temp-pw"), true));
+    EXPECT_EQ(security.CurrentUserName(), bytes("Anna"));
+    const TzkNodeRecord anna = stored("Anna");
+    EXPECT_FALSE(PasswordHash::mustChange(anna));
+    EXPECT_TRUE(PasswordHash::matches(&anna, bytes("anna-pw-1")));
+    // The next logon goes on at once.
+    EXPECT_TRUE(security.Logon(bytes("Anna"), bytes("anna-pw-1"), true));
+    EXPECT_EQ(ui.newPasswordsAsked.size(), 5);
 }
 
 TEST_F(HardeningTest, ThrottlingDoublesOutlivesTheProgramAndTreatsUnknownNamesAlike)

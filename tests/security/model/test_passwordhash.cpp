@@ -3,7 +3,10 @@
 #include "security/model/passwordhash.h"
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "toolkit/error.h"
+
+#include <QBuffer>
 
 #include <gtest/gtest.h>
 
@@ -171,4 +174,52 @@ TEST(PasswordHash, StoresKeepTheOtherFieldsAndForeignReservedBytes)
     PasswordHash::storeScrambled(foreign, "pw");
     EXPECT_EQ(foreign.toBytes().remove(4, 41), QByteArray(15 + 124, char(0xEE)));
     EXPECT_TRUE(PasswordHash::needsRehash(foreign, Minimum));
+}
+
+TEST(PasswordHash, TheMustChangeMarkSitsBesideTheHashSurvivesTheStreamAndGoesWithANewPassword)
+{
+    for (const std::optional<PasswordHashCost> &cost :
+         {std::optional(Minimum), std::optional<PasswordHashCost>()}) {
+        SCOPED_TRACE(cost ? "hashed" : "scrambled");
+        TzkNodeRecord record = Filled;
+        PasswordHash::storePassword(record, "old", cost);
+        EXPECT_FALSE(PasswordHash::mustChange(record));
+        const QByteArray unmarked = record.toBytes();
+        PasswordHash::setMustChange(record, true);
+        // "Chg!" at reserved offset 64 (record offset 120); nothing else moves.
+        const QByteArray marked = record.toBytes();
+        EXPECT_EQ(marked.mid(120, 4), QByteArray("Chg!"));
+        EXPECT_EQ(marked.left(120) + marked.mid(124), unmarked.left(120) + unmarked.mid(124));
+        EXPECT_TRUE(PasswordHash::matches(&record, "old"));
+        EXPECT_EQ(PasswordHash::isHashed(record), bool(cost));
+
+        // Through a template stream and back.
+        TzkSecurityTemplate users;
+        users.AddUserToUserTemplate(nullptr, "Anna", {}, true);
+        users.topLevel(0)->firstChild()->setData(record);
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        users.SaveToStreamSecurity(buffer);
+        TzkSecurityTemplate loaded;
+        loaded.LoadFromStreamSecurity(buffer);
+        const TzkNodeRecord reloaded = *loaded.topLevel(0)->firstChild()->data();
+        EXPECT_TRUE(PasswordHash::mustChange(reloaded));
+
+        // Hashed again (the same password, at a logon) it stays; a new password clears it.
+        TzkNodeRecord rehashed = reloaded;
+        PasswordHash::store(rehashed, "old", Minimum);
+        EXPECT_TRUE(PasswordHash::mustChange(rehashed));
+        TzkNodeRecord renewed = reloaded;
+        PasswordHash::storePassword(renewed, "new", cost);
+        EXPECT_FALSE(PasswordHash::mustChange(renewed));
+        EXPECT_EQ(renewed.toBytes().mid(120, 4), QByteArray(4, '\0'));
+        EXPECT_TRUE(PasswordHash::matches(&renewed, "new"));
+    }
+    // A tag that differs in a byte is no mark, and clearing leaves it alone.
+    TzkNodeRecord stray = Filled;
+    std::memcpy(stray.Reserved + 64, "Chg?", 4);
+    const QByteArray strayBytes = stray.toBytes();
+    EXPECT_FALSE(PasswordHash::mustChange(stray));
+    PasswordHash::setMustChange(stray, false);
+    EXPECT_EQ(stray.toBytes(), strayBytes);
 }
