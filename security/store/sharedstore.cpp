@@ -1049,7 +1049,7 @@ void SharedStore::collectNotifications()
 
 QStringList SharedStore::takeNotifications()
 {
-    if (!PQconsumeInput(m_connection))
+    if (!PQconsumeInput(m_connection) || PQstatus(m_connection) == CONNECTION_BAD)
         throw Error(SharedStore::tr("The user store %1 failed: %2")
                         .arg(serverName(), fromServer(PQerrorMessage(m_connection))));
     const auto callback = std::exchange(m_notificationsPending, nullptr);
@@ -1079,6 +1079,14 @@ SharedStoreWatcher::SharedStoreWatcher(SharedStore &store, QObject *parent)
 SharedStoreWatcher::~SharedStoreWatcher()
 {
     m_store.setNotificationsPending(nullptr);
+}
+
+void SharedStoreWatcher::checkNow()
+{
+    // A server that ends the connection says why first; the end itself shows
+    // on the read after that one. Neither read waits.
+    drain();
+    drain();
 }
 
 void SharedStoreWatcher::drain()
