@@ -451,6 +451,14 @@ std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
         PQfinish(connection);
         throw Error(message);
     }
+    // What the server says outside an answer (why it ends the connection,
+    // say) goes to the store's log, not straight to standard error.
+    PQsetNoticeProcessor(
+        connection,
+        [](void *, const char *message) {
+            qCInfo(lcStore, "%s", QByteArray(message).trimmed().constData());
+        },
+        nullptr);
     std::unique_ptr<SharedStore> store(new SharedStore(connection));
     store->m_address = address;
     // Keys and payloads travel as UTF-8 whatever the server's default is.
