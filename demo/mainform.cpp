@@ -151,6 +151,8 @@ void TMainForm::createComponents()
     edtMainWnd = new QLineEdit(m_editBand);
     edtMainWnd->setObjectName(u"edtMainWnd"_s);
     edtMainWnd->setText(tr("Non Action Control"));
+    // Named after the right that protects it, as the user management tree shows it.
+    edtMainWnd->setAccessibleName(tr("Non Action Control"));
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(u"MainMenu1"_s);
@@ -330,6 +332,9 @@ void TMainForm::createToolBar()
     Button1 = addTextButton(u"Button1"_s);
     Button1->setText(tr("Manually check ID= 30 (zkSecurity1.CheckId(30)"));
     connect(Button1, &QToolButton::clicked, this, &TMainForm::Button1Click);
+    // Tab reaches the buttons with captions (Button1 is in no menu), as a
+    // tool button added as a widget is reached. The picture buttons stay out,
+    // as a tool bar's own buttons do: each repeats a menu command.
 }
 
 void TMainForm::readStoredProperties()
