@@ -23,10 +23,9 @@ using zkSecurity::TzkSecurity;
 namespace {
 
 // What the user management dialog showed: the read-only line (empty when
-// hidden) and whether OK could be pressed.
+// hidden) and whether OK could be pressed (never when it is not the dialog).
 struct Seen
 {
-    bool shown = false;
     QString line;
     bool okEnabled = false;
 };
@@ -36,7 +35,6 @@ Seen openUserManagement(TzkSecurity &desk)
     Seen seen;
     testsupport::answerNextModal([&seen](QWidget *modal) {
         if (auto *dialog = qobject_cast<zkDlgSecurity::TfrmSecurity *>(modal)) {
-            seen.shown = true;
             seen.line = dialog->lblReadOnly->isVisible() ? dialog->lblReadOnly->text() : QString();
             seen.okEnabled = dialog->btnOK->isEnabled();
         }
@@ -68,7 +66,6 @@ class tst_LostServer : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void cleanup();
     void readOnlyWhileTheServerIsGone_data();
     void readOnlyWhileTheServerIsGone();
@@ -86,11 +83,6 @@ void tst_LostServer::initTestCase()
         QSKIP(qPrintable(m_server->skipReason));
     QVERIFY2(m_server->failure.isEmpty(), qPrintable(m_server->failure));
     zkSecurity::SharedStore::connect(m_server->address)->initSchema();
-}
-
-void tst_LostServer::cleanupTestCase()
-{
-    m_server.reset();
 }
 
 void tst_LostServer::cleanup()
@@ -121,7 +113,6 @@ void tst_LostServer::readOnlyWhileTheServerIsGone()
     const auto desk = startDesk(m_server->address, key);
     QVERIFY(desk->IsSupervisor());
     const Seen before = openUserManagement(*desk);
-    QVERIFY(before.shown);
     QCOMPARE(before.line, QString());
     QVERIFY(before.okEnabled);
 
@@ -147,7 +138,6 @@ void tst_LostServer::readOnlyWhileTheServerIsGone()
     }
 
     const Seen whileGone = openUserManagement(*desk);
-    QVERIFY(whileGone.shown);
     QVERIFY(!whileGone.line.isEmpty());
     QVERIFY(!whileGone.okEnabled);
     {
