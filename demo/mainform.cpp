@@ -310,7 +310,9 @@ void TMainForm::createToolBar()
     addButton(u"ToolButton11"_s, WindowTileVertical1);
 
     // The buttons with captions are tool buttons like the others: flat, in
-    // the tool bar's font and as wide as their captions need.
+    // the tool bar's font and as wide as their captions need. Tab reaches
+    // them (Button1 is in no menu), not the picture buttons: as a tool bar's
+    // own, each of those repeats a menu command.
     auto addTextButton = [this](const QString &name) {
         auto *button = new QToolButton(ToolBar2);
         button->setObjectName(name);
@@ -332,9 +334,6 @@ void TMainForm::createToolBar()
     Button1 = addTextButton(u"Button1"_s);
     Button1->setText(tr("Manually check ID= 30 (zkSecurity1.CheckId(30)"));
     connect(Button1, &QToolButton::clicked, this, &TMainForm::Button1Click);
-    // Tab reaches the buttons with captions (Button1 is in no menu), as a
-    // tool button added as a widget is reached. The picture buttons stay out,
-    // as a tool bar's own buttons do: each repeats a menu command.
 }
 
 void TMainForm::readStoredProperties()
