@@ -54,7 +54,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     Comments->setWordWrap(true);
     Comments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    OKButton = new QPushButton(tr("OK"), this);
+    OKButton = new QPushButton(tr("&OK"), this);
     OKButton->setObjectName(u"OKButton"_s);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -99,8 +99,9 @@ void TAboutBox::placeControls()
     Panel1->setGeometry(8, 8, panelWidth, panelHeight);
 
     const QFontMetrics metrics(OKButton->font());
-    const QSize button(std::max(65, metrics.horizontalAdvance(OKButton->text()) + 24),
-                       std::max(33, metrics.height() + 12));
+    const QSize button(
+        std::max(65, metrics.size(Qt::TextShowMnemonic, OKButton->text()).width() + 24),
+        std::max(33, metrics.height() + 12));
     const int clientWidth = std::max(298, panelWidth + 17);
     OKButton->setGeometry(120 + (clientWidth - 298 - (button.width() - 65)) / 2,
                           8 + panelHeight + 9, button.width(), button.height());

@@ -41,6 +41,11 @@ TMDIChild::TMDIChild(Main::TMainForm *mainForm)
     Memo1->setObjectName(u"Memo1"_s);
     Memo1->setPlainText(tr("Child memo text"));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A control of the form, not an editor: Tab moves on rather than being
+    // typed, so the keyboard can leave it.
+    Memo1->setTabChangesFocus(true);
+    // Named after the right that protects it, as the user management tree shows it.
+    Memo1->setAccessibleName(tr("Child memo text"));
 
     ToolBar1 = new QToolBar(client);
     ToolBar1->setObjectName(u"ToolBar1"_s);

@@ -151,6 +151,8 @@ void TMainForm::createComponents()
     edtMainWnd = new QLineEdit(m_editBand);
     edtMainWnd->setObjectName(u"edtMainWnd"_s);
     edtMainWnd->setText(tr("Non Action Control"));
+    // Named after the right that protects it, as the user management tree shows it.
+    edtMainWnd->setAccessibleName(tr("Non Action Control"));
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(u"MainMenu1"_s);
@@ -308,7 +310,9 @@ void TMainForm::createToolBar()
     addButton(u"ToolButton11"_s, WindowTileVertical1);
 
     // The buttons with captions are tool buttons like the others: flat, in
-    // the tool bar's font and as wide as their captions need.
+    // the tool bar's font and as wide as their captions need. Tab reaches
+    // them (Button1 is in no menu), not the picture buttons: as a tool bar's
+    // own, each of those repeats a menu command.
     auto addTextButton = [this](const QString &name) {
         auto *button = new QToolButton(ToolBar2);
         button->setObjectName(name);

@@ -27,14 +27,14 @@ TdlgNewUser::TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner)
     edtNewUserName->setObjectName(u"edtNewUserName"_s);
     rightsmith::toolkit::refuseUnencodableInput(edtNewUserName);
 
-    lblNewUserName = new QLabel(tr("User Name"), this);
+    lblNewUserName = new QLabel(tr("&User Name"), this);
     lblNewUserName->setObjectName(u"lblNewUserName"_s);
     lblNewUserName->setBuddy(edtNewUserName);
 
     // OK goes through its action (enabled only for a free name); it has no
     // check of its own: once enabled, its modal result closes the dialog.
     const auto okCancel = rightsmith::dialogsupport::okCancelButtons(
-        this, tr("OK"), tr("Cancel"), [this](rightsmith::toolkit::Action *) { accept(); },
+        this, tr("&OK"), tr("&Cancel"), [this](rightsmith::toolkit::Action *) { accept(); },
         [this](rightsmith::toolkit::Action *sender) { actOKUpdate(sender); });
     actOK = okCancel.action;
     OKBtn = okCancel.ok;

@@ -60,7 +60,7 @@ void TdlgPassword::createEntryBoxes()
     edtUserName->setCompleter(nullptr);
     toolkit::refuseUnencodableInput(edtUserName);
 
-    lblUserName = new QLabel(tr("Enter user name:"), this);
+    lblUserName = new QLabel(tr("Enter &user name:"), this);
     lblUserName->setObjectName(u"lblUserName"_s);
     lblUserName->setBuddy(edtUserName);
 
@@ -69,7 +69,7 @@ void TdlgPassword::createEntryBoxes()
     rightsmith::dialogsupport::setPasswordEcho(edtPassword);
     toolkit::refuseUnencodableInput(edtPassword);
 
-    Label1 = new QLabel(tr("Enter password:"), this);
+    Label1 = new QLabel(tr("Enter &password:"), this);
     Label1->setObjectName(u"Label1"_s);
     Label1->setBuddy(edtPassword);
 }
@@ -78,13 +78,13 @@ void TdlgPassword::createActions()
 {
     actOK = new toolkit::Action(this);
     actOK->setObjectName(u"actOK"_s);
-    actOK->setText(tr("OK"));
+    actOK->setText(tr("&OK"));
     actOK->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
     actOK->setOnExecute([this](toolkit::Action *sender) { actOKExecute(sender); });
 
     actSecurity = new toolkit::Action(this);
     actSecurity->setObjectName(u"actSecurity"_s);
-    actSecurity->setText(tr("Security"));
+    actSecurity->setText(tr("&Security"));
     actSecurity->setOnUpdate([this](toolkit::Action *sender) { actOKUpdate(sender); });
     actSecurity->setOnExecute([this](toolkit::Action *sender) { actSecurityExecute(sender); });
 }
@@ -96,7 +96,7 @@ QDialogButtonBox *TdlgPassword::createButtons()
     btnOK->setDefault(true);
     rightsmith::dialogsupport::bindButton(btnOK, actOK);
 
-    btnCancel = new QPushButton(tr("Cancel"), this);
+    btnCancel = new QPushButton(tr("&Cancel"), this);
     btnCancel->setObjectName(u"btnCancel"_s);
 
     // OK goes through its action, which checks the password first; Cancel rejects.

@@ -46,13 +46,13 @@ TdlgUserPassword::TdlgUserPassword(QWidget *parent)
     edtCurrentPassword = passwordBox(this, u"edtCurrentPassword"_s);
     edtNewPassword = passwordBox(this, u"edtNewPassword"_s);
     edtNewPasswordRetype = passwordBox(this, u"edtNewPasswordRetype"_s);
-    Label1 = label(this, u"Label1"_s, tr("Current password"), edtCurrentPassword);
-    Label2 = label(this, u"Label2"_s, tr("New password"), edtNewPassword);
-    Label3 = label(this, u"Label3"_s, tr("Retype new password"), edtNewPasswordRetype);
+    Label1 = label(this, u"Label1"_s, tr("C&urrent password"), edtCurrentPassword);
+    Label2 = label(this, u"Label2"_s, tr("&New password"), edtNewPassword);
+    Label3 = label(this, u"Label3"_s, tr("&Retype new password"), edtNewPasswordRetype);
 
     // OK goes through its action, which checks the passwords first.
     const auto okCancel = rightsmith::dialogsupport::okCancelButtons(
-        this, tr("OK"), tr("Cancel"),
+        this, tr("&OK"), tr("&Cancel"),
         [this](rightsmith::toolkit::Action *sender) { actOKExecute(sender); });
     actOK = okCancel.action;
     OKBtn = okCancel.ok;

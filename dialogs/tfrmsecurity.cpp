@@ -96,13 +96,13 @@ void TfrmSecurity::createActions()
 {
     actAddUser = new toolkit::Action(this);
     actAddUser->setObjectName(u"actAddUser"_s);
-    actAddUser->setText(tr("New User"));
+    actAddUser->setText(tr("&New User"));
     actAddUser->setOnUpdate([this](toolkit::Action *sender) { actAddUserUpdate(sender); });
     actAddUser->setOnExecute([this](toolkit::Action *sender) { actAddUserExecute(sender); });
 
     actRemoveUser = new toolkit::Action(this);
     actRemoveUser->setObjectName(u"actRemoveUser"_s);
-    actRemoveUser->setText(tr("Remove User"));
+    actRemoveUser->setText(tr("&Remove User"));
     actRemoveUser->setOnUpdate([this](toolkit::Action *sender) { actRemoveUserUpdate(sender); });
     actRemoveUser->setOnExecute([this](toolkit::Action *sender) { actRemoveUserExecute(sender); });
 
@@ -125,8 +125,8 @@ void TfrmSecurity::createActions()
 
 QVBoxLayout *TfrmSecurity::createButtonColumn()
 {
-    btnOK = columnButton(this, u"btnOK"_s, tr("OK"));
-    btnCancel = columnButton(this, u"btnCancel"_s, tr("Cancel"));
+    btnOK = columnButton(this, u"btnOK"_s, tr("&OK"));
+    btnCancel = columnButton(this, u"btnCancel"_s, tr("&Cancel"));
     QDialogButtonBox *box = rightsmith::dialogsupport::okCancelColumn(this, btnOK, btnCancel);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);

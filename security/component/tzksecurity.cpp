@@ -228,6 +228,9 @@ void TzkSecurity::UpgradePassword(const QByteArray &userName, const QByteArray &
 
 void TzkSecurity::ShowSecurityDialog()
 {
+    // The dialog says up front when the server is gone, even when the loop
+    // has not turned since it went.
+    CheckSharedStore();
     if (!m_loggedOn) {
         Logon(m_currentUserName, QByteArray(), false);
         return;

@@ -151,7 +151,8 @@ public:
     /// up and nobody is logged on in its place.
     bool UsersUnreadable() const;
     /// True when the last LoadUsers could not reach the shared store and read
-    /// the local copy of its user template: changes to the users are refused.
+    /// the local copy of its user template, or the server has been lost
+    /// since: changes to the users are refused.
     bool UsersReadOnly() const;
     /// Where the users are kept, from the component's properties and options.
     UserStoreSettings StoreSettings() const;
@@ -228,6 +229,9 @@ private:
     void StopWatching();
     void RetryWatching();
     void Reconnected();
+    // Learns now what the listening connection's socket holds (a save
+    // notified, the server gone) rather than at the next turn of the loop.
+    void CheckSharedStore();
     void SharedStoreChanged(const QString &storeKey);
     // Reads the user template again when asked to (m_reloadPending), once no
     // dialog works on it; the recent users and the password stay as they are.

@@ -120,6 +120,9 @@ void TzkSecurity::ListenOn(std::unique_ptr<SharedStore> listener)
     connect(m_watcher.get(), &SharedStoreWatcher::changed, this, &TzkSecurity::SharedStoreChanged);
     connect(m_watcher.get(), &SharedStoreWatcher::lost, this, [this](const QString &message) {
         qCWarning(lcStore, "%ls", qUtf16Printable(message));
+        // Until the server answers again, the users are those last read and
+        // cannot be changed, as on a start without the server.
+        m_store->markServerLost(message);
         // Not from within the watcher's own signal: it is destroyed later.
         QMetaObject::invokeMethod(
             this,
@@ -183,6 +186,12 @@ void TzkSecurity::StopWatching()
     m_watcher.reset();
     m_store->setSharedConnection(nullptr);
     m_listener.reset();
+}
+
+void TzkSecurity::CheckSharedStore()
+{
+    if (m_watcher)
+        m_watcher->checkNow();
 }
 
 void TzkSecurity::SharedStoreChanged(const QString &storeKey)

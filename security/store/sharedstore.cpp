@@ -451,6 +451,14 @@ std::unique_ptr<SharedStore> SharedStore::connect(const QString &address)
         PQfinish(connection);
         throw Error(message);
     }
+    // What the server says outside an answer (why it ends the connection,
+    // say) goes to the store's log, not straight to standard error.
+    PQsetNoticeProcessor(
+        connection,
+        [](void *, const char *message) {
+            qCInfo(lcStore, "%s", QByteArray(message).trimmed().constData());
+        },
+        nullptr);
     std::unique_ptr<SharedStore> store(new SharedStore(connection));
     store->m_address = address;
     // Keys and payloads travel as UTF-8 whatever the server's default is.
@@ -1049,7 +1057,7 @@ void SharedStore::collectNotifications()
 
 QStringList SharedStore::takeNotifications()
 {
-    if (!PQconsumeInput(m_connection))
+    if (!PQconsumeInput(m_connection) || PQstatus(m_connection) == CONNECTION_BAD)
         throw Error(SharedStore::tr("The user store %1 failed: %2")
                         .arg(serverName(), fromServer(PQerrorMessage(m_connection))));
     const auto callback = std::exchange(m_notificationsPending, nullptr);
@@ -1079,6 +1087,14 @@ SharedStoreWatcher::SharedStoreWatcher(SharedStore &store, QObject *parent)
 SharedStoreWatcher::~SharedStoreWatcher()
 {
     m_store.setNotificationsPending(nullptr);
+}
+
+void SharedStoreWatcher::checkNow()
+{
+    // A server that ends the connection says why first; the end itself shows
+    // on the read after that one. Neither read waits.
+    drain();
+    drain();
 }
 
 void SharedStoreWatcher::drain()

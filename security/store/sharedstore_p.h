@@ -205,6 +205,11 @@ public:
     explicit SharedStoreWatcher(SharedStore &store, QObject *parent = nullptr);
     ~SharedStoreWatcher() override;
 
+    /// Reads at once, without waiting, what the socket holds, as its next
+    /// activation would: emits what there is to emit before it returns. For
+    /// a caller that must know now that the connection still stands.
+    void checkNow();
+
 signals:
     /// Another save (possibly this connection's own) stored the user template
     /// of \a storeKey (case-folded).

@@ -630,6 +630,14 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
              toolCommand(settings, QStringLiteral("restore COPY")));
 }
 
+void UserStore::markServerLost(const QString &problem)
+{
+    if (m_readOnly || m_state == State::NotLoaded || m_state == State::Unreadable)
+        return;
+    m_readOnly = true;
+    m_problem = problem;
+}
+
 QString UserStore::readOnlyMessage(const UserStoreSettings &settings) const
 {
     return UserStore::tr(

@@ -156,6 +156,12 @@ public:
     /// the local copy of its user template instead: a changed user template
     /// is not saved until the shared store is back.
     bool readOnly() const { return m_readOnly; }
+    /// Marks the users last read from a shared store as cut off from it: the
+    /// connection a program listened on was lost, \a problem says how. They
+    /// are then readOnly(), as if a load() had read the local copy, until the
+    /// next load() reaches the server. For a shared store only; nothing
+    /// when the users were not read.
+    void markServerLost(const QString &problem);
     /// The version of the shared store's user template the last load() or
     /// save() saw; 0 when none.
     qint64 sharedVersion() const { return m_sharedVersion; }

@@ -655,9 +655,14 @@ void tst_DemoScenario::aboutBoxShowsAndCloses()
     QCoreApplication::processEvents(); // the panel lays its labels out
     QVERIFY(fixedAndFitting(&large));
     const QRect button = large.OKButton->geometry();
-    QVERIFY(button.width() > QFontMetrics(font).horizontalAdvance(large.OKButton->text()));
+    QVERIFY(button.width()
+            > QFontMetrics(font).horizontalAdvance(testsupport::shownText(large.OKButton->text())));
     QVERIFY(large.Panel1->geometry().bottom() < button.top());
     QVERIFY(QRect(QPoint(), large.size()).contains(button));
+
+    // By keyboard: OK is all there is to reach, and Alt+O reaches it.
+    const QStringList problems = testsupport::keyboardProblems(&large, {u"OKButton"_s});
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }
 
 void tst_DemoScenario::statusBarShowsTheLongHint()
@@ -678,6 +683,17 @@ void tst_DemoScenario::securityMenuShortcutAndLoggedOnField()
     QCOMPARE(form->Security1->actions(),
              (QList<QAction *> {form->zkactCheckRights, form->zkactChangeLogon}));
     QCOMPARE(form->lblLoggedOn->text(), u"Logged on: Supervisor"_s);
+
+    // Tab reaches the tool bar's buttons with captions (Button1 is in no
+    // menu) and the edit; a document window is a cycle of its own.
+    form->BitBtn1->setFocus();
+    QStringList problems = testsupport::tabWalkProblems(
+        form, {u"BitBtn1"_s, u"BitBtn2"_s, u"Button1"_s, u"edtMainWnd"_s});
+    form->FileNew1->trigger();
+    form->activeMDIChild()->SpeedButton1->setFocus();
+    problems +=
+        testsupport::tabWalkProblems(form->activeMDIChild(), {u"SpeedButton1"_s, u"Memo1"_s});
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 
     // Ctrl+Shift+U is Change User: refused, and No to keeping the logon.
     form->activateWindow();

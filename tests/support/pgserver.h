@@ -6,13 +6,10 @@
 // pause() and resume() stop the server as a crash would and start it again.
 
 #include "security/store/sharedstore_p.h"
+#include "support/pgserverscript.h"
 #include "toolkit/messagebox.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -32,67 +29,22 @@ public:
 
     void SetUp() override
     {
-        // Short (a Unix socket's path is limited) and searchable by the server's user.
-        m_dir = std::make_unique<QTemporaryDir>(u"/tmp/rsXXXXXX"_s);
-        if (!m_dir->isValid()) {
-            failure = u"no temporary folder"_s;
-            return;
-        }
-        QFile::setPermissions(m_dir->path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                  | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
-                                  | QFile::ExeOther);
-        s_serverDir = m_dir->path() + u"/server"_s;
-        const Run run = script(u"start"_s);
-        if (run.exitCode == 77)
-            skipReason = run.out;
-        else if (run.exitCode != 0)
-            failure = u"pgserver.sh start failed: "_s + run.out + u' ' + run.err;
-        else
-            address = run.out.split(u'\n').constLast();
+        s_script = std::make_unique<PgServerScript>();
+        address = s_script->address;
+        skipReason = s_script->skipReason;
+        failure = s_script->failure;
     }
 
-    void TearDown() override
-    {
-        if (!address.isEmpty())
-            script(u"stop"_s);
-        m_dir.reset();
-    }
+    void TearDown() override { s_script.reset(); }
 
     /// Stops the server at once, as a crash or a power cut would, keeping its
     /// data; the error, empty when none.
-    static QString pause() { return problemOf(script(u"pause"_s)); }
+    static QString pause() { return s_script->command({u"pause"_s}); }
     /// Starts the paused server again on its data; the error, empty when none.
-    static QString resume() { return problemOf(script(u"resume"_s)); }
+    static QString resume() { return s_script->command({u"resume"_s}); }
 
 private:
-    struct Run
-    {
-        int exitCode = -1; // -1: crashed or timed out
-        QString out;
-        QString err;
-    };
-
-    static Run script(const QString &command)
-    {
-        const QString source = qEnvironmentVariable("RIGHTSMITH_SOURCE_DIR");
-        QProcess process;
-        process.start(u"sh"_s, {source + u"/tests/support/pgserver.sh"_s, command, s_serverDir});
-        if (!process.waitForFinished(60000))
-            process.kill();
-        process.waitForFinished();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-                QString::fromUtf8(process.readAllStandardError()).trimmed()};
-    }
-
-    static QString problemOf(const Run &run)
-    {
-        return run.exitCode == 0 ? QString() : u"pgserver.sh failed: "_s + run.out + u' ' + run.err;
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    static inline QString s_serverDir;
+    static inline std::unique_ptr<PgServerScript> s_script;
 };
 
 /// Runs administrative SQL as the server's superuser; the error, empty when none.

@@ -7,7 +7,10 @@
 #                           the same on PORT, and with ADDRESS (such as 127.0.0.1)
 #                           also over TCP there, where anyone may connect as anyone
 #   pgserver.sh stop DIR    stops that server and removes DIR
-#   pgserver.sh pause DIR   stops that server at once, as a crash would, keeping DIR
+#   pgserver.sh pause DIR [MODE]
+#                           stops that server, keeping DIR: at once, as a crash
+#                           would (MODE immediate, the default), or as an
+#                           administrator's fast shutdown would (MODE fast)
 #   pgserver.sh resume DIR  starts it again on the same data, recovering it
 #
 # PostgreSQL refuses to run as root: as root the server runs as nobody:nogroup,
@@ -20,10 +23,11 @@ SERVER_USER=nobody
 SERVER_GROUP=nogroup
 PORT=5432 # the socket lives in DIR, so every server may use the same port
 LISTEN=''
+MODE=immediate
 MARKER=rightsmith-pgserver
 
 usage() {
-    echo "usage: $0 start DIR [PORT [ADDRESS]] | stop|pause|resume DIR" >&2
+    echo "usage: $0 start DIR [PORT [ADDRESS]] | pause DIR [MODE] | stop|resume DIR" >&2
     exit 2
 }
 
@@ -39,6 +43,9 @@ if [ "$command" = start ] && [ $# -le 4 ]; then
     LISTEN=${4:-}
     case "$PORT" in '' | *[!0-9]*) usage ;; esac
     case "$LISTEN" in *[!0-9A-Za-z.:,]*) usage ;; esac
+elif [ "$command" = pause ] && [ $# -eq 3 ]; then
+    MODE=$3
+    case "$MODE" in immediate | fast) ;; *) usage ;; esac
 elif [ $# -ne 2 ]; then
     usage
 fi
@@ -127,7 +134,7 @@ stop() {
 
 pause() {
     [ -f "$DIR/$MARKER" ] || fail "$DIR was not made by $0 start"
-    as_server "$BIN/pg_ctl" stop -w -s -m immediate -D "$DIR/data" || fail "the server did not stop"
+    as_server "$BIN/pg_ctl" stop -w -s -m "$MODE" -D "$DIR/data" || fail "the server did not stop"
 }
 
 resume() {

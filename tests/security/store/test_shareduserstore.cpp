@@ -102,12 +102,12 @@ TEST_F(SharedUserStoreTest, AStaleSaveIsRefusedAndAnUnchangedLogonSendsNothing)
     EXPECT_EQ(stored.version, 2);
     EXPECT_EQ(stored.stream, streamOf(*first->UserTemplate()));
 
-    // Changes a dialog made that the store refused are not kept in force:
-    // the users are read again, Anna included.
+    // Changes a dialog made that the store refused (another desk saved while
+    // it was open) are not kept in force: the users are read again.
     auto &ui = testsupport::FakeSecurityUi::current();
-    addUser(*first, "Carl");
-    ASSERT_TRUE(first->SaveUsers({}));
     ui.manageUsers = [&](TzkSecurityTemplate *edited, bool) {
+        addUser(*first, "Carl");
+        EXPECT_TRUE(first->SaveUsers({}));
         edited->AddUserToUserTemplate(second->SecurityTemplate(), bytes("Dora"), {}, true);
         return DialogResult::Accepted;
     };
