@@ -279,7 +279,7 @@ QString Registry::damage(const QString &path)
     if (applicationId == 0 && version == 0 && objects == 0)
         return {};
     if (applicationId != ApplicationId)
-        return tr("it is not a registry database of this program");
+        return tr("it belongs to another program");
     if (version > SchemaVersion)
         return {};
     // Both tables, with the root key, and pages that read back whole.

@@ -615,9 +615,6 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
 
 QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
 {
-    // Nothing can be copied out of a damaged database, and nothing is written to it.
-    if (m_databaseDamaged)
-        return UserStore::tr("The damaged database was left as it is.");
     try {
         const QString kept = UserStoreBackend::open(settings)->keepAside();
         if (kept.isEmpty())

@@ -77,13 +77,25 @@ std::span<const Command> commands()
         {.name = u"verify"_s,
          .help = u"loads the store as the program does and says what is wrong"_s,
          .run = verify},
+        {.name = u"backups"_s,
+         .help = u"the backups of the user template (the last three good ones that\n"
+                 u"saves replaced), newest first: number, time (UTC), size, users"_s,
+         .run = backups,
+         .json = true},
         {.name = u"restore"_s,
          .argument = u"COPY"_s,
+         .argumentOptional = true,
+         .forms = {u"restore COPY"_s, u"restore --backup N"_s, u"restore"_s},
          .help = u"puts a kept copy of the user template (a file, or a value of\n"
                  u"the key such as UserTemplate.unreadable-...) back, after\n"
-                 u"checking that it loads"_s,
+                 u"checking that it loads; --backup N: backup N (see backups),\n"
+                 u"the current one becoming a backup in turn. Each first moves a\n"
+                 u"damaged registry database aside (kept); without COPY, only\n"
+                 u"that, keeping a user template file that loads"_s,
          .run = restore,
-         .writes = true},
+         .writes = true,
+         .options = {Option::Backup},
+         .accepts = restoreAccepts},
         {.name = u"passwd"_s,
          .argument = u"USER"_s,
          .help = u"sets USER's password from stdin (hashed when the store's\n"
@@ -192,6 +204,7 @@ QList<QCommandLineOption> options()
         {Option::To, u"copy-store: where to copy to, \"local\" or a URL."_s, u"WHERE"_s},
         {Option::Replace, u"copy-store: replace the user template the shared store holds."_s},
         {Option::Like, u"add: give the new user the rights of OTHER."_s, u"OTHER"_s},
+        {Option::Backup, u"restore: put backup N back (see backups)."_s, u"N"_s},
     };
 }
 

@@ -142,6 +142,10 @@ setPasswordFromStdin(zkSecurity::TzkSecurityTemplate &users, const QString &name
 // template, after checking that it loads.
 int restore(const Invocation &call)
 {
+    if (call.isSet(Option::Backup))
+        return restoreBackup(call);
+    if (call.argument.isEmpty())
+        return restoreDatabase(call);
     Store &store = call.store;
     const QString &source = call.argument;
     zkSecurity::UserStoreSettings settings = store.settings();
@@ -155,6 +159,7 @@ int restore(const Invocation &call)
         restoreShared(store, source, stream, users, settings.hardening.auditTrail);
         return ExitOk;
     }
+    setDamagedDatabaseAside(settings);
     const QString kept = zkSecurity::UserStore::restore(settings, stream);
     printRestored(kept, users, source, zkSecurity::UserStore::location(settings));
     return ExitOk;
