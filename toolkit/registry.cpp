@@ -255,7 +255,9 @@ QString Registry::damage(const QString &path)
     if (opened != SQLITE_OK)
         return {};
     sqlite3_busy_timeout(db, BusyTimeoutMs);
-    const auto isDamage = [](int rc) { return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT; };
+    const auto isDamage = [](int rc) {
+        return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+    };
     // One integer of \a sql into \a value; SQLite's result code.
     const auto integer = [db](const char *sql, qint64 &value) {
         Statement statement(db, sql);
@@ -326,8 +328,7 @@ QString Registry::moveAside(const QString &path)
     for (const auto suffix : {""_L1, "-wal"_L1, "-shm"_L1}) {
         const QByteArray from = QFile::encodeName(absolute + suffix);
         const QByteArray to = QFile::encodeName(aside + suffix);
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE)
-                != 0
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0
             && (errno != ENOENT || suffix.isEmpty()))
             throw Error(tr("Cannot move registry database '%1' aside: %2")
                             .arg(absolute + suffix, systemMessage(errno)));

@@ -642,8 +642,8 @@ QString SharedStore::checkTables(const QHash<QString, QString> &found)
             version = stored.text(0, 0);
     }
     const std::span<const Relation> relations = version == u"1"_s ? std::span(RelationsV1)
-        : version == u"2"_s                                        ? std::span(RelationsV2)
-                                                                   : std::span(RelationsV3);
+        : version == u"2"_s                                       ? std::span(RelationsV2)
+                                                                  : std::span(RelationsV3);
     // A table of other columns is named before one that is missing.
     for (const bool present : {true, false}) {
         for (const Relation &relation : relations) {

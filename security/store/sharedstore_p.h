@@ -5,8 +5,8 @@
 #include "security/hardening/logonthrottle.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QString>

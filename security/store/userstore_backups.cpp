@@ -50,9 +50,9 @@ QList<std::pair<LocalBackend::Backup, bool>> localBackups(const UserStoreSetting
     for (const LocalBackend::Backup &backup : backend->local()->backups(registry)) {
         bool complete = false;
         const bool loads = usersIn(backup.bytes, complete) >= 0;
-        list.append({backup,
-                     backup.digest ? matchesDigest(backup.bytes, *backup.digest) && loads
-                                   : complete});
+        list.append(
+            {backup,
+             backup.digest ? matchesDigest(backup.bytes, *backup.digest) && loads : complete});
     }
     return list;
 }

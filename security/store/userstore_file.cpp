@@ -500,8 +500,8 @@ private:
         if (!m_keepReplaced || !pathExists(m_path))
             return;
         const QString unsafe = backupsFolderProblem(true);
-        const QString stem = backupsFolder() + u'/'
-            + QDateTime::currentDateTimeUtc().toString(BackupNameFormat);
+        const QString stem =
+            backupsFolder() + u'/' + QDateTime::currentDateTimeUtc().toString(BackupNameFormat);
         QString name = stem;
         for (int counter = 2; unsafe.isEmpty() && pathExists(name); ++counter)
             name = stem + u'-' + QString::number(counter);

@@ -301,12 +301,17 @@ public:
                                        bool keepUnreadable, Written &written) override
     {
         std::future<QByteArray> hashing;
+        if (m_keepReplaced && !keepUnreadable) {
+            try {
+                keepValueBackup(registry, *m_keepReplaced);
+            } catch (const rightsmith::toolkit::Error &error) {
+                return Failure {error.message(), {}};
+            }
+        }
         try {
             if (keepUnreadable) {
                 recordInTrail(m_settings, registry, AuditEvent::StoreKeptAside,
                               keepValueAside(registry));
-            } else if (m_keepReplaced) {
-                keepValueBackup(registry, *m_keepReplaced);
             }
             // Hashed while the value is written.
             hashing = std::async(std::launch::async, [&bytes] { return digestOf(bytes); });
@@ -372,8 +377,7 @@ public:
     {
         // Kept in the database: a damaged one keeps none that can be read.
         QList<Backup> list;
-        if (!registry
-            || !detail::tableExists(*registry, BackupTable, backupFailure()))
+        if (!registry || !detail::tableExists(*registry, BackupTable, backupFailure()))
             return list;
         Statement rows(*registry,
                        "SELECT kept_at, digest, template FROM user_template_backups "

@@ -121,9 +121,10 @@ int restoreBackup(const Invocation &call)
     const QList<zkSecurity::UserStore::Backup> list = zkSecurity::UserStore::backups(settings);
     const QString where = zkSecurity::UserStore::location(settings);
     if (number > list.size()) {
-        QString message = u"there is no backup %1 of %2 (%3 kept); nothing was changed"_s.arg(number)
-                              .arg(where)
-                              .arg(list.size());
+        QString message =
+            u"there is no backup %1 of %2 (%3 kept); nothing was changed"_s.arg(number)
+                .arg(where)
+                .arg(list.size());
         if (!store.isShared() && !Registry::damage(settings.registryPath()).isEmpty())
             message += u"\nthe registry database is damaged: its backups cannot be read; move it "
                        u"aside with:\n%1"_s.arg(zkSecurity::toolCommand(settings, u"restore"_s));
@@ -151,8 +152,9 @@ int restoreDatabase(const Invocation &call)
     const zkSecurity::UserStoreSettings settings = store.settings();
     const QString database = settings.registryPath();
     if (Registry::damage(database).isEmpty())
-        throw Failure {ExitUsage, u"the registry database %1 is not damaged; name a COPY or "
-                                  u"--backup N to put back"_s.arg(database)};
+        throw Failure {ExitUsage,
+                       u"the registry database %1 is not damaged; name a COPY or "
+                       u"--backup N to put back"_s.arg(database)};
     // A user template file that loads is the user template still: it is
     // recorded anew in the new database, as restore records a copy.
     QByteArray stream;

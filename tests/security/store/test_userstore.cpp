@@ -1037,9 +1037,14 @@ TEST_F(UserStore, ADamagedDatabaseIsMovedAsideWholeAndMadeAnew)
         const char *name;
         std::function<void()> damage;
     } cases[] = {
-        {"not a database", [] { writeFile(rightsmith::toolkit::Registry::defaultPath(),
-                                          QByteArray(8192, 'j')); }},
-        {"values dropped", [] { execOnRegistry("DROP TABLE \"values\""); }},
+        {"not a database",
+         [] {
+             writeFile(rightsmith::toolkit::Registry::defaultPath(), QByteArray(8192, 'j'));
+         }},
+        {"values dropped",
+         [] {
+             execOnRegistry("DROP TABLE \"values\"");
+         }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
