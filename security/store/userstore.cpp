@@ -245,23 +245,6 @@ QString UserStore::location(const UserStoreSettings &settings)
     return UserStoreBackend::open(settings)->location();
 }
 
-bool UserStore::isCompleteStream(const QByteArray &data)
-{
-    try {
-        TzkSecurityTemplate tmpl;
-        QBuffer in;
-        in.setData(data);
-        in.open(QIODevice::ReadOnly);
-        tmpl.LoadFromStreamSecurity(in);
-        QBuffer out;
-        out.open(QIODevice::ReadWrite);
-        tmpl.SaveToStreamSecurity(out);
-        return out.data() == data;
-    } catch (const rightsmith::toolkit::Error &) {
-        return false;
-    }
-}
-
 bool UserStore::unreadable(const QString &problem)
 {
     m_state = State::Unreadable;

@@ -20,7 +20,7 @@ namespace zkSecurity {
 namespace {
 
 // The users of the template stream \a stream (-1 when it does not load) and
-// whether it is exactly as a save writes it.
+// whether it is exactly as a save writes it: read back and written again.
 int usersIn(const QByteArray &stream, bool &complete)
 {
     complete = false;
@@ -113,6 +113,13 @@ QString restoreSharedBackup(const UserStoreSettings &settings, int number)
 }
 
 } // namespace
+
+bool UserStore::isCompleteStream(const QByteArray &data)
+{
+    bool complete = false;
+    usersIn(data, complete);
+    return complete;
+}
 
 QString UserStore::setDamagedDatabaseAside(const UserStoreSettings &settings)
 {

@@ -233,8 +233,8 @@ QString description()
     }
     return text
         + u"With --store URL, the commands use the shared store at URL under --key: its\n"
-          u"user template, failed logons and audit trail (restore then takes a file and\n"
-          u"keeps the template it replaces beside it); recent stays local.\n"_s
+          u"user template, failed logons, audit trail and backups (restore COPY then takes\n"
+          u"a file and keeps the template it replaces beside it); recent stays local.\n"_s
         + u"Only %1 write."_s.arg(listed(writers, u"and"_s));
 }
 
