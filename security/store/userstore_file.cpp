@@ -176,9 +176,9 @@ QString readUnrecordedFile(const QString &fileName, qint64 size, QByteArray &dat
 
 // The backups of a user template file are files of the folder
 // "<file>.backups" beside it, each named by the time it was kept
-// ("20261209T103000.123Z"), the newest last; their digests are recorded as
-// those of user template files are. A backup is another link of the file a
-// save replaced: nothing is copied.
+// ("20261209T103000.123Z": names sort oldest first); their digests are
+// recorded as those of user template files are. A backup is another link of
+// the file a save replaced: nothing is copied.
 const QString BackupsSuffix = u".backups"_s;
 const QString BackupNameFormat = u"yyyyMMdd'T'HHmmss.zzz'Z'"_s;
 
