@@ -275,15 +275,23 @@ void streamMemcpy(benchmark::State &state)
 
 // SaveUsers of range(0) users through the store, in the registry (arg 1 = 0)
 // or in a file (1); with a changed right each time (arg 2 = 1) or unchanged,
-// as a logon of someone who changed nothing.
+// as a logon of someone who changed nothing. With arg 3 = 1 the users are
+// read back first, as a program does at its start: each changed save then
+// keeps the user template it replaces as a backup.
 void saveUsers(benchmark::State &state)
 {
     TzkSecurity &security = component();
     const bool inFile = state.range(1) != 0;
     const bool changed = state.range(2) != 0;
+    const bool read = state.range(3) != 0;
     security.SetOptions(inFile ? security.Options().with(soSaveUsersInFile)
                                : security.Options().without(soSaveUsersInFile));
     shapeUsers(int(state.range(0)), false);
+    if (read) {
+        security.SaveUsers({});
+        QByteArray password;
+        security.LoadUsers(password);
+    }
     TreeNode *right = security.UserTemplate()->topLevel(0)->lastChild()->firstChild()->firstChild();
     const QByteArray granted = right->text();
     const QByteArray denied = granted.left(granted.size() - 6) + " (No)";
@@ -366,11 +374,13 @@ void registerAll()
             ->Args({nodes, 1});
     }
     benchmark::RegisterBenchmark("saveUsers", saveUsers)
-        ->ArgNames({"users", "file", "changed"})
-        ->Args({3000, 0, 1})
-        ->Args({3000, 1, 1})
-        ->Args({3000, 0, 0})
-        ->Args({3000, 1, 0})
+        ->ArgNames({"users", "file", "changed", "read"})
+        ->Args({3000, 0, 1, 0})
+        ->Args({3000, 1, 1, 0})
+        ->Args({3000, 0, 0, 0})
+        ->Args({3000, 1, 0, 0})
+        ->Args({3000, 0, 1, 1})
+        ->Args({3000, 1, 1, 1})
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("saveUsers/QSaveFile", saveFileFloor)
         ->Arg(3000)

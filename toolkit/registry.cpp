@@ -4,14 +4,17 @@
 #include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -238,6 +241,105 @@ QString Registry::defaultPath()
     if (config.isEmpty() || !QDir::isAbsolutePath(config))
         config = QDir::homePath() + u"/.config"_s;
     return QDir::cleanPath(config + u"/rightsmith/registry.sqlite3"_s);
+}
+
+QString Registry::damage(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
+    if (!QFileInfo(absolute).isFile())
+        return {};
+    sqlite3 *db = nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(absolute).constData(), &db,
+                                       SQLITE_OPEN_READONLY, nullptr);
+    const auto closeDb = qScopeGuard([&db] { sqlite3_close_v2(db); });
+    if (opened != SQLITE_OK)
+        return {};
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    const auto isDamage = [](int rc) {
+        return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+    };
+    // One integer of \a sql into \a value; SQLite's result code.
+    const auto integer = [db](const char *sql, qint64 &value) {
+        Statement statement(db, sql);
+        const int rc = statement.step();
+        if (rc == SQLITE_ROW)
+            value = statement.columnInt(0);
+        return rc == SQLITE_ROW ? SQLITE_OK : rc;
+    };
+    qint64 applicationId = 0;
+    qint64 version = 0;
+    qint64 objects = 0;
+    for (const auto &[sql, value] : {std::pair {"PRAGMA application_id", &applicationId},
+                                     std::pair {"PRAGMA user_version", &version},
+                                     std::pair {"SELECT count(*) FROM sqlite_master", &objects}}) {
+        const int rc = integer(sql, *value);
+        if (isDamage(rc))
+            return tr("it is not an SQLite database (%1)").arg(sqliteMessage(db));
+        if (rc != SQLITE_OK)
+            return {};
+    }
+    if (applicationId == 0 && version == 0 && objects == 0)
+        return {};
+    if (applicationId != ApplicationId)
+        return tr("it belongs to another program");
+    if (version > SchemaVersion)
+        return {};
+    // Both tables, with the root key, and pages that read back whole.
+    qint64 root = 0;
+    qint64 values = 0;
+    for (const auto &[sql, value] :
+         {std::pair {"SELECT count(*) FROM keys WHERE id = 1", &root},
+          std::pair {"SELECT count(*) FROM (SELECT key, name, type, data FROM \"values\" LIMIT 1)",
+                     &values}}) {
+        const int rc = integer(sql, *value);
+        if (rc == SQLITE_ERROR || isDamage(rc))
+            return tr("its tables are damaged (%1)").arg(sqliteMessage(db));
+        if (rc != SQLITE_OK)
+            return {};
+    }
+    if (root != 1)
+        return tr("its root key is missing");
+    Statement check(db, "PRAGMA quick_check(1)");
+    const int rc = check.step();
+    if (isDamage(rc))
+        return tr("its pages are damaged (%1)").arg(sqliteMessage(db));
+    if (rc == SQLITE_ROW && check.columnText(0) != "ok"_L1)
+        return tr("its pages are damaged (%1)").arg(check.columnText(0));
+    return {};
+}
+
+QString Registry::moveAside(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
+    const QString stem = absolute + u".damaged-"_s
+        + QDateTime::currentDateTimeUtc().toString(u"yyyyMMdd'T'HHmmss'Z'"_s);
+    const auto taken = [](const QString &name) {
+        for (const auto suffix : {""_L1, "-wal"_L1, "-shm"_L1}) {
+            if (QFileInfo::exists(name + suffix) || QFileInfo(name + suffix).isSymLink())
+                return true;
+        }
+        return false;
+    };
+    QString aside = stem;
+    for (int counter = 2; taken(aside); ++counter)
+        aside = stem + u'-' + QString::number(counter);
+    // The database first: once it is gone, its -wal file must follow, or a
+    // new database in its place would take the old one's journal for its own.
+    for (const auto suffix : {""_L1, "-wal"_L1, "-shm"_L1}) {
+        const QByteArray from = QFile::encodeName(absolute + suffix);
+        const QByteArray to = QFile::encodeName(aside + suffix);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0
+            && (errno != ENOENT || suffix.isEmpty()))
+            throw Error(tr("Cannot move registry database '%1' aside: %2")
+                            .arg(absolute + suffix, systemMessage(errno)));
+    }
+    const int folder = ::open(QFile::encodeName(QFileInfo(absolute).path()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return aside;
 }
 
 void Registry::open(const QString &path, Access access)

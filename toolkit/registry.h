@@ -68,6 +68,16 @@ public:
     /// $HOME/.config/rightsmith/registry.sqlite3 when XDG_CONFIG_HOME is
     /// unset, empty or not absolute.
     static QString defaultPath();
+    /// Why the file at \a path cannot be used as a registry database: it is
+    /// not an SQLite database, another program's, or one of ours whose
+    /// tables are missing or damaged. Empty when it is sound, brand new,
+    /// missing, made by a newer version, or cannot be looked at (no access,
+    /// a lock): only damage it can see. Reads only; changes nothing.
+    static QString damage(const QString &path);
+    /// Moves the database at \a path, with its -wal and -shm files, aside as
+    /// "<path>.damaged-<UTC time>" (never over another file) and returns
+    /// that path. Throws naming the reason when it cannot.
+    static QString moveAside(const QString &path);
     QString path() const { return m_path; }
     Access access() const { return m_access; }
 
@@ -90,6 +100,9 @@ public:
     /// Path of the open key from the root, without a leading "\", in the
     /// letter case its keys were created with; empty for the root.
     QString currentKey() const { return m_currentKey; }
+    /// The row of the open key in the database, for the tables other parts
+    /// of the system keep beside the values and refer to them by.
+    qint64 currentKeyId() const { return m_currentKeyId; }
     bool keyExists(const QString &path) const;
     /// Deletes \a path with all subkeys, deepest first; true when the key itself was deleted.
     /// The root cannot be deleted (false).

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <libpq-fe.h>
 #include <limits>
+#include <span>
 
 using rightsmith::logging::lcStore;
 
@@ -43,7 +44,7 @@ const char *const DescribeTables =
     "WHERE n.nspname = current_schema() "
     "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template', "
     "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time', "
-    "    'rightsmith_settings') "
+    "    'rightsmith_settings', 'rightsmith_user_template_backups') "
     "GROUP BY c.relname";
 
 /// The relations initSchema() makes, with the columns DescribeTables shows for them.
@@ -67,18 +68,33 @@ struct Relation
     {                                                                                              \
         "rightsmith_audit_trail_by_time", "i store_key text false;i time bigint false"             \
     }
-// Version 1, and version 2, which adds the settings and two columns of the trail.
+#define RIGHTSMITH_V2_RELATIONS                                                                    \
+    RIGHTSMITH_COMMON_RELATIONS,                                                                   \
+        {"rightsmith_audit_trail",                                                                 \
+         RIGHTSMITH_TRAIL_COLUMNS ";r role text true;r repeats integer true"},                     \
+    {                                                                                              \
+        "rightsmith_settings",                                                                     \
+            "r keep_days integer true;r keep_rows bigint true;r forget_after_ms bigint true"       \
+    }
+// Version 1; version 2, which adds the settings and two columns of the trail;
+// version 3, which adds the backups.
 const Relation RelationsV1[] = {
     RIGHTSMITH_COMMON_RELATIONS,
     {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS},
     {"rightsmith_settings", nullptr},
+    {"rightsmith_user_template_backups", nullptr},
 };
 const Relation RelationsV2[] = {
-    RIGHTSMITH_COMMON_RELATIONS,
-    {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS ";r role text true;r repeats integer true"},
-    {"rightsmith_settings",
-     "r keep_days integer true;r keep_rows bigint true;r forget_after_ms bigint true"},
+    RIGHTSMITH_V2_RELATIONS,
+    {"rightsmith_user_template_backups", nullptr},
 };
+const Relation RelationsV3[] = {
+    RIGHTSMITH_V2_RELATIONS,
+    {"rightsmith_user_template_backups",
+     "r id bigint true;r store_key text true;r version bigint true;r template bytea true;"
+     "r size integer true;r digest bytea true;r kept_at timestamp with time zone true"},
+};
+#undef RIGHTSMITH_V2_RELATIONS
 #undef RIGHTSMITH_COMMON_RELATIONS
 #undef RIGHTSMITH_TRAIL_COLUMNS
 
@@ -269,6 +285,45 @@ const char *const Version2[] = {
     "UPDATE rightsmith_schema SET version = 2",
 };
 
+// What version 3 adds: the backups of the user template. A save that changes
+// the template keeps the one it replaces (with the time of that save and its
+// digest) by a trigger, in the save's transaction and on the server alone:
+// nothing is sent again. Only the trigger, as the tables' owner, writes them.
+const char *const Version3[] = {
+    "CREATE TABLE %1.rightsmith_user_template_backups ("
+    " id bigserial PRIMARY KEY,"
+    " store_key text NOT NULL,"
+    " version bigint NOT NULL,"
+    " template bytea NOT NULL,"
+    " size integer NOT NULL,"
+    " digest bytea NOT NULL,"
+    " kept_at timestamptz NOT NULL DEFAULT now())",
+    "CREATE FUNCTION %1.rightsmith_keep_backup() RETURNS trigger"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " BEGIN"
+    "  IF OLD.template IS DISTINCT FROM NEW.template AND length(OLD.template) = OLD.size THEN"
+    "   INSERT INTO %1.rightsmith_user_template_backups (store_key, version, template, size,"
+    "    digest) VALUES (OLD.store_key, OLD.version, OLD.template, OLD.size,"
+    "    sha256(OLD.template));"
+    "   DELETE FROM %1.rightsmith_user_template_backups WHERE store_key = OLD.store_key"
+    "    AND id NOT IN (SELECT id FROM %1.rightsmith_user_template_backups"
+    "    WHERE store_key = OLD.store_key ORDER BY id DESC LIMIT 3);"
+    "  END IF;"
+    "  RETURN NEW;"
+    " END $f$",
+    "REVOKE ALL ON FUNCTION %1.rightsmith_keep_backup() FROM PUBLIC",
+    "CREATE TRIGGER rightsmith_keep_backup BEFORE UPDATE OF template"
+    " ON %1.rightsmith_user_template FOR EACH ROW EXECUTE PROCEDURE %1.rightsmith_keep_backup()",
+    "UPDATE rightsmith_schema SET version = 3",
+};
+// The roles that may read the user template, who may read its backups too.
+const char *const TemplateReaders =
+    "SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' "
+    "    ELSE quote_ident(pg_get_userbyid(a.grantee)) END "
+    "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
+    "WHERE c.oid = 'rightsmith_user_template'::regclass AND a.privilege_type = 'SELECT' "
+    "AND a.grantee <> c.relowner ORDER BY 1";
+
 // The functions the roles of the workstations may call.
 const char *const WorkstationFunctions =
     "rightsmith_reserve_attempt(text, bytea, bytea, integer, integer, bigint, bigint), "
@@ -283,7 +338,9 @@ const char *const WorkstationFunctions =
 // of TRIGGER's would run inside the functions with their owner's rights.
 #define DIRECTLY_WRITTEN                                                                           \
     "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass, "                 \
-    "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'))"
+    "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'), "           \
+    "to_regclass('rightsmith_user_template_backups'), "                                            \
+    "to_regclass('rightsmith_user_template_backups_id_seq'))"
 const char *const DirectWriters =
     "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
     "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
@@ -544,7 +601,23 @@ void SharedStore::makeVersion2()
         const QString sql = QString::fromLatin1(statement);
         run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
     }
-    m_schemaVersion = SchemaVersion;
+    m_schemaVersion = 2;
+}
+
+// Adds the backups to tables of version 2; the roles that may read the user
+// template may read them.
+void SharedStore::makeVersion3()
+{
+    const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
+    for (const char *statement : Version3) {
+        const QString sql = QString::fromLatin1(statement);
+        run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
+    }
+    const Result readers = run(TemplateReaders);
+    for (int row = 0; row < readers.rows(); ++row)
+        run(("GRANT SELECT ON rightsmith_user_template_backups TO " + readers.bytes(row, 0))
+                .constData());
+    m_schemaVersion = 3;
 }
 
 // Whatever else gave them, nobody but the owner writes those tables directly.
@@ -554,10 +627,14 @@ void SharedStore::revokeDirectWrites()
     for (int row = 0; row < writers.rows(); ++row) {
         const QByteArray role = writers.bytes(row, 0);
         run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
-             "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings FROM "
+             "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings, "
+             "rightsmith_user_template_backups FROM "
              + role)
                 .constData());
-        run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq FROM " + role).constData());
+        run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq, "
+             "rightsmith_user_template_backups_id_seq FROM "
+             + role)
+                .constData());
     }
 }
 
@@ -572,7 +649,9 @@ QString SharedStore::checkTables(const QHash<QString, QString> &found)
         if (stored.rows() == 1 && !stored.isNull(0, 0))
             version = stored.text(0, 0);
     }
-    const auto &relations = version == u"1"_s ? RelationsV1 : RelationsV2;
+    const std::span<const Relation> relations = version == u"1"_s ? std::span(RelationsV1)
+        : version == u"2"_s                                       ? std::span(RelationsV2)
+                                                                  : std::span(RelationsV3);
     // A table of other columns is named before one that is missing.
     for (const bool present : {true, false}) {
         for (const Relation &relation : relations) {
@@ -588,9 +667,8 @@ QString SharedStore::checkTables(const QHash<QString, QString> &found)
     return version;
 }
 
-// Brings tables of version 1 to the current version, as their owner; the
-// roles that wrote them directly are named in \a moved.
-void SharedStore::upgradeFromVersion1(QStringList *moved)
+// Only the tables' owner may upgrade them.
+void SharedStore::checkOwner()
 {
     const Result owner =
         run("SELECT pg_get_userbyid(relowner), pg_get_userbyid(relowner) = "
@@ -599,6 +677,13 @@ void SharedStore::upgradeFromVersion1(QStringList *moved)
         throw Error(SharedStore::tr("Only the owner of the tables of the user store "
                                     "%1 (%2) may upgrade them.")
                         .arg(serverName(), owner.text(0, 0)));
+}
+
+// Brings tables of version 1 to version 2, as their owner; the roles that
+// wrote them directly are named in \a moved.
+void SharedStore::upgradeFromVersion1(QStringList *moved)
+{
+    checkOwner();
     const Result writers = run(DirectWriters);
     makeVersion2();
     for (int row = 0; row < writers.rows(); ++row) {
@@ -610,7 +695,7 @@ void SharedStore::upgradeFromVersion1(QStringList *moved)
         if (moved)
             moved->append(QString::fromUtf8(role));
     }
-    revokeDirectWrites();
+    // Their direct writes are revoked once the backups are there too.
 }
 
 bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
@@ -627,6 +712,7 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
             run(statement);
         checkAuditSequence(); // a foreign relation took its name: the grants would miss it
         makeVersion2();
+        makeVersion3();
         revokeDirectWrites();
         transaction.commit();
         return true;
@@ -637,15 +723,20 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         transaction.commit();
         return false;
     }
-    if (version != u"1"_s)
+    if (version != u"1"_s && version != u"2"_s)
         throw Error(SharedStore::tr("The user store %1 has a layout this "
                                     "program does not know (version %2).")
                         .arg(serverName(), version));
     if (!upgrade)
-        throw Error(SharedStore::tr("The user store %1 has tables of version 1; "
-                                    "upgrade them first, as their owner:\n%2")
-                        .arg(serverName(), initStoreCommand(m_address, true)));
-    upgradeFromVersion1(moved);
+        throw Error(SharedStore::tr("The user store %1 has tables of version %2; "
+                                    "upgrade them first, as their owner:\n%3")
+                        .arg(serverName(), version, initStoreCommand(m_address, true)));
+    if (version == u"1"_s)
+        upgradeFromVersion1(moved);
+    else
+        checkOwner();
+    makeVersion3();
+    revokeDirectWrites();
     transaction.commit();
     return true;
 }
@@ -655,7 +746,8 @@ int SharedStore::schemaVersion()
     if (m_schemaVersion == 0) {
         const Result stored = run("SELECT version FROM rightsmith_schema");
         m_schemaVersion = stored.rows() == 1 ? stored.text(0, 0).toInt() : 0;
-        if (m_schemaVersion == 1 && !upgradeAdviceLogged.exchange(true))
+        if (m_schemaVersion > 0 && m_schemaVersion < SchemaVersion
+            && !upgradeAdviceLogged.exchange(true))
             qCWarning(lcStore, "%ls", qUtf16Printable(upgradeAdvice()));
     }
     return m_schemaVersion;
@@ -665,6 +757,11 @@ QString SharedStore::upgradeAdvice()
 {
     if (schemaVersion() >= SchemaVersion)
         return QString();
+    if (m_schemaVersion == 2)
+        return SharedStore::tr("The user store %1 has tables of version 2, which keep no "
+                               "backups of the user template. The administrator should "
+                               "upgrade it, as the tables' owner:\n%2")
+            .arg(serverName(), initStoreCommand(m_address, true));
     return SharedStore::tr("The user store %1 has tables of version %2: every "
                            "workstation may change its failed logons and its audit "
                            "trail. The administrator should upgrade it, as the tables' "
@@ -681,8 +778,8 @@ QStringList SharedStore::grantStatements(const QString &workstationRole,
     for (const QString &role :
          {quotedIdentifier(workstationRole), quotedIdentifier(administratorRole)}) {
         statements << u"GRANT SELECT ON rightsmith_schema, rightsmith_settings, "
-                      u"rightsmith_user_template, rightsmith_logon_failures, "
-                      u"rightsmith_audit_trail TO %1"_s.arg(role)
+                      u"rightsmith_user_template, rightsmith_user_template_backups, "
+                      u"rightsmith_logon_failures, rightsmith_audit_trail TO %1"_s.arg(role)
                    << u"GRANT EXECUTE ON FUNCTION %1 TO %2"_s.arg(
                           QLatin1StringView(WorkstationFunctions), role);
     }
@@ -767,6 +864,63 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
                                     "%1).")
                         .arg(error.reason));
     }
+}
+
+QList<SharedStore::StoredBackup> SharedStore::backups(const QString &storeKey)
+{
+    QList<StoredBackup> list;
+    if (schemaVersion() < 3)
+        return list;
+    const Result result =
+        run("SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, template, "
+            "(sha256(template) = digest AND length(template) = size)::text "
+            "FROM rightsmith_user_template_backups WHERE store_key = $1 ORDER BY id DESC LIMIT 3",
+            {keyOf(storeKey)}, {}, true);
+    for (int row = 0; row < result.rows(); ++row) {
+        list.append({QDateTime::fromMSecsSinceEpoch(result.bytes(row, 0).toLongLong(), Qt::UTC),
+                     result.bytes(row, 1), result.bytes(row, 2) == "true"});
+    }
+    return list;
+}
+
+SharedStore::RestoreResult SharedStore::restoreBackup(const QString &storeKey, int number,
+                                                      qsizetype *kept,
+                                                      const std::function<void()> &alongside)
+{
+    if (schemaVersion() < 3)
+        throw Error(upgradeAdvice());
+    const QByteArray key = keyOf(storeKey);
+    try {
+        Transaction transaction(*this);
+        // The template's row stays locked: no save comes between.
+        run("SELECT 1 FROM rightsmith_user_template WHERE store_key = $1 FOR UPDATE", {key});
+        const Result list =
+            run("SELECT id, (sha256(template) = digest AND length(template) = size)::text "
+                "FROM rightsmith_user_template_backups WHERE store_key = $1 "
+                "ORDER BY id DESC LIMIT 3",
+                {key});
+        if (kept)
+            *kept = list.rows();
+        if (number < 1 || number > list.rows())
+            return RestoreResult::NoSuchBackup;
+        if (list.text(number - 1, 1) != u"true"_s)
+            return RestoreResult::NotGood;
+        // The trigger keeps the template it replaces as the newest backup.
+        run("UPDATE rightsmith_user_template u SET version = u.version + 1, template = b.template, "
+            "size = b.size, changed_at = now() FROM rightsmith_user_template_backups b "
+            "WHERE u.store_key = $1 AND b.id = $2",
+            {key, list.bytes(number - 1, 0)});
+        if (alongside)
+            alongside();
+        run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
+        transaction.commit();
+    } catch (const PrivilegeError &error) {
+        throw Error(SharedStore::tr("This workstation may read the users but "
+                                    "not change them (the server refused: "
+                                    "%1).")
+                        .arg(error.reason));
+    }
+    return RestoreResult::Restored;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -34,7 +35,8 @@ public:
     /// keeps the failed logons and the audit trail out of the workstations'
     /// reach: they write them only through functions that run as the tables'
     /// owner and stamp the server's time and the role that called them.
-    static constexpr int SchemaVersion = 2;
+    /// Version 3 keeps the user templates that saves replace as backups.
+    static constexpr int SchemaVersion = 3;
     /// The notification channel a successful save notifies, with the store key
     /// as payload. Store keys compare without case, and the payload is case-folded.
     static const char *const Channel;
@@ -99,6 +101,29 @@ public:
     SaveResult save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
                     qint64 *newVersion = nullptr,
                     const std::function<void(const QByteArray &replaced)> &alongside = {});
+
+    /// A user template that a save replaced, kept on the server (tables of
+    /// version 3 on) with the time of that save and its digest.
+    struct StoredBackup
+    {
+        QDateTime keptAt;
+        QByteArray stream;
+        /// True when the stream still has the digest recorded with it.
+        bool good = false;
+    };
+    /// The backups of the user template of \a storeKey, newest first; none
+    /// with tables of an older version.
+    QList<StoredBackup> backups(const QString &storeKey);
+
+    enum class RestoreResult { Restored, NoSuchBackup, NotGood };
+    /// Puts backup \a number (1: the newest) of \a storeKey back as its user
+    /// template, raising its version and notifying Channel, in one
+    /// transaction in which the user template it replaces becomes the newest
+    /// backup; \a alongside is called in it as save()'s is. Changes nothing
+    /// when there is no such backup (\a kept gets how many there are) or it
+    /// fails its digest.
+    RestoreResult restoreBackup(const QString &storeKey, int number, qsizetype *kept,
+                                const std::function<void()> &alongside = {});
 
     /// BEGIN on construction; ROLLBACK on destruction unless commit() was
     /// called. What the store does meanwhile is one unit.
@@ -183,7 +208,9 @@ private:
     QString checkTables(const QHash<QString, QString> &found);
     void checkAuditSequence();
     void makeVersion2();
+    void makeVersion3();
     void revokeDirectWrites();
+    void checkOwner();
     void upgradeFromVersion1(QStringList *moved);
 
     pg_conn *m_connection = nullptr;

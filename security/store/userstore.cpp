@@ -245,23 +245,6 @@ QString UserStore::location(const UserStoreSettings &settings)
     return UserStoreBackend::open(settings)->location();
 }
 
-bool UserStore::isCompleteStream(const QByteArray &data)
-{
-    try {
-        TzkSecurityTemplate tmpl;
-        QBuffer in;
-        in.setData(data);
-        in.open(QIODevice::ReadOnly);
-        tmpl.LoadFromStreamSecurity(in);
-        QBuffer out;
-        out.open(QIODevice::ReadWrite);
-        tmpl.SaveToStreamSecurity(out);
-        return out.data() == data;
-    } catch (const rightsmith::toolkit::Error &) {
-        return false;
-    }
-}
-
 bool UserStore::unreadable(const QString &problem)
 {
     m_state = State::Unreadable;
@@ -408,6 +391,11 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     const bool keepUnreadable = !m_unreadable.isEmpty() && local.isAt(m_unreadable);
     // What the store holds once this save is committed.
     LocalBackend::Written written {bytes.size(), {}};
+    // The user template this save replaces becomes a backup when it is the
+    // one this store read back good (or wrote) and still stands there.
+    if (!unchanged && !keepUnreadable && m_tracking && m_read.location == where
+        && !m_changedElsewhere && !m_read.digest.isEmpty())
+        local.keepReplaced(m_read.digest);
 
     if (unchanged) // only the recent users and the password are written
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
@@ -446,6 +434,7 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_tracking = false;
     m_changedElsewhere = false;
     m_writeLocked = false;
+    m_databaseDamaged = false;
     const auto backend = UserStoreBackend::open(settings);
     if (SharedBackend *shared = backend->shared())
         return loadShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
@@ -493,7 +482,9 @@ bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local
     } catch (const rightsmith::toolkit::Error &error) {
         userTemplate.ClearTemplate();
         if (m_state != State::Unreadable)
-            unreadable(error.message());
+            noteDamage(settings, error.message());
+        if (m_databaseDamaged)
+            return finish(false);
         throw rightsmith::toolkit::Error(
             UserStore::tr("%1\n(read from %2)").arg(error.message(), local.location()));
     }
@@ -543,9 +534,21 @@ bool UserStore::beginLoad(const UserStoreSettings &settings, LocalBackend &local
         }
     } catch (const rightsmith::toolkit::Error &error) {
         // Nobody can tell whether users are stored there: the door stays shut.
-        return unreadable(error.message());
+        return noteDamage(settings, error.message());
     }
     return true;
+}
+
+// Unreadable with \a problem, or, when the registry database itself is
+// damaged, with what is wrong with it: nothing in it can be read then.
+bool UserStore::noteDamage(const UserStoreSettings &settings, const QString &problem)
+{
+    const QString damage = Registry::damage(settings.registryPath());
+    if (damage.isEmpty())
+        return unreadable(problem);
+    m_databaseDamaged = true;
+    return unreadable(UserStore::tr("the registry database \"%1\" is damaged: %2")
+                          .arg(settings.registryPath(), damage));
 }
 
 // The user template and its size; false (with the state set) when they cannot
@@ -621,6 +624,16 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
                    "cannot be reached, start again when it is back. An administrator can examine "
                    "the store with:\n%3")
             .arg(location(settings), problem, toolCommand(settings, QStringLiteral("verify")));
+    if (m_databaseDamaged)
+        return UserStore::tr(
+                   "The stored users cannot be read, so nobody has been logged on and no new "
+                   "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn "
+                   "administrator can examine the store with:\n%4\nand move the damaged database "
+                   "aside (it is kept) and make a new one with:\n%5\nor, putting a good copy COPY "
+                   "of the user template back at the same time:\n%6")
+            .arg(location(settings), problem, kept, toolCommand(settings, QStringLiteral("verify")),
+                 toolCommand(settings, QStringLiteral("restore")),
+                 toolCommand(settings, QStringLiteral("restore COPY")));
     return UserStore::tr(
                "The stored users cannot be read, so nobody has been logged on and no new "
                "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -149,6 +150,9 @@ public:
     bool holdsAsStored(const TzkSecurityTemplate &userTemplate) const;
 
     State state() const { return m_state; }
+    /// True when the last load() found the registry database itself damaged
+    /// (see rightsmith::toolkit::Registry::damage()): nothing in it can be read.
+    bool databaseDamaged() const { return m_databaseDamaged; }
     /// What is wrong with an unreadable store; for a read-only one, why the
     /// shared store could not be reached.
     QString problem() const { return m_problem; }
@@ -192,6 +196,39 @@ public:
     /// Kept-aside copies of the user template of \a settings: file paths, or
     /// value names of its key.
     static QStringList keptAside(const UserStoreSettings &settings);
+    /// When the registry database of \a settings is damaged, moves it aside
+    /// (with its journal), so that the next write makes a new one, and
+    /// returns where it is kept; empty, changing nothing, when it is not
+    /// damaged. Throws with the reason when it cannot be moved.
+    static QString setDamagedDatabaseAside(const UserStoreSettings &settings);
+
+    /// How many user templates that saves replaced are kept as backups.
+    static constexpr int KeptBackups = 3;
+    /// A user template that a save replaced, kept as a backup: in the
+    /// registry database beside the "UserTemplate" value, in the folder
+    /// "<file>.backups" beside the user template file, or on the server.
+    struct Backup
+    {
+        /// 1 for the newest.
+        int number = 0;
+        /// When the save that replaced it was made (UTC).
+        QDateTime keptAt;
+        qint64 size = 0;
+        /// Its users; -1 when it does not load.
+        int users = -1;
+        /// True when its bytes have the digest recorded when it was kept (or,
+        /// where none can be read, when it loads exactly as a save writes it).
+        bool good = false;
+    };
+    /// The backups of the user template of \a settings, newest first. Throws
+    /// naming the store and the reason when they cannot be read.
+    static QList<Backup> backups(const UserStoreSettings &settings);
+    /// Puts backup \a number back as the user template, with its size, in one
+    /// transaction; the current user template becomes the newest backup in
+    /// turn (kept aside instead when it does not read back good), so that a
+    /// restore can be undone. Returns where the current one went. Throws,
+    /// changing nothing, when there is no such backup or it is not good.
+    static QString restoreBackup(const UserStoreSettings &settings, int number);
 
     /// Where the user template of \a settings is kept, in words.
     static QString location(const UserStoreSettings &settings);
@@ -219,6 +256,7 @@ private:
                           const QByteArray &scrambledPassword);
     bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
     bool unreadable(const QString &problem);
+    bool noteDamage(const UserStoreSettings &settings, const QString &problem);
     bool stillStored(LocalBackend &local, rightsmith::toolkit::Registry &registry,
                      TzkSecurityTemplate &userTemplate, QByteArray &bytes) const;
 
@@ -270,6 +308,7 @@ private:
     // without it, what it read may be half of another program's save.
     bool m_writeLocked = false;
     bool m_readRaced = false;
+    bool m_databaseDamaged = false;
 
     // With a shared store: the version the user template was read or saved
     // at, and whether it came from the local copy because the server could

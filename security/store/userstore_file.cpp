@@ -12,12 +12,14 @@
 #include "toolkit/bytestream_p.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
+#include "toolkit/logging_p.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -25,6 +27,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using rightsmith::logging::lcStore;
 using rightsmith::toolkit::Registry;
 
 namespace zkSecurity {
@@ -171,6 +174,14 @@ QString readUnrecordedFile(const QString &fileName, qint64 size, QByteArray &dat
     return {};
 }
 
+// The backups of a user template file are files of the folder
+// "<file>.backups" beside it, each named by the time it was kept
+// ("20261209T103000.123Z": names sort oldest first); their digests are
+// recorded as those of user template files are. A backup is another link of
+// the file a save replaced: nothing is copied.
+const QString BackupsSuffix = u".backups"_s;
+const QString BackupNameFormat = u"yyyyMMdd'T'HHmmss.zzz'Z'"_s;
+
 class FileBackend final : public LocalBackend
 {
 public:
@@ -179,6 +190,7 @@ public:
         , m_path(absoluteFile(settings.fileName))
     {
     }
+    ~FileBackend() override { dropNewBackup(); }
 
     QString location() const override
     {
@@ -354,6 +366,12 @@ public:
                         "aside: %2")
                         .arg(m_settings.fileName, error.message()));
             }
+        } else {
+            try {
+                keepBackup(registry);
+            } catch (const rightsmith::toolkit::Error &error) {
+                return Failure {error.message(), {}};
+            }
         }
         // In place while the lock is held, so that no other save's file ever
         // is; until the commit, what it replaced is kept.
@@ -369,8 +387,16 @@ public:
     {
         if (m_staged)
             m_staged->committed();
+        m_newBackup.clear();
+        for (const QString &dropped : std::as_const(m_droppedBackups))
+            ::unlink(encoded(dropped).constData());
+        m_droppedBackups.clear();
     }
-    void rollBack() override { m_staged.reset(); }
+    void rollBack() override
+    {
+        m_staged.reset();
+        dropNewBackup();
+    }
 
     QStringList keptAside() const override
     {
@@ -399,8 +425,10 @@ public:
         settleFile(m_path, committedDigest(registry, m_path, m_settings.key),
                    committedSize(registry), true);
         QString kept;
-        if (pathExists(m_path) && readWholeFile(m_path) != stream)
-            kept = keepFileAside(m_path);
+        if (pathExists(m_path) && readWholeFile(m_path) != stream) {
+            keepBackup(registry);
+            kept = m_newBackup.isEmpty() ? keepFileAside(m_path) : m_newBackup;
+        }
         writeFileName(registry);
         stageBytes(stream);
         recordDigest(registry, FileDigestKey, fileRecordName(m_path), m_staged->digest(),
@@ -414,7 +442,95 @@ public:
             m_staged->putInPlace();
     }
 
+    QList<Backup> backups(Registry *registry) const override
+    {
+        QList<Backup> list;
+        if (!pathExists(backupsFolder()))
+            return list;
+        if (const QString unsafe = backupsFolderProblem(false); !unsafe.isEmpty())
+            throw rightsmith::toolkit::Error(unsafe);
+        for (const auto &[path, keptAt] : backupFiles()) {
+            if (list.size() == UserStore::KeptBackups)
+                break;
+            Backup backup {keptAt, readWholeFile(path), std::nullopt};
+            if (registry)
+                backup.digest =
+                    recordedDigest(*registry, FileDigestKey, fileRecordName(path), m_settings.key);
+            list.append(backup);
+        }
+        return list;
+    }
+
 private:
+    QString backupsFolder() const { return m_path + BackupsSuffix; }
+
+    // Why the folder of backups cannot hold them (with \a create, made 0700
+    // when missing): it must be a folder of this account that no other can
+    // write to, as the user template's own. Empty when it can.
+    QString backupsFolderProblem(bool create) const;
+
+    // The backup files, newest first, the ones beyond the number kept too:
+    // regular files of this account named by their time.
+    QList<std::pair<QString, QDateTime>> backupFiles() const
+    {
+        QList<std::pair<QString, QDateTime>> files;
+        const QDir folder(backupsFolder());
+        for (const QString &name :
+             folder.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::Reversed)) {
+            QDateTime keptAt = QDateTime::fromString(name.left(19), BackupNameFormat.chopped(3));
+            keptAt.setTimeSpec(Qt::UTC);
+            const QString path = folder.filePath(name);
+            struct stat status
+            {
+            };
+            if (keptAt.isValid() && ::lstat(encoded(path).constData(), &status) == 0
+                && S_ISREG(status.st_mode) && status.st_uid == ::geteuid())
+                files.append({path, keptAt});
+        }
+        return files;
+    }
+
+    // With keepReplaced(), links the user template file in place (the one
+    // this save replaces) into the folder of backups, records its digest and
+    // drops the records of the oldest beyond the number kept; their files go
+    // at the commit. Nothing is kept, and a warning logged, where the folder
+    // is not safe or the file system has no links: a save never fails for it.
+    void keepBackup(Registry &registry)
+    {
+        if (!m_keepReplaced || !pathExists(m_path))
+            return;
+        const QString unsafe = backupsFolderProblem(true);
+        const QString stem =
+            backupsFolder() + u'/' + QDateTime::currentDateTimeUtc().toString(BackupNameFormat);
+        QString name = stem;
+        for (int counter = 2; unsafe.isEmpty() && pathExists(name); ++counter)
+            name = stem + u'-' + QString::number(counter);
+        if (!unsafe.isEmpty()
+            || ::link(encoded(m_path).constData(), encoded(name).constData()) != 0) {
+            qCWarning(lcStore, "No backup of the user template is kept: %ls",
+                      qUtf16Printable(unsafe.isEmpty() ? systemError(errno) : unsafe));
+            return;
+        }
+        m_newBackup = name;
+        syncFolder(name);
+        recordDigest(registry, FileDigestKey, fileRecordName(name), *m_keepReplaced,
+                     m_settings.key);
+        const auto files = backupFiles();
+        for (qsizetype i = UserStore::KeptBackups; i < files.size(); ++i) {
+            recordDigest(registry, FileDigestKey, fileRecordName(files.at(i).first), std::nullopt,
+                         m_settings.key);
+            m_droppedBackups.append(files.at(i).first);
+        }
+    }
+    // A backup linked by a save that was not committed.
+    void dropNewBackup()
+    {
+        if (!m_newBackup.isEmpty())
+            ::unlink(encoded(m_newBackup).constData());
+        m_newBackup.clear();
+        m_droppedBackups.clear();
+    }
+
     // The name is stored for reference as an 8-bit string; a name the code
     // page cannot hold is refused before anything is written.
     void writeFileName(Registry &registry)
@@ -437,7 +553,34 @@ private:
     QString m_settled;
     std::optional<QByteArray> m_verified;
     std::unique_ptr<StagedFile> m_staged;
+    // The backup this save linked, and the oldest ones it drops at the commit.
+    QString m_newBackup;
+    QStringList m_droppedBackups;
 };
+
+QString FileBackend::backupsFolderProblem(bool create) const
+{
+    const QString folder = backupsFolder();
+    const QByteArray name = encoded(folder);
+    struct stat status
+    {
+    };
+    if (::lstat(name.constData(), &status) != 0) {
+        if (errno != ENOENT || !create)
+            return systemError(errno);
+        if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+            return UserStore::tr("the folder \"%1\" cannot be made: %2")
+                .arg(folder, systemError(errno));
+        if (::lstat(name.constData(), &status) != 0)
+            return systemError(errno);
+    }
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()
+        || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return UserStore::tr(
+                   "\"%1\" is not a folder of this account that only this account can write to")
+            .arg(folder);
+    return {};
+}
 
 } // namespace
 

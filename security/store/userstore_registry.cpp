@@ -1,5 +1,6 @@
 // The user store's back end that keeps the user template as the
 // "UserTemplate" value of the store's key, with its size beside it.
+#include "security/hardening/registrytables_p.h"
 #include "security/model/templatestreamlayout_p.h"
 #include "security/store/storedigest_p.h"
 #include "security/store/storenames_p.h"
@@ -7,14 +8,17 @@
 #include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLoggingCategory>
 
 #include <cstring>
 
 using rightsmith::logging::lcStore;
 using rightsmith::toolkit::Registry;
+using rightsmith::toolkit::detail::Statement;
 
 namespace zkSecurity {
 
@@ -149,6 +153,50 @@ QString keepValueAside(Registry &registry)
     return aside;
 }
 
+// The backups of "UserTemplate" values: a table beside the registry's values,
+// one row a backup, which programs that do not know it never read. Its
+// template is copied from the value inside the database, never through the
+// program; rows are only added and dropped, never rewritten.
+constexpr const char *BackupTable = "user_template_backups";
+constexpr const char *CreateBackupTableSql =
+    "CREATE TABLE IF NOT EXISTS user_template_backups("
+    "id INTEGER PRIMARY KEY AUTOINCREMENT, store_key TEXT NOT NULL COLLATE NOCASE, "
+    "kept_at INTEGER NOT NULL, digest BLOB NOT NULL, template BLOB NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS user_template_backups_by_key "
+    "ON user_template_backups(store_key, id);";
+
+QString backupFailure()
+{
+    return UserStore::tr("Cannot keep a backup of the user template");
+}
+
+// Keeps the "UserTemplate" value of the open key, whose bytes have \a digest,
+// as its newest backup and drops the oldest beyond the number kept; in the
+// open transaction.
+void keepValueBackup(Registry &registry, const QByteArray &digest)
+{
+    detail::execute(registry, CreateBackupTableSql, backupFailure());
+    Statement keep(registry,
+                   "INSERT INTO user_template_backups(store_key, kept_at, digest, template) "
+                   "SELECT ?1, ?2, ?3, data FROM \"values\" WHERE key = ?4 AND name = ?5 "
+                   "AND type = 1 AND typeof(data) = 'blob'");
+    keep.bind(1, valueRecordName(registry));
+    keep.bind(2, QDateTime::currentMSecsSinceEpoch());
+    keep.bindBlob(3, digest);
+    keep.bind(4, registry.currentKeyId());
+    keep.bind(5, StoreNames::UserTemplate);
+    if (keep.step() != SQLITE_DONE)
+        registry.fail(backupFailure());
+    Statement drop(registry,
+                   "DELETE FROM user_template_backups WHERE store_key = ?1 AND id NOT IN "
+                   "(SELECT id FROM user_template_backups WHERE store_key = ?1 "
+                   "ORDER BY id DESC LIMIT ?2)");
+    drop.bind(1, valueRecordName(registry));
+    drop.bind(2, UserStore::KeptBackups);
+    if (drop.step() != SQLITE_DONE)
+        registry.fail(backupFailure());
+}
+
 class ValueBackend final : public LocalBackend
 {
 public:
@@ -253,6 +301,13 @@ public:
                                        bool keepUnreadable, Written &written) override
     {
         std::future<QByteArray> hashing;
+        if (m_keepReplaced && !keepUnreadable) {
+            try {
+                keepValueBackup(registry, *m_keepReplaced);
+            } catch (const rightsmith::toolkit::Error &error) {
+                return Failure {error.message(), {}};
+            }
+        }
         try {
             if (keepUnreadable) {
                 recordInTrail(m_settings, registry, AuditEvent::StoreKeptAside,
@@ -305,11 +360,38 @@ public:
     {
         const bool same = registry.valueType(StoreNames::UserTemplate) == Registry::Binary
             && registry.readBinary(StoreNames::UserTemplate) == stream;
-        const QString kept = same ? QString() : keepValueAside(registry);
+        QString kept;
+        if (!same && m_keepReplaced) {
+            keepValueBackup(registry, *m_keepReplaced);
+            kept = UserStore::tr("backup 1");
+        } else if (!same) {
+            kept = keepValueAside(registry);
+        }
         registry.writeBinary(StoreNames::UserTemplate, stream);
         recordDigest(registry, ValueDigestKey, valueRecordName(registry), digestOf(stream),
                      m_settings.key);
         return kept;
+    }
+
+    QList<Backup> backups(Registry *registry) const override
+    {
+        // Kept in the database: a damaged one keeps none that can be read.
+        QList<Backup> list;
+        if (!registry || !detail::tableExists(*registry, BackupTable, backupFailure()))
+            return list;
+        Statement rows(*registry,
+                       "SELECT kept_at, digest, template FROM user_template_backups "
+                       "WHERE store_key = ?1 ORDER BY id DESC LIMIT ?2");
+        rows.bind(1, valueRecordName(*registry));
+        rows.bind(2, UserStore::KeptBackups);
+        int rc;
+        while ((rc = rows.step()) == SQLITE_ROW) {
+            list.append({QDateTime::fromMSecsSinceEpoch(rows.columnInt(0), Qt::UTC),
+                         rows.columnBlob(2), rows.columnBlob(1)});
+        }
+        if (rc != SQLITE_DONE)
+            registry->fail(UserStore::tr("Cannot read the backups of the user template"));
+        return list;
     }
 };
 

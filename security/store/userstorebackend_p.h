@@ -8,6 +8,7 @@
 #include "toolkit/registry.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QIODevice>
 #include <QList>
 #include <QString>
@@ -164,8 +165,28 @@ public:
     virtual QString replace(rightsmith::toolkit::Registry &registry, const QByteArray &stream) = 0;
     virtual void putInPlace() { }
 
+    // Backups: the user templates that saves replaced, newest first.
+
+    struct Backup
+    {
+        QDateTime keptAt;
+        QByteArray bytes;
+        /// The digest recorded when it was kept; none when it cannot be read.
+        std::optional<QByteArray> digest;
+    };
+    /// The next writeValues()/stage() or replace() keeps the user template it
+    /// replaces, whose bytes read back with \a digest, as the newest backup
+    /// (instead of keeping a differing one aside), dropping the oldest beyond
+    /// UserStore::KeptBackups, in the same transaction.
+    void keepReplaced(const QByteArray &digest) { m_keepReplaced = digest; }
+    /// The backups, newest first, at most UserStore::KeptBackups; without
+    /// \a registry (a damaged database) their digests are not known. Throws
+    /// when they cannot be read.
+    virtual QList<Backup> backups(rightsmith::toolkit::Registry *registry) const = 0;
+
 protected:
     using UserStoreBackend::UserStoreBackend;
+    std::optional<QByteArray> m_keepReplaced;
 };
 
 // Helpers of the back ends and the store.

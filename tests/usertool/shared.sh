@@ -1,6 +1,7 @@
 #!/bin/sh
 # grant, deny, add and remove with --store on a throw-away PostgreSQL server:
-# the shared store's matrix shows each change, the local one none.
+# the shared store's matrix shows each change, the local one none; backups
+# kept on the server are put back.
 # Exit 77 when PostgreSQL is not installed.
 #   shared.sh TOOL MAKESTORE
 set -eu
@@ -32,4 +33,11 @@ Supervisor,Yes,Yes,Yes
 Alice,Yes,No,No
 Carol,Yes,No,No" ] || fail "matrix --store: $out"
 [ "$("$tool" --key "$key" matrix --csv)" = "$local" ] || fail "the local store changed"
+# The server kept what the last three changes replaced; the one before the
+# removal of Dave is put back, and that is undone.
+[ "$(shared backups | grep -c ' users$')" -eq 3 ] || fail "backups --store: $(shared backups)"
+shared restore --backup 1 >/dev/null || fail "restore --backup 1"
+shared list | grep -q '^Dave$' || fail "backup 1 is not the users before the removal"
+shared restore --backup 1 >/dev/null || fail "undo"
+[ "$(shared matrix --csv)" = "$out" ] || fail "the restore was not undone"
 echo "shared store: ok"

@@ -147,6 +147,10 @@ add_test(NAME usertool/restore
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/restore.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-restore)
 rightsmith_add_test(usertool/restore)
+add_test(NAME usertool/backups
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/backups.sh ${_tool} $<TARGET_FILE:usertool_makestore>
+                 ${CMAKE_CURRENT_BINARY_DIR}/usertool-backups)
+rightsmith_add_test(usertool/backups)
 add_test(NAME usertool/hardened
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/hardened.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-hardened)

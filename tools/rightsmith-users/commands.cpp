@@ -77,13 +77,25 @@ std::span<const Command> commands()
         {.name = u"verify"_s,
          .help = u"loads the store as the program does and says what is wrong"_s,
          .run = verify},
+        {.name = u"backups"_s,
+         .help = u"the backups of the user template (the last three good ones that\n"
+                 u"saves replaced), newest first: number, time (UTC), size, users"_s,
+         .run = backups,
+         .json = true},
         {.name = u"restore"_s,
          .argument = u"COPY"_s,
+         .argumentOptional = true,
+         .forms = {u"restore COPY"_s, u"restore --backup N"_s, u"restore"_s},
          .help = u"puts a kept copy of the user template (a file, or a value of\n"
                  u"the key such as UserTemplate.unreadable-...) back, after\n"
-                 u"checking that it loads"_s,
+                 u"checking that it loads; --backup N: backup N (see backups),\n"
+                 u"the current one becoming a backup in turn. Each first moves a\n"
+                 u"damaged registry database aside (kept); without COPY, only\n"
+                 u"that, keeping a user template file that loads"_s,
          .run = restore,
-         .writes = true},
+         .writes = true,
+         .options = {Option::Backup},
+         .accepts = restoreAccepts},
         {.name = u"passwd"_s,
          .argument = u"USER"_s,
          .usageOptions = u" [--min-length N]"_s,
@@ -200,6 +212,7 @@ QList<QCommandLineOption> options()
          u"passwd, add: refuse a password that is empty, has fewer than N characters or is the "
          u"user's name (the password rules of the program's hardening)."_s,
          u"N"_s},
+        {Option::Backup, u"restore: put backup N back (see backups)."_s, u"N"_s},
     };
 }
 
@@ -228,8 +241,8 @@ QString description()
     }
     return text
         + u"With --store URL, the commands use the shared store at URL under --key: its\n"
-          u"user template, failed logons and audit trail (restore then takes a file and\n"
-          u"keeps the template it replaces beside it); recent stays local.\n"_s
+          u"user template, failed logons, audit trail and backups (restore COPY then takes\n"
+          u"a file and keeps the template it replaces beside it); recent stays local.\n"_s
         + u"Only %1 write."_s.arg(listed(writers, u"and"_s));
 }
 

@@ -9,6 +9,10 @@
 
 class QCommandLineParser;
 
+namespace zkSecurity {
+struct UserStoreSettings;
+}
+
 namespace rightsmithusers {
 
 class Store;
@@ -30,6 +34,7 @@ inline const QString To = QStringLiteral("to");
 inline const QString Replace = QStringLiteral("replace");
 inline const QString Like = QStringLiteral("like");
 inline const QString MinLength = QStringLiteral("min-length");
+inline const QString Backup = QStringLiteral("backup");
 } // namespace Option
 
 // One run of a command: the store it works on, its argument and options.
@@ -65,6 +70,8 @@ struct Command
     QString name {};
     // The argument it takes (USER, COPY, URL); empty: none.
     QString argument {};
+    // True when the argument may be left out (accepts() then decides).
+    bool argumentOptional = false;
     // What it takes after the argument, one or more (RIGHT); empty: nothing.
     QString more {};
     // The forms the help and the usage line show; empty: the name and argument.
@@ -114,6 +121,13 @@ int recent(const Invocation &call);
 int audit(const Invocation &call);
 int verify(const Invocation &call);
 int restore(const Invocation &call);
+bool restoreAccepts(const QCommandLineParser &parser);
+int backups(const Invocation &call);
+// restore --backup N, and restore without a COPY (a damaged registry database).
+int restoreBackup(const Invocation &call);
+int restoreDatabase(const Invocation &call);
+// Moves the registry database of \a settings aside when it is damaged, saying so.
+void setDamagedDatabaseAside(const zkSecurity::UserStoreSettings &settings);
 int passwd(const Invocation &call);
 int unlock(const Invocation &call);
 int grant(const Invocation &call);

@@ -35,7 +35,8 @@ bool isFormOf(const Command &command, const QCommandLineParser &parser)
 {
     const qsizetype given = parser.positionalArguments().size();
     const qsizetype wanted = command.argument.isEmpty() ? 1 : 2;
-    if (command.more.isEmpty() ? given != wanted : given <= wanted)
+    const bool optional = command.argumentOptional && given == wanted - 1;
+    if (!optional && (command.more.isEmpty() ? given != wanted : given <= wanted))
         return false;
     if (parser.isSet(Option::Json) && !command.json)
         return false;

@@ -8,6 +8,7 @@
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
+#include "security/store/toolcommand_p.h"
 #include "security/store/userstore.h"
 #include "store.h"
 #include "toolkit/codec.h"
@@ -383,6 +384,12 @@ int verify(const Invocation &call)
             out() << "unreadable: " << userStore.problem() << '\n';
             code = ExitError;
             break;
+        }
+        if (userStore.databaseDamaged()) {
+            out() << "to move the damaged database aside (it is kept) and make a new one, run:\n  "
+                  << zkSecurity::toolCommand(settings, u"restore"_s)
+                  << "\nor, to put a good copy COPY of the user template back at the same time:\n  "
+                  << zkSecurity::toolCommand(settings, u"restore COPY"_s) << '\n';
         }
     } catch (const rightsmith::toolkit::Error &error) {
         out() << "unreadable: " << error.message() << '\n';

@@ -194,6 +194,11 @@ bool Store::keepsTrail()
         return ledger()->hasRecords();
     } catch (const Failure &) {
         return false;
+    } catch (const rightsmith::toolkit::Error &) {
+        // A damaged database keeps no trail that can be read or written.
+        if (isShared() || Registry::damage(Registry::defaultPath()).isEmpty())
+            throw;
+        return false;
     }
 }
 

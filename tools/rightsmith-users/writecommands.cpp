@@ -163,6 +163,10 @@ setPasswordFromStdin(const Invocation &call, zkSecurity::TzkSecurityTemplate &us
 // template, after checking that it loads.
 int restore(const Invocation &call)
 {
+    if (call.isSet(Option::Backup))
+        return restoreBackup(call);
+    if (call.argument.isEmpty())
+        return restoreDatabase(call);
     Store &store = call.store;
     const QString &source = call.argument;
     zkSecurity::UserStoreSettings settings = store.settings();
@@ -176,6 +180,7 @@ int restore(const Invocation &call)
         restoreShared(store, source, stream, users, settings.hardening.auditTrail);
         return ExitOk;
     }
+    setDamagedDatabaseAside(settings);
     const QString kept = zkSecurity::UserStore::restore(settings, stream);
     printRestored(kept, users, source, zkSecurity::UserStore::location(settings));
     return ExitOk;

@@ -10,6 +10,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
+#include "support/backupchecks.h"
 #include "support/fakes.h"
 #include "support/pgserver.h"
 #include "support/temporaryhome.h"
@@ -306,4 +307,28 @@ TEST_F(SharedUserStoreTest, ComponentsListenAgainAndLeaveTheCopyOnceTheServerIsB
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return a->UserTemplate()->GetUserNodeByUserName(bytes("Carl")) != nullptr; }, 5000));
     EXPECT_EQ(messages.size(), 1) << qPrintable(messages.join(u'\n')); // B's start only
+}
+
+// The server keeps what each save replaced, in the save's transaction, and
+// puts a backup back as a save of its own.
+TEST_F(SharedUserStoreTest, FourSavesKeepThreeBackupsOnTheServer)
+{
+    const auto desk = started(PgServer::address);
+    ASSERT_TRUE(desk->IsSupervisor());
+    const QByteArray storeKey = key.toCaseFolded().toUtf8();
+    testsupport::expectBackupRotation(
+        desk->StoreSettings(), 1,
+        [&](const QByteArray &name) {
+            desk->UserTemplate()->AddUserToUserTemplate(desk->SecurityTemplate(), name, {}, false);
+            ASSERT_TRUE(desk->SaveUsers({}));
+        },
+        [&] { return onServer().stream; },
+        [&](int number) {
+            ASSERT_EQ(testsupport::admin("UPDATE rightsmith_user_template_backups SET template = "
+                                         "template || '\\x00'::bytea WHERE id = (SELECT id FROM "
+                                         "rightsmith_user_template_backups WHERE store_key = '"
+                                         + storeKey + "' ORDER BY id DESC LIMIT 1 OFFSET "
+                                         + QByteArray::number(number - 1) + ")"),
+                      QString());
+        });
 }

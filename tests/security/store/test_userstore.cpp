@@ -4,6 +4,7 @@
 #include "security/model/tcripter.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/userstore.h"
+#include "support/backupchecks.h"
 #include "support/demotemplate.h"
 #include "support/fakes.h"
 #include "support/temporaryhome.h"
@@ -801,6 +802,10 @@ TEST_F(UserStore, AnUnreadableStoreNeverBecomesAFreshSupervisor)
         // often it starts. A database that is not ours is not touched at all.
         if (c.problem.contains(u"database"_s) || c.problem.contains(u"another program"_s)) {
             EXPECT_EQ(readFile(database), databaseBefore);
+            // The way out is named: the restore that moves it aside.
+            EXPECT_TRUE(m_messages.value(0).contains(
+                u"rightsmith-users --key '%1' --file '%2' restore\n"_s.arg(DemoKey, file)))
+                << qPrintable(m_messages.value(0));
         }
         EXPECT_EQ(readFile(file), fileBefore);
         const QStringList kept = asideFiles(u"UserTemplate"_s);
@@ -966,6 +971,113 @@ TEST_P(UnchangedUserTemplate, ReadInAnotherLayoutIsWrittenAsASaveWritesIt)
 
 INSTANTIATE_TEST_SUITE_P(FileAndRegistry, UnchangedUserTemplate, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "File" : "Registry"; });
+
+// Every save keeps the user template it replaces when it read it back good:
+// in a table of the registry database, or linked into "UserTemplate.backups";
+// the store's key keeps exactly its values.
+class Backups : public UserStore, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(Backups, FourSavesKeepThreeNewestFirstAndEachCanBePutBack)
+{
+    const bool inFile = GetParam();
+    const TzkSecurityOptionSet options = inFile ? FileOptions : RegistryOptions;
+    ASSERT_TRUE(withUsers(options, {"Supervisor"})->SaveUsers({}));
+    auto security = component(options);
+    QByteArray password;
+    ASSERT_TRUE(security->LoadUsers(password));
+    const QStringList values = key()->valueNames();
+
+    UserStoreSettings settings;
+    settings.key = DemoKey;
+    settings.inFile = inFile;
+    settings.fileName = u"UserTemplate"_s;
+    const auto current = [&] {
+        return inFile ? readFile(u"UserTemplate"_s)
+                      : key()->readBinary(u"UserTemplate"_s).value_or(QByteArray());
+    };
+    const auto damage = [&](int number) {
+        if (!inFile) {
+            execOnRegistry(QByteArray("UPDATE user_template_backups SET template = "
+                                      "zeroblob(length(template)) WHERE id = (SELECT id FROM "
+                                      "user_template_backups ORDER BY id DESC LIMIT 1 OFFSET ")
+                               .append(QByteArray::number(number - 1))
+                               .append(")")
+                               .constData());
+            return;
+        }
+        const QDir folder(u"UserTemplate.backups"_s);
+        QFile file(folder.filePath(
+            folder.entryList(QDir::Files, QDir::Name | QDir::Reversed).value(number - 1)));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(file.size() / 2);
+        file.write("\x7f");
+    };
+    testsupport::expectBackupRotation(
+        settings, 1,
+        [&](const QByteArray &name) {
+            security->UserTemplate()->AddUserToUserTemplate(&m_securityTemplate, name, {}, true);
+            ASSERT_TRUE(security->SaveUsers({}));
+        },
+        current, damage);
+    EXPECT_EQ(key()->valueNames(), values);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndRegistry, Backups, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "File" : "Registry"; });
+
+// A registry database that is no database, or whose tables are gone, is
+// reported as damaged and moved aside whole: nothing in it is lost, and the
+// store works again in a new one.
+TEST_F(UserStore, ADamagedDatabaseIsMovedAsideWholeAndMadeAnew)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"not a database",
+         [] {
+             writeFile(rightsmith::toolkit::Registry::defaultPath(), QByteArray(8192, 'j'));
+         }},
+        {"values dropped",
+         [] {
+             execOnRegistry("DROP TABLE \"values\"");
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryHome home;
+        ASSERT_TRUE(withUsers(RegistryOptions, {"Supervisor", "Alice"})->SaveUsers({}));
+        c.damage();
+        const QString database = rightsmith::toolkit::Registry::defaultPath();
+        QFile::remove(database + u"-wal"_s);
+        QFile::remove(database + u"-shm"_s);
+        const QByteArray junk = readFile(database);
+
+        UserStoreSettings settings;
+        settings.key = DemoKey;
+        settings.inFile = false;
+        zkSecurity::UserStore store(rightsmith::toolkit::Registry::ReadOnly);
+        TzkSecurityTemplate users;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        EXPECT_FALSE(store.load(settings, users, lastUsers, password));
+        EXPECT_EQ(store.state(), zkSecurity::UserStore::State::Unreadable);
+        EXPECT_TRUE(store.databaseDamaged());
+        EXPECT_TRUE(store.problem().contains(u"is damaged"_s)) << qPrintable(store.problem());
+        EXPECT_EQ(readFile(database), junk);
+
+        const QString kept = zkSecurity::UserStore::setDamagedDatabaseAside(settings);
+        EXPECT_TRUE(kept.startsWith(database + u".damaged-"_s)) << qPrintable(kept);
+        EXPECT_EQ(readFile(kept), junk);
+        EXPECT_FALSE(QFileInfo::exists(database));
+        EXPECT_EQ(zkSecurity::UserStore::setDamagedDatabaseAside(settings), QString());
+        ASSERT_TRUE(withUsers(RegistryOptions, {"Supervisor"})->SaveUsers({}));
+        EXPECT_TRUE(rightsmith::toolkit::Registry::damage(database).isEmpty());
+    }
+}
 
 // The store reports what a save did and shows nothing: its caller decides.
 TEST_F(UserStore, TrySaveReportsARefusedSaveAndShowsNothing)
