@@ -33,8 +33,9 @@ QPushButton *columnButton(QWidget *parent, const QString &name, const QString &c
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    // Enter must not close this dialog or press a button that merely has the focus.
-    button->setAutoDefault(false);
+    // No button is the default: Enter closes nothing while the tree has the
+    // focus. A button that has the focus is pressed by Enter, as by Space.
+    button->setAutoDefault(true);
     button->setDefault(false);
     return button;
 }
@@ -115,7 +116,7 @@ void TfrmSecurity::createActions()
 
     actResetPassword = new toolkit::Action(this);
     actResetPassword->setObjectName(u"actResetPassword"_s);
-    actResetPassword->setText(tr("Reset Password…"));
+    actResetPassword->setText(tr("Reset &Password…"));
     actResetPassword->setVisible(false);
     actResetPassword->setOnUpdate(
         [this](toolkit::Action *sender) { actResetPasswordUpdate(sender); });

@@ -38,7 +38,8 @@ void tst_Keyboard::walkEveryDialog_data()
     QTest::newRow("user management")
         << u"management"_s
         << QStringList {u"ftvUserTemplate"_s, u"btnOK"_s,         u"btnCancel"_s,
-                        u"btnNewUser"_s,      u"btnDeleteUser"_s, u"btnUnlockUser"_s};
+                        u"btnNewUser"_s,      u"btnDeleteUser"_s, u"btnUnlockUser"_s,
+                        u"btnResetPassword"_s};
     QTest::newRow("new user") << u"new user"_s
                               << QStringList {u"edtNewUserName"_s, u"OKBtn"_s, u"CancelBtn"_s};
     QTest::newRow("change password")
@@ -55,10 +56,11 @@ void tst_Keyboard::walkEveryDialog()
     zkSecurity::TzkSecurityTemplate rights;
     fixture::fillSecurityTemplate(&rights);
     // Every command enabled: "Supervisor" with Anna selected, under a check
-    // that throttles logons (which shows Unlock).
+    // that throttles logons (which shows Unlock), with the password reset on.
     zkSecurity::UserStoreSettings store;
     store.key = u"Test"_s;
     store.hardening.throttleLogons = true;
+    store.hardening.passwordReset = true;
     const zkSecurity::LogonCheck check(store);
     zkDlgSecurity::TfrmSecurity management;
     management.SecurityTemplate = &rights;

@@ -169,7 +169,7 @@ private Q_SLOTS:
             return [button](QWidget *focused) {
                 auto *dialog = static_cast<TfrmSecurity *>(focused->window());
                 tabTo(dialog, dialog->*button);
-                QTest::keyClick(dialog->focusWidget(), Qt::Key_Space);
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
             };
         };
         const auto carlsRecord = [](TfrmSecurity *dialog, const QList<QByteArray> &path) {
@@ -241,7 +241,7 @@ private Q_SLOTS:
             {"Carl's new password",
              when<TdlgUserPassword>([&](auto *) { return !capture.messages.isEmpty(); }),
              typePasswords(u"carl-pw-1"_s)},
-            // Its OK is no default button: reached with Tab and pressed with Space.
+            // Its OK is no default button: reached with Tab and pressed with Enter.
             {"OK", when<TfrmSecurity>([&](auto *d) {
                  const zkSecurity::TzkNodeRecord *password =
                      carlsRecord(d, {"Password(********)"_ba});

@@ -129,8 +129,6 @@ private Q_SLOTS:
         QCOMPARE(frm.treeView()->tree(), frm.ftvUserTemplate());
         QCOMPARE(testsupport::shownText(frm.btnNewUser->text()), u"New User"_s);
         QCOMPARE(testsupport::shownText(frm.btnDeleteUser->text()), u"Remove User"_s);
-        for (QPushButton *button : {frm.btnOK, frm.btnCancel, frm.btnNewUser, frm.btnDeleteUser})
-            QVERIFY(!button->isDefault() && !button->autoDefault());
         // Tab reaches every control, and each has something to announce.
         QWidgetList chain;
         for (QWidget *w = frm.treeView()->nextInFocusChain(); w != frm.treeView();
@@ -145,17 +143,23 @@ private Q_SLOTS:
         }
     }
 
-    void enterDoesNotCloseEscapeCancels()
+    // No button is the default: Enter on the tree closes nothing, Enter on a
+    // button presses that button, Escape cancels.
+    void enterPressesOnlyTheFocusedButton()
     {
         auto frm = shownDialog("Supervisor"_ba);
         frm->treeView()->setFocus();
         QTest::keyClick(frm->treeView(), Qt::Key_Return);
-        frm->btnOK->setFocus();
-        QTest::keyClick(frm->btnOK, Qt::Key_Return);
         QVERIFY(frm->isVisible());
-        QTest::keyClick(frm.get(), Qt::Key_Escape);
+        QTest::keyClick(frm->treeView(), Qt::Key_Escape);
         QVERIFY(!frm->isVisible());
         QCOMPARE(frm->result(), int(QDialog::Rejected));
+
+        frm = shownDialog("Supervisor"_ba);
+        frm->btnOK->setFocus();
+        QTest::keyClick(frm->btnOK, Qt::Key_Return);
+        QVERIFY(!frm->isVisible());
+        QCOMPARE(frm->result(), int(QDialog::Accepted));
     }
 
     void ordinaryUserCannotEditUsersOrRights()
