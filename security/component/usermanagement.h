@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rightsmithcore_export.h"
+#include "security/model/rightnodes.h"
 
 #include <QByteArray>
 
@@ -27,12 +28,6 @@ RIGHTSMITH_CORE_EXPORT void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSec
 RIGHTSMITH_CORE_EXPORT void TakeOverPassword(TzkSecurityTemplate *Edited,
                                              TzkSecurityTemplate *UserTemplate,
                                              const QByteArray &UserName);
-
-/// Grants (\a granted) or denies the right at \a rightNode as the user
-/// management dialog toggles it: the record's flag and the node's text
-/// ("<caption>  (Yes)" or "<caption>  (No)") together, since the rights
-/// check reads the text's ending. A node without a record is left alone.
-RIGHTSMITH_CORE_EXPORT void SetRightGranted(TreeNode *rightNode, bool granted);
 
 /// Opens the user management \a dialog for \a userName: copies in what the
 /// user may see (images from \a securityTemplate), runs it, and when it ends
