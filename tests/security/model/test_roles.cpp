@@ -177,6 +177,25 @@ TEST_F(RolesTest, AUserLeavingTheLastRoleKeepsTheRightsTheyHad)
     EXPECT_NE(streamOf(users), before);
 }
 
+TEST_F(RolesTest, RightsAreMatchedBySecurityIdentifier)
+{
+    // A user whose copy was made when Copy carried 9 and Paste 8.
+    TzkSecurityTemplate swapped;
+    load(swapped, streamOf(rights));
+    TreeNode *edit = swapped.firstNode()->item(3);
+    ASSERT_EQ(edit->text(), "Edit");
+    edit->item(1)->editData()->SecurityId = 9;
+    edit->item(2)->editData()->SecurityId = 8;
+    users.AddUserToUserTemplate(&swapped, "Late", {}, false);
+    ASSERT_TRUE(roles.Assign("Stock", "Late"));
+    ASSERT_TRUE(roles.SetRoleRight("Stock", 9, true)); // "Paste" in the role's copy
+
+    roles.ApplyToUsers();
+    const TreeNode *lateEdit = users.GetUserNodeByUserName("Late")->item(1)->item(3);
+    EXPECT_EQ(lateEdit->item(1)->text(), "Copy  (Yes)");
+    EXPECT_EQ(lateEdit->item(2)->text(), "Paste (No)");
+}
+
 TEST_F(RolesTest, RefusalsChangeNothing)
 {
     struct Case
