@@ -97,6 +97,14 @@ QByteArrayList signature(const std::vector<TreeNode *> &nodes)
     return lines;
 }
 
+// Gives \a reason as \a why (when asked for) and refuses.
+bool refuse(QString *why, const QString &reason)
+{
+    if (why)
+        *why = reason;
+    return false;
+}
+
 } // namespace
 
 Roles::Roles(TzkSecurityTemplate &roleTemplate, TzkSecurityTemplate &userTemplate)
@@ -151,8 +159,7 @@ bool Roles::refuseDamaged(QString *why) const
     const QString damage = Damage();
     if (damage.isEmpty())
         return false;
-    if (why)
-        *why = tr("The roles are damaged (%1); nothing was changed.").arg(damage);
+    refuse(why, tr("The roles are damaged (%1); nothing was changed.").arg(damage));
     return true;
 }
 
@@ -169,9 +176,7 @@ bool Roles::checkNewName(const QByteArray &name, QString *why) const
         reason = tr("There is a user named \"%1\"; a role cannot have that name.").arg(shown(name));
     else if (RoleNode(name))
         reason = tr("There is a role named \"%1\" already.").arg(shown(name));
-    if (why && !reason.isEmpty())
-        *why = reason;
-    return reason.isEmpty();
+    return reason.isEmpty() || refuse(why, reason);
 }
 
 QByteArrayList Roles::RoleNames() const
@@ -241,11 +246,8 @@ bool Roles::AddRoleLike(const QByteArray &role, const QByteArray &userName, QStr
 {
     const TreeNode *user = m_users.GetUserNodeByUserName(userName);
     const TreeNode *rights = user ? user->item(1) : nullptr;
-    if (!rights) {
-        if (why)
-            *why = tr("There is no user named \"%1\".").arg(shown(userName));
-        return false;
-    }
+    if (!rights)
+        return refuse(why, tr("There is no user named \"%1\".").arg(shown(userName)));
     if (!AddRole(role, rights, why))
         return false;
     const QHash<qint32, bool> held = heldBy(rights);
@@ -256,19 +258,20 @@ bool Roles::AddRoleLike(const QByteArray &role, const QByteArray &userName, QStr
     return true;
 }
 
-bool Roles::RenameRole(const QByteArray &role, const QByteArray &newName, QString *why)
+TreeNode *Roles::roleToChange(const QByteArray &role, QString *why) const
 {
     if (refuseDamaged(why))
-        return false;
+        return nullptr;
     TreeNode *node = RoleNode(role);
-    if (!node) {
-        if (why)
-            *why = tr("There is no role named \"%1\".").arg(shown(role));
-        return false;
-    }
-    if (newName == role)
-        return true;
-    if (!checkNewName(newName, why))
+    if (!node)
+        refuse(why, tr("There is no role named \"%1\".").arg(shown(role)));
+    return node;
+}
+
+bool Roles::RenameRole(const QByteArray &role, const QByteArray &newName, QString *why)
+{
+    TreeNode *node = roleToChange(role, why);
+    if (!node || (newName != role && !checkNewName(newName, why)))
         return false;
     node->setText(newName);
     return true;
@@ -276,77 +279,56 @@ bool Roles::RenameRole(const QByteArray &role, const QByteArray &newName, QStrin
 
 bool Roles::RemoveRole(const QByteArray &role, QString *why)
 {
-    if (refuseDamaged(why))
+    TreeNode *node = roleToChange(role, why);
+    if (!node)
         return false;
-    TreeNode *node = RoleNode(role);
-    if (!node) {
-        if (why)
-            *why = tr("There is no role named \"%1\".").arg(shown(role));
-        return false;
-    }
     m_roles.DeleteNode(node);
     return true;
 }
 
 bool Roles::SetRoleRight(const QByteArray &role, qint32 securityId, bool granted, QString *why)
 {
-    if (refuseDamaged(why))
+    TreeNode *node = roleToChange(role, why);
+    if (!node)
         return false;
-    TreeNode *rights = RoleRights(role);
-    if (!rights) {
-        if (why)
-            *why = tr("There is no role named \"%1\".").arg(shown(role));
-        return false;
-    }
-    if (securityId == 0 || !FindRightById(rights, securityId)) {
-        if (why)
-            *why = tr("The role \"%1\" holds no right %2.").arg(shown(role)).arg(securityId);
-        return false;
-    }
-    for (TreeNode *node : below(rights)) {
-        if (idOf(node) == securityId
-            && (node->data()->granted() != granted || IsGrantedText(node->text()) != granted))
-            SetRightGranted(node, granted);
+    TreeNode *rights = node->item(0);
+    if (securityId == 0 || !FindRightById(rights, securityId))
+        return refuse(why,
+                      tr("The role \"%1\" holds no right %2.").arg(shown(role)).arg(securityId));
+    for (TreeNode *right : below(rights)) {
+        if (idOf(right) == securityId
+            && (right->data()->granted() != granted || IsGrantedText(right->text()) != granted))
+            SetRightGranted(right, granted);
     }
     return true;
 }
 
 bool Roles::Assign(const QByteArray &role, const QByteArray &userName, QString *why)
 {
-    if (refuseDamaged(why))
+    TreeNode *node = roleToChange(role, why);
+    if (!node)
         return false;
-    TreeNode *members = membersOf(role);
-    QString reason;
-    if (!members)
-        reason = tr("There is no role named \"%1\".").arg(shown(role));
-    else if (userName == SupervisorName)
-        reason = tr("\"Supervisor\" cannot be a member of a role; its rights stay its own.");
-    else if (!m_users.GetUserNodeByUserName(userName))
-        reason = tr("There is no user named \"%1\".").arg(shown(userName));
-    if (!reason.isEmpty()) {
-        if (why)
-            *why = reason;
-        return false;
-    }
+    if (userName == SupervisorName)
+        return refuse(why,
+                      tr("\"Supervisor\" cannot be a member of a role; its rights stay its own."));
+    if (!m_users.GetUserNodeByUserName(userName))
+        return refuse(why, tr("There is no user named \"%1\".").arg(shown(userName)));
     if (!Members(role).contains(userName))
-        addNode(m_roles, members, userName, MemberImage);
+        addNode(m_roles, node->item(1), userName, MemberImage);
     return true;
 }
 
 bool Roles::Unassign(const QByteArray &role, const QByteArray &userName, QString *why)
 {
-    if (refuseDamaged(why))
+    TreeNode *node = roleToChange(role, why);
+    if (!node)
         return false;
-    TreeNode *members = membersOf(role);
     const qsizetype at = Members(role).indexOf(userName);
-    if (!members || at < 0) {
-        if (why)
-            *why = members
-                ? tr("\"%1\" is not a member of the role \"%2\".").arg(shown(userName), shown(role))
-                : tr("There is no role named \"%1\".").arg(shown(role));
-        return false;
-    }
-    m_roles.DeleteNode(members->item(int(at)));
+    if (at < 0)
+        return refuse(
+            why,
+            tr("\"%1\" is not a member of the role \"%2\".").arg(shown(userName), shown(role)));
+    m_roles.DeleteNode(node->item(1)->item(int(at)));
     return true;
 }
 

@@ -106,6 +106,9 @@ private:
     bool refuseDamaged(QString *why) const;
     bool checkNewName(const QByteArray &name, QString *why) const;
     TreeNode *membersOf(const QByteArray &role) const;
+    // The role to change, or nullptr (and why) when there is none or the
+    // roles are damaged.
+    TreeNode *roleToChange(const QByteArray &role, QString *why) const;
     TreeNode *appendRole(const QByteArray &role);
 
     TzkSecurityTemplate &m_roles;
