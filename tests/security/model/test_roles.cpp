@@ -15,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace zkSecurity;
 
 namespace {
@@ -60,12 +58,8 @@ protected:
         for (int r = 0; r < 4; ++r)
             EXPECT_TRUE(roles.AddRole(RoleNames[r], rights.firstNode()));
         for (int i = 0; i < 130; ++i) {
-            if (i % 5 < 4) {
-                EXPECT_TRUE(roles.Assign(RoleNames[i % 5], userName(i)));
-            }
-            if (i % 10 == 0) {
-                EXPECT_TRUE(roles.Assign("Service", userName(i)));
-            }
+            EXPECT_TRUE(i % 5 == 4 || roles.Assign(RoleNames[i % 5], userName(i)));
+            EXPECT_TRUE(i % 10 != 0 || roles.Assign("Service", userName(i)));
         }
         EXPECT_TRUE(roles.SetRoleRight("Sales", 2, true)); // File/Open
         EXPECT_TRUE(roles.SetRoleRight("Service", 16, true)); // Security/.../Check Rights
@@ -101,44 +95,27 @@ TEST_F(RolesTest, GrantingToARoleChangesThatRightOfItsMembersOnly)
 {
     constexpr qint32 Paste = 9;
     const QByteArray before = streamOf(users);
-
     ASSERT_TRUE(roles.SetRoleRight("Stock", Paste, true));
     const QList<RoleRightChange> changes = roles.ApplyToUsers();
     const QByteArray after = streamOf(users);
 
-    QByteArrayList expected;
-    for (int i = 0; i < 130; ++i) {
-        if (isMember(i, "Stock"))
-            expected << userName(i);
-    }
-    EXPECT_EQ(usersIn(changes), expected);
+    const QByteArrayList members = roles.Members("Stock");
+    EXPECT_EQ(usersIn(changes), members);
     for (const RoleRightChange &change : changes)
         EXPECT_EQ(change, (RoleRightChange {change.userName, Paste, "Paste", true}));
-
-    // Byte by byte: the records differ only in the flag of the changed
-    // rights, the text only in their lines.
+    // The bytes: each member's Paste record gets its flag, its line the new text.
     const int n = users.count();
-    QByteArrayList beforeLines = before.mid(Header + n * TzkNodeRecord::Size).split('\n');
-    QByteArrayList afterLines = after.mid(Header + n * TzkNodeRecord::Size).split('\n');
-    ASSERT_EQ(beforeLines.size(), afterLines.size());
-    int changed = 0;
+    QByteArray expected = before.left(Header + n * TzkNodeRecord::Size);
+    QByteArrayList lines = before.mid(expected.size()).split('\n');
     for (int i = 0; i < n; ++i) {
-        const TreeNode *node = users.nodeAt(i);
-        const bool expectChange = node->data()->SecurityId == Paste
-            && expected.contains(users.GetUserNodeForNode(const_cast<TreeNode *>(node))->text());
-        QByteArray recordBefore = before.mid(Header + i * TzkNodeRecord::Size, 180);
-        const QByteArray recordAfter = after.mid(Header + i * TzkNodeRecord::Size, 180);
-        if (expectChange) {
-            ++changed;
-            EXPECT_EQ(recordBefore[45], '\0');
-            recordBefore[45] = '\1';
-            EXPECT_EQ(afterLines[i], "\t\t\tPaste  (Yes)\r");
-        } else {
-            EXPECT_EQ(afterLines[i], beforeLines[i]) << "line " << i;
+        TreeNode *node = users.nodeAt(i);
+        if (node->data()->SecurityId == Paste
+            && members.contains(users.GetUserNodeForNode(node)->text())) {
+            expected[Header + i * TzkNodeRecord::Size + 45] = 1;
+            lines[i] = "\t\t\tPaste  (Yes)\r";
         }
-        EXPECT_EQ(recordAfter, recordBefore) << "record " << i;
     }
-    EXPECT_EQ(changed, expected.size());
+    EXPECT_EQ(after, expected + lines.join('\n'));
 
     // The rights check reads it from the saved bytes.
     testsupport::TemporaryHome home;
@@ -162,109 +139,47 @@ TEST_F(RolesTest, AUserLeavingTheLastRoleKeepsTheRightsTheyHad)
 
     ASSERT_TRUE(roles.Unassign("Sales", User));
     EXPECT_TRUE(roles.ApplyToUsers().isEmpty());
+    EXPECT_EQ(streamOf(users), before);
     ASSERT_TRUE(roles.SetRoleRight("Sales", 2, false));
-    ASSERT_TRUE(roles.SetRoleRight("Sales", 1, true));
-    const QList<RoleRightChange> changes = roles.ApplyToUsers();
-    EXPECT_FALSE(changes.isEmpty());
-    EXPECT_FALSE(usersIn(changes).contains(User));
-
-    // Now toggled on the user: a rights change of the user stays.
+    EXPECT_FALSE(usersIn(roles.ApplyToUsers()).contains(User));
+    // Now toggled on the user: File/Open as "Sales" gave it, and the user's own to change.
     TreeNode *open = FindRight(users.GetUserNodeByUserName(User)->item(1), "File/Open");
-    ASSERT_TRUE(open);
     EXPECT_TRUE(IsGrantedText(open->text()));
     SetRightGranted(open, false);
     EXPECT_TRUE(roles.ApplyToUsers().isEmpty());
-    EXPECT_NE(streamOf(users), before);
-}
-
-TEST_F(RolesTest, RightsAreMatchedBySecurityIdentifier)
-{
-    // A user whose copy was made when Copy carried 9 and Paste 8.
-    TzkSecurityTemplate swapped;
-    load(swapped, streamOf(rights));
-    TreeNode *edit = swapped.firstNode()->item(3);
-    ASSERT_EQ(edit->text(), "Edit");
-    edit->item(1)->editData()->SecurityId = 9;
-    edit->item(2)->editData()->SecurityId = 8;
-    users.AddUserToUserTemplate(&swapped, "Late", {}, false);
-    ASSERT_TRUE(roles.Assign("Stock", "Late"));
-    ASSERT_TRUE(roles.SetRoleRight("Stock", 9, true)); // "Paste" in the role's copy
-
-    roles.ApplyToUsers();
-    const TreeNode *lateEdit = users.GetUserNodeByUserName("Late")->item(1)->item(3);
-    EXPECT_EQ(lateEdit->item(1)->text(), "Copy  (Yes)");
-    EXPECT_EQ(lateEdit->item(2)->text(), "Paste (No)");
 }
 
 TEST_F(RolesTest, RefusalsChangeNothing)
 {
+    enum Damage { Intact, NoMembers, SupervisorMember, FlagAgainstText };
+    enum Op { Add, Rename, Assign, Unassign, Grant };
     struct Case
     {
         const char *name;
-        std::function<void(TzkSecurityTemplate &)> damage;
-        std::function<bool(Roles &, QString *)> change;
-        QByteArray message;
+        Damage damage;
+        Op op;
+        QByteArray role, argument, message;
     };
-    const auto addRole = [](const QByteArray &name) {
-        return [name](Roles &r, QString *why) {
-            return r.AddRole(name, nullptr, why);
-        };
-    };
-    const auto assign = [](const QByteArray &role, const QByteArray &user) {
-        return [=](Roles &r, QString *why) {
-            return r.Assign(role, user, why);
-        };
-    };
-    const auto noDamage = [](TzkSecurityTemplate &) {
-    };
-    const auto damaged = [](const char *what) {
-        return "The roles are damaged (" + QByteArray(what) + "); nothing was changed.";
-    };
+    // A damaged role template refuses every change; its rows give what is damaged.
     const QList<Case> cases {
-        {"named like a user", noDamage, addRole("User7"),
+        {"named like a user", Intact, Add, "User7", "",
          "There is a user named \"User7\"; a role cannot have that name."},
-        {"named like a role", noDamage, addRole("Stock"),
+        {"renamed like a role", Intact, Rename, "Sales", "Stock",
          "There is a role named \"Stock\" already."},
-        {"named like Supervisor", noDamage, addRole("Supervisor"),
-         "There is a user named \"Supervisor\"; a role cannot have that name."},
-        {"untrimmed", noDamage, addRole(" Stock"),
-         "A role name cannot begin or end with a blank or hold a line break: \" Stock\"."},
-        {"renamed like a role", noDamage,
-         [](Roles &r, QString *why) { return r.RenameRole("Sales", "Stock", why); },
-         "There is a role named \"Stock\" already."},
-        {"member not a user", noDamage, assign("Sales", "Nobody"),
+        {"member not a user", Intact, Assign, "Sales", "Nobody",
          "There is no user named \"Nobody\"."},
-        {"Supervisor as member", noDamage, assign("Sales", SupervisorName),
+        {"Supervisor as member", Intact, Assign, "Sales", SupervisorName,
          "\"Supervisor\" cannot be a member of a role; its rights stay its own."},
-        {"unknown role", noDamage, assign("Nobody", "User1"), "There is no role named \"Nobody\"."},
-        {"right that does not exist", noDamage,
-         [](Roles &r, QString *why) { return r.SetRoleRight("Sales", 99, true, why); },
-         "The role \"Sales\" holds no right 99."},
-        {"not a member", noDamage,
-         [](Roles &r, QString *why) { return r.Unassign("Sales", "User2", why); },
+        {"no such right", Intact, Grant, "Sales", "99", "The role \"Sales\" holds no right 99."},
+        {"not a member", Intact, Unassign, "Sales", "User2",
          "\"User2\" is not a member of the role \"Sales\"."},
-        {"role without members",
-         [](TzkSecurityTemplate &t) { t.DeleteNode(t.topLevel(1)->item(1)); },
-         assign("Sales", "User2"),
-         damaged("the role \"Stock\" does not hold \"Rights\" and \"Members\"")},
-        {"children swapped",
-         [](TzkSecurityTemplate &t) {
-             t.topLevel(0)->item(0)->setText("Members");
-             t.topLevel(0)->item(1)->setText("Rights");
-         },
-         addRole("New"), damaged("the role \"Sales\" does not hold \"Rights\" and \"Members\"")},
-        {"Supervisor stored as member",
-         [](TzkSecurityTemplate &t) {
-             t.addChild(t.topLevel(2)->item(1), SupervisorName)->setData(TzkNodeRecord());
-         },
-         addRole("New"), damaged("\"Supervisor\" is a member of the role \"Accounts\"")},
-        {"flag and text disagree",
-         [](TzkSecurityTemplate &t) {
-             t.topLevel(3)->item(0)->item(0)->editData()->setGranted(true);
-         },
-         addRole("New"),
-         damaged("the right \"Child memo text (No)\" of the role \"Service\" reads both granted "
-                 "and denied")},
+        {"role without members", NoMembers, Add, "New", "",
+         "the role \"Stock\" does not hold \"Rights\" and \"Members\""},
+        {"Supervisor stored as member", SupervisorMember, Assign, "Sales", "User2",
+         "\"Supervisor\" is a member of the role \"Accounts\""},
+        {"flag and text disagree", FlagAgainstText, Add, "New", "",
+         "the right \"Child memo text (No)\" of the role \"Service\" reads both granted and "
+         "denied"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,22 +187,34 @@ TEST_F(RolesTest, RefusalsChangeNothing)
         load(roleCopy, streamOf(roleTemplate));
         Roles copy(roleCopy, users);
         ASSERT_TRUE(copy.SetRoleRight("Sales", 7, true)); // not applied yet
-        c.damage(roleCopy);
+        if (c.damage == NoMembers)
+            roleCopy.DeleteNode(roleCopy.topLevel(1)->item(1));
+        else if (c.damage == SupervisorMember)
+            roleCopy.addChild(roleCopy.topLevel(2)->item(1), SupervisorName)
+                ->setData(TzkNodeRecord());
+        else if (c.damage == FlagAgainstText)
+            roleCopy.topLevel(3)->item(0)->item(0)->editData()->setGranted(true);
         const QByteArray usersBefore = streamOf(users);
         const QByteArray rolesBefore = streamOf(roleCopy);
         QString why;
-        EXPECT_FALSE(c.change(copy, &why));
-        EXPECT_EQ(why.toUtf8(), c.message);
+        const bool done = c.op == Add ? copy.AddRole(c.role, nullptr, &why)
+            : c.op == Rename          ? copy.RenameRole(c.role, c.argument, &why)
+            : c.op == Assign          ? copy.Assign(c.role, c.argument, &why)
+            : c.op == Unassign        ? copy.Unassign(c.role, c.argument, &why)
+                                      : copy.SetRoleRight(c.role, c.argument.toInt(), true, &why);
+        EXPECT_FALSE(done);
+        EXPECT_EQ(why.toUtf8(),
+                  c.damage == Intact
+                      ? c.message
+                      : "The roles are damaged (" + c.message + "); nothing was changed.");
         EXPECT_EQ(streamOf(roleCopy), rolesBefore);
-        EXPECT_EQ(streamOf(users), usersBefore);
         // Users are never rewritten from damaged roles.
-        const bool damaged = why.startsWith(u"The roles are damaged");
-        EXPECT_EQ(copy.Damage().isEmpty(), !damaged);
-        if (damaged) {
+        EXPECT_EQ(copy.Damage().isEmpty(), c.damage == Intact);
+        if (c.damage != Intact) {
             EXPECT_TRUE(copy.ApplyToUsers().isEmpty());
             EXPECT_FALSE(copy.FollowSecurityTemplate(rights));
-            EXPECT_EQ(streamOf(users), usersBefore);
         }
+        EXPECT_EQ(streamOf(users), usersBefore);
     }
 }
 
@@ -301,10 +228,8 @@ TEST_F(RolesTest, TheRoleTemplateRoundTripsByteExact)
 
     Roles again(reread, users);
     EXPECT_EQ(again.Damage(), QString());
-    EXPECT_EQ(again.RoleNames(), RoleNames + QByteArrayList {"Like0"});
-    EXPECT_EQ(again.Members("Service"), roles.Members("Service"));
     EXPECT_EQ(again.RolesOfUser(userName(10)), (QByteArrayList {"Sales", "Service"}));
-    // User0 holds what "Sales" grants (File/Open) and "Service" (Check Rights).
+    // User0 holds what "Sales" grants (File/Open, 2) and "Service" (Check Rights).
     const TreeNode *like = again.RoleRights("Like0");
     EXPECT_EQ(FindRight(like, "2")->text(), "Open  (Yes)");
     EXPECT_EQ(FindRight(like, "Security/Services/Checks/Check Rights")->text(),
@@ -312,28 +237,38 @@ TEST_F(RolesTest, TheRoleTemplateRoundTripsByteExact)
     EXPECT_EQ(FindRight(like, "File/New")->text(), "New (No)");
 }
 
-TEST_F(RolesTest, RoleAndMemberCopiesFollowTheSecurityTemplate)
+TEST_F(RolesTest, CopiesFollowTheSecurityTemplateAndMeetByIdentifier)
 {
-    TreeNode *file = rights.firstNode()->item(2);
-    TreeNode *print = rights.addChild(file, "Print");
+    TreeNode *print = rights.addChild(rights.firstNode()->item(2), "Print"); // File/Print
     TzkNodeRecord record;
     record.SecurityId = 40;
     record.setCaption("Print");
     print->setData(record);
-    const QByteArray nonMember = userName(4);
-    const TreeNode *nonMemberFile = users.GetUserNodeByUserName(nonMember)->item(1)->item(2);
+    // A member whose copy was made when Copy carried 9 and Paste 8.
+    TzkSecurityTemplate swapped;
+    load(swapped, streamOf(rights));
+    TreeNode *edit = swapped.firstNode()->item(3);
+    edit->item(1)->editData()->SecurityId = 9;
+    edit->item(2)->editData()->SecurityId = 8;
+    users.AddUserToUserTemplate(&swapped, "Late", {}, false);
 
     ASSERT_TRUE(roles.FollowSecurityTemplate(rights));
     EXPECT_FALSE(roles.FollowSecurityTemplate(rights));
     EXPECT_EQ(FindRight(roles.RoleRights("Sales"), "File/Print")->text(), "Print (No)");
     EXPECT_EQ(FindRight(roles.RoleRights("Sales"), "File/Open")->text(), "Open  (Yes)");
     EXPECT_TRUE(FindRight(users.GetUserNodeByUserName(userName(1))->item(1), "40"));
-    EXPECT_FALSE(FindRight(users.GetUserNodeByUserName(nonMember)->item(1), "40"));
+    EXPECT_FALSE(FindRight(users.GetUserNodeByUserName(userName(4))->item(1), "40"));
 
+    ASSERT_TRUE(roles.Assign("Sales", "Late"));
     ASSERT_TRUE(roles.SetRoleRight("Sales", 40, true));
-    const QList<RoleRightChange> changes = roles.ApplyToUsers();
-    EXPECT_EQ(changes.size(), roles.Members("Sales").size());
-    EXPECT_EQ(nonMemberFile->count(), 6);
+    ASSERT_TRUE(roles.SetRoleRight("Sales", 9, true)); // "Paste" in the role's copy
+    roles.ApplyToUsers();
+    const TreeNode *late = users.GetUserNodeByUserName("Late")->item(1);
+    EXPECT_EQ(FindRight(users.GetUserNodeByUserName(userName(0))->item(1), "File/Print")->text(),
+              "Print  (Yes)");
+    EXPECT_EQ(FindRight(late, "Edit/Copy")->text(), "Copy  (Yes)");
+    EXPECT_EQ(FindRight(late, "Edit/Paste")->text(), "Paste (No)");
+    EXPECT_FALSE(FindRight(users.GetUserNodeByUserName(userName(4))->item(1), "40"));
 }
 
 } // namespace
