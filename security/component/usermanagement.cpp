@@ -120,16 +120,6 @@ void removeEmptyGroups(TzkSecurityTemplate *dest)
 
 } // namespace
 
-void SetRightGranted(TreeNode *rightNode, bool granted)
-{
-    TzkNodeRecord *record = rightNode->editData();
-    if (!record)
-        return;
-    record->setGranted(granted);
-    rightNode->setText(record->caption() + QByteArrayLiteral(" ")
-                       + (granted ? QByteArrayLiteral(" (Yes)") : QByteArrayLiteral(" (No)")));
-}
-
 void SetUserPassword(TreeNode *passwordNode, const QByteArray &password,
                      const std::optional<PasswordHashCost> &cost, bool mustChange)
 {

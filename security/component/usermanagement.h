@@ -2,6 +2,7 @@
 
 #include "rightsmithcore_export.h"
 #include "security/model/passwordhash.h"
+#include "security/model/rightnodes.h"
 
 #include <QByteArray>
 
@@ -30,12 +31,6 @@ RIGHTSMITH_CORE_EXPORT void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSec
 RIGHTSMITH_CORE_EXPORT void TakeOverPassword(TzkSecurityTemplate *Edited,
                                              TzkSecurityTemplate *UserTemplate,
                                              const QByteArray &UserName);
-
-/// Grants (\a granted) or denies the right at \a rightNode as the user
-/// management dialog toggles it: the record's flag and the node's text
-/// ("<caption>  (Yes)" or "<caption>  (No)") together, since the rights
-/// check reads the text's ending. A node without a record is left alone.
-RIGHTSMITH_CORE_EXPORT void SetRightGranted(TreeNode *rightNode, bool granted);
 
 /// Stores \a password as the new password of the password node
 /// \a passwordNode, hashed at \a cost or scrambled when it is empty, and

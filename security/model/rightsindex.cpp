@@ -1,3 +1,4 @@
+#include "security/model/rightnodes.h"
 #include "security/model/rightsindex_p.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
@@ -7,15 +8,6 @@
 namespace zkSecurity {
 
 namespace {
-
-const QByteArray GrantedSuffix = QByteArrayLiteral(" (Yes)");
-
-// Granted only when the first " (Yes)" is what ends the text.
-bool endsGranted(const QByteArray &text)
-{
-    const qsizetype at = text.indexOf(GrantedSuffix);
-    return at >= 0 && at + GrantedSuffix.size() == text.size();
-}
 
 // A table for identifiers from lowest to highest pays while it is at most
 // this many times as long as there are identifiers (plus a little).
@@ -53,7 +45,7 @@ void RightsIndex::rebuild(const Tree &users, quint64 stamp, const QByteArray &us
                 for (int i = node->count() - 1; i >= 0; --i)
                     m_pending.push_back(node->item(i));
             } else if (const TzkNodeRecord *record = node->data()) {
-                m_sorted.emplace_back(record->SecurityId, endsGranted(node->text()));
+                m_sorted.emplace_back(record->SecurityId, IsGrantedText(node->text()));
             }
         }
     }

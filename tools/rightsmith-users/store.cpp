@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "security/hardening/audittrail.h"
+#include "security/model/rightnodes.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -218,14 +219,7 @@ zkSecurity::TreeNode *findUser(const zkSecurity::TzkSecurityTemplate &tmpl, cons
 
 QString captionOf(const zkSecurity::TreeNode *node)
 {
-    if (node->data() && !node->data()->caption().isEmpty())
-        return text(node->data()->caption());
-    QByteArray caption = node->text();
-    for (const char *mark : {" (Yes)", " (No)"}) {
-        if (caption.endsWith(mark))
-            caption.chop(qstrlen(mark));
-    }
-    return text(caption);
+    return text(zkSecurity::RightCaption(node));
 }
 
 QString rightPath(const QString &parentPath, const zkSecurity::TreeNode *node)

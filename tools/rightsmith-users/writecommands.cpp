@@ -8,6 +8,7 @@
 #include "security/hardening/audittrail.h"
 #include "security/hardening/passwordrules.h"
 #include "security/model/passwordhash.h"
+#include "security/model/rightnodes.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -243,23 +244,6 @@ void setGranted(zkSecurity::TreeNode *node, bool granted)
         zkSecurity::SetRightGranted(node, granted);
 }
 
-// The right below \a parent (at \a path) named \a name: by its identifier
-// or by its path of captions.
-zkSecurity::TreeNode *findRight(zkSecurity::TreeNode *parent, const QString &path,
-                                const QString &name)
-{
-    for (int i = 0; i < parent->count(); ++i) {
-        zkSecurity::TreeNode *node = parent->item(i);
-        const QString nodePath = rightPath(path, node);
-        const qint32 id = node->data() ? node->data()->SecurityId : 0;
-        if (id != 0 && (nodePath == name || QString::number(id) == name))
-            return node;
-        if (zkSecurity::TreeNode *found = findRight(node, nodePath, name))
-            return found;
-    }
-    return nullptr;
-}
-
 bool isSupervisor(const QString &name)
 {
     return name == text(zkSecurity::SupervisorName);
@@ -273,7 +257,8 @@ int setRights(const Invocation &call, bool granted)
     editUsers(call, u"no right was changed"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
         zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
         for (const QString &name : names) {
-            zkSecurity::TreeNode *right = findRight(rights, QString(), name);
+            const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
+            zkSecurity::TreeNode *right = bytes ? zkSecurity::FindRight(rights, *bytes) : nullptr;
             if (!right)
                 throw Failure {ExitUsage, u"%1 holds no right %2"_s.arg(call.argument, name)};
             setGranted(right, granted);
