@@ -622,8 +622,11 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
                    "The stored users cannot be read, so nobody has been logged on and no new "
                    "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n\nIf the server "
                    "cannot be reached, start again when it is back. An administrator can examine "
-                   "the store with:\n%3")
-            .arg(location(settings), problem, toolCommand(settings, QStringLiteral("verify")));
+                   "the store with:\n%3\nlist the last good user templates it kept with:\n%4\nand "
+                   "put one of them (number N) back with:\n%5")
+            .arg(location(settings), problem, toolCommand(settings, QStringLiteral("verify")),
+                 toolCommand(settings, QStringLiteral("backups")),
+                 toolCommand(settings, QStringLiteral("restore --backup N")));
     if (m_databaseDamaged)
         return UserStore::tr(
                    "The stored users cannot be read, so nobody has been logged on and no new "
@@ -637,9 +640,12 @@ QString UserStore::unreadableMessage(const UserStoreSettings &settings, const QS
     return UserStore::tr(
                "The stored users cannot be read, so nobody has been logged on and no new "
                "\"Supervisor\" has been made.\n\nStore: %1.\nProblem: %2.\n%3\n\nAn administrator "
-               "can examine the store with:\n%4\nand put a good copy COPY of the user template "
-               "back with:\n%5")
+               "can examine the store with:\n%4\nlist the last good user templates it kept "
+               "with:\n%5\nand put one of them (number N) back with:\n%6\nor a good copy COPY "
+               "of your own with:\n%7")
         .arg(location(settings), problem, kept, toolCommand(settings, QStringLiteral("verify")),
+             toolCommand(settings, QStringLiteral("backups")),
+             toolCommand(settings, QStringLiteral("restore --backup N")),
              toolCommand(settings, QStringLiteral("restore COPY")));
 }
 

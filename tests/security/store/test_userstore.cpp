@@ -863,7 +863,10 @@ TEST_F(UserStore, TheUnreadableMessageNamesTheCommandForThisStore)
         const QString verify = u"rightsmith-users "_s + arguments + u" verify"_s;
         EXPECT_TRUE(m_messages.last().contains(u"\n"_s + verify + u"\n"_s))
             << qPrintable(m_messages.last());
-        EXPECT_TRUE(m_messages.last().contains(u"rightsmith-users "_s + arguments + u" restore"_s));
+        for (const char *command : {" backups\n", " restore --backup N\n", " restore COPY"})
+            EXPECT_TRUE(m_messages.last().contains(u"rightsmith-users "_s + arguments
+                                                   + QLatin1StringView(command)))
+                << command;
 
         // The command as the administrator would paste it into a shell.
         // The tool finds the registry where this test's store keeps it.
