@@ -17,9 +17,8 @@ QString PasswordRules::check(const QByteArray &password, const QByteArray &userN
     // bytes counted are the characters typed.
     if (password.size() < minimumLength)
         return QCoreApplication::translate("zkSecurity::PasswordRules",
-                                           "The password has %1 characters; it must have at "
-                                           "least %2.")
-            .arg(password.size())
+                                           "The password is too short: it must have at least "
+                                           "%1 characters.")
             .arg(minimumLength);
     const QString text = rightsmith::toolkit::Codec::toUnicode(password);
     if (text.compare(rightsmith::toolkit::Codec::toUnicode(userName), Qt::CaseInsensitive) == 0)

@@ -253,7 +253,7 @@ private Q_SLOTS:
                  qPrintable(walk.pending()));
         QVERIFY2(walk.pending().isEmpty(), qPrintable(u"stuck at: "_s + walk.pending()));
         QCOMPARE(capture.messages,
-                 QStringList {u"The password has 4 characters; it must have at least 6."_s});
+                 QStringList {u"The password is too short: it must have at least 6 characters."_s});
         QVERIFY(security.LoggedOn());
 
         // What a program starting now reads from the store.

@@ -123,11 +123,11 @@ $")
 _usertool_write_test(password-rules 0 "for pw in '' abc alice; do printf '%s\\n' $pw | USERS passwd Alice --min-length 4 2>&1; echo exit $?; done; printf 'pw\\n' | USERS add Carol --min-length 4 2>&1; echo exit $?; printf 'alice pw\\n' | USERS check Alice && USERS list && printf 'alice-pw\\n' | USERS passwd Alice --min-length 4"
                      "^rightsmith-users: The password cannot be empty.
 exit 1
-rightsmith-users: The password has 3 characters; it must have at least 4.
+rightsmith-users: The password is too short: it must have at least 4 characters.
 exit 1
 rightsmith-users: The password cannot be the user name.
 exit 1
-rightsmith-users: The password has 2 characters; it must have at least 4.
+rightsmith-users: The password is too short: it must have at least 4 characters.
 exit 1
 Supervisor
 Alice

@@ -28,17 +28,17 @@ TEST(PasswordRules, EachBrokenRuleIsNamedAndNothingIsRefusedWhileOff)
         {"empty", true, 8, "", "Anna", empty},
         {"empty, whatever the minimum", true, 0, "", "Anna", empty},
         {"one short", true, 8, "1234567", "Anna",
-         u"The password has 7 characters; it must have at least 8."_s},
+         u"The password is too short: it must have at least 8 characters."_s},
         // Windows-1252: one byte is one character typed.
         {"characters, not UTF-8 bytes", true, 4, "\xe9\xe9\xe9", "Anna",
-         u"The password has 3 characters; it must have at least 4."_s},
+         u"The password is too short: it must have at least 4 characters."_s},
         {"exactly the minimum", true, 8, "12345678", "Anna", {}},
         {"the name", true, 4, "Anna", "Anna", name},
         {"the name in other capitals", true, 4, "sUPERVISOR", "Supervisor", name},
         {"the name with an accent in other capitals", true, 3, "ZO\xcb", "Zo\xeb", name},
         {"the name and more", true, 4, "Anna1", "Anna", {}},
         {"the short name: length first", true, 8, "Anna", "Anna",
-         u"The password has 4 characters; it must have at least 8."_s},
+         u"The password is too short: it must have at least 8 characters."_s},
     };
     for (const Row &row : rows) {
         const PasswordRules rules {row.enabled, row.minimum};
