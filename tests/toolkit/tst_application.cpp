@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QEventLoop>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -236,6 +237,7 @@ void tst_Application::messageBoxesCarryTheTitleAndIcon()
     QString text;
     int buttons = 0;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString selected;
     testsupport::answerNextModal([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
@@ -243,6 +245,14 @@ void tst_Application::messageBoxesCarryTheTitleAndIcon()
         text = box->text();
         buttons = int(box->buttons().size());
         icon = box->icon();
+        // The text can be selected and copied: a message may hold a command.
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text() != text)
+                continue;
+            label->setFocus();
+            QTest::keySequence(label, QKeySequence::SelectAll);
+            selected = label->selectedText();
+        }
         box->button(QMessageBox::Ok)->click();
     });
     switch (shownBy) {
@@ -258,6 +268,7 @@ void tst_Application::messageBoxesCarryTheTitleAndIcon()
     }
     QCOMPARE(title, u"Rightsmith Demo"_s);
     QCOMPARE(text, message);
+    QCOMPARE(selected, message);
     QCOMPARE(buttons, 1);
     QCOMPARE(icon, expectedIcon);
 
