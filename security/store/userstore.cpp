@@ -9,6 +9,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/ownfile_p.h"
 #include "security/store/sharedstore_p.h"
+#include "security/store/storedigest_p.h"
 #include "security/store/storenames_p.h"
 #include "security/store/toolcommand_p.h"
 #include "security/store/userstore_shared_p.h"
@@ -295,6 +296,7 @@ UserStore::Mark UserStore::markOf(LocalBackend &local, Registry &registry) const
     if (registry.valueType(StoreNames::UserTemplateSize) == Registry::Integer)
         mark.size = registry.readInteger(StoreNames::UserTemplateSize).value_or(-1);
     mark.digest = local.heldDigest(registry);
+    mark.roles = storedRoleDigest(registry);
     return mark;
 }
 
@@ -322,25 +324,36 @@ void UserStore::noteRead(LocalBackend &local, Registry &registry,
     m_read.size = -1;
     if (registry.valueType(StoreNames::UserTemplateSize) == Registry::Integer)
         m_read.size = registry.readInteger(StoreNames::UserTemplateSize).value_or(-1);
+    m_read.roles = storedRoleDigest(registry);
     m_tracking = true;
 }
 
 UserStore::SaveResult UserStore::trySave(const UserStoreSettings &settings,
                                          TzkSecurityTemplate &userTemplate,
                                          const QList<QByteArray> &lastUsers,
-                                         const QByteArray &scrambledPassword)
+                                         const QByteArray &scrambledPassword,
+                                         TzkSecurityTemplate *roleTemplate)
 {
     m_changedElsewhere = false;
     const auto backend = UserStoreBackend::open(settings);
-    if (SharedBackend *shared = backend->shared())
+    if (SharedBackend *shared = backend->shared()) {
+        // The shared store's tables keep no role template.
+        if (roleTemplate && roleTemplate->topLevelCount() > 0)
+            return {Problem::NotWritten,
+                    UserStore::tr("Roles cannot be kept in the shared store %1: its tables keep "
+                                  "no role template. Your changes were not saved.")
+                        .arg(shared->location())};
         return saveShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
-    return saveLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword);
+    }
+    return saveLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword,
+                     roleTemplate);
 }
 
 UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, LocalBackend &local,
                                            TzkSecurityTemplate &userTemplate,
                                            const QList<QByteArray> &lastUsers,
-                                           const QByteArray &scrambledPassword)
+                                           const QByteArray &scrambledPassword,
+                                           TzkSecurityTemplate *roleTemplate)
 {
     // The write lock comes first: until it is held nothing is replaced, and a
     // store that cannot be written is found out before anything is destroyed.
@@ -373,7 +386,13 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
             return failed({error.message(), {}});
         }
     }
-    if (m_changedElsewhere && !sameTree) {
+    // The role template is written when it changed since it was read; one
+    // that could not be read is left as it is.
+    QByteArray roleBytes = m_roles;
+    if (roleTemplate && m_roleProblem.isEmpty())
+        roleBytes = roleTemplate->topLevelCount() > 0 ? streamOf(*roleTemplate) : QByteArray();
+    const bool rolesChanged = roleBytes != m_roles;
+    if (m_changedElsewhere && (!sameTree || rolesChanged)) {
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
         commitOrWarn(*transaction);
         return {Problem::ChangedElsewhere, changedElsewhereMessage()};
@@ -397,6 +416,10 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
         && !m_changedElsewhere && !m_read.digest.isEmpty())
         local.keepReplaced(m_read.digest);
 
+    if (rolesChanged) {
+        if (const auto failure = writeRoles(settings, *registry, *roleTemplate, roleBytes))
+            return failed({*failure, {}});
+    }
     if (unchanged) // only the recent users and the password are written
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
     else if (const auto failure =
@@ -412,10 +435,13 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     }
     local.committed();
     m_unreadable.clear();
+    m_roles = roleBytes;
+    if (m_tracking && rolesChanged)
+        m_read.roles = roleBytes.isEmpty() ? QByteArray() : digestOf(roleBytes);
     if (!unchanged) {
         noteStored(settings, userTemplate, written.size, bytes, true);
         if (m_tracking)
-            m_read = {where, written.digest, written.size};
+            m_read = {where, written.digest, written.size, m_read.roles};
     } else if (!m_changedElsewhere) {
         m_stored.asSaved = true; // what is stored is what a save writes
     }
@@ -423,8 +449,13 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
 }
 
 bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword)
+                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
+                     TzkSecurityTemplate *roleTemplate)
 {
+    m_roles.clear();
+    m_roleProblem.clear();
+    if (roleTemplate)
+        roleTemplate->ClearTemplate();
     scrambledPassword.clear();
     m_state = State::NotLoaded;
     m_problem.clear();
@@ -438,12 +469,13 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     const auto backend = UserStoreBackend::open(settings);
     if (SharedBackend *shared = backend->shared())
         return loadShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
-    return loadLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword);
+    return loadLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword,
+                     roleTemplate);
 }
 
 bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local,
                           TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                          QByteArray &scrambledPassword)
+                          QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
 {
     std::unique_ptr<Registry> registry;
     std::unique_ptr<RegistryTransaction> transaction;
@@ -490,6 +522,8 @@ bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local
     }
     m_state = State::Loaded;
     m_unreadable.clear();
+    if (roleTemplate)
+        readRoles(*registry, userTemplate, *roleTemplate);
 
     const bool read = readLastUsers(settings, *registry, lastUsers);
     return finish(read);

@@ -204,6 +204,9 @@ void recordInTrail(const UserStoreSettings &settings, rightsmith::toolkit::Regis
 /// counts as empty.
 QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray stored,
                                const TzkSecurityTemplate &after);
+/// The digest of the role template stored in the open key of \a registry;
+/// empty when none is stored.
+QByteArray storedRoleDigest(rightsmith::toolkit::Registry &registry);
 [[noreturn]] void throwInvalidDataType(const QString &name);
 /// Runs \a write, a write of the value \a name whose failure does not fail
 /// the save: a failure is logged.
