@@ -382,12 +382,14 @@ int verify(const Invocation &call)
     const zkSecurity::UserStoreSettings settings = store.settings();
     zkSecurity::UserStore userStore(rightsmith::toolkit::Registry::ReadOnly);
     zkSecurity::TzkSecurityTemplate userTemplate;
+    zkSecurity::TzkSecurityTemplate roleTemplate;
     QList<QByteArray> lastUsers;
     QByteArray password;
     out() << "store: " << zkSecurity::UserStore::location(settings) << '\n';
     int code = ExitOk;
     try {
-        const bool complete = userStore.load(settings, userTemplate, lastUsers, password);
+        const bool complete =
+            userStore.load(settings, userTemplate, lastUsers, password, &roleTemplate);
         switch (userStore.state()) {
         case zkSecurity::UserStore::State::Loaded:
             if (userStore.readOnly()) {
@@ -396,6 +398,12 @@ int verify(const Invocation &call)
                 break;
             }
             out() << "ok: " << userTemplate.topLevelCount() << " users\n";
+            if (!userStore.roleProblem().isEmpty()) {
+                out() << "unreadable: " << userStore.roleProblem() << '\n';
+                code = ExitError;
+            } else if (roleTemplate.topLevelCount() > 0) {
+                out() << "ok: " << roleTemplate.topLevelCount() << " roles\n";
+            }
             if (!complete)
                 out() << "warning: the recent user names cannot be read\n";
             break;
