@@ -155,6 +155,10 @@ add_test(NAME usertool/hardened
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/hardened.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-hardened)
 rightsmith_add_test(usertool/hardened)
+add_test(NAME usertool/roles
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/roles.sh ${_tool} $<TARGET_FILE:usertool_makestore>
+                 ${CMAKE_CURRENT_BINARY_DIR}/usertool-roles)
+rightsmith_add_test(usertool/roles)
 add_test(NAME usertool/passwordlength
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/passwordlength.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-passwordlength)
