@@ -336,15 +336,9 @@ UserStore::SaveResult UserStore::trySave(const UserStoreSettings &settings,
 {
     m_changedElsewhere = false;
     const auto backend = UserStoreBackend::open(settings);
-    if (SharedBackend *shared = backend->shared()) {
-        // The shared store's tables keep no role template.
-        if (roleTemplate && roleTemplate->topLevelCount() > 0)
-            return {Problem::NotWritten,
-                    UserStore::tr("Roles cannot be kept in the shared store %1: its tables keep "
-                                  "no role template. Your changes were not saved.")
-                        .arg(shared->location())};
-        return saveShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
-    }
+    if (SharedBackend *shared = backend->shared())
+        return saveShared(settings, *shared, userTemplate, lastUsers, scrambledPassword,
+                          roleTemplate);
     return saveLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword,
                      roleTemplate);
 }
@@ -388,9 +382,7 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     }
     // The role template is written when it changed since it was read; one
     // that could not be read is left as it is.
-    QByteArray roleBytes = m_roles;
-    if (roleTemplate && m_roleProblem.isEmpty())
-        roleBytes = roleTemplate->topLevelCount() > 0 ? streamOf(*roleTemplate) : QByteArray();
+    const QByteArray roleBytes = roleBytesToSave(roleTemplate);
     const bool rolesChanged = roleBytes != m_roles;
     if (m_changedElsewhere && (!sameTree || rolesChanged)) {
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
@@ -468,7 +460,8 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_databaseDamaged = false;
     const auto backend = UserStoreBackend::open(settings);
     if (SharedBackend *shared = backend->shared())
-        return loadShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
+        return loadShared(settings, *shared, userTemplate, lastUsers, scrambledPassword,
+                          roleTemplate);
     return loadLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword,
                      roleTemplate);
 }
@@ -630,6 +623,13 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
     return true;
 }
 
+QByteArray UserStore::roleBytesToSave(TzkSecurityTemplate *roleTemplate) const
+{
+    if (!roleTemplate || !m_roleProblem.isEmpty())
+        return m_roles;
+    return roleTemplate->topLevelCount() > 0 ? streamOf(*roleTemplate) : QByteArray();
+}
+
 QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
 {
     try {
@@ -726,7 +726,7 @@ QStringList UserStore::keptAside(const UserStoreSettings &settings)
 
 bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                            TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                           QByteArray &scrambledPassword)
+                           QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
 {
     m_stored = {};
     if (!settings.addressProblem.isEmpty())
@@ -782,6 +782,14 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
     m_state = State::Loaded;
     if (m_readOnly)
         m_problem = serverProblem;
+    // The roles come from the server only: the local copy keeps none, and
+    // nothing is saved while it stands in.
+    if (roleTemplate) {
+        m_roleProblem =
+            readRoleTemplate(stored->roles, shared.location(), userTemplate, *roleTemplate);
+        if (m_roleProblem.isEmpty())
+            m_roles = stored->roles;
+    }
     if (!registry)
         return false;
 
@@ -811,10 +819,13 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
                                             SharedBackend &shared,
                                             TzkSecurityTemplate &userTemplate,
                                             const QList<QByteArray> &lastUsers,
-                                            const QByteArray &scrambledPassword)
+                                            const QByteArray &scrambledPassword,
+                                            TzkSecurityTemplate *roleTemplate)
 {
+    const QByteArray roleBytes = roleBytesToSave(roleTemplate);
+    const bool rolesChanged = roleBytes != m_roles;
     const bool unchanged = m_state == State::Loaded && settings.addressProblem.isEmpty()
-        && unchangedSinceShared(userTemplate, shared.location());
+        && unchangedSinceShared(userTemplate, shared.location()) && !rolesChanged;
 
     // The user template first: what the server refuses is reported, and the
     // local values below are written all the same.
@@ -835,7 +846,10 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
         bytes = streamOf(userTemplate);
         try {
             qint64 version = 0;
-            if (shared.send(bytes, userTemplate, m_sharedVersion, version)
+            // Roles are sent only when they changed: tables without them
+            // keep working for every other save.
+            if (shared.send(bytes, userTemplate, m_sharedVersion, version,
+                            rolesChanged ? &roleBytes : nullptr, roleTemplate)
                 == SharedStore::SaveResult::Conflict) {
                 result = {Problem::ChangedOnServer,
                           UserStore::tr(
@@ -844,6 +858,7 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
                               "see the current users.")};
             } else {
                 m_sharedVersion = version;
+                m_roles = roleBytes;
                 noteStored(settings, userTemplate, bytes.size(), bytes, true);
             }
         } catch (const rightsmith::toolkit::Error &error) {

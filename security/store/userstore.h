@@ -261,7 +261,7 @@ private:
                    QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
     bool loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                     TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                    QByteArray &scrambledPassword);
+                    QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
     bool beginLoad(const UserStoreSettings &settings, LocalBackend &local,
                    std::unique_ptr<rightsmith::toolkit::Registry> &registry,
                    std::unique_ptr<rightsmith::toolkit::RegistryTransaction> &transaction);
@@ -279,7 +279,10 @@ private:
                                       const QByteArray &bytes);
     SaveResult saveShared(const UserStoreSettings &settings, SharedBackend &shared,
                           TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
-                          const QByteArray &scrambledPassword);
+                          const QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
+    // The role template a save writes: \a roleTemplate's stream, or what the
+    // store holds when there is none or the stored one could not be read.
+    QByteArray roleBytesToSave(TzkSecurityTemplate *roleTemplate) const;
     bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
     bool unreadable(const QString &problem);
     bool noteDamage(const UserStoreSettings &settings, const QString &problem);

@@ -14,6 +14,7 @@
 
 #include <QBuffer>
 
+using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Registry;
 
 namespace zkSecurity {
@@ -65,28 +66,56 @@ QByteArray storedRoleDigest(Registry &registry)
     return stored.bytes.isEmpty() ? QByteArray() : digestOf(stored.bytes);
 }
 
-void UserStore::readRoles(Registry &registry, TzkSecurityTemplate &userTemplate,
-                          TzkSecurityTemplate &roleTemplate)
+QString readRoleTemplate(const QByteArray &bytes, const QString &where,
+                         TzkSecurityTemplate &userTemplate, TzkSecurityTemplate &roleTemplate)
 {
     QString problem;
-    StoredRoles stored;
     try {
-        stored = storedRoles(registry);
-        problem = stored.problem;
-        if (problem.isEmpty() && !stored.bytes.isEmpty()) {
-            loadStream(roleTemplate, stored.bytes);
+        if (!bytes.isEmpty()) {
+            loadStream(roleTemplate, bytes);
             problem = Roles(roleTemplate, userTemplate).Damage();
         }
     } catch (const rightsmith::toolkit::Error &error) {
         problem = error.message();
     }
-    if (!problem.isEmpty()) {
-        roleTemplate.ClearTemplate();
-        m_roleProblem = UserStore::tr("the role template \"%1\" cannot be read: %2")
-                            .arg(StoreNames::RoleTemplate, problem);
-        return;
+    if (problem.isEmpty())
+        return {};
+    roleTemplate.ClearTemplate();
+    return UserStore::tr("the role template %1 cannot be read: %2").arg(where, problem);
+}
+
+QList<AuditRecord> roleChangesFrom(const UserStoreSettings &settings, const QByteArray &stored,
+                                   const TzkSecurityTemplate &after)
+{
+    TzkSecurityTemplate before;
+    if (!stored.isEmpty()) {
+        try {
+            loadStream(before, stored);
+        } catch (const rightsmith::toolkit::Error &) {
+            before.ClearTemplate();
+        }
     }
-    m_roles = stored.bytes;
+    QList<AuditRecord> records = AuditTrail::roleChanges(before, after);
+    for (AuditRecord &entry : records)
+        entry.actor = settings.actor;
+    return records;
+}
+
+void UserStore::readRoles(Registry &registry, TzkSecurityTemplate &userTemplate,
+                          TzkSecurityTemplate &roleTemplate)
+{
+    const QString where = u"\"%1\""_s.arg(StoreNames::RoleTemplate);
+    StoredRoles stored;
+    try {
+        stored = storedRoles(registry);
+    } catch (const rightsmith::toolkit::Error &error) {
+        stored.problem = error.message();
+    }
+    m_roleProblem = stored.problem.isEmpty()
+        ? readRoleTemplate(stored.bytes, where, userTemplate, roleTemplate)
+        : UserStore::tr("the role template %1 cannot be read: %2").arg(where, stored.problem);
+    if (m_roleProblem.isEmpty())
+        m_roles = stored.bytes;
 }
 
 std::optional<QString> UserStore::writeRoles(const UserStoreSettings &settings,
@@ -96,21 +125,11 @@ std::optional<QString> UserStore::writeRoles(const UserStoreSettings &settings,
 {
     try {
         if (settings.hardening.auditTrail) {
-            TzkSecurityTemplate before;
-            const StoredRoles stored = storedRoles(registry);
-            if (stored.problem.isEmpty() && !stored.bytes.isEmpty()) {
-                try {
-                    loadStream(before, stored.bytes);
-                } catch (const rightsmith::toolkit::Error &) {
-                    before.ClearTemplate();
-                }
-            }
             AuditTrail trail(registry, settings.key, settings.hardening.auditLimits);
             const QDateTime now = settings.hardening.now();
-            for (AuditRecord entry : AuditTrail::roleChanges(before, roleTemplate)) {
-                entry.actor = settings.actor;
+            for (const AuditRecord &entry :
+                 roleChangesFrom(settings, storedRoles(registry).bytes, roleTemplate))
                 trail.append(entry, now);
-            }
         }
         // A store without roles keeps no role template at all.
         if (bytes.isEmpty()) {

@@ -76,7 +76,7 @@ void restoreShared(Store &store, const QString &source, const QByteArray &stream
                            u"cannot keep the current user template as %1: %2; "
                            u"nothing was changed"_s.arg(kept, file.errorString())};
     }
-    const auto record = [&](const QByteArray &) {
+    const auto record = [&](const QByteArray &, const QByteArray &) {
         if (!trail)
             return;
         zkSecurity::AuditRecord entry;
