@@ -41,3 +41,16 @@ shared list | grep -q '^Dave$' || fail "backup 1 is not the users before the rem
 shared restore --backup 1 >/dev/null || fail "undo"
 [ "$(shared matrix --csv)" = "$out" ] || fail "the restore was not undone"
 echo "shared store: ok"
+
+# Roles on the server, saved with the users in one compare-and-set.
+shared role add Clerks >/dev/null || fail "role add --store"
+shared role grant Clerks 2 >/dev/null || fail "role grant --store"
+shared role assign Clerks Alice Carol >/dev/null || fail "role assign --store"
+out=$(shared matrix --csv)
+echo "$out" | grep -qx 'Alice,Clerks,No,Yes,No' || fail "matrix --store with roles: $out"
+echo "$out" | grep -qx 'Carol,Clerks,No,Yes,No' || fail "matrix --store with roles: $out"
+shared role list | grep -qx '  members: Alice, Carol' || fail "role list --store: $(shared role list)"
+if shared role assign Clerks Nobody 2>/dev/null; then fail "a member who is not a user"; fi
+[ "$(shared matrix --csv)" = "$out" ] || fail "a refused role change changed the store"
+[ "$("$tool" --key "$key" matrix --csv)" = "$local" ] || fail "the local store changed"
+echo "shared roles: ok"

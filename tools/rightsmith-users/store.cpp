@@ -74,7 +74,16 @@ void Store::loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
 
 void Store::loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles)
 {
-    if (isShared() || !hasValue(StoreNames::RoleTemplate))
+    if (isShared()) {
+        QByteArray data = shared().load(m_where.key).roles;
+        if (data.isEmpty())
+            return;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        roles.LoadFromStreamSecurity(buffer);
+        return;
+    }
+    if (!hasValue(StoreNames::RoleTemplate))
         return;
     Registry &reg = registry();
     const qint64 size = reg.valueType(StoreNames::RoleTemplateSize) == Registry::Integer

@@ -54,8 +54,8 @@ public:
     // The stored user template; empty when the key holds none.
     void loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl);
 
-    // The stored role template; empty when the store keeps none (a shared
-    // store's tables keep none). Throws a Failure when it cannot be read.
+    // The stored role template; empty when the store keeps none. Throws when
+    // it cannot be read.
     void loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles);
 
     // The stored user template's stream, from the file given or the file a
