@@ -81,10 +81,9 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword, bool tellConfli
         roles.FollowSecurityTemplate(*m_securityTemplate);
         roles.ApplyToUsers();
     }
-    const bool saved =
-        show(m_store->trySave(settings, *m_userTemplate, m_lastUsers, scrambledPassword,
-                              RoleTemplate()),
-             tellConflict ? UserStore::ConflictMessage::Shown : UserStore::ConflictMessage::Silent);
+    const bool saved = show(
+        m_store->trySave(settings, *m_userTemplate, m_lastUsers, scrambledPassword, RoleTemplate()),
+        tellConflict ? UserStore::ConflictMessage::Shown : UserStore::ConflictMessage::Silent);
     // Changes the shared store refused (saved elsewhere meanwhile, or out of
     // reach) must not stay in force here, nor users another program saved
     // to the local store be overlooked: the users are read again, once the

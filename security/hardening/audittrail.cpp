@@ -49,12 +49,23 @@ constexpr qint64 MsPerMinute = 60 * 1000;
 
 // The stored names, in the order of AuditEvent.
 constexpr std::array<const char *, 17> EventNames {
-    "logon accepted",         "logon refused",       "logon throttled",
-    "user added",             "user removed",        "right granted",
-    "right denied",           "password changed",    "lock cleared",
-    "store kept aside",       "store restored",      "role added",
-    "role removed",           "right granted to role", "right denied to role",
-    "user assigned to role",  "user unassigned from role",
+    "logon accepted",
+    "logon refused",
+    "logon throttled",
+    "user added",
+    "user removed",
+    "right granted",
+    "right denied",
+    "password changed",
+    "lock cleared",
+    "store kept aside",
+    "store restored",
+    "role added",
+    "role removed",
+    "right granted to role",
+    "right denied to role",
+    "user assigned to role",
+    "user unassigned from role",
 };
 static_assert(EventNames.size() == std::size_t(AuditEvent::UserUnassigned) + 1);
 
@@ -444,9 +455,9 @@ QList<AuditRecord> AuditTrail::changes(const TzkSecurityTemplate &before,
         if (recordBytes(old->firstChild()) != recordBytes(user->firstChild()))
             records.append(changeRecord(AuditEvent::PasswordChanged, name));
 
-        for (const auto &[right, granted] : toggledRights(old->count() > 1 ? old->item(1) : nullptr,
-                                                          user->count() > 1 ? user->item(1)
-                                                                            : nullptr))
+        for (const auto &[right, granted] :
+             toggledRights(old->count() > 1 ? old->item(1) : nullptr,
+                           user->count() > 1 ? user->item(1) : nullptr))
             records.append(changeRecord(
                 granted ? AuditEvent::RightGranted : AuditEvent::RightDenied, name, right));
     }

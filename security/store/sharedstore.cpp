@@ -57,8 +57,8 @@ struct Relation
     "r id bigint true;r store_key text true;r time bigint true;r os_user text true;"               \
     "r host text true;r program text true;r event text true;r user_name bytea true;"               \
     "r actor bytea true;r detail text true"
-#define RIGHTSMITH_USER_TEMPLATE_COLUMNS                                                            \
-    "r store_key text true;r version bigint true;r template bytea true;r size integer true;"        \
+#define RIGHTSMITH_USER_TEMPLATE_COLUMNS                                                           \
+    "r store_key text true;r version bigint true;r template bytea true;r size integer true;"       \
     "r changed_at timestamp with time zone true"
 #define RIGHTSMITH_COMMON_RELATIONS                                                                \
     {"rightsmith_schema", "r version integer false"},                                              \
@@ -827,12 +827,12 @@ QStringList SharedStore::grantStatements(const QString &workstationRole,
 
 SharedStore::Stored SharedStore::load(const QString &storeKey)
 {
-    const Result result = run(schemaVersion() >= 4
-                                  ? "SELECT version, template, roles FROM rightsmith_user_template "
-                                    "WHERE store_key = $1"
-                                  : "SELECT version, template FROM rightsmith_user_template "
-                                    "WHERE store_key = $1",
-                              {keyOf(storeKey)}, {}, true);
+    const Result result =
+        run(schemaVersion() >= 4 ? "SELECT version, template, roles FROM rightsmith_user_template "
+                                   "WHERE store_key = $1"
+                                 : "SELECT version, template FROM rightsmith_user_template "
+                                   "WHERE store_key = $1",
+            {keyOf(storeKey)}, {}, true);
     Stored stored;
     if (result.rows() == 0)
         return stored;
@@ -856,11 +856,11 @@ qint64 SharedStore::version(const QString &storeKey)
     return result.rows() == 1 ? result.text(0, 0).toLongLong() : 0;
 }
 
-SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,
-                                          qint64 basedOnVersion, qint64 *newVersion,
-                                          const std::function<void(const QByteArray &,
-                                                                   const QByteArray &)> &alongside,
-                                          const QByteArray *roles)
+SharedStore::SaveResult
+SharedStore::save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
+                  qint64 *newVersion,
+                  const std::function<void(const QByteArray &, const QByteArray &)> &alongside,
+                  const QByteArray *roles)
 {
     if (roles && schemaVersion() < 4)
         throw Error(SharedStore::tr("The user store %1 has tables of version %2, which keep no "
@@ -899,10 +899,11 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
             const QByteArray roleBytes = roles ? *roles : QByteArray();
             const QByteArray roleSize = QByteArray::number(roleBytes.size());
             const Result written = basedOnVersion == 0 && roles
-                ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size, "
-                      "roles, roles_size) VALUES ($1, 1, $2, $3, NULLIF($4, ''::bytea), "
-                      "NULLIF($5::integer, 0)) ON CONFLICT (store_key) DO NOTHING RETURNING version",
-                      {key, stream, size, roleBytes, roleSize}, {false, true, false, true, false})
+                ? run(
+                    "INSERT INTO rightsmith_user_template (store_key, version, template, size, "
+                    "roles, roles_size) VALUES ($1, 1, $2, $3, NULLIF($4, ''::bytea), "
+                    "NULLIF($5::integer, 0)) ON CONFLICT (store_key) DO NOTHING RETURNING version",
+                    {key, stream, size, roleBytes, roleSize}, {false, true, false, true, false})
                 : basedOnVersion == 0
                 ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size) "
                       "VALUES ($1, 1, $2, $3) ON CONFLICT (store_key) DO NOTHING RETURNING version",

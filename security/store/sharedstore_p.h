@@ -12,10 +12,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <span>
-
 #include <functional>
 #include <memory>
+#include <span>
 
 struct pg_conn;
 class QSocketNotifier;

@@ -815,12 +815,10 @@ bool UserStore::unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QS
         && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
 }
 
-UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
-                                            SharedBackend &shared,
-                                            TzkSecurityTemplate &userTemplate,
-                                            const QList<QByteArray> &lastUsers,
-                                            const QByteArray &scrambledPassword,
-                                            TzkSecurityTemplate *roleTemplate)
+UserStore::SaveResult
+UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
+                      TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
+                      const QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
 {
     const QByteArray roleBytes = roleBytesToSave(roleTemplate);
     const bool rolesChanged = roleBytes != m_roles;

@@ -118,8 +118,7 @@ void UserStore::readRoles(Registry &registry, TzkSecurityTemplate &userTemplate,
         m_roles = stored.bytes;
 }
 
-std::optional<QString> UserStore::writeRoles(const UserStoreSettings &settings,
-                                             Registry &registry,
+std::optional<QString> UserStore::writeRoles(const UserStoreSettings &settings, Registry &registry,
                                              const TzkSecurityTemplate &roleTemplate,
                                              const QByteArray &bytes)
 {

@@ -249,7 +249,8 @@ int matrix(const Invocation &call)
     const bool withRoles = roleTemplate.topLevelCount() > 0;
     const auto rolesOf = [&](const QString &user) {
         QStringList names;
-        const QByteArray name = rightsmith::toolkit::Codec::fromUnicode(user).value_or(QByteArray());
+        const QByteArray name =
+            rightsmith::toolkit::Codec::fromUnicode(user).value_or(QByteArray());
         for (const QByteArray &role : roles.RolesOfUser(name))
             names << text(role);
         return names;

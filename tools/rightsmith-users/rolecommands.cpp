@@ -33,8 +33,8 @@ struct SubCommand
 };
 
 const SubCommand SubCommands[] = {
-    {u"list"_s, -1},  {u"add"_s, 0},    {u"remove"_s, 0},   {u"grant"_s, 1},
-    {u"deny"_s, 1},   {u"assign"_s, 1}, {u"unassign"_s, 1},
+    {u"list"_s, -1}, {u"add"_s, 0},    {u"remove"_s, 0},   {u"grant"_s, 1},
+    {u"deny"_s, 1},  {u"assign"_s, 1}, {u"unassign"_s, 1},
 };
 
 const SubCommand *findSubCommand(const QString &name)
@@ -145,9 +145,9 @@ int role(const Invocation &call)
                 const bool granted = sub == u"grant"_s;
                 for (const QString &name : names) {
                     const zkSecurity::TreeNode *rights = roles->RoleRights(role);
-                    const zkSecurity::TreeNode *right =
-                        rights ? zkSecurity::FindRight(rights, bytesOf(name, u"a right"_s))
-                               : nullptr;
+                    const zkSecurity::TreeNode *right = rights
+                        ? zkSecurity::FindRight(rights, bytesOf(name, u"a right"_s))
+                        : nullptr;
                     if (rights && !right)
                         throw Failure {ExitUsage, u"there is no right %1"_s.arg(name)};
                     must(roles->SetRoleRight(role, right ? right->data()->SecurityId : 0, granted,

@@ -91,16 +91,18 @@ void Store::loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles)
         : -1;
     QByteArray data = reg.readBinary(StoreNames::RoleTemplate).value_or(QByteArray());
     if (size != data.size())
-        throw Failure {ExitError, u"the role template \"%1\" cannot be read: it does not have "
-                                  u"the size \"%2\" says"_s
-                                      .arg(StoreNames::RoleTemplate, StoreNames::RoleTemplateSize)};
+        throw Failure {
+            ExitError,
+            u"the role template \"%1\" cannot be read: it does not have "
+            u"the size \"%2\" says"_s.arg(StoreNames::RoleTemplate, StoreNames::RoleTemplateSize)};
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     try {
         roles.LoadFromStreamSecurity(buffer);
     } catch (const rightsmith::toolkit::Error &error) {
-        throw Failure {ExitError, u"the role template \"%1\" cannot be read: %2"_s.arg(
-                                      StoreNames::RoleTemplate, error.message())};
+        throw Failure {ExitError,
+                       u"the role template \"%1\" cannot be read: %2"_s.arg(
+                           StoreNames::RoleTemplate, error.message())};
     }
 }
 

@@ -270,26 +270,28 @@ int setRights(const Invocation &call, bool granted)
     const QStringList &names = call.more;
     if (isSupervisor(call.argument))
         throw Failure {ExitUsage, u"the rights of %1 cannot be changed"_s.arg(call.argument)};
-    editUsersAndRoles(call, u"no right was changed"_s, [&](zkSecurity::TzkSecurityTemplate &users,
-                                                          zkSecurity::Roles *roles,
-                                                          const QString &) {
-        zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
-        // A member's rights follow the roles: they are changed there.
-        const QByteArrayList memberOf =
-            roles ? roles->RolesOfUser(rights->parent()->text())
-                  : QByteArrayList();
-        if (!memberOf.isEmpty())
-            throw Failure {ExitUsage, u"the rights of %1 follow the roles %2; change the roles' "
-                                      u"rights (role grant, role deny) or unassign %1"_s
-                                          .arg(call.argument, text(memberOf.join(", ")))};
-        for (const QString &name : names) {
-            const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
-            zkSecurity::TreeNode *right = bytes ? zkSecurity::FindRight(rights, *bytes) : nullptr;
-            if (!right)
-                throw Failure {ExitUsage, u"%1 holds no right %2"_s.arg(call.argument, name)};
-            setGranted(right, granted);
-        }
-    });
+    editUsersAndRoles(
+        call, u"no right was changed"_s,
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+            zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+            // A member's rights follow the roles: they are changed there.
+            const QByteArrayList memberOf =
+                roles ? roles->RolesOfUser(rights->parent()->text()) : QByteArrayList();
+            if (!memberOf.isEmpty())
+                throw Failure {ExitUsage,
+                               u"the rights of %1 follow the roles %2; change the roles' "
+                               u"rights (role grant, role deny) or unassign %1"_s.arg(
+                                   call.argument, text(memberOf.join(", ")))};
+            for (const QString &name : names) {
+                const std::optional<QByteArray> bytes =
+                    rightsmith::toolkit::Codec::fromUnicode(name);
+                zkSecurity::TreeNode *right =
+                    bytes ? zkSecurity::FindRight(rights, *bytes) : nullptr;
+                if (!right)
+                    throw Failure {ExitUsage, u"%1 holds no right %2"_s.arg(call.argument, name)};
+                setGranted(right, granted);
+            }
+        });
     out() << (granted ? "granted to %1: %2\n"_L1 : "denied to %1: %2\n"_L1)
                  .arg(call.argument, names.join(u", "_s));
     return ExitOk;
@@ -362,14 +364,14 @@ int remove(const Invocation &call)
 {
     if (isSupervisor(call.argument))
         throw Failure {ExitUsage, u"%1 cannot be removed"_s.arg(call.argument)};
-    editUsersAndRoles(call, u"the user was not removed"_s,
-                      [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles,
-                          const QString &) {
-                          zkSecurity::TreeNode *user = findUser(users, call.argument);
-                          if (roles)
-                              roles->ForgetUser(user->text());
-                          users.DeleteNode(user);
-                      });
+    editUsersAndRoles(
+        call, u"the user was not removed"_s,
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+            zkSecurity::TreeNode *user = findUser(users, call.argument);
+            if (roles)
+                roles->ForgetUser(user->text());
+            users.DeleteNode(user);
+        });
     out() << "removed " << call.argument << '\n';
     return ExitOk;
 }

@@ -139,7 +139,7 @@ TEST_F(RoleSaveTest, GrantingARightToARoleChangesExactlyThatRightOfItsMembersInT
     EXPECT_FALSE(before.at(userName(1)).at(1));
     EXPECT_TRUE(before.at(userName(10)).at(1) && before.at(userName(10)).at(4));
     EXPECT_FALSE(before.at(userName(4)).at(1)); // in no role, toggled off
-    EXPECT_TRUE(before.at(userName(9)).at(7));  // in no role, toggled on
+    EXPECT_TRUE(before.at(userName(9)).at(7)); // in no role, toggled on
 
     ASSERT_TRUE(Roles(*desk.RoleTemplate(), *desk.UserTemplate()).SetRoleRight("Stock", 9, true));
     ASSERT_TRUE(desk.SaveUsers(QByteArray()));
@@ -149,10 +149,9 @@ TEST_F(RoleSaveTest, GrantingARightToARoleChangesExactlyThatRightOfItsMembersInT
     for (const auto &[user, rights] : before) {
         for (const auto &[id, granted] : rights) {
             const bool nowGranted = after.at(user).at(id);
-            const bool expected = id == 9 && user != SupervisorName
-                    && member(user.mid(4).toInt(), "Stock")
-                ? true
-                : granted;
+            const bool expected =
+                id == 9 && user != SupervisorName && member(user.mid(4).toInt(), "Stock") ? true
+                                                                                          : granted;
             EXPECT_EQ(nowGranted, expected) << user.constData() << " right " << id;
             changed += nowGranted != granted;
         }

@@ -374,8 +374,8 @@ TEST_F(SharedUserStoreTest, ARoleChangeReachesAnotherDeskAndOfTwoAtOnceOneIsRefu
                   "The users were changed on another workstation since this dialog was opened; "
                   "your changes were not saved. Open the dialog again to see the current users.")});
     // Nothing lost: the refused desk reads the roles anew and makes its change again.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return roles(*c).RoleNode(bytes("Stock")) != nullptr; },
-                                5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return roles(*c).RoleNode(bytes("Stock")) != nullptr; }, 5000));
     ASSERT_TRUE(roles(*c).AddRole(bytes("Audit"), c->SecurityTemplate()->firstNode()));
     ASSERT_TRUE(c->SaveUsers({}));
     TzkSecurityTemplate users;
