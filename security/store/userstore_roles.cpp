@@ -84,23 +84,6 @@ QString readRoleTemplate(const QByteArray &bytes, const QString &where,
     return UserStore::tr("the role template %1 cannot be read: %2").arg(where, problem);
 }
 
-QList<AuditRecord> roleChangesFrom(const UserStoreSettings &settings, const QByteArray &stored,
-                                   const TzkSecurityTemplate &after)
-{
-    TzkSecurityTemplate before;
-    if (!stored.isEmpty()) {
-        try {
-            loadStream(before, stored);
-        } catch (const rightsmith::toolkit::Error &) {
-            before.ClearTemplate();
-        }
-    }
-    QList<AuditRecord> records = AuditTrail::roleChanges(before, after);
-    for (AuditRecord &entry : records)
-        entry.actor = settings.actor;
-    return records;
-}
-
 void UserStore::readRoles(Registry &registry, TzkSecurityTemplate &userTemplate,
                           TzkSecurityTemplate &roleTemplate)
 {

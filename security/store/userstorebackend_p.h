@@ -202,7 +202,7 @@ void recordInTrail(const UserStoreSettings &settings, rightsmith::toolkit::Regis
 /// The audit records of how \a after differs from the stored template stream
 /// \a stored, as done by settings.actor. A stored template that cannot be read
 /// counts as empty.
-QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray stored,
+QList<AuditRecord> changesFrom(const UserStoreSettings &settings, const QByteArray &stored,
                                const TzkSecurityTemplate &after);
 /// The audit records of how the role template \a after differs from the
 /// stored role template \a stored (empty: none), as done by settings.actor.

@@ -68,6 +68,18 @@ protected:
 
     SharedStore::Stored onServer() { return SharedStore::connect(PgServer::address)->load(key); }
 
+    // A category with one right, "Open" (1), as a build from clients makes it.
+    static void addOpenRight(TzkSecurity &security)
+    {
+        TreeNode *category = security.SecurityTemplate()->addChild(nullptr, bytes("File"));
+        category->setData(TzkNodeRecord());
+        TreeNode *open = security.SecurityTemplate()->addChild(category, bytes("Open"));
+        TzkNodeRecord record;
+        record.SecurityId = 1;
+        record.setCaption(bytes("Open"));
+        open->setData(record);
+    }
+
     void addUser(TzkSecurity &security, const char *name)
     {
         security.UserTemplate()->AddUserToUserTemplate(security.SecurityTemplate(), bytes(name), {},
@@ -181,14 +193,7 @@ TEST_F(SharedUserStoreTest, ASaveReachesAnotherRunningComponentByNotification)
 {
     const auto a = started(PgServer::address);
     ASSERT_TRUE(a->IsSupervisor());
-    // A category with one right, as a build from clients makes it.
-    TreeNode *category = a->SecurityTemplate()->addChild(nullptr, bytes("File"));
-    category->setData(TzkNodeRecord());
-    TreeNode *open = a->SecurityTemplate()->addChild(category, bytes("Open"));
-    TzkNodeRecord record;
-    record.SecurityId = 1;
-    record.setCaption(bytes("Open"));
-    open->setData(record);
+    addOpenRight(*a);
     a->UserTemplate()->AddUserToUserTemplate(a->SecurityTemplate(), bytes("Anna"), {}, true);
     ASSERT_TRUE(a->SaveUsers({}));
 
@@ -338,13 +343,7 @@ TEST_F(SharedUserStoreTest, FourSavesKeepThreeBackupsOnTheServer)
 TEST_F(SharedUserStoreTest, ARoleChangeReachesAnotherDeskAndOfTwoAtOnceOneIsRefused)
 {
     const auto a = started(PgServer::address, true);
-    TreeNode *category = a->SecurityTemplate()->addChild(nullptr, bytes("File"));
-    category->setData(TzkNodeRecord());
-    TreeNode *open = a->SecurityTemplate()->addChild(category, bytes("Open"));
-    TzkNodeRecord record;
-    record.SecurityId = 1;
-    record.setCaption(bytes("Open"));
-    open->setData(record);
+    addOpenRight(*a);
     addUser(*a, "Anna");
     const auto roles = [](TzkSecurity &desk) {
         return Roles(*desk.RoleTemplate(), *desk.UserTemplate());
