@@ -46,6 +46,7 @@ TzkSecurity::TzkSecurity(QObject *owner)
     // The trees need no host window here: they are plain trees that views observe.
     m_securityTemplate = std::make_unique<TzkSecurityTemplate>();
     m_userTemplate = std::make_unique<TzkSecurityTemplate>();
+    m_roleTemplate = std::make_unique<TzkSecurityTemplate>();
     m_dialogs = std::make_unique<TzkSecurityDialogs>();
     m_lastUsers.clear();
     m_store = std::make_unique<UserStore>();

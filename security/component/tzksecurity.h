@@ -98,6 +98,21 @@ public:
     void SetHardening(const HardeningSettings &hardening);
     /// The check the logon dialog runs: the store and hardening of this component.
     LogonCheck CreateLogonCheck() const;
+    /// Opt-in roles: the role template kept beside the user template is
+    /// read and saved with the users, and before each save every member's
+    /// own rights are rewritten to the union of their roles. Off by default:
+    /// nothing of roles is read, saved or shown. Set it before the component
+    /// is loaded.
+    void setRolesEnabled(bool enabled) { m_rolesEnabled = enabled; }
+    bool RolesEnabled() const { return m_rolesEnabled; }
+    /// The role template (see zkSecurity::Roles); nullptr while roles are off.
+    TzkSecurityTemplate *RoleTemplate() const
+    {
+        return m_rolesEnabled ? m_roleTemplate.get() : nullptr;
+    }
+    /// What is wrong with the role template last read, naming it; empty when
+    /// it was read or there is none. Roles cannot be changed then.
+    QString RolesProblem() const;
 
     // Members other parts read.
     bool LoggedOn() const { return m_loggedOn; }
@@ -192,6 +207,8 @@ private:
     std::unique_ptr<rightsmith::toolkit::ImageList> m_imageList;
     std::unique_ptr<TzkSecurityTemplate> m_userTemplate;
     std::unique_ptr<TzkSecurityTemplate> m_securityTemplate;
+    std::unique_ptr<TzkSecurityTemplate> m_roleTemplate;
+    bool m_rolesEnabled = false;
     QList<QByteArray> m_lastUsers;
     std::unique_ptr<TzkSecurityDialogs> m_dialogs;
 

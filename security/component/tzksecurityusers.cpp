@@ -1,6 +1,7 @@
 // SaveUsers and LoadUsers of the security component, through its user store.
 #include "security/component/logoncheck.h"
 #include "security/component/tzksecurity.h"
+#include "security/model/roles.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
 #include "security/store/storeaddress_p.h"
@@ -36,9 +37,10 @@ bool show(const UserStore::SaveResult &result, UserStore::ConflictMessage confli
 // Defined with the component rather than the store, which shows nothing.
 bool UserStore::save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
                      const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
-                     ConflictMessage conflict)
+                     ConflictMessage conflict, TzkSecurityTemplate *roleTemplate)
 {
-    return show(trySave(settings, userTemplate, lastUsers, scrambledPassword), conflict);
+    return show(trySave(settings, userTemplate, lastUsers, scrambledPassword, roleTemplate),
+                conflict);
 }
 
 UserStoreSettings TzkSecurity::StoreSettings() const
@@ -71,9 +73,17 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword)
 bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword, bool tellConflict)
 {
     const UserStoreSettings settings = StoreSettings();
-    const bool saved =
-        show(m_store->trySave(settings, *m_userTemplate, m_lastUsers, scrambledPassword),
-             tellConflict ? UserStore::ConflictMessage::Shown : UserStore::ConflictMessage::Silent);
+    // Members' own rights follow their roles before anything is saved, so
+    // that the rights check and every reader of the user template see them.
+    // A role template that could not be read rewrites nobody.
+    if (m_rolesEnabled && m_store->roleProblem().isEmpty()) {
+        Roles roles(*m_roleTemplate, *m_userTemplate);
+        roles.FollowSecurityTemplate(*m_securityTemplate);
+        roles.ApplyToUsers();
+    }
+    const bool saved = show(
+        m_store->trySave(settings, *m_userTemplate, m_lastUsers, scrambledPassword, RoleTemplate()),
+        tellConflict ? UserStore::ConflictMessage::Shown : UserStore::ConflictMessage::Silent);
     // Changes the shared store refused (saved elsewhere meanwhile, or out of
     // reach) must not stay in force here, nor users another program saved
     // to the local store be overlooked: the users are read again, once the
@@ -87,7 +97,16 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword, bool tellConfli
 
 bool TzkSecurity::LoadUsers(QByteArray &scrambledPassword)
 {
-    return m_store->load(StoreSettings(), *m_userTemplate, m_lastUsers, scrambledPassword);
+    const bool loaded = m_store->load(StoreSettings(), *m_userTemplate, m_lastUsers,
+                                      scrambledPassword, RoleTemplate());
+    if (!m_store->roleProblem().isEmpty())
+        rightsmith::toolkit::showWarning(m_store->roleProblemMessage(StoreSettings()));
+    return loaded;
+}
+
+QString TzkSecurity::RolesProblem() const
+{
+    return m_rolesEnabled ? m_store->roleProblem() : QString();
 }
 
 void TzkSecurity::WatchSharedStore()
@@ -217,7 +236,8 @@ void TzkSecurity::ReloadUsersNow()
     QList<QByteArray> lastUsers;
     QByteArray scrambledPassword;
     try {
-        m_store->load(StoreSettings(), *m_userTemplate, lastUsers, scrambledPassword);
+        m_store->load(StoreSettings(), *m_userTemplate, lastUsers, scrambledPassword,
+                      RoleTemplate());
     } catch (const rightsmith::toolkit::Error &error) {
         // An unreadable user template is left empty, as at a start-up.
         qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));

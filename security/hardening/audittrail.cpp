@@ -48,12 +48,26 @@ constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
 constexpr qint64 MsPerMinute = 60 * 1000;
 
 // The stored names, in the order of AuditEvent.
-constexpr std::array<const char *, 11> EventNames {
-    "logon accepted", "logon refused",    "logon throttled", "user added",
-    "user removed",   "right granted",    "right denied",    "password changed",
-    "lock cleared",   "store kept aside", "store restored",
+constexpr std::array<const char *, 17> EventNames {
+    "logon accepted",
+    "logon refused",
+    "logon throttled",
+    "user added",
+    "user removed",
+    "right granted",
+    "right denied",
+    "password changed",
+    "lock cleared",
+    "store kept aside",
+    "store restored",
+    "role added",
+    "role removed",
+    "right granted to role",
+    "right denied to role",
+    "user assigned to role",
+    "user unassigned from role",
 };
-static_assert(EventNames.size() == std::size_t(AuditEvent::StoreRestored) + 1);
+static_assert(EventNames.size() == std::size_t(AuditEvent::UserUnassigned) + 1);
 
 QString readFailure()
 {
@@ -219,12 +233,11 @@ QByteArray recordBytes(const TreeNode *node)
     return node && node->data() ? node->data()->toBytes() : TzkNodeRecord().toBytes();
 }
 
-// The rights below a user's "Rights" node (its second child), first leaf of
-// each identifier only, in depth-first child order.
-std::vector<std::pair<qint32, const TreeNode *>> rightsOf(const TreeNode *user)
+// The rights below \a root, first leaf of each identifier only, in
+// depth-first child order.
+std::vector<std::pair<qint32, const TreeNode *>> rightsBelow(const TreeNode *root)
 {
     std::vector<std::pair<qint32, const TreeNode *>> rights;
-    const TreeNode *root = user->count() > 1 ? user->item(1) : nullptr;
     if (!root)
         return rights;
     QHash<qint32, bool> seen;
@@ -249,6 +262,44 @@ std::vector<std::pair<qint32, const TreeNode *>> rightsOf(const TreeNode *user)
         }
     }
     return rights;
+}
+
+// The rights below \a after granted or denied since \a before: "<id> <caption>"
+// and whether it is now granted.
+QList<std::pair<QString, bool>> toggledRights(const TreeNode *before, const TreeNode *after)
+{
+    QHash<qint32, bool> wasGranted;
+    for (const auto &[id, node] : rightsBelow(before))
+        wasGranted.insert(id, isGranted(node->text()));
+    QList<std::pair<QString, bool>> toggled;
+    for (const auto &[id, node] : rightsBelow(after)) {
+        const auto found = wasGranted.constFind(id);
+        const bool granted = isGranted(node->text());
+        if (found == wasGranted.constEnd() || *found == granted)
+            continue;
+        toggled.append({QString::number(id) + u' '
+                            + rightsmith::toolkit::Codec::toUnicode(node->data()->caption()),
+                        granted});
+    }
+    return toggled;
+}
+
+// The members of a role node (its second child's leaves).
+QByteArrayList membersOf(const TreeNode *role)
+{
+    QByteArrayList members;
+    if (const TreeNode *list = role->count() > 1 ? role->item(1) : nullptr)
+        for (int i = 0; i < list->count(); ++i)
+            members.append(list->item(i)->text());
+    return members;
+}
+
+const TreeNode *roleNamed(const TzkSecurityTemplate &roles, const QByteArray &name)
+{
+    for (int i = 0; i < roles.topLevelCount(); ++i)
+        if (roles.topLevel(i)->text() == name)
+            return roles.topLevel(i);
+    return nullptr;
 }
 
 AuditRecord changeRecord(AuditEvent event, const QByteArray &user, const QString &detail = {})
@@ -404,25 +455,51 @@ QList<AuditRecord> AuditTrail::changes(const TzkSecurityTemplate &before,
         if (recordBytes(old->firstChild()) != recordBytes(user->firstChild()))
             records.append(changeRecord(AuditEvent::PasswordChanged, name));
 
-        QHash<qint32, bool> wasGranted;
-        for (const auto &[id, node] : rightsOf(old))
-            wasGranted.insert(id, isGranted(node->text()));
-        for (const auto &[id, node] : rightsOf(user)) {
-            const auto found = wasGranted.constFind(id);
-            const bool granted = isGranted(node->text());
-            if (found == wasGranted.constEnd() || *found == granted)
-                continue;
-            records.append(
-                changeRecord(granted ? AuditEvent::RightGranted : AuditEvent::RightDenied, name,
-                             QString::number(id) + u' '
-                                 + rightsmith::toolkit::Codec::toUnicode(node->data()->caption())));
-        }
+        for (const auto &[right, granted] :
+             toggledRights(old->count() > 1 ? old->item(1) : nullptr,
+                           user->count() > 1 ? user->item(1) : nullptr))
+            records.append(changeRecord(
+                granted ? AuditEvent::RightGranted : AuditEvent::RightDenied, name, right));
     }
     for (int i = 0; i < before.topLevelCount(); ++i) {
         const TreeNode *user = before.topLevel(i);
         if (before.GetUserNodeByUserName(user->text()) == user
             && !after.GetUserNodeByUserName(user->text()))
             records.append(changeRecord(AuditEvent::UserRemoved, user->text()));
+    }
+    return records;
+}
+
+QList<AuditRecord> AuditTrail::roleChanges(const TzkSecurityTemplate &before,
+                                           const TzkSecurityTemplate &after)
+{
+    QList<AuditRecord> records;
+    for (int i = 0; i < after.topLevelCount(); ++i) {
+        const TreeNode *role = after.topLevel(i);
+        const QString name = rightsmith::toolkit::Codec::toUnicode(role->text());
+        const TreeNode *old = roleNamed(before, role->text());
+        if (!old)
+            records.append(changeRecord(AuditEvent::RoleAdded, {}, name));
+        for (const auto &[right, granted] :
+             toggledRights(old ? old->firstChild() : nullptr, role->firstChild()))
+            if (old || granted)
+                records.append(changeRecord(granted ? AuditEvent::RoleRightGranted
+                                                    : AuditEvent::RoleRightDenied,
+                                            {}, name + QStringLiteral(": ") + right));
+        const QByteArrayList was = old ? membersOf(old) : QByteArrayList();
+        const QByteArrayList now = membersOf(role);
+        for (const QByteArray &member : now)
+            if (!was.contains(member))
+                records.append(changeRecord(AuditEvent::UserAssigned, member, name));
+        for (const QByteArray &member : was)
+            if (!now.contains(member))
+                records.append(changeRecord(AuditEvent::UserUnassigned, member, name));
+    }
+    for (int i = 0; i < before.topLevelCount(); ++i) {
+        const TreeNode *role = before.topLevel(i);
+        if (!roleNamed(after, role->text()))
+            records.append(changeRecord(AuditEvent::RoleRemoved, {},
+                                        rightsmith::toolkit::Codec::toUnicode(role->text())));
     }
     return records;
 }

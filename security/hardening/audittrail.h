@@ -28,6 +28,12 @@ enum class AuditEvent {
     LockCleared,
     StoreKeptAside,
     StoreRestored,
+    RoleAdded,
+    RoleRemoved,
+    RoleRightGranted,
+    RoleRightDenied,
+    UserAssigned,
+    UserUnassigned,
 };
 
 /// One entry of the audit trail. It never holds a password, scrambled or hashed.
@@ -110,6 +116,13 @@ public:
     /// only; rights by identifier, the first leaf of an identifier only.
     static QList<AuditRecord> changes(const TzkSecurityTemplate &before,
                                       const TzkSecurityTemplate &after);
+    /// The records that tell how the role template \a after differs from
+    /// \a before: roles added and removed (the role in the detail), rights
+    /// granted and denied to a role ("<role>: <id> <caption>"), members
+    /// assigned and unassigned (the member as the user, the role in the
+    /// detail). Roles are matched by name, rights by identifier.
+    static QList<AuditRecord> roleChanges(const TzkSecurityTemplate &before,
+                                          const TzkSecurityTemplate &after);
 
 private:
     rightsmith::toolkit::Registry &m_registry;

@@ -57,11 +57,11 @@ struct Relation
     "r id bigint true;r store_key text true;r time bigint true;r os_user text true;"               \
     "r host text true;r program text true;r event text true;r user_name bytea true;"               \
     "r actor bytea true;r detail text true"
+#define RIGHTSMITH_USER_TEMPLATE_COLUMNS                                                           \
+    "r store_key text true;r version bigint true;r template bytea true;r size integer true;"       \
+    "r changed_at timestamp with time zone true"
 #define RIGHTSMITH_COMMON_RELATIONS                                                                \
     {"rightsmith_schema", "r version integer false"},                                              \
-        {"rightsmith_user_template",                                                               \
-         "r store_key text true;r version bigint true;r template bytea true;r size integer true;"  \
-         "r changed_at timestamp with time zone true"},                                            \
         {"rightsmith_logon_failures",                                                              \
          "r store_key text true;r name_digest bytea true;r failures integer true;"                 \
          "r last_failure bigint true"},                                                            \
@@ -77,23 +77,35 @@ struct Relation
             "r keep_days integer true;r keep_rows bigint true;r forget_after_ms bigint true"       \
     }
 // Version 1; version 2, which adds the settings and two columns of the trail;
-// version 3, which adds the backups.
+// version 3, which adds the backups; version 4, which adds the role template.
 const Relation RelationsV1[] = {
     RIGHTSMITH_COMMON_RELATIONS,
+    {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
     {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS},
     {"rightsmith_settings", nullptr},
     {"rightsmith_user_template_backups", nullptr},
 };
 const Relation RelationsV2[] = {
     RIGHTSMITH_V2_RELATIONS,
+    {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
     {"rightsmith_user_template_backups", nullptr},
 };
+#define RIGHTSMITH_BACKUP_COLUMNS                                                                  \
+    "r id bigint true;r store_key text true;r version bigint true;r template bytea true;"          \
+    "r size integer true;r digest bytea true;r kept_at timestamp with time zone true"
 const Relation RelationsV3[] = {
     RIGHTSMITH_V2_RELATIONS,
-    {"rightsmith_user_template_backups",
-     "r id bigint true;r store_key text true;r version bigint true;r template bytea true;"
-     "r size integer true;r digest bytea true;r kept_at timestamp with time zone true"},
+    {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
+    {"rightsmith_user_template_backups", RIGHTSMITH_BACKUP_COLUMNS},
 };
+const Relation RelationsV4[] = {
+    RIGHTSMITH_V2_RELATIONS,
+    {"rightsmith_user_template",
+     RIGHTSMITH_USER_TEMPLATE_COLUMNS ";r roles bytea false;r roles_size integer false"},
+    {"rightsmith_user_template_backups", RIGHTSMITH_BACKUP_COLUMNS},
+};
+#undef RIGHTSMITH_BACKUP_COLUMNS
+#undef RIGHTSMITH_USER_TEMPLATE_COLUMNS
 #undef RIGHTSMITH_V2_RELATIONS
 #undef RIGHTSMITH_COMMON_RELATIONS
 #undef RIGHTSMITH_TRAIL_COLUMNS
@@ -315,6 +327,14 @@ const char *const Version3[] = {
     "CREATE TRIGGER rightsmith_keep_backup BEFORE UPDATE OF template"
     " ON %1.rightsmith_user_template FOR EACH ROW EXECUTE PROCEDURE %1.rightsmith_keep_backup()",
     "UPDATE rightsmith_schema SET version = 3",
+};
+// What version 4 adds: the role template, saved with the user template in
+// the same compare-and-set. Older programs name their columns and never
+// see it.
+const char *const Version4[] = {
+    "ALTER TABLE %1.rightsmith_user_template ADD COLUMN roles bytea,"
+    " ADD COLUMN roles_size integer",
+    "UPDATE rightsmith_schema SET version = 4",
 };
 // The roles that may read the user template, who may read its backups too.
 const char *const TemplateReaders =
@@ -594,25 +614,33 @@ void SharedStore::checkAuditSequence()
         throw foreignTables(serverName(), QLatin1StringView(AuditSequenceName));
 }
 
-void SharedStore::makeVersion2()
+// Runs a version's \a statements, each with the current schema for "%1".
+void SharedStore::runVersionStatements(std::span<const char *const> statements)
 {
     const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
-    for (const char *statement : Version2) {
+    for (const char *statement : statements) {
         const QString sql = QString::fromLatin1(statement);
         run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
     }
+}
+
+void SharedStore::makeVersion2()
+{
+    runVersionStatements(Version2);
     m_schemaVersion = 2;
+}
+
+void SharedStore::makeVersion4()
+{
+    runVersionStatements(Version4);
+    m_schemaVersion = 4;
 }
 
 // Adds the backups to tables of version 2; the roles that may read the user
 // template may read them.
 void SharedStore::makeVersion3()
 {
-    const QString schema = run("SELECT quote_ident(current_schema())").text(0, 0);
-    for (const char *statement : Version3) {
-        const QString sql = QString::fromLatin1(statement);
-        run(sql.contains(u"%1"_s) ? sql.arg(schema).toUtf8().constData() : statement);
-    }
+    runVersionStatements(Version3);
     const Result readers = run(TemplateReaders);
     for (int row = 0; row < readers.rows(); ++row)
         run(("GRANT SELECT ON rightsmith_user_template_backups TO " + readers.bytes(row, 0))
@@ -651,7 +679,8 @@ QString SharedStore::checkTables(const QHash<QString, QString> &found)
     }
     const std::span<const Relation> relations = version == u"1"_s ? std::span(RelationsV1)
         : version == u"2"_s                                       ? std::span(RelationsV2)
-                                                                  : std::span(RelationsV3);
+        : version == u"3"_s                                       ? std::span(RelationsV3)
+                                                                  : std::span(RelationsV4);
     // A table of other columns is named before one that is missing.
     for (const bool present : {true, false}) {
         for (const Relation &relation : relations) {
@@ -713,6 +742,7 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         checkAuditSequence(); // a foreign relation took its name: the grants would miss it
         makeVersion2();
         makeVersion3();
+        makeVersion4();
         revokeDirectWrites();
         transaction.commit();
         return true;
@@ -723,7 +753,7 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         transaction.commit();
         return false;
     }
-    if (version != u"1"_s && version != u"2"_s)
+    if (version != u"1"_s && version != u"2"_s && version != u"3"_s)
         throw Error(SharedStore::tr("The user store %1 has a layout this "
                                     "program does not know (version %2).")
                         .arg(serverName(), version));
@@ -735,7 +765,9 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         upgradeFromVersion1(moved);
     else
         checkOwner();
-    makeVersion3();
+    if (version != u"3"_s)
+        makeVersion3();
+    makeVersion4();
     revokeDirectWrites();
     transaction.commit();
     return true;
@@ -757,6 +789,11 @@ QString SharedStore::upgradeAdvice()
 {
     if (schemaVersion() >= SchemaVersion)
         return QString();
+    if (m_schemaVersion == 3)
+        return SharedStore::tr("The user store %1 has tables of version 3, which keep no "
+                               "roles. The administrator should upgrade it, as the tables' "
+                               "owner:\n%2")
+            .arg(serverName(), initStoreCommand(m_address, true));
     if (m_schemaVersion == 2)
         return SharedStore::tr("The user store %1 has tables of version 2, which keep no "
                                "backups of the user template. The administrator should "
@@ -790,9 +827,12 @@ QStringList SharedStore::grantStatements(const QString &workstationRole,
 
 SharedStore::Stored SharedStore::load(const QString &storeKey)
 {
-    const Result result = run("SELECT version, template FROM rightsmith_user_template "
-                              "WHERE store_key = $1",
-                              {keyOf(storeKey)}, {}, true);
+    const Result result =
+        run(schemaVersion() >= 4 ? "SELECT version, template, roles FROM rightsmith_user_template "
+                                   "WHERE store_key = $1"
+                                 : "SELECT version, template FROM rightsmith_user_template "
+                                   "WHERE store_key = $1",
+            {keyOf(storeKey)}, {}, true);
     Stored stored;
     if (result.rows() == 0)
         return stored;
@@ -803,6 +843,8 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
                         .arg(serverName()));
     stored.version = qFromBigEndian<qint64>(version.constData());
     stored.stream = result.bytes(0, 1);
+    if (m_schemaVersion >= 4 && !result.isNull(0, 2))
+        stored.roles = result.bytes(0, 2);
     stored.exists = true;
     return stored;
 }
@@ -814,10 +856,18 @@ qint64 SharedStore::version(const QString &storeKey)
     return result.rows() == 1 ? result.text(0, 0).toLongLong() : 0;
 }
 
-SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,
-                                          qint64 basedOnVersion, qint64 *newVersion,
-                                          const std::function<void(const QByteArray &)> &alongside)
+SharedStore::SaveResult
+SharedStore::save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
+                  qint64 *newVersion,
+                  const std::function<void(const QByteArray &, const QByteArray &)> &alongside,
+                  const QByteArray *roles)
 {
+    if (roles && schemaVersion() < 4)
+        throw Error(SharedStore::tr("The user store %1 has tables of version %2, which keep no "
+                                    "roles; upgrade them first, as their owner:\n%3")
+                        .arg(serverName())
+                        .arg(m_schemaVersion)
+                        .arg(initStoreCommand(m_address, true)));
     // The size column and libpq's parameter lengths are ints.
     if (stream.size() > std::numeric_limits<int>::max())
         throw Error(SharedStore::tr("The user template is too large for the "
@@ -829,33 +879,55 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
             const QByteArray size = QByteArray::number(stream.size());
             Transaction transaction(*this);
             QByteArray replaced;
+            QByteArray replacedRoles;
             if (alongside && basedOnVersion != 0) {
                 // The row stays locked until the update below, so it replaces exactly this.
-                const Result old = run("SELECT template FROM rightsmith_user_template "
-                                       "WHERE store_key = $1 AND version = $2 FOR UPDATE",
+                const Result old = run(schemaVersion() >= 4
+                                           ? "SELECT template, roles FROM rightsmith_user_template "
+                                             "WHERE store_key = $1 AND version = $2 FOR UPDATE"
+                                           : "SELECT template FROM rightsmith_user_template "
+                                             "WHERE store_key = $1 AND version = $2 FOR UPDATE",
                                        {key, QByteArray::number(basedOnVersion)}, {}, true);
                 if (old.rows() != 1)
                     return SaveResult::Conflict;
                 replaced = old.bytes(0, 0);
+                if (m_schemaVersion >= 4 && !old.isNull(0, 1))
+                    replacedRoles = old.bytes(0, 1);
             }
-            const Result written = basedOnVersion == 0
+            const QByteArray version = QByteArray::number(basedOnVersion);
+            // No role template is kept as NULL, which older programs never set.
+            const QByteArray roleBytes = roles ? *roles : QByteArray();
+            const QByteArray roleSize = QByteArray::number(roleBytes.size());
+            const Result written = basedOnVersion == 0 && roles
+                ? run(
+                    "INSERT INTO rightsmith_user_template (store_key, version, template, size, "
+                    "roles, roles_size) VALUES ($1, 1, $2, $3, NULLIF($4, ''::bytea), "
+                    "NULLIF($5::integer, 0)) ON CONFLICT (store_key) DO NOTHING RETURNING version",
+                    {key, stream, size, roleBytes, roleSize}, {false, true, false, true, false})
+                : basedOnVersion == 0
                 ? run("INSERT INTO rightsmith_user_template (store_key, version, template, size) "
                       "VALUES ($1, 1, $2, $3) ON CONFLICT (store_key) DO NOTHING RETURNING version",
                       {key, stream, size}, {false, true, false})
+                : roles
+                ? run("UPDATE rightsmith_user_template "
+                      "SET version = version + 1, template = $2, size = $3, changed_at = now(), "
+                      "roles = NULLIF($5, ''::bytea), roles_size = NULLIF($6::integer, 0) "
+                      "WHERE store_key = $1 AND version = $4 RETURNING version",
+                      {key, stream, size, version, roleBytes, roleSize},
+                      {false, true, false, false, true, false})
                 : run("UPDATE rightsmith_user_template "
                       "SET version = version + 1, template = $2, size = $3, changed_at = now() "
                       "WHERE store_key = $1 AND version = $4 RETURNING version",
-                      {key, stream, size, QByteArray::number(basedOnVersion)},
-                      {false, true, false, false});
+                      {key, stream, size, version}, {false, true, false, false});
             if (written.rows() != 1)
                 return SaveResult::Conflict; // the transaction rolls back
             if (alongside)
-                alongside(replaced);
+                alongside(replaced, replacedRoles);
             run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
-            const qint64 version = written.text(0, 0).toLongLong();
+            const qint64 stored = written.text(0, 0).toLongLong();
             transaction.commit();
             if (newVersion)
-                *newVersion = version;
+                *newVersion = stored;
             return SaveResult::Saved;
         }();
     } catch (const PrivilegeError &error) {

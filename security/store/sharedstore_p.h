@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 
 struct pg_conn;
 class QSocketNotifier;
@@ -36,7 +37,7 @@ public:
     /// reach: they write them only through functions that run as the tables'
     /// owner and stamp the server's time and the role that called them.
     /// Version 3 keeps the user templates that saves replace as backups.
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
     /// The notification channel a successful save notifies, with the store key
     /// as payload. Store keys compare without case, and the payload is case-folded.
     static const char *const Channel;
@@ -83,6 +84,9 @@ public:
         QByteArray stream;
         qint64 version = 0;
         bool exists = false;
+        /// The role template saved with it (tables of version 4 on); empty
+        /// when the store keeps none.
+        QByteArray roles;
     };
     /// The user template stored under \a storeKey; exists is false (version 0) when none is.
     Stored load(const QString &storeKey);
@@ -97,10 +101,15 @@ public:
     /// the stored version after a save. \a alongside, when set, is called in
     /// the save's transaction with the stream it replaces (empty for the
     /// first): what it writes through this store is committed with the save,
-    /// and what it throws undoes the save.
+    /// and what it throws undoes the save, and with the role template it
+    /// replaces. With \a roles, the role template is stored too, in the same
+    /// compare-and-set (empty: none); tables older than version 4 keep none,
+    /// and such a save throws naming the upgrade.
     SaveResult save(const QString &storeKey, const QByteArray &stream, qint64 basedOnVersion,
                     qint64 *newVersion = nullptr,
-                    const std::function<void(const QByteArray &replaced)> &alongside = {});
+                    const std::function<void(const QByteArray &replaced,
+                                             const QByteArray &replacedRoles)> &alongside = {},
+                    const QByteArray *roles = nullptr);
 
     /// A user template that a save replaced, kept on the server (tables of
     /// version 3 on) with the time of that save and its digest.
@@ -209,6 +218,8 @@ private:
     void checkAuditSequence();
     void makeVersion2();
     void makeVersion3();
+    void makeVersion4();
+    void runVersionStatements(std::span<const char *const> statements);
     void revokeDirectWrites();
     void checkOwner();
     void upgradeFromVersion1(QStringList *moved);

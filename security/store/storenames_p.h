@@ -24,6 +24,10 @@ inline const QString UserTemplateSize = u"UserTemplateSize"_s;
 inline const QString LastUsers = u"LastUsers"_s;
 inline const QString LastUsersSize = u"LastUsersSize"_s;
 inline const QString Password = u"Password"_s;
+/// The role template (in either mode) and its size: older programs never
+/// read them.
+inline const QString RoleTemplate = u"RoleTemplate"_s;
+inline const QString RoleTemplateSize = u"RoleTemplateSize"_s;
 /// The local copy of a shared store's user template, and its version.
 inline const QString SharedUserTemplate = u"SharedUserTemplate"_s;
 inline const QString SharedUserTemplateVersion = u"SharedUserTemplateVersion"_s;

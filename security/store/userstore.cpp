@@ -9,6 +9,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/ownfile_p.h"
 #include "security/store/sharedstore_p.h"
+#include "security/store/storedigest_p.h"
 #include "security/store/storenames_p.h"
 #include "security/store/toolcommand_p.h"
 #include "security/store/userstore_shared_p.h"
@@ -295,6 +296,7 @@ UserStore::Mark UserStore::markOf(LocalBackend &local, Registry &registry) const
     if (registry.valueType(StoreNames::UserTemplateSize) == Registry::Integer)
         mark.size = registry.readInteger(StoreNames::UserTemplateSize).value_or(-1);
     mark.digest = local.heldDigest(registry);
+    mark.roles = storedRoleDigest(registry);
     return mark;
 }
 
@@ -322,25 +324,30 @@ void UserStore::noteRead(LocalBackend &local, Registry &registry,
     m_read.size = -1;
     if (registry.valueType(StoreNames::UserTemplateSize) == Registry::Integer)
         m_read.size = registry.readInteger(StoreNames::UserTemplateSize).value_or(-1);
+    m_read.roles = storedRoleDigest(registry);
     m_tracking = true;
 }
 
 UserStore::SaveResult UserStore::trySave(const UserStoreSettings &settings,
                                          TzkSecurityTemplate &userTemplate,
                                          const QList<QByteArray> &lastUsers,
-                                         const QByteArray &scrambledPassword)
+                                         const QByteArray &scrambledPassword,
+                                         TzkSecurityTemplate *roleTemplate)
 {
     m_changedElsewhere = false;
     const auto backend = UserStoreBackend::open(settings);
     if (SharedBackend *shared = backend->shared())
-        return saveShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
-    return saveLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword);
+        return saveShared(settings, *shared, userTemplate, lastUsers, scrambledPassword,
+                          roleTemplate);
+    return saveLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword,
+                     roleTemplate);
 }
 
 UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, LocalBackend &local,
                                            TzkSecurityTemplate &userTemplate,
                                            const QList<QByteArray> &lastUsers,
-                                           const QByteArray &scrambledPassword)
+                                           const QByteArray &scrambledPassword,
+                                           TzkSecurityTemplate *roleTemplate)
 {
     // The write lock comes first: until it is held nothing is replaced, and a
     // store that cannot be written is found out before anything is destroyed.
@@ -373,7 +380,11 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
             return failed({error.message(), {}});
         }
     }
-    if (m_changedElsewhere && !sameTree) {
+    // The role template is written when it changed since it was read; one
+    // that could not be read is left as it is.
+    const QByteArray roleBytes = roleBytesToSave(roleTemplate);
+    const bool rolesChanged = roleBytes != m_roles;
+    if (m_changedElsewhere && (!sameTree || rolesChanged)) {
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
         commitOrWarn(*transaction);
         return {Problem::ChangedElsewhere, changedElsewhereMessage()};
@@ -397,6 +408,10 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
         && !m_changedElsewhere && !m_read.digest.isEmpty())
         local.keepReplaced(m_read.digest);
 
+    if (rolesChanged) {
+        if (const auto failure = writeRoles(settings, *registry, *roleTemplate, roleBytes))
+            return failed({*failure, {}});
+    }
     if (unchanged) // only the recent users and the password are written
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
     else if (const auto failure =
@@ -412,10 +427,13 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     }
     local.committed();
     m_unreadable.clear();
+    m_roles = roleBytes;
+    if (m_tracking && rolesChanged)
+        m_read.roles = roleBytes.isEmpty() ? QByteArray() : digestOf(roleBytes);
     if (!unchanged) {
         noteStored(settings, userTemplate, written.size, bytes, true);
         if (m_tracking)
-            m_read = {where, written.digest, written.size};
+            m_read = {where, written.digest, written.size, m_read.roles};
     } else if (!m_changedElsewhere) {
         m_stored.asSaved = true; // what is stored is what a save writes
     }
@@ -423,8 +441,13 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
 }
 
 bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword)
+                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
+                     TzkSecurityTemplate *roleTemplate)
 {
+    m_roles.clear();
+    m_roleProblem.clear();
+    if (roleTemplate)
+        roleTemplate->ClearTemplate();
     scrambledPassword.clear();
     m_state = State::NotLoaded;
     m_problem.clear();
@@ -437,13 +460,15 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_databaseDamaged = false;
     const auto backend = UserStoreBackend::open(settings);
     if (SharedBackend *shared = backend->shared())
-        return loadShared(settings, *shared, userTemplate, lastUsers, scrambledPassword);
-    return loadLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword);
+        return loadShared(settings, *shared, userTemplate, lastUsers, scrambledPassword,
+                          roleTemplate);
+    return loadLocal(settings, *backend->local(), userTemplate, lastUsers, scrambledPassword,
+                     roleTemplate);
 }
 
 bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local,
                           TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                          QByteArray &scrambledPassword)
+                          QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
 {
     std::unique_ptr<Registry> registry;
     std::unique_ptr<RegistryTransaction> transaction;
@@ -490,6 +515,8 @@ bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local
     }
     m_state = State::Loaded;
     m_unreadable.clear();
+    if (roleTemplate)
+        readRoles(*registry, userTemplate, *roleTemplate);
 
     const bool read = readLastUsers(settings, *registry, lastUsers);
     return finish(read);
@@ -596,6 +623,13 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
     return true;
 }
 
+QByteArray UserStore::roleBytesToSave(TzkSecurityTemplate *roleTemplate) const
+{
+    if (!roleTemplate || !m_roleProblem.isEmpty())
+        return m_roles;
+    return roleTemplate->topLevelCount() > 0 ? streamOf(*roleTemplate) : QByteArray();
+}
+
 QString UserStore::keepUnreadableAside(const UserStoreSettings &settings)
 {
     try {
@@ -698,7 +732,7 @@ QStringList UserStore::keptAside(const UserStoreSettings &settings)
 
 bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                            TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                           QByteArray &scrambledPassword)
+                           QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
 {
     m_stored = {};
     if (!settings.addressProblem.isEmpty())
@@ -754,6 +788,14 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
     m_state = State::Loaded;
     if (m_readOnly)
         m_problem = serverProblem;
+    // The roles come from the server only: the local copy keeps none, and
+    // nothing is saved while it stands in.
+    if (roleTemplate) {
+        m_roleProblem =
+            readRoleTemplate(stored->roles, shared.location(), userTemplate, *roleTemplate);
+        if (m_roleProblem.isEmpty())
+            m_roles = stored->roles;
+    }
     if (!registry)
         return false;
 
@@ -779,14 +821,15 @@ bool UserStore::unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QS
         && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
 }
 
-UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
-                                            SharedBackend &shared,
-                                            TzkSecurityTemplate &userTemplate,
-                                            const QList<QByteArray> &lastUsers,
-                                            const QByteArray &scrambledPassword)
+UserStore::SaveResult
+UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
+                      TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
+                      const QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
 {
+    const QByteArray roleBytes = roleBytesToSave(roleTemplate);
+    const bool rolesChanged = roleBytes != m_roles;
     const bool unchanged = m_state == State::Loaded && settings.addressProblem.isEmpty()
-        && unchangedSinceShared(userTemplate, shared.location());
+        && unchangedSinceShared(userTemplate, shared.location()) && !rolesChanged;
 
     // The user template first: what the server refuses is reported, and the
     // local values below are written all the same.
@@ -807,7 +850,10 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
         bytes = streamOf(userTemplate);
         try {
             qint64 version = 0;
-            if (shared.send(bytes, userTemplate, m_sharedVersion, version)
+            // Roles are sent only when they changed: tables without them
+            // keep working for every other save.
+            if (shared.send(bytes, userTemplate, m_sharedVersion, version,
+                            rolesChanged ? &roleBytes : nullptr, roleTemplate)
                 == SharedStore::SaveResult::Conflict) {
                 result = {Problem::ChangedOnServer,
                           UserStore::tr(
@@ -816,6 +862,7 @@ UserStore::SaveResult UserStore::saveShared(const UserStoreSettings &settings,
                               "see the current users.")};
             } else {
                 m_sharedVersion = version;
+                m_roles = roleBytes;
                 noteStored(settings, userTemplate, bytes.size(), bytes, true);
             }
         } catch (const rightsmith::toolkit::Error &error) {

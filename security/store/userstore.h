@@ -89,8 +89,14 @@ public:
     /// storePassword). True when both were read in full. Errors of a damaged
     /// stream or of a value of the wrong type are thrown, their message
     /// followed by where the data came from; the user template is then empty.
+    ///
+    /// With \a roleTemplate, the role template kept beside the user template
+    /// is read into it too (emptied when the store keeps none). A role
+    /// template that cannot be read leaves it empty and is told by
+    /// roleProblem(); the users load all the same.
     bool load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-              QList<QByteArray> &lastUsers, QByteArray &scrambledPassword);
+              QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
+              TzkSecurityTemplate *roleTemplate = nullptr);
     /// Whether save() tells of a refused save (see changedElsewhere()) in a message.
     enum class ConflictMessage { Shown, Silent };
 
@@ -132,8 +138,14 @@ public:
     /// user template is not written, and a changed one is refused
     /// (ChangedElsewhere); changedElsewhere() then asks for the users to be
     /// read again.
+    ///
+    /// With \a roleTemplate, a role template that changed since this store
+    /// read or wrote it is written in the same transaction (an empty one
+    /// removes it); a refused save stores neither. A role template the last
+    /// load could not read is never overwritten.
     SaveResult trySave(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
-                       const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword);
+                       const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
+                       TzkSecurityTemplate *roleTemplate = nullptr);
     /// As trySave(), showing the message of a save that failed through the
     /// message presenter (rightsmith::toolkit::showMessage()), that of a
     /// refused save only when \a conflict is Shown. True when the user
@@ -141,7 +153,8 @@ public:
     /// component, which shows the store's messages: the store shows none.)
     bool save(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
               const QList<QByteArray> &lastUsers, const QByteArray &scrambledPassword,
-              ConflictMessage conflict = ConflictMessage::Shown);
+              ConflictMessage conflict = ConflictMessage::Shown,
+              TzkSecurityTemplate *roleTemplate = nullptr);
     /// True when the last save() found a user template that another program
     /// saved after this store read its own: the users should be read again.
     bool changedElsewhere() const { return m_changedElsewhere; }
@@ -150,6 +163,13 @@ public:
     bool holdsAsStored(const TzkSecurityTemplate &userTemplate) const;
 
     State state() const { return m_state; }
+    /// What is wrong with the role template the last load() found, naming
+    /// the value; empty when it was read or there is none. Members' rights
+    /// must not be rewritten from it then.
+    QString roleProblem() const { return m_roleProblem; }
+    /// The message for a load that found the role template unreadable: the
+    /// store, the problem and the command to examine it.
+    QString roleProblemMessage(const UserStoreSettings &settings) const;
     /// True when the last load() found the registry database itself damaged
     /// (see rightsmith::toolkit::Registry::damage()): nothing in it can be read.
     bool databaseDamaged() const { return m_databaseDamaged; }
@@ -238,10 +258,10 @@ public:
 private:
     bool loadLocal(const UserStoreSettings &settings, LocalBackend &local,
                    TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                   QByteArray &scrambledPassword);
+                   QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
     bool loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                     TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                    QByteArray &scrambledPassword);
+                    QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
     bool beginLoad(const UserStoreSettings &settings, LocalBackend &local,
                    std::unique_ptr<rightsmith::toolkit::Registry> &registry,
                    std::unique_ptr<rightsmith::toolkit::RegistryTransaction> &transaction);
@@ -250,10 +270,19 @@ private:
                           TzkSecurityTemplate &userTemplate, QByteArray &scrambledPassword);
     SaveResult saveLocal(const UserStoreSettings &settings, LocalBackend &local,
                          TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
-                         const QByteArray &scrambledPassword);
+                         const QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
+    void readRoles(rightsmith::toolkit::Registry &registry, TzkSecurityTemplate &userTemplate,
+                   TzkSecurityTemplate &roleTemplate);
+    std::optional<QString> writeRoles(const UserStoreSettings &settings,
+                                      rightsmith::toolkit::Registry &registry,
+                                      const TzkSecurityTemplate &roleTemplate,
+                                      const QByteArray &bytes);
     SaveResult saveShared(const UserStoreSettings &settings, SharedBackend &shared,
                           TzkSecurityTemplate &userTemplate, const QList<QByteArray> &lastUsers,
-                          const QByteArray &scrambledPassword);
+                          const QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
+    // The role template a save writes: \a roleTemplate's stream, or what the
+    // store holds when there is none or the stored one could not be read.
+    QByteArray roleBytesToSave(TzkSecurityTemplate *roleTemplate) const;
     bool unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QString &where) const;
     bool unreadable(const QString &problem);
     bool noteDamage(const UserStoreSettings &settings, const QString &problem);
@@ -268,6 +297,8 @@ private:
         QString location;
         QByteArray digest;
         qint64 size = -1;
+        // The digest of the stored role template; empty when none is stored.
+        QByteArray roles;
         bool operator==(const Mark &) const = default;
     };
     Mark markOf(LocalBackend &local, rightsmith::toolkit::Registry &registry) const;
@@ -309,6 +340,10 @@ private:
     bool m_writeLocked = false;
     bool m_readRaced = false;
     bool m_databaseDamaged = false;
+    // The role template as this store last read or wrote it (empty: none),
+    // and what was wrong with it when it could not be read.
+    QByteArray m_roles;
+    QString m_roleProblem;
 
     // With a shared store: the version the user template was read or saved
     // at, and whether it came from the local copy because the server could

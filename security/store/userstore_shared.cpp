@@ -88,21 +88,27 @@ void SharedBackend::writeCopy(Registry &registry, const QByteArray &bytes, qint6
 
 SharedStore::SaveResult SharedBackend::send(const QByteArray &bytes,
                                             const TzkSecurityTemplate &userTemplate, qint64 basedOn,
-                                            qint64 &version) const
+                                            qint64 &version, const QByteArray *roles,
+                                            const TzkSecurityTemplate *roleTemplate) const
 {
     // A connection of its own: a save must not fail on a lent one that the
     // server dropped before anyone noticed.
     const auto connection = SharedStore::connect(m_settings.sharedAddress);
     SharedStore &shared = *connection;
     if (!m_settings.hardening.auditTrail)
-        return shared.save(m_settings.key, bytes, basedOn, &version);
-    // With the trail on, the changes are recorded in the save's transaction.
-    const auto recordChanges = [&](const QByteArray &replaced) {
+        return shared.save(m_settings.key, bytes, basedOn, &version, {}, roles);
+    // With the trail on, the changes are recorded in the save's transaction:
+    // the roles' first, then the members' rights they rewrote.
+    const auto recordChanges = [&](const QByteArray &replaced, const QByteArray &replacedRoles) {
         const QDateTime now = m_settings.hardening.now();
-        for (const AuditRecord &entry : changesFrom(m_settings, replaced, userTemplate))
+        QList<AuditRecord> changes;
+        if (roleTemplate)
+            changes = roleChangesFrom(m_settings, replacedRoles, *roleTemplate);
+        changes += changesFrom(m_settings, replaced, userTemplate);
+        for (const AuditRecord &entry : changes)
             shared.appendAudit(m_settings.key, entry, m_settings.hardening.auditLimits, now);
     };
-    return shared.save(m_settings.key, bytes, basedOn, &version, recordChanges);
+    return shared.save(m_settings.key, bytes, basedOn, &version, recordChanges, roles);
 }
 
 std::unique_ptr<UserStoreBackend> makeSharedBackend(const UserStoreSettings &settings)

@@ -49,8 +49,11 @@ public:
     /// \a basedOn version, on a connection of its own; \a version gets the
     /// version stored. With the trail on, the changes are recorded in the
     /// same transaction. Throws when the server cannot be reached or refuses.
+    /// With \a roles (the stream of \a roleTemplate), the role template is
+    /// sent in the same compare-and-set.
     SharedStore::SaveResult send(const QByteArray &bytes, const TzkSecurityTemplate &userTemplate,
-                                 qint64 basedOn, qint64 &version) const;
+                                 qint64 basedOn, qint64 &version, const QByteArray *roles = nullptr,
+                                 const TzkSecurityTemplate *roleTemplate = nullptr) const;
 };
 
 } // namespace zkSecurity

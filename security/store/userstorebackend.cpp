@@ -47,8 +47,15 @@ void recordInTrail(const UserStoreSettings &settings, rightsmith::toolkit::Regis
         .append(entry, settings.hardening.now());
 }
 
-QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray stored,
-                               const TzkSecurityTemplate &after)
+namespace {
+
+// The records \a differ finds between the stored template stream \a stored
+// (one that cannot be read counts as empty) and \a after, as done by
+// settings.actor.
+QList<AuditRecord> changesBetween(const UserStoreSettings &settings, QByteArray stored,
+                                  const TzkSecurityTemplate &after,
+                                  QList<AuditRecord> (*differ)(const TzkSecurityTemplate &,
+                                                               const TzkSecurityTemplate &))
 {
     TzkSecurityTemplate before;
     if (!stored.isEmpty()) {
@@ -60,10 +67,24 @@ QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray sto
             before.ClearTemplate();
         }
     }
-    QList<AuditRecord> records = AuditTrail::changes(before, after);
+    QList<AuditRecord> records = differ(before, after);
     for (AuditRecord &entry : records)
         entry.actor = settings.actor;
     return records;
+}
+
+} // namespace
+
+QList<AuditRecord> changesFrom(const UserStoreSettings &settings, const QByteArray &stored,
+                               const TzkSecurityTemplate &after)
+{
+    return changesBetween(settings, stored, after, &AuditTrail::changes);
+}
+
+QList<AuditRecord> roleChangesFrom(const UserStoreSettings &settings, const QByteArray &stored,
+                                   const TzkSecurityTemplate &after)
+{
+    return changesBetween(settings, stored, after, &AuditTrail::roleChanges);
 }
 
 void throwInvalidDataType(const QString &name)

@@ -202,8 +202,20 @@ void recordInTrail(const UserStoreSettings &settings, rightsmith::toolkit::Regis
 /// The audit records of how \a after differs from the stored template stream
 /// \a stored, as done by settings.actor. A stored template that cannot be read
 /// counts as empty.
-QList<AuditRecord> changesFrom(const UserStoreSettings &settings, QByteArray stored,
+QList<AuditRecord> changesFrom(const UserStoreSettings &settings, const QByteArray &stored,
                                const TzkSecurityTemplate &after);
+/// The audit records of how the role template \a after differs from the
+/// stored role template \a stored (empty: none), as done by settings.actor.
+QList<AuditRecord> roleChangesFrom(const UserStoreSettings &settings, const QByteArray &stored,
+                                   const TzkSecurityTemplate &after);
+/// What is wrong with the role template \a bytes (empty: none) read from
+/// \a where; empty when it was read into \a roleTemplate, which is otherwise
+/// left empty.
+QString readRoleTemplate(const QByteArray &bytes, const QString &where,
+                         TzkSecurityTemplate &userTemplate, TzkSecurityTemplate &roleTemplate);
+/// The digest of the role template stored in the open key of \a registry;
+/// empty when none is stored.
+QByteArray storedRoleDigest(rightsmith::toolkit::Registry &registry);
 [[noreturn]] void throwInvalidDataType(const QString &name);
 /// Runs \a write, a write of the value \a name whose failure does not fail
 /// the save: a failure is logged.

@@ -41,3 +41,31 @@ shared list | grep -q '^Dave$' || fail "backup 1 is not the users before the rem
 shared restore --backup 1 >/dev/null || fail "undo"
 [ "$(shared matrix --csv)" = "$out" ] || fail "the restore was not undone"
 echo "shared store: ok"
+
+# Roles on the server, saved with the users in one compare-and-set.
+shared role add Clerks >/dev/null || fail "role add --store"
+shared role grant Clerks 2 >/dev/null || fail "role grant --store"
+shared role assign Clerks Alice Carol >/dev/null || fail "role assign --store"
+out=$(shared matrix --csv)
+echo "$out" | grep -qx 'Alice,Clerks,No,Yes,No' || fail "matrix --store with roles: $out"
+echo "$out" | grep -qx 'Carol,Clerks,No,Yes,No' || fail "matrix --store with roles: $out"
+shared role list | grep -qx '  members: Alice, Carol' || fail "role list --store: $(shared role list)"
+if shared role assign Clerks Nobody 2>/dev/null; then fail "a member who is not a user"; fi
+[ "$(shared matrix --csv)" = "$out" ] || fail "a refused role change changed the store"
+[ "$("$tool" --key "$key" matrix --csv)" = "$local" ] || fail "the local store changed"
+echo "shared roles: ok"
+
+# Tables of version 3 keep working without roles; a role change names the upgrade.
+sql() { "$psql" "$1" -X -A -t -q -v ON_ERROR_STOP=1 -c "$2"; }
+sql "$address" "CREATE DATABASE version_three"
+v3="$address dbname=version_three"
+"$tool" init-store "$v3" >/dev/null || fail "init-store version_three"
+sql "$v3" "ALTER TABLE rightsmith_user_template DROP COLUMN roles, DROP COLUMN roles_size;
+UPDATE rightsmith_schema SET version = 3"
+"$tool" --key "$key" copy-store --from local --to "$v3" >/dev/null || fail "copy-store to version 3"
+old() { "$tool" --key "$key" --store "$v3" "$@"; }
+old grant Alice File/New >/dev/null || fail "grant on tables of version 3"
+if out=$(old role add Clerks 2>&1); then fail "a role kept in tables of version 3"; fi
+echo "$out" | grep -q 'init-store --upgrade' || fail "role add on version 3 said: $out"
+[ -z "$(old role list)" ] || fail "roles on version 3: $(old role list)"
+echo "version 3: ok"

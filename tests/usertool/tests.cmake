@@ -74,7 +74,7 @@ _usertool_test(usage 2 "${_tool} --key '${_key}' rights 2>&1" "usage: rightsmith
 # The help is made from the table of commands: a short form shares its line
 # with the help, a long one has lines of its own, and the writers are named.
 _usertool_test(help 0 "${_tool} --help"
-               "\n  rights USER   the rights of USER, marked \\(Yes\\) or \\(No\\), with their identifiers\n.*\n  copy-store --from URL --to local\n                copies the local user template \\(found by --key and --file\\) to\n.*\nOnly restore, passwd, unlock, grant, deny, add, remove, init-store and copy-store write.\n")
+               "\n  rights USER   the rights of USER, marked \\(Yes\\) or \\(No\\), with their identifiers\n.*\n  copy-store --from URL --to local\n                copies the local user template \\(found by --key and --file\\) to\n.*\nOnly restore, passwd, unlock, grant, deny, add, remove, role, init-store and copy-store write.\n")
 
 # The writing commands, each on a store of its own (under KEY-NAME), the
 # result read back in the same command line.
@@ -155,6 +155,10 @@ add_test(NAME usertool/hardened
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/hardened.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-hardened)
 rightsmith_add_test(usertool/hardened)
+add_test(NAME usertool/roles
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/roles.sh ${_tool} $<TARGET_FILE:usertool_makestore>
+                 ${CMAKE_CURRENT_BINARY_DIR}/usertool-roles)
+rightsmith_add_test(usertool/roles)
 add_test(NAME usertool/passwordlength
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/passwordlength.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-passwordlength)

@@ -137,6 +137,23 @@ std::span<const Command> commands()
          .help = u"removes USER (never Supervisor)"_s,
          .run = remove,
          .writes = true},
+        {.name = u"role"_s,
+         .argument = u"SUBCOMMAND"_s,
+         .more = u"ARG"_s,
+         .moreOptional = true,
+         .forms = {u"role list"_s, u"role add ROLE [--like USER]"_s, u"role remove ROLE"_s,
+                   u"role grant ROLE RIGHT..."_s, u"role deny ROLE RIGHT..."_s,
+                   u"role assign ROLE USER..."_s, u"role unassign ROLE USER..."_s},
+         .help = u"the roles: each grants its rights to its members, whose own\n"
+                 u"rights are rewritten to the union of their roles' rights; add\n"
+                 u"makes ROLE with every right denied (--like USER: USER's rights),\n"
+                 u"grant and deny name RIGHTs as grant does, assign and unassign\n"
+                 u"take users (never Supervisor); a user's name, an existing role,\n"
+                 u"an unknown user or right is refused and nothing is changed"_s,
+         .run = role,
+         .writes = true,
+         .options = {Option::Like},
+         .accepts = roleAccepts},
         {.name = u"audit"_s,
          .usageOptions = u" [--since TIME] [--user NAME] [--json]"_s,
          .help = u"the audit trail, oldest first (--since TIME, --user NAME)"_s,
@@ -207,7 +224,9 @@ QList<QCommandLineOption> options()
         {Option::From, u"copy-store: where to copy from, \"local\" or a URL."_s, u"WHERE"_s},
         {Option::To, u"copy-store: where to copy to, \"local\" or a URL."_s, u"WHERE"_s},
         {Option::Replace, u"copy-store: replace the user template the shared store holds."_s},
-        {Option::Like, u"add: give the new user the rights of OTHER."_s, u"OTHER"_s},
+        {Option::Like,
+         u"add: give the new user the rights of OTHER; role add: give the role OTHER's rights."_s,
+         u"OTHER"_s},
         {Option::MinLength,
          u"passwd, add: refuse a password that is empty, has fewer than N characters or is the "
          u"user's name (the password rules of the program's hardening)."_s,

@@ -9,9 +9,13 @@
 
 class QCommandLineParser;
 
+#include <functional>
+
 namespace zkSecurity {
+class Roles;
+class TzkSecurityTemplate;
 struct UserStoreSettings;
-}
+} // namespace zkSecurity
 
 namespace rightsmithusers {
 
@@ -74,6 +78,9 @@ struct Command
     bool argumentOptional = false;
     // What it takes after the argument, one or more (RIGHT); empty: nothing.
     QString more {};
+    // True when what it takes after the argument may be left out (accepts()
+    // then decides): a command with sub-commands.
+    bool moreOptional = false;
     // The forms the help and the usage line show; empty: the name and argument.
     QStringList forms {};
     // What the usage line adds after the forms: the command's options.
@@ -135,6 +142,17 @@ int deny(const Invocation &call);
 int add(const Invocation &call);
 int remove(const Invocation &call);
 int initStore(const Invocation &call);
+// role SUBCOMMAND ...: the roles of the store.
+int role(const Invocation &call);
+bool roleAccepts(const QCommandLineParser &parser);
+
+// A change of the users and the roles: \a roles is null when the role
+// template could not be read, \a roleProblem then says why.
+using RoleChange = std::function<void(zkSecurity::TzkSecurityTemplate &users,
+                                      zkSecurity::Roles *roles, const QString &roleProblem)>;
+// Loads the users and roles of \a call's store, lets \a change edit them,
+// writes each member's rights from their roles and saves both in one save.
+void editUsersAndRoles(const Invocation &call, const QString &undone, const RoleChange &change);
 int copyStore(const Invocation &call);
 bool copyStoreAccepts(const QCommandLineParser &parser);
 

@@ -36,7 +36,8 @@ bool isFormOf(const Command &command, const QCommandLineParser &parser)
     const qsizetype given = parser.positionalArguments().size();
     const qsizetype wanted = command.argument.isEmpty() ? 1 : 2;
     const bool optional = command.argumentOptional && given == wanted - 1;
-    if (!optional && (command.more.isEmpty() ? given != wanted : given <= wanted))
+    const qsizetype least = command.moreOptional ? wanted : wanted + 1;
+    if (!optional && (command.more.isEmpty() ? given != wanted : given < least))
         return false;
     if (parser.isSet(Option::Json) && !command.json)
         return false;

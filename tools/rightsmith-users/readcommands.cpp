@@ -4,6 +4,7 @@
 #include "console.h"
 #include "security/hardening/audittrail.h"
 #include "security/model/passwordhash.h"
+#include "security/model/roles.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -240,6 +241,20 @@ int matrix(const Invocation &call)
 {
     zkSecurity::TzkSecurityTemplate userTemplate;
     call.store.loadUserTemplate(userTemplate);
+    // Where each user's rights come from: their roles, or their own; said
+    // only by a store that keeps roles.
+    zkSecurity::TzkSecurityTemplate roleTemplate;
+    call.store.loadRoleTemplate(roleTemplate);
+    const zkSecurity::Roles roles(roleTemplate, userTemplate);
+    const bool withRoles = roleTemplate.topLevelCount() > 0;
+    const auto rolesOf = [&](const QString &user) {
+        QStringList names;
+        const QByteArray name =
+            rightsmith::toolkit::Codec::fromUnicode(user).value_or(QByteArray());
+        for (const QByteArray &role : roles.RolesOfUser(name))
+            names << text(role);
+        return names;
+    };
     QList<MatrixRow> rows;
     QList<HeldRight> columns;
     for (int i = 0; i < userTemplate.topLevelCount(); ++i) {
@@ -264,17 +279,26 @@ int matrix(const Invocation &call)
                 rights.append(QJsonObject {{u"right"_s, right.path},
                                            {u"securityId"_s, right.securityId},
                                            {u"granted"_s, right.granted}});
-            array.append(QJsonObject {{u"user"_s, row.user}, {u"rights"_s, rights}});
+            QJsonObject object {{u"user"_s, row.user}, {u"rights"_s, rights}};
+            if (withRoles)
+                object.insert(u"roles"_s, QJsonArray::fromStringList(rolesOf(row.user)));
+            array.append(object);
         }
         printJson(array);
         return ExitOk;
     }
     QStringList header {call.isSet(Option::Csv) ? u"user"_s : QString()};
+    if (withRoles)
+        header << u"roles"_s;
     for (const HeldRight &column : columns)
         header << columnName(column);
     QList<QStringList> cells;
     for (const MatrixRow &row : rows) {
         QStringList line {row.user};
+        if (withRoles) {
+            const QStringList names = rolesOf(row.user);
+            line << (names.isEmpty() ? u"own"_s : names.join(u' '));
+        }
         for (const HeldRight &column : columns)
             line << row.cell(column.securityId);
         cells.append(line);
@@ -359,12 +383,14 @@ int verify(const Invocation &call)
     const zkSecurity::UserStoreSettings settings = store.settings();
     zkSecurity::UserStore userStore(rightsmith::toolkit::Registry::ReadOnly);
     zkSecurity::TzkSecurityTemplate userTemplate;
+    zkSecurity::TzkSecurityTemplate roleTemplate;
     QList<QByteArray> lastUsers;
     QByteArray password;
     out() << "store: " << zkSecurity::UserStore::location(settings) << '\n';
     int code = ExitOk;
     try {
-        const bool complete = userStore.load(settings, userTemplate, lastUsers, password);
+        const bool complete =
+            userStore.load(settings, userTemplate, lastUsers, password, &roleTemplate);
         switch (userStore.state()) {
         case zkSecurity::UserStore::State::Loaded:
             if (userStore.readOnly()) {
@@ -373,6 +399,12 @@ int verify(const Invocation &call)
                 break;
             }
             out() << "ok: " << userTemplate.topLevelCount() << " users\n";
+            if (!userStore.roleProblem().isEmpty()) {
+                out() << "unreadable: " << userStore.roleProblem() << '\n';
+                code = ExitError;
+            } else if (roleTemplate.topLevelCount() > 0) {
+                out() << "ok: " << roleTemplate.topLevelCount() << " roles\n";
+            }
             if (!complete)
                 out() << "warning: the recent user names cannot be read\n";
             break;

@@ -72,6 +72,40 @@ void Store::loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
     tmpl.LoadFromStreamSecurity(buffer);
 }
 
+void Store::loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles)
+{
+    if (isShared()) {
+        QByteArray data = shared().load(m_where.key).roles;
+        if (data.isEmpty())
+            return;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        roles.LoadFromStreamSecurity(buffer);
+        return;
+    }
+    if (!hasValue(StoreNames::RoleTemplate))
+        return;
+    Registry &reg = registry();
+    const qint64 size = reg.valueType(StoreNames::RoleTemplateSize) == Registry::Integer
+        ? reg.readInteger(StoreNames::RoleTemplateSize).value_or(-1)
+        : -1;
+    QByteArray data = reg.readBinary(StoreNames::RoleTemplate).value_or(QByteArray());
+    if (size != data.size())
+        throw Failure {
+            ExitError,
+            u"the role template \"%1\" cannot be read: it does not have "
+            u"the size \"%2\" says"_s.arg(StoreNames::RoleTemplate, StoreNames::RoleTemplateSize)};
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    try {
+        roles.LoadFromStreamSecurity(buffer);
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw Failure {ExitError,
+                       u"the role template \"%1\" cannot be read: %2"_s.arg(
+                           StoreNames::RoleTemplate, error.message())};
+    }
+}
+
 std::optional<QByteArray> Store::stream()
 {
     if (isShared())

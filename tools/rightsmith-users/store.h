@@ -54,6 +54,10 @@ public:
     // The stored user template; empty when the key holds none.
     void loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl);
 
+    // The stored role template; empty when the store keeps none. Throws when
+    // it cannot be read.
+    void loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles);
+
     // The stored user template's stream, from the file given or the file a
     // file-mode store records when there is one; none when the key holds none.
     std::optional<QByteArray> stream();

@@ -9,6 +9,7 @@
 #include "security/hardening/passwordrules.h"
 #include "security/model/passwordhash.h"
 #include "security/model/rightnodes.h"
+#include "security/model/roles.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -75,7 +76,7 @@ void restoreShared(Store &store, const QString &source, const QByteArray &stream
                            u"cannot keep the current user template as %1: %2; "
                            u"nothing was changed"_s.arg(kept, file.errorString())};
     }
-    const auto record = [&](const QByteArray &) {
+    const auto record = [&](const QByteArray &, const QByteArray &) {
         if (!trail)
             return;
         zkSecurity::AuditRecord entry;
@@ -187,14 +188,12 @@ int restore(const Invocation &call)
     return ExitOk;
 }
 
-namespace {
-
-// Loads the users of \a call's store as the program does, lets \a change
-// edit them and saves them through the store (recorded in the trail when
-// the store keeps one). \a undone says what did not happen when the save
-// fails.
-template<typename Change>
-void editUsers(const Invocation &call, const QString &undone, Change &&change)
+// Loads the users and the roles of \a call's store as the program does, lets
+// \a change edit them, writes each member's rights from their roles and
+// saves both through the store in one save (recorded in the trail when the
+// store keeps one). \a undone says what did not happen when the save fails.
+// A role template that cannot be read is left as it is and rewrites nobody.
+void editUsersAndRoles(const Invocation &call, const QString &undone, const RoleChange &change)
 {
     Store &store = call.store;
     if (!store.isShared())
@@ -203,18 +202,24 @@ void editUsers(const Invocation &call, const QString &undone, Change &&change)
     settings.hardening.auditTrail = store.keepsTrail();
     zkSecurity::UserStore userStore;
     zkSecurity::TzkSecurityTemplate users;
+    zkSecurity::TzkSecurityTemplate roleTemplate;
     QList<QByteArray> lastUsers;
     QByteArray remembered;
-    userStore.load(settings, users, lastUsers, remembered);
+    userStore.load(settings, users, lastUsers, remembered, &roleTemplate);
     if (userStore.state() != zkSecurity::UserStore::State::Loaded)
         throw Failure {ExitError,
                        userStore.problem().isEmpty()
                            ? u"no users are stored under the key %1"_s.arg(store.key())
                            : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
-    change(users);
+    const bool rolesRead = userStore.roleProblem().isEmpty();
+    zkSecurity::Roles roles(roleTemplate, users);
+    change(users, rolesRead ? &roles : nullptr,
+           rolesRead ? QString() : userStore.roleProblemMessage(settings));
+    if (rolesRead)
+        roles.ApplyToUsers();
     // What the program would show in a message box ends the tool instead.
-    const zkSecurity::UserStore::SaveResult result =
-        userStore.trySave(settings, users, lastUsers, QByteArray());
+    const zkSecurity::UserStore::SaveResult result = userStore.trySave(
+        settings, users, lastUsers, QByteArray(), rolesRead ? &roleTemplate : nullptr);
     const bool saved = result.saved();
     const QString &message = result.message;
     // Another program's save since the users were read is never undone.
@@ -225,6 +230,17 @@ void editUsers(const Invocation &call, const QString &undone, Change &&change)
                                                  call.command)};
     if (!saved)
         throw Failure {ExitError, message.isEmpty() ? u"the store was not written"_s : message};
+}
+
+namespace {
+
+// As editUsersAndRoles(), for a change of the users alone.
+template<typename Change>
+void editUsers(const Invocation &call, const QString &undone, Change &&change)
+{
+    editUsersAndRoles(call, undone,
+                      [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *,
+                          const QString &) { change(users); });
 }
 
 // The rights node of the user \a name (the user node's second child).
@@ -254,16 +270,28 @@ int setRights(const Invocation &call, bool granted)
     const QStringList &names = call.more;
     if (isSupervisor(call.argument))
         throw Failure {ExitUsage, u"the rights of %1 cannot be changed"_s.arg(call.argument)};
-    editUsers(call, u"no right was changed"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
-        zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
-        for (const QString &name : names) {
-            const std::optional<QByteArray> bytes = rightsmith::toolkit::Codec::fromUnicode(name);
-            zkSecurity::TreeNode *right = bytes ? zkSecurity::FindRight(rights, *bytes) : nullptr;
-            if (!right)
-                throw Failure {ExitUsage, u"%1 holds no right %2"_s.arg(call.argument, name)};
-            setGranted(right, granted);
-        }
-    });
+    editUsersAndRoles(
+        call, u"no right was changed"_s,
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+            zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+            // A member's rights follow the roles: they are changed there.
+            const QByteArrayList memberOf =
+                roles ? roles->RolesOfUser(rights->parent()->text()) : QByteArrayList();
+            if (!memberOf.isEmpty())
+                throw Failure {ExitUsage,
+                               u"the rights of %1 follow the roles %2; change the roles' "
+                               u"rights (role grant, role deny) or unassign %1"_s.arg(
+                                   call.argument, text(memberOf.join(", ")))};
+            for (const QString &name : names) {
+                const std::optional<QByteArray> bytes =
+                    rightsmith::toolkit::Codec::fromUnicode(name);
+                zkSecurity::TreeNode *right =
+                    bytes ? zkSecurity::FindRight(rights, *bytes) : nullptr;
+                if (!right)
+                    throw Failure {ExitUsage, u"%1 holds no right %2"_s.arg(call.argument, name)};
+                setGranted(right, granted);
+            }
+        });
     out() << (granted ? "granted to %1: %2\n"_L1 : "denied to %1: %2\n"_L1)
                  .arg(call.argument, names.join(u", "_s));
     return ExitOk;
@@ -336,9 +364,14 @@ int remove(const Invocation &call)
 {
     if (isSupervisor(call.argument))
         throw Failure {ExitUsage, u"%1 cannot be removed"_s.arg(call.argument)};
-    editUsers(call, u"the user was not removed"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
-        users.DeleteNode(findUser(users, call.argument));
-    });
+    editUsersAndRoles(
+        call, u"the user was not removed"_s,
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+            zkSecurity::TreeNode *user = findUser(users, call.argument);
+            if (roles)
+                roles->ForgetUser(user->text());
+            users.DeleteNode(user);
+        });
     out() << "removed " << call.argument << '\n';
     return ExitOk;
 }

@@ -6,6 +6,7 @@
 #include "security/component/logoncheck.h"
 #include "security/component/tzksecurity.h"
 #include "security/hardening/audittrail.h"
+#include "security/model/roles.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
@@ -53,9 +54,10 @@ protected:
 
     // A started component of a workstation: "Supervisor" made on a first
     // start, the last user logged on silently.
-    std::unique_ptr<TzkSecurity> started(const QString &address)
+    std::unique_ptr<TzkSecurity> started(const QString &address, bool roles = false)
     {
         auto security = std::make_unique<TzkSecurity>();
+        security->setRolesEnabled(roles);
         security->setUserTemplateRegistryKeyName(key);
         security->setStoreAddress(address);
         security->setStoreRetryInterval(std::chrono::milliseconds(200));
@@ -65,6 +67,18 @@ protected:
     }
 
     SharedStore::Stored onServer() { return SharedStore::connect(PgServer::address)->load(key); }
+
+    // A category with one right, "Open" (1), as a build from clients makes it.
+    static void addOpenRight(TzkSecurity &security)
+    {
+        TreeNode *category = security.SecurityTemplate()->addChild(nullptr, bytes("File"));
+        category->setData(TzkNodeRecord());
+        TreeNode *open = security.SecurityTemplate()->addChild(category, bytes("Open"));
+        TzkNodeRecord record;
+        record.SecurityId = 1;
+        record.setCaption(bytes("Open"));
+        open->setData(record);
+    }
 
     void addUser(TzkSecurity &security, const char *name)
     {
@@ -179,14 +193,7 @@ TEST_F(SharedUserStoreTest, ASaveReachesAnotherRunningComponentByNotification)
 {
     const auto a = started(PgServer::address);
     ASSERT_TRUE(a->IsSupervisor());
-    // A category with one right, as a build from clients makes it.
-    TreeNode *category = a->SecurityTemplate()->addChild(nullptr, bytes("File"));
-    category->setData(TzkNodeRecord());
-    TreeNode *open = a->SecurityTemplate()->addChild(category, bytes("Open"));
-    TzkNodeRecord record;
-    record.SecurityId = 1;
-    record.setCaption(bytes("Open"));
-    open->setData(record);
+    addOpenRight(*a);
     a->UserTemplate()->AddUserToUserTemplate(a->SecurityTemplate(), bytes("Anna"), {}, true);
     ASSERT_TRUE(a->SaveUsers({}));
 
@@ -331,4 +338,52 @@ TEST_F(SharedUserStoreTest, FourSavesKeepThreeBackupsOnTheServer)
                                          + QByteArray::number(number - 1) + ")"),
                       QString());
         });
+}
+
+TEST_F(SharedUserStoreTest, ARoleChangeReachesAnotherDeskAndOfTwoAtOnceOneIsRefused)
+{
+    const auto a = started(PgServer::address, true);
+    addOpenRight(*a);
+    addUser(*a, "Anna");
+    const auto roles = [](TzkSecurity &desk) {
+        return Roles(*desk.RoleTemplate(), *desk.UserTemplate());
+    };
+    ASSERT_TRUE(roles(*a).AddRole(bytes("Clerks"), a->SecurityTemplate()->firstNode()));
+    ASSERT_TRUE(roles(*a).Assign(bytes("Clerks"), bytes("Anna")));
+    ASSERT_TRUE(a->SaveUsers({}));
+
+    // Another desk, without roles, checks Anna's rights as any user's.
+    const auto b = started(PgServer::address);
+    ASSERT_TRUE(b->Logon(bytes("Anna"), {}, true));
+    ASSERT_FALSE(b->CheckId(1));
+    ASSERT_TRUE(roles(*a).SetRoleRight(bytes("Clerks"), 1, true));
+    ASSERT_TRUE(a->SaveUsers({}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return b->CheckId(1); }, 5000));
+
+    // Two desks with roles change them at once: the later save is refused.
+    const auto c = started(PgServer::address, true);
+    ASSERT_EQ(roles(*c).RoleNames(), QByteArrayList {bytes("Clerks")});
+    ASSERT_TRUE(roles(*a).AddRole(bytes("Stock"), a->SecurityTemplate()->firstNode()));
+    ASSERT_TRUE(roles(*c).AddRole(bytes("Audit"), c->SecurityTemplate()->firstNode()));
+    ASSERT_TRUE(a->SaveUsers({}));
+    EXPECT_FALSE(c->SaveUsers({}));
+    EXPECT_EQ(messages,
+              QStringList {QCoreApplication::translate(
+                  "zkSecurity::UserStore",
+                  "The users were changed on another workstation since this dialog was opened; "
+                  "your changes were not saved. Open the dialog again to see the current users.")});
+    // Nothing lost: the refused desk reads the roles anew and makes its change again.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return roles(*c).RoleNode(bytes("Stock")) != nullptr; }, 5000));
+    ASSERT_TRUE(roles(*c).AddRole(bytes("Audit"), c->SecurityTemplate()->firstNode()));
+    ASSERT_TRUE(c->SaveUsers({}));
+    TzkSecurityTemplate users;
+    TzkSecurityTemplate saved;
+    QBuffer stream;
+    stream.setData(onServer().roles);
+    stream.open(QIODevice::ReadOnly);
+    saved.LoadFromStreamSecurity(stream);
+    EXPECT_EQ(Roles(saved, users).RoleNames(),
+              (QByteArrayList {bytes("Clerks"), bytes("Stock"), bytes("Audit")}));
+    EXPECT_TRUE(b->CheckId(1));
 }
