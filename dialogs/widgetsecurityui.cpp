@@ -61,6 +61,8 @@ public:
         m_dialog.Actor = actor;
     }
     void SetReadOnlyReason(const QString &reason) override { m_dialog.ReadOnlyReason = reason; }
+    TzkSecurityTemplate *EditedRoleTemplate() override { return m_dialog.ftvRoleTemplate(); }
+    void SetRolesShown(bool value) override { m_dialog.ShowRoles = value; }
     DialogResult Exec() override { return resultOf(m_dialog.exec()); }
 
 private:

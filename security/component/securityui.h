@@ -58,6 +58,11 @@ public:
     /// Why the users cannot be changed now (the shared store is out of
     /// reach), for the dialog to say; empty when they can.
     virtual void SetReadOnlyReason(const QString &reason) { Q_UNUSED(reason); }
+    /// The role template the dialog shows and edits beside the users, or
+    /// nullptr when it cannot show roles.
+    virtual TzkSecurityTemplate *EditedRoleTemplate() { return nullptr; }
+    /// Shows the roles of EditedRoleTemplate() (in supervisor mode only).
+    virtual void SetRolesShown(bool value) { Q_UNUSED(value); }
     virtual DialogResult Exec() = 0;
 };
 
