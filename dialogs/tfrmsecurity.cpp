@@ -335,7 +335,7 @@ void TfrmSecurity::tvDblClick()
         || m_userTemplate->GetSelectedNodeType(userName, caption) != zkSecurity::ntRight)
         return;
     // The line under the users says why nothing happens.
-    if (!rolesOf(userName).isEmpty()) {
+    if (!rolesOf(m_userTemplate->GetUserNodeForSelected()->text()).isEmpty()) {
         QApplication::beep();
         return;
     }
