@@ -35,6 +35,9 @@ public:
     /// The check CheckUserPassword() runs (not owned; it outlives the
     /// dialog). Without one, passwords are compared without hardening.
     virtual void SetLogonCheck(const LogonCheck *check) { Q_UNUSED(check); }
+    /// The roles its Security button lets "Supervisor" edit beside the
+    /// users (not owned; nullptr: no roles).
+    virtual void SetRoleTemplate(TzkSecurityTemplate *roleTemplate) { Q_UNUSED(roleTemplate); }
     /// True when the typed user exists and the typed password is theirs.
     virtual bool CheckUserPassword() = 0;
     virtual DialogResult Exec() = 0;

@@ -1,5 +1,6 @@
 // The roles of the user management dialog, driven by keys through the flow
 // the security component runs: a copy edited, taken over on OK only.
+#include "dialogs/tdlgpassword.h"
 #include "dialogs/tfrmsecurity.h"
 #include "security/component/securityui.h"
 #include "security/component/usermanagement.h"
@@ -211,6 +212,26 @@ private Q_SLOTS:
         QCOMPARE(capture.messages, QStringList {expected});
         QCOMPARE(dump(&m_users), users);
         QCOMPARE(dump(&m_roles), roleDump);
+    }
+
+    // The logon dialog's Security button shows "Supervisor" the roles it was given.
+    void fromLogonDialog()
+    {
+        zkEntryPasswordDlg::TdlgPassword logon;
+        logon.UserTemplate = &m_users;
+        logon.SecurityTemplate = &m_rights;
+        logon.RoleTemplate = &m_roles;
+        logon.setUserName("Supervisor"_ba);
+        logon.show();
+        QApplication::setActiveWindow(&logon);
+        QVERIFY(QTest::qWaitForWindowActive(&logon));
+        bool rolesShown = false;
+        whenModal(u"frmSecurity"_s, [&](QDialog *modal) {
+            rolesShown = qobject_cast<TfrmSecurity *>(modal)->roleView() != nullptr;
+            modal->reject();
+        });
+        pressMnemonic(logon.btnSecurity);
+        QVERIFY(rolesShown);
     }
 };
 
