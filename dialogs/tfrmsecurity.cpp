@@ -63,16 +63,23 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     rightsmith::dialogsupport::centreWhenShown(this);
 }
 
+zkSecurity::TreeView *TfrmSecurity::newTreeView(zkSecurity::TzkSecurityTemplate *tree,
+                                                const QString &name, const QString &accessibleName)
+{
+    auto *view = new zkSecurity::TreeView(this);
+    view->setObjectName(name);
+    view->setTree(tree);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setHeaderHidden(true);
+    // The tree has no caption of its own for screen readers to announce.
+    view->setAccessibleName(accessibleName);
+    return view;
+}
+
 void TfrmSecurity::createTreeView()
 {
     m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
-    m_view = new zkSecurity::TreeView(this);
-    m_view->setObjectName(u"ftvUserTemplate"_s);
-    m_view->setTree(m_userTemplate.get());
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setHeaderHidden(true);
-    // The tree has no caption of its own for screen readers to announce.
-    m_view->setAccessibleName(tr("Users and rights"));
+    m_view = newTreeView(m_userTemplate.get(), u"ftvUserTemplate"_s, tr("Users and rights"));
     connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
     // Enter and F2 open the password dialog where a double click does, and nothing else.
     connect(m_view, &zkSecurity::TreeView::nodeEditRequested, this, [this] {

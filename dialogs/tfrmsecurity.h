@@ -134,6 +134,9 @@ protected:
 private:
     // The constructor's steps, called in the order the widgets are created in.
     void createTreeView();
+    // A read-only view of \a tree without a header.
+    zkSecurity::TreeView *newTreeView(zkSecurity::TzkSecurityTemplate *tree, const QString &name,
+                                      const QString &accessibleName);
     void createActions();
     QVBoxLayout *createButtonColumn();
     QVBoxLayout *createTreeColumn();

@@ -120,12 +120,8 @@ void TfrmSecurity::createRoles()
     m_rolesDamaged = !damage.isEmpty();
     createRoleActions();
 
-    m_roleView = new zkSecurity::TreeView(this);
-    m_roleView->setObjectName(u"ftvRoleTemplate"_s);
-    m_roleView->setTree(m_roleTemplate.get());
-    m_roleView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_roleView->setHeaderHidden(true);
-    m_roleView->setAccessibleName(tr("Roles, their rights and members"));
+    m_roleView = newTreeView(m_roleTemplate.get(), u"ftvRoleTemplate"_s,
+                             tr("Roles, their rights and members"));
     connect(m_roleView, &zkSecurity::TreeView::nodeDoubleClicked, this,
             [this] { tvRolesDblClick(); });
     // Delete takes out the selected member, or asks to remove the selected role.
