@@ -11,7 +11,6 @@
 #include "toolkit/widgets/idleupdater.h"
 
 #include <QComboBox>
-#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -49,12 +48,14 @@ void whenModal(const QString &name, std::function<void(QDialog *)> answer)
     timer->start();
 }
 
-void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+// Each of \a keys on the widget with the focus.
+void press(std::initializer_list<int> keys)
 {
-    QWidget *focus = QApplication::focusWidget();
-    QVERIFY(focus);
-    QTest::keyClick(focus, Qt::Key(key), modifiers);
-    rightsmith::toolkit::IdleUpdater::runPass();
+    for (int key : keys) {
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        rightsmith::toolkit::IdleUpdater::runPass();
+    }
 }
 
 // Alt with \a button's mnemonic, as a user presses it; returns once the
@@ -69,12 +70,6 @@ void pressMnemonic(QAbstractButton *button)
     if (button->isVisible() && !QApplication::activeWindow())
         QApplication::setActiveWindow(button->window());
     rightsmith::toolkit::IdleUpdater::runPass();
-}
-
-void pressAll(std::initializer_list<int> keys)
-{
-    for (int key : keys)
-        press(key);
 }
 
 } // namespace
@@ -106,15 +101,13 @@ private:
                                              true, nullptr, &m_roles);
     }
 
-    // The rights of \a user, or of the role \a user, as texts.
+    // The texts below \a user's "Rights".
     static QStringList rightsOf(const TzkSecurityTemplate &tree, const QByteArray &user)
     {
         QStringList lines;
         const zkSecurity::TreeNode *rights = tree.firstTopLevel(user)->item(1);
-        if (tree.firstTopLevel(user)->item(0)->text() == "Rights"_ba)
-            rights = tree.firstTopLevel(user)->item(0);
-        for (int i = rights->absoluteIndex() + 1;
-             i < tree.count() && tree.nodeAt(i)->level() > rights->level(); ++i)
+        for (int i = rights->absoluteIndex() + 1; i < tree.count() && tree.nodeAt(i)->level() > 1;
+             ++i)
             lines << QString::fromLatin1(tree.nodeAt(i)->text());
         return lines;
     }
@@ -146,18 +139,18 @@ private Q_SLOTS:
         QVERIFY(run([&](TfrmSecurity *frm) {
             whenModal(u"dlgRoleName"_s, [](QDialog *) {
                 QTest::keyClicks(QApplication::focusWidget(), u"Sales"_s);
-                press(Qt::Key_Return);
+                press({Qt::Key_Return});
             });
             pressMnemonic(frm->btnNewRole);
             // To the role's tree, then Sales > Rights > File > New, and Open.
-            press(Qt::Key_L, Qt::AltModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
             QCOMPARE(QApplication::focusWidget(), frm->roleView());
-            pressAll({Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Right,
-                      Qt::Key_Down, Qt::Key_Space, Qt::Key_Down, Qt::Key_Space});
+            press({Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Right,
+                   Qt::Key_Down, Qt::Key_Space, Qt::Key_Down, Qt::Key_Space});
             whenModal(u"dlgAddMember"_s, [&](QDialog *modal) {
                 for (int i = 0; i < modal->findChild<QComboBox *>()->count(); ++i)
                     candidates << modal->findChild<QComboBox *>()->itemText(i);
-                press(Qt::Key_Return);
+                press({Qt::Key_Return});
             });
             pressMnemonic(frm->btnAddMember);
             pressMnemonic(frm->btnOK);
@@ -195,14 +188,14 @@ private Q_SLOTS:
             zkSecurity::TzkSecurityTemplate *tree = frm->ftvUserTemplate();
             tree->setSelected(findPath(tree, {"Anna"_ba, "Rights"_ba, "Help  (No)"_ba}));
             frm->treeView()->setFocus();
-            press(Qt::Key_Space);
+            press({Qt::Key_Space});
             anna = rightsOf(*tree, "Anna"_ba);
             line = frm->lblFollowsRoles->isVisible() ? frm->lblFollowsRoles->text() : QString();
             whenModal(u"dlgRoleName"_s, [](QDialog *) {
                 QTest::keyClicks(QApplication::focusWidget(), u"Bob"_s);
-                press(Qt::Key_Return);
+                press({Qt::Key_Return});
                 // Asked again after the refusal: given up.
-                whenModal(u"dlgRoleName"_s, [](QDialog *) { press(Qt::Key_Escape); });
+                whenModal(u"dlgRoleName"_s, [](QDialog *) { press({Qt::Key_Escape}); });
             });
             pressMnemonic(frm->btnNewRole);
             pressMnemonic(frm->btnCancel);
