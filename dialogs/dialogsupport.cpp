@@ -126,4 +126,15 @@ void centreWhenShown(QWidget *widget)
     widget->installEventFilter(new CentreOnShow(widget));
 }
 
+QPushButton *columnButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    // No button is the default: Enter closes nothing while the tree has the
+    // focus. A button that has the focus is pressed by Enter, as by Space.
+    button->setAutoDefault(true);
+    button->setDefault(false);
+    return button;
+}
+
 } // namespace rightsmith::dialogsupport

@@ -53,6 +53,10 @@ OkCancelButtons okCancelButtons(QDialog *dialog, const QString &okText, const QS
                                 rightsmith::toolkit::Action::Handler onExecute,
                                 rightsmith::toolkit::Action::Handler onUpdate = {});
 
+/// A button named \a name for a dialog's button column: never the default
+/// button, pressed by Enter when it has the focus.
+QPushButton *columnButton(QWidget *parent, const QString &name, const QString &caption);
+
 /// Makes \a edit a password box that shows every character as "*".
 void setPasswordEcho(QLineEdit *edit);
 

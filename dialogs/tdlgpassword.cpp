@@ -225,7 +225,8 @@ void TdlgPassword::actSecurityExecute(toolkit::Action *sender)
     const std::unique_ptr<zkSecurity::UserManagementDialog> security =
         ui->CreateUserManagementDialog(SecurityTemplate);
     zkSecurity::RunUserManagement(*security, UserTemplate, SecurityTemplate, name,
-                                  ShowCheckedOKOnly, name != zkSecurity::SupervisorName, Check);
+                                  ShowCheckedOKOnly, name != zkSecurity::SupervisorName, Check,
+                                  RoleTemplate);
 }
 
 void TdlgPassword::TakeOverPassword(TzkSecurityTemplate *Edited, TzkSecurityTemplate *UserTemplate,

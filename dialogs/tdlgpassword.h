@@ -46,6 +46,9 @@ public:
     /// The component's check of a logon (hashed passwords, throttling, the
     /// trail); not owned. Without one, passwords are compared as stored.
     const zkSecurity::LogonCheck *Check = nullptr;
+    /// The component's role template, which "Supervisor" edits beside the
+    /// users after Security; not owned. Without one, no roles are shown.
+    zkSecurity::TzkSecurityTemplate *RoleTemplate = nullptr;
 
     QLabel *lblUserName = nullptr;
     /// Editable drop-down: free text plus the recently logged-on users.

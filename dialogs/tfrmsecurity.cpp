@@ -6,6 +6,7 @@
 #include "security/component/logoncheck.h"
 #include "security/component/usermanagement.h"
 #include "security/model/passwordhash.h"
+#include "security/model/roles.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -14,6 +15,7 @@
 #include "toolkit/error.h"
 #include "toolkit/messagebox.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -27,24 +29,12 @@ namespace toolkit = rightsmith::toolkit;
 
 namespace zkDlgSecurity {
 
-namespace {
-
-QPushButton *columnButton(QWidget *parent, const QString &name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    // No button is the default: Enter closes nothing while the tree has the
-    // focus. A button that has the focus is pressed by Enter, as by Space.
-    button->setAutoDefault(true);
-    button->setDefault(false);
-    return button;
-}
-
-} // namespace
+using rightsmith::dialogsupport::columnButton;
 
 TfrmSecurity::TfrmSecurity(QWidget *parent)
     : QDialog(parent)
     , m_userTemplate(std::make_unique<zkSecurity::TzkSecurityTemplate>())
+    , m_roleTemplate(std::make_unique<zkSecurity::TzkSecurityTemplate>())
 {
     setObjectName(u"frmSecurity"_s);
     setWindowTitle(tr("Security"));
@@ -52,13 +42,13 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
 
     createTreeView();
     createActions();
-    QVBoxLayout *buttons = createButtonColumn();
-    QVBoxLayout *tree = createTreeColumn();
+    m_buttonColumn = createButtonColumn();
+    m_treeColumn = createTreeColumn();
 
     auto *main = new QHBoxLayout(this);
     main->setContentsMargins(8, 8, 8, 8);
-    main->addLayout(tree, 1);
-    main->addLayout(buttons);
+    main->addLayout(m_treeColumn, 1);
+    main->addLayout(m_buttonColumn);
 
     setTabOrder(m_view, btnOK);
     setTabOrder(btnOK, btnCancel);
@@ -73,16 +63,23 @@ TfrmSecurity::TfrmSecurity(QWidget *parent)
     rightsmith::dialogsupport::centreWhenShown(this);
 }
 
+zkSecurity::TreeView *TfrmSecurity::newTreeView(zkSecurity::TzkSecurityTemplate *tree,
+                                                const QString &name, const QString &accessibleName)
+{
+    auto *view = new zkSecurity::TreeView(this);
+    view->setObjectName(name);
+    view->setTree(tree);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setHeaderHidden(true);
+    // The tree has no caption of its own for screen readers to announce.
+    view->setAccessibleName(accessibleName);
+    return view;
+}
+
 void TfrmSecurity::createTreeView()
 {
     m_userTemplate->setObjectName(u"ftvUserTemplate"_s);
-    m_view = new zkSecurity::TreeView(this);
-    m_view->setObjectName(u"ftvUserTemplate"_s);
-    m_view->setTree(m_userTemplate.get());
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setHeaderHidden(true);
-    // The tree has no caption of its own for screen readers to announce.
-    m_view->setAccessibleName(tr("Users and rights"));
+    m_view = newTreeView(m_userTemplate.get(), u"ftvUserTemplate"_s, tr("Users and rights"));
     connect(m_view, &zkSecurity::TreeView::nodeDoubleClicked, this, [this] { tvDblClick(); });
     // Enter and F2 open the password dialog where a double click does, and nothing else.
     connect(m_view, &zkSecurity::TreeView::nodeEditRequested, this, [this] {
@@ -169,9 +166,11 @@ QVBoxLayout *TfrmSecurity::createTreeColumn()
 TfrmSecurity::~TfrmSecurity()
 {
     FormDestroy();
-    // The view observes the tree: let it go before the tree does.
+    // The views observe the trees: let them go before the trees do.
     delete m_view;
     m_view = nullptr;
+    delete m_roleView;
+    m_roleView = nullptr;
 }
 
 void TfrmSecurity::showEvent(QShowEvent *event)
@@ -185,12 +184,15 @@ void TfrmSecurity::showEvent(QShowEvent *event)
     lblReadOnly->setText(ReadOnlyReason);
     lblReadOnly->setVisible(!ReadOnlyReason.isEmpty());
     btnOK->setEnabled(ReadOnlyReason.isEmpty());
+    if (ShowRoles && SupervisorMode && !rolesShown())
+        createRoles();
     QDialog::showEvent(event);
 }
 
 void TfrmSecurity::FormDestroy()
 {
     m_userTemplate->ClearTemplate();
+    m_roleTemplate->ClearTemplate();
 }
 
 void TfrmSecurity::actAddUserUpdate(toolkit::Action *sender)
@@ -229,6 +231,8 @@ void TfrmSecurity::actRemoveUserExecute(toolkit::Action *sender)
     // The enabling rule already keeps these out; a direct call must not get past them either.
     if (!SupervisorMode || !user || user->text() == zkSecurity::SupervisorName)
         return;
+    if (rolesShown())
+        zkSecurity::Roles(*m_roleTemplate, *m_userTemplate).ForgetUser(user->text());
     m_userTemplate->DeleteNode(user);
 }
 
@@ -334,9 +338,15 @@ void TfrmSecurity::tvDblClick()
     }
     QByteArray userName;
     zkSecurity::TreeNode *node = m_userTemplate->selected();
-    if (node && SupervisorMode
-        && m_userTemplate->GetSelectedNodeType(userName, caption) == zkSecurity::ntRight)
-        toggleRight(node);
+    if (!node || !SupervisorMode
+        || m_userTemplate->GetSelectedNodeType(userName, caption) != zkSecurity::ntRight)
+        return;
+    // The line under the users says why nothing happens.
+    if (!rolesOf(m_userTemplate->GetUserNodeForSelected()->text()).isEmpty()) {
+        QApplication::beep();
+        return;
+    }
+    toggleRight(node);
 }
 
 void TfrmSecurity::changePassword(zkSecurity::TreeNode *passwordNode,

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -50,6 +51,15 @@ public:
     /// The component's security template (not owned); new users get their rights from it.
     zkSecurity::TzkSecurityTemplate *SecurityTemplate = nullptr;
 
+    /// The roles being edited beside the users; owned by the dialog with
+    /// their records. Shown only when ShowRoles is set in SupervisorMode.
+    zkSecurity::TzkSecurityTemplate *ftvRoleTemplate() const { return m_roleTemplate.get(); }
+    /// The view that shows ftvRoleTemplate(); nullptr until the roles are shown.
+    zkSecurity::TreeView *roleView() const { return m_roleView; }
+    /// Show the roles below the users (in SupervisorMode only). A member's
+    /// rights then follow the roles and cannot be toggled on the user.
+    bool ShowRoles = false;
+
     QLabel *lblReadOnly = nullptr;
     QPushButton *btnOK = nullptr;
     QPushButton *btnCancel = nullptr;
@@ -61,6 +71,21 @@ public:
     rightsmith::toolkit::Action *actRemoveUser = nullptr;
     rightsmith::toolkit::Action *actUnlockUser = nullptr;
     rightsmith::toolkit::Action *actResetPassword = nullptr;
+
+    // The roles' controls: made when the dialog is first shown with roles.
+    QLabel *lblRoles = nullptr;
+    QLabel *lblFollowsRoles = nullptr;
+    QLabel *lblRolesDamaged = nullptr;
+    QPushButton *btnNewRole = nullptr;
+    QPushButton *btnRenameRole = nullptr;
+    QPushButton *btnDeleteRole = nullptr;
+    QPushButton *btnAddMember = nullptr;
+    QPushButton *btnRemoveMember = nullptr;
+    rightsmith::toolkit::Action *actAddRole = nullptr;
+    rightsmith::toolkit::Action *actRenameRole = nullptr;
+    rightsmith::toolkit::Action *actRemoveRole = nullptr;
+    rightsmith::toolkit::Action *actAddMember = nullptr;
+    rightsmith::toolkit::Action *actRemoveMember = nullptr;
 
     /// The component's logon check, whose locks Unlock clears (not owned);
     /// Unlock is shown only when it throttles logons.
@@ -95,8 +120,11 @@ public:
     /// the rules) and stores it marked to be changed at the next logon.
     void actResetPasswordExecute(rightsmith::toolkit::Action *sender);
     /// On a user's password node: the change-password dialog. On a right, in
-    /// SupervisorMode only: toggles it. Anything else: nothing.
+    /// SupervisorMode only: toggles it, unless the user's rights follow
+    /// roles. Anything else: nothing.
     void tvDblClick();
+    /// On a right of a role: toggles it for the role and its members.
+    void tvRolesDblClick();
     /// Clears the tree and frees its records.
     void FormDestroy();
 
@@ -106,9 +134,31 @@ protected:
 private:
     // The constructor's steps, called in the order the widgets are created in.
     void createTreeView();
+    // A read-only view of \a tree without a header.
+    zkSecurity::TreeView *newTreeView(zkSecurity::TzkSecurityTemplate *tree, const QString &name,
+                                      const QString &accessibleName);
     void createActions();
     QVBoxLayout *createButtonColumn();
     QVBoxLayout *createTreeColumn();
+    // The roles' tree, labels, actions and buttons, added to the columns.
+    void createRoles();
+    void createRoleActions();
+    bool rolesShown() const { return m_roleView != nullptr; }
+    // The role of the selected node of the roles' tree; empty when none.
+    QByteArray selectedRole() const;
+    // The selected member node of the roles' tree, or nullptr.
+    zkSecurity::TreeNode *selectedMember() const;
+    // What \a userName's rights follow; empty when they are the user's own.
+    QByteArrayList rolesOf(const QByteArray &userName) const;
+    // After any change of the roles: the members' rights follow, the line says so.
+    void rolesChanged();
+    void updateFollowsRolesLine();
+    // Asks for a role name, starting from \a name, until \a apply takes one
+    // or the user cancels; a refusal shows the reason. True when taken.
+    bool askRoleName(const QString &title, const QString &name,
+                     const std::function<bool(const QByteArray &, QString *)> &apply);
+    void askAddMember();
+    void askRemoveRole();
 
     /// The selected node when it is a user's password node, with its stored password.
     zkSecurity::TreeNode *selectedPasswordNode(QByteArray &storedPassword) const;
@@ -125,7 +175,12 @@ private:
                           bool mustChange);
 
     std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_userTemplate;
+    std::unique_ptr<zkSecurity::TzkSecurityTemplate> m_roleTemplate;
     zkSecurity::TreeView *m_view = nullptr;
+    zkSecurity::TreeView *m_roleView = nullptr;
+    QVBoxLayout *m_treeColumn = nullptr;
+    QVBoxLayout *m_buttonColumn = nullptr;
+    bool m_rolesDamaged = false;
 };
 
 } // namespace zkDlgSecurity

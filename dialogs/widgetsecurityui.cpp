@@ -39,6 +39,10 @@ public:
     void SetPassword(const QByteArray &password) override { m_dialog.setPassword(password); }
     void SetRecentUsers(const QList<QByteArray> &names) override { m_dialog.setRecentUsers(names); }
     void SetLogonCheck(const LogonCheck *check) override { m_dialog.Check = check; }
+    void SetRoleTemplate(TzkSecurityTemplate *roleTemplate) override
+    {
+        m_dialog.RoleTemplate = roleTemplate;
+    }
     bool CheckUserPassword() override { return m_dialog.CheckUserPassword(); }
     DialogResult Exec() override { return resultOf(m_dialog.exec()); }
 
@@ -61,6 +65,8 @@ public:
         m_dialog.Actor = actor;
     }
     void SetReadOnlyReason(const QString &reason) override { m_dialog.ReadOnlyReason = reason; }
+    TzkSecurityTemplate *EditedRoleTemplate() override { return m_dialog.ftvRoleTemplate(); }
+    void SetRolesShown(bool value) override { m_dialog.ShowRoles = value; }
     DialogResult Exec() override { return resultOf(m_dialog.exec()); }
 
 private:

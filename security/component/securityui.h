@@ -35,6 +35,9 @@ public:
     /// The check CheckUserPassword() runs (not owned; it outlives the
     /// dialog). Without one, passwords are compared without hardening.
     virtual void SetLogonCheck(const LogonCheck *check) { Q_UNUSED(check); }
+    /// The roles its Security button lets "Supervisor" edit beside the
+    /// users (not owned; nullptr: no roles).
+    virtual void SetRoleTemplate(TzkSecurityTemplate *roleTemplate) { Q_UNUSED(roleTemplate); }
     /// True when the typed user exists and the typed password is theirs.
     virtual bool CheckUserPassword() = 0;
     virtual DialogResult Exec() = 0;
@@ -58,6 +61,11 @@ public:
     /// Why the users cannot be changed now (the shared store is out of
     /// reach), for the dialog to say; empty when they can.
     virtual void SetReadOnlyReason(const QString &reason) { Q_UNUSED(reason); }
+    /// The role template the dialog shows and edits beside the users, or
+    /// nullptr when it cannot show roles.
+    virtual TzkSecurityTemplate *EditedRoleTemplate() { return nullptr; }
+    /// Shows the roles of EditedRoleTemplate() (in supervisor mode only).
+    virtual void SetRolesShown(bool value) { Q_UNUSED(value); }
     virtual DialogResult Exec() = 0;
 };
 

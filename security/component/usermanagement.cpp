@@ -2,6 +2,7 @@
 #include "security/component/usermanagement.h"
 
 #include "security/component/securityui.h"
+#include "security/model/roles.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -174,7 +175,8 @@ void CopyUserTemplate(TzkSecurityTemplate *Source, TzkSecurityTemplate *Dest,
 
 bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTemplate,
                        const TzkSecurityTemplate *securityTemplate, const QByteArray &userName,
-                       bool showCheckedOKOnly, bool expandRecursively, const LogonCheck *logonCheck)
+                       bool showCheckedOKOnly, bool expandRecursively, const LogonCheck *logonCheck,
+                       TzkSecurityTemplate *roleTemplate)
 {
     TzkSecurityTemplate *tree = dialog.EditedTemplate();
     tree->ClearTemplate();
@@ -185,6 +187,15 @@ bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTe
     CopyUserTemplate(userTemplate, tree, userName, showCheckedOKOnly);
     const bool supervisor = userName == SupervisorName;
     dialog.SetSupervisorMode(supervisor);
+    // Roles are the supervisor's to see and change; the dialog works on a
+    // copy, applied to its users so that it shows what OK will save.
+    TzkSecurityTemplate *roles = supervisor && roleTemplate ? dialog.EditedRoleTemplate() : nullptr;
+    if (roles) {
+        CopyUserTemplate(roleTemplate, roles, SupervisorName, false);
+        roles->setImages(tree->images());
+        Roles(*roles, *tree).ApplyToUsers();
+    }
+    dialog.SetRolesShown(roles != nullptr);
     if (tree->count() > 0)
         tree->expand(tree->topLevel(0), expandRecursively);
 
@@ -193,6 +204,8 @@ bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTe
     if (supervisor) {
         // Users added or removed, passwords and rights changed: all of it.
         CopyUserTemplate(tree, userTemplate, SupervisorName, showCheckedOKOnly);
+        if (roles)
+            CopyUserTemplate(roles, roleTemplate, SupervisorName, false);
     } else {
         // Anyone else can change only the own password.
         TakeOverPassword(tree, userTemplate, userName);

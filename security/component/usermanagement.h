@@ -47,12 +47,16 @@ RIGHTSMITH_CORE_EXPORT void SetUserPassword(TreeNode *passwordNode, const QByteA
 /// "Supervisor", only the own password for anyone else. The first user node
 /// is expanded, with its subtree when \a expandRecursively. New passwords
 /// are stored as \a userTemplate's NewPasswordCost() says; \a logonCheck,
-/// when given, lets "Supervisor" clear locks. True when the dialog ended with OK.
+/// when given, lets "Supervisor" clear locks. With \a roleTemplate (for
+/// "Supervisor" only, and when the dialog can show roles) the dialog edits a
+/// copy of the roles too, with the roles applied to its copy of the users,
+/// and OK takes both over. True when the dialog ended with OK.
 RIGHTSMITH_CORE_EXPORT bool RunUserManagement(UserManagementDialog &dialog,
                                               TzkSecurityTemplate *userTemplate,
                                               const TzkSecurityTemplate *securityTemplate,
                                               const QByteArray &userName, bool showCheckedOKOnly,
                                               bool expandRecursively,
-                                              const LogonCheck *logonCheck = nullptr);
+                                              const LogonCheck *logonCheck = nullptr,
+                                              TzkSecurityTemplate *roleTemplate = nullptr);
 
 } // namespace zkSecurity

@@ -6,6 +6,8 @@
 #include "dialogs/tdlguserpassword.h"
 #include "dialogs/tfrmsecurity.h"
 #include "security/component/logoncheck.h"
+#include "security/model/roles.h"
+#include "security/model/tree.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/userstore.h"
 #include "securityfixture.h"
@@ -40,6 +42,13 @@ void tst_Keyboard::walkEveryDialog_data()
         << QStringList {u"ftvUserTemplate"_s, u"btnOK"_s,         u"btnCancel"_s,
                         u"btnNewUser"_s,      u"btnDeleteUser"_s, u"btnUnlockUser"_s,
                         u"btnResetPassword"_s};
+    QTest::newRow("user management with roles")
+        << u"roles"_s
+        << QStringList {u"ftvUserTemplate"_s, u"ftvRoleTemplate"_s,  u"btnOK"_s,
+                        u"btnCancel"_s,       u"btnNewUser"_s,       u"btnDeleteUser"_s,
+                        u"btnUnlockUser"_s,   u"btnResetPassword"_s, u"btnAddRole"_s,
+                        u"btnRenameRole"_s,   u"btnRemoveRole"_s,    u"btnAddMember"_s,
+                        u"btnRemoveMember"_s};
     QTest::newRow("new user") << u"new user"_s
                               << QStringList {u"edtNewUserName"_s, u"OKBtn"_s, u"CancelBtn"_s};
     QTest::newRow("change password")
@@ -71,6 +80,12 @@ void tst_Keyboard::walkEveryDialog()
     users->AddUserToUserTemplate(&rights, "Anna"_ba, {}, true);
     users->setSelected(users->GetUserNodeByUserName("Anna"_ba));
 
+    // Roles: Anna in Sales, her membership selected, which enables every role command.
+    zkSecurity::Roles roles(*management.ftvRoleTemplate(), *users);
+    roles.AddRole("Sales"_ba, rights.firstNode());
+    roles.Assign("Sales"_ba, "Anna"_ba);
+    management.ShowRoles = dialog == u"roles"_s;
+
     std::unique_ptr<QDialog> shown;
     if (dialog == u"logon"_s) {
         auto logon = std::make_unique<zkEntryPasswordDlg::TdlgPassword>();
@@ -86,6 +101,8 @@ void tst_Keyboard::walkEveryDialog()
     }
     QDialog *walked = shown ? shown.get() : &management;
     walked->show();
+    management.ftvRoleTemplate()->setSelected(
+        management.ftvRoleTemplate()->firstTopLevel("Sales"_ba)->item(1)->item(0));
     rightsmith::toolkit::IdleUpdater::runPass();
     const QStringList problems = testsupport::keyboardProblems(walked, tabOrder);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
