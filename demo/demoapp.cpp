@@ -121,6 +121,13 @@ int printInformation(int &argc, char **argv)
                                   QCoreApplication::translate("demo", "Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    parser.addOption(
+        QCommandLineOption(u"roles"_s,
+                           QCoreApplication::translate("demo",
+                                                       "Keeps roles beside the users: a role "
+                                                       "grants its rights to its members, and "
+                                                       "\"Supervisor\" manages the roles in "
+                                                       "the user management dialog.")));
     // Options unknown here belong to the toolkit: not an error.
     (void)parser.parse(QCoreApplication::arguments());
     if (parser.isSet(version) && !parser.isSet(help)) {

@@ -15,6 +15,7 @@
 #include "toolkit/widgets/widgetbinding.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -178,6 +179,8 @@ void TMainForm::createComponents()
     zkSecurity1->setUserTemplateRegistryKeyName(demo::securityRegistryKey());
     zkSecurity1->setUserTemplateFileName(demo::securityUserTemplateFileName());
     zkSecurity1->SetOptions(zkSecurity::TzkSecurityOptionSet::fromInt(demo::SecurityOptionsValue));
+    // Roles are the demo's only option of its own (see --help).
+    zkSecurity1->setRolesEnabled(QCoreApplication::arguments().contains(u"--roles"_s));
 }
 
 void TMainForm::createActionList()

@@ -251,8 +251,8 @@ void TzkSecurity::ShowSecurityDialog()
                "changed until it is back.")
                 .arg(SharedStore::displayAddress(StoreSettings().sharedAddress)));
     if (!RunUserManagement(*dialog, m_userTemplate.get(), m_securityTemplate.get(),
-                           m_currentUserName, m_options.contains(soShowCheckedOKOnly), true,
-                           &check))
+                           m_currentUserName, m_options.contains(soShowCheckedOKOnly), true, &check,
+                           RolesEnabled() ? RoleTemplate() : nullptr))
         return;
     // The stored password is already scrambled; it goes to the store as it
     // is. A hashed one is not remembered: its caption is no password.
