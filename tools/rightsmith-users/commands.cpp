@@ -178,7 +178,8 @@ std::span<const Command> commands()
          .help = u"copies the local user template (found by --key and --file) to\n"
                  u"the shared store at URL under the same key, refused when one\n"
                  u"is there already unless --replace; or copies the shared one\n"
-                 u"into the local store, keeping the one it replaces aside"_s,
+                 u"into the local store, keeping the one it replaces aside; the\n"
+                 u"roles go with the users"_s,
          .run = copyStore,
          .writes = true,
          .options = {Option::From, Option::To, Option::Replace},

@@ -1,11 +1,14 @@
 // The commands for a shared user store on PostgreSQL: make its tables, and
-// copy the user template between the local store and a shared one.
+// copy the user template, with its roles, between the local store and a
+// shared one.
 #include "commands.h"
 #include "console.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "store.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QTextStream>
 
@@ -36,6 +39,49 @@ std::optional<CopyDirection> copyDirection(const QCommandLineParser &parser)
     return std::nullopt;
 }
 
+QByteArray streamOf(zkSecurity::TzkSecurityTemplate &roleTemplate)
+{
+    if (roleTemplate.topLevelCount() == 0)
+        return {};
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    roleTemplate.SaveToStreamSecurity(buffer);
+    return buffer.data();
+}
+
+// " and N roles" when \a roleTemplate holds any.
+QString rolesCopied(const zkSecurity::TzkSecurityTemplate &roleTemplate)
+{
+    const int roles = roleTemplate.topLevelCount();
+    if (roles == 0)
+        return {};
+    return roles == 1 ? u" and 1 role"_s : u" and %1 roles"_s.arg(roles);
+}
+
+// Stores \a roles, the server's role template, beside the user template just
+// copied into the local store of \a settings; \a roleTemplate gets them.
+void copyRolesToLocal(const zkSecurity::UserStoreSettings &settings, QByteArray roles,
+                      zkSecurity::TzkSecurityTemplate &roleTemplate)
+{
+    zkSecurity::UserStore userStore;
+    zkSecurity::TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray remembered;
+    userStore.load(settings, users, lastUsers, remembered, &roleTemplate);
+    QBuffer buffer(&roles);
+    buffer.open(QIODevice::ReadOnly);
+    roleTemplate.ClearTemplate();
+    roleTemplate.LoadFromStreamSecurity(buffer);
+    const zkSecurity::UserStore::SaveResult result =
+        userStore.trySave(settings, users, lastUsers, QByteArray(), &roleTemplate);
+    if (!result.saved())
+        throw Failure {
+            ExitError,
+            u"the users were copied to %1 but not the roles: %2"_s.arg(
+                zkSecurity::UserStore::location(settings),
+                result.message.isEmpty() ? u"the store was not written"_s : result.message)};
+}
+
 // Copies the local user template of \a store to the shared store \a shared
 // (named \a server), which holds \a stored; a template there already is
 // replaced only with \a replace.
@@ -52,12 +98,19 @@ int copyToServer(Store &store, zkSecurity::SharedStore &shared, const QString &s
         throw Failure {ExitError,
                        u"%1 holds a user template already (version %2); nothing was copied "
                        u"(--replace replaces it)"_s.arg(server, QString::number(stored.version))};
-    if (shared.save(store.key(), *stream, stored.version)
+    // The roles go with the users, and replace the ones the server holds:
+    // left there, they would name members the copied users may not have.
+    zkSecurity::TzkSecurityTemplate roleTemplate;
+    store.loadRoleTemplate(roleTemplate);
+    const QByteArray roles = streamOf(roleTemplate);
+    const bool withRoles = !roles.isEmpty() || !stored.roles.isEmpty();
+    if (shared.save(store.key(), *stream, stored.version, nullptr, {}, withRoles ? &roles : nullptr)
         != zkSecurity::SharedStore::SaveResult::Saved)
         throw Failure {ExitError,
                        u"the user template in %1 was changed while it was copied; nothing "
                        u"was copied"_s.arg(server)};
-    out() << "copied " << users << " users from " << from << " to " << server << '\n';
+    out() << "copied " << users << " users" << rolesCopied(roleTemplate) << " from " << from
+          << " to " << server << '\n';
     return ExitOk;
 }
 
@@ -72,8 +125,11 @@ int copyToLocal(Store &store, const QString &server, const zkSecurity::SharedSto
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = store.keepsTrail();
     printKeptAs(zkSecurity::UserStore::restore(settings, stored.stream));
-    out() << "copied " << users << " users from " << server << " to "
-          << zkSecurity::UserStore::location(settings) << '\n';
+    zkSecurity::TzkSecurityTemplate roleTemplate;
+    if (!stored.roles.isEmpty())
+        copyRolesToLocal(settings, stored.roles, roleTemplate);
+    out() << "copied " << users << " users" << rolesCopied(roleTemplate) << " from " << server
+          << " to " << zkSecurity::UserStore::location(settings) << '\n';
     return ExitOk;
 }
 

@@ -3,7 +3,7 @@
 # server: the local user template copied to the server lists the same users
 # there; a second copy is refused without --replace; audit and unlock read
 # the server's tables; a password set with --store is checked there; the server's template copied into a fresh home
-# lists the same users. Exit 77 when PostgreSQL is not installed.
+# lists the same users, and the roles go with them. Exit 77 when PostgreSQL is not installed.
 #   copystore.sh TOOL MAKESTORE
 set -eu
 
@@ -18,10 +18,15 @@ key='\Software\RightsmithTest\Shared'
 export XDG_CONFIG_HOME="$dir/home/config" HOME="$dir/home"
 "$makestore" "$key" "$dir/home/data/UserTemplate" || fail "makestore"
 "$tool" init-store "$address" >/dev/null || fail "init-store"
+"$tool" --key "$key" role add Clerks >/dev/null || fail "role add"
+"$tool" --key "$key" role assign Clerks Alice >/dev/null || fail "role assign"
 
 out=$("$tool" --key "$key" copy-store --from local --to "$address") || fail "copy-store: $out"
 echo "$out"
-echo "$out" | grep -q '^copied 2 users from .* to the shared user store ' || fail "copy-store said: $out"
+echo "$out" | grep -q '^copied 2 users and 1 role from .* to the shared user store ' \
+    || fail "copy-store said: $out"
+[ "$("$tool" --key "$key" --store "$address" role list)" = "$("$tool" --key "$key" role list)" ] \
+    || fail "the server lists other roles"
 [ "$("$tool" --key "$key" --store "$address" list)" = "$("$tool" --key "$key" list)" ] \
     || fail "the server lists other users"
 "$tool" --key "$key" --store "$address" verify | grep -q '^ok: 2 users$' || fail "verify --store"
@@ -47,8 +52,9 @@ printf 'alice pw\n' | "$tool" --key "$key" check Alice || fail "the local store 
 
 export XDG_CONFIG_HOME="$dir/fresh/config" HOME="$dir/fresh"
 out=$("$tool" --key "$key" copy-store --from "$address" --to local) || fail "copy back: $out"
-echo "$out" | grep -q '^copied 2 users from the shared user store .* to the value ' \
+echo "$out" | grep -q '^copied 2 users and 1 role from the shared user store .* to the value ' \
     || fail "copy back said: $out"
 [ "$("$tool" --key "$key" list | tr '\n' ' ')" = "Supervisor Alice " ] || fail "list in the fresh home"
+"$tool" --key "$key" role list | grep -qx '  members: Alice' || fail "roles in the fresh home"
 printf 'new pw\n' | "$tool" --key "$key" check Alice || fail "the copied password"
 echo "copy-store: ok"
