@@ -252,7 +252,7 @@ void TzkSecurity::ShowSecurityDialog()
                 .arg(SharedStore::displayAddress(StoreSettings().sharedAddress)));
     if (!RunUserManagement(*dialog, m_userTemplate.get(), m_securityTemplate.get(),
                            m_currentUserName, m_options.contains(soShowCheckedOKOnly), true, &check,
-                           RolesEnabled() ? RoleTemplate() : nullptr))
+                           EditableRoleTemplate()))
         return;
     // The stored password is already scrambled; it goes to the store as it
     // is. A hashed one is not remembered: its caption is no password.

@@ -113,6 +113,14 @@ public:
     /// What is wrong with the role template last read, naming it; empty when
     /// it was read or there is none. Roles cannot be changed then.
     QString RolesProblem() const;
+    /// The role template the user management dialog may change: nullptr
+    /// while roles are off or RolesProblem() is set (the dialog then shows
+    /// no roles, and members' rights are neither rewritten nor saved from
+    /// roles that were not read).
+    TzkSecurityTemplate *EditableRoleTemplate() const
+    {
+        return RolesProblem().isEmpty() ? RoleTemplate() : nullptr;
+    }
 
     // Members other parts read.
     bool LoggedOn() const { return m_loggedOn; }

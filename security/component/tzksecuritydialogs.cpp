@@ -80,8 +80,7 @@ bool TzkSecurityDialogs::ShowLogonDialog(QByteArray &userName, QByteArray &passw
     dialog->SetUserName(suggested);
     dialog->SetPassword(password);
     dialog->SetTemplates(m_userTemplate, m_securityTemplate);
-    dialog->SetRoleTemplate(m_security && m_security->RolesEnabled() ? m_security->RoleTemplate()
-                                                                     : nullptr);
+    dialog->SetRoleTemplate(m_security ? m_security->EditableRoleTemplate() : nullptr);
 
     const auto accept = [&] {
         const QByteArray name = dialog->UserName();

@@ -850,10 +850,12 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
         bytes = streamOf(userTemplate);
         try {
             qint64 version = 0;
-            // Roles are sent only when they changed: tables without them
-            // keep working for every other save.
+            // Roles are sent, and their changes recorded, only when they
+            // changed: tables without them keep working for every other save,
+            // and roles that were not read are neither written nor compared.
             if (shared.send(bytes, userTemplate, m_sharedVersion, version,
-                            rolesChanged ? &roleBytes : nullptr, roleTemplate)
+                            rolesChanged ? &roleBytes : nullptr,
+                            rolesChanged ? roleTemplate : nullptr)
                 == SharedStore::SaveResult::Conflict) {
                 result = {Problem::ChangedOnServer,
                           UserStore::tr(

@@ -196,6 +196,9 @@ TEST_F(RoleSaveTest, ADamagedRoleTemplateIsToldAndRewritesNobody)
         << qPrintable(messages.shown.first());
     EXPECT_TRUE(messages.shown.first().contains(u"rightsmith-users"_s));
     EXPECT_FALSE(other.RolesProblem().isEmpty());
+    // The user management dialog gets no roles to change and lose.
+    EXPECT_NE(other.RoleTemplate(), nullptr);
+    EXPECT_EQ(other.EditableRoleTemplate(), nullptr);
     EXPECT_EQ(other.UserTemplate()->topLevelCount(), Users + 1);
 
     // A member's right toggled on the user stays so: no role rewrites it.
