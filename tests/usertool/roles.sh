@@ -66,6 +66,19 @@ TABLE
     echo "roles$store: ok"
 done
 
+# A user gone by a restore leaves the roles (verify warns): added again
+# under that name, the user holds every right, as a new user does.
+users() { "$tool" --key "$key\\File" "$@"; }
+cp "$work/data/UserTemplate" "$work/copy"
+printf 'pw\n' | users add Dave >/dev/null && users role add Team >/dev/null \
+    && users role assign Team Dave >/dev/null && users restore "$work/copy" >/dev/null \
+    || fail "member gone by a restore"
+users verify | grep -qx 'warning: Dave is a member of the role Team but not a user' \
+    || fail "$(users verify)"
+printf 'pw\n' | users add Dave >/dev/null || fail "add Dave again"
+users matrix --csv | grep -qx 'Dave,own,Yes,Yes,Yes' || fail "$(users matrix --csv)"
+echo "gone members: ok"
+
 # With the trail on, each change is recorded with the rights it rewrote.
 users() { "$tool" --key "$key\\Hardened" "$@"; }
 users role add Ops >/dev/null && users role grant Ops 3 >/dev/null \

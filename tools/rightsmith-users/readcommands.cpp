@@ -404,6 +404,11 @@ int verify(const Invocation &call)
                 code = ExitError;
             } else if (roleTemplate.topLevelCount() > 0) {
                 out() << "ok: " << roleTemplate.topLevelCount() << " roles\n";
+                // Left by a program without roles; the next change drops them.
+                zkSecurity::Roles roles(roleTemplate, userTemplate);
+                for (const auto &[role, member] : roles.DropMembersNotUsers())
+                    out() << "warning: " << text(member) << " is a member of the role "
+                          << text(role) << " but not a user\n";
             }
             if (!complete)
                 out() << "warning: the recent user names cannot be read\n";

@@ -213,6 +213,10 @@ void editUsersAndRoles(const Invocation &call, const QString &undone, const Role
                            : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
     const bool rolesRead = userStore.roleProblem().isEmpty();
     zkSecurity::Roles roles(roleTemplate, users);
+    // Members who are no longer users (removed by a program without roles)
+    // leave their roles first: a user added under such a name is no member.
+    if (rolesRead)
+        roles.DropMembersNotUsers();
     change(users, rolesRead ? &roles : nullptr,
            rolesRead ? QString() : userStore.roleProblemMessage(settings));
     if (rolesRead)
