@@ -47,6 +47,7 @@ for store in '' '\File'; do
     done <<TABLE
 role add $member|There is a user named "$member"
 role add Clerks|There is a role named "Clerks" already
+add Clerks </dev/null|There is a role named "Clerks"
 role assign Clerks Nobody|There is no user named "Nobody"
 role assign Clerks Supervisor|"Supervisor" cannot be a member
 role grant Clerks File/Nope|there is no right File/Nope

@@ -348,17 +348,24 @@ int add(const Invocation &call)
         throw Failure {ExitUsage, u"%1 cannot be a user name"_s.arg(call.argument)};
     const QString like =
         call.isSet(Option::Like) ? call.value(Option::Like) : text(zkSecurity::SupervisorName);
-    editUsers(call, u"the user was not added"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
-        if (users.GetUserNodeByUserName(*name))
-            throw Failure {ExitUsage, u"%1 is a user already"_s.arg(call.argument)};
-        zkSecurity::TreeNode *source = rightsOf(users, like);
-        users.AddUserToUserTemplate(nullptr, *name, QByteArray(), true);
-        zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
-        users.BuildASecurityUser(rights, source, true);
-        if (call.isSet(Option::Like))
-            copyGrants(source, rights);
-        setPasswordFromStdin(call, users, call.argument);
-    });
+    editUsersAndRoles(
+        call, u"the user was not added"_s,
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+            if (users.GetUserNodeByUserName(*name))
+                throw Failure {ExitUsage, u"%1 is a user already"_s.arg(call.argument)};
+            // A role's name stays the role's, as a user's stays the user's.
+            if (roles && roles->RoleNode(*name))
+                throw Failure {ExitUsage,
+                               u"There is a role named \"%1\"; a user cannot have that "
+                               u"name."_s.arg(call.argument)};
+            zkSecurity::TreeNode *source = rightsOf(users, like);
+            users.AddUserToUserTemplate(nullptr, *name, QByteArray(), true);
+            zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+            users.BuildASecurityUser(rights, source, true);
+            if (call.isSet(Option::Like))
+                copyGrants(source, rights);
+            setPasswordFromStdin(call, users, call.argument);
+        });
     out() << "added " << call.argument << '\n';
     return ExitOk;
 }
