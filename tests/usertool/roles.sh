@@ -90,3 +90,12 @@ for change in 'role added  (Ops)' 'right granted to role  (Ops: 3 Manage users)'
     [ "$(echo "$trail" | grep -c "  $change")" -eq 1 ] || fail "audit, $change: $trail"
 done
 echo "trail: ok"
+
+# Roles that cannot be read: a user's own rights wait for them.
+sqlite3 "$work/config/rightsmith/registry.sqlite3" "update \"values\" set data = data + 1
+    where name = 'RoleTemplateSize' and key = (select id from keys where name = 'Hardened')"
+if out=$(users grant Carol 1 2>&1); then fail "granted with damaged roles"; fi
+echo "$out" | grep -q 'cannot be changed until the roles are repaired' || fail "grant said: $out"
+echo "$out" | grep -q 'rightsmith-users.* verify' || fail "grant said: $out"
+printf 'pw\n' | users passwd Carol >/dev/null || fail "passwd with damaged roles"
+echo "damaged roles: ok"

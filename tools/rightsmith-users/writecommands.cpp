@@ -276,8 +276,15 @@ int setRights(const Invocation &call, bool granted)
         throw Failure {ExitUsage, u"the rights of %1 cannot be changed"_s.arg(call.argument)};
     editUsersAndRoles(
         call, u"no right was changed"_s,
-        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles,
+            const QString &problem) {
             zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+            // Unread roles cannot say whom they rewrite: a right changed
+            // here would be undone once they are mended.
+            if (!roles)
+                throw Failure {ExitError,
+                               u"the rights of %1 cannot be changed until the roles are repaired; "
+                               u"%2"_s.arg(call.argument, problem)};
             // A member's rights follow the roles: they are changed there.
             const QByteArrayList memberOf =
                 roles ? roles->RolesOfUser(rights->parent()->text()) : QByteArrayList();
