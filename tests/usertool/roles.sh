@@ -98,4 +98,7 @@ if out=$(users grant Carol 1 2>&1); then fail "granted with damaged roles"; fi
 echo "$out" | grep -q 'cannot be changed until the roles are repaired' || fail "grant said: $out"
 echo "$out" | grep -q 'rightsmith-users.* verify' || fail "grant said: $out"
 printf 'pw\n' | users passwd Carol >/dev/null || fail "passwd with damaged roles"
+out=$(users matrix --csv 2>"$work/stderr") || fail "matrix with damaged roles: $out"
+echo "$out" | grep -qx 'Carol,unreadable,No,No,Yes' || fail "matrix: $out"
+grep -q 'warning: the roles cannot be read' "$work/stderr" || fail "matrix: $(cat "$work/stderr")"
 echo "damaged roles: ok"
