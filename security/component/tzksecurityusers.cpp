@@ -75,9 +75,11 @@ bool TzkSecurity::SaveUsers(const QByteArray &scrambledPassword, bool tellConfli
     const UserStoreSettings settings = StoreSettings();
     // Members' own rights follow their roles before anything is saved, so
     // that the rights check and every reader of the user template see them.
-    // A role template that could not be read rewrites nobody.
+    // A role template that could not be read rewrites nobody. Members
+    // removed as users by a program without roles leave their roles.
     if (m_rolesEnabled && m_store->roleProblem().isEmpty()) {
         Roles roles(*m_roleTemplate, *m_userTemplate);
+        roles.DropMembersNotUsers();
         roles.FollowSecurityTemplate(*m_securityTemplate);
         roles.ApplyToUsers();
     }

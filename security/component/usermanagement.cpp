@@ -193,7 +193,9 @@ bool RunUserManagement(UserManagementDialog &dialog, TzkSecurityTemplate *userTe
     if (roles) {
         CopyUserTemplate(roleTemplate, roles, SupervisorName, false);
         roles->setImages(tree->images());
-        Roles(*roles, *tree).ApplyToUsers();
+        Roles copied(*roles, *tree);
+        copied.DropMembersNotUsers();
+        copied.ApplyToUsers();
     }
     dialog.SetRolesShown(roles != nullptr);
     if (tree->count() > 0)

@@ -342,6 +342,26 @@ bool Roles::ForgetUser(const QByteArray &userName)
     return forgotten;
 }
 
+QList<std::pair<QByteArray, QByteArray>> Roles::DropMembersNotUsers()
+{
+    QList<std::pair<QByteArray, QByteArray>> dropped;
+    if (!Damage().isEmpty())
+        return dropped;
+    for (int r = 0; r < m_roles.topLevelCount(); ++r) {
+        TreeNode *members = m_roles.topLevel(r)->item(1);
+        for (int m = 0; m < members->count();) {
+            TreeNode *member = members->item(m);
+            if (m_users.GetUserNodeByUserName(member->text())) {
+                ++m;
+                continue;
+            }
+            dropped.append({m_roles.topLevel(r)->text(), member->text()});
+            m_roles.DeleteNode(member);
+        }
+    }
+    return dropped;
+}
+
 QList<RoleRightChange> Roles::ApplyToUsers()
 {
     QList<RoleRightChange> changes;

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 namespace zkSecurity {
 
 class TreeNode;
@@ -80,6 +82,11 @@ public:
     /// Takes \a userName out of every role (the user was removed); true when
     /// it was a member of one.
     bool ForgetUser(const QByteArray &userName);
+    /// Takes out of every role the members who are not users (removed by a
+    /// program without roles, or by a restore), so that a user added later
+    /// under such a name is no member; returns each (role, member) dropped.
+    /// Does nothing on a damaged role template.
+    QList<std::pair<QByteArray, QByteArray>> DropMembersNotUsers();
 
     /// Rewrites each member's own "Rights" copy in the user template to hold
     /// the union of their roles' rights: flag and text, through

@@ -828,7 +828,8 @@ QStringList SharedStore::grantStatements(const QString &workstationRole,
 SharedStore::Stored SharedStore::load(const QString &storeKey)
 {
     const Result result =
-        run(schemaVersion() >= 4 ? "SELECT version, template, roles FROM rightsmith_user_template "
+        run(schemaVersion() >= 4 ? "SELECT version, template, roles, COALESCE(roles_size, 0)::text "
+                                   "FROM rightsmith_user_template "
                                    "WHERE store_key = $1"
                                  : "SELECT version, template FROM rightsmith_user_template "
                                    "WHERE store_key = $1",
@@ -843,8 +844,14 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
                         .arg(serverName()));
     stored.version = qFromBigEndian<qint64>(version.constData());
     stored.stream = result.bytes(0, 1);
-    if (m_schemaVersion >= 4 && !result.isNull(0, 2))
-        stored.roles = result.bytes(0, 2);
+    if (m_schemaVersion >= 4) {
+        if (!result.isNull(0, 2))
+            stored.roles = result.bytes(0, 2);
+        // Cut or padded on the way: the size saved with them tells.
+        if (result.text(0, 3).toLongLong() != stored.roles.size())
+            stored.rolesProblem =
+                SharedStore::tr("\"roles\" does not have the size \"roles_size\" says");
+    }
     stored.exists = true;
     return stored;
 }

@@ -87,6 +87,9 @@ public:
         /// The role template saved with it (tables of version 4 on); empty
         /// when the store keeps none.
         QByteArray roles;
+        /// Why the role template cannot be read as stored (its size is
+        /// not the one saved with it); empty when it can.
+        QString rolesProblem;
     };
     /// The user template stored under \a storeKey; exists is false (version 0) when none is.
     Stored load(const QString &storeKey);

@@ -791,8 +791,8 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
     // The roles come from the server only: the local copy keeps none, and
     // nothing is saved while it stands in.
     if (roleTemplate) {
-        m_roleProblem =
-            readRoleTemplate(stored->roles, shared.location(), userTemplate, *roleTemplate);
+        m_roleProblem = readRoleTemplate(stored->roles, shared.location(), userTemplate,
+                                         *roleTemplate, stored->rolesProblem);
         if (m_roleProblem.isEmpty())
             m_roles = stored->roles;
     }

@@ -67,11 +67,12 @@ QByteArray storedRoleDigest(Registry &registry)
 }
 
 QString readRoleTemplate(const QByteArray &bytes, const QString &where,
-                         TzkSecurityTemplate &userTemplate, TzkSecurityTemplate &roleTemplate)
+                         TzkSecurityTemplate &userTemplate, TzkSecurityTemplate &roleTemplate,
+                         const QString &storedProblem)
 {
-    QString problem;
+    QString problem = storedProblem;
     try {
-        if (!bytes.isEmpty()) {
+        if (problem.isEmpty() && !bytes.isEmpty()) {
             loadStream(roleTemplate, bytes);
             problem = Roles(roleTemplate, userTemplate).Damage();
         }
@@ -94,9 +95,8 @@ void UserStore::readRoles(Registry &registry, TzkSecurityTemplate &userTemplate,
     } catch (const rightsmith::toolkit::Error &error) {
         stored.problem = error.message();
     }
-    m_roleProblem = stored.problem.isEmpty()
-        ? readRoleTemplate(stored.bytes, where, userTemplate, roleTemplate)
-        : UserStore::tr("the role template %1 cannot be read: %2").arg(where, stored.problem);
+    m_roleProblem =
+        readRoleTemplate(stored.bytes, where, userTemplate, roleTemplate, stored.problem);
     if (m_roleProblem.isEmpty())
         m_roles = stored.bytes;
 }

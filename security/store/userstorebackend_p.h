@@ -210,9 +210,11 @@ QList<AuditRecord> roleChangesFrom(const UserStoreSettings &settings, const QByt
                                    const TzkSecurityTemplate &after);
 /// What is wrong with the role template \a bytes (empty: none) read from
 /// \a where; empty when it was read into \a roleTemplate, which is otherwise
-/// left empty.
+/// left empty. A \a storedProblem (the bytes are not as saved) is
+/// what is wrong, the bytes unread.
 QString readRoleTemplate(const QByteArray &bytes, const QString &where,
-                         TzkSecurityTemplate &userTemplate, TzkSecurityTemplate &roleTemplate);
+                         TzkSecurityTemplate &userTemplate, TzkSecurityTemplate &roleTemplate,
+                         const QString &storedProblem = {});
 /// The digest of the role template stored in the open key of \a registry;
 /// empty when none is stored.
 QByteArray storedRoleDigest(rightsmith::toolkit::Registry &registry);

@@ -47,6 +47,7 @@ for store in '' '\File'; do
     done <<TABLE
 role add $member|There is a user named "$member"
 role add Clerks|There is a role named "Clerks" already
+add Clerks </dev/null|There is a role named "Clerks"
 role assign Clerks Nobody|There is no user named "Nobody"
 role assign Clerks Supervisor|"Supervisor" cannot be a member
 role grant Clerks File/Nope|there is no right File/Nope
@@ -66,6 +67,19 @@ TABLE
     echo "roles$store: ok"
 done
 
+# A user gone by a restore leaves the roles (verify warns): added again
+# under that name, the user holds every right, as a new user does.
+users() { "$tool" --key "$key\\File" "$@"; }
+cp "$work/data/UserTemplate" "$work/copy"
+printf 'pw\n' | users add Dave >/dev/null && users role add Team >/dev/null \
+    && users role assign Team Dave >/dev/null && users restore "$work/copy" >/dev/null \
+    || fail "member gone by a restore"
+users verify | grep -qx 'warning: Dave is a member of the role Team but not a user' \
+    || fail "$(users verify)"
+printf 'pw\n' | users add Dave >/dev/null || fail "add Dave again"
+users matrix --csv | grep -qx 'Dave,own,Yes,Yes,Yes' || fail "$(users matrix --csv)"
+echo "gone members: ok"
+
 # With the trail on, each change is recorded with the rights it rewrote.
 users() { "$tool" --key "$key\\Hardened" "$@"; }
 users role add Ops >/dev/null && users role grant Ops 3 >/dev/null \
@@ -76,3 +90,15 @@ for change in 'role added  (Ops)' 'right granted to role  (Ops: 3 Manage users)'
     [ "$(echo "$trail" | grep -c "  $change")" -eq 1 ] || fail "audit, $change: $trail"
 done
 echo "trail: ok"
+
+# Roles that cannot be read: a user's own rights wait for them.
+sqlite3 "$work/config/rightsmith/registry.sqlite3" "update \"values\" set data = data + 1
+    where name = 'RoleTemplateSize' and key = (select id from keys where name = 'Hardened')"
+if out=$(users grant Carol 1 2>&1); then fail "granted with damaged roles"; fi
+echo "$out" | grep -q 'cannot be changed until the roles are repaired' || fail "grant said: $out"
+echo "$out" | grep -q 'rightsmith-users.* verify' || fail "grant said: $out"
+printf 'pw\n' | users passwd Carol >/dev/null || fail "passwd with damaged roles"
+out=$(users matrix --csv 2>"$work/stderr") || fail "matrix with damaged roles: $out"
+echo "$out" | grep -qx 'Carol,unreadable,No,No,Yes' || fail "matrix: $out"
+grep -q 'warning: the roles cannot be read' "$work/stderr" || fail "matrix: $(cat "$work/stderr")"
+echo "damaged roles: ok"

@@ -69,3 +69,15 @@ if out=$(old role add Clerks 2>&1); then fail "a role kept in tables of version 
 echo "$out" | grep -q 'init-store --upgrade' || fail "role add on version 3 said: $out"
 [ -z "$(old role list)" ] || fail "roles on version 3: $(old role list)"
 echo "version 3: ok"
+
+# Roles cut on the way (not the size saved with them) or that do not load:
+# damaged, naming the column, and the users still read.
+for damage in "roles_size = roles_size + 1" "roles = '\\x0102'::bytea, roles_size = 2"; do
+    sql "$address" "UPDATE rightsmith_user_template SET $damage"
+    if out=$(shared role list 2>&1); then fail "role list with $damage: $out"; fi
+    echo "$out" | grep -q 'role template "roles" in .* cannot be read' || fail "role list said: $out"
+    out=$(shared verify) && fail "verify with $damage: $out"
+    echo "$out" | grep -q '^ok: 3 users$' || fail "verify with $damage: $out"
+    echo "$out" | grep -q '^unreadable: the role template .* cannot be read' || fail "verify: $out"
+done
+echo "damaged shared roles: ok"

@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QTextStream>
 
 #include <algorithm>
@@ -243,10 +244,21 @@ int matrix(const Invocation &call)
     call.store.loadUserTemplate(userTemplate);
     // Where each user's rights come from: their roles, or their own; said
     // only by a store that keeps roles.
+    // Roles that cannot be read say so in their column; the users are shown.
     zkSecurity::TzkSecurityTemplate roleTemplate;
-    call.store.loadRoleTemplate(roleTemplate);
     const zkSecurity::Roles roles(roleTemplate, userTemplate);
-    const bool withRoles = roleTemplate.topLevelCount() > 0;
+    QString rolesProblem;
+    try {
+        call.store.loadRoleTemplate(roleTemplate);
+        rolesProblem = roles.Damage();
+    } catch (const Failure &failure) {
+        rolesProblem = failure.message;
+    }
+    if (!rolesProblem.isEmpty()) {
+        err() << "rightsmith-users: warning: the roles cannot be read: " << rolesProblem << '\n';
+        roleTemplate.ClearTemplate();
+    }
+    const bool withRoles = !rolesProblem.isEmpty() || roleTemplate.topLevelCount() > 0;
     const auto rolesOf = [&](const QString &user) {
         QStringList names;
         const QByteArray name =
@@ -281,7 +293,10 @@ int matrix(const Invocation &call)
                                            {u"granted"_s, right.granted}});
             QJsonObject object {{u"user"_s, row.user}, {u"rights"_s, rights}};
             if (withRoles)
-                object.insert(u"roles"_s, QJsonArray::fromStringList(rolesOf(row.user)));
+                object.insert(u"roles"_s,
+                              rolesProblem.isEmpty()
+                                  ? QJsonValue(QJsonArray::fromStringList(rolesOf(row.user)))
+                                  : QJsonValue());
             array.append(object);
         }
         printJson(array);
@@ -297,7 +312,9 @@ int matrix(const Invocation &call)
         QStringList line {row.user};
         if (withRoles) {
             const QStringList names = rolesOf(row.user);
-            line << (names.isEmpty() ? u"own"_s : names.join(u' '));
+            line << (!rolesProblem.isEmpty() ? u"unreadable"_s
+                         : names.isEmpty()   ? u"own"_s
+                                             : names.join(u' '));
         }
         for (const HeldRight &column : columns)
             line << row.cell(column.securityId);
@@ -404,6 +421,11 @@ int verify(const Invocation &call)
                 code = ExitError;
             } else if (roleTemplate.topLevelCount() > 0) {
                 out() << "ok: " << roleTemplate.topLevelCount() << " roles\n";
+                // Left by a program without roles; the next change drops them.
+                zkSecurity::Roles roles(roleTemplate, userTemplate);
+                for (const auto &[role, member] : roles.DropMembersNotUsers())
+                    out() << "warning: " << text(member) << " is a member of the role "
+                          << text(role) << " but not a user\n";
             }
             if (!complete)
                 out() << "warning: the recent user names cannot be read\n";

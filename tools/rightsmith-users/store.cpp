@@ -74,36 +74,40 @@ void Store::loadUserTemplate(zkSecurity::TzkSecurityTemplate &tmpl)
 
 void Store::loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles)
 {
+    QString where;
+    QByteArray data;
+    QString problem;
     if (isShared()) {
-        QByteArray data = shared().load(m_where.key).roles;
-        if (data.isEmpty())
+        const zkSecurity::SharedStore::Stored stored = shared().load(m_where.key);
+        where = u"\"roles\" in %1"_s.arg(
+            zkSecurity::SharedStore::displayAddress(m_where.sharedAddress));
+        data = stored.roles;
+        problem = stored.rolesProblem;
+    } else {
+        if (!hasValue(StoreNames::RoleTemplate))
             return;
-        QBuffer buffer(&data);
-        buffer.open(QIODevice::ReadOnly);
-        roles.LoadFromStreamSecurity(buffer);
-        return;
+        Registry &reg = registry();
+        const qint64 size = reg.valueType(StoreNames::RoleTemplateSize) == Registry::Integer
+            ? reg.readInteger(StoreNames::RoleTemplateSize).value_or(-1)
+            : -1;
+        where = u"\"%1\""_s.arg(StoreNames::RoleTemplate);
+        data = reg.readBinary(StoreNames::RoleTemplate).value_or(QByteArray());
+        if (size != data.size())
+            problem = u"it does not have the size \"%1\" says"_s.arg(StoreNames::RoleTemplateSize);
     }
-    if (!hasValue(StoreNames::RoleTemplate))
+    if (problem.isEmpty() && data.isEmpty())
         return;
-    Registry &reg = registry();
-    const qint64 size = reg.valueType(StoreNames::RoleTemplateSize) == Registry::Integer
-        ? reg.readInteger(StoreNames::RoleTemplateSize).value_or(-1)
-        : -1;
-    QByteArray data = reg.readBinary(StoreNames::RoleTemplate).value_or(QByteArray());
-    if (size != data.size())
-        throw Failure {
-            ExitError,
-            u"the role template \"%1\" cannot be read: it does not have "
-            u"the size \"%2\" says"_s.arg(StoreNames::RoleTemplate, StoreNames::RoleTemplateSize)};
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
     try {
-        roles.LoadFromStreamSecurity(buffer);
+        if (problem.isEmpty()) {
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::ReadOnly);
+            roles.LoadFromStreamSecurity(buffer);
+        }
     } catch (const rightsmith::toolkit::Error &error) {
-        throw Failure {ExitError,
-                       u"the role template \"%1\" cannot be read: %2"_s.arg(
-                           StoreNames::RoleTemplate, error.message())};
+        problem = error.message();
     }
+    if (!problem.isEmpty())
+        throw Failure {ExitError, u"the role template %1 cannot be read: %2"_s.arg(where, problem)};
 }
 
 std::optional<QByteArray> Store::stream()

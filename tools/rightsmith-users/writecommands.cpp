@@ -213,6 +213,10 @@ void editUsersAndRoles(const Invocation &call, const QString &undone, const Role
                            : u"the users cannot be loaded: %1"_s.arg(userStore.problem())};
     const bool rolesRead = userStore.roleProblem().isEmpty();
     zkSecurity::Roles roles(roleTemplate, users);
+    // Members who are no longer users (removed by a program without roles)
+    // leave their roles first: a user added under such a name is no member.
+    if (rolesRead)
+        roles.DropMembersNotUsers();
     change(users, rolesRead ? &roles : nullptr,
            rolesRead ? QString() : userStore.roleProblemMessage(settings));
     if (rolesRead)
@@ -272,8 +276,15 @@ int setRights(const Invocation &call, bool granted)
         throw Failure {ExitUsage, u"the rights of %1 cannot be changed"_s.arg(call.argument)};
     editUsersAndRoles(
         call, u"no right was changed"_s,
-        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles,
+            const QString &problem) {
             zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+            // Unread roles cannot say whom they rewrite: a right changed
+            // here would be undone once they are mended.
+            if (!roles)
+                throw Failure {ExitError,
+                               u"the rights of %1 cannot be changed until the roles are repaired; "
+                               u"%2"_s.arg(call.argument, problem)};
             // A member's rights follow the roles: they are changed there.
             const QByteArrayList memberOf =
                 roles ? roles->RolesOfUser(rights->parent()->text()) : QByteArrayList();
@@ -344,17 +355,24 @@ int add(const Invocation &call)
         throw Failure {ExitUsage, u"%1 cannot be a user name"_s.arg(call.argument)};
     const QString like =
         call.isSet(Option::Like) ? call.value(Option::Like) : text(zkSecurity::SupervisorName);
-    editUsers(call, u"the user was not added"_s, [&](zkSecurity::TzkSecurityTemplate &users) {
-        if (users.GetUserNodeByUserName(*name))
-            throw Failure {ExitUsage, u"%1 is a user already"_s.arg(call.argument)};
-        zkSecurity::TreeNode *source = rightsOf(users, like);
-        users.AddUserToUserTemplate(nullptr, *name, QByteArray(), true);
-        zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
-        users.BuildASecurityUser(rights, source, true);
-        if (call.isSet(Option::Like))
-            copyGrants(source, rights);
-        setPasswordFromStdin(call, users, call.argument);
-    });
+    editUsersAndRoles(
+        call, u"the user was not added"_s,
+        [&](zkSecurity::TzkSecurityTemplate &users, zkSecurity::Roles *roles, const QString &) {
+            if (users.GetUserNodeByUserName(*name))
+                throw Failure {ExitUsage, u"%1 is a user already"_s.arg(call.argument)};
+            // A role's name stays the role's, as a user's stays the user's.
+            if (roles && roles->RoleNode(*name))
+                throw Failure {ExitUsage,
+                               u"There is a role named \"%1\"; a user cannot have that "
+                               u"name."_s.arg(call.argument)};
+            zkSecurity::TreeNode *source = rightsOf(users, like);
+            users.AddUserToUserTemplate(nullptr, *name, QByteArray(), true);
+            zkSecurity::TreeNode *rights = rightsOf(users, call.argument);
+            users.BuildASecurityUser(rights, source, true);
+            if (call.isSet(Option::Like))
+                copyGrants(source, rights);
+            setPasswordFromStdin(call, users, call.argument);
+        });
     out() << "added " << call.argument << '\n';
     return ExitOk;
 }

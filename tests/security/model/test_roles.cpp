@@ -149,6 +149,21 @@ TEST_F(RolesTest, AUserLeavingTheLastRoleKeepsTheRightsTheyHad)
     EXPECT_TRUE(roles.ApplyToUsers().isEmpty());
 }
 
+TEST_F(RolesTest, MembersWhoAreNoLongerUsersAreDropped)
+{
+    // Removed by a program without roles: still a member of "Sales" and "Service".
+    users.DeleteNode(users.GetUserNodeByUserName(userName(10)));
+    using Dropped = QList<std::pair<QByteArray, QByteArray>>;
+    EXPECT_EQ(roles.DropMembersNotUsers(),
+              (Dropped {{"Sales", userName(10)}, {"Service", userName(10)}}));
+    EXPECT_EQ(roles.DropMembersNotUsers(), Dropped());
+    EXPECT_EQ(roles.Members("Stock").size(), 26);
+    // A new user of that name holds its own rights, no role's.
+    users.AddUserToUserTemplate(&rights, userName(10), {}, false);
+    EXPECT_TRUE(roles.RolesOfUser(userName(10)).isEmpty());
+    EXPECT_TRUE(roles.ApplyToUsers().isEmpty());
+}
+
 TEST_F(RolesTest, RefusalsChangeNothing)
 {
     enum Damage { Intact, NoMembers, SupervisorMember, FlagAgainstText };
