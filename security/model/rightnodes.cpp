@@ -78,9 +78,16 @@ QByteArray RightCaption(const TreeNode *node)
 
 TreeNode *FindRight(const TreeNode *parent, const QByteArray &name)
 {
+    // A number names an identifier first: a right captioned "2" must not
+    // stand in for right 2 of the same copy.
+    bool isNumber = false;
+    const qint32 id = name.toInt(&isNumber);
+    if (isNumber && id != 0 && QByteArray::number(id) == name) {
+        if (TreeNode *right = FindRightById(parent, id))
+            return right;
+    }
     return findBelow(parent, true, [&](const TreeNode *node, const QByteArray &path) {
-        const qint32 id = idOf(node);
-        return id != 0 && (path == name || QByteArray::number(id) == name);
+        return idOf(node) != 0 && path == name;
     });
 }
 

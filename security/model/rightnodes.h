@@ -23,10 +23,11 @@ RIGHTSMITH_CORE_EXPORT bool IsGrantedText(const QByteArray &text);
 /// caption, or without one its text less a " (Yes)" or " (No)" ending.
 RIGHTSMITH_CORE_EXPORT QByteArray RightCaption(const TreeNode *node);
 
-/// The first right below \a parent (depth-first, in child order) named
-/// \a name: by its security identifier in decimal ("12") or by its path of
-/// captions below \a parent ("File/Open"). Only nodes whose identifier is
-/// not 0 are rights. nullptr when none matches.
+/// The right below \a parent named \a name: by its security identifier in
+/// decimal ("12"), which is looked for first, or else by its path of
+/// captions below \a parent ("File/Open"); the first in depth-first child
+/// order. Only nodes whose identifier is not 0 are rights. nullptr when none
+/// matches.
 RIGHTSMITH_CORE_EXPORT TreeNode *FindRight(const TreeNode *parent, const QByteArray &name);
 
 /// The first node below \a parent (depth-first, in child order) that

@@ -79,5 +79,13 @@ for damage in "roles_size = roles_size + 1" "roles = '\\x0102'::bytea, roles_siz
     out=$(shared verify) && fail "verify with $damage: $out"
     echo "$out" | grep -q '^ok: 3 users$' || fail "verify with $damage: $out"
     echo "$out" | grep -q '^unreadable: the role template .* cannot be read' || fail "verify: $out"
+    # Nor are they copied, and the users are not copied without them.
+    fresh="$dir/fresh-$(printf '%s' "$damage" | cksum | cut -d' ' -f1)"
+    if out=$(XDG_CONFIG_HOME="$fresh/config" HOME="$fresh" \
+        "$tool" --key "$key" copy-store --from "$address" --to local 2>&1); then
+        fail "copy-store with $damage: $out"
+    fi
+    echo "$out" | grep -q 'role template "roles" in .* nothing was copied' || fail "copy-store: $out"
+    [ ! -e "$fresh/config/rightsmith/registry.sqlite3" ] || fail "copy-store with $damage wrote"
 done
 echo "damaged shared roles: ok"

@@ -7,6 +7,7 @@
 #include "security/store/sharedstore_p.h"
 #include "security/store/userstore.h"
 #include "store.h"
+#include "toolkit/error.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -58,20 +59,42 @@ QString rolesCopied(const zkSecurity::TzkSecurityTemplate &roleTemplate)
     return roles == 1 ? u" and 1 role"_s : u" and %1 roles"_s.arg(roles);
 }
 
-// Stores \a roles, the server's role template, beside the user template just
-// copied into the local store of \a settings; \a roleTemplate gets them.
-void copyRolesToLocal(const zkSecurity::UserStoreSettings &settings, QByteArray roles,
+// The role template \a stored of the shared store \a server holds, read into
+// \a roleTemplate before anything is copied: roles that cannot be read are
+// not copied, and neither are the users.
+void readServerRoles(const zkSecurity::SharedStore::Stored &stored, const QString &server,
+                     zkSecurity::TzkSecurityTemplate &roleTemplate)
+{
+    const auto refuse = [&](const QString &problem) {
+        return Failure {ExitError,
+                        u"the role template \"roles\" in %1 cannot be read (%2); "
+                        u"nothing was copied"_s.arg(server, problem)};
+    };
+    if (!stored.rolesProblem.isEmpty())
+        throw refuse(stored.rolesProblem);
+    if (stored.roles.isEmpty())
+        return;
+    QByteArray roles = stored.roles;
+    QBuffer buffer(&roles);
+    buffer.open(QIODevice::ReadOnly);
+    try {
+        roleTemplate.LoadFromStreamSecurity(buffer);
+    } catch (const rightsmith::toolkit::Error &error) {
+        throw refuse(error.message());
+    }
+}
+
+// Stores \a roleTemplate, the server's roles, beside the user template just
+// copied into the local store of \a settings.
+void copyRolesToLocal(const zkSecurity::UserStoreSettings &settings,
                       zkSecurity::TzkSecurityTemplate &roleTemplate)
 {
     zkSecurity::UserStore userStore;
     zkSecurity::TzkSecurityTemplate users;
+    zkSecurity::TzkSecurityTemplate replaced;
     QList<QByteArray> lastUsers;
     QByteArray remembered;
-    userStore.load(settings, users, lastUsers, remembered, &roleTemplate);
-    QBuffer buffer(&roles);
-    buffer.open(QIODevice::ReadOnly);
-    roleTemplate.ClearTemplate();
-    roleTemplate.LoadFromStreamSecurity(buffer);
+    userStore.load(settings, users, lastUsers, remembered, &replaced);
     const zkSecurity::UserStore::SaveResult result =
         userStore.trySave(settings, users, lastUsers, QByteArray(), &roleTemplate);
     if (!result.saved())
@@ -122,12 +145,13 @@ int copyToLocal(Store &store, const QString &server, const zkSecurity::SharedSto
         throw Failure {ExitError, u"no user template is stored in %1"_s.arg(server)};
     const int users = usersIn(
         stored.stream, u"the user template of %1 does not load, nothing was copied"_s.arg(server));
+    zkSecurity::TzkSecurityTemplate roleTemplate;
+    readServerRoles(stored, server, roleTemplate);
     zkSecurity::UserStoreSettings settings = store.settings();
     settings.hardening.auditTrail = store.keepsTrail();
     printKeptAs(zkSecurity::UserStore::restore(settings, stored.stream));
-    zkSecurity::TzkSecurityTemplate roleTemplate;
-    if (!stored.roles.isEmpty())
-        copyRolesToLocal(settings, stored.roles, roleTemplate);
+    if (roleTemplate.topLevelCount() > 0)
+        copyRolesToLocal(settings, roleTemplate);
     out() << "copied " << users << " users" << rolesCopied(roleTemplate) << " from " << server
           << " to " << zkSecurity::UserStore::location(settings) << '\n';
     return ExitOk;

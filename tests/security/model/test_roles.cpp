@@ -286,4 +286,19 @@ TEST_F(RolesTest, CopiesFollowTheSecurityTemplateAndMeetByIdentifier)
     EXPECT_FALSE(FindRight(users.GetUserNodeByUserName(userName(4))->item(1), "40"));
 }
 
+// A number names an identifier before a caption: a right captioned "2"
+// does not stand in for right 2.
+TEST_F(RolesTest, ANumberNamesTheIdentifierFirst)
+{
+    // The first right of the copy is captioned "9"; Edit/Paste carries 9.
+    TreeNode *root = rights.firstNode();
+    TreeNode *first = root->item(0);
+    first->editData()->setCaption("9");
+    first->setText("9");
+    ASSERT_NE(first->data()->SecurityId, 9);
+    EXPECT_EQ(FindRight(root, "9")->data()->SecurityId, 9);
+    EXPECT_EQ(FindRight(root, QByteArray::number(first->data()->SecurityId)), first);
+    EXPECT_EQ(FindRight(root, "Edit/Paste")->data()->SecurityId, 9);
+}
+
 } // namespace
