@@ -221,7 +221,8 @@ TEST_F(HardeningTest, APasswordThatMustBeChangedIsChangedRightAfterTheLogonOrThe
     ui.newPasswordAnswers = {bytes("short"), bytes("sup-pw-1")};
     ASSERT_TRUE(security.Logon(SupervisorName, {}, true));
     EXPECT_EQ(security.CurrentUserName(), SupervisorName);
-    EXPECT_EQ(messages, QStringList {u"The password is too short: it must have at least 6 characters."_s});
+    EXPECT_EQ(messages,
+              QStringList {u"The password is too short: it must have at least 6 characters."_s});
     const TzkNodeRecord changed = stored("Supervisor");
     EXPECT_TRUE(PasswordHash::matches(&changed, bytes("sup-pw-1")));
     EXPECT_EQ(ui.newPasswordsAsked,
