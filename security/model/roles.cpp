@@ -412,12 +412,50 @@ bool Roles::RebuildRightsCopy(TzkSecurityTemplate &tree, TreeNode *rights,
     }
     if (templateRoot)
         tree.BuildASecurityUser(rights, const_cast<TreeNode *>(templateRoot), false);
-    std::vector<TreeNode *> newNodes;
-    for (int i = oldCount; i < rights->count(); ++i) {
-        newNodes.push_back(rights->item(i));
-        for (TreeNode *node : below(rights->item(i)))
-            newNodes.push_back(node);
+    const auto newCopy = [&] {
+        std::vector<TreeNode *> nodes;
+        for (int i = oldCount; i < rights->count(); ++i) {
+            nodes.push_back(rights->item(i));
+            for (TreeNode *node : below(rights->item(i)))
+                nodes.push_back(node);
+        }
+        return nodes;
+    };
+    std::vector<TreeNode *> newNodes = newCopy();
+    QSet<qint32> known;
+    for (const TreeNode *node : newNodes)
+        known.insert(idOf(node));
+    // A right this template does not know was put there by a program that
+    // knows more (a newer build, another desk): it stays, with its grant,
+    // under the same path, so that saving here never takes it away.
+    bool kept = false;
+    for (const TreeNode *node : oldNodes) {
+        if (idOf(node) == 0 || known.contains(idOf(node)))
+            continue;
+        std::vector<const TreeNode *> path;
+        for (const TreeNode *p = node; p != rights; p = p->parent())
+            path.insert(path.begin(), p);
+        TreeNode *parent = rights;
+        for (const TreeNode *step : path) {
+            TreeNode *found = nullptr;
+            for (int i = parent == rights ? oldCount : 0; i < parent->count() && !found; ++i) {
+                if (parent->item(i)->text() == step->text())
+                    found = parent->item(i);
+            }
+            if (!found) {
+                found = tree.addChild(parent, step->text());
+                if (step->data())
+                    found->setData(*step->data());
+                found->setImageIndex(step->imageIndex());
+                found->setSelectedIndex(step->selectedIndex());
+            }
+            parent = found;
+        }
+        known.insert(idOf(node));
+        kept = true;
     }
+    if (kept)
+        newNodes = newCopy();
     for (TreeNode *node : newNodes) {
         const TreeNode *was = old.value(idOf(node));
         if (!was || idOf(node) == 0 || !was->data())

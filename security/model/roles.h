@@ -98,14 +98,17 @@ public:
     /// After the security template changed: rebuilds each role's "Rights"
     /// copy, and each member's, from \a securityTemplate, keeping the grants
     /// of the rights they held by security identifier. A new right arrives
-    /// denied, a right gone from the template goes. True when a copy changed.
+    /// denied; a right the template does not know stays as it was, since a
+    /// program that knows more may have put it there. True when a copy
+    /// changed.
     /// Does nothing on a damaged role template.
     bool FollowSecurityTemplate(const TzkSecurityTemplate &securityTemplate);
 
     /// Rebuilds the "Rights" copy \a rights (in \a tree) from the children of
     /// \a templateRoot, keeping the grant of every right it held by security
     /// identifier and the text of every right whose caption stayed; new
-    /// rights are denied. True when the copy changed.
+    /// rights are denied, and rights the template lacks are kept under
+    /// their path. True when the copy changed.
     static bool RebuildRightsCopy(TzkSecurityTemplate &tree, TreeNode *rights,
                                   const TreeNode *templateRoot);
 

@@ -286,6 +286,32 @@ TEST_F(RolesTest, CopiesFollowTheSecurityTemplateAndMeetByIdentifier)
     EXPECT_FALSE(FindRight(users.GetUserNodeByUserName(userName(4))->item(1), "40"));
 }
 
+// A program built before a right existed saves the same store: the right a
+// newer program granted to a role stays granted, for the role and its members.
+TEST_F(RolesTest, AnOlderTemplateKeepsTheRightsItDoesNotKnow)
+{
+    TzkSecurityTemplate older;
+    load(older, streamOf(rights));
+    TreeNode *reports = rights.addChild(rights.firstNode(), "Reports");
+    reports->setData(TzkNodeRecord());
+    TreeNode *print = rights.addChild(reports, "Print");
+    TzkNodeRecord record;
+    record.SecurityId = 40;
+    record.setCaption("Print");
+    print->setData(record);
+    ASSERT_TRUE(roles.FollowSecurityTemplate(rights));
+    ASSERT_TRUE(roles.SetRoleRight("Sales", 40, true));
+    roles.ApplyToUsers();
+    const QByteArray before = streamOf(users);
+
+    roles.FollowSecurityTemplate(older);
+    EXPECT_TRUE(roles.ApplyToUsers().isEmpty());
+    EXPECT_EQ(streamOf(users), before);
+    EXPECT_TRUE(FindRightById(roles.RoleRights("Sales"), 40)->data()->granted());
+    EXPECT_EQ(FindRightById(users.GetUserNodeByUserName(userName(0))->item(1), 40)->text(),
+              "Print  (Yes)");
+}
+
 // A number names an identifier before a caption: a right captioned "2"
 // does not stand in for right 2.
 TEST_F(RolesTest, ANumberNamesTheIdentifierFirst)
