@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -48,7 +49,7 @@ constexpr qint64 MsPerDay = 24 * 60 * 60 * 1000;
 constexpr qint64 MsPerMinute = 60 * 1000;
 
 // The stored names, in the order of AuditEvent.
-constexpr std::array<const char *, 17> EventNames {
+constexpr std::array<const char *, 18> EventNames {
     "logon accepted",
     "logon refused",
     "logon throttled",
@@ -66,8 +67,9 @@ constexpr std::array<const char *, 17> EventNames {
     "right denied to role",
     "user assigned to role",
     "user unassigned from role",
+    "role renamed",
 };
-static_assert(EventNames.size() == std::size_t(AuditEvent::UserUnassigned) + 1);
+static_assert(EventNames.size() == std::size_t(AuditEvent::RoleRenamed) + 1);
 
 QString readFailure()
 {
@@ -265,7 +267,7 @@ std::vector<std::pair<qint32, const TreeNode *>> rightsBelow(const TreeNode *roo
 }
 
 // The rights below \a after granted or denied since \a before: "<id> <caption>"
-// and whether it is now granted.
+// and whether it is now granted. Without \a before, the rights granted.
 QList<std::pair<QString, bool>> toggledRights(const TreeNode *before, const TreeNode *after)
 {
     QHash<qint32, bool> wasGranted;
@@ -275,7 +277,9 @@ QList<std::pair<QString, bool>> toggledRights(const TreeNode *before, const Tree
     for (const auto &[id, node] : rightsBelow(after)) {
         const auto found = wasGranted.constFind(id);
         const bool granted = isGranted(node->text());
-        if (found == wasGranted.constEnd() || *found == granted)
+        // Without a copy before (a role just added), each right was denied.
+        const bool was = found != wasGranted.constEnd() ? *found : false;
+        if ((found == wasGranted.constEnd() && before) || was == granted)
             continue;
         toggled.append({QString::number(id) + u' '
                             + rightsmith::toolkit::Codec::toUnicode(node->data()->caption()),
@@ -300,6 +304,21 @@ const TreeNode *roleNamed(const TzkSecurityTemplate &roles, const QByteArray &na
         if (roles.topLevel(i)->text() == name)
             return roles.topLevel(i);
     return nullptr;
+}
+
+// Whether two roles grant the same rights to the same members, as a role
+// renamed does.
+bool sameRole(const TreeNode *a, const TreeNode *b)
+{
+    if (membersOf(a) != membersOf(b))
+        return false;
+    const auto grants = [](const TreeNode *role) {
+        QHash<qint32, bool> granted;
+        for (const auto &[id, node] : rightsBelow(role->firstChild()))
+            granted.insert(id, isGranted(node->text()));
+        return granted;
+    };
+    return grants(a) == grants(b);
 }
 
 AuditRecord changeRecord(AuditEvent event, const QByteArray &user, const QString &detail = {})
@@ -474,18 +493,37 @@ QList<AuditRecord> AuditTrail::roleChanges(const TzkSecurityTemplate &before,
                                            const TzkSecurityTemplate &after)
 {
     QList<AuditRecord> records;
+    // A role gone and one new that grants the same rights to the same
+    // members is a role renamed.
+    QSet<const TreeNode *> renamed;
     for (int i = 0; i < after.topLevelCount(); ++i) {
         const TreeNode *role = after.topLevel(i);
+        if (roleNamed(before, role->text()))
+            continue;
+        for (int j = 0; j < before.topLevelCount(); ++j) {
+            const TreeNode *old = before.topLevel(j);
+            if (renamed.contains(old) || roleNamed(after, old->text()) || !sameRole(old, role))
+                continue;
+            renamed << old << role;
+            records.append(changeRecord(
+                AuditEvent::RoleRenamed, {},
+                rightsmith::toolkit::Codec::toUnicode(old->text() + " -> " + role->text())));
+            break;
+        }
+    }
+    for (int i = 0; i < after.topLevelCount(); ++i) {
+        const TreeNode *role = after.topLevel(i);
+        if (renamed.contains(role))
+            continue;
         const QString name = rightsmith::toolkit::Codec::toUnicode(role->text());
         const TreeNode *old = roleNamed(before, role->text());
         if (!old)
             records.append(changeRecord(AuditEvent::RoleAdded, {}, name));
         for (const auto &[right, granted] :
              toggledRights(old ? old->firstChild() : nullptr, role->firstChild()))
-            if (old || granted)
-                records.append(changeRecord(granted ? AuditEvent::RoleRightGranted
-                                                    : AuditEvent::RoleRightDenied,
-                                            {}, name + QStringLiteral(": ") + right));
+            records.append(
+                changeRecord(granted ? AuditEvent::RoleRightGranted : AuditEvent::RoleRightDenied,
+                             {}, name + QStringLiteral(": ") + right));
         const QByteArrayList was = old ? membersOf(old) : QByteArrayList();
         const QByteArrayList now = membersOf(role);
         for (const QByteArray &member : now)
@@ -497,7 +535,7 @@ QList<AuditRecord> AuditTrail::roleChanges(const TzkSecurityTemplate &before,
     }
     for (int i = 0; i < before.topLevelCount(); ++i) {
         const TreeNode *role = before.topLevel(i);
-        if (!roleNamed(after, role->text()))
+        if (!renamed.contains(role) && !roleNamed(after, role->text()))
             records.append(changeRecord(AuditEvent::RoleRemoved, {},
                                         rightsmith::toolkit::Codec::toUnicode(role->text())));
     }

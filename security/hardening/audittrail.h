@@ -34,6 +34,7 @@ enum class AuditEvent {
     RoleRightDenied,
     UserAssigned,
     UserUnassigned,
+    RoleRenamed,
 };
 
 /// One entry of the audit trail. It never holds a password, scrambled or hashed.

@@ -405,8 +405,14 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     // The user template this save replaces becomes a backup when it is the
     // one this store read back good (or wrote) and still stands there.
     if (!unchanged && !keepUnreadable && m_tracking && m_read.location == where
-        && !m_changedElsewhere && !m_read.digest.isEmpty())
+        && !m_changedElsewhere && !m_read.digest.isEmpty()) {
         local.keepReplaced(m_read.digest);
+        try {
+            keepRolesWithBackup(*registry, m_read.digest);
+        } catch (const rightsmith::toolkit::Error &error) {
+            return failed({error.message(), {}});
+        }
+    }
 
     if (rolesChanged) {
         if (const auto failure = writeRoles(settings, *registry, *roleTemplate, roleBytes))

@@ -193,10 +193,15 @@ QString UserStore::restoreBackup(const UserStoreSettings &settings, int number)
     // replaces becomes a backup in turn, so that the restore can be undone.
     const auto backend = UserStoreBackend::open(settings, UserStoreBackend::Scope::Local);
     LocalBackend &local = *backend->local();
-    if (const auto digest = readsBackGood(local, registry))
+    if (const auto digest = readsBackGood(local, registry)) {
         local.keepReplaced(*digest);
+        keepRolesWithBackup(registry, *digest);
+    }
     const QString kept = local.replace(registry, stream);
     registry.writeInteger(StoreNames::UserTemplateSize, qint32(stream.size()));
+    // The roles the backup's members followed come back with it; a backup
+    // kept without them leaves the roles as they are.
+    restoreRolesOfBackup(registry, stream);
     recordInTrail(settings, registry, AuditEvent::StoreRestored,
                   UserStore::tr("backup %1 of %2").arg(number).arg(where));
     local.putInPlace();

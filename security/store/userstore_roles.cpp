@@ -3,6 +3,7 @@
 // that they are written in the very transaction that commits the user
 // template (its value, or its file's digest). Older programs never read them.
 #include "security/hardening/audittrail.h"
+#include "security/hardening/registrytables_p.h"
 #include "security/model/roles.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/storedigest_p.h"
@@ -11,11 +12,13 @@
 #include "security/store/userstore.h"
 #include "security/store/userstorebackend_p.h"
 #include "toolkit/error.h"
+#include "toolkit/sqlitestatement_p.h"
 
 #include <QBuffer>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Registry;
+using rightsmith::toolkit::detail::Statement;
 
 namespace zkSecurity {
 
@@ -64,6 +67,76 @@ QByteArray storedRoleDigest(Registry &registry)
     if (!stored.problem.isEmpty())
         return QByteArrayLiteral("unreadable");
     return stored.bytes.isEmpty() ? QByteArray() : digestOf(stored.bytes);
+}
+
+// The role template stored when each backup of the user template was kept,
+// so that restoring a backup brings back the roles its members followed: a
+// table beside the backups, one row a backup, named by the digest the
+// backup was kept with (the same in registry and file mode).
+constexpr const char *RoleBackupTable = "role_template_backups";
+constexpr const char *CreateRoleBackupTableSql =
+    "CREATE TABLE IF NOT EXISTS role_template_backups("
+    "id INTEGER PRIMARY KEY AUTOINCREMENT, store_key TEXT NOT NULL COLLATE NOCASE, "
+    "digest BLOB NOT NULL, roles BLOB NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS role_template_backups_by_key "
+    "ON role_template_backups(store_key, id);";
+
+void keepRolesWithBackup(Registry &registry, const QByteArray &digest)
+{
+    const QString failure = UserStore::tr("Cannot keep a backup of the role template");
+    const StoredRoles stored = storedRoles(registry);
+    // Roles that cannot be read are not kept; a restore leaves the roles
+    // as they then are.
+    if (!stored.problem.isEmpty())
+        return;
+    detail::execute(registry, CreateRoleBackupTableSql, failure);
+    Statement keep(
+        registry,
+        "INSERT INTO role_template_backups(store_key, digest, roles) VALUES (?1, ?2, ?3)");
+    keep.bind(1, registry.currentKey());
+    keep.bindBlob(2, digest);
+    keep.bindBlob(3, stored.bytes);
+    if (keep.step() != SQLITE_DONE)
+        registry.fail(failure);
+    Statement drop(registry,
+                   "DELETE FROM role_template_backups WHERE store_key = ?1 AND id NOT IN "
+                   "(SELECT id FROM role_template_backups WHERE store_key = ?1 "
+                   "ORDER BY id DESC LIMIT ?2)");
+    drop.bind(1, registry.currentKey());
+    drop.bind(2, UserStore::KeptBackups);
+    if (drop.step() != SQLITE_DONE)
+        registry.fail(failure);
+}
+
+bool restoreRolesOfBackup(Registry &registry, const QByteArray &stream)
+{
+    const QString failure = UserStore::tr("Cannot read the backups of the role template");
+    if (!detail::tableExists(registry, RoleBackupTable, failure))
+        return false;
+    std::optional<QByteArray> roles;
+    {
+        Statement rows(registry,
+                       "SELECT digest, roles FROM role_template_backups "
+                       "WHERE store_key = ?1 ORDER BY id DESC");
+        rows.bind(1, registry.currentKey());
+        int rc;
+        while (!roles && (rc = rows.step()) == SQLITE_ROW) {
+            if (matchesDigest(stream, rows.columnBlob(0)))
+                roles = rows.columnBlob(1);
+        }
+        if (!roles && rc != SQLITE_DONE)
+            registry.fail(failure);
+    }
+    if (!roles)
+        return false;
+    if (roles->isEmpty()) {
+        registry.deleteValue(StoreNames::RoleTemplate);
+        registry.deleteValue(StoreNames::RoleTemplateSize);
+    } else {
+        registry.writeBinary(StoreNames::RoleTemplate, *roles);
+        registry.writeInteger(StoreNames::RoleTemplateSize, qint32(roles->size()));
+    }
+    return true;
 }
 
 QString readRoleTemplate(const QByteArray &bytes, const QString &where,

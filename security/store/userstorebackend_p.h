@@ -218,6 +218,12 @@ QString readRoleTemplate(const QByteArray &bytes, const QString &where,
 /// The digest of the role template stored in the open key of \a registry;
 /// empty when none is stored.
 QByteArray storedRoleDigest(rightsmith::toolkit::Registry &registry);
+/// Keeps the role template stored in the open key of \a registry with the
+/// backup of the user template kept with \a digest; in the open transaction.
+void keepRolesWithBackup(rightsmith::toolkit::Registry &registry, const QByteArray &digest);
+/// Puts back the role template kept with the backup whose user template is
+/// \a stream; false (nothing changed) when none was kept with it.
+bool restoreRolesOfBackup(rightsmith::toolkit::Registry &registry, const QByteArray &stream);
 [[noreturn]] void throwInvalidDataType(const QString &name);
 /// Runs \a write, a write of the value \a name whose failure does not fail
 /// the save: a failure is logged.

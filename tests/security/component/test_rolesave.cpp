@@ -210,3 +210,37 @@ TEST_F(RoleSaveTest, ADamagedRoleTemplateIsToldAndRewritesNobody)
     ASSERT_TRUE(registry.openKey(desk.StoreSettings().key, false));
     EXPECT_EQ(registry.readBinary(StoreNames::RoleTemplate), junk);
 }
+
+// A backup brings back the roles its members followed: after a restore, the
+// next save leaves every member's rights as the backup holds them.
+TEST_F(RoleSaveTest, RestoringABackupBringsBackItsRoles)
+{
+    const QString file = home.filePath(u"UserTemplate"_s);
+    const Grants kept = savedGrants(file);
+    QByteArray password;
+    ASSERT_TRUE(desk.LoadUsers(password)); // a save keeps what a load read
+    Roles roles(*desk.RoleTemplate(), *desk.UserTemplate());
+    ASSERT_TRUE(roles.SetRoleRight("Stock", 9, true));
+    ASSERT_TRUE(roles.RemoveRole("Sales"));
+    ASSERT_TRUE(desk.SaveUsers(QByteArray()));
+    ASSERT_NE(savedGrants(file), kept);
+
+    UserStore::restoreBackup(desk.StoreSettings(), 1);
+    TzkSecurity after;
+    after.setRolesEnabled(true);
+    after.Dialogs()->SetSecurity(&after);
+    ASSERT_TRUE(after.LoadUsers(password));
+    ASSERT_TRUE(after.SaveUsers(QByteArray()));
+    EXPECT_EQ(savedGrants(file), kept);
+    EXPECT_TRUE(Roles(*after.RoleTemplate(), *after.UserTemplate())
+                    .RolesOfUser(userName(0))
+                    .contains("Sales"));
+
+    // The restore is itself undone by the backup it kept, roles and all.
+    UserStore::restoreBackup(desk.StoreSettings(), 1);
+    TzkSecurity undone;
+    undone.setRolesEnabled(true);
+    ASSERT_TRUE(undone.LoadUsers(password));
+    EXPECT_EQ(Roles(*undone.RoleTemplate(), *undone.UserTemplate()).RolesOfUser(userName(0)),
+              QByteArrayList {"Audit"});
+}

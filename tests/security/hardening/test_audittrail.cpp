@@ -2,6 +2,7 @@
 // caller's transaction, and the records that tell how one user template differs from another.
 #include "security/hardening/audittrail.h"
 #include "security/hardening/logonthrottle.h"
+#include "security/model/roles.h"
 #include "security/model/tcripter.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -199,4 +200,30 @@ TEST(AuditChanges, UsersRightsAndPasswordsInAStableOrder)
     for (const AuditRecord &r : changes) // no password, plain or scrambled
         for (const QByteArray &secret : {password, scrambled})
             EXPECT_FALSE((r.user + r.actor + r.detail.toLatin1()).contains(secret));
+}
+
+// A role renamed is one record; a role changed as well as renamed is a role
+// removed and one added, with the rights and members the new one has.
+TEST(AuditChanges, ARoleRenamedIsOneRecord)
+{
+    Users users;
+    TzkSecurityTemplate before;
+    Roles roles(before, users.users);
+    ASSERT_TRUE(roles.AddRole("Sales", users.security.firstNode()));
+    ASSERT_TRUE(roles.AddRole("Stock", users.security.firstNode()));
+    ASSERT_TRUE(roles.SetRoleRight("Sales", 1, true));
+    ASSERT_TRUE(roles.Assign("Sales", "Anna"));
+    TzkSecurityTemplate after;
+    Roles changed(after, users.users);
+    ASSERT_TRUE(changed.AddRole("Stock", users.security.firstNode()));
+    ASSERT_TRUE(changed.AddRole("Retail", users.security.firstNode()));
+    ASSERT_TRUE(changed.SetRoleRight("Retail", 1, true));
+    ASSERT_TRUE(changed.Assign("Retail", "Anna"));
+    EXPECT_EQ(summary(AuditTrail::roleChanges(before, after)), "role renamed  Sales -> Retail");
+
+    ASSERT_TRUE(changed.Assign("Retail", "Bob"));
+    EXPECT_EQ(summary(AuditTrail::roleChanges(before, after)),
+              "role added  Retail; right granted to role  Retail: 1 Open; "
+              "user assigned to role Anna Retail; user assigned to role Bob Retail; "
+              "role removed  Sales");
 }
