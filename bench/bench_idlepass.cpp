@@ -1,8 +1,11 @@
 // What the idle update pass costs with many protected actions: a pass where
-// nothing changed, a pass right after the rights changed, the same over plain
-// actions, the floor of merely touching every action, and the CPU an idle
-// window with a blinking cursor burns. Run by hand from a RelWithDebInfo build:
-//   build/bench/bench_idlepass --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+// nothing changed, a pass right after the rights changed (the change itself
+// not timed), the same over plain actions, the floor of merely touching the
+// actions a change turns (with their values as they are, and turned), and the
+// CPU an idle window with a blinking cursor burns. Run by hand from a
+// RelWithDebInfo build:
+//   build-bench/bench/bench_idlepass --benchmark_repetitions=3
+//   --benchmark_report_aggregates_only=true
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
 #include "dialogs/installwidgets.h"
@@ -28,6 +31,7 @@
 
 #include <memory>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -134,16 +138,46 @@ struct Fixture
 
     // Changes the rights stamp: one right that no action on the tool bar uses
     // goes back and forth.
-    void toggleRight()
+    void toggleRight() { toggle(toggledRight); }
+
+    // Every \a every-th right of the logged-on user, counted from the last,
+    // goes back and forth: count / every actions change answer.
+    void toggleRights(int every)
     {
-        QByteArray text = toggledRight->text();
+        if (spread.empty()) {
+            zkSecurity::TreeNode *user =
+                security.UserTemplate()->GetUserNodeByUserName(security.GetCurrentUser());
+            for (int id = int(actions.size()); id >= 1; id -= every)
+                spread.push_back(security.FindRightNode(user, id));
+        }
+        for (zkSecurity::TreeNode *right : spread)
+            toggle(right);
+    }
+
+    static void toggle(zkSecurity::TreeNode *right)
+    {
+        QByteArray text = right->text();
         if (text.endsWith(" (Yes)"))
             text.replace(text.size() - 5, 5, "(No)");
         else
             text.replace(text.size() - 4, 4, "(Yes)");
-        toggledRight->setText(text);
+        right->setText(text);
     }
+
+    std::vector<zkSecurity::TreeNode *> spread;
 };
+
+// Times only the pass: the change of rights before it is left out.
+template<typename Change> void timePasses(benchmark::State &state, Change change)
+{
+    for (auto _ : state) {
+        change();
+        QElapsedTimer timer;
+        timer.start();
+        IdleUpdater::runPass();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+}
 
 void quietPass(benchmark::State &state)
 {
@@ -170,6 +204,25 @@ BENCHMARK(rightsChangedPass)
     ->Args({3000, 10})
     ->Unit(benchmark::kMicrosecond);
 
+// A change of rights that turns actions / every of the actions: the pass
+// alone, against sameValuesFloor over the actions it turns.
+void turnedRightsPass(benchmark::State &state)
+{
+    Fixture fixture(int(state.range(0)), 1, false);
+    const int every = int(state.range(1));
+    timePasses(state, [&] { fixture.toggleRights(every); });
+    state.counters["turned"] = double(fixture.spread.size());
+}
+BENCHMARK(turnedRightsPass)
+    ->ArgNames({"actions", "every"})
+    ->Args({30, 1})
+    ->Args({300, 1})
+    ->Args({3000, 1})
+    ->Args({3000, 10})
+    ->Args({3000, 3000})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
 void plainActionsPass(benchmark::State &state)
 {
     Fixture fixture(int(state.range(0)), 1, true);
@@ -181,16 +234,46 @@ void plainActionsPass(benchmark::State &state)
 }
 BENCHMARK(plainActionsPass)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
+// Touches the first \a touched of the actions once each, setting what they hold.
 void sameValuesFloor(benchmark::State &state)
 {
     Fixture fixture(int(state.range(0)), 1, false);
+    const QList<QAction *> touched = fixture.actions.first(state.range(1));
     for (auto _ : state) {
-        for (QAction *action : std::as_const(fixture.actions))
+        for (QAction *action : touched)
             action->setEnabled(action->isEnabled());
     }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetItemsProcessed(state.iterations() * state.range(1));
 }
-BENCHMARK(sameValuesFloor)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(sameValuesFloor)
+    ->ArgNames({"actions", "touched"})
+    ->Args({30, 30})
+    ->Args({300, 300})
+    ->Args({3000, 3000})
+    ->Args({3000, 300})
+    ->Args({3000, 1})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same actions turned: what enabling or disabling them costs in Qt and
+// in the widgets that show them, whoever does it.
+void turnedValuesFloor(benchmark::State &state)
+{
+    Fixture fixture(int(state.range(0)), 1, false);
+    const QList<QAction *> touched = fixture.actions.first(state.range(1));
+    for (auto _ : state) {
+        for (QAction *action : touched)
+            action->setEnabled(!action->isEnabled());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(1));
+}
+BENCHMARK(turnedValuesFloor)
+    ->ArgNames({"actions", "touched"})
+    ->Args({30, 30})
+    ->Args({300, 300})
+    ->Args({3000, 3000})
+    ->Args({3000, 300})
+    ->Args({3000, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 double cpuSeconds()
 {
