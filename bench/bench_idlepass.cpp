@@ -140,8 +140,17 @@ struct Fixture
     // goes back and forth.
     void toggleRight() { toggle(toggledRight); }
 
-    // Every \a every-th right of the logged-on user, counted from the last,
-    // goes back and forth: count / every actions change answer.
+    // The last identifier, and every \a every-th before it.
+    std::vector<int> turnedIds(int every) const
+    {
+        std::vector<int> ids;
+        for (int id = int(actions.size()); id >= 1; id -= every)
+            ids.push_back(id);
+        return ids;
+    }
+
+    // The rights turnedIds(every) of the logged-on user go back and forth:
+    // count / every actions change answer.
     void toggleRights(int every)
     {
         if (spread.empty()) {
@@ -204,8 +213,22 @@ BENCHMARK(rightsChangedPass)
     ->Args({3000, 10})
     ->Unit(benchmark::kMicrosecond);
 
-// A change of rights that turns actions / every of the actions: the pass
-// alone, against sameValuesFloor over the actions it turns.
+// All actions turned, every tenth, or one, as turnedRightsPass and the floors take them.
+void turnArgs(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgNames({"actions", "every"})
+        ->Args({30, 1})
+        ->Args({300, 1})
+        ->Args({3000, 1})
+        ->Args({3000, 10})
+        ->Args({30, 30})
+        ->Args({300, 300})
+        ->Args({3000, 3000})
+        ->Unit(benchmark::kMicrosecond);
+}
+
+// A change of rights that turns every every-th action (all of them, or one
+// of them): the pass alone, against the floors over the actions it turns.
 void turnedRightsPass(benchmark::State &state)
 {
     Fixture fixture(int(state.range(0)), 1, false);
@@ -213,15 +236,7 @@ void turnedRightsPass(benchmark::State &state)
     timePasses(state, [&] { fixture.toggleRights(every); });
     state.counters["turned"] = double(fixture.spread.size());
 }
-BENCHMARK(turnedRightsPass)
-    ->ArgNames({"actions", "every"})
-    ->Args({30, 1})
-    ->Args({300, 1})
-    ->Args({3000, 1})
-    ->Args({3000, 10})
-    ->Args({3000, 3000})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(turnedRightsPass)->Apply(turnArgs)->UseManualTime();
 
 void plainActionsPass(benchmark::State &state)
 {
@@ -234,46 +249,33 @@ void plainActionsPass(benchmark::State &state)
 }
 BENCHMARK(plainActionsPass)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
-// Touches the first \a touched of the actions once each, setting what they hold.
+// Touches each action that toggleRights(every) turns once, setting what it
+// holds, or (\a turn) turning it: what enabling or disabling them costs in Qt
+// and in the widgets that show them, whoever does it.
+void touchTurned(benchmark::State &state, bool turn)
+{
+    Fixture fixture(int(state.range(0)), 1, false);
+    QList<QAction *> touched;
+    for (const int id : fixture.turnedIds(int(state.range(1))))
+        touched.append(fixture.actions.at(id - 1));
+    for (auto _ : state) {
+        for (QAction *action : std::as_const(touched))
+            action->setEnabled(turn != action->isEnabled());
+    }
+    state.SetItemsProcessed(state.iterations() * touched.size());
+}
+
 void sameValuesFloor(benchmark::State &state)
 {
-    Fixture fixture(int(state.range(0)), 1, false);
-    const QList<QAction *> touched = fixture.actions.first(state.range(1));
-    for (auto _ : state) {
-        for (QAction *action : touched)
-            action->setEnabled(action->isEnabled());
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(1));
+    touchTurned(state, false);
 }
-BENCHMARK(sameValuesFloor)
-    ->ArgNames({"actions", "touched"})
-    ->Args({30, 30})
-    ->Args({300, 300})
-    ->Args({3000, 3000})
-    ->Args({3000, 300})
-    ->Args({3000, 1})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(sameValuesFloor)->Apply(turnArgs);
 
-// The same actions turned: what enabling or disabling them costs in Qt and
-// in the widgets that show them, whoever does it.
 void turnedValuesFloor(benchmark::State &state)
 {
-    Fixture fixture(int(state.range(0)), 1, false);
-    const QList<QAction *> touched = fixture.actions.first(state.range(1));
-    for (auto _ : state) {
-        for (QAction *action : touched)
-            action->setEnabled(!action->isEnabled());
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(1));
+    touchTurned(state, true);
 }
-BENCHMARK(turnedValuesFloor)
-    ->ArgNames({"actions", "touched"})
-    ->Args({30, 30})
-    ->Args({300, 300})
-    ->Args({3000, 3000})
-    ->Args({3000, 300})
-    ->Args({3000, 1})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(turnedValuesFloor)->Apply(turnArgs);
 
 double cpuSeconds()
 {
