@@ -58,9 +58,10 @@ bool takeUpdateChanges(std::vector<qint32> &keys)
         const quint64 stamp = source->m_stamp();
         if (stamp == source->m_lastTaken)
             continue;
-        source->m_lastTaken = stamp;
         if (!source->m_changes || !source->m_changes(keys))
             named = false;
+        // Not before: a source whose answer threw is asked again.
+        source->m_lastTaken = stamp;
     }
     return named;
 }

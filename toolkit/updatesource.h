@@ -51,7 +51,8 @@ RIGHTSMITH_CORE_EXPORT quint64 updateEpoch();
 /// keys of the actions it touched, appending those keys to \a keys. False
 /// when anything else may have made an action due (an action created,
 /// destroyed or changed, noteUpdateInputsChanged(), a source that cannot
-/// tell, or one added or removed).
+/// tell, or one added or removed). What a source throws passes on; that
+/// source and those after it are asked again at the next call.
 RIGHTSMITH_CORE_EXPORT bool takeUpdateChanges(std::vector<qint32> &keys);
 /// Makes updateEpoch() grow: call it when something that updates read
 /// changed and no source's stamp says so.

@@ -405,7 +405,8 @@ void IdleUpdater::runPass()
     // tell what changed since the previous one.
     static std::vector<qint32> keys;
     keys.clear();
-    const bool named = takeUpdateChanges(keys);
+    bool named = false;
+    runGuarded([&named] { named = takeUpdateChanges(keys); });
     if (named && !rebuild && s_narrowing) {
         ++s_narrowedPasses;
         runNarrowedPass(cache, keys);
