@@ -379,7 +379,7 @@ private:
 void tst_NarrowedPass::leavesEveryActionAsTheFullPass_data()
 {
     QTest::addColumn<quint32>("seed");
-    for (const quint32 seed : {1u, 23u, 456u, 7890u})
+    for (const quint32 seed : {1u, 29u, 456u, 7890u})
         QTest::addRow("seed %u", seed) << seed;
 }
 
