@@ -38,6 +38,14 @@ TzkAction::TzkAction(QObject *owner)
     setDisableIfNoHandler(false);
     m_actionDesigner.clear();
     m_options = soParent;
+    fileUnderSecurityId();
+}
+
+void TzkAction::fileUnderSecurityId()
+{
+    // What updateInputsChanged() reads of a security component is the answer
+    // for SecurityId; the rights source names the identifiers that turned.
+    setUpdateKey(m_securityId, typeid(TzkAction));
 }
 
 void TzkAction::setSecurityId(qint32 id)
@@ -45,6 +53,7 @@ void TzkAction::setSecurityId(qint32 id)
     if (id == m_securityId)
         return;
     m_securityId = id;
+    fileUnderSecurityId();
     requestUpdate();
 }
 

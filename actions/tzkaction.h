@@ -56,7 +56,9 @@ protected:
     /// update's: a change of rights updates only the actions it turns. A
     /// subclass whose Update() reads more of the component (the user's name,
     /// another right) extends this and noteUpdated(), or calls
-    /// requestUpdate() when that changes.
+    /// requestUpdate() when that changes. The idle pass looks at an action of
+    /// exactly this class after a change of rights only when the change
+    /// turned its SecurityId; at an action of a subclass after every change.
     bool updateInputsChanged() const override;
     void noteUpdated() override;
 
@@ -72,6 +74,7 @@ private:
     };
     // nullopt when the list is a standard one (Update() throws then).
     std::optional<UpdateInputs> currentUpdateInputs() const;
+    void fileUnderSecurityId();
 
     std::optional<UpdateInputs> m_updatedWith;
     qint32 m_securityId = 0;

@@ -1,8 +1,11 @@
 // What the idle update pass costs with many protected actions: a pass where
-// nothing changed, a pass right after the rights changed, the same over plain
-// actions, the floor of merely touching every action, and the CPU an idle
-// window with a blinking cursor burns. Run by hand from a RelWithDebInfo build:
-//   build/bench/bench_idlepass --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+// nothing changed, a pass right after the rights changed (the change itself
+// not timed), the same over plain actions, the floor of merely touching the
+// actions a change turns (with their values as they are, and turned), and the
+// CPU an idle window with a blinking cursor burns. Run by hand from a
+// RelWithDebInfo build:
+//   build-bench/bench/bench_idlepass --benchmark_repetitions=3
+//   --benchmark_report_aggregates_only=true
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
 #include "dialogs/installwidgets.h"
@@ -28,6 +31,7 @@
 
 #include <memory>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -134,16 +138,55 @@ struct Fixture
 
     // Changes the rights stamp: one right that no action on the tool bar uses
     // goes back and forth.
-    void toggleRight()
+    void toggleRight() { toggle(toggledRight); }
+
+    // The last identifier, and every \a every-th before it.
+    std::vector<int> turnedIds(int every) const
     {
-        QByteArray text = toggledRight->text();
+        std::vector<int> ids;
+        for (int id = int(actions.size()); id >= 1; id -= every)
+            ids.push_back(id);
+        return ids;
+    }
+
+    // The rights turnedIds(every) of the logged-on user go back and forth:
+    // count / every actions change answer.
+    void toggleRights(int every)
+    {
+        if (spread.empty()) {
+            zkSecurity::TreeNode *user =
+                security.UserTemplate()->GetUserNodeByUserName(security.GetCurrentUser());
+            for (int id = int(actions.size()); id >= 1; id -= every)
+                spread.push_back(security.FindRightNode(user, id));
+        }
+        for (zkSecurity::TreeNode *right : spread)
+            toggle(right);
+    }
+
+    static void toggle(zkSecurity::TreeNode *right)
+    {
+        QByteArray text = right->text();
         if (text.endsWith(" (Yes)"))
             text.replace(text.size() - 5, 5, "(No)");
         else
             text.replace(text.size() - 4, 4, "(Yes)");
-        toggledRight->setText(text);
+        right->setText(text);
     }
+
+    std::vector<zkSecurity::TreeNode *> spread;
 };
+
+// Times only the pass: the change of rights before it is left out.
+template<typename Change> void timePasses(benchmark::State &state, Change change)
+{
+    for (auto _ : state) {
+        change();
+        QElapsedTimer timer;
+        timer.start();
+        IdleUpdater::runPass();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+}
 
 void quietPass(benchmark::State &state)
 {
@@ -170,6 +213,31 @@ BENCHMARK(rightsChangedPass)
     ->Args({3000, 10})
     ->Unit(benchmark::kMicrosecond);
 
+// All actions turned, every tenth, or one, as turnedRightsPass and the floors take them.
+void turnArgs(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->ArgNames({"actions", "every"})
+        ->Args({30, 1})
+        ->Args({300, 1})
+        ->Args({3000, 1})
+        ->Args({3000, 10})
+        ->Args({30, 30})
+        ->Args({300, 300})
+        ->Args({3000, 3000})
+        ->Unit(benchmark::kMicrosecond);
+}
+
+// A change of rights that turns every every-th action (all of them, or one
+// of them): the pass alone, against the floors over the actions it turns.
+void turnedRightsPass(benchmark::State &state)
+{
+    Fixture fixture(int(state.range(0)), 1, false);
+    const int every = int(state.range(1));
+    timePasses(state, [&] { fixture.toggleRights(every); });
+    state.counters["turned"] = double(fixture.spread.size());
+}
+BENCHMARK(turnedRightsPass)->Apply(turnArgs)->UseManualTime();
+
 void plainActionsPass(benchmark::State &state)
 {
     Fixture fixture(int(state.range(0)), 1, true);
@@ -181,16 +249,33 @@ void plainActionsPass(benchmark::State &state)
 }
 BENCHMARK(plainActionsPass)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 
-void sameValuesFloor(benchmark::State &state)
+// Touches each action that toggleRights(every) turns once, setting what it
+// holds, or (\a turn) turning it: what enabling or disabling them costs in Qt
+// and in the widgets that show them, whoever does it.
+void touchTurned(benchmark::State &state, bool turn)
 {
     Fixture fixture(int(state.range(0)), 1, false);
+    QList<QAction *> touched;
+    for (const int id : fixture.turnedIds(int(state.range(1))))
+        touched.append(fixture.actions.at(id - 1));
     for (auto _ : state) {
-        for (QAction *action : std::as_const(fixture.actions))
-            action->setEnabled(action->isEnabled());
+        for (QAction *action : std::as_const(touched))
+            action->setEnabled(turn != action->isEnabled());
     }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetItemsProcessed(state.iterations() * touched.size());
 }
-BENCHMARK(sameValuesFloor)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+
+void sameValuesFloor(benchmark::State &state)
+{
+    touchTurned(state, false);
+}
+BENCHMARK(sameValuesFloor)->Apply(turnArgs);
+
+void turnedValuesFloor(benchmark::State &state)
+{
+    touchTurned(state, true);
+}
+BENCHMARK(turnedValuesFloor)->Apply(turnArgs);
 
 double cpuSeconds()
 {

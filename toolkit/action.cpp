@@ -9,6 +9,7 @@
 #include <QIcon>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace rightsmith::toolkit {
 
@@ -18,6 +19,13 @@ QList<Action *> &liveActionList()
 {
     static QList<Action *> actions;
     return actions;
+}
+
+// Actions by update key; each knows its slot in its key's list.
+std::unordered_map<qint32, std::vector<Action *>> &actionsByKey()
+{
+    static std::unordered_map<qint32, std::vector<Action *>> index;
+    return index;
 }
 
 // Actions created and destroyed so far.
@@ -57,6 +65,7 @@ Action::Action(QObject *owner)
 
 Action::~Action()
 {
+    unfileFromKey();
     liveActionList().removeOne(this);
     ++s_liveGeneration;
     noteUpdateInputsChanged();
@@ -313,6 +322,60 @@ void Action::runScheduledUpdate()
     m_updatingItself = false;
     m_updateFailed = false;
     noteUpdated();
+}
+
+void Action::setUpdateKey(qint32 key, const std::type_info &type)
+{
+    // The idle pass sorts the actions by how sources make them due when the
+    // live actions change: another type counts as such a change.
+    if (m_keyedType != &type)
+        ++s_liveGeneration;
+    if (m_keyedType && key == m_updateKey) {
+        m_keyedType = &type;
+        return;
+    }
+    unfileFromKey();
+    m_updateKey = key;
+    m_keyedType = &type;
+    fileUnderKey();
+}
+
+void Action::fileUnderKey()
+{
+    std::vector<Action *> &filed = actionsByKey()[m_updateKey];
+    m_keySlot = filed.size();
+    filed.push_back(this);
+}
+
+void Action::unfileFromKey()
+{
+    if (!m_keyedType)
+        return;
+    m_keyedType = nullptr;
+    const auto it = actionsByKey().find(m_updateKey);
+    Q_ASSERT(it != actionsByKey().end() && it->second[m_keySlot] == this);
+    std::vector<Action *> &filed = it->second;
+    // The last one takes this one's slot.
+    filed[m_keySlot] = filed.back();
+    filed[m_keySlot]->m_keySlot = m_keySlot;
+    filed.pop_back();
+    if (filed.empty())
+        actionsByKey().erase(it);
+}
+
+Action::SourceDependence Action::sourceDependence() const
+{
+    const std::type_info &type = typeid(*this);
+    if (type == typeid(Action))
+        return NoSourceDependence;
+    return m_keyedType && type == *m_keyedType ? KeyedSourceDependence : AnySourceDependence;
+}
+
+void Action::appendActionsWithUpdateKey(qint32 key, std::vector<Action *> &out)
+{
+    const auto &index = actionsByKey();
+    if (const auto it = index.find(key); it != index.end())
+        out.insert(out.end(), it->second.cbegin(), it->second.cend());
 }
 
 bool Action::event(QEvent *event)

@@ -7,6 +7,8 @@
 #include <QPointer>
 
 #include <functional>
+#include <typeinfo>
+#include <vector>
 
 namespace rightsmith::toolkit {
 
@@ -90,7 +92,8 @@ public:
 
     /// Every Action alive in the process, in creation order.
     static QList<Action *> liveActions();
-    /// Grows whenever an Action is created or destroyed.
+    /// Grows whenever an Action is created or destroyed, or declares another
+    /// class for its update key (setUpdateKey()).
     static quint64 liveActionsGeneration();
 
     /// The idle pass runs Update() only for an action that is due: one just
@@ -113,6 +116,20 @@ public:
     /// and the action stays due.
     void runScheduledUpdate();
 
+    /// How a change of an UpdateSource can make the action due.
+    enum SourceDependence {
+        /// Never: updateInputsChanged() is the base one, reading nothing.
+        NoSourceDependence,
+        /// Only when the source names the action's update key (setUpdateKey()).
+        KeyedSourceDependence,
+        /// Any change of any source may.
+        AnySourceDependence,
+    };
+    Q_ENUM(SourceDependence)
+    SourceDependence sourceDependence() const;
+    /// Appends every live action whose update key is \a key.
+    static void appendActionsWithUpdateKey(qint32 key, std::vector<Action *> &out);
+
 protected:
     bool event(QEvent *event) override;
     /// Whether state outside the action that its Update() read has changed
@@ -121,6 +138,11 @@ protected:
     virtual bool updateInputsChanged() const { return false; }
     /// Called after a scheduled update: records what updateInputsChanged() compares with.
     virtual void noteUpdated() { }
+    /// Declares that, while the action's class is exactly \a type, a change
+    /// of an UpdateSource makes updateInputsChanged() true only when the
+    /// source names \a key (UpdateSource::Changes). A subclass may read more
+    /// there, so for an object of another class the declaration is ignored.
+    void setUpdateKey(qint32 key, const std::type_info &type);
 
 private:
     friend class ActionList; // detaches its actions when it is destroyed
@@ -142,6 +164,12 @@ private:
     bool m_updateDue = true;
     bool m_updateFailed = false;
     bool m_updatingItself = false;
+    // Where the action is filed under its update key (m_keyedType set).
+    const std::type_info *m_keyedType = nullptr;
+    qint32 m_updateKey = 0;
+    size_t m_keySlot = 0;
+    void fileUnderKey();
+    void unfileFromKey();
 };
 
 /// Controls and menu items bound to actions.

@@ -51,7 +51,15 @@ TzkSecurity::TzkSecurity(QObject *owner)
     m_lastUsers.clear();
     m_store = std::make_unique<UserStore>();
     m_rightsIndex = std::make_unique<RightsIndex>();
-    m_rightsSource = std::make_unique<toolkit::UpdateSource>([this] { return RightsStamp(); });
+    // A right granted or revoked in place is taken into the index at once,
+    // so that the pass after it hears of that identifier alone.
+    connect(m_userTemplate.get(), &Tree::nodeChanged, this,
+            [this](TreeNode *node) { m_rightsIndex->textChanged(*node, RightsStamp()); });
+    m_rightsSource = std::make_unique<toolkit::UpdateSource>([this] { return RightsStamp(); },
+                                                             [this](std::vector<qint32> &changed) {
+                                                                 TakeRightsChanges(changed);
+                                                                 return true;
+                                                             });
 
     if (!CheckSingleInstance()) {
         m_instanceMapping.release();
@@ -120,6 +128,12 @@ bool TzkSecurity::CheckId(qint32 id) const
     // FindRightNode() finds them; answered from an index that every change of
     // the user template or of the logged-on user renews.
     return m_rightsIndex->granted(*m_userTemplate, RightsStamp(), m_currentUserName, id);
+}
+
+void TzkSecurity::TakeRightsChanges(std::vector<qint32> &changed)
+{
+    m_rightsIndex->takeChanges(*m_userTemplate, RightsStamp(),
+                               m_loggedOn ? &m_currentUserName : nullptr, changed);
 }
 
 zkSecurity::TreeNode *TzkSecurity::FindRightNode(zkSecurity::TreeNode *node, qint32 id) const

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -268,7 +269,11 @@ private:
     // Counts a dialog working on the user template while it lives, and
     // reloads a change that came in meanwhile once the last one has closed.
     class DialogScope;
-    // Tells the idle update pass when the rights changed; destroyed first.
+    // Appends every identifier for which CheckId() answers differently than
+    // at the previous call (nothing granted before the first).
+    void TakeRightsChanges(std::vector<qint32> &changed);
+    // Tells the idle update pass when the rights changed, and which
+    // identifiers turned; destroyed first.
     std::unique_ptr<rightsmith::toolkit::UpdateSource> m_rightsSource;
 };
 

@@ -10,6 +10,7 @@
 #include <QActionEvent>
 #include <QCoreApplication>
 #include <QFont>
+#include <QHash>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
@@ -18,8 +19,10 @@
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <vector>
 
 namespace rightsmith::toolkit {
 
@@ -37,6 +40,8 @@ struct Reached
 {
     QPointer<Action> action;
     bool bound = false;
+    // Its position among the reachable actions.
+    qsizetype at = 0;
 
     bool reachableNow() const { return bound || action->isVisible(); }
 };
@@ -46,10 +51,17 @@ struct PassCache
 {
     QList<Reached> reachable; // in creation order
     QList<Reached> everyPass; // those of them due on every pass
+    // Those that any change of an update source may make due.
+    QList<Reached> anySource;
+    // Those that only a source naming their update key makes due, by action.
+    QHash<const Action *, qsizetype> keyed;
     bool stale = true;
     quint64 liveGeneration = 0;
     quint64 epoch = 0;
 };
+
+bool s_narrowing = true;
+quint64 s_narrowedPasses = 0;
 
 PassCache &passCache()
 {
@@ -170,10 +182,24 @@ void rebuildReachable(PassCache &cache)
     }
     cache.reachable.clear();
     cache.everyPass.clear();
+    cache.anySource.clear();
+    cache.keyed.clear();
     for (Action *action : Action::liveActions()) {
         const bool isBound = bound.contains(action);
-        if (isBound || heldReachable(action))
-            cache.reachable.append({action, isBound});
+        if (!isBound && !heldReachable(action))
+            continue;
+        const Reached reached {action, isBound, cache.reachable.size()};
+        cache.reachable.append(reached);
+        switch (action->sourceDependence()) {
+        case Action::NoSourceDependence:
+            break;
+        case Action::KeyedSourceDependence:
+            cache.keyed.insert(action, reached.at);
+            break;
+        case Action::AnySourceDependence:
+            cache.anySource.append(reached);
+            break;
+        }
     }
     cache.liveGeneration = Action::liveActionsGeneration();
     // Filled by the walk that follows every rebuild.
@@ -199,6 +225,90 @@ void updateAction(Action *action)
     });
     if (guard && !(stateOf(action) == before))
         announceChange(action);
+}
+
+// Updates \a reached when a user can reach it now and it is due; returns
+// whether it is then due on every pass.
+bool visit(const Reached &reached)
+{
+    if (!reached.action || !reached.reachableNow())
+        return false;
+    Action *action = reached.action.data();
+    // A subclass's updateInputsChanged() may throw as its Update() may;
+    // an action that cannot tell whether it is due is updated.
+    bool due = true;
+    runGuarded([action, &due] { due = action->isUpdateDue(); });
+    if (due)
+        updateAction(action);
+    return reached.action && reached.action->isUpdateDueOnEveryPass();
+}
+
+// Positions of the reachable actions, ascending and each once. Few are
+// sorted; many are marked on a map of all and read off in order.
+void sortPositions(std::vector<qsizetype> &positions, qsizetype reachableCount)
+{
+    constexpr size_t FewPositions = 64;
+    if (positions.size() <= FewPositions) {
+        std::sort(positions.begin(), positions.end());
+        positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+        return;
+    }
+    static std::vector<bool> marked;
+    marked.assign(size_t(reachableCount), false);
+    for (const qsizetype at : positions)
+        marked[size_t(at)] = true;
+    positions.clear();
+    for (qsizetype at = 0; at < reachableCount; ++at) {
+        if (marked[size_t(at)])
+            positions.push_back(at);
+    }
+}
+
+// After a change of update sources alone, which named the update keys
+// \a keys: the actions a full pass would find due are among those filed
+// under these keys, those any change of a source may make due and those due
+// on every pass. Only they are visited, in the full pass's order.
+void runNarrowedPass(const PassCache &cache, const std::vector<qint32> &keys)
+{
+    static std::vector<Action *> filed;
+    static std::vector<qsizetype> picked;
+    picked.clear();
+    for (const qint32 key : keys) {
+        filed.clear();
+        Action::appendActionsWithUpdateKey(key, filed);
+        for (const Action *action : filed) {
+            if (const qsizetype at = cache.keyed.value(action, -1); at >= 0)
+                picked.push_back(at);
+        }
+    }
+    for (const Reached &reached : cache.anySource)
+        picked.push_back(reached.at);
+    for (const Reached &reached : cache.everyPass)
+        picked.push_back(reached.at);
+    sortPositions(picked, cache.reachable.size());
+
+    // Copies share the data; a rebuild during the walk does not disturb them.
+    const QList<Reached> reachable = cache.reachable;
+    QList<Reached> everyPass = cache.everyPass;
+    const auto alreadyEveryPass = [&everyPass](qsizetype at) {
+        const auto it = std::lower_bound(
+            everyPass.cbegin(), everyPass.cend(), at,
+            [](const Reached &reached, qsizetype key) { return reached.at < key; });
+        return it != everyPass.cend() && it->at == at;
+    };
+    QList<Reached> nowEveryPass;
+    for (const qsizetype at : std::as_const(picked)) {
+        const Reached &reached = reachable.at(at);
+        if (visit(reached) && !alreadyEveryPass(at))
+            nowEveryPass.append(reached);
+    }
+    // One whose update failed now is due on every pass from now on, as after a full pass.
+    if (!nowEveryPass.isEmpty()) {
+        everyPass.append(nowEveryPass);
+        std::sort(everyPass.begin(), everyPass.end(),
+                  [](const Reached &a, const Reached &b) { return a.at < b.at; });
+        passCache().everyPass = everyPass;
+    }
 }
 
 } // namespace
@@ -283,25 +393,43 @@ void IdleUpdater::runPass()
     const quint64 epoch = updateEpoch();
     const bool quiet = !rebuild && epoch == cache.epoch;
     cache.epoch = epoch;
+    if (quiet) {
+        // Copies share the data; a rebuild during the walk does not disturb it.
+        const QList<Reached> everyPass = cache.everyPass;
+        for (const Reached &reached : everyPass)
+            visit(reached);
+        return;
+    }
 
-    // Copies share the data; a rebuild during the walk does not disturb it.
-    const QList<Reached> walked = quiet ? cache.everyPass : cache.reachable;
+    // Asked on every pass that is not quiet, so that the sources always
+    // tell what changed since the previous one.
+    static std::vector<qint32> keys;
+    keys.clear();
+    bool named = false;
+    runGuarded([&named] { named = takeUpdateChanges(keys); });
+    if (named && !rebuild && s_narrowing) {
+        ++s_narrowedPasses;
+        runNarrowedPass(cache, keys);
+        return;
+    }
+
+    const QList<Reached> reachable = cache.reachable;
     QList<Reached> everyPass;
-    for (const Reached &reached : walked) {
-        if (!reached.action || !reached.reachableNow())
-            continue;
-        Action *action = reached.action.data();
-        // A subclass's updateInputsChanged() may throw as its Update() may;
-        // an action that cannot tell whether it is due is updated.
-        bool due = true;
-        runGuarded([action, &due] { due = action->isUpdateDue(); });
-        if (due)
-            updateAction(action);
-        if (!quiet && reached.action && reached.action->isUpdateDueOnEveryPass())
+    for (const Reached &reached : reachable) {
+        if (visit(reached))
             everyPass.append(reached);
     }
-    if (!quiet)
-        passCache().everyPass = everyPass;
+    passCache().everyPass = everyPass;
+}
+
+quint64 IdleUpdater::narrowedPassCount()
+{
+    return s_narrowedPasses;
+}
+
+void IdleUpdater::setNarrowingEnabled(bool enabled)
+{
+    s_narrowing = enabled;
 }
 
 bool IdleUpdater::isHoldingChanges(const QAction *action)

@@ -25,7 +25,11 @@ namespace rightsmith::toolkit {
 /// changes, a control is bound or unbound, or an action is created or
 /// destroyed. While updateEpoch() stays where it was at the start of the
 /// previous pass, only the actions due on every pass (those with an update
-/// handler) are looked at.
+/// handler) are looked at. When only update sources changed and they named
+/// what they changed (a change of rights names the identifiers whose answer
+/// turned), the pass looks at the actions filed under those keys besides,
+/// and at those whose class the keys do not cover, in the same order and
+/// with the same outcome as a pass over every reachable action.
 ///
 /// A pass changes only what differs (QAction emits only on a change), so a
 /// pass that changes nothing posts nothing and the loop goes to sleep. The
@@ -51,6 +55,13 @@ public:
     static void runPass();
     /// Passes run so far, by the event loop or by runPass().
     static quint64 passCount();
+    /// Of them, the passes after a change of update sources alone that
+    /// looked only at the actions the sources named.
+    static quint64 narrowedPassCount();
+    /// Whether such passes are narrowed (the default). Off, every pass that
+    /// is not quiet looks at every reachable action; both leave every action
+    /// alike, which is what turning it off is for.
+    static void setNarrowingEnabled(bool enabled);
 
     /// Whether the pass updates \a action: true when it is visible and
     /// reachable in a visible menu or widget.
