@@ -836,6 +836,62 @@ std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSi
     return statement.columnBlob(1);
 }
 
+namespace {
+
+// A binary value read through SQLite's incremental BLOB I/O: each read takes
+// the bytes it asks for from the value's pages, nothing more.
+class BlobReader final : public QIODevice
+{
+public:
+    explicit BlobReader(sqlite3_blob *blob)
+        : m_blob(blob)
+        , m_size(sqlite3_blob_bytes(blob))
+    {
+        QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~BlobReader() override { sqlite3_blob_close(m_blob); }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        const qint64 length = qMin(maxSize, m_size - at);
+        if (length <= 0)
+            return 0;
+        if (sqlite3_blob_read(m_blob, data, int(length), int(at)) != SQLITE_OK)
+            return -1;
+        return length;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    sqlite3_blob *m_blob;
+    qint64 m_size;
+};
+
+} // namespace
+
+std::unique_ptr<QIODevice> Registry::binaryReader(const QString &name) const
+{
+    // typeof() tells the storage class without reading the value's pages.
+    Statement statement(
+        *this, "SELECT type, typeof(data), rowid FROM \"values\" WHERE key = ? AND name = ?");
+    if (!stepValue(statement, name))
+        return nullptr;
+    const int columnType = statement.columnText(1) == "blob"_L1 ? SQLITE_BLOB : SQLITE_NULL;
+    if (classify(statement.columnInt(0), columnType, 0) != Binary)
+        throw Error(invalidDataType(name));
+    sqlite3_blob *blob = nullptr;
+    if (sqlite3_blob_open(m_db, "main", "values", "data", statement.columnInt(2), 0, &blob)
+        != SQLITE_OK)
+        fail(tr("Cannot read value '%1'").arg(name)); // no handle is left open
+
+    return std::make_unique<BlobReader>(blob);
+}
+
 std::optional<qint32> Registry::readInteger(const QString &name) const
 {
     Statement statement(*this, SelectValueSql);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -58,6 +59,12 @@ public:
     // it cannot be read.
     void loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles);
 
+    // The texts of the stored user template's top-level nodes, the user
+    // names, as loadUserTemplate() would load them, with the same errors;
+    // from the "UserTemplate" value or a shared store without building the
+    // tree, read in pieces from the value.
+    QList<QByteArray> userNames();
+
     // The stored user template's stream, from the file given or the file a
     // file-mode store records when there is one; none when the key holds none.
     std::optional<QByteArray> stream();
@@ -86,7 +93,9 @@ public:
 private:
     QByteArray sharedStream();
     QByteArray fileStream();
+    void loadFromFile(zkSecurity::TzkSecurityTemplate &users);
     std::optional<QByteArray> registryStream();
+    std::unique_ptr<QIODevice> registryValue();
 
     zkSecurity::UserStoreSettings m_where;
     std::unique_ptr<zkSecurity::SharedStore> m_sharedStore;
