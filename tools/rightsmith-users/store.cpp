@@ -141,13 +141,12 @@ QList<QByteArray> Store::userNames()
         return zkSecurity::templateTopLevelTexts(buffer);
     }
     if (m_where.inFile || settings().inFile) {
-        // Loaded as the program loads it; the texts as the stream of
+        // Read as the program reads it; the texts as the stream of
         // fileStream() holds them, trimmed.
-        zkSecurity::TzkSecurityTemplate users;
-        loadFromFile(users);
         QList<QByteArray> names;
-        for (int i = 0; i < users.topLevelCount(); ++i)
-            names << rightsmith::toolkit::trimControl(users.topLevel(i)->text());
+        loadFromFile(nullptr, &names);
+        for (QByteArray &name : names)
+            name = rightsmith::toolkit::trimControl(name);
         return names;
     }
     std::unique_ptr<QIODevice> value = registryValue();
@@ -163,7 +162,7 @@ QList<QByteArray> Store::userNames()
 QByteArray Store::fileStream()
 {
     zkSecurity::TzkSecurityTemplate users;
-    loadFromFile(users);
+    loadFromFile(&users, nullptr);
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
@@ -171,15 +170,19 @@ QByteArray Store::fileStream()
     return data;
 }
 
-void Store::loadFromFile(zkSecurity::TzkSecurityTemplate &users)
+void Store::loadFromFile(zkSecurity::TzkSecurityTemplate *users, QList<QByteArray> *names)
 {
     // Read as the program reads it: only the file its last save committed,
     // never through a link or from another account.
     const zkSecurity::UserStoreSettings where = settings();
     zkSecurity::UserStore userStore(Registry::ReadOnly);
-    QList<QByteArray> lastUsers;
-    QByteArray password;
-    userStore.load(where, users, lastUsers, password);
+    if (names) {
+        userStore.loadUserNames(where, *names);
+    } else {
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        userStore.load(where, *users, lastUsers, password);
+    }
     if (userStore.state() == zkSecurity::UserStore::State::NeverWritten)
         throw Failure {
             ExitError,

@@ -61,8 +61,7 @@ public:
 
     // The texts of the stored user template's top-level nodes, the user
     // names, as loadUserTemplate() would load them, with the same errors;
-    // from the "UserTemplate" value or a shared store without building the
-    // tree, read in pieces from the value.
+    // never building the tree, and reading the "UserTemplate" value in pieces.
     QList<QByteArray> userNames();
 
     // The stored user template's stream, from the file given or the file a
@@ -93,7 +92,8 @@ public:
 private:
     QByteArray sharedStream();
     QByteArray fileStream();
-    void loadFromFile(zkSecurity::TzkSecurityTemplate &users);
+    // Into \a users, or only the user names into \a names.
+    void loadFromFile(zkSecurity::TzkSecurityTemplate *users, QList<QByteArray> *names);
     std::optional<QByteArray> registryStream();
     std::unique_ptr<QIODevice> registryValue();
 

@@ -1131,4 +1131,53 @@ TEST_F(UserStore, TrySaveReportsARefusedSaveAndShowsNothing)
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(u'\n').toStdString();
 }
 
+// Reading only the user names decides as a full load does: the same names,
+// result and state, and the same error on a damaged user template.
+TEST_F(UserStore, NamesAreReadAsALoadReadsTheUsers)
+{
+    for (const bool inFile : {false, true}) {
+        SCOPED_TRACE(inFile ? "file" : "registry");
+        const TzkSecurityOptionSet options = inFile ? FileOptions : RegistryOptions;
+        auto security = withUsers(options, {"Supervisor", "Alice", "Bob"});
+        ASSERT_TRUE(security->SaveUsers({}));
+        const QByteArray stream = templateBytes(*security->UserTemplate());
+        UserStoreSettings settings;
+        settings.key = DemoKey;
+        settings.inFile = inFile;
+        settings.fileName = u"UserTemplate"_s;
+        QByteArray tooDeep = stream;
+        tooDeep.replace("\r\nAlice", "\r\n\t\tAlice");
+        // Intact, damaged in its lines, with a record naming no node, and
+        // not the size the store says.
+        for (const QByteArray &stored :
+             {stream, tooDeep, stream.left(68) + QByteArray(4, '\x7f') + stream.mid(72),
+              stream + "x"}) {
+            if (inFile) {
+                writeFile(u"UserTemplate"_s, stored);
+                forgetFileDigests();
+            } else {
+                key()->writeBinary(u"UserTemplate"_s, stored);
+            }
+            const auto outcome = [&](bool namesOnly) {
+                zkSecurity::UserStore store(rightsmith::toolkit::Registry::ReadOnly);
+                TzkSecurityTemplate users;
+                QList<QByteArray> names, lastUsers;
+                QByteArray password;
+                QString result;
+                try {
+                    const bool read = namesOnly ? store.loadUserNames(settings, names)
+                                                : store.load(settings, users, lastUsers, password);
+                    result = u"%1 %2 %3"_s.arg(read).arg(int(store.state())).arg(store.problem());
+                } catch (const rightsmith::toolkit::Error &error) {
+                    result = error.message();
+                }
+                return std::pair {result, namesOnly ? names : userNames(users)};
+            };
+            const auto expected = outcome(false);
+            EXPECT_EQ(outcome(true), expected);
+            EXPECT_EQ(expected.second.isEmpty(), stored != stream) << qPrintable(expected.first);
+        }
+    }
+}
+
 } // namespace
