@@ -1,6 +1,7 @@
 #include "toolkit/registry.h"
 
 #include "toolkit/error.h"
+#include "toolkit/positioneddevice_p.h"
 #include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
@@ -840,36 +841,25 @@ namespace {
 
 // A binary value read through SQLite's incremental BLOB I/O: each read takes
 // the bytes it asks for from the value's pages, nothing more.
-class BlobReader final : public QIODevice
+class BlobReader final : public PositionedDevice
 {
 public:
     explicit BlobReader(sqlite3_blob *blob)
-        : m_blob(blob)
-        , m_size(sqlite3_blob_bytes(blob))
+        : PositionedDevice(sqlite3_blob_bytes(blob))
+        , m_blob(blob)
     {
         QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     ~BlobReader() override { sqlite3_blob_close(m_blob); }
 
-    bool isSequential() const override { return false; }
-    qint64 size() const override { return m_size; }
-
 protected:
-    qint64 readData(char *data, qint64 maxSize) override
+    bool readAt(char *data, qint64 at, qint64 length) override
     {
-        const qint64 at = pos();
-        const qint64 length = qMin(maxSize, m_size - at);
-        if (length <= 0)
-            return 0;
-        if (sqlite3_blob_read(m_blob, data, int(length), int(at)) != SQLITE_OK)
-            return -1;
-        return length;
+        return sqlite3_blob_read(m_blob, data, int(length), int(at)) == SQLITE_OK;
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
     sqlite3_blob *m_blob;
-    qint64 m_size;
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
+#include "toolkit/positioneddevice_p.h"
 #include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
@@ -37,37 +38,28 @@ QString registryWriteMessage()
 // A read-only view of \a data followed by zero bytes up to \a size, the buffer
 // of "UserTemplateSize" bytes into which a shorter "UserTemplate" value is
 // read, without allocating the zero tail.
-class ZeroPaddedDevice : public QIODevice
+class ZeroPaddedDevice : public rightsmith::toolkit::PositionedDevice
 {
 public:
     ZeroPaddedDevice(const QByteArray &data, qint64 size)
-        : m_data(data)
-        , m_size(size)
+        : PositionedDevice(size)
+        , m_data(data)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
 
-    bool isSequential() const override { return false; }
-    qint64 size() const override { return m_size; }
-
 protected:
-    qint64 readData(char *out, qint64 maxSize) override
+    bool readAt(char *out, qint64 at, qint64 length) override
     {
-        const qint64 at = pos();
-        const qint64 length = qMin(maxSize, m_size - at);
-        if (length <= 0)
-            return 0;
         const qint64 fromData = qBound(qint64(0), qint64(m_data.size()) - at, length);
         if (fromData > 0)
             std::memcpy(out, m_data.constData() + at, size_t(fromData));
         std::memset(out + fromData, 0, size_t(length - fromData));
-        return length;
+        return true;
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
     QByteArray m_data;
-    qint64 m_size;
 };
 
 // The length at which \a data padded with zeros to \a size reads exactly as the
