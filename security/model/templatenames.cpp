@@ -102,7 +102,7 @@ private:
             m_topLevel.append(m_line.mid(level));
         m_previousLevel = nodeLevel;
         ++m_lines;
-        m_line.clear();
+        m_line.resize(0); // keeps its memory for the next line
         m_open = false;
     }
 
