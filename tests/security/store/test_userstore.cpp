@@ -1027,6 +1027,44 @@ TEST_P(Backups, FourSavesKeepThreeNewestFirstAndEachCanBePutBack)
     EXPECT_EQ(key()->valueNames(), values);
 }
 
+// Where this SQLite zeroes what is deleted, a user template that leaves the
+// registry database leaves nothing behind: after four changed saves of a
+// template of many pages, the bytes of the one whose backup was dropped are
+// nowhere in the file, while those of a kept backup are.
+TEST_F(UserStore, ADroppedBackupLeavesNothingInTheDatabase)
+{
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        sqlite3_stmt *pragma = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA secure_delete", -1, &pragma, nullptr);
+        const bool zeroes = sqlite3_step(pragma) == SQLITE_ROW && sqlite3_column_int(pragma, 0);
+        sqlite3_finalize(pragma);
+        sqlite3_close(db);
+        if (!zeroes)
+            GTEST_SKIP() << "this SQLite leaves deleted content in free pages";
+    }
+    QByteArrayList users;
+    for (int i = 0; i < 40; ++i)
+        users << "User" + QByteArray::number(i);
+    users << "Marker0";
+    ASSERT_TRUE(withUsers(RegistryOptions, users)->SaveUsers({}));
+    auto security = component(RegistryOptions);
+    QByteArray password;
+    ASSERT_TRUE(security->LoadUsers(password));
+    for (int save = 1; save <= 4; ++save) {
+        security->UserTemplate()
+            ->GetUserNodeByUserName("Marker" + QByteArray::number(save - 1))
+            ->setText("Marker" + QByteArray::number(save));
+        ASSERT_TRUE(security->SaveUsers({}));
+    }
+    const QString database = rightsmith::toolkit::Registry::defaultPath();
+    const QByteArray file = readFile(database) + readFile(database + u"-wal"_s);
+    EXPECT_GT(file.size(), 4 * 64 * 1024) << "a template of many pages";
+    EXPECT_FALSE(file.contains("Marker0"));
+    EXPECT_TRUE(file.contains("Marker1"));
+}
+
 INSTANTIATE_TEST_SUITE_P(FileAndRegistry, Backups, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "File" : "Registry"; });
 
