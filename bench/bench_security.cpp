@@ -7,6 +7,7 @@
 //   build/bench/bench_security --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 #include "actions/tzkaction.h"
 #include "actions/tzkactionlist.h"
+#include "benchusers.h"
 #include "dialogs/installwidgets.h"
 #include "security/component/tzksecurity.h"
 #include "security/component/tzksecuritydialogs.h"
@@ -30,45 +31,12 @@
 #include <unordered_map>
 
 using namespace zkSecurity;
+using namespace benchusers;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int Categories = 30;
-constexpr int RightsPerCategory = 10;
-constexpr int Rights = Categories * RightsPerCategory; // 333 nodes per user
 const QByteArray Target = QByteArrayLiteral("Target");
-
-// A security template of 300 rights in 30 categories, identifiers 1 to 300.
-const TzkSecurityTemplate &securityTemplate()
-{
-    static TzkSecurityTemplate tmpl;
-    if (tmpl.count() == 0) {
-        TzkNodeRecord record;
-        TreeNode *root = tmpl.addChild(nullptr, QByteArrayLiteral("User"));
-        root->setData(record);
-        for (int c = 0; c < Categories; ++c) {
-            TreeNode *category = tmpl.addChild(root, "Category " + QByteArray::number(c));
-            record.setCaption(category->text());
-            category->setData(record);
-            for (int r = 0; r < RightsPerCategory; ++r) {
-                TreeNode *right = tmpl.addChild(category, "Right " + QByteArray::number(r));
-                record.SecurityId = c * RightsPerCategory + r + 1;
-                record.setCaption(right->text());
-                right->setData(record);
-                record.SecurityId = 0;
-            }
-        }
-    }
-    return tmpl;
-}
-
-void addUsers(TzkSecurityTemplate &users, int count, int first = 0)
-{
-    auto *rights = const_cast<TzkSecurityTemplate *>(&securityTemplate());
-    for (int i = 0; i < count; ++i)
-        users.AddUserToUserTemplate(rights, "User" + QByteArray::number(first + i), {}, true);
-}
 
 // One component for the whole run (a program has one), logged on as Target.
 TzkSecurity &component()

@@ -1,6 +1,7 @@
 #include "toolkit/registry.h"
 
 #include "toolkit/error.h"
+#include "toolkit/positioneddevice_p.h"
 #include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
@@ -834,6 +835,51 @@ std::optional<QByteArray> Registry::readBinary(const QString &name, qint64 maxSi
         || statement.columnBytes(1) > maxSize)
         throw Error(invalidDataType(name));
     return statement.columnBlob(1);
+}
+
+namespace {
+
+// A binary value read through SQLite's incremental BLOB I/O: each read takes
+// the bytes it asks for from the value's pages, nothing more.
+class BlobReader final : public PositionedDevice
+{
+public:
+    explicit BlobReader(sqlite3_blob *blob)
+        : PositionedDevice(sqlite3_blob_bytes(blob))
+        , m_blob(blob)
+    {
+        QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~BlobReader() override { sqlite3_blob_close(m_blob); }
+
+protected:
+    bool readAt(char *data, qint64 at, qint64 length) override
+    {
+        return sqlite3_blob_read(m_blob, data, int(length), int(at)) == SQLITE_OK;
+    }
+
+private:
+    sqlite3_blob *m_blob;
+};
+
+} // namespace
+
+std::unique_ptr<QIODevice> Registry::binaryReader(const QString &name) const
+{
+    // typeof() tells the storage class without reading the value's pages.
+    Statement statement(
+        *this, "SELECT type, typeof(data), rowid FROM \"values\" WHERE key = ? AND name = ?");
+    if (!stepValue(statement, name))
+        return nullptr;
+    const int columnType = statement.columnText(1) == "blob"_L1 ? SQLITE_BLOB : SQLITE_NULL;
+    if (classify(statement.columnInt(0), columnType, 0) != Binary)
+        throw Error(invalidDataType(name));
+    sqlite3_blob *blob = nullptr;
+    if (sqlite3_blob_open(m_db, "main", "values", "data", statement.columnInt(2), 0, &blob)
+        != SQLITE_OK)
+        fail(tr("Cannot read value '%1'").arg(name)); // no handle is left open
+
+    return std::make_unique<BlobReader>(blob);
 }
 
 std::optional<qint32> Registry::readInteger(const QString &name) const

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -132,6 +133,11 @@ public:
     /// As readBinary(), and also throws "Invalid data type for '%s'" when the
     /// value is longer than \a maxSize bytes (a reader with a fixed buffer).
     std::optional<QByteArray> readBinary(const QString &name, qint64 maxSize) const;
+    /// The binary value \a name as a read-only device that reads it from the
+    /// database in pieces, as they are asked for: a large value is never held
+    /// whole. Null when there is no such value; throws "Invalid data type
+    /// for '%s'" when it has another type. Destroy it before the registry.
+    std::unique_ptr<QIODevice> binaryReader(const QString &name) const;
     std::optional<qint32> readInteger(const QString &name) const;
     /// The bytes without the terminating zero.
     std::optional<QByteArray> readString(const QString &name) const;

@@ -6,6 +6,8 @@
 #include "security/store/userstore.h"
 
 #include "security/hardening/audittrail.h"
+#include "security/model/templatenames_p.h"
+#include "security/model/tree.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/ownfile_p.h"
 #include "security/store/sharedstore_p.h"
@@ -23,6 +25,7 @@
 #include <QDateTime>
 #include <QIODevice>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 
 #include <memory>
 #include <optional>
@@ -472,6 +475,21 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
                      roleTemplate);
 }
 
+bool UserStore::loadUserNames(const UserStoreSettings &settings, QList<QByteArray> &names)
+{
+    names.clear();
+    m_names = &names;
+    const auto forget = qScopeGuard([this] { m_names = nullptr; });
+    TzkSecurityTemplate users;
+    QList<QByteArray> lastUsers;
+    QByteArray password;
+    const bool read = load(settings, users, lastUsers, password);
+    // A shared store's template is read whole.
+    for (int i = 0; i < users.topLevelCount(); ++i)
+        names << users.topLevel(i)->text();
+    return read;
+}
+
 bool UserStore::loadLocal(const UserStoreSettings &settings, LocalBackend &local,
                           TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
                           QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate)
@@ -620,6 +638,11 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
     if (!read.problem.isEmpty()) {
         m_readRaced = read.raced;
         return unreadable(read.problem);
+    }
+    if (m_names) {
+        // Only the names: no tree, and nothing noted for a save.
+        *m_names = templateTopLevelTexts(*read.stream);
+        return true;
     }
     userTemplate.LoadFromStreamSecurity(*read.stream);
     noteStored(settings, userTemplate, read.stored.size(), read.stored, false);

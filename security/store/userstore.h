@@ -97,6 +97,12 @@ public:
     bool load(const UserStoreSettings &settings, TzkSecurityTemplate &userTemplate,
               QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
               TzkSecurityTemplate *roleTemplate = nullptr);
+    /// As load() without the role template, but only the texts of the user
+    /// template's top-level nodes, the user names, are read into \a names: a
+    /// local store's template is checked as load() checks it, with the same
+    /// errors, without being built. For a store that only reads: the users
+    /// cannot be saved from it.
+    bool loadUserNames(const UserStoreSettings &settings, QList<QByteArray> &names);
     /// Whether save() tells of a refused save (see changedElsewhere()) in a message.
     enum class ConflictMessage { Shown, Silent };
 
@@ -344,6 +350,8 @@ private:
     // and what was wrong with it when it could not be read.
     QByteArray m_roles;
     QString m_roleProblem;
+    // Where loadUserNames() wants the names instead of a tree; null otherwise.
+    QList<QByteArray> *m_names = nullptr;
 
     // With a shared store: the version the user template was read or saved
     // at, and whether it came from the local copy because the server could

@@ -8,11 +8,13 @@
 #include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
+#include "toolkit/positioneddevice_p.h"
 #include "toolkit/sqlitestatement_p.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 
 #include <cstring>
 
@@ -37,37 +39,28 @@ QString registryWriteMessage()
 // A read-only view of \a data followed by zero bytes up to \a size, the buffer
 // of "UserTemplateSize" bytes into which a shorter "UserTemplate" value is
 // read, without allocating the zero tail.
-class ZeroPaddedDevice : public QIODevice
+class ZeroPaddedDevice : public rightsmith::toolkit::PositionedDevice
 {
 public:
     ZeroPaddedDevice(const QByteArray &data, qint64 size)
-        : m_data(data)
-        , m_size(size)
+        : PositionedDevice(size)
+        , m_data(data)
     {
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
 
-    bool isSequential() const override { return false; }
-    qint64 size() const override { return m_size; }
-
 protected:
-    qint64 readData(char *out, qint64 maxSize) override
+    bool readAt(char *out, qint64 at, qint64 length) override
     {
-        const qint64 at = pos();
-        const qint64 length = qMin(maxSize, m_size - at);
-        if (length <= 0)
-            return 0;
         const qint64 fromData = qBound(qint64(0), qint64(m_data.size()) - at, length);
         if (fromData > 0)
             std::memcpy(out, m_data.constData() + at, size_t(fromData));
         std::memset(out + fromData, 0, size_t(length - fromData));
-        return length;
+        return true;
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
     QByteArray m_data;
-    qint64 m_size;
 };
 
 // The length at which \a data padded with zeros to \a size reads exactly as the
@@ -172,8 +165,8 @@ QString backupFailure()
 
 // Keeps the "UserTemplate" value of the open key, whose bytes have \a digest,
 // as its newest backup and drops the oldest beyond the number kept; in the
-// open transaction.
-void keepValueBackup(Registry &registry, const QByteArray &digest)
+// open transaction. True when the value was there to keep.
+bool keepValueBackup(Registry &registry, const QByteArray &digest)
 {
     detail::execute(registry, CreateBackupTableSql, backupFailure());
     Statement keep(registry,
@@ -187,6 +180,7 @@ void keepValueBackup(Registry &registry, const QByteArray &digest)
     keep.bind(5, StoreNames::UserTemplate);
     if (keep.step() != SQLITE_DONE)
         registry.fail(backupFailure());
+    const bool kept = sqlite3_changes(registry.database()) > 0;
     Statement drop(registry,
                    "DELETE FROM user_template_backups WHERE store_key = ?1 AND id NOT IN "
                    "(SELECT id FROM user_template_backups WHERE store_key = ?1 "
@@ -195,6 +189,35 @@ void keepValueBackup(Registry &registry, const QByteArray &digest)
     drop.bind(2, UserStore::KeptBackups);
     if (drop.step() != SQLITE_DONE)
         registry.fail(backupFailure());
+    return kept;
+}
+
+// Writes \a bytes as the "UserTemplate" value. SQLite here zeroes whatever is
+// deleted (secure_delete), so that nothing removed stays in the file. With
+// \a keptAsBackup the bytes replaced stay in the file all the same, as the
+// newest backup written in the same transaction: zeroing the pages they
+// leave costs about as much as writing the value and protects nothing, so
+// only the bytes in pages written anyway are zeroed (FAST). The pages the
+// new value does not take again hold a copy of that backup, and the pages
+// of a dropped backup are zeroed as ever.
+void writeTemplateValue(Registry &registry, const QByteArray &bytes, bool keptAsBackup)
+{
+    sqlite3 *db = registry.database();
+    int zeroing = -1;
+    if (keptAsBackup) {
+        Statement setting(registry, "PRAGMA secure_delete");
+        if (setting.step() == SQLITE_ROW)
+            zeroing = int(setting.columnInt(0));
+    }
+    if (zeroing > 0)
+        sqlite3_exec(db, "PRAGMA secure_delete=FAST", nullptr, nullptr, nullptr);
+    const auto restore = qScopeGuard([db, zeroing] {
+        if (zeroing > 0) {
+            const QByteArray sql = "PRAGMA secure_delete=" + QByteArray::number(zeroing);
+            sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+        }
+    });
+    registry.writeBinary(StoreNames::UserTemplate, bytes);
 }
 
 class ValueBackend final : public LocalBackend
@@ -301,9 +324,10 @@ public:
                                        bool keepUnreadable, Written &written) override
     {
         std::future<QByteArray> hashing;
+        bool keptAsBackup = false;
         if (m_keepReplaced && !keepUnreadable) {
             try {
-                keepValueBackup(registry, *m_keepReplaced);
+                keptAsBackup = keepValueBackup(registry, *m_keepReplaced);
             } catch (const rightsmith::toolkit::Error &error) {
                 return Failure {error.message(), {}};
             }
@@ -315,7 +339,7 @@ public:
             }
             // Hashed while the value is written.
             hashing = std::async(std::launch::async, [&bytes] { return digestOf(bytes); });
-            registry.writeBinary(StoreNames::UserTemplate, bytes);
+            writeTemplateValue(registry, bytes, keptAsBackup);
         } catch (const rightsmith::toolkit::Error &error) {
             qCWarning(lcStore, "%ls", qUtf16Printable(error.message()));
             return Failure {{}, registryWriteMessage()};
@@ -361,13 +385,14 @@ public:
         const bool same = registry.valueType(StoreNames::UserTemplate) == Registry::Binary
             && registry.readBinary(StoreNames::UserTemplate) == stream;
         QString kept;
+        bool keptAsBackup = false;
         if (!same && m_keepReplaced) {
-            keepValueBackup(registry, *m_keepReplaced);
+            keptAsBackup = keepValueBackup(registry, *m_keepReplaced);
             kept = UserStore::tr("backup 1");
         } else if (!same) {
             kept = keepValueAside(registry);
         }
-        registry.writeBinary(StoreNames::UserTemplate, stream);
+        writeTemplateValue(registry, stream, keptAsBackup);
         recordDigest(registry, ValueDigestKey, valueRecordName(registry), digestOf(stream),
                      m_settings.key);
         return kept;

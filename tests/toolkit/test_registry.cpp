@@ -241,6 +241,15 @@ TEST_F(RegistryTest, EachValueTypeRoundTrips)
     Registry registry;
     ASSERT_TRUE(registry.openKey(DemoKey, false));
     EXPECT_EQ(registry.readBinary(u"Binary"_s), binary);
+    // Read in pieces, from any position, as from the whole value.
+    for (const QString &name : {u"Binary"_s, u"Empty"_s}) {
+        const std::unique_ptr<QIODevice> reader = registry.binaryReader(name);
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(reader->size(), registry.valueSize(name));
+        EXPECT_EQ(reader->read(4) + reader->readAll(), registry.readBinary(name));
+        EXPECT_TRUE(reader->seek(reader->size() / 2));
+        EXPECT_EQ(reader->readAll(), registry.readBinary(name)->mid(reader->size() / 2));
+    }
     ASSERT_TRUE(registry.readBinary(u"Empty"_s).has_value());
     EXPECT_TRUE(registry.readBinary(u"Empty"_s)->isEmpty());
     EXPECT_EQ(registry.readInteger(u"Negative"_s), -123456);
@@ -315,6 +324,7 @@ TEST_F(RegistryTest, MissingValuesReadAsNothing)
     EXPECT_EQ(registry.valueType(u"Password"_s), Registry::None);
     EXPECT_EQ(registry.valueSize(u"Password"_s), -1);
     EXPECT_EQ(registry.readBinary(u"Password"_s), std::nullopt);
+    EXPECT_EQ(registry.binaryReader(u"Password"_s), nullptr);
     EXPECT_EQ(registry.readInteger(u"Password"_s), std::nullopt);
     EXPECT_EQ(registry.readString(u"Password"_s), std::nullopt);
     EXPECT_FALSE(registry.deleteValue(u"Password"_s));
@@ -338,9 +348,11 @@ TEST_F(RegistryTest, ReadingAnotherTypeThrowsTheFixedMessage)
     EXPECT_EQ(errorOf([&] { registry.readString(u"UserTemplate"_s); }), binary);
     const QString integer = u"Invalid data type for 'UserTemplateSize'"_s;
     EXPECT_EQ(errorOf([&] { registry.readBinary(u"UserTemplateSize"_s); }), integer);
+    EXPECT_EQ(errorOf([&] { registry.binaryReader(u"UserTemplateSize"_s); }), integer);
     EXPECT_EQ(errorOf([&] { registry.readString(u"UserTemplateSize"_s); }), integer);
     const QString string = u"Invalid data type for 'Password'"_s;
     EXPECT_EQ(errorOf([&] { registry.readBinary(u"Password"_s); }), string);
+    EXPECT_EQ(errorOf([&] { registry.binaryReader(u"Password"_s); }), string);
     EXPECT_EQ(errorOf([&] { registry.readInteger(u"Password"_s); }), string);
 
     // A fixed-size reader refuses a longer value with the same message.

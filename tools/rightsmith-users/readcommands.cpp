@@ -203,11 +203,10 @@ QJsonObject auditJson(const zkSecurity::AuditRecord &entry)
 
 int list(const Invocation &call)
 {
-    zkSecurity::TzkSecurityTemplate userTemplate;
-    call.store.loadUserTemplate(userTemplate);
+    // Only the names: the rights are never built.
     QJsonArray array;
-    for (int i = 0; i < userTemplate.topLevelCount(); ++i) {
-        const QString name = text(userTemplate.topLevel(i)->text());
+    for (const QByteArray &user : call.store.userNames()) {
+        const QString name = text(user);
         if (call.json)
             array.append(name);
         else

@@ -3,6 +3,7 @@
 #include "console.h"
 #include "security/hardening/audittrail.h"
 #include "security/model/rightnodes.h"
+#include "security/model/templatenames_p.h"
 #include "security/model/tree.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -131,16 +132,57 @@ QByteArray Store::sharedStream()
     return stored.stream;
 }
 
+QList<QByteArray> Store::userNames()
+{
+    if (isShared()) {
+        QByteArray data = sharedStream();
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        return zkSecurity::templateTopLevelTexts(buffer);
+    }
+    if (m_where.inFile || settings().inFile) {
+        // Read as the program reads it; the texts as the stream of
+        // fileStream() holds them, trimmed.
+        QList<QByteArray> names;
+        loadFromFile(nullptr, &names);
+        for (QByteArray &name : names)
+            name = rightsmith::toolkit::trimControl(name);
+        return names;
+    }
+    std::unique_ptr<QIODevice> value = registryValue();
+    if (!value) {
+        // Read as an empty stream is.
+        QBuffer empty;
+        empty.open(QIODevice::ReadOnly);
+        return zkSecurity::templateTopLevelTexts(empty);
+    }
+    return zkSecurity::templateTopLevelTexts(*value);
+}
+
 QByteArray Store::fileStream()
+{
+    zkSecurity::TzkSecurityTemplate users;
+    loadFromFile(&users, nullptr);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    users.SaveToStreamSecurity(buffer);
+    return data;
+}
+
+void Store::loadFromFile(zkSecurity::TzkSecurityTemplate *users, QList<QByteArray> *names)
 {
     // Read as the program reads it: only the file its last save committed,
     // never through a link or from another account.
     const zkSecurity::UserStoreSettings where = settings();
     zkSecurity::UserStore userStore(Registry::ReadOnly);
-    zkSecurity::TzkSecurityTemplate users;
-    QList<QByteArray> lastUsers;
-    QByteArray password;
-    userStore.load(where, users, lastUsers, password);
+    if (names) {
+        userStore.loadUserNames(where, *names);
+    } else {
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        userStore.load(where, *users, lastUsers, password);
+    }
     if (userStore.state() == zkSecurity::UserStore::State::NeverWritten)
         throw Failure {
             ExitError,
@@ -149,17 +191,21 @@ QByteArray Store::fileStream()
         throw Failure {ExitError,
                        u"cannot read %1: %2 (\"rightsmith-users verify\" says more)"_s.arg(
                            zkSecurity::UserStore::location(where), userStore.problem())};
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    users.SaveToStreamSecurity(buffer);
-    return data;
 }
 
 std::optional<QByteArray> Store::registryStream()
 {
+    const std::unique_ptr<QIODevice> value = registryValue();
+    if (!value)
+        return std::nullopt;
+    return value->readAll();
+}
+
+// The "UserTemplate" value, to be read; null when the key holds none.
+std::unique_ptr<QIODevice> Store::registryValue()
+{
     Registry &reg = registry();
-    const std::optional<QByteArray> value = reg.readBinary(StoreNames::UserTemplate);
+    std::unique_ptr<QIODevice> value = reg.binaryReader(StoreNames::UserTemplate);
     if (!value) {
         const std::optional<QByteArray> fileName =
             reg.valueType(StoreNames::UserTemplateFileName) == Registry::String
@@ -170,7 +216,7 @@ std::optional<QByteArray> Store::registryStream()
                            u"the key holds no \"UserTemplate\" value; the user template is "
                            u"kept in the file \"%1\" (use --file)"_s.arg(text(*fileName))};
         }
-        return std::nullopt;
+        return nullptr;
     }
     const std::optional<qint32> size =
         reg.valueType(StoreNames::UserTemplateSize) == Registry::Integer
@@ -267,15 +313,13 @@ QString rightPath(const QString &parentPath, const zkSecurity::TreeNode *node)
 
 int usersIn(QByteArray stream, const QString &failure)
 {
-    zkSecurity::TzkSecurityTemplate userTemplate;
     try {
         QBuffer buffer(&stream);
         buffer.open(QIODevice::ReadOnly);
-        userTemplate.LoadFromStreamSecurity(buffer);
+        return int(zkSecurity::templateTopLevelTexts(buffer).size());
     } catch (const rightsmith::toolkit::Error &error) {
         throw Failure {ExitError, u"%1: %2"_s.arg(failure, error.message())};
     }
-    return userTemplate.topLevelCount();
 }
 
 } // namespace rightsmithusers

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -58,6 +59,11 @@ public:
     // it cannot be read.
     void loadRoleTemplate(zkSecurity::TzkSecurityTemplate &roles);
 
+    // The texts of the stored user template's top-level nodes, the user
+    // names, as loadUserTemplate() would load them, with the same errors;
+    // never building the tree, and reading the "UserTemplate" value in pieces.
+    QList<QByteArray> userNames();
+
     // The stored user template's stream, from the file given or the file a
     // file-mode store records when there is one; none when the key holds none.
     std::optional<QByteArray> stream();
@@ -86,7 +92,10 @@ public:
 private:
     QByteArray sharedStream();
     QByteArray fileStream();
+    // Into \a users, or only the user names into \a names.
+    void loadFromFile(zkSecurity::TzkSecurityTemplate *users, QList<QByteArray> *names);
     std::optional<QByteArray> registryStream();
+    std::unique_ptr<QIODevice> registryValue();
 
     zkSecurity::UserStoreSettings m_where;
     std::unique_ptr<zkSecurity::SharedStore> m_sharedStore;

@@ -1027,6 +1027,44 @@ TEST_P(Backups, FourSavesKeepThreeNewestFirstAndEachCanBePutBack)
     EXPECT_EQ(key()->valueNames(), values);
 }
 
+// Where this SQLite zeroes what is deleted, a user template that leaves the
+// registry database leaves nothing behind: after four changed saves of a
+// template of many pages, the bytes of the one whose backup was dropped are
+// nowhere in the file, while those of a kept backup are.
+TEST_F(UserStore, ADroppedBackupLeavesNothingInTheDatabase)
+{
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        sqlite3_stmt *pragma = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA secure_delete", -1, &pragma, nullptr);
+        const bool zeroes = sqlite3_step(pragma) == SQLITE_ROW && sqlite3_column_int(pragma, 0);
+        sqlite3_finalize(pragma);
+        sqlite3_close(db);
+        if (!zeroes)
+            GTEST_SKIP() << "this SQLite leaves deleted content in free pages";
+    }
+    QByteArrayList users;
+    for (int i = 0; i < 40; ++i)
+        users << "User" + QByteArray::number(i);
+    users << "Marker0";
+    ASSERT_TRUE(withUsers(RegistryOptions, users)->SaveUsers({}));
+    auto security = component(RegistryOptions);
+    QByteArray password;
+    ASSERT_TRUE(security->LoadUsers(password));
+    for (int save = 1; save <= 4; ++save) {
+        security->UserTemplate()
+            ->GetUserNodeByUserName("Marker" + QByteArray::number(save - 1))
+            ->setText("Marker" + QByteArray::number(save));
+        ASSERT_TRUE(security->SaveUsers({}));
+    }
+    const QString database = rightsmith::toolkit::Registry::defaultPath();
+    const QByteArray file = readFile(database) + readFile(database + u"-wal"_s);
+    EXPECT_GT(file.size(), 4 * 64 * 1024) << "a template of many pages";
+    EXPECT_FALSE(file.contains("Marker0"));
+    EXPECT_TRUE(file.contains("Marker1"));
+}
+
 INSTANTIATE_TEST_SUITE_P(FileAndRegistry, Backups, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "File" : "Registry"; });
 
@@ -1129,6 +1167,55 @@ TEST_F(UserStore, TrySaveReportsARefusedSaveAndShowsNothing)
     EXPECT_TRUE(failed.message.contains(zkSecurity::UserStore::location(unopenable)));
 
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(u'\n').toStdString();
+}
+
+// Reading only the user names decides as a full load does: the same names,
+// result and state, and the same error on a damaged user template.
+TEST_F(UserStore, NamesAreReadAsALoadReadsTheUsers)
+{
+    for (const bool inFile : {false, true}) {
+        SCOPED_TRACE(inFile ? "file" : "registry");
+        const TzkSecurityOptionSet options = inFile ? FileOptions : RegistryOptions;
+        auto security = withUsers(options, {"Supervisor", "Alice", "Bob"});
+        ASSERT_TRUE(security->SaveUsers({}));
+        const QByteArray stream = templateBytes(*security->UserTemplate());
+        UserStoreSettings settings;
+        settings.key = DemoKey;
+        settings.inFile = inFile;
+        settings.fileName = u"UserTemplate"_s;
+        QByteArray tooDeep = stream;
+        tooDeep.replace("\r\nAlice", "\r\n\t\tAlice");
+        // Intact, damaged in its lines, with a record naming no node, and
+        // not the size the store says.
+        for (const QByteArray &stored :
+             {stream, tooDeep, stream.left(68) + QByteArray(4, '\x7f') + stream.mid(72),
+              stream + "x"}) {
+            if (inFile) {
+                writeFile(u"UserTemplate"_s, stored);
+                forgetFileDigests();
+            } else {
+                key()->writeBinary(u"UserTemplate"_s, stored);
+            }
+            const auto outcome = [&](bool namesOnly) {
+                zkSecurity::UserStore store(rightsmith::toolkit::Registry::ReadOnly);
+                TzkSecurityTemplate users;
+                QList<QByteArray> names, lastUsers;
+                QByteArray password;
+                QString result;
+                try {
+                    const bool read = namesOnly ? store.loadUserNames(settings, names)
+                                                : store.load(settings, users, lastUsers, password);
+                    result = u"%1 %2 %3"_s.arg(read).arg(int(store.state())).arg(store.problem());
+                } catch (const rightsmith::toolkit::Error &error) {
+                    result = error.message();
+                }
+                return std::pair {result, namesOnly ? names : userNames(users)};
+            };
+            const auto expected = outcome(false);
+            EXPECT_EQ(outcome(true), expected);
+            EXPECT_EQ(expected.second.isEmpty(), stored != stream) << qPrintable(expected.first);
+        }
+    }
 }
 
 } // namespace
