@@ -78,6 +78,7 @@ void TreeNode::setImageIndex(int index)
     if (index == m_imageIndex)
         return;
     m_imageIndex = index;
+    m_tree->touch(); // a save writes it into the record
     m_tree->emitChanged(this);
 }
 
@@ -93,6 +94,8 @@ void TreeNode::setImages(int index)
 {
     if (index == m_imageIndex && index == m_selectedIndex)
         return;
+    if (index != m_imageIndex)
+        m_tree->touch();
     m_imageIndex = index;
     m_selectedIndex = index;
     m_tree->emitChanged(this);

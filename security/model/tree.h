@@ -161,9 +161,10 @@ public:
     /// Marks \a node expanded (and its descendants when \a recursive); views follow.
     void expand(TreeNode *node, bool recursive);
 
-    /// Grows with every change that a reader of the tree may depend on: a node
-    /// added or removed, a text set, a record attached, released or edited.
-    /// Image indexes, expansion and selection do not count.
+    /// Grows with every change that a reader of the tree or a save may depend
+    /// on: a node added or removed, a text or image index set, a record
+    /// attached, released or edited (editData()), the tree cleared or loaded.
+    /// Selected-image indexes, expansion and selection do not count.
     quint64 generation() const { return m_generation; }
 
 Q_SIGNALS:

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 using zkSecurity::Tree;
 using zkSecurity::TreeNode;
@@ -295,4 +297,40 @@ TEST(TreeRecords, NodeOwnsItsRecord)
     EXPECT_EQ(s.a->data()->SecurityId, 7);
     s.a->releaseData();
     EXPECT_EQ(s.a->data(), nullptr);
+}
+
+// The generation grows with every change a reader or a save depends on, and
+// only with those.
+TEST(TreeGeneration, EveryChangeOfContentCountsAndNothingElse)
+{
+    struct Change
+    {
+        const char *name;
+        std::function<void(Sample &)> change;
+        bool counts;
+    };
+    const std::vector<Change> changes {
+        {"text", [](Sample &s) { s.a1->setText(b("x")); }, true},
+        {"same text", [](Sample &s) { s.a1->setText(b("a1")); }, false},
+        {"image", [](Sample &s) { s.a1->setImages(3); }, true},
+        {"image index", [](Sample &s) { s.a1->setImageIndex(2); }, true},
+        {"selected image", [](Sample &s) { s.a1->setSelectedIndex(2); }, false},
+        {"record attached", [](Sample &s) { s.a->setData(zkSecurity::TzkNodeRecord()); }, true},
+        {"record edited", [](Sample &s) { s.c1->editData()->Granted = 1; }, true},
+        {"no record to edit", [](Sample &s) { EXPECT_EQ(s.a->editData(), nullptr); }, false},
+        {"record released", [](Sample &s) { s.c1->releaseData(); }, true},
+        {"added", [](Sample &s) { s.tree.addChild(s.a11, b("new")); }, true},
+        {"deleted", [](Sample &s) { s.tree.deleteNode(s.a1); }, true},
+        {"cleared", [](Sample &s) { s.tree.clear(); }, true},
+        {"selected", [](Sample &s) { s.tree.setSelected(s.a2); }, false},
+        {"expanded", [](Sample &s) { s.tree.expand(s.a, true); }, false},
+    };
+    for (const Change &c : changes) {
+        Sample s;
+        s.c1->setData(zkSecurity::TzkNodeRecord());
+        const quint64 before = s.tree.generation();
+        c.change(s);
+        EXPECT_EQ(s.tree.generation() > before, c.counts) << c.name;
+        EXPECT_GE(s.tree.generation(), before) << c.name;
+    }
 }
