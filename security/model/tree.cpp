@@ -339,6 +339,16 @@ void Tree::clear()
         Q_EMIT cleared();
 }
 
+void Tree::attachStoredRecord(TreeNode *node, const char *bytes)
+{
+    node->m_data = TzkNodeRecord::fromBytes(bytes);
+    node->m_hasData = true;
+    node->m_imageIndex = node->m_data.ImageIndex;
+    node->m_selectedIndex = node->m_data.ImageIndex;
+    touch();
+    emitChanged(node);
+}
+
 void Tree::beginReplace()
 {
     setSelected(nullptr);

@@ -180,6 +180,11 @@ Q_SIGNALS:
     void selectionChanged(zkSecurity::TreeNode *node);
     void expandRequested(zkSecurity::TreeNode *node, bool recursive);
 
+protected:
+    /// For a loader: gives \a node the record stored as \a bytes (180 bytes)
+    /// and the record's image index as image and selected-image index.
+    void attachStoredRecord(TreeNode *node, const char *bytes);
+
 private:
     friend class TreeNode;
     friend struct TreeNodeDeleter;

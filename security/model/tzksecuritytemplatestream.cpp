@@ -7,15 +7,15 @@
 #include "toolkit/bytestream_p.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
-#include "toolkit/textlines_p.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFileDevice>
-#include <QHash>
 #include <QIODevice>
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -300,14 +300,19 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
     const qint32 n = source.n;
     bool asWritten = std::memcmp(source.stamp, Stamp, StampSize) == 0;
 
-    // Texts repeat under every user: each distinct one is stored once and shared.
-    QHash<QByteArrayView, QByteArray> texts;
-    auto shared = [&texts](const char *text, qsizetype size) {
-        const QByteArrayView view(text, size);
-        auto it = texts.constFind(view);
-        if (it == texts.constEnd())
-            it = texts.insert(view, QByteArray(text, size));
-        return it.value();
+    // Texts repeat under every user: a text met again is shared with the
+    // node that had it last, found by its hash in a small table, instead of
+    // being allocated once more.
+    const size_t tableSize = std::bit_ceil(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
+    std::vector<QByteArray> recent(tableSize);
+    auto shared = [&recent, tableSize](const char *text, qsizetype size) {
+        size_t hash = 14695981039346656037u;
+        for (qsizetype i = 0; i < size; ++i)
+            hash = (hash ^ uchar(text[i])) * 1099511628211u;
+        QByteArray &slot = recent[(hash ^ (hash >> 32)) & (tableSize - 1)];
+        if (slot.size() != size || std::memcmp(slot.constData(), text, size_t(size)) != 0)
+            slot = QByteArray(text, size);
+        return slot;
     };
 
     // One node per line: CR LF, a lone CR or a lone LF ends a line; a zero
@@ -374,14 +379,13 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
 
     auto attach = [&](const char *records, qint32 first, qint32 count) {
         for (qint32 i = 0; i < count; ++i) {
-            const TzkNodeRecord record =
-                TzkNodeRecord::fromBytes(records + qsizetype(i) * TzkNodeRecord::Size);
-            asWritten = asWritten && record.NodeIndex == first + i;
-            zkSecurity::TreeNode *node = nodeAt(record.NodeIndex);
+            const char *const record = records + qsizetype(i) * TzkNodeRecord::Size;
+            const qint32 index = toolkit::readInt32LE(record + offsetof(TzkNodeRecord, NodeIndex));
+            asWritten = asWritten && index == first + i;
+            zkSecurity::TreeNode *node = nodeAt(index);
             if (!node)
                 throw toolkit::Error(tr("Invalid index"));
-            node->setImages(record.ImageIndex);
-            node->setData(record);
+            attachStoredRecord(node, record);
         }
     };
     if (source.records) {
