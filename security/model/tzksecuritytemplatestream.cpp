@@ -150,27 +150,6 @@ void writeHeader(char *header, int n)
     toolkit::writeInt32LE(header + StampSize, n);
 }
 
-// Writes node \a i's record, bringing its index and image up to date first.
-void writeRecord(zkSecurity::TreeNode *node, int i, char *at)
-{
-    const TzkNodeRecord *record = node->data();
-    if (!record) {
-        // A node without a record (left by a damaged stream) is written
-        // with an all-zero record, so the stream stays whole.
-        TzkNodeRecord zero;
-        zero.NodeIndex = i;
-        zero.ImageIndex = node->imageIndex();
-        zero.writeTo(at);
-        return;
-    }
-    if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
-        TzkNodeRecord *edited = node->editData();
-        edited->NodeIndex = i;
-        edited->ImageIndex = node->imageIndex();
-    }
-    record->writeTo(at);
-}
-
 // Writes one text line; returns its length.
 qsizetype writeLine(const QByteArray &text, int level, char *line)
 {
@@ -181,7 +160,9 @@ qsizetype writeLine(const QByteArray &text, int level, char *line)
     return level + text.size() + 2;
 }
 
-void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan)
+template<typename WriteRecord>
+void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan,
+                  WriteRecord writeRecord)
 {
     const int n = tree.count();
     // One walk fills both the records and the lines, whose section starts
@@ -203,7 +184,9 @@ void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan)
     buffer.seek(end);
 }
 
-void saveToDevice(const Tree &tree, QIODevice &stream, const std::vector<int> &levels)
+template<typename WriteRecord>
+void saveToDevice(const Tree &tree, QIODevice &stream, const std::vector<int> &levels,
+                  WriteRecord writeRecord)
 {
     const int n = tree.count();
     StreamOutput out(stream);
@@ -236,10 +219,14 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     }
 
     const StreamPlan plan = planStream(*this, !buffer);
+    // Each record with its index and image brought up to date first.
+    const auto writeRecord = [this](zkSecurity::TreeNode *node, int i, char *at) {
+        writeStoredRecord(node, i, at);
+    };
     if (buffer)
-        saveToBuffer(*this, *buffer, plan);
+        saveToBuffer(*this, *buffer, plan, writeRecord);
     else
-        saveToDevice(*this, stream, plan.levels);
+        saveToDevice(*this, stream, plan.levels, writeRecord);
 }
 
 void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
