@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -211,13 +212,8 @@ struct Tree::RecordStore
         const TzkNodeRecord shape = shapeOf(record);
         // The identifier and the caption tell shapes apart; the reserved
         // bytes almost never do, but are compared all the same.
-        quint64 hash = 0;
-        for (size_t at = 0; at < 48; at += 8) {
-            quint64 word;
-            std::memcpy(&word, reinterpret_cast<const char *>(&shape) + at, sizeof word);
-            hash = (hash ^ word) * 0x9E3779B97F4A7C15u;
-            hash ^= hash >> 29;
-        }
+        const size_t hash = qHashBits(&shape, offsetof(TzkNodeRecord, CaptionBytes)
+                                                  + qMin<size_t>(shape.CaptionLength, 40));
         quint32 &slot = recent[hash & (RecentSize - 1)];
         if (slot == 0 || std::memcmp(&shapes[slot], &shape, sizeof shape) != 0) {
             shapes.push_back(shape);
@@ -264,8 +260,11 @@ zkSecurity::TzkNodeRecord *TreeNode::record() const
 
 void Tree::setRecord(TreeNode *node, const TzkNodeRecord &record)
 {
+    // A record replaced stays where it is: only a node's first is made compact.
+    if (node->m_shape && !node->m_record)
+        node->record();
     if (node->m_record) {
-        *node->m_record = record; // stays where it is
+        *node->m_record = record;
         return;
     }
     node->m_shape = m_records->shapeIndex(record);

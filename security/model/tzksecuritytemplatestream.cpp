@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFileDevice>
+#include <QHashFunctions>
 #include <QIODevice>
 
 #include <algorithm>
@@ -293,10 +294,7 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
     const size_t tableSize = std::bit_ceil(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
     std::vector<QByteArray> recent(tableSize);
     auto shared = [&recent, tableSize](const char *text, qsizetype size) {
-        size_t hash = 14695981039346656037u;
-        for (qsizetype i = 0; i < size; ++i)
-            hash = (hash ^ uchar(text[i])) * 1099511628211u;
-        QByteArray &slot = recent[(hash ^ (hash >> 32)) & (tableSize - 1)];
+        QByteArray &slot = recent[qHashBits(text, size_t(size)) & (tableSize - 1)];
         if (slot.size() != size || std::memcmp(slot.constData(), text, size_t(size)) != 0)
             slot = QByteArray(text, size);
         return slot;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -613,18 +614,17 @@ TEST(TemplateStreamAsRead, ClaimedExactlyWhenASaveWritesTheSameBytes)
     TzkSecurityTemplate users;
     twoUsers(users);
     const QByteArray good = save(users);
-    quint32 seed = 4242;
-    const auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
-    };
+    std::mt19937 random(4242);
+    std::uniform_int_distribution<qsizetype> at(0, good.size() - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
     int claimed = 0;
     for (int round = 0; round < 1500; ++round) {
+        // One byte replaced, and now and then one more put in.
         QByteArray bytes = good;
         if (round > 0)
-            bytes[qsizetype(next() % quint32(bytes.size()))] = char(next());
-        if (next() % 8 == 0)
-            bytes.insert(qsizetype(next() % quint32(bytes.size())), char(next()));
+            bytes[at(random)] = char(byte(random));
+        if (round % 8 == 3)
+            bytes.insert(at(random), char(byte(random)));
         TzkSecurityTemplate tree;
         try {
             load(tree, bytes);
