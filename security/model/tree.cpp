@@ -1,5 +1,6 @@
 #include "security/model/tree.h"
 
+#include "security/model/recentvalues_p.h"
 #include "security/model/tzknoderecord.h"
 #include "toolkit/imagelist.h"
 
@@ -192,7 +193,7 @@ struct Tree::RecordStore
     std::vector<TzkNodeRecord *> free;
     // Shape 0 stands for "no record".
     std::vector<TzkNodeRecord> shapes;
-    std::vector<quint32> recent;
+    RecentValues<quint32> recent {RecentSize};
 
     static TzkNodeRecord shapeOf(const TzkNodeRecord &record)
     {
@@ -205,21 +206,22 @@ struct Tree::RecordStore
 
     quint32 shapeIndex(const TzkNodeRecord &record)
     {
-        if (shapes.empty()) {
+        if (shapes.empty())
             shapes.emplace_back();
-            recent.assign(RecentSize, 0);
-        }
         const TzkNodeRecord shape = shapeOf(record);
         // The identifier and the caption tell shapes apart; the reserved
         // bytes almost never do, but are compared all the same.
-        const size_t hash = qHashBits(&shape, offsetof(TzkNodeRecord, CaptionBytes)
-                                                  + qMin<size_t>(shape.CaptionLength, 40));
-        quint32 &slot = recent[hash & (RecentSize - 1)];
-        if (slot == 0 || std::memcmp(&shapes[slot], &shape, sizeof shape) != 0) {
-            shapes.push_back(shape);
-            slot = quint32(shapes.size() - 1);
-        }
-        return slot;
+        const size_t hash = qHashBits(
+            &shape, offsetof(TzkNodeRecord, CaptionBytes) + qMin<size_t>(shape.CaptionLength, 40));
+        return recent.find(
+            hash,
+            [&](quint32 index) {
+                return index != 0 && std::memcmp(&shapes[index], &shape, sizeof shape) == 0;
+            },
+            [&] {
+                shapes.push_back(shape);
+                return quint32(shapes.size() - 1);
+            });
     }
 
     TzkNodeRecord *inPlace(const TreeNode &node)

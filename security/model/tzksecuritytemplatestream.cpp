@@ -1,6 +1,7 @@
 // Reading and writing the template stream: a 16-byte version stamp, the node
 // count N, N node records of 180 bytes in absolute-index order, then one text
 // line per node in pre-order, indented by one TAB per level and ended by CR LF.
+#include "security/model/recentvalues_p.h"
 #include "security/model/templatestreamlayout_p.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -15,7 +16,6 @@
 #include <QIODevice>
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -291,13 +291,15 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
     // Texts repeat under every user: a text met again is shared with the
     // node that had it last, found by its hash in a small table, instead of
     // being allocated once more.
-    const size_t tableSize = std::bit_ceil(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
-    std::vector<QByteArray> recent(tableSize);
-    auto shared = [&recent, tableSize](const char *text, qsizetype size) {
-        QByteArray &slot = recent[qHashBits(text, size_t(size)) & (tableSize - 1)];
-        if (slot.size() != size || std::memcmp(slot.constData(), text, size_t(size)) != 0)
-            slot = QByteArray(text, size);
-        return slot;
+    RecentValues<QByteArray> recent(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
+    auto shared = [&recent](const char *text, qsizetype size) {
+        return recent.find(
+            qHashBits(text, size_t(size)),
+            [&](const QByteArray &known) {
+                return known.size() == size
+                    && std::memcmp(known.constData(), text, size_t(size)) == 0;
+            },
+            [&] { return QByteArray(text, size); });
     };
 
     // One node per line: CR LF, a lone CR or a lone LF ends a line; a zero
