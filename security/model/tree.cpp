@@ -211,7 +211,7 @@ struct Tree::RecordStore
         const TzkNodeRecord shape = shapeOf(record);
         // The identifier and the caption tell shapes apart; the reserved
         // bytes almost never do, but are compared all the same.
-        const size_t hash = qHashBits(
+        const size_t hash = quickHash(
             &shape, offsetof(TzkNodeRecord, CaptionBytes) + qMin<size_t>(shape.CaptionLength, 40));
         return recent.find(
             hash,

@@ -12,7 +12,6 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFileDevice>
-#include <QHashFunctions>
 #include <QIODevice>
 
 #include <algorithm>
@@ -294,7 +293,7 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
     RecentValues<QByteArray> recent(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
     auto shared = [&recent](const char *text, qsizetype size) {
         return recent.find(
-            qHashBits(text, size_t(size)),
+            quickHash(text, size_t(size)),
             [&](const QByteArray &known) {
                 return known.size() == size
                     && std::memcmp(known.constData(), text, size_t(size)) == 0;
