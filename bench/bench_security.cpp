@@ -20,11 +20,15 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -310,6 +314,125 @@ void hashedLogon(benchmark::State &state, PasswordHashCost cost)
     }
 }
 
+// The first logon after a program read its users: the read is not timed; the
+// logon, with the save it ends with, is. Target's password is empty, so the
+// password check is a comparison of scrambled bytes.
+void firstLogon(benchmark::State &state)
+{
+    TzkSecurity &security = component();
+    security.SetOptions(security.Options().without(soSaveUsersInFile));
+    shapeUsers(int(state.range(0)), false);
+    if (!security.SaveUsers({}))
+        state.SkipWithError("not saved");
+    double loadMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QElapsedTimer load;
+        load.start();
+        QByteArray password;
+        if (!security.LoadUsers(password))
+            state.SkipWithError("not read");
+        loadMs += double(load.nsecsElapsed()) / 1e6;
+        state.ResumeTiming();
+        if (!security.Logon(Target, {}, true))
+            state.SkipWithError("logon refused");
+    }
+    state.counters["load_ms"] = benchmark::Counter(loadMs, benchmark::Counter::kAvgIterations);
+}
+
+// Resident and peak memory of the process, in bytes.
+struct Memory
+{
+    qint64 resident = 0;
+    qint64 peak = 0;
+};
+
+Memory memoryNow()
+{
+    Memory memory;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return memory;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() < 2)
+            continue;
+        if (words[0] == "VmRSS:")
+            memory.resident = words[1].toLongLong() * 1024;
+        else if (words[0] == "VmHWM:")
+            memory.peak = words[1].toLongLong() * 1024;
+    }
+    return memory;
+}
+
+// Run as "--load-memory FILE file|buffer" in a process of its own: loads the
+// stream in FILE from the file itself, or from a buffer of its bytes as the
+// store reads them, and prints the node count, the resident bytes before and
+// after, and the peak.
+int loadMemoryChild(const char *path, const char *source)
+{
+    const Memory before = memoryNow();
+    TzkSecurityTemplate tmpl;
+    {
+        QFile file(QFile::decodeName(path));
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        if (std::strcmp(source, "file") == 0) {
+            tmpl.LoadFromStreamSecurity(file);
+        } else {
+            QBuffer buffer;
+            buffer.setData(file.readAll());
+            buffer.open(QIODevice::ReadOnly);
+            tmpl.LoadFromStreamSecurity(buffer);
+        }
+    }
+    const Memory after = memoryNow();
+    std::printf("%d %lld %lld %lld\n", tmpl.count(), qint64(before.resident),
+                qint64(after.resident), qint64(after.peak));
+    return 0;
+}
+
+// The memory a load of range(0) users of 300 rights takes, from a file (arg 1
+// = 0) or from the stream's bytes in memory (1), measured in a fresh process.
+void loadMemory(benchmark::State &state)
+{
+    const int users = int(state.range(0));
+    const QString path = u"users-"_s + QString::number(users) + u".stream"_s;
+    if (!QFile::exists(path)) {
+        TzkSecurityTemplate tmpl;
+        addUsers(tmpl, users);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            state.SkipWithError("not written");
+        tmpl.SaveToStreamSecurity(file);
+    }
+    const char *source = state.range(1) ? "buffer" : "file";
+    double nodes = 0;
+    double resident = 0;
+    double peak = 0;
+    for (auto _ : state) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {u"--load-memory"_s, path, QString::fromLatin1(source)});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            state.SkipWithError("child failed");
+            break;
+        }
+        const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+        if (figures.size() != 4) {
+            state.SkipWithError("no figures");
+            break;
+        }
+        nodes = figures[0].toDouble();
+        resident = figures[2].toDouble() - figures[1].toDouble();
+        peak = figures[3].toDouble() - figures[1].toDouble();
+    }
+    state.counters["nodes"] = nodes;
+    state.counters["resident_per_node"] = resident / nodes;
+    state.counters["peak_per_node"] = peak / nodes;
+    state.counters["peak_to_resident"] = peak / resident;
+}
+
 void registerAll()
 {
     for (int users : {1, 10, 100, 1000, 10000}) {
@@ -353,6 +476,16 @@ void registerAll()
     benchmark::RegisterBenchmark("saveUsers/QSaveFile", saveFileFloor)
         ->Arg(3000)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("firstLogon", firstLogon)
+        ->Arg(10000)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("loadMemory", loadMemory)
+        ->ArgNames({"users", "buffer"})
+        ->Args({10000, 0})
+        ->Args({10000, 1})
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("hashedLogon/recommended", hashedLogon,
                                  PasswordHashCost::recommended())
         ->Unit(benchmark::kMillisecond);
@@ -364,6 +497,8 @@ void registerAll()
 
 int main(int argc, char **argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "--load-memory") == 0)
+        return loadMemoryChild(argv[2], argv[3]);
     // Logons and saves write the store: keep it in a scratch home.
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));

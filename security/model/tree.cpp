@@ -1,11 +1,14 @@
 #include "security/model/tree.h"
 
+#include "security/model/recentvalues_p.h"
 #include "security/model/tzknoderecord.h"
 #include "toolkit/imagelist.h"
 
 #include <QPointer>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -78,6 +81,7 @@ void TreeNode::setImageIndex(int index)
     if (index == m_imageIndex)
         return;
     m_imageIndex = index;
+    m_tree->touch(); // a save writes it into the record
     m_tree->emitChanged(this);
 }
 
@@ -93,6 +97,8 @@ void TreeNode::setImages(int index)
 {
     if (index == m_imageIndex && index == m_selectedIndex)
         return;
+    if (index != m_imageIndex)
+        m_tree->touch();
     m_imageIndex = index;
     m_selectedIndex = index;
     m_tree->emitChanged(this);
@@ -100,16 +106,15 @@ void TreeNode::setImages(int index)
 
 zkSecurity::TzkNodeRecord *TreeNode::editData()
 {
-    if (!m_hasData)
+    if (!m_record && !m_shape)
         return nullptr;
     m_tree->touch();
-    return &m_data;
+    return m_record ? m_record : record();
 }
 
 void TreeNode::setData(const zkSecurity::TzkNodeRecord &record)
 {
-    m_data = record;
-    m_hasData = true;
+    m_tree->setRecord(this, record);
     m_tree->touch();
 }
 
@@ -123,14 +128,14 @@ void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
 
 void TreeNode::releaseData()
 {
-    m_data = {};
-    m_hasData = false;
+    m_tree->dropRecord(this);
     m_tree->touch();
 }
 
 void TreeNodeDeleter::operator()(TreeNode *node) const
 {
     Tree *tree = node->m_tree;
+    tree->dropRecord(node);
     node->~TreeNode();
     tree->recycle(node);
 }
@@ -173,10 +178,109 @@ struct Tree::NodePool
     }
 };
 
+// Records asked for in place, in chunks like the nodes, and the parts that
+// compact records share. A user's rights are a copy of the security
+// template's, so the records of one right under every user differ only in
+// Granted, NodeIndex and ImageIndex: the rest (its shape) is kept once, found
+// again through a small table of the shapes met recently.
+struct Tree::RecordStore
+{
+    static constexpr size_t ChunkSize = 1024;
+    static constexpr size_t RecentSize = 2048;
+
+    std::vector<std::unique_ptr<TzkNodeRecord[]>> chunks;
+    size_t usedInChunk = ChunkSize;
+    std::vector<TzkNodeRecord *> free;
+    // Shape 0 stands for "no record".
+    std::vector<TzkNodeRecord> shapes;
+    RecentValues<quint32> recent {RecentSize};
+
+    static TzkNodeRecord shapeOf(const TzkNodeRecord &record)
+    {
+        TzkNodeRecord shape = record;
+        shape.Granted = 0;
+        shape.NodeIndex = 0;
+        shape.ImageIndex = 0;
+        return shape;
+    }
+
+    quint32 shapeIndex(const TzkNodeRecord &record)
+    {
+        if (shapes.empty())
+            shapes.emplace_back();
+        const TzkNodeRecord shape = shapeOf(record);
+        // The identifier and the caption tell shapes apart; the reserved
+        // bytes almost never do, but are compared all the same.
+        const size_t hash = quickHash(
+            &shape, offsetof(TzkNodeRecord, CaptionBytes) + qMin<size_t>(shape.CaptionLength, 40));
+        return recent.find(
+            hash,
+            [&](quint32 index) {
+                return index != 0 && std::memcmp(&shapes[index], &shape, sizeof shape) == 0;
+            },
+            [&] {
+                shapes.push_back(shape);
+                return quint32(shapes.size() - 1);
+            });
+    }
+
+    TzkNodeRecord *inPlace(const TreeNode &node)
+    {
+        TzkNodeRecord *record = nullptr;
+        if (!free.empty()) {
+            record = free.back();
+            free.pop_back();
+        } else {
+            if (usedInChunk == ChunkSize) {
+                chunks.reserve(chunks.size() + 1);
+                chunks.push_back(std::make_unique_for_overwrite<TzkNodeRecord[]>(ChunkSize));
+                usedInChunk = 0;
+            }
+            record = &chunks.back()[usedInChunk++];
+        }
+        *record = shapes[node.m_shape];
+        record->Granted = node.m_granted;
+        record->NodeIndex = node.m_recordIndex;
+        record->ImageIndex = node.m_recordImage;
+        return record;
+    }
+};
+
 Tree::Tree(QObject *parent)
     : QObject(parent)
     , m_pool(std::make_unique<NodePool>())
+    , m_records(std::make_unique<RecordStore>())
 {
+}
+
+zkSecurity::TzkNodeRecord *TreeNode::record() const
+{
+    Q_ASSERT(!m_record && m_shape);
+    m_record = m_tree->m_records->inPlace(*this);
+    return m_record;
+}
+
+void Tree::setRecord(TreeNode *node, const TzkNodeRecord &record)
+{
+    // A record replaced stays where it is: only a node's first is made compact.
+    if (node->m_shape && !node->m_record)
+        node->record();
+    if (node->m_record) {
+        *node->m_record = record;
+        return;
+    }
+    node->m_shape = m_records->shapeIndex(record);
+    node->m_granted = record.Granted;
+    node->m_recordIndex = record.NodeIndex;
+    node->m_recordImage = record.ImageIndex;
+}
+
+void Tree::dropRecord(TreeNode *node)
+{
+    if (node->m_record)
+        m_records->free.push_back(node->m_record);
+    node->m_record = nullptr;
+    node->m_shape = 0;
 }
 
 TreeNode *Tree::newNode(TreeNode *parent, QByteArray text)
@@ -332,8 +436,46 @@ void Tree::clear()
     roots.clear();
     // Every node is gone: the storage goes too.
     *m_pool = {};
+    *m_records = {};
     if (!m_replacing)
         Q_EMIT cleared();
+}
+
+void Tree::attachStoredRecord(TreeNode *node, const char *bytes)
+{
+    const TzkNodeRecord record = TzkNodeRecord::fromBytes(bytes);
+    setRecord(node, record);
+    node->m_imageIndex = record.ImageIndex;
+    node->m_selectedIndex = record.ImageIndex;
+    touch();
+    emitChanged(node);
+}
+
+void Tree::writeStoredRecord(TreeNode *node, qint32 index, char *at)
+{
+    if (node->m_record) {
+        TzkNodeRecord &record = *node->m_record;
+        if (record.NodeIndex != index || record.ImageIndex != node->m_imageIndex) {
+            record.NodeIndex = index;
+            record.ImageIndex = node->m_imageIndex;
+            touch();
+        }
+        record.writeTo(at);
+        return;
+    }
+    TzkNodeRecord record; // all zero for a node without one
+    if (node->m_shape) {
+        if (node->m_recordIndex != index || node->m_recordImage != node->m_imageIndex) {
+            node->m_recordIndex = index;
+            node->m_recordImage = node->m_imageIndex;
+            touch();
+        }
+        record = m_records->shapes[node->m_shape];
+        record.Granted = node->m_granted;
+    }
+    record.NodeIndex = index;
+    record.ImageIndex = node->m_imageIndex;
+    record.writeTo(at);
 }
 
 void Tree::beginReplace()

@@ -63,8 +63,12 @@ public:
     /// Sets image and selected-image index together, as every template operation does.
     void setImages(int index);
 
-    /// The attached record, or nullptr (only a damaged stream leaves a node without one).
-    const zkSecurity::TzkNodeRecord *data() const { return m_hasData ? &m_data : nullptr; }
+    /// The attached record, or nullptr (only a damaged stream leaves a node
+    /// without one). The record stays in place while the node keeps it.
+    const zkSecurity::TzkNodeRecord *data() const
+    {
+        return m_record || !m_shape ? m_record : record();
+    }
     /// The attached record to change in place, or nullptr; the change counts
     /// in the tree's generation().
     zkSecurity::TzkNodeRecord *editData();
@@ -82,19 +86,30 @@ private:
     friend struct TreeNodeDeleter;
     TreeNode(Tree *tree, TreeNode *parent, QByteArray text);
 
+    // The record in place, made from the compact form on first access.
+    zkSecurity::TzkNodeRecord *record() const;
+
     Tree *m_tree;
     TreeNode *m_parent;
     std::vector<TreeNodePtr> m_children;
     QByteArray m_text;
+    // A record is kept compact until someone asks for it: the tree's shared
+    // copy of the bytes it has in common with the records of the same right
+    // under every user (m_shape, 0 = no record), and the three fields that
+    // differ. Once asked for, it lives in m_record, and the compact form is
+    // no longer read.
+    mutable zkSecurity::TzkNodeRecord *m_record = nullptr;
+    quint32 m_shape = 0;
+    qint32 m_recordIndex = 0;
+    qint32 m_recordImage = 0;
+    quint8 m_granted = 0;
+    bool m_expanded = false;
     int m_imageIndex = -1;
     int m_selectedIndex = -1;
-    bool m_expanded = false;
     // Position among the siblings, kept up to date by every insertion and removal.
     int m_row = 0;
     // Pre-order position, valid while the tree's cached order is valid.
     int m_absoluteIndex = -1;
-    bool m_hasData = false;
-    zkSecurity::TzkNodeRecord m_data;
 };
 
 /// A widget-free tree of TreeNodes with cheap access by absolute index: the
@@ -161,9 +176,10 @@ public:
     /// Marks \a node expanded (and its descendants when \a recursive); views follow.
     void expand(TreeNode *node, bool recursive);
 
-    /// Grows with every change that a reader of the tree may depend on: a node
-    /// added or removed, a text set, a record attached, released or edited.
-    /// Image indexes, expansion and selection do not count.
+    /// Grows with every change that a reader of the tree or a save may depend
+    /// on: a node added or removed, a text or image index set, a record
+    /// attached, released or edited (editData()), the tree cleared or loaded.
+    /// Selected-image indexes, expansion and selection do not count.
     quint64 generation() const { return m_generation; }
 
 Q_SIGNALS:
@@ -178,6 +194,16 @@ Q_SIGNALS:
     void imagesChanged();
     void selectionChanged(zkSecurity::TreeNode *node);
     void expandRequested(zkSecurity::TreeNode *node, bool recursive);
+
+protected:
+    /// For a loader: gives \a node the record stored as \a bytes (180 bytes)
+    /// and the record's image index as image and selected-image index.
+    void attachStoredRecord(TreeNode *node, const char *bytes);
+    /// For a writer: sets \a node's record's NodeIndex to \a index and its
+    /// ImageIndex to the node's image index (a change only when they differ),
+    /// then writes the record's 180 bytes to \a at; a node without a record
+    /// is written with an all-zero one carrying the same two fields.
+    void writeStoredRecord(TreeNode *node, qint32 index, char *at);
 
 private:
     friend class TreeNode;
@@ -200,6 +226,11 @@ private:
     // so they outlive every node).
     struct NodePool;
     std::unique_ptr<NodePool> m_pool;
+    // Records in place, and the shared parts of compact ones (see TreeNode).
+    struct RecordStore;
+    std::unique_ptr<RecordStore> m_records;
+    void setRecord(TreeNode *node, const zkSecurity::TzkNodeRecord &record);
+    void dropRecord(TreeNode *node);
 
     std::vector<TreeNodePtr> m_roots;
     mutable std::vector<TreeNode *> m_order;

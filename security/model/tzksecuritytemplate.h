@@ -7,6 +7,9 @@
 
 #include <QByteArray>
 
+#include <functional>
+#include <optional>
+
 class QIODevice;
 
 namespace zkSecurity {
@@ -69,6 +72,11 @@ public:
     /// Writes the tree as a template stream from position 0 of \a stream.
     /// Trims every node text in place and refreshes NodeIndex and ImageIndex.
     void SaveToStreamSecurity(QIODevice &stream);
+    /// True while the tree is unchanged (same generation()) since
+    /// LoadFromStreamSecurity() read a stream that SaveToStreamSecurity()
+    /// would write back byte for byte; a caller that kept those bytes knows
+    /// what a save writes without writing it.
+    bool SavesAsRead() const;
     /// One more than the largest SecurityId (at least 1).
     qint32 GenerateSecurityId() const;
     /// True when no node carries \a id.
@@ -77,11 +85,24 @@ public:
     bool DeleteKey(const QString &keyPath);
 
 private:
-    // Replaces the nodes by the \a n records at \a records and the text
-    // lines after them, \a available bytes in all (at least the records).
-    void fillFromStream(const char *records, qsizetype available, qint32 n);
+    // Where a load finds the parts of a stream: the stamp, the count, the
+    // text section and the records, in memory or read from a device.
+    struct StreamSource
+    {
+        const char *stamp;
+        qint32 n;
+        const char *records;
+        const char *text;
+        qsizetype textSize;
+        // Without records in memory: reads \a count records from the
+        // \a first one on into \a into.
+        std::function<void(qint32 first, char *into, qint32 count)> device;
+    };
+    void fillFromStream(const StreamSource &source);
 
     std::optional<PasswordHashCost> m_newPasswordCost;
+    // The generation() a load left when the stream was exactly what a save writes.
+    std::optional<quint64> m_asReadAt;
 };
 
 } // namespace zkSecurity

@@ -1,19 +1,21 @@
 // Reading and writing the template stream: a 16-byte version stamp, the node
 // count N, N node records of 180 bytes in absolute-index order, then one text
 // line per node in pre-order, indented by one TAB per level and ended by CR LF.
+#include "security/model/recentvalues_p.h"
 #include "security/model/templatestreamlayout_p.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
 #include "toolkit/bytestream_p.h"
 #include "toolkit/codec.h"
 #include "toolkit/error.h"
-#include "toolkit/textlines_p.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFileDevice>
 #include <QIODevice>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -148,27 +150,6 @@ void writeHeader(char *header, int n)
     toolkit::writeInt32LE(header + StampSize, n);
 }
 
-// Writes node \a i's record, bringing its index and image up to date first.
-void writeRecord(zkSecurity::TreeNode *node, int i, char *at)
-{
-    const TzkNodeRecord *record = node->data();
-    if (!record) {
-        // A node without a record (left by a damaged stream) is written
-        // with an all-zero record, so the stream stays whole.
-        TzkNodeRecord zero;
-        zero.NodeIndex = i;
-        zero.ImageIndex = node->imageIndex();
-        zero.writeTo(at);
-        return;
-    }
-    if (record->NodeIndex != i || record->ImageIndex != node->imageIndex()) {
-        TzkNodeRecord *edited = node->editData();
-        edited->NodeIndex = i;
-        edited->ImageIndex = node->imageIndex();
-    }
-    record->writeTo(at);
-}
-
 // Writes one text line; returns its length.
 qsizetype writeLine(const QByteArray &text, int level, char *line)
 {
@@ -179,7 +160,9 @@ qsizetype writeLine(const QByteArray &text, int level, char *line)
     return level + text.size() + 2;
 }
 
-void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan)
+template<typename WriteRecord>
+void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan,
+                  WriteRecord writeRecord)
 {
     const int n = tree.count();
     // One walk fills both the records and the lines, whose section starts
@@ -201,7 +184,9 @@ void saveToBuffer(const Tree &tree, QBuffer &buffer, const StreamPlan &plan)
     buffer.seek(end);
 }
 
-void saveToDevice(const Tree &tree, QIODevice &stream, const std::vector<int> &levels)
+template<typename WriteRecord>
+void saveToDevice(const Tree &tree, QIODevice &stream, const std::vector<int> &levels,
+                  WriteRecord writeRecord)
 {
     const int n = tree.count();
     StreamOutput out(stream);
@@ -234,10 +219,14 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
     }
 
     const StreamPlan plan = planStream(*this, !buffer);
+    // Each record with its index and image brought up to date first.
+    const auto writeRecord = [this](zkSecurity::TreeNode *node, int i, char *at) {
+        writeStoredRecord(node, i, at);
+    };
     if (buffer)
-        saveToBuffer(*this, *buffer, plan);
+        saveToBuffer(*this, *buffer, plan, writeRecord);
     else
-        saveToDevice(*this, stream, plan.levels);
+        saveToDevice(*this, stream, plan.levels, writeRecord);
 }
 
 void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
@@ -257,83 +246,152 @@ void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
         throwReadError();
 
     // Records and text as the stream really holds them, parsed in place: a
-    // plain QBuffer's own array (read as it is stored, not in text mode),
-    // anything else read once.
+    // plain QBuffer's own array (read as it is stored, not in text mode).
+    // Any other device has its text read whole and its records in pieces,
+    // so that a load never holds a second copy of the whole stream.
+    StreamSource source {stamp, n, nullptr, nullptr, 0, {}};
     QByteArray held;
-    const char *records = nullptr;
-    qsizetype restSize = 0;
     auto *buffer = qobject_cast<QBuffer *>(&stream);
     if (buffer && buffer->metaObject() == &QBuffer::staticMetaObject && buffer->isReadable()
         && !buffer->isTextModeEnabled() && !buffer->isTransactionStarted()) {
         held = buffer->data();
         const qsizetype at = qsizetype(qBound<qint64>(0, buffer->pos(), held.size()));
-        records = held.constData() + at;
-        restSize = held.size() - at;
+        if (held.size() - at < recordsSize)
+            throwReadError();
+        source.records = held.constData() + at;
+        source.text = source.records + recordsSize;
+        source.textSize = held.size() - at - qsizetype(recordsSize);
         buffer->seek(held.size());
     } else {
+        in.seek(TemplateStreamLayout::linesOffset(n));
         held = in.readAll();
-        records = held.constData();
-        restSize = held.size();
+        source.text = held.constData();
+        source.textSize = held.size();
+        source.device = [&in](qint32 first, char *into, qint32 count) {
+            in.seek(HeaderSize + qint64(first) * TzkNodeRecord::Size);
+            in.readExact(into, qint64(count) * TzkNodeRecord::Size);
+        };
     }
-    if (restSize < recordsSize)
-        throwReadError();
 
     // Views see the load as one reset, not as a signal per node.
-    replaceContents([&] { fillFromStream(records, restSize, n); });
+    replaceContents([&] { fillFromStream(source); });
 }
 
-void TzkSecurityTemplate::fillFromStream(const char *records, qsizetype available, qint32 n)
+// Builds the nodes from the text lines, then attaches the records. Notes
+// along the way whether the stream is exactly what a save of the tree it
+// gives writes: then a save of the unchanged tree need not be compared.
+void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
 {
-    const qint64 recordsSize = qint64(TzkNodeRecord::Size) * qint64(n);
     ClearTemplate();
+    m_asReadAt.reset();
+    const qint32 n = source.n;
+    bool asWritten = std::memcmp(source.stamp, Stamp, StampSize) == 0;
 
+    // Texts repeat under every user: a text met again is shared with the
+    // node that had it last, found by its hash in a small table, instead of
+    // being allocated once more.
+    RecentValues<QByteArray> recent(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
+    auto shared = [&recent](const char *text, qsizetype size) {
+        return recent.find(
+            quickHash(text, size_t(size)),
+            [&](const QByteArray &known) {
+                return known.size() == size
+                    && std::memcmp(known.constData(), text, size_t(size)) == 0;
+            },
+            [&] { return QByteArray(text, size); });
+    };
+
+    // One node per line: CR LF, a lone CR or a lone LF ends a line; a zero
+    // byte ends the whole text section.
+    const char *const text = source.text;
+    const char *const zero =
+        static_cast<const char *>(std::memchr(text, 0, size_t(source.textSize)));
+    const char *const end = zero ? zero : text + source.textSize;
+    asWritten = asWritten && !zero;
     zkSecurity::TreeNode *previous = nullptr;
     qsizetype previousLevel = 0;
-    // One node per line; a zero byte ends the whole text section.
-    toolkit::forEachTextLine(records + recordsSize, available - qsizetype(recordsSize),
-                             [&](const char *line, qsizetype size) {
-                                 qsizetype level = 0;
-                                 while (level < size && (line[level] == '\t' || line[level] == ' '))
-                                     ++level;
-                                 QByteArray nodeText(line + level, size - level);
+    qint64 lines = 0;
+    for (const char *pos = text; pos < end;) {
+        const char *eol = pos;
+        while (eol < end && *eol != '\r' && *eol != '\n')
+            ++eol;
+        const char *const line = pos;
+        const qsizetype size = eol - pos;
+        pos = eol + 1;
+        if (eol + 1 < end && *eol == '\r' && eol[1] == '\n')
+            pos = eol + 2;
+        else
+            asWritten = false;
+        ++lines;
 
-                                 zkSecurity::TreeNode *node = nullptr;
-                                 qsizetype nodeLevel = level;
-                                 if (!previous) {
-                                     // The first line is top-level whatever its indentation.
-                                     node = addChild(nullptr, std::move(nodeText));
-                                     nodeLevel = 0;
-                                 } else if (level == previousLevel) {
-                                     node = addChild(previous->parent(), std::move(nodeText));
-                                 } else if (level == previousLevel + 1) {
-                                     node = addChild(previous, std::move(nodeText));
-                                 } else if (level < previousLevel) {
-                                     zkSecurity::TreeNode *ancestor = previous->parent();
-                                     qsizetype ancestorLevel = previousLevel - 1;
-                                     while (ancestorLevel > level) {
-                                         ancestor = ancestor->parent();
-                                         --ancestorLevel;
-                                     }
-                                     node = addChild(ancestor->parent(), std::move(nodeText));
-                                 } else {
-                                     throw toolkit::Error(
-                                         tr("Invalid level (%1) for item \"%2\"")
-                                             .arg(level)
-                                             .arg(toolkit::Codec::toUnicode(nodeText)));
-                                 }
-                                 previous = node;
-                                 previousLevel = nodeLevel;
-                             });
+        qsizetype level = 0;
+        bool tabs = true;
+        while (level < size && (line[level] == '\t' || line[level] == ' ')) {
+            tabs = tabs && line[level] == '\t';
+            ++level;
+        }
+        const char *const nodeText = line + level;
+        const qsizetype nodeTextSize = size - level;
 
-    for (qint32 i = 0; i < n; ++i) {
-        const TzkNodeRecord record =
-            TzkNodeRecord::fromBytes(records + qsizetype(i) * TzkNodeRecord::Size);
-        zkSecurity::TreeNode *node = nodeAt(record.NodeIndex);
-        if (!node)
-            throw toolkit::Error(tr("Invalid index"));
-        node->setImages(record.ImageIndex);
-        node->setData(record);
+        zkSecurity::TreeNode *parent = nullptr;
+        qsizetype nodeLevel = level;
+        if (!previous) {
+            // The first line is top-level whatever its indentation.
+            nodeLevel = 0;
+        } else if (level == previousLevel) {
+            parent = previous->parent();
+        } else if (level == previousLevel + 1) {
+            parent = previous;
+        } else if (level < previousLevel) {
+            zkSecurity::TreeNode *ancestor = previous->parent();
+            for (qsizetype ancestorLevel = previousLevel - 1; ancestorLevel > level;
+                 --ancestorLevel)
+                ancestor = ancestor->parent();
+            parent = ancestor->parent();
+        } else {
+            throw toolkit::Error(
+                tr("Invalid level (%1) for item \"%2\"")
+                    .arg(level)
+                    .arg(toolkit::Codec::toUnicode(QByteArray(nodeText, nodeTextSize))));
+        }
+        // A save writes TABs only, as many as the level, and trimmed texts.
+        asWritten = asWritten && tabs && level == nodeLevel
+            && (nodeTextSize == 0
+                || (uchar(nodeText[0]) > 32 && uchar(nodeText[nodeTextSize - 1]) > 32));
+        previous = addChild(parent, shared(nodeText, nodeTextSize));
+        previousLevel = nodeLevel;
     }
+    asWritten = asWritten && lines == n;
+
+    auto attach = [&](const char *records, qint32 first, qint32 count) {
+        for (qint32 i = 0; i < count; ++i) {
+            const char *const record = records + qsizetype(i) * TzkNodeRecord::Size;
+            const qint32 index = toolkit::readInt32LE(record + offsetof(TzkNodeRecord, NodeIndex));
+            asWritten = asWritten && index == first + i;
+            zkSecurity::TreeNode *node = nodeAt(index);
+            if (!node)
+                throw toolkit::Error(tr("Invalid index"));
+            attachStoredRecord(node, record);
+        }
+    };
+    if (source.records) {
+        attach(source.records, 0, n);
+    } else {
+        constexpr qint32 Piece = 4096;
+        std::vector<char> piece(size_t(std::min(n, Piece)) * TzkNodeRecord::Size);
+        for (qint32 first = 0; first < n; first += Piece) {
+            const qint32 count = std::min(Piece, n - first);
+            source.device(first, piece.data(), count);
+            attach(piece.data(), first, count);
+        }
+    }
+    if (asWritten)
+        m_asReadAt = generation();
+}
+
+bool TzkSecurityTemplate::SavesAsRead() const
+{
+    return m_asReadAt == generation();
 }
 
 } // namespace zkSecurity

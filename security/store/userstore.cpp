@@ -285,7 +285,9 @@ bool UserStore::stillStored(LocalBackend &local, Registry &registry,
         return false;
     if (local.storedSize(registry) != m_stored.size)
         return false;
-    if (m_stored.asSaved)
+    // A tree unchanged since it was read from bytes a save writes back alike
+    // needs no save to tell.
+    if (m_stored.asSaved || userTemplate.SavesAsRead())
         return true;
     bytes = streamOf(userTemplate);
     return bytes.size() == m_stored.size

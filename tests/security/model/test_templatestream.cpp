@@ -11,8 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <memory>
+#include <random>
+#include <utility>
+#include <vector>
 
 using namespace zkSecurity;
 using zkSecurity::TreeNode;
@@ -597,5 +601,115 @@ TEST(TemplateStreamDamage, AnyBytesLoadOrFailCleanlyAndWhatLoadedSavesWhole)
         TzkSecurityTemplate reread;
         ASSERT_EQ(loadError(reread, save(tree)), QStringLiteral("no error")) << round;
         ASSERT_EQ(shape(reread), shape(tree)) << round;
+    }
+}
+
+// --- read as a save writes it ---------------------------------------------------
+
+// SavesAsRead() lets a caller that kept the bytes skip the save that would
+// write them again: random damage in the stamp, the records and the text
+// never makes it claim so wrongly, nor miss a stream that a save reproduces.
+TEST(TemplateStreamAsRead, ClaimedExactlyWhenASaveWritesTheSameBytes)
+{
+    TzkSecurityTemplate users;
+    twoUsers(users);
+    const QByteArray good = save(users);
+    std::mt19937 random(4242);
+    std::uniform_int_distribution<qsizetype> at(0, good.size() - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
+    int claimed = 0;
+    for (int round = 0; round < 1500; ++round) {
+        // One byte replaced, and now and then one more put in.
+        QByteArray bytes = good;
+        if (round > 0)
+            bytes[at(random)] = char(byte(random));
+        if (round % 8 == 3)
+            bytes.insert(at(random), char(byte(random)));
+        TzkSecurityTemplate tree;
+        try {
+            load(tree, bytes);
+        } catch (const rightsmith::toolkit::Error &) {
+            continue;
+        }
+        const bool asRead = tree.SavesAsRead();
+        EXPECT_EQ(asRead, save(tree) == bytes) << round;
+        claimed += asRead ? 1 : 0;
+    }
+    EXPECT_GT(claimed, 100); // reserved bytes and letters change nothing a save writes
+}
+
+// Read from a file, the records come in pieces: the same tree, the same claim.
+TEST(TemplateStreamAsRead, AFileReadsAsItsBytesDo)
+{
+    TzkSecurityTemplate security;
+    demotemplate::build(security);
+    TzkSecurityTemplate users;
+    for (int i = 0; i < 200; ++i)
+        users.AddUserToUserTemplate(&security, "User" + QByteArray::number(i), "pw", i % 2 != 0);
+    const QByteArray good = save(users);
+    QByteArray spaced = good;
+    spaced.replace("\r\n\t", "\r\n ");
+    for (const QByteArray &bytes : {good, spaced}) {
+        QTemporaryFile file;
+        ASSERT_TRUE(file.open());
+        file.write(bytes);
+        TzkSecurityTemplate fromFile;
+        fromFile.LoadFromStreamSecurity(file);
+        TzkSecurityTemplate fromBuffer;
+        load(fromBuffer, bytes);
+        ASSERT_EQ(shape(fromFile), shape(fromBuffer));
+        for (int i = 0; i < fromFile.count(); ++i)
+            ASSERT_EQ(fromFile.nodeAt(i)->data()->toBytes(),
+                      fromBuffer.nodeAt(i)->data()->toBytes())
+                << i;
+        EXPECT_EQ(fromFile.SavesAsRead(), bytes == good);
+        EXPECT_EQ(save(fromFile), good);
+    }
+}
+
+// Any change a save would write ends the claim; a view's expansion and
+// selection do not, and a load makes it anew.
+TEST(TemplateStreamAsRead, EndsWithAnyChangeASaveWrites)
+{
+    TzkSecurityTemplate users;
+    twoUsers(users);
+    const QByteArray good = save(users);
+    const std::vector<std::pair<const char *, std::function<void(TzkSecurityTemplate &)>>> changes {
+        {"text",
+         [](TzkSecurityTemplate &t) {
+             t.nodeAt(3)->setText(b("x"));
+         }},
+        {"image",
+         [](TzkSecurityTemplate &t) {
+             t.nodeAt(3)->setImages(4);
+         }},
+        {"record",
+         [](TzkSecurityTemplate &t) {
+             t.nodeAt(3)->editData()->Reserved[0] = 1;
+         }},
+        {"added",
+         [](TzkSecurityTemplate &t) {
+             t.addChild(nullptr, b("x"));
+         }},
+        {"deleted",
+         [](TzkSecurityTemplate &t) {
+             t.DeleteNode(t.nodeAt(3));
+         }},
+        {"cleared",
+         [](TzkSecurityTemplate &t) {
+             t.ClearTemplate();
+         }},
+    };
+    for (const auto &[name, change] : changes) {
+        TzkSecurityTemplate tree;
+        load(tree, good);
+        tree.expand(tree.firstNode(), true);
+        tree.setSelected(tree.nodeAt(4));
+        ASSERT_TRUE(tree.SavesAsRead()) << name;
+        change(tree);
+        EXPECT_FALSE(tree.SavesAsRead()) << name;
+        EXPECT_NE(save(tree), good) << name;
+        load(tree, good);
+        EXPECT_TRUE(tree.SavesAsRead()) << name;
     }
 }

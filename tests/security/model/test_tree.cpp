@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 using zkSecurity::Tree;
 using zkSecurity::TreeNode;
@@ -295,4 +297,104 @@ TEST(TreeRecords, NodeOwnsItsRecord)
     EXPECT_EQ(s.a->data()->SecurityId, 7);
     s.a->releaseData();
     EXPECT_EQ(s.a->data(), nullptr);
+}
+
+// The generation grows with every change a reader or a save depends on, and
+// only with those.
+TEST(TreeGeneration, EveryChangeOfContentCountsAndNothingElse)
+{
+    struct Change
+    {
+        const char *name;
+        std::function<void(Sample &)> change;
+        bool counts;
+    };
+    const std::vector<Change> changes {
+        {"text", [](Sample &s) { s.a1->setText(b("x")); }, true},
+        {"same text", [](Sample &s) { s.a1->setText(b("a1")); }, false},
+        {"image", [](Sample &s) { s.a1->setImages(3); }, true},
+        {"image index", [](Sample &s) { s.a1->setImageIndex(2); }, true},
+        {"selected image", [](Sample &s) { s.a1->setSelectedIndex(2); }, false},
+        {"record attached", [](Sample &s) { s.a->setData(zkSecurity::TzkNodeRecord()); }, true},
+        {"record edited", [](Sample &s) { s.c1->editData()->Granted = 1; }, true},
+        {"no record to edit", [](Sample &s) { EXPECT_EQ(s.a->editData(), nullptr); }, false},
+        {"record released", [](Sample &s) { s.c1->releaseData(); }, true},
+        {"added", [](Sample &s) { s.tree.addChild(s.a11, b("new")); }, true},
+        {"deleted", [](Sample &s) { s.tree.deleteNode(s.a1); }, true},
+        {"cleared", [](Sample &s) { s.tree.clear(); }, true},
+        {"selected", [](Sample &s) { s.tree.setSelected(s.a2); }, false},
+        {"expanded", [](Sample &s) { s.tree.expand(s.a, true); }, false},
+    };
+    for (const Change &c : changes) {
+        Sample s;
+        s.c1->setData(zkSecurity::TzkNodeRecord());
+        const quint64 before = s.tree.generation();
+        c.change(s);
+        EXPECT_EQ(s.tree.generation() > before, c.counts) << c.name;
+        EXPECT_GE(s.tree.generation(), before) << c.name;
+    }
+}
+
+// Records live in storage the tree fills in bulk and reuses: each node reads
+// back the record it was given, and one asked for stays in place (edits and
+// new records land in it) while nodes around it are removed, added, and the
+// storage of a cleared tree is made anew.
+TEST(TreeRecords, EachNodeKeepsItsOwnThroughRemovalReuseAndClear)
+{
+    Tree tree;
+    const auto recordFor = [](int user, int right) {
+        zkSecurity::TzkNodeRecord record;
+        record.SecurityId = right;
+        record.setCaption("right " + QByteArray::number(right));
+        record.setGranted((user + right) % 3 == 0);
+        record.NodeIndex = user * 100 + right;
+        record.ImageIndex = right % 5;
+        record.Reserved[7] = quint8(right == 2 ? user : 0);
+        return record;
+    };
+    const auto addUser = [&](int user) {
+        TreeNode *node = tree.addChild(nullptr, "user " + QByteArray::number(user));
+        for (int right = 0; right < 20; ++right)
+            tree.addChild(node, b("r"))->setData(recordFor(user, right));
+    };
+    const auto expectAll = [&](const QList<int> &users) {
+        ASSERT_EQ(tree.topLevelCount(), users.size());
+        for (int u = 0; u < users.size(); ++u) {
+            for (int right = 0; right < 20; ++right) {
+                const zkSecurity::TzkNodeRecord *record = tree.topLevel(u)->item(right)->data();
+                ASSERT_NE(record, nullptr);
+                EXPECT_EQ(record->toBytes(), recordFor(users[u], right).toBytes())
+                    << users[u] << " " << right;
+            }
+        }
+    };
+    for (int user = 0; user < 30; ++user)
+        addUser(user);
+
+    const zkSecurity::TzkNodeRecord *kept = tree.topLevel(5)->item(2)->data();
+    tree.deleteNode(tree.topLevel(0));
+    tree.deleteNode(tree.topLevel(9));
+    for (int user = 30; user < 40; ++user)
+        addUser(user);
+    TreeNode *node = tree.topLevel(4)->item(2);
+    EXPECT_EQ(node->data(), kept);
+    node->editData()->Reserved[0] = 9;
+    EXPECT_EQ(kept->Reserved[0], 9);
+    node->setData(recordFor(5, 2));
+    EXPECT_EQ(node->data(), kept);
+    node->releaseData();
+    EXPECT_EQ(node->data(), nullptr);
+    EXPECT_EQ(node->editData(), nullptr);
+    node->setData(recordFor(5, 2));
+
+    QList<int> users;
+    for (int user = 1; user < 40; ++user) {
+        if (user != 10)
+            users << user;
+    }
+    expectAll(users);
+    tree.clear();
+    for (int user = 0; user < 3; ++user)
+        addUser(user);
+    expectAll({0, 1, 2});
 }
