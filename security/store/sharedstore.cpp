@@ -117,8 +117,9 @@ const Relation RelationsV5[] = {
                                       "r roles_version bigint true"},
     {"rightsmith_user_template_backups",
      RIGHTSMITH_BACKUP_COLUMNS ";r roles bytea false;r roles_size integer false"},
-    {"rightsmith_template_users", "r store_key text true;r position integer true;"
-                                  "r version bigint true;r records bytea true;r lines bytea true"},
+    {"rightsmith_template_users",
+     "r store_key text true;r position integer true;"
+     "r version bigint true;r records bytea true;r lines bytea true"},
 };
 #undef RIGHTSMITH_BACKUP_COLUMNS
 #undef RIGHTSMITH_USER_TEMPLATE_COLUMNS
@@ -1120,11 +1121,11 @@ SharedStore::Update SharedStore::update(const QString &storeKey, Rows &read,
         }
         return rows;
     };
-    const Result changed = run("SELECT position::text, version::text, records, lines "
-                               "FROM rightsmith_template_users WHERE store_key = $1 "
-                               "AND version > $2 AND position < $3 ORDER BY position",
-                               {key, QByteArray::number(read.version), QByteArray::number(users)},
-                               {}, true);
+    const Result changed =
+        run("SELECT position::text, version::text, records, lines "
+            "FROM rightsmith_template_users WHERE store_key = $1 "
+            "AND version > $2 AND position < $3 ORDER BY position",
+            {key, QByteArray::number(read.version), QByteArray::number(users)}, {}, true);
     Result rest;
     TemplateRows::splice(tree, rowsOf(changed), users, [&](int from) {
         rest = run("SELECT position::text, version::text, records, lines "
@@ -1162,7 +1163,9 @@ SharedStore::save(const QString &storeKey, const QByteArray &stream, qint64 base
     Alongside whole;
     if (alongside)
         whole = [&](const QByteArray &replaced, const QByteArray &replacedRoles,
-                    const QByteArray *) { alongside(replaced, replacedRoles); };
+                    const QByteArray *) {
+            alongside(replaced, replacedRoles);
+        };
     return save(storeKey, stream, read, newVersion, whole, roles);
 }
 
@@ -1295,12 +1298,12 @@ SharedStore::SaveResult SharedStore::saveRows(const QByteArray &key, const QByte
     };
     if (alongside && read.version != 0) {
         // The store's row stays locked until the save ends: this is what it replaces.
-        const Result old = run(byRow ? "SELECT template, roles FROM rightsmith_user_template "
-                                       "WHERE store_key = $1 FOR UPDATE"
-                                     : "SELECT template, roles FROM rightsmith_user_template "
-                                       "WHERE store_key = $1 AND version = $2 FOR UPDATE",
-                               byRow ? QList<QByteArray> {key} : QList<QByteArray> {key, basedOn},
-                               {}, true);
+        const Result old =
+            run(byRow ? "SELECT template, roles FROM rightsmith_user_template "
+                        "WHERE store_key = $1 FOR UPDATE"
+                      : "SELECT template, roles FROM rightsmith_user_template "
+                        "WHERE store_key = $1 AND version = $2 FOR UPDATE",
+                byRow ? QList<QByteArray> {key} : QList<QByteArray> {key, basedOn}, {}, true);
         if (old.rows() != 1)
             return SaveResult::Conflict;
         if (!old.isNull(0, 1))
@@ -1478,21 +1481,21 @@ SharedStore::RestoreResult SharedStore::restoreBackup(const QString &storeKey, i
         // From version 5 on, the roles kept with the backup come back with
         // it (a backup kept before keeps the roles as they are), and the
         // template stays whole until the next save lays it out as rows.
-        const Result restored = run(
-            schemaVersion() >= 5
-                ? "UPDATE rightsmith_user_template u SET version = u.version + 1, "
-                  "template = b.template, size = b.size, changed_at = now(), "
-                  "roles = CASE WHEN b.roles_size IS NULL THEN u.roles ELSE b.roles END, "
-                  "roles_size = CASE WHEN b.roles_size IS NULL THEN u.roles_size "
-                  "ELSE NULLIF(b.roles_size, 0) END, "
-                  "roles_version = CASE WHEN b.roles_size IS NULL THEN u.roles_version "
-                  "ELSE u.version + 1 END FROM rightsmith_user_template_backups b "
-                  "WHERE u.store_key = $1 AND b.id = $2 RETURNING u.version"
-                : "UPDATE rightsmith_user_template u SET version = u.version + 1, "
-                  "template = b.template, size = b.size, changed_at = now() "
-                  "FROM rightsmith_user_template_backups b "
-                  "WHERE u.store_key = $1 AND b.id = $2 RETURNING u.version",
-            {key, list.bytes(number - 1, 0)});
+        const Result restored =
+            run(schemaVersion() >= 5
+                    ? "UPDATE rightsmith_user_template u SET version = u.version + 1, "
+                      "template = b.template, size = b.size, changed_at = now(), "
+                      "roles = CASE WHEN b.roles_size IS NULL THEN u.roles ELSE b.roles END, "
+                      "roles_size = CASE WHEN b.roles_size IS NULL THEN u.roles_size "
+                      "ELSE NULLIF(b.roles_size, 0) END, "
+                      "roles_version = CASE WHEN b.roles_size IS NULL THEN u.roles_version "
+                      "ELSE u.version + 1 END FROM rightsmith_user_template_backups b "
+                      "WHERE u.store_key = $1 AND b.id = $2 RETURNING u.version"
+                    : "UPDATE rightsmith_user_template u SET version = u.version + 1, "
+                      "template = b.template, size = b.size, changed_at = now() "
+                      "FROM rightsmith_user_template_backups b "
+                      "WHERE u.store_key = $1 AND b.id = $2 RETURNING u.version",
+                {key, list.bytes(number - 1, 0)});
         if (alongside)
             alongside();
         run("SELECT pg_notify($1, $2)",

@@ -164,9 +164,8 @@ public:
     /// replaced (a template stream of those rows; all of them when
     /// \a written is null), the role template, and the users it wrote in
     /// their place when not all of them.
-    using Alongside = std::function<void(const QByteArray &replaced,
-                                         const QByteArray &replacedRoles,
-                                         const QByteArray *written)>;
+    using Alongside = std::function<void(
+        const QByteArray &replaced, const QByteArray &replacedRoles, const QByteArray *written)>;
     /// As save() above, based on what was \a read: with tables of version 5
     /// it writes only the users whose rows changed since, each refused (the
     /// whole save then) when another save wrote it meanwhile, and the count

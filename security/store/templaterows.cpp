@@ -1,10 +1,9 @@
 // A user template stream cut at its users and put together again, and the
 // users of a tree replaced by rows in place.
-#include "security/store/templaterows_p.h"
-
 #include "security/model/templatestreamlayout_p.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
+#include "security/store/templaterows_p.h"
 #include "toolkit/bytestream_p.h"
 #include "toolkit/error.h"
 
@@ -138,7 +137,8 @@ std::optional<QList<Row>> split(const QByteArray &stream)
         return std::nullopt;
     const char *const records = stream.constData() + HeaderSize;
     for (qint32 i = 0; i < n; ++i) {
-        if (rightsmith::toolkit::readInt32LE(records + qsizetype(i) * RecordSize + IndexOffset) != i)
+        if (rightsmith::toolkit::readInt32LE(records + qsizetype(i) * RecordSize + IndexOffset)
+            != i)
             return std::nullopt;
     }
     // Lines as a save writes them: TAB-indented at most a level deeper than
@@ -162,8 +162,8 @@ std::optional<QList<Row>> split(const QByteArray &stream)
             return std::nullopt;
         const qsizetype size = eol - at;
         if (size > 0
-            && (uchar(at[0]) <= 32 || uchar(at[size - 1]) <= 32 || std::memchr(at, '\n', size_t(size))
-                || std::memchr(at, 0, size_t(size))))
+            && (uchar(at[0]) <= 32 || uchar(at[size - 1]) <= 32
+                || std::memchr(at, '\n', size_t(size)) || std::memchr(at, 0, size_t(size))))
             return std::nullopt;
         if (level == 0 && i > 0) {
             rows.append({view(records + qsizetype(userFirst) * RecordSize,

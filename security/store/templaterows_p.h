@@ -49,9 +49,9 @@ size_t hashOf(const Row &row);
 /// the rows from it to the end). Users past \a count are removed. Observers
 /// of the tree see one reset, as for a load. Throws for a row that cannot be
 /// read; the tree is then incomplete, as after a failed load.
-RIGHTSMITH_CORE_AUTOTEST_EXPORT void
-splice(TzkSecurityTemplate &tree, const QList<std::pair<int, Row>> &changed, int count,
-       const std::function<QList<Row>(int)> &from);
+RIGHTSMITH_CORE_AUTOTEST_EXPORT void splice(TzkSecurityTemplate &tree,
+                                            const QList<std::pair<int, Row>> &changed, int count,
+                                            const std::function<QList<Row>(int)> &from);
 
 } // namespace TemplateRows
 } // namespace zkSecurity

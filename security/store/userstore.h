@@ -260,8 +260,8 @@ private:
                    TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
                    QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
     std::optional<bool> updateShared(const UserStoreSettings &settings,
-                                     TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
-                                     QByteArray &scrambledPassword,
+                                     TzkSecurityTemplate &userTemplate,
+                                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
                                      TzkSecurityTemplate *roleTemplate);
     bool loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                     TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,

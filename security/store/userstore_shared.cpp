@@ -1,11 +1,10 @@
 // The user store's back end that keeps the user template in a shared store
 // on a server, with a copy in the local key.
+#include "security/model/tzksecuritytemplate.h"
 #include "security/store/storenames_p.h"
 #include "security/store/userstore_shared_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
-
-#include "security/model/tzksecuritytemplate.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
