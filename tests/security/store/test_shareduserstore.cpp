@@ -213,6 +213,7 @@ TEST_F(SharedUserStoreTest, ASaveReachesAnotherRunningComponentByNotification)
     ASSERT_TRUE(a->SaveUsers({}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !b->CheckId(1); }, 5000));
     EXPECT_TRUE(b->LoggedOn());
+    EXPECT_EQ(streamOf(*b->UserTemplate()), onServer().stream);
 
     // Granted again while B's user management dialog is open: B reloads once it has closed.
     auto &ui = testsupport::FakeSecurityUi::current();
@@ -313,6 +314,9 @@ TEST_F(SharedUserStoreTest, ComponentsListenAgainAndLeaveTheCopyOnceTheServerIsB
     ASSERT_TRUE(b->SaveUsers({}));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return a->UserTemplate()->GetUserNodeByUserName(bytes("Carl")) != nullptr; }, 5000));
+    // Both end with what a fresh load reads.
+    EXPECT_EQ(streamOf(*a->UserTemplate()), onServer().stream);
+    EXPECT_EQ(streamOf(*b->UserTemplate()), onServer().stream);
     EXPECT_EQ(messages.size(), 1) << qPrintable(messages.join(u'\n')); // B's start only
 }
 
