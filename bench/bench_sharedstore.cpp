@@ -435,12 +435,13 @@ void changeReachesAll(benchmark::State &state)
         return;
     const int desks = int(state.range(0));
     // Time points, read by this thread only after the desks have finished.
-    std::vector<Clock::time_point> arrived(size_t(desks)), reloaded(size_t(desks));
+    std::vector<Clock::time_point> arrived(static_cast<size_t>(desks)),
+        reloaded(static_cast<size_t>(desks));
     std::vector<double> allArrived, allReloaded, lasts, saves, sent, serverCpu;
     try {
         std::vector<std::unique_ptr<SharedStore>> listeners;
         std::vector<std::unique_ptr<TzkSecurityTemplate>> trees;
-        std::vector<Rows> read(size_t(desks));
+        std::vector<Rows> read(static_cast<size_t>(desks));
         for (int i = 0; i < desks; ++i) {
             listeners.push_back(SharedStore::connect(address));
             listeners.back()->listen();

@@ -45,7 +45,8 @@ const char *const DescribeTables =
     "WHERE n.nspname = current_schema() "
     "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template', "
     "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time', "
-    "    'rightsmith_settings', 'rightsmith_user_template_backups', 'rightsmith_template_users') "
+    "    'rightsmith_settings', 'rightsmith_user_template_backups', 'rightsmith_template_users', "
+    "    'rightsmith_template_users_kept') "
     "GROUP BY c.relname";
 
 /// The relations initSchema() makes, with the columns DescribeTables shows for them.
@@ -86,12 +87,14 @@ const Relation RelationsV1[] = {
     {"rightsmith_settings", nullptr},
     {"rightsmith_user_template_backups", nullptr},
     {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 const Relation RelationsV2[] = {
     RIGHTSMITH_V2_RELATIONS,
     {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
     {"rightsmith_user_template_backups", nullptr},
     {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 #define RIGHTSMITH_BACKUP_COLUMNS                                                                  \
     "r id bigint true;r store_key text true;r version bigint true;r template bytea true;"          \
@@ -101,6 +104,7 @@ const Relation RelationsV3[] = {
     {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
     {"rightsmith_user_template_backups", RIGHTSMITH_BACKUP_COLUMNS},
     {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 const Relation RelationsV4[] = {
     RIGHTSMITH_V2_RELATIONS,
@@ -108,6 +112,7 @@ const Relation RelationsV4[] = {
      RIGHTSMITH_USER_TEMPLATE_COLUMNS ";r roles bytea false;r roles_size integer false"},
     {"rightsmith_user_template_backups", RIGHTSMITH_BACKUP_COLUMNS},
     {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 const Relation RelationsV5[] = {
     RIGHTSMITH_V2_RELATIONS,
@@ -116,10 +121,14 @@ const Relation RelationsV5[] = {
                                       "r users integer true;r nodes bigint true;"
                                       "r roles_version bigint true"},
     {"rightsmith_user_template_backups",
-     RIGHTSMITH_BACKUP_COLUMNS ";r roles bytea false;r roles_size integer false"},
+     RIGHTSMITH_BACKUP_COLUMNS
+     ";r roles bytea false;r roles_size integer false;r users integer false"},
     {"rightsmith_template_users",
      "r store_key text true;r position integer true;"
      "r version bigint true;r records bytea true;r lines bytea true"},
+    {"rightsmith_template_users_kept",
+     "r store_key text true;r position integer true;r version bigint true;"
+     "r replaced_in bigint true;r records bytea true;r lines bytea true"},
 };
 #undef RIGHTSMITH_BACKUP_COLUMNS
 #undef RIGHTSMITH_USER_TEMPLATE_COLUMNS
@@ -368,9 +377,12 @@ const QByteArray RowsMarker("\x01\0\0\0\x05\0\0\0\0\0\0\0\0\0\0\0", 16);
 // stream is their concatenation behind a derived header. The store's row
 // keeps the version, the count of users and nodes, and the roles with their
 // own version. Rows are read whole at every change and are mostly records of
-// zeros: they are kept uncompressed, as are the backups, written at every save.
-// A backup keeps the whole stream (assembled on the server from the rows as
-// they were before the save) and the role template with it.
+// zeros: they are kept uncompressed.
+// A backup of a store kept as rows is the store version it was at: the rows
+// a save replaces or removes are kept (with the version that replaced them)
+// for as long as a backup needs them, and the backup's stream is put
+// together from them when it is read. A save thus copies only the users it
+// changes. A backup keeps the role template with it.
 const char *const Version5[] = {
     "CREATE TABLE %1.rightsmith_template_users ("
     " store_key text NOT NULL,"
@@ -383,43 +395,80 @@ const char *const Version5[] = {
     " ON %1.rightsmith_template_users (store_key, version)",
     "ALTER TABLE %1.rightsmith_template_users ALTER COLUMN records SET STORAGE EXTERNAL,"
     " ALTER COLUMN lines SET STORAGE EXTERNAL",
+    "CREATE TABLE %1.rightsmith_template_users_kept ("
+    " store_key text NOT NULL,"
+    " position integer NOT NULL,"
+    " version bigint NOT NULL,"
+    " replaced_in bigint NOT NULL,"
+    " records bytea NOT NULL,"
+    " lines bytea NOT NULL)",
+    "CREATE INDEX rightsmith_template_users_kept_by_version"
+    " ON %1.rightsmith_template_users_kept (store_key, replaced_in)",
+    "ALTER TABLE %1.rightsmith_template_users_kept ALTER COLUMN records SET STORAGE EXTERNAL,"
+    " ALTER COLUMN lines SET STORAGE EXTERNAL",
     "ALTER TABLE %1.rightsmith_user_template ADD COLUMN users integer NOT NULL DEFAULT 0,"
     " ADD COLUMN nodes bigint NOT NULL DEFAULT 0,"
     " ADD COLUMN roles_version bigint NOT NULL DEFAULT 0",
+    // users: the count of users of a backup kept as a version (NULL: kept whole).
     "ALTER TABLE %1.rightsmith_user_template_backups ADD COLUMN roles bytea,"
-    " ADD COLUMN roles_size integer, ALTER COLUMN template SET STORAGE EXTERNAL",
-    // The stream of the rows of a store key: the stamp, the node count
-    // (little-endian), the records, then the lines.
-    "CREATE FUNCTION %1.rightsmith_assemble(p_key text) RETURNS bytea"
-    " LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
-    " SELECT '\\x01000000040000000000000000000000'::bytea"
-    "  || set_byte(set_byte(set_byte(set_byte('\\x00000000'::bytea, 0, (n % 256)::int),"
-    "   1, (n / 256 % 256)::int), 2, (n / 65536 % 256)::int), 3, (n / 16777216 % 256)::int)"
-    "  || r || l"
-    " FROM (SELECT coalesce(sum(length(records)), 0) / 180 AS n,"
-    "  coalesce(string_agg(records, ''::bytea ORDER BY position), ''::bytea) AS r,"
-    "  coalesce(string_agg(lines, ''::bytea ORDER BY position), ''::bytea) AS l"
-    "  FROM %1.rightsmith_template_users WHERE store_key = p_key) s $f$",
-    "REVOKE ALL ON FUNCTION %1.rightsmith_assemble(text) FROM PUBLIC",
-    // Every save raises the version first, before it writes rows: the
-    // backup is the stream as it was.
+    " ADD COLUMN roles_size integer, ADD COLUMN users integer",
+    // The stream of backup p_id: kept whole, or the rows of its version put
+    // together (the stamp, the node count little-endian, the records, the lines).
+    "CREATE FUNCTION %1.rightsmith_backup_stream(p_id bigint) RETURNS bytea"
+    " LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $f$"
+    " SELECT CASE WHEN b.users IS NULL THEN b.template ELSE"
+    "  '\\x01000000040000000000000000000000'::bytea"
+    "  || set_byte(set_byte(set_byte(set_byte('\\x00000000'::bytea, 0, (s.n % 256)::int),"
+    "   1, (s.n / 256 % 256)::int), 2, (s.n / 65536 % 256)::int), 3,"
+    "   (s.n / 16777216 % 256)::int) || s.r || s.l END"
+    " FROM %1.rightsmith_user_template_backups b CROSS JOIN LATERAL"
+    "  (SELECT coalesce(sum(length(u.records)), 0) / 180 AS n,"
+    "   coalesce(string_agg(u.records, ''::bytea ORDER BY u.position), ''::bytea) AS r,"
+    "   coalesce(string_agg(u.lines, ''::bytea ORDER BY u.position), ''::bytea) AS l"
+    "   FROM (SELECT position, records, lines FROM %1.rightsmith_template_users t"
+    "    WHERE b.users IS NOT NULL AND t.store_key = b.store_key AND t.version <= b.version"
+    "    AND t.position < b.users"
+    "    UNION ALL SELECT position, records, lines FROM %1.rightsmith_template_users_kept k"
+    "    WHERE b.users IS NOT NULL AND k.store_key = b.store_key AND k.version <= b.version"
+    "    AND k.replaced_in > b.version AND k.position < b.users) u) s"
+    " WHERE b.id = p_id $f$",
+    // A user's row as it was before a save replaced or removed it.
+    "CREATE FUNCTION %1.rightsmith_keep_user() RETURNS trigger"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " BEGIN"
+    "  INSERT INTO %1.rightsmith_template_users_kept VALUES (OLD.store_key, OLD.position,"
+    "   OLD.version, CASE WHEN TG_OP = 'UPDATE' THEN NEW.version ELSE (SELECT version"
+    "   FROM %1.rightsmith_user_template WHERE store_key = OLD.store_key) END,"
+    "   OLD.records, OLD.lines);"
+    "  IF TG_OP = 'UPDATE' THEN RETURN NEW; END IF;"
+    "  RETURN OLD;"
+    " END $f$",
+    "REVOKE ALL ON FUNCTION %1.rightsmith_keep_user() FROM PUBLIC",
+    "CREATE TRIGGER rightsmith_keep_user BEFORE UPDATE OR DELETE"
+    " ON %1.rightsmith_template_users FOR EACH ROW EXECUTE PROCEDURE %1.rightsmith_keep_user()",
+    // Every save raises the version first, before it writes rows. Rows
+    // replaced before the oldest backup kept as a version are let go.
     "CREATE OR REPLACE FUNCTION %1.rightsmith_keep_backup() RETURNS trigger"
     " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
-    " DECLARE v_kept bytea;"
     " BEGIN"
     "  IF OLD.template = " RIGHTSMITH_ROWS_MARKER " THEN"
-    "   v_kept := %1.rightsmith_assemble(OLD.store_key);"
-    "  ELSIF length(OLD.template) = OLD.size THEN"
-    "   v_kept := OLD.template;"
-    "  END IF;"
-    "  IF v_kept IS NOT NULL THEN"
     "   INSERT INTO %1.rightsmith_user_template_backups (store_key, version, template, size,"
-    "    digest, roles, roles_size) VALUES (OLD.store_key, OLD.version, v_kept, length(v_kept),"
-    "    sha256(v_kept), OLD.roles, OLD.roles_size);"
-    "   DELETE FROM %1.rightsmith_user_template_backups WHERE store_key = OLD.store_key"
-    "    AND id NOT IN (SELECT id FROM %1.rightsmith_user_template_backups"
-    "    WHERE store_key = OLD.store_key ORDER BY id DESC LIMIT 3);"
+    "    digest, roles, roles_size, users) VALUES (OLD.store_key, OLD.version, ''::bytea,"
+    "    (SELECT 20 + coalesce(sum(length(records)::bigint + length(lines)), 0)"
+    "    FROM %1.rightsmith_template_users WHERE store_key = OLD.store_key"
+    "    AND position < OLD.users), ''::bytea, OLD.roles, coalesce(OLD.roles_size, 0), OLD.users);"
+    "  ELSIF length(OLD.template) = OLD.size THEN"
+    "   INSERT INTO %1.rightsmith_user_template_backups (store_key, version, template, size,"
+    "    digest, roles, roles_size) VALUES (OLD.store_key, OLD.version, OLD.template, OLD.size,"
+    "    sha256(OLD.template), OLD.roles, coalesce(OLD.roles_size, 0));"
     "  END IF;"
+    "  DELETE FROM %1.rightsmith_user_template_backups WHERE store_key = OLD.store_key"
+    "   AND id NOT IN (SELECT id FROM %1.rightsmith_user_template_backups"
+    "   WHERE store_key = OLD.store_key ORDER BY id DESC LIMIT 3);"
+    "  DELETE FROM %1.rightsmith_template_users_kept WHERE store_key = OLD.store_key"
+    "   AND replaced_in <= coalesce((SELECT min(version)"
+    "   FROM %1.rightsmith_user_template_backups WHERE store_key = OLD.store_key"
+    "   AND users IS NOT NULL), 9223372036854775807);"
     "  RETURN NEW;"
     " END $f$",
     "DROP TRIGGER rightsmith_keep_backup ON %1.rightsmith_user_template",
@@ -461,7 +510,8 @@ const char *const WorkstationFunctions =
     "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass, "                 \
     "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'), "           \
     "to_regclass('rightsmith_user_template_backups'), "                                            \
-    "to_regclass('rightsmith_user_template_backups_id_seq'))"
+    "to_regclass('rightsmith_user_template_backups_id_seq'), "                                     \
+    "to_regclass('rightsmith_template_users_kept'))"
 const char *const DirectWriters =
     "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
     "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
@@ -752,7 +802,9 @@ void SharedStore::makeVersion5()
     runVersionStatements(Version5);
     const Result readers = run(TemplateReaders);
     for (int row = 0; row < readers.rows(); ++row)
-        run(("GRANT SELECT ON rightsmith_template_users TO " + readers.bytes(row, 0)).constData());
+        run(("GRANT SELECT ON rightsmith_template_users, rightsmith_template_users_kept TO "
+             + readers.bytes(row, 0))
+                .constData());
     const Result writers = run(TemplateWriters);
     for (int row = 0; row < writers.rows(); ++row)
         run(("GRANT INSERT, UPDATE, DELETE ON rightsmith_template_users TO "
@@ -781,7 +833,7 @@ void SharedStore::revokeDirectWrites()
         const QByteArray role = writers.bytes(row, 0);
         run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
              "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings, "
-             "rightsmith_user_template_backups FROM "
+             "rightsmith_user_template_backups, rightsmith_template_users_kept FROM "
              + role)
                 .constData());
         run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq, "
@@ -952,7 +1004,8 @@ QStringList SharedStore::grantStatements(const QString &workstationRole,
          {quotedIdentifier(workstationRole), quotedIdentifier(administratorRole)}) {
         statements << u"GRANT SELECT ON rightsmith_schema, rightsmith_settings, "
                       u"rightsmith_user_template, rightsmith_user_template_backups, "
-                      u"rightsmith_template_users, rightsmith_logon_failures, "
+                      u"rightsmith_template_users, rightsmith_template_users_kept, "
+                      u"rightsmith_logon_failures, "
                       u"rightsmith_audit_trail TO %1"_s.arg(role)
                    << u"GRANT EXECUTE ON FUNCTION %1 TO %2"_s.arg(
                           QLatin1StringView(WorkstationFunctions), role);
@@ -1438,15 +1491,29 @@ SharedStore::SaveResult SharedStore::saveRows(const QByteArray &key, const QByte
     return SaveResult::Saved;
 }
 
+// The three newest backups of key $1 with their streams (s), and whether a
+// backup is as kept: a whole one by its digest, one kept as a version by its
+// size (and by keeping no stream of its own).
+#define NEWEST_BACKUPS                                                                             \
+    "(SELECT id, kept_at, users, template, digest, size, rightsmith_backup_stream(id) AS s "       \
+    "FROM rightsmith_user_template_backups WHERE store_key = $1 ORDER BY id DESC LIMIT 3) b"
+#define BACKUP_IS_GOOD                                                                             \
+    "(CASE WHEN users IS NULL THEN sha256(s) = digest AND length(s) = size "                       \
+    "ELSE length(s) = size AND length(template) = 0 END)::text"
+
 QList<SharedStore::StoredBackup> SharedStore::backups(const QString &storeKey)
 {
     QList<StoredBackup> list;
     if (schemaVersion() < 3)
         return list;
     const Result result =
-        run("SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, template, "
-            "(sha256(template) = digest AND length(template) = size)::text "
-            "FROM rightsmith_user_template_backups WHERE store_key = $1 ORDER BY id DESC LIMIT 3",
+        run(schemaVersion() >= 5
+                ? "SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, s, " BACKUP_IS_GOOD
+                  " FROM " NEWEST_BACKUPS " ORDER BY id DESC"
+                : "SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, template, "
+                  "(sha256(template) = digest AND length(template) = size)::text "
+                  "FROM rightsmith_user_template_backups WHERE store_key = $1 "
+                  "ORDER BY id DESC LIMIT 3",
             {keyOf(storeKey)}, {}, true);
     for (int row = 0; row < result.rows(); ++row) {
         list.append({QDateTime::fromMSecsSinceEpoch(result.bytes(row, 0).toLongLong(), Qt::UTC),
@@ -1467,9 +1534,11 @@ SharedStore::RestoreResult SharedStore::restoreBackup(const QString &storeKey, i
         // The template's row stays locked: no save comes between.
         run("SELECT 1 FROM rightsmith_user_template WHERE store_key = $1 FOR UPDATE", {key});
         const Result list =
-            run("SELECT id, (sha256(template) = digest AND length(template) = size)::text "
-                "FROM rightsmith_user_template_backups WHERE store_key = $1 "
-                "ORDER BY id DESC LIMIT 3",
+            run(schemaVersion() >= 5
+                    ? "SELECT id, " BACKUP_IS_GOOD " FROM " NEWEST_BACKUPS " ORDER BY id DESC"
+                    : "SELECT id, (sha256(template) = digest AND length(template) = size)::text "
+                      "FROM rightsmith_user_template_backups WHERE store_key = $1 "
+                      "ORDER BY id DESC LIMIT 3",
                 {key});
         if (kept)
             *kept = list.rows();
@@ -1489,8 +1558,11 @@ SharedStore::RestoreResult SharedStore::restoreBackup(const QString &storeKey, i
                       "roles_size = CASE WHEN b.roles_size IS NULL THEN u.roles_size "
                       "ELSE NULLIF(b.roles_size, 0) END, "
                       "roles_version = CASE WHEN b.roles_size IS NULL THEN u.roles_version "
-                      "ELSE u.version + 1 END FROM rightsmith_user_template_backups b "
-                      "WHERE u.store_key = $1 AND b.id = $2 RETURNING u.version"
+                      "ELSE u.version + 1 END FROM (SELECT roles, roles_size, template, "
+                      "length(template) AS size FROM (SELECT roles, roles_size, "
+                      "rightsmith_backup_stream(id) AS template "
+                      "FROM rightsmith_user_template_backups WHERE id = $2) k) b "
+                      "WHERE u.store_key = $1 RETURNING u.version"
                     : "UPDATE rightsmith_user_template u SET version = u.version + 1, "
                       "template = b.template, size = b.size, changed_at = now() "
                       "FROM rightsmith_user_template_backups b "

@@ -474,10 +474,29 @@ TEST_F(SharedStoreTest, TheUsersRowsMakeTheStreamByteForByteOnEveryDeskAndInEver
         EXPECT_TRUE(stored.rows.split);
         EXPECT_EQ(stored.rows.versions.size(), users);
         EXPECT_EQ(stored.stream, stream);
-        // The server puts the stream together for the backup.
-        ASSERT_EQ(a->save(key, "whole", 1), SharedStore::SaveResult::Saved);
-        EXPECT_EQ(b->backups(key).value(0).stream, stream);
-        EXPECT_TRUE(b->backups(key).value(0).good);
+        // Saves of some users, a user removed, one added: each backup is
+        // the stream as it was before a save, put together on the server.
+        QList<QByteArray> before {stream};
+        Desk desk;
+        desk.load(key);
+        for (int save = 0; save < 5 && users > 0; ++save) {
+            if (save == 2)
+                desk.tree.deleteNode(desk.tree.topLevel(0));
+            else if (save == 3)
+                add(desk.tree, nullptr, "Added");
+            else
+                desk.tree.topLevel(desk.tree.topLevelCount() - 1)
+                    ->setText("Save " + QByteArray::number(save));
+            ASSERT_EQ(desk.save(key), SharedStore::SaveResult::Saved);
+            before.prepend(streamOf(desk.tree));
+        }
+        ASSERT_EQ(a->save(key, "whole", a->version(key)), SharedStore::SaveResult::Saved);
+        const QList<SharedStore::StoredBackup> backups = b->backups(key);
+        ASSERT_EQ(backups.size(), std::min<qsizetype>(3, before.size()));
+        for (qsizetype i = 0; i < backups.size(); ++i) {
+            EXPECT_EQ(backups[i].stream, before[i]) << i;
+            EXPECT_TRUE(backups[i].good);
+        }
     }
     // What a save does not lay out so is kept whole, as it came.
     TzkSecurityTemplate tree;
@@ -610,11 +629,12 @@ TEST_F(SharedStoreTest, AStoreOfVersionFourUpgradedKeepsItsUsersRolesAndBackups)
     SharedStore::connect(address)->initSchema();
     // Back to the tables of version 4, with its backup trigger.
     ASSERT_EQ(admin("DROP TRIGGER rightsmith_keep_backup ON rightsmith_user_template;"
-                    "DROP TABLE rightsmith_template_users; DROP FUNCTION rightsmith_assemble(text);"
+                    "DROP TABLE rightsmith_template_users, rightsmith_template_users_kept;"
+                    "DROP FUNCTION rightsmith_backup_stream(bigint), rightsmith_keep_user();"
                     "ALTER TABLE rightsmith_user_template DROP COLUMN users, DROP COLUMN nodes,"
                     " DROP COLUMN roles_version;"
                     "ALTER TABLE rightsmith_user_template_backups DROP COLUMN roles,"
-                    " DROP COLUMN roles_size;"
+                    " DROP COLUMN roles_size, DROP COLUMN users;"
                     "CREATE OR REPLACE FUNCTION rightsmith_keep_backup() RETURNS trigger"
                     " LANGUAGE plpgsql SECURITY DEFINER AS $f$ BEGIN"
                     "  IF OLD.template IS DISTINCT FROM NEW.template THEN"
