@@ -521,10 +521,10 @@ void storeBig(int users)
     stored.push_back(users);
 }
 
-// A save of one user's change (a right revoked, then granted again) at a
-// desk that read range(0) users, as the user management dialog's save sends
-// it: the time from the tree to the answer.
-void saveOneUser(benchmark::State &state)
+// Times \a step (given the number of users) once per iteration, with the
+// template of range(0) users stored; \a prepare runs first, untimed.
+void timedWithUsers(benchmark::State &state, const std::function<void(int)> &prepare,
+                    const std::function<void(int)> &step)
 {
     if (noServer(state))
         return;
@@ -532,18 +532,10 @@ void saveOneUser(benchmark::State &state)
     std::vector<double> times;
     try {
         storeBig(users);
-        const auto desk = SharedStore::connect(address);
-        TzkSecurityTemplate tree;
-        Rows rows;
-        loadInto(*desk, bigKey(users), tree, rows);
-        qint64 version = desk->version(bigKey(users));
-        qint32 id = 0;
+        prepare(users);
         for (auto _ : state) {
-            id = id % Rights + 1;
-            toggle(tree, userName(users / 2), id);
             const auto start = Clock::now();
-            if (!saveFrom(*desk, bigKey(users), tree, rows, version))
-                throw rightsmith::toolkit::Error(u"save refused"_s);
+            step(users);
             times.push_back(ms(Clock::now() - start));
             state.SetIterationTime(times.back() / 1000);
         }
@@ -554,29 +546,44 @@ void saveOneUser(benchmark::State &state)
     state.counters["median_ms"] = percentile(times, 0.5);
 }
 
+// A save of one user's change (a right revoked, then granted again) at a
+// desk that read range(0) users, as the user management dialog's save sends
+// it: the time from the tree to the answer.
+void saveOneUser(benchmark::State &state)
+{
+    std::unique_ptr<SharedStore> desk;
+    TzkSecurityTemplate tree;
+    Rows rows;
+    qint64 version = 0;
+    qint32 id = 0;
+    timedWithUsers(
+        state,
+        [&](int users) {
+            desk = SharedStore::connect(address);
+            loadInto(*desk, bigKey(users), tree, rows);
+            version = desk->version(bigKey(users));
+            id = id % Rights + 1;
+            toggle(tree, userName(users / 2), id);
+        },
+        [&](int users) {
+            if (!saveFrom(*desk, bigKey(users), tree, rows, version))
+                throw rightsmith::toolkit::Error(u"save refused"_s);
+            id = id % Rights + 1;
+            toggle(tree, userName(users / 2), id);
+        });
+}
+
 // A desk's first load of range(0) users: connected, read, in its tree.
 void firstLoad(benchmark::State &state)
 {
-    if (noServer(state))
-        return;
-    const int users = int(state.range(0));
-    std::vector<double> times;
-    try {
-        storeBig(users);
-        for (auto _ : state) {
-            const auto start = Clock::now();
+    timedWithUsers(
+        state, [](int) {},
+        [](int users) {
             const auto desk = SharedStore::connect(address);
             TzkSecurityTemplate tree;
             Rows rows;
             loadInto(*desk, bigKey(users), tree, rows);
-            times.push_back(ms(Clock::now() - start));
-            state.SetIterationTime(times.back() / 1000);
-        }
-    } catch (const rightsmith::toolkit::Error &error) {
-        state.SkipWithError(qPrintable(error.message()));
-        return;
-    }
-    state.counters["median_ms"] = percentile(times, 0.5);
+        });
 }
 
 } // namespace
@@ -636,27 +643,26 @@ int main(int argc, char **argv)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("change/reachesAll", changeReachesAll)
-        ->ArgName("desks")
-        ->Arg(Workstations)
-        ->Arg(MostDesks)
-        ->Iterations(3)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("save/oneUser", saveOneUser)
-        ->ArgName("users")
-        ->Arg(1000)
-        ->Arg(10000)
-        ->Iterations(3)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("load/first", firstLoad)
-        ->ArgName("users")
-        ->Arg(1000)
-        ->Arg(10000)
-        ->Iterations(3)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
+    const struct
+    {
+        const char *name;
+        void (*run)(benchmark::State &);
+        const char *argument;
+        int small, large;
+    } sized[] = {
+        {"change/reachesAll", changeReachesAll, "desks", Workstations, MostDesks},
+        {"save/oneUser", saveOneUser, "users", 1000, 10000},
+        {"load/first", firstLoad, "users", 1000, 10000},
+    };
+    for (const auto &b : sized) {
+        benchmark::RegisterBenchmark(b.name, b.run)
+            ->ArgName(b.argument)
+            ->Arg(b.small)
+            ->Arg(b.large)
+            ->Iterations(3)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

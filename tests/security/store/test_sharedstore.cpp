@@ -7,9 +7,9 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
 #include "support/pgserver.h"
+#include "support/templatestream.h"
 #include "toolkit/error.h"
 
-#include <QBuffer>
 #include <QProcess>
 #include <QSignalSpy>
 
@@ -389,20 +389,8 @@ using zkSecurity::TreeNode;
 using zkSecurity::TzkNodeRecord;
 using zkSecurity::TzkSecurityTemplate;
 
-QByteArray streamOf(TzkSecurityTemplate &tree)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    tree.SaveToStreamSecurity(buffer);
-    return buffer.data();
-}
-
-void read(TzkSecurityTemplate &tree, QByteArray bytes)
-{
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    tree.LoadFromStreamSecurity(buffer);
-}
+using testsupport::load;
+using testsupport::streamOf;
 
 TreeNode *add(TzkSecurityTemplate &tree, TreeNode *parent, const QByteArray &text, qint32 id = 0,
               bool granted = false)
@@ -448,7 +436,7 @@ struct Desk
     void load(const QString &key)
     {
         const SharedStore::Stored stored = store->load(key);
-        read(tree, stored.stream);
+        load(tree, stored.stream);
         rows = stored.rows;
     }
     SharedStore::SaveResult save(const QString &key)
@@ -564,7 +552,7 @@ TEST_F(SharedStoreTest, DesksSavingDifferentUsersBothSucceedAndTheSameUserOneIsR
 
         // Nothing is lost: what is stored is both changes, or the first alone.
         TzkSecurityTemplate expected;
-        read(expected, streamOf(first.tree));
+        load(expected, streamOf(first.tree));
         if (c.expected == SharedStore::SaveResult::Saved)
             c.second(expected);
         const SharedStore::Stored stored = b->load(key);

@@ -14,6 +14,7 @@
 #include "support/backupchecks.h"
 #include "support/fakes.h"
 #include "support/pgserver.h"
+#include "support/templatestream.h"
 #include "support/temporaryhome.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
@@ -36,13 +37,7 @@ const auto *const server = ::testing::AddGlobalTestEnvironment(new PgServer);
 // No server listens in a folder that does not exist: the connection fails at once.
 const QString Unreachable = u"host=/nonexistent/rightsmith port=5432 dbname=rightsmith"_s;
 
-QByteArray streamOf(TzkSecurityTemplate &tree)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    tree.SaveToStreamSecurity(buffer);
-    return buffer.data();
-}
+using testsupport::streamOf;
 
 class SharedUserStoreTest : public testsupport::ServerTest
 {
