@@ -376,8 +376,8 @@ const QByteArray RowsMarker("\x01\0\0\0\x05\0\0\0\0\0\0\0\0\0\0\0", 16);
 // included), each with the store version that last wrote it, so that the
 // stream is their concatenation behind a derived header. The store's row
 // keeps the version, the count of users and nodes, and the roles with their
-// own version. Rows are read whole at every change and are mostly records of
-// zeros: they are kept uncompressed.
+// own version. A row is mostly records of zeros: kept compressed (the
+// column's default) it is far smaller and read faster than uncompressed.
 // A backup of a store kept as rows is the store version it was at: the rows
 // a save replaces or removes are kept (with the version that replaced them)
 // for as long as a backup needs them, and the backup's stream is put
@@ -393,8 +393,6 @@ const char *const Version5[] = {
     " PRIMARY KEY (store_key, position))",
     "CREATE INDEX rightsmith_template_users_by_version"
     " ON %1.rightsmith_template_users (store_key, version)",
-    "ALTER TABLE %1.rightsmith_template_users ALTER COLUMN records SET STORAGE EXTERNAL,"
-    " ALTER COLUMN lines SET STORAGE EXTERNAL",
     "CREATE TABLE %1.rightsmith_template_users_kept ("
     " store_key text NOT NULL,"
     " position integer NOT NULL,"
@@ -404,8 +402,6 @@ const char *const Version5[] = {
     " lines bytea NOT NULL)",
     "CREATE INDEX rightsmith_template_users_kept_by_version"
     " ON %1.rightsmith_template_users_kept (store_key, replaced_in)",
-    "ALTER TABLE %1.rightsmith_template_users_kept ALTER COLUMN records SET STORAGE EXTERNAL,"
-    " ALTER COLUMN lines SET STORAGE EXTERNAL",
     "ALTER TABLE %1.rightsmith_user_template ADD COLUMN users integer NOT NULL DEFAULT 0,"
     " ADD COLUMN nodes bigint NOT NULL DEFAULT 0,"
     " ADD COLUMN roles_version bigint NOT NULL DEFAULT 0",
