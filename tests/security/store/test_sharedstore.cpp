@@ -436,7 +436,7 @@ struct Desk
     void load(const QString &key)
     {
         const SharedStore::Stored stored = store->load(key);
-        load(tree, stored.stream);
+        testsupport::load(tree, stored.stream);
         rows = stored.rows;
     }
     SharedStore::SaveResult save(const QString &key)
