@@ -428,6 +428,23 @@ const char *const Version5[] = {
     "    WHERE b.users IS NOT NULL AND k.store_key = b.store_key AND k.version <= b.version"
     "    AND k.replaced_in > b.version AND k.position < b.users) u) s"
     " WHERE b.id = p_id $f$",
+    // The records of p_new that differ from those of p_old, each as its
+    // index (4 bytes, big-endian) and its 180 bytes; NULL when p_old has
+    // another number of them. A desk that holds p_old is sent only these.
+    "CREATE FUNCTION %1.rightsmith_changed_records(p_old bytea, p_new bytea) RETURNS bytea"
+    " LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $f$"
+    " DECLARE v_old bytea := p_old || ''::bytea; v_new bytea := p_new || ''::bytea;"
+    "  v_changes bytea := ''::bytea;"
+    " BEGIN"
+    "  IF v_old IS NULL OR length(v_old) <> length(v_new) THEN RETURN NULL; END IF;"
+    "  FOR i IN 0 .. length(v_new) / 180 - 1 LOOP"
+    "   IF substring(v_new FROM i * 180 + 1 FOR 180)"
+    "    <> substring(v_old FROM i * 180 + 1 FOR 180) THEN"
+    "    v_changes := v_changes || int4send(i) || substring(v_new FROM i * 180 + 1 FOR 180);"
+    "   END IF;"
+    "  END LOOP;"
+    "  RETURN v_changes;"
+    " END $f$",
     // A user's row as it was before a save replaced or removed it.
     "CREATE FUNCTION %1.rightsmith_keep_user() RETURNS trigger"
     " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
@@ -1159,25 +1176,34 @@ SharedStore::Update SharedStore::update(const QString &storeKey, Rows &read,
     versions.resize(users);
     hashes.resize(users);
     // Rows taken from \a result, which stays alive while they are used.
+    // A row whose records come as changes to those read is patched from the tree.
     const auto rowsOf = [&](const Result &result) {
         QList<std::pair<int, TemplateRows::Row>> rows;
         for (int row = 0; row < result.rows(); ++row) {
             const int position = int(result.number(row, 0));
-            TemplateRows::Row taken {result.view(row, 2), result.view(row, 3)};
+            TemplateRows::Row taken {result.isNull(row, 4) ? result.view(row, 2)
+                                                           : TemplateRows::patchedRecords(
+                                                               tree, position, result.view(row, 4)),
+                                     result.view(row, 3)};
             versions[position] = result.number(row, 1);
             hashes[position] = TemplateRows::hashOf(taken);
             rows.append({position, taken});
         }
         return rows;
     };
+    // A row saved once since it was read comes as the records that changed.
     const Result changed =
-        run("SELECT position::text, version::text, records, lines "
-            "FROM rightsmith_template_users WHERE store_key = $1 "
-            "AND version > $2 AND position < $3 ORDER BY position",
+        run("SELECT u.position::text, u.version::text, CASE WHEN d.changes IS NULL "
+            "THEN u.records END, u.lines, d.changes FROM rightsmith_template_users u "
+            "LEFT JOIN rightsmith_template_users_kept k ON k.store_key = u.store_key "
+            "AND k.position = u.position AND k.replaced_in = u.version AND k.version <= $2 "
+            "CROSS JOIN LATERAL (SELECT rightsmith_changed_records(k.records, u.records) "
+            "AS changes) d WHERE u.store_key = $1 AND u.version > $2 AND u.position < $3 "
+            "ORDER BY u.position",
             {key, QByteArray::number(read.version), QByteArray::number(users)}, {}, true);
     Result rest;
     TemplateRows::splice(tree, rowsOf(changed), users, [&](int from) {
-        rest = run("SELECT position::text, version::text, records, lines "
+        rest = run("SELECT position::text, version::text, records, lines, NULL::bytea "
                    "FROM rightsmith_template_users WHERE store_key = $1 "
                    "AND position >= $2 AND position < $3 ORDER BY position",
                    {key, QByteArray::number(from), QByteArray::number(users)}, {}, true);

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QtEndian>
 
 #include <cstring>
 #include <vector>
@@ -214,6 +215,30 @@ size_t hashOf(const Row &row)
 {
     return qHashBits(row.lines.constData(), size_t(row.lines.size()),
                      qHashBits(row.records.constData(), size_t(row.records.size())));
+}
+
+QByteArray patchedRecords(const TzkSecurityTemplate &tree, int position, const QByteArray &changes)
+{
+    if (position >= tree.topLevelCount())
+        throwReadError();
+    const std::vector<TreeNode *> nodes = subtree(tree.topLevel(position));
+    QByteArray records(qsizetype(nodes.size()) * RecordSize, Qt::Uninitialized);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        if (!nodes[i]->data())
+            throwReadError();
+        nodes[i]->data()->writeTo(records.data() + qsizetype(i) * RecordSize);
+    }
+    constexpr int Entry = 4 + RecordSize;
+    if (changes.size() % Entry != 0)
+        throwReadError();
+    for (qsizetype at = 0; at < changes.size(); at += Entry) {
+        const quint32 index = qFromBigEndian<quint32>(changes.constData() + at);
+        if (index >= nodes.size())
+            throwReadError();
+        std::memcpy(records.data() + qsizetype(index) * RecordSize, changes.constData() + at + 4,
+                    RecordSize);
+    }
+    return records;
 }
 
 void splice(TzkSecurityTemplate &tree, const QList<std::pair<int, Row>> &changed, int count,

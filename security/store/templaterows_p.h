@@ -42,6 +42,12 @@ RIGHTSMITH_CORE_AUTOTEST_EXPORT QByteArray assemble(std::span<const Row> rows);
 /// A hash of a row's bytes, for telling within one program whether it changed.
 size_t hashOf(const Row &row);
 
+/// The records of the user at \a position of \a tree, which holds rows as
+/// they were read, patched by \a changes: records of a row that differ from
+/// the ones read, each as its index (4 bytes, big-endian) and its bytes.
+/// Throws when the tree does not hold such a user.
+QByteArray patchedRecords(const TzkSecurityTemplate &tree, int position, const QByteArray &changes);
+
 /// Makes \a tree, which holds the rows a desk read, hold \a count users: the
 /// user at each position of \a changed becomes that row, in place where its
 /// nodes keep their shape; from the first position where they do not, the

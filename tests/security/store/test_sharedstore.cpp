@@ -618,7 +618,8 @@ TEST_F(SharedStoreTest, AStoreOfVersionFourUpgradedKeepsItsUsersRolesAndBackups)
     // Back to the tables of version 4, with its backup trigger.
     ASSERT_EQ(admin("DROP TRIGGER rightsmith_keep_backup ON rightsmith_user_template;"
                     "DROP TABLE rightsmith_template_users, rightsmith_template_users_kept;"
-                    "DROP FUNCTION rightsmith_backup_stream(bigint), rightsmith_keep_user();"
+                    "DROP FUNCTION rightsmith_backup_stream(bigint), rightsmith_keep_user(),"
+                    " rightsmith_changed_records(bytea, bytea);"
                     "ALTER TABLE rightsmith_user_template DROP COLUMN users, DROP COLUMN nodes,"
                     " DROP COLUMN roles_version;"
                     "ALTER TABLE rightsmith_user_template_backups DROP COLUMN roles,"
