@@ -1,10 +1,12 @@
-// Fifty workstations against one PostgreSQL 15 server that keeps their user
-// template: how long a logon takes when all of them log on at once, and how
-// long a saved change takes until every one of them has reloaded it. The
-// server is a throw-away one of tests/support/pgserver.sh; without its
-// binaries every benchmark is skipped. Run from a RelWithDebInfo build (as
+// Workstations against one PostgreSQL 15 server that keeps their user
+// template: how long a logon takes when fifty of them log on at once; how
+// long a saved change takes until every one of 50 or 200 desks answers by it,
+// what each desk is sent for it and what the server spends on it; how long a
+// save of one user's change and a first load take with 1,000 and 10,000
+// users. The server is a throw-away one of tests/support/pgserver.sh; without
+// its binaries every benchmark is skipped. Run from a RelWithDebInfo build (as
 // root the server runs as nobody):
-//   build/bench/bench_sharedstore
+//   build-bench/bench/bench_sharedstore
 #include "security/component/logoncheck.h"
 #include "security/hardening/hardening.h"
 #include "security/model/tcripter.h"
@@ -16,6 +18,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -27,11 +30,15 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <latch>
+#include <linux/tcp.h>
 #include <memory>
+#include <netinet/in.h>
 #include <poll.h>
 #include <thread>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -43,6 +50,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int Workstations = 50;
+constexpr int MostDesks = 200;
 constexpr int Users = 100;
 constexpr int Categories = 30;
 constexpr int RightsPerCategory = 10;
@@ -54,6 +62,7 @@ const QString StoreKey = u"\\Software\\Rightsmith\\Bench\\Shared"_s;
 QString address; // the server's connection string
 QString skipReason; // why no server could be started
 QString registries; // the folder of the workstations' local registries
+QString serverDir; // the server's folder
 
 double ms(Clock::duration duration)
 {
@@ -66,14 +75,16 @@ QByteArray userName(int i)
 }
 
 // Runs tests/support/pgserver.sh \a command for \a dir: its exit code (-1
-// when it crashed or hung), \a output what it printed.
-int pgserver(const QString &command, const QString &dir, QString *output = nullptr)
+// when it crashed or hung), \a output what it printed; \a more: its further arguments.
+int pgserver(const QString &command, const QString &dir, QString *output = nullptr,
+             const QStringList &more = {})
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(
-        u"sh"_s,
-        {QStringLiteral(RIGHTSMITH_SOURCE_DIR "/tests/support/pgserver.sh"), command, dir});
+    process.start(u"sh"_s,
+                  QStringList {QStringLiteral(RIGHTSMITH_SOURCE_DIR "/tests/support/pgserver.sh"),
+                               command, dir}
+                      + more);
     if (!process.waitForFinished(60000))
         process.kill();
     process.waitForFinished();
@@ -84,7 +95,7 @@ int pgserver(const QString &command, const QString &dir, QString *output = nullp
 
 // The user template: Users users, each with the password and every one of
 // Rights rights (identifiers 1 to Rights, in Categories categories) granted.
-QByteArray userTemplateStream()
+QByteArray userTemplateStream(int userCount = Users)
 {
     TzkSecurityTemplate rights;
     TzkNodeRecord record;
@@ -104,7 +115,7 @@ QByteArray userTemplateStream()
     }
     TzkSecurityTemplate users;
     const QByteArray scrambled = zkCript::TCripter::Scramble(Password);
-    for (int i = 0; i < Users; ++i)
+    for (int i = 0; i < userCount; ++i)
         users.AddUserToUserTemplate(&rights, userName(i), scrambled, true);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -281,75 +292,200 @@ void logons(benchmark::State &state, bool hardened)
     state.counters["logons"] = double(latencies.size());
 }
 
-// One more connection revokes a right of User0 and saves; every workstation
-// listens on a connection of its own, waits on its socket for the
-// notification, reloads the user template and checks that the right is
-// denied. The time is until the last one has.
+// What a desk read, where the store keeps its users as rows; nothing where
+// it keeps the whole template (the same benchmark builds against either).
+template<typename S>
+concept KeepsRows = requires
+{
+    typename S::Rows;
+};
+template<typename S> struct RowsOf
+{
+    struct type
+    {
+    };
+};
+template<KeepsRows S> struct RowsOf<S>
+{
+    using type = typename S::Rows;
+};
+using Rows = RowsOf<SharedStore>::type;
+
+// A desk's first load of \a key into \a tree.
+template<typename S>
+void loadInto(S &store, const QString &key, TzkSecurityTemplate &tree, Rows &rows)
+{
+    const auto stored = store.load(key);
+    read(tree, stored.stream);
+    if constexpr (KeepsRows<S>)
+        rows = stored.rows;
+}
+
+// What a desk does when told of a save: only what changed where it can.
+template<typename S>
+void refresh(S &store, const QString &key, TzkSecurityTemplate &tree, Rows &rows)
+{
+    if constexpr (KeepsRows<S>) {
+        if (store.update(key, rows, tree).applied)
+            return;
+    }
+    loadInto(store, key, tree, rows);
+}
+
+// A save of \a tree as the user management dialog's save sends it.
+template<typename S>
+bool saveFrom(S &store, const QString &key, TzkSecurityTemplate &tree, Rows &rows, qint64 &version)
+{
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    tree.SaveToStreamSecurity(out);
+    if constexpr (KeepsRows<S>)
+        return store.save(key, out.data(), rows, &version, {}) == SharedStore::SaveResult::Saved;
+    else
+        return store.save(key, out.data(), version, &version) == SharedStore::SaveResult::Saved;
+}
+
+// Revokes (or grants again) right \a id of \a name, as the user management dialog does.
+void toggle(TzkSecurityTemplate &users, const QByteArray &name, qint32 id)
+{
+    forEachLeaf(users.firstTopLevel(name), [&](TreeNode *leaf) {
+        if (leaf->data()->SecurityId != id)
+            return;
+        const bool granted = leaf->text().endsWith(" (Yes)");
+        leaf->setText(leaf->text().chopped(granted ? 6 : 5) + (granted ? " (No)" : " (Yes)"));
+        leaf->editData()->setGranted(!granted);
+    });
+}
+
+// The server's processes: the postmaster and its children.
+std::vector<int> serverProcesses()
+{
+    std::ifstream pidFile((serverDir + u"/data/postmaster.pid"_s).toStdString());
+    int postmaster = 0;
+    pidFile >> postmaster;
+    std::vector<int> pids {postmaster};
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const int pid = entry.toInt(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(u"/proc/%1/stat"_s.arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.value(1).toInt() == postmaster)
+            pids.push_back(pid);
+    }
+    return pids;
+}
+
+// CPU time (user and system) of \a pids, in milliseconds.
+double cpuMs(const std::vector<int> &pids)
+{
+    double ticks = 0;
+    for (const int pid : pids) {
+        QFile stat(u"/proc/%1/stat"_s.arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        ticks += fields.value(11).toDouble() + fields.value(12).toDouble();
+    }
+    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// Bytes the server sent on the TCP connection of socket \a fd so far.
+double received(int fd)
+{
+    tcp_info info {};
+    socklen_t size = sizeof info;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+        return 0;
+    return double(info.tcpi_bytes_received);
+}
+
+double received(const std::vector<std::unique_ptr<SharedStore>> &stores)
+{
+    double bytes = 0;
+    for (const auto &store : stores)
+        bytes += received(store->socket());
+    return bytes;
+}
+
+// range(0) desks, each with a listening connection of its own and the users
+// read; one more connection revokes a right of User0 and saves. Every desk
+// waits on its socket for the notification, brings its users up to date
+// (only what changed, where the store keeps rows) and checks that the right
+// is denied. The time is until the last one has; also what the server sent
+// each desk and the server's CPU time, per change.
 void changeReachesAll(benchmark::State &state)
 {
     if (noServer(state))
         return;
-    // Time points, read by this thread only after the workstations have finished.
-    std::vector<Clock::time_point> arrived(Workstations), reloaded(Workstations);
-    std::vector<double> allArrived, allReloaded, saves;
+    const int desks = int(state.range(0));
+    // Time points, read by this thread only after the desks have finished.
+    std::vector<Clock::time_point> arrived(static_cast<size_t>(desks)),
+        reloaded(static_cast<size_t>(desks));
+    std::vector<double> allArrived, allReloaded, lasts, saves, sent, serverCpu;
     try {
         std::vector<std::unique_ptr<SharedStore>> listeners;
-        for (int i = 0; i < Workstations; ++i) {
+        std::vector<std::unique_ptr<TzkSecurityTemplate>> trees;
+        std::vector<Rows> read(static_cast<size_t>(desks));
+        for (int i = 0; i < desks; ++i) {
             listeners.push_back(SharedStore::connect(address));
             listeners.back()->listen();
+            trees.push_back(std::make_unique<TzkSecurityTemplate>());
+            loadInto(*listeners.back(), StoreKey, *trees.back(), read[size_t(i)]);
         }
+        const std::vector<int> server = serverProcesses();
         const auto writer = SharedStore::connect(address);
-        const SharedStore::Stored stored = writer->load(StoreKey);
         TzkSecurityTemplate users;
-        read(users, stored.stream);
-        qint64 version = stored.version;
+        Rows rows;
+        loadInto(*writer, StoreKey, users, rows);
+        qint64 version = writer->version(StoreKey);
         qint32 revoked = 0;
 
         for (auto _ : state) {
-            // The next right of User0 revoked, as the user management dialog does.
             revoked = revoked % Rights + 1;
-            forEachLeaf(users.firstTopLevel(userName(0)), [&](TreeNode *leaf) {
-                if (leaf->data()->SecurityId == revoked && leaf->text().endsWith(" (Yes)")) {
-                    leaf->setText(leaf->text().chopped(6) + " (No)");
-                    leaf->editData()->setGranted(false);
-                }
-            });
-            QBuffer out;
-            out.open(QIODevice::WriteOnly);
-            users.SaveToStreamSecurity(out);
-
+            toggle(users, userName(0), revoked);
+            const bool denied = !RightsOf(users, userName(0)).check(revoked);
+            const double cpuBefore = cpuMs(server);
+            const double sentBefore = received(listeners);
             Clock::time_point start;
             concurrently(
-                Workstations,
+                desks,
                 [&](int i) {
                     SharedStore &store = *listeners[size_t(i)];
                     pollfd socket {store.socket(), POLLIN, 0};
                     while (!store.takeNotifications().contains(StoreKey, Qt::CaseInsensitive)) {
-                        if (poll(&socket, 1, 10000) <= 0)
+                        if (poll(&socket, 1, 20000) <= 0)
                             throw rightsmith::toolkit::Error(u"no notification"_s);
                     }
                     arrived[size_t(i)] = Clock::now();
-                    TzkSecurityTemplate copy;
-                    read(copy, store.load(StoreKey).stream);
-                    if (RightsOf(copy, userName(0)).check(revoked))
-                        throw rightsmith::toolkit::Error(u"the revoked right is granted"_s);
+                    TzkSecurityTemplate &tree = *trees[size_t(i)];
+                    refresh(store, StoreKey, tree, read[size_t(i)]);
+                    if (RightsOf(tree, userName(0)).check(revoked) == denied)
+                        throw rightsmith::toolkit::Error(u"the change is not in force"_s);
                     reloaded[size_t(i)] = Clock::now();
                 },
                 [&] {
-                    // The workstations are idle, waiting on their sockets, when it is saved.
+                    // The desks are idle, waiting on their sockets, when it is saved.
                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
                     start = Clock::now();
-                    if (writer->save(StoreKey, out.data(), version, &version)
-                        != SharedStore::SaveResult::Saved)
+                    if (!saveFrom(*writer, StoreKey, users, rows, version))
                         throw rightsmith::toolkit::Error(u"save refused"_s);
                     saves.push_back(ms(Clock::now() - start));
                 });
+            serverCpu.push_back(cpuMs(server) - cpuBefore);
+            sent.push_back((received(listeners) - sentBefore) / desks);
             double last = 0;
-            for (int i = 0; i < Workstations; ++i) {
+            for (int i = 0; i < desks; ++i) {
                 allArrived.push_back(ms(arrived[size_t(i)] - start));
                 allReloaded.push_back(ms(reloaded[size_t(i)] - start));
                 last = std::max(last, allReloaded.back());
             }
+            lasts.push_back(last);
             state.SetIterationTime(last / 1000);
         }
     } catch (const rightsmith::toolkit::Error &error) {
@@ -357,10 +493,97 @@ void changeReachesAll(benchmark::State &state)
         return;
     }
     state.counters["save_ms"] = percentile(saves, 0.5);
+    state.counters["bytes_per_desk"] = percentile(sent, 0.5);
+    state.counters["server_cpu_ms"] = percentile(serverCpu, 0.5);
     state.counters["arrived_median_ms"] = percentile(allArrived, 0.5);
     state.counters["arrived_max_ms"] = percentile(allArrived, 1);
     state.counters["reloaded_median_ms"] = percentile(allReloaded, 0.5);
-    state.counters["reloaded_max_ms"] = percentile(allReloaded, 1);
+    state.counters["last_desk_ms"] = percentile(lasts, 0.5);
+}
+
+// The store key of the template of range(0) users.
+QString bigKey(int users)
+{
+    return StoreKey + u"\\%1"_s.arg(users);
+}
+
+// Stores the template of range(0) users once, with a connection of its own.
+void storeBig(int users)
+{
+    static std::vector<int> stored;
+    if (std::find(stored.begin(), stored.end(), users) != stored.end())
+        return;
+    const QByteArray stream = userTemplateStream(users);
+    if (SharedStore::connect(address)->save(bigKey(users), stream, 0)
+        != SharedStore::SaveResult::Saved)
+        throw rightsmith::toolkit::Error(u"the template was not stored"_s);
+    std::printf("%d users: %lld bytes\n", users, qlonglong(stream.size()));
+    stored.push_back(users);
+}
+
+// Times \a step (given the number of users) once per iteration, with the
+// template of range(0) users stored; \a prepare runs first, untimed.
+void timedWithUsers(benchmark::State &state, const std::function<void(int)> &prepare,
+                    const std::function<void(int)> &step)
+{
+    if (noServer(state))
+        return;
+    const int users = int(state.range(0));
+    std::vector<double> times;
+    try {
+        storeBig(users);
+        prepare(users);
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            step(users);
+            times.push_back(ms(Clock::now() - start));
+            state.SetIterationTime(times.back() / 1000);
+        }
+    } catch (const rightsmith::toolkit::Error &error) {
+        state.SkipWithError(qPrintable(error.message()));
+        return;
+    }
+    state.counters["median_ms"] = percentile(times, 0.5);
+}
+
+// A save of one user's change (a right revoked, then granted again) at a
+// desk that read range(0) users, as the user management dialog's save sends
+// it: the time from the tree to the answer.
+void saveOneUser(benchmark::State &state)
+{
+    std::unique_ptr<SharedStore> desk;
+    TzkSecurityTemplate tree;
+    Rows rows;
+    qint64 version = 0;
+    qint32 id = 0;
+    timedWithUsers(
+        state,
+        [&](int users) {
+            desk = SharedStore::connect(address);
+            loadInto(*desk, bigKey(users), tree, rows);
+            version = desk->version(bigKey(users));
+            id = id % Rights + 1;
+            toggle(tree, userName(users / 2), id);
+        },
+        [&](int users) {
+            if (!saveFrom(*desk, bigKey(users), tree, rows, version))
+                throw rightsmith::toolkit::Error(u"save refused"_s);
+            id = id % Rights + 1;
+            toggle(tree, userName(users / 2), id);
+        });
+}
+
+// A desk's first load of range(0) users: connected, read, in its tree.
+void firstLoad(benchmark::State &state)
+{
+    timedWithUsers(
+        state, [](int) {},
+        [](int users) {
+            const auto desk = SharedStore::connect(address);
+            TzkSecurityTemplate tree;
+            Rows rows;
+            loadInto(*desk, bigKey(users), tree, rows);
+        });
 }
 
 } // namespace
@@ -378,7 +601,12 @@ int main(int argc, char **argv)
     registries = scratch.path();
     const QString dir = scratch.path() + u"/server"_s;
     QString output;
-    const int started = pgserver(u"start"_s, dir, &output);
+    // A connection for each of the most desks, and a few more.
+    qputenv("PGSERVER_MAX_CONNECTIONS", QByteArray::number(MostDesks + 20));
+    serverDir = dir;
+    // Over TCP, which counts what each desk is sent.
+    const QString port = QString::number(20000 + getpid() % 20000);
+    const int started = pgserver(u"start"_s, dir, &output, {port, u"127.0.0.1"_s});
     if (started == 77) {
         skipReason = output;
         std::printf("%s\n", qPrintable(skipReason));
@@ -386,7 +614,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "pgserver.sh start failed: %s\n", qPrintable(output));
         return 1;
     } else {
-        address = output.split(u'\n').constLast();
+        address = u"host=127.0.0.1 port=%1 dbname=rightsmith user=postgres"_s.arg(port);
     }
     const auto stop = qScopeGuard([&] {
         if (!address.isEmpty() && pgserver(u"stop"_s, dir) != 0)
@@ -415,10 +643,26 @@ int main(int argc, char **argv)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("change/reachesAll", changeReachesAll)
-        ->Iterations(6)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
+    const struct
+    {
+        const char *name;
+        void (*run)(benchmark::State &);
+        const char *argument;
+        int small, large;
+    } sized[] = {
+        {"change/reachesAll", changeReachesAll, "desks", Workstations, MostDesks},
+        {"save/oneUser", saveOneUser, "users", 1000, 10000},
+        {"load/first", firstLoad, "users", 1000, 10000},
+    };
+    for (const auto &b : sized) {
+        benchmark::RegisterBenchmark(b.name, b.run)
+            ->ArgName(b.argument)
+            ->Arg(b.small)
+            ->Arg(b.large)
+            ->Iterations(3)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

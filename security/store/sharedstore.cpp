@@ -2,6 +2,7 @@
 // template stream and its version, changed only by compare-and-set saves that
 // notify the other workstations.
 #include "security/store/sharedstore_p.h"
+#include "security/store/templaterows_p.h"
 #include "security/store/toolcommand_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
@@ -44,7 +45,8 @@ const char *const DescribeTables =
     "WHERE n.nspname = current_schema() "
     "AND c.relname IN ('rightsmith_schema', 'rightsmith_user_template', "
     "    'rightsmith_logon_failures', 'rightsmith_audit_trail', 'rightsmith_audit_trail_by_time', "
-    "    'rightsmith_settings', 'rightsmith_user_template_backups') "
+    "    'rightsmith_settings', 'rightsmith_user_template_backups', 'rightsmith_template_users', "
+    "    'rightsmith_template_users_kept') "
     "GROUP BY c.relname";
 
 /// The relations initSchema() makes, with the columns DescribeTables shows for them.
@@ -84,11 +86,15 @@ const Relation RelationsV1[] = {
     {"rightsmith_audit_trail", RIGHTSMITH_TRAIL_COLUMNS},
     {"rightsmith_settings", nullptr},
     {"rightsmith_user_template_backups", nullptr},
+    {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 const Relation RelationsV2[] = {
     RIGHTSMITH_V2_RELATIONS,
     {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
     {"rightsmith_user_template_backups", nullptr},
+    {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 #define RIGHTSMITH_BACKUP_COLUMNS                                                                  \
     "r id bigint true;r store_key text true;r version bigint true;r template bytea true;"          \
@@ -97,12 +103,32 @@ const Relation RelationsV3[] = {
     RIGHTSMITH_V2_RELATIONS,
     {"rightsmith_user_template", RIGHTSMITH_USER_TEMPLATE_COLUMNS},
     {"rightsmith_user_template_backups", RIGHTSMITH_BACKUP_COLUMNS},
+    {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
 };
 const Relation RelationsV4[] = {
     RIGHTSMITH_V2_RELATIONS,
     {"rightsmith_user_template",
      RIGHTSMITH_USER_TEMPLATE_COLUMNS ";r roles bytea false;r roles_size integer false"},
     {"rightsmith_user_template_backups", RIGHTSMITH_BACKUP_COLUMNS},
+    {"rightsmith_template_users", nullptr},
+    {"rightsmith_template_users_kept", nullptr},
+};
+const Relation RelationsV5[] = {
+    RIGHTSMITH_V2_RELATIONS,
+    {"rightsmith_user_template",
+     RIGHTSMITH_USER_TEMPLATE_COLUMNS ";r roles bytea false;r roles_size integer false;"
+                                      "r users integer true;r nodes bigint true;"
+                                      "r roles_version bigint true"},
+    {"rightsmith_user_template_backups",
+     RIGHTSMITH_BACKUP_COLUMNS
+     ";r roles bytea false;r roles_size integer false;r users integer false"},
+    {"rightsmith_template_users",
+     "r store_key text true;r position integer true;"
+     "r version bigint true;r records bytea true;r lines bytea true"},
+    {"rightsmith_template_users_kept",
+     "r store_key text true;r position integer true;r version bigint true;"
+     "r replaced_in bigint true;r records bytea true;r lines bytea true"},
 };
 #undef RIGHTSMITH_BACKUP_COLUMNS
 #undef RIGHTSMITH_USER_TEMPLATE_COLUMNS
@@ -336,12 +362,149 @@ const char *const Version4[] = {
     " ADD COLUMN roles_size integer",
     "UPDATE rightsmith_schema SET version = 4",
 };
+
+// What the template column of a store kept as rows holds: the stamp of a
+// stream of a version no program reads, so that an older program, which
+// reads the column as the whole template, refuses it ("Version mismatch").
+// Anything else there is a whole template (an older program's save, or a
+// restored backup), which stands until the next save splits it.
+#define RIGHTSMITH_ROWS_MARKER "'\\x01000000050000000000000000000000'::bytea"
+const QByteArray RowsMarker("\x01\0\0\0\x05\0\0\0\0\0\0\0\0\0\0\0", 16);
+
+// What version 5 adds: the users of each user template as rows of their own
+// (their records and text lines as the stream holds them, NodeIndex
+// included), each with the store version that last wrote it, so that the
+// stream is their concatenation behind a derived header. The store's row
+// keeps the version, the count of users and nodes, and the roles with their
+// own version. A row is mostly records of zeros: kept compressed (the
+// column's default) it is far smaller and read faster than uncompressed.
+// A backup of a store kept as rows is the store version it was at: the rows
+// a save replaces or removes are kept (with the version that replaced them)
+// for as long as a backup needs them, and the backup's stream is put
+// together from them when it is read. A save thus copies only the users it
+// changes. A backup keeps the role template with it.
+const char *const Version5[] = {
+    "CREATE TABLE %1.rightsmith_template_users ("
+    " store_key text NOT NULL,"
+    " position integer NOT NULL,"
+    " version bigint NOT NULL,"
+    " records bytea NOT NULL,"
+    " lines bytea NOT NULL,"
+    " PRIMARY KEY (store_key, position))",
+    "CREATE INDEX rightsmith_template_users_by_version"
+    " ON %1.rightsmith_template_users (store_key, version)",
+    "CREATE TABLE %1.rightsmith_template_users_kept ("
+    " store_key text NOT NULL,"
+    " position integer NOT NULL,"
+    " version bigint NOT NULL,"
+    " replaced_in bigint NOT NULL,"
+    " records bytea NOT NULL,"
+    " lines bytea NOT NULL)",
+    "CREATE INDEX rightsmith_template_users_kept_by_version"
+    " ON %1.rightsmith_template_users_kept (store_key, replaced_in)",
+    "ALTER TABLE %1.rightsmith_user_template ADD COLUMN users integer NOT NULL DEFAULT 0,"
+    " ADD COLUMN nodes bigint NOT NULL DEFAULT 0,"
+    " ADD COLUMN roles_version bigint NOT NULL DEFAULT 0",
+    // users: the count of users of a backup kept as a version (NULL: kept whole).
+    "ALTER TABLE %1.rightsmith_user_template_backups ADD COLUMN roles bytea,"
+    " ADD COLUMN roles_size integer, ADD COLUMN users integer",
+    // The stream of backup p_id: kept whole, or the rows of its version put
+    // together (the stamp, the node count little-endian, the records, the lines).
+    "CREATE FUNCTION %1.rightsmith_backup_stream(p_id bigint) RETURNS bytea"
+    " LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $f$"
+    " SELECT CASE WHEN b.users IS NULL THEN b.template ELSE"
+    "  '\\x01000000040000000000000000000000'::bytea"
+    "  || set_byte(set_byte(set_byte(set_byte('\\x00000000'::bytea, 0, (s.n % 256)::int),"
+    "   1, (s.n / 256 % 256)::int), 2, (s.n / 65536 % 256)::int), 3,"
+    "   (s.n / 16777216 % 256)::int) || s.r || s.l END"
+    " FROM %1.rightsmith_user_template_backups b CROSS JOIN LATERAL"
+    "  (SELECT coalesce(sum(length(u.records)), 0) / 180 AS n,"
+    "   coalesce(string_agg(u.records, ''::bytea ORDER BY u.position), ''::bytea) AS r,"
+    "   coalesce(string_agg(u.lines, ''::bytea ORDER BY u.position), ''::bytea) AS l"
+    "   FROM (SELECT position, records, lines FROM %1.rightsmith_template_users t"
+    "    WHERE b.users IS NOT NULL AND t.store_key = b.store_key AND t.version <= b.version"
+    "    AND t.position < b.users"
+    "    UNION ALL SELECT position, records, lines FROM %1.rightsmith_template_users_kept k"
+    "    WHERE b.users IS NOT NULL AND k.store_key = b.store_key AND k.version <= b.version"
+    "    AND k.replaced_in > b.version AND k.position < b.users) u) s"
+    " WHERE b.id = p_id $f$",
+    // The records of p_new that differ from those of p_old, each as its
+    // index (4 bytes, big-endian) and its 180 bytes; NULL when p_old has
+    // another number of them. A desk that holds p_old is sent only these.
+    "CREATE FUNCTION %1.rightsmith_changed_records(p_old bytea, p_new bytea) RETURNS bytea"
+    " LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $f$"
+    " DECLARE v_old bytea := p_old || ''::bytea; v_new bytea := p_new || ''::bytea;"
+    "  v_changes bytea := ''::bytea;"
+    " BEGIN"
+    "  IF v_old IS NULL OR length(v_old) <> length(v_new) THEN RETURN NULL; END IF;"
+    "  FOR i IN 0 .. length(v_new) / 180 - 1 LOOP"
+    "   IF substring(v_new FROM i * 180 + 1 FOR 180)"
+    "    <> substring(v_old FROM i * 180 + 1 FOR 180) THEN"
+    "    v_changes := v_changes || int4send(i) || substring(v_new FROM i * 180 + 1 FOR 180);"
+    "   END IF;"
+    "  END LOOP;"
+    "  RETURN v_changes;"
+    " END $f$",
+    // A user's row as it was before a save replaced or removed it.
+    "CREATE FUNCTION %1.rightsmith_keep_user() RETURNS trigger"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " BEGIN"
+    "  INSERT INTO %1.rightsmith_template_users_kept VALUES (OLD.store_key, OLD.position,"
+    "   OLD.version, CASE WHEN TG_OP = 'UPDATE' THEN NEW.version ELSE (SELECT version"
+    "   FROM %1.rightsmith_user_template WHERE store_key = OLD.store_key) END,"
+    "   OLD.records, OLD.lines);"
+    "  IF TG_OP = 'UPDATE' THEN RETURN NEW; END IF;"
+    "  RETURN OLD;"
+    " END $f$",
+    "REVOKE ALL ON FUNCTION %1.rightsmith_keep_user() FROM PUBLIC",
+    "CREATE TRIGGER rightsmith_keep_user BEFORE UPDATE OR DELETE"
+    " ON %1.rightsmith_template_users FOR EACH ROW EXECUTE PROCEDURE %1.rightsmith_keep_user()",
+    // Every save raises the version first, before it writes rows. Rows
+    // replaced before the oldest backup kept as a version are let go.
+    "CREATE OR REPLACE FUNCTION %1.rightsmith_keep_backup() RETURNS trigger"
+    " LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $f$"
+    " BEGIN"
+    "  IF OLD.template = " RIGHTSMITH_ROWS_MARKER " THEN"
+    "   INSERT INTO %1.rightsmith_user_template_backups (store_key, version, template, size,"
+    "    digest, roles, roles_size, users) VALUES (OLD.store_key, OLD.version, ''::bytea,"
+    "    (SELECT 20 + coalesce(sum(length(records)::bigint + length(lines)), 0)"
+    "    FROM %1.rightsmith_template_users WHERE store_key = OLD.store_key"
+    "    AND position < OLD.users), ''::bytea, OLD.roles, coalesce(OLD.roles_size, 0), OLD.users);"
+    "  ELSIF length(OLD.template) = OLD.size THEN"
+    "   INSERT INTO %1.rightsmith_user_template_backups (store_key, version, template, size,"
+    "    digest, roles, roles_size) VALUES (OLD.store_key, OLD.version, OLD.template, OLD.size,"
+    "    sha256(OLD.template), OLD.roles, coalesce(OLD.roles_size, 0));"
+    "  END IF;"
+    "  DELETE FROM %1.rightsmith_user_template_backups WHERE store_key = OLD.store_key"
+    "   AND id NOT IN (SELECT id FROM %1.rightsmith_user_template_backups"
+    "   WHERE store_key = OLD.store_key ORDER BY id DESC LIMIT 3);"
+    "  DELETE FROM %1.rightsmith_template_users_kept WHERE store_key = OLD.store_key"
+    "   AND replaced_in <= coalesce((SELECT min(version)"
+    "   FROM %1.rightsmith_user_template_backups WHERE store_key = OLD.store_key"
+    "   AND users IS NOT NULL), 9223372036854775807);"
+    "  RETURN NEW;"
+    " END $f$",
+    "DROP TRIGGER rightsmith_keep_backup ON %1.rightsmith_user_template",
+    "CREATE TRIGGER rightsmith_keep_backup BEFORE UPDATE OF version"
+    " ON %1.rightsmith_user_template FOR EACH ROW"
+    " WHEN (OLD.version IS DISTINCT FROM NEW.version)"
+    " EXECUTE PROCEDURE %1.rightsmith_keep_backup()",
+    "UPDATE rightsmith_schema SET version = 5",
+};
 // The roles that may read the user template, who may read its backups too.
 const char *const TemplateReaders =
     "SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' "
     "    ELSE quote_ident(pg_get_userbyid(a.grantee)) END "
     "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
     "WHERE c.oid = 'rightsmith_user_template'::regclass AND a.privilege_type = 'SELECT' "
+    "AND a.grantee <> c.relowner ORDER BY 1";
+
+// The roles that may change the user template.
+const char *const TemplateWriters =
+    "SELECT DISTINCT CASE WHEN a.grantee = 0 THEN 'PUBLIC' "
+    "    ELSE quote_ident(pg_get_userbyid(a.grantee)) END "
+    "FROM pg_class c CROSS JOIN LATERAL aclexplode(c.relacl) a "
+    "WHERE c.oid = 'rightsmith_user_template'::regclass AND a.privilege_type = 'UPDATE' "
     "AND a.grantee <> c.relowner ORDER BY 1";
 
 // The functions the roles of the workstations may call.
@@ -360,7 +523,8 @@ const char *const WorkstationFunctions =
     "('rightsmith_logon_failures'::regclass, 'rightsmith_audit_trail'::regclass, "                 \
     "to_regclass('rightsmith_audit_trail_id_seq'), to_regclass('rightsmith_settings'), "           \
     "to_regclass('rightsmith_user_template_backups'), "                                            \
-    "to_regclass('rightsmith_user_template_backups_id_seq'))"
+    "to_regclass('rightsmith_user_template_backups_id_seq'), "                                     \
+    "to_regclass('rightsmith_template_users_kept'))"
 const char *const DirectWriters =
     "SELECT DISTINCT CASE WHEN g.grantee = 0 THEN 'PUBLIC' "
     "    ELSE quote_ident(pg_get_userbyid(g.grantee)) END "
@@ -460,6 +624,14 @@ struct SharedStore::Result
                           PQgetlength(result.get(), row, column));
     }
     QString text(int row, int column) const { return QString::fromUtf8(bytes(row, column)); }
+    /// A value sent as text, as a number.
+    qint64 number(int row, int column) const { return bytes(row, column).toLongLong(); }
+    /// The value's bytes where the result holds them, for as long as it lives.
+    QByteArray view(int row, int column) const
+    {
+        return QByteArray::fromRawData(PQgetvalue(result.get(), row, column),
+                                       PQgetlength(result.get(), row, column));
+    }
 };
 
 SharedStore::Transaction::Transaction(SharedStore &store)
@@ -636,6 +808,24 @@ void SharedStore::makeVersion4()
     m_schemaVersion = 4;
 }
 
+// Keeps the users as rows; whoever may read or change the user template may
+// read or change them.
+void SharedStore::makeVersion5()
+{
+    runVersionStatements(Version5);
+    const Result readers = run(TemplateReaders);
+    for (int row = 0; row < readers.rows(); ++row)
+        run(("GRANT SELECT ON rightsmith_template_users, rightsmith_template_users_kept TO "
+             + readers.bytes(row, 0))
+                .constData());
+    const Result writers = run(TemplateWriters);
+    for (int row = 0; row < writers.rows(); ++row)
+        run(("GRANT INSERT, UPDATE, DELETE ON rightsmith_template_users TO "
+             + writers.bytes(row, 0))
+                .constData());
+    m_schemaVersion = 5;
+}
+
 // Adds the backups to tables of version 2; the roles that may read the user
 // template may read them.
 void SharedStore::makeVersion3()
@@ -656,7 +846,7 @@ void SharedStore::revokeDirectWrites()
         const QByteArray role = writers.bytes(row, 0);
         run(("REVOKE INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER, REFERENCES ON "
              "rightsmith_logon_failures, rightsmith_audit_trail, rightsmith_settings, "
-             "rightsmith_user_template_backups FROM "
+             "rightsmith_user_template_backups, rightsmith_template_users_kept FROM "
              + role)
                 .constData());
         run(("REVOKE ALL ON SEQUENCE rightsmith_audit_trail_id_seq, "
@@ -680,7 +870,8 @@ QString SharedStore::checkTables(const QHash<QString, QString> &found)
     const std::span<const Relation> relations = version == u"1"_s ? std::span(RelationsV1)
         : version == u"2"_s                                       ? std::span(RelationsV2)
         : version == u"3"_s                                       ? std::span(RelationsV3)
-                                                                  : std::span(RelationsV4);
+        : version == u"4"_s                                       ? std::span(RelationsV4)
+                                                                  : std::span(RelationsV5);
     // A table of other columns is named before one that is missing.
     for (const bool present : {true, false}) {
         for (const Relation &relation : relations) {
@@ -743,6 +934,7 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         makeVersion2();
         makeVersion3();
         makeVersion4();
+        makeVersion5();
         revokeDirectWrites();
         transaction.commit();
         return true;
@@ -753,7 +945,8 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         transaction.commit();
         return false;
     }
-    if (version != u"1"_s && version != u"2"_s && version != u"3"_s)
+    const int from = version.toInt();
+    if (from < 1 || from >= SchemaVersion)
         throw Error(SharedStore::tr("The user store %1 has a layout this "
                                     "program does not know (version %2).")
                         .arg(serverName(), version));
@@ -761,13 +954,16 @@ bool SharedStore::prepareSchema(bool upgrade, QStringList *moved)
         throw Error(SharedStore::tr("The user store %1 has tables of version %2; "
                                     "upgrade them first, as their owner:\n%3")
                         .arg(serverName(), version, initStoreCommand(m_address, true)));
-    if (version == u"1"_s)
+    if (from == 1)
         upgradeFromVersion1(moved);
     else
         checkOwner();
-    if (version != u"3"_s)
+    if (from < 3)
         makeVersion3();
-    makeVersion4();
+    if (from < 4)
+        makeVersion4();
+    // The templates stay whole until their next save lays them out as rows.
+    makeVersion5();
     revokeDirectWrites();
     transaction.commit();
     return true;
@@ -789,6 +985,11 @@ QString SharedStore::upgradeAdvice()
 {
     if (schemaVersion() >= SchemaVersion)
         return QString();
+    if (m_schemaVersion == 4)
+        return SharedStore::tr("The user store %1 has tables of version 4, which send every "
+                               "workstation the whole user template at every change. The "
+                               "administrator should upgrade it, as the tables' owner:\n%2")
+            .arg(serverName(), initStoreCommand(m_address, true));
     if (m_schemaVersion == 3)
         return SharedStore::tr("The user store %1 has tables of version 3, which keep no "
                                "roles. The administrator should upgrade it, as the tables' "
@@ -816,17 +1017,105 @@ QStringList SharedStore::grantStatements(const QString &workstationRole,
          {quotedIdentifier(workstationRole), quotedIdentifier(administratorRole)}) {
         statements << u"GRANT SELECT ON rightsmith_schema, rightsmith_settings, "
                       u"rightsmith_user_template, rightsmith_user_template_backups, "
-                      u"rightsmith_logon_failures, rightsmith_audit_trail TO %1"_s.arg(role)
+                      u"rightsmith_template_users, rightsmith_template_users_kept, "
+                      u"rightsmith_logon_failures, "
+                      u"rightsmith_audit_trail TO %1"_s.arg(role)
                    << u"GRANT EXECUTE ON FUNCTION %1 TO %2"_s.arg(
                           QLatin1StringView(WorkstationFunctions), role);
     }
     statements << u"GRANT INSERT, UPDATE ON rightsmith_user_template TO %1"_s.arg(
-        quotedIdentifier(administratorRole));
+        quotedIdentifier(administratorRole))
+               << u"GRANT INSERT, UPDATE, DELETE ON rightsmith_template_users TO %1"_s.arg(
+                      quotedIdentifier(administratorRole));
     return statements;
 }
 
+namespace {
+
+// The role template \a roles (\a null: none) as a load reads it, checked against \a size.
+void readRoles(const QByteArray &roles, bool null, qint64 size, QByteArray &into, QString &problem)
+{
+    if (!null)
+        into = roles;
+    // Cut or padded on the way: the size saved with them tells.
+    if (size != into.size())
+        problem = SharedStore::tr("\"roles\" does not have the size \"roles_size\" says");
+}
+
+Error privilegeRefusal(const QString &reason)
+{
+    return Error(SharedStore::tr("This workstation may read the users but "
+                                 "not change them (the server refused: "
+                                 "%1).")
+                     .arg(reason));
+}
+
+// The notification's payload: the key, then the version and the rows written.
+QByteArray payloadOf(const QByteArray &key, qint64 version, const QList<int> *positions)
+{
+    QByteArray payload = key + '\n' + QByteArray::number(version) + ':';
+    if (!positions)
+        return payload + '*';
+    for (qsizetype i = 0; i < positions->size(); ++i) {
+        if (i > 0)
+            payload += ',';
+        payload += QByteArray::number(positions->at(i));
+    }
+    // The server takes at most 8000 bytes: a large change says "all".
+    if (payload.size() > 7000)
+        return key + '\n' + QByteArray::number(version) + ":*";
+    return payload;
+}
+
+} // namespace
+
 SharedStore::Stored SharedStore::load(const QString &storeKey)
 {
+    Stored stored;
+    if (schemaVersion() >= 5) {
+        // The store's row and its users' rows as of one moment.
+        Transaction transaction(*this);
+        run("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+        const QByteArray key = keyOf(storeKey);
+        const Result head = run("SELECT version::text, template, roles, "
+                                "COALESCE(roles_size, 0)::text, roles_version::text, "
+                                "nodes::text, users::text "
+                                "FROM rightsmith_user_template WHERE store_key = $1",
+                                {key}, {}, true);
+        if (head.rows() == 0)
+            return stored;
+        stored.exists = true;
+        stored.version = head.number(0, 0);
+        readRoles(head.bytes(0, 2), head.isNull(0, 2), head.number(0, 3), stored.roles,
+                  stored.rolesProblem);
+        Rows &rows = stored.rows;
+        rows.version = stored.version;
+        rows.rolesVersion = head.number(0, 4);
+        const QByteArray kept = head.bytes(0, 1);
+        if (kept != RowsMarker) {
+            stored.stream = kept;
+            return stored;
+        }
+        rows.split = true;
+        rows.nodes = head.number(0, 5);
+        const Result users = run("SELECT version::text, records, lines "
+                                 "FROM rightsmith_template_users WHERE store_key = $1 "
+                                 "ORDER BY position",
+                                 {key}, {}, true);
+        if (users.rows() != head.number(0, 6))
+            throw Error(SharedStore::tr("The user store %1 answered with a user template whose "
+                                        "users do not add up.")
+                            .arg(serverName()));
+        QList<TemplateRows::Row> parts;
+        parts.reserve(users.rows());
+        for (int row = 0; row < users.rows(); ++row) {
+            parts.append({users.view(row, 1), users.view(row, 2)});
+            rows.versions.append(users.number(row, 0));
+            rows.hashes.append(TemplateRows::hashOf(parts.back()));
+        }
+        stored.stream = TemplateRows::assemble(parts);
+        return stored;
+    }
     const Result result =
         run(schemaVersion() >= 4 ? "SELECT version, template, roles, COALESCE(roles_size, 0)::text "
                                    "FROM rightsmith_user_template "
@@ -834,7 +1123,6 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
                                  : "SELECT version, template FROM rightsmith_user_template "
                                    "WHERE store_key = $1",
             {keyOf(storeKey)}, {}, true);
-    Stored stored;
     if (result.rows() == 0)
         return stored;
     const QByteArray version = result.bytes(0, 0);
@@ -844,16 +1132,92 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
                         .arg(serverName()));
     stored.version = qFromBigEndian<qint64>(version.constData());
     stored.stream = result.bytes(0, 1);
-    if (m_schemaVersion >= 4) {
-        if (!result.isNull(0, 2))
-            stored.roles = result.bytes(0, 2);
-        // Cut or padded on the way: the size saved with them tells.
-        if (result.text(0, 3).toLongLong() != stored.roles.size())
-            stored.rolesProblem =
-                SharedStore::tr("\"roles\" does not have the size \"roles_size\" says");
-    }
+    if (m_schemaVersion >= 4)
+        readRoles(result.bytes(0, 2), result.isNull(0, 2), result.text(0, 3).toLongLong(),
+                  stored.roles, stored.rolesProblem);
+    stored.rows.version = stored.version;
     stored.exists = true;
     return stored;
+}
+
+SharedStore::Update SharedStore::update(const QString &storeKey, Rows &read,
+                                        TzkSecurityTemplate &tree)
+{
+    Update update;
+    if (!read.split || schemaVersion() < 5)
+        return update;
+    Transaction transaction(*this);
+    run("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    const QByteArray key = keyOf(storeKey);
+    const Result head = run("SELECT version::text, (template = " RIGHTSMITH_ROWS_MARKER ")::text, "
+                            "users::text, nodes::text, roles_version::text "
+                            "FROM rightsmith_user_template WHERE store_key = $1",
+                            {key});
+    // A store kept whole, or not the one read (made anew, or older), is loaded.
+    if (head.rows() != 1 || head.text(0, 1) != u"true"_s || head.number(0, 0) < read.version)
+        return update;
+    const qint64 version = head.number(0, 0);
+    const int users = int(head.number(0, 2));
+    const qint64 rolesVersion = head.number(0, 4);
+    update.applied = true;
+    if (version == read.version)
+        return update;
+    update.changed = true;
+    if (rolesVersion != read.rolesVersion) {
+        const Result roles = run("SELECT roles, COALESCE(roles_size, 0)::text "
+                                 "FROM rightsmith_user_template WHERE store_key = $1",
+                                 {key}, {}, true);
+        update.roles.emplace();
+        readRoles(roles.bytes(0, 0), roles.isNull(0, 0), roles.number(0, 1), *update.roles,
+                  update.rolesProblem);
+    }
+    QList<qint64> versions = read.versions;
+    QList<size_t> hashes = read.hashes;
+    versions.resize(users);
+    hashes.resize(users);
+    // Rows taken from \a result, which stays alive while they are used.
+    // A row whose records come as changes to those read is patched from the tree.
+    const auto rowsOf = [&](const Result &result) {
+        QList<std::pair<int, TemplateRows::Row>> rows;
+        for (int row = 0; row < result.rows(); ++row) {
+            const int position = int(result.number(row, 0));
+            TemplateRows::Row taken {result.isNull(row, 4) ? result.view(row, 2)
+                                                           : TemplateRows::patchedRecords(
+                                                               tree, position, result.view(row, 4)),
+                                     result.view(row, 3)};
+            versions[position] = result.number(row, 1);
+            hashes[position] = TemplateRows::hashOf(taken);
+            rows.append({position, taken});
+        }
+        return rows;
+    };
+    // A row saved once since it was read comes as the records that changed.
+    const Result changed =
+        run("SELECT u.position::text, u.version::text, CASE WHEN d.changes IS NULL "
+            "THEN u.records END, u.lines, d.changes FROM rightsmith_template_users u "
+            "LEFT JOIN rightsmith_template_users_kept k ON k.store_key = u.store_key "
+            "AND k.position = u.position AND k.replaced_in = u.version AND k.version <= $2 "
+            "CROSS JOIN LATERAL (SELECT rightsmith_changed_records(k.records, u.records) "
+            "AS changes) d WHERE u.store_key = $1 AND u.version > $2 AND u.position < $3 "
+            "ORDER BY u.position",
+            {key, QByteArray::number(read.version), QByteArray::number(users)}, {}, true);
+    Result rest;
+    TemplateRows::splice(tree, rowsOf(changed), users, [&](int from) {
+        rest = run("SELECT position::text, version::text, records, lines, NULL::bytea "
+                   "FROM rightsmith_template_users WHERE store_key = $1 "
+                   "AND position >= $2 AND position < $3 ORDER BY position",
+                   {key, QByteArray::number(from), QByteArray::number(users)}, {}, true);
+        QList<TemplateRows::Row> rows;
+        for (auto &[position, row] : rowsOf(rest))
+            rows.append(row);
+        return rows;
+    });
+    read.version = version;
+    read.rolesVersion = rolesVersion;
+    read.nodes = head.number(0, 3);
+    read.versions = std::move(versions);
+    read.hashes = std::move(hashes);
+    return update;
 }
 
 qint64 SharedStore::version(const QString &storeKey)
@@ -869,6 +1233,21 @@ SharedStore::save(const QString &storeKey, const QByteArray &stream, qint64 base
                   const std::function<void(const QByteArray &, const QByteArray &)> &alongside,
                   const QByteArray *roles)
 {
+    Rows read;
+    read.version = basedOnVersion;
+    Alongside whole;
+    if (alongside)
+        whole = [&](const QByteArray &replaced, const QByteArray &replacedRoles,
+                    const QByteArray *) {
+            alongside(replaced, replacedRoles);
+        };
+    return save(storeKey, stream, read, newVersion, whole, roles);
+}
+
+SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteArray &stream,
+                                          Rows &read, qint64 *newVersion,
+                                          const Alongside &alongside, const QByteArray *roles)
+{
     if (roles && schemaVersion() < 4)
         throw Error(SharedStore::tr("The user store %1 has tables of version %2, which keep no "
                                     "roles; upgrade them first, as their owner:\n%3")
@@ -879,8 +1258,11 @@ SharedStore::save(const QString &storeKey, const QByteArray &stream, qint64 base
     if (stream.size() > std::numeric_limits<int>::max())
         throw Error(SharedStore::tr("The user template is too large for the "
                                     "user store."));
+    const qint64 basedOnVersion = read.version;
     // Only the template's save says what a role that may only read cannot do.
     try {
+        if (schemaVersion() >= 5)
+            return saveRows(keyOf(storeKey), stream, read, newVersion, alongside, roles);
         return [&] {
             const QByteArray key = keyOf(storeKey);
             const QByteArray size = QByteArray::number(stream.size());
@@ -929,21 +1311,217 @@ SharedStore::save(const QString &storeKey, const QByteArray &stream, qint64 base
             if (written.rows() != 1)
                 return SaveResult::Conflict; // the transaction rolls back
             if (alongside)
-                alongside(replaced, replacedRoles);
+                alongside(replaced, replacedRoles, nullptr);
             run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
             const qint64 stored = written.text(0, 0).toLongLong();
             transaction.commit();
+            read.version = stored;
             if (newVersion)
                 *newVersion = stored;
             return SaveResult::Saved;
         }();
     } catch (const PrivilegeError &error) {
-        throw Error(SharedStore::tr("This workstation may read the users but "
-                                    "not change them (the server refused: "
-                                    "%1).")
-                        .arg(error.reason));
+        throw privilegeRefusal(error.reason);
     }
 }
+
+// A save to tables of version 5. Based on rows read, it writes the rows whose
+// bytes changed, each only when still at the version read; based on a whole
+// template (or nothing), it is refused unless the store is still at the
+// version read, and writes every row whose bytes differ.
+SharedStore::SaveResult SharedStore::saveRows(const QByteArray &key, const QByteArray &stream,
+                                              Rows &read, qint64 *newVersion,
+                                              const Alongside &alongside, const QByteArray *roles)
+{
+    const std::optional<QList<TemplateRows::Row>> rows = TemplateRows::split(stream);
+    const bool byRow = rows && read.split && read.version > 0;
+    const int users = rows ? int(rows->size()) : 0;
+    qint64 nodes = 0;
+    QList<size_t> hashes;
+    if (rows) {
+        for (const TemplateRows::Row &row : *rows) {
+            nodes += row.nodes();
+            hashes.append(TemplateRows::hashOf(row));
+        }
+    }
+    const int readUsers = int(read.versions.size());
+    QList<int> changed; // rows written, then rows removed
+    if (byRow) {
+        for (int position = 0; position < users; ++position) {
+            if (position >= readUsers || hashes[position] != read.hashes[position])
+                changed.append(position);
+        }
+        for (int position = users; position < readUsers; ++position)
+            changed.append(position);
+    }
+    const bool shapeChanged = users != readUsers || nodes != read.nodes;
+
+    Transaction transaction(*this);
+    QByteArray replaced;
+    QByteArray replacedRoles;
+    const QByteArray basedOn = QByteArray::number(read.version);
+    const auto oldRows = [&](const char *where, const QList<QByteArray> &parameters) {
+        const Result old = run((QByteArray("SELECT records, lines FROM rightsmith_template_users "
+                                           "WHERE store_key = $1 ")
+                                + where + " ORDER BY position")
+                                   .constData(),
+                               parameters, {}, true);
+        QList<TemplateRows::Row> parts;
+        for (int row = 0; row < old.rows(); ++row)
+            parts.append({old.view(row, 0), old.view(row, 1)});
+        return TemplateRows::assemble(parts);
+    };
+    if (alongside && read.version != 0) {
+        // The store's row stays locked until the save ends: this is what it replaces.
+        const Result old =
+            run(byRow ? "SELECT template, roles FROM rightsmith_user_template "
+                        "WHERE store_key = $1 FOR UPDATE"
+                      : "SELECT template, roles FROM rightsmith_user_template "
+                        "WHERE store_key = $1 AND version = $2 FOR UPDATE",
+                byRow ? QList<QByteArray> {key} : QList<QByteArray> {key, basedOn}, {}, true);
+        if (old.rows() != 1)
+            return SaveResult::Conflict;
+        if (!old.isNull(0, 1))
+            replacedRoles = old.bytes(0, 1);
+        QByteArray listed;
+        for (const int position : std::as_const(changed))
+            listed += (listed.isEmpty() ? "" : ",") + QByteArray::number(position);
+        if (byRow)
+            replaced = oldRows("AND position = ANY($2::integer[])", {key, '{' + listed + '}'});
+        else if (old.bytes(0, 0) == RowsMarker)
+            replaced = oldRows("", {key});
+        else
+            replaced = old.bytes(0, 0);
+    }
+
+    // The store's row first: its version orders the saves, and the backup
+    // keeps the users as they were before any row below changes.
+    const QByteArray roleBytes = roles ? *roles : QByteArray();
+    const QByteArray kept = rows ? RowsMarker : stream;
+    const QList<QByteArray> values {key,
+                                    kept,
+                                    QByteArray::number(kept.size()),
+                                    QByteArray::number(users),
+                                    QByteArray::number(nodes),
+                                    roles ? "1" : "0",
+                                    roleBytes,
+                                    QByteArray::number(roleBytes.size()),
+                                    basedOn,
+                                    shapeChanged ? "1" : "0",
+                                    QByteArray::number(readUsers),
+                                    QByteArray::number(read.nodes),
+                                    QByteArray::number(read.rolesVersion)};
+    const QList<bool> binary {false, true, false, false, false, false, true};
+    const Result head = read.version == 0
+        ? run("INSERT INTO rightsmith_user_template AS t (store_key, version, template, size, "
+              "users, nodes, roles, roles_size, roles_version) VALUES ($1, 1, $2, $3, $4, $5, "
+              "CASE WHEN $6 = 1 THEN NULLIF($7, ''::bytea) END, "
+              "CASE WHEN $6 = 1 THEN NULLIF($8::integer, 0) END, $6) "
+              "ON CONFLICT (store_key) DO NOTHING RETURNING version, roles_version",
+              values.mid(0, 8), binary)
+        : run(QByteArray("UPDATE rightsmith_user_template SET version = version + 1, "
+                         "template = $2, size = $3, users = $4, nodes = $5, changed_at = now(), "
+                         "roles = CASE WHEN $6 = 1 THEN NULLIF($7, ''::bytea) ELSE roles END, "
+                         "roles_size = CASE WHEN $6 = 1 THEN NULLIF($8::integer, 0) "
+                         "ELSE roles_size END, "
+                         "roles_version = CASE WHEN $6 = 1 THEN version + 1 ELSE roles_version END "
+                         "WHERE store_key = $1 AND ")
+                  + (byRow ? "template = " RIGHTSMITH_ROWS_MARKER " AND ($10 = 0 OR (users = $11 "
+                             "AND nodes = $12)) AND ($6 = 0 OR roles_version = $13) "
+                             "AND $9::bigint > 0 RETURNING version, roles_version"
+                           : "version = $9 RETURNING version, roles_version"),
+              byRow ? values : values.mid(0, 9), binary);
+    if (head.rows() != 1)
+        return SaveResult::Conflict; // the transaction rolls back
+    const qint64 version = head.text(0, 0).toLongLong();
+    const QByteArray stamp = QByteArray::number(version);
+
+    QList<qint64> versions = read.versions;
+    if (byRow) {
+        versions.resize(users);
+        for (const int position : std::as_const(changed)) {
+            const QByteArray at = QByteArray::number(position);
+            const QByteArray was =
+                position < readUsers ? QByteArray::number(read.versions[position]) : "0";
+            const Result written = position >= users
+                ? run("DELETE FROM rightsmith_template_users WHERE store_key = $1 "
+                      "AND position = $2 AND version = $3 RETURNING 1",
+                      {key, at, was})
+                : position >= readUsers
+                ? run("INSERT INTO rightsmith_template_users VALUES ($1, $2, $3, $4, $5) "
+                      "ON CONFLICT DO NOTHING RETURNING 1",
+                      {key, at, stamp, rows->at(position).records, rows->at(position).lines},
+                      {false, false, false, true, true})
+                : run("UPDATE rightsmith_template_users SET version = $4, records = $5, "
+                      "lines = $6 WHERE store_key = $1 AND position = $2 AND version = $3 "
+                      "RETURNING 1",
+                      {key, at, was, stamp, rows->at(position).records, rows->at(position).lines},
+                      {false, false, false, false, true, true});
+            // Another save wrote (or removed) this user since it was read.
+            if (written.rows() != 1)
+                return SaveResult::Conflict;
+            if (position < users)
+                versions[position] = version;
+        }
+    } else if (rows) {
+        // Rows whose bytes are already there keep the version that wrote them.
+        for (int position = 0; position < users; ++position) {
+            run("INSERT INTO rightsmith_template_users AS u VALUES ($1, $2, $3, $4, $5) "
+                "ON CONFLICT (store_key, position) DO UPDATE SET version = EXCLUDED.version, "
+                "records = EXCLUDED.records, lines = EXCLUDED.lines "
+                "WHERE (u.records, u.lines) IS DISTINCT FROM (EXCLUDED.records, EXCLUDED.lines)",
+                {key, QByteArray::number(position), stamp, rows->at(position).records,
+                 rows->at(position).lines},
+                {false, false, false, true, true});
+        }
+        run("DELETE FROM rightsmith_template_users WHERE store_key = $1 AND position >= $2",
+            {key, QByteArray::number(users)});
+        const Result stored = run("SELECT version::text FROM rightsmith_template_users "
+                                  "WHERE store_key = $1 ORDER BY position",
+                                  {key});
+        versions.clear();
+        for (int row = 0; row < stored.rows(); ++row)
+            versions.append(stored.number(row, 0));
+    }
+    if (alongside) {
+        if (byRow) {
+            QList<TemplateRows::Row> parts;
+            for (const int position : std::as_const(changed)) {
+                if (position < users)
+                    parts.append(rows->at(position));
+            }
+            const QByteArray written = TemplateRows::assemble(parts);
+            alongside(replaced, replacedRoles, &written);
+        } else {
+            alongside(replaced, replacedRoles, nullptr);
+        }
+    }
+    run("SELECT pg_notify($1, $2)",
+        {QByteArray(Channel), payloadOf(key, version, byRow ? &changed : nullptr)});
+    transaction.commit();
+
+    // Saves of other users in between leave the rows read behind the store.
+    read.split = rows.has_value();
+    if (!byRow || version == read.version + 1)
+        read.version = version;
+    read.rolesVersion = head.text(0, 1).toLongLong();
+    read.nodes = nodes;
+    read.versions = std::move(versions);
+    read.hashes = std::move(hashes);
+    if (newVersion)
+        *newVersion = version;
+    return SaveResult::Saved;
+}
+
+// The three newest backups of key $1 with their streams (s), and whether a
+// backup is as kept: a whole one by its digest, one kept as a version by its
+// size (and by keeping no stream of its own).
+#define NEWEST_BACKUPS                                                                             \
+    "(SELECT id, kept_at, users, template, digest, size, rightsmith_backup_stream(id) AS s "       \
+    "FROM rightsmith_user_template_backups WHERE store_key = $1 ORDER BY id DESC LIMIT 3) b"
+#define BACKUP_IS_GOOD                                                                             \
+    "(CASE WHEN users IS NULL THEN sha256(s) = digest AND length(s) = size "                       \
+    "ELSE length(s) = size AND length(template) = 0 END)::text"
 
 QList<SharedStore::StoredBackup> SharedStore::backups(const QString &storeKey)
 {
@@ -951,9 +1529,13 @@ QList<SharedStore::StoredBackup> SharedStore::backups(const QString &storeKey)
     if (schemaVersion() < 3)
         return list;
     const Result result =
-        run("SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, template, "
-            "(sha256(template) = digest AND length(template) = size)::text "
-            "FROM rightsmith_user_template_backups WHERE store_key = $1 ORDER BY id DESC LIMIT 3",
+        run(schemaVersion() >= 5
+                ? "SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, s, " BACKUP_IS_GOOD
+                  " FROM " NEWEST_BACKUPS " ORDER BY id DESC"
+                : "SELECT (extract(epoch FROM kept_at) * 1000)::bigint::text, template, "
+                  "(sha256(template) = digest AND length(template) = size)::text "
+                  "FROM rightsmith_user_template_backups WHERE store_key = $1 "
+                  "ORDER BY id DESC LIMIT 3",
             {keyOf(storeKey)}, {}, true);
     for (int row = 0; row < result.rows(); ++row) {
         list.append({QDateTime::fromMSecsSinceEpoch(result.bytes(row, 0).toLongLong(), Qt::UTC),
@@ -974,9 +1556,11 @@ SharedStore::RestoreResult SharedStore::restoreBackup(const QString &storeKey, i
         // The template's row stays locked: no save comes between.
         run("SELECT 1 FROM rightsmith_user_template WHERE store_key = $1 FOR UPDATE", {key});
         const Result list =
-            run("SELECT id, (sha256(template) = digest AND length(template) = size)::text "
-                "FROM rightsmith_user_template_backups WHERE store_key = $1 "
-                "ORDER BY id DESC LIMIT 3",
+            run(schemaVersion() >= 5
+                    ? "SELECT id, " BACKUP_IS_GOOD " FROM " NEWEST_BACKUPS " ORDER BY id DESC"
+                    : "SELECT id, (sha256(template) = digest AND length(template) = size)::text "
+                      "FROM rightsmith_user_template_backups WHERE store_key = $1 "
+                      "ORDER BY id DESC LIMIT 3",
                 {key});
         if (kept)
             *kept = list.rows();
@@ -985,19 +1569,35 @@ SharedStore::RestoreResult SharedStore::restoreBackup(const QString &storeKey, i
         if (list.text(number - 1, 1) != u"true"_s)
             return RestoreResult::NotGood;
         // The trigger keeps the template it replaces as the newest backup.
-        run("UPDATE rightsmith_user_template u SET version = u.version + 1, template = b.template, "
-            "size = b.size, changed_at = now() FROM rightsmith_user_template_backups b "
-            "WHERE u.store_key = $1 AND b.id = $2",
-            {key, list.bytes(number - 1, 0)});
+        // From version 5 on, the roles kept with the backup come back with
+        // it (a backup kept before keeps the roles as they are), and the
+        // template stays whole until the next save lays it out as rows.
+        const Result restored =
+            run(schemaVersion() >= 5
+                    ? "UPDATE rightsmith_user_template u SET version = u.version + 1, "
+                      "template = b.template, size = b.size, changed_at = now(), "
+                      "roles = CASE WHEN b.roles_size IS NULL THEN u.roles ELSE b.roles END, "
+                      "roles_size = CASE WHEN b.roles_size IS NULL THEN u.roles_size "
+                      "ELSE NULLIF(b.roles_size, 0) END, "
+                      "roles_version = CASE WHEN b.roles_size IS NULL THEN u.roles_version "
+                      "ELSE u.version + 1 END FROM (SELECT roles, roles_size, template, "
+                      "length(template) AS size FROM (SELECT roles, roles_size, "
+                      "rightsmith_backup_stream(id) AS template "
+                      "FROM rightsmith_user_template_backups WHERE id = $2) k) b "
+                      "WHERE u.store_key = $1 RETURNING u.version"
+                    : "UPDATE rightsmith_user_template u SET version = u.version + 1, "
+                      "template = b.template, size = b.size, changed_at = now() "
+                      "FROM rightsmith_user_template_backups b "
+                      "WHERE u.store_key = $1 AND b.id = $2 RETURNING u.version",
+                {key, list.bytes(number - 1, 0)});
         if (alongside)
             alongside();
-        run("SELECT pg_notify($1, $2)", {QByteArray(Channel), key});
+        run("SELECT pg_notify($1, $2)",
+            {QByteArray(Channel),
+             m_schemaVersion >= 5 ? payloadOf(key, restored.number(0, 0), nullptr) : key});
         transaction.commit();
     } catch (const PrivilegeError &error) {
-        throw Error(SharedStore::tr("This workstation may read the users but "
-                                    "not change them (the server refused: "
-                                    "%1).")
-                        .arg(error.reason));
+        throw privilegeRefusal(error.reason);
     }
     return RestoreResult::Restored;
 }
@@ -1280,8 +1880,9 @@ void SharedStore::collectNotifications()
 {
     const qsizetype before = m_pending.size();
     while (PGnotify *notify = PQnotifies(m_connection)) {
+        // The key, without what follows it on a line of its own.
         if (qstrcmp(notify->relname, Channel) == 0)
-            m_pending.append(QString::fromUtf8(notify->extra));
+            m_pending.append(QString::fromUtf8(notify->extra).section(u'\n', 0, 0));
         PQfreemem(notify);
     }
     if (m_pending.size() > before && m_notificationsPending)

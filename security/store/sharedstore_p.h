@@ -14,12 +14,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 struct pg_conn;
 class QSocketNotifier;
 
 namespace zkSecurity {
+
+class TzkSecurityTemplate;
 
 /// A user store on a PostgreSQL server, shared by many workstations: one user
 /// template (the stream TzkSecurityTemplate::SaveToStreamSecurity writes) per
@@ -37,9 +40,15 @@ public:
     /// reach: they write them only through functions that run as the tables'
     /// owner and stamp the server's time and the role that called them.
     /// Version 3 keeps the user templates that saves replace as backups.
-    static constexpr int SchemaVersion = 4;
+    /// Version 5 keeps each user of the user template as a row of its own,
+    /// so that a save writes, and a workstation reads, only the users that
+    /// changed; backups keep the role template with them.
+    static constexpr int SchemaVersion = 5;
     /// The notification channel a successful save notifies, with the store key
     /// as payload. Store keys compare without case, and the payload is case-folded.
+    /// From version 5 on the key is followed by a line "version:positions"
+    /// (the users' rows the save wrote or removed, comma-separated; "*" for
+    /// a save that changed too many to name).
     static const char *const Channel;
 
     /// How long a connection may take unless the address or PGCONNECT_TIMEOUT says.
@@ -79,6 +88,24 @@ public:
     static QStringList grantStatements(const QString &workstationRole,
                                        const QString &administratorRole);
 
+    /// What a workstation read of a store whose users are kept as rows:
+    /// enough to save only the users it changed, refused when another saved
+    /// one of those meanwhile, and to fetch only what others changed.
+    struct Rows
+    {
+        /// False for a store kept as one stream (older tables, a template
+        /// that a save does not lay out, or one an older program wrote):
+        /// it is then saved and read whole.
+        bool split = false;
+        /// The store version that the rows are as of.
+        qint64 version = 0;
+        qint64 rolesVersion = 0;
+        qint64 nodes = 0;
+        /// Per user row: the store version that last wrote it, and a hash of its bytes.
+        QList<qint64> versions;
+        QList<size_t> hashes;
+    };
+
     struct Stored
     {
         QByteArray stream;
@@ -90,9 +117,29 @@ public:
         /// Why the role template cannot be read as stored (its size is
         /// not the one saved with it); empty when it can.
         QString rolesProblem;
+        /// What a save based on this read needs to know.
+        Rows rows;
     };
     /// The user template stored under \a storeKey; exists is false (version 0) when none is.
     Stored load(const QString &storeKey);
+
+    /// What update() did.
+    struct Update
+    {
+        /// False when the store cannot be brought up to date row by row (it
+        /// is kept whole, or the rows read are not its): load() it instead.
+        bool applied = false;
+        /// True when the users or the roles changed.
+        bool changed = false;
+        /// The role template when it changed (see Stored).
+        std::optional<QByteArray> roles;
+        QString rolesProblem;
+    };
+    /// Brings \a tree, which holds the users as \a read says, up to the
+    /// store: fetches only the rows saved since (whether or not their
+    /// notifications arrived) and puts them in place (see
+    /// TemplateRows::splice()); \a read follows.
+    Update update(const QString &storeKey, Rows &read, TzkSecurityTemplate &tree);
 
     /// The version of the user template stored under \a storeKey; 0 when none is.
     qint64 version(const QString &storeKey);
@@ -112,6 +159,21 @@ public:
                     qint64 *newVersion = nullptr,
                     const std::function<void(const QByteArray &replaced,
                                              const QByteArray &replacedRoles)> &alongside = {},
+                    const QByteArray *roles = nullptr);
+    /// Called in a save's transaction with what it replaces: the users it
+    /// replaced (a template stream of those rows; all of them when
+    /// \a written is null), the role template, and the users it wrote in
+    /// their place when not all of them.
+    using Alongside = std::function<void(
+        const QByteArray &replaced, const QByteArray &replacedRoles, const QByteArray *written)>;
+    /// As save() above, based on what was \a read: with tables of version 5
+    /// it writes only the users whose rows changed since, each refused (the
+    /// whole save then) when another save wrote it meanwhile, and the count
+    /// of users only when it changes. Saves of other users in between do not
+    /// refuse it. \a read follows what was written; its version stays behind
+    /// the store's when other saves came in between (update() fetches them).
+    SaveResult save(const QString &storeKey, const QByteArray &stream, Rows &read,
+                    qint64 *newVersion, const Alongside &alongside,
                     const QByteArray *roles = nullptr);
 
     /// A user template that a save replaced, kept on the server (tables of
@@ -222,6 +284,9 @@ private:
     void makeVersion2();
     void makeVersion3();
     void makeVersion4();
+    void makeVersion5();
+    SaveResult saveRows(const QByteArray &key, const QByteArray &stream, Rows &read,
+                        qint64 *newVersion, const Alongside &alongside, const QByteArray *roles);
     void runVersionStatements(std::span<const char *const> statements);
     void revokeDirectWrites();
     void checkOwner();

@@ -239,8 +239,13 @@ QString changedElsewhereMessage()
 
 } // namespace
 
+struct UserStore::SharedRows : SharedStore::Rows
+{
+};
+
 UserStore::UserStore(Registry::Access access)
     : m_access(access)
+    , m_sharedRows(std::make_shared<SharedRows>())
 {
 }
 
@@ -455,6 +460,9 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
                      QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
                      TzkSecurityTemplate *roleTemplate)
 {
+    if (const std::optional<bool> updated =
+            updateShared(settings, userTemplate, lastUsers, scrambledPassword, roleTemplate))
+        return *updated;
     m_roles.clear();
     m_roleProblem.clear();
     if (roleTemplate)
@@ -465,6 +473,7 @@ bool UserStore::load(const UserStoreSettings &settings, TzkSecurityTemplate &use
     m_unreadable.clear();
     m_readOnly = false;
     m_sharedVersion = 0;
+    *m_sharedRows = {};
     m_tracking = false;
     m_changedElsewhere = false;
     m_writeLocked = false;
@@ -801,6 +810,8 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
     }
     const QByteArray bytes = stored->stream;
     m_sharedVersion = stored->version;
+    if (fromServer)
+        static_cast<SharedStore::Rows &>(*m_sharedRows) = stored->rows;
 
     try {
         QBuffer stream;
@@ -836,6 +847,55 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
     readPassword(settings, *registry, scrambledPassword);
     const bool read = readLastUsers(settings, *registry, lastUsers);
     return finish(read);
+}
+
+// A shared store whose users were read from the server as rows, and that
+// are unchanged here since, is brought up to date on the lent connection
+// with the rows saved since; nothing (a whole load follows) when it cannot be.
+std::optional<bool> UserStore::updateShared(const UserStoreSettings &settings,
+                                            TzkSecurityTemplate &userTemplate,
+                                            QList<QByteArray> &lastUsers,
+                                            QByteArray &scrambledPassword,
+                                            TzkSecurityTemplate *roleTemplate)
+{
+    if (!m_connection || !settings.isShared() || !settings.addressProblem.isEmpty()
+        || m_state != State::Loaded || m_readOnly || !m_sharedRows->split
+        || !holdsAsStored(userTemplate) || m_stored.location != location(settings))
+        return std::nullopt;
+    SharedStore::Update update;
+    try {
+        update = m_connection->update(settings.key, *m_sharedRows, userTemplate);
+    } catch (const rightsmith::toolkit::Error &error) {
+        // The tree may be half brought up to date: the whole load replaces it.
+        qCInfo(lcStore, "%ls", qUtf16Printable(error.message()));
+        *m_sharedRows = {};
+        return std::nullopt;
+    }
+    if (!update.applied)
+        return std::nullopt;
+    m_sharedVersion = m_sharedRows->version;
+    const auto backend = UserStoreBackend::open(settings);
+    SharedBackend &shared = *backend->shared();
+    if (update.roles && roleTemplate) {
+        roleTemplate->ClearTemplate();
+        m_roles.clear();
+        m_roleProblem = readRoleTemplate(*update.roles, shared.location(), userTemplate,
+                                         *roleTemplate, update.rolesProblem);
+        if (m_roleProblem.isEmpty())
+            m_roles = *update.roles;
+    }
+    noteStored(settings, userTemplate, 0, {}, true);
+
+    std::unique_ptr<Registry> registry;
+    const auto transaction = beginLocalKey(settings, m_access, registry);
+    if (!registry)
+        return false;
+    if (update.changed && m_access == Registry::ReadWrite)
+        shared.writeCopy(*registry, streamOf(userTemplate), m_sharedVersion);
+    readPassword(settings, *registry, scrambledPassword);
+    const bool read = readLastUsers(settings, *registry, lastUsers);
+    commitOrWarn(*transaction);
+    return read;
 }
 
 // Whether the user template is the tree this store last read from or wrote to
@@ -884,7 +944,7 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
             // Roles are sent, and their changes recorded, only when they
             // changed: tables without them keep working for every other save,
             // and roles that were not read are neither written nor compared.
-            if (shared.send(bytes, userTemplate, m_sharedVersion, version,
+            if (shared.send(bytes, userTemplate, *m_sharedRows, version,
                             rolesChanged ? &roleBytes : nullptr,
                             rolesChanged ? roleTemplate : nullptr)
                 == SharedStore::SaveResult::Conflict) {
@@ -894,7 +954,8 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
                               "was opened; your changes were not saved. Open the dialog again to "
                               "see the current users.")};
             } else {
-                m_sharedVersion = version;
+                // Behind the version saved when others saved in between.
+                m_sharedVersion = m_sharedRows->version;
                 m_roles = roleBytes;
                 noteStored(settings, userTemplate, bytes.size(), bytes, true);
             }

@@ -265,6 +265,10 @@ private:
     bool loadLocal(const UserStoreSettings &settings, LocalBackend &local,
                    TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
                    QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
+    std::optional<bool> updateShared(const UserStoreSettings &settings,
+                                     TzkSecurityTemplate &userTemplate,
+                                     QList<QByteArray> &lastUsers, QByteArray &scrambledPassword,
+                                     TzkSecurityTemplate *roleTemplate);
     bool loadShared(const UserStoreSettings &settings, SharedBackend &shared,
                     TzkSecurityTemplate &userTemplate, QList<QByteArray> &lastUsers,
                     QByteArray &scrambledPassword, TzkSecurityTemplate *roleTemplate);
@@ -357,6 +361,9 @@ private:
     // at, and whether it came from the local copy because the server could
     // not be reached.
     qint64 m_sharedVersion = 0;
+    // What was read of a shared store that keeps its users as rows (never null).
+    struct SharedRows;
+    std::shared_ptr<SharedRows> m_sharedRows;
     bool m_readOnly = false;
     SharedStore *m_connection = nullptr;
 };

@@ -1,10 +1,12 @@
 // The user store's back end that keeps the user template in a shared store
 // on a server, with a copy in the local key.
+#include "security/model/tzksecuritytemplate.h"
 #include "security/store/storenames_p.h"
 #include "security/store/userstore_shared_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLoggingCategory>
@@ -87,8 +89,9 @@ void SharedBackend::writeCopy(Registry &registry, const QByteArray &bytes, qint6
 }
 
 SharedStore::SaveResult SharedBackend::send(const QByteArray &bytes,
-                                            const TzkSecurityTemplate &userTemplate, qint64 basedOn,
-                                            qint64 &version, const QByteArray *roles,
+                                            const TzkSecurityTemplate &userTemplate,
+                                            SharedStore::Rows &read, qint64 &version,
+                                            const QByteArray *roles,
                                             const TzkSecurityTemplate *roleTemplate) const
 {
     // A connection of its own: a save must not fail on a lent one that the
@@ -96,19 +99,30 @@ SharedStore::SaveResult SharedBackend::send(const QByteArray &bytes,
     const auto connection = SharedStore::connect(m_settings.sharedAddress);
     SharedStore &shared = *connection;
     if (!m_settings.hardening.auditTrail)
-        return shared.save(m_settings.key, bytes, basedOn, &version, {}, roles);
+        return shared.save(m_settings.key, bytes, read, &version, {}, roles);
     // With the trail on, the changes are recorded in the save's transaction:
     // the roles' first, then the members' rights they rewrote.
-    const auto recordChanges = [&](const QByteArray &replaced, const QByteArray &replacedRoles) {
+    // A save of some of the users compares those alone, as they were and as written.
+    const auto recordChanges = [&](const QByteArray &replaced, const QByteArray &replacedRoles,
+                                   const QByteArray *written) {
         const QDateTime now = m_settings.hardening.now();
         QList<AuditRecord> changes;
         if (roleTemplate)
             changes = roleChangesFrom(m_settings, replacedRoles, *roleTemplate);
-        changes += changesFrom(m_settings, replaced, userTemplate);
+        if (written) {
+            TzkSecurityTemplate part;
+            QBuffer stream;
+            stream.setData(*written);
+            stream.open(QIODevice::ReadOnly);
+            part.LoadFromStreamSecurity(stream);
+            changes += changesFrom(m_settings, replaced, part);
+        } else {
+            changes += changesFrom(m_settings, replaced, userTemplate);
+        }
         for (const AuditRecord &entry : changes)
             shared.appendAudit(m_settings.key, entry, m_settings.hardening.auditLimits, now);
     };
-    return shared.save(m_settings.key, bytes, basedOn, &version, recordChanges, roles);
+    return shared.save(m_settings.key, bytes, read, &version, recordChanges, roles);
 }
 
 std::unique_ptr<UserStoreBackend> makeSharedBackend(const UserStoreSettings &settings)

@@ -45,14 +45,16 @@ public:
     /// local copy in the open key of \a registry. Failures are logged.
     void writeCopy(rightsmith::toolkit::Registry &registry, const QByteArray &bytes,
                    qint64 version) const;
-    /// Sends \a bytes, the stream of \a userTemplate, to replace the server's
-    /// \a basedOn version, on a connection of its own; \a version gets the
-    /// version stored. With the trail on, the changes are recorded in the
+    /// Sends \a bytes, the stream of \a userTemplate, to replace what was
+    /// \a read (only the users that changed, where the server keeps them as
+    /// rows), on a connection of its own; \a version gets the version
+    /// stored, and \a read follows. With the trail on, the changes are recorded in the
     /// same transaction. Throws when the server cannot be reached or refuses.
     /// With \a roles (the stream of \a roleTemplate), the role template is
     /// sent in the same compare-and-set.
     SharedStore::SaveResult send(const QByteArray &bytes, const TzkSecurityTemplate &userTemplate,
-                                 qint64 basedOn, qint64 &version, const QByteArray *roles = nullptr,
+                                 SharedStore::Rows &read, qint64 &version,
+                                 const QByteArray *roles = nullptr,
                                  const TzkSecurityTemplate *roleTemplate = nullptr) const;
 };
 

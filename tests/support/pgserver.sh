@@ -16,6 +16,7 @@
 # PostgreSQL refuses to run as root: as root the server runs as nobody:nogroup,
 # which owns DIR (mode 0700). Root's clients still reach the socket; other users
 # cannot. Anyone else runs the server as themselves. Exit 77 without the binaries.
+# PGSERVER_MAX_CONNECTIONS sets the server's max_connections (default 100).
 set -eu
 
 BIN=${RIGHTSMITH_PG_BIN:-/usr/lib/postgresql/15/bin}
@@ -115,6 +116,7 @@ port = $PORT
 fsync = off
 synchronous_commit = on
 full_page_writes = off
+max_connections = ${PGSERVER_MAX_CONNECTIONS:-100}
 CONF
     as_server "$BIN/pg_ctl" start -w -s -D "$DIR/data" -l "$DIR/server.log" \
         || { cat "$DIR/server.log" >&2; fail "the server did not start"; }

@@ -60,7 +60,12 @@ sql() { "$psql" "$1" -X -A -t -q -v ON_ERROR_STOP=1 -c "$2"; }
 sql "$address" "CREATE DATABASE version_three"
 v3="$address dbname=version_three"
 "$tool" init-store "$v3" >/dev/null || fail "init-store version_three"
-sql "$v3" "ALTER TABLE rightsmith_user_template DROP COLUMN roles, DROP COLUMN roles_size;
+sql "$v3" "DROP TRIGGER rightsmith_keep_backup ON rightsmith_user_template;
+DROP TABLE rightsmith_template_users, rightsmith_template_users_kept;
+ALTER TABLE rightsmith_user_template DROP COLUMN roles, DROP COLUMN roles_size,
+    DROP COLUMN users, DROP COLUMN nodes, DROP COLUMN roles_version;
+ALTER TABLE rightsmith_user_template_backups DROP COLUMN roles, DROP COLUMN roles_size,
+    DROP COLUMN users;
 UPDATE rightsmith_schema SET version = 3"
 "$tool" --key "$key" copy-store --from local --to "$v3" >/dev/null || fail "copy-store to version 3"
 old() { "$tool" --key "$key" --store "$v3" "$@"; }

@@ -9,6 +9,7 @@
 #include "security/model/tzksecuritytemplate.h"
 #include "support/demotemplate.h"
 #include "support/fakes.h"
+#include "support/templatestream.h"
 #include "support/temporaryhome.h"
 
 #include <QBuffer>
@@ -19,20 +20,8 @@ using namespace zkSecurity;
 
 namespace {
 
-QByteArray streamOf(TzkSecurityTemplate &tree)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    tree.SaveToStreamSecurity(buffer);
-    return buffer.data();
-}
-
-void load(TzkSecurityTemplate &tree, QByteArray stream)
-{
-    QBuffer buffer(&stream);
-    buffer.open(QIODevice::ReadOnly);
-    tree.LoadFromStreamSecurity(buffer);
-}
+using testsupport::load;
+using testsupport::streamOf;
 
 QByteArray userName(int i)
 {

@@ -136,6 +136,8 @@ TEST_F(SharedProcessesTest, ASaveBasedOnAVersionAnotherProcessReplacedIsRefused)
     ASSERT_EQ(store.sharedVersion(), 1);
 
     otherProcessSetsPassword();
+    // Supervisor, whom the other process changed, is changed here too.
+    users.GetUserNodeByUserName(SupervisorName)->setText(bytes("Chief"));
     users.AddUserToUserTemplate(nullptr, bytes("Boris"), {}, false);
     EXPECT_FALSE(store.save(settings(), users, lastUsers, {}));
 

@@ -3,14 +3,19 @@
 // script's reason, when the server binaries are not installed.
 #include "security/hardening/audittrail.h"
 #include "security/hardening/logonthrottle.h"
+#include "security/model/tzknoderecord.h"
+#include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
 #include "support/pgserver.h"
+#include "support/templatestream.h"
 #include "toolkit/error.h"
 
 #include <QProcess>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using rightsmith::toolkit::Error;
@@ -377,3 +382,302 @@ TEST(SharedStoreConnect, FailureNamesTheServerWithoutPassword)
 }
 
 } // namespace
+
+namespace rows {
+
+using zkSecurity::TreeNode;
+using zkSecurity::TzkNodeRecord;
+using zkSecurity::TzkSecurityTemplate;
+
+using testsupport::load;
+using testsupport::streamOf;
+
+TreeNode *add(TzkSecurityTemplate &tree, TreeNode *parent, const QByteArray &text, qint32 id = 0,
+              bool granted = false)
+{
+    TreeNode *node = tree.addChild(parent, text);
+    TzkNodeRecord record;
+    record.SecurityId = id;
+    record.setCaption(text);
+    record.setGranted(granted);
+    node->setData(record);
+    node->setImages(id % 3);
+    return node;
+}
+
+// Users of different shapes: rights in categories, none at all, a node of
+// no text, and a deeper level.
+void fill(TzkSecurityTemplate &tree, int users)
+{
+    for (int u = 0; u < users; ++u) {
+        TreeNode *user = add(tree, nullptr, "User" + QByteArray::number(u));
+        for (int c = 0; c < u % 3; ++c) {
+            TreeNode *category = add(tree, user, "Category " + QByteArray::number(c));
+            for (int r = 0; r < 3; ++r)
+                add(tree, category, "Right " + QByteArray::number(r), c * 3 + r + 1, (u + r) % 2);
+        }
+        if (u % 4 == 3)
+            add(tree, add(tree, user, QByteArray()), "Deeper", 99);
+    }
+}
+
+TreeNode *right(TzkSecurityTemplate &tree, int user, int category = 0, int index = 0)
+{
+    return tree.topLevel(user)->item(category)->item(index);
+}
+
+// A desk: its connection, its tree and what it read.
+struct Desk
+{
+    std::unique_ptr<SharedStore> store = SharedStore::connect(PgServer::address);
+    TzkSecurityTemplate tree;
+    SharedStore::Rows rows;
+
+    void load(const QString &key)
+    {
+        const SharedStore::Stored stored = store->load(key);
+        testsupport::load(tree, stored.stream);
+        rows = stored.rows;
+    }
+    SharedStore::SaveResult save(const QString &key)
+    {
+        qint64 version = 0;
+        return store->save(key, streamOf(tree), rows, &version, {});
+    }
+};
+
+} // namespace rows
+
+TEST_F(SharedStoreTest, TheUsersRowsMakeTheStreamByteForByteOnEveryDeskAndInEveryBackup)
+{
+    using namespace rows;
+    for (const int users : {0, 1, 5}) {
+        SCOPED_TRACE(users);
+        const QString key = u"exact%1"_s.arg(users);
+        TzkSecurityTemplate tree;
+        fill(tree, users);
+        const QByteArray stream = streamOf(tree);
+        ASSERT_EQ(a->save(key, stream, 0), SharedStore::SaveResult::Saved);
+        const SharedStore::Stored stored = b->load(key);
+        EXPECT_TRUE(stored.rows.split);
+        EXPECT_EQ(stored.rows.versions.size(), users);
+        EXPECT_EQ(stored.stream, stream);
+        // Saves of some users, a user removed, one added: each backup is
+        // the stream as it was before a save, put together on the server.
+        QList<QByteArray> before {stream};
+        Desk desk;
+        desk.load(key);
+        for (int save = 0; save < 5 && users > 0; ++save) {
+            if (save == 2)
+                desk.tree.deleteNode(desk.tree.topLevel(0));
+            else if (save == 3)
+                add(desk.tree, nullptr, "Added");
+            else
+                desk.tree.topLevel(desk.tree.topLevelCount() - 1)
+                    ->setText("Save " + QByteArray::number(save));
+            ASSERT_EQ(desk.save(key), SharedStore::SaveResult::Saved);
+            before.prepend(streamOf(desk.tree));
+        }
+        ASSERT_EQ(a->save(key, "whole", a->version(key)), SharedStore::SaveResult::Saved);
+        const QList<SharedStore::StoredBackup> backups = b->backups(key);
+        ASSERT_EQ(backups.size(), std::min<qsizetype>(3, before.size()));
+        for (qsizetype i = 0; i < backups.size(); ++i) {
+            EXPECT_EQ(backups[i].stream, before[i]) << i;
+            EXPECT_TRUE(backups[i].good);
+        }
+    }
+    // What a save does not lay out so is kept whole, as it came.
+    TzkSecurityTemplate tree;
+    fill(tree, 2);
+    QByteArray untrimmed = streamOf(tree);
+    untrimmed.insert(untrimmed.indexOf("User1"), ' ');
+    for (const QByteArray &stream : {streamOf(tree) + "x", untrimmed}) {
+        ASSERT_EQ(a->save(u"whole"_s, stream, a->version(u"whole"_s)),
+                  SharedStore::SaveResult::Saved);
+        EXPECT_FALSE(b->load(u"whole"_s).rows.split);
+        EXPECT_EQ(b->load(u"whole"_s).stream, stream);
+    }
+}
+
+TEST_F(SharedStoreTest, DesksSavingDifferentUsersBothSucceedAndTheSameUserOneIsRefused)
+{
+    using namespace rows;
+    using Edit = std::function<void(TzkSecurityTemplate &)>;
+    const Edit firstRight = [](TzkSecurityTemplate &t) {
+        right(t, 1)->setText("Changed");
+    };
+    const Edit lastRight = [](TzkSecurityTemplate &t) {
+        TzkNodeRecord *record = right(t, 5)->editData();
+        record->setGranted(!record->granted());
+    };
+    const Edit addUser = [](TzkSecurityTemplate &t) {
+        add(t, nullptr, "New");
+    };
+    const Edit removeLast = [](TzkSecurityTemplate &t) {
+        t.deleteNode(t.topLevel(5));
+    };
+    const Edit growFirst = [](TzkSecurityTemplate &t) {
+        add(t, t.topLevel(1), "More", 50);
+    };
+    struct Case
+    {
+        const char *name;
+        Edit first;
+        Edit second;
+        SharedStore::SaveResult expected;
+    };
+    const Case cases[] = {
+        {"different users", firstRight, lastRight, SharedStore::SaveResult::Saved},
+        {"a user and a new one", firstRight, addUser, SharedStore::SaveResult::Saved},
+        {"the same user", lastRight, lastRight, SharedStore::SaveResult::Conflict},
+        {"two new users", addUser, addUser, SharedStore::SaveResult::Conflict},
+        {"a removed user", removeLast, lastRight, SharedStore::SaveResult::Conflict},
+        // The users after a user that grew are numbered anew in the stream.
+        {"users after one that grew", growFirst, lastRight, SharedStore::SaveResult::Conflict},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString key = u"two desks "_s + QLatin1StringView(c.name);
+        TzkSecurityTemplate start;
+        fill(start, 6);
+        ASSERT_EQ(a->save(key, streamOf(start), 0), SharedStore::SaveResult::Saved);
+        Desk first, second;
+        first.load(key);
+        second.load(key);
+        c.first(first.tree);
+        c.second(second.tree);
+        ASSERT_EQ(first.save(key), SharedStore::SaveResult::Saved);
+        const qint64 version = a->version(key);
+        EXPECT_EQ(second.save(key), c.expected);
+
+        // Nothing is lost: what is stored is both changes, or the first alone.
+        TzkSecurityTemplate expected;
+        load(expected, streamOf(first.tree));
+        if (c.expected == SharedStore::SaveResult::Saved)
+            c.second(expected);
+        const SharedStore::Stored stored = b->load(key);
+        EXPECT_EQ(stored.stream, streamOf(expected));
+        EXPECT_EQ(stored.version, c.expected == SharedStore::SaveResult::Saved ? 3 : version);
+    }
+}
+
+TEST_F(SharedStoreTest, ADeskThatMissedSavesFetchesOnlyThemAndEndsAsAFreshLoad)
+{
+    using namespace rows;
+    const QString key = u"missed"_s;
+    TzkSecurityTemplate start;
+    fill(start, 8);
+    ASSERT_EQ(a->save(key, streamOf(start), 0), SharedStore::SaveResult::Saved);
+    Desk late, other;
+    late.load(key);
+    late.store->listen();
+    other.load(key);
+    // Saves the late desk does not look at: a change in place, a user
+    // renamed, one removed in the middle (the users after it numbered anew),
+    // then one added at the end.
+    const std::function<void(TzkSecurityTemplate &)> edits[] = {
+        [](TzkSecurityTemplate &t) { right(t, 2)->editData()->setGranted(1); },
+        [](TzkSecurityTemplate &t) { t.topLevel(6)->setText("Renamed"); },
+        [](TzkSecurityTemplate &t) { t.deleteNode(t.topLevel(3)); },
+        [](TzkSecurityTemplate &t) { add(t, t.topLevel(0), "Grown"); },
+    };
+    for (const auto &edit : edits) {
+        edit(other.tree);
+        ASSERT_EQ(other.save(key), SharedStore::SaveResult::Saved);
+        const SharedStore::Update update = late.store->update(key, late.rows, late.tree);
+        ASSERT_TRUE(update.applied);
+        EXPECT_TRUE(update.changed);
+        EXPECT_EQ(streamOf(late.tree), b->load(key).stream);
+        EXPECT_EQ(late.rows.version, b->version(key));
+    }
+    // The notifications name the version and the users' rows written.
+    const QStringList keys = late.store->takeNotifications();
+    EXPECT_EQ(keys.size(), qsizetype(std::size(edits)));
+    EXPECT_EQ(keys.value(0), key);
+    // Once more, several saves at once; then a restored backup, kept whole:
+    // the desk is told to load it.
+    edits[0](other.tree);
+    edits[2](other.tree);
+    ASSERT_EQ(other.save(key), SharedStore::SaveResult::Saved);
+    edits[3](other.tree);
+    ASSERT_EQ(other.save(key), SharedStore::SaveResult::Saved);
+    EXPECT_TRUE(late.store->update(key, late.rows, late.tree).applied);
+    EXPECT_EQ(streamOf(late.tree), b->load(key).stream);
+    EXPECT_FALSE(late.store->update(key, late.rows, late.tree).changed);
+    qsizetype kept = 0;
+    ASSERT_EQ(a->restoreBackup(key, 1, &kept), SharedStore::RestoreResult::Restored);
+    EXPECT_FALSE(late.store->update(key, late.rows, late.tree).applied);
+}
+
+TEST_F(SharedStoreTest, AStoreOfVersionFourUpgradedKeepsItsUsersRolesAndBackups)
+{
+    using namespace rows;
+    ASSERT_EQ(admin("CREATE DATABASE version_four"), QString());
+    const QString address = PgServer::address + u" dbname=version_four"_s;
+    SharedStore::connect(address)->initSchema();
+    // Back to the tables of version 4, with its backup trigger.
+    ASSERT_EQ(admin("DROP TRIGGER rightsmith_keep_backup ON rightsmith_user_template;"
+                    "DROP TABLE rightsmith_template_users, rightsmith_template_users_kept;"
+                    "DROP FUNCTION rightsmith_backup_stream(bigint), rightsmith_keep_user(),"
+                    " rightsmith_changed_records(bytea, bytea);"
+                    "ALTER TABLE rightsmith_user_template DROP COLUMN users, DROP COLUMN nodes,"
+                    " DROP COLUMN roles_version;"
+                    "ALTER TABLE rightsmith_user_template_backups DROP COLUMN roles,"
+                    " DROP COLUMN roles_size, DROP COLUMN users;"
+                    "CREATE OR REPLACE FUNCTION rightsmith_keep_backup() RETURNS trigger"
+                    " LANGUAGE plpgsql SECURITY DEFINER AS $f$ BEGIN"
+                    "  IF OLD.template IS DISTINCT FROM NEW.template THEN"
+                    "   INSERT INTO public.rightsmith_user_template_backups (store_key, version,"
+                    "    template, size, digest) VALUES (OLD.store_key, OLD.version, OLD.template,"
+                    "    OLD.size, sha256(OLD.template));"
+                    "  END IF; RETURN NEW; END $f$;"
+                    "CREATE TRIGGER rightsmith_keep_backup BEFORE UPDATE OF template"
+                    " ON rightsmith_user_template FOR EACH ROW EXECUTE PROCEDURE"
+                    " rightsmith_keep_backup();"
+                    "UPDATE rightsmith_schema SET version = 4",
+                    address),
+              QString());
+    TzkSecurityTemplate first, second;
+    fill(first, 3);
+    fill(second, 4);
+    const QByteArray roles = streamOf(first).left(40);
+    {
+        const auto old = SharedStore::connect(address);
+        ASSERT_EQ(old->schemaVersion(), 4);
+        ASSERT_EQ(old->save(u"k"_s, streamOf(first), 0, nullptr, {}, &roles),
+                  SharedStore::SaveResult::Saved);
+        ASSERT_EQ(old->save(u"k"_s, streamOf(second), 1), SharedStore::SaveResult::Saved);
+    }
+    const auto owner = SharedStore::connect(address);
+    EXPECT_THROW(owner->initSchema(), Error);
+    owner->upgradeSchema();
+    const auto desk = SharedStore::connect(address);
+    EXPECT_EQ(desk->schemaVersion(), 5);
+    SharedStore::Stored stored = desk->load(u"k"_s);
+    EXPECT_EQ(stored.stream, streamOf(second));
+    EXPECT_EQ(stored.roles, roles);
+    EXPECT_EQ(desk->backups(u"k"_s).value(0).stream, streamOf(first));
+
+    // The next save lays the users out as rows; the backups keep the whole
+    // streams and the roles with them, and a restore brings both back.
+    const QByteArray newRoles = "other roles";
+    ASSERT_EQ(desk->save(u"k"_s, streamOf(first), stored.rows, nullptr, {}, &newRoles),
+              SharedStore::SaveResult::Saved);
+    stored = desk->load(u"k"_s);
+    EXPECT_TRUE(stored.rows.split);
+    EXPECT_EQ(stored.stream, streamOf(first));
+    EXPECT_EQ(stored.roles, newRoles);
+    const QList<SharedStore::StoredBackup> backups = desk->backups(u"k"_s);
+    ASSERT_EQ(backups.size(), 2);
+    EXPECT_EQ(backups[0].stream, streamOf(second));
+    EXPECT_EQ(backups[1].stream, streamOf(first));
+    ASSERT_EQ(desk->restoreBackup(u"k"_s, 1, nullptr), SharedStore::RestoreResult::Restored);
+    stored = desk->load(u"k"_s);
+    EXPECT_EQ(stored.stream, streamOf(second));
+    EXPECT_EQ(stored.roles, roles);
+    // A backup kept before the upgrade keeps the roles as they are.
+    ASSERT_EQ(desk->restoreBackup(u"k"_s, 3, nullptr), SharedStore::RestoreResult::Restored);
+    stored = desk->load(u"k"_s);
+    EXPECT_EQ(stored.stream, streamOf(first));
+    EXPECT_EQ(stored.roles, roles);
+}

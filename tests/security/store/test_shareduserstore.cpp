@@ -14,6 +14,7 @@
 #include "support/backupchecks.h"
 #include "support/fakes.h"
 #include "support/pgserver.h"
+#include "support/templatestream.h"
 #include "support/temporaryhome.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/registry.h"
@@ -36,13 +37,7 @@ const auto *const server = ::testing::AddGlobalTestEnvironment(new PgServer);
 // No server listens in a folder that does not exist: the connection fails at once.
 const QString Unreachable = u"host=/nonexistent/rightsmith port=5432 dbname=rightsmith"_s;
 
-QByteArray streamOf(TzkSecurityTemplate &tree)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    tree.SaveToStreamSecurity(buffer);
-    return buffer.data();
-}
+using testsupport::streamOf;
 
 class SharedUserStoreTest : public testsupport::ServerTest
 {
@@ -213,6 +208,7 @@ TEST_F(SharedUserStoreTest, ASaveReachesAnotherRunningComponentByNotification)
     ASSERT_TRUE(a->SaveUsers({}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !b->CheckId(1); }, 5000));
     EXPECT_TRUE(b->LoggedOn());
+    EXPECT_EQ(streamOf(*b->UserTemplate()), onServer().stream);
 
     // Granted again while B's user management dialog is open: B reloads once it has closed.
     auto &ui = testsupport::FakeSecurityUi::current();
@@ -313,6 +309,9 @@ TEST_F(SharedUserStoreTest, ComponentsListenAgainAndLeaveTheCopyOnceTheServerIsB
     ASSERT_TRUE(b->SaveUsers({}));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return a->UserTemplate()->GetUserNodeByUserName(bytes("Carl")) != nullptr; }, 5000));
+    // Both end with what a fresh load reads.
+    EXPECT_EQ(streamOf(*a->UserTemplate()), onServer().stream);
+    EXPECT_EQ(streamOf(*b->UserTemplate()), onServer().stream);
     EXPECT_EQ(messages.size(), 1) << qPrintable(messages.join(u'\n')); // B's start only
 }
 
