@@ -905,7 +905,7 @@ bool UserStore::unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QS
     if (m_stored.tree != &userTemplate || m_stored.generation != userTemplate.generation()
         || m_stored.location != where || m_sharedVersion == 0)
         return false;
-    if (m_stored.asSaved)
+    if (m_stored.asSaved || userTemplate.SavesAsRead())
         return true;
     const QByteArray bytes = streamOf(userTemplate);
     return bytes.size() == m_stored.size
