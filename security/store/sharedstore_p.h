@@ -190,7 +190,8 @@ public:
     /// was held by \a tree (Rows::heldBy()) and no node was added or removed
     /// since, only the users changed since are written out, and nothing else
     /// of the tree; otherwise the whole stream is, as above. Either way the
-    /// server ends as that save leaves it, and \a read is held by the tree.
+    /// server ends as that save leaves it, and after a save \a read is held
+    /// by the tree.
     /// \a whole, when the caller has it, is that whole stream.
     SaveResult save(const QString &storeKey, TzkSecurityTemplate &tree, Rows &read,
                     qint64 *newVersion, const Alongside &alongside,
