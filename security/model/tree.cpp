@@ -419,6 +419,7 @@ void Tree::deleteNode(TreeNode *node)
         m_topLevelIndexValid = false;
         m_rootChanges.erase(m_rootChanges.begin() + row);
     }
+    m_touched = m_touchedTop = nullptr; // the nodes go, and their slots are reused
     if (parent)
         touch(parent);
     else
@@ -444,6 +445,7 @@ void Tree::clear()
     m_topLevelByText.clear();
     m_topLevelIndexValid = true;
     m_rootChanges.clear();
+    m_touched = m_touchedTop = nullptr;
     m_structureGeneration = ++m_generation;
     roots.clear();
     // Every node is gone: the storage goes too.
@@ -575,9 +577,18 @@ quint64 Tree::topLevelGeneration(int i) const
 void Tree::touch(const TreeNode *node)
 {
     ++m_generation;
-    while (node->m_parent)
-        node = node->m_parent;
-    m_rootChanges[size_t(node->m_row)] = m_generation;
+    // The node touched last, or a child of it, has the same top-level node:
+    // building or loading a tree in pre-order finds it without a walk up.
+    const TreeNode *top = node;
+    if (node == m_touched || (node->m_parent && node->m_parent == m_touched)) {
+        top = m_touchedTop;
+    } else {
+        while (top->m_parent)
+            top = top->m_parent;
+    }
+    m_touched = node;
+    m_touchedTop = top;
+    m_rootChanges[size_t(top->m_row)] = m_generation;
 }
 
 void Tree::topLevelRenamed()

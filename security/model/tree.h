@@ -249,6 +249,9 @@ private:
     quint64 m_structureGeneration = 0;
     // Per top-level node, in their order: the generation its subtree last changed at.
     std::vector<quint64> m_rootChanges;
+    // The node touch() marked last and its top-level node (none after a removal).
+    const TreeNode *m_touched = nullptr;
+    const TreeNode *m_touchedTop = nullptr;
     // First top-level node by text, rebuilt after a top-level node was removed or renamed.
     mutable QHash<QByteArray, TreeNode *> m_topLevelByText;
     mutable bool m_topLevelIndexValid = true;
