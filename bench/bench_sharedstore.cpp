@@ -317,8 +317,10 @@ void loadInto(S &store, const QString &key, TzkSecurityTemplate &tree, Rows &row
 {
     const auto stored = store.load(key);
     read(tree, stored.stream);
-    if constexpr (KeepsRows<S>)
+    if constexpr (KeepsRows<S>) {
         rows = stored.rows;
+        rows.loadedInto(tree);
+    }
 }
 
 // What a desk does when told of a save: only what changed where it can.
@@ -336,13 +338,14 @@ void refresh(S &store, const QString &key, TzkSecurityTemplate &tree, Rows &rows
 template<typename S>
 bool saveFrom(S &store, const QString &key, TzkSecurityTemplate &tree, Rows &rows, qint64 &version)
 {
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    tree.SaveToStreamSecurity(out);
-    if constexpr (KeepsRows<S>)
-        return store.save(key, out.data(), rows, &version, {}) == SharedStore::SaveResult::Saved;
-    else
+    if constexpr (KeepsRows<S>) {
+        return store.save(key, tree, rows, &version, {}) == SharedStore::SaveResult::Saved;
+    } else {
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        tree.SaveToStreamSecurity(out);
         return store.save(key, out.data(), version, &version) == SharedStore::SaveResult::Saved;
+    }
 }
 
 // Revokes (or grants again) right \a id of \a name, as the user management dialog does.

@@ -72,7 +72,7 @@ void TreeNode::setText(const QByteArray &text)
     m_text = text;
     if (!m_parent)
         m_tree->topLevelRenamed();
-    m_tree->touch();
+    m_tree->touch(this);
     m_tree->emitChanged(this);
 }
 
@@ -81,7 +81,7 @@ void TreeNode::setImageIndex(int index)
     if (index == m_imageIndex)
         return;
     m_imageIndex = index;
-    m_tree->touch(); // a save writes it into the record
+    m_tree->touch(this); // a save writes it into the record
     m_tree->emitChanged(this);
 }
 
@@ -98,7 +98,7 @@ void TreeNode::setImages(int index)
     if (index == m_imageIndex && index == m_selectedIndex)
         return;
     if (index != m_imageIndex)
-        m_tree->touch();
+        m_tree->touch(this);
     m_imageIndex = index;
     m_selectedIndex = index;
     m_tree->emitChanged(this);
@@ -108,14 +108,14 @@ zkSecurity::TzkNodeRecord *TreeNode::editData()
 {
     if (!m_record && !m_shape)
         return nullptr;
-    m_tree->touch();
+    m_tree->touch(this);
     return m_record ? m_record : record();
 }
 
 void TreeNode::setData(const zkSecurity::TzkNodeRecord &record)
 {
     m_tree->setRecord(this, record);
-    m_tree->touch();
+    m_tree->touch(this);
 }
 
 void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
@@ -129,7 +129,7 @@ void TreeNode::setData(std::unique_ptr<zkSecurity::TzkNodeRecord> record)
 void TreeNode::releaseData()
 {
     m_tree->dropRecord(this);
-    m_tree->touch();
+    m_tree->touch(this);
 }
 
 void TreeNodeDeleter::operator()(TreeNode *node) const
@@ -348,6 +348,8 @@ TreeNode *Tree::addChild(TreeNode *parent, QByteArray &&text)
     const bool appends = m_orderValid && (!parent || endsOrder(parent));
     if (appends && m_order.size() == m_order.capacity())
         m_order.reserve(std::max<size_t>(16, m_order.capacity() * 2));
+    if (!parent && m_rootChanges.size() == m_rootChanges.capacity())
+        m_rootChanges.reserve(std::max<size_t>(16, m_rootChanges.capacity() * 2));
     if (siblings.capacity() == 0)
         siblings.reserve(4); // spares the growth by one and two of most parents
     siblings.push_back(TreeNodePtr(newNode(parent, std::move(text))));
@@ -368,7 +370,10 @@ TreeNode *Tree::addChild(TreeNode *parent, QByteArray &&text)
             m_topLevelIndexValid = false; // rebuilt when next asked
         }
     }
-    touch();
+    if (!parent)
+        m_rootChanges.push_back(0);
+    touch(node);
+    m_structureGeneration = m_generation;
     if (!m_replacing)
         Q_EMIT nodeInserted(node);
     return node;
@@ -410,9 +415,16 @@ void Tree::deleteNode(TreeNode *node)
         m_order.resize(size_t(node->m_absoluteIndex));
     else
         invalidateOrder();
-    if (!parent)
+    if (!parent) {
         m_topLevelIndexValid = false;
-    touch();
+        m_rootChanges.erase(m_rootChanges.begin() + row);
+    }
+    m_touched = m_touchedTop = nullptr; // the nodes go, and their slots are reused
+    if (parent)
+        touch(parent);
+    else
+        ++m_generation;
+    m_structureGeneration = m_generation;
     owned.reset(); // the subtree and its records go with it
     if (!m_replacing)
         Q_EMIT nodeRemoved(parent, row);
@@ -432,7 +444,9 @@ void Tree::clear()
     m_count = 0;
     m_topLevelByText.clear();
     m_topLevelIndexValid = true;
-    touch();
+    m_rootChanges.clear();
+    m_touched = m_touchedTop = nullptr;
+    m_structureGeneration = ++m_generation;
     roots.clear();
     // Every node is gone: the storage goes too.
     *m_pool = {};
@@ -447,7 +461,7 @@ void Tree::attachStoredRecord(TreeNode *node, const char *bytes)
     setRecord(node, record);
     node->m_imageIndex = record.ImageIndex;
     node->m_selectedIndex = record.ImageIndex;
-    touch();
+    touch(node);
     emitChanged(node);
 }
 
@@ -458,7 +472,7 @@ void Tree::writeStoredRecord(TreeNode *node, qint32 index, char *at)
         if (record.NodeIndex != index || record.ImageIndex != node->m_imageIndex) {
             record.NodeIndex = index;
             record.ImageIndex = node->m_imageIndex;
-            touch();
+            touch(node);
         }
         record.writeTo(at);
         return;
@@ -468,7 +482,7 @@ void Tree::writeStoredRecord(TreeNode *node, qint32 index, char *at)
         if (node->m_recordIndex != index || node->m_recordImage != node->m_imageIndex) {
             node->m_recordIndex = index;
             node->m_recordImage = node->m_imageIndex;
-            touch();
+            touch(node);
         }
         record = m_records->shapes[node->m_shape];
         record.Granted = node->m_granted;
@@ -553,6 +567,28 @@ bool Tree::endsOrder(const TreeNode *node) const
             return true;
     }
     return false;
+}
+
+quint64 Tree::topLevelGeneration(int i) const
+{
+    return i >= 0 && size_t(i) < m_rootChanges.size() ? m_rootChanges[size_t(i)] : 0;
+}
+
+void Tree::touch(const TreeNode *node)
+{
+    ++m_generation;
+    // The node touched last, or a child of it, has the same top-level node:
+    // building or loading a tree in pre-order finds it without a walk up.
+    const TreeNode *top = node;
+    if (node == m_touched || (node->m_parent && node->m_parent == m_touched)) {
+        top = m_touchedTop;
+    } else {
+        while (top->m_parent)
+            top = top->m_parent;
+    }
+    m_touched = node;
+    m_touchedTop = top;
+    m_rootChanges[size_t(top->m_row)] = m_generation;
 }
 
 void Tree::topLevelRenamed()

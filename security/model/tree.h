@@ -181,6 +181,14 @@ public:
     /// attached, released or edited (editData()), the tree cleared or loaded.
     /// Selected-image indexes, expansion and selection do not count.
     quint64 generation() const { return m_generation; }
+    /// The generation() at which the subtree of top-level node \a i (the node
+    /// and everything below it) last changed, as generation() counts changes;
+    /// 0 when there is no such node.
+    quint64 topLevelGeneration(int i) const;
+    /// The generation() at which a node was last added or removed anywhere
+    /// (or the tree cleared): until it moves, every subtree keeps its node
+    /// count and every top-level node its position.
+    quint64 structureGeneration() const { return m_structureGeneration; }
 
 Q_SIGNALS:
     void nodeAboutToBeInserted(zkSecurity::TreeNode *parent, int row);
@@ -217,7 +225,8 @@ private:
     std::vector<TreeNodePtr> &siblingsOf(TreeNode *parent);
     const std::vector<TreeNodePtr> &siblingsOf(const TreeNode *parent) const;
     void emitChanged(TreeNode *node);
-    void touch() { ++m_generation; }
+    // A change caused by \a node: counts in generation() and in its top-level node's.
+    void touch(const TreeNode *node);
     void topLevelRenamed();
     TreeNode *newNode(TreeNode *parent, QByteArray text);
     void recycle(TreeNode *node);
@@ -237,6 +246,12 @@ private:
     mutable bool m_orderValid = true;
     int m_count = 0;
     quint64 m_generation = 0;
+    quint64 m_structureGeneration = 0;
+    // Per top-level node, in their order: the generation its subtree last changed at.
+    std::vector<quint64> m_rootChanges;
+    // The node touch() marked last and its top-level node (none after a removal).
+    const TreeNode *m_touched = nullptr;
+    const TreeNode *m_touchedTop = nullptr;
     // First top-level node by text, rebuilt after a top-level node was removed or renamed.
     mutable QHash<QByteArray, TreeNode *> m_topLevelByText;
     mutable bool m_topLevelIndexValid = true;

@@ -72,6 +72,11 @@ public:
     /// Writes the tree as a template stream from position 0 of \a stream.
     /// Trims every node text in place and refreshes NodeIndex and ImageIndex.
     void SaveToStreamSecurity(QIODevice &stream);
+    /// Writes the records and the text lines of top-level node \a i and its
+    /// subtree into \a records and \a lines exactly as SaveToStreamSecurity()
+    /// writes them in the whole stream (NodeIndex counted from the node's
+    /// absolute index), trimming and refreshing them alike.
+    void SaveTopLevelSecurity(int i, QByteArray &records, QByteArray &lines);
     /// True while the tree is unchanged (same generation()) since
     /// LoadFromStreamSecurity() read a stream that SaveToStreamSecurity()
     /// would write back byte for byte; a caller that kept those bytes knows

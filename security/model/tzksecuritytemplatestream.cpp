@@ -229,6 +229,34 @@ void TzkSecurityTemplate::SaveToStreamSecurity(QIODevice &stream)
         saveToDevice(*this, stream, plan.levels, writeRecord);
 }
 
+void TzkSecurityTemplate::SaveTopLevelSecurity(int i, QByteArray &records, QByteArray &lines)
+{
+    records.clear();
+    lines.clear();
+    zkSecurity::TreeNode *top = topLevel(i);
+    if (!top)
+        return;
+    const int first = top->absoluteIndex();
+    const int end = i + 1 < topLevelCount() ? topLevel(i + 1)->absoluteIndex() : count();
+    std::vector<int> levels(size_t(end - first), 0);
+    qsizetype size = 0;
+    for (int k = first; k < end; ++k) {
+        zkSecurity::TreeNode *node = nodeAt(k);
+        trimmedText(node);
+        if (k > first)
+            levels[size_t(k - first)] = levels[size_t(node->parent()->absoluteIndex() - first)] + 1;
+        size += levels[size_t(k - first)] + node->text().size() + 2;
+    }
+    records.resize(qsizetype(TzkNodeRecord::Size) * (end - first));
+    lines.resize(size);
+    char *line = lines.data();
+    for (int k = first; k < end; ++k) {
+        zkSecurity::TreeNode *node = nodeAt(k);
+        writeStoredRecord(node, k, records.data() + qsizetype(TzkNodeRecord::Size) * (k - first));
+        line += writeLine(node->text(), levels[size_t(k - first)], line);
+    }
+}
+
 void TzkSecurityTemplate::LoadFromStreamSecurity(QIODevice &stream)
 {
     toolkit::ByteReader in(stream);

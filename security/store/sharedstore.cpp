@@ -1,12 +1,14 @@
 // The shared user store on PostgreSQL: one row a store key holding the user
 // template stream and its version, changed only by compare-and-set saves that
 // notify the other workstations.
+#include "security/model/tzksecuritytemplate.h"
 #include "security/store/sharedstore_p.h"
 #include "security/store/templaterows_p.h"
 #include "security/store/toolcommand_p.h"
 #include "toolkit/error.h"
 #include "toolkit/logging_p.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QHash>
 #include <QLoggingCategory>
@@ -1113,7 +1115,9 @@ SharedStore::Stored SharedStore::load(const QString &storeKey)
             rows.versions.append(users.number(row, 0));
             rows.hashes.append(TemplateRows::hashOf(parts.back()));
         }
-        stored.stream = TemplateRows::assemble(parts);
+        bool renumbered = false;
+        stored.stream = TemplateRows::assemble(parts, &renumbered);
+        rows.asStream = !renumbered;
         return stored;
     }
     const Result result =
@@ -1217,6 +1221,8 @@ SharedStore::Update SharedStore::update(const QString &storeKey, Rows &read,
     read.nodes = head.number(0, 3);
     read.versions = std::move(versions);
     read.hashes = std::move(hashes);
+    // The rows put in place are not vouched to save back as they came.
+    read.tree = nullptr;
     return update;
 }
 
@@ -1225,6 +1231,62 @@ qint64 SharedStore::version(const QString &storeKey)
     const Result result =
         run("SELECT version FROM rightsmith_user_template WHERE store_key = $1", {keyOf(storeKey)});
     return result.rows() == 1 ? result.text(0, 0).toLongLong() : 0;
+}
+
+void SharedStore::Rows::loadedInto(const TzkSecurityTemplate &loaded)
+{
+    tree = split && asStream && loaded.SavesAsRead() ? &loaded : nullptr;
+    treeGeneration = loaded.generation();
+}
+
+// A template stream's rows as a save writes them: all of them, or (from a
+// tree) only those of the users that changed, with every row's hash.
+struct SharedStore::Cut
+{
+    /// None when the stream is not laid out as rows.
+    std::optional<QList<TemplateRows::Row>> rows;
+    QList<size_t> hashes;
+    qint64 nodes = 0;
+};
+
+SharedStore::Cut SharedStore::cutOf(const QByteArray &stream)
+{
+    SharedStore::Cut cut;
+    cut.rows = TemplateRows::split(stream);
+    if (cut.rows) {
+        for (const TemplateRows::Row &row : *cut.rows) {
+            cut.nodes += row.nodes();
+            cut.hashes.append(TemplateRows::hashOf(row));
+        }
+    }
+    return cut;
+}
+
+// The rows of the users of \a tree changed since it held \a read (the others
+// empty, with the hashes read); none when that cannot be vouched for: the
+// tree was not the one read, a node was added or removed since, or a changed
+// user's lines would not be cut as rows.
+std::optional<SharedStore::Cut> SharedStore::cutChanged(TzkSecurityTemplate &tree, const Rows &read)
+{
+    const int users = tree.topLevelCount();
+    if (read.tree != &tree || !read.split || read.version <= 0
+        || tree.structureGeneration() > read.treeGeneration || users != read.hashes.size()
+        || users != read.versions.size() || tree.count() != read.nodes)
+        return std::nullopt;
+    SharedStore::Cut cut;
+    cut.rows.emplace(users);
+    cut.hashes = read.hashes;
+    cut.nodes = read.nodes;
+    for (int position = 0; position < users; ++position) {
+        if (tree.topLevelGeneration(position) <= read.treeGeneration)
+            continue;
+        std::optional<TemplateRows::Row> row = TemplateRows::rowOf(tree, position);
+        if (!row)
+            return std::nullopt;
+        cut.hashes[position] = TemplateRows::hashOf(*row);
+        (*cut.rows)[position] = std::move(*row);
+    }
+    return cut;
 }
 
 SharedStore::SaveResult
@@ -1262,7 +1324,8 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
     // Only the template's save says what a role that may only read cannot do.
     try {
         if (schemaVersion() >= 5)
-            return saveRows(keyOf(storeKey), stream, read, newVersion, alongside, roles);
+            return saveRows(keyOf(storeKey), stream, cutOf(stream), read, newVersion, alongside,
+                            roles);
         return [&] {
             const QByteArray key = keyOf(storeKey);
             const QByteArray size = QByteArray::number(stream.size());
@@ -1325,25 +1388,51 @@ SharedStore::SaveResult SharedStore::save(const QString &storeKey, const QByteAr
     }
 }
 
+SharedStore::SaveResult SharedStore::save(const QString &storeKey, TzkSecurityTemplate &tree,
+                                          Rows &read, qint64 *newVersion,
+                                          const Alongside &alongside, const QByteArray *roles,
+                                          const QByteArray *whole)
+{
+    std::optional<Cut> cut;
+    if (schemaVersion() >= 5)
+        cut = cutChanged(tree, read);
+    SaveResult result = SaveResult::Conflict;
+    if (cut) {
+        try {
+            result = saveRows(keyOf(storeKey), {}, *cut, read, newVersion, alongside, roles);
+        } catch (const PrivilegeError &error) {
+            throw privilegeRefusal(error.reason);
+        }
+    } else if (whole) {
+        result = save(storeKey, *whole, read, newVersion, alongside, roles);
+    } else {
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        tree.SaveToStreamSecurity(out);
+        result = save(storeKey, out.data(), read, newVersion, alongside, roles);
+    }
+    // Saved or not, the rows read stay what the tree held when it had them.
+    if (result == SaveResult::Saved && read.split) {
+        read.tree = &tree;
+        read.treeGeneration = tree.generation();
+    }
+    return result;
+}
+
 // A save to tables of version 5. Based on rows read, it writes the rows whose
 // bytes changed, each only when still at the version read; based on a whole
 // template (or nothing), it is refused unless the store is still at the
-// version read, and writes every row whose bytes differ.
+// version read, and writes every row whose bytes differ. \a cut holds the
+// rows of \a stream, or (from a tree) only the changed ones.
 SharedStore::SaveResult SharedStore::saveRows(const QByteArray &key, const QByteArray &stream,
-                                              Rows &read, qint64 *newVersion,
+                                              const Cut &cut, Rows &read, qint64 *newVersion,
                                               const Alongside &alongside, const QByteArray *roles)
 {
-    const std::optional<QList<TemplateRows::Row>> rows = TemplateRows::split(stream);
+    const std::optional<QList<TemplateRows::Row>> &rows = cut.rows;
     const bool byRow = rows && read.split && read.version > 0;
     const int users = rows ? int(rows->size()) : 0;
-    qint64 nodes = 0;
-    QList<size_t> hashes;
-    if (rows) {
-        for (const TemplateRows::Row &row : *rows) {
-            nodes += row.nodes();
-            hashes.append(TemplateRows::hashOf(row));
-        }
-    }
+    const qint64 nodes = cut.nodes;
+    QList<size_t> hashes = cut.hashes;
     const int readUsers = int(read.versions.size());
     QList<int> changed; // rows written, then rows removed
     if (byRow) {
@@ -1502,6 +1591,7 @@ SharedStore::SaveResult SharedStore::saveRows(const QByteArray &key, const QByte
 
     // Saves of other users in between leave the rows read behind the store.
     read.split = rows.has_value();
+    read.tree = nullptr;
     if (!byRow || version == read.version + 1)
         read.version = version;
     read.rolesVersion = head.text(0, 1).toLongLong();

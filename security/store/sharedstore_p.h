@@ -104,6 +104,16 @@ public:
         /// Per user row: the store version that last wrote it, and a hash of its bytes.
         QList<qint64> versions;
         QList<size_t> hashes;
+        /// The tree that, saved whole at its generation() treeGeneration,
+        /// gives exactly these rows; nullptr when none is known. A save of
+        /// that tree then writes out only the users changed since.
+        const TzkSecurityTemplate *tree = nullptr;
+        quint64 treeGeneration = 0;
+        /// True when the rows are cut from the stream read with them byte for byte.
+        bool asStream = false;
+        /// Notes that \a loaded was just loaded from the stream read with
+        /// these rows: when it saves back as read, they are its rows.
+        void loadedInto(const TzkSecurityTemplate &loaded);
     };
 
     struct Stored
@@ -175,6 +185,17 @@ public:
     SaveResult save(const QString &storeKey, const QByteArray &stream, Rows &read,
                     qint64 *newVersion, const Alongside &alongside,
                     const QByteArray *roles = nullptr);
+
+    /// As save() above, of the stream a save of \a tree writes. When \a read
+    /// was held by \a tree (Rows::heldBy()) and no node was added or removed
+    /// since, only the users changed since are written out, and nothing else
+    /// of the tree; otherwise the whole stream is, as above. Either way the
+    /// server ends as that save leaves it, and after a save \a read is held
+    /// by the tree.
+    /// \a whole, when the caller has it, is that whole stream.
+    SaveResult save(const QString &storeKey, TzkSecurityTemplate &tree, Rows &read,
+                    qint64 *newVersion, const Alongside &alongside,
+                    const QByteArray *roles = nullptr, const QByteArray *whole = nullptr);
 
     /// A user template that a save replaced, kept on the server (tables of
     /// version 3 on) with the time of that save and its digest.
@@ -285,7 +306,10 @@ private:
     void makeVersion3();
     void makeVersion4();
     void makeVersion5();
-    SaveResult saveRows(const QByteArray &key, const QByteArray &stream, Rows &read,
+    struct Cut;
+    static Cut cutOf(const QByteArray &stream);
+    static std::optional<Cut> cutChanged(TzkSecurityTemplate &tree, const Rows &read);
+    SaveResult saveRows(const QByteArray &key, const QByteArray &stream, const Cut &cut, Rows &read,
                         qint64 *newVersion, const Alongside &alongside, const QByteArray *roles);
     void runVersionStatements(std::span<const char *const> statements);
     void revokeDirectWrites();

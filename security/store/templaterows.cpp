@@ -86,6 +86,15 @@ std::vector<TreeNode *> subtree(TreeNode *node)
     return nodes;
 }
 
+// Whether a line's text of \a size bytes at \a at reads back as itself: trimmed,
+// and with no line end or NUL in it.
+bool readsBack(const char *at, qsizetype size)
+{
+    return size == 0
+        || (uchar(at[0]) > 32 && uchar(at[size - 1]) > 32 && !std::memchr(at, '\n', size_t(size))
+            && !std::memchr(at, 0, size_t(size)));
+}
+
 bool sameShape(const std::vector<TreeNode *> &nodes, const std::vector<Line> &lines)
 {
     if (nodes.size() != lines.size())
@@ -161,10 +170,7 @@ std::optional<QList<Row>> split(const QByteArray &stream)
         const char *eol = static_cast<const char *>(std::memchr(at, '\r', size_t(end - at)));
         if (!eol || eol + 1 >= end || eol[1] != '\n')
             return std::nullopt;
-        const qsizetype size = eol - at;
-        if (size > 0
-            && (uchar(at[0]) <= 32 || uchar(at[size - 1]) <= 32
-                || std::memchr(at, '\n', size_t(size)) || std::memchr(at, 0, size_t(size))))
+        if (!readsBack(at, eol - at))
             return std::nullopt;
         if (level == 0 && i > 0) {
             rows.append({view(records + qsizetype(userFirst) * RecordSize,
@@ -185,8 +191,30 @@ std::optional<QList<Row>> split(const QByteArray &stream)
     return rows;
 }
 
-QByteArray assemble(std::span<const Row> rows)
+std::optional<Row> rowOf(TzkSecurityTemplate &tree, int position)
 {
+    Row row;
+    tree.SaveTopLevelSecurity(position, row.records, row.lines);
+    // Each line as split() would cut it: its text up to the first CR.
+    const char *at = row.lines.constData();
+    const char *const end = at + row.lines.size();
+    for (int i = 0; i < row.nodes(); ++i) {
+        while (at < end && *at == '\t')
+            ++at;
+        const char *eol = static_cast<const char *>(std::memchr(at, '\r', size_t(end - at)));
+        if (!eol || eol + 1 >= end || eol[1] != '\n' || !readsBack(at, eol - at))
+            return std::nullopt;
+        at = eol + 2;
+    }
+    if (at != end || row.nodes() == 0)
+        return std::nullopt;
+    return row;
+}
+
+QByteArray assemble(std::span<const Row> rows, bool *renumbered)
+{
+    if (renumbered)
+        *renumbered = false;
     qsizetype records = 0;
     qsizetype lines = 0;
     for (const Row &row : rows) {
@@ -203,8 +231,11 @@ QByteArray assemble(std::span<const Row> rows)
     for (const Row &row : rows) {
         std::memcpy(record, row.records.constData(), size_t(row.records.size()));
         for (const char *const end = record + row.records.size(); record < end;
-             record += RecordSize)
+             record += RecordSize) {
+            if (renumbered && rightsmith::toolkit::readInt32LE(record + IndexOffset) != index)
+                *renumbered = true;
             rightsmith::toolkit::writeInt32LE(record + IndexOffset, index++);
+        }
         std::memcpy(line, row.lines.constData(), size_t(row.lines.size()));
         line += row.lines.size();
     }

@@ -35,9 +35,17 @@ struct Row
 /// save lays it out (such a stream is kept whole).
 RIGHTSMITH_CORE_AUTOTEST_EXPORT std::optional<QList<Row>> split(const QByteArray &stream);
 
+/// The row of the user at \a position of \a tree as split() cuts it from the
+/// stream a save of the whole tree writes (see
+/// TzkSecurityTemplate::SaveTopLevelSecurity()); none when split() would not
+/// cut that stream into rows for this user's lines.
+std::optional<Row> rowOf(TzkSecurityTemplate &tree, int position);
+
 /// The template stream of \a rows: the header, the records with their
-/// NodeIndex counted from the first, then the lines.
-RIGHTSMITH_CORE_AUTOTEST_EXPORT QByteArray assemble(std::span<const Row> rows);
+/// NodeIndex counted from the first, then the lines. \a renumbered (may be
+/// null) tells whether a record's NodeIndex differed from the one it got.
+RIGHTSMITH_CORE_AUTOTEST_EXPORT QByteArray assemble(std::span<const Row> rows,
+                                                    bool *renumbered = nullptr);
 
 /// A hash of a row's bytes, for telling within one program whether it changed.
 size_t hashOf(const Row &row);

@@ -818,6 +818,8 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
         stream.setData(bytes);
         stream.open(QIODevice::ReadOnly);
         userTemplate.LoadFromStreamSecurity(stream);
+        if (fromServer)
+            m_sharedRows->loadedInto(userTemplate);
     } catch (const rightsmith::toolkit::Error &error) {
         userTemplate.ClearTemplate();
         unreadable(error.message());

@@ -89,7 +89,7 @@ void SharedBackend::writeCopy(Registry &registry, const QByteArray &bytes, qint6
 }
 
 SharedStore::SaveResult SharedBackend::send(const QByteArray &bytes,
-                                            const TzkSecurityTemplate &userTemplate,
+                                            TzkSecurityTemplate &userTemplate,
                                             SharedStore::Rows &read, qint64 &version,
                                             const QByteArray *roles,
                                             const TzkSecurityTemplate *roleTemplate) const
@@ -99,7 +99,7 @@ SharedStore::SaveResult SharedBackend::send(const QByteArray &bytes,
     const auto connection = SharedStore::connect(m_settings.sharedAddress);
     SharedStore &shared = *connection;
     if (!m_settings.hardening.auditTrail)
-        return shared.save(m_settings.key, bytes, read, &version, {}, roles);
+        return shared.save(m_settings.key, userTemplate, read, &version, {}, roles, &bytes);
     // With the trail on, the changes are recorded in the save's transaction:
     // the roles' first, then the members' rights they rewrote.
     // A save of some of the users compares those alone, as they were and as written.
@@ -122,7 +122,7 @@ SharedStore::SaveResult SharedBackend::send(const QByteArray &bytes,
         for (const AuditRecord &entry : changes)
             shared.appendAudit(m_settings.key, entry, m_settings.hardening.auditLimits, now);
     };
-    return shared.save(m_settings.key, bytes, read, &version, recordChanges, roles);
+    return shared.save(m_settings.key, userTemplate, read, &version, recordChanges, roles, &bytes);
 }
 
 std::unique_ptr<UserStoreBackend> makeSharedBackend(const UserStoreSettings &settings)

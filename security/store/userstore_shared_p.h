@@ -47,12 +47,13 @@ public:
                    qint64 version) const;
     /// Sends \a bytes, the stream of \a userTemplate, to replace what was
     /// \a read (only the users that changed, where the server keeps them as
-    /// rows), on a connection of its own; \a version gets the version
+    /// rows, and only those read from the tree when \a read was held by it),
+    /// on a connection of its own; \a version gets the version
     /// stored, and \a read follows. With the trail on, the changes are recorded in the
     /// same transaction. Throws when the server cannot be reached or refuses.
     /// With \a roles (the stream of \a roleTemplate), the role template is
     /// sent in the same compare-and-set.
-    SharedStore::SaveResult send(const QByteArray &bytes, const TzkSecurityTemplate &userTemplate,
+    SharedStore::SaveResult send(const QByteArray &bytes, TzkSecurityTemplate &userTemplate,
                                  SharedStore::Rows &read, qint64 &version,
                                  const QByteArray *roles = nullptr,
                                  const TzkSecurityTemplate *roleTemplate = nullptr) const;

@@ -300,38 +300,55 @@ TEST(TreeRecords, NodeOwnsItsRecord)
 }
 
 // The generation grows with every change a reader or a save depends on, and
-// only with those.
-TEST(TreeGeneration, EveryChangeOfContentCountsAndNothingElse)
+// only with those; the change counts for exactly the top-level node above it
+// (by its text after the change: "" for none), and one that adds or removes
+// a node moves the structure's generation.
+TEST(TreeGeneration, EveryChangeOfContentCountsForItsTopLevelNodeAndNothingElse)
 {
     struct Change
     {
         const char *name;
         std::function<void(Sample &)> change;
-        bool counts;
+        const char *marks;
+        bool structure;
     };
     const std::vector<Change> changes {
-        {"text", [](Sample &s) { s.a1->setText(b("x")); }, true},
-        {"same text", [](Sample &s) { s.a1->setText(b("a1")); }, false},
-        {"image", [](Sample &s) { s.a1->setImages(3); }, true},
-        {"image index", [](Sample &s) { s.a1->setImageIndex(2); }, true},
-        {"selected image", [](Sample &s) { s.a1->setSelectedIndex(2); }, false},
-        {"record attached", [](Sample &s) { s.a->setData(zkSecurity::TzkNodeRecord()); }, true},
-        {"record edited", [](Sample &s) { s.c1->editData()->Granted = 1; }, true},
-        {"no record to edit", [](Sample &s) { EXPECT_EQ(s.a->editData(), nullptr); }, false},
-        {"record released", [](Sample &s) { s.c1->releaseData(); }, true},
-        {"added", [](Sample &s) { s.tree.addChild(s.a11, b("new")); }, true},
-        {"deleted", [](Sample &s) { s.tree.deleteNode(s.a1); }, true},
-        {"cleared", [](Sample &s) { s.tree.clear(); }, true},
-        {"selected", [](Sample &s) { s.tree.setSelected(s.a2); }, false},
-        {"expanded", [](Sample &s) { s.tree.expand(s.a, true); }, false},
+        {"text", [](Sample &s) { s.a1->setText(b("x")); }, "a", false},
+        {"top-level text", [](Sample &s) { s.c->setText(b("d")); }, "d", false},
+        {"same text", [](Sample &s) { s.a1->setText(b("a1")); }, "", false},
+        {"image", [](Sample &s) { s.a11->setImages(3); }, "a", false},
+        {"image index", [](Sample &s) { s.c1->setImageIndex(2); }, "c", false},
+        {"selected image", [](Sample &s) { s.a1->setSelectedIndex(2); }, "", false},
+        {"record attached", [](Sample &s) { s.a->setData(zkSecurity::TzkNodeRecord()); }, "a",
+         false},
+        {"record edited", [](Sample &s) { s.c1->editData()->Granted = 1; }, "c", false},
+        {"no record to edit", [](Sample &s) { EXPECT_EQ(s.a->editData(), nullptr); }, "", false},
+        {"record released", [](Sample &s) { s.c1->releaseData(); }, "c", false},
+        {"added", [](Sample &s) { s.tree.addChild(s.a11, b("new")); }, "a", true},
+        {"added top-level", [](Sample &s) { s.tree.addChild(nullptr, b("new")); }, "new", true},
+        {"deleted", [](Sample &s) { s.tree.deleteNode(s.c1); }, "c", true},
+        {"deleted top-level", [](Sample &s) { s.tree.deleteNode(s.a); }, "", true},
+        {"cleared", [](Sample &s) { s.tree.clear(); }, "", true},
+        {"selected", [](Sample &s) { s.tree.setSelected(s.a2); }, "", false},
+        {"expanded", [](Sample &s) { s.tree.expand(s.a, true); }, "", false},
     };
     for (const Change &c : changes) {
         Sample s;
         s.c1->setData(zkSecurity::TzkNodeRecord());
         const quint64 before = s.tree.generation();
+        const quint64 structure = s.tree.structureGeneration();
         c.change(s);
-        EXPECT_EQ(s.tree.generation() > before, c.counts) << c.name;
+        const bool counts = s.tree.generation() > before;
+        EXPECT_EQ(counts, *c.marks || c.structure) << c.name;
         EXPECT_GE(s.tree.generation(), before) << c.name;
+        EXPECT_EQ(s.tree.structureGeneration() > structure, c.structure) << c.name;
+        for (int i = 0; i < s.tree.topLevelCount(); ++i) {
+            const bool marked = s.tree.topLevel(i)->text() == c.marks;
+            EXPECT_EQ(s.tree.topLevelGeneration(i) > before, marked) << c.name << " " << i;
+            if (marked) {
+                EXPECT_EQ(s.tree.topLevelGeneration(i), s.tree.generation()) << c.name;
+            }
+        }
     }
 }
 

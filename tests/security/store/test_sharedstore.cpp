@@ -561,6 +561,97 @@ TEST_F(SharedStoreTest, DesksSavingDifferentUsersBothSucceedAndTheSameUserOneIsR
     }
 }
 
+// A save from the tree writes out only the users changed since the desk read
+// or last saved it, and leaves the server as a save of the whole stream does:
+// the rows and their versions, what the trail is given, the backups. Changes
+// of shape, or lines a save keeps whole, take the whole stream's way.
+TEST_F(SharedStoreTest, ASaveFromTheTreeLeavesTheServerAsTheWholeStreamDoes)
+{
+    using namespace rows;
+    using Edit = std::function<void(TzkSecurityTemplate &)>;
+    const Edit toggle = [](TzkSecurityTemplate &t) {
+        TzkNodeRecord *record = right(t, 1)->editData();
+        record->setGranted(!record->granted());
+    };
+    const Edit password = [](TzkSecurityTemplate &t) {
+        t.topLevel(4)->firstChild()->editData()->setCaption("secret");
+    };
+    const Edit twoUsers = [](TzkSecurityTemplate &t) {
+        right(t, 2)->setText("Changed");
+        t.topLevel(5)->setImages(2);
+    };
+    const Edit grow = [](TzkSecurityTemplate &t) {
+        add(t, t.topLevel(1), "More", 50);
+    };
+    const Edit twoLines = [](TzkSecurityTemplate &t) {
+        right(t, 1)->setText("two\nlines");
+    };
+    const std::pair<const char *, Edit> cases[] = {
+        {"toggle", toggle}, {"password", password},  {"two users", twoUsers},
+        {"grown", grow},    {"two lines", twoLines},
+    };
+    struct Outcome
+    {
+        QList<QByteArray> given; // what the trail would compare, save by save
+        SharedStore::Stored stored;
+        QList<QByteArray> backups;
+    };
+    for (const auto &[name, edit] : cases) {
+        SCOPED_TRACE(name);
+        TzkSecurityTemplate start;
+        fill(start, 6);
+        Outcome outcomes[2];
+        for (const bool fromTree : {false, true}) {
+            const QString key = u"from tree %1 %2"_s.arg(QLatin1StringView(name)).arg(fromTree);
+            ASSERT_EQ(a->save(key, streamOf(start), 0), SharedStore::SaveResult::Saved);
+            Outcome &outcome = outcomes[fromTree];
+            const SharedStore::Alongside given = [&](const QByteArray &replaced, const QByteArray &,
+                                                     const QByteArray *written) {
+                outcome.given << replaced << (written ? *written : "all");
+            };
+            Desk desk;
+            desk.load(key);
+            desk.rows.loadedInto(desk.tree);
+            // A change, then the same again on what the save left.
+            for (const Edit &change : {edit, toggle}) {
+                change(desk.tree);
+                qint64 version = 0;
+                ASSERT_EQ(fromTree ? desk.store->save(key, desk.tree, desk.rows, &version, given)
+                                   : desk.store->save(key, streamOf(desk.tree), desk.rows, &version,
+                                                      given),
+                          SharedStore::SaveResult::Saved);
+            }
+            outcome.stored = b->load(key);
+            for (const SharedStore::StoredBackup &backup : b->backups(key))
+                outcome.backups << backup.stream;
+        }
+        EXPECT_EQ(outcomes[1].given, outcomes[0].given);
+        EXPECT_EQ(outcomes[1].stored.stream, outcomes[0].stored.stream);
+        EXPECT_EQ(outcomes[1].stored.rows.split, outcomes[0].stored.rows.split);
+        EXPECT_EQ(outcomes[1].stored.rows.versions, outcomes[0].stored.rows.versions);
+        EXPECT_EQ(outcomes[1].stored.rows.hashes, outcomes[0].stored.rows.hashes);
+        EXPECT_EQ(outcomes[1].backups, outcomes[0].backups);
+    }
+    // A save from the tree trusts its marks: a user unchanged since is
+    // neither cut nor compared, where the whole stream compares every row.
+    for (const bool fromTree : {false, true}) {
+        const QString key = u"trusted %1"_s.arg(fromTree);
+        TzkSecurityTemplate start;
+        fill(start, 3);
+        ASSERT_EQ(a->save(key, streamOf(start), 0), SharedStore::SaveResult::Saved);
+        Desk desk;
+        desk.load(key);
+        desk.rows.loadedInto(desk.tree);
+        desk.rows.hashes[0] ^= 1;
+        toggle(desk.tree);
+        qint64 version = 0;
+        ASSERT_EQ(fromTree ? desk.store->save(key, desk.tree, desk.rows, &version, {})
+                           : desk.store->save(key, streamOf(desk.tree), desk.rows, &version, {}),
+                  SharedStore::SaveResult::Saved);
+        EXPECT_EQ(b->load(key).rows.versions, QList<qint64>({fromTree ? 1 : 2, 2, 1}));
+    }
+}
+
 TEST_F(SharedStoreTest, ADeskThatMissedSavesFetchesOnlyThemAndEndsAsAFreshLoad)
 {
     using namespace rows;
