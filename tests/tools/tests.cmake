@@ -69,3 +69,5 @@ _templatetool_test(usage-extra 2 "${_tool} dump a b 2>&1" "^usage: rightsmith-te
 _templatetool_test(usage-unknown 2 "${_tool} frobnicate 2>&1" "^usage: rightsmith-template")
 _templatetool_test(dump-controls 0 "${_tool} dump ${_dir}/escapes.tpl"
     "^q\"b\\\\c\\\\x01d\\\\x81e.+  \\[id 0, not granted, no image\\]\n$")
+_templatetool_test(version 0 "${_tool} --version" "^rightsmith-template ${PROJECT_VERSION}\n$")
+_templatetool_test(help 0 "${_tool} --help" "\n  -v, --version +prints the version\n")

@@ -22,6 +22,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <rightsmith/version.h>
+
 using namespace Qt::StringLiterals;
 
 namespace rightsmithusers {
@@ -82,8 +84,7 @@ int run(const QCoreApplication &app)
         return ExitOk;
     }
     if (parser.isSet(u"version"_s)) {
-        out() << QCoreApplication::applicationName() << ' ' << RIGHTSMITH_USERS_LIBRARY_VERSION
-              << '\n';
+        out() << QCoreApplication::applicationName() << ' ' << RIGHTSMITH_VERSION_STRING << '\n';
         return ExitOk;
     }
 

@@ -1,0 +1,10 @@
+#include <rightsmith/version.h>
+
+namespace rightsmith {
+
+const char *version() noexcept
+{
+    return RIGHTSMITH_VERSION_STRING;
+}
+
+} // namespace rightsmith
