@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # The library's version: the generated <rightsmith/version.h> (in the build
 # tree and installed), the shared libraries' SONAME and the compatibility the
 # package version file promises.

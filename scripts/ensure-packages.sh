@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Installs the Debian packages the build, the tests and the demo need, when
 # they are missing. As root it uses apt-get; otherwise it names the packages.
 set -eu

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-demo --help / --version: print, exit 0, and touch neither a
 # display nor a user store, with or without a window system.
 #

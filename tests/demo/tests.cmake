@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # The real rightsmith-demo binary on a virtual X server, driven with xdotool.
 # Skipped when xvfb-run or xdotool is missing.
 if(TARGET rightsmith-demo)

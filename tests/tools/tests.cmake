@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # rightsmith-template run on streams written by the library itself
 # (tools_maketemplates), each test checking exit status and output.
 if(NOT TARGET rightsmith-template)

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # cmake -DVERSION_FILE=... -DACCEPTED=versions -DREFUSED=versions -P packageversion.cmake
 # Asks the package version file, as find_package(Rightsmith VERSION) does,
 # about each version, and fails when it accepts one of REFUSED or refuses one

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # The version policy as a packager sees it: the SONAME the shared libraries
 # carry, and which versions find_package() accepts.
 if(PROJECT_VERSION_MAJOR EQUAL 0)

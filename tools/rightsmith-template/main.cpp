@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // rightsmith-template: looks into and rewrites template streams (the stored
 // security template and user template), scrambles and unscrambles passwords,
 // and extracts the images of an image stream as PNG files.

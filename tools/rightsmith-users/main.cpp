@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // rightsmith-users: looks into the user store that the security component
 // keeps under a key of the per-user registry (and, in file mode, in a file):
 // the users, one user's rights, a password check, the recent user names and
