@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The hardening's per-logon work on one open registry: a throttle
 // reservation taken and given back (a logon that passes), and one record
 // appended to the audit trail. Both run a handful of small statements per

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // What the idle update pass costs with many protected actions: a pass where
 // nothing changed, a pass right after the rights changed (the change itself
 // not timed), the same over plain actions, the floor of merely touching the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // A save and a load of the user store through the registry: each iteration
 // opens a fresh Registry on the current user's file, writes the values a save
 // writes (a 6 KB template, its size, the recent users, their size, the

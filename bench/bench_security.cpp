@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The costs that grow with the organisation: the rights check every protected
 // action makes on every idle pass, adding a user, building the security
 // template from clients, reading and writing template streams, and saving the

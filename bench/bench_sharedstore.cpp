@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Workstations against one PostgreSQL 15 server that keeps their user
 // template: how long a logon takes when fifty of them log on at once; how
 // long a saved change takes until every one of 50 or 200 desks answers by it,

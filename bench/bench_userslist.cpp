@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // `rightsmith-users list` on a store of many users of 300 rights each, run as
 // the process an administrator runs: its wall time, and its peak resident
 // memory from the kernel's accounting of the child. The tool is the one built

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #include "demo/demoapp.h"
 
 #include "demo/about.h"
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <rightsmith/version.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -106,7 +110,7 @@ int printInformation(int &argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"rightsmith-demo"_s);
-    QCoreApplication::setApplicationVersion(QStringLiteral(RIGHTSMITH_DEMO_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(RIGHTSMITH_VERSION_STRING));
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "demo",

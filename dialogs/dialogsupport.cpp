@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #include "dialogs/dialogsupport_p.h"
 #include "toolkit/action.h"
 #include "toolkit/codec.h"

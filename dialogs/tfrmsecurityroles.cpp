@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The roles of the user management dialog: a second tree below the users,
 // in which "Supervisor" adds, renames and removes roles, toggles their rights
 // and assigns members. Every change goes through zkSecurity::Roles and is

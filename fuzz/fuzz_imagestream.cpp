@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Fuzz target: the image stream reader. Any input either reads or fails with
 // rightsmith::toolkit::Error. Whatever it appends to the list is 16x16 ARGB32, and the
 // list written out and read back writes the same bytes again.

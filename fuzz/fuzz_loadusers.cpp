@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Fuzz target: LoadUsers over an arbitrary user store. The input (see
 // storeinput.h) becomes the values of a fresh registry key and the content of
 // the user template file; the security component then reads that store.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Fuzz target: the template stream reader. Any input either loads or fails
 // with rightsmith::toolkit::Error; a tree that loads must save to a stream that loads
 // again and saves to the very same bytes, so that a stored template never

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Writes the seed corpora of the fuzz targets into DIR/<target>/ from streams
 // and stores the library makes itself: templates saved by the template tree,
 // image streams written by WriteImageStream (and bitmap files written by Qt),

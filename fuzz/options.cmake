@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # Included by the top-level list before any target is made. RIGHTSMITH_FUZZ
 # instruments the whole library for libFuzzer (coverage, ASan, UBSan) and
 # builds only the library and the fuzz targets: the demo, the tools, the

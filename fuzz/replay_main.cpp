@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Runs a fuzz target without libFuzzer: LLVMFuzzerTestOneInput over every
 // regular file of the directories named on the command line (in name order),
 // and over every file named there itself. The test suite replays the corpora

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Builds Rightsmith (RelWithDebInfo, in build/) and runs every benchmark, each
 # figure beside the floor it is measured against. Extra arguments go to each
 # benchmark program, e.g. --benchmark_filter=checkId.

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Builds the library and starts "Rightsmith Demo" on the current display.
 # On a machine without one, run it as: xvfb-run -a scripts/demo.sh
 set -eu

@@ -1,11 +1,13 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Installs the Debian packages the build, the tests and the demo need, when
 # they are missing. As root it uses apt-get; otherwise it names the packages.
 set -eu
 
 PACKAGES="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
 libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick x11-apps
-qt6-l10n-tools qt6-tools-dev libsodium-dev postgresql-15 libpq-dev"
+qt6-l10n-tools qt6-tools-dev libsodium-dev postgresql-15 libpq-dev groff-base"
 
 missing=""
 for p in $PACKAGES; do

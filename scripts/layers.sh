@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Prints which folder of the library includes which, drawn from the #include
 # lines of the sources, and fails when an include runs against the order
 # below (a folder may include only the folders listed after it).

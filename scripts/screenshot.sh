@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Takes the picture of Rightsmith Demo shown in the README: the demo on a
 # virtual X server, "Supervisor" logged on, two documents open.
 #

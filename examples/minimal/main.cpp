@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The smallest application protected by Rightsmith: two commands, each
 // guarded by a security identifier, and a Users command that opens the user
 // management dialog. On the first start the user "Supervisor" is created

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Rebuilding the security template from the client action lists.
 #include "security/component/securityclient.h"
 #include "security/component/tzksecurity.h"

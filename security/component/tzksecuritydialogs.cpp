@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The dialog runner: prepares, runs and reads back the logon dialog for the
 // security component, and creates "Supervisor" in an empty user template.
 #include "security/component/tzksecuritydialogs.h"

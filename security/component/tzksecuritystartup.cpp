@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The security component's start-up: read the store, rebuild the security
 // template from the clients, create "Supervisor", log the last user on.
 #include "security/component/tzksecurity.h"

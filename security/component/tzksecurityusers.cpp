@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // SaveUsers and LoadUsers of the security component, through its user store.
 #include "security/component/logoncheck.h"
 #include "security/component/tzksecurity.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user management flow and the tree operations it is made of.
 #include "security/component/usermanagement.h"
 

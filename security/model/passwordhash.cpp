@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #include "security/model/passwordhash.h"
 
 #include "security/model/tcripter.h"

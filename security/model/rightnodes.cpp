@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Operations on the rights of a user's (or a role's) "Rights" copy.
 #include "security/model/rightnodes.h"
 

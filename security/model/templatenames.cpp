@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The top-level node texts of a template stream, read in pieces without
 // building the tree: what a command that prints user names needs, at a cost
 // that does not grow with the rights every user holds.

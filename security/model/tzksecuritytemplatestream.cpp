@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Reading and writing the template stream: a 16-byte version stamp, the node
 // count N, N node records of 180 bytes in absolute-index order, then one text
 // line per node in pre-order, indented by one TAB per level and ended by CR LF.

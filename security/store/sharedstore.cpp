@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The shared user store on PostgreSQL: one row a store key holding the user
 // template stream and its version, changed only by compare-and-set saves that
 // notify the other workstations.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #pragma once
 
 // The new file of a file-mode save, from its staging to the commit.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #include "security/store/storedigest_p.h"
 #include "toolkit/error.h"
 #include "toolkit/registry.h"

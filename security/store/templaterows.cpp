@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // A user template stream cut at its users and put together again, and the
 // users of a tree replaced by rows in place.
 #include "security/model/templatestreamlayout_p.h"

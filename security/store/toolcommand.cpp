@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #include "security/store/sharedstore_p.h"
 #include "security/store/toolcommand_p.h"
 #include "security/store/userstore.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store: the user template (as a template stream), its size, the
 // recent user names and, when asked, the remembered scrambled password, under
 // a key of the per-user registry; the user template itself optionally in a

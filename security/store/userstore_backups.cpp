@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store's backups (the user templates saves replaced, kept by each
 // back end) and the way back from a damaged registry database.
 #include "security/model/tzksecuritytemplate.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store's back end that keeps the user template in a file, its
 // name and size in the store's key: written by a StagedFile under the key's
 // write lock, read only when it is the file whose digest the last save

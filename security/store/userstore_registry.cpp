@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store's back end that keeps the user template as the
 // "UserTemplate" value of the store's key, with its size beside it.
 #include "security/hardening/registrytables_p.h"

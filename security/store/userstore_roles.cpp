@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The role template of a local store: the values "RoleTemplate" and
 // "RoleTemplateSize" of the store's key, in registry and file mode alike, so
 // that they are written in the very transaction that commits the user

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store's back end that keeps the user template in a shared store
 // on a server, with a copy in the local key.
 #include "security/model/tzksecuritytemplate.h"

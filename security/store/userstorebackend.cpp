@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The choice of a user store's back end, and what its back ends share.
 #include "security/model/tzksecuritytemplate.h"
 #include "security/store/userstorebackend_p.h"

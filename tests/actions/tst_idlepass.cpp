@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The idle-time update pass alone keeps protected commands in line with the
 // rights of whoever is logged on: nothing here calls Update().
 #include "actions/tzkaction.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // After a change of rights the idle pass looks only at the actions whose
 // identifiers turned. Random changes of rights and of actions, each followed
 // by a pass, run once with that narrowing off and once with it on: after

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Protected actions and lists with real menus and widgets: options, message
 // mode, update handlers, control binding by ActionDesigner, naming of new
 // actions, the security object, and the design-mode conversion of standard lists.

@@ -1,10 +1,13 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-demo --help / --version: print, exit 0, and touch neither a
 # display nor a user store, with or without a window system.
 #
-#   help.sh DEMO
+#   help.sh DEMO VERSION
 set -u
-demo=${1:?usage: help.sh DEMO}
+demo=${1:?usage: help.sh DEMO VERSION}
+expected=${2:?usage: help.sh DEMO VERSION}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -36,7 +39,7 @@ check() {
 }
 
 help='^Usage: .*rightsmith-demo \[options\]'
-version='^rightsmith-demo [0-9]+\.[0-9]+'
+version="^rightsmith-demo $(printf '%s' "$expected" | sed 's/\./\\./g')\$"
 check offscreen "$help" --help
 check offscreen "$help" -?
 check offscreen "$help" -style fusion -h

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Smoke test of the real rightsmith-demo binary on a virtual X server, driven
 # from the keyboard with xdotool, in a temporary home and working directory.
 #

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # The real rightsmith-demo binary on a virtual X server, driven with xdotool.
 # Skipped when xvfb-run or xdotool is missing.
 if(TARGET rightsmith-demo)
@@ -16,6 +19,6 @@ endif()
 # --help and --version print and end: no display, no store.
 if(TARGET rightsmith-demo)
     add_test(NAME demo/help
-             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/help.sh $<TARGET_FILE:rightsmith-demo>)
+             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/help.sh $<TARGET_FILE:rightsmith-demo> ${PROJECT_VERSION})
     set_tests_properties(demo/help PROPERTIES TIMEOUT 200)
 endif()

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The stored security template and image list compiled into the demo,
 // checked byte for byte against the template the demo documents.
 #include "demo/demoactions.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The program entry's check for a window system, made before any
 // application object exists (the toolkit would abort without one).
 #include "demo/demoactions.h"

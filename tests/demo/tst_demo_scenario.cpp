@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Rightsmith Demo driven as a user would, through the program's own start-up
 // code: logon, documents, the user management dialog, a change of user, a
 // restart on the same home and working directory.

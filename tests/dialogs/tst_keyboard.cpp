@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The security dialogs by keyboard alone: Tab visits every control in order,
 // every button and label has a mnemonic that Alt reaches, and every control
 // has an accessible name.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // An administrator's walk with the keyboard only, on a real store: log on,
 // open the user management, add a user, toggle two of their rights, reset
 // their password, close; the store then holds exactly that.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // A running desk with its users in a shared store on a real server that
 // stops under it: the desk notices, its user management dialog opens
 // read-only with the line of a desk started without the server, and once the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The roles of the user management dialog, driven by keys through the flow
 // the security component runs: a copy edited, taken over on OK only.
 #include "dialogs/tdlgpassword.h"

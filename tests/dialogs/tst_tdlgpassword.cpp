@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The logon dialog: enabling rule, the password check, the Security button
 // and CopyUserTemplate.
 #include "dialogs/tdlgpassword.h"

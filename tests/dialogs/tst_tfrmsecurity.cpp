@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user management dialog with its new-user and change-password dialogs,
 // and the security component's ShowSecurityDialog around them.
 #include "dialogs/tdlgnewuser.h"

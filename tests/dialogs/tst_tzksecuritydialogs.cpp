@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The dialog runner: what the logon dialog is given, how its outcome comes
 // back, and the creation of "Supervisor".
 #include "dialogs/tdlgpassword.h"

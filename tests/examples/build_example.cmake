@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # Installs the built library into a fresh prefix, then configures and builds
 # examples/minimal against it. Run with cmake -P; every step must succeed.
 foreach(var RIGHTSMITH_BUILD_DIR EXAMPLE_SOURCE_DIR WORK_DIR)

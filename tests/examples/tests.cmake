@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # examples/minimal built the way an application would build it: against the
 # library installed into a temporary prefix and found with find_package.
 set(_example_flags "")

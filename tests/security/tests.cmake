@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # The tables kept beside the registry's values are read with SQLite directly.
 foreach(_target security_hardening_test_logonthrottle security_hardening_test_audittrail
                 security_hardening_test_hardening)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Entry of every GoogleTest program (the widget-free core's tests): a
 // QGuiApplication, which actions need, on the minimal platform unless one is
 // chosen, so that no display is needed; test mode for QStandardPaths; and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #pragma once
 // Programs guessing a password at once: guessAtOnce() runs copies of the
 // test program itself as guessers, each of which tries one wrong password for

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #pragma once
 // A throw-away PostgreSQL 15 server started once for a whole test program by
 // tests/support/pgserver.sh (register it with

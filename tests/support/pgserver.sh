@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # A throw-away PostgreSQL 15 server for tests.
 #
 #   pgserver.sh start DIR   fresh cluster in DIR (absent or empty), reachable only

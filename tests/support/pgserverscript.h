@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 #pragma once
 // A throw-away PostgreSQL 15 server run by tests/support/pgserver.sh, for test
 // programs of either kind: GoogleTest's (pgserver.h) and Qt Test's.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # Sourced by shell tests that need a throw-away PostgreSQL server: starts one
 # with pgserver.sh in a fresh folder ($dir), stops it however the test ends,
 # and sets $address (its connection string), $server (the script) and $psql.

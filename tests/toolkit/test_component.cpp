@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Components of a form: order, lookup by name, design mode, and the start-up
 // notification after loading.
 #include "toolkit/component.h"

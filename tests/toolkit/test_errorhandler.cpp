@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Errors thrown by what a slot runs reach the application-level handler and
 // never Qt's event loop.
 #include "toolkit/action.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The one-holder-per-name claim: within a process, across processes, and after
 // its holder ends or dies.
 #include "support/fakes.h"

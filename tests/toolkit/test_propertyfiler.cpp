@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Extra binary properties of a component: defining, reading and writing blobs.
 #include "toolkit/error.h"
 #include "toolkit/propertyfiler.h"

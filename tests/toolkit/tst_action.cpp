@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Standard actions and action lists: hints, images, the update and execute
 // steps with their handlers, and execution from real menus and shortcuts.
 #include "support/testsupport.h"

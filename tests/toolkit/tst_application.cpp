@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The application object: title, forms, a sticky terminate, exceptions that
 // never cross the event loop, message boxes and application-wide handlers.
 #include "support/testsupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The idle-time update pass: which actions it updates, that it needs no call
 // of its own, and that a pass that changes nothing lets the loop sleep.
 #include "support/testsupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Plain widgets bound to actions, and the action of a control or menu item.
 #include "support/testsupport.h"
 #include "toolkit/action.h"

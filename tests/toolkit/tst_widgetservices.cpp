@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The widget library's answers to the core: window identifiers and forms.
 #include "support/testsupport.h"
 #include "toolkit/namedclaim.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Writes the streams the rightsmith-template tests read: the demo's security
 // template, a few damaged or unusual templates and a small image stream.
 #include "security/model/imagestream.h"

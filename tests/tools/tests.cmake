@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # rightsmith-template run on streams written by the library itself
 # (tools_maketemplates), each test checking exit status and output.
 if(NOT TARGET rightsmith-template)
@@ -69,3 +72,5 @@ _templatetool_test(usage-extra 2 "${_tool} dump a b 2>&1" "^usage: rightsmith-te
 _templatetool_test(usage-unknown 2 "${_tool} frobnicate 2>&1" "^usage: rightsmith-template")
 _templatetool_test(dump-controls 0 "${_tool} dump ${_dir}/escapes.tpl"
     "^q\"b\\\\c\\\\x01d\\\\x81e.+  \\[id 0, not granted, no image\\]\n$")
+_templatetool_test(version 0 "${_tool} --version" "^rightsmith-template ${PROJECT_VERSION}\n$")
+_templatetool_test(help 0 "${_tool} --help" "\n  -v, --version +prints the version\n")

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users backups and restore --backup on a registry-mode, a
 # file-mode and a hardened store written by usertool_makestore: each change
 # keeps the user template it replaced; a backup is put back and the restore

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users on a store with every hardening option on (written by
 # usertool_makestore under KEY\Hardened): the audit trail, a hashed password
 # checked and set, and a lock cleared; each change lands in the trail.

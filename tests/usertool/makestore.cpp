@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Writes the user stores that the rightsmith-users tests read, with the real
 // security component: KEY holds a registry-mode store (Supervisor and Alice,
 // Alice granted only "Open", recent users Alice then Supervisor); KEY\File

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users passwd and passwords longer than the 40 bytes a scrambled
 # one keeps: refused on a scrambled store, which keeps the old password; kept
 # whole (not cut to its first 40 bytes) on a hashed one.

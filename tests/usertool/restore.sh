@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users verify and restore on a file-mode store of its own: a cut
 # user template file does not verify; restoring a good copy brings every user
 # back, keeps the cut file aside, and the store verifies again.

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users role ... on stores written by usertool_makestore: in the
 # "UserTemplate" value (KEY), in a file (KEY\File) and with the trail on
 # (KEY\Hardened). Each change rewrites the members' own rights, which the

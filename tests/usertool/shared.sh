@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # grant, deny, add and remove with --store on a throw-away PostgreSQL server:
 # the shared store's matrix shows each change, the local one none; backups
 # kept on the server are put back.

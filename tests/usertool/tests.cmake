@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # rightsmith-users against stores written by the real security component
 # (usertool_makestore), in a configuration directory of their own.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // rightsmith-blobs: writes the stored security template ("evTree") and its
 // image list ("evImage") of Rightsmith Demo's security component.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // rightsmith-template: looks into and rewrites template streams (the stored
 // security template and user template), scrambles and unscrambles passwords,
 // and extracts the images of an image stream as PNG files.
@@ -17,6 +20,7 @@
 #include <QSaveFile>
 
 #include <cstdio>
+#include <rightsmith/version.h>
 
 using namespace Qt::StringLiterals;
 
@@ -28,7 +32,20 @@ const char Usage[] = "usage: rightsmith-template dump [--json] FILE\n"
                      "       rightsmith-template resave IN OUT\n"
                      "       rightsmith-template scramble   < IN > OUT\n"
                      "       rightsmith-template unscramble < IN > OUT\n"
-                     "       rightsmith-template images FILE DIR\n";
+                     "       rightsmith-template images FILE DIR\n"
+                     "       rightsmith-template --help | --version\n";
+
+const char Help[] = "Looks into and rewrites Rightsmith template streams, scrambles passwords\n"
+                    "and extracts the images of an image stream. Commands:\n"
+                    "  dump [--json] FILE  prints the nodes of the template stream FILE\n"
+                    "  resave IN OUT       reads the template stream IN and writes it to OUT\n"
+                    "  scramble            scrambles standard input to standard output\n"
+                    "  unscramble          unscrambles standard input to standard output\n"
+                    "  images FILE DIR     writes each image of the image stream FILE to\n"
+                    "                      DIR as N.png\n"
+                    "Options:\n"
+                    "  -h, --help          prints this help\n"
+                    "  -v, --version       prints the version\n";
 
 // A failure that ends the tool with \a code after printing \a message.
 struct Failure
@@ -148,6 +165,14 @@ int run(const QStringList &arguments)
         usage();
     const QString command = arguments.at(1);
     const QStringList args = arguments.mid(2);
+    if (args.isEmpty() && (command == u"--help"_s || command == u"-h"_s)) {
+        writeStdout(QByteArray(Usage) + '\n' + Help);
+        return ExitOk;
+    }
+    if (args.isEmpty() && (command == u"--version"_s || command == u"-v"_s)) {
+        writeStdout("rightsmith-template " RIGHTSMITH_VERSION_STRING "\n");
+        return ExitOk;
+    }
     if (command == u"dump"_s)
         return dump(args);
     if (command == u"resave"_s)

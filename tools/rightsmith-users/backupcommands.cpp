@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The backups of the user template and the way back from a damaged registry
 // database: list the backups, put one back, move the damaged database aside.
 #include "commands.h"

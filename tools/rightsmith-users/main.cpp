@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // rightsmith-users: looks into the user store that the security component
 // keeps under a key of the per-user registry (and, in file mode, in a file):
 // the users, one user's rights, a password check, the recent user names and
@@ -21,6 +24,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
+
+#include <rightsmith/version.h>
 
 using namespace Qt::StringLiterals;
 
@@ -82,8 +87,7 @@ int run(const QCoreApplication &app)
         return ExitOk;
     }
     if (parser.isSet(u"version"_s)) {
-        out() << QCoreApplication::applicationName() << ' ' << RIGHTSMITH_USERS_LIBRARY_VERSION
-              << '\n';
+        out() << QCoreApplication::applicationName() << ' ' << RIGHTSMITH_VERSION_STRING << '\n';
         return ExitOk;
     }
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The commands that only read: the users, one user's rights, a password
 // check, the recent user names, the audit trail and the store's health.
 #include "commands.h"

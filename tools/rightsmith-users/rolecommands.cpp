@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The roles of a store: list them, and add, remove, grant, deny, assign and
 // unassign through the same Roles code as the user management dialog. Each
 // change rewrites the members' own rights and is saved with the users in one

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The commands for a shared user store on PostgreSQL: make its tables, and
 // copy the user template, with its roles, between the local store and a
 // shared one.

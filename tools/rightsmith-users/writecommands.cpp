@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The commands that change a store: restore a kept copy of the user
 // template, set a password, clear a lock. Each writes through the library
 // as the program does, and is recorded in the trail when the store keeps one.

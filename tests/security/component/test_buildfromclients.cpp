@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Rebuilding the security template from the client action lists: category
 // chains, node texts, identifiers, images, and the token and caption helpers.
 #include "actions/tzkaction.h"

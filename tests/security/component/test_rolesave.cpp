@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Roles through the security component and its store: the members' own
 // rights in the saved user template follow their roles, a program without
 // roles reads them as any user's, and a damaged role template rewrites nobody.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The security component: options, the rights check, logons, clients, new
 // identifiers, recent users, the one-component-per-window claim and start-up.
 #include "actions/tzkaction.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user management flow: what comes back from the dialog into the user template.
 #include "security/component/securityui.h"
 #include "security/component/usermanagement.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The audit trail: records in the registry database, their filters and limits, in the
 // caller's transaction, and the records that tell how one user template differs from another.
 #include "security/hardening/audittrail.h"

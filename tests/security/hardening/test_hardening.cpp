@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The security component with its hardening switched on: hashed passwords and
 // their upgrade at logon, throttled logons through the logon check, the audit
 // trail written with the changes it records; and nothing new with all off.

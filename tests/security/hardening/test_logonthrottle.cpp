@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Failed-logon counters: the delays they impose, and their table in the registry database
 // (kept across restarts, digests only, in the caller's transaction).
 #include "security/hardening/logonthrottle.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The password rules: each rule's message, in the order they are checked,
 // and everything accepted while they are off.
 #include "security/hardening/passwordrules.h"

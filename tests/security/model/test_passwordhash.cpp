@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Argon2id passwords in the node record: what matches, what a program that compares scrambled
 // captions only makes of a hashed record, and which record bytes a store changes.
 #include "security/model/passwordhash.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The rights check answers from indexes (user by name, identifier by user)
 // and the tree keeps its pre-order across appends. Both must answer exactly
 // as the literal walks do, for every tree and after every kind of change:

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Roles over the user template: what a role change writes into its members'
 // own rights, what the rights check then answers, what is refused, and the
 // role template's stream.

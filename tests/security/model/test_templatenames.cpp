@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Reading only the top-level texts of a template stream: the same names as a
 // full load, and the same failure, with the same message, on damaged streams.
 #include "security/model/templatenames_p.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The template stream: exact bytes of the demo template, and how the reader
 // treats every kind of damaged or unusual stream.
 #include "security/model/treemodel.h"

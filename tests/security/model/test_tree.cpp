@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The widget-free tree: absolute indexes, walks, removal, and the signals an
 // item model relies on (their order and what the tree looks like when they arrive).
 #include "security/model/tree.h"

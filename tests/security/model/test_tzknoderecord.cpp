@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The node record's stored layout: every field at its offset, little-endian,
 // and the caption's 40-byte limit.
 #include "security/model/tzknoderecord.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The operations of the template tree on the security template and the user template.
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users copy-store and --store against a throw-away PostgreSQL
 # server: the local user template copied to the server lists the same users
 # there; a second copy is refused without --replace; audit and unlock read

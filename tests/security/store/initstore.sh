@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # rightsmith-users init-store against a throw-away PostgreSQL server: it makes
 # the tables and prints GRANT statements that psql runs for the default roles;
 # a second run is fine; a database holding a foreign table of one of the

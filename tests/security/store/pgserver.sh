@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Starts a throw-away PostgreSQL server with tests/support/pgserver.sh, asks it
 # a question through the connection string it printed, and stops it; a server
 # is stopped however the test ends. Exit 77 when PostgreSQL is not installed.

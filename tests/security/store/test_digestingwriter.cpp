@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user file's digest is taken on another thread while the file is
 // written: it must be the digest of exactly the bytes that reached the file,
 // in their order, however the writes were cut.

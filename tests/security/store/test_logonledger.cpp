@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The ledger an administrator reads with: it neither makes a store nor
 // stands in for a shared one that cannot be reached.
 #include "security/store/logonledger.h"

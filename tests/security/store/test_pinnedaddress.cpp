@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // A pinned store.conf against two real servers: the administrator's, and one
 // the user runs with users of their own, reachable through a Unix socket and
 // over TCP on 127.0.0.1. Whatever libpq variable the user sets, the program

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Several processes on one shared store, against a real PostgreSQL 15 server;
 // rightsmith-users, run in a home of its own, is the other workstation. A save
 // based on a version another process has replaced is refused and loses

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The shared store against a real PostgreSQL 15 server, started once for the
 // whole program by tests/support/pgserver.sh; every test is skipped, with the
 // script's reason, when the server binaries are not installed.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The security component with its user template in the shared store, against a
 // real PostgreSQL 15 server: a stale save is refused, an unchanged one sends
 // nothing, without the server the local copy is read but never saved, a save

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // Which user store a program uses: its own address, the administrator's
 // rightsmith/store.conf, RIGHTSMITH_STORE, or the local store, in that order.
 // The administrator's file must be root's alone, as the tests (run as root)

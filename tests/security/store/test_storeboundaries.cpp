@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The local user store's boundaries, tried with real processes and a real
 // second account: a save writes only files it created and a load takes only
 // what the last save committed, whatever another account plants beside the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store under stress: a process killed at random moments while it
 // saves, and two processes saving and loading the same store at once. Every
 // load must find exactly one complete save: all of its users, its recent

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The user store: SaveUsers and LoadUsers of the security component against a
 // real registry database and real files in a temporary home.
 #include "security/component/tzksecurity.h"

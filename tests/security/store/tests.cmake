@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # A real PostgreSQL 15 server started and stopped by tests/support/pgserver.sh.
 # Skipped when the server binaries are not installed.
 add_test(NAME security/store/pgserver COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/pgserver.sh)

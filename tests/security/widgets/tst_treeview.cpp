@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The tree view and its model: they follow every change of the tree, keep the
 // selection in step both ways, show icons only with images, and never edit.
 #include "security/model/tree.h"
