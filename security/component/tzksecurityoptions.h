@@ -28,10 +28,14 @@ enum TzkSecurityOptions : quint8 {
 class RIGHTSMITH_CORE_EXPORT TzkSecurityOptionSet
 {
 public:
+    /// The stored value of the default set: soAutoSaveUsers, soShowCheckedOKOnly, soAutoLogon, soReleaseOwnerOnLogonFail, soCreateSupervisorIfMissing, soShowIcons and soSaveUsersInFile.
     static constexpr quint16 DefaultValue = 2552;
+    /// The bits of the 12 members.
     static constexpr quint16 ValidBits = 0x0FFF;
 
+    /// The empty set.
     constexpr TzkSecurityOptionSet() = default;
+    /// The set of \a options.
     constexpr TzkSecurityOptionSet(std::initializer_list<TzkSecurityOptions> options)
     {
         for (auto option : options)
@@ -44,18 +48,24 @@ public:
         set.m_bits = bits & ValidBits;
         return set;
     }
+    /// The default set (DefaultValue).
     static constexpr TzkSecurityOptionSet defaults() { return fromInt(DefaultValue); }
 
+    /// The stored 16-bit value.
     constexpr quint16 toInt() const { return m_bits; }
+    /// Whether \a option is in the set.
     constexpr bool contains(TzkSecurityOptions option) const { return m_bits & (1u << option); }
+    /// The set with \a option added.
     constexpr TzkSecurityOptionSet with(TzkSecurityOptions option) const
     {
         return fromInt(quint16(m_bits | (1u << option)));
     }
+    /// The set without \a option.
     constexpr TzkSecurityOptionSet without(TzkSecurityOptions option) const
     {
         return fromInt(quint16(m_bits & ~(1u << option)));
     }
+    /// Equal when both hold the same options.
     constexpr bool operator==(const TzkSecurityOptionSet &) const = default;
 
 private:
