@@ -26,6 +26,7 @@ struct RIGHTSMITH_CORE_EXPORT TreeNodeDeleter
     /// Destroys \a node and returns its memory to its tree's pool.
     void operator()(TreeNode *node) const;
 };
+/// Owns a TreeNode: destroying it gives the node back to its tree.
 using TreeNodePtr = std::unique_ptr<TreeNode, TreeNodeDeleter>;
 
 /// One node of a Tree: byte-string text, image and selected-image index
