@@ -33,7 +33,8 @@ public:
     QString ActionDesigner() const { return m_actionDesigner; }
     /// Sets ActionDesigner().
     void setActionDesigner(const QString &names) { m_actionDesigner = names; }
-    /// What the action does when the user lacks the right; soParent (the default) takes the list's option.
+    /// What the action does when the user lacks the right; soParent (the default) takes the list's
+    /// option.
     TzkSecurityOptions Options() const { return m_options; }
     /// Sets the option; makes the action due for an update.
     void setOptions(TzkSecurityOptions options);

@@ -37,7 +37,8 @@ public:
 
     /// The security component the list is a client of, or nullptr.
     zkSecurity::TzkSecurity *SecurityObject() const;
-    /// Registers the list as a client of \a value (unregistering it from the previous one; nullptr: none) and makes every action due for an update.
+    /// Registers the list as a client of \a value (unregistering it from the previous one; nullptr:
+    /// none) and makes every action due for an update.
     void SetSecurityObject(zkSecurity::TzkSecurity *value);
     /// What the list's actions whose option is soParent do when the user lacks the right.
     TzkSecurityOptionsRoot Options() const { return m_options; }

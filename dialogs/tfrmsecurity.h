@@ -154,7 +154,8 @@ public:
     void FormDestroy();
 
 protected:
-    /// Makes Unlock, Reset Password, the read-only line and OK follow Check and ReadOnlyReason, and shows the roles when asked to.
+    /// Makes Unlock, Reset Password, the read-only line and OK follow Check and ReadOnlyReason, and
+    /// shows the roles when asked to.
     void showEvent(QShowEvent *event) override;
 
 private:

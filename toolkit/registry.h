@@ -149,7 +149,8 @@ public:
     /// whole. Null when there is no such value; throws "Invalid data type
     /// for '%s'" when it has another type. Destroy it before the registry.
     std::unique_ptr<QIODevice> binaryReader(const QString &name) const;
-    /// The integer value \a name; empty when missing. Throws "Invalid data type for '%s'" when it has another type.
+    /// The integer value \a name; empty when missing. Throws "Invalid data type for '%s'" when it
+    /// has another type.
     std::optional<qint32> readInteger(const QString &name) const;
     /// The bytes without the terminating zero.
     std::optional<QByteArray> readString(const QString &name) const;

@@ -24,7 +24,8 @@ class RIGHTSMITH_CORE_EXPORT LogonDialog
 {
 public:
     virtual ~LogonDialog() = default;
-    /// Whether a user other than "Supervisor" sees only granted rights (see TdlgPassword::ShowCheckedOKOnly).
+    /// Whether a user other than "Supervisor" sees only granted rights (the
+    /// option soShowCheckedOKOnly).
     virtual void SetShowCheckedOKOnly(bool value) = 0;
     /// The component's user template (users, passwords, rights) and security template; not owned.
     virtual void SetTemplates(TzkSecurityTemplate *userTemplate,
@@ -58,7 +59,8 @@ public:
     virtual ~UserManagementDialog() = default;
     /// The tree the dialog shows and edits.
     virtual TzkSecurityTemplate *EditedTemplate() = 0;
-    /// Whether the dialog was opened for "Supervisor", who may add and remove users and toggle rights.
+    /// Whether the dialog was opened for "Supervisor", who may add and remove users and toggle
+    /// rights.
     virtual void SetSupervisorMode(bool value) = 0;
     /// The check whose locks the dialog may clear, on behalf of \a actor
     /// (not owned; nullptr when there is none).

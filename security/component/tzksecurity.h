@@ -59,12 +59,14 @@ public:
     /// How many recent user names LastUsers() keeps.
     static constexpr int MaxLastUsers = 6;
 
-    /// Makes the component of \a owner (its main window). Throws rightsmith::toolkit::Error when \a owner already has one.
+    /// Makes the component of \a owner (its main window). Throws rightsmith::toolkit::Error when \a
+    /// owner already has one.
     explicit TzkSecurity(QObject *owner = nullptr);
     ~TzkSecurity() override;
 
     // Published properties.
-    /// The key of the per-user registry the users are kept under; in the shared store, the key of the user template.
+    /// The key of the per-user registry the users are kept under; in the shared store, the key of
+    /// the user template.
     QString UserTemplateRegistryKeyName() const { return m_userTemplateRegistryKeyName; }
     /// Sets UserTemplateRegistryKeyName().
     void setUserTemplateRegistryKeyName(const QString &key) { m_userTemplateRegistryKeyName = key; }
@@ -108,7 +110,8 @@ public:
     /// The opt-in hardening (hashed passwords, throttled logons, the audit
     /// trail); all off by default. Set it before the component is loaded.
     const HardeningSettings &Hardening() const { return m_hardening; }
-    /// Sets the hardening. Throws rightsmith::toolkit::Error when hashing is on with a cost below the least accepted.
+    /// Sets the hardening. Throws rightsmith::toolkit::Error when hashing is on with a cost below
+    /// the least accepted.
     void SetHardening(const HardeningSettings &hardening);
     /// The check the logon dialog runs: the store and hardening of this component.
     LogonCheck CreateLogonCheck() const;
@@ -172,15 +175,18 @@ public:
     void ShowSecurityDialog();
     /// An identifier above every client action's and every template node's (at least 1).
     qint32 NextSecurityId() const;
-    /// Adds \a list to the clients when it is a SecurityClient; TzkActionList::SetSecurityObject() calls it.
+    /// Adds \a list to the clients when it is a SecurityClient; TzkActionList::SetSecurityObject()
+    /// calls it.
     void RegisterClient(rightsmith::toolkit::ActionList *list);
     /// Removes \a list from the clients.
     void UnregisterClient(rightsmith::toolkit::ActionList *list);
     /// Detaches every client (each clears its security object) and forgets them all.
     void DetachClients();
-    /// With soForceClientsVisibleAfterLogon, shows every protected action of the clients that hide actions on failure.
+    /// With soForceClientsVisibleAfterLogon, shows every protected action of the clients that hide
+    /// actions on failure.
     void ForceClientsVisible();
-    /// Adds \a userName as most recent of LastUsers(), dropping an earlier entry of the same name (letter case aside) and, past MaxLastUsers, the oldest.
+    /// Adds \a userName as most recent of LastUsers(), dropping an earlier entry of the same name
+    /// (letter case aside) and, past MaxLastUsers, the oldest.
     void AddLastUser(const QByteArray &userName);
 
     /// Rebuilds \a tmpl and \a images from the client lists. Throws
@@ -206,9 +212,11 @@ public:
     /// Where the users are kept, from the component's properties and options.
     UserStoreSettings StoreSettings() const;
 
-    /// Claims the owner's window for this component; false when another component holds it already. Without an owner window there is nothing to claim (true).
+    /// Claims the owner's window for this component; false when another component holds it already.
+    /// Without an owner window there is nothing to claim (true).
     bool CheckSingleInstance();
-    /// The first leaf at or below \a node (depth-first, in child order) whose record has SecurityId \a id, or nullptr.
+    /// The first leaf at or below \a node (depth-first, in child order) whose record has SecurityId
+    /// \a id, or nullptr.
     zkSecurity::TreeNode *FindRightNode(zkSecurity::TreeNode *node, qint32 id) const;
 
 private:

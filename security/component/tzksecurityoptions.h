@@ -28,7 +28,8 @@ enum TzkSecurityOptions : quint8 {
 class RIGHTSMITH_CORE_EXPORT TzkSecurityOptionSet
 {
 public:
-    /// The stored value of the default set: soAutoSaveUsers, soShowCheckedOKOnly, soAutoLogon, soReleaseOwnerOnLogonFail, soCreateSupervisorIfMissing, soShowIcons and soSaveUsersInFile.
+    /// The stored value of the default set: soAutoSaveUsers, soShowCheckedOKOnly, soAutoLogon,
+    /// soReleaseOwnerOnLogonFail, soCreateSupervisorIfMissing, soShowIcons and soSaveUsersInFile.
     static constexpr quint16 DefaultValue = 2552;
     /// The bits of the 12 members.
     static constexpr quint16 ValidBits = 0x0FFF;

@@ -99,7 +99,8 @@ struct RIGHTSMITH_CORE_EXPORT AuditLimits
 class RIGHTSMITH_CORE_EXPORT AuditTrail
 {
 public:
-    /// The trail of the users under \a storeKey in \a registry's database (not owned), dropping records as \a limits say.
+    /// The trail of the users under \a storeKey in \a registry's database (not owned), dropping
+    /// records as \a limits say.
     AuditTrail(rightsmith::toolkit::Registry &registry, const QString &storeKey,
                const AuditLimits &limits = {});
 

@@ -69,7 +69,8 @@ public:
     void setText(const QByteArray &text);
     /// Image index into the tree's image list, -1 for none.
     int imageIndex() const { return m_imageIndex; }
-    /// Sets the image index; a change counts in the tree's generation() and emits Tree::nodeChanged().
+    /// Sets the image index; a change counts in the tree's generation() and emits
+    /// Tree::nodeChanged().
     void setImageIndex(int index);
     /// Image index shown while the node is selected, -1 for none.
     int selectedIndex() const { return m_selectedIndex; }
@@ -189,7 +190,8 @@ public:
 
     /// The selected node, or nullptr.
     TreeNode *selected() const { return m_selected; }
-    /// Selects \a node (nullptr: none); emits selectionChanged() on a change. A node of another tree is ignored.
+    /// Selects \a node (nullptr: none); emits selectionChanged() on a change. A node of another
+    /// tree is ignored.
     void setSelected(TreeNode *node);
 
     /// The image list nodes' image indexes refer to; not owned (may be nullptr).

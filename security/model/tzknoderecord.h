@@ -34,7 +34,8 @@ struct RIGHTSMITH_CORE_EXPORT TzkNodeRecord
     qint32 NodeIndex = 0;
     /// The node's image index, as the last save wrote it.
     qint32 ImageIndex = 0;
-    /// Unused by most nodes; a password node keeps its hash and its must-change mark here (see PasswordHash).
+    /// Unused by most nodes; a password node keeps its hash and its must-change mark here (see
+    /// PasswordHash).
     quint8 Reserved[124] = {};
 
     /// The significant bytes of Caption.

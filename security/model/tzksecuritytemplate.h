@@ -66,7 +66,8 @@ public:
     /// Classifies \a node (never nullptr); fills \a userName and \a caption where the type says.
     TzkNodeType GetNodeType(zkSecurity::TreeNode *node, QByteArray &userName,
                             QByteArray &caption) const;
-    /// Classifies \a node of a security template: ntUser at the top level, ntRight with a SecurityId of at least 1, ntGroup otherwise; ntNone for nullptr.
+    /// Classifies \a node of a security template: ntUser at the top level, ntRight with a
+    /// SecurityId of at least 1, ntGroup otherwise; ntNone for nullptr.
     TzkNodeType GetNodeTypeSecurityTemplate(zkSecurity::TreeNode *node) const;
     /// Releases every record (last absolute index first), then removes all nodes.
     void ClearTemplate();

@@ -24,7 +24,8 @@ class TzkSecurityTemplate;
 /// mode, a file holding the user template.
 struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
 {
-    /// The key of the per-user registry the users are kept under (and, in a shared store, the user template's key).
+    /// The key of the per-user registry the users are kept under (and, in a shared store, the user
+    /// template's key).
     QString key;
     /// The user template file, in file mode.
     QString fileName;

@@ -47,7 +47,8 @@ Q_SIGNALS:
     void nodeDeleteRequested(zkSecurity::TreeNode *node);
 
 protected:
-    /// Without modifiers, Space, Enter, Return, F2 and Delete on the current node emit the signals above; other keys go to QTreeView.
+    /// Without modifiers, Space, Enter, Return, F2 and Delete on the current node emit the signals
+    /// above; other keys go to QTreeView.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -32,7 +32,8 @@ class RIGHTSMITH_WIDGETS_EXPORT Application : public QApplication
 {
     Q_OBJECT
 public:
-    /// Makes the application object, plugs the widget services into the core and installs the idle update pass; clears an earlier termination request.
+    /// Makes the application object, plugs the widget services into the core and installs the idle
+    /// update pass; clears an earlier termination request.
     Application(int &argc, char **argv);
     ~Application() override; // destroys the forms, the latest first
 

@@ -20,7 +20,8 @@ public:
     /// A validator owned by \a parent.
     explicit CodecValidator(QObject *parent = nullptr);
 
-    /// Acceptable when the code page holds every character of \a input; otherwise Invalid, after emitting refused().
+    /// Acceptable when the code page holds every character of \a input; otherwise Invalid, after
+    /// emitting refused().
     State validate(QString &input, int &pos) const override;
 
 Q_SIGNALS:

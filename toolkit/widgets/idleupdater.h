@@ -78,7 +78,8 @@ public:
     static void invalidateReachability();
 
 protected:
-    /// Notes the changes of widgets and menus that change which actions are reachable, and holds back the change notices of an action while its Update() runs (see isHoldingChanges()).
+    /// Notes the changes of widgets and menus that change which actions are reachable, and holds
+    /// back the change notices of an action while its Update() runs (see isHoldingChanges()).
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
