@@ -25,16 +25,25 @@ class RIGHTSMITH_CORE_EXPORT TzkAction : public rightsmith::toolkit::Action,
     Q_OBJECT
     Q_INTERFACES(zkSecurity::SecuredAction)
 public:
+    /// \a owner becomes the QObject parent.
     explicit TzkAction(QObject *owner = nullptr);
 
+    /// The right the action stands for: its identifier in the security template.
     qint32 SecurityId() const override { return m_securityId; }
+    /// Sets the right; makes the action due for an update.
     void setSecurityId(qint32 id) override;
     /// TAB-separated names of the controls on the list's owner this action drives.
     QString ActionDesigner() const { return m_actionDesigner; }
+    /// Sets ActionDesigner().
     void setActionDesigner(const QString &names) { m_actionDesigner = names; }
+    /// What the action does when the user lacks the right; soParent (the default) takes the list's
+    /// option.
     TzkSecurityOptions Options() const { return m_options; }
+    /// Sets the option; makes the action due for an update.
     void setOptions(TzkSecurityOptions options);
+    /// The message shown in the message mode when the user lacks the right.
     QString DisabledMessage() const { return m_disabledMessage; }
+    /// Sets DisabledMessage().
     void setDisabledMessage(const QString &message) { m_disabledMessage = message; }
 
     /// The action's option, or its list's when it is soParent (throws

@@ -38,12 +38,18 @@ public:
     explicit TzkActionList(QObject *owner = nullptr);
     ~TzkActionList() override;
 
+    /// The security component the list is a client of, or nullptr.
     zkSecurity::TzkSecurity *SecurityObject() const;
+    /// Registers the list as a client of \a value (unregistering it from the previous one; nullptr:
+    /// none) and makes every action due for an update.
     void SetSecurityObject(zkSecurity::TzkSecurity *value);
+    /// What the list's actions whose option is soParent do when the user lacks the right.
     TzkSecurityOptionsRoot Options() const { return m_options; }
     /// Sets the option; each action of the list is updated again.
     void setOptions(TzkSecurityOptionsRoot options);
+    /// The designer placeholder, or nullptr.
     TzkActionListDesigner *ActionListDesigner() const { return m_actionListDesigner; }
+    /// Sets the designer placeholder (not owned).
     void setActionListDesigner(TzkActionListDesigner *designer) { m_actionListDesigner = designer; }
 
     /// SecurityClient: SetSecurityObject(nullptr), and whether Options() is sorSetInvisibleOnFail.

@@ -33,10 +33,15 @@ public:
     explicit TdlgNewUser(zkDlgSecurity::TfrmSecurity *owner);
     ~TdlgNewUser() override;
 
+    /// "User Name", the label of edtNewUserName.
     QLabel *lblNewUserName = nullptr;
+    /// The name box; the caller reads the new user's name here after OK.
     QLineEdit *edtNewUserName = nullptr;
+    /// Runs actOK.
     QPushButton *OKBtn = nullptr;
+    /// Closes the dialog with Cancel.
     QPushButton *CancelBtn = nullptr;
+    /// OK: closes the dialog with OK while actOKUpdate() enables it.
     rightsmith::toolkit::Action *actOK = nullptr;
 
     /// Enables \a sender exactly when the name is not empty and no user of

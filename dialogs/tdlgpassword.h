@@ -37,6 +37,7 @@ class RIGHTSMITH_WIDGETS_EXPORT TdlgPassword : public QDialog
 {
     Q_OBJECT
 public:
+    /// Builds the dialog with empty boxes; \a parent is the owning window.
     explicit TdlgPassword(QWidget *parent = nullptr);
     ~TdlgPassword() override;
 
@@ -53,21 +54,32 @@ public:
     /// users after Security; not owned. Without one, no roles are shown.
     zkSecurity::TzkSecurityTemplate *RoleTemplate = nullptr;
 
+    /// "Enter user name:", the label of edtUserName.
     QLabel *lblUserName = nullptr;
     /// Editable drop-down: free text plus the recently logged-on users.
     QComboBox *edtUserName = nullptr;
+    /// "Enter password:", the label of edtPassword.
     QLabel *Label1 = nullptr;
+    /// The password box; it hides what is typed.
     QLineEdit *edtPassword = nullptr;
+    /// Runs actOK.
     QPushButton *btnOK = nullptr;
+    /// Closes the dialog with Cancel.
     QPushButton *btnCancel = nullptr;
+    /// Runs actSecurity.
     QPushButton *btnSecurity = nullptr;
+    /// OK (see actOKUpdate() and actOKExecute()).
     rightsmith::toolkit::Action *actOK = nullptr;
+    /// Security (see actOKUpdate() and actSecurityExecute()).
     rightsmith::toolkit::Action *actSecurity = nullptr;
 
     /// The user name and password boxes as bytes of the code page.
     QByteArray userName() const;
+    /// Shows \a name, decoded from the code page, in the user name box.
     void setUserName(const QByteArray &name);
+    /// The password box's text in the code page; empty when the code page cannot hold it.
     QByteArray password() const;
+    /// Shows \a password, decoded from the code page, in the password box.
     void setPassword(const QByteArray &password);
     /// Fills the drop-down list of the user name box with \a names in their
     /// order; the box keeps the text it shows.

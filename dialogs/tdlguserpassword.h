@@ -36,6 +36,7 @@ public:
     /// one cut to this silently would be another password.
     static constexpr int MaxPasswordLength = 40;
 
+    /// Builds the dialog with empty boxes; \a parent is the owning window.
     explicit TdlgUserPassword(QWidget *parent = nullptr);
     ~TdlgUserPassword() override;
 
@@ -51,6 +52,7 @@ public:
     /// The rules the new password must keep (off by default), and the user
     /// whose password it is, for the rule that it is not the user name.
     zkSecurity::PasswordRules Rules;
+    /// The user whose password is changed.
     QByteArray UserName;
 
     /// Asks for the new password only (a reset, or a change asked for right
@@ -59,14 +61,23 @@ public:
     /// new boxes. Call before showing.
     void askNewPasswordOnly(const QString &title, const QString &reason);
 
+    /// "Current password", or the reason given to askNewPasswordOnly().
     QLabel *Label1 = nullptr;
+    /// The current password box.
     QLineEdit *edtCurrentPassword = nullptr;
+    /// "New password".
     QLabel *Label2 = nullptr;
+    /// The new password box; the caller reads the new password here after OK.
     QLineEdit *edtNewPassword = nullptr;
+    /// "Retype new password".
     QLabel *Label3 = nullptr;
+    /// The box that repeats the new password.
     QLineEdit *edtNewPasswordRetype = nullptr;
+    /// Runs actOK.
     QPushButton *OKBtn = nullptr;
+    /// Closes the dialog with Cancel.
     QPushButton *CancelBtn = nullptr;
+    /// OK (see actOKExecute()).
     rightsmith::toolkit::Action *actOK = nullptr;
 
     /// OK: closes the dialog when the current password is the user's (hashed

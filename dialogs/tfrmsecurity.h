@@ -40,6 +40,7 @@ class RIGHTSMITH_WIDGETS_EXPORT TfrmSecurity : public QDialog
 {
     Q_OBJECT
 public:
+    /// Builds the dialog with an empty user template; \a parent is the owning window.
     explicit TfrmSecurity(QWidget *parent = nullptr);
     /// Runs FormDestroy.
     ~TfrmSecurity() override;
@@ -63,31 +64,55 @@ public:
     /// rights then follow the roles and cannot be toggled on the user.
     bool ShowRoles = false;
 
+    /// Says ReadOnlyReason above the tree; hidden when there is none.
     QLabel *lblReadOnly = nullptr;
+    /// Closes the dialog with OK; disabled while ReadOnlyReason is set.
     QPushButton *btnOK = nullptr;
+    /// Closes the dialog with Cancel.
     QPushButton *btnCancel = nullptr;
+    /// Runs actAddUser.
     QPushButton *btnNewUser = nullptr;
+    /// Runs actRemoveUser.
     QPushButton *btnDeleteUser = nullptr;
+    /// Runs actUnlockUser.
     QPushButton *btnUnlockUser = nullptr;
+    /// Runs actResetPassword.
     QPushButton *btnResetPassword = nullptr;
+    /// New User (see actAddUserUpdate() and actAddUserExecute()).
     rightsmith::toolkit::Action *actAddUser = nullptr;
+    /// Remove User (see actRemoveUserUpdate() and actRemoveUserExecute()).
     rightsmith::toolkit::Action *actRemoveUser = nullptr;
+    /// Unlock (see actUnlockUserUpdate() and actUnlockUserExecute()).
     rightsmith::toolkit::Action *actUnlockUser = nullptr;
+    /// Reset Password (see actResetPasswordUpdate() and actResetPasswordExecute()).
     rightsmith::toolkit::Action *actResetPassword = nullptr;
 
     // The roles' controls: made when the dialog is first shown with roles.
+    /// The label of the roles' tree.
     QLabel *lblRoles = nullptr;
+    /// Names the roles the selected user's rights follow; hidden when they are the user's own.
     QLabel *lblFollowsRoles = nullptr;
+    /// Says why the roles cannot be changed; empty when they can.
     QLabel *lblRolesDamaged = nullptr;
+    /// Runs actAddRole.
     QPushButton *btnNewRole = nullptr;
+    /// Runs actRenameRole.
     QPushButton *btnRenameRole = nullptr;
+    /// Runs actRemoveRole.
     QPushButton *btnDeleteRole = nullptr;
+    /// Runs actAddMember.
     QPushButton *btnAddMember = nullptr;
+    /// Runs actRemoveMember.
     QPushButton *btnRemoveMember = nullptr;
+    /// New Role: asks for the name of a new role.
     rightsmith::toolkit::Action *actAddRole = nullptr;
+    /// Rename Role: asks for a new name of the selected role.
     rightsmith::toolkit::Action *actRenameRole = nullptr;
+    /// Remove Role: removes the selected role after asking.
     rightsmith::toolkit::Action *actRemoveRole = nullptr;
+    /// Add Member: asks for a user to add to the selected role.
     rightsmith::toolkit::Action *actAddMember = nullptr;
+    /// Remove Member: takes the selected member out of its role.
     rightsmith::toolkit::Action *actRemoveMember = nullptr;
 
     /// The component's logon check, whose locks Unlock clears (not owned);
@@ -132,6 +157,8 @@ public:
     void FormDestroy();
 
 protected:
+    /// Makes Unlock, Reset Password, the read-only line and OK follow Check and ReadOnlyReason, and
+    /// shows the roles when asked to.
     void showEvent(QShowEvent *event) override;
 
 private:

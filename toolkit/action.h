@@ -30,6 +30,7 @@ class RIGHTSMITH_CORE_EXPORT Action : public QAction, public Component
 {
     Q_OBJECT
 public:
+    /// A handler of the action alone; \a sender is the action.
     using Handler = std::function<void(Action *sender)>;
     /// An update or execute handler of a list returns true when it handled the action.
     using ListHandler = std::function<bool(Action *action)>;
@@ -38,35 +39,49 @@ public:
     explicit Action(QObject *owner = nullptr);
     ~Action() override;
 
+    /// The list the action is in, or nullptr.
     ActionList *actionList() const;
     /// Moves the action into \a list (nullptr: into none), appended last.
     void setActionList(ActionList *list);
 
+    /// The category the action is listed under (the security template groups rights by it).
     QString category() const { return m_category; }
+    /// Sets the category.
     void setCategory(const QString &category);
     /// Short part before "|" becomes the tool tip, the long part after it the
     /// status tip; a hint without "|" is both.
     QString hint() const { return m_hint; }
+    /// Sets the hint and updates tool tip and status tip from it.
     void setHint(const QString &hint);
     /// The part of \a hint before the first "|" (all of it without "|").
     static QString shortHint(const QString &hint);
     /// The part of \a hint after the first "|" (all of it without "|").
     static QString longHint(const QString &hint);
+    /// Index into the list's images, -1 for none.
     int imageIndex() const { return m_imageIndex; }
     /// Sets the index and the icon from the list's images (-1: no icon). The
     /// icon follows later changes of the list's images.
     void setImageIndex(int index);
+    /// Whether an action without any handler is disabled by Update() (default true).
     bool disableIfNoHandler() const { return m_disableIfNoHandler; }
+    /// Sets disableIfNoHandler(); makes the action due for an update.
     void setDisableIfNoHandler(bool disable);
+    /// A free number for the application's use.
     int tag() const { return m_tag; }
+    /// Sets tag().
     void setTag(int tag) { m_tag = tag; }
 
+    /// The action's own execute handler.
     Handler onExecute() const { return m_onExecute; }
+    /// Sets the own execute handler; makes the action due for an update.
     void setOnExecute(Handler handler);
+    /// The action's own update handler.
     Handler onUpdate() const { return m_onUpdate; }
+    /// Sets the own update handler; makes the action due for an update.
     void setOnUpdate(Handler handler);
     /// Runs when the user hovers a menu item or button of the action.
     Handler onHint() const { return m_onHint; }
+    /// Sets the hint handler.
     void setOnHint(Handler handler) { m_onHint = std::move(handler); }
 
     /// Copies caption, checked, enabled, hint, image index, shortcut,
@@ -89,8 +104,11 @@ public:
     /// Application-wide handlers, consulted after the list's and before the
     /// action's own (rightsmith::toolkit::Application sets them). Return true when handled.
     static void setApplicationUpdateHandler(ListHandler handler);
+    /// The application-wide update handler, or an empty function.
     static ListHandler applicationUpdateHandler();
+    /// Sets the application-wide execute handler.
     static void setApplicationExecuteHandler(ListHandler handler);
+    /// The application-wide execute handler, or an empty function.
     static ListHandler applicationExecuteHandler();
 
     /// Every Action alive in the process, in creation order.
@@ -129,11 +147,13 @@ public:
         AnySourceDependence,
     };
     Q_ENUM(SourceDependence)
+    /// How a change of an UpdateSource can make this action due, from its class and setUpdateKey().
     SourceDependence sourceDependence() const;
     /// Appends every live action whose update key is \a key.
     static void appendActionsWithUpdateKey(qint32 key, std::vector<Action *> &out);
 
 protected:
+    /// Makes the action due for an update whenever one of its QAction properties changes.
     bool event(QEvent *event) override;
     /// Whether state outside the action that its Update() read has changed
     /// since the last scheduled update. Whatever changes that state must also
@@ -190,6 +210,7 @@ private:
 /// Without the widget part of the library loaded there are no controls to
 /// bind: controlAction() answers nullptr and setControlAction() does nothing.
 RIGHTSMITH_CORE_EXPORT bool isControl(const QObject *object);
+/// Whether \a object is a menu item (see isControl()).
 RIGHTSMITH_CORE_EXPORT bool isMenuItem(const QObject *object);
 /// The action of \a control (a control or a menu item); nullptr when none.
 RIGHTSMITH_CORE_EXPORT Action *controlAction(const QObject *control);
@@ -205,6 +226,7 @@ struct RIGHTSMITH_CORE_EXPORT ControlActionBackend
     /// Sets the action of a control or a menu item.
     void (*setAction)(QObject *control, Action *action) = nullptr;
 };
+/// Installs the widget part's \a backend (installWidgetServices() does).
 RIGHTSMITH_CORE_EXPORT void setControlActionBackend(const ControlActionBackend &backend);
 
 } // namespace rightsmith::toolkit

@@ -21,16 +21,20 @@ namespace rightsmith::toolkit {
 class RIGHTSMITH_CORE_EXPORT Codec
 {
 public:
+    /// The code pages the core's byte strings can be in.
     enum CodePage { Windows1252, Latin1 };
 
+    /// The process's code page (Windows1252 unless setCodePage() chose another).
     static CodePage codePage();
     /// Chooses the code page for the whole process. Meant to be called once at
     /// start-up, before any conversion; the setting is not guarded for threads.
     static void setCodePage(CodePage codePage);
 
+    /// \a bytes decoded from the code page; never fails.
     static QString toUnicode(const QByteArray &bytes);
     /// nullopt when a character of \a text has no byte in the code page.
     static std::optional<QByteArray> fromUnicode(const QString &text);
+    /// Whether every character of \a text has a byte in the code page.
     static bool canEncode(const QString &text);
     /// Like fromUnicode(), but throws rightsmith::toolkit::Error naming the first
     /// character that cannot be stored.

@@ -29,6 +29,7 @@ RIGHTSMITH_CORE_EXPORT QObject *findComponent(const QObject *owner, const QStrin
 
 /// Design mode: the component (or one of its owners) is being edited in a form designer.
 RIGHTSMITH_CORE_EXPORT bool isDesignMode(const QObject *component);
+/// Marks \a component (and so everything it owns) as in design mode, or clears the mark.
 RIGHTSMITH_CORE_EXPORT void setDesignMode(QObject *component, bool designMode);
 
 /// The last step of a form's construction: runs Loaded() of every component

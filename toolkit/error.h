@@ -18,6 +18,7 @@ namespace rightsmith::toolkit {
 class RIGHTSMITH_CORE_EXPORT Error : public std::runtime_error
 {
 public:
+    /// An error with the user-visible \a message.
     explicit Error(const QString &message);
 
     /// The message as the user sees it.

@@ -15,8 +15,9 @@ namespace rightsmith::toolkit {
 /// message, otherwise what()) with showWarning(). Never throws.
 RIGHTSMITH_CORE_EXPORT void handleError(const std::exception &error) noexcept;
 
-/// Replaces the handler and returns the one before; nullptr restores the default.
+/// A handler that handleError() hands \a error to instead of the default.
 using ErrorHandler = void (*)(const std::exception &error);
+/// Replaces the handler and returns the one before; nullptr restores the default.
 RIGHTSMITH_CORE_EXPORT ErrorHandler setErrorHandler(ErrorHandler handler);
 
 /// handleError() for an exception that is not a std::exception.

@@ -18,11 +18,15 @@ class RIGHTSMITH_CORE_EXPORT ImageList : public QObject
 {
     Q_OBJECT
 public:
+    /// Width of every image, in pixels.
     static constexpr int Width = 16;
+    /// Height of every image, in pixels.
     static constexpr int Height = 16;
 
+    /// An empty list; masked() is true.
     explicit ImageList(QObject *parent = nullptr);
 
+    /// Number of images.
     int count() const { return int(m_images.size()); }
     /// Image \a i (16x16, ARGB32), or a null image when out of range.
     QImage image(int i) const;
@@ -35,10 +39,13 @@ public:
     void addMasked(const QImage &image, QColor transparent);
     /// Inserts before \a position (clamped to 0..count()), converted like add().
     void insert(int position, const QImage &image);
+    /// Removes every image.
     void clear();
     /// Becomes a copy of \a other (same images in the same order).
     void assign(const ImageList &other);
+    /// The masked flag: a property of the list only; no image is changed by it.
     bool masked() const { return m_masked; }
+    /// Sets the masked flag; emits changed() on a change.
     void setMasked(bool masked);
 
 Q_SIGNALS:

@@ -21,6 +21,7 @@ enum class MessageKind { Information, Question, Warning };
 /// The title message boxes carry: the application's title. It is kept apart
 /// from the application display name, which Qt appends to every window caption.
 RIGHTSMITH_CORE_EXPORT QString applicationTitle();
+/// Sets applicationTitle().
 RIGHTSMITH_CORE_EXPORT void setApplicationTitle(const QString &title);
 
 /// Shows \a text in a message box with one OK button.
@@ -33,12 +34,14 @@ RIGHTSMITH_CORE_EXPORT bool askYesNo(const QString &text);
 /// A hook receives every message and question; for a question it returns the
 /// answer. Returns the previous hook. An empty hook restores the default.
 using MessageHook = std::function<bool(MessageKind kind, const QString &text)>;
+/// Sets \a hook and returns the previous one; an empty hook restores the default.
 RIGHTSMITH_CORE_EXPORT MessageHook setMessageHook(MessageHook hook);
 
 /// How messages are shown when no hook is set. The widget library installs a
 /// QMessageBox presenter (installWidgetServices()); without one, messages go
 /// to the log (category "rightsmith.messages") and every question is answered No.
 using MessagePresenter = bool (*)(MessageKind kind, const QString &text);
+/// Installs \a presenter; nullptr leaves messages to presentOnConsole().
 RIGHTSMITH_CORE_EXPORT void setMessagePresenter(MessagePresenter presenter);
 /// The fallback: logs \a text as a warning; answers No.
 RIGHTSMITH_CORE_EXPORT bool presentOnConsole(MessageKind kind, const QString &text);

@@ -25,14 +25,18 @@ public:
     NamedClaim(const NamedClaim &) = delete;
     NamedClaim &operator=(const NamedClaim &) = delete;
 
+    /// What acquire() did.
     enum Result { Acquired, AlreadyHeld, Failed };
     /// Tries to take \a name (1 to 107 bytes). AlreadyHeld when another holder
     /// (in any process, or another NamedClaim of this one) has it; Failed when
     /// the name is empty or too long, or the system refuses. A claim already
     /// held by this object is released first.
     Result acquire(const QByteArray &name);
+    /// Gives the claim up; nothing when none is held.
     void release();
+    /// Whether this object holds a claim.
     bool isHeld() const { return m_fd >= 0; }
+    /// The name held; empty when none is.
     QByteArray name() const { return m_name; }
 
     /// The claim name for a window identifier: "rightsmith-window-" and its

@@ -22,14 +22,21 @@ namespace rightsmith::toolkit {
 class RIGHTSMITH_CORE_EXPORT PropertyFiler
 {
 public:
+    /// Reads a property from \a device, which holds exactly its blob, at position 0.
     using Reader = std::function<void(QIODevice &device)>;
+    /// Writes a property's blob to \a device.
     using Writer = std::function<void(QIODevice &device)>;
 
+    /// One defined property.
     struct Property
     {
+        /// The property's name.
         QString name;
+        /// Reads the property's blob.
         Reader reader;
+        /// Writes the property's blob.
         Writer writer;
+        /// False: the property is not written this time.
         bool hasData = true;
     };
 
@@ -37,6 +44,7 @@ public:
     /// file). \a hasData false: the property is not written this time.
     /// Defining a name again replaces the earlier definition.
     void defineBinaryProperty(const QString &name, Reader reader, Writer writer, bool hasData);
+    /// The defined properties, in definition order.
     QList<Property> properties() const { return m_properties; }
 
     /// Hands \a blob to the reader of property \a name; false when no such
@@ -54,6 +62,7 @@ class RIGHTSMITH_CORE_EXPORT PropertyFilerClient
 {
 public:
     virtual ~PropertyFilerClient();
+    /// Defines the component's properties on \a filer (PropertyFiler::defineBinaryProperty()).
     virtual void DefineProperties(PropertyFiler &filer) = 0;
 };
 

@@ -54,6 +54,7 @@ public:
     /// ReadOnly opens an existing database without creating or changing
     /// anything; every write then throws.
     enum Access { ReadWrite, ReadOnly };
+    /// What a transaction does (see beginTransaction()).
     enum TransactionKind { ReadTransaction, WriteTransaction };
 
     /// Opens the database of the current user (created when missing with
@@ -82,7 +83,9 @@ public:
     /// "<path>.damaged-<UTC time>" (never over another file) and returns
     /// that path. Throws naming the reason when it cannot.
     static QString moveAside(const QString &path);
+    /// The database file's path.
     QString path() const { return m_path; }
+    /// How the database was opened.
     Access access() const { return m_access; }
 
     /// Begins a transaction: every call up to commit() is one atomic unit. A
@@ -94,12 +97,15 @@ public:
     /// Throws naming the database and the reason when the commit fails (the
     /// transaction is then rolled back).
     void commit();
+    /// Rolls the open transaction back; nothing without one.
     void rollback() noexcept;
+    /// Whether a transaction is open.
     bool inTransaction() const;
 
     /// Opens key \a path, creating it (and its parents) when \a create. False when missing and not
     /// created.
     bool openKey(const QString &path, bool create);
+    /// Makes the root key the open key again.
     void closeKey();
     /// Path of the open key from the root, without a leading "\", in the
     /// letter case its keys were created with; empty for the root.
@@ -107,6 +113,7 @@ public:
     /// The row of the open key in the database, for the tables other parts
     /// of the system keep beside the values and refer to them by.
     qint64 currentKeyId() const { return m_currentKeyId; }
+    /// Whether key \a path exists (relative to the open key unless it starts with "\").
     bool keyExists(const QString &path) const;
     /// Deletes \a path with all subkeys, deepest first; true when the key itself was deleted.
     /// The root cannot be deleted (false).
@@ -115,17 +122,21 @@ public:
     QStringList subKeys(const QString &path) const;
 
     // Values of the open key.
+    /// Whether value \a name exists.
     bool valueExists(const QString &name) const;
+    /// The stored type of value \a name; None when missing.
     ValueType valueType(const QString &name) const;
     /// Size in bytes (a string counts its terminating zero); -1 when missing.
     qint64 valueSize(const QString &name) const;
     /// Names of the open key's values in the order they were first written.
     QStringList valueNames() const;
+    /// Deletes value \a name; true when there was one.
     bool deleteValue(const QString &name);
 
     /// Writing replaces a value of any type. Throws when the open key was
     /// deleted meanwhile (by this or another Registry object).
     void writeBinary(const QString &name, const QByteArray &data);
+    /// Writes a 32-bit integer value.
     void writeInteger(const QString &name, qint32 value);
     /// A string value cannot hold a zero byte: \a value is stored up to its
     /// first zero byte, like a zero-terminated string.
@@ -141,6 +152,8 @@ public:
     /// whole. Null when there is no such value; throws "Invalid data type
     /// for '%s'" when it has another type. Destroy it before the registry.
     std::unique_ptr<QIODevice> binaryReader(const QString &name) const;
+    /// The integer value \a name; empty when missing. Throws "Invalid data type for '%s'" when it
+    /// has another type.
     std::optional<qint32> readInteger(const QString &name) const;
     /// The bytes without the terminating zero.
     std::optional<QByteArray> readString(const QString &name) const;
@@ -192,6 +205,7 @@ private:
 class RIGHTSMITH_CORE_EXPORT RegistryTransaction
 {
 public:
+    /// Begins a transaction of \a kind on \a registry (see Registry::beginTransaction()).
     RegistryTransaction(Registry &registry, Registry::TransactionKind kind)
         : m_registry(registry)
     {
@@ -201,6 +215,7 @@ public:
     RegistryTransaction(const RegistryTransaction &) = delete;
     RegistryTransaction &operator=(const RegistryTransaction &) = delete;
 
+    /// Commits the transaction (see Registry::commit()).
     void commit() { m_registry.commit(); }
 
 private:

@@ -12,6 +12,7 @@ namespace rightsmith::toolkit {
 /// main form loads), rightsmith::toolkit::Application::run() returns at once. The request
 /// is sticky: it stays until clearTermination().
 RIGHTSMITH_CORE_EXPORT void terminateApplication();
+/// Whether terminateApplication() was called since the last clearTermination().
 RIGHTSMITH_CORE_EXPORT bool terminationRequested();
 /// Forgets the request (a new application object starts without one).
 RIGHTSMITH_CORE_EXPORT void clearTermination();

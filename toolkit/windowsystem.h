@@ -29,7 +29,10 @@ struct RIGHTSMITH_CORE_EXPORT WindowSystem
 /// Installs \a system and returns the one it replaces.
 RIGHTSMITH_CORE_EXPORT WindowSystem setWindowSystem(const WindowSystem &system);
 
+/// The identifier of the top-level window of \a owner, as the installed
+/// window system answers; nullopt when it has none or none is installed.
 RIGHTSMITH_CORE_EXPORT std::optional<quint64> topLevelWindowId(const QObject *owner);
+/// Whether \a owner is a form, as the installed window system answers; false without one.
 RIGHTSMITH_CORE_EXPORT bool isForm(const QObject *owner);
 
 } // namespace rightsmith::toolkit

@@ -26,9 +26,12 @@ class TzkSecurityTemplate;
 class RIGHTSMITH_CORE_EXPORT LogonCheck
 {
 public:
+    /// The outcome of a check.
     enum class Verdict { Accepted, Refused, Throttled };
+    /// What check() decided.
     struct Result
     {
+        /// Accepted, refused, or refused unchecked because the name or workstation must wait.
         Verdict verdict = Verdict::Refused;
         /// For Throttled: how long before the next attempt for the name.
         std::chrono::seconds wait {0};
@@ -39,9 +42,12 @@ public:
 
     /// Without hardening and without a store: plain comparison only.
     LogonCheck() = default;
+    /// Checks with the hardening of \a store, counting and recording in the store it names.
     explicit LogonCheck(const UserStoreSettings &store);
 
+    /// The hardening in force.
     const HardeningSettings &hardening() const { return m_store.hardening; }
+    /// Where failed logons are counted and the trail kept.
     const UserStoreSettings &store() const { return m_store; }
 
     /// What an attempt is for.

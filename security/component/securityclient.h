@@ -18,7 +18,9 @@ class RIGHTSMITH_CORE_EXPORT SecuredAction
 {
 public:
     virtual ~SecuredAction() = default;
+    /// The right the action stands for.
     virtual qint32 SecurityId() const = 0;
+    /// Gives the action the identifier \a id (a build from the clients does).
     virtual void setSecurityId(qint32 id) = 0;
 };
 

@@ -27,13 +27,21 @@ class RIGHTSMITH_CORE_EXPORT LogonDialog
 {
 public:
     virtual ~LogonDialog() = default;
+    /// Whether a user other than "Supervisor" sees only granted rights (the
+    /// option soShowCheckedOKOnly).
     virtual void SetShowCheckedOKOnly(bool value) = 0;
+    /// The component's user template (users, passwords, rights) and security template; not owned.
     virtual void SetTemplates(TzkSecurityTemplate *userTemplate,
                               TzkSecurityTemplate *securityTemplate) = 0;
+    /// The typed user name, in the code page.
     virtual QByteArray UserName() const = 0;
+    /// Shows \a name in the user name box.
     virtual void SetUserName(const QByteArray &name) = 0;
+    /// The typed password, in the code page.
     virtual QByteArray Password() const = 0;
+    /// Shows \a password in the password box.
     virtual void SetPassword(const QByteArray &password) = 0;
+    /// Offers \a names, in their order, in the user name box's list.
     virtual void SetRecentUsers(const QList<QByteArray> &names) = 0;
     /// The check CheckUserPassword() runs (not owned; it outlives the
     /// dialog). Without one, passwords are compared without hardening.
@@ -43,6 +51,7 @@ public:
     virtual void SetRoleTemplate(TzkSecurityTemplate *roleTemplate) { Q_UNUSED(roleTemplate); }
     /// True when the typed user exists and the typed password is theirs.
     virtual bool CheckUserPassword() = 0;
+    /// Shows the dialog modally and returns how it was closed.
     virtual DialogResult Exec() = 0;
 };
 
@@ -53,6 +62,8 @@ public:
     virtual ~UserManagementDialog() = default;
     /// The tree the dialog shows and edits.
     virtual TzkSecurityTemplate *EditedTemplate() = 0;
+    /// Whether the dialog was opened for "Supervisor", who may add and remove users and toggle
+    /// rights.
     virtual void SetSupervisorMode(bool value) = 0;
     /// The check whose locks the dialog may clear, on behalf of \a actor
     /// (not owned; nullptr when there is none).
@@ -69,6 +80,7 @@ public:
     virtual TzkSecurityTemplate *EditedRoleTemplate() { return nullptr; }
     /// Shows the roles of EditedRoleTemplate() (in supervisor mode only).
     virtual void SetRolesShown(bool value) { Q_UNUSED(value); }
+    /// Shows the dialog modally and returns how it was closed.
     virtual DialogResult Exec() = 0;
 };
 
@@ -79,6 +91,7 @@ class RIGHTSMITH_CORE_EXPORT SecurityUi
 {
 public:
     virtual ~SecurityUi() = default;
+    /// A new logon dialog.
     virtual std::unique_ptr<LogonDialog> CreateLogonDialog() = 0;
     /// A user management dialog whose images and rights come from \a securityTemplate.
     virtual std::unique_ptr<UserManagementDialog>

@@ -59,15 +59,23 @@ class RIGHTSMITH_CORE_EXPORT TzkSecurity : public QObject,
 {
     Q_OBJECT
 public:
+    /// How many recent user names LastUsers() keeps.
     static constexpr int MaxLastUsers = 6;
 
+    /// Makes the component of \a owner (its main window). Throws rightsmith::toolkit::Error when \a
+    /// owner already has one.
     explicit TzkSecurity(QObject *owner = nullptr);
     ~TzkSecurity() override;
 
     // Published properties.
+    /// The key of the per-user registry the users are kept under; in the shared store, the key of
+    /// the user template.
     QString UserTemplateRegistryKeyName() const { return m_userTemplateRegistryKeyName; }
+    /// Sets UserTemplateRegistryKeyName().
     void setUserTemplateRegistryKeyName(const QString &key) { m_userTemplateRegistryKeyName = key; }
+    /// The file holding the user template when the option soSaveUsersInFile is set.
     QString UserTemplateFileName() const { return m_userTemplateFileName; }
+    /// Sets UserTemplateFileName().
     void setUserTemplateFileName(const QString &fileName) { m_userTemplateFileName = fileName; }
     /// The shared store the user template is kept in (a PostgreSQL connection
     /// string or URI); empty: as the system configuration or the environment
@@ -75,6 +83,7 @@ public:
     /// component reloads the user template whenever it is saved in the shared
     /// store, by any workstation, as the server notifies it.
     QString StoreAddress() const { return m_storeAddress; }
+    /// Sets StoreAddress(); the store is decided again from it at the next use.
     void setStoreAddress(const QString &address)
     {
         m_storeAddress = address;
@@ -84,21 +93,28 @@ public:
     /// the start) the component tries again to listen to it; once it can, the
     /// user template is read anew, which also ends UsersReadOnly(). 15 s by default.
     std::chrono::milliseconds StoreRetryInterval() const { return m_storeRetryInterval; }
+    /// Sets StoreRetryInterval().
     void setStoreRetryInterval(std::chrono::milliseconds interval)
     {
         m_storeRetryInterval = interval;
     }
     /// CurrentUserName while logged on, otherwise empty.
     QByteArray GetCurrentUser() const;
+    /// Whether the logged-on user is a supervisor.
     bool IsSupervisor() const { return m_isSupervisor; }
+    /// The component's error state; nothing sets it but construction, to seNone.
     TzkSecurityError LastError() const { return m_lastError; }
+    /// The component's options.
     TzkSecurityOptionSet Options() const { return m_options; }
     /// Sets the options; the security template shows ImageList only with soShowIcons.
     void SetOptions(TzkSecurityOptionSet value);
+    /// The security template: every protected action by category.
     TzkSecurityTemplate *SecurityTemplate() const { return m_securityTemplate.get(); }
     /// The opt-in hardening (hashed passwords, throttled logons, the audit
     /// trail); all off by default. Set it before the component is loaded.
     const HardeningSettings &Hardening() const { return m_hardening; }
+    /// Sets the hardening. Throws rightsmith::toolkit::Error when hashing is on with a cost below
+    /// the least accepted.
     void SetHardening(const HardeningSettings &hardening);
     /// The check the logon dialog runs: the store and hardening of this component.
     LogonCheck CreateLogonCheck() const;
@@ -108,6 +124,7 @@ public:
     /// nothing of roles is read, saved or shown. Set it before the component
     /// is loaded.
     void setRolesEnabled(bool enabled) { m_rolesEnabled = enabled; }
+    /// Whether roles are on (see setRolesEnabled()).
     bool RolesEnabled() const { return m_rolesEnabled; }
     /// The role template (see zkSecurity::Roles); nullptr while roles are off.
     TzkSecurityTemplate *RoleTemplate() const
@@ -127,13 +144,19 @@ public:
     }
 
     // Members other parts read.
+    /// Whether a user is logged on.
     bool LoggedOn() const { return m_loggedOn; }
+    /// The name of the logged-on user; empty after a refused logon.
     QByteArray CurrentUserName() const { return m_currentUserName; }
+    /// The user template: every user with a scrambled password and a copy of the rights.
     TzkSecurityTemplate *UserTemplate() const { return m_userTemplate.get(); }
+    /// The node images of the templates.
     rightsmith::toolkit::ImageList *ImageList() const { return m_imageList.get(); }
     /// Recent user names, oldest first, at most six.
     QList<QByteArray> &LastUsers() { return m_lastUsers; }
+    /// \overload
     const QList<QByteArray> &LastUsers() const { return m_lastUsers; }
+    /// The dialogs the component runs (logon, user management), through the installed SecurityUi.
     TzkSecurityDialogs *Dialogs() const { return m_dialogs.get(); }
     /// Registered client lists in registration order (entries already destroyed are null).
     QList<rightsmith::toolkit::ActionList *> Clients() const;
@@ -155,10 +178,18 @@ public:
     void ShowSecurityDialog();
     /// An identifier above every client action's and every template node's (at least 1).
     qint32 NextSecurityId() const;
+    /// Adds \a list to the clients when it is a SecurityClient; TzkActionList::SetSecurityObject()
+    /// calls it.
     void RegisterClient(rightsmith::toolkit::ActionList *list);
+    /// Removes \a list from the clients.
     void UnregisterClient(rightsmith::toolkit::ActionList *list);
+    /// Detaches every client (each clears its security object) and forgets them all.
     void DetachClients();
+    /// With soForceClientsVisibleAfterLogon, shows every protected action of the clients that hide
+    /// actions on failure.
     void ForceClientsVisible();
+    /// Adds \a userName as most recent of LastUsers(), dropping an earlier entry of the same name
+    /// (letter case aside) and, past MaxLastUsers, the oldest.
     void AddLastUser(const QByteArray &userName);
 
     /// Rebuilds \a tmpl and \a images from the client lists. Throws
@@ -184,7 +215,11 @@ public:
     /// Where the users are kept, from the component's properties and options.
     UserStoreSettings StoreSettings() const;
 
+    /// Claims the owner's window for this component; false when another component holds it already.
+    /// Without an owner window there is nothing to claim (true).
     bool CheckSingleInstance();
+    /// The first leaf at or below \a node (depth-first, in child order) whose record has SecurityId
+    /// \a id, or nullptr.
     zkSecurity::TreeNode *FindRightNode(zkSecurity::TreeNode *node, qint32 id) const;
 
 private:

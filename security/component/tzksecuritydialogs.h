@@ -34,8 +34,11 @@ public:
     bool ShowLogonDialog(QByteArray &userName, QByteArray &password, bool silentTry,
                          bool showCheckedOKOnly);
 
+    /// The component set with SetSecurity(), or nullptr.
     TzkSecurity *Security() const { return m_security; }
+    /// The component's user template, or nullptr.
     TzkSecurityTemplate *UserTemplate() const { return m_userTemplate; }
+    /// The component's security template, or nullptr.
     TzkSecurityTemplate *SecurityTemplate() const { return m_securityTemplate; }
 
 private:

@@ -45,9 +45,13 @@ struct RIGHTSMITH_CORE_EXPORT AuditRecord
 {
     /// UTC.
     QDateTime time;
+    /// The operating-system user who ran the program.
     QString osUser;
+    /// The workstation's host name.
     QString host;
+    /// The program's application name (the executable's name without one).
     QString program;
+    /// What happened.
     AuditEvent event = AuditEvent::LogonAccepted;
     /// The user concerned; empty for a name without a user.
     QByteArray user;
@@ -86,7 +90,9 @@ struct RIGHTSMITH_CORE_EXPORT AuditRecord
 /// first: a record of a change goes only when no such record is left.
 struct RIGHTSMITH_CORE_EXPORT AuditLimits
 {
+    /// Records older than this many days are dropped; 0 keeps them whatever their age.
     int keepDays = 365;
+    /// The most records kept; 0 keeps any number.
     qint64 keepRows = 100000;
 };
 
@@ -96,6 +102,8 @@ struct RIGHTSMITH_CORE_EXPORT AuditLimits
 class RIGHTSMITH_CORE_EXPORT AuditTrail
 {
 public:
+    /// The trail of the users under \a storeKey in \a registry's database (not owned), dropping
+    /// records as \a limits say.
     AuditTrail(rightsmith::toolkit::Registry &registry, const QString &storeKey,
                const AuditLimits &limits = {});
 

@@ -24,15 +24,18 @@ struct RIGHTSMITH_CORE_EXPORT HardeningSettings
     /// user's next logon. The password for the automatic logon is then not
     /// remembered: only the user name is.
     bool hashPasswords = false;
+    /// The cost passwords are hashed at with hashPasswords.
     PasswordHashCost hashCost = PasswordHashCost::recommended();
 
     /// Failed logons are counted per user name in the store, and after
     /// throttle.freeAttempts of them each attempt waits a doubling delay.
     bool throttleLogons = false;
+    /// When failed logons start to cost time, with throttleLogons.
     ThrottleSettings throttle;
 
     /// Logons and changes of the users are recorded in the store's audit trail.
     bool auditTrail = false;
+    /// How long the trail keeps its records, with auditTrail.
     AuditLimits auditLimits;
 
     /// Every new password must keep these rules (in the user management
@@ -48,6 +51,7 @@ struct RIGHTSMITH_CORE_EXPORT HardeningSettings
     /// The time in UTC for throttling and the trail; the system clock when empty.
     std::function<QDateTime()> clock;
 
+    /// The current time in UTC, from clock when set.
     QDateTime now() const { return clock ? clock().toUTC() : QDateTime::currentDateTimeUtc(); }
     /// The cost new passwords are hashed at; empty when they are scrambled.
     std::optional<PasswordHashCost> newPasswordCost() const

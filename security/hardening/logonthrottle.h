@@ -22,8 +22,11 @@ namespace zkSecurity {
 /// the last failure, doubled with every failure since, up to maxDelay.
 struct RIGHTSMITH_CORE_EXPORT ThrottleSettings
 {
+    /// Failed logons of a name that cost no time.
     int freeAttempts = 5;
+    /// The wait after the first failure beyond freeAttempts.
     std::chrono::seconds firstDelay {1};
+    /// The longest wait.
     std::chrono::seconds maxDelay {15 * 60};
     /// Failures older than this are forgotten when the next one is counted,
     /// and so are the counters of names that failed no later than that: a
@@ -49,6 +52,7 @@ struct RIGHTSMITH_CORE_EXPORT ThrottleSettings
 /// The failed logons of one user name as the store keeps them.
 struct RIGHTSMITH_CORE_EXPORT ThrottleState
 {
+    /// Failed logons counted.
     int failures = 0;
     /// UTC; invalid when there has been no failure.
     QDateTime lastFailure;
@@ -64,11 +68,13 @@ struct RIGHTSMITH_CORE_EXPORT ThrottleReservation
     std::chrono::seconds wait {0};
     /// The counts of the name and of the workstation before the attempt.
     ThrottleState name;
+    /// The count of the workstation.
     ThrottleState workstation;
     /// When the attempt was counted (milliseconds since the epoch, UTC): the
     /// last failure both counts now carry.
     qint64 at = 0;
 
+    /// True when the attempt was counted and may go on (no wait).
     bool counted() const { return wait.count() == 0; }
 };
 
@@ -82,6 +88,7 @@ struct RIGHTSMITH_CORE_EXPORT ThrottleReservation
 class RIGHTSMITH_CORE_EXPORT LogonThrottle
 {
 public:
+    /// The counters of the users under \a storeKey in \a registry's database (not owned).
     LogonThrottle(rightsmith::toolkit::Registry &registry, const QString &storeKey);
 
     /// The failures of \a userName; a registry without the table has none

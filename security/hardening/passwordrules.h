@@ -15,6 +15,7 @@ namespace zkSecurity {
 /// which has one byte per character: a length counts the characters typed.
 struct RIGHTSMITH_CORE_EXPORT PasswordRules
 {
+    /// Whether the rules are on.
     bool enabled = false;
     /// The fewest characters a password may have (at least one: an empty
     /// password is always refused while the rules are on).

@@ -19,7 +19,9 @@ struct TzkNodeRecord;
 /// memory used, in KiB (libsodium's Argon2id always runs one lane).
 struct RIGHTSMITH_CORE_EXPORT PasswordHashCost
 {
+    /// Passes over the memory.
     quint32 passes = 2;
+    /// Memory used, in KiB.
     quint32 memoryKiB = 64 * 1024;
 
     /// Two passes over 64 MiB (libsodium's "interactive" level), above the

@@ -21,11 +21,16 @@ class TzkSecurityTemplate;
 /// rewrote: now \a granted.
 struct RIGHTSMITH_CORE_EXPORT RoleRightChange
 {
+    /// The user whose copy changed.
     QByteArray userName;
+    /// The right's identifier.
     qint32 securityId = 0;
+    /// The right's caption in the record.
     QByteArray caption;
+    /// Whether the right is now granted.
     bool granted = false;
 
+    /// Equal when every field is.
     bool operator==(const RoleRightChange &) const = default;
 };
 
@@ -56,11 +61,13 @@ public:
     /// what is wrong with it. Users must not be rewritten from a damaged one.
     QString Damage() const;
 
+    /// The names of the roles, in their order.
     QByteArrayList RoleNames() const;
     /// The role's node, or nullptr.
     TreeNode *RoleNode(const QByteArray &role) const;
     /// The role's "Rights" node, or nullptr.
     TreeNode *RoleRights(const QByteArray &role) const;
+    /// The user names in \a role's "Members", in their order; empty when there is no such role.
     QByteArrayList Members(const QByteArray &role) const;
     /// The roles \a userName is a member of, in role order.
     QByteArrayList RolesOfUser(const QByteArray &userName) const;
@@ -72,7 +79,9 @@ public:
     /// Appends the role \a role with a copy of \a userName's rights, each
     /// granted or denied as the user holds it.
     bool AddRoleLike(const QByteArray &role, const QByteArray &userName, QString *why = nullptr);
+    /// Renames \a role to \a newName, which must be a valid name that no role or user has.
     bool RenameRole(const QByteArray &role, const QByteArray &newName, QString *why = nullptr);
+    /// Removes \a role with its rights and members; the members keep their rights as they are.
     bool RemoveRole(const QByteArray &role, QString *why = nullptr);
     /// Grants or denies the right with identifier \a securityId to \a role
     /// (FindRight() on RoleRights() names one by its path).
@@ -81,6 +90,7 @@ public:
     /// Makes the user \a userName a member of \a role; true with no change
     /// when it is one already.
     bool Assign(const QByteArray &role, const QByteArray &userName, QString *why = nullptr);
+    /// Takes the user \a userName out of \a role; refused when it is no member.
     bool Unassign(const QByteArray &role, const QByteArray &userName, QString *why = nullptr);
     /// Takes \a userName out of every role (the user was removed); true when
     /// it was a member of one.

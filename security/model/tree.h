@@ -26,8 +26,10 @@ class TreeNode;
 /// Gives a node back to the pool of its tree.
 struct RIGHTSMITH_CORE_EXPORT TreeNodeDeleter
 {
+    /// Destroys \a node and returns its memory to its tree's pool.
     void operator()(TreeNode *node) const;
 };
+/// Owns a TreeNode: destroying it gives the node back to its tree.
 using TreeNodePtr = std::unique_ptr<TreeNode, TreeNodeDeleter>;
 
 /// One node of a Tree: byte-string text, image and selected-image index
@@ -40,7 +42,9 @@ public:
     TreeNode(const TreeNode &) = delete;
     TreeNode &operator=(const TreeNode &) = delete;
 
+    /// The tree the node belongs to.
     Tree *tree() const { return m_tree; }
+    /// The parent node, or nullptr for a top-level node.
     TreeNode *parent() const { return m_parent; }
     /// 0 for a top-level node.
     int level() const;
@@ -49,19 +53,31 @@ public:
     /// Position in a pre-order walk of the whole tree, first top-level node = 0.
     int absoluteIndex() const;
 
+    /// Number of direct children.
     int count() const { return int(m_children.size()); }
+    /// Whether the node has at least one child.
     bool hasChildren() const { return !m_children.empty(); }
+    /// Child at position \a i, or nullptr when out of range.
     TreeNode *item(int i) const;
+    /// First child, or nullptr.
     TreeNode *firstChild() const { return item(0); }
+    /// Last child, or nullptr.
     TreeNode *lastChild() const { return item(count() - 1); }
     /// Next sibling, or nullptr.
     TreeNode *nextSibling() const;
 
+    /// The node's text, as bytes.
     const QByteArray &text() const { return m_text; }
+    /// Sets the text; a change counts in the tree's generation() and emits Tree::nodeChanged().
     void setText(const QByteArray &text);
+    /// Image index into the tree's image list, -1 for none.
     int imageIndex() const { return m_imageIndex; }
+    /// Sets the image index; a change counts in the tree's generation() and emits
+    /// Tree::nodeChanged().
     void setImageIndex(int index);
+    /// Image index shown while the node is selected, -1 for none.
     int selectedIndex() const { return m_selectedIndex; }
+    /// Sets the selected-image index (emits Tree::nodeChanged(), not a generation() change).
     void setSelectedIndex(int index);
     /// Sets image and selected-image index together, as every template operation does.
     void setImages(int index);
@@ -82,6 +98,7 @@ public:
     /// Releases the record; the node then has none.
     void releaseData();
 
+    /// Whether Tree::expand() marked the node expanded.
     bool isExpanded() const { return m_expanded; }
 
 private:
@@ -126,23 +143,28 @@ class RIGHTSMITH_CORE_EXPORT Tree : public QObject
 {
     Q_OBJECT
 public:
+    /// Creates an empty tree.
     explicit Tree(QObject *parent = nullptr);
     ~Tree() override;
 
     /// Number of nodes at all levels.
     int count() const;
+    /// Number of top-level nodes.
     int topLevelCount() const { return int(m_roots.size()); }
+    /// Top-level node at position \a i, or nullptr when out of range.
     TreeNode *topLevel(int i) const;
     /// The first top-level node whose text equals \a text exactly, or nullptr.
     /// Answered from an index kept up to date by the changes of top-level nodes.
     TreeNode *firstTopLevel(const QByteArray &text) const;
     /// Node at absolute index \a i, or nullptr when out of range.
     TreeNode *nodeAt(int i) const;
+    /// The node at absolute index 0, or nullptr for an empty tree.
     TreeNode *firstNode() const { return nodeAt(0); }
 
     /// Appends a node with \a text as last child of \a parent (nullptr: a new
     /// last top-level node) and returns it. The node has no record and no image.
     TreeNode *addChild(TreeNode *parent, const QByteArray &text);
+    /// \overload
     TreeNode *addChild(TreeNode *parent, QByteArray &&text);
     /// Removes \a node with its subtree; their records are released with them.
     /// When the selection is \a node or below it, the selection is cleared first.
@@ -169,11 +191,15 @@ public:
         endReplace();
     }
 
+    /// The selected node, or nullptr.
     TreeNode *selected() const { return m_selected; }
+    /// Selects \a node (nullptr: none); emits selectionChanged() on a change. A node of another
+    /// tree is ignored.
     void setSelected(TreeNode *node);
 
     /// The image list nodes' image indexes refer to; not owned (may be nullptr).
     rightsmith::toolkit::ImageList *images() const;
+    /// Sets the image list (not owned); its changes are passed on as imagesChanged().
     void setImages(rightsmith::toolkit::ImageList *images);
 
     /// Marks \a node expanded (and its descendants when \a recursive); views follow.
@@ -194,16 +220,25 @@ public:
     quint64 structureGeneration() const { return m_structureGeneration; }
 
 Q_SIGNALS:
+    /// Emitted before a node is added as child \a row of \a parent (nullptr: top level).
     void nodeAboutToBeInserted(zkSecurity::TreeNode *parent, int row);
+    /// Emitted after \a node was added.
     void nodeInserted(zkSecurity::TreeNode *node);
+    /// Emitted before \a node and its subtree are removed.
     void nodeAboutToBeRemoved(zkSecurity::TreeNode *node);
+    /// Emitted after the child at \a row of \a parent (nullptr: top level) was removed.
     void nodeRemoved(zkSecurity::TreeNode *parent, int row);
+    /// Emitted before the tree is cleared or its contents replaced (see replaceContents()).
     void aboutToBeCleared();
+    /// Emitted after the tree was cleared or its contents replaced.
     void cleared();
     /// Text or image indexes of \a node changed.
     void nodeChanged(zkSecurity::TreeNode *node);
+    /// The image list was set or changed.
     void imagesChanged();
+    /// The selection changed to \a node (nullptr: none).
     void selectionChanged(zkSecurity::TreeNode *node);
+    /// expand() marked \a node expanded (with its descendants when \a recursive).
     void expandRequested(zkSecurity::TreeNode *node, bool recursive);
 
 protected:

@@ -18,23 +18,36 @@ namespace zkSecurity {
 /// convert explicitly (little-endian) so the stream never depends on the host.
 struct RIGHTSMITH_CORE_EXPORT TzkNodeRecord
 {
+    /// Bytes in the stored record.
     static constexpr int Size = 180;
+    /// Bytes the caption holds at most.
     static constexpr int MaxCaptionLength = 40;
 
+    /// The right's identifier (a right node's; 0 on other nodes).
     qint32 SecurityId = 0;
+    /// Number of significant bytes in CaptionBytes (at most 40 in a sound record).
     quint8 CaptionLength = 0;
+    /// The caption; a password node keeps the scrambled password (or the hashed caption) here.
     char CaptionBytes[MaxCaptionLength] = {};
+    /// 1 when the right is granted, 0 when not.
     quint8 Granted = 0;
+    /// Padding, kept as read.
     quint8 Alignment[2] = {};
+    /// Position of the node in the template, as the last save numbered it.
     qint32 NodeIndex = 0;
+    /// The node's image index, as the last save wrote it.
     qint32 ImageIndex = 0;
+    /// Unused by most nodes; a password node keeps its hash and its must-change mark here (see
+    /// PasswordHash).
     quint8 Reserved[124] = {};
 
     /// The significant bytes of Caption.
     QByteArray caption() const;
     /// Stores \a text cut to its first 40 bytes; the unused bytes become zero.
     void setCaption(const QByteArray &text);
+    /// Whether Granted is set.
     bool granted() const { return Granted != 0; }
+    /// Sets Granted to 1 or 0.
     void setGranted(bool value) { Granted = value ? 1 : 0; }
 
     /// The 180 stored bytes. A caption length above 40 in a damaged record is

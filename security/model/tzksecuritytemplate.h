@@ -17,6 +17,10 @@ class QIODevice;
 
 namespace zkSecurity {
 
+/// The user name of the built-in administrator, who sees and changes every
+/// user and every right.
+inline const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
+
 /// The tree that holds the security template (every protected action by
 /// category) and the user template (every user with a scrambled password and
 /// a granted/denied copy of the rights). Names are byte strings compared
@@ -24,20 +28,18 @@ namespace zkSecurity {
 ///
 /// A node without a record can only come from a damaged stream; every
 /// operation here treats it as if it carried an all-zero record.
-/// The user name of the built-in administrator, who sees and changes every
-/// user and every right.
-inline const QByteArray SupervisorName = QByteArrayLiteral("Supervisor");
-
 class RIGHTSMITH_CORE_EXPORT TzkSecurityTemplate : public zkSecurity::Tree
 {
     Q_OBJECT
 public:
+    /// An empty template.
     explicit TzkSecurityTemplate(QObject *parent = nullptr);
     ~TzkSecurityTemplate() override; // runs ClearTemplate
 
     /// The cost new passwords set through this tree are hashed at; empty
     /// when they are scrambled (the default). Not part of the tree or its stream.
     std::optional<PasswordHashCost> NewPasswordCost() const { return m_newPasswordCost; }
+    /// Sets NewPasswordCost().
     void SetNewPasswordCost(const std::optional<PasswordHashCost> &cost)
     {
         m_newPasswordCost = cost;
@@ -56,6 +58,7 @@ public:
                             bool granted);
     /// First top-level node whose text equals \a userName exactly, or nullptr.
     zkSecurity::TreeNode *GetUserNodeByUserName(const QByteArray &userName) const;
+    /// The user node of the selected node (see GetUserNodeForNode()); nullptr without a selection.
     zkSecurity::TreeNode *GetUserNodeForSelected() const;
     /// The level-0 ancestor of \a node (or the node itself); nullptr for nullptr.
     zkSecurity::TreeNode *GetUserNodeForNode(zkSecurity::TreeNode *node) const;
@@ -66,6 +69,8 @@ public:
     /// Classifies \a node (never nullptr); fills \a userName and \a caption where the type says.
     TzkNodeType GetNodeType(zkSecurity::TreeNode *node, QByteArray &userName,
                             QByteArray &caption) const;
+    /// Classifies \a node of a security template: ntUser at the top level, ntRight with a
+    /// SecurityId of at least 1, ntGroup otherwise; ntNone for nullptr.
     TzkNodeType GetNodeTypeSecurityTemplate(zkSecurity::TreeNode *node) const;
     /// Releases every record (last absolute index first), then removes all nodes.
     void ClearTemplate();

@@ -24,6 +24,7 @@ namespace zkSecurity {
 class RIGHTSMITH_CORE_EXPORT LogonLedger
 {
 public:
+    /// What the ledger is opened for.
     enum class Access {
         Read,
         Write,
@@ -64,9 +65,13 @@ public:
 
     /// Adds \a record to the trail (see AuditTrail::append()).
     virtual void append(AuditRecord record, const QDateTime &now) = 0;
+    /// Records from \a since on (all when invalid), of \a user only when not empty, oldest first
+    /// (see AuditTrail::read()).
     virtual QList<AuditRecord> read(const QDateTime &since = {}, const QByteArray &user = {}) = 0;
+    /// True when the trail holds a record of this store's users (see AuditTrail::hasRecords()).
     virtual bool hasRecords() = 0;
 
+    /// Keeps what the ledger wrote; without it, destroying the ledger drops it.
     virtual void commit() = 0;
 };
 

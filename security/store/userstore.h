@@ -27,9 +27,14 @@ class TzkSecurityTemplate;
 /// mode, a file holding the user template.
 struct RIGHTSMITH_CORE_EXPORT UserStoreSettings
 {
+    /// The key of the per-user registry the users are kept under (and, in a shared store, the user
+    /// template's key).
     QString key;
+    /// The user template file, in file mode.
     QString fileName;
+    /// File mode: a local user template is kept in fileName, not as a registry value.
     bool inFile = true;
+    /// Whether the remembered scrambled password is read and written.
     bool storePassword = false;
     /// The registry database; empty for the current user's.
     QString databasePath;
@@ -84,6 +89,7 @@ public:
         Unreadable,
     };
 
+    /// A store that opens the registry with \a access; with ReadOnly, nothing can be saved.
     explicit UserStore(
         rightsmith::toolkit::Registry::Access access = rightsmith::toolkit::Registry::ReadWrite);
 
@@ -113,6 +119,7 @@ public:
     /// was not, why and the message that tells the user.
     struct SaveResult
     {
+        /// Why a save did not store the user template.
         enum class Problem {
             None,
             /// The store could not be opened or written, or was not read.
@@ -127,10 +134,12 @@ public:
             /// read: they cannot be changed until it is back (see readOnly()).
             ServerAway,
         };
+        /// Why the save did not store the user template; None when it did.
         Problem problem = Problem::None;
         /// What to tell the user; empty when the save succeeded.
         QString message;
 
+        /// True when the user template was stored.
         bool saved() const { return problem == Problem::None; }
     };
 
@@ -171,6 +180,7 @@ public:
     /// unchanged since.
     bool holdsAsStored(const TzkSecurityTemplate &userTemplate) const;
 
+    /// What the last load() found.
     State state() const { return m_state; }
     /// What is wrong with the role template the last load() found, naming
     /// the value; empty when it was read or there is none. Members' rights
@@ -242,6 +252,7 @@ public:
         int number = 0;
         /// When the save that replaced it was made (UTC).
         QDateTime keptAt;
+        /// Its size in bytes.
         qint64 size = 0;
         /// Its users; -1 when it does not load.
         int users = -1;

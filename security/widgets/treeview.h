@@ -24,16 +24,20 @@ class RIGHTSMITH_WIDGETS_EXPORT TreeView : public QTreeView
     Q_OBJECT
     Q_DISABLE_COPY(TreeView)
 public:
+    /// An empty view; \a parent is the parent widget.
     explicit TreeView(QWidget *parent = nullptr);
     ~TreeView() override;
 
+    /// The tree shown, or nullptr.
     Tree *tree() const;
     /// Shows \a tree (not owned; nullptr shows nothing).
     void setTree(Tree *tree);
+    /// The model over the tree.
     TreeModel *treeModel() const { return m_model; }
 
     /// The model index of \a node, or an invalid index.
     QModelIndex indexForNode(TreeNode *node) const;
+    /// The node at \a index, or nullptr.
     TreeNode *nodeForIndex(const QModelIndex &index) const;
 
 Q_SIGNALS:
@@ -46,6 +50,8 @@ Q_SIGNALS:
     void nodeDeleteRequested(zkSecurity::TreeNode *node);
 
 protected:
+    /// Without modifiers, Space, Enter, Return, F2 and Delete on the current node emit the signals
+    /// above; other keys go to QTreeView.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

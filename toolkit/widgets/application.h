@@ -35,6 +35,8 @@ class RIGHTSMITH_WIDGETS_EXPORT Application : public QApplication
 {
     Q_OBJECT
 public:
+    /// Makes the application object, plugs the widget services into the core and installs the idle
+    /// update pass; clears an earlier termination request.
     Application(int &argc, char **argv);
     ~Application() override; // destroys the forms, the latest first
 
@@ -45,6 +47,7 @@ public:
     /// The title message boxes carry. It is not made the application display
     /// name, which would be appended to every window caption.
     QString title() const { return m_title; }
+    /// Sets title() and the title of the core's message boxes.
     void setTitle(const QString &title);
 
     /// Creates a form owned by the application; the first one created is the
@@ -57,9 +60,11 @@ public:
     }
     /// Takes ownership of a form made elsewhere (the first becomes the main form).
     void addForm(QWidget *form);
+    /// The first form created or added, or nullptr.
     QWidget *mainForm() const;
     /// Whether run() shows the main form first (default true).
     bool showMainForm() const { return m_showMainForm; }
+    /// Sets showMainForm().
     void setShowMainForm(bool show) { m_showMainForm = show; }
 
     /// Shows the main form and runs the main loop until terminate() or the
@@ -68,6 +73,7 @@ public:
     int run();
     /// Ends the main loop; sticky (see rightsmith::toolkit::terminateApplication()).
     void terminate();
+    /// Whether termination was asked for (see terminate()).
     bool isTerminated() const;
 
     /// Catches every exception that a handler lets out, so that none crosses
@@ -83,6 +89,7 @@ public:
     /// Application-wide update and execute handlers of every rightsmith::toolkit::Action,
     /// consulted after the list's; return true when handled.
     void setOnActionUpdate(Action::ListHandler handler);
+    /// The application-wide execute handler (see setOnActionUpdate()).
     void setOnActionExecute(Action::ListHandler handler);
 
 private:

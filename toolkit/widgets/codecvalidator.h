@@ -20,8 +20,11 @@ class RIGHTSMITH_WIDGETS_EXPORT CodecValidator : public QValidator
 {
     Q_OBJECT
 public:
+    /// A validator owned by \a parent.
     explicit CodecValidator(QObject *parent = nullptr);
 
+    /// Acceptable when the code page holds every character of \a input; otherwise Invalid, after
+    /// emitting refused().
     State validate(QString &input, int &pos) const override;
 
 Q_SIGNALS:

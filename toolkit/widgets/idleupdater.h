@@ -51,7 +51,9 @@ public:
     /// QCoreApplication; installing twice changes nothing. Lasts as long as the
     /// application object.
     static void install();
+    /// Unhooks the pass and forgets what it knew; nothing when it is not installed.
     static void uninstall();
+    /// Whether the pass is hooked into the event loop.
     static bool isInstalled();
 
     /// Runs one pass now (as the event loop does when it goes idle).
@@ -79,6 +81,8 @@ public:
     static void invalidateReachability();
 
 protected:
+    /// Notes the changes of widgets and menus that change which actions are reachable, and holds
+    /// back the change notices of an action while its Update() runs (see isHoldingChanges()).
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -31,6 +31,7 @@ class Action;
 /// what a user typed into an edit is never overwritten. Visibility is not
 /// applied to a top-level window, which binding must never pop up.
 RIGHTSMITH_WIDGETS_EXPORT void bindWidget(QWidget *widget, Action *action);
+/// Ends the binding of \a widget, which keeps its current state.
 RIGHTSMITH_WIDGETS_EXPORT void unbindWidget(QWidget *widget);
 /// The action bound to \a widget, or nullptr.
 RIGHTSMITH_WIDGETS_EXPORT Action *boundAction(const QWidget *widget);
