@@ -40,23 +40,43 @@ QStringList SharedStore::grantStatements(const QString &, const QString &)
     leftOut();
 }
 
-void SharedStore::Rows::loadedInto(const TzkSecurityTemplate &) {}
+void SharedStore::Rows::loadedInto(const TzkSecurityTemplate &)
+{
+}
 
-void SharedStore::initSchema() { leftOut(); }
-QStringList SharedStore::upgradeSchema() { leftOut(); }
-int SharedStore::schemaVersion() { leftOut(); }
-QString SharedStore::upgradeAdvice() { leftOut(); }
-SharedStore::Stored SharedStore::load(const QString &) { leftOut(); }
+void SharedStore::initSchema()
+{
+    leftOut();
+}
+QStringList SharedStore::upgradeSchema()
+{
+    leftOut();
+}
+int SharedStore::schemaVersion()
+{
+    leftOut();
+}
+QString SharedStore::upgradeAdvice()
+{
+    leftOut();
+}
+SharedStore::Stored SharedStore::load(const QString &)
+{
+    leftOut();
+}
 SharedStore::Update SharedStore::update(const QString &, Rows &, TzkSecurityTemplate &)
 {
     leftOut();
 }
-qint64 SharedStore::version(const QString &) { leftOut(); }
+qint64 SharedStore::version(const QString &)
+{
+    leftOut();
+}
 
-SharedStore::SaveResult SharedStore::save(const QString &, const QByteArray &, qint64, qint64 *,
-                                          const std::function<void(const QByteArray &,
-                                                                   const QByteArray &)> &,
-                                          const QByteArray *)
+SharedStore::SaveResult
+SharedStore::save(const QString &, const QByteArray &, qint64, qint64 *,
+                  const std::function<void(const QByteArray &, const QByteArray &)> &,
+                  const QByteArray *)
 {
     leftOut();
 }
@@ -67,14 +87,16 @@ SharedStore::SaveResult SharedStore::save(const QString &, const QByteArray &, R
     leftOut();
 }
 
-SharedStore::SaveResult SharedStore::save(const QString &, TzkSecurityTemplate &, Rows &,
-                                          qint64 *, const Alongside &, const QByteArray *,
-                                          const QByteArray *)
+SharedStore::SaveResult SharedStore::save(const QString &, TzkSecurityTemplate &, Rows &, qint64 *,
+                                          const Alongside &, const QByteArray *, const QByteArray *)
 {
     leftOut();
 }
 
-QList<SharedStore::StoredBackup> SharedStore::backups(const QString &) { leftOut(); }
+QList<SharedStore::StoredBackup> SharedStore::backups(const QString &)
+{
+    leftOut();
+}
 
 SharedStore::RestoreResult SharedStore::restoreBackup(const QString &, int, qsizetype *,
                                                       const std::function<void()> &)
@@ -88,9 +110,15 @@ SharedStore::Transaction::Transaction(SharedStore &store)
     leftOut();
 }
 SharedStore::Transaction::~Transaction() = default;
-void SharedStore::Transaction::commit() { leftOut(); }
+void SharedStore::Transaction::commit()
+{
+    leftOut();
+}
 
-ThrottleState SharedStore::failures(const QString &, const QByteArray &) { leftOut(); }
+ThrottleState SharedStore::failures(const QString &, const QByteArray &)
+{
+    leftOut();
+}
 std::chrono::seconds SharedStore::wait(const QString &, const QByteArray &,
                                        const ThrottleSettings &, const QDateTime &)
 {
@@ -106,7 +134,10 @@ void SharedStore::release(const QString &, const QByteArray &, const QByteArray 
 {
     leftOut();
 }
-bool SharedStore::clearFailures(const QString &, const QByteArray &) { leftOut(); }
+bool SharedStore::clearFailures(const QString &, const QByteArray &)
+{
+    leftOut();
+}
 void SharedStore::appendAudit(const QString &, AuditRecord, const AuditLimits &, const QDateTime &)
 {
     leftOut();
@@ -115,13 +146,34 @@ QList<AuditRecord> SharedStore::readAudit(const QString &, const QDateTime &, co
 {
     leftOut();
 }
-bool SharedStore::hasAuditRecords(const QString &) { leftOut(); }
-void SharedStore::listen() { leftOut(); }
-int SharedStore::socket() const { leftOut(); }
-QStringList SharedStore::takeNotifications() { leftOut(); }
-void SharedStore::setNotificationsPending(std::function<void()>) { leftOut(); }
-bool SharedStore::isLost() const { leftOut(); }
-QString SharedStore::serverName() const { leftOut(); }
+bool SharedStore::hasAuditRecords(const QString &)
+{
+    leftOut();
+}
+void SharedStore::listen()
+{
+    leftOut();
+}
+int SharedStore::socket() const
+{
+    leftOut();
+}
+QStringList SharedStore::takeNotifications()
+{
+    leftOut();
+}
+void SharedStore::setNotificationsPending(std::function<void()>)
+{
+    leftOut();
+}
+bool SharedStore::isLost() const
+{
+    leftOut();
+}
+QString SharedStore::serverName() const
+{
+    leftOut();
+}
 
 SharedStoreWatcher::SharedStoreWatcher(SharedStore &store, QObject *parent)
     : QObject(parent)
@@ -130,7 +182,13 @@ SharedStoreWatcher::SharedStoreWatcher(SharedStore &store, QObject *parent)
     leftOut();
 }
 SharedStoreWatcher::~SharedStoreWatcher() = default;
-void SharedStoreWatcher::checkNow() { leftOut(); }
-void SharedStoreWatcher::drain() { leftOut(); }
+void SharedStoreWatcher::checkNow()
+{
+    leftOut();
+}
+void SharedStoreWatcher::drain()
+{
+    leftOut();
+}
 
 } // namespace zkSecurity

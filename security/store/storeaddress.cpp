@@ -238,7 +238,10 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
 #else
 // Without libpq an address cannot be read; resolveStoreAddress() refuses
 // every one, so these only pass it on.
-bool holdsPassword(const QString &) { return false; }
+bool holdsPassword(const QString &)
+{
+    return false;
+}
 
 WholeAddress wholeAddress(const QString &address, const QString &, const EnvironmentLookup &)
 {
