@@ -19,4 +19,4 @@ endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
                ${CMAKE_CURRENT_BINARY_DIR}/include/rightsmith/version.h @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/include/rightsmith/version.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Rightsmith/rightsmith)
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Rightsmith/rightsmith COMPONENT Development)

@@ -7,7 +7,8 @@ set -eu
 
 PACKAGES="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
 libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick x11-apps
-qt6-l10n-tools qt6-tools-dev libsodium-dev postgresql-15 libpq-dev groff-base doxygen"
+qt6-l10n-tools qt6-tools-dev libsodium-dev postgresql-15 libpq-dev groff-base doxygen dpkg-dev
+file"
 
 missing=""
 for p in $PACKAGES; do

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#if RIGHTSMITH_POSTGRESQL
 #include <libpq-fe.h>
+#endif
 #include <memory>
 #include <netinet/in.h>
 #include <sys/stat.h>
@@ -66,6 +68,7 @@ QString foldersChangeableByOthers(const QString &path)
     return {};
 }
 
+#if RIGHTSMITH_POSTGRESQL
 using Options = std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)>;
 
 /// \a address as libpq reads it, without its defaults; null with libpq's reason when it cannot.
@@ -145,12 +148,15 @@ bool looksUpNames(const QString &hosts, const QString &hostaddrs)
     }
     return false;
 }
+#endif
 
 struct WholeAddress
 {
     QString address;
     QString problem;
 };
+
+#if RIGHTSMITH_POSTGRESQL
 
 /// The administrator's \a address (from \a origin) as a connection string
 /// that leaves the server, its port and database, and how it is trusted to
@@ -232,6 +238,19 @@ WholeAddress wholeAddress(const QString &address, const QString &origin,
     }
     return {parts.join(u' '), {}};
 }
+#else
+// Without libpq an address cannot be read; resolveStoreAddress() refuses
+// every one, so these only pass it on.
+bool holdsPassword(const QString &)
+{
+    return false;
+}
+
+WholeAddress wholeAddress(const QString &address, const QString &, const EnvironmentLookup &)
+{
+    return {address, {}};
+}
+#endif
 
 /// Lines of `key = value`; blank lines and lines starting with # are skipped.
 /// A value is the rest of its line, so it may hold = and spaces.
@@ -299,14 +318,21 @@ QStringList StoreAddress::systemFolders()
     return {u"/etc/xdg"_s};
 }
 
+QString StoreAddress::sharedStoreLeftOut()
+{
+    return tr("This build of Rightsmith has no shared store (PostgreSQL support was left out)");
+}
+
 StoreAddress resolveStoreAddress(const QString &programAddress)
 {
     return resolveStoreAddress(programAddress, StoreAddress::systemFolders(),
                                [](const char *name) { return qEnvironmentVariable(name); });
 }
 
-StoreAddress resolveStoreAddress(const QString &programAddress, const QStringList &systemFolders,
-                                 const EnvironmentLookup &environment)
+namespace {
+
+StoreAddress decideStoreAddress(const QString &programAddress, const QStringList &systemFolders,
+                                const EnvironmentLookup &environment)
 {
     if (!programAddress.trimmed().isEmpty())
         return {programAddress.trimmed(), StoreAddress::Program, {}, {}};
@@ -336,6 +362,18 @@ StoreAddress resolveStoreAddress(const QString &programAddress, const QStringLis
         return {fromEnvironment, StoreAddress::Environment, origin, {}};
     }
     return {};
+}
+
+} // namespace
+
+StoreAddress resolveStoreAddress(const QString &programAddress, const QStringList &systemFolders,
+                                 const EnvironmentLookup &environment)
+{
+    StoreAddress store = decideStoreAddress(programAddress, systemFolders, environment);
+    // A build without PostgreSQL opens no store rather than another one.
+    if (!RIGHTSMITH_POSTGRESQL && !store.isLocal() && store.problem.isEmpty())
+        store.problem = StoreAddress::sharedStoreLeftOut();
+    return store;
 }
 
 } // namespace zkSecurity

@@ -45,6 +45,9 @@ struct RIGHTSMITH_CORE_AUTOTEST_EXPORT StoreAddress
     /// /etc/xdg, whatever the environment says.
     static QStringList systemFolders();
 
+    /// Why no shared store can be used by a build made without PostgreSQL.
+    static QString sharedStoreLeftOut();
+
     Q_DECLARE_TR_FUNCTIONS(zkSecurity::StoreAddress)
 };
 

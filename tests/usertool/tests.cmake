@@ -166,7 +166,9 @@ add_test(NAME usertool/passwordlength
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/passwordlength.sh ${_tool} $<TARGET_FILE:usertool_makestore>
                  ${CMAKE_CURRENT_BINARY_DIR}/usertool-passwordlength)
 rightsmith_add_test(usertool/passwordlength)
-add_test(NAME usertool/shared
-         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/shared.sh ${_tool} $<TARGET_FILE:usertool_makestore>)
-rightsmith_add_test(usertool/shared)
-set_tests_properties(usertool/shared PROPERTIES SKIP_RETURN_CODE 77)
+if(RIGHTSMITH_POSTGRESQL)
+    add_test(NAME usertool/shared
+             COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/shared.sh ${_tool} $<TARGET_FILE:usertool_makestore>)
+    rightsmith_add_test(usertool/shared)
+    set_tests_properties(usertool/shared PROPERTIES SKIP_RETURN_CODE 77)
+endif()

@@ -3,8 +3,11 @@
 
 # A real PostgreSQL 15 server started and stopped by tests/support/pgserver.sh.
 # Skipped when the server binaries are not installed.
-add_test(NAME security/store/pgserver COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/pgserver.sh)
-set_tests_properties(security/store/pgserver PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+# A build without PostgreSQL has no shared store to test.
+if(RIGHTSMITH_POSTGRESQL)
+    add_test(NAME security/store/pgserver COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/pgserver.sh)
+    set_tests_properties(security/store/pgserver PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+endif()
 
 # The shared store's tests use libpq directly for the server's administration,
 # and report as skipped when they skipped every test for want of a server.
@@ -29,7 +32,7 @@ if(TARGET security_store_test_sharedprocesses)
 endif()
 
 # rightsmith-users init-store against a server of its own.
-if(TARGET rightsmith-users)
+if(TARGET rightsmith-users AND RIGHTSMITH_POSTGRESQL)
     add_test(NAME security/store/init-store
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/initstore.sh $<TARGET_FILE:rightsmith-users>)
     rightsmith_add_test(security/store/init-store)
@@ -38,7 +41,7 @@ endif()
 
 # rightsmith-users copy-store and --store against a server of its own, on a
 # store that usertool_makestore (tests/usertool, made with rightsmith-users) writes.
-if(TARGET rightsmith-users)
+if(TARGET rightsmith-users AND RIGHTSMITH_POSTGRESQL)
     add_test(NAME security/store/copy-store
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/copystore.sh $<TARGET_FILE:rightsmith-users>
                      $<TARGET_FILE:usertool_makestore>)
