@@ -8,5 +8,6 @@ Q_LOGGING_CATEGORY(lcSecurity, "rightsmith.security")
 Q_LOGGING_CATEGORY(lcStore, "rightsmith.store")
 Q_LOGGING_CATEGORY(lcLedger, "rightsmith.ledger")
 Q_LOGGING_CATEGORY(lcLogon, "rightsmith.logon")
+Q_LOGGING_CATEGORY(lcTranslations, "rightsmith.translations")
 
 } // namespace rightsmith::logging
