@@ -7,6 +7,7 @@
 #include "dialogs/installwidgets.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
+#include "toolkit/translations.h"
 #include "toolkit/widgets/application.h"
 #include "toolkit/widgets/idleupdater.h"
 
@@ -105,6 +106,7 @@ bool onlyPrints(int argc, char **argv)
 int printInformation(int &argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    rightsmith::installTranslations();
     QCoreApplication::setApplicationName(u"rightsmith-demo"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(RIGHTSMITH_DEMO_VERSION));
     QCommandLineParser parser;
@@ -289,6 +291,7 @@ int runDemo(int &argc, char **argv)
     }
 
     rightsmith::toolkit::Application app(argc, argv);
+    rightsmith::installTranslations();
     rightsmith::installWidgets();
     DemoSession session;
     try {
