@@ -10,6 +10,7 @@
 #include "dialogs/installwidgets.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/termination.h"
+#include "toolkit/translations.h"
 #include "toolkit/widgets/application.h"
 #include "toolkit/widgets/idleupdater.h"
 
@@ -109,6 +110,7 @@ bool onlyPrints(int argc, char **argv)
 int printInformation(int &argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    rightsmith::installTranslations();
     QCoreApplication::setApplicationName(u"rightsmith-demo"_s);
     QCoreApplication::setApplicationVersion(QString::fromLatin1(RIGHTSMITH_VERSION_STRING));
     QCommandLineParser parser;
@@ -293,6 +295,7 @@ int runDemo(int &argc, char **argv)
     }
 
     rightsmith::toolkit::Application app(argc, argv);
+    rightsmith::installTranslations();
     rightsmith::installWidgets();
     DemoSession session;
     try {

@@ -23,7 +23,9 @@ work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/home/.config" "$work/cwd"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY LANGUAGE LC_ALL LC_MESSAGES
+# The README shows the English texts the windows are found by.
+export LANG=C.UTF-8
 cd "$work/cwd"
 
 window() { timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }

@@ -23,5 +23,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcStore)
 Q_DECLARE_LOGGING_CATEGORY(lcLedger)
 /// Logon checks.
 Q_DECLARE_LOGGING_CATEGORY(lcLogon)
+/// Which translations are loaded, from where.
+Q_DECLARE_LOGGING_CATEGORY(lcTranslations)
 
 } // namespace rightsmith::logging

@@ -4,33 +4,33 @@
 <context>
     <name>About::TAboutBox</name>
     <message>
-        <location filename="../demo/about.cpp" line="25"/>
+        <location filename="../demo/about.cpp" line="26"/>
         <source>About</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/about.cpp" line="42"/>
+        <location filename="../demo/about.cpp" line="43"/>
         <source>Rightsmith Demonstration Program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/about.cpp" line="45"/>
+        <location filename="../demo/about.cpp" line="46"/>
         <source>Version 2.0</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/about.cpp" line="48"/>
+        <location filename="../demo/about.cpp" line="49"/>
         <source>Copyright © The Rightsmith authors</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/about.cpp" line="51"/>
+        <location filename="../demo/about.cpp" line="52"/>
         <source>Comments</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/about.cpp" line="56"/>
-        <source>OK</source>
+        <location filename="../demo/about.cpp" line="57"/>
+        <source>&amp;OK</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -43,6 +43,7 @@
     </message>
     <message>
         <location filename="../demo/childwin.cpp" line="42"/>
+        <location filename="../demo/childwin.cpp" line="48"/>
         <source>Child memo text</source>
         <translation type="unfinished"></translation>
     </message>
@@ -50,72 +51,103 @@
 <context>
     <name>Main::TMainForm</name>
     <message>
-        <location filename="../demo/mainform.cpp" line="70"/>
+        <location filename="../demo/mainform.cpp" line="74"/>
         <source>Rightsmith Demo</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="139"/>
+        <location filename="../demo/mainform.cpp" line="154"/>
+        <location filename="../demo/mainform.cpp" line="156"/>
         <source>Non Action Control</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="151"/>
+        <location filename="../demo/mainform.cpp" line="168"/>
         <source>All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="220"/>
+        <location filename="../demo/mainform.cpp" line="239"/>
         <source>&amp;File</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="220"/>
+        <location filename="../demo/mainform.cpp" line="239"/>
         <source>File related commands</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="225"/>
+        <location filename="../demo/mainform.cpp" line="244"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="225"/>
+        <location filename="../demo/mainform.cpp" line="244"/>
         <source>Edit commands</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="228"/>
+        <location filename="../demo/mainform.cpp" line="247"/>
         <source>&amp;Window</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="228"/>
+        <location filename="../demo/mainform.cpp" line="247"/>
         <source>Window related commands</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="234"/>
+        <location filename="../demo/mainform.cpp" line="253"/>
         <source>&amp;Help</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="234"/>
+        <location filename="../demo/mainform.cpp" line="253"/>
         <source>Help topics</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="280"/>
+        <location filename="../demo/mainform.cpp" line="262"/>
+        <source>&amp;Security</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/mainform.cpp" line="265"/>
+        <source>Rights and logon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/mainform.cpp" line="279"/>
+        <source>Ctrl+Shift+R</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/mainform.cpp" line="281"/>
+        <source>Ctrl+Shift+U</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/mainform.cpp" line="287"/>
+        <source>Logged on: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/mainform.cpp" line="289"/>
+        <source>Nobody is logged on</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/mainform.cpp" line="338"/>
         <source>Manually check ID= 30 (zkSecurity1.CheckId(30)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="408"/>
+        <location filename="../demo/mainform.cpp" line="466"/>
         <source>ID 30 Enabled</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/mainform.cpp" line="410"/>
+        <location filename="../demo/mainform.cpp" line="468"/>
         <source>ID 30 Disabled</source>
         <translation type="unfinished"></translation>
     </message>
@@ -298,8 +330,27 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../demo/demoapp.cpp" line="43"/>
+        <location filename="../demo/demoapp.cpp" line="44"/>
         <source>Rightsmith Demo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/demoapp.cpp" line="111"/>
+        <source>Rightsmith Demo: a multiple-document program whose commands are guarded by
+the rights of the user who logs on. It reads its users from the user store at
+start-up and writes them after every accepted logon and every user management
+dialog closed with OK; rightsmith-users manages the same store from the command
+line. The toolkit&apos;s own options (-platform, -style...) are accepted as well.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/demoapp.cpp" line="121"/>
+        <source>Displays this help.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../demo/demoapp.cpp" line="126"/>
+        <source>Keeps roles beside the users: a role grants its rights to its members, and &quot;Supervisor&quot; manages the roles in the user management dialog.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -332,7 +383,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="44"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="46"/>
         <location filename="../toolkit/bytestream.cpp" line="23"/>
         <source>Stream write error</source>
         <translation type="unfinished"></translation>
@@ -371,132 +422,164 @@
 <context>
     <name>rightsmith::toolkit::Registry</name>
     <message>
-        <location filename="../toolkit/registry.cpp" line="61"/>
+        <location filename="../toolkit/registry.cpp" line="65"/>
         <source>out of memory</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="72"/>
+        <location filename="../toolkit/registry.cpp" line="76"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="84"/>
-        <location filename="../toolkit/registry.cpp" line="93"/>
+        <location filename="../toolkit/registry.cpp" line="88"/>
+        <location filename="../toolkit/registry.cpp" line="97"/>
         <source>Cannot create directory &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="113"/>
-        <location filename="../toolkit/registry.cpp" line="254"/>
-        <location filename="../toolkit/registry.cpp" line="262"/>
+        <location filename="../toolkit/registry.cpp" line="117"/>
+        <location filename="../toolkit/registry.cpp" line="357"/>
+        <location filename="../toolkit/registry.cpp" line="365"/>
         <source>Cannot open registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="134"/>
+        <location filename="../toolkit/registry.cpp" line="138"/>
         <source>folder &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="273"/>
+        <location filename="../toolkit/registry.cpp" line="278"/>
+        <source>it is not an SQLite database (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="285"/>
+        <source>it belongs to another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="297"/>
+        <source>its tables are damaged (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="302"/>
+        <source>its root key is missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="306"/>
+        <location filename="../toolkit/registry.cpp" line="308"/>
+        <source>its pages are damaged (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="334"/>
+        <source>Cannot move registry database &apos;%1&apos; aside: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../toolkit/registry.cpp" line="376"/>
         <source>Cannot open registry database &apos;%1&apos;: it holds no registry</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="275"/>
-        <location filename="../toolkit/registry.cpp" line="290"/>
-        <location filename="../toolkit/registry.cpp" line="301"/>
-        <location filename="../toolkit/registry.cpp" line="326"/>
+        <location filename="../toolkit/registry.cpp" line="378"/>
+        <location filename="../toolkit/registry.cpp" line="393"/>
+        <location filename="../toolkit/registry.cpp" line="404"/>
+        <location filename="../toolkit/registry.cpp" line="429"/>
         <source>Cannot open registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="316"/>
+        <location filename="../toolkit/registry.cpp" line="419"/>
         <source>Cannot open registry database &apos;%1&apos;: it belongs to another program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="318"/>
+        <location filename="../toolkit/registry.cpp" line="421"/>
         <source>Cannot open registry database &apos;%1&apos;: made by a newer version (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="398"/>
+        <location filename="../toolkit/registry.cpp" line="501"/>
         <source>Cannot begin a transaction in registry database &apos;%1&apos;: one is open</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="403"/>
+        <location filename="../toolkit/registry.cpp" line="506"/>
         <source>Cannot write registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="404"/>
+        <location filename="../toolkit/registry.cpp" line="507"/>
         <source>Cannot read registry database &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="410"/>
+        <location filename="../toolkit/registry.cpp" line="513"/>
         <source>Cannot read registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="422"/>
+        <location filename="../toolkit/registry.cpp" line="525"/>
         <source>Cannot write registry database &apos;%1&apos;: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="443"/>
-        <location filename="../toolkit/registry.cpp" line="484"/>
+        <location filename="../toolkit/registry.cpp" line="546"/>
+        <location filename="../toolkit/registry.cpp" line="587"/>
         <source>Cannot read registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="457"/>
+        <location filename="../toolkit/registry.cpp" line="560"/>
         <source>Cannot create registry key &apos;%1&apos;: the key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="479"/>
-        <location filename="../toolkit/registry.cpp" line="497"/>
-        <location filename="../toolkit/registry.cpp" line="500"/>
+        <location filename="../toolkit/registry.cpp" line="582"/>
+        <location filename="../toolkit/registry.cpp" line="600"/>
+        <location filename="../toolkit/registry.cpp" line="603"/>
         <source>Cannot create registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="527"/>
+        <location filename="../toolkit/registry.cpp" line="630"/>
         <source>Cannot delete registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="581"/>
+        <location filename="../toolkit/registry.cpp" line="684"/>
         <source>Cannot list registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="600"/>
-        <location filename="../toolkit/registry.cpp" line="722"/>
+        <location filename="../toolkit/registry.cpp" line="703"/>
+        <location filename="../toolkit/registry.cpp" line="825"/>
+        <location filename="../toolkit/registry.cpp" line="880"/>
         <source>Cannot read value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="649"/>
+        <location filename="../toolkit/registry.cpp" line="752"/>
         <source>Cannot list the values of registry key &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="659"/>
+        <location filename="../toolkit/registry.cpp" line="762"/>
         <source>Cannot delete value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="680"/>
+        <location filename="../toolkit/registry.cpp" line="783"/>
         <source>Cannot write value &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../toolkit/registry.cpp" line="684"/>
+        <location filename="../toolkit/registry.cpp" line="787"/>
         <source>%1: the registry key &apos;%2&apos; no longer exists</source>
         <translation type="unfinished"></translation>
     </message>
@@ -504,7 +587,7 @@
 <context>
     <name>zkActnLst::TzkAction</name>
     <message>
-        <location filename="../actions/tzkaction.cpp" line="145"/>
+        <location filename="../actions/tzkaction.cpp" line="154"/>
         <source>Insuficient rights to access this functionality.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -525,43 +608,157 @@
 <context>
     <name>zkDlgSecurity::TfrmSecurity</name>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="48"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="40"/>
         <source>Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="88"/>
-        <source>New User</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="94"/>
-        <source>Remove User</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="100"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="109"/>
         <source>&amp;Unlock</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="108"/>
-        <source>OK</source>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="82"/>
+        <source>Users and rights</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="109"/>
-        <source>Cancel</source>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="97"/>
+        <source>&amp;New User</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="225"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="103"/>
+        <source>&amp;Remove User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="116"/>
+        <source>Reset &amp;Password…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="126"/>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="229"/>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="266"/>
+        <source>&amp;OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="127"/>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="230"/>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="267"/>
+        <source>&amp;Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="246"/>
+        <source>Remove the user %1?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="265"/>
         <source>The failed logons of %1 are forgotten.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tfrmsecurity.cpp" line="227"/>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="267"/>
         <source>No failed logons of %1 are counted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="287"/>
+        <source>Reset Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurity.cpp" line="288"/>
+        <source>A new password for %1, who must change it at the next logon.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="72"/>
+        <source>Ne&amp;w Role…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="77"/>
+        <source>New Role</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="87"/>
+        <source>Ren&amp;ame Role…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="89"/>
+        <source>Rename Role</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="95"/>
+        <source>Remo&amp;ve Role</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="97"/>
+        <source>A&amp;dd Member…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="100"/>
+        <source>Remove &amp;Member</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="124"/>
+        <source>Roles, their rights and members</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="140"/>
+        <source>Ro&amp;les</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="146"/>
+        <source>The roles cannot be changed: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="217"/>
+        <source>%1&apos;s rights follow the role %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="218"/>
+        <source>%1&apos;s rights follow the roles %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="228"/>
+        <source>&amp;Role Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="258"/>
+        <source>Every user but &quot;Supervisor&quot; is a member of the role %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="264"/>
+        <source>Add Member</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="265"/>
+        <source>&amp;User to add to the role %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tfrmsecurityroles.cpp" line="286"/>
+        <source>Remove the role %1?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -574,27 +771,27 @@
     </message>
     <message>
         <location filename="../dialogs/tdlgpassword.cpp" line="63"/>
-        <source>Enter user name:</source>
+        <source>Enter &amp;user name:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlgpassword.cpp" line="72"/>
-        <source>Enter password:</source>
+        <source>Enter &amp;password:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlgpassword.cpp" line="81"/>
-        <source>OK</source>
+        <source>&amp;OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlgpassword.cpp" line="87"/>
-        <source>Security</source>
+        <source>&amp;Security</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlgpassword.cpp" line="99"/>
-        <source>Cancel</source>
+        <source>&amp;Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -617,17 +814,17 @@
     </message>
     <message>
         <location filename="../dialogs/tdlgnewuser.cpp" line="30"/>
-        <source>User Name</source>
+        <source>&amp;User Name</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlgnewuser.cpp" line="37"/>
-        <source>OK</source>
+        <source>&amp;OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlgnewuser.cpp" line="37"/>
-        <source>Cancel</source>
+        <source>&amp;Cancel</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -642,12 +839,12 @@
 <context>
     <name>zkSecurity::AuditTrail</name>
     <message>
-        <location filename="../security/hardening/audittrail.cpp" line="60"/>
+        <location filename="../security/hardening/audittrail.cpp" line="76"/>
         <source>Cannot read the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/hardening/audittrail.cpp" line="65"/>
+        <location filename="../security/hardening/audittrail.cpp" line="81"/>
         <source>Cannot write the audit trail</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,22 +852,22 @@
 <context>
     <name>zkSecurity::LogonCheck</name>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="54"/>
+        <location filename="../security/component/logoncheck.cpp" line="55"/>
         <source>a name without a user</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="226"/>
+        <location filename="../security/component/logoncheck.cpp" line="236"/>
         <source>Too many failed logons. Try again in 1 second.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="229"/>
+        <location filename="../security/component/logoncheck.cpp" line="239"/>
         <source>Too many failed logons. Try again in %1 seconds.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/logoncheck.cpp" line="232"/>
+        <location filename="../security/component/logoncheck.cpp" line="242"/>
         <source>Too many failed logons. Try again in %1 minutes.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -691,96 +888,255 @@
 <context>
     <name>zkSecurity::PasswordHash</name>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="133"/>
+        <location filename="../security/model/passwordhash.cpp" line="139"/>
         <source>The password hash cost is below the least accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="137"/>
+        <location filename="../security/model/passwordhash.cpp" line="143"/>
         <source>The password hash cost is above the most accepted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="149"/>
+        <location filename="../security/model/passwordhash.cpp" line="155"/>
         <source>The password could not be hashed: out of memory.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/passwordhash.cpp" line="164"/>
+        <location filename="../security/model/passwordhash.cpp" line="173"/>
         <source>The password has %1 characters; a password that is not hashed can have at most %2. Choose a shorter one, or have passwords hashed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::PasswordRules</name>
+    <message>
+        <location filename="../security/hardening/passwordrules.cpp" line="14"/>
+        <source>The password cannot be empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/hardening/passwordrules.cpp" line="19"/>
+        <source>The password is too short: it must have at least %1 characters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/hardening/passwordrules.cpp" line="25"/>
+        <source>The password cannot be the user name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::Roles</name>
+    <message>
+        <location filename="../security/model/roles.cpp" line="123"/>
+        <source>a role has no name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="125"/>
+        <source>the role &quot;%1&quot; is there twice</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="129"/>
+        <source>the role &quot;%1&quot; does not hold &quot;Rights&quot; and &quot;Members&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="131"/>
+        <source>the role &quot;%1&quot; has no record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="134"/>
+        <source>a right of the role &quot;%1&quot; has no record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="137"/>
+        <source>the right &quot;%1&quot; of the role &quot;%2&quot; reads both granted and denied</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="145"/>
+        <source>a member of the role &quot;%1&quot; is not a user name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="147"/>
+        <source>&quot;Supervisor&quot; is a member of the role &quot;%1&quot;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="149"/>
+        <source>&quot;%1&quot; is a member of the role &quot;%2&quot; twice</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="162"/>
+        <source>The roles are damaged (%1); nothing was changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="170"/>
+        <source>A role needs a name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="173"/>
+        <source>A role name cannot begin or end with a blank or hold a line break: &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="176"/>
+        <source>There is a user named &quot;%1&quot;; a role cannot have that name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="178"/>
+        <source>There is a role named &quot;%1&quot; already.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="250"/>
+        <location filename="../security/model/roles.cpp" line="315"/>
+        <source>There is no user named &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="267"/>
+        <source>There is no role named &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="297"/>
+        <source>The role &quot;%1&quot; holds no right %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="313"/>
+        <source>&quot;Supervisor&quot; cannot be a member of a role; its rights stay its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/model/roles.cpp" line="330"/>
+        <source>&quot;%1&quot; is not a member of the role &quot;%2&quot;.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
     <name>zkSecurity::SharedStore</name>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="305"/>
+        <location filename="../security/store/sharedstore.cpp" line="550"/>
         <source>&quot;%1&quot; cannot name a role.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="330"/>
+        <location filename="../security/store/sharedstore.cpp" line="575"/>
         <source>(an address that cannot be read)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="363"/>
+        <location filename="../security/store/sharedstore.cpp" line="608"/>
         <source>The user store refused this workstation: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="442"/>
+        <location filename="../security/store/sharedstore.cpp" line="695"/>
         <source>Out of memory connecting to the user store.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="446"/>
+        <location filename="../security/store/sharedstore.cpp" line="699"/>
         <source>Cannot connect to the user store %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="492"/>
-        <location filename="../security/store/sharedstore.cpp" line="1046"/>
+        <location filename="../security/store/sharedstore.cpp" line="756"/>
+        <source>The user store %1 has not been made in this database (%2). An administrator makes it by running init-store:
+%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="759"/>
+        <location filename="../security/store/sharedstore.cpp" line="1985"/>
         <source>The user store %1 failed: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="511"/>
+        <location filename="../security/store/sharedstore.cpp" line="778"/>
         <source>The user store %1 holds tables this program did not make: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="583"/>
+        <location filename="../security/store/sharedstore.cpp" line="899"/>
         <source>Only the owner of the tables of the user store %1 (%2) may upgrade them.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="625"/>
+        <location filename="../security/store/sharedstore.cpp" line="952"/>
         <source>The user store %1 has a layout this program does not know (version %2).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="629"/>
-        <source>The user store %1 has tables of version 1; upgrade them first (rightsmith-users init-store --upgrade, as their owner).</source>
+        <location filename="../security/store/sharedstore.cpp" line="956"/>
+        <source>The user store %1 has tables of version %2; upgrade them first, as their owner:
+%3</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="653"/>
-        <source>The user store %1 has tables of version %2: every workstation may change its failed logons and its audit trail. The administrator should upgrade it (rightsmith-users init-store --upgrade, as the tables&apos; owner).</source>
+        <location filename="../security/store/sharedstore.cpp" line="991"/>
+        <source>The user store %1 has tables of version 4, which send every workstation the whole user template at every change. The administrator should upgrade it, as the tables&apos; owner:
+%2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="689"/>
+        <location filename="../security/store/sharedstore.cpp" line="996"/>
+        <source>The user store %1 has tables of version 3, which keep no roles. The administrator should upgrade it, as the tables&apos; owner:
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="1001"/>
+        <source>The user store %1 has tables of version 2, which keep no backups of the user template. The administrator should upgrade it, as the tables&apos; owner:
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="1005"/>
+        <source>The user store %1 has tables of version %2: every workstation may change its failed logons and its audit trail. The administrator should upgrade it, as the tables&apos; owner:
+%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="1044"/>
+        <source>&quot;roles&quot; does not have the size &quot;roles_size&quot; says</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="1108"/>
+        <source>The user store %1 answered with a user template whose users do not add up.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="1134"/>
         <source>The user store %1 answered with a malformed version.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="711"/>
+        <location filename="../security/store/sharedstore.cpp" line="1314"/>
+        <source>The user store %1 has tables of version %2, which keep no roles; upgrade them first, as their owner:
+%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/sharedstore.cpp" line="1321"/>
         <source>The user template is too large for the user store.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/sharedstore.cpp" line="750"/>
+        <location filename="../security/store/sharedstore.cpp" line="1049"/>
         <source>This workstation may read the users but not change them (the server refused: %1).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -857,12 +1213,12 @@
 <context>
     <name>zkSecurity::TzkSecurity</name>
     <message>
-        <location filename="../security/component/tzksecurity.cpp" line="58"/>
+        <location filename="../security/component/tzksecurity.cpp" line="67"/>
         <source>No more than one instance of Security Component allowed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/tzksecurity.cpp" line="246"/>
+        <location filename="../security/component/tzksecurity.cpp" line="264"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached; the users cannot be changed until it is back.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -877,7 +1233,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/component/tzksecurityusers.cpp" line="236"/>
+        <location filename="../security/component/tzksecurityusers.cpp" line="267"/>
         <source>The password hash cost is below the least accepted (%1 passes over %2 KiB).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -885,7 +1241,7 @@
 <context>
     <name>zkSecurity::TzkSecurityDialogs</name>
     <message>
-        <location filename="../security/component/tzksecuritydialogs.cpp" line="100"/>
+        <location filename="../security/component/tzksecuritydialogs.cpp" line="114"/>
         <source>Do you want to keep the current logon? If no, all protected functionality will be disabled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -893,22 +1249,23 @@
 <context>
     <name>zkSecurity::TzkSecurityTemplate</name>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="50"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="52"/>
+        <location filename="../security/store/templaterows.cpp" line="36"/>
         <source>Stream read error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="250"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="267"/>
         <source>Version mismatch. Cannot continue</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="320"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="381"/>
         <source>Invalid level (%1) for item &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="333"/>
+        <location filename="../security/model/tzksecuritytemplatestream.cpp" line="401"/>
         <source>Invalid index</source>
         <translation type="unfinished"></translation>
     </message>
@@ -916,12 +1273,27 @@
 <context>
     <name>zkSecurity::UserStore</name>
     <message>
-        <location filename="../security/store/userstore_registry.cpp" line="25"/>
+        <location filename="../security/store/userstore_registry.cpp" line="31"/>
         <source>Error saving Users into Windows Registry. 	<byte value="xd"/>Probably you work with an older version of Windows that limits the size of binary block to be written to the registry. 	<byte value="xd"/>	<byte value="xd"/>To resolve this problem you may chose to save Users into a file, pointed by a registry entry. (set &quot;soSaveUsersInFile&quot; option to your TzkSecurity component and rebuild)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstorebackend.cpp" line="71"/>
+        <location filename="../security/store/userstore_registry.cpp" line="163"/>
+        <source>Cannot keep a backup of the user template</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_registry.cpp" line="391"/>
+        <source>backup 1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_registry.cpp" line="418"/>
+        <source>Cannot read the backups of the user template</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstorebackend.cpp" line="92"/>
         <source>Invalid data type for &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
@@ -942,24 +1314,24 @@
     </message>
     <message>
         <location filename="../security/store/ownfile.cpp" line="99"/>
-        <location filename="../security/store/userstore_file.cpp" line="158"/>
+        <location filename="../security/store/userstore_file.cpp" line="161"/>
         <source>the user template file &quot;%1&quot; belongs to another account; remove it and put a good copy back with &quot;rightsmith-users restore&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_file.cpp" line="61"/>
+        <location filename="../security/store/userstore_file.cpp" line="64"/>
         <source>&quot;%1&quot; is not a regular file of this account</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="48"/>
+        <location filename="../security/store/userstore.cpp" line="53"/>
         <source>The users could not be saved: %1
 Store: %2.
 Your changes were not saved.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="52"/>
+        <location filename="../security/store/userstore.cpp" line="57"/>
         <source>The users could not be saved: %1
 Store: %2.
 Changes made since the last save stay in effect until the program ends.</source>
@@ -978,53 +1350,53 @@ Changes made since the last save stay in effect until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_shared.cpp" line="21"/>
+        <location filename="../security/store/userstore_shared.cpp" line="23"/>
         <source>the shared user store (key &quot;%1&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_shared.cpp" line="23"/>
+        <location filename="../security/store/userstore_shared.cpp" line="25"/>
         <source>the shared user store &quot;%1&quot; (key &quot;%2&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_file.cpp" line="185"/>
+        <location filename="../security/store/userstore_file.cpp" line="197"/>
         <source>the user template file &quot;%1&quot; and the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_registry.cpp" line="162"/>
+        <location filename="../security/store/userstore_registry.cpp" line="233"/>
         <source>the value &quot;%1&quot; in the registry database &quot;%2&quot; (key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="230"/>
+        <location filename="../security/store/userstore.cpp" line="235"/>
         <source>The users were changed by another program since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="99"/>
+        <location filename="../security/store/userstore.cpp" line="104"/>
         <source>the key cannot be created</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_file.cpp" line="352"/>
+        <location filename="../security/store/userstore_file.cpp" line="364"/>
         <source>Cannot create file %1
 The unreadable user template could not be kept aside: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="77"/>
+        <location filename="../security/store/userstore.cpp" line="82"/>
         <source>&quot;%1&quot; is missing, but the user template is there</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_file.cpp" line="230"/>
+        <location filename="../security/store/userstore_file.cpp" line="242"/>
         <source>the user template file is not the one its last save stored (its digest differs)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="633"/>
+        <location filename="../security/store/userstore.cpp" line="736"/>
         <source>The user store on the server &quot;%1&quot; cannot be reached:
 %2
 
@@ -1032,110 +1404,228 @@ Until it is back, logons use the users this workstation last read from it, and t
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_shared.cpp" line="33"/>
+        <location filename="../security/store/userstore_shared.cpp" line="35"/>
         <source>the local copy of %1 in the registry database &quot;%2&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="774"/>
+        <location filename="../security/store/userstore.cpp" line="939"/>
         <source>The users cannot be changed until the server &quot;%1&quot; is back; your changes were not saved.
 (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="784"/>
+        <location filename="../security/store/userstore.cpp" line="954"/>
         <source>The users were changed on another workstation since this dialog was opened; your changes were not saved. Open the dialog again to see the current users.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../security/store/storedigest.cpp" line="56"/>
-        <location filename="../security/store/userstore.cpp" line="539"/>
+        <location filename="../security/store/userstore.cpp" line="593"/>
         <source>the key cannot be opened</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="497"/>
-        <location filename="../security/store/userstore.cpp" line="721"/>
+        <location filename="../security/store/userstore.cpp" line="549"/>
+        <location filename="../security/store/userstore.cpp" line="828"/>
         <source>%1
 (read from %2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="221"/>
+        <location filename="../security/store/userstore.cpp" line="226"/>
         <source>%1
 (read from the registry database &quot;%2&quot;, key &quot;%3&quot;)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="573"/>
+        <location filename="../security/store/userstore.cpp" line="612"/>
+        <source>the registry database &quot;%1&quot; is damaged: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore.cpp" line="639"/>
         <source>&quot;%1&quot; is not a 32-bit integer</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="578"/>
+        <location filename="../security/store/userstore.cpp" line="644"/>
         <source>&quot;%1&quot; is negative (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore_file.cpp" line="236"/>
-        <source>the user template file is missing</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore_file.cpp" line="153"/>
-        <source>the user template file is not a regular file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore_file.cpp" line="147"/>
-        <location filename="../security/store/userstore_file.cpp" line="165"/>
-        <source>the user template file cannot be read: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore_file.cpp" line="126"/>
-        <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore_registry.cpp" line="177"/>
-        <source>the value &quot;%1&quot; of the same key</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore.cpp" line="600"/>
-        <source>There was nothing to keep aside; the store was left as it is.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore.cpp" line="601"/>
-        <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore.cpp" line="606"/>
-        <source>No copy could be kept aside (%1); the store was left as it is.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../security/store/userstore.cpp" line="617"/>
+        <location filename="../security/store/userstore.cpp" line="695"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
 Problem: %2.
 
-If the server cannot be reached, start again when it is back. An administrator can examine the store with &quot;rightsmith-users --store URL verify&quot;.</source>
+If the server cannot be reached, start again when it is back. An administrator can examine the store with:
+%3
+list the last good user templates it kept with:
+%4
+and put one of them (number N) back with:
+%5</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../security/store/userstore.cpp" line="623"/>
+        <location filename="../security/store/userstore.cpp" line="705"/>
         <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
 
 Store: %1.
 Problem: %2.
 %3
 
-An administrator can examine the store with &quot;rightsmith-users verify&quot; and put a good copy back with &quot;rightsmith-users restore&quot;.</source>
+An administrator can examine the store with:
+%4
+and move the damaged database aside (it is kept) and make a new one with:
+%5
+or, putting a good copy COPY of the user template back at the same time:
+%6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore.cpp" line="714"/>
+        <source>The stored users cannot be read, so nobody has been logged on and no new &quot;Supervisor&quot; has been made.
+
+Store: %1.
+Problem: %2.
+%3
+
+An administrator can examine the store with:
+%4
+list the last good user templates it kept with:
+%5
+and put one of them (number N) back with:
+%6
+or a good copy COPY of your own with:
+%7</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_file.cpp" line="248"/>
+        <source>the user template file is missing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_file.cpp" line="156"/>
+        <source>the user template file is not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_file.cpp" line="150"/>
+        <location filename="../security/store/userstore_file.cpp" line="168"/>
+        <source>the user template file cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_file.cpp" line="572"/>
+        <source>the folder &quot;%1&quot; cannot be made: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_file.cpp" line="579"/>
+        <source>&quot;%1&quot; is not a folder of this account that only this account can write to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_file.cpp" line="129"/>
+        <source>the user template file holds %1 bytes, &quot;%2&quot; says %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_registry.cpp" line="248"/>
+        <source>the value &quot;%1&quot; of the same key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore.cpp" line="678"/>
+        <source>There was nothing to keep aside; the store was left as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore.cpp" line="679"/>
+        <source>A copy of the unreadable user template is kept as %1; the store was left as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore.cpp" line="684"/>
+        <source>No copy could be kept aside (%1); the store was left as it is.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_backups.cpp" line="62"/>
+        <source>There is no backup %1 of %2 (%3 kept); nothing was changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_backups.cpp" line="70"/>
+        <source>Backup %1 of %2 fails its digest check (it was damaged since it was kept); nothing was changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_backups.cpp" line="92"/>
+        <location filename="../security/store/userstore_backups.cpp" line="206"/>
+        <source>backup %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_backups.cpp" line="106"/>
+        <source>backup 1 of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="42"/>
+        <source>&quot;%1&quot; is missing or not binary</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="45"/>
+        <source>&quot;%1&quot; is missing or not a 32-bit integer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="50"/>
+        <source>&quot;%1&quot; does not have the size &quot;%2&quot; says</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="86"/>
+        <source>Cannot keep a backup of the role template</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="113"/>
+        <source>Cannot read the backups of the role template</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="158"/>
+        <source>the role template %1 cannot be read: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../security/store/userstore_roles.cpp" line="208"/>
+        <source>The stored roles cannot be read. The users were read, but no member&apos;s rights follow their roles, and the roles cannot be changed, until the role template is mended.
+
+Store: %1.
+Problem: %2.
+
+An administrator can examine the store with:
+%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>zkSecurity::WidgetSecurityUi</name>
+    <message>
+        <location filename="../dialogs/widgetsecurityui.cpp" line="98"/>
+        <source>Change Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/widgetsecurityui.cpp" line="99"/>
+        <source>%1, your password must be changed before you go on.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1148,31 +1638,36 @@ An administrator can examine the store with &quot;rightsmith-users verify&quot; 
     </message>
     <message>
         <location filename="../dialogs/tdlguserpassword.cpp" line="49"/>
-        <source>Current password</source>
+        <source>C&amp;urrent password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlguserpassword.cpp" line="50"/>
-        <source>New password</source>
+        <source>&amp;New password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlguserpassword.cpp" line="51"/>
-        <source>Retype new password</source>
+        <source>&amp;Retype new password</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlguserpassword.cpp" line="55"/>
-        <source>OK</source>
+        <source>&amp;OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../dialogs/tdlguserpassword.cpp" line="55"/>
-        <source>Cancel</source>
+        <source>&amp;Cancel</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../dialogs/tdlguserpassword.cpp" line="112"/>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="134"/>
+        <source>The new password is invalid or the two do not agree. Please retype.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../dialogs/tdlguserpassword.cpp" line="138"/>
         <source>Invalid current or new password. Please retype.</source>
         <translation type="unfinished"></translation>
     </message>

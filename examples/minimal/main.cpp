@@ -22,6 +22,7 @@
 #include <security/tzksecurity.h>
 #include <toolkit/component.h>
 #include <toolkit/messagebox.h>
+#include <toolkit/translations.h>
 #include <toolkit/widgets/application.h>
 
 using namespace Qt::StringLiterals;
@@ -97,6 +98,8 @@ public:
 int main(int argc, char **argv)
 {
     rightsmith::toolkit::Application app(argc, argv);
+    // The library's dialogs and messages in the user's language (LANG).
+    rightsmith::installTranslations();
     rightsmith::installWidgets();
     app.setTitle(u"Minimal"_s);
     const bool hardened = app.arguments().contains(u"--hardened"_s);
