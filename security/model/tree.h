@@ -204,6 +204,22 @@ Q_SIGNALS:
     void expandRequested(zkSecurity::TreeNode *node, bool recursive);
 
 protected:
+    /// For a loader: one node of a tree built whole by addLoaded().
+    struct LoadedNode
+    {
+        const char *text;
+        qsizetype size;
+        // Position of the parent among the nodes given, -1 for a top-level node.
+        qint32 parent;
+        // How many of the nodes given are its children.
+        qint32 children;
+    };
+    /// For a loader: appends \a nodes, given in pre-order, as if each were
+    /// added by addChild() (its parent comes before it among \a nodes). On an
+    /// empty tree inside replaceContents() they are made in bulk: one chunk
+    /// for the nodes, children arrays at their final size, and each text
+    /// shared with an equal one met before.
+    void addLoaded(const std::vector<LoadedNode> &nodes);
     /// For a loader: gives \a node the record stored as \a bytes (180 bytes)
     /// and the record's image index as image and selected-image index.
     void attachStoredRecord(TreeNode *node, const char *bytes);
