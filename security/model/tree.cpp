@@ -245,12 +245,27 @@ struct Tree::RecordStore
     static bool hasShape(const char *bytes, const TzkNodeRecord &shape)
     {
         if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            // Word by word, the bytes of Granted, NodeIndex and ImageIndex
+            // (the sixth and seventh words hold them) masked out.
+            static_assert(offsetof(TzkNodeRecord, Granted) == 45
+                          && offsetof(TzkNodeRecord, NodeIndex) == 48
+                          && offsetof(TzkNodeRecord, Reserved) == 56);
+            constexpr size_t Words = TzkNodeRecord::Size / 8;
             const auto *own = reinterpret_cast<const char *>(&shape);
-            constexpr size_t alignment = offsetof(TzkNodeRecord, Alignment);
-            constexpr size_t reserved = offsetof(TzkNodeRecord, Reserved);
-            return std::memcmp(bytes, own, offsetof(TzkNodeRecord, Granted)) == 0
-                && std::memcmp(bytes + alignment, own + alignment, sizeof shape.Alignment) == 0
-                && std::memcmp(bytes + reserved, own + reserved, sizeof shape.Reserved) == 0;
+            quint64 differ = 0;
+            for (size_t w = 0; w < Words; ++w) {
+                quint64 stored;
+                quint64 kept;
+                std::memcpy(&stored, bytes + 8 * w, 8);
+                std::memcpy(&kept, own + 8 * w, 8);
+                const quint64 mask = w == 5 ? ~(quint64(0xFF) << 40) : w == 6 ? 0 : ~quint64(0);
+                differ |= (stored ^ kept) & mask;
+            }
+            quint32 storedTail;
+            quint32 keptTail;
+            std::memcpy(&storedTail, bytes + 8 * Words, 4);
+            std::memcpy(&keptTail, own + 8 * Words, 4);
+            return differ == 0 && storedTail == keptTail;
         }
         const TzkNodeRecord stored = shapeOf(TzkNodeRecord::fromBytes(bytes));
         return std::memcmp(&stored, &shape, sizeof shape) == 0;
@@ -504,15 +519,45 @@ void Tree::clear()
 
 void Tree::attachStoredRecord(TreeNode *node, const char *bytes)
 {
+    attachStored(node, bytes, topOf(node));
+}
+
+qint32 Tree::attachStoredRecords(const char *records, qint32 count, qint32 first, bool &inOrder)
+{
+    ensureOrder();
+    const TreeNode *top = nullptr;
+    qint32 last = -1;
+    for (qint32 i = 0; i < count; ++i) {
+        const char *const bytes = records + qsizetype(i) * TzkNodeRecord::Size;
+        const qint32 index =
+            rightsmith::toolkit::readInt32LE(bytes + offsetof(TzkNodeRecord, NodeIndex));
+        inOrder = inOrder && index == first + i;
+        if (index < 0 || size_t(index) >= m_order.size())
+            return i;
+        TreeNode *node = m_order[size_t(index)];
+        // In pre-order, the node after another is a top-level node or has
+        // the same top-level node.
+        if (!node->m_parent)
+            top = node;
+        else if (!top || index != last + 1)
+            top = topOf(node);
+        last = index;
+        attachStored(node, bytes, top);
+    }
+    return count;
+}
+
+void Tree::attachStored(TreeNode *node, const char *bytes, const TreeNode *top)
+{
     namespace toolkit = rightsmith::toolkit;
     const qint32 image = toolkit::readInt32LE(bytes + offsetof(TzkNodeRecord, ImageIndex));
-    touch(node);
+    touchUnder(node, top);
     if (!node->m_record && !node->m_shape) {
         // A node's first record, as a load attaches it: made compact without
         // a copy, its shape looked for first where the record at the same
         // place under the previous top-level node found its own.
         const size_t place =
-            m_orderValid ? size_t(node->m_absoluteIndex - m_touchedTop->m_absoluteIndex) : 0;
+            m_orderValid ? size_t(node->m_absoluteIndex - top->m_absoluteIndex) : 0;
         node->m_shape = m_records->storedShape(bytes, place);
         node->m_granted = quint8(bytes[offsetof(TzkNodeRecord, Granted)]);
         node->m_recordIndex = toolkit::readInt32LE(bytes + offsetof(TzkNodeRecord, NodeIndex));
@@ -588,7 +633,8 @@ void Tree::addLoaded(const std::vector<LoadedNode> &nodes)
             previousTop = i == 0 ? n : top;
             top = i;
         }
-        TreeNode *node = new (m_pool->take()) TreeNode(this, parent, sharedText(i, top, previousTop));
+        TreeNode *node =
+            new (m_pool->take()) TreeNode(this, parent, sharedText(i, top, previousTop));
         auto &siblings = siblingsOf(parent);
         node->m_row = int(siblings.size());
         node->m_absoluteIndex = int(i);
@@ -717,16 +763,23 @@ quint64 Tree::topLevelGeneration(int i) const
 
 void Tree::touch(const TreeNode *node)
 {
+    touchUnder(node, topOf(node));
+}
+
+// The node touched last, or a child of it, has the same top-level node:
+// building or loading a tree in pre-order finds it without a walk up.
+const TreeNode *Tree::topOf(const TreeNode *node) const
+{
+    if (node == m_touched || (node->m_parent && node->m_parent == m_touched))
+        return m_touchedTop;
+    while (node->m_parent)
+        node = node->m_parent;
+    return node;
+}
+
+void Tree::touchUnder(const TreeNode *node, const TreeNode *top)
+{
     ++m_generation;
-    // The node touched last, or a child of it, has the same top-level node:
-    // building or loading a tree in pre-order finds it without a walk up.
-    const TreeNode *top = node;
-    if (node == m_touched || (node->m_parent && node->m_parent == m_touched)) {
-        top = m_touchedTop;
-    } else {
-        while (top->m_parent)
-            top = top->m_parent;
-    }
     m_touched = node;
     m_touchedTop = top;
     m_rootChanges[size_t(top->m_row)] = m_generation;

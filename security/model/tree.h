@@ -223,6 +223,12 @@ protected:
     /// For a loader: gives \a node the record stored as \a bytes (180 bytes)
     /// and the record's image index as image and selected-image index.
     void attachStoredRecord(TreeNode *node, const char *bytes);
+    /// For a loader: attaches the \a count stored records at \a records as
+    /// attachStoredRecord() does, each to the node at the absolute index its
+    /// NodeIndex holds. \a inOrder stays true while the k-th record holds
+    /// \a first + k. Returns how many were attached: fewer than \a count when
+    /// a NodeIndex names no node (the records before it are attached).
+    qint32 attachStoredRecords(const char *records, qint32 count, qint32 first, bool &inOrder);
     /// For a writer: sets \a node's record's NodeIndex to \a index and its
     /// ImageIndex to the node's image index (a change only when they differ),
     /// then writes the record's 180 bytes to \a at; a node without a record
@@ -243,6 +249,10 @@ private:
     void emitChanged(TreeNode *node);
     // A change caused by \a node: counts in generation() and in its top-level node's.
     void touch(const TreeNode *node);
+    // The top-level node of \a node, and touch() with it known.
+    const TreeNode *topOf(const TreeNode *node) const;
+    void touchUnder(const TreeNode *node, const TreeNode *top);
+    void attachStored(TreeNode *node, const char *bytes, const TreeNode *top);
     void topLevelRenamed();
     TreeNode *newNode(TreeNode *parent, QByteArray text);
     void recycle(TreeNode *node);

@@ -401,15 +401,8 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
     asWritten = asWritten && lines == n;
 
     auto attach = [&](const char *records, qint32 first, qint32 count) {
-        for (qint32 i = 0; i < count; ++i) {
-            const char *const record = records + qsizetype(i) * TzkNodeRecord::Size;
-            const qint32 index = toolkit::readInt32LE(record + offsetof(TzkNodeRecord, NodeIndex));
-            asWritten = asWritten && index == first + i;
-            zkSecurity::TreeNode *node = nodeAt(index);
-            if (!node)
-                throw toolkit::Error(tr("Invalid index"));
-            attachStoredRecord(node, record);
-        }
+        if (attachStoredRecords(records, count, first, asWritten) < count)
+            throw toolkit::Error(tr("Invalid index"));
     };
     if (source.records) {
         attach(source.records, 0, n);
