@@ -34,6 +34,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -368,14 +369,36 @@ Memory memoryNow()
     return memory;
 }
 
-// Run as "--load-memory FILE file|buffer" in a process of its own: loads the
-// stream in FILE from the file itself, or from a buffer of its bytes as the
-// store reads them, and prints the node count, the resident bytes before and
-// after, and the peak.
-int loadMemoryChild(const char *path, const char *source)
+// Run as "--load-memory FILE file|buffer|store|registry" in a process of its
+// own: loads the stream in FILE from the file itself, or from a buffer of its
+// bytes held by the caller, or reads the users through the store, kept in a
+// file or in the registry (what loadMemoryStore saved), and prints the node
+// count, the resident bytes before and after, and the peak.
+int loadMemoryChild(int argc, char **argv)
 {
+    const char *path = argv[2];
+    const char *source = argv[3];
+    const bool store = std::strcmp(source, "store") == 0 || std::strcmp(source, "registry") == 0;
+    std::optional<QCoreApplication> app;
+    std::optional<TzkSecurity> security;
+    if (store) {
+        app.emplace(argc, argv);
+        security.emplace();
+        security->SetOptions(std::strcmp(source, "store") == 0
+                                 ? security->Options().with(soSaveUsersInFile)
+                                 : security->Options().without(soSaveUsersInFile));
+    }
     const Memory before = memoryNow();
     TzkSecurityTemplate tmpl;
+    if (store) {
+        QByteArray password;
+        if (!security->LoadUsers(password))
+            return 1;
+        const Memory after = memoryNow();
+        std::printf("%d %lld %lld %lld\n", security->UserTemplate()->count(),
+                    qint64(before.resident), qint64(after.resident), qint64(after.peak));
+        return 0;
+    }
     {
         QFile file(QFile::decodeName(path));
         if (!file.open(QIODevice::ReadOnly))
@@ -395,21 +418,9 @@ int loadMemoryChild(const char *path, const char *source)
     return 0;
 }
 
-// The memory a load of range(0) users of 300 rights takes, from a file (arg 1
-// = 0) or from the stream's bytes in memory (1), measured in a fresh process.
-void loadMemory(benchmark::State &state)
+// Runs the load-memory child reading \a path from \a source and reports its figures.
+void measureLoadMemory(benchmark::State &state, const QString &path, const char *source)
 {
-    const int users = int(state.range(0));
-    const QString path = u"users-"_s + QString::number(users) + u".stream"_s;
-    if (!QFile::exists(path)) {
-        TzkSecurityTemplate tmpl;
-        addUsers(tmpl, users);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            state.SkipWithError("not written");
-        tmpl.SaveToStreamSecurity(file);
-    }
-    const char *source = state.range(1) ? "buffer" : "file";
     double nodes = 0;
     double resident = 0;
     double peak = 0;
@@ -434,6 +445,39 @@ void loadMemory(benchmark::State &state)
     state.counters["resident_per_node"] = resident / nodes;
     state.counters["peak_per_node"] = peak / nodes;
     state.counters["peak_to_resident"] = peak / resident;
+}
+
+// The memory a load of range(0) users of 300 rights takes, from a file (arg 1
+// = 0) or from the stream's bytes held in memory by the caller (1), measured
+// in a fresh process.
+void loadMemory(benchmark::State &state)
+{
+    const int users = int(state.range(0));
+    const QString path = u"users-"_s + QString::number(users) + u".stream"_s;
+    if (!QFile::exists(path)) {
+        TzkSecurityTemplate tmpl;
+        addUsers(tmpl, users);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            state.SkipWithError("not written");
+        tmpl.SaveToStreamSecurity(file);
+    }
+    measureLoadMemory(state, path, state.range(1) ? "buffer" : "file");
+}
+
+// The memory LoadUsers takes to read range(0) users of 300 rights through the
+// store, kept in a file (arg 1 = 1) or in the registry (0), in a fresh process.
+void loadMemoryStore(benchmark::State &state)
+{
+    TzkSecurity &security = component();
+    const bool inFile = state.range(1) != 0;
+    security.SetOptions(inFile ? security.Options().with(soSaveUsersInFile)
+                               : security.Options().without(soSaveUsersInFile));
+    shapeUsers(int(state.range(0)), false);
+    if (!security.SaveUsers({}))
+        state.SkipWithError("not saved");
+    security.SetOptions(security.Options().without(soSaveUsersInFile));
+    measureLoadMemory(state, QString(), inFile ? "store" : "registry");
 }
 
 void registerAll()
@@ -489,6 +533,12 @@ void registerAll()
         ->Args({10000, 1})
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("loadMemory/store", loadMemoryStore)
+        ->ArgNames({"users", "file"})
+        ->Args({10000, 0})
+        ->Args({10000, 1})
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("hashedLogon/recommended", hashedLogon,
                                  PasswordHashCost::recommended())
         ->Unit(benchmark::kMillisecond);
@@ -501,7 +551,7 @@ void registerAll()
 int main(int argc, char **argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--load-memory") == 0)
-        return loadMemoryChild(argv[2], argv[3]);
+        return loadMemoryChild(argc, argv);
     // Logons and saves write the store: keep it in a scratch home.
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));

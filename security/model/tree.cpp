@@ -5,6 +5,7 @@
 
 #include "security/model/recentvalues_p.h"
 #include "security/model/tzknoderecord.h"
+#include "toolkit/bytestream_p.h"
 #include "toolkit/imagelist.h"
 
 #include <QPointer>
@@ -179,6 +180,18 @@ struct Tree::NodePool
         }
         return &chunks.back()[usedInChunk++];
     }
+
+    // Makes the next \a count slots taken come from one chunk of their own.
+    void reserve(size_t count)
+    {
+        if (count <= free.size() + (chunkSize - usedInChunk))
+            return;
+        chunks.reserve(chunks.size() + 1);
+        chunks.push_back(std::make_unique_for_overwrite<Slot[]>(count));
+        chunkSize = count;
+        usedInChunk = 0;
+        free.clear(); // slots of older chunks left unused until the tree is cleared
+    }
 };
 
 // Records asked for in place, in chunks like the nodes, and the parts that
@@ -197,6 +210,9 @@ struct Tree::RecordStore
     // Shape 0 stands for "no record".
     std::vector<TzkNodeRecord> shapes;
     RecentValues<quint32> recent {RecentSize};
+    // The shape last given to a record at each place under its top-level
+    // node: the records of every user are tried against it first.
+    std::vector<quint32> byPlace;
 
     static TzkNodeRecord shapeOf(const TzkNodeRecord &record)
     {
@@ -225,6 +241,52 @@ struct Tree::RecordStore
                 shapes.push_back(shape);
                 return quint32(shapes.size() - 1);
             });
+    }
+
+    // Whether the stored record at \a bytes has \a shape, compared where it
+    // lies when the record is stored as it lies in memory.
+    static bool hasShape(const char *bytes, const TzkNodeRecord &shape)
+    {
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            // Word by word, the bytes of Granted, NodeIndex and ImageIndex
+            // (the sixth and seventh words hold them) masked out.
+            static_assert(offsetof(TzkNodeRecord, Granted) == 45
+                          && offsetof(TzkNodeRecord, NodeIndex) == 48
+                          && offsetof(TzkNodeRecord, Reserved) == 56);
+            constexpr size_t Words = TzkNodeRecord::Size / 8;
+            const auto *own = reinterpret_cast<const char *>(&shape);
+            quint64 differ = 0;
+            for (size_t w = 0; w < Words; ++w) {
+                quint64 stored;
+                quint64 kept;
+                std::memcpy(&stored, bytes + 8 * w, 8);
+                std::memcpy(&kept, own + 8 * w, 8);
+                const quint64 mask = w == 5 ? ~(quint64(0xFF) << 40) : w == 6 ? 0 : ~quint64(0);
+                differ |= (stored ^ kept) & mask;
+            }
+            quint32 storedTail;
+            quint32 keptTail;
+            std::memcpy(&storedTail, bytes + 8 * Words, 4);
+            std::memcpy(&keptTail, own + 8 * Words, 4);
+            return differ == 0 && storedTail == keptTail;
+        }
+        const TzkNodeRecord stored = shapeOf(TzkNodeRecord::fromBytes(bytes));
+        return std::memcmp(&stored, &shape, sizeof shape) == 0;
+    }
+
+    // The shape of the stored record at \a bytes, attached at \a place.
+    quint32 storedShape(const char *bytes, size_t place)
+    {
+        if (place < byPlace.size()) {
+            const quint32 hint = byPlace[place];
+            if (hint != 0 && hasShape(bytes, shapes[hint]))
+                return hint;
+        }
+        const quint32 index = shapeIndex(TzkNodeRecord::fromBytes(bytes));
+        if (place >= byPlace.size())
+            byPlace.resize(place + 1, 0);
+        byPlace[place] = index;
+        return index;
     }
 
     TzkNodeRecord *inPlace(const TreeNode &node)
@@ -460,12 +522,137 @@ void Tree::clear()
 
 void Tree::attachStoredRecord(TreeNode *node, const char *bytes)
 {
-    const TzkNodeRecord record = TzkNodeRecord::fromBytes(bytes);
-    setRecord(node, record);
-    node->m_imageIndex = record.ImageIndex;
-    node->m_selectedIndex = record.ImageIndex;
-    touch(node);
+    attachStored(node, bytes, topOf(node));
+}
+
+qint32 Tree::attachStoredRecords(const char *records, qint32 count, qint32 first, bool &inOrder)
+{
+    ensureOrder();
+    const TreeNode *top = nullptr;
+    qint32 last = -1;
+    for (qint32 i = 0; i < count; ++i) {
+        const char *const bytes = records + qsizetype(i) * TzkNodeRecord::Size;
+        const qint32 index =
+            rightsmith::toolkit::readInt32LE(bytes + offsetof(TzkNodeRecord, NodeIndex));
+        inOrder = inOrder && index == first + i;
+        if (index < 0 || size_t(index) >= m_order.size())
+            return i;
+        TreeNode *node = m_order[size_t(index)];
+        // In pre-order, the node after another is a top-level node or has
+        // the same top-level node.
+        if (!node->m_parent)
+            top = node;
+        else if (!top || index != last + 1)
+            top = topOf(node);
+        last = index;
+        attachStored(node, bytes, top);
+    }
+    return count;
+}
+
+void Tree::attachStored(TreeNode *node, const char *bytes, const TreeNode *top)
+{
+    namespace toolkit = rightsmith::toolkit;
+    const qint32 image = toolkit::readInt32LE(bytes + offsetof(TzkNodeRecord, ImageIndex));
+    touchUnder(node, top);
+    if (!node->m_record && !node->m_shape) {
+        // A node's first record, as a load attaches it: made compact without
+        // a copy, its shape looked for first where the record at the same
+        // place under the previous top-level node found its own.
+        const size_t place =
+            m_orderValid ? size_t(node->m_absoluteIndex - top->m_absoluteIndex) : 0;
+        node->m_shape = m_records->storedShape(bytes, place);
+        node->m_granted = quint8(bytes[offsetof(TzkNodeRecord, Granted)]);
+        node->m_recordIndex = toolkit::readInt32LE(bytes + offsetof(TzkNodeRecord, NodeIndex));
+        node->m_recordImage = image;
+    } else {
+        setRecord(node, TzkNodeRecord::fromBytes(bytes));
+    }
+    node->m_imageIndex = image;
+    node->m_selectedIndex = image;
     emitChanged(node);
+}
+
+void Tree::addLoaded(const std::vector<LoadedNode> &nodes)
+{
+    if (nodes.empty())
+        return;
+    if (m_count != 0 || !m_replacing) {
+        // Nodes among others, or watched one by one: added one by one.
+        std::vector<TreeNode *> made;
+        made.reserve(nodes.size());
+        for (const LoadedNode &loaded : nodes) {
+            TreeNode *parent = loaded.parent < 0 ? nullptr : made[size_t(loaded.parent)];
+            made.push_back(addChild(parent, QByteArray(loaded.text, loaded.size)));
+        }
+        return;
+    }
+
+    const size_t n = nodes.size();
+    size_t roots = 0;
+    for (const LoadedNode &loaded : nodes)
+        roots += loaded.parent < 0 ? 1 : 0;
+    // Every allocation that may fail before a node is in place comes first.
+    *m_pool = {}; // no node holds a slot
+    m_pool->reserve(n);
+    m_order.clear();
+    m_order.reserve(n);
+    m_orderValid = true;
+    m_roots.reserve(roots);
+    m_rootChanges.reserve(roots);
+    m_topLevelByText.clear();
+    m_topLevelIndexValid = false; // rebuilt when first asked
+    m_touched = m_touchedTop = nullptr;
+
+    // Texts repeat under every user: a text is shared with the node at the
+    // same place under the previous top-level node when they are equal, or
+    // else with one met recently, found by its hash in a small table.
+    RecentValues<QByteArray> recent(std::clamp<size_t>(n / 4, 64, 4096));
+    const auto sharedText = [&](size_t i, size_t top, size_t previousTop) {
+        const LoadedNode &loaded = nodes[i];
+        const size_t same = previousTop + (i - top);
+        if (previousTop < top && same < top) {
+            const QByteArray &text = m_order[same]->m_text;
+            if (text.size() == loaded.size
+                && std::memcmp(text.constData(), loaded.text, size_t(loaded.size)) == 0)
+                return text;
+        }
+        return recent.find(
+            quickHash(loaded.text, size_t(loaded.size)),
+            [&](const QByteArray &known) {
+                return known.size() == loaded.size
+                    && std::memcmp(known.constData(), loaded.text, size_t(loaded.size)) == 0;
+            },
+            [&] { return QByteArray(loaded.text, loaded.size); });
+    };
+
+    size_t top = 0;
+    size_t previousTop = n; // none yet
+    for (size_t i = 0; i < n; ++i) {
+        const LoadedNode &loaded = nodes[i];
+        Q_ASSERT(loaded.parent < qint64(i));
+        TreeNode *parent = loaded.parent < 0 ? nullptr : m_order[size_t(loaded.parent)];
+        if (!parent) {
+            previousTop = i == 0 ? n : top;
+            top = i;
+        }
+        TreeNode *node =
+            new (m_pool->take()) TreeNode(this, parent, sharedText(i, top, previousTop));
+        auto &siblings = siblingsOf(parent);
+        node->m_row = int(siblings.size());
+        node->m_absoluteIndex = int(i);
+        siblings.push_back(TreeNodePtr(node)); // room made before, with the parent
+        m_order.push_back(node);
+        ++m_count;
+        ++m_generation;
+        if (!parent)
+            m_rootChanges.push_back(m_generation);
+        else
+            m_rootChanges.back() = m_generation;
+        m_structureGeneration = m_generation;
+        if (loaded.children > 0)
+            node->m_children.reserve(size_t(loaded.children));
+    }
 }
 
 void Tree::writeStoredRecord(TreeNode *node, qint32 index, char *at)
@@ -579,16 +766,23 @@ quint64 Tree::topLevelGeneration(int i) const
 
 void Tree::touch(const TreeNode *node)
 {
+    touchUnder(node, topOf(node));
+}
+
+// The node touched last, or a child of it, has the same top-level node:
+// building or loading a tree in pre-order finds it without a walk up.
+const TreeNode *Tree::topOf(const TreeNode *node) const
+{
+    if (node == m_touched || (node->m_parent && node->m_parent == m_touched))
+        return m_touchedTop;
+    while (node->m_parent)
+        node = node->m_parent;
+    return node;
+}
+
+void Tree::touchUnder(const TreeNode *node, const TreeNode *top)
+{
     ++m_generation;
-    // The node touched last, or a child of it, has the same top-level node:
-    // building or loading a tree in pre-order finds it without a walk up.
-    const TreeNode *top = node;
-    if (node == m_touched || (node->m_parent && node->m_parent == m_touched)) {
-        top = m_touchedTop;
-    } else {
-        while (top->m_parent)
-            top = top->m_parent;
-    }
     m_touched = node;
     m_touchedTop = top;
     m_rootChanges[size_t(top->m_row)] = m_generation;

@@ -242,9 +242,31 @@ Q_SIGNALS:
     void expandRequested(zkSecurity::TreeNode *node, bool recursive);
 
 protected:
+    /// For a loader: one node of a tree built whole by addLoaded().
+    struct LoadedNode
+    {
+        const char *text;
+        qsizetype size;
+        // Position of the parent among the nodes given, -1 for a top-level node.
+        qint32 parent;
+        // How many of the nodes given are its children.
+        qint32 children;
+    };
+    /// For a loader: appends \a nodes, given in pre-order, as if each were
+    /// added by addChild() (its parent comes before it among \a nodes). On an
+    /// empty tree inside replaceContents() they are made in bulk: one chunk
+    /// for the nodes, children arrays at their final size, and each text
+    /// shared with an equal one met before.
+    void addLoaded(const std::vector<LoadedNode> &nodes);
     /// For a loader: gives \a node the record stored as \a bytes (180 bytes)
     /// and the record's image index as image and selected-image index.
     void attachStoredRecord(TreeNode *node, const char *bytes);
+    /// For a loader: attaches the \a count stored records at \a records as
+    /// attachStoredRecord() does, each to the node at the absolute index its
+    /// NodeIndex holds. \a inOrder stays true while the k-th record holds
+    /// \a first + k. Returns how many were attached: fewer than \a count when
+    /// a NodeIndex names no node (the records before it are attached).
+    qint32 attachStoredRecords(const char *records, qint32 count, qint32 first, bool &inOrder);
     /// For a writer: sets \a node's record's NodeIndex to \a index and its
     /// ImageIndex to the node's image index (a change only when they differ),
     /// then writes the record's 180 bytes to \a at; a node without a record
@@ -265,6 +287,10 @@ private:
     void emitChanged(TreeNode *node);
     // A change caused by \a node: counts in generation() and in its top-level node's.
     void touch(const TreeNode *node);
+    // The top-level node of \a node, and touch() with it known.
+    const TreeNode *topOf(const TreeNode *node) const;
+    void touchUnder(const TreeNode *node, const TreeNode *top);
+    void attachStored(TreeNode *node, const char *bytes, const TreeNode *top);
     void topLevelRenamed();
     TreeNode *newNode(TreeNode *parent, QByteArray text);
     void recycle(TreeNode *node);

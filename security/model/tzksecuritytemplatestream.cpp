@@ -4,7 +4,6 @@
 // Reading and writing the template stream: a 16-byte version stamp, the node
 // count N, N node records of 180 bytes in absolute-index order, then one text
 // line per node in pre-order, indented by one TAB per level and ended by CR LF.
-#include "security/model/recentvalues_p.h"
 #include "security/model/templatestreamlayout_p.h"
 #include "security/model/tzknoderecord.h"
 #include "security/model/tzksecuritytemplate.h"
@@ -20,6 +19,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -318,34 +318,34 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
     const qint32 n = source.n;
     bool asWritten = std::memcmp(source.stamp, Stamp, StampSize) == 0;
 
-    // Texts repeat under every user: a text met again is shared with the
-    // node that had it last, found by its hash in a small table, instead of
-    // being allocated once more.
-    RecentValues<QByteArray> recent(std::clamp<size_t>(size_t(n) / 2, 64, 8192));
-    auto shared = [&recent](const char *text, qsizetype size) {
-        return recent.find(
-            quickHash(text, size_t(size)),
-            [&](const QByteArray &known) {
-                return known.size() == size
-                    && std::memcmp(known.constData(), text, size_t(size)) == 0;
-            },
-            [&] { return QByteArray(text, size); });
-    };
-
     // One node per line: CR LF, a lone CR or a lone LF ends a line; a zero
-    // byte ends the whole text section.
+    // byte ends the whole text section. The lines are read into a plan
+    // first, so that the nodes are made in bulk with room for their children.
     const char *const text = source.text;
     const char *const zero =
         static_cast<const char *>(std::memchr(text, 0, size_t(source.textSize)));
     const char *const end = zero ? zero : text + source.textSize;
     asWritten = asWritten && !zero;
-    zkSecurity::TreeNode *previous = nullptr;
+    // The next CR and the next LF at or after the line read, each found
+    // again only once the lines have passed it.
+    const auto next = [end](const char *from, char byte) {
+        const void *found = std::memchr(from, byte, size_t(end - from));
+        return found ? static_cast<const char *>(found) : end;
+    };
+    const char *nextCr = next(text, '\r');
+    const char *nextLf = next(text, '\n');
+
+    std::vector<LoadedNode> plan;
+    plan.reserve(size_t(n));
+    qint32 previous = -1;
     qsizetype previousLevel = 0;
-    qint64 lines = 0;
+    std::optional<toolkit::Error> badLevel;
     for (const char *pos = text; pos < end;) {
-        const char *eol = pos;
-        while (eol < end && *eol != '\r' && *eol != '\n')
-            ++eol;
+        if (nextCr < pos)
+            nextCr = next(pos, '\r');
+        if (nextLf < pos)
+            nextLf = next(pos, '\n');
+        const char *const eol = std::min(nextCr, nextLf);
         const char *const line = pos;
         const qsizetype size = eol - pos;
         pos = eol + 1;
@@ -353,7 +353,6 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
             pos = eol + 2;
         else
             asWritten = false;
-        ++lines;
 
         qsizetype level = 0;
         bool tabs = true;
@@ -364,46 +363,49 @@ void TzkSecurityTemplate::fillFromStream(const StreamSource &source)
         const char *const nodeText = line + level;
         const qsizetype nodeTextSize = size - level;
 
-        zkSecurity::TreeNode *parent = nullptr;
+        qint32 parent = -1;
         qsizetype nodeLevel = level;
-        if (!previous) {
+        if (previous < 0) {
             // The first line is top-level whatever its indentation.
             nodeLevel = 0;
         } else if (level == previousLevel) {
-            parent = previous->parent();
+            parent = plan[size_t(previous)].parent;
         } else if (level == previousLevel + 1) {
             parent = previous;
         } else if (level < previousLevel) {
-            zkSecurity::TreeNode *ancestor = previous->parent();
+            qint32 ancestor = plan[size_t(previous)].parent;
             for (qsizetype ancestorLevel = previousLevel - 1; ancestorLevel > level;
                  --ancestorLevel)
-                ancestor = ancestor->parent();
-            parent = ancestor->parent();
+                ancestor = plan[size_t(ancestor)].parent;
+            parent = plan[size_t(ancestor)].parent;
         } else {
-            throw toolkit::Error(
+            // The lines before it still become nodes.
+            badLevel = toolkit::Error(
                 tr("Invalid level (%1) for item \"%2\"")
                     .arg(level)
                     .arg(toolkit::Codec::toUnicode(QByteArray(nodeText, nodeTextSize))));
+            break;
         }
         // A save writes TABs only, as many as the level, and trimmed texts.
         asWritten = asWritten && tabs && level == nodeLevel
             && (nodeTextSize == 0
                 || (uchar(nodeText[0]) > 32 && uchar(nodeText[nodeTextSize - 1]) > 32));
-        previous = addChild(parent, shared(nodeText, nodeTextSize));
+        if (parent >= 0)
+            ++plan[size_t(parent)].children;
+        previous = qint32(plan.size());
+        plan.push_back({nodeText, nodeTextSize, parent, 0});
         previousLevel = nodeLevel;
     }
+    addLoaded(plan);
+    if (badLevel)
+        throw *badLevel;
+    const qint64 lines = qint64(plan.size());
+    std::vector<LoadedNode>().swap(plan);
     asWritten = asWritten && lines == n;
 
     auto attach = [&](const char *records, qint32 first, qint32 count) {
-        for (qint32 i = 0; i < count; ++i) {
-            const char *const record = records + qsizetype(i) * TzkNodeRecord::Size;
-            const qint32 index = toolkit::readInt32LE(record + offsetof(TzkNodeRecord, NodeIndex));
-            asWritten = asWritten && index == first + i;
-            zkSecurity::TreeNode *node = nodeAt(index);
-            if (!node)
-                throw toolkit::Error(tr("Invalid index"));
-            attachStoredRecord(node, record);
-        }
+        if (attachStoredRecords(records, count, first, asWritten) < count)
+            throw toolkit::Error(tr("Invalid index"));
     };
     if (source.records) {
         attach(source.records, 0, n);

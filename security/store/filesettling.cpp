@@ -60,10 +60,21 @@ QList<Leftover> leftoversBeside(const QString &path)
     return found;
 }
 
+// \a path opened and read in pieces, when it is a file of this account with
+// \a digest.
+std::optional<VerifiedFile> openVerified(const QString &path, const QByteArray &digest)
+{
+    VerifiedFile verified {openOwnFile(path), {}};
+    if (!verified.file || !matchesDigest(*verified.file, digest, &verified.read))
+        return std::nullopt;
+    return verified;
+}
+
 } // namespace
 
 QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
-                   const std::optional<qint64> &size, bool locked, std::optional<QByteArray> *data)
+                   const std::optional<qint64> &size, bool locked,
+                   std::optional<VerifiedFile> *data)
 {
     const QList<Leftover> left = leftoversBeside(path);
     // Nothing left beside it: the file in place is all there is. Only a
@@ -75,16 +86,14 @@ QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
     };
     const bool present = ::lstat(encoded(path).constData(), &status) == 0;
     QString from = path;
-    std::optional<QByteArray> verified;
+    std::optional<VerifiedFile> verified;
     if (digest) {
-        verified = readOwnFile(path);
-        if (!verified || !matchesDigest(*verified, *digest)) {
-            verified.reset();
+        verified = openVerified(path, *digest);
+        if (!verified) {
             for (const Leftover &leftover : left) {
-                std::optional<QByteArray> bytes = readOwnFile(leftover.path);
-                if (bytes && matchesDigest(*bytes, *digest)) {
+                verified = openVerified(leftover.path, *digest);
+                if (verified) {
                     from = leftover.path;
-                    verified = std::move(bytes);
                     break;
                 }
             }
@@ -103,8 +112,9 @@ QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
             from = previous->path;
         }
     }
+    const bool matched = verified.has_value();
     if (data)
-        *data = verified;
+        *data = std::move(verified);
     if (!locked)
         return from;
     if (from != path) {
@@ -121,7 +131,7 @@ QString settleFile(const QString &path, const std::optional<QByteArray> &digest,
         from = path;
     }
     // Once the committed file is in place, whatever saves left is of no use.
-    if (!digest || verified) {
+    if (!digest || matched) {
         for (const Leftover &leftover : left) {
             if (leftover.path != from)
                 ::unlink(encoded(leftover.path).constData());

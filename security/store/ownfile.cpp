@@ -35,25 +35,33 @@ QString absoluteFile(const QString &fileName)
     return QFileInfo(fileName).absoluteFilePath();
 }
 
-std::optional<QByteArray> readOwnFile(const QString &path)
+std::unique_ptr<QFile> openOwnFile(const QString &path)
 {
     const int fd =
         ::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return std::nullopt;
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return nullptr;
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return std::nullopt;
+        return nullptr;
     }
     struct stat status
     {
     };
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()
         || status.st_size > std::numeric_limits<qint32>::max())
+        return nullptr;
+    return file;
+}
+
+std::optional<QByteArray> readOwnFile(const QString &path)
+{
+    const std::unique_ptr<QFile> file = openOwnFile(path);
+    if (!file)
         return std::nullopt;
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray data = file->readAll();
+    if (file->error() != QFileDevice::NoError)
         return std::nullopt;
     return data;
 }

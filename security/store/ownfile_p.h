@@ -9,7 +9,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class QFile;
 
 namespace zkSecurity {
 
@@ -25,6 +28,9 @@ QString absoluteFile(const QString &fileName);
 /// without following a link; nothing when it is not, cannot be read or is
 /// larger than any user template can be.
 std::optional<QByteArray> readOwnFile(const QString &path);
+/// \a path opened for reading, at its start, when readOwnFile() would read
+/// it; nullptr when it would not.
+std::unique_ptr<QFile> openOwnFile(const QString &path);
 /// The whole of \a path as readOwnFile() reads it; empty when it cannot.
 QByteArray readWholeFile(const QString &path);
 

@@ -8,6 +8,10 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QIODevice>
+
+#include <algorithm>
+#include <cstring>
 
 namespace zkSecurity {
 
@@ -19,6 +23,106 @@ QByteArray digestOf(const QByteArray &bytes)
                        reinterpret_cast<const unsigned char *>(bytes.constData()),
                        quint64(bytes.size()), nullptr, 0);
     return digest;
+}
+
+void ContentHash::addBlock(const char *block)
+{
+    for (size_t lane = 0; lane < 4; ++lane) {
+        quint64 word;
+        std::memcpy(&word, block + 8 * lane, 8);
+        quint64 &h = m_lanes[lane];
+        h = (h ^ word) * 0x9E3779B97F4A7C15u;
+        h ^= h >> 29;
+    }
+}
+
+void ContentHash::add(const char *data, size_t size)
+{
+    m_size += size;
+    if (m_pendingSize > 0) {
+        const size_t taken = std::min(size, Block - m_pendingSize);
+        std::memcpy(m_pending + m_pendingSize, data, taken);
+        m_pendingSize += taken;
+        data += taken;
+        size -= taken;
+        if (m_pendingSize < Block)
+            return;
+        addBlock(m_pending);
+        m_pendingSize = 0;
+    }
+    for (; size >= Block; data += Block, size -= Block)
+        addBlock(data);
+    std::memcpy(m_pending, data, size);
+    m_pendingSize = size;
+}
+
+quint64 ContentHash::value() const
+{
+    ContentHash last = *this;
+    // The tail, zero-padded to a block; the size tells tails apart.
+    std::memset(last.m_pending + m_pendingSize, 0, Block - m_pendingSize);
+    last.addBlock(last.m_pending);
+    quint64 h = m_size;
+    for (quint64 lane : last.m_lanes) {
+        h = (h ^ lane) * 0xC2B2AE3D27D4EB4Fu;
+        h ^= h >> 31;
+    }
+    return h;
+}
+
+quint64 ContentHash::of(const QByteArray &bytes)
+{
+    ContentHash hash;
+    hash.add(bytes.constData(), size_t(bytes.size()));
+    return hash.value();
+}
+
+std::optional<DeviceDigest> digestOf(QIODevice &device, bool sha256)
+{
+    rightsmith::toolkit::useSodium();
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, crypto_generichash_BYTES_MAX);
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    ContentHash hash;
+    DeviceDigest result;
+    if (!device.seek(0))
+        return std::nullopt;
+    QByteArray piece(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = device.read(piece.data(), piece.size());
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        if (sha256)
+            sha.addData(QByteArrayView(piece.constData(), got));
+        else
+            crypto_generichash_update(
+                &state, reinterpret_cast<const unsigned char *>(piece.constData()), quint64(got));
+        hash.add(piece.constData(), size_t(got));
+        result.size += got;
+    }
+    if (!device.seek(0))
+        return std::nullopt;
+    if (sha256) {
+        result.digest = sha.result();
+    } else {
+        result.digest.resize(crypto_generichash_BYTES_MAX);
+        crypto_generichash_final(&state, reinterpret_cast<unsigned char *>(result.digest.data()),
+                                 size_t(result.digest.size()));
+    }
+    result.contentHash = hash.value();
+    return result;
+}
+
+bool matchesDigest(QIODevice &device, const QByteArray &digest, DeviceDigest *read)
+{
+    const std::optional<DeviceDigest> found = digestOf(device, digest.size() == 32);
+    if (!found || found->digest != digest)
+        return false;
+    if (read)
+        *read = *found;
+    return true;
 }
 
 bool matchesDigest(const QByteArray &bytes, const QByteArray &digest)

@@ -7,10 +7,15 @@
 // bytes, and as recorded by the save that committed them. Internal: not
 // installed.
 
+#include "rightsmithcore_export.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
+
+class QIODevice;
 
 namespace rightsmith::toolkit {
 class Registry;
@@ -33,6 +38,43 @@ QByteArray digestOf(const QByteArray &bytes);
 /// Whether \a bytes have the recorded \a digest; one of 32 bytes is a SHA-256
 /// digest, as earlier versions recorded it.
 bool matchesDigest(const QByteArray &bytes, const QByteArray &digest);
+
+/// A quick hash of bytes that may come in pieces of any size: the same bytes
+/// give the same value however they are cut. It tells whether a tree still
+/// writes the bytes it was read from, without keeping them.
+class RIGHTSMITH_CORE_AUTOTEST_EXPORT ContentHash
+{
+public:
+    void add(const char *data, size_t size);
+    quint64 value() const;
+    static quint64 of(const QByteArray &bytes);
+
+private:
+    static constexpr size_t Block = 32;
+    void addBlock(const char *block);
+    quint64 m_lanes[4] = {0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu, 0x165667B19E3779F9u,
+                          0x27D4EB2F165667C5u};
+    char m_pending[Block] = {};
+    size_t m_pendingSize = 0;
+    quint64 m_size = 0;
+};
+
+/// What digestOf() and ContentHash give for the bytes of \a device from its
+/// start to its end, read in pieces, never held whole; the device is at its
+/// start again afterwards. Nothing when it cannot be read. With \a sha256,
+/// the digest is a SHA-256 digest, as earlier versions recorded it.
+struct DeviceDigest
+{
+    QByteArray digest;
+    quint64 contentHash = 0;
+    qint64 size = 0;
+};
+RIGHTSMITH_CORE_AUTOTEST_EXPORT std::optional<DeviceDigest> digestOf(QIODevice &device,
+                                                                     bool sha256 = false);
+/// Whether the bytes of \a device have the recorded \a digest, read as
+/// digestOf(QIODevice &) reads them; their content hash and size go to \a read.
+RIGHTSMITH_CORE_AUTOTEST_EXPORT bool matchesDigest(QIODevice &device, const QByteArray &digest,
+                                                   DeviceDigest *read = nullptr);
 
 /// The digest recorded under \a recordKey as \a name (a file's absolute path,
 /// or a store key); the open key is \a storeKey again afterwards.

@@ -266,15 +266,11 @@ bool UserStore::unreadable(const QString &problem)
 
 void UserStore::noteStored(const UserStoreSettings &settings,
                            const TzkSecurityTemplate &userTemplate, qint64 size,
-                           const QByteArray &bytes, bool asSaved)
+                           quint64 contentHash, bool asSaved)
 {
     // The hash is compared only for bytes that were read, never for a save's.
-    m_stored = {&userTemplate,
-                userTemplate.generation(),
-                location(settings),
-                size,
-                asSaved ? 0 : qHashBits(bytes.constData(), size_t(bytes.size())),
-                asSaved};
+    m_stored = {&userTemplate, userTemplate.generation(), location(settings),
+                size,          asSaved ? 0 : contentHash, asSaved};
 }
 
 bool UserStore::holdsAsStored(const TzkSecurityTemplate &userTemplate) const
@@ -298,8 +294,7 @@ bool UserStore::stillStored(LocalBackend &local, Registry &registry,
     if (m_stored.asSaved || userTemplate.SavesAsRead())
         return true;
     bytes = streamOf(userTemplate);
-    return bytes.size() == m_stored.size
-        && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
+    return bytes.size() == m_stored.size && ContentHash::of(bytes) == m_stored.hash;
 }
 
 UserStore::Mark UserStore::markOf(LocalBackend &local, Registry &registry) const
@@ -450,7 +445,7 @@ UserStore::SaveResult UserStore::saveLocal(const UserStoreSettings &settings, Lo
     if (m_tracking && rolesChanged)
         m_read.roles = roleBytes.isEmpty() ? QByteArray() : digestOf(roleBytes);
     if (!unchanged) {
-        noteStored(settings, userTemplate, written.size, bytes, true);
+        noteStored(settings, userTemplate, written.size, 0, true);
         if (m_tracking)
             m_read = {where, written.digest, written.size, m_read.roles};
     } else if (!m_changedElsewhere) {
@@ -659,7 +654,7 @@ bool UserStore::loadUserTemplate(const UserStoreSettings &settings, LocalBackend
         return true;
     }
     userTemplate.LoadFromStreamSecurity(*read.stream);
-    noteStored(settings, userTemplate, read.stored.size(), read.stored, false);
+    noteStored(settings, userTemplate, read.size, read.contentHash, false);
     if (read.hashing.valid())
         read.digest = read.hashing.get();
     noteRead(local, registry, read.digest, read.recorded);
@@ -831,7 +826,7 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
             UserStore::tr("%1\n(read from %2)")
                 .arg(error.message(), m_readOnly ? shared.copyLocation() : shared.location()));
     }
-    noteStored(settings, userTemplate, bytes.size(), bytes, false);
+    noteStored(settings, userTemplate, bytes.size(), ContentHash::of(bytes), false);
     m_state = State::Loaded;
     if (m_readOnly)
         m_problem = serverProblem;
@@ -889,7 +884,7 @@ std::optional<bool> UserStore::updateShared(const UserStoreSettings &settings,
         if (m_roleProblem.isEmpty())
             m_roles = *update.roles;
     }
-    noteStored(settings, userTemplate, 0, {}, true);
+    noteStored(settings, userTemplate, 0, 0, true);
 
     std::unique_ptr<Registry> registry;
     const auto transaction = beginLocalKey(settings, m_access, registry);
@@ -913,8 +908,7 @@ bool UserStore::unchangedSinceShared(TzkSecurityTemplate &userTemplate, const QS
     if (m_stored.asSaved || userTemplate.SavesAsRead())
         return true;
     const QByteArray bytes = streamOf(userTemplate);
-    return bytes.size() == m_stored.size
-        && qHashBits(bytes.constData(), size_t(bytes.size())) == m_stored.hash;
+    return bytes.size() == m_stored.size && ContentHash::of(bytes) == m_stored.hash;
 }
 
 UserStore::SaveResult
@@ -962,7 +956,7 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
                 // Behind the version saved when others saved in between.
                 m_sharedVersion = m_sharedRows->version;
                 m_roles = roleBytes;
-                noteStored(settings, userTemplate, bytes.size(), bytes, true);
+                noteStored(settings, userTemplate, bytes.size(), 0, true);
             }
         } catch (const rightsmith::toolkit::Error &error) {
             result = notWritten(settings, error.message());

@@ -329,7 +329,7 @@ private:
     void noteRead(LocalBackend &local, rightsmith::toolkit::Registry &registry,
                   const std::optional<QByteArray> &stored, std::optional<QByteArray> recorded);
     void noteStored(const UserStoreSettings &settings, const TzkSecurityTemplate &userTemplate,
-                    qint64 size, const QByteArray &bytes, bool asSaved);
+                    qint64 size, quint64 contentHash, bool asSaved);
 
     rightsmith::toolkit::Registry::Access m_access;
     State m_state = State::NotLoaded;
@@ -348,7 +348,7 @@ private:
         quint64 generation = 0;
         QString location;
         qint64 size = -1;
-        size_t hash = 0;
+        quint64 hash = 0;
         bool asSaved = false;
     };
     Stored m_stored;

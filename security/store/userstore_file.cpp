@@ -135,11 +135,12 @@ QString sizeMismatch(qint64 held, qint64 size)
         .arg(size);
 }
 
-// Reads the file \a fileName that no save recorded a digest for into \a data,
-// when it is a regular file of this account of \a size bytes; returns why not.
-QString readUnrecordedFile(const QString &fileName, qint64 size, QByteArray &data)
+// Opens the file \a fileName that no save recorded a digest for into \a data,
+// read once in pieces for its digest, when it is a regular file of this
+// account of \a size bytes; returns why not.
+QString readUnrecordedFile(const QString &fileName, qint64 size, std::optional<VerifiedFile> &data)
 {
-    QFile file;
+    auto file = std::make_unique<QFile>();
     const int fd =
         ::open(encoded(fileName).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     struct stat status
@@ -166,14 +167,17 @@ QString readUnrecordedFile(const QString &fileName, qint64 size, QByteArray &dat
                    "put a good copy back with \"rightsmith-users restore\"")
             .arg(fileName);
     }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return UserStore::tr("the user template file cannot be read: %1").arg(file.errorString());
+        return UserStore::tr("the user template file cannot be read: %1").arg(file->errorString());
     }
     // A file of another length is no save this store committed.
     if (status.st_size != size)
         return sizeMismatch(qint64(status.st_size), size);
-    data = file.readAll();
+    std::optional<DeviceDigest> read = digestOf(*file);
+    if (!read)
+        return UserStore::tr("the user template file cannot be read: %1").arg(file->errorString());
+    data = VerifiedFile {std::move(file), *read};
     return {};
 }
 
@@ -236,10 +240,12 @@ public:
     Read read(Registry &, qint64 size, bool locked) override
     {
         Read read;
-        QByteArray data;
+        std::optional<VerifiedFile> data;
+        const bool verified = m_verified.has_value();
         const bool there = !m_settled.isEmpty() && pathExists(m_settled);
         if (m_verified) {
-            data = *m_verified;
+            data = std::move(m_verified);
+            m_verified.reset();
         } else if (m_recorded && there) {
             read.raced = !locked;
             read.problem = UserStore::tr(
@@ -257,21 +263,29 @@ public:
                 return read;
         }
         // The committed save's size goes with it.
-        if (m_verified && data.size() != size) {
-            read.problem = sizeMismatch(data.size(), size);
+        if (verified && data->read.size != size) {
+            read.problem = sizeMismatch(data->read.size, size);
             return read;
         }
-        // A file with the committed digest has it; another was read whole.
-        if (m_verified)
+        // A file with the committed digest has it; another was read for its own.
+        if (verified)
             read.digest = m_recorded;
-        else if (!m_settled.isEmpty() && pathExists(m_settled))
-            read.digest = digestOf(data);
+        else if (data)
+            read.digest = data->read.digest;
         read.recorded = m_recorded;
-        auto buffer = std::make_unique<QBuffer>();
-        buffer->setData(data);
-        buffer->open(QIODevice::ReadOnly);
-        read.stream = std::move(buffer);
-        read.stored = data;
+        if (data) {
+            // Read from the file in pieces: the bytes are never held whole.
+            read.size = data->read.size;
+            read.contentHash = data->read.contentHash;
+            read.stream = std::move(data->file);
+        } else {
+            auto buffer = std::make_unique<QBuffer>();
+            buffer->open(QIODevice::ReadOnly);
+            read.stream = std::move(buffer);
+            read.contentHash = ContentHash::of({});
+            if (!m_settled.isEmpty() && pathExists(m_settled))
+                read.digest = digestOf(QByteArray());
+        }
         return read;
     }
 
@@ -554,7 +568,7 @@ private:
     // holds it, and its bytes when they were read and matched the digest.
     std::optional<QByteArray> m_recorded;
     QString m_settled;
-    std::optional<QByteArray> m_verified;
+    std::optional<VerifiedFile> m_verified;
     std::unique_ptr<StagedFile> m_staged;
     // The backup this save linked, and the oldest ones it drops at the commit.
     QString m_newBackup;

@@ -262,22 +262,23 @@ public:
     Read read(Registry &registry, qint64 size, bool) override
     {
         Read read;
+        QByteArray stored;
         const Registry::ValueType type = registry.valueType(StoreNames::UserTemplate);
         if (type != Registry::None) {
             if (type != Registry::Binary || registry.valueSize(StoreNames::UserTemplate) > size)
                 throwInvalidDataType(StoreNames::UserTemplate);
-            read.stored =
-                registry.readBinary(StoreNames::UserTemplate, size).value_or(QByteArray());
+            stored = registry.readBinary(StoreNames::UserTemplate, size).value_or(QByteArray());
         }
+        read.size = stored.size();
+        read.contentHash = ContentHash::of(stored);
         // A value shorter than the size reads as if its tail were zero bytes.
-        read.stream =
-            std::make_unique<ZeroPaddedDevice>(read.stored, effectivePaddedSize(read.stored, size));
+        read.stream = std::make_unique<ZeroPaddedDevice>(stored, effectivePaddedSize(stored, size));
         read.recorded =
             recordedDigest(registry, ValueDigestKey, valueRecordName(registry), m_settings.key);
         // Hashed while the stream is read.
         if (type != Registry::None) {
             read.hashing =
-                std::async(std::launch::async, [data = read.stored] { return digestOf(data); });
+                std::async(std::launch::async, [data = stored] { return digestOf(data); });
         }
         return read;
     }

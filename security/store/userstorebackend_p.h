@@ -81,14 +81,16 @@ public:
 
     /// What read() found: a \a problem (unreadable, with \a raced when a save
     /// that committed meanwhile may explain it), or the \a stream to read the
-    /// user template from, the bytes \a stored, their digest (known, or being
-    /// computed) and the digest their save \a recorded.
+    /// user template from, the \a size and ContentHash of the bytes stored,
+    /// their digest (known, or being computed) and the digest their save
+    /// \a recorded.
     struct Read
     {
         QString problem;
         bool raced = false;
         std::unique_ptr<QIODevice> stream;
-        QByteArray stored;
+        qint64 size = 0;
+        quint64 contentHash = 0;
         std::optional<QByteArray> recorded;
         std::optional<QByteArray> digest;
         std::future<QByteArray> hashing;

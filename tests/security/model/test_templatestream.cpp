@@ -345,6 +345,30 @@ TEST(TemplateStreamRecords, AttachedThroughNodeIndexInAnyOrder)
     EXPECT_EQ(tree.nodeAt(2)->selectedIndex(), 4);
 }
 
+// Records and texts at the same place under two top-level nodes are read
+// alike or not byte for byte, whichever byte tells them apart.
+TEST(TemplateStreamRecords, TheSamePlaceUnderTheNextNodeKeepsItsOwnBytes)
+{
+    for (const int at : {0, 3, 4, 5, 44, 45, 46, 47, 56, 100, 175, 176, 179, -1}) {
+        SCOPED_TRACE(at);
+        const auto record = [at](int index, bool changed) {
+            QByteArray r = recordBytes(9, b("Right"), index, index);
+            r.replace(60, 3, b("res"));
+            if (changed && at >= 0)
+                r[at] = char(r[at] ^ 0x5A);
+            return r;
+        };
+        const QByteArrayList records {record(0, false), record(1, false), record(2, false),
+                                      record(3, true)};
+        const QByteArray second = at < 0 ? b("Other") : b("Right");
+        TzkSecurityTemplate tree;
+        load(tree, stream(records, "A\r\n\tRight\r\nB\r\n\t" + second + "\r\n"));
+        ASSERT_EQ(shape(tree), (QByteArrayList {"A", "\tRight", "B", "\t" + second}));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(tree.nodeAt(i)->data()->toBytes(), records[i]) << i;
+    }
+}
+
 TEST(TemplateStreamRecords, NodeIndexOutOfRangeIsInvalidIndex)
 {
     for (const qint32 badIndex : {3, -1, 1000000}) {

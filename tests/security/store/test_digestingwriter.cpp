@@ -5,6 +5,7 @@
 // written: it must be the digest of exactly the bytes that reached the file,
 // in their order, however the writes were cut.
 #include "security/store/digestingwriter_p.h"
+#include "security/store/storedigest_p.h"
 
 #include <QBuffer>
 
@@ -12,6 +13,7 @@
 
 #include <sodium.h>
 
+using zkSecurity::ContentHash;
 using zkSecurity::DigestingWriter;
 
 namespace {
@@ -63,3 +65,38 @@ TEST(DigestingWriter, AFailingTargetFailsTheWrite)
 }
 
 } // namespace
+
+// A stored user template read in pieces, never whole: its digest and content
+// hash are those of its bytes however the pieces were cut, and tell apart
+// bytes that differ in one byte or only in length.
+TEST(DeviceDigest, PiecesGiveTheValueOfTheWhole)
+{
+    ASSERT_GE(sodium_init(), 0);
+    QByteArray all(3 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < all.size(); ++i)
+        all[i] = char(i * 131 % 251);
+    const quint64 whole = ContentHash::of(all);
+    for (const qsizetype piece : {1, 7, 31, 32, 33, 4096, 1 << 20}) {
+        ContentHash hash;
+        for (qsizetype at = 0; at < all.size(); at += piece)
+            hash.add(all.constData() + at, size_t(std::min(piece, all.size() - at)));
+        EXPECT_EQ(hash.value(), whole) << piece;
+    }
+    QByteArray changed = all;
+    changed[all.size() / 2] = char(changed[all.size() / 2] ^ 1);
+    EXPECT_NE(ContentHash::of(changed), whole);
+    EXPECT_NE(ContentHash::of(all + '\0'), whole);
+    EXPECT_NE(ContentHash::of(QByteArray(5, '\0')), ContentHash::of(QByteArray(6, '\0')));
+
+    QBuffer device(&all);
+    device.open(QIODevice::ReadOnly);
+    device.seek(100);
+    const std::optional<zkSecurity::DeviceDigest> read = zkSecurity::digestOf(device);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->digest, blake2b(all));
+    EXPECT_EQ(read->contentHash, whole);
+    EXPECT_EQ(read->size, all.size());
+    EXPECT_EQ(device.pos(), 0);
+    EXPECT_TRUE(zkSecurity::matchesDigest(device, blake2b(all)));
+    EXPECT_FALSE(zkSecurity::matchesDigest(device, blake2b(changed)));
+}
