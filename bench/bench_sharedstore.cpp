@@ -579,6 +579,40 @@ void saveOneUser(benchmark::State &state)
         });
 }
 
+// The same change saved as the component's SaveUsers saves it, at a desk on
+// the shared store that read range(0) users: the store's whole save, the
+// server's part and the desk's local copy of the users together.
+void saveOneUserAtDesk(benchmark::State &state)
+{
+    UserStoreSettings settings;
+    UserStore store;
+    TzkSecurityTemplate tree;
+    QList<QByteArray> lastUsers;
+    QByteArray remembered;
+    qint32 id = 0;
+    timedWithUsers(
+        state,
+        [&](int users) {
+            settings.key = bigKey(users);
+            settings.inFile = false;
+            settings.sharedAddress = address;
+            settings.databasePath = registries + u"/desk-%1.db"_s.arg(users);
+            store.load(settings, tree, lastUsers, remembered);
+            if (store.state() != UserStore::State::Loaded || store.readOnly())
+                throw rightsmith::toolkit::Error(u"not loaded: "_s + store.problem());
+            id = id % Rights + 1;
+            toggle(tree, userName(users / 2), id);
+        },
+        [&](int users) {
+            const UserStore::SaveResult saved =
+                store.trySave(settings, tree, lastUsers, remembered, nullptr);
+            if (!saved.saved())
+                throw rightsmith::toolkit::Error(u"save refused: "_s + saved.message);
+            id = id % Rights + 1;
+            toggle(tree, userName(users / 2), id);
+        });
+}
+
 // A desk's first load of range(0) users: connected, read, in its tree.
 void firstLoad(benchmark::State &state)
 {
@@ -658,6 +692,7 @@ int main(int argc, char **argv)
     } sized[] = {
         {"change/reachesAll", changeReachesAll, "desks", Workstations, MostDesks},
         {"save/oneUser", saveOneUser, "users", 1000, 10000},
+        {"save/oneUserAtDesk", saveOneUserAtDesk, "users", 1000, 10000},
         {"load/first", firstLoad, "users", 1000, 10000},
     };
     for (const auto &b : sized) {

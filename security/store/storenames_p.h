@@ -34,5 +34,11 @@ inline const QString RoleTemplateSize = u"RoleTemplateSize"_s;
 /// The local copy of a shared store's user template, and its version.
 inline const QString SharedUserTemplate = u"SharedUserTemplate"_s;
 inline const QString SharedUserTemplateVersion = u"SharedUserTemplateVersion"_s;
+/// The local copy kept as its users' rows instead: a subkey of the store's
+/// key with a value per user (named by its position), their number, and a
+/// mark that each write of the copy renews.
+inline const QString SharedUserTemplateRows = u"SharedUserTemplateRows"_s;
+inline const QString SharedRowCount = u"Users"_s;
+inline const QString SharedRowsWriter = u"Writer"_s;
 
 } // namespace zkSecurity::StoreNames

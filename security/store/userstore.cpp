@@ -244,6 +244,8 @@ QString changedElsewhereMessage()
 
 struct UserStore::SharedRows : SharedStore::Rows
 {
+    // What the local copy's rows are, as this store last wrote or read them.
+    SharedBackend::CopyRows copy;
 };
 
 UserStore::UserStore(Registry::Access access)
@@ -842,8 +844,9 @@ bool UserStore::loadShared(const UserStoreSettings &settings, SharedBackend &sha
         return false;
 
     // The copy is written again only when the server's version moved on.
-    if (fromServer && writable && !shared.copyIsAt(*registry, m_sharedVersion))
-        shared.writeCopy(*registry, bytes, m_sharedVersion);
+    if (fromServer && writable
+        && !shared.copyIsAt(*registry, m_sharedVersion, stored->rows, m_sharedRows->copy))
+        shared.writeCopy(*registry, bytes, m_sharedVersion, stored->rows, m_sharedRows->copy);
     readPassword(settings, *registry, scrambledPassword);
     const bool read = readLastUsers(settings, *registry, lastUsers);
     return finish(read);
@@ -890,8 +893,11 @@ std::optional<bool> UserStore::updateShared(const UserStoreSettings &settings,
     const auto transaction = beginLocalKey(settings, m_access, registry);
     if (!registry)
         return false;
-    if (update.changed && m_access == Registry::ReadWrite)
-        shared.writeCopy(*registry, streamOf(userTemplate), m_sharedVersion);
+    // Another program of this desk may have written the copy already.
+    if (update.changed && m_access == Registry::ReadWrite
+        && !shared.copyIsAt(*registry, m_sharedVersion, *m_sharedRows, m_sharedRows->copy))
+        shared.updateCopy(*registry, userTemplate, m_sharedVersion, *m_sharedRows,
+                          m_sharedRows->copy);
     readPassword(settings, *registry, scrambledPassword);
     const bool read = readLastUsers(settings, *registry, lastUsers);
     commitOrWarn(*transaction);
@@ -924,7 +930,6 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
     // The user template first: what the server refuses is reported, and the
     // local values below are written all the same.
     SaveResult result;
-    QByteArray bytes;
     if (unchanged) {
         // Nothing is sent: a logon that changed nothing writes nothing there.
         m_stored.asSaved = true; // what the server holds is what a save sends
@@ -937,13 +942,12 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
                                 "is back; your changes were not saved.\n(%2)")
                       .arg(shared.server(), m_problem)};
     } else {
-        bytes = streamOf(userTemplate);
         try {
             qint64 version = 0;
             // Roles are sent, and their changes recorded, only when they
             // changed: tables without them keep working for every other save,
             // and roles that were not read are neither written nor compared.
-            if (shared.send(bytes, userTemplate, *m_sharedRows, version,
+            if (shared.send(userTemplate, *m_sharedRows, version,
                             rolesChanged ? &roleBytes : nullptr,
                             rolesChanged ? roleTemplate : nullptr)
                 == SharedStore::SaveResult::Conflict) {
@@ -956,7 +960,8 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
                 // Behind the version saved when others saved in between.
                 m_sharedVersion = m_sharedRows->version;
                 m_roles = roleBytes;
-                noteStored(settings, userTemplate, bytes.size(), 0, true);
+                // A saved tree is compared by its generation alone: no size.
+                noteStored(settings, userTemplate, 0, 0, true);
             }
         } catch (const rightsmith::toolkit::Error &error) {
             result = notWritten(settings, error.message());
@@ -967,7 +972,8 @@ UserStore::saveShared(const UserStoreSettings &settings, SharedBackend &shared,
         std::unique_ptr<Registry> registry;
         const auto transaction = beginSave(settings, registry);
         if (result.saved() && !unchanged)
-            shared.writeCopy(*registry, bytes, m_sharedVersion);
+            shared.updateCopy(*registry, userTemplate, m_sharedVersion, *m_sharedRows,
+                              m_sharedRows->copy);
         writeLocalValues(settings, *registry, lastUsers, scrambledPassword);
         transaction->commit();
     } catch (const rightsmith::toolkit::Error &error) {

@@ -175,6 +175,92 @@ TEST_F(SharedUserStoreTest, WithoutTheServerTheLocalCopyIsReadButNotSaved)
     EXPECT_EQ(store.sharedVersion(), 2);
 }
 
+// Two components of one desk share its local copy, and each writes out only
+// the users that changed where it can: whatever they change, and whichever
+// of them wrote last, the copy reads back as the stream a full load gives,
+// and a logon without the server has the rights last saved.
+TEST_F(SharedUserStoreTest, TheLocalCopyFollowsEveryChangeByteForByte)
+{
+    const auto a = started(PgServer::address);
+    const auto b = started(PgServer::address);
+    addOpenRight(*a);
+    addOpenRight(*b);
+    const auto grant = [](TzkSecurity &desk, const char *name, bool granted) {
+        TreeNode *right =
+            desk.FindRightNode(desk.UserTemplate()->GetUserNodeByUserName(bytes(name)), 1);
+        ASSERT_NE(right, nullptr) << name;
+        right->setText(bytes(granted ? "Open (Yes)" : "Open (No)"));
+        right->editData()->setGranted(granted);
+    };
+    const auto remove = [](TzkSecurity &desk, const char *name) {
+        desk.UserTemplate()->DeleteNode(desk.UserTemplate()->GetUserNodeByUserName(bytes(name)));
+    };
+    const struct
+    {
+        const char *change;
+        TzkSecurity &desk;
+        std::function<void()> make;
+    } changes[] = {
+        {"users added", *a,
+         [&] {
+             for (const char *name : {"Anna", "Boris", "Carl", "Dora"})
+                 a->UserTemplate()->AddUserToUserTemplate(a->SecurityTemplate(), bytes(name), {},
+                                                          true);
+         }},
+        {"a right revoked", *a,
+         [&] {
+             grant(*a, "Boris", false);
+         }},
+        {"two rights changed at the other component", *b,
+         [&] {
+             grant(*b, "Anna", false);
+             grant(*b, "Boris", true);
+         }},
+        {"the same user again", *b,
+         [&] {
+             grant(*b, "Anna", true);
+         }},
+        {"a user in the middle removed", *a,
+         [&] {
+             remove(*a, "Boris");
+         }},
+        {"a right revoked after it", *a,
+         [&] {
+             grant(*a, "Carl", false);
+         }},
+        {"the last user removed", *b,
+         [&] {
+             remove(*b, "Dora");
+         }},
+    };
+    UserStoreSettings away = a->StoreSettings();
+    away.sharedAddress = Unreachable;
+    for (const auto &step : changes) {
+        SCOPED_TRACE(step.change);
+        step.make();
+        ASSERT_TRUE(step.desk.SaveUsers({}));
+        const QByteArray stored = onServer().stream;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return streamOf(*a->UserTemplate()) == stored
+                    && streamOf(*b->UserTemplate()) == stored;
+            },
+            5000));
+        UserStore store;
+        TzkSecurityTemplate users;
+        QList<QByteArray> lastUsers;
+        QByteArray password;
+        store.load(away, users, lastUsers, password);
+        ASSERT_TRUE(store.readOnly());
+        EXPECT_EQ(streamOf(users), stored);
+    }
+    const auto offline = started(Unreachable);
+    ASSERT_TRUE(offline->Logon(bytes("Anna"), {}, true));
+    EXPECT_TRUE(offline->CheckId(1));
+    ASSERT_TRUE(offline->Logon(bytes("Carl"), {}, true));
+    EXPECT_FALSE(offline->CheckId(1));
+}
+
 TEST_F(SharedUserStoreTest, WithoutTheServerOrACopyNoSupervisorIsMade)
 {
     const auto offline = started(Unreachable);
