@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # Debian packages, split as Debian splits a library: `cpack -G DEB` in the
 # build tree (after a build) makes one package per install component.
 #

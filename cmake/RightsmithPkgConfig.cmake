@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # pkg-config files rightsmith-core.pc and rightsmith-widgets.pc, installed in
 # ${libdir}/pkgconfig. The prefix is the one installed to (cmake --install
 # --prefix, or CPack's), so they are written when installing; install

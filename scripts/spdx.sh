@@ -82,8 +82,8 @@ is_binary() {
 # The comment syntax of a file: the opening and closing of a one-line comment.
 comment_style() {
     case "$1" in
-    *.cpp | *.h | *.c | *.cc | *.hpp | *.h.in) echo '// |' ;;
-    *.sh | *.cmake | *.cmake.in | *.pc.in | CMakeLists.txt | */CMakeLists.txt | *.py | *.toml | \
+    *.cpp | *.h | *.c | *.cc | *.hpp | *.h.in | *.dox) echo '// |' ;;
+    *.sh | *.cmake | *.cmake.in | *.pc.in | Doxyfile.in | */Doxyfile.in | CMakeLists.txt | */CMakeLists.txt | *.py | *.toml | \
         *.yml | *.yaml | .gitignore | */.gitignore | .clang-format | .ci/* | Dockerfile | *.conf)
         echo '# |'
         ;;

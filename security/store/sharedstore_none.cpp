@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The shared user store of a build without PostgreSQL: connect() fails with
 // the reason, and no SharedStore is ever made, so that every caller takes the
 // path it takes for a server it cannot reach. The other members exist only so

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Rightsmith authors
+// SPDX-License-Identifier: BSD-3-Clause
+
 // The library's translation: installTranslations() picks it for the user's
 // language, and the logon and user management dialogs show its texts; with
 // English or a language without a translation, the English texts show.

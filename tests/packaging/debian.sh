@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
 # Builds the Debian packages from the build tree, installs them into this
 # system with dpkg, builds examples/minimal (CMake) and a small program
 # (pkg-config) against the installed development package, runs an installed

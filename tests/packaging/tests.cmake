@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Rightsmith authors
+# SPDX-License-Identifier: BSD-3-Clause
+
 # The Debian packages installed into this system and used as an application
 # would use them (tests/packaging/debian.sh). Only in a normal build: the
 # packages of a sanitizer build are not what anyone ships. It changes /usr,
