@@ -24,7 +24,7 @@ namespace rightsmith {
 /// The file rightsmith_<language>.qm (e.g. rightsmith_de.qm, or
 /// rightsmith_de_AT.qm before it for de_AT) is looked for in, in this order:
 /// \a directory when given; the installed translations folder,
-/// <datadir>/rightsmith/translations of the prefix the library itself is
+/// `<datadir>/rightsmith/translations` of the prefix the library itself is
 /// installed in (found from the library's own location at run time, so a
 /// moved prefix works); and the build tree's translations folder, for
 /// programs run uninstalled. Qt's own translation of its standard texts

@@ -245,11 +245,11 @@ protected:
     /// For a loader: one node of a tree built whole by addLoaded().
     struct LoadedNode
     {
-        const char *text;
-        qsizetype size;
-        // Position of the parent among the nodes given, -1 for a top-level node.
+        const char *text; ///< The node's text (not zero-terminated).
+        qsizetype size; ///< The length of text in bytes.
+        /// Position of the parent among the nodes given, -1 for a top-level node.
         qint32 parent;
-        // How many of the nodes given are its children.
+        /// How many of the nodes given are its children.
         qint32 children;
     };
     /// For a loader: appends \a nodes, given in pre-order, as if each were
