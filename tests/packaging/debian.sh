@@ -67,5 +67,10 @@ CXX
 g++ -std=c++20 "$work/two.cpp" -o "$work/two" $(pkg-config --cflags --libs rightsmith-core)
 "$work/two"
 
-/usr/bin/rightsmith-users --version
+# The installed tool, its manual page and the translations where the library looks.
+version=$(dpkg-query -W -f='${Version}' rightsmith-tools)
+[ "$(/usr/bin/rightsmith-users --version)" = "rightsmith-users $version" ]
+[ "$(/usr/bin/rightsmith-template --version)" = "rightsmith-template $version" ]
+test -f /usr/share/man/man1/rightsmith-users.1.gz
+test -f /usr/share/rightsmith/translations/rightsmith_de.qm
 echo "packaging/debian: all steps passed"
