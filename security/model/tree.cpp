@@ -157,8 +157,14 @@ struct Tree::NodePool
     };
     static constexpr size_t FirstChunk = 16;
     static constexpr size_t LargestChunk = 4096;
+    // A load's nodes come in chunks no larger than this: malloc then keeps
+    // them on its heap for the next load instead of giving fresh pages from
+    // the system each time, whose first touch costs more than the load.
+    static constexpr size_t LargestReserved = 16384;
 
     std::vector<std::unique_ptr<Slot[]>> chunks;
+    // Chunks made ahead by reserve(), used before any new one is made.
+    std::vector<std::unique_ptr<Slot[]>> ahead;
     size_t chunkSize = 0;
     size_t usedInChunk = 0;
     std::vector<Slot *> free;
@@ -171,24 +177,37 @@ struct Tree::NodePool
             return slot;
         }
         if (usedInChunk == chunkSize) {
-            // Nothing changes until the new chunk is held.
-            const size_t size = chunkSize ? std::min(chunkSize * 2, LargestChunk) : FirstChunk;
-            chunks.reserve(chunks.size() + 1);
-            chunks.push_back(std::make_unique_for_overwrite<Slot[]>(size));
-            chunkSize = size;
+            if (!ahead.empty()) {
+                chunks.push_back(std::move(ahead.back())); // room made by reserve()
+                ahead.pop_back();
+            } else {
+                // Nothing changes until the new chunk is held.
+                const size_t size = chunkSize
+                    ? std::max(std::min(chunkSize * 2, LargestChunk), chunkSize)
+                    : FirstChunk;
+                chunks.reserve(chunks.size() + 1);
+                chunks.push_back(std::make_unique_for_overwrite<Slot[]>(size));
+                chunkSize = size;
+            }
             usedInChunk = 0;
         }
         return &chunks.back()[usedInChunk++];
     }
 
-    // Makes the next \a count slots taken come from one chunk of their own.
+    // Makes room for the next \a count slots taken, in chunks of their own
+    // no larger than LargestReserved: taking them then allocates nothing.
     void reserve(size_t count)
     {
-        if (count <= free.size() + (chunkSize - usedInChunk))
+        if (count <= free.size() + (chunkSize - usedInChunk) + ahead.size() * chunkSize)
             return;
-        chunks.reserve(chunks.size() + 1);
-        chunks.push_back(std::make_unique_for_overwrite<Slot[]>(count));
-        chunkSize = count;
+        const size_t size = std::min(count, LargestReserved);
+        const size_t needed = (count + size - 1) / size;
+        chunks.reserve(chunks.size() + needed);
+        ahead.reserve(needed - 1);
+        for (size_t i = 1; i < needed; ++i)
+            ahead.push_back(std::make_unique_for_overwrite<Slot[]>(size));
+        chunks.push_back(std::make_unique_for_overwrite<Slot[]>(size));
+        chunkSize = size;
         usedInChunk = 0;
         free.clear(); // slots of older chunks left unused until the tree is cleared
     }
