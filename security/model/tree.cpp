@@ -503,9 +503,13 @@ void Tree::deleteNode(TreeNode *node)
         m_topLevelIndexValid = false;
         m_rootChanges.erase(m_rootChanges.begin() + row);
     }
+    // The parent's top-level node is the removed node's, found without a walk
+    // up when that node or its parent was touched last (removing leaves from
+    // the bottom of a deep chain), and before their slots can be reused.
+    const TreeNode *top = parent ? topOf(node) : nullptr;
     m_touched = m_touchedTop = nullptr; // the nodes go, and their slots are reused
     if (parent)
-        touch(parent);
+        touchUnder(parent, top);
     else
         ++m_generation;
     m_structureGeneration = m_generation;
